@@ -20,24 +20,23 @@ AboutThisBookWindowController::AboutThisBookWindowController(
     setObjectName(QStringLiteral("AboutThisBookWindow"));
     setWindowTitle(m_book ? tr("About %1").arg(m_book->name()) : tr("About This Book"));
     resize(520, 560);
-    m_webView = new QTextBrowser(this);
-    m_webView->setObjectName(QStringLiteral("webView"));
-    m_webView->setOpenLinks(false);
-    m_webView->setOpenExternalLinks(false);
+    auto* webView = new QTextBrowser(this);
+    webView->setObjectName(QStringLiteral("webView"));
+    webView->setOpenLinks(false);
+    webView->setOpenExternalLinks(false);
     // The book's text loads no file it names.
-    m_webView->setDocument(new ContentTextDocument(m_webView));
+    webView->setDocument(new ContentTextDocument(webView));
     auto* buttons = new QDialogButtonBox(this);
-    m_copyButton = buttons->addButton(tr("Copy Bibliography"), QDialogButtonBox::ActionRole);
+    QPushButton* copy = buttons->addButton(tr("Copy Bibliography"), QDialogButtonBox::ActionRole);
+    copy->setObjectName(QStringLiteral("copyBibliographyButton"));
     QPushButton* close = buttons->addButton(QDialogButtonBox::Close);
-    connect(m_copyButton, &QPushButton::clicked, this, &AboutThisBookWindowController::onCopyBibliography);
+    connect(copy, &QPushButton::clicked, this, &AboutThisBookWindowController::onCopyBibliography);
     connect(close, &QPushButton::clicked, this, &AboutThisBookWindowController::onClose);
     auto* column = new QVBoxLayout(this);
-    column->addWidget(m_webView, 1);
+    column->addWidget(webView, 1);
     column->addWidget(buttons);
-    if (m_book) {
-        m_html = pageHtml(*m_book, defaults);
-        m_webView->setHtml(m_html);
-    }
+    if (m_book)
+        webView->setHtml(pageHtml(*m_book, defaults));
 }
 
 AboutThisBookWindowController::~AboutThisBookWindowController()

@@ -11,8 +11,6 @@
 
 #include <memory>
 
-class QPushButton;
-class QTextBrowser;
 class SourceTuple;
 class UserDefaults;
 
@@ -34,13 +32,6 @@ public:
     void onCopyBibliography();
     void onClose();
 
-    const QString& loadedHtml() const { return m_html; }
-    QTextBrowser* webView() const { return m_webView; }
-    QPushButton* copyButton() const { return m_copyButton; }
-
 private:
     std::shared_ptr<SourceTuple> m_book;
-    QString m_html;
-    QTextBrowser* m_webView = nullptr;
-    QPushButton* m_copyButton = nullptr;
 };

@@ -167,7 +167,7 @@ QUrl AppUpdateChecker::feedUrl() const
 
 QString AppUpdateChecker::downloadsFolder() const
 {
-    return m_downloads.isEmpty() ? AppFolders::downloadsDirectory() : m_downloads;
+    return AppFolders::downloadsDirectory();
 }
 
 // ---- when to check

@@ -63,8 +63,7 @@ public:
     RunningProgram& runningProgram() { return m_running; }
     // The feed's address: the one the "serviceHost" setting names.
     QUrl feedUrl() const;
-    // Where downloads go (by default the user's Downloads folder).
-    void setDownloadsFolder(const QString& folder) { m_downloads = folder; }
+    // Where downloads go: the user's Downloads folder.
     QString downloadsFolder() const;
 
     // Starts a check when it is due (automatic) or always (manual); true when a request went out.
@@ -87,12 +86,10 @@ public:
     // Downloads the installer (notification "userWantsToDownloadAppUpdate" with {"url"}); a size
     // and digest, when known, are checked before the file is offered.
     void userWantsToDownloadAppUpdate(const QUrl& url, qint64 expectedSize = -1, const QByteArray& expectedSha256 = {});
-    bool isDownloading() const { return m_download != nullptr; }
     void cancelDownload();
     // The file a download of `url` goes to in `folder`: its last path component, made safe, with a
     // number added while a file of that name exists. Empty when the URL names no usable file.
     static QString downloadDestination(const QString& folder, const QUrl& url);
-    QProgressDialog* progressDialog() const { return m_progress; }
 
 signals:
     void checkFinished();
@@ -123,5 +120,4 @@ private:
     QPointer<QProgressDialog> m_progress;
     Presenter m_presenter;
     RunningProgram m_running;
-    QString m_downloads;
 };

@@ -104,7 +104,6 @@ public:
 
     // The store's commands (Open Book, Cloud Library, Bookstore, special offers); null before
     // setupActions.
-    StoreCommands* storeCommands() const { return m_storeCommands.get(); }
     // "MyOffersManagerHasNewOffers": the offers alert, unless the user turned it off.
     void myOffersManagerHasNewOffers();
     // A full sync the user asked for: an account is needed, and data synced for another customer is

@@ -71,8 +71,6 @@ public:
     void recordSyncError(const QString& message);
     // The customer the local user data was last synced for: 0 when none, -1 on a database error.
     static qint64 syncedToCustomerID();
-    // The history name of the record type being synced; empty between types.
-    QString tableBeingSynced() const { return m_tableBeingSynced; }
 
     // The busy item while a connection is open, and its removal (toolbar items are told apart by
     // their actions' object names).

@@ -111,7 +111,6 @@ public:
     // with: the shared objects, this window's prompt, toast and format-command registry.
     const StudyPaneEnvironment& studyPaneEnvironment() const { return m_studyPaneEnvironment; }
     // What this window's book panes ask of the study pane, the copier and the application.
-    BookPaneHooks& bookPaneHooks() const { return *m_bookPaneHooks; }
 
     // Windows the commands open.
     QString runTextPrompt(const QVariantMap& options);

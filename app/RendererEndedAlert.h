@@ -31,9 +31,6 @@ public:
     static QString messageText();
     static QString informativeText(int status, int exitCode, bool allRestored, bool noteText);
 
-    // An alert is waiting for the posts of its end to come in.
-    bool isGathering() const { return m_gather.isActive(); }
-
 private:
     void pageEnded(const Notification& n);
     void say();

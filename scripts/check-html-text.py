@@ -52,6 +52,21 @@ def string_end(text, i):
     return j
 
 
+def pieces(text):
+    """Walks the text: yields (index, piece, literal), a piece being one character, or a whole string
+    or character literal (literal True), quotes included."""
+    i = 0
+    n = len(text)
+    while i < n:
+        if text[i] == '"' or text[i] == "'":
+            j = string_end(text, i)
+            yield i, text[i:j + 1], True
+            i = j + 1
+        else:
+            yield i, text[i], False
+            i += 1
+
+
 def strip_source(text):
     """Replaces comments by spaces (markers kept aside by line) and keeps strings; returns the
     code and the set of line numbers (0-based) that hold a marker comment."""
@@ -111,16 +126,11 @@ def statements(code):
     start = 0
     line = 0
     first = None
-    i = 0
-    n = len(code)
-    while i < n:
-        c = code[i]
-        if c == '"' or c == "'":
-            j = string_end(code, i)
-            line += code[i:j + 1].count("\n")
+    for i, c, literal in pieces(code):
+        if literal:
+            line += c.count("\n")
             if first is None:
                 first = line
-            i = j + 1
             continue
         if c == "\n":
             line += 1
@@ -135,7 +145,6 @@ def statements(code):
                 yield first, line, code[start:i + 1]
             start = i + 1
             first = None
-        i += 1
 
 
 def split_top(text, seps):
@@ -144,30 +153,20 @@ def split_top(text, seps):
     parts = []
     depth = 0
     cur = []
-    i = 0
-    n = len(text)
-    while i < n:
-        c = text[i]
-        if c == '"' or c == "'":
-            j = string_end(text, i)
-            cur.append(text[i:j + 1])
-            i = j + 1
-            continue
-        if c in "([{":
-            depth += 1
-        elif c in ")]}":
-            depth -= 1
-        if depth == 0 and c in seps:
-            if c == "+" and (text[i + 1:i + 2] in ("+", "=") or text[i - 1:i] == "+"):
-                cur.append(c)
-                i += 1
+    for i, c, literal in pieces(text):
+        if not literal:
+            if c in "([{":
+                depth += 1
+            elif c in ")]}":
+                depth -= 1
+            split = depth == 0 and c in seps
+            if split and c == "+" and (text[i + 1:i + 2] in ("+", "=") or text[i - 1:i] == "+"):
+                split = False
+            if split:
+                parts.append("".join(cur))
+                cur = []
                 continue
-            parts.append("".join(cur))
-            cur = []
-            i += 1
-            continue
         cur.append(c)
-        i += 1
     parts.append("".join(cur))
     return parts
 
@@ -176,20 +175,14 @@ def groups(text):
     """Every parenthesized group of the text: (text before the "(", contents)."""
     stack = []
     found = []
-    i = 0
-    n = len(text)
-    while i < n:
-        c = text[i]
-        if c == '"' or c == "'":
-            j = string_end(text, i)
-            i = j + 1
+    for i, c, literal in pieces(text):
+        if literal:
             continue
         if c == "(":
             stack.append(i)
         elif c == ")" and stack:
             open_at = stack.pop()
             found.append((text[:open_at], text[open_at + 1:i]))
-        i += 1
     return found
 
 

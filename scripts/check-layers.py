@@ -37,11 +37,13 @@ Checked:
 
 Usage: check-layers.py [--root DIR]   (default: the checkout holding this script)
 """
-import argparse
 import glob
 import os
 import re
 import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from check_common import UI_FOLDERS, run_check  # noqa: E402
 
 # (folder, folders of the same layer it may use); layers lowest first.
 LAYERS = [
@@ -81,23 +83,6 @@ LAYERS = [
 
 # Folders whose code may include and link anything.
 UNRESTRICTED = ("tools", "tools/standin-services", "tests", "bench", "fuzz")
-
-# The only folders that may draw: QtWidgets and QtWebEngine are theirs. panes/layout is the layout
-# model and draws nothing.
-UI_FOLDERS = (
-    "panes",
-    "panes/page",
-    "panes/bookpane",
-    "panes/layoutview",
-    "studypane",
-    "app",
-    "app/preferences",
-    "cloud/ui",
-    "cloud/store/ui",
-    "reports/ui",
-    "reports/ui/web",
-    "platform/ui",
-)
 
 # The interface folders, the process-wide accessors of the layers below them, and the only files of
 # those folders that may call them (where the program makes its services and hands them down, and the
@@ -322,16 +307,8 @@ def check(root, widget_names):
 
 
 def main(argv=None):
-    parser = argparse.ArgumentParser(description="Checks the layer table on a source tree.")
-    parser.add_argument("--root", default=os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-    args = parser.parse_args(argv)
-    faults = check(os.path.abspath(args.root), widget_headers())
-    if faults:
-        print("layer check: includes or links against the layer table:")
-        print("\n".join(faults))
-        return 1
-    print("layer check: passed")
-    return 0
+    return run_check(argv, "Checks the layer table on a source tree.", "layer check",
+                     "includes or links against the layer table", lambda root: check(root, widget_headers()))
 
 
 if __name__ == "__main__":

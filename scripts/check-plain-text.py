@@ -22,26 +22,12 @@ for everything but the static message box.
 
 Usage: check-plain-text.py [--root DIR]   (default: the checkout holding this script)
 """
-import argparse
 import os
 import re
 import sys
 
-# The folders that draw, and the one platform folder that does.
-FOLDERS = (
-    "platform/ui",
-    "panes",
-    "panes/page",
-    "panes/bookpane",
-    "panes/layoutview",
-    "studypane",
-    "app",
-    "app/preferences",
-    "cloud/ui",
-    "cloud/store/ui",
-    "reports/ui",
-    "reports/ui/web",
-)
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from check_common import UI_FOLDERS as FOLDERS, run_check  # noqa: E402
 
 # Where the plain forms themselves are made.
 EXEMPT = {"platform/ui/PlainLabel.h", "platform/ui/PlainLabel.cpp", "platform/ui/ContentTextDocument.h",
@@ -248,16 +234,8 @@ def check(root):
 
 
 def main(argv=None):
-    parser = argparse.ArgumentParser(description="Checks that interface code shows text as plain text.")
-    parser.add_argument("--root", default=os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-    args = parser.parse_args(argv)
-    faults = check(os.path.abspath(args.root))
-    if faults:
-        print("plain-text check: text that Qt may read as rich text:")
-        print("\n".join(faults))
-        return 1
-    print("plain-text check: passed")
-    return 0
+    return run_check(argv, "Checks that interface code shows text as plain text.", "plain-text check",
+                     "text that Qt may read as rich text", check)
 
 
 if __name__ == "__main__":

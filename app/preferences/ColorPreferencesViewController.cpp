@@ -112,14 +112,6 @@ QWidget* ColorPreferencesViewController::initialKeyView() const
     return m_schemes;
 }
 
-ColorWell* ColorPreferencesViewController::colorWell(const QString& key) const
-{
-    for (int i = 0; i < 10; ++i)
-        if (QLatin1String(kWells[i].key) == key)
-            return m_wells[i];
-    return nullptr;
-}
-
 void ColorPreferencesViewController::colorWellChanged(int index)
 {
     QTimer*& timer = m_colorTimers[index];

@@ -25,7 +25,6 @@ public:
     ~ColorPreferencesViewController() override;
 
     QWidget* initialKeyView() const override;
-    ColorWell* colorWell(const QString& key) const;
     // Writes a colour scheme by its tag (unknown tags are the default scheme).
     void chooseColorScheme(int tag);
     // Copies the thirteen scheme values to their custom keys.

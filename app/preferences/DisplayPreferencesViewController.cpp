@@ -25,6 +25,27 @@ const std::pair<const char*, const char*> kWordPopUps[2] = {
     {"highlightStylePopUpButton", "highlightStyle"},
 };
 
+// The settings the page edits in text fields and in check boxes, (label, key) in page order.
+const std::pair<const char*, const char*> kFields[6] = {
+    {"Text size:", "baseFontSize"},
+    {"Left margin:", "leftMargin"},
+    {"Right margin:", "rightMargin"},
+    {"Line height:", "lineHeight"},
+    {"Poetry indent, left:", "poetryLeft"},
+    {"Poetry indent, right:", "poetryRight"},
+};
+const std::pair<const char*, const char*> kBoxes[9] = {
+    {"Indent poetry", "indentPoetry"},
+    {"Show Strong's numbers", "strongsNumbers"},
+    {"Words of Christ in red", "wocInRed"},
+    {"One verse per paragraph", "oneVersePerParagraph"},
+    {"Hide verse numbers", "hideVerseNumbers"},
+    {"Show verse numbers in paraphrases", "showMsgVerses"},
+    {"Show verse previews in pop-overs", "versePopovers"},
+    {"Hide links to my notes", "hideNoteLinks"},
+    {"Highlight the linked passage", "highlightLinkedPassage"},
+};
+
 }  // namespace
 
 DisplayPreferencesViewController::DisplayPreferencesViewController(const Environment& env, QWidget* parent)
@@ -41,12 +62,8 @@ DisplayPreferencesViewController::DisplayPreferencesViewController(const Environ
         defaults().setString(m_font->currentText(), QStringLiteral("bodyFont"));
         notifyOthersDisplaySettingsChanged();
     });
-    addField(form, tr("Text size:"), QStringLiteral("baseFontSize"));
-    addField(form, tr("Left margin:"), QStringLiteral("leftMargin"));
-    addField(form, tr("Right margin:"), QStringLiteral("rightMargin"));
-    addField(form, tr("Line height:"), QStringLiteral("lineHeight"));
-    addField(form, tr("Poetry indent, left:"), QStringLiteral("poetryLeft"));
-    addField(form, tr("Poetry indent, right:"), QStringLiteral("poetryRight"));
+    for (auto [label, key] : kFields)
+        addField(form, tr(label), QString::fromLatin1(key));
     QComboBox* footnotes = addPopUp(form, tr("Footnotes:"), QStringLiteral("footnotePopUpButton"));
     footnotes->addItems({tr("Collapse footnotes"), tr("Expand footnotes"), tr("Hide footnotes")});
     QComboBox* highlights = addPopUp(form, tr("Highlights:"), QStringLiteral("highlightStylePopUpButton"));
@@ -62,15 +79,8 @@ DisplayPreferencesViewController::DisplayPreferencesViewController(const Environ
     left->addStretch(1);
     top->addLayout(left);
     auto* right = new QVBoxLayout;
-    addBox(right, tr("Indent poetry"), QStringLiteral("indentPoetry"));
-    addBox(right, tr("Show Strong's numbers"), QStringLiteral("strongsNumbers"));
-    addBox(right, tr("Words of Christ in red"), QStringLiteral("wocInRed"));
-    addBox(right, tr("One verse per paragraph"), QStringLiteral("oneVersePerParagraph"));
-    addBox(right, tr("Hide verse numbers"), QStringLiteral("hideVerseNumbers"));
-    addBox(right, tr("Show verse numbers in paraphrases"), QStringLiteral("showMsgVerses"));
-    addBox(right, tr("Show verse previews in pop-overs"), QStringLiteral("versePopovers"));
-    addBox(right, tr("Hide links to my notes"), QStringLiteral("hideNoteLinks"));
-    addBox(right, tr("Highlight the linked passage"), QStringLiteral("highlightLinkedPassage"));
+    for (auto [label, key] : kBoxes)
+        addBox(right, tr(label), QString::fromLatin1(key));
     right->addStretch(1);
     top->addLayout(right);
     finishConstruction();

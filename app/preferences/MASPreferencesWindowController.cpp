@@ -164,32 +164,6 @@ void MASPreferencesWindowController::selectControllerAtIndex(int index)
         setSelectedViewController(m_panes[index]);
 }
 
-void MASPreferencesWindowController::step(int delta)
-{
-    const int n = int(m_panes.size());
-    if (n == 0 || !firstViewController())
-        return;
-    int i = indexOfSelectedController();
-    if (i < 0)
-        i = delta > 0 ? -1 : 0;
-    for (int k = 0; k < n; ++k) {
-        i = ((i + delta) % n + n) % n;
-        if (m_panes[i]) {
-            setSelectedViewController(m_panes[i]);
-            return;
-        }
-    }
-}
-
-void MASPreferencesWindowController::goNextTab()
-{
-    step(1);
-}
-void MASPreferencesWindowController::goPreviousTab()
-{
-    step(-1);
-}
-
 void MASPreferencesWindowController::setSelectedViewController(PreferencesViewController* p)
 {
     if (p == m_selected)

@@ -37,12 +37,9 @@ public:
 
     void addViewController(PreferencesViewController* pane);
     void selectControllerAtIndex(int index);
-    void goNextTab();
-    void goPreviousTab();
     int indexOfSelectedController() const;
     PreferencesViewController* viewControllerForIdentifier(const QString& identifier) const;
     PreferencesViewController* firstViewController() const;
-    PreferencesViewController* selectedViewController() const { return m_selected; }
     QStringList toolbarItemIdentifiers() const;
     void setSelectedViewController(PreferencesViewController* pane);
     QToolBar* toolbar() const { return m_toolbar; }
@@ -59,7 +56,6 @@ protected:
 
 private:
     void addToolbarItem(int index);
-    void step(int delta);
 
     WindowEnvironment m_env;
     QVector<PreferencesViewController*> m_panes;

@@ -131,11 +131,6 @@ bool NavigatorSettingsWindowController::runModal(
 
 // ---- the lists
 
-qint64 NavigatorSettingsWindowController::elementNumberDisplayedByBooksTable() const
-{
-    return m_bookModel->shownElement();
-}
-
 void NavigatorSettingsWindowController::setAllKinds(bool checked)
 {
     m_elementModel->setAllChecked(checked);

@@ -35,11 +35,6 @@ public:
     // once it is closed (every change is kept).
     static bool runModal(const WindowEnvironment& env, QWidget* parent, AutoStudyElements* elements = nullptr);
 
-    QTableView* elementsTableView() const { return m_elementsTable; }
-    QTableView* booksTableView() const { return m_booksTable; }
-    QComboBox* maxResultsShownButton() const { return m_maxResults; }
-    qint64 elementNumberDisplayedByBooksTable() const;
-
     void onDoneButton();
     void onMaxResultsShownButton();
     void onAllKindsAction() { setAllKinds(true); }

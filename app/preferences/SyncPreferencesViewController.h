@@ -37,9 +37,7 @@ public:
     void onAutoSyncFrequencyChange(bool fromControl);
     void onSyncNow();
     void onViewLogButton();
-    QLabel* syncStatusTextField() const { return m_syncStatus; }
     QProgressBar* syncStatusProgressIndicator() const { return m_syncProgress; }
-    QLabel* autoSyncFrequencyDescription() const { return m_syncDescription; }
 
 private:
     void refreshPage() override;

@@ -55,21 +55,6 @@ AccountResult CustomerAccount::transportFailure(const QString& description)
     return r;
 }
 
-QString CustomerAccount::extractAndReturnMessage(const QString& tag, QString& text)
-{
-    const QString open = QStringLiteral("<%1>").arg(tag), close = QStringLiteral("</%1>").arg(tag);
-    const qsizetype start = text.indexOf(open, 0, Qt::CaseInsensitive);
-    if (tag.isEmpty() || start < 0)
-        return {};
-    // Only a closing tag after the opening one ends the message.
-    const qsizetype end = text.indexOf(close, start + open.size(), Qt::CaseInsensitive);
-    if (end < 0)
-        return {};
-    const QString message = text.mid(start + open.size(), end - start - open.size());
-    text.remove(start, end + close.size() - start);
-    return message;
-}
-
 AccountResult CustomerAccount::readLoginReply(const QString& body, const QString& customerId, const QString& password)
 {
     AccountResult r;

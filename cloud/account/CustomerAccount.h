@@ -60,10 +60,6 @@ public:
     static AccountResult readResetReply(const QString& body);
     // A transport failure: "System reported error: ..." with the most specific description.
     static AccountResult transportFailure(const QString& description);
-    // The text between the first "<tag>" and the first "</tag>" after it (tags found without regard
-    // to case), cut out of `text` together with both tags; the empty string, with `text` left as it
-    // was, when either tag is missing.
-    static QString extractAndReturnMessage(const QString& tag, QString& text);
 
 signals:
     void finished(const qs::cloud::AccountResult& result);

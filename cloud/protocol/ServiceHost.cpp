@@ -10,14 +10,6 @@ ServiceHost::ServiceHost() : m_webBase(QStringLiteral("http://%1:%2/").arg(kLoop
 {
 }
 
-ServiceHost ServiceHost::loopback(quint16 httpPort, quint16 syncPort)
-{
-    ServiceHost host;
-    host.m_webBase = QUrl(QStringLiteral("http://%1:%2/").arg(kLoopbackHost).arg(httpPort));
-    host.m_syncPort = syncPort;
-    return host;
-}
-
 QString ServiceHost::defaultSetting()
 {
     return QStringLiteral("http://%1:%2/?sync=%3").arg(kLoopbackHost).arg(kDefaultHttpPort).arg(kDefaultSyncPort);
@@ -52,14 +44,6 @@ ServiceHost ServiceHost::fromSetting(const QString& text, bool* isValid)
     host.m_webBase = base;
     host.m_syncPort = syncPort;
     return host;
-}
-
-QString ServiceHost::toSetting() const
-{
-    QUrl url = m_webBase;
-    if (m_syncPort != kProtocolSyncPort)
-        url.setQuery(QStringLiteral("sync=%1").arg(m_syncPort));
-    return url.toString();
 }
 
 QUrl ServiceHost::url(const QString& path) const

@@ -28,8 +28,6 @@ public:
 
     // The local stand-in on the default ports.
     ServiceHost();
-    // The local stand-in on the given loopback ports.
-    static ServiceHost loopback(quint16 httpPort, quint16 syncPort);
     // Reads a setting's text; an address that is not an absolute http or https URL with a host, or
     // a sync port that is no port number, gives the default (isValid tells which happened).
     static ServiceHost fromSetting(const QString& text, bool* isValid = nullptr);
@@ -37,9 +35,6 @@ public:
     static void registerDefault(UserDefaults& defaults);
     static QString defaultSetting();
 
-    QString toSetting() const;
-
-    QUrl webBase() const { return m_webBase; }
     // The address of a path below the base ("mac/booklist.asp").
     QUrl url(const QString& path) const;
     QUrl webScriptUrl() const { return url(QStringLiteral("mac/booklist.asp")); }

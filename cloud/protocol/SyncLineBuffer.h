@@ -30,7 +30,6 @@ public:
     // Line: `line` holds the bytes up to and including the next separator, which are removed.
     Result nextLine(QByteArray& line);
 
-    qsizetype pendingBytes() const { return m_buffer.size(); }
     void clear() { m_buffer.clear(); }
 
 private:

@@ -49,7 +49,7 @@ public:
     void enqueue(const QVariantMap& request);
 
     static bool sameBook(const QVariantMap& a, const QVariantMap& b);
-    int queuedCount() const { return int(m_queue.size()); }
+    // The cover in transfer, if any.
     std::optional<QVariantMap> currentlyDownloading() const { return m_current; }
     // Was this cover missing on the server earlier in this session?
     bool isKnownMiss(const QVariantMap& request) const;

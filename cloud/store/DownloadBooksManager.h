@@ -74,7 +74,6 @@ public:
     void cancelAll();
 
     QString booksFolder() const { return m_booksFolder; }
-    std::optional<QVariantMap> currentlyDownloading() const { return m_current; }
 
     static bool sameBook(const QVariantMap& a, const QVariantMap& b);
 

@@ -67,7 +67,6 @@ public:
 
     // <cache directory>/Owned Books/ownedbooks.xml
     static QString defaultCacheFileName();
-    QString cacheFileName() const { return m_cacheFile; }
 
     // Sends "list2" unless a refresh runs. `script` empty: the configured web script.
     void refresh(const WebScriptCaller& caller, const QString& app = QString(), const QUrl& script = QUrl());
@@ -76,8 +75,6 @@ public:
     // sortKey 0: by product name; 1: by product id; any other: matching products in reverse order.
     QList<OwnedBook> ownedBooksArraySortedBy(int sortKey, int include) const;
     QList<OwnedBook> arrayOfAutoinstallBooks() const;
-
-    const QList<QVariantMap>& productArray() const { return m_products; }
 
     void loadFromCache();
     bool saveToCache() const;

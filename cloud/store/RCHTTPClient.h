@@ -37,7 +37,7 @@ public:
     // Replies larger than this are cut off and reported as not JSON.
     static constexpr qint64 kMaxReplyBytes = 16 * 1024 * 1024;
 
-    // `base`: the service host's address (ServiceHost::webBase()).
+    // `base`: the web host's address that request paths are taken below.
     explicit RCHTTPClient(const QUrl& base, QObject* parent = nullptr);
 
     QUrl base() const { return m_base; }

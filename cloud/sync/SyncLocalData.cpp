@@ -89,6 +89,16 @@ QString str(const cLString8& text)
     return text.chars() ? QString::fromUtf8(text.chars(), text.length()) : QString();
 }
 
+// A calendar time in one of the text forms of the engine's date values.
+QString formattedTime(qint64 calendarMs, void (cDateTimeValue::*format)(cLString8&) const)
+{
+    cDateTimeValue value;
+    value.setFromMilliseconds(calendarMs);
+    cLString8 out;
+    (value.*format)(out);
+    return str(out);
+}
+
 QString selectList(const TableInfo& t)
 {
     return QStringLiteral("recid, serverid, deleted, timestamp, ") + t.columns.join(QStringLiteral(", "));
@@ -173,12 +183,6 @@ void SyncLocalData::close()
 bool SyncLocalData::isOpen() const
 {
     return m_open;
-}
-
-QString SyncLocalData::tableOf(qint64 noun)
-{
-    const TableInfo* t = info(noun);
-    return t ? QString::fromLatin1(t->table) : QString();
 }
 
 std::optional<SyncLocalRow> SyncLocalData::selectRow(qint64 noun, const QString& where, const cSQLValues& values)
@@ -612,20 +616,12 @@ std::optional<qint64> SyncLocalData::parseTime(const QString& text)
 
 QString SyncLocalData::colonTime(qint64 calendarMs)
 {
-    cDateTimeValue value;
-    value.setFromMilliseconds(calendarMs);
-    cLString8 out;
-    value.formatColonSeparated(out);
-    return str(out);
+    return formattedTime(calendarMs, &cDateTimeValue::formatColonSeparated);
 }
 
 QString SyncLocalData::wireTime(qint64 calendarMs)
 {
-    cDateTimeValue value;
-    value.setFromMilliseconds(calendarMs);
-    cLString8 out;
-    value.formatSQLStyle(out);
-    return str(out);
+    return formattedTime(calendarMs, &cDateTimeValue::formatSQLStyle);
 }
 
 qint64 SyncLocalData::nowMs()

@@ -49,8 +49,6 @@ public:
     void close();
     bool isOpen() const;
 
-    static QString tableOf(qint64 noun);
-
     // -1 for an empty table, 0 when the statement fails.
     qint64 highestServerId(qint64 noun);
     // The first row with serverid 0 and a recid above `afterRecid`, by lowest recid. `failed` is set

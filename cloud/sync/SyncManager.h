@@ -70,7 +70,6 @@ public:
     bool itsAllHappening() const { return m_exchange.goal() == Syncing; }
     int goal() const { return m_exchange.goal(); }
     bool hasConnection() const { return m_exchange.hasConnection(); }
-    QList<qint64> syncQueue() const { return m_triggers.queue(); }
 
     // The history name of each type ("BIBLEBOOKMARKS" -> "BibleBookmarks").
     static QHash<QString, QString> lastSyncTableNames();

@@ -18,16 +18,19 @@ SyncCustomerIDResolutionWindowController::SyncCustomerIDResolutionWindowControll
 {
     setWindowTitle(QStringLiteral("Cloud Sync"));
     auto* layout = new QVBoxLayout(this);
-    m_prompt = new PlainLabel(promptText(loggedInCustomer, syncedToCustomer), this);
-    m_prompt->setWordWrap(true);
+    auto* prompt = new PlainLabel(promptText(loggedInCustomer, syncedToCustomer), this);
+    prompt->setObjectName(QStringLiteral("promptLabel"));
+    prompt->setWordWrap(true);
     m_choices = new QComboBox(this);
+    m_choices->setObjectName(QStringLiteral("choicesPopUp"));
     m_choices->addItems(menuItems());
     m_details = new PlainLabel(this);
+    m_details->setObjectName(QStringLiteral("detailLabel"));
     m_details->setWordWrap(true);
     m_details->setMinimumHeight(110);
     m_details->setAlignment(Qt::AlignTop | Qt::AlignLeft);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    layout->addWidget(m_prompt);
+    layout->addWidget(prompt);
     layout->addWidget(m_choices);
     layout->addWidget(m_details);
     layout->addWidget(buttons);

@@ -40,10 +40,6 @@ public:
     static bool resolveBeforeSync(const WindowEnvironment& env, qint64 loggedInCustomer, qint64 syncedToCustomer,
         QWidget* parent, const std::function<void(int pane)>& showPreferencesPane);
 
-    QComboBox* choices() const { return m_choices; }
-    QLabel* detailLabel() const { return m_details; }
-    QLabel* promptLabel() const { return m_prompt; }
-
     void onOptionSelected();
     void onOKButton();
     void onCancelButton();
@@ -57,7 +53,6 @@ private:
     SyncManager& syncEngine() const;
 
     WindowEnvironment m_env;
-    QLabel* m_prompt = nullptr;
     QComboBox* m_choices = nullptr;
     QLabel* m_details = nullptr;
 };

@@ -9,6 +9,7 @@
 #include "tests/tools/standin-services/StandinTestServer.h"
 
 #include "support/FileAccessWatch.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -22,6 +23,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTextBrowser>
 
 #include <memory>
@@ -60,6 +62,9 @@ protected:
     void SetUp() override
     {
         m_dir = std::make_unique<QTemporaryDir>();
+        // Downloads go to the Downloads folder of the home the program runs in: one of the test's own.
+        qputenv("HOME", m_dir->path().toUtf8());
+        qputenv("XDG_CONFIG_HOME", m_dir->filePath(QStringLiteral("config")).toUtf8());
         m_defaults = std::make_unique<UserDefaults>(m_dir->filePath(QStringLiteral("settings.ini")));
         SettingsRegistry::registerDefaultsForAllPreferences(*m_defaults);
         m_checker = std::make_unique<AppUpdateChecker>(m_center, *m_defaults);
@@ -67,7 +72,6 @@ protected:
         m_checker->runningProgram().version = QStringLiteral("1.1");
         m_checker->runningProgram().systemVersion = QStringLiteral("10.15.7");
         m_checker->runningProgram().now = [] { return QDateTime(QDate(2025, 6, 1), QTime(12, 0), Qt::UTC); };
-        m_checker->setDownloadsFolder(m_dir->filePath(QStringLiteral("Downloads")));
         AppUpdateChecker::Presenter& p = m_checker->presenter();
         p.alert = [this](const QVariantMap& a) { m_alerts << a; };
         p.toast = [this](const QString& t) { m_toasts << t; };
@@ -101,8 +105,7 @@ protected:
     }
     void useServer(const standin_test::Server& server)
     {
-        d().setString(qs::cloud::ServiceHost::loopback(server.httpPort(), server.syncPort()).toSetting(),
-            QStringLiteral("serviceHost"));
+        d().setString(server.serviceHostSetting(), QStringLiteral("serviceHost"));
     }
     QString lastMessage() const
     {
@@ -240,7 +243,7 @@ TEST_F(UpdateCheck, AutomaticChecksWaitTheirInterval)
         standin_test::Server server;
         deadPort = server.httpPort();
     }
-    d().setString(qs::cloud::ServiceHost::loopback(deadPort, 1).toSetting(), QStringLiteral("serviceHost"));
+    d().setString(standin_test::serviceHostSetting(deadPort, 1), QStringLiteral("serviceHost"));
     ASSERT_TRUE(m_checker->conditionallyCheckForUpdates(false));
     waitForCheck();
     EXPECT_TRUE(m_alerts.isEmpty());
@@ -433,17 +436,19 @@ TEST_F(UpdateCheck, UpdateWindowOffersTheDownload)
     ASSERT_EQ(posted.size(), 1);
     EXPECT_EQ(posted[0].value(QStringLiteral("url")).toUrl(), link);
     EXPECT_FALSE(window.isVisible());
-    EXPECT_TRUE(m_checker->isDownloading());
-    // The progress bar outlives the update window that asked for the download.
-    ASSERT_NE(m_checker->progressDialog(), nullptr);
-    EXPECT_EQ(m_checker->progressDialog()->parent(), nullptr);
-    EXPECT_TRUE(m_checker->progressDialog()->isVisible());
-    m_checker->cancelDownload();
+    // The download shows its progress bar, which outlives the update window that asked for it.
+    auto* progress = TestSupport::shownWindow<QProgressDialog>();
+    ASSERT_NE(progress, nullptr);
+    EXPECT_EQ(progress->objectName(), QStringLiteral("updateDownloadProgress"));
+    EXPECT_EQ(progress->parent(), nullptr);
+    // The user cancels it there.
     QSignalSpy done(m_checker.get(), &AppUpdateChecker::downloadFinished);
-    if (m_checker->isDownloading()) {
-        EXPECT_TRUE(done.wait(5000));
-    }
-    EXPECT_FALSE(m_checker->isDownloading());
+    auto* cancel = progress->findChild<QPushButton*>();
+    ASSERT_NE(cancel, nullptr);
+    QTest::mouseClick(cancel, Qt::LeftButton);
+    EXPECT_TRUE(done.wait(5000));
+    ASSERT_EQ(done.size(), 1);
+    EXPECT_TRUE(done.first().first().toString().isEmpty());
     // A cancelled download leaves nothing behind and says nothing.
     EXPECT_TRUE(QDir(m_checker->downloadsFolder()).entryList(QDir::Files | QDir::Hidden).isEmpty());
     EXPECT_TRUE(m_alerts.isEmpty());

@@ -142,29 +142,9 @@ protected:
     // The titles of the context menu that a right-click at `at` opens (closed again at once).
     QStringList contextMenuTitles(BookPageView* page, const QPoint& at, const QString& choose = QString())
     {
-        QStringList titles;
-        QTimer poll;
-        poll.setInterval(20);
-        QObject::connect(&poll, &QTimer::timeout, [&] {
-            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-            if (menu == nullptr || !titles.isEmpty())
-                return;
-            QAction* chosen = nullptr;
-            for (QAction* a : menu->actions()) {
-                if (a->isSeparator())
-                    continue;
-                titles << a->text();
-                if (!choose.isEmpty() && a->text() == choose)
-                    chosen = a;
-            }
-            menu->close();
-            if (chosen != nullptr)
-                chosen->trigger();
-        });
-        poll.start();
-        QTest::mouseClick(input(page), Qt::RightButton, Qt::NoModifier, at);
-        waitFor([&] { return !titles.isEmpty(); }, 10000);
-        return titles;
+        return TestSupport::readPopupMenu(
+            [&] { QTest::mouseClick(input(page), Qt::RightButton, Qt::NoModifier, at); }, choose)
+            .titles;
     }
 };
 

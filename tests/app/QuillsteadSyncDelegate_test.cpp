@@ -212,14 +212,22 @@ TEST_F(SyncDelegate, AToolbarWithoutTheButtonGainsASpaceAndTheItemAtTheEndAndLos
 
 TEST_F(SyncDelegate, EachRecordTypeNamesItsTableAndPostsWhatChanged)
 {
+    // An error is logged under the history name of the type being synced, and under none between types.
     m_delegate.syncRecordTypeWillStart(QStringLiteral("BIBLENOTES"));
-    EXPECT_EQ(m_delegate.tableBeingSynced(), QStringLiteral("BibleNotes"));
+    m_delegate.recordSyncError(QStringLiteral("While the notes went."));
     // Unchanged notes still post, with "changed" NO; unchanged bookmarks post nothing.
     m_delegate.syncRecordTypeComplete(QStringLiteral("BIBLENOTES"), false);
-    EXPECT_TRUE(m_delegate.tableBeingSynced().isEmpty());
+    m_delegate.recordSyncError(QStringLiteral("Between the types."));
     m_delegate.syncRecordTypeWillStart(QStringLiteral("BIBLEBOOKMARKS"));
-    EXPECT_EQ(m_delegate.tableBeingSynced(), QStringLiteral("BibleBookmarks"));
+    m_delegate.recordSyncError(QStringLiteral("While the bookmarks went."));
     m_delegate.syncRecordTypeComplete(QStringLiteral("BIBLEBOOKMARKS"), false);
+    const QString notesLog = errorLog("BibleNotes");
+    EXPECT_TRUE(notesLog.contains(QStringLiteral("While the notes went."))) << notesLog.toStdString();
+    EXPECT_FALSE(notesLog.contains(QStringLiteral("Between the types.")));
+    EXPECT_FALSE(notesLog.contains(QStringLiteral("While the bookmarks went.")));
+    const QString bookmarksLog = errorLog("BibleBookmarks");
+    EXPECT_TRUE(bookmarksLog.contains(QStringLiteral("While the bookmarks went."))) << bookmarksLog.toStdString();
+    EXPECT_FALSE(bookmarksLog.contains(QStringLiteral("Between the types.")));
     ASSERT_EQ(postedNames(),
         (QStringList {"qsBibleNoteSynchronizationWillStartNotification", "qsNotesHaveChangedNotification"}));
     EXPECT_EQ(m_posted[1].userInfo.value(QStringLiteral("changed")), QVariant(false));

@@ -8,9 +8,9 @@
 #include "app/ProgramParts.h"
 #include "app/QuillsteadAppController.h"
 #include "app/QuillsteadWindowController.h"
-#include "app/StoreCommands.h"
 #include "app/preferences/DisplayPreferencesViewController.h"
 #include "app/preferences/MASPreferencesWindowController.h"
+#include "cloud/store/ui/OpenBookSheetWindowController.h"
 #include "library/SourceManager.h"
 #include "library/SourceTupleArray.h"
 #include "panes/bookpane/BookPaneViewController.h"
@@ -43,6 +43,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QProcess>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
@@ -444,7 +445,13 @@ TEST_F(MenuWindow, StoreCommandsSignedOutSaySoAndOpenTheCustomerIdPage)
 
     // The Open Book sheet's Bookstore button reaches the same command.
     alerts().clear();
-    app.storeCommands()->bookstore();
+    ASSERT_TRUE(reader_test::choose(window(), CommandNames::OpenBook));
+    auto* sheet = TestSupport::waitForWindow<qs::cloud::OpenBookSheetWindowController>();
+    ASSERT_NE(sheet, nullptr);
+    auto* bookstore = sheet->findChild<QPushButton*>(QStringLiteral("bookstoreButton"));
+    ASSERT_NE(bookstore, nullptr);
+    QTest::mouseClick(bookstore, Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return !alerts().shown().isEmpty(); }));
     ASSERT_EQ(alerts().shown().size(), 1);
     EXPECT_EQ(alerts().shown()[0].messageText,
         QStringLiteral("You must be signed in to your Tavrosen account to use the Bookstore."));

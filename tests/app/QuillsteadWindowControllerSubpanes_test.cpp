@@ -99,7 +99,9 @@ TEST_F(SubpaneWindow, GoToHighlightsAndBookmarksOpenTheirSubpanesAndGoThere)
     window->window()->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/bible-goto-in-window.png"));
 
     // A highlight through the book panes' services shows in Highlights.
-    window->bookPaneHooks().highlight({(19u << 16) | (23u << 8) | 1u}, 84);
+    BookPaneHooks* hooks = reader_test::bookPaneHooks();
+    ASSERT_NE(hooks, nullptr);
+    hooks->highlight({(19u << 16) | (23u << 8) | 1u}, 84);
     EXPECT_TRUE(reader_test::choose(window, CommandNames::Highlights));
     auto* highlights = dynamic_cast<StudyPaneHighlightsViewController*>(study->subpaneViewController());
     ASSERT_NE(highlights, nullptr);
@@ -107,15 +109,15 @@ TEST_F(SubpaneWindow, GoToHighlightsAndBookmarksOpenTheirSubpanesAndGoThere)
     EXPECT_TRUE(highlights->highlightedVerses().contains(psalm));
 
     // A bookmark through the same services shows in Bookmarks under "All Bookmarks".
-    window->bookPaneHooks().bookmark(
+    hooks->bookmark(
         kjv, (43u << 16) | (3u << 8) | 16u, true, {{"searchTitle", QStringLiteral("No Category")}, {"categoryID", 0}});
     EXPECT_TRUE(reader_test::choose(window, CommandNames::Bookmarks));
     auto* bookmarks = dynamic_cast<StudyPaneBookmarksViewController*>(study->subpaneViewController());
     ASSERT_NE(bookmarks, nullptr);
     bookmarks->onCategorySelected(0);
     EXPECT_TRUE(bookmarks->bookmarkedSections().contains(kjv->sectionForBibleKey((43u << 16) | (3u << 8) | 16u)));
-    window->bookPaneHooks().highlight({(19u << 16) | (23u << 8) | 1u}, 0);
-    window->bookPaneHooks().removeBookmark(
+    hooks->highlight({(19u << 16) | (23u << 8) | 1u}, 0);
+    hooks->removeBookmark(
         kjv, (43u << 16) | (3u << 8) | 16u, true, {{"searchTitle", QStringLiteral("*")}, {"categoryID", 65535}});
 }
 
@@ -132,9 +134,11 @@ TEST_F(SubpaneWindow, EachSubpaneShowsTheCurrentBookAndTheCategoryJustUsed)
     // The verse goes into a new category, named in the dialog the book pane's menu item opens.
     EXPECT_TRUE(reader_test::choose(window, CommandNames::Bookmarks));
     EXPECT_TRUE(reader_test::choose(window, CommandNames::Find));
+    BookPaneHooks* hooks = reader_test::bookPaneHooks();
+    ASSERT_NE(hooks, nullptr);
     const bool named = TestSupport::whenShown<ModalTextFieldWindowController>(
         [&] {
-            window->bookPaneHooks().bookmark(kjv, john316, true,
+            hooks->bookmark(kjv, john316, true,
                 {{"searchTitle", QStringLiteral("*")}, {"categoryID", 65535}, {"isCreateNewCategory", true}});
         },
         [](ModalTextFieldWindowController* dialog) {
@@ -147,8 +151,7 @@ TEST_F(SubpaneWindow, EachSubpaneShowsTheCurrentBookAndTheCategoryJustUsed)
     ASSERT_NE(bookmarks, nullptr);
     EXPECT_EQ(bookmarks->categoryPopUpButton()->currentText(), QStringLiteral("Promises"));
     EXPECT_TRUE(bookmarks->bookmarkedSections().contains(kjv->sectionForBibleKey(john316)));
-    window->bookPaneHooks().removeBookmark(
-        kjv, john316, true, {{"searchTitle", QStringLiteral("*")}, {"categoryID", 65535}});
+    hooks->removeBookmark(kjv, john316, true, {{"searchTitle", QStringLiteral("*")}, {"categoryID", 65535}});
 
     // Go To on Welcome lists its contents; closing Welcome takes them away.
     int welcome = -1;

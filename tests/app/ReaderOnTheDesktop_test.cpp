@@ -47,6 +47,7 @@
 #include "tools/standin-services/StandinTestServer.h"
 
 #include "ReaderTestProgram.h"
+#include "preferences/SettingsTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -123,7 +124,8 @@ protected:
         for (QAction* button : settings->toolbar()->actions())
             if (button->objectName() == page)
                 button->trigger();
-        return settings->selectedViewController()->identifier() == page ? settings : nullptr;
+        const PreferencesViewController* shown = settings_test::shownPage(settings);
+        return shown != nullptr && shown->identifier() == page ? settings : nullptr;
     }
 
     // Log Out on the Login page of Settings.
@@ -131,12 +133,30 @@ protected:
     {
         MASPreferencesWindowController* settings = openSettingsAt(window, QStringLiteral("LoginPreferences"));
         auto* button = settings != nullptr
-            ? settings->selectedViewController()->findChild<QPushButton*>(QStringLiteral("logoutButton"))
+            ? settings_test::shownPage(settings)->findChild<QPushButton*>(QStringLiteral("logoutButton"))
             : nullptr;
         if (button == nullptr)
             return false;
         QTest::mouseClick(button, Qt::LeftButton);
         return true;
+    }
+
+    // Signs in as the stand-in's demo customer as a user does: the service host pointed at `server`,
+    // then on the Login page of Settings (showing its log-in view) the customer ID and password typed
+    // and Return pressed. The Login page once it shows the signed-in view; null when it did not.
+    LoginPreferencesViewController* signIn(QuillsteadWindowController* window, const standin_test::Server& server)
+    {
+        UserDefaults::standardUserDefaults().setString(server.serviceHostSetting(), QStringLiteral("serviceHost"));
+        auto* account = settings_test::shownPage<LoginPreferencesViewController>(
+            openSettingsAt(window, QStringLiteral("LoginPreferences")));
+        if (account == nullptr || account->shownCredentialsView() != QLatin1String("LoginView") ||
+            !typeInto(account->textField(QStringLiteral("customerID")), QStringLiteral("demo@quillstead.test")) ||
+            !typeInto(account->textField(QStringLiteral("password")), QStringLiteral("demo")))
+            return nullptr;
+        pressKey(Qt::Key_Return);
+        if (!waitFor([account] { return account->shownCredentialsView() == QLatin1String("LogoutView"); }, 20000))
+            return nullptr;
+        return account;
     }
 
     // Clicks into a field and types, as the reader does; the keys go to the focused widget.
@@ -276,7 +296,7 @@ protected:
     {
         MASPreferencesWindowController* settings = openSettingsAt(window, QStringLiteral("DisplayPreferences"));
         ASSERT_NE(settings, nullptr);
-        QLineEdit* field = settings->selectedViewController()->textField(QStringLiteral("baseFontSize"));
+        QLineEdit* field = settings_test::shownPage(settings)->textField(QStringLiteral("baseFontSize"));
         ASSERT_NE(field, nullptr);
         ASSERT_TRUE(typeInto(field, QString()));
         field->selectAll();
@@ -411,7 +431,7 @@ TEST_F(ReaderOnTheDesktop, TheTextSizeChangesAndTheVerseAtTheTopStays)
     MASPreferencesWindowController* settings = openSettingsAt(window, QStringLiteral("DisplayPreferences"));
     ASSERT_NE(settings, nullptr);
     // Another font (the next in the list) keeps the verse at the top as well.
-    QComboBox* font = settings->selectedViewController()->popUp(QStringLiteral("fontPopUpButton"));
+    QComboBox* font = settings_test::shownPage(settings)->popUp(QStringLiteral("fontPopUpButton"));
     ASSERT_NE(font, nullptr);
     ASSERT_GE(font->count(), 2);
     font->setFocus(Qt::TabFocusReason);
@@ -431,7 +451,7 @@ TEST_F(ReaderOnTheDesktop, TheTextSizeChangesAndTheVerseAtTheTopStays)
 
     // Text size 0 is refused: the size stays, the page keeps its text and the line beside the field says
     // why.
-    QLineEdit* field = settings->selectedViewController()->textField(QStringLiteral("baseFontSize"));
+    QLineEdit* field = settings_test::shownPage(settings)->textField(QStringLiteral("baseFontSize"));
     ASSERT_NE(field, nullptr);
     ASSERT_TRUE(typeInto(field, QString()));
     field->selectAll();
@@ -439,7 +459,7 @@ TEST_F(ReaderOnTheDesktop, TheTextSizeChangesAndTheVerseAtTheTopStays)
     pressKey(Qt::Key_Return);
     EXPECT_EQ(defaults.integerForKey(QStringLiteral("baseFontSize")), 12);
     EXPECT_EQ(field->text(), QStringLiteral("12"));
-    QLabel* why = settings->selectedViewController()->rangeLabel(QStringLiteral("baseFontSize"));
+    QLabel* why = settings_test::shownPage(settings)->rangeLabel(QStringLiteral("baseFontSize"));
     ASSERT_NE(why, nullptr);
     EXPECT_TRUE(why->isVisible());
     EXPECT_EQ(why->text(), QStringLiteral("0 is out of range: use 6 to 72 points."));
@@ -455,25 +475,13 @@ TEST_F(ReaderOnTheDesktop, ReturnLogsInAndEscapeClosesSettings)
     ASSERT_NE(server.httpPort(), 0);
     QuillsteadWindowController* window = launch().mainWindowController();
     UserDefaults& defaults = UserDefaults::standardUserDefaults();
-    defaults.setString(qs::cloud::ServiceHost::loopback(server.httpPort(), server.syncPort()).toSetting(),
-        QStringLiteral("serviceHost"));
-    MASPreferencesWindowController* settings = openSettingsAt(window, QStringLiteral("LoginPreferences"));
-    ASSERT_NE(settings, nullptr);
-    auto* account = qobject_cast<LoginPreferencesViewController*>(settings->selectedViewController());
-    ASSERT_NE(account, nullptr);
-    ASSERT_EQ(account->shownCredentialsView(), QStringLiteral("LoginView"));
-
-    ASSERT_TRUE(typeInto(account->textField(QStringLiteral("customerID")), QStringLiteral("demo@quillstead.test")));
-    ASSERT_TRUE(typeInto(account->textField(QStringLiteral("password")), QStringLiteral("demo")));
-    pressKey(Qt::Key_Return);
-    EXPECT_TRUE(waitFor([account] { return account->shownCredentialsView() == QLatin1String("LogoutView"); }, 20000))
-        << "Return in the password field did not log in";
+    ASSERT_NE(signIn(window, server), nullptr) << "Return in the password field did not log in";
     EXPECT_TRUE(defaults.boolForKey(QStringLiteral("credentialsValid")));
 
     // Escape closes the window, wherever the focus is.
     QWidget* focus = QApplication::focusWidget();
     ASSERT_NE(focus, nullptr);
-    ASSERT_EQ(focus->window(), settings);
+    ASSERT_EQ(focus->window(), settingsWindow());
     pressKey(Qt::Key_Escape);
     EXPECT_TRUE(waitFor([this] { return settingsWindow() == nullptr; }, 5000)) << "Escape did not close Settings";
     EXPECT_TRUE(s_alerts->shown().isEmpty());
@@ -523,7 +531,7 @@ TEST_F(ReaderOnTheDesktop, TypedAccountFieldsSurviveAPageSwitch)
     QuillsteadWindowController* window = launch().mainWindowController();
     MASPreferencesWindowController* settings = openSettingsAt(window, QStringLiteral("LoginPreferences"));
     ASSERT_NE(settings, nullptr);
-    PreferencesViewController* account = settings->selectedViewController();
+    PreferencesViewController* account = settings_test::shownPage(settings);
     const QList<std::pair<QString, QString>> typed = {{QStringLiteral("customerID"), QStringLiteral("reader@x.test")},
         {QStringLiteral("password"), QStringLiteral("s3cret")}, {QStringLiteral("firstName"), QStringLiteral("Ruth")},
         {QStringLiteral("email"), QStringLiteral("ruth@x.test")}};
@@ -540,7 +548,7 @@ TEST_F(ReaderOnTheDesktop, TypedAccountFieldsSurviveAPageSwitch)
     }
     ASSERT_TRUE(display && customer);
     display->trigger();
-    ASSERT_EQ(settings->selectedViewController()->identifier(), QStringLiteral("DisplayPreferences"));
+    ASSERT_EQ(settings_test::shownPage(settings)->identifier(), QStringLiteral("DisplayPreferences"));
     customer->trigger();
     for (const auto& [key, text] : typed)
         EXPECT_EQ(account->textField(key)->text(), text) << key.toStdString();
@@ -553,8 +561,8 @@ TEST_F(ReaderOnTheDesktop, TypedAccountFieldsSurviveAPageSwitch)
     TestSupport::waitForQueuedWork();
     settings = openSettingsAt(window, QStringLiteral("LoginPreferences"));
     ASSERT_NE(settings, nullptr);
-    EXPECT_EQ(settings->selectedViewController()->textField(QStringLiteral("password"))->text(), QString());
-    EXPECT_EQ(settings->selectedViewController()->textField(QStringLiteral("firstName"))->text(), QString());
+    EXPECT_EQ(settings_test::shownPage(settings)->textField(QStringLiteral("password"))->text(), QString());
+    EXPECT_EQ(settings_test::shownPage(settings)->textField(QStringLiteral("firstName"))->text(), QString());
 }
 
 TEST_F(ReaderOnTheDesktop, ViewLogWithNoLauncherOpensTheReadersOwnWindow)
@@ -566,7 +574,7 @@ TEST_F(ReaderOnTheDesktop, ViewLogWithNoLauncherOpensTheReadersOwnWindow)
     QuillsteadWindowController* window = launch().mainWindowController();
     MASPreferencesWindowController* settings = openSettingsAt(window, QStringLiteral("SyncPreferences"));
     ASSERT_NE(settings, nullptr);
-    auto* viewLog = settings->selectedViewController()->findChild<QPushButton*>(QStringLiteral("viewLogButton"));
+    auto* viewLog = settings_test::shownPage(settings)->findChild<QPushButton*>(QStringLiteral("viewLogButton"));
     ASSERT_NE(viewLog, nullptr);
     QTest::mouseClick(viewLog, Qt::LeftButton);
     qputenv("PATH", path);
@@ -853,25 +861,10 @@ TEST_F(ReaderOnTheDesktop, TheKeyboardReachesThePagesAndTheirMenu)
     }
 
     // Shift+F10 opens the page's menu at the verse at the top, for that verse.
-    QStringList titles;
-    QRect menuAt;
-    QTimer poll;
-    poll.setInterval(20);
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        if (menu == nullptr || !titles.isEmpty())
-            return;
-        for (QAction* a : menu->actions())
-            if (!a->isSeparator())
-                titles << a->text();
-        menuAt = menu->geometry();
-        menu->close();
-    });
-    poll.start();
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F10, Qt::ShiftModifier);
-    ASSERT_TRUE(waitFor([&] { return !titles.isEmpty(); }, 10000)) << "no menu";
-    poll.stop();
-    const QString all = titles.join(QLatin1Char('|'));
+    const TestSupport::ShownPopupMenu menu = TestSupport::readPopupMenu(
+        [] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_F10, Qt::ShiftModifier); });
+    ASSERT_FALSE(menu.titles.isEmpty()) << "no menu";
+    const QString all = menu.titles.join(QLatin1Char('|'));
     EXPECT_TRUE(all.contains(QRegularExpression(QStringLiteral("Highlight [1-3A-Z][a-z]* \\d+:\\d+"))))
         << all.toStdString();
     EXPECT_TRUE(all.contains(QStringLiteral("Bookmark "))) << all.toStdString();
@@ -879,7 +872,7 @@ TEST_F(ReaderOnTheDesktop, TheKeyboardReachesThePagesAndTheirMenu)
     const QRect pageOnScreen(page->mapToGlobal(QPoint(0, 0)), page->size());
     // (A screen smaller than the window pushes the menu inside it.)
     if (QGuiApplication::primaryScreen()->availableGeometry().contains(pageOnScreen)) {
-        EXPECT_TRUE(pageOnScreen.contains(menuAt.topLeft())) << "the menu opens away from the page";
+        EXPECT_TRUE(pageOnScreen.contains(menu.geometry.topLeft())) << "the menu opens away from the page";
     }
 
     // Tab from the study pane's field reaches a page.
@@ -955,18 +948,8 @@ TEST_F(ReaderOnTheDesktop, ASyncFromTheToolbarShowsItsProgressAndSaysItEnded)
     ASSERT_NE(server.httpPort(), 0);
     QuillsteadAppController& app = launch();
     QuillsteadWindowController* window = app.mainWindowController();
-    UserDefaults& defaults = UserDefaults::standardUserDefaults();
-    defaults.setString(qs::cloud::ServiceHost::loopback(server.httpPort(), server.syncPort()).toSetting(),
-        QStringLiteral("serviceHost"));
-    MASPreferencesWindowController* settings = openSettingsAt(window, QStringLiteral("LoginPreferences"));
-    ASSERT_NE(settings, nullptr);
-    auto* account = qobject_cast<LoginPreferencesViewController*>(settings->selectedViewController());
-    ASSERT_NE(account, nullptr);
-    ASSERT_TRUE(typeInto(account->textField(QStringLiteral("customerID")), QStringLiteral("demo@quillstead.test")));
-    ASSERT_TRUE(typeInto(account->textField(QStringLiteral("password")), QStringLiteral("demo")));
-    pressKey(Qt::Key_Return);
-    ASSERT_TRUE(waitFor([account] { return account->shownCredentialsView() == QLatin1String("LogoutView"); }, 20000));
-    settings->close();
+    ASSERT_NE(signIn(window, server), nullptr);
+    settingsWindow()->close();
     ASSERT_TRUE(waitFor([this] { return settingsWindow() == nullptr; }, 5000));
 
     // The toolbar's Cloud Sync: its busy item shows (for a moment at least), then a toast says the

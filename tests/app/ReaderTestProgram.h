@@ -11,6 +11,7 @@
 #include "app/QuillsteadAppController.h"
 #include "app/QuillsteadWindowController.h"
 #include "library/SourceTuple.h"
+#include "panes/bookpane/BookPaneViewController.h"
 #include "panes/environment/WindowEnvironment.h"
 #include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
@@ -73,6 +74,19 @@ inline WindowEnvironment programEnvironment()
 inline NoteStore programNotes()
 {
     return NoteStore(programEnvironment().notes());
+}
+
+// What the window hands its book panes to reach the parts above them (the stores, the copier), as a
+// book pane of the current layout asks it; null when no book pane is shown.
+inline BookPaneHooks* bookPaneHooks()
+{
+    const auto layout = programEnvironment().layoutManager().currentLayout();
+    if (layout == nullptr)
+        return nullptr;
+    for (const auto& contents : layout->contents())
+        if (auto* pane = dynamic_cast<BookPaneViewController*>(contents->viewController()))
+            return &pane->hooks();
+    return nullptr;
 }
 
 // Runs a script in a book page and waits for its answer; invalid when none came.

@@ -53,6 +53,8 @@
 #include "userdata/cVerseHighlightDoc.h"
 
 #include "ReaderTestProgram.h"
+#include "cloud/store/ui/StoreSheetTestSupport.h"
+#include "preferences/SettingsTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -488,15 +490,17 @@ protected:
                     return int(i);
             return -1;
         };
-        for (int kind = 0; kind < open->kindsTableView()->count() && rowOfTheBook() < 0; ++kind)
-            if (open->kindsTableView()->item(kind)->flags().testFlag(Qt::ItemIsEnabled))
-                clickRow(open->kindsTableView(), kind);
+        QListWidget* kinds = store_sheet_test::kindsList(open);
+        QListWidget* books = store_sheet_test::booksList(open);
+        for (int kind = 0; kind < kinds->count() && rowOfTheBook() < 0; ++kind)
+            if (kinds->item(kind)->flags().testFlag(Qt::ItemIsEnabled))
+                clickRow(kinds, kind);
         const int row = rowOfTheBook();
-        if (row < 0 || row >= open->booksTableView()->count()) {
+        if (row < 0 || row >= books->count()) {
             open->close();
             return ::testing::AssertionFailure() << "no kind lists " << book->abbr().toStdString();
         }
-        clickRow(open->booksTableView(), row);
+        clickRow(books, row);
         if (open->isVisible())
             open->close();
         return ::testing::AssertionSuccess();
@@ -528,7 +532,7 @@ protected:
     void logIn(quint16 httpPort, quint16 syncPort)
     {
         UserDefaults::standardUserDefaults().setString(
-            qs::cloud::ServiceHost::loopback(httpPort, syncPort).toSetting(), QStringLiteral("serviceHost"));
+            standin_test::serviceHostSetting(httpPort, syncPort), QStringLiteral("serviceHost"));
         ASSERT_TRUE(reader_test::choose(m_app->mainWindowController(), CommandNames::Settings));
         MASPreferencesWindowController* settings = nullptr;
         ASSERT_TRUE(waitFor([&] { return (settings = shownWindow<MASPreferencesWindowController>()) != nullptr; }))
@@ -541,10 +545,10 @@ protected:
         ASSERT_NE(pageButton, nullptr) << "no Customer ID button in the settings toolbar";
         QTest::mouseClick(pageButton, Qt::LeftButton);
         ASSERT_TRUE(waitFor([&] {
-            return settings->selectedViewController() != nullptr &&
-                settings->selectedViewController()->identifier() == page;
+            return settings_test::shownPage(settings) != nullptr &&
+                settings_test::shownPage(settings)->identifier() == page;
         })) << "the Customer ID page did not show";
-        PreferencesViewController* account = settings->selectedViewController();
+        PreferencesViewController* account = settings_test::shownPage(settings);
         // A reader still logged in from an earlier start logs out first.
         if (QPushButton* logOut = account->findChild<QPushButton*>(QStringLiteral("logoutButton"));
             logOut != nullptr && logOut->isVisible()) {
@@ -660,18 +664,20 @@ TEST_F(Scenario, OpenBookListsEveryKindInTitleOrder)
     QCollator collator;
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     int longLists = 0;
-    for (int kind = 0; kind < open->kindsTableView()->count(); ++kind) {
-        if (!open->kindsTableView()->item(kind)->flags().testFlag(Qt::ItemIsEnabled))
+    QListWidget* kinds = store_sheet_test::kindsList(open);
+    QListWidget* books = store_sheet_test::booksList(open);
+    for (int kind = 0; kind < kinds->count(); ++kind) {
+        if (!kinds->item(kind)->flags().testFlag(Qt::ItemIsEnabled))
             continue;
-        clickRow(open->kindsTableView(), kind);
+        clickRow(kinds, kind);
         QStringList shown;
-        for (int row = 0; row < open->booksTableView()->count(); ++row)
-            shown << open->booksTableView()->item(row)->text();
+        for (int row = 0; row < books->count(); ++row)
+            shown << books->item(row)->text();
         QStringList sorted = shown;
         std::stable_sort(sorted.begin(), sorted.end(),
             [&](const QString& a, const QString& b) { return collator.compare(a, b) < 0; });
         EXPECT_EQ(shown.join(QStringLiteral(", ")).toStdString(), sorted.join(QStringLiteral(", ")).toStdString())
-            << open->kindsTableView()->item(kind)->text().toStdString();
+            << kinds->item(kind)->text().toStdString();
         longLists += shown.size() > 2 ? 1 : 0;
     }
     EXPECT_GT(longLists, 0);
@@ -791,7 +797,7 @@ TEST_F(Scenario, ADownloadedOwnedBookOpensInANewTab)
     ASSERT_TRUE(waitFor([&] {
         return library->rowForBook({{QStringLiteral("productid"), "RV1909"}}) >= 0;
     })) << "the owned list did not arrive";
-    clickRow(library->booksTableView(), library->rowForBook({{QStringLiteral("productid"), "RV1909"}}));
+    clickRow(store_sheet_test::booksList(library), library->rowForBook({{QStringLiteral("productid"), "RV1909"}}));
     ASSERT_TRUE(waitFor([&] { return bookNamed(QStringLiteral("RV1909")) != nullptr; }, 60000))
         << "the download did not reach the library";
     EXPECT_TRUE(QFile::exists(file));

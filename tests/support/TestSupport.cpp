@@ -93,6 +93,35 @@ void closePopups()
 
 }  // namespace
 
+ShownPopupMenu readPopupMenu(const std::function<void()>& open, const QString& choose, int msecs)
+{
+    ShownPopupMenu shown;
+    QTimer poll;
+    poll.setInterval(20);
+    // Polled: a context menu runs its own event loop, inside `open` or once the events it caused come.
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (menu == nullptr || !shown.titles.isEmpty())
+            return;
+        QAction* chosen = nullptr;
+        for (QAction* a : menu->actions()) {
+            if (a->isSeparator())
+                continue;
+            shown.titles << a->text();
+            if (!choose.isEmpty() && a->text() == choose)
+                chosen = a;
+        }
+        shown.geometry = menu->geometry();
+        menu->close();
+        if (chosen != nullptr)
+            chosen->trigger();
+    });
+    poll.start();
+    open();
+    waitFor([&] { return !shown.titles.isEmpty(); }, msecs);
+    return shown;
+}
+
 bool choosePopupMenuItem(const std::function<void()>& open, const QStringList& path, int msecs)
 {
     if (path.isEmpty())

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -106,6 +107,16 @@ QString menuText(QString text);
 // 8:28"). A dialog the item opens runs inside this call, so a `whenShown` around it reaches it. False,
 // with every pop-up closed, when an item did not show or was disabled.
 bool choosePopupMenuItem(const std::function<void()>& open, const QStringList& path, int msecs = kWaitMs);
+
+// What a pop-up menu showed: its items' texts (separators left out) and where it stood on the screen.
+struct ShownPopupMenu {
+    QStringList titles;
+    QRect geometry;
+};
+// Reads the pop-up menu that `open` makes show (a right-click, Shift+F10) and closes it at once; the
+// item whose text is `choose`, when given, is then triggered. No titles when no menu showed within the
+// time.
+ShownPopupMenu readPopupMenu(const std::function<void()>& open, const QString& choose = QString(), int msecs = 10000);
 
 // The page's answer to a script; nothing when the page did not answer within the time.
 std::optional<QVariant> runScript(QWebEnginePage* page, const QString& script, int msecs = kWaitMs);

@@ -21,13 +21,7 @@
 #include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineView>
 
-#include <atomic>
-
 namespace qs::cloud {
-
-namespace {
-std::atomic<quint64> s_resourceCounter {0};
-}
 
 // Sees every request of one store page. It may be called on a web-engine thread: it touches nothing
 // of the window, only reads the address and posts its finding to the window's thread.
@@ -40,7 +34,6 @@ public:
 
     void interceptRequest(QWebEngineUrlRequestInfo& info) override
     {
-        ++s_resourceCounter;
         const QUrl url = info.requestUrl();
         const StoreExitAction action = BookStoreWindowController::exitActionForUrl(url);
         const bool mainFrame = info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeMainFrame;
@@ -70,11 +63,6 @@ QWebEngineProfile* BookStoreWindowController::profile()
     return shared;
 }
 
-quint64 BookStoreWindowController::lastResourceIdentifier()
-{
-    return s_resourceCounter.load();
-}
-
 BookStoreWindowController::BookStoreWindowController(
     const StoreContext& context, const QString& initialProductId, QWidget* parent)
     : QDialog(parent), m_context(context), m_initialProductId(initialProductId)
@@ -87,6 +75,7 @@ BookStoreWindowController::BookStoreWindowController(
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 6);
     m_webView = new QWebEngineView(this);
+    m_webView->setObjectName(QStringLiteral("webView"));
     auto* page = new QWebEnginePage(profile(), m_webView);
     m_interceptor = new StoreRequestInterceptor(this);
     page->setUrlRequestInterceptor(m_interceptor);
@@ -99,6 +88,7 @@ BookStoreWindowController::BookStoreWindowController(
     auto* bottom = new QHBoxLayout;
     bottom->setContentsMargins(8, 0, 8, 0);
     m_loadingIndicator = new QProgressBar(this);
+    m_loadingIndicator->setObjectName(QStringLiteral("loadingIndicator"));
     m_loadingIndicator->setRange(0, 0);
     m_loadingIndicator->setMaximumWidth(80);
     m_loadingIndicator->setMaximumHeight(12);
@@ -300,7 +290,6 @@ void BookStoreWindowController::onClose()
         m_webView->stop();
     }
     setLoading(false);
-    m_closed = true;
     emit closed();
     close();
 }

@@ -65,18 +65,11 @@ public:
     StoreCustomerBlock customerBlock() const;
     // The first page: the store pages' address with "v1=<scrambled customer block>".
     QUrl storeUrl() const;
-    QString initialProductId() const { return m_initialProductId; }
     void populateWebView();
     void onClose();
     void onSwitchToOpenBookWindow();
     void onSwitchToCloudLibraryWindow();
-    bool isClosed() const { return m_closed; }
     void setLoadTimeoutMs(int ms) { m_loadTimeoutMs = ms; }
-
-    QWebEngineView* webView() const { return m_webView; }
-    QProgressBar* loadingIndicator() const { return m_loadingIndicator; }
-    // The identifier of the last request any store window saw (consecutive from 1 in the process).
-    static quint64 lastResourceIdentifier();
     // The profile every store window shares.
     static QWebEngineProfile* profile();
 
@@ -104,7 +97,6 @@ private:
     QTimer* m_loadTimer = nullptr;
     int m_loadTimeoutMs = kLoadTimeoutMs;
     bool m_closing = false;
-    bool m_closed = false;
 };
 
 }  // namespace qs::cloud

@@ -91,6 +91,7 @@ DownloadBooksSheetWindowController::DownloadBooksSheetWindowController(const Sto
     top->addWidget(
         new PlainLabel(tr("Books you own. Choose one to download it, or to remove a downloaded copy."), this), 1);
     m_refreshingLabel = new PlainLabel(tr("Updating the list of books you own..."), this);
+    m_refreshingLabel->setObjectName(QStringLiteral("refreshingBookListLabel"));
     m_refreshingLabel->hide();
     m_refreshingIndicator = new QProgressBar(this);
     m_refreshingIndicator->setRange(0, 0);
@@ -109,6 +110,7 @@ DownloadBooksSheetWindowController::DownloadBooksSheetWindowController(const Sto
 
     auto* bottom = new QHBoxLayout;
     m_hideDownloaded = new QCheckBox(tr("Hide downloaded books"), this);
+    m_hideDownloaded->setObjectName(QStringLiteral("hideDownloadedCheckbox"));
     bottom->addWidget(m_hideDownloaded);
     bottom->addStretch(1);
     auto* all = new QPushButton(tr("Download All"), this);

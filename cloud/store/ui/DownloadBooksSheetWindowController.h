@@ -68,7 +68,6 @@ public:
 
     const QList<BookKind>& kinds() const { return m_kinds; }
     const QList<OwnedBook>& bookList() const { return m_bookList; }
-    int selectedBookKindRow() const { return m_lists->selectedRow(); }
 
     void chooseKindRow(int row);
     void chooseBookRow(int row);
@@ -86,10 +85,6 @@ public:
     // "1k", "1,025k", "1,000,001k": the file size in kilobytes, rounded up past every whole k.
     static QString sizeText(qint64 fileSize);
 
-    QListWidget* kindsTableView() const { return m_lists->kinds(); }
-    QListWidget* booksTableView() const { return m_lists->books(); }
-    QCheckBox* hideDownloaded() const { return m_hideDownloaded; }
-    QLabel* refreshingBookListLabel() const { return m_refreshingLabel; }
     BookTableCellView* cellForRow(int row) const;
 
 signals:

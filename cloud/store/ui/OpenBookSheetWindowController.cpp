@@ -43,11 +43,13 @@ OpenBookSheetWindowController::OpenBookSheetWindowController(const StoreContext&
 
     auto* buttons = new QHBoxLayout;
     m_closeAutomatically = new QCheckBox(tr("Close this window when a book is opened"), this);
+    m_closeAutomatically->setObjectName(QStringLiteral("closeAutomaticallyCheckbox"));
     m_closeAutomatically->setChecked(m_context.window.settings().boolForKey(kCloseOnOpen));
     buttons->addWidget(m_closeAutomatically);
     buttons->addStretch(1);
     auto* library = new QPushButton(tr("Cloud Library..."), this);
     auto* store = new QPushButton(tr("Bookstore..."), this);
+    store->setObjectName(QStringLiteral("bookstoreButton"));
     auto* done = new QPushButton(tr("Done"), this);
     buttons->addWidget(library);
     buttons->addWidget(store);

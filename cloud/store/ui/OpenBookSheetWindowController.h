@@ -17,7 +17,6 @@
 #include <memory>
 
 class QCheckBox;
-class QListWidget;
 
 namespace qs::cloud {
 
@@ -32,7 +31,6 @@ public:
 
     // The kinds, made once per sheet.
     const QList<BookKind>& kinds();
-    int selectedBookKindRow() const { return m_lists->selectedRow(); }
     // The library list of the selected kind.
     SourceTupleArray::Ptr sourcesOfSelectedKind() const;
 
@@ -46,10 +44,6 @@ public:
     void onSwitchToBookstore();
     // Both lists again from the library (books added or covers arrived).
     void reloadTables();
-
-    QListWidget* kindsTableView() const { return m_lists->kinds(); }
-    QListWidget* booksTableView() const { return m_lists->books(); }
-    QCheckBox* closeAutomaticallyCheckbox() const { return m_closeAutomatically; }
 
 signals:
     void switchToCloudLibrary();

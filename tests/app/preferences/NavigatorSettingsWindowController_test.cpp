@@ -28,6 +28,20 @@
 
 namespace {
 
+// The window's lists and its rows-per-book pop-up, found among its widgets.
+QTableView* kindsTable(const QWidget& window)
+{
+    return window.findChild<QTableView*>(QStringLiteral("ElementTable"));
+}
+QTableView* booksTable(const QWidget& window)
+{
+    return window.findChild<QTableView*>(QStringLiteral("BookTable"));
+}
+QComboBox* rowsPerBookPopUp(const QWidget& window)
+{
+    return window.findChild<QComboBox*>(QStringLiteral("maxResultsShownButton"));
+}
+
 class NavigatorSettings : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -91,19 +105,17 @@ protected:
 TEST_F(NavigatorSettings, TablesShowTheKindsAndTheBooksOfTheSelectedKind)
 {
     NavigatorSettingsWindowController window(m_window, m_elements);
-    QTableView* kinds = window.elementsTableView();
-    QTableView* books = window.booksTableView();
-    EXPECT_EQ(kinds->objectName(), QStringLiteral("ElementTable"));
+    QTableView* kinds = kindsTable(window);
+    QTableView* books = booksTable(window);
+    ASSERT_TRUE(kinds && books);
     ASSERT_EQ(kinds->model()->rowCount(), m_names.size());
     for (int i = 0; i < m_names.size(); ++i)
         EXPECT_EQ(text(kinds, i), m_names[i]);
     // Nothing selected: the first kind's books.
     ASSERT_EQ(books->model()->rowCount(), 3);
     EXPECT_EQ(text(books, 0), m_names[0] + QStringLiteral(" book 0"));
-    EXPECT_EQ(window.elementNumberDisplayedByBooksTable(), 0);
     kinds->selectRow(2);
     EXPECT_EQ(text(books, 1), m_names[2] + QStringLiteral(" book 1"));
-    EXPECT_EQ(window.elementNumberDisplayedByBooksTable(), 2);
     EXPECT_EQ(kinds->model()->index(0, 0).data(Qt::CheckStateRole).toInt(), Qt::Checked);
 
     // A check box is saved at once.
@@ -121,7 +133,7 @@ TEST_F(NavigatorSettings, AllAndNoneChangeOnlyWhatDiffers)
 {
     NavigatorSettingsWindowController window(m_window, m_elements);
     QSignalSpy changed(&window, &NavigatorSettingsWindowController::settingsChanged);
-    QSignalSpy kindsRedrawn(window.elementsTableView()->model(), &QAbstractItemModel::dataChanged);
+    QSignalSpy kindsRedrawn(kindsTable(window)->model(), &QAbstractItemModel::dataChanged);
     window.findChild<QPushButton*>(QStringLiteral("kindsAllButton"))->click();
     for (const AutoStudyElement& e : savedList())
         EXPECT_TRUE(e.checked);
@@ -138,9 +150,9 @@ TEST_F(NavigatorSettings, AllAndNoneChangeOnlyWhatDiffers)
     EXPECT_EQ(kindsRedrawn.count(), 1);
     for (const AutoStudyElement& e : savedList())
         EXPECT_FALSE(e.checked);
-    EXPECT_EQ(window.elementsTableView()->model()->index(1, 0).data(Qt::CheckStateRole).toInt(), Qt::Unchecked);
+    EXPECT_EQ(kindsTable(window)->model()->index(1, 0).data(Qt::CheckStateRole).toInt(), Qt::Unchecked);
 
-    window.elementsTableView()->selectRow(1);
+    kindsTable(window)->selectRow(1);
     window.findChild<QPushButton*>(QStringLiteral("booksNoneButton"))->click();
     const AutoStudyElementList saved = savedList();
     for (const AutoStudyBook& b : saved[1].bookArray)
@@ -157,8 +169,8 @@ TEST_F(NavigatorSettings, AllAndNoneChangeOnlyWhatDiffers)
 TEST_F(NavigatorSettings, DraggedRowsMoveAndTheSelectionFollows)
 {
     NavigatorSettingsWindowController window(m_window, m_elements);
-    QTableView* kinds = window.elementsTableView();
-    QTableView* books = window.booksTableView();
+    QTableView* kinds = kindsTable(window);
+    QTableView* books = booksTable(window);
     QAbstractItemModel* kindModel = kinds->model();
     kinds->selectRow(0);
     std::unique_ptr<QMimeData> drag(kindModel->mimeData({kindModel->index(0, 0), kindModel->index(0, 1)}));
@@ -200,7 +212,7 @@ TEST_F(NavigatorSettings, DraggedRowsMoveAndTheSelectionFollows)
     bogus.setData(QStringLiteral("application/x-tqsNavigatorBookRowPasteboardType"), QByteArray("\xff\x01", 2));
     EXPECT_FALSE(bookModel->dropMimeData(&bogus, Qt::MoveAction, 0, 0, {}));
     std::unique_ptr<QMimeData> far(bookModel->mimeData({bookModel->index(2, 1)}));
-    window.elementsTableView()->selectRow(0);  // a kind with the same number of books
+    kindsTable(window)->selectRow(0);  // a kind with the same number of books
     EXPECT_TRUE(bookModel->dropMimeData(far.get(), Qt::MoveAction, 99, 0, {}));
     EXPECT_EQ(bookModel->rowCount(), 3);
 }
@@ -209,7 +221,7 @@ TEST_F(NavigatorSettings, RowsPerBookAndClosing)
 {
     (*m_defaults).setInteger(3, QStringLiteral("maxNavRowsPerBook"));
     auto* window = new NavigatorSettingsWindowController(m_window, m_elements);
-    QComboBox* rows = window->maxResultsShownButton();
+    QComboBox* rows = rowsPerBookPopUp(*window);
     EXPECT_EQ(rows->currentData().toInt(), 3);
     EXPECT_TRUE(NavigatorSettingsWindowController::rowCountChoices().contains(3));
     QSignalSpy changed(window, &NavigatorSettingsWindowController::settingsChanged);
@@ -220,7 +232,7 @@ TEST_F(NavigatorSettings, RowsPerBookAndClosing)
 
     QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
     window->show();
-    window->elementsTableView()->selectRow(1);
+    kindsTable(*window)->selectRow(1);
     window->adjustSize();
     QApplication::processEvents();
     EXPECT_TRUE(window->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/navigator-settings.png")));
@@ -255,7 +267,7 @@ TEST_F(NavigatorSettings, OpenNavigatorsFollowTheWindowAtOnce)
             if (auto* n = qobject_cast<NavigatorSettingsWindowController*>(w); n && n->isVisible())
                 window = n;
         ASSERT_NE(window, nullptr);
-        QComboBox* rows = window->maxResultsShownButton();
+        QComboBox* rows = rowsPerBookPopUp(*window);
         rows->setCurrentIndex(rows->findData(5));
         emit rows->activated(rows->currentIndex());
         seenWhileOpen = navigator.maxResultsPerBook();
@@ -283,7 +295,7 @@ TEST_F(NavigatorSettings, BookNamesAreShownAsWrittenAndTheirToolTipsOpenNothing)
     NavigatorSettingsWindowController window(m_window, m_elements);
     window.resize(700, 500);
     window.show();
-    QTableView* books = window.booksTableView();
+    QTableView* books = booksTable(window);
     ASSERT_EQ(text(books, 1), name);
     const QModelIndex index = books->model()->index(1, 1);
     EXPECT_EQ(ContentTextDocument::plainText(index.data(Qt::ToolTipRole).toString()), name);

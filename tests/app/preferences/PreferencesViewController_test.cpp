@@ -22,6 +22,8 @@
 #include "render/CSSManager.h"
 #include "support/TestSupport.h"
 
+#include "SettingsTestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -298,7 +300,7 @@ TEST_F(Preferences, ColourDragCommitsOnceAfterThePause)
     EXPECT_TRUE(d().boolForKey(QStringLiteral("searchBold")));
     EXPECT_FALSE(d().hasStoredValue(QStringLiteral("customTextColor")));
 
-    ColorWell* well = colors->colorWell(QStringLiteral("linkColor"));
+    ColorWell* well = colors->findChild<ColorWell*>(QStringLiteral("linkColor"));
     ASSERT_TRUE(well);
     const int before = m_posted;
     for (int i = 0; i < 20; ++i) {
@@ -466,14 +468,10 @@ TEST_F(Preferences, WindowRemembersPaneAndPositionAndSavesScreenshots)
             EXPECT_EQ(window.indexOfSelectedController(), i);
             QApplication::processEvents();
             const QString file = QStringLiteral(QS_BINARY_DIR "/screenshots/preferences-%1.png")
-                                     .arg(window.selectedViewController()->identifier());
+                                     .arg(settings_test::shownPage(&window)->identifier());
             EXPECT_TRUE(window.grab().save(file));
         }
         EXPECT_EQ(window.windowTitle(), QStringLiteral("Settings"));
-        window.goNextTab();
-        EXPECT_EQ(window.indexOfSelectedController(), 0);
-        window.goPreviousTab();
-        EXPECT_EQ(window.indexOfSelectedController(), 7);
         window.selectControllerAtIndex(2);
         window.selectControllerAtIndex(99);
         EXPECT_EQ(window.indexOfSelectedController(), 2);
@@ -496,10 +494,6 @@ TEST_F(Preferences, WindowRemembersPaneAndPositionAndSavesScreenshots)
     MASPreferencesWindowController fallback(pageEnv().window, third);
     EXPECT_EQ(fallback.indexOfSelectedController(), 0);
     EXPECT_EQ(fallback.windowTitle(), QStringLiteral("General"));
-    fallback.goNextTab();
-    EXPECT_EQ(fallback.indexOfSelectedController(), 2);
-    fallback.goPreviousTab();
-    EXPECT_EQ(fallback.indexOfSelectedController(), 0);
 }
 
 // A settings window made over an environment of its own: its pages write those defaults and tell
@@ -535,7 +529,7 @@ TEST_F(Preferences, TheWindowAndItsPagesWorkThroughTheEnvironmentTheyAreMadeWith
         EXPECT_EQ(mine.stringForKey(QStringLiteral("MASPreferences Selected Identifier View")),
             QStringLiteral("DisplayPreferences"));
 
-        QLineEdit* margin = settings.selectedViewController()->textField(QStringLiteral("leftMargin"));
+        QLineEdit* margin = settings_test::shownPage(&settings)->textField(QStringLiteral("leftMargin"));
         ASSERT_NE(margin, nullptr);
         margin->setText(QStringLiteral("37"));
         emit margin->editingFinished();
@@ -574,8 +568,7 @@ TEST_F(Preferences, CustomerAccountLogsInAndOutAgainstTheStandIn)
     ASSERT_NE(server.httpPort(), 0);
     QTemporaryDir home;
     setenv("XDG_DATA_HOME", home.path().toUtf8().constData(), 1);
-    d().setString(qs::cloud::ServiceHost::loopback(server.httpPort(), server.syncPort()).toSetting(),
-        QStringLiteral("serviceHost"));
+    d().setString(server.serviceHostSetting(), QStringLiteral("serviceHost"));
     auto alerts = std::make_shared<RecordingAlerts>();
     pageEnv().window.setAlert(alerts.get());
     auto pane = makePage<LoginPreferencesViewController>();
@@ -678,14 +671,14 @@ TEST_F(Preferences, AccountFieldsBeingTypedNeverReachTheSettingsFile)
 
     // The password field has the focus as the user clicks another page.
     customerPage->trigger();
-    PreferencesViewController* account = window.selectedViewController();
+    PreferencesViewController* account = settings_test::shownPage(&window);
     ASSERT_EQ(account->identifier(), QStringLiteral("LoginPreferences"));
     QLineEdit* password = account->textField(QStringLiteral("password"));
     password->setFocus();
     ASSERT_TRUE(QTest::qWaitFor([password] { return password->hasFocus(); }));
     QTest::keyClicks(password, QStringLiteral("8675309"));
     displayPage->trigger();
-    ASSERT_EQ(window.selectedViewController()->identifier(), QStringLiteral("DisplayPreferences"));
+    ASSERT_EQ(settings_test::shownPage(&window)->identifier(), QStringLiteral("DisplayPreferences"));
 
     // So does the customer ID field (its text is no number: it used to be stored as 0).
     customerPage->trigger();
@@ -696,7 +689,7 @@ TEST_F(Preferences, AccountFieldsBeingTypedNeverReachTheSettingsFile)
     displayPage->trigger();
 
     // A display field with the focus is still committed as the page changes.
-    QLineEdit* size = window.selectedViewController()->textField(QStringLiteral("baseFontSize"));
+    QLineEdit* size = settings_test::shownPage(&window)->textField(QStringLiteral("baseFontSize"));
     size->setFocus();
     ASSERT_TRUE(QTest::qWaitFor([size] { return size->hasFocus(); }));
     size->selectAll();
@@ -725,25 +718,26 @@ TEST_F(Preferences, CloudSyncIntervalsAndAutomaticSync)
     auto pane = makePage<SyncPreferencesViewController>();
     auto* box = pane->findChild<QCheckBox*>(QStringLiteral("autoSyncCheckbox"));
     auto* freq = pane->findChild<QComboBox*>(QStringLiteral("autoSyncFrequencyPopUpButton"));
-    ASSERT_TRUE(box && freq);
+    auto* description = pane->findChild<QLabel*>(QStringLiteral("autoSyncFrequencyDescriptionTextField"));
+    ASSERT_TRUE(box && freq && description);
     pane->show();
     // Off: the interval cannot be chosen and its description is hidden.
     EXPECT_FALSE(box->isChecked());
     EXPECT_FALSE(freq->isEnabled());
-    EXPECT_FALSE(pane->autoSyncFrequencyDescription()->isVisible());
+    EXPECT_FALSE(description->isVisible());
     EXPECT_EQ(freq->currentData().toInt(), 2);
-    EXPECT_TRUE(pane->autoSyncFrequencyDescription()->text().contains(QStringLiteral("every few seconds")));
+    EXPECT_TRUE(description->text().contains(QStringLiteral("every few seconds")));
 
     box->click();
     EXPECT_TRUE(d().boolForKey(QStringLiteral("autoSyncEnabled")));
     EXPECT_TRUE(freq->isEnabled());
-    EXPECT_TRUE(pane->autoSyncFrequencyDescription()->isVisible());
+    EXPECT_TRUE(description->isVisible());
 
     freq->setCurrentIndex(freq->findData(1));
     emit freq->activated(freq->currentIndex());
     EXPECT_EQ(d().integerForKey(QStringLiteral("autoSyncFreq")), 300000);
     EXPECT_EQ(fake.frequencies, QList<qint64> {300000});
-    EXPECT_TRUE(pane->autoSyncFrequencyDescription()->text().contains(QStringLiteral("every few minutes")));
+    EXPECT_TRUE(description->text().contains(QStringLiteral("every few minutes")));
     // The same interval again does not reach the engine.
     emit freq->activated(freq->currentIndex());
     EXPECT_EQ(fake.frequencies.size(), 1);
@@ -756,7 +750,7 @@ TEST_F(Preferences, CloudSyncIntervalsAndAutomaticSync)
     d().setInteger(12345, QStringLiteral("autoSyncFreq"));
     pane->refresh();
     EXPECT_EQ(freq->currentData().toInt(), 0);
-    EXPECT_TRUE(pane->autoSyncFrequencyDescription()->text().contains(QStringLiteral("every hour")));
+    EXPECT_TRUE(description->text().contains(QStringLiteral("every hour")));
     EXPECT_EQ(fake.frequencies.size(), 2);
 
     auto* syncNow = pane->findChild<QPushButton*>(QStringLiteral("syncNowButton"));
@@ -770,7 +764,7 @@ TEST_F(Preferences, CloudSyncShowsTheProgressOfARunningSync)
     fake.install();
     auto pane = makePage<SyncPreferencesViewController>();
     pane->show();
-    QLabel* status = pane->syncStatusTextField();
+    QLabel* status = pane->findChild<QLabel*>(QStringLiteral("syncStatusTextField"));
     QProgressBar* progress = pane->syncStatusProgressIndicator();
     EXPECT_FALSE(status->isVisible());
     EXPECT_FALSE(progress->isVisible());
@@ -882,8 +876,7 @@ TEST_F(Preferences, AccountPageAgainstTheStandInsFaultsAndARunningSync)
     ASSERT_NE(server.httpPort(), 0);
     QTemporaryDir home;
     setenv("XDG_DATA_HOME", home.path().toUtf8().constData(), 1);
-    d().setString(qs::cloud::ServiceHost::loopback(server.httpPort(), server.syncPort()).toSetting(),
-        QStringLiteral("serviceHost"));
+    d().setString(server.serviceHostSetting(), QStringLiteral("serviceHost"));
     auto alerts = std::make_shared<RecordingAlerts>();
     pageEnv().window.setAlert(alerts.get());
     auto pane = makePage<LoginPreferencesViewController>();
@@ -1005,7 +998,7 @@ TEST_F(Preferences, ADeadServerIsReportedAsTheSystemSaysIt)
         port = server.httpPort();
     }
     ASSERT_NE(port, 0);
-    d().setString(qs::cloud::ServiceHost::loopback(port, 1).toSetting(), QStringLiteral("serviceHost"));
+    d().setString(standin_test::serviceHostSetting(port, 1), QStringLiteral("serviceHost"));
     auto alerts = std::make_shared<RecordingAlerts>();
     pageEnv().window.setAlert(alerts.get());
     auto pane = makePage<LoginPreferencesViewController>();

@@ -38,31 +38,12 @@ AccountResult wait(CustomerAccount& account)
 struct LoopbackSettings {
     explicit LoopbackSettings(quint16 httpPort)
     {
-        defaults.setString(ServiceHost::loopback(httpPort, ServiceHost::kDefaultSyncPort).toSetting(),
+        defaults.setString(standin_test::serviceHostSetting(httpPort, ServiceHost::kDefaultSyncPort),
             QString::fromLatin1(ServiceHost::kSettingKey));
     }
     QTemporaryDir dir;
     UserDefaults defaults {dir.filePath(QStringLiteral("defaults.ini"))};
 };
-
-TEST(CustomerAccount, MessagesAreCutOutOfTheirText)
-{
-    QString text = QStringLiteral("before<Notice>Your trial ends soon.</NOTICE>after<notice>second</notice>");
-    EXPECT_EQ(CustomerAccount::extractAndReturnMessage(QStringLiteral("notice"), text),
-        QStringLiteral("Your trial ends soon."));
-    EXPECT_EQ(text, QStringLiteral("beforeafter<notice>second</notice>"));
-    EXPECT_EQ(CustomerAccount::extractAndReturnMessage(QStringLiteral("notice"), text), QStringLiteral("second"));
-    EXPECT_EQ(text, QStringLiteral("beforeafter"));
-    // A missing tag, or a closing tag only before the opening one: nothing taken, nothing cut.
-    for (const char* kept : {"no tags here", "<notice>open only", "close only</notice>", "</notice>x<notice>"}) {
-        QString t = QString::fromLatin1(kept);
-        EXPECT_EQ(CustomerAccount::extractAndReturnMessage(QStringLiteral("notice"), t), QString()) << kept;
-        EXPECT_EQ(t, QString::fromLatin1(kept));
-    }
-    QString empty = QStringLiteral("<a></a>rest");
-    EXPECT_EQ(CustomerAccount::extractAndReturnMessage(QStringLiteral("a"), empty), QString());
-    EXPECT_EQ(empty, QStringLiteral("rest"));
-}
 
 TEST(CustomerAccount, RepliesAreReadAsTheServerMeansThem)
 {

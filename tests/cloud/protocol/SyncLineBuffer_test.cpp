@@ -23,7 +23,6 @@ TEST(SyncLineBuffer, CutsLinesAcrossReads)
         QByteArray("abcdefghSYNC\x1f"
                    "COMPLETE\x1e"));
     EXPECT_EQ(buffer.nextLine(line), SyncLineBuffer::Result::NeedMore);
-    EXPECT_EQ(buffer.pendingBytes(), 7);
     buffer.append("\x1e\x1e");
     ASSERT_EQ(buffer.nextLine(line), SyncLineBuffer::Result::Line);
     EXPECT_EQ(line, QByteArray("partial\x1e"));
@@ -36,7 +35,6 @@ TEST(SyncLineBuffer, DropsTheGreetingOnlyAtTheFront)
     SyncLineBuffer client(true);
     QByteArray line;
     client.append("Hi!\r\n");
-    EXPECT_EQ(client.pendingBytes(), 0);
     client.append("Hi!");
     client.append("\r\nxxxxxxxxA\x1fHi!\r\n\x1e");
     ASSERT_EQ(client.nextLine(line), SyncLineBuffer::Result::Line);

@@ -209,9 +209,11 @@ TEST_F(DownloadFixture, ServerErrorsAndCancellation)
     // A cancelled download fails as such; the queued one behind it starts after the pause.
     ASSERT_TRUE(server->fault(QStringLiteral("http.stallMs=3000&http.path=booklist")));
     const int failedBefore = rec.count(kFailed);
+    const int startedBefore = rec.count(kStarted);
     manager->enqueue(requestFor(QStringLiteral("WEB")));
     manager->enqueue(requestFor(QStringLiteral("KJV")));
-    ASSERT_TRUE(manager->currentlyDownloading().has_value());
+    ASSERT_TRUE(waitFor([&] { return rec.count(kStarted) == startedBefore + 1; }));
+    EXPECT_EQ(rec.named(kStarted).last().userInfo.value("productid").toString(), QStringLiteral("WEB"));
     manager->cancel(requestFor(QStringLiteral("WEB")));
     ASSERT_EQ(rec.count(kFailed), failedBefore + 1);
     EXPECT_EQ(rec.named(kFailed).last().userInfo.value("error").toMap().value("NSLocalizedDescription").toString(),
@@ -228,10 +230,9 @@ TEST_F(DownloadFixture, CancelAllStopsTheTransferAndEmptiesTheQueueWithoutAFailu
     ASSERT_TRUE(server->fault(QStringLiteral("http.stallMs=3000&http.path=booklist")));
     manager->enqueue(requestFor(QStringLiteral("WEB")));
     manager->enqueue(requestFor(QStringLiteral("KJV")));
-    ASSERT_TRUE(manager->currentlyDownloading().has_value());
+    ASSERT_TRUE(waitFor([&] { return rec.count(kStarted) == 1; }));
     manager->cancelAll();
     EXPECT_EQ(manager->count(), 0);
-    EXPECT_FALSE(manager->currentlyDownloading().has_value());
     EXPECT_EQ(rec.count(kFailed), 0);
     EXPECT_TRUE(bookFiles().isEmpty());
 

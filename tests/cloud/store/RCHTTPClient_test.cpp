@@ -40,7 +40,7 @@ TEST(RCHTTPClient, JsonRepliesStatusesAndFailures)
 {
     standin_test::Server server;
     ASSERT_TRUE(server.running());
-    RCHTTPClient client(ServiceHost::loopback(server.httpPort(), server.syncPort()).webBase());
+    RCHTTPClient client(QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(server.httpPort())));
 
     Result r = perform(client, "GET", "api/ping");
     EXPECT_EQ(r.status, 200);

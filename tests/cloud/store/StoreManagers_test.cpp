@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 using namespace qs::cloud;
@@ -25,7 +26,10 @@ TEST(StoreManagers, EachManagerIsMadeOnceOverTheApplicationsFolders)
     StoreManagers managers(defaults, center);
     OwnedBooksManager& owned = managers.ownedBooks();
     EXPECT_EQ(&owned, &managers.ownedBooks());
-    EXPECT_EQ(owned.cacheFileName(), OwnedBooksManager::defaultCacheFileName());
+    // The owned list is kept in the application's cache.
+    ASSERT_FALSE(QFileInfo::exists(OwnedBooksManager::defaultCacheFileName()));
+    ASSERT_TRUE(owned.saveToCache());
+    EXPECT_TRUE(QFileInfo::exists(OwnedBooksManager::defaultCacheFileName()));
     DownloadBooksManager& downloads = managers.downloads();
     EXPECT_EQ(&downloads, &managers.downloads());
     EXPECT_EQ(downloads.booksFolder(), AppFolders::booksDirectory());

@@ -29,7 +29,7 @@ inline qs::cloud::WebScriptCaller demoCaller()
 
 inline QUrl scriptUrl(const standin_test::Server& server)
 {
-    return qs::cloud::ServiceHost::loopback(server.httpPort(), server.syncPort()).webScriptUrl();
+    return qs::cloud::ServiceHost::fromSetting(server.serviceHostSetting()).webScriptUrl();
 }
 
 // What a test's store managers are handed: a notification centre and defaults of the test's own.

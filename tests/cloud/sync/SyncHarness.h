@@ -109,7 +109,7 @@ public:
         SyncLocalData data;
         EXPECT_TRUE(data.open());
         for (qint64 noun : qs::cloud::syncAllOrder()) {
-            const QString table = SyncLocalData::tableOf(noun);
+            const QString table = qs::cloud::syncRecordType(noun)->localTable;
             for (const qs::cloud::SyncLocalRow& r : data.allRows(noun)) {
                 const auto row = &r;
                 QString error;

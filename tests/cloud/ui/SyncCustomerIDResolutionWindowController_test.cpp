@@ -17,6 +17,16 @@ using C = qs::cloud::SyncCommand;
 
 namespace {
 
+// The window's choice and its texts, found among its widgets.
+QComboBox* choices(const QWidget& window)
+{
+    return window.findChild<QComboBox*>(QStringLiteral("choicesPopUp"));
+}
+QLabel* label(const QWidget& window, const char* name)
+{
+    return window.findChild<QLabel*>(QString::fromLatin1(name));
+}
+
 QApplication& app()
 {
     static int argc = 1;
@@ -61,14 +71,15 @@ TEST(SyncCustomerIDResolutionWindow, OpensOnDoNotSyncWithItsDescriptionAndNamesB
     Fixture f;
     SyncCustomerIDResolutionWindowController window(f.env, 10002, 10001);
     window.show();
-    EXPECT_EQ(window.choices()->count(), 4);
-    EXPECT_EQ(window.choices()->currentIndex(), SyncCustomerIDResolutionWindowController::DoNotSync);
-    EXPECT_EQ(window.detailLabel()->text(), SyncCustomerIDResolutionWindowController::details().at(3));
-    EXPECT_TRUE(window.promptLabel()->text().startsWith(
-        QStringLiteral("You are logged in as Tavrosen customer 10002 but your user-created data")));
-    EXPECT_TRUE(window.promptLabel()->text().contains(QStringLiteral("using customer ID 10001.")));
-    window.choices()->setCurrentIndex(1);
-    EXPECT_EQ(window.detailLabel()->text(), SyncCustomerIDResolutionWindowController::details().at(1));
+    EXPECT_EQ(choices(window)->count(), 4);
+    EXPECT_EQ(choices(window)->currentIndex(), SyncCustomerIDResolutionWindowController::DoNotSync);
+    EXPECT_EQ(label(window, "detailLabel")->text(), SyncCustomerIDResolutionWindowController::details().at(3));
+    const QString prompt = label(window, "promptLabel")->text();
+    EXPECT_TRUE(
+        prompt.startsWith(QStringLiteral("You are logged in as Tavrosen customer 10002 but your user-created data")));
+    EXPECT_TRUE(prompt.contains(QStringLiteral("using customer ID 10001.")));
+    choices(window)->setCurrentIndex(1);
+    EXPECT_EQ(label(window, "detailLabel")->text(), SyncCustomerIDResolutionWindowController::details().at(1));
     QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
     window.grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/sync-customer-id-conflict.png"));
 }
@@ -78,7 +89,7 @@ TEST(SyncCustomerIDResolutionWindow, ReplacingNeedsTwoYesAnswersThenEmptiesTheLo
     Fixture f;
     SyncCustomerIDResolutionWindowController window(f.env, 10002, 10001);
     window.show();
-    window.choices()->setCurrentIndex(SyncCustomerIDResolutionWindowController::ReplaceLocalData);
+    choices(window)->setCurrentIndex(SyncCustomerIDResolutionWindowController::ReplaceLocalData);
     f.alerts.queueAnswer(AlertSecondButtonReturn);  // No
     window.onOKButton();
     EXPECT_TRUE(window.isVisible());
@@ -108,7 +119,7 @@ TEST(SyncCustomerIDResolutionWindow, CombiningForgetsTheSyncedCustomerSoTheNextS
     f.engine.localData().setSyncedCustomerId(10001);
     SyncCustomerIDResolutionWindowController window(f.env, 10002, 10001);
     window.show();
-    window.choices()->setCurrentIndex(SyncCustomerIDResolutionWindowController::CombineData);
+    choices(window)->setCurrentIndex(SyncCustomerIDResolutionWindowController::CombineData);
     f.alerts.queueAnswer(AlertFirstButtonReturn);
     f.alerts.queueAnswer(AlertFirstButtonReturn);
     window.onOKButton();
@@ -129,7 +140,7 @@ TEST(SyncCustomerIDResolutionWindow, LogOutOpensTheCustomerPaneAndCancelAndLater
     QObject::connect(&logOut, &SyncCustomerIDResolutionWindowController::preferencesPaneRequested, &logOut,
         [&pane](int p) { pane = p; });
     logOut.show();
-    logOut.choices()->setCurrentIndex(SyncCustomerIDResolutionWindowController::LogOut);
+    choices(logOut)->setCurrentIndex(SyncCustomerIDResolutionWindowController::LogOut);
     logOut.onOKButton();
     EXPECT_EQ(pane, 3);
     EXPECT_EQ(logOut.result(), 0);

@@ -50,7 +50,7 @@ TEST(StandinHttpClient, QtClientReadsRepliesAndSeesFaults)
         GTEST_SKIP() << "the sample library is not built";
     Server server;
     ASSERT_TRUE(server.running());
-    const qs::cloud::ServiceHost host = qs::cloud::ServiceHost::loopback(server.httpPort(), server.syncPort());
+    const qs::cloud::ServiceHost host = qs::cloud::ServiceHost::fromSetting(server.serviceHostSetting());
     qs::cloud::WebScriptCaller demo;
     demo.customerId = QStringLiteral("demo@quillstead.test");
     demo.clearPassword = QStringLiteral("demo");

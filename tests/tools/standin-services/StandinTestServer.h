@@ -40,6 +40,13 @@ inline bool haveSampleLibrary()
         QFile::exists(QStringLiteral(QS_BINARY_DIR "/library/WEB.tvk"));
 }
 
+// The "serviceHost" setting that points the reader at a stand-in on these loopback ports, as a user
+// writes it in the settings.
+inline QString serviceHostSetting(quint16 httpPort, quint16 syncPort)
+{
+    return QStringLiteral("http://127.0.0.1:%1/?sync=%2").arg(httpPort).arg(syncPort);
+}
+
 struct HttpResult {
     int status = 0;
     QMap<QByteArray, QByteArray> headers;  // lower-case names
@@ -90,6 +97,7 @@ public:
     bool running() const { return m_http != 0 && m_process.state() == QProcess::Running; }
     quint16 httpPort() const { return m_http; }
     quint16 syncPort() const { return m_sync; }
+    QString serviceHostSetting() const { return standin_test::serviceHostSetting(m_http, m_sync); }
     QString dataDir() const { return m_dir.path(); }
     QProcess& process() { return m_process; }
     QByteArray output()

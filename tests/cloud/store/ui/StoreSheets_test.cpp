@@ -8,6 +8,8 @@
 
 #include "cloud/store/StoreTestSupport.h"  // tests/cloud/store
 
+#include "StoreSheetTestSupport.h"
+
 #include "cloud/protocol/ScrambledText.h"
 #include "cloud/store/CoverArtManager.h"
 #include "cloud/store/DownloadBooksManager.h"
@@ -167,9 +169,9 @@ protected:
         Recorder rec(store.center, {kListDone, kListFailed});
         sheet.show();
         sheet.windowDidLoad();
-        EXPECT_TRUE(sheet.refreshingBookListLabel()->isVisible());
+        EXPECT_TRUE(store_sheet_test::refreshingLabel(&sheet)->isVisible());
         ASSERT_TRUE(waitFor([&] { return rec.count(expectFailure ? kListFailed : kListDone) == 1; }));
-        EXPECT_FALSE(sheet.refreshingBookListLabel()->isVisible());
+        EXPECT_FALSE(store_sheet_test::refreshingLabel(&sheet)->isVisible());
         Q_UNUSED(store);
     }
     std::unique_ptr<standin_test::Server> server;
@@ -232,14 +234,14 @@ TEST_F(Sheets, ListsOwnedBooksDownloadsTwoWithProgressAndRemovesOne)
     store.defaults->setInteger(17, QStringLiteral("selectedBookKindRow"));  // out of range: the first kind
     DownloadBooksSheetWindowController sheet(store.context(server.get()));
     open(store, sheet);
-    EXPECT_EQ(sheet.selectedBookKindRow(), 0);
+    EXPECT_EQ(store_sheet_test::kindsList(&sheet)->currentRow(), 0);
     ASSERT_EQ(sheet.kinds().size(), 6);
     EXPECT_TRUE(sheet.kinds()[0].active);
     EXPECT_EQ(sheet.kinds()[0].covers.size(), 5);
-    const int ownedCount = int(store.owned->productArray().size());
+    const int ownedCount = int(store.owned->ownedBooksArraySortedBy(1, OwnedBooksManager::kAllTypes).size());
     ASSERT_GE(ownedCount, 5);
     ASSERT_EQ(sheet.bookList().size(), ownedCount);
-    ASSERT_EQ(sheet.booksTableView()->count(), ownedCount);
+    ASSERT_EQ(store_sheet_test::booksList(&sheet)->count(), ownedCount);
     // Sorted by name, every row with its size and no bar.
     QStringList sorted = names(sheet.bookList());
     std::sort(sorted.begin(), sorted.end(),
@@ -287,22 +289,23 @@ TEST_F(Sheets, ListsOwnedBooksDownloadsTwoWithProgressAndRemovesOne)
     }
     EXPECT_TRUE(store.alerts->shown().isEmpty()) << store.alertTexts().join("\n").toStdString();
     // The covers the rows asked for have arrived (the stand-in has one for every book).
-    EXPECT_TRUE(waitFor([&] { return store.covers->queuedCount() == 0 && !store.covers->currentlyDownloading(); }));
-    EXPECT_FALSE(
-        BookKinds::cover(store.context(server.get()), sheet.bookList()[kjv].publisherId, sheet.bookList()[kjv].bookId)
-            .isNull());
+    EXPECT_TRUE(waitFor([&] {
+        return !BookKinds::cover(
+            store.context(server.get()), sheet.bookList()[kjv].publisherId, sheet.bookList()[kjv].bookId)
+                    .isNull();
+    }));
     sheet.resize(820, 600);
     screenshot(sheet, QStringLiteral("cloud-library-sheet.png"));
 
     // Hiding downloaded books takes them out and puts them back in name order.
     const QStringList before = names(sheet.bookList());
-    sheet.hideDownloaded()->setChecked(true);
-    sheet.hideDownloadedBooks();
+    auto* hideDownloaded = sheet.findChild<QCheckBox*>(QStringLiteral("hideDownloadedCheckbox"));
+    ASSERT_NE(hideDownloaded, nullptr);
+    hideDownloaded->click();
     EXPECT_EQ(sheet.bookList().size(), ownedCount - 2);
     EXPECT_EQ(rowOf(sheet, "KJV"), -1);
     EXPECT_TRUE(store.defaults->boolForKey("hideDownloaded"));
-    sheet.hideDownloaded()->setChecked(false);
-    sheet.hideDownloadedBooks();
+    hideDownloaded->click();
     EXPECT_EQ(names(sheet.bookList()), before);
 
     // An installed book: No keeps it, Yes removes it and its file.
@@ -351,7 +354,7 @@ TEST_F(Sheets, CancellingOneOrAllDownloadsOfTheSelectedKind)
     const int queued = store.downloads->count();
     ASSERT_GT(queued, bibles);
     sheet.chooseKindRow(1);  // Bibles
-    EXPECT_EQ(sheet.selectedBookKindRow(), 1);
+    EXPECT_EQ(store_sheet_test::kindsList(&sheet)->currentRow(), 1);
     EXPECT_EQ(store.defaults->integerForKey("selectedBookKindRow"), 1);
     EXPECT_EQ(sheet.bookList().size(), bibles);
     sheet.onCancelAllDownloads();
@@ -629,15 +632,15 @@ TEST(OpenBookSheet, ListsInstalledBooksByKindAndOpensTheChosenOnes)
     EXPECT_TRUE(sheet.kinds()[2].active);   // Commentaries
     EXPECT_FALSE(sheet.kinds()[4].active);  // Devotionals
     EXPECT_EQ(sheet.kinds()[0].covers.size(), 2);
-    EXPECT_EQ(sheet.booksTableView()->count(), 2);
-    EXPECT_FALSE(sheet.kindsTableView()->item(4)->flags() & Qt::ItemIsEnabled);
+    EXPECT_EQ(store_sheet_test::booksList(&sheet)->count(), 2);
+    EXPECT_FALSE(store_sheet_test::kindsList(&sheet)->item(4)->flags() & Qt::ItemIsEnabled);
 
     // An empty kind keeps the selection; Bibles lists the one Bible.
     sheet.chooseKindRow(4);
-    EXPECT_EQ(sheet.selectedBookKindRow(), 0);
+    EXPECT_EQ(store_sheet_test::kindsList(&sheet)->currentRow(), 0);
     sheet.chooseKindRow(1);
-    EXPECT_EQ(sheet.selectedBookKindRow(), 1);
-    ASSERT_EQ(sheet.booksTableView()->count(), 1);
+    EXPECT_EQ(store_sheet_test::kindsList(&sheet)->currentRow(), 1);
+    ASSERT_EQ(store_sheet_test::booksList(&sheet)->count(), 1);
     const SourceTuple::Ptr kjv = sheet.sourcesOfSelectedKind()->tupleAtIndex(0);
     ASSERT_TRUE(kjv);
     sheet.chooseKindRow(0);
@@ -663,13 +666,15 @@ TEST(OpenBookSheet, ListsInstalledBooksByKindAndOpensTheChosenOnes)
     // A book installed while the sheet is open is listed at once.
     ASSERT_TRUE(QFile::copy(QStringLiteral(QS_BINARY_DIR "/library/Nave.tvk"), QDir(store.books).filePath("Nave.tvk")));
     ASSERT_TRUE(store.library->addNewSource(QDir(store.books).filePath("Nave.tvk")));
-    EXPECT_EQ(sheet.booksTableView()->count(), 3);
+    EXPECT_EQ(store_sheet_test::booksList(&sheet)->count(), 3);
     EXPECT_TRUE(sheet.kinds()[3].active);  // Dictionaries, which had no book before
-    EXPECT_TRUE(sheet.kindsTableView()->item(3)->flags() & Qt::ItemIsEnabled);
+    EXPECT_TRUE(store_sheet_test::kindsList(&sheet)->item(3)->flags() & Qt::ItemIsEnabled);
     screenshot(sheet, QStringLiteral("open-book-sheet.png"));
 
     // With the check box on, choosing closes the sheet, and the choice is remembered.
-    sheet.closeAutomaticallyCheckbox()->setChecked(true);
+    auto* closeAutomatically = sheet.findChild<QCheckBox*>(QStringLiteral("closeAutomaticallyCheckbox"));
+    ASSERT_NE(closeAutomatically, nullptr);
+    closeAutomatically->setChecked(true);
     EXPECT_TRUE(store.defaults->boolForKey("closeOpenBookOnOpen"));
     sheet.chooseBookRow(2);
     EXPECT_EQ(rec.received.size(), 3);
@@ -698,7 +703,7 @@ TEST(OpenBookSheet, WorksThroughTheCentreOfItsWindow)
     {
         OpenBookSheetWindowController sheet(context);
         sheet.show();
-        ASSERT_EQ(sheet.booksTableView()->count(), 1);
+        ASSERT_EQ(store_sheet_test::booksList(&sheet)->count(), 1);
         sheet.chooseBookRow(0);
         ASSERT_EQ(asked.size(), 1);
         EXPECT_EQ(asked[0].userInfo.value("pubid").toLongLong(), store.library->allSources()->tupleAtIndex(0)->pubID());
@@ -708,9 +713,9 @@ TEST(OpenBookSheet, WorksThroughTheCentreOfItsWindow)
         ASSERT_TRUE(
             QFile::copy(QStringLiteral(QS_BINARY_DIR "/library/Nave.tvk"), QDir(store.books).filePath("Nave.tvk")));
         ASSERT_TRUE(store.library->addNewSource(QDir(store.books).filePath("Nave.tvk")));
-        EXPECT_EQ(sheet.booksTableView()->count(), 1) << "the program's centre is not the window's";
+        EXPECT_EQ(store_sheet_test::booksList(&sheet)->count(), 1) << "the program's centre is not the window's";
         windowCentre.postNotificationName(LibraryNotifications::qsSourceManagerAddedBookNotification);
-        EXPECT_EQ(sheet.booksTableView()->count(), 2);
+        EXPECT_EQ(store_sheet_test::booksList(&sheet)->count(), 2);
     }
     windowCentre.removeObserver(&probe);
     EXPECT_EQ(windowCentre.observationCount(), 0);

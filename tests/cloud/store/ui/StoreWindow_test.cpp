@@ -6,6 +6,8 @@
 
 #include "cloud/store/StoreTestSupport.h"  // tests/cloud/store
 
+#include "StoreSheetTestSupport.h"
+
 #include "app/ProgramParts.h"
 #include "app/QuillsteadAppController.h"
 #include "app/QuillsteadWindowController.h"
@@ -48,6 +50,16 @@ WindowEnvironment programEnvironment()
 {
     static const ProgramServices* const services = new ProgramServices();
     return services->environment();
+}
+
+// The store window's page and its loading indicator, found among its widgets.
+QWebEngineView* storePage(const QWidget& window)
+{
+    return window.findChild<QWebEngineView*>(QStringLiteral("webView"));
+}
+QProgressBar* loadingIndicator(const QWidget& window)
+{
+    return window.findChild<QProgressBar*>(QStringLiteral("loadingIndicator"));
 }
 
 StoreExitAction::Kind kindOf(const char* url)
@@ -94,7 +106,7 @@ bool waitForLoad(BookStoreWindowController& window)
 {
     bool loaded = false;
     const QMetaObject::Connection c = QObject::connect(
-        window.webView()->page(), &QWebEnginePage::loadFinished, &window, [&](bool ok) { loaded = ok; });
+        storePage(window)->page(), &QWebEnginePage::loadFinished, &window, [&](bool ok) { loaded = ok; });
     const bool done = waitFor([&] { return loaded; }, 30000);
     QObject::disconnect(c);
     return done;
@@ -113,7 +125,7 @@ protected:
             GTEST_SKIP() << "the sample library is not built";
         server = std::make_unique<standin_test::Server>();
         ASSERT_TRUE(server->running());
-        pages = ServiceHost::loopback(server->httpPort(), server->syncPort()).storeUrl();
+        pages = ServiceHost::fromSetting(server->serviceHostSetting()).storeUrl();
     }
     std::unique_ptr<standin_test::Server> server;
     QUrl pages;
@@ -153,18 +165,16 @@ TEST_F(StoreWindow, LoadsTheStorePagesForTheCustomerAndClosesThroughAMessageExit
     EXPECT_EQ(block->customerIdNumber, QStringLiteral("10001"));
     EXPECT_EQ(block->clearPassword, QStringLiteral("demo"));
     EXPECT_TRUE(block->initialProductId.isEmpty());
-    EXPECT_NE(window.webView()->page()->profile(), QWebEngineProfile::defaultProfile());
-    EXPECT_TRUE(window.webView()->page()->profile()->isOffTheRecord());
+    EXPECT_NE(storePage(window)->page()->profile(), QWebEngineProfile::defaultProfile());
+    EXPECT_TRUE(storePage(window)->page()->profile()->isOffTheRecord());
 
     window.show();
-    const quint64 before = BookStoreWindowController::lastResourceIdentifier();
     window.populateWebView();
-    EXPECT_TRUE(window.loadingIndicator()->isVisible());
+    EXPECT_TRUE(loadingIndicator(window)->isVisible());
     ASSERT_TRUE(waitForLoad(window));
-    EXPECT_GT(BookStoreWindowController::lastResourceIdentifier(), before);
-    EXPECT_FALSE(window.loadingIndicator()->isVisible());
-    EXPECT_EQ(window.webView()->title(), QStringLiteral("Quillstead Store"));
-    const QString text = pageText(window.webView());
+    EXPECT_FALSE(loadingIndicator(window)->isVisible());
+    EXPECT_EQ(storePage(window)->title(), QStringLiteral("Quillstead Store"));
+    const QString text = pageText(storePage(window));
     EXPECT_TRUE(text.contains(QStringLiteral("Welcome"))) << text.toStdString();
     window.resize(900, 640);
     QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
@@ -172,8 +182,8 @@ TEST_F(StoreWindow, LoadsTheStorePagesForTheCustomerAndClosesThroughAMessageExit
 
     bool closedSignal = false;
     QObject::connect(&window, &BookStoreWindowController::closed, [&] { closedSignal = true; });
-    click(window.webView(), QStringLiteral("a[href*=message]"));
-    ASSERT_TRUE(waitFor([&] { return window.isClosed(); }, 20000));
+    click(storePage(window), QStringLiteral("a[href*=message]"));
+    ASSERT_TRUE(waitFor([&] { return !window.isVisible(); }, 20000));
     EXPECT_TRUE(closedSignal);
     ASSERT_EQ(visit.alerts->shown().size(), 1);
     EXPECT_EQ(visit.alerts->shown()[0].messageText, QStringLiteral("Thank you for visiting the store."));
@@ -191,12 +201,12 @@ TEST_F(StoreWindow, ADownloadExitSwitchesToTheCloudLibraryAndLoadsNothing)
     bool toOpenBook = false;
     QObject::connect(&window, &BookStoreWindowController::switchToCloudLibrary, [&] { toLibrary = true; });
     QObject::connect(&window, &BookStoreWindowController::switchToOpenBook, [&] { toOpenBook = true; });
-    click(window.webView(), QStringLiteral("a[href='exit.asp?v1=download']"));
+    click(storePage(window), QStringLiteral("a[href='exit.asp?v1=download']"));
     ASSERT_TRUE(waitFor([&] { return toLibrary; }, 20000));
     EXPECT_FALSE(toOpenBook);
-    EXPECT_TRUE(window.isClosed());
+    EXPECT_FALSE(window.isVisible());
     EXPECT_TRUE(visit.alerts->shown().isEmpty());
-    EXPECT_FALSE(pageText(window.webView()).contains(QStringLiteral("You may close this window.")));
+    EXPECT_FALSE(pageText(storePage(window)).contains(QStringLiteral("You may close this window.")));
 }
 
 TEST_F(StoreWindow, TheOffersPageAndAPlainCloseExit)
@@ -207,9 +217,9 @@ TEST_F(StoreWindow, TheOffersPageAndAPlainCloseExit)
     window.show();
     window.populateWebView();
     ASSERT_TRUE(waitForLoad(window));
-    EXPECT_TRUE(pageText(window.webView()).contains(QStringLiteral("Your offers")));
-    click(window.webView(), QStringLiteral("a[href='exit.asp']"));
-    ASSERT_TRUE(waitFor([&] { return window.isClosed(); }, 20000));
+    EXPECT_TRUE(pageText(storePage(window)).contains(QStringLiteral("Your offers")));
+    click(storePage(window), QStringLiteral("a[href='exit.asp']"));
+    ASSERT_TRUE(waitFor([&] { return !window.isVisible(); }, 20000));
     EXPECT_TRUE(visit.alerts->shown().isEmpty());
 
     // A customer the store does not know sees the log-in page.
@@ -219,7 +229,7 @@ TEST_F(StoreWindow, TheOffersPageAndAPlainCloseExit)
     stranger.show();
     stranger.populateWebView();
     ASSERT_TRUE(waitForLoad(stranger));
-    EXPECT_TRUE(pageText(stranger.webView()).contains(QStringLiteral("Log in")));
+    EXPECT_TRUE(pageText(storePage(stranger)).contains(QStringLiteral("Log in")));
 }
 
 TEST_F(StoreWindow, AStoreThatCannotBeReachedIsReportedAndTheWindowCloses)
@@ -235,10 +245,10 @@ TEST_F(StoreWindow, AStoreThatCannotBeReachedIsReportedAndTheWindowCloses)
         visit.context(QUrl(QStringLiteral("http://127.0.0.1:%1/MacStore/").arg(closedPort))));
     window.show();
     window.populateWebView();
-    ASSERT_TRUE(waitFor([&] { return window.isClosed(); }, 30000));
+    ASSERT_TRUE(waitFor([&] { return !window.isVisible(); }, 30000));
     ASSERT_EQ(visit.alerts->shown().size(), 1);
     EXPECT_FALSE(visit.alerts->shown()[0].messageText.isEmpty());
-    EXPECT_FALSE(window.loadingIndicator()->isVisible());
+    EXPECT_FALSE(loadingIndicator(window)->isVisible());
 }
 
 TEST_F(StoreWindow, AStoreThatDoesNotAnswerIsGivenUp)
@@ -249,7 +259,7 @@ TEST_F(StoreWindow, AStoreThatDoesNotAnswerIsGivenUp)
     window.setLoadTimeoutMs(500);
     window.show();
     window.populateWebView();
-    ASSERT_TRUE(waitFor([&] { return window.isClosed(); }, 20000));
+    ASSERT_TRUE(waitFor([&] { return !window.isVisible(); }, 20000));
     ASSERT_EQ(visit.alerts->shown().size(), 1);
     EXPECT_EQ(visit.alerts->shown()[0].messageText, QStringLiteral("Load Failed"));
     EXPECT_EQ(visit.alerts->shown()[0].informativeText, QStringLiteral("The store did not answer in time."));
@@ -263,8 +273,7 @@ TEST_F(StoreWindow, TheReaderDownloadsTwoBooksAndOpensThemInNewTabs)
         GTEST_SKIP() << "the books that come with the application are not built";
     RecordingAlerts* alerts = &TestSupport::programAlerts();
     UserDefaults& d = UserDefaults::standardUserDefaults();
-    d.setString(
-        ServiceHost::loopback(server->httpPort(), server->syncPort()).toSetting(), QStringLiteral("serviceHost"));
+    d.setString(server->serviceHostSetting(), QStringLiteral("serviceHost"));
     d.setBool(true, QStringLiteral("credentialsValid"));
     d.setString(QStringLiteral("10001"), QStringLiteral("customerIDNum"));
     d.setString(QStringLiteral("demo@quillstead.test"), QStringLiteral("customerID"));
@@ -284,8 +293,8 @@ TEST_F(StoreWindow, TheReaderDownloadsTwoBooksAndOpensThemInNewTabs)
     EXPECT_TRUE(commands.trigger(CommandNames::CloudLibrary));
     auto* sheet = mainWindow->findChild<DownloadBooksSheetWindowController*>();
     ASSERT_NE(sheet, nullptr);
-    ASSERT_TRUE(
-        waitFor([&] { return !sheet->bookList().isEmpty() && !sheet->refreshingBookListLabel()->isVisible(); }));
+    ASSERT_TRUE(waitFor(
+        [&] { return !sheet->bookList().isEmpty() && !store_sheet_test::refreshingLabel(sheet)->isVisible(); }));
     QList<OwnedBook> wanted;
     for (const OwnedBook& b : sheet->bookList())
         if (b.productId == QLatin1String("WEB") || b.productId == QLatin1String("Scofield"))
