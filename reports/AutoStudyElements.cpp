@@ -129,13 +129,6 @@ std::optional<AutoStudyElement> elementFromMap(const QVariantMap& m)
 
 }  // namespace
 
-AutoStudyElements AutoStudyElements::autoStudyElements()
-{
-    AutoStudyElements set;
-    set.m_version = 1;
-    return set;
-}
-
 AutoStudyElements AutoStudyElements::autoStudyElementsFromDefaultFile()
 {
     return autoStudyElementsWithContentsOfFile(defaultFilename());
@@ -162,12 +155,6 @@ QString AutoStudyElements::defaultFilename()
 void AutoStudyElements::setVersion(qint64 v)
 {
     m_version = v;
-    m_dataChanged = true;
-}
-
-void AutoStudyElements::setFileFormat(qint64 v)
-{
-    m_format = v;
     m_dataChanged = true;
 }
 

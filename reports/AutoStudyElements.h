@@ -82,8 +82,6 @@ public:
     static inline const QString abbreviationKey = QStringLiteral("text");
     static inline const QString bookNameKey = QStringLiteral("detailText");
 
-    // A new empty set of version 1 (nothing loaded, default path).
-    static AutoStudyElements autoStudyElements();
     static AutoStudyElements autoStudyElementsFromDefaultFile();
     static AutoStudyElements autoStudyElementsWithContentsOfFile(const QString& path);
 
@@ -100,8 +98,6 @@ public:
 
     qint64 version() const { return m_version.value_or(0); }
     void setVersion(qint64 v);
-    qint64 fileFormat() const { return m_format.value_or(0); }
-    void setFileFormat(qint64 v);
 
     // The element list of a study; a missing list, a verse list of fewer than 6 elements or an empty
     // other list is first replaced by the study's default list.
@@ -131,7 +127,6 @@ public:
     void log(const QString& heading = QString()) const;
 
     QString filename() const { return m_filename; }
-    void setFilename(const QString& path) { m_filename = path; }
     bool dataChanged() const { return m_dataChanged; }
     void setDataChanged(bool changed = true) { m_dataChanged = changed; }
     // Why the last load refused its file (empty when the file was taken).

@@ -27,7 +27,7 @@ TEST_F(AutoStudyElementsTest, MissingFileResetsAndWritesVersionOneFormatThree)
 {
     auto set = AutoStudyElements::autoStudyElementsWithContentsOfFile(path());
     EXPECT_EQ(set.version(), 1);
-    EXPECT_EQ(set.fileFormat(), 3);
+    EXPECT_EQ(set.toPropertyList().value(AutoStudyElements::fileFormatKey).toLongLong(), 3);
     EXPECT_FALSE(set.dataChanged());
     const QVariantMap root = PropertyList::readFile(path()).toMap();
     EXPECT_EQ(root.value(QStringLiteral("version")).toLongLong(), 1);
@@ -106,7 +106,6 @@ TEST_F(AutoStudyElementsTest, DamagedFilesAreRefusedWithAMessageAndReplaced)
         auto set = AutoStudyElements::autoStudyElementsWithContentsOfFile(path());
         EXPECT_TRUE(set.lastLoadMessage().contains(QStringLiteral("could not be used")));
         EXPECT_EQ(set.version(), 1);
-        EXPECT_EQ(set.fileFormat(), 3);
         const QVariantMap root = PropertyList::readFile(path()).toMap();
         EXPECT_EQ(root.value(QStringLiteral("format")).toLongLong(), 3);
         EXPECT_EQ(set.verseStudyElements().size(), 7);
@@ -139,8 +138,7 @@ TEST_F(AutoStudyElementsTest, ShortOrMistypedListsAndEntries)
 
 TEST_F(AutoStudyElementsTest, LookupsAndCounts)
 {
-    auto set = AutoStudyElements::autoStudyElements();
-    set.setFilename(path());
+    auto set = AutoStudyElements::autoStudyElementsWithContentsOfFile(path());
     auto& nav = set.navigatorStudyElements();
     AutoStudyElement& comm = *AutoStudyElements::elementDictionaryForID(3, nav);
     comm.bookArray = {{5, 6, 1, 1, false, "A", "A"}, {5, 6, 2, 1, true, "B", "B"}, {5, 8, 1, 1, true, "C", "C"}};
@@ -153,6 +151,7 @@ TEST_F(AutoStudyElementsTest, LookupsAndCounts)
     EXPECT_EQ(AutoStudyElements::defaultDataForStudy(0, 10)->text, QStringLiteral("My Notes"));
 
     // save does nothing at version 0.
+    ASSERT_TRUE(QFile::remove(path()));
     set.setVersion(0);
     EXPECT_TRUE(set.save());
     EXPECT_FALSE(QFile::exists(path()));
