@@ -18,7 +18,7 @@ class AutostudyCSSEditorWindowController : public QDialog {
 public:
     AutostudyCSSEditorWindowController(Alerts& alerts, AutoStudyCSS* delegate, QWidget* parent = nullptr);
 
-    bool unsavedChanges() const { return m_unsavedChanges; }
+    // Shown as the window's modified mark and the Save button's enabled state.
     void setUnsavedChanges(bool unsaved);
 
     void onSaveChanges();

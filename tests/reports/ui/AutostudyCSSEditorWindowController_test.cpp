@@ -68,9 +68,8 @@ TEST_F(CSSEditor, SaveIsOfferedOnlyForUnsavedEditsAndWritesTheUserCopy)
 
     const QString mine = QStringLiteral("<style>.title {color:#800000;}</style>");
     edit(editor, mine);
-    EXPECT_TRUE(editor.unsavedChanges());
-    EXPECT_TRUE(editor.saveChangesButton()->isEnabled());
     EXPECT_TRUE(editor.isWindowModified());
+    EXPECT_TRUE(editor.saveChangesButton()->isEnabled());
     editor.saveChangesButton()->click();
     EXPECT_FALSE(editor.saveChangesButton()->isEnabled());
     EXPECT_EQ(userCopy(), mine);
@@ -82,7 +81,7 @@ TEST_F(CSSEditor, SaveIsOfferedOnlyForUnsavedEditsAndWritesTheUserCopy)
     edit(editor, css.defaultCSSString());
     editor.onSaveChanges();
     EXPECT_FALSE(QFile::exists(AutoStudyCSS::userCopyPath()));
-    EXPECT_FALSE(editor.unsavedChanges());
+    EXPECT_FALSE(editor.isWindowModified());
     EXPECT_TRUE(s_alerts->shown().isEmpty());
 }
 
@@ -144,13 +143,13 @@ TEST_F(CSSEditor, RestoringTheDefaultsAsksFirstAndDropsTheUserCopy)
         s_alerts->shown().last().messageText, QStringLiteral("Are you sure you want to restore the default styles?"));
     EXPECT_TRUE(QFile::exists(AutoStudyCSS::userCopyPath()));
     EXPECT_EQ(editor.textView()->toPlainText(), QStringLiteral("half-typed"));
-    EXPECT_TRUE(editor.unsavedChanges());
+    EXPECT_TRUE(editor.isWindowModified());
 
     s_alerts->queueAnswer(AlertFirstButtonReturn);  // Yes
     editor.onRevertToDefaults();
     EXPECT_FALSE(QFile::exists(AutoStudyCSS::userCopyPath()));
     EXPECT_EQ(editor.textView()->toPlainText(), css.defaultCSSString());
-    EXPECT_FALSE(editor.unsavedChanges());
+    EXPECT_FALSE(editor.isWindowModified());
     EXPECT_FALSE(editor.saveChangesButton()->isEnabled());
 }
 
@@ -165,7 +164,7 @@ TEST_F(CSSEditor, AFailedWriteKeepsTheEditsUnsaved)
     editor.onSaveChanges();
     ASSERT_EQ(s_alerts->shown().size(), 1);
     EXPECT_EQ(s_alerts->shown()[0].messageText, QStringLiteral("The autostudy styles could not be saved."));
-    EXPECT_TRUE(editor.unsavedChanges());
+    EXPECT_TRUE(editor.isWindowModified());
     EXPECT_TRUE(editor.saveChangesButton()->isEnabled());
 
     // Save chosen while closing fails too: the editor stays open with the edits.
@@ -175,7 +174,7 @@ TEST_F(CSSEditor, AFailedWriteKeepsTheEditsUnsaved)
     EXPECT_EQ(s_alerts->shown().size(), 3);  // the question, then the failed write again
     QDir(AutoStudyCSS::userCopyPath()).removeRecursively();
     editor.onSaveChanges();
-    EXPECT_FALSE(editor.unsavedChanges());
+    EXPECT_FALSE(editor.isWindowModified());
     EXPECT_EQ(userCopy(), QStringLiteral("<style>.title {}</style>"));
 }
 
