@@ -26,9 +26,7 @@ public:
     // Asks first when there are unsaved changes; false when the user chose to go on editing.
     bool onCancel();
 
-    QTextEdit* textView() const { return m_textView; }
     QString text() const;
-    QPushButton* saveChangesButton() const { return m_saveChangesButton; }
 
     void reject() override;
 
