@@ -122,7 +122,7 @@ QLineEdit* AutostudyWindowController::addTextField(const QString& label, const c
     auto* field = new QLineEdit(this);
     field->setObjectName(QLatin1String(name));
     field->setPlaceholderText(placeholder);
-    m_inputForm->addRow(label, field);
+    m_inputForm->addRow(new PlainLabel(label, this), field);
     return field;
 }
 
