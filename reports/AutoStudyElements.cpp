@@ -129,13 +129,6 @@ std::optional<AutoStudyElement> elementFromMap(const QVariantMap& m)
 
 }  // namespace
 
-AutoStudyElements AutoStudyElements::autoStudyElements()
-{
-    AutoStudyElements set;
-    set.m_version = 1;
-    return set;
-}
-
 AutoStudyElements AutoStudyElements::autoStudyElementsFromDefaultFile()
 {
     return autoStudyElementsWithContentsOfFile(defaultFilename());
@@ -162,12 +155,6 @@ QString AutoStudyElements::defaultFilename()
 void AutoStudyElements::setVersion(qint64 v)
 {
     m_version = v;
-    m_dataChanged = true;
-}
-
-void AutoStudyElements::setFileFormat(qint64 v)
-{
-    m_format = v;
     m_dataChanged = true;
 }
 
@@ -240,7 +227,6 @@ void AutoStudyElements::load()
         l.reset();
     m_otherKeys.clear();
     m_dataChanged = false;
-    m_lastLoadMessage.clear();
 
     PropertyList::Error error;
     const QVariant root = PropertyList::readFile(m_filename, &error);
@@ -249,10 +235,10 @@ void AutoStudyElements::load()
         why = error.status == PropertyList::Status::FileNotFound ? QStringLiteral("there is no file") : error.message;
     else if (fromPropertyList(root, &why))
         return;
-    m_lastLoadMessage = QStringLiteral("The autostudy choices in \"%1\" could not be used (%2); the defaults are used.")
-                            .arg(m_filename, why);
     if (error.status != PropertyList::Status::FileNotFound)
-        qWarning().noquote() << m_lastLoadMessage;
+        qWarning().noquote() << QStringLiteral(
+            "The autostudy choices in \"%1\" could not be used (%2); the defaults are used.")
+                                    .arg(m_filename, why);
     reset();
 }
 
@@ -297,14 +283,6 @@ QString AutoStudyElements::studyKeyAtIndex(int index)
     default:
         return {};
     }
-}
-
-int AutoStudyElements::studyIndexForKey(const QString& key)
-{
-    for (int i = 0; i < numAutostudies; ++i)
-        if (studyKeyAtIndex(i) == key)
-            return i;
-    return -1;
 }
 
 AutoStudyElementList& AutoStudyElements::studyElementsAtIndex(int index)
@@ -386,17 +364,4 @@ AutoStudyBook AutoStudyElements::bookForSourceTuple(const SourceTuple& tuple)
     const QString subtitle = tuple.subtitle().isEmpty() ? QString() : QStringLiteral(": %1").arg(tuple.subtitle());
     b.detailText = QStringLiteral("%1%2 (%3)").arg(tuple.name(), subtitle, tuple.abbr());
     return b;
-}
-
-void AutoStudyElements::log(const QString& heading) const
-{
-    qInfo().noquote() << "--- AutoStudyElements Log ---";
-    if (!heading.isEmpty())
-        qInfo().noquote() << heading;
-    qInfo().noquote() << "dataChanged =" << (m_dataChanged ? "YES" : "NO");
-    qInfo().noquote() << "filename =" << (m_filename.isEmpty() ? QStringLiteral("nil") : m_filename);
-    const QVariantMap root = toPropertyList();
-    qInfo().noquote() << "dataDictionary.count =" << root.size();
-    qInfo().noquote() << QString::fromUtf8(PropertyList::toXml(root));
-    qInfo().noquote() << "--- End AutoStudyElements Log ---";
 }

@@ -5,8 +5,8 @@
 // AutoStudyElements.v1.xml".
 //
 // Reading the file is reading untrusted bytes: a file that is missing, malformed, not a dictionary, of
-// version 0 or below or of format 2 or below is refused (the reason is kept in `lastLoadMessage` and
-// logged) and the set is reset. Entries of the wrong type inside a list are dropped, never trusted.
+// version 0 or below or of format 2 or below is refused (the reason is logged
+// as a warning, except for a missing file) and the set is reset. Entries of the wrong type inside a list are dropped, never trusted.
 //
 // Ownership: the autostudy manager owns the one set of the process; dialogs mutate it in place through
 // the references the getters return. Main thread only.
@@ -82,8 +82,6 @@ public:
     static inline const QString abbreviationKey = QStringLiteral("text");
     static inline const QString bookNameKey = QStringLiteral("detailText");
 
-    // A new empty set of version 1 (nothing loaded, default path).
-    static AutoStudyElements autoStudyElements();
     static AutoStudyElements autoStudyElementsFromDefaultFile();
     static AutoStudyElements autoStudyElementsWithContentsOfFile(const QString& path);
 
@@ -100,8 +98,6 @@ public:
 
     qint64 version() const { return m_version.value_or(0); }
     void setVersion(qint64 v);
-    qint64 fileFormat() const { return m_format.value_or(0); }
-    void setFileFormat(qint64 v);
 
     // The element list of a study; a missing list, a verse list of fewer than 6 elements or an empty
     // other list is first replaced by the study's default list.
@@ -111,8 +107,7 @@ public:
     AutoStudyElementList& navigatorStudyElements() { return studyElementsAtIndex(NavigatorStudy); }
     // Index 0-3 (anything else is a programming error and gives the navigator list's key as empty).
     AutoStudyElementList& studyElementsAtIndex(int index);
-    static QString studyKeyAtIndex(int index);        // empty above 3
-    static int studyIndexForKey(const QString& key);  // -1 when unknown
+    static QString studyKeyAtIndex(int index);  // empty above 3
 
     static AutoStudyElementList defaultDataForStudy(int index);
     static std::optional<AutoStudyElement> defaultDataForStudy(int index, int elementID);
@@ -128,14 +123,9 @@ public:
     // A book dictionary made from a library book (checked, abbreviation and display name).
     static AutoStudyBook bookForSourceTuple(const SourceTuple& tuple);
 
-    void log(const QString& heading = QString()) const;
-
     QString filename() const { return m_filename; }
-    void setFilename(const QString& path) { m_filename = path; }
     bool dataChanged() const { return m_dataChanged; }
     void setDataChanged(bool changed = true) { m_dataChanged = changed; }
-    // Why the last load refused its file (empty when the file was taken).
-    QString lastLoadMessage() const { return m_lastLoadMessage; }
 
     // The root dictionary as written to the file, and its reading (false with a message when refused).
     QVariantMap toPropertyList() const;
@@ -148,5 +138,4 @@ private:
     QVariantMap m_otherKeys;  // root entries this version does not know, kept as they were
     QString m_filename;
     bool m_dataChanged = false;
-    QString m_lastLoadMessage;
 };

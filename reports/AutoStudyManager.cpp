@@ -327,52 +327,24 @@ bool AutoStudyManager::shouldLookupWord(const QString& word)
     return !SearchSpecification::isStopWord(word.toLower().toStdU16String());
 }
 
-// --- the verse report ----------------------------------------------------------------------------------
-
-namespace {
-
-// The answer of a probe: a report asked only whether it would have content (its file, if any, is not
-// kept).
-bool probeFound(const QString& file)
-{
-    if (file.isEmpty())
-        return false;
-    QFile::remove(file);
-    return true;
-}
-
-}  // namespace
-
-bool AutoStudyManager::canDoVerseStudyOn(const BibleRef& ref, const SourceTuple::Ptr& bible, int element)
-{
-    return probeFound(resultsFileForAutoVerseStudyOn(ref, bible, false, element, true));
-}
-
-bool AutoStudyManager::canDoWordStudyOn(const QString& word, const SourceTuple::Ptr& bible, int element)
-{
-    return probeFound(resultsFileForAutoWordStudyOn(word, bible, false, element, true));
-}
 // --- the reports ---------------------------------------------------------------------------------------
 
-QString AutoStudyManager::resultsFileForAutoVerseStudyOn(const BibleRef& ref, const SourceTuple::Ptr& bible,
-    bool includeHeaderAndFooter, int limitToElement, bool quitOnAnyResults)
+QString AutoStudyManager::resultsFileForAutoVerseStudyOn(
+    const BibleRef& ref, const SourceTuple::Ptr& bible, int limitToElement)
 {
-    return AutoStudyVerseReport(*this).resultsFile(
-        ref, bible, includeHeaderAndFooter, limitToElement, quitOnAnyResults);
+    return AutoStudyVerseReport(*this).resultsFile(ref, bible, limitToElement);
 }
 
-QString AutoStudyManager::resultsFileForAutoWordStudyOn(const QString& word, const SourceTuple::Ptr& bible,
-    bool includeHeaderAndFooter, int limitToElement, bool quitOnAnyResults)
+QString AutoStudyManager::resultsFileForAutoWordStudyOn(
+    const QString& word, const SourceTuple::Ptr& bible, int limitToElement)
 {
-    return AutoStudyWordReport(*this).resultsFile(
-        word, bible, includeHeaderAndFooter, limitToElement, quitOnAnyResults);
+    return AutoStudyWordReport(*this).resultsFile(word, bible, limitToElement);
 }
 
-QString AutoStudyManager::resultsFileForAutoTodayStudyOn(const QDate& date, const SourceTuple::Ptr& bible,
-    bool includeHeaderAndFooter, int limitToElement, bool quitOnAnyResults)
+QString AutoStudyManager::resultsFileForAutoTodayStudyOn(
+    const QDate& date, const SourceTuple::Ptr& bible, int limitToElement)
 {
-    return AutoStudyTodayReport(*this).resultsFile(
-        date, bible, includeHeaderAndFooter, limitToElement, quitOnAnyResults);
+    return AutoStudyTodayReport(*this).resultsFile(date, bible, limitToElement);
 }
 
 std::pair<quint32, quint32> AutoStudyManager::readingSections(

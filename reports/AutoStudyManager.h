@@ -75,32 +75,11 @@ public:
         const BibleRef& verse, const SourceTuple::Ptr& bible, const SourceTuple::Ptr& other, bool allowOverlap);
     static bool shouldLookupWord(const QString& word);
 
-    // --- the verse report ---
-    QString resultsFileForAutoVerseStudyOn(const BibleRef& ref, const SourceTuple::Ptr& bible,
-        bool includeHeaderAndFooter, int limitToElement, bool quitOnAnyResults);
-    QString resultsFileForAutoVerseStudyOn(const BibleRef& ref, const SourceTuple::Ptr& bible, int limitToElement)
-    {
-        return resultsFileForAutoVerseStudyOn(ref, bible, true, limitToElement, false);
-    }
-    bool canDoVerseStudyOn(const BibleRef& ref, const SourceTuple::Ptr& bible, int element);
-
-    // --- the word report ---
-    QString resultsFileForAutoWordStudyOn(const QString& word, const SourceTuple::Ptr& bible,
-        bool includeHeaderAndFooter, int limitToElement, bool quitOnAnyResults);
-    QString resultsFileForAutoWordStudyOn(const QString& word, const SourceTuple::Ptr& bible, int limitToElement)
-    {
-        return resultsFileForAutoWordStudyOn(word, bible, true, limitToElement, false);
-    }
-
-    bool canDoWordStudyOn(const QString& word, const SourceTuple::Ptr& bible, int element);
-
-    // --- today's reading (an invalid date means today; no Bible: the preferred or first Bible) ---
-    QString resultsFileForAutoTodayStudyOn(const QDate& date, const SourceTuple::Ptr& bible,
-        bool includeHeaderAndFooter, int limitToElement, bool quitOnAnyResults);
-    QString resultsFileForAutoTodayStudyOn(const QDate& date, const SourceTuple::Ptr& bible, int limitToElement)
-    {
-        return resultsFileForAutoTodayStudyOn(date, bible, true, limitToElement, false);
-    }
+    // --- the reports (`limitToElement`: one element's id, or 0 for every element) ---
+    QString resultsFileForAutoVerseStudyOn(const BibleRef& ref, const SourceTuple::Ptr& bible, int limitToElement);
+    QString resultsFileForAutoWordStudyOn(const QString& word, const SourceTuple::Ptr& bible, int limitToElement);
+    // An invalid date means today; no Bible: the preferred or first Bible.
+    QString resultsFileForAutoTodayStudyOn(const QDate& date, const SourceTuple::Ptr& bible, int limitToElement);
     // The sections of reading `r` of a devotional: up to the next reading's first section; the last
     // reading as long as the one before it, stopping at the book's end.
     static std::pair<quint32, quint32> readingSections(quint32 r, quint64 numReadings, quint64 numSections,

@@ -37,14 +37,11 @@ QString bibleRefLine(BibleRef ref, const SourceTuple& bible);
 // every one of them.
 enum class ChosenBooks { Checked, CheckedWhileElementOn };
 
-// Hands `visit` each chosen book of an element that `lookup` finds installed, in the element's order;
-// before every book, a `stop` that holds ends the walk.
-template <class Lookup, class Stop, class Visit>
-void forEachBook(AutoStudyElement& element, ChosenBooks chosen, Lookup lookup, Stop stop, Visit visit)
+// Hands `visit` each chosen book of an element that `lookup` finds installed, in the element's order.
+template <class Lookup, class Visit>
+void forEachBook(AutoStudyElement& element, ChosenBooks chosen, Lookup lookup, Visit visit)
 {
     for (AutoStudyBook& entry : element.bookArray) {
-        if (stop())
-            return;
         if (!entry.checked && (chosen == ChosenBooks::Checked || element.checked))
             continue;
         if (const SourceTuple::Ptr book = lookup(entry))
@@ -59,8 +56,7 @@ template <class Lookup, class Visit> void forEachAttributeBible(AutoStudyElement
     for (AutoStudyElement& element : list) {
         if (element.elementID != AutoStudyElements::BiblesWithWordAttributesID)
             continue;
-        forEachBook(
-            element, ChosenBooks::CheckedWhileElementOn, lookup, [] { return false; }, visit);
+        forEachBook(element, ChosenBooks::CheckedWhileElementOn, lookup, visit);
     }
 }
 
@@ -77,20 +73,16 @@ quint32 wordListKinds(bool attributes);
 // The options a report's passages start with: no footnotes, no Strong's numbers.
 PassageOptions reportPassageOptions();
 
-// One report as it is written: a new file in the report folder; with a frame, the header and the
-// title first and the bibliography of the books it cited and the footer last. Text given to
-// append() is a result (wrote() tells whether there was any); text given to write() is not (the
-// frame, a passage every report of its kind starts with). A report left without finish() deletes
-// its file.
+// One report as it is written: a new file in the report folder, the header and the title first and
+// the bibliography of the books it cited and the footer last. append() writes a result and passes
+// over an empty one; write() writes as given. A report left without finish() deletes its file.
 class ReportFile {
 public:
-    ReportFile(AutoStudyManager& manager, bool framed, const QString& title) : m_framed(framed)
+    ReportFile(AutoStudyManager& manager, const QString& title)
     {
         m_out.openNew();
-        if (m_framed) {
-            write(manager.stringWithHeader());
-            write(title);
-        }
+        write(manager.stringWithHeader());
+        write(title);
     }
     ~ReportFile()
     {
@@ -103,12 +95,9 @@ public:
     void write(const QString& text) { m_out.appendString(text); }
     void append(const QString& text)
     {
-        if (text.isEmpty())
-            return;
-        m_out.appendString(text);
-        m_wrote = true;
+        if (!text.isEmpty())
+            m_out.appendString(text);
     }
-    bool wrote() const { return m_wrote; }
     // A result under a heading that is written once, before the first result it stands over.
     void appendUnder(bool& headed, const QString& heading, const QString& text)
     {
@@ -124,10 +113,8 @@ public:
     // rather than lingering in the cache, and the path is empty.
     QString finish()
     {
-        if (m_framed) {
-            write(AutoStudyManager::stringWithBibliography(m_bibliography));
-            write(AutoStudyManager::stringWithFooter());
-        }
+        write(AutoStudyManager::stringWithBibliography(m_bibliography));
+        write(AutoStudyManager::stringWithFooter());
         m_finished = true;
         if (m_out.isEmpty()) {
             m_out.discard();
@@ -140,8 +127,6 @@ public:
 private:
     OutputFile m_out;
     SourceTupleArray m_bibliography;
-    bool m_framed;
-    bool m_wrote = false;
     bool m_finished = false;
 };
 
@@ -164,8 +149,7 @@ protected:
 class AutoStudyVerseReport : public AutoStudyReport {
 public:
     using AutoStudyReport::AutoStudyReport;
-    QString resultsFile(const BibleRef& ref, const SourceTuple::Ptr& bible, bool includeHeaderAndFooter,
-        int limitToElement, bool quitOnAnyResults);
+    QString resultsFile(const BibleRef& ref, const SourceTuple::Ptr& bible, int limitToElement);
 
 private:
     // What each element writes of the verse from one of its books (My Notes from the user's notes).
@@ -191,14 +175,12 @@ private:
 class AutoStudyWordReport : public AutoStudyReport {
 public:
     using AutoStudyReport::AutoStudyReport;
-    QString resultsFile(const QString& word, const SourceTuple::Ptr& bible, bool includeHeaderAndFooter,
-        int limitToElement, bool quitOnAnyResults);
+    QString resultsFile(const QString& word, const SourceTuple::Ptr& bible, int limitToElement);
 };
 
 // Today's reading: each devotional's reading of a day, the day's passage printed from a Bible.
 class AutoStudyTodayReport : public AutoStudyReport {
 public:
     using AutoStudyReport::AutoStudyReport;
-    QString resultsFile(const QDate& date, const SourceTuple::Ptr& bible, bool includeHeaderAndFooter,
-        int limitToElement, bool quitOnAnyResults);
+    QString resultsFile(const QDate& date, const SourceTuple::Ptr& bible, int limitToElement);
 };

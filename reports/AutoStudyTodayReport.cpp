@@ -9,8 +9,7 @@
 
 using namespace autostudy;
 
-QString AutoStudyTodayReport::resultsFile(const QDate& date, const SourceTuple::Ptr& givenBible,
-    bool includeHeaderAndFooter, int /*limitToElement*/, bool quitOnAnyResults)
+QString AutoStudyTodayReport::resultsFile(const QDate& date, const SourceTuple::Ptr& givenBible, int /*limitToElement*/)
 {
     SimpleDate day;
     if (date.isValid())
@@ -36,7 +35,7 @@ QString AutoStudyTodayReport::resultsFile(const QDate& date, const SourceTuple::
     }
 
     const PassageOptions config = reportPassageOptions();
-    ReportFile report(m_manager, includeHeaderAndFooter,
+    ReportFile report(m_manager,
         QStringLiteral("<div class=\"title\">Reading for %1</div>").arg(day.stringWithStyle(2).toHtmlEscaped()));
 
     AutoStudyElementList& todayList = m_elements.todayStudyElements();
@@ -116,8 +115,6 @@ QString AutoStudyTodayReport::resultsFile(const QDate& date, const SourceTuple::
             report.cite(book);
             wrote = true;
         }
-        if (quitOnAnyResults && wrote)
-            break;
     }
 
     return report.finish();

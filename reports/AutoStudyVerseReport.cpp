@@ -28,8 +28,7 @@ QString articleKey(const SourceTuple& book, const SectionRange& r)
 
 }  // namespace
 
-QString AutoStudyVerseReport::resultsFile(const BibleRef& ref, const SourceTuple::Ptr& bible,
-    bool includeHeaderAndFooter, int limitToElement, bool quitOnAnyResults)
+QString AutoStudyVerseReport::resultsFile(const BibleRef& ref, const SourceTuple::Ptr& bible, int limitToElement)
 {
     m_ref = &ref;
     m_bible = bible;
@@ -37,7 +36,7 @@ QString AutoStudyVerseReport::resultsFile(const BibleRef& ref, const SourceTuple
     config = reportPassageOptions();
     config.display.omitUserNoteLinks = true;
     BibleRef titled = ref;
-    ReportFile report(m_manager, includeHeaderAndFooter,
+    ReportFile report(m_manager,
         QStringLiteral("<div class=\"title\">Study on %1</div>")
             .arg(titled.spellingUsingAbbreviatedBookName(false, true, true).toHtmlEscaped()));
     m_report = &report;
@@ -59,19 +58,15 @@ QString AutoStudyVerseReport::resultsFile(const BibleRef& ref, const SourceTuple
     }
 
     quint32 mainStart = 0, mainEnd = 0;
-    if (includeHeaderAndFooter) {
-        if (!bible || !bible->sectionRangeForVerse(ref, &mainStart, &mainEnd))
-            return QString();
-        const QString html = m_manager.getHtmlTextFromStartSection(mainStart, mainEnd, bible, config);
-        if (!html.isEmpty()) {
-            report.write(AutoStudyManager::getHtmlTitleForTuple(*bible, true) + html);
-            report.cite(bible);
-        }
+    if (!bible || !bible->sectionRangeForVerse(ref, &mainStart, &mainEnd))
+        return QString();
+    const QString html = m_manager.getHtmlTextFromStartSection(mainStart, mainEnd, bible, config);
+    if (!html.isEmpty()) {
+        report.write(AutoStudyManager::getHtmlTitleForTuple(*bible, true) + html);
+        report.cite(bible);
     }
 
     for (AutoStudyElement& element : verseList) {
-        if (quitOnAnyResults && report.wrote())
-            break;
         if (!elementAsked(element, limitToElement))
             continue;
         const int id = element.elementID;
@@ -82,7 +77,6 @@ QString AutoStudyVerseReport::resultsFile(const BibleRef& ref, const SourceTuple
         bool elementHeaded = false;
         forEachBook(
             element, ChosenBooks::Checked, [&](AutoStudyBook& entry) { return m_manager.lookupBook(entry, all, true); },
-            [&] { return quitOnAnyResults && report.wrote(); },
             [&](const SourceTuple::Ptr& book) {
                 switch (id) {
                 case AutoStudyElements::BiblesID:

@@ -45,14 +45,13 @@ QString countLine(quint32 count, const SourceTuple& book, const QString& tail)
 }
 
 }  // namespace
-QString AutoStudyWordReport::resultsFile(const QString& word, const SourceTuple::Ptr& source,
-    bool includeHeaderAndFooter, int limitToElement, bool quitOnAnyResults)
+QString AutoStudyWordReport::resultsFile(const QString& word, const SourceTuple::Ptr& source, int limitToElement)
 {
     if (word.isEmpty() || !AutoStudyManager::shouldLookupWord(word))
         return QString();
     const PassageOptions config = reportPassageOptions();
-    ReportFile report(m_manager, includeHeaderAndFooter,
-        QStringLiteral("<div class=\"title\">Word Study on \"%1\"</div>").arg(word.toHtmlEscaped()));
+    ReportFile report(
+        m_manager, QStringLiteral("<div class=\"title\">Word Study on \"%1\"</div>").arg(word.toHtmlEscaped()));
     auto allPtr = m_library.allSources();
     const SourceTupleArray empty;
     const SourceTupleArray& all = allPtr ? *allPtr : empty;
@@ -71,98 +70,92 @@ QString AutoStudyWordReport::resultsFile(const QString& word, const SourceTuple:
 
     bool attributesWritten = false;
     for (AutoStudyElement& element : wordList) {
-        if (quitOnAnyResults && report.wrote())
-            break;
         if (!elementAsked(element, limitToElement))
             continue;
         const int id = element.elementID;
         bool summaryOpened = false;
-        forEachBook(
-            element, ChosenBooks::Checked, findInstalled, [&] { return quitOnAnyResults && report.wrote(); },
-            [&](const SourceTuple::Ptr& book) {
-                switch (id) {
-                case AutoStudyElements::BiblesID: {
-                    if (!summaryOpened)
-                        report.append(QStringLiteral("<div class=\"subtitle\">Search Summary</div><p>"));
-                    summaryOpened = true;
-                    report.append(countLine(book->wordOccursInXSections(word), *book, QString()));
-                    BitVector hits(quint32(book->numSections()));
-                    if (const quint32 n = book->resultsFromWordAttributeConcordanceForWord(word, hits))
-                        report.append(countLine(n, *book, QStringLiteral(" as a word attribute")));
-                    const QChar first = word.at(0).toLower();
-                    if (first == QLatin1Char('h')) {
-                        hits.clearAll();
-                        if (const quint32 n = book->resultsFromStrongsHebrewConcordanceForWord(word.mid(1), hits))
-                            report.append(countLine(n, *book, QStringLiteral(" as Strong's Hebrew word number")));
-                    } else if (first == QLatin1Char('g')) {
-                        hits.clearAll();
-                        if (const quint32 n = book->resultsFromStrongsGreekConcordanceForWord(word.mid(1), hits))
-                            report.append(countLine(n, *book, QStringLiteral(" as Strong's Greek word number")));
-                    }
-                    report.cite(book);
+        forEachBook(element, ChosenBooks::Checked, findInstalled, [&](const SourceTuple::Ptr& book) {
+            switch (id) {
+            case AutoStudyElements::BiblesID: {
+                if (!summaryOpened)
+                    report.append(QStringLiteral("<div class=\"subtitle\">Search Summary</div><p>"));
+                summaryOpened = true;
+                report.append(countLine(book->wordOccursInXSections(word), *book, QString()));
+                BitVector hits(quint32(book->numSections()));
+                if (const quint32 n = book->resultsFromWordAttributeConcordanceForWord(word, hits))
+                    report.append(countLine(n, *book, QStringLiteral(" as a word attribute")));
+                const QChar first = word.at(0).toLower();
+                if (first == QLatin1Char('h')) {
+                    hits.clearAll();
+                    if (const quint32 n = book->resultsFromStrongsHebrewConcordanceForWord(word.mid(1), hits))
+                        report.append(countLine(n, *book, QStringLiteral(" as Strong's Hebrew word number")));
+                } else if (first == QLatin1Char('g')) {
+                    hits.clearAll();
+                    if (const quint32 n = book->resultsFromStrongsGreekConcordanceForWord(word.mid(1), hits))
+                        report.append(countLine(n, *book, QStringLiteral(" as Strong's Greek word number")));
+                }
+                report.cite(book);
+                break;
+            }
+            case AutoStudyElements::BiblesWithWordAttributesID: {
+                report.cite(book);
+                if (attributesWritten)
+                    break;
+                attributesWritten = true;
+                report.append(QStringLiteral("<div class=\"subtitle\">Related Word Attributes</div>\n"));
+                if (groups.isEmpty()) {
+                    report.append(QStringLiteral("<p>None found.</p>"));
                     break;
                 }
-                case AutoStudyElements::BiblesWithWordAttributesID: {
-                    report.cite(book);
-                    if (attributesWritten)
-                        break;
-                    attributesWritten = true;
-                    report.append(QStringLiteral("<div class=\"subtitle\">Related Word Attributes</div>\n"));
-                    if (groups.isEmpty()) {
-                        report.append(QStringLiteral("<p>None found.</p>"));
-                        break;
-                    }
-                    for (const AttributeGroup& g : groups) {
-                        QString line = QStringLiteral("<div class=\"sourcetitle\">%1</div>\n<p>")
-                                           .arg(g.description.toHtmlEscaped());
-                        for (qsizetype i = 0; i < g.attributes.size(); ++i)
-                            line += (i == 0 ? QString() : QStringLiteral(", ")) +
-                                (g.displayPrefix + g.attributes.at(i)).toHtmlEscaped();
-                        // html-safe: the line built above, its texts escaped
-                        report.append(line + QStringLiteral("</p>\n"));
-                    }
-                    break;
+                for (const AttributeGroup& g : groups) {
+                    QString line =
+                        QStringLiteral("<div class=\"sourcetitle\">%1</div>\n<p>").arg(g.description.toHtmlEscaped());
+                    for (qsizetype i = 0; i < g.attributes.size(); ++i)
+                        line += (i == 0 ? QString() : QStringLiteral(", ")) +
+                            (g.displayPrefix + g.attributes.at(i)).toHtmlEscaped();
+                    // html-safe: the line built above, its texts escaped
+                    report.append(line + QStringLiteral("</p>\n"));
                 }
-                case AutoStudyElements::DictionariesID: {
-                    if (!source || book->bookLanguage() != source->bookLanguage())
-                        break;
-                    const QString html = m_manager.dictionaryEntryHtml(book, word, false, config);
-                    if (html.isEmpty())
-                        break;
-                    report.append(QStringLiteral("<div class=\"subtitle\">Definitions from %1</div>")
-                                      .arg(book->name().toHtmlEscaped()));
-                    report.append(html);
-                    report.cite(book);
+                break;
+            }
+            case AutoStudyElements::DictionariesID: {
+                if (!source || book->bookLanguage() != source->bookLanguage())
                     break;
-                }
-                case AutoStudyElements::WordAttributeDictionariesID: {
-                    bool bookHeaded = false;
-                    for (const AttributeGroup& g : groups) {
-                        if (!g.linkType.startsWith(QStringLiteral("sync:")))
+                const QString html = m_manager.dictionaryEntryHtml(book, word, false, config);
+                if (html.isEmpty())
+                    break;
+                report.append(QStringLiteral("<div class=\"subtitle\">Definitions from %1</div>")
+                                  .arg(book->name().toHtmlEscaped()));
+                report.append(html);
+                report.cite(book);
+                break;
+            }
+            case AutoStudyElements::WordAttributeDictionariesID: {
+                bool bookHeaded = false;
+                for (const AttributeGroup& g : groups) {
+                    if (!g.linkType.startsWith(QStringLiteral("sync:")))
+                        continue;
+                    bool groupHeaded = false;
+                    for (const QString& value : g.attributes) {
+                        const QString html = m_manager.dictionaryEntryHtml(book, g.syncPrefix + value, false, config);
+                        if (html.isEmpty())
                             continue;
-                        bool groupHeaded = false;
-                        for (const QString& value : g.attributes) {
-                            const QString html =
-                                m_manager.dictionaryEntryHtml(book, g.syncPrefix + value, false, config);
-                            if (html.isEmpty())
-                                continue;
-                            report.appendUnder(bookHeaded,
-                                QStringLiteral("<div class=\"subtitle\">Word Attribute Definitions from %1</div>\n")
-                                    .arg(book->name().toHtmlEscaped()),
-                                QString());
-                            report.appendUnder(groupHeaded,
-                                QStringLiteral("<div class=\"sourcetitle\">%1</div>\n")
-                                    .arg(g.description.toHtmlEscaped()),
-                                html);
-                            report.cite(book);
-                        }
+                        report.appendUnder(bookHeaded,
+                            QStringLiteral("<div class=\"subtitle\">Word Attribute Definitions from %1</div>\n")
+                                .arg(book->name().toHtmlEscaped()),
+                            QString());
+                        report.appendUnder(groupHeaded,
+                            QStringLiteral("<div class=\"sourcetitle\">%1</div>\n").arg(g.description.toHtmlEscaped()),
+                            html);
+                        report.cite(book);
                     }
-                    break;
                 }
-                default:
-                    break;
-                }
-            });
+                break;
+            }
+            default:
+                break;
+            }
+        });
     }
 
     return report.finish();

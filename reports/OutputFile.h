@@ -21,9 +21,8 @@ public:
     static QString generateFilename();
     static QString folder();
 
+    // Opens a new file under a fresh path.
     void openNew();
-    // Opens `filename` for appending (created when missing).
-    void open();
     void close();
     // Closes and deletes the file: a report that ends with nothing leaves nothing behind.
     void discard();
@@ -32,9 +31,11 @@ public:
     bool isOpen() const { return m_file && m_file->isOpen(); }
 
     QString filename() const { return m_filename; }
-    void setFilename(const QString& name) { m_filename = name; }
 
 private:
+    // Opens `m_filename` for appending (created when missing).
+    void open();
+
     QString m_filename;
     std::unique_ptr<QFile> m_file;
 };

@@ -232,7 +232,8 @@ public:
             for (QWidget* w : QApplication::topLevelWidgets())
                 if (auto* d = qobject_cast<AutostudyVerseWindowController*>(w); d != nullptr && d->isVisible()) {
                     poll.stop();
-                    d->passageTextField()->setText(passage);
+                    if (auto* field = d->findChild<QLineEdit*>(QStringLiteral("passageTextField")))
+                        field->setText(passage);
                     d->onPerformAutostudy();
                     if (d->isVisible())
                         d->onClose();  // refused: no report

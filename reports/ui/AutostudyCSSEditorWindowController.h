@@ -18,7 +18,7 @@ class AutostudyCSSEditorWindowController : public QDialog {
 public:
     AutostudyCSSEditorWindowController(Alerts& alerts, AutoStudyCSS* delegate, QWidget* parent = nullptr);
 
-    bool unsavedChanges() const { return m_unsavedChanges; }
+    // Shown as the window's modified mark and the Save button's enabled state.
     void setUnsavedChanges(bool unsaved);
 
     void onSaveChanges();
@@ -26,9 +26,7 @@ public:
     // Asks first when there are unsaved changes; false when the user chose to go on editing.
     bool onCancel();
 
-    QTextEdit* textView() const { return m_textView; }
     QString text() const;
-    QPushButton* saveChangesButton() const { return m_saveChangesButton; }
 
     void reject() override;
 

@@ -12,12 +12,6 @@
 #include <QHBoxLayout>
 #include <QPushButton>
 
-AutostudyTodayWindowController* AutostudyTodayWindowController::factoryWithDate(
-    const WindowEnvironment& env, const QDate& date, QWidget* parent)
-{
-    return new AutostudyTodayWindowController(env, date, parent);
-}
-
 void AutostudyTodayWindowController::run(const WindowEnvironment& env, const QVariantMap& userInfo, QWidget* parent)
 {
     AutostudyTodayWindowController dialog(env, userInfo.value(QStringLiteral("date")).toDate(), parent);
@@ -26,8 +20,7 @@ void AutostudyTodayWindowController::run(const WindowEnvironment& env, const QVa
 
 AutostudyTodayWindowController::AutostudyTodayWindowController(
     const WindowEnvironment& env, const QDate& date, QWidget* parent)
-    : AutostudyWindowController(env, AutoStudyElements::TodayStudy, QStringLiteral("tqsTodayElementRowPasteboardType"),
-          QStringLiteral("tqsTodayBookRowPasteboardType"), tr("Today's Reading Study"), parent)
+    : AutostudyWindowController(env, AutoStudyElements::TodayStudy, tr("Today's Reading Study"), parent)
 {
     m_datePicker = new QDateEdit(this);
     m_datePicker->setObjectName(QStringLiteral("datePicker"));

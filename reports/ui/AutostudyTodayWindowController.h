@@ -17,10 +17,8 @@ class AutostudyTodayWindowController : public AutostudyWindowController {
 public:
     static constexpr int pickerRangeDays = 731;
 
-    // An invalid date means today.
-    static AutostudyTodayWindowController* factoryWithDate(
-        const WindowEnvironment& env, const QDate& date, QWidget* parent = nullptr);
-    // Makes the dialog from a request's user info ("date") and runs it modally.
+    // Makes the dialog from a request's user info ("date"; none or an invalid one means today) and runs
+    // it modally.
     static void run(const WindowEnvironment& env, const QVariantMap& userInfo, QWidget* parent = nullptr);
 
     QDate date() const;
@@ -28,8 +26,6 @@ public:
     void onToday();
 
     void onPerformAutostudy() override;
-
-    QDateEdit* datePicker() const { return m_datePicker; }
 
 private:
     AutostudyTodayWindowController(const WindowEnvironment& env, const QDate& date, QWidget* parent);

@@ -13,12 +13,6 @@
 #include <QFormLayout>
 #include <QLineEdit>
 
-AutostudyVerseWindowController* AutostudyVerseWindowController::factoryWithBibleRef(
-    const WindowEnvironment& env, const QString& refString, const SourceTuple::Ptr& sourceTuple, QWidget* parent)
-{
-    return new AutostudyVerseWindowController(env, refString, sourceTuple, parent);
-}
-
 void AutostudyVerseWindowController::run(const WindowEnvironment& env, const QVariantMap& userInfo, QWidget* parent)
 {
     AutostudyVerseWindowController dialog(env, userInfo.value(QStringLiteral("refString")).toString(),
@@ -28,16 +22,11 @@ void AutostudyVerseWindowController::run(const WindowEnvironment& env, const QVa
 
 AutostudyVerseWindowController::AutostudyVerseWindowController(
     const WindowEnvironment& env, const QString& refString, const SourceTuple::Ptr& sourceTuple, QWidget* parent)
-    : AutostudyWindowController(env, AutoStudyElements::VerseStudy, QStringLiteral("tqsElementRowPasteboardType"),
-          QStringLiteral("tqsBookRowPasteboardType"), tr("Verse Study"), parent),
-      m_refString(refString)
+    : AutostudyWindowController(env, AutoStudyElements::VerseStudy, tr("Verse Study"), parent), m_refString(refString)
 {
-    m_passageTextField = new QLineEdit(this);
-    m_passageTextField->setObjectName(QStringLiteral("passageTextField"));
-    m_passageTextField->setPlaceholderText(tr("e.g. John 3:16 or Psalm 23"));
+    m_passageTextField = addTextField(tr("Passage:"), "passageTextField", tr("e.g. John 3:16 or Psalm 23"));
     m_biblePopUpButton = new QComboBox(this);
     m_biblePopUpButton->setObjectName(QStringLiteral("biblePopUpButton"));
-    inputForm()->addRow(tr("Passage:"), m_passageTextField);
     inputForm()->addRow(tr("Bible:"), m_biblePopUpButton);
 
     m_passageTextField->setText(m_refString);

@@ -19,20 +19,15 @@ public:
     // Passages longer than this many sections past their first are refused.
     static constexpr quint32 maxSectionSpan = 175;
 
-    // `sourceTuple` may be null: the Bible last used for copying is chosen. A book that is not a Bible
-    // (or none, with no Bible used for copying) starts on the preferred Bible, or the library's first.
-    static AutostudyVerseWindowController* factoryWithBibleRef(const WindowEnvironment& env, const QString& refString,
-        const SourceTuple::Ptr& sourceTuple, QWidget* parent = nullptr);
-    // Makes the dialog from a request's user info ("refString", "sourceTuple") and runs it modally.
+    // Makes the dialog from a request's user info ("refString", "sourceTuple") and runs it modally. With
+    // no book the Bible last used for copying is chosen; a book that is not a Bible (or none, with no
+    // Bible used for copying) starts on the preferred Bible, or the library's first.
     static void run(const WindowEnvironment& env, const QVariantMap& userInfo, QWidget* parent = nullptr);
 
     QString refString();
     SourceTuple::Ptr sourceTuple() const;
 
     void onPerformAutostudy() override;
-
-    QLineEdit* passageTextField() const { return m_passageTextField; }
-    QComboBox* biblePopUpButton() const { return m_biblePopUpButton; }
 
 private:
     AutostudyVerseWindowController(

@@ -13,6 +13,7 @@
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -27,19 +28,29 @@ QPushButton* button(const QString& title, QWidget* parent, const char* name)
     return b;
 }
 
+// The drag type of a study's element or book rows: the verse study's unnamed, the others' named after
+// their study, so a row never lands in another study's table.
+QString rowType(int study, const char* row)
+{
+    const char* name = study == AutoStudyElements::WordStudy ? "Word"
+        : study == AutoStudyElements::TodayStudy             ? "Today"
+                                                             : "";
+    return QStringLiteral("application/x-quillstead-tqs%1%2RowPasteboardType")
+        .arg(QLatin1String(name), QLatin1String(row));
+}
+
 }  // namespace
 
-AutostudyWindowController::AutostudyWindowController(const WindowEnvironment& env, int study,
-    const QString& elementRowType, const QString& bookRowType, const QString& title, QWidget* parent)
+AutostudyWindowController::AutostudyWindowController(
+    const WindowEnvironment& env, int study, const QString& title, QWidget* parent)
     : QDialog(parent), m_env(env)
 {
     QS_ASSERT_MAIN_THREAD();
     setWindowTitle(title);
     AutoStudyElements& set = m_env.autoStudy().elements();
-    const QString mimePrefix = QStringLiteral("application/x-quillstead-");
     m_elementsModel =
-        new AutostudyTableModel(AutostudyTableModel::Elements, set, study, mimePrefix + elementRowType, this);
-    m_booksModel = new AutostudyTableModel(AutostudyTableModel::Books, set, study, mimePrefix + bookRowType, this);
+        new AutostudyTableModel(AutostudyTableModel::Elements, set, study, rowType(study, "Element"), this);
+    m_booksModel = new AutostudyTableModel(AutostudyTableModel::Books, set, study, rowType(study, "Book"), this);
     m_elementsTableView = AutostudyTableModel::makeTableView(m_elementsModel, this);
     m_elementsTableView->setObjectName(QStringLiteral("ElementTable"));
     m_booksTableView = AutostudyTableModel::makeTableView(m_booksModel, this);
@@ -106,9 +117,13 @@ AutostudyWindowController::AutostudyWindowController(const WindowEnvironment& en
     selectElement(0);
 }
 
-int AutostudyWindowController::elementNumberDisplayedByBooksTable() const
+QLineEdit* AutostudyWindowController::addTextField(const QString& label, const char* name, const QString& placeholder)
 {
-    return m_booksModel->shownElement();
+    auto* field = new QLineEdit(this);
+    field->setObjectName(QLatin1String(name));
+    field->setPlaceholderText(placeholder);
+    m_inputForm->addRow(new PlainLabel(label, this), field);
+    return field;
 }
 
 void AutostudyWindowController::selectElement(int row)

@@ -20,21 +20,13 @@
 class AutostudyTableModel;
 class QFormLayout;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QTableView;
 
 class AutostudyWindowController : public QDialog {
     Q_OBJECT
 public:
-    QTableView* elementsTableView() const { return m_elementsTableView; }
-    QTableView* booksTableView() const { return m_booksTableView; }
-    AutostudyTableModel* elementsModel() const { return m_elementsModel; }
-    AutostudyTableModel* booksModel() const { return m_booksModel; }
-    QPushButton* performButton() const { return m_performButton; }
-    // The element whose books the books table shows.
-    int elementNumberDisplayedByBooksTable() const;
-    void selectElement(int row);
-
     virtual void onPerformAutostudy() = 0;
     void onAllKindsButton();
     void onNoneKindsButton();
@@ -46,18 +38,21 @@ public:
     void reject() override { onClose(); }
 
 protected:
-    AutostudyWindowController(const WindowEnvironment& env, int study, const QString& elementRowType,
-        const QString& bookRowType, const QString& title, QWidget* parent);
+    // `study`: the element list the dialog shows (AutoStudyElements::VerseStudy, WordStudy, TodayStudy).
+    AutostudyWindowController(const WindowEnvironment& env, int study, const QString& title, QWidget* parent);
 
     // The centre, defaults, alerts and library of the window the dialog was made for.
     const WindowEnvironment& environment() const { return m_env; }
 
     // The dialog's own input rows (passage, word or date) go here.
     QFormLayout* inputForm() const { return m_inputForm; }
+    // A text row of the input form, named for finding it.
+    QLineEdit* addTextField(const QString& label, const char* name, const QString& placeholder);
     // Hands the report on and closes; an empty path changes nothing.
     void presentResults(const QString& file, const QString& notificationName, const QVariantMap& userInfo);
 
 private:
+    void selectElement(int row);
     void elementSelectionChanged();
     void elementMoved(int from, int to);
 

@@ -9,12 +9,6 @@
 #include <QFormLayout>
 #include <QLineEdit>
 
-AutostudyWordWindowController* AutostudyWordWindowController::factoryWithWord(
-    const WindowEnvironment& env, const QString& word, const SourceTuple::Ptr& sourceTuple, QWidget* parent)
-{
-    return new AutostudyWordWindowController(env, word, sourceTuple, parent);
-}
-
 void AutostudyWordWindowController::run(const WindowEnvironment& env, const QVariantMap& userInfo, QWidget* parent)
 {
     AutostudyWordWindowController dialog(env, userInfo.value(QStringLiteral("word")).toString(),
@@ -24,14 +18,9 @@ void AutostudyWordWindowController::run(const WindowEnvironment& env, const QVar
 
 AutostudyWordWindowController::AutostudyWordWindowController(
     const WindowEnvironment& env, const QString& word, const SourceTuple::Ptr& sourceTuple, QWidget* parent)
-    : AutostudyWindowController(env, AutoStudyElements::WordStudy, QStringLiteral("tqsWordElementRowPasteboardType"),
-          QStringLiteral("tqsWordBookRowPasteboardType"), tr("Word Study"), parent),
-      m_sourceTuple(sourceTuple)
+    : AutostudyWindowController(env, AutoStudyElements::WordStudy, tr("Word Study"), parent), m_sourceTuple(sourceTuple)
 {
-    m_wordTextField = new QLineEdit(this);
-    m_wordTextField->setObjectName(QStringLiteral("wordTextField"));
-    m_wordTextField->setPlaceholderText(tr("e.g. grace"));
-    inputForm()->addRow(tr("Word:"), m_wordTextField);
+    m_wordTextField = addTextField(tr("Word:"), "wordTextField", tr("e.g. grace"));
     setWord(word);
     m_wordTextField->setFocus();
 }

@@ -13,10 +13,8 @@ class QLineEdit;
 class AutostudyWordWindowController : public AutostudyWindowController {
     Q_OBJECT
 public:
-    // `sourceTuple`: the book the word was taken from (its language chooses the dictionaries).
-    static AutostudyWordWindowController* factoryWithWord(const WindowEnvironment& env, const QString& word,
-        const SourceTuple::Ptr& sourceTuple, QWidget* parent = nullptr);
-    // Makes the dialog from a request's user info ("word", "sourceTuple") and runs it modally.
+    // Makes the dialog from a request's user info ("word", and "sourceTuple": the book the word was taken
+    // from, whose language chooses the dictionaries) and runs it modally.
     static void run(const WindowEnvironment& env, const QVariantMap& userInfo, QWidget* parent = nullptr);
 
     static QString cleanedUp(const QString& text);
@@ -25,8 +23,6 @@ public:
     SourceTuple::Ptr sourceTuple() const { return m_sourceTuple; }
 
     void onPerformAutostudy() override;
-
-    QLineEdit* wordTextField() const { return m_wordTextField; }
 
 private:
     AutostudyWordWindowController(

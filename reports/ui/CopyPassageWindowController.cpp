@@ -27,12 +27,6 @@ std::shared_ptr<SourceTuple> tupleOption(const QVariantMap& options)
     return options.value(kBibleTuple).value<std::shared_ptr<SourceTuple>>();
 }
 
-void selectTag(QComboBox* box, qint64 tag)
-{
-    const int index = box->findData(static_cast<int>(tag));
-    box->setCurrentIndex(index);
-}
-
 }  // namespace
 
 CopyPassageWindowController::CopyPassageWindowController(
@@ -43,45 +37,46 @@ CopyPassageWindowController::CopyPassageWindowController(
     setObjectName(QStringLiteral("CopyPassageWindowController"));
 
     m_passageField = new QLineEdit(this);
+    m_passageField->setObjectName(QStringLiteral("passageField"));
     m_passageField->setPlaceholderText(tr("e.g. Romans 8:28-30"));
-    m_biblePopUpButton = new QComboBox(this);
-    m_referenceLocationPopUpButton = popUp({{tr("On its own line before the passage"), 1},
-        {tr("Before the passage, on the same line"), 2}, {tr("On its own line after the passage"), 3},
-        {tr("After the passage, on the same line"), 4}, {tr("No reference"), 0}});
-    m_referenceFormatPopUpButton =
-        popUp({{tr("Abbreviated book (Rom 8:28)"), 1}, {tr("Abbreviated book and translation (Rom 8:28 KJV)"), 2},
-            {tr("Abbreviated book, full translation"), 3}, {tr("Full book (Romans 8:28)"), 4},
-            {tr("Full book and abbreviated translation"), 5}, {tr("Full book and full translation"), 6}});
+    m_biblePopUp = new QComboBox(this);
+    m_biblePopUp->setObjectName(QStringLiteral("biblePopUp"));
     const QList<QPair<QString, int>> referenceDelimiters {{QStringLiteral("(Rom 8:28)"), 1},
         {QStringLiteral("[Rom 8:28]"), 2}, {QStringLiteral("\u2014 Rom 8:28"), 3}, {QStringLiteral("Rom 8:28"), 0}};
-    m_plainTextReferenceDelimitersPopUpButton = popUp(referenceDelimiters);
-    m_richTextReferenceDelimitersPopUpButton = popUp(referenceDelimiters);
-    m_plainTextVerseDelimitersPopUpButton = popUp({{QStringLiteral("[28] text"), 1}, {QStringLiteral("(28) text"), 2},
-        {QStringLiteral("28 text"), 3}, {tr("No verse numbers"), 4}});
-    m_richTextVerseDelimitersPopUpButton =
-        popUp({{tr("Superscript"), 1}, {tr("Bold"), 2}, {tr("Italic"), 3}, {tr("No verse numbers"), 4}});
-    m_clipboardFormatOptionsPopUpButton =
-        popUp({{tr("Rich and plain text"), 1}, {tr("Rich text only"), 2}, {tr("Plain text only"), 3}});
-    m_boldCheckBox = new QCheckBox(tr("Bold"), this);
-    m_italicCheckBox = new QCheckBox(tr("Italic"), this);
-    m_underlineCheckBox = new QCheckBox(tr("Underline"), this);
 
     auto* form = new QFormLayout;
     form->addRow(tr("Passage:"), m_passageField);
-    form->addRow(tr("Bible:"), m_biblePopUpButton);
-    form->addRow(tr("Reference:"), m_referenceLocationPopUpButton);
-    form->addRow(tr("Reference format:"), m_referenceFormatPopUpButton);
-    form->addRow(tr("Plain-text reference:"), m_plainTextReferenceDelimitersPopUpButton);
-    form->addRow(tr("Rich-text reference:"), m_richTextReferenceDelimitersPopUpButton);
+    form->addRow(tr("Bible:"), m_biblePopUp);
+    form->addRow(tr("Reference:"),
+        popUp("referenceLocationPopUp", "cpRefLocation",
+            {{tr("On its own line before the passage"), 1}, {tr("Before the passage, on the same line"), 2},
+                {tr("On its own line after the passage"), 3}, {tr("After the passage, on the same line"), 4},
+                {tr("No reference"), 0}}));
+    form->addRow(tr("Reference format:"),
+        popUp("referenceFormatPopUp", "cpRefFormat",
+            {{tr("Abbreviated book (Rom 8:28)"), 1}, {tr("Abbreviated book and translation (Rom 8:28 KJV)"), 2},
+                {tr("Abbreviated book, full translation"), 3}, {tr("Full book (Romans 8:28)"), 4},
+                {tr("Full book and abbreviated translation"), 5}, {tr("Full book and full translation"), 6}}));
+    form->addRow(tr("Plain-text reference:"),
+        popUp("plainTextReferenceDelimitersPopUp", "cpRefDelimPlain", referenceDelimiters));
+    form->addRow(
+        tr("Rich-text reference:"), popUp("richTextReferenceDelimitersPopUp", "cpRefDelimRich", referenceDelimiters));
     auto* styles = new QHBoxLayout;
-    styles->addWidget(m_boldCheckBox);
-    styles->addWidget(m_italicCheckBox);
-    styles->addWidget(m_underlineCheckBox);
+    styles->addWidget(checkBox(tr("Bold"), "boldCheckBox", "cpRefStyleBold"));
+    styles->addWidget(checkBox(tr("Italic"), "italicCheckBox", "cpRefStyleItalic"));
+    styles->addWidget(checkBox(tr("Underline"), "underlineCheckBox", "cpRefStyleUnderline"));
     styles->addStretch();
     form->addRow(tr("Rich-text reference style:"), styles);
-    form->addRow(tr("Plain-text verse numbers:"), m_plainTextVerseDelimitersPopUpButton);
-    form->addRow(tr("Rich-text verse numbers:"), m_richTextVerseDelimitersPopUpButton);
-    form->addRow(tr("Copy as:"), m_clipboardFormatOptionsPopUpButton);
+    form->addRow(tr("Plain-text verse numbers:"),
+        popUp("plainTextVerseDelimitersPopUp", "cpVerseDelimPlain",
+            {{QStringLiteral("[28] text"), 1}, {QStringLiteral("(28) text"), 2}, {QStringLiteral("28 text"), 3},
+                {tr("No verse numbers"), 4}}));
+    form->addRow(tr("Rich-text verse numbers:"),
+        popUp("richTextVerseDelimitersPopUp", "cpVerseDelimRich",
+            {{tr("Superscript"), 1}, {tr("Bold"), 2}, {tr("Italic"), 3}, {tr("No verse numbers"), 4}}));
+    form->addRow(tr("Copy as:"),
+        popUp("clipboardFormatPopUp", "cpClipboardFormat",
+            {{tr("Rich and plain text"), 1}, {tr("Rich text only"), 2}, {tr("Plain text only"), 3}}));
 
     auto* buttons = new QDialogButtonBox(this);
     QPushButton* copy = buttons->addButton(tr("Copy"), QDialogButtonBox::AcceptRole);
@@ -96,11 +91,22 @@ CopyPassageWindowController::CopyPassageWindowController(
     windowDidLoad();
 }
 
-QComboBox* CopyPassageWindowController::popUp(const QList<QPair<QString, int>>& items)
+QComboBox* CopyPassageWindowController::popUp(
+    const char* name, const char* key, const QList<QPair<QString, int>>& items)
 {
     auto* box = new QComboBox(this);
+    box->setObjectName(QLatin1String(name));
     for (const auto& [title, tag] : items)
         box->addItem(title, tag);
+    m_tagChoices.append({box, QLatin1String(key)});
+    return box;
+}
+
+QCheckBox* CopyPassageWindowController::checkBox(const QString& title, const char* name, const char* key)
+{
+    auto* box = new QCheckBox(title, this);
+    box->setObjectName(QLatin1String(name));
+    m_flagChoices.append({box, QLatin1String(key)});
     return box;
 }
 
@@ -111,7 +117,7 @@ void CopyPassageWindowController::windowDidLoad()
         m_passageField->setText(m_options.value(kPassage).toString());
 
     const UserDefaults& defaults = m_env.settings();
-    m_biblePopUpButton->clear();
+    m_biblePopUp->clear();
     const auto wanted = tupleOption(m_options);
     const qint64 savedPub = defaults.integerForKey(QStringLiteral("cpBiblePubID"));
     const qint64 savedBook = defaults.integerForKey(QStringLiteral("cpBibleBookID"));
@@ -119,54 +125,39 @@ void CopyPassageWindowController::windowDidLoad()
     const SourceTupleArray::Ptr bibles = m_env.books().bibleSources();
     for (qsizetype i = 0; i < bibles->count(); ++i) {
         const std::shared_ptr<SourceTuple> bible = bibles->tupleAtIndex(i);
-        m_biblePopUpButton->addItem(QStringLiteral("%1 (%2)").arg(bible->name(), bible->abbr()),
+        m_biblePopUp->addItem(QStringLiteral("%1 (%2)").arg(bible->name(), bible->abbr()),
             QVariant::fromValue(SourceTupleID::sourceTupleIDForTuple(*bible)));
         if (wanted ? wanted->isEqual(*bible)
                    : (savedPub != 0 && savedBook != 0 && bible->pubID() == savedPub && bible->bookID() == savedBook))
-            selected = m_biblePopUpButton->count() - 1;
+            selected = m_biblePopUp->count() - 1;
     }
     // Without a wanted or remembered Bible the first one is chosen, never none.
-    m_biblePopUpButton->setCurrentIndex(selected >= 0 || m_biblePopUpButton->count() == 0 ? selected : 0);
+    m_biblePopUp->setCurrentIndex(selected >= 0 || m_biblePopUp->count() == 0 ? selected : 0);
 
-    selectTag(m_referenceLocationPopUpButton, defaults.integerForKey(QStringLiteral("cpRefLocation")));
-    selectTag(m_referenceFormatPopUpButton, defaults.integerForKey(QStringLiteral("cpRefFormat")));
-    selectTag(m_plainTextReferenceDelimitersPopUpButton, defaults.integerForKey(QStringLiteral("cpRefDelimPlain")));
-    selectTag(m_richTextReferenceDelimitersPopUpButton, defaults.integerForKey(QStringLiteral("cpRefDelimRich")));
-    selectTag(m_plainTextVerseDelimitersPopUpButton, defaults.integerForKey(QStringLiteral("cpVerseDelimPlain")));
-    selectTag(m_richTextVerseDelimitersPopUpButton, defaults.integerForKey(QStringLiteral("cpVerseDelimRich")));
-    selectTag(m_clipboardFormatOptionsPopUpButton, defaults.integerForKey(QStringLiteral("cpClipboardFormat")));
-    m_boldCheckBox->setChecked(defaults.boolForKey(QStringLiteral("cpRefStyleBold")));
-    m_italicCheckBox->setChecked(defaults.boolForKey(QStringLiteral("cpRefStyleItalic")));
-    m_underlineCheckBox->setChecked(defaults.boolForKey(QStringLiteral("cpRefStyleUnderline")));
+    for (const auto& [box, key] : m_tagChoices)
+        box->setCurrentIndex(box->findData(static_cast<int>(defaults.integerForKey(key))));
+    for (const auto& [box, key] : m_flagChoices)
+        box->setChecked(defaults.boolForKey(key));
 }
 
 void CopyPassageWindowController::saveChoices()
 {
     UserDefaults& defaults = m_env.settings();
-    const SourceTupleID id = m_biblePopUpButton->currentData().value<SourceTupleID>();
+    const SourceTupleID id = m_biblePopUp->currentData().value<SourceTupleID>();
     defaults.setInteger(id.pubID(), QStringLiteral("cpBiblePubID"));
     defaults.setInteger(id.bookID(), QStringLiteral("cpBibleBookID"));
-    const auto saveTag = [&defaults](QComboBox* box, const char* key) {
+    for (const auto& [box, key] : m_tagChoices)
         if (box->currentIndex() >= 0)
-            defaults.setInteger(box->currentData().toInt(), QString::fromLatin1(key));
-    };
-    saveTag(m_referenceLocationPopUpButton, "cpRefLocation");
-    saveTag(m_referenceFormatPopUpButton, "cpRefFormat");
-    saveTag(m_plainTextReferenceDelimitersPopUpButton, "cpRefDelimPlain");
-    saveTag(m_richTextReferenceDelimitersPopUpButton, "cpRefDelimRich");
-    saveTag(m_plainTextVerseDelimitersPopUpButton, "cpVerseDelimPlain");
-    saveTag(m_richTextVerseDelimitersPopUpButton, "cpVerseDelimRich");
-    saveTag(m_clipboardFormatOptionsPopUpButton, "cpClipboardFormat");
-    defaults.setBool(m_boldCheckBox->isChecked(), QStringLiteral("cpRefStyleBold"));
-    defaults.setBool(m_italicCheckBox->isChecked(), QStringLiteral("cpRefStyleItalic"));
-    defaults.setBool(m_underlineCheckBox->isChecked(), QStringLiteral("cpRefStyleUnderline"));
+            defaults.setInteger(box->currentData().toInt(), key);
+    for (const auto& [box, key] : m_flagChoices)
+        defaults.setBool(box->isChecked(), key);
 }
 
 void CopyPassageWindowController::onCopyPassage()
 {
     saveChoices();
     CopyPassageError error;
-    const SourceTupleID id = m_biblePopUpButton->currentData().value<SourceTupleID>();
+    const SourceTupleID id = m_biblePopUp->currentData().value<SourceTupleID>();
     if (copyVerse(m_env, m_passageField->text(), id, &error)) {
         accept();
         return;

@@ -39,30 +39,16 @@ public:
     void onCopyPassage();
     void onCancel();
 
-    // The dialog's controls, for tests.
-    QLineEdit* passageField() const { return m_passageField; }
-    QComboBox* biblePopUpButton() const { return m_biblePopUpButton; }
-    QComboBox* referenceLocationPopUpButton() const { return m_referenceLocationPopUpButton; }
-    QComboBox* referenceFormatPopUpButton() const { return m_referenceFormatPopUpButton; }
-    QComboBox* plainTextVerseDelimitersPopUpButton() const { return m_plainTextVerseDelimitersPopUpButton; }
-    QComboBox* richTextVerseDelimitersPopUpButton() const { return m_richTextVerseDelimitersPopUpButton; }
-    QCheckBox* boldCheckBox() const { return m_boldCheckBox; }
-
 private:
-    QComboBox* popUp(const QList<QPair<QString, int>>& items);
+    // A pop-up of tagged items whose tag is kept under a "cp..." key, and a check box kept as a flag.
+    QComboBox* popUp(const char* name, const char* key, const QList<QPair<QString, int>>& items);
+    QCheckBox* checkBox(const QString& title, const char* name, const char* key);
 
     WindowEnvironment m_env;
     QVariantMap m_options;
     QLineEdit* m_passageField = nullptr;
-    QComboBox* m_biblePopUpButton = nullptr;
-    QComboBox* m_referenceLocationPopUpButton = nullptr;
-    QComboBox* m_referenceFormatPopUpButton = nullptr;
-    QComboBox* m_plainTextReferenceDelimitersPopUpButton = nullptr;
-    QComboBox* m_richTextReferenceDelimitersPopUpButton = nullptr;
-    QComboBox* m_plainTextVerseDelimitersPopUpButton = nullptr;
-    QComboBox* m_richTextVerseDelimitersPopUpButton = nullptr;
-    QComboBox* m_clipboardFormatOptionsPopUpButton = nullptr;
-    QCheckBox* m_boldCheckBox = nullptr;
-    QCheckBox* m_italicCheckBox = nullptr;
-    QCheckBox* m_underlineCheckBox = nullptr;
+    QComboBox* m_biblePopUp = nullptr;
+    // The choices and the keys they are kept under, in the order the dialog shows them.
+    QList<QPair<QComboBox*, QString>> m_tagChoices;
+    QList<QPair<QCheckBox*, QString>> m_flagChoices;
 };

@@ -1048,8 +1048,10 @@ TEST_F(Scenario, CopyPassageWithTheDefaultOptions)
     const bool shown = whenShown<CopyPassageWindowController>(
         [&] { EXPECT_TRUE(reader_test::pressKeys(&window, QKeySequence(QStringLiteral("Ctrl+Shift+C")))); },
         [](CopyPassageWindowController* dialog) {
-            dialog->passageField()->selectAll();
-            QTest::keyClicks(dialog->passageField(), QStringLiteral("Romans 8:28-30"));
+            auto* passage = dialog->findChild<QLineEdit*>(QStringLiteral("passageField"));
+            ASSERT_NE(passage, nullptr);
+            passage->selectAll();
+            QTest::keyClicks(passage, QStringLiteral("Romans 8:28-30"));
             EXPECT_TRUE(clickButton(dialog, QStringLiteral("Copy")));
             if (dialog->isVisible()) {  // refused: the dialog stays open with an alert
                 EXPECT_TRUE(clickButton(dialog, QStringLiteral("Cancel")));

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 namespace {
@@ -109,17 +112,20 @@ TEST(OutputFile, WritesUtf8IntoTheCacheAndKeepsTheFile)
         out.appendString(QStringLiteral("Grâce "));
         out.appendString(QStringLiteral("λόγος"));
         EXPECT_FALSE(out.isEmpty());
-        out.close();
-        out.open();
-        out.appendString(QStringLiteral("!"));
     }
     QFile f(name);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), QStringLiteral("Grâce λόγος!").toUtf8());
+    EXPECT_EQ(f.readAll(), QStringLiteral("Grâce λόγος").toUtf8());
 
+    // A cache whose report folder cannot be made (a file stands in its place): no stream, nothing written.
+    QTemporaryDir blocked;
+    qputenv("XDG_CACHE_HOME", blocked.path().toUtf8());
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(OutputFile::folder()).path()));
+    QFile blocker(OutputFile::folder());
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
     OutputFile bad;
-    bad.setFilename(dir.filePath(QStringLiteral("no/such/folder/x.htm")));
-    bad.open();
+    bad.openNew();
     bad.appendString(QStringLiteral("x"));
     EXPECT_TRUE(bad.isEmpty());
     EXPECT_FALSE(bad.isOpen());

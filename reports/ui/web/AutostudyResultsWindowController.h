@@ -41,9 +41,6 @@ public:
     ~AutostudyResultsWindowController() override;
 
     QString filename() const { return m_filename; }
-    QString notificationName() const { return m_notificationName; }
-    QVariantMap userInfo() const { return m_userInfo; }
-    QWebEngineView* webView() const { return m_view; }
     // "Quillstead Autostudy <hint>.<extension>", ":" and "/" in the hint made "_".
     QString suggestedSaveName() const;
     // Copies the report to `path`, replacing a file there; an alert tells why when it fails.

@@ -61,10 +61,9 @@ protected:
         SettingsRegistry::registerDefaultsForAllPreferences(*m_defaults);
         m_window.setNotifications(&NotificationCenter::defaultCenter());
         m_window.setSettings(m_defaults.get());
-        m_elements = AutoStudyElements::autoStudyElements();
-        m_elements.setFilename(m_dir->filePath(QStringLiteral("elements.xml")));
+        m_elements =
+            AutoStudyElements::autoStudyElementsWithContentsOfFile(m_dir->filePath(QStringLiteral("elements.xml")));
         m_elements.setVersion(2);
-        m_elements.setFileFormat(3);
         AutoStudyElementList& list = m_elements.navigatorStudyElements();
         ASSERT_GE(list.size(), 4);
         // Each kind gets books named after it, so a table shows whose books it holds.

@@ -34,8 +34,10 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTableView>
+#include <QTest>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 
 namespace {
@@ -133,6 +135,57 @@ protected:
         return out;
     }
 
+    // Opens a dialog as the program does, with its modal `run`, and hands it to `act` once it shows;
+    // a dialog `act` leaves open is closed as Escape closes it.
+    template <class D> static void whileOpen(const QVariantMap& request, const std::function<void(D&)>& act)
+    {
+        bool acted = false;
+        QTimer::singleShot(0, [&] {
+            D* dialog = TestSupport::shownWindow<D>();
+            ASSERT_NE(dialog, nullptr) << "the dialog did not show";
+            acted = true;
+            act(*dialog);
+            if (dialog->isVisible())
+                dialog->reject();
+        });
+        D::run(s_env, request);
+        EXPECT_TRUE(acted);
+    }
+    static QVariantMap verseRequest(const char* reference, const SourceTuple::Ptr& bible)
+    {
+        return {{QStringLiteral("refString"), QString::fromUtf8(reference)},
+            {QStringLiteral("sourceTuple"), sharedObjectVariant(bible)}};
+    }
+
+    // A control of the dialog, found by its name as a user finds it by its place.
+    template <class W> static W* control(QWidget& dialog, const char* name)
+    {
+        W* found = dialog.findChild<W*>(QLatin1String(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+    static void click(QWidget& dialog, const char* button) { control<QPushButton>(dialog, button)->click(); }
+    static QTableView* elementTable(QWidget& dialog) { return control<QTableView>(dialog, "ElementTable"); }
+    static QTableView* bookTable(QWidget& dialog) { return control<QTableView>(dialog, "BookTable"); }
+    // The rows a table shows (what its drops and moves go to).
+    static AutostudyTableModel* rows(QTableView* table) { return qobject_cast<AutostudyTableModel*>(table->model()); }
+    // A row made the current one, as the arrow keys or a click make it.
+    static void select(QTableView* table, int row)
+    {
+        table->setCurrentIndex(table->model()->index(row, AutostudyTableModel::TextColumn));
+    }
+    // A row's check box made current and flipped with the space bar.
+    static void toggle(QTableView* table, int row)
+    {
+        table->setCurrentIndex(table->model()->index(row, AutostudyTableModel::CheckboxColumn));
+        QTest::keyClick(table, Qt::Key_Space);
+    }
+    static int selectedRow(QTableView* table)
+    {
+        const QModelIndexList selected = table->selectionModel()->selectedRows();
+        return selected.isEmpty() ? -1 : selected.first().row();
+    }
+
     static inline bool s_haveBooks = false;
     static inline std::shared_ptr<RecordingAlerts> s_alerts;
     static inline RecordingAlerts* s_processAlerts = nullptr;
@@ -166,91 +219,96 @@ TEST(AutostudyTableMoves, EntriesMoveAndTheSelectionFollowsItsElement)
 
 TEST_F(AutostudyDialogs, TicksMovesAndAllOrNoneAreWrittenStraightAway)
 {
-    std::unique_ptr<AutostudyVerseWindowController> dialog(
-        AutostudyVerseWindowController::factoryWithBibleRef(s_env, QStringLiteral("John 3:16"), book("KJV")));
-    AutostudyTableModel* elements = dialog->elementsModel();
-    ASSERT_EQ(elements->rowCount(), 7);
-    EXPECT_EQ(elements->data(elements->index(0, AutostudyTableModel::TextColumn), Qt::DisplayRole).toString(),
-        QStringLiteral("Bibles"));
-    EXPECT_EQ(dialog->elementNumberDisplayedByBooksTable(), 0);
-    EXPECT_EQ(dialog->booksTableView()->model()->rowCount(), onDisk().verseStudyElements()[0].bookArray.size());
-    dialog->show();
-    QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
-    EXPECT_TRUE(dialog->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/autostudy-verse-dialog.png")));
+    using V = AutostudyVerseWindowController;
+    whileOpen<V>(verseRequest("John 3:16", book("KJV")), [](V& dialog) {
+        QTableView* elementView = elementTable(dialog);
+        QTableView* bookView = bookTable(dialog);
+        AutostudyTableModel* elements = rows(elementView);
+        AutostudyTableModel* books = rows(bookView);
+        ASSERT_EQ(elements->rowCount(), 7);
+        EXPECT_EQ(elements->data(elements->index(0, AutostudyTableModel::TextColumn), Qt::DisplayRole).toString(),
+            QStringLiteral("Bibles"));
+        EXPECT_EQ(selectedRow(elementView), 0);
+        EXPECT_EQ(books->element()->text, QStringLiteral("Bibles"));
+        EXPECT_EQ(books->rowCount(), onDisk().verseStudyElements()[0].bookArray.size());
+        QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
+        EXPECT_TRUE(dialog.grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/autostudy-verse-dialog.png")));
 
-    // Untick the commentaries element and the first Bible of "Bibles".
-    ASSERT_TRUE(
-        elements->setData(elements->index(2, AutostudyTableModel::CheckboxColumn), Qt::Unchecked, Qt::CheckStateRole));
-    AutostudyTableModel* books = dialog->booksModel();
-    ASSERT_GT(books->rowCount(), 1);
-    const QString firstBook = books->data(books->index(0, 1), Qt::DisplayRole).toString();
-    ASSERT_TRUE(
-        books->setData(books->index(0, AutostudyTableModel::CheckboxColumn), Qt::Unchecked, Qt::CheckStateRole));
-    EXPECT_FALSE(
-        elements->setData(elements->index(2, AutostudyTableModel::TextColumn), QStringLiteral("x"), Qt::EditRole));
-    {
-        AutoStudyElements saved = onDisk();
-        EXPECT_FALSE(saved.verseStudyElements()[2].checked);
-        EXPECT_EQ(saved.verseStudyElements()[0].bookArray[0].detailText, firstBook);
-        EXPECT_FALSE(saved.verseStudyElements()[0].bookArray[0].checked);
-    }
+        // Untick the first Bible of "Bibles", then the commentaries element, whose books the table then shows.
+        ASSERT_GT(books->rowCount(), 1);
+        const QString firstBook = books->data(books->index(0, 1), Qt::DisplayRole).toString();
+        toggle(bookView, 0);
+        ASSERT_EQ(elements->index(2, AutostudyTableModel::CheckboxColumn).data(Qt::CheckStateRole), Qt::Checked);
+        toggle(elementView, 2);
+        EXPECT_EQ(books->element()->text, onDisk().verseStudyElements()[2].text);
+        EXPECT_FALSE(
+            elements->setData(elements->index(2, AutostudyTableModel::TextColumn), QStringLiteral("x"), Qt::EditRole));
+        {
+            AutoStudyElements saved = onDisk();
+            EXPECT_FALSE(saved.verseStudyElements()[2].checked);
+            EXPECT_EQ(saved.verseStudyElements()[0].bookArray[0].detailText, firstBook);
+            EXPECT_FALSE(saved.verseStudyElements()[0].bookArray[0].checked);
+        }
 
-    // Drag the selected element from row 0 to row 3: it lands at row 2 and stays selected.
-    const QStringList before = names(onDisk().verseStudyElements());
-    std::unique_ptr<QMimeData> drag(elements->mimeData({elements->index(0, 1)}));
-    ASSERT_TRUE(drag);
-    EXPECT_TRUE(drag->hasFormat(elements->mimeType()));
-    EXPECT_FALSE(books->canDropMimeData(drag.get(), Qt::MoveAction, 1, 0, {}))
-        << "an element row must not land among the books";
-    ASSERT_TRUE(elements->dropMimeData(drag.get(), Qt::MoveAction, 3, 0, {}));
-    QStringList expected = before;
-    expected.move(0, 2);
-    EXPECT_EQ(names(onDisk().verseStudyElements()), expected);
-    EXPECT_EQ(dialog->elementNumberDisplayedByBooksTable(), 2);
-    EXPECT_EQ(dialog->elementsTableView()->selectionModel()->selectedRows().first().row(), 2);
-    EXPECT_EQ(dialog->booksModel()->element()->text, QStringLiteral("Bibles"));
+        // Drag the selected element from row 0 to row 3: it lands at row 2 and stays selected.
+        select(elementView, 0);
+        const QStringList before = names(onDisk().verseStudyElements());
+        std::unique_ptr<QMimeData> drag(elements->mimeData({elements->index(0, 1)}));
+        ASSERT_TRUE(drag);
+        EXPECT_TRUE(drag->hasFormat(elements->mimeType()));
+        EXPECT_FALSE(books->canDropMimeData(drag.get(), Qt::MoveAction, 1, 0, {}))
+            << "an element row must not land among the books";
+        ASSERT_TRUE(elements->dropMimeData(drag.get(), Qt::MoveAction, 3, 0, {}));
+        QStringList expected = before;
+        expected.move(0, 2);
+        EXPECT_EQ(names(onDisk().verseStudyElements()), expected);
+        EXPECT_EQ(selectedRow(elementView), 2);
+        EXPECT_EQ(books->shownElement(), 2);
+        EXPECT_EQ(books->element()->text, QStringLiteral("Bibles"));
 
-    // Another element dragged up across the selected row: the selection follows "Bibles" to row 3.
-    ASSERT_TRUE(elements->moveRow(4, 1));
-    EXPECT_EQ(dialog->elementNumberDisplayedByBooksTable(), 3);
-    EXPECT_EQ(dialog->booksModel()->element()->text, QStringLiteral("Bibles"));
+        // Another element dragged up across the selected row: the selection follows "Bibles" to row 3.
+        ASSERT_TRUE(elements->moveRow(4, 1));
+        EXPECT_EQ(selectedRow(elementView), 3);
+        EXPECT_EQ(books->element()->text, QStringLiteral("Bibles"));
 
-    // Damaged or foreign drag data is refused and changes nothing.
-    QMimeData garbage;
-    garbage.setData(elements->mimeType(), QByteArray("\xff\xff\xff\xff\x00\x01", 6));
-    EXPECT_FALSE(elements->dropMimeData(&garbage, Qt::MoveAction, 1, 0, {}));
-    QMimeData foreign;
-    foreign.setText(QStringLiteral("0"));
-    EXPECT_FALSE(elements->dropMimeData(&foreign, Qt::MoveAction, 1, 0, {}));
-    EXPECT_FALSE(elements->moveRow(0, 99));
-    EXPECT_FALSE(elements->moveRow(-1, 0));
+        // Damaged or foreign drag data is refused and changes nothing.
+        QMimeData garbage;
+        garbage.setData(elements->mimeType(), QByteArray("\xff\xff\xff\xff\x00\x01", 6));
+        EXPECT_FALSE(elements->dropMimeData(&garbage, Qt::MoveAction, 1, 0, {}));
+        QMimeData foreign;
+        foreign.setText(QStringLiteral("0"));
+        EXPECT_FALSE(elements->dropMimeData(&foreign, Qt::MoveAction, 1, 0, {}));
+        EXPECT_FALSE(elements->moveRow(0, 99));
+        EXPECT_FALSE(elements->moveRow(-1, 0));
 
-    // Books reorder within their element.
-    const QString second = books->data(books->index(1, 1), Qt::DisplayRole).toString();
-    std::unique_ptr<QMimeData> bookDrag(books->mimeData({books->index(1, 0)}));
-    ASSERT_TRUE(books->dropMimeData(bookDrag.get(), Qt::MoveAction, 0, 0, {}));
-    EXPECT_EQ(onDisk().verseStudyElements()[3].bookArray[0].detailText, second);
+        // Books reorder within their element.
+        const QString second = books->data(books->index(1, 1), Qt::DisplayRole).toString();
+        std::unique_ptr<QMimeData> bookDrag(books->mimeData({books->index(1, 0)}));
+        ASSERT_TRUE(books->dropMimeData(bookDrag.get(), Qt::MoveAction, 0, 0, {}));
+        EXPECT_EQ(onDisk().verseStudyElements()[3].bookArray[0].detailText, second);
 
-    // None, then All: written; All again when everything is ticked changes and writes nothing.
-    dialog->onNoneKindsButton();
-    for (const AutoStudyElement& e : verseOnDisk())
-        EXPECT_FALSE(e.checked) << e.text.toStdString();
-    dialog->onAllKindsButton();
-    for (const AutoStudyElement& e : verseOnDisk())
-        EXPECT_TRUE(e.checked) << e.text.toStdString();
-    QFile::remove(AutoStudyElements::defaultFilename());
-    EXPECT_FALSE(elements->setAllChecked(true));
-    EXPECT_FALSE(QFile::exists(AutoStudyElements::defaultFilename()));
-    dialog->onNoneBooksButton();
-    for (const AutoStudyBook& b : booksOnDisk(3))
-        EXPECT_FALSE(b.checked);
-    dialog->onAllBooksButton();
-    for (const AutoStudyBook& b : booksOnDisk(3))
-        EXPECT_TRUE(b.checked);
+        // None, then All: written; All again when everything is ticked changes and writes nothing.
+        click(dialog, "noneKindsButton");
+        for (const AutoStudyElement& e : verseOnDisk())
+            EXPECT_FALSE(e.checked) << e.text.toStdString();
+        click(dialog, "allKindsButton");
+        for (const AutoStudyElement& e : verseOnDisk())
+            EXPECT_TRUE(e.checked) << e.text.toStdString();
+        QFile::remove(AutoStudyElements::defaultFilename());
+        click(dialog, "allKindsButton");
+        EXPECT_FALSE(QFile::exists(AutoStudyElements::defaultFilename()));
+        click(dialog, "noneBooksButton");
+        for (const AutoStudyBook& b : booksOnDisk(3))
+            EXPECT_FALSE(b.checked);
+        click(dialog, "allBooksButton");
+        for (const AutoStudyBook& b : booksOnDisk(3))
+            EXPECT_TRUE(b.checked);
+    });
 }
 
 TEST_F(AutostudyDialogs, VerseStudyChecksThePassageAndHandsTheReportOn)
 {
+    using V = AutostudyVerseWindowController;
     const SourceTuple::Ptr kjv = book("KJV");
     const SourceTuple::Ptr web = book("WEB");
     ASSERT_TRUE(kjv && web);
@@ -260,46 +318,46 @@ TEST_F(AutostudyDialogs, VerseStudyChecksThePassageAndHandsTheReportOn)
     s_defaults->setInteger(web->bookID(), QStringLiteral("cpBibleBookID"));
     TestSupport::privateDefaults().setInteger(kjv->pubID(), QStringLiteral("cpBiblePubID"));
     TestSupport::privateDefaults().setInteger(kjv->bookID(), QStringLiteral("cpBibleBookID"));
-    std::unique_ptr<AutostudyVerseWindowController> dialog(
-        AutostudyVerseWindowController::factoryWithBibleRef(s_env, QStringLiteral("Jn 3:16-"), nullptr));
-    EXPECT_EQ(dialog->sourceTuple(), web);
-    EXPECT_EQ(dialog->biblePopUpButton()->currentText(), QStringLiteral("%1 (WEB)").arg(web->name()));
-    QComboBox* bibles = dialog->biblePopUpButton();  // the user picks another Bible
-    bibles->setCurrentIndex(bibles->findText(QStringLiteral("%1 (KJV)").arg(kjv->name())));
-    EXPECT_EQ(dialog->sourceTuple(), kjv);
-    EXPECT_EQ(dialog->passageTextField()->text(), QStringLiteral("Jn 3:16-"));
-
     const auto lastAlert = [] { return s_alerts->shown().isEmpty() ? Alert() : s_alerts->shown().last(); };
-    dialog->passageTextField()->setText(QStringLiteral("Hezekiah 3:1"));
-    dialog->onPerformAutostudy();
-    EXPECT_EQ(lastAlert().messageText, QStringLiteral("Hezekiah 3:1 is not a valid verse reference"));
-    // Two ranges are refused before their length is looked at.
-    dialog->passageTextField()->setText(QStringLiteral("Psalm 23, 24"));
-    dialog->onPerformAutostudy();
-    EXPECT_EQ(lastAlert().messageText, QStringLiteral("Autostudy is limited to one verse or one range of verses."));
-    dialog->passageTextField()->setText(QStringLiteral("Psalm 118:29-119:176"));  // 177 verses
-    dialog->onPerformAutostudy();
-    EXPECT_EQ(lastAlert().messageText, QStringLiteral("Psalm 118:29-119:176 contains too many verses."));
-    EXPECT_EQ(lastAlert().informativeText, QStringLiteral("Verse Autostudies are limited to about 150-200 verses"));
-    EXPECT_TRUE(s_presented.isEmpty());
-    EXPECT_EQ(s_alerts->shown().size(), 3);
+    whileOpen<V>(verseRequest("Jn 3:16-", nullptr), [&](V& dialog) {
+        QComboBox* bibles = control<QComboBox>(dialog, "biblePopUpButton");
+        EXPECT_EQ(dialog.sourceTuple(), web);
+        EXPECT_EQ(bibles->currentText(), QStringLiteral("%1 (WEB)").arg(web->name()));
+        bibles->setCurrentIndex(bibles->findText(QStringLiteral("%1 (KJV)").arg(kjv->name())));  // the user's pick
+        EXPECT_EQ(dialog.sourceTuple(), kjv);
+        QLineEdit* passage = control<QLineEdit>(dialog, "passageTextField");
+        EXPECT_EQ(passage->text(), QStringLiteral("Jn 3:16-"));
+        const auto study = [&](const char* text) {
+            passage->setText(QString::fromUtf8(text));
+            click(dialog, "performButton");
+        };
 
-    // 176 verses are studied (with every element off, only the passage itself).
-    dialog->onNoneKindsButton();
-    dialog->passageTextField()->setText(QStringLiteral("Psalm 119"));
-    dialog->onPerformAutostudy();
-    EXPECT_EQ(s_alerts->shown().size(), 3);
-    ASSERT_EQ(s_presented.size(), 1);
-    const QString psalm = contents(s_presented[0].file);
-    EXPECT_TRUE(psalm.contains(QRegularExpression(QStringLiteral("class=\"title\">Study on Psalms? 119"))));
-    EXPECT_TRUE(psalm.contains(QLatin1String("<small>176</small>")));
-    dialog->onAllKindsButton();
+        study("Hezekiah 3:1");
+        EXPECT_EQ(lastAlert().messageText, QStringLiteral("Hezekiah 3:1 is not a valid verse reference"));
+        // Two ranges are refused before their length is looked at.
+        study("Psalm 23, 24");
+        EXPECT_EQ(lastAlert().messageText, QStringLiteral("Autostudy is limited to one verse or one range of verses."));
+        study("Psalm 118:29-119:176");  // 177 verses
+        EXPECT_EQ(lastAlert().messageText, QStringLiteral("Psalm 118:29-119:176 contains too many verses."));
+        EXPECT_EQ(lastAlert().informativeText, QStringLiteral("Verse Autostudies are limited to about 150-200 verses"));
+        EXPECT_TRUE(s_presented.isEmpty());
+        EXPECT_EQ(s_alerts->shown().size(), 3);
+        EXPECT_TRUE(dialog.isVisible());
+
+        // 176 verses are studied (with every element off, only the passage itself).
+        click(dialog, "noneKindsButton");
+        study("Psalm 119");
+        EXPECT_EQ(s_alerts->shown().size(), 3);
+        ASSERT_EQ(s_presented.size(), 1);
+        const QString psalm = contents(s_presented[0].file);
+        EXPECT_TRUE(psalm.contains(QRegularExpression(QStringLiteral("class=\"title\">Study on Psalms? 119"))));
+        EXPECT_TRUE(psalm.contains(QLatin1String("<small>176</small>")));
+        EXPECT_FALSE(dialog.isVisible()) << "the dialog closes once the report is shown";
+        click(dialog, "allKindsButton");
+    });
 
     // John 3:16: the report reaches the presenter with the request that would make it again.
-    std::unique_ptr<AutostudyVerseWindowController> again(
-        AutostudyVerseWindowController::factoryWithBibleRef(s_env, QStringLiteral("John 3:16"), kjv));
-    again->show();
-    again->onPerformAutostudy();
+    whileOpen<V>(verseRequest("John 3:16", kjv), [](V& dialog) { click(dialog, "performButton"); });
     ASSERT_EQ(s_presented.size(), 2);
     const Presented& p = s_presented[1];
     EXPECT_EQ(p.name, PaneNotifications::UserWantsToDoVerseAutostudy);
@@ -310,26 +368,24 @@ TEST_F(AutostudyDialogs, VerseStudyChecksThePassageAndHandsTheReportOn)
     const QString html = contents(p.file);
     EXPECT_TRUE(html.contains(QLatin1String("<div class=\"title\">Study on John 3:16 (KJV)</div>")));
     EXPECT_TRUE(html.contains(QLatin1String("Bibliography")));
-    EXPECT_FALSE(again->isVisible()) << "the dialog closes once the report is shown";
 
     // The passage is read in the chosen Bible's translation, which has no Tobit.
-    std::unique_ptr<AutostudyVerseWindowController> apocrypha(
-        AutostudyVerseWindowController::factoryWithBibleRef(s_env, QStringLiteral("Tobit 1:1"), kjv));
-    apocrypha->onPerformAutostudy();
+    whileOpen<V>(verseRequest("Tobit 1:1", kjv), [](V& dialog) { click(dialog, "performButton"); });
     EXPECT_EQ(lastAlert().messageText, QStringLiteral("Tobit 1:1 is not a valid verse reference"));
     EXPECT_EQ(s_presented.size(), 2);
 
     // No Bible chosen: nothing to read the passage in.
-    std::unique_ptr<AutostudyVerseWindowController> none(
-        AutostudyVerseWindowController::factoryWithBibleRef(s_env, QStringLiteral("John 3:16"), kjv));
-    none->biblePopUpButton()->setCurrentIndex(-1);
-    none->onPerformAutostudy();
+    whileOpen<V>(verseRequest("John 3:16", kjv), [](V& dialog) {
+        control<QComboBox>(dialog, "biblePopUpButton")->setCurrentIndex(-1);
+        click(dialog, "performButton");
+    });
     EXPECT_EQ(lastAlert().messageText, QStringLiteral("No results were found for John 3:16."));
     EXPECT_EQ(s_presented.size(), 2);
 }
 
 TEST_F(AutostudyDialogs, AStudyAskedFromACommentaryIsReadInThePreferredBible)
 {
+    using V = AutostudyVerseWindowController;
     const SourceTuple::Ptr scofield = book("Scofield");
     const SourceTuple::Ptr web = book("WEB");
     ASSERT_TRUE(scofield && web);
@@ -339,50 +395,32 @@ TEST_F(AutostudyDialogs, AStudyAskedFromACommentaryIsReadInThePreferredBible)
     defaults.setInteger(book("KJV")->bookID(), QStringLiteral("cpBibleBookID"));
     defaults.setInteger(web->pubID(), QStringLiteral("preferredBiblePubId"));
     defaults.setInteger(web->bookID(), QStringLiteral("preferredBibleBookId"));
-    std::unique_ptr<AutostudyVerseWindowController> dialog(
-        AutostudyVerseWindowController::factoryWithBibleRef(s_env, QStringLiteral("John 3:16"), scofield));
-    EXPECT_EQ(dialog->sourceTuple(), web);
-    EXPECT_EQ(dialog->biblePopUpButton()->currentText(), QStringLiteral("%1 (WEB)").arg(web->name()));
-    dialog->show();
-    QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
-    EXPECT_TRUE(
-        dialog->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/autostudy-verse-dialog-from-commentary.png")));
-    dialog->onPerformAutostudy();
+    whileOpen<V>(verseRequest("John 3:16", scofield), [&](V& dialog) {
+        EXPECT_EQ(dialog.sourceTuple(), web);
+        EXPECT_EQ(
+            control<QComboBox>(dialog, "biblePopUpButton")->currentText(), QStringLiteral("%1 (WEB)").arg(web->name()));
+        QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
+        EXPECT_TRUE(dialog.grab().save(
+            QStringLiteral(QS_BINARY_DIR "/screenshots/autostudy-verse-dialog-from-commentary.png")));
+        click(dialog, "performButton");
+    });
     EXPECT_TRUE(s_alerts->shown().isEmpty());
     ASSERT_EQ(s_presented.size(), 1);
     EXPECT_TRUE(contents(s_presented[0].file).contains(QLatin1String("Study on John 3:16 (WEB)")));
 
-    // Without a preferred Bible, the library's first.
+    // Without a preferred Bible, the library's first; nor the Bible used for copying: the first again.
+    const auto opensOnTheFirstBible = [](const SourceTuple::Ptr& from) {
+        whileOpen<V>(verseRequest("John 3:16", from), [](V& dialog) {
+            EXPECT_EQ(control<QComboBox>(dialog, "biblePopUpButton")->currentIndex(), 0);
+            EXPECT_EQ(dialog.sourceTuple(), SourceManager::singleton().bibleSources()->tupleAtIndex(0));
+        });
+    };
     defaults.setInteger(0, QStringLiteral("preferredBiblePubId"));
     defaults.setInteger(0, QStringLiteral("preferredBibleBookId"));
-    std::unique_ptr<AutostudyVerseWindowController> first(
-        AutostudyVerseWindowController::factoryWithBibleRef(s_env, QStringLiteral("John 3:16"), scofield));
-    EXPECT_EQ(first->biblePopUpButton()->currentIndex(), 0);
-    EXPECT_EQ(first->sourceTuple(), SourceManager::singleton().bibleSources()->tupleAtIndex(0));
-    // Nor the Bible used for copying, nor a preferred one: the first again.
+    opensOnTheFirstBible(scofield);
     defaults.setInteger(0, QStringLiteral("cpBiblePubID"));
     defaults.setInteger(0, QStringLiteral("cpBibleBookID"));
-    std::unique_ptr<AutostudyVerseWindowController> none(
-        AutostudyVerseWindowController::factoryWithBibleRef(s_env, QStringLiteral("John 3:16"), nullptr));
-    EXPECT_EQ(none->biblePopUpButton()->currentIndex(), 0);
-}
-
-TEST_F(AutostudyDialogs, RunOpensTheVerseDialogWithTheRequestsInput)
-{
-    // "run" is modal: the check runs inside its loop and closes the dialog.
-    const SourceTuple::Ptr kjv = book("KJV");
-    const QVariantMap request {{QStringLiteral("refString"), QStringLiteral("Romans 8:28")},
-        {QStringLiteral("sourceTuple"), sharedObjectVariant(kjv)}};
-    QTimer::singleShot(0, [] {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* d = qobject_cast<AutostudyVerseWindowController*>(w)) {
-                EXPECT_EQ(d->refString(), QStringLiteral("Romans 8:28"));
-                EXPECT_EQ(d->sourceTuple()->abbr(), QStringLiteral("KJV"));
-                d->onClose();
-            }
-    });
-    AutostudyVerseWindowController::run(s_env, request);
-    EXPECT_TRUE(s_presented.isEmpty());
+    opensOnTheFirstBible(nullptr);
 }
 
 TEST_F(AutostudyDialogs, WordStudyCleansTheWordAndRefusesCommonWords)
@@ -394,26 +432,27 @@ TEST_F(AutostudyDialogs, WordStudyCleansTheWordAndRefusesCommonWords)
     EXPECT_EQ(W::cleanedUp(QStringLiteral("don't.")), QStringLiteral("don't"));
     EXPECT_EQ(W::cleanedUp(QStringLiteral(" ,;. ")), QString());
 
-    const SourceTuple::Ptr kjv = book("KJV");
-    std::unique_ptr<W> dialog(W::factoryWithWord(s_env, QStringLiteral("the"), kjv));
-    dialog->onPerformAutostudy();
-    ASSERT_EQ(s_alerts->shown().size(), 1);
-    EXPECT_EQ(s_alerts->shown()[0].messageText, QStringLiteral("No results were found for 'the'."));
-    EXPECT_TRUE(s_presented.isEmpty());
+    const QVariantMap request {{QStringLiteral("word"), QStringLiteral("the")},
+        {QStringLiteral("sourceTuple"), sharedObjectVariant(book("KJV"))}};
+    whileOpen<W>(request, [](W& dialog) {
+        click(dialog, "performButton");
+        ASSERT_EQ(s_alerts->shown().size(), 1);
+        EXPECT_EQ(s_alerts->shown()[0].messageText, QStringLiteral("No results were found for 'the'."));
+        EXPECT_TRUE(s_presented.isEmpty());
 
-    // The word dialog's list is its own: moving its elements leaves the verse list alone.
-    const QStringList verse = names(onDisk().verseStudyElements());
-    ASSERT_TRUE(dialog->elementsModel()->moveRow(0, 4));
-    EXPECT_EQ(names(onDisk().wordStudyElements()),
-        (QStringList {QStringLiteral("Bibles to Search"), QStringLiteral("Bibles with Word Attributes"),
-            QStringLiteral("Word Attribute Dictionaries"), QStringLiteral("Dictionary Definitions")}));
-    EXPECT_EQ(names(onDisk().verseStudyElements()), verse);
-    EXPECT_EQ(dialog->elementsModel()->mimeType(),
-        QStringLiteral("application/x-quillstead-tqsWordElementRowPasteboardType"));
+        // The word dialog's list is its own: moving its elements leaves the verse list alone.
+        AutostudyTableModel* elements = rows(elementTable(dialog));
+        const QStringList verse = names(onDisk().verseStudyElements());
+        ASSERT_TRUE(elements->moveRow(0, 4));
+        EXPECT_EQ(names(onDisk().wordStudyElements()),
+            (QStringList {QStringLiteral("Bibles to Search"), QStringLiteral("Bibles with Word Attributes"),
+                QStringLiteral("Word Attribute Dictionaries"), QStringLiteral("Dictionary Definitions")}));
+        EXPECT_EQ(names(onDisk().verseStudyElements()), verse);
+        EXPECT_EQ(elements->mimeType(), QStringLiteral("application/x-quillstead-tqsWordElementRowPasteboardType"));
 
-    dialog->wordTextField()->setText(QStringLiteral("Grace, mercy"));
-    EXPECT_EQ(dialog->word(), QStringLiteral("Grace"));
-    dialog->onPerformAutostudy();
+        control<QLineEdit>(dialog, "wordTextField")->setText(QStringLiteral("Grace, mercy"));
+        click(dialog, "performButton");
+    });
     ASSERT_EQ(s_presented.size(), 1);
     EXPECT_EQ(s_presented[0].name, PaneNotifications::UserWantsToDoWordAutostudy);
     EXPECT_EQ(s_presented[0].info.value(QStringLiteral("word")).toString(), QStringLiteral("Grace"));
@@ -427,20 +466,22 @@ TEST_F(AutostudyDialogs, TodaysStudyKeepsItsDateWithinTwoYearsAndClosesOnItsRepo
 {
     using T = AutostudyTodayWindowController;
     const QDate today = QDate::currentDate();
-    std::unique_ptr<T> dialog(T::factoryWithDate(s_env, QDate()));
-    EXPECT_EQ(dialog->date(), today);
-    EXPECT_EQ(dialog->datePicker()->minimumDate(), today.addDays(-731));
-    EXPECT_EQ(dialog->datePicker()->maximumDate(), today.addDays(731));
-    dialog->setDate(today.addYears(5));
-    EXPECT_EQ(dialog->date(), today.addDays(731));
-    dialog->onToday();
-    EXPECT_EQ(dialog->date(), today);
+    whileOpen<T>({}, [&today](T& dialog) {
+        QDateEdit* picker = control<QDateEdit>(dialog, "datePicker");
+        EXPECT_EQ(picker->date(), today);
+        EXPECT_EQ(picker->minimumDate(), today.addDays(-731));
+        EXPECT_EQ(picker->maximumDate(), today.addDays(731));
+        picker->setDate(today.addYears(5));
+        EXPECT_EQ(picker->date(), today.addDays(731));
+        click(dialog, "todayButton");
+        EXPECT_EQ(picker->date(), today);
+    });
 
-    std::unique_ptr<T> fixed(T::factoryWithDate(s_env, today.addDays(-20)));
-    EXPECT_EQ(fixed->date(), today.addDays(-20));
-    fixed->show();
-    fixed->onPerformAutostudy();
-    EXPECT_FALSE(fixed->isVisible());
+    whileOpen<T>({{QStringLiteral("date"), today.addDays(-20)}}, [&today](T& dialog) {
+        EXPECT_EQ(control<QDateEdit>(dialog, "datePicker")->date(), today.addDays(-20));
+        click(dialog, "performButton");
+        EXPECT_FALSE(dialog.isVisible());
+    });
     ASSERT_EQ(s_presented.size(), 1);
     EXPECT_EQ(s_presented[0].name, PaneNotifications::UserWantsToDoTodayAutostudy);
     EXPECT_EQ(s_presented[0].info.value(QStringLiteral("date")).toDate(), today.addDays(-20));
@@ -460,39 +501,40 @@ TEST_F(AutostudyDialogs, TodaysStudySaysWhyThereIsNoReport)
     const AutoStudyElementList kept = today;
     today.removeIf([](const AutoStudyElement& e) { return e.elementID == AutoStudyElements::DevotionalsID; });
     ASSERT_EQ(today.size(), kept.size() - 1);
-    std::unique_ptr<AutostudyTodayWindowController> dialog(
-        AutostudyTodayWindowController::factoryWithDate(s_env, QDate(2026, 3, 14)));
-    dialog->show();
-    dialog->onPerformAutostudy();
-    today = kept;
-    ASSERT_EQ(s_alerts->shown().size(), 1);
-    EXPECT_EQ(s_alerts->shown()[0].messageText, QStringLiteral("No reading could be made for March 14, 2026."));
-    EXPECT_EQ(s_alerts->shown()[0].informativeText,
-        QStringLiteral(
-            "The study's list has no Devotionals element to read from, or the report could not be written."));
-    EXPECT_TRUE(dialog->isVisible()) << "the dialog stays open to be mended";
-    EXPECT_TRUE(s_presented.isEmpty());
+    whileOpen<AutostudyTodayWindowController>(
+        {{QStringLiteral("date"), QDate(2026, 3, 14)}}, [&](AutostudyTodayWindowController& dialog) {
+            click(dialog, "performButton");
+            today = kept;
+            ASSERT_EQ(s_alerts->shown().size(), 1);
+            EXPECT_EQ(s_alerts->shown()[0].messageText, QStringLiteral("No reading could be made for March 14, 2026."));
+            EXPECT_EQ(s_alerts->shown()[0].informativeText,
+                QStringLiteral(
+                    "The study's list has no Devotionals element to read from, or the report could not be written."));
+            EXPECT_TRUE(dialog.isVisible()) << "the dialog stays open to be mended";
+            EXPECT_TRUE(s_presented.isEmpty());
 
-    // With the element back, the same day is read.
-    dialog->onPerformAutostudy();
-    EXPECT_EQ(s_alerts->shown().size(), 1);
-    ASSERT_EQ(s_presented.size(), 1);
-    EXPECT_FALSE(dialog->isVisible());
+            // With the element back, the same day is read.
+            click(dialog, "performButton");
+            EXPECT_EQ(s_alerts->shown().size(), 1);
+            EXPECT_EQ(s_presented.size(), 1);
+            EXPECT_FALSE(dialog.isVisible());
+        });
+    today = kept;
 }
 
 TEST_F(AutostudyDialogs, EditStylesOpensTheEditorOnTheReportsSheet)
 {
-    std::unique_ptr<AutostudyWordWindowController> dialog(
-        AutostudyWordWindowController::factoryWithWord(s_env, QStringLiteral("grace"), book("KJV")));
+    using W = AutostudyWordWindowController;
     QString shown;
-    QTimer::singleShot(0, [&shown] {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* editor = qobject_cast<AutostudyCSSEditorWindowController*>(w); editor && editor->isVisible()) {
+    whileOpen<W>({{QStringLiteral("word"), QStringLiteral("grace")}}, [&shown](W& dialog) {
+        QTimer::singleShot(0, [&shown] {
+            if (auto* editor = TestSupport::shownWindow<AutostudyCSSEditorWindowController>()) {
                 shown = editor->text();
                 editor->reject();
             }
+        });
+        click(dialog, "editCSSButton");
     });
-    dialog->onEditCSS();
     EXPECT_EQ(shown, s_autoStudy->css().cssString());
     EXPECT_TRUE(shown.startsWith(QLatin1String("<style type=\"text/css\">")));
 }
@@ -500,9 +542,8 @@ TEST_F(AutostudyDialogs, EditStylesOpensTheEditorOnTheReportsSheet)
 TEST_F(AutostudyDialogs, WithoutAPresenterTheReportFileIsNotLeftBehind)
 {
     s_env.autostudyResults = nullptr;
-    std::unique_ptr<AutostudyTodayWindowController> dialog(
-        AutostudyTodayWindowController::factoryWithDate(s_env, QDate()));
-    dialog->onPerformAutostudy();
+    whileOpen<AutostudyTodayWindowController>(
+        {}, [](AutostudyTodayWindowController& dialog) { click(dialog, "performButton"); });
     const QDir cache(OutputFile::folder());
     EXPECT_TRUE(cache.entryList({QStringLiteral("*.htm")}, QDir::Files).isEmpty());
     presentHere();

@@ -60,6 +60,24 @@ protected:
         return nullptr;
     }
 
+    // A control of the dialog, found as the user finds it: by the place it has in the window.
+    template <class W> static W* control(QWidget& dialog, const char* name)
+    {
+        W* found = dialog.findChild<W*>(QLatin1String(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+    static QLineEdit* passage(QWidget& dialog) { return control<QLineEdit>(dialog, "passageField"); }
+    static QComboBox* popUp(QWidget& dialog, const char* name) { return control<QComboBox>(dialog, name); }
+    // Chooses the item of a pop-up that carries a tag.
+    static void choose(QWidget& dialog, const char* popUpName, int tag)
+    {
+        QComboBox* box = popUp(dialog, popUpName);
+        const int index = box->findData(tag);
+        ASSERT_GE(index, 0) << popUpName << " has no item " << tag;
+        box->setCurrentIndex(index);
+    }
+
     static inline bool s_haveBooks = false;
     static inline std::shared_ptr<RecordingAlerts> s_alerts;
     static inline RecordingAlerts* s_processAlerts = nullptr;
@@ -78,18 +96,19 @@ TEST_F(CopyPassageDialog, OpensWithTheSavedChoicesAndCopiesBothTexts)
     defaults.setInteger(4, QStringLiteral("cpRefLocation"));
 
     CopyPassageWindowController dialog(s_env, {{QStringLiteral("passage"), QStringLiteral("John 11:35")}});
-    EXPECT_EQ(dialog.passageField()->text(), QStringLiteral("John 11:35"));
-    EXPECT_EQ(dialog.biblePopUpButton()->currentText(), kjv->name() + QStringLiteral(" (KJV)"));
-    EXPECT_EQ(dialog.referenceLocationPopUpButton()->currentData().toInt(), 4);
-    EXPECT_EQ(dialog.referenceFormatPopUpButton()->currentData().toInt(), 1);
+    EXPECT_EQ(passage(dialog)->text(), QStringLiteral("John 11:35"));
+    EXPECT_EQ(popUp(dialog, "biblePopUp")->currentText(), kjv->name() + QStringLiteral(" (KJV)"));
+    EXPECT_EQ(popUp(dialog, "referenceLocationPopUp")->currentData().toInt(), 4);
+    EXPECT_EQ(popUp(dialog, "referenceFormatPopUp")->currentData().toInt(), 1);
 
     dialog.show();
     QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
     dialog.grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/copy-passage-dialog.png"));
 
-    dialog.richTextVerseDelimitersPopUpButton()->setCurrentIndex(
-        dialog.richTextVerseDelimitersPopUpButton()->findData(2));
-    dialog.boldCheckBox()->setChecked(true);
+    choose(dialog, "richTextVerseDelimitersPopUp", 2);
+    QCheckBox* bold = control<QCheckBox>(dialog, "boldCheckBox");
+    ASSERT_FALSE(bold->isChecked());
+    bold->click();
     dialog.onCopyPassage();
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_TRUE(s_alerts->shown().isEmpty());
@@ -114,12 +133,9 @@ TEST_F(CopyPassageDialog, APassageAcrossAHeadingPastesLineByLine)
         {{QStringLiteral("passage"), QStringLiteral("Gen 1:31-2:1")},
             {QStringLiteral("bibleTuple"), QVariant::fromValue(kjv)}});
     dialog.show();
-    QComboBox* location = dialog.referenceLocationPopUpButton();
-    location->setCurrentIndex(location->findData(2));
-    dialog.plainTextVerseDelimitersPopUpButton()->setCurrentIndex(
-        dialog.plainTextVerseDelimitersPopUpButton()->findData(4));
-    dialog.richTextVerseDelimitersPopUpButton()->setCurrentIndex(
-        dialog.richTextVerseDelimitersPopUpButton()->findData(4));
+    choose(dialog, "referenceLocationPopUp", 2);
+    choose(dialog, "plainTextVerseDelimitersPopUp", 4);
+    choose(dialog, "richTextVerseDelimitersPopUp", 4);
     dialog.onCopyPassage();
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
 
@@ -196,12 +212,12 @@ TEST_F(CopyPassageDialog, ARefusedReferenceKeepsTheDialogOpenWithAnAlert)
 
     // A verse the chapter does not have is no copy either; nor is an empty field.
     dialog.show();
-    dialog.passageField()->setText(QStringLiteral("John 3:99"));
+    passage(dialog)->setText(QStringLiteral("John 3:99"));
     dialog.onCopyPassage();
     EXPECT_TRUE(dialog.isVisible());
     ASSERT_EQ(s_alerts->shown().size(), 2);
     EXPECT_EQ(s_alerts->shown().last().messageText, QStringLiteral("Could not find the passage in this Bible."));
-    dialog.passageField()->clear();
+    passage(dialog)->clear();
     dialog.onCopyPassage();
     EXPECT_TRUE(dialog.isVisible());
     ASSERT_EQ(s_alerts->shown().size(), 3);

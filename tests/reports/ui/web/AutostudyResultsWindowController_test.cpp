@@ -101,6 +101,9 @@ protected:
             {QStringLiteral("windowTitle"), text}};
     }
 
+    // The report's web view, the window's one.
+    static QWebEngineView* reportView(QWidget* window) { return window->findChild<QWebEngineView*>(); }
+
     static bool waitForLoad(QWebEngineView* view)
     {
         QEventLoop loop;
@@ -141,13 +144,13 @@ TEST_F(ResultsWindow, ShowsTheJohn316ReportAndSavesItsPicture)
     QPointer<AutostudyResultsWindowController> window = AutostudyResultsWindowController::runWithFile(
         g_env, path, PaneNotifications::UserWantsToDoVerseAutostudy, verseInfo(QStringLiteral("John 3:16")));
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Autostudy John 3:16"));
-    ASSERT_TRUE(waitForLoad(window->webView()));
-    const QString text = pageText(window->webView());
+    ASSERT_TRUE(waitForLoad(reportView(window)));
+    const QString text = pageText(reportView(window));
     EXPECT_TRUE(text.contains(QLatin1String("Study on John 3:16 (KJV)"))) << qPrintable(text.left(300));
     EXPECT_TRUE(text.contains(QLatin1String("For God so loved the world"))) << qPrintable(text.left(600));
     EXPECT_TRUE(text.contains(QLatin1String("Bibliography")));
     EXPECT_FALSE(text.contains(QLatin1String("<div"))) << "the report's markup must be read as HTML";
-    EXPECT_TRUE(TestSupport::waitForPainted(window->webView()->page(), window->webView()));
+    EXPECT_TRUE(TestSupport::waitForPainted(reportView(window)->page(), reportView(window)));
     QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
     EXPECT_TRUE(window->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/verse-report.png")));
 
@@ -164,7 +167,7 @@ TEST_F(ResultsWindow, PrintsTheJohn316ReportIntoASmallPdfOfText)
     ASSERT_FALSE(path.isEmpty());
     QPointer<AutostudyResultsWindowController> window = AutostudyResultsWindowController::runWithFile(
         g_env, path, PaneNotifications::UserWantsToDoVerseAutostudy, verseInfo(QStringLiteral("John 3:16")));
-    ASSERT_TRUE(waitForLoad(window->webView()));
+    ASSERT_TRUE(waitForLoad(reportView(window)));
     QTemporaryDir out;
     const QString pdf = out.filePath(QStringLiteral("John 3_16.pdf"));
 
@@ -212,7 +215,7 @@ TEST_F(ResultsWindow, APdfThatCannotBeWrittenIsReportedAndKeepsTheOldFile)
     ASSERT_FALSE(path.isEmpty());
     QPointer<AutostudyResultsWindowController> window = AutostudyResultsWindowController::runWithFile(
         g_env, path, PaneNotifications::UserWantsToDoVerseAutostudy, verseInfo(QStringLiteral("John 3:16")));
-    ASSERT_TRUE(waitForLoad(window->webView()));
+    ASSERT_TRUE(waitForLoad(reportView(window)));
     QTemporaryDir out;
     // A folder that is not there: nothing can be written, and the window says so.
     const QString nowhere = out.filePath(QStringLiteral("gone/report.pdf"));
@@ -387,11 +390,11 @@ TEST_F(ResultsWindow, AReportFromAHostileNoteReadsNoLocalFile)
     for (const QString& file : {path, older}) {
         QPointer<AutostudyResultsWindowController> window = AutostudyResultsWindowController::runWithFile(
             g_env, file, PaneNotifications::UserWantsToDoVerseAutostudy, verseInfo(QStringLiteral("Philippians 4:13")));
-        ASSERT_TRUE(waitForLoad(window->webView()));
-        const QString text = pageText(window->webView());
+        ASSERT_TRUE(waitForLoad(reportView(window)));
+        const QString text = pageText(reportView(window));
         EXPECT_TRUE(text.contains(QLatin1String("Hostile note"))) << qPrintable(text.left(300));
         EXPECT_TRUE(text.contains(QLatin1String("styled")));
-        EXPECT_TRUE(TestSupport::waitForPainted(window->webView()->page(), window->webView()));
+        EXPECT_TRUE(TestSupport::waitForPainted(reportView(window)->page(), reportView(window)));
         window->onClose();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
@@ -433,12 +436,12 @@ TEST_F(ResultsWindow, AWordReportShowsABooksMarkupNameAsText)
 
     QPointer<AutostudyResultsWindowController> window = AutostudyResultsWindowController::runWithFile(
         g_env, path, PaneNotifications::UserWantsToDoWordAutostudy, verseInfo(QStringLiteral("light")));
-    ASSERT_TRUE(waitForLoad(window->webView()));
-    const QString text = pageText(window->webView());
+    ASSERT_TRUE(waitForLoad(reportView(window)));
+    const QString text = pageText(reportView(window));
     EXPECT_TRUE(text.contains(QStringLiteral("in ") + name + QStringLiteral(" (<b>MB)"))) << qPrintable(text.left(800));
     QEventLoop loop;
     QVariant made;
-    window->webView()->page()->runJavaScript(
+    reportView(window)->page()->runJavaScript(
         QStringLiteral("document.querySelectorAll('iframe, video, table').length"), [&](const QVariant& v) {
             made = v;
             loop.quit();
@@ -457,7 +460,7 @@ TEST_F(ResultsWindow, AReportFileThatIsGoneShowsAnEmptyWindowAndClosesCleanly)
     const QString missing = dir.filePath(QStringLiteral("gone.htm"));
     QPointer<AutostudyResultsWindowController> window = AutostudyResultsWindowController::runWithFile(
         g_env, missing, PaneNotifications::UserWantsToDoVerseAutostudy, verseInfo(QStringLiteral("Jude 1")));
-    waitForLoad(window->webView());
+    waitForLoad(reportView(window));
     window->onClose();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(window.isNull());
