@@ -61,12 +61,7 @@ public:
     void studyPaneDidActivateSubview() override;
 
     SourceTuple::Ptr sourceTuple() const { return m_sourceTuple; }
-    StudyPanePopUpButton* bookNamePopUpButton() const { return m_bookPopup; }
-    StudyPanePopUpButton* chapterPopUpButton() const { return m_chapterPopup; }
-    StudyPanePopUpButton* versePopUpButton() const { return m_versePopup; }
     QComboBox* verseComboBox() const { return m_combo; }
-    QTableWidget* recentVersesTableView() const { return m_recent; }
-    std::optional<QString> tableViewHeaderString() const { return m_header; }
 
     // Follows the active Bible (a notification's "sourceTuple" and "section" when it carries a book).
     void thisSourceIsNowActive(const Notification* n);
@@ -86,7 +81,6 @@ public:
 
     // The completion list for what is typed before the selection (or cursor) of the field.
     void controlTextDidChange(const QString& typedPrefix);
-    QStringList comboBoxStrings() const { return m_comboStrings.value_or(QStringList()); }
     // The data source of the field's list.
     int numberOfItemsInComboBox();
     QString comboBoxObjectValueForItemAtIndex(int index) const;
@@ -103,7 +97,13 @@ private:
     void postGoTo(quint32 section, quint32 key);
     void loadChaptersAndVerses(int bookIndex);
     void loadChapters(const QString& bookTitle, quint32 bookSection);
+    // Spells the chapter's verses into the verse pop-up (unless it holds them) and selects the first.
     void loadVerses(const QString& chapterText, quint32 startSection);
+    // Makes the chapter the one the verse list is of, its verses not spelled yet; false when it was already.
+    bool setVerseChapter(const QString& chapterText, quint32 startSection);
+    // Fills the verse pop-up with the chapter's verses, spelling them first when they are not yet.
+    void spellVerses();
+    void forgetVerses();
     void fillPopup(StudyPanePopUpButton* popup, const std::optional<QStringList>& names, const QList<quint32>& sections,
         const QString& placeholder, bool placeholderFirst);
     static int itemForTarget(const QList<quint32>& sections, quint32 target, const QComboBox* popup);
@@ -119,7 +119,9 @@ private:
     QTableWidget* m_recent = nullptr;
     std::optional<QStringList> m_bookNames, m_chapterNames, m_verseNames;
     QString m_chaptersLoadedFor;  // the book and its first section m_chapterNames were spelled for
-    QString m_versesLoadedFor;    // the chapter and first section m_verseNames were spelled for
+    QString m_versesLoadedFor;    // the chapter and first section m_verseNames are (to be) spelled for
+    QString m_versesChapter;      // that chapter and section, kept to spell the verses when needed
+    quint32 m_versesStart = 0;
     QList<quint32> m_bookSections, m_chapterSections, m_verseSections;
     std::optional<QStringList> m_comboStrings;
     std::optional<QString> m_comboLoadedFrom;

@@ -301,7 +301,7 @@ TEST_F(ReaderOnTheDesktop, StudyPaneRowsHoldTheirTextAtTextSizes12And20)
     ASSERT_NE(go, nullptr);
     ASSERT_TRUE(typeInto(go->verseComboBox()->lineEdit(), QStringLiteral("John 3:16")));
     pressKey(Qt::Key_Return);
-    QTableWidget* recent = go->recentVersesTableView();
+    auto* recent = go->view()->findChild<QTableWidget*>(QStringLiteral("recentVerses"));
     ASSERT_TRUE(waitFor([recent] { return recent->rowCount() > 0; }));
 
     int heightAt12 = 0;
