@@ -42,15 +42,18 @@ DevotionalCatchUpWindowController::DevotionalCatchUpWindowController(QWidget* pa
     auto* column = new QVBoxLayout(this);
     auto* form = new QFormLayout;
     m_method = new QComboBox(this);
+    m_method->setObjectName(QStringLiteral("catchUpMethodPopUp"));
     m_method->addItem(tr("Move the start date"), int(kMoveStartDate));
     m_method->addItem(tr("Mark unread readings as read"), int(kMarkRead));
     m_endPoint = new QComboBox(this);
+    m_endPoint->setObjectName(QStringLiteral("endPointPopUp"));
     m_endPoint->addItem(tr("Through yesterday"), int(kThroughYesterday));
     m_endPoint->addItem(tr("Through today"), int(kThroughToday));
     form->addRow(tr("Catch up by:"), m_method);
     form->addRow(tr("Catch up:"), m_endPoint);
     column->addLayout(form);
     m_description = new PlainLabel(this);
+    m_description->setObjectName(QStringLiteral("descriptionLabel"));
     m_description->setWordWrap(true);
     m_description->setMinimumWidth(360);
     column->addWidget(m_description);
@@ -176,6 +179,7 @@ void StudyPaneDevoGotoViewController::loadView()
     QToolButton* next = button(tr("Next"), tr("Go to the next reading"));
     m_startOver = button(tr("Start Over..."), tr("Choose a new start date"));
     m_catchUp = button(tr("Catch Up..."), tr("Bring the schedule level with your reading"));
+    m_catchUp->setObjectName(QStringLiteral("catchUpButton"));
     grid->addWidget(today, 0, 0);
     grid->addWidget(unread, 0, 1);
     grid->addWidget(previous, 1, 0);
@@ -184,6 +188,7 @@ void StudyPaneDevoGotoViewController::loadView()
     grid->addWidget(m_catchUp, 2, 1);
     column->addLayout(grid);
     m_table = new QTableWidget(0, 1, loadedView());
+    m_table->setObjectName(QStringLiteral("readingProgress"));
     m_table->setTabKeyNavigation(false);  // Tab leaves the list for the next control
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -253,7 +258,6 @@ void StudyPaneDevoGotoViewController::thisSourceIsNowActive(const Notification* 
 void StudyPaneDevoGotoViewController::scrollToReading(qint64 reading)
 {
     const int row = reading < 1 ? 0 : int(reading - 1);
-    m_lastScrolledRow = row;
     m_pendingRow = row;
     showPendingRow();
 }

@@ -234,7 +234,7 @@ TEST_F(SubpaneWindow, TheDevotionalGoToListsItsReadingsAlsoAfterARestart)
     };
     auto expectReadings = [&](StudyPaneDevoGotoViewController* go) {
         ASSERT_NE(go, nullptr);
-        QTableWidget* table = go->readingProgressTableView();
+        QTableWidget* table = go->view()->findChild<QTableWidget*>(QStringLiteral("readingProgress"));
         ASSERT_TRUE(table->isVisible());
         ASSERT_EQ(quint64(table->rowCount()), devo->numReadings());
         ASSERT_NE(table->horizontalHeaderItem(0), nullptr);
@@ -294,10 +294,10 @@ TEST_F(SubpaneWindow, MarkingAReadingReadKeepsItInViewInTheReadingList)
     StudyPaneDevoGotoViewController* go = nullptr;
     ASSERT_TRUE(waitFor([&] {
         go = dynamic_cast<StudyPaneDevoGotoViewController*>(studyPane()->subpaneViewController());
-        return go != nullptr && go->readingProgressTableView() != nullptr &&
-            go->readingProgressTableView()->isVisible();
+        return go != nullptr && go->view()->findChild<QTableWidget*>(QStringLiteral("readingProgress")) != nullptr &&
+            go->view()->findChild<QTableWidget*>(QStringLiteral("readingProgress"))->isVisible();
     }));
-    QTableWidget* table = go->readingProgressTableView();
+    QTableWidget* table = go->view()->findChild<QTableWidget*>(QStringLiteral("readingProgress"));
     const int row = int(reading) - 1;
     auto inView = [&] {
         const QRect shown = table->visualItemRect(table->item(row, 0));

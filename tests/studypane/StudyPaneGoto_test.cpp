@@ -416,7 +416,7 @@ TEST_F(GotoTest, TheDevotionalListsItsReadingsWhenItBecameActiveBeforeTheTabWasS
     pane->paneView()->show();
     QTest::mouseClick(StudyPaneTest::tabButton(pane->paneView(), "goToButton"), Qt::LeftButton);
     ASSERT_EQ(pane->subpaneViewController(), go);
-    QTableWidget* table = go->readingProgressTableView();
+    QTableWidget* table = control<QTableWidget>(go, "readingProgress");
     ASSERT_NE(table, nullptr);
     EXPECT_TRUE(table->isVisible());
     ASSERT_EQ(quint64(table->rowCount()), devo->numReadings());
@@ -448,13 +448,13 @@ TEST_F(GotoTest, DevotionalCatchUpAndStartOver)
     StudyPaneDevoGotoViewController* go = devoPane();
     ASSERT_EQ(pane->subpaneViewController(), go);
     ASSERT_EQ(go->sourceTuple(), devo);
-    QTableWidget* table = go->readingProgressTableView();
+    QTableWidget* table = control<QTableWidget>(go, "readingProgress");
     ASSERT_EQ(quint64(table->rowCount()), devo->numReadings());
     EXPECT_EQ(table->item(9, 0)->text(), SimpleDate().stringWithStyle(SimpleDate::kStyleWithWeekday));
     EXPECT_EQ(table->item(9, 0)->data(ReadingProgressCellView::ReadingNumberRole).toString(),
         QStringLiteral("Reading 10 of %1").arg(devo->numReadings()));
     EXPECT_EQ(table->horizontalHeaderItem(0)->text(), devo->name());
-    EXPECT_TRUE(go->catchUpButton()->isEnabled());
+    EXPECT_TRUE(control<QToolButton>(go, "catchUpButton")->isEnabled());
     EXPECT_EQ(devo->firstUnreadReadingNumber(), 1u);
 
     Recorder dates(screen->center, PaneNotifications::qsDevotionalStartDateHasChangedNotification);
@@ -463,10 +463,12 @@ TEST_F(GotoTest, DevotionalCatchUpAndStartOver)
     // Mark read through yesterday: readings 1 to 9.
     dialogAnswer = [](QDialog& d) {
         auto& c = static_cast<DevotionalCatchUpWindowController&>(d);
-        EXPECT_EQ(c.catchUpMethodPopUpButton()->currentData().toInt(), 1);
-        EXPECT_EQ(c.endPointPopUpButton()->currentData().toInt(), 1);
-        c.catchUpMethodPopUpButton()->setCurrentIndex(1);
-        EXPECT_EQ(c.descriptionTextField()->text(), DevotionalCatchUpWindowController::descriptionFor(2, 1));
+        auto* method = c.findChild<QComboBox*>(QStringLiteral("catchUpMethodPopUp"));
+        auto* endPoint = c.findChild<QComboBox*>(QStringLiteral("endPointPopUp"));
+        EXPECT_EQ(method->currentData().toInt(), 1);
+        EXPECT_EQ(endPoint->currentData().toInt(), 1);
+        method->setCurrentIndex(1);
+        EXPECT_EQ(c.findChild<QLabel*>(QStringLiteral("descriptionLabel"))->text(), DevotionalCatchUpWindowController::descriptionFor(2, 1));
         c.onOK();
         return c.result();
     };
@@ -492,7 +494,7 @@ TEST_F(GotoTest, DevotionalCatchUpAndStartOver)
     // Move the start date through today: reading 10 is scheduled for tomorrow.
     dialogAnswer = [](QDialog& d) {
         auto& c = static_cast<DevotionalCatchUpWindowController&>(d);
-        c.endPointPopUpButton()->setCurrentIndex(1);
+        c.findChild<QComboBox*>(QStringLiteral("endPointPopUp"))->setCurrentIndex(1);
         c.onOK();
         return c.result();
     };
@@ -538,7 +540,7 @@ TEST_F(GotoTest, DevotionalCatchUpAndStartOver)
     // Moving the start date with reading 1 unread through today: tomorrow.
     dialogAnswer = [](QDialog& d) {
         auto& c = static_cast<DevotionalCatchUpWindowController&>(d);
-        c.endPointPopUpButton()->setCurrentIndex(1);
+        c.findChild<QComboBox*>(QStringLiteral("endPointPopUp"))->setCurrentIndex(1);
         c.onOK();
         return c.result();
     };
@@ -553,12 +555,13 @@ TEST_F(GotoTest, DevotionalCatchUpAndStartOver)
     GoToRequest reading;
     reading.layoutUuid = screen->layout->uuidString();
     reading.sourceTuple = devo;
+    pane->paneView()->show();
     reading.readingNumber = 30;
     reading.postLocationSync(screen->center, nullptr);
-    EXPECT_EQ(go->lastScrolledRow(), 29);
+    EXPECT_TRUE(waitFor([table] { return table->rowAt(0) == 29; })) << table->rowAt(0);
     reading.readingNumber = -3;
     reading.postLocationSync(screen->center, nullptr);
-    EXPECT_EQ(go->lastScrolledRow(), 0);
+    EXPECT_TRUE(waitFor([table] { return table->rowAt(0) == 0; })) << table->rowAt(0);
     screenshot(QStringLiteral("devotional-goto-subpane.png"));
     devo->resetProgress();
 }
