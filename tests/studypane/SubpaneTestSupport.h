@@ -17,7 +17,6 @@
 #include "userdata/cSQLiteDbBase.h"
 #include "userdata/cVerseHighlightDoc.h"
 
-#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -97,21 +96,6 @@ inline World& world()
 {
     static World* w = new World;  // kept to the end of the process, like the application
     return *w;
-}
-
-// A control of a sub-pane's view, found as the user finds it: by its object name.
-template <class T>
-T* control(StudyPaneSubpane* subpane, const char* name)
-{
-    return subpane->view()->findChild<T*>(QLatin1String(name));
-}
-
-// Opens a pop-up's list and closes it again, as a user looking over its items does.
-inline QComboBox* openedList(QComboBox* popup)
-{
-    popup->showPopup();
-    popup->hidePopup();
-    return popup;
 }
 
 // A study pane over the sample library, the sub-panes registered, an environment whose services
