@@ -276,7 +276,9 @@ TEST_F(StudyPaneNotesList, FindsNotesByWordStemAndPhrase)
     // in the first section that holds it.
     list->onEnhancedSearchOptionSelected();
     EXPECT_TRUE(m_screen->defaults->boolForKey(QStringLiteral("enhancedNotesSearch")));
-    EXPECT_TRUE(list->searchOptionsMenu()->actions().first()->isChecked());
+    QMenu* menu = openedMenu(control<QToolButton>(list, "searchMenuButton"));
+    ASSERT_NE(menu, nullptr);
+    EXPECT_TRUE(menu->actions().first()->isChecked());
     ASSERT_TRUE(search(list, QStringLiteral("love")));
     ASSERT_EQ(agg.numSearchResultsItems(), 6u);
     const char* titles[] = {"Exact Match", "All Words", "Exact Match, Same Root Word", "Exact Match, Sounds Like Word",
@@ -305,8 +307,7 @@ TEST_F(StudyPaneNotesList, FindsNotesByWordStemAndPhrase)
     EXPECT_EQ(shows.posts.size(), 1);
 
     // The search menu lists the texts searched, newest first, each once; choosing one searches it.
-    QMenu* menu = list->searchOptionsMenu();
-    emit menu->aboutToShow();
+    ASSERT_EQ(openedMenu(control<QToolButton>(list, "searchMenuButton")), menu);
     QStringList texts;
     for (QAction* a : menu->actions())
         if (a->data().toInt() == 1001)
