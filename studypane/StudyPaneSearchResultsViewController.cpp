@@ -137,11 +137,6 @@ void StudyPaneSearchResultsViewController::fillRecentSearches(QMenu* menu)
     });
 }
 
-QStringList StudyPaneSearchResultsViewController::recentSearches() const
-{
-    return m_recents.list();
-}
-
 QString StudyPaneSearchResultsViewController::limitTitle(int tag)
 {
     return tag >= 0 && tag < kLimitCount ? QString::fromUtf8(kLimits[tag].title) : QString();

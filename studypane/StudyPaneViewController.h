@@ -43,12 +43,8 @@ class Layout;
 class SearchResultsAggregator;
 class SourceTupleID;
 class StudyPaneLayoutViewHost;
-class StudyPaneLibrarySearchViewController;
-class StudyPaneNavigatorViewController;
 class StudyPaneNoteViewEditViewController;
-class StudyPaneNotesListViewController;
 class StudyPaneRegionContentItemState;
-class StudyPaneSearchResultsViewController;
 
 class StudyPaneViewController : public QObject,
                                 public LayoutRegionContentsViewControllerProtocol,
@@ -102,12 +98,7 @@ public:
     StudyPaneSubpane* subpaneViewController() const { return m_subpane; }
     // A sub-pane controller by slot; null when its slot has no factory (or before the view loaded).
     StudyPaneSubpane* subpane(Subpane slot) const { return m_subpanes.at(slot); }
-    StudyPaneSearchResultsViewController* studyPaneSearchResultsViewController() const;
-    StudyPaneNavigatorViewController* studyPaneNavigatorViewController() const;
     StudyPaneNoteViewEditViewController* studyPaneNoteViewEditViewController() const;
-    StudyPaneNotesListViewController* studyPaneNotesListViewController() const;
-    StudyPaneNotesListViewController* studyPaneJournalListViewController() const;
-    StudyPaneLibrarySearchViewController* studyPaneLibrarySearchViewController() const;
 
     // The study region is too narrow to show anything (hide) or wide enough again (show).
     void hidePaneContents() override;

@@ -691,7 +691,7 @@ TEST_F(Scenario, AFoundVerseHighlightedBookmarkedAndAnnotatedSurvivesARestart)
 
     // Find "faith AND love" in the Bible; the third verse found is opened from the results.
     EXPECT_TRUE(reader_test::chooseMenuItem(&window, QStringLiteral("Study"), QStringLiteral("Find")));
-    StudyPaneSearchResultsViewController* find = studyPane()->studyPaneSearchResultsViewController();
+    auto* find = dynamic_cast<StudyPaneSearchResultsViewController*>(studyPane()->subpane(StudyPaneViewController::kSearchSubpane));
     ASSERT_NE(find, nullptr);
     typeAndReturn(find->searchField(), QStringLiteral("faith AND love"));
     ASSERT_TRUE(waitFor([find] { return find->aggregator().isComplete(); }));

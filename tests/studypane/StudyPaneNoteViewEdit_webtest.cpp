@@ -466,7 +466,7 @@ TEST_F(NoteEditor, PastedHostileHtmlIsStoredAndShownInert)
 TEST_F(NoteEditor, JournalNotesFollowTheTitleRules)
 {
     auto newJournalNote = [this](const QString& text) {
-        pane->studyPaneJournalListViewController()->onAddButton();
+        dynamic_cast<StudyPaneNotesListViewController*>(pane->subpane(StudyPaneViewController::kJournalListSubpane))->onAddButton();
         waitForPage(Editor::RichEditTab);
         EXPECT_EQ(editor->selectedTab(), Editor::RichEditTab);
         EXPECT_FALSE(shown<QLineEdit>(QStringLiteral("noteTitleTextField"))->isReadOnly());
@@ -891,7 +891,7 @@ TEST_F(NoteEditor, TheViewMarksTheWordsOfTheNotesSearch)
 {
     ASSERT_TRUE(StudyPaneTest::userNotes().save(
         NoteLocation::bible(kJohn316), QStringLiteral("<p>God so loved the world</p>")));
-    StudyPaneNotesListViewController* list = pane->studyPaneNotesListViewController();
+    auto* list = dynamic_cast<StudyPaneNotesListViewController*>(pane->subpane(StudyPaneViewController::kNotesListSubpane));
     list->view();
     list->searchField()->setText(QStringLiteral("world"));
     list->searchStringEntered();
@@ -945,7 +945,7 @@ TEST_F(NoteEditor, TheViewMarksEveryWordOfASearchedRoot)
     ASSERT_TRUE(StudyPaneTest::userNotes().save(NoteLocation::bible(kJohn316),
         QStringLiteral("<p>Kindnesses were shown; he <b>loved</b> and was Loving. His loving-kindness, "
                        "<i>kindness</i> and KINDNESS; a kind word.</p>")));
-    StudyPaneNotesListViewController* list = pane->studyPaneNotesListViewController();
+    auto* list = dynamic_cast<StudyPaneNotesListViewController*>(pane->subpane(StudyPaneViewController::kNotesListSubpane));
     list->view();
     m_screen->defaults->setBool(true, QStringLiteral("enhancedNotesSearch"));
     list->searchField()->setText(QStringLiteral("loved kindness"));

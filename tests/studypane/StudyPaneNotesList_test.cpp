@@ -113,9 +113,9 @@ protected:
         env.activeBook = [this] { return activeBook; };
         activeBook = kjv;
         pane = m_screen->install(env);
-        list = pane->studyPaneNotesListViewController();
-        journal = pane->studyPaneJournalListViewController();
-        library = pane->studyPaneLibrarySearchViewController();
+        list = dynamic_cast<StudyPaneNotesListViewController*>(pane->subpane(StudyPaneViewController::kNotesListSubpane));
+        journal = dynamic_cast<StudyPaneNotesListViewController*>(pane->subpane(StudyPaneViewController::kJournalListSubpane));
+        library = dynamic_cast<StudyPaneLibrarySearchViewController*>(pane->subpane(StudyPaneViewController::kLibrarySearchSubpane));
         ASSERT_TRUE(list && journal && library);
     }
     void TearDown() override { SearchExecutor::shared().waitForDone(); }

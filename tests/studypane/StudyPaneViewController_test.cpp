@@ -16,6 +16,7 @@
 #include "platform/ui/ContentTextDocument.h"
 #include "studypane/EditFormatDelegate.h"
 #include "studypane/StudyPaneNavigatorViewController.h"
+#include "studypane/StudyPaneNotesListViewController.h"
 #include "studypane/StudyPaneRegionContentItemDescriptor.h"
 #include "studypane/StudyPaneRegionContentItemState.h"
 #include "studypane/StudyPaneSearchResultsViewController.h"
@@ -57,8 +58,8 @@ TEST(StudyPaneViewController, ANewStudyRegionGetsOneItemOnFindWithTheDefaultTabs
     EXPECT_EQ(pane->tabs().order(), allNine());
     // The order stored in the state is not rewritten by the set-up.
     EXPECT_EQ(pane->state()->tabIDOrder, StudyPaneRegionContentItemState::arrayWithDefaultTabIDOrder());
-    EXPECT_EQ(pane->subpaneViewController(), pane->studyPaneSearchResultsViewController());
-    EXPECT_EQ(pane->paneView()->paneContents(), pane->studyPaneSearchResultsViewController()->view());
+    EXPECT_EQ(pane->subpaneViewController(), pane->subpane(StudyPaneViewController::kSearchSubpane));
+    EXPECT_EQ(pane->paneView()->paneContents(), pane->subpane(StudyPaneViewController::kSearchSubpane)->view());
     EXPECT_EQ(pane->layoutUuid(), screen.layout->uuidString());
     // Only the built tools can be chosen.
     EXPECT_TRUE(tabButton(pane->paneView(), "findButton")->isEnabled());
@@ -67,7 +68,7 @@ TEST(StudyPaneViewController, ANewStudyRegionGetsOneItemOnFindWithTheDefaultTabs
     EXPECT_FALSE(tabButton(pane->paneView(), "goToButton")->isEnabled());
     pane->makeBookmarksPaneCurrent();
     EXPECT_EQ(pane->state()->selectedTabID, 1);
-    EXPECT_EQ(pane->subpaneViewController(), pane->studyPaneSearchResultsViewController());
+    EXPECT_EQ(pane->subpaneViewController(), pane->subpane(StudyPaneViewController::kSearchSubpane));
 }
 
 TEST(StudyPaneViewController, StoredOrdersAndTabsAreApplied)
@@ -80,7 +81,7 @@ TEST(StudyPaneViewController, StoredOrdersAndTabsAreApplied)
         putState(screen.studyContents, std::move(state));
         StudyPaneViewController* pane = screen.install(screen.environment());
         EXPECT_EQ(pane->tabs().order(), (QList<qint64> {9, 8, 7, 6, 5, 4, 3, 2, 1}));
-        EXPECT_EQ(pane->subpaneViewController(), pane->studyPaneNavigatorViewController());
+        EXPECT_EQ(pane->subpaneViewController(), pane->subpane(StudyPaneViewController::kNavigatorSubpane));
     }
     {
         // Unknown identifiers are skipped and the missing last tabs appended; a stored tab this pane
@@ -93,7 +94,7 @@ TEST(StudyPaneViewController, StoredOrdersAndTabsAreApplied)
         StudyPaneViewController* pane = screen.install(screen.environment());
         EXPECT_EQ(pane->tabs().order(), (QList<qint64> {2, 1, 3, 7, 8, 9}));
         EXPECT_EQ(pane->state()->selectedTabID, 1);
-        EXPECT_EQ(pane->subpaneViewController(), pane->studyPaneSearchResultsViewController());
+        EXPECT_EQ(pane->subpaneViewController(), pane->subpane(StudyPaneViewController::kSearchSubpane));
     }
     {
         // An item whose state could not be read back gets a fresh one.
@@ -111,18 +112,18 @@ TEST(StudyPaneViewController, SwitchingTabsAndShowingTheSelectedTabAgain)
     StudyPaneViewController* pane = screen.install(screen.environment());
     pane->makeNavigatorPaneCurrent();
     EXPECT_EQ(pane->state()->selectedTabID, 9);
-    EXPECT_EQ(pane->paneView()->paneContents(), pane->studyPaneNavigatorViewController()->view());
+    EXPECT_EQ(pane->paneView()->paneContents(), pane->subpane(StudyPaneViewController::kNavigatorSubpane)->view());
     // A click on the Find button.
     QTest::mouseClick(tabButton(pane->paneView(), "findButton"), Qt::LeftButton);
     EXPECT_EQ(pane->state()->selectedTabID, 1);
-    EXPECT_EQ(pane->paneView()->paneContents(), pane->studyPaneSearchResultsViewController()->view());
+    EXPECT_EQ(pane->paneView()->paneContents(), pane->subpane(StudyPaneViewController::kSearchSubpane)->view());
 
     // Too narrow: the contents go; wide again: they come back.
     pane->hidePaneContents();
     EXPECT_EQ(pane->subpaneViewController(), nullptr);
     EXPECT_EQ(pane->paneView()->paneContents(), nullptr);
     pane->showHiddenPaneContents();
-    EXPECT_EQ(pane->paneView()->paneContents(), pane->studyPaneSearchResultsViewController()->view());
+    EXPECT_EQ(pane->paneView()->paneContents(), pane->subpane(StudyPaneViewController::kSearchSubpane)->view());
 
     // The selected tab made current again on a collapsed pane expands it.
     screen.host.width = 6;
@@ -269,7 +270,7 @@ TEST(StudyPaneViewController, TheStateSurvivesARestartThroughTheLayoutArchive)
     pane->paneView();
     ASSERT_NE(pane->state(), nullptr);
     EXPECT_EQ(pane->state()->selectedTabID, 9);
-    EXPECT_EQ(pane->subpaneViewController(), pane->studyPaneNavigatorViewController());
+    EXPECT_EQ(pane->subpaneViewController(), pane->subpane(StudyPaneViewController::kNavigatorSubpane));
     EXPECT_EQ(pane->tabs().order(), (QList<qint64> {9, 6, 1, 2, 3, 4, 5, 7, 8}));
     EXPECT_EQ(pane->paneView()->rowOrder(), pane->tabs().order());
     EXPECT_EQ(pane->manualStudyPaneWidth(), 312.5);
@@ -446,7 +447,7 @@ TEST(StudyPaneViewController, TheLayoutViewFindsItAsItsStudyPane)
     asPane->hidePaneContents();
     EXPECT_EQ(pane->paneView()->paneContents(), nullptr);
     asPane->showHiddenPaneContents();
-    EXPECT_EQ(pane->paneView()->paneContents(), pane->studyPaneNavigatorViewController()->view());
+    EXPECT_EQ(pane->paneView()->paneContents(), pane->subpane(StudyPaneViewController::kNavigatorSubpane)->view());
     EXPECT_EQ(asPane->searchResultsAggregatorForTuple(SourceTupleID(1, 101, 1, 1)), nullptr);
 }
 
@@ -571,8 +572,8 @@ TEST(StudyPaneViewController, TheNotesResultsComeFromTheJournalListForTheJournal
     Screen plain;
     StudyPaneViewController* pane = plain.install(plain.environment());
     // The built-in lists again, which hold no results before a search.
-    EXPECT_NE(pane->studyPaneNotesListViewController(), nullptr);
-    EXPECT_NE(pane->studyPaneJournalListViewController(), nullptr);
+    EXPECT_NE(dynamic_cast<StudyPaneNotesListViewController*>(pane->subpane(StudyPaneViewController::kNotesListSubpane)), nullptr);
+    EXPECT_NE(dynamic_cast<StudyPaneNotesListViewController*>(pane->subpane(StudyPaneViewController::kJournalListSubpane)), nullptr);
     EXPECT_EQ(pane->notesSearchResultsAggregatorForTupleID(SourceTupleID(1, 101, 1, 1)), nullptr);
 }
 
@@ -625,7 +626,7 @@ TEST(StudyPaneViewController, InALayoutViewItsWidthIsTheStudyRegionsAndItsBoxAnd
     // Choosing a tab opens it again at the default width, with its contents.
     pane->makeNavigatorPaneCurrent();
     EXPECT_DOUBLE_EQ(layoutView.studyPaneWidth(), 290);
-    EXPECT_EQ(view->paneContents(), pane->studyPaneNavigatorViewController()->view());
+    EXPECT_EQ(view->paneContents(), pane->subpane(StudyPaneViewController::kNavigatorSubpane)->view());
 
     // A drag of the box to 400: the region follows and the width is remembered in the state.
     QTest::mousePress(box, Qt::LeftButton, {}, QPoint(3, 300));
