@@ -178,18 +178,12 @@ void StudyPaneBibleGotoViewController::thisSourceIsNowActive(const Notification*
 {
     if (!isLayoutCurrent())
         return;
-    SourceTuple::Ptr book = n ? bookFromVariant(n->userInfo.value(QStringLiteral("sourceTuple"))) : nullptr;
-    quint64 section = 0;
-    if (book) {
-        section = n->userInfo.value(QStringLiteral("section")).toULongLong();
-    } else {
-        const StudyPaneSubpanes::ActiveBook active = StudyPaneSubpanes::activeBook(m_env);
-        if (!active.book || !active.book->docSupports(SourceTuple::kDocSupportsIsBible()))
-            return;
-        book = active.book;
-        section = active.section;
-    }
-    if (!book->docSupports(SourceTuple::kDocSupportsIsBible()))
+    StudyPaneSubpanes::ActiveBook place = StudyPaneSubpanes::notifiedPlace(n);
+    if (!place.book)
+        place = StudyPaneSubpanes::activeBook(m_env);
+    const SourceTuple::Ptr book = place.book;
+    const quint64 section = place.section;
+    if (!book || !book->docSupports(SourceTuple::kDocSupportsIsBible()))
         return;
     if (m_sourceTuple && m_sourceTuple->isEqual(*book)) {
         // The same Bible, perhaps at another place (a pane made current, Back or Forward): the

@@ -191,7 +191,7 @@ void StudyPaneBookGotoViewController::thisSourceIsNowActive(const Notification* 
 {
     if (!isLayoutCurrent())
         return;
-    SourceTuple::Ptr candidate = n ? bookFromVariant(n->userInfo.value(QStringLiteral("sourceTuple"))) : nullptr;
+    SourceTuple::Ptr candidate = StudyPaneSubpanes::notifiedPlace(n).book;
     if (!candidate)
         candidate = StudyPaneSubpanes::activeBook(m_env).book;
     const bool same = candidate ? (m_sourceTuple && m_sourceTuple->isEqual(*candidate)) : m_sourceTuple == nullptr;

@@ -159,7 +159,7 @@ void StudyPaneBookmarksViewController::thisSourceIsNowActive(const Notification*
 {
     if (!isLayoutCurrent())
         return;
-    SourceTuple::Ptr candidate = n ? bookFromVariant(n->userInfo.value(QStringLiteral("sourceTuple"))) : nullptr;
+    SourceTuple::Ptr candidate = StudyPaneSubpanes::notifiedPlace(n).book;
     if (!candidate)
         candidate = StudyPaneSubpanes::activeBook(m_env).book;
     if (!candidate && n == nullptr)

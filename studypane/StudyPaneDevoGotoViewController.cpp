@@ -215,26 +215,15 @@ void StudyPaneDevoGotoViewController::thisSourceIsNowActive(const Notification* 
 {
     if (!isLayoutCurrent())
         return;
-    SourceTuple::Ptr book;
-    quint64 section = 0;
-    quint32 block = SourceTuple::kNoBlock;
-    if (n != nullptr) {
-        book = bookFromVariant(n->userInfo.value(QStringLiteral("sourceTuple")));
-        section = n->userInfo.value(QStringLiteral("section")).toULongLong();
-        if (n->userInfo.contains(QStringLiteral("block")))
-            block = quint32(n->userInfo.value(QStringLiteral("block")).toLongLong());
+    StudyPaneSubpanes::ActiveBook place = StudyPaneSubpanes::notifiedPlace(n);
+    if (!place.book) {
+        place = StudyPaneSubpanes::activeBook(m_env);
+        if (place.book && !place.book->docSupports(SourceTuple::kDocSupportsDateLookup()))
+            place = {};
     }
-    if (!book) {
-        const StudyPaneSubpanes::ActiveBook active = StudyPaneSubpanes::activeBook(m_env);
-        if (active.book && active.book->docSupports(SourceTuple::kDocSupportsDateLookup())) {
-            book = active.book;
-            section = active.section;
-            block = active.block;
-        } else {
-            section = 0;
-            block = SourceTuple::kNoBlock;
-        }
-    }
+    const SourceTuple::Ptr book = place.book;
+    quint64 section = place.section;
+    const quint32 block = place.block;
     if (!book || book->syncType() != 3)
         return;
     if (m_sourceTuple && m_sourceTuple->isEqual(*book)) {

@@ -128,7 +128,7 @@ void StudyPaneHighlightsViewController::thisSourceIsNowActive(const Notification
 {
     if (!isLayoutCurrent())
         return;
-    SourceTuple::Ptr candidate = n ? bookFromVariant(n->userInfo.value(QStringLiteral("sourceTuple"))) : nullptr;
+    SourceTuple::Ptr candidate = StudyPaneSubpanes::notifiedPlace(n).book;
     if (!candidate) {
         SourceTuple::Ptr active = StudyPaneSubpanes::activeBook(m_env).book;
         if (active && active->docSupports(SourceTuple::kDocSupportsIsBible()))

@@ -25,7 +25,6 @@ namespace {
 
 const QString kCustomSearchLimits = QStringLiteral("customSearchLimits");
 const QString kRecentSearches = QStringLiteral("findRecentSearches");
-// The tags of the recent-search items of the search menus.
 
 struct Limit {
     const char* title;

@@ -91,8 +91,6 @@ public:
     // Moves a tab to another place in the row (an index into the row order), makes that the tab
     // order, stores it and saves the layouts at once.
     void moveTab(qint64 id, int toIndex);
-    // The tab that is selected in the tab model (0 for none).
-    qint64 selectedTabViewItem() const { return m_tabs.selected(); }
 
     // The shown sub-pane (not owned); null when none is shown.
     StudyPaneSubpane* subpaneViewController() const { return m_subpane; }

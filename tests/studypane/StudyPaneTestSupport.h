@@ -47,6 +47,18 @@ inline QToolButton* tabButton(const QWidget* view, const char* name)
     return view->findChild<QToolButton*>(QLatin1String(name), Qt::FindDirectChildrenOnly);
 }
 
+// The view the study pane shows below its buttons: its one shown child that is neither a button nor
+// the box; null when it shows none.
+inline QWidget* shownContents(const QWidget* paneView)
+{
+    for (QWidget* child : paneView->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (!child->isHidden() && qobject_cast<QToolButton*>(child) == nullptr &&
+            child->objectName() != QLatin1String("expandContractBox"))
+            return child;
+    }
+    return nullptr;
+}
+
 // A control of a sub-pane's view, found as the user finds it: by its object name.
 template <class T>
 T* control(StudyPaneSubpane* subpane, const char* name)
@@ -159,9 +171,14 @@ public:
     void studyPaneDidActivateSubview() override { m_log->append(m_name + QStringLiteral(" did activate")); }
     void exitIsImminent() override { m_log->append(m_name + QStringLiteral(" exit")); }
     const QString& name() const { return m_name; }
+    int loads = 0;  // the views made
 
 protected:
-    void loadView() override { createView(m_name); }
+    void loadView() override
+    {
+        ++loads;
+        createView(m_name);
+    }
 
 private:
     QString m_name;
