@@ -45,6 +45,7 @@
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 #include <QWebEnginePage>
 
 #include <csignal>
@@ -535,10 +536,19 @@ TEST_F(NoteEditor, FormatCommandsApplyInTheRichEditorAndTheButtonsFollowTheSelec
         QStringLiteral("var t = document.querySelector('#editor h2 b, #editor h2 strong').firstChild; var r = "
                        "document.createRange(); r.setStart(t, 2); r.collapse(true); "
                        "getSelection().removeAllRanges(); getSelection().addRange(r);"));
-    ASSERT_TRUE(waitFor([this] { return editor->noteEditor()->styleButtonStates()[StudyPaneNoteEditor::kBold]; }));
-    EXPECT_TRUE(waitFor([this] { return editor->noteEditor()->styleButtonStates()[StudyPaneNoteEditor::kHeading2]; }));
-    EXPECT_FALSE(editor->noteEditor()->styleButtonStates()[StudyPaneNoteEditor::kItalic]);
-    EXPECT_FALSE(editor->noteEditor()->styleButtonStates()[StudyPaneNoteEditor::kParagraph]);
+    // The style buttons, as the user finds them by their tool tips.
+    const auto checked = [this](const char* tip) {
+        for (const QToolButton* b : editor->view()->findChildren<QToolButton*>()) {
+            if (b->toolTip() == QLatin1String(tip))
+                return b->isChecked();
+        }
+        ADD_FAILURE() << "no style button " << tip;
+        return false;
+    };
+    ASSERT_TRUE(waitFor([&checked] { return checked("Bold"); }));
+    EXPECT_TRUE(waitFor([&checked] { return checked("Heading 2"); }));
+    EXPECT_FALSE(checked("Italic"));
+    EXPECT_FALSE(checked("Paragraph"));
     editor->selectTab(Editor::ViewTab);
     const QString saved = stored(NoteLocation::bible(kJohn316));
     EXPECT_TRUE(saved.contains(QStringLiteral("<h2>"), Qt::CaseInsensitive)) << saved.toStdString();
