@@ -139,6 +139,10 @@ protected:
         EXPECT_NE(w, nullptr) << name.toStdString();
         return w;
     }
+    // What the status line says of the local copy.
+    QString localStatus() const { return shown<QLabel>(QStringLiteral("localStorageStatusTextField"))->text(); }
+    // The status line announces an autosave.
+    bool autosavePending() const { return localStatus() == QStringLiteral("Local Storage: Will auto-save..."); }
     bool waitForPage(int tab)
     {
         NoteWebView* v = editor->webView(Editor::Tab(tab));
@@ -237,7 +241,7 @@ TEST_F(NoteEditor, MarkupTypedInTheSourceTabStaysAsTypedThroughTheAutosaves)
             const StudyPaneNoteEditor::Page* p = editor->noteEditor()->livePage(source);
             return p != nullptr && p->latest == typed;
         })) << typed.toStdString();
-        ASSERT_TRUE(editor->isAutosavePending());
+        ASSERT_TRUE(autosavePending());
         editor->saveEditedText(true);
         // Stored, and the source the user is typing in stays the page it was, with what was typed.
         EXPECT_FALSE(stored(NoteLocation::bible(kGen11)).isEmpty());
@@ -276,12 +280,12 @@ TEST_F(NoteEditor, ASyncSavesTheTypingFirstAndItsCopyReplacesTheSourceInPlace)
     };
     type(QStringLiteral("typed <i>before</i> the sync"));
     ASSERT_TRUE(pushed(QStringLiteral("typed <i>before</i> the sync")));
-    ASSERT_TRUE(editor->isAutosavePending());
+    ASSERT_TRUE(autosavePending());
 
     // A sync of Bible notes is about to start: the typing is stored first, and stays in the source.
     m_screen->center.postNotificationName(StudyPaneNotifications::qsBibleNoteSynchronizationWillStartNotification);
     EXPECT_EQ(stored(NoteLocation::bible(kJohn316)), QStringLiteral("typed <i>before</i> the sync"));
-    EXPECT_FALSE(editor->isAutosavePending());
+    EXPECT_FALSE(autosavePending());
     EXPECT_EQ(source->serial(), page);
     EXPECT_EQ(editorText(), QStringLiteral("typed <i>before</i> the sync"));
 
@@ -344,14 +348,12 @@ TEST_F(NoteEditor, TypingThenQuittingKeepsEveryCharacterRightAway)
 TEST_F(NoteEditor, AutosaveStoresTheTextAndTheNextTabChangeOwesTheFinalSave)
 {
     openBible(kJohn316, true);
-    EXPECT_EQ(shown<QLabel>(QStringLiteral("localStorageStatusTextField"))->text(),
+    EXPECT_EQ(localStatus(),
         QStringLiteral("Local Storage: Note is empty"));
     EXPECT_TRUE(shown<QPushButton>(QStringLiteral("deleteNoteButton"))->isHidden());
     type(QStringLiteral("autosaved"));
     ASSERT_TRUE(waitFor([this] { return editor->webViewHasBeenEdited(); }));
-    EXPECT_TRUE(editor->isAutosavePending());
-    EXPECT_EQ(shown<QLabel>(QStringLiteral("localStorageStatusTextField"))->text(),
-        QStringLiteral("Local Storage: Will auto-save..."));
+    EXPECT_TRUE(autosavePending());
     EXPECT_EQ(
         shown<QLabel>(QStringLiteral("cloudStorageStatusTextField"))->text(), QStringLiteral("Cloud Sync: Manual"));
     js(editor->webView(Editor::RichEditTab),
@@ -362,13 +364,13 @@ TEST_F(NoteEditor, AutosaveStoresTheTextAndTheNextTabChangeOwesTheFinalSave)
         editor->saveEditedText(true);
         return stored(NoteLocation::bible(kJohn316)).contains(QStringLiteral("<br>"));
     }));
-    EXPECT_FALSE(editor->isAutosavePending());
+    EXPECT_FALSE(autosavePending());
     EXPECT_TRUE(editor->webViewNeedsFinalSave());
     const QString intermediate = stored(NoteLocation::bible(kJohn316));
     EXPECT_TRUE(intermediate.startsWith(QStringLiteral("autosaved"))) << intermediate.toStdString();
     EXPECT_TRUE(intermediate.contains(QStringLiteral("<br>"))) << intermediate.toStdString();
     EXPECT_EQ(
-        shown<QLabel>(QStringLiteral("localStorageStatusTextField"))->text(), QStringLiteral("Local Storage: Saved"));
+        localStatus(), QStringLiteral("Local Storage: Saved"));
     EXPECT_FALSE(shown<QPushButton>(QStringLiteral("deleteNoteButton"))->isHidden());
     // No more typing: the tab change still makes the final save, which trims the trailing breaks.
     editor->selectTab(Editor::ViewTab);
@@ -607,7 +609,7 @@ TEST_F(NoteEditor, DeletingClearsThePaneAndOnlyViewCanBeChosen)
     EXPECT_FALSE(editor->hasSomethingToDisplay());
     EXPECT_EQ(shown<QLineEdit>(QStringLiteral("noteTitleTextField"))->text(), QStringLiteral("No Note to View"));
     EXPECT_EQ(shown<QLabel>(QStringLiteral("bookTitleTextField"))->text(), QStringLiteral("---"));
-    EXPECT_TRUE(shown<QLabel>(QStringLiteral("localStorageStatusTextField"))->text().isEmpty());
+    EXPECT_TRUE(localStatus().isEmpty());
     EXPECT_TRUE(shown<QPushButton>(QStringLiteral("deleteNoteButton"))->isHidden());
     shown<QTabBar>(QStringLiteral("tabView"))->setCurrentIndex(Editor::RichEditTab);
     EXPECT_EQ(editor->selectedTab(), Editor::ViewTab);
@@ -765,7 +767,7 @@ TEST_F(NoteEditor, ANoteTheDatabaseRefusesStaysInTheEditorAndIsReportedOnce)
         EXPECT_EQ(shown<QTabBar>(QStringLiteral("tabView"))->currentIndex(), int(Editor::RichEditTab));
         EXPECT_EQ(editorText(), QStringLiteral("typed while the disk was full"));
         EXPECT_EQ(shown<QLineEdit>(QStringLiteral("noteTitleTextField"))->text(), QStringLiteral("John 3:16"));
-        EXPECT_EQ(shown<QLabel>(QStringLiteral("localStorageStatusTextField"))->text(),
+        EXPECT_EQ(localStatus(),
             QStringLiteral("Local Storage: Not saved"));
         EXPECT_TRUE(editor->webViewHasBeenEdited());
         EXPECT_FALSE(StudyPaneTest::userNotes().exists(NoteLocation::bible(kJohn316)));
@@ -776,7 +778,7 @@ TEST_F(NoteEditor, ANoteTheDatabaseRefusesStaysInTheEditorAndIsReportedOnce)
         openBible(kGen11, true);
         EXPECT_EQ(editor->location().key, kJohn316);
         EXPECT_EQ(m_alerts->shown().size(), 1);
-        EXPECT_EQ(shown<QLabel>(QStringLiteral("localStorageStatusTextField"))->text(),
+        EXPECT_EQ(localStatus(),
             QStringLiteral("Local Storage: Not saved"));
         EXPECT_EQ(editorText(), QStringLiteral("typed while the disk was full"));
     }
@@ -785,7 +787,7 @@ TEST_F(NoteEditor, ANoteTheDatabaseRefusesStaysInTheEditorAndIsReportedOnce)
     EXPECT_EQ(editor->selectedTab(), Editor::ViewTab);
     EXPECT_EQ(stored(NoteLocation::bible(kJohn316)), QStringLiteral("typed while the disk was full"));
     EXPECT_EQ(
-        shown<QLabel>(QStringLiteral("localStorageStatusTextField"))->text(), QStringLiteral("Local Storage: Saved"));
+        localStatus(), QStringLiteral("Local Storage: Saved"));
     EXPECT_EQ(changes.posts.size(), 1);
     EXPECT_EQ(m_alerts->shown().size(), 1);
     ASSERT_TRUE(waitFor([this] {
@@ -821,7 +823,7 @@ TEST_F(NoteEditor, AnEditorWhoseRendererEndedComesBackWithItsTextThoughTheDataba
         EXPECT_EQ(m_alerts->shown()[0].messageText, QStringLiteral("This note could not be saved."));
         EXPECT_TRUE(editor->webViewHasBeenEdited());
         EXPECT_TRUE(editor->webViewNeedsFinalSave());
-        EXPECT_EQ(shown<QLabel>(QStringLiteral("localStorageStatusTextField"))->text(),
+        EXPECT_EQ(localStatus(),
             QStringLiteral("Local Storage: Not saved"));
         EXPECT_FALSE(StudyPaneTest::userNotes().exists(NoteLocation::bible(kJohn316)));
     }
