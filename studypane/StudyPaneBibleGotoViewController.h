@@ -6,7 +6,9 @@
 // the Bible shows the toast "Verse not found (...).".
 //
 // Pop-up items carry the section where their book, chapter or verse starts (-1 for a placeholder)
-// as their item data. Owned by the study pane controller; owns its view. Main thread only.
+// as their item data. Following a go-to, the verse pop-up holds the shown verse alone until it is
+// opened, when it lists the chapter's verses. Owned by the study pane controller; owns its view.
+// Main thread only.
 #pragma once
 
 #include "library/GoToRequest.h"

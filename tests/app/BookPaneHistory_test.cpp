@@ -477,11 +477,9 @@ TEST_F(BookPaneHistory, TheGoToPopUpsFollowBackAndForward)
     ASSERT_TRUE(waitFor([&] { return keyAtTopOf(pageOf(kjvRegion())) == ((1u << 16) | (30u << 8) | 1u); }));
     EXPECT_TRUE(waitFor([&] {
         return bookPopUp->currentText().startsWith(QStringLiteral("Gen")) &&
-            chapterPopUp->currentText() == QStringLiteral("30") &&
-            versePopUp->currentText() == QStringLiteral("1");
+            chapterPopUp->currentText() == QStringLiteral("30") && versePopUp->currentText() == QStringLiteral("1");
     })) << "after Back the pop-ups show "
-        << bookPopUp->currentText().toStdString() << " "
-        << chapterPopUp->currentText().toStdString() << ":"
+        << bookPopUp->currentText().toStdString() << " " << chapterPopUp->currentText().toStdString() << ":"
         << versePopUp->currentText().toStdString();
 
     ASSERT_TRUE(reader_test::choose(window, CommandNames::Forward));
@@ -551,8 +549,7 @@ TEST_F(BookPaneHistory, TheBookScrollerStepsAChapterAtATimeLandingOnItsHeading)
         ASSERT_NE(go, nullptr);
         auto* chapterPopUp = go->view()->findChild<QComboBox*>(QStringLiteral("chapterPopUp"));
         EXPECT_TRUE(waitFor([&] { return chapterPopUp->currentText() == QString::number(chapter); }))
-            << "chapter " << chapter << ": the chapter pop-up shows "
-            << chapterPopUp->currentText().toStdString();
+            << "chapter " << chapter << ": the chapter pop-up shows " << chapterPopUp->currentText().toStdString();
     }
     QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
     EXPECT_TRUE(TestSupport::waitForViewsPainted(m_controller->mainWindowController()->window()));

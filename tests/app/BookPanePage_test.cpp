@@ -292,7 +292,8 @@ TEST_F(PageWindow, AFoundWordIsMarkedOnThePageItOpens)
     const SourceTuple::Ptr kjv = activateKjv();
     ASSERT_TRUE(kjv);
     EXPECT_TRUE(reader_test::choose(m_controller->mainWindowController(), CommandNames::Find));
-    auto* find = dynamic_cast<StudyPaneSearchResultsViewController*>(studyPane()->subpane(StudyPaneViewController::kSearchSubpane));
+    auto* find = dynamic_cast<StudyPaneSearchResultsViewController*>(
+        studyPane()->subpane(StudyPaneViewController::kSearchSubpane));
     ASSERT_NE(find, nullptr);
     find->searchField()->setText(QStringLiteral("firmament"));
     QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
@@ -370,7 +371,8 @@ TEST_F(PageWindow, AFindResultOpensInTheLoadedPageAndItsWordsAreMarkedThere)
 
     PageLoadCounter counter;
     EXPECT_TRUE(reader_test::choose(m_controller->mainWindowController(), CommandNames::Find));
-    auto* find = dynamic_cast<StudyPaneSearchResultsViewController*>(studyPane()->subpane(StudyPaneViewController::kSearchSubpane));
+    auto* find = dynamic_cast<StudyPaneSearchResultsViewController*>(
+        studyPane()->subpane(StudyPaneViewController::kSearchSubpane));
     ASSERT_NE(find, nullptr);
     find->searchField()->setText(QStringLiteral("firmament"));
     QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
@@ -428,7 +430,8 @@ TEST_F(PageWindow, AVerseFoundByItsWordShowsTheWordsOfItsRootMarked)
     const SourceTuple::Ptr kjv = activateKjv();
     ASSERT_TRUE(kjv);
     EXPECT_TRUE(reader_test::choose(m_controller->mainWindowController(), CommandNames::Find));
-    auto* find = dynamic_cast<StudyPaneSearchResultsViewController*>(studyPane()->subpane(StudyPaneViewController::kSearchSubpane));
+    auto* find = dynamic_cast<StudyPaneSearchResultsViewController*>(
+        studyPane()->subpane(StudyPaneViewController::kSearchSubpane));
     ASSERT_NE(find, nullptr);
     find->searchField()->setText(QStringLiteral("love"));
     QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);

@@ -124,7 +124,8 @@ TEST_F(StudyPaneWindow, FindShowsFaithAndLoveInTheKingJamesAndAClickGoesThere)
     EXPECT_TRUE(reader_test::choose(window, CommandNames::LibraryNavigator));
     EXPECT_EQ(study->subpaneViewController(), study->subpane(StudyPaneViewController::kNavigatorSubpane));
     EXPECT_TRUE(reader_test::choose(window, CommandNames::Find));
-    auto* find = dynamic_cast<StudyPaneSearchResultsViewController*>(study->subpane(StudyPaneViewController::kSearchSubpane));
+    auto* find =
+        dynamic_cast<StudyPaneSearchResultsViewController*>(study->subpane(StudyPaneViewController::kSearchSubpane));
     ASSERT_EQ(study->subpaneViewController(), find);
     EXPECT_TRUE(find->searchField()->isVisible());
 
@@ -163,7 +164,8 @@ TEST_F(StudyPaneWindow, FindShowsFaithAndLoveInTheKingJamesAndAClickGoesThere)
     EXPECT_EQ(study->recentGoToVerseKeys().value(0), kjv->keyForSection(section));
 
     table->scrollToTop();
-    EXPECT_TRUE(waitFor([find] { return find->view()->findChild<QProgressBar*>(QStringLiteral("searchProgress"))->isHidden(); }));
+    EXPECT_TRUE(waitFor(
+        [find] { return find->view()->findChild<QProgressBar*>(QStringLiteral("searchProgress"))->isHidden(); }));
     EXPECT_TRUE(TestSupport::waitForViewsPainted(window->window()));
     QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
     EXPECT_TRUE(window->window()->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/find-results.png")));
@@ -194,7 +196,8 @@ TEST_F(StudyPaneWindow, TheStudyPaneCommandTheNavigatorAndTheWidthAfterARestart)
     // The navigator, updating itself, follows the King James pane to Romans 8:28.
     UserDefaults::standardUserDefaults().setBool(true, QStringLiteral("autoUpdateNavigator"));
     EXPECT_TRUE(reader_test::choose(window, CommandNames::LibraryNavigator));
-    auto* navigator = dynamic_cast<StudyPaneNavigatorViewController*>(study->subpane(StudyPaneViewController::kNavigatorSubpane));
+    auto* navigator =
+        dynamic_cast<StudyPaneNavigatorViewController*>(study->subpane(StudyPaneViewController::kNavigatorSubpane));
     ASSERT_EQ(study->subpaneViewController(), navigator);
     navigator->onAutoCheckBox(true);
     const SourceTuple::Ptr kjv = activateKjv();
@@ -488,7 +491,8 @@ TEST_F(StudyPaneWindow, ALibrarySearchRowOpensItsBookAndFindShowsThatBooksResult
     ASSERT_TRUE(kjv);
     ASSERT_NE(study, nullptr);
     EXPECT_TRUE(reader_test::choose(window, CommandNames::LibrarySearch));
-    auto* library = dynamic_cast<StudyPaneLibrarySearchViewController*>(study->subpane(StudyPaneViewController::kLibrarySearchSubpane));
+    auto* library = dynamic_cast<StudyPaneLibrarySearchViewController*>(
+        study->subpane(StudyPaneViewController::kLibrarySearchSubpane));
     ASSERT_EQ(study->subpaneViewController(), library);
     const QAbstractItemModel* rows = library->searchResultsTableView()->model();
     // The search is done when the list's title counts the books without "Searched ... of".
@@ -513,11 +517,12 @@ TEST_F(StudyPaneWindow, ALibrarySearchRowOpensItsBookAndFindShowsThatBooksResult
     EXPECT_TRUE(library->resultData(row, StudyPaneLibrarySearchViewController::ExactCountRole).isValid());
     const QString chosen = rows->index(row, 0).data().toString();
     library->activateRow(row);
-    auto* find = dynamic_cast<StudyPaneSearchResultsViewController*>(study->subpane(StudyPaneViewController::kSearchSubpane));
+    auto* find =
+        dynamic_cast<StudyPaneSearchResultsViewController*>(study->subpane(StudyPaneViewController::kSearchSubpane));
     ASSERT_EQ(study->subpaneViewController(), find);
     ASSERT_TRUE(waitFor([find] { return find->aggregator().isComplete(); }));
-    const SourceTuple::Ptr searchedBook = SourceManager::singleton().allSources()->tupleForSourceTupleID(
-        find->aggregator().searchedSourceTupleID);
+    const SourceTuple::Ptr searchedBook =
+        SourceManager::singleton().allSources()->tupleForSourceTupleID(find->aggregator().searchedSourceTupleID);
     ASSERT_TRUE(searchedBook);
     EXPECT_EQ(searchedBook->name(), chosen);
     EXPECT_EQ(find->searchField()->text(), QStringLiteral("help"));
@@ -546,7 +551,8 @@ TEST_F(StudyPaneWindow, FindNamesTheBookANavigatorHeadingHandsItTo)
 
     // Find searches the King James book first.
     ASSERT_TRUE(reader_test::choose(window, CommandNames::Find));
-    auto* find = dynamic_cast<StudyPaneSearchResultsViewController*>(study->subpane(StudyPaneViewController::kSearchSubpane));
+    auto* find =
+        dynamic_cast<StudyPaneSearchResultsViewController*>(study->subpane(StudyPaneViewController::kSearchSubpane));
     find->searchField()->setText(QStringLiteral("love"));
     QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
     QCoreApplication::sendEvent(find->searchField(), &enter);
@@ -557,13 +563,14 @@ TEST_F(StudyPaneWindow, FindNamesTheBookANavigatorHeadingHandsItTo)
     // The navigator lists the places of Romans 8:28; a click on Scofield's heading hands it to Find.
     UserDefaults::standardUserDefaults().setBool(true, QStringLiteral("autoUpdateNavigator"));
     ASSERT_TRUE(reader_test::choose(window, CommandNames::LibraryNavigator));
-    auto* navigator = dynamic_cast<StudyPaneNavigatorViewController*>(study->subpane(StudyPaneViewController::kNavigatorSubpane));
+    auto* navigator =
+        dynamic_cast<StudyPaneNavigatorViewController*>(study->subpane(StudyPaneViewController::kNavigatorSubpane));
     ASSERT_EQ(study->subpaneViewController(), navigator);
     navigator->onAutoCheckBox(true);
     goToVerse(kjv, romans828);
     QTableView* places = navigator->searchResultsTableView();
-    ASSERT_TRUE(waitFor(
-        [places] { return places->model()->headerData(0, Qt::Horizontal) == QStringLiteral("Romans 8:28"); }));
+    ASSERT_TRUE(
+        waitFor([places] { return places->model()->headerData(0, Qt::Horizontal) == QStringLiteral("Romans 8:28"); }));
     ASSERT_TRUE(waitFor([navigator] { return navigator->isComplete(); }));
     int heading = -1;
     SourceTuple::Ptr scofield;

@@ -171,12 +171,14 @@ TEST_F(SubpaneWindow, EachSubpaneShowsTheCurrentBookAndTheCategoryJustUsed)
     auto* go = dynamic_cast<StudyPaneBookGotoViewController*>(study->subpaneViewController());
     ASSERT_NE(go, nullptr);
     ASSERT_GT(go->view()->findChild<QTreeView*>(QStringLiteral("outline"))->model()->rowCount(), 0);
-    const QString first = go->view()->findChild<QTreeView*>(QStringLiteral("outline"))->model()->index(0, 0).data().toString();
+    const QString first =
+        go->view()->findChild<QTreeView*>(QStringLiteral("outline"))->model()->index(0, 0).data().toString();
     ASSERT_TRUE(reader_test::choose(window, CommandNames::CloseBook));
     ASSERT_FALSE(panes()->goToPanes().paneCurrentBook(welcome));
     EXPECT_TRUE(waitFor([&] {
         auto* shown = dynamic_cast<StudyPaneBookGotoViewController*>(study->subpaneViewController());
-        return shown == nullptr || shown->view()->findChild<QTreeView*>(QStringLiteral("outline"))->model()->rowCount() == 0;
+        return shown == nullptr ||
+            shown->view()->findChild<QTreeView*>(QStringLiteral("outline"))->model()->rowCount() == 0;
     })) << "the Go To list still shows "
         << first.toStdString();
 

@@ -321,7 +321,8 @@ TEST_F(ReaderOnTheDesktop, StudyPaneRowsHoldTheirTextAtTextSizes12And20)
 
         // Find: a hit row holds its title and its lines of verse text.
         ASSERT_TRUE(reader_test::choose(window, CommandNames::Find));
-        auto* find = dynamic_cast<StudyPaneSearchResultsViewController*>(study->subpane(StudyPaneViewController::kSearchSubpane));
+        auto* find = dynamic_cast<StudyPaneSearchResultsViewController*>(
+            study->subpane(StudyPaneViewController::kSearchSubpane));
         ASSERT_TRUE(typeInto(find->searchField(), QString()));
         find->searchField()->selectAll();
         QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("world AND loved"));

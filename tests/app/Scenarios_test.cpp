@@ -56,7 +56,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QTableWidget>
 #include <QApplication>
 #include <QClipboard>
 #include <QCollator>
@@ -72,6 +71,7 @@
 #include <QRegularExpression>
 #include <QTabBar>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -691,7 +691,8 @@ TEST_F(Scenario, AFoundVerseHighlightedBookmarkedAndAnnotatedSurvivesARestart)
 
     // Find "faith AND love" in the Bible; the third verse found is opened from the results.
     EXPECT_TRUE(reader_test::chooseMenuItem(&window, QStringLiteral("Study"), QStringLiteral("Find")));
-    auto* find = dynamic_cast<StudyPaneSearchResultsViewController*>(studyPane()->subpane(StudyPaneViewController::kSearchSubpane));
+    auto* find = dynamic_cast<StudyPaneSearchResultsViewController*>(
+        studyPane()->subpane(StudyPaneViewController::kSearchSubpane));
     ASSERT_NE(find, nullptr);
     typeAndReturn(find->searchField(), QStringLiteral("faith AND love"));
     ASSERT_TRUE(waitFor([find] { return find->aggregator().isComplete(); }));

@@ -468,7 +468,8 @@ TEST_F(GotoTest, DevotionalCatchUpAndStartOver)
         EXPECT_EQ(method->currentData().toInt(), 1);
         EXPECT_EQ(endPoint->currentData().toInt(), 1);
         method->setCurrentIndex(1);
-        EXPECT_EQ(c.findChild<QLabel*>(QStringLiteral("descriptionLabel"))->text(), DevotionalCatchUpWindowController::descriptionFor(2, 1));
+        EXPECT_EQ(c.findChild<QLabel*>(QStringLiteral("descriptionLabel"))->text(),
+            DevotionalCatchUpWindowController::descriptionFor(2, 1));
         c.onOK();
         return c.result();
     };

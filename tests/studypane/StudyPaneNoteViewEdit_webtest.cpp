@@ -348,8 +348,7 @@ TEST_F(NoteEditor, TypingThenQuittingKeepsEveryCharacterRightAway)
 TEST_F(NoteEditor, AutosaveStoresTheTextAndTheNextTabChangeOwesTheFinalSave)
 {
     openBible(kJohn316, true);
-    EXPECT_EQ(localStatus(),
-        QStringLiteral("Local Storage: Note is empty"));
+    EXPECT_EQ(localStatus(), QStringLiteral("Local Storage: Note is empty"));
     EXPECT_TRUE(shown<QPushButton>(QStringLiteral("deleteNoteButton"))->isHidden());
     type(QStringLiteral("autosaved"));
     ASSERT_TRUE(waitFor([this] { return editor->webViewHasBeenEdited(); }));
@@ -369,8 +368,7 @@ TEST_F(NoteEditor, AutosaveStoresTheTextAndTheNextTabChangeOwesTheFinalSave)
     const QString intermediate = stored(NoteLocation::bible(kJohn316));
     EXPECT_TRUE(intermediate.startsWith(QStringLiteral("autosaved"))) << intermediate.toStdString();
     EXPECT_TRUE(intermediate.contains(QStringLiteral("<br>"))) << intermediate.toStdString();
-    EXPECT_EQ(
-        localStatus(), QStringLiteral("Local Storage: Saved"));
+    EXPECT_EQ(localStatus(), QStringLiteral("Local Storage: Saved"));
     EXPECT_FALSE(shown<QPushButton>(QStringLiteral("deleteNoteButton"))->isHidden());
     // No more typing: the tab change still makes the final save, which trims the trailing breaks.
     editor->selectTab(Editor::ViewTab);
@@ -469,7 +467,8 @@ TEST_F(NoteEditor, PastedHostileHtmlIsStoredAndShownInert)
 TEST_F(NoteEditor, JournalNotesFollowTheTitleRules)
 {
     auto newJournalNote = [this](const QString& text) {
-        dynamic_cast<StudyPaneNotesListViewController*>(pane->subpane(StudyPaneViewController::kJournalListSubpane))->onAddButton();
+        dynamic_cast<StudyPaneNotesListViewController*>(pane->subpane(StudyPaneViewController::kJournalListSubpane))
+            ->onAddButton();
         waitForPage(Editor::RichEditTab);
         EXPECT_EQ(editor->selectedTab(), Editor::RichEditTab);
         EXPECT_FALSE(shown<QLineEdit>(QStringLiteral("noteTitleTextField"))->isReadOnly());
@@ -767,8 +766,7 @@ TEST_F(NoteEditor, ANoteTheDatabaseRefusesStaysInTheEditorAndIsReportedOnce)
         EXPECT_EQ(shown<QTabBar>(QStringLiteral("tabView"))->currentIndex(), int(Editor::RichEditTab));
         EXPECT_EQ(editorText(), QStringLiteral("typed while the disk was full"));
         EXPECT_EQ(shown<QLineEdit>(QStringLiteral("noteTitleTextField"))->text(), QStringLiteral("John 3:16"));
-        EXPECT_EQ(localStatus(),
-            QStringLiteral("Local Storage: Not saved"));
+        EXPECT_EQ(localStatus(), QStringLiteral("Local Storage: Not saved"));
         EXPECT_TRUE(editor->webViewHasBeenEdited());
         EXPECT_FALSE(StudyPaneTest::userNotes().exists(NoteLocation::bible(kJohn316)));
         EXPECT_TRUE(changes.posts.isEmpty());
@@ -778,16 +776,14 @@ TEST_F(NoteEditor, ANoteTheDatabaseRefusesStaysInTheEditorAndIsReportedOnce)
         openBible(kGen11, true);
         EXPECT_EQ(editor->location().key, kJohn316);
         EXPECT_EQ(m_alerts->shown().size(), 1);
-        EXPECT_EQ(localStatus(),
-            QStringLiteral("Local Storage: Not saved"));
+        EXPECT_EQ(localStatus(), QStringLiteral("Local Storage: Not saved"));
         EXPECT_EQ(editorText(), QStringLiteral("typed while the disk was full"));
     }
     // Writable again: the next View saves the whole text and the status line says so.
     clickTab(Editor::ViewTab);
     EXPECT_EQ(editor->selectedTab(), Editor::ViewTab);
     EXPECT_EQ(stored(NoteLocation::bible(kJohn316)), QStringLiteral("typed while the disk was full"));
-    EXPECT_EQ(
-        localStatus(), QStringLiteral("Local Storage: Saved"));
+    EXPECT_EQ(localStatus(), QStringLiteral("Local Storage: Saved"));
     EXPECT_EQ(changes.posts.size(), 1);
     EXPECT_EQ(m_alerts->shown().size(), 1);
     ASSERT_TRUE(waitFor([this] {
@@ -823,8 +819,7 @@ TEST_F(NoteEditor, AnEditorWhoseRendererEndedComesBackWithItsTextThoughTheDataba
         EXPECT_EQ(m_alerts->shown()[0].messageText, QStringLiteral("This note could not be saved."));
         EXPECT_TRUE(editor->webViewHasBeenEdited());
         EXPECT_TRUE(editor->webViewNeedsFinalSave());
-        EXPECT_EQ(localStatus(),
-            QStringLiteral("Local Storage: Not saved"));
+        EXPECT_EQ(localStatus(), QStringLiteral("Local Storage: Not saved"));
         EXPECT_FALSE(StudyPaneTest::userNotes().exists(NoteLocation::bible(kJohn316)));
     }
     // Writable again: leaving the editor stores the text the new page shows, with what was typed since.
@@ -903,7 +898,8 @@ TEST_F(NoteEditor, TheViewMarksTheWordsOfTheNotesSearch)
 {
     ASSERT_TRUE(StudyPaneTest::userNotes().save(
         NoteLocation::bible(kJohn316), QStringLiteral("<p>God so loved the world</p>")));
-    auto* list = dynamic_cast<StudyPaneNotesListViewController*>(pane->subpane(StudyPaneViewController::kNotesListSubpane));
+    auto* list =
+        dynamic_cast<StudyPaneNotesListViewController*>(pane->subpane(StudyPaneViewController::kNotesListSubpane));
     list->view();
     list->searchField()->setText(QStringLiteral("world"));
     list->searchStringEntered();
@@ -957,7 +953,8 @@ TEST_F(NoteEditor, TheViewMarksEveryWordOfASearchedRoot)
     ASSERT_TRUE(StudyPaneTest::userNotes().save(NoteLocation::bible(kJohn316),
         QStringLiteral("<p>Kindnesses were shown; he <b>loved</b> and was Loving. His loving-kindness, "
                        "<i>kindness</i> and KINDNESS; a kind word.</p>")));
-    auto* list = dynamic_cast<StudyPaneNotesListViewController*>(pane->subpane(StudyPaneViewController::kNotesListSubpane));
+    auto* list =
+        dynamic_cast<StudyPaneNotesListViewController*>(pane->subpane(StudyPaneViewController::kNotesListSubpane));
     list->view();
     m_screen->defaults->setBool(true, QStringLiteral("enhancedNotesSearch"));
     list->searchField()->setText(QStringLiteral("loved kindness"));

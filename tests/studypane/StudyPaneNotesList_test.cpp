@@ -38,9 +38,9 @@
 #include <QMenu>
 #include <QRegularExpression>
 #include <QTableView>
-#include <QToolButton>
 #include <QTemporaryDir>
 #include <QTextDocument>
+#include <QToolButton>
 #include <QUrl>
 
 #include <fstream>
@@ -113,9 +113,12 @@ protected:
         env.activeBook = [this] { return activeBook; };
         activeBook = kjv;
         pane = m_screen->install(env);
-        list = dynamic_cast<StudyPaneNotesListViewController*>(pane->subpane(StudyPaneViewController::kNotesListSubpane));
-        journal = dynamic_cast<StudyPaneNotesListViewController*>(pane->subpane(StudyPaneViewController::kJournalListSubpane));
-        library = dynamic_cast<StudyPaneLibrarySearchViewController*>(pane->subpane(StudyPaneViewController::kLibrarySearchSubpane));
+        list =
+            dynamic_cast<StudyPaneNotesListViewController*>(pane->subpane(StudyPaneViewController::kNotesListSubpane));
+        journal = dynamic_cast<StudyPaneNotesListViewController*>(
+            pane->subpane(StudyPaneViewController::kJournalListSubpane));
+        library = dynamic_cast<StudyPaneLibrarySearchViewController*>(
+            pane->subpane(StudyPaneViewController::kLibrarySearchSubpane));
         ASSERT_TRUE(list && journal && library);
     }
     void TearDown() override { SearchExecutor::shared().waitForDone(); }

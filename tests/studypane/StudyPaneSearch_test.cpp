@@ -90,8 +90,10 @@ protected:
         };
         activeBook = kjv;
         pane = m_screen->install(env);
-        find = dynamic_cast<StudyPaneSearchResultsViewController*>(pane->subpane(StudyPaneViewController::kSearchSubpane));
-        navigator = dynamic_cast<StudyPaneNavigatorViewController*>(pane->subpane(StudyPaneViewController::kNavigatorSubpane));
+        find =
+            dynamic_cast<StudyPaneSearchResultsViewController*>(pane->subpane(StudyPaneViewController::kSearchSubpane));
+        navigator =
+            dynamic_cast<StudyPaneNavigatorViewController*>(pane->subpane(StudyPaneViewController::kNavigatorSubpane));
     }
 
     void TearDown() override { SearchExecutor::shared().waitForDone(); }
@@ -440,7 +442,8 @@ TEST_F(StudyPaneSearch, TheNavigatorFollowsLocationSyncAndListsThePlacesPerBook)
     EXPECT_EQ(navigator->searchID(), 0u);
     sync(m_screen->layout->uuidString());
     EXPECT_EQ(navigator->searchID(), 1u);
-    EXPECT_EQ(navigator->searchResultsTableView()->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("John 3:16"));
+    EXPECT_EQ(navigator->searchResultsTableView()->model()->headerData(0, Qt::Horizontal).toString(),
+        QStringLiteral("John 3:16"));
     ASSERT_TRUE(waitFor([this] { return navigator->isComplete(); }));
     ASSERT_EQ(navigator->results().size(), 2u);
     const auto& notes = navigator->results()[0];
@@ -506,7 +509,8 @@ TEST_F(StudyPaneSearch, TheNavigatorFollowsLocationSyncAndListsThePlacesPerBook)
     EXPECT_EQ(navigator->searchID(), 1u);
     navigator->onRefreshButton();
     EXPECT_EQ(navigator->searchID(), 2u);
-    EXPECT_EQ(navigator->searchResultsTableView()->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Genesis 1:1"));
+    EXPECT_EQ(navigator->searchResultsTableView()->model()->headerData(0, Qt::Horizontal).toString(),
+        QStringLiteral("Genesis 1:1"));
     EXPECT_TRUE(waitFor([this] { return navigator->isComplete(); }));
 }
 

@@ -60,8 +60,7 @@ inline QWidget* shownContents(const QWidget* paneView)
 }
 
 // A control of a sub-pane's view, found as the user finds it: by its object name.
-template <class T>
-T* control(StudyPaneSubpane* subpane, const char* name)
+template <class T> T* control(StudyPaneSubpane* subpane, const char* name)
 {
     return subpane->view()->findChild<T*>(QLatin1String(name));
 }

@@ -574,8 +574,12 @@ TEST(StudyPaneViewController, TheNotesResultsComeFromTheJournalListForTheJournal
     Screen plain;
     StudyPaneViewController* pane = plain.install(plain.environment());
     // The built-in lists again, which hold no results before a search.
-    EXPECT_NE(dynamic_cast<StudyPaneNotesListViewController*>(pane->subpane(StudyPaneViewController::kNotesListSubpane)), nullptr);
-    EXPECT_NE(dynamic_cast<StudyPaneNotesListViewController*>(pane->subpane(StudyPaneViewController::kJournalListSubpane)), nullptr);
+    EXPECT_NE(
+        dynamic_cast<StudyPaneNotesListViewController*>(pane->subpane(StudyPaneViewController::kNotesListSubpane)),
+        nullptr);
+    EXPECT_NE(
+        dynamic_cast<StudyPaneNotesListViewController*>(pane->subpane(StudyPaneViewController::kJournalListSubpane)),
+        nullptr);
     EXPECT_EQ(pane->notesSearchResultsAggregatorForTupleID(SourceTupleID(1, 101, 1, 1)), nullptr);
 }
 
