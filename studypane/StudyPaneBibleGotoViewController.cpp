@@ -20,6 +20,7 @@
 #include <QStringListModel>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 #include <utility>
 
@@ -72,7 +73,17 @@ void StudyPanePopUpButton::keyPressEvent(QKeyEvent* event)
         event->ignore();  // the line edit has had it
         return;
     }
+    // The keys step through the items without opening the list: it is filled first all the same.
+    if (!isEditable())
+        emit popupAboutToShow();
     QComboBox::keyPressEvent(event);
+}
+
+void StudyPanePopUpButton::wheelEvent(QWheelEvent* event)
+{
+    if (!isEditable())
+        emit popupAboutToShow();
+    QComboBox::wheelEvent(event);
 }
 
 StudyPaneBibleGotoViewController::StudyPaneBibleGotoViewController(StudyPaneEnvironment env, StudyPaneHost* host)

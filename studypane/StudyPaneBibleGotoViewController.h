@@ -43,12 +43,13 @@ public:
     void setEditable(bool editable);
 
 signals:
-    // The list is about to open: its owner fills it now.
+    // The list is about to open, or the keys or the wheel step through it: its owner fills it now.
     void popupAboutToShow();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     const QEvent* m_returnAtLineEdit = nullptr;  // the Return the line edit got first, passing on to the box

@@ -209,6 +209,13 @@ TEST_F(GotoTest, BiblePopUpsFollowLocationSync)
     expectVerse(key(43, 4, 3), QStringLiteral("3"), 54, true);
     go->onBookSelected(0);
     expectVerse(key(43, 4, 2), QStringLiteral("2"), 54, true);
+    // The arrow keys step from the shown verse to the next, the list not opened.
+    sync(key(43, 6, 9));
+    goTo.posts.clear();
+    QTest::keyClick(versePopUp, Qt::Key_Down);
+    EXPECT_EQ(versePopUp->currentText(), QStringLiteral("10"));
+    ASSERT_EQ(goTo.posts.size(), 1);
+    EXPECT_EQ(GoToRequest::of(goTo.posts[0]).bibleKey, key(43, 6, 10));
     // A chapter's heading shows its first verse.
     sync(key(43, 5, 0));
     EXPECT_EQ(versePopUp->currentText(), QStringLiteral("1"));
