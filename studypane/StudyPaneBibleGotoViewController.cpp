@@ -20,6 +20,7 @@
 #include <QStringListModel>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 #include <utility>
 
@@ -72,7 +73,17 @@ void StudyPanePopUpButton::keyPressEvent(QKeyEvent* event)
         event->ignore();  // the line edit has had it
         return;
     }
+    // The keys step through the items without opening the list: it is filled first all the same.
+    if (!isEditable())
+        emit popupAboutToShow();
     QComboBox::keyPressEvent(event);
+}
+
+void StudyPanePopUpButton::wheelEvent(QWheelEvent* event)
+{
+    if (!isEditable())
+        emit popupAboutToShow();
+    QComboBox::wheelEvent(event);
 }
 
 StudyPaneBibleGotoViewController::StudyPaneBibleGotoViewController(StudyPaneEnvironment env, StudyPaneHost* host)
@@ -107,6 +118,9 @@ void StudyPaneBibleGotoViewController::loadView()
     m_bookPopup = new StudyPanePopUpButton(loadedView());
     m_chapterPopup = new StudyPanePopUpButton(loadedView());
     m_versePopup = new StudyPanePopUpButton(loadedView());
+    m_bookPopup->setObjectName(QStringLiteral("bookPopUp"));
+    m_chapterPopup->setObjectName(QStringLiteral("chapterPopUp"));
+    m_versePopup->setObjectName(QStringLiteral("versePopUp"));
     m_bookPopup->setToolTip(tr("Book"));
     m_chapterPopup->setToolTip(tr("Chapter"));
     m_versePopup->setToolTip(tr("Verse"));
@@ -135,6 +149,7 @@ void StudyPaneBibleGotoViewController::loadView()
     grid->addWidget(m_combo, 2, 0, 1, 3);
     column->addLayout(grid);
     m_recent = new QTableWidget(0, 1, loadedView());
+    m_recent->setObjectName(QStringLiteral("recentVerses"));
     m_recent->setTabKeyNavigation(false);  // Tab leaves the list for the next control
     m_recent->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_recent->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -174,18 +189,12 @@ void StudyPaneBibleGotoViewController::thisSourceIsNowActive(const Notification*
 {
     if (!isLayoutCurrent())
         return;
-    SourceTuple::Ptr book = n ? bookFromVariant(n->userInfo.value(QStringLiteral("sourceTuple"))) : nullptr;
-    quint64 section = 0;
-    if (book) {
-        section = n->userInfo.value(QStringLiteral("section")).toULongLong();
-    } else {
-        const StudyPaneSubpanes::ActiveBook active = StudyPaneSubpanes::activeBook(m_env);
-        if (!active.book || !active.book->docSupports(SourceTuple::kDocSupportsIsBible()))
-            return;
-        book = active.book;
-        section = active.section;
-    }
-    if (!book->docSupports(SourceTuple::kDocSupportsIsBible()))
+    StudyPaneSubpanes::ActiveBook place = StudyPaneSubpanes::notifiedPlace(n);
+    if (!place.book)
+        place = StudyPaneSubpanes::activeBook(m_env);
+    const SourceTuple::Ptr book = place.book;
+    const quint64 section = place.section;
+    if (!book || !book->docSupports(SourceTuple::kDocSupportsIsBible()))
         return;
     if (m_sourceTuple && m_sourceTuple->isEqual(*book)) {
         // The same Bible, perhaps at another place (a pane made current, Back or Forward): the
@@ -204,10 +213,9 @@ void StudyPaneBibleGotoViewController::thisSourceIsNowActive(const Notification*
         m_recent->scrollToTop();
     m_bookNames.reset();
     m_chapterNames.reset();
-    m_verseNames.reset();
     m_bookSections.clear();
     m_chapterSections.clear();
-    m_verseSections.clear();
+    forgetVerses();
     everybodySyncToMeNotification(placeIn(book, quint32(section)));
 }
 
@@ -266,8 +274,20 @@ void StudyPaneBibleGotoViewController::everybodySyncToMeNotification(const GoToR
     const QString chapterText = ref.isOneChapterBook()
         ? ref.bookSpelling()
         : QStringLiteral("%1 %2").arg(ref.bookSpelling(), ref.chapterSpelling());
-    loadVerses(chapterText, quint32(std::max(0, selectedTag(m_chapterPopup))));
-    m_versePopup->setCurrentIndex(std::max(0, m_versePopup->findText(ref.verseSpelling())));
+    // The verse is picked from the chapter's list when that is spelled already; else the pop-up holds
+    // the verse alone until it is opened: spelling every verse of a chapter costs more than the rest
+    // of a go-to together.
+    if (!setVerseChapter(chapterText, quint32(std::max(0, selectedTag(m_chapterPopup)))) && m_verseNames) {
+        m_versePopup->setCurrentIndex(std::max(0, m_versePopup->findText(ref.verseSpelling())));
+        return;
+    }
+    QString verse = ref.verseSpelling();
+    if (shownKey != ref.bibleKey()) {
+        BibleRef first = BibleRef::bibleRefWithStartKey(shownKey, shownKey);
+        first.setLanguage(int(m_sourceTuple->bookLanguage()));
+        verse = first.verseSpelling();
+    }
+    fillPopup(m_versePopup, QStringList {verse}, {target}, QStringLiteral("Vs"), false);
 }
 
 void StudyPaneBibleGotoViewController::fillPopup(StudyPanePopUpButton* popup, const std::optional<QStringList>& names,
@@ -296,7 +316,7 @@ void StudyPaneBibleGotoViewController::menuNeedsUpdate(StudyPanePopUpButton* pop
     else if (popup == m_chapterPopup)
         fillPopup(popup, m_chapterNames, m_chapterSections, QStringLiteral("Ch"), false);
     else if (popup == m_versePopup)
-        fillPopup(popup, m_verseNames, m_verseSections, QStringLiteral("Vs"), false);
+        spellVerses();
     const QSignalBlocker block(popup);
     popup->setCurrentIndex(std::max(0, popup->findText(current)));
 }
@@ -309,9 +329,8 @@ void StudyPaneBibleGotoViewController::onBookSelected(int index)
         return;
     if (tagOf(m_bookPopup, index) == kPlaceholderTag) {
         m_chapterNames.reset();
-        m_verseNames.reset();
         m_chapterSections.clear();
-        m_verseSections.clear();
+        forgetVerses();
         fillPopup(m_chapterPopup, std::nullopt, {}, QStringLiteral("Ch"), false);
         fillPopup(m_versePopup, std::nullopt, {}, QStringLiteral("Vs"), false);
         m_chapterPopup->setCurrentIndex(0);
@@ -352,17 +371,40 @@ void StudyPaneBibleGotoViewController::loadChapters(const QString& bookTitle, qu
 
 void StudyPaneBibleGotoViewController::loadVerses(const QString& chapterText, quint32 startSection)
 {
-    // A go-to within the chapter shown keeps its list: spelling every verse of a chapter costs more
-    // than the rest of a go-to together.
-    const QString loadedFor = QStringLiteral("%1\n%2").arg(chapterText).arg(startSection);
-    if (!m_verseNames || loadedFor != m_versesLoadedFor) {
-        m_verseSections.clear();
-        m_verseNames =
-            m_sourceTuple->bibleVerseNameSpellingsForChapter(chapterText, startSection, true, &m_verseSections);
-        m_versesLoadedFor = loadedFor;
-        fillPopup(m_versePopup, m_verseNames, m_verseSections, QStringLiteral("Vs"), false);
-    }
+    setVerseChapter(chapterText, startSection);
+    spellVerses();
     m_versePopup->setCurrentIndex(0);
+}
+
+bool StudyPaneBibleGotoViewController::setVerseChapter(const QString& chapterText, quint32 startSection)
+{
+    // A go-to within the chapter shown keeps its list.
+    const QString loadedFor = QStringLiteral("%1\n%2").arg(chapterText).arg(startSection);
+    if (loadedFor == m_versesLoadedFor)
+        return false;
+    forgetVerses();
+    m_versesLoadedFor = loadedFor;
+    m_versesChapter = chapterText;
+    m_versesStart = startSection;
+    return true;
+}
+
+void StudyPaneBibleGotoViewController::spellVerses()
+{
+    if (!m_verseNames && !m_versesChapter.isEmpty()) {
+        m_verseNames =
+            m_sourceTuple->bibleVerseNameSpellingsForChapter(m_versesChapter, m_versesStart, true, &m_verseSections);
+    }
+    fillPopup(m_versePopup, m_verseNames, m_verseSections, QStringLiteral("Vs"), false);
+}
+
+void StudyPaneBibleGotoViewController::forgetVerses()
+{
+    m_verseNames.reset();
+    m_verseSections.clear();
+    m_versesLoadedFor.clear();
+    m_versesChapter.clear();
+    m_versesStart = 0;
 }
 
 void StudyPaneBibleGotoViewController::onChapterSelected(int index)

@@ -6,7 +6,9 @@
 // the Bible shows the toast "Verse not found (...).".
 //
 // Pop-up items carry the section where their book, chapter or verse starts (-1 for a placeholder)
-// as their item data. Owned by the study pane controller; owns its view. Main thread only.
+// as their item data. Following a go-to, the verse pop-up holds the shown verse alone until it is
+// opened, when it lists the chapter's verses. Owned by the study pane controller; owns its view.
+// Main thread only.
 #pragma once
 
 #include "library/GoToRequest.h"
@@ -41,12 +43,13 @@ public:
     void setEditable(bool editable);
 
 signals:
-    // The list is about to open: its owner fills it now.
+    // The list is about to open, or the keys or the wheel step through it: its owner fills it now.
     void popupAboutToShow();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     const QEvent* m_returnAtLineEdit = nullptr;  // the Return the line edit got first, passing on to the box
@@ -61,12 +64,7 @@ public:
     void studyPaneDidActivateSubview() override;
 
     SourceTuple::Ptr sourceTuple() const { return m_sourceTuple; }
-    StudyPanePopUpButton* bookNamePopUpButton() const { return m_bookPopup; }
-    StudyPanePopUpButton* chapterPopUpButton() const { return m_chapterPopup; }
-    StudyPanePopUpButton* versePopUpButton() const { return m_versePopup; }
     QComboBox* verseComboBox() const { return m_combo; }
-    QTableWidget* recentVersesTableView() const { return m_recent; }
-    std::optional<QString> tableViewHeaderString() const { return m_header; }
 
     // Follows the active Bible (a notification's "sourceTuple" and "section" when it carries a book).
     void thisSourceIsNowActive(const Notification* n);
@@ -86,7 +84,6 @@ public:
 
     // The completion list for what is typed before the selection (or cursor) of the field.
     void controlTextDidChange(const QString& typedPrefix);
-    QStringList comboBoxStrings() const { return m_comboStrings.value_or(QStringList()); }
     // The data source of the field's list.
     int numberOfItemsInComboBox();
     QString comboBoxObjectValueForItemAtIndex(int index) const;
@@ -103,7 +100,13 @@ private:
     void postGoTo(quint32 section, quint32 key);
     void loadChaptersAndVerses(int bookIndex);
     void loadChapters(const QString& bookTitle, quint32 bookSection);
+    // Spells the chapter's verses into the verse pop-up (unless it holds them) and selects the first.
     void loadVerses(const QString& chapterText, quint32 startSection);
+    // Makes the chapter the one the verse list is of, its verses not spelled yet; false when it was already.
+    bool setVerseChapter(const QString& chapterText, quint32 startSection);
+    // Fills the verse pop-up with the chapter's verses, spelling them first when they are not yet.
+    void spellVerses();
+    void forgetVerses();
     void fillPopup(StudyPanePopUpButton* popup, const std::optional<QStringList>& names, const QList<quint32>& sections,
         const QString& placeholder, bool placeholderFirst);
     static int itemForTarget(const QList<quint32>& sections, quint32 target, const QComboBox* popup);
@@ -119,7 +122,9 @@ private:
     QTableWidget* m_recent = nullptr;
     std::optional<QStringList> m_bookNames, m_chapterNames, m_verseNames;
     QString m_chaptersLoadedFor;  // the book and its first section m_chapterNames were spelled for
-    QString m_versesLoadedFor;    // the chapter and first section m_verseNames were spelled for
+    QString m_versesLoadedFor;    // the chapter and first section m_verseNames are (to be) spelled for
+    QString m_versesChapter;      // that chapter and section, kept to spell the verses when needed
+    quint32 m_versesStart = 0;
     QList<quint32> m_bookSections, m_chapterSections, m_verseSections;
     std::optional<QStringList> m_comboStrings;
     std::optional<QString> m_comboLoadedFrom;

@@ -143,6 +143,7 @@ void StudyPaneBookGotoViewController::loadView()
     column->setContentsMargins(4, 4, 4, 4);
     if (m_lookupForm) {
         m_combo = new QComboBox(loadedView());
+        m_combo->setObjectName(QStringLiteral("lookUpField"));
         m_combo->setEditable(true);
         m_combo->setInsertPolicy(QComboBox::NoInsert);
         m_combo->setCompleter(nullptr);
@@ -162,6 +163,7 @@ void StudyPaneBookGotoViewController::loadView()
     m_progress->hide();
     column->addWidget(m_progress);
     m_outline = new QTreeView(loadedView());
+    m_outline->setObjectName(QStringLiteral("outline"));
     m_outline->setUniformRowHeights(true);
     m_outline->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_outline->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -189,7 +191,7 @@ void StudyPaneBookGotoViewController::thisSourceIsNowActive(const Notification* 
 {
     if (!isLayoutCurrent())
         return;
-    SourceTuple::Ptr candidate = n ? bookFromVariant(n->userInfo.value(QStringLiteral("sourceTuple"))) : nullptr;
+    SourceTuple::Ptr candidate = StudyPaneSubpanes::notifiedPlace(n).book;
     if (!candidate)
         candidate = StudyPaneSubpanes::activeBook(m_env).book;
     const bool same = candidate ? (m_sourceTuple && m_sourceTuple->isEqual(*candidate)) : m_sourceTuple == nullptr;

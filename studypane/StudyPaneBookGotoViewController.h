@@ -94,10 +94,7 @@ public:
 
     void studyPaneDidActivateSubview() override;
     SourceTuple::Ptr sourceTuple() const { return m_sourceTuple; }
-    QComboBox* lookupComboBox() const { return m_combo; }
-    QTreeView* tocOutlineView() const { return m_outline; }
     QProgressBar* progressIndicator() const { return m_progress; }
-    StudyPaneTOCModel* outlineModel() const { return m_model; }
 
     // The rows a level of n entries shows: n up to 125, else n / 125 + 1 groups.
     static qint64 displayedRows(qint64 n);

@@ -66,6 +66,7 @@ void StudyPaneBookmarksViewController::loadView()
     column->setContentsMargins(4, 4, 4, 4);
     auto* row = new QHBoxLayout;
     m_popup = new QComboBox(loadedView());
+    m_popup->setObjectName(QStringLiteral("categoryPopUp"));
     m_popup->setToolTip(tr("Bookmark category to list"));
     m_popup->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     m_popup->setMinimumContentsLength(8);
@@ -78,6 +79,9 @@ void StudyPaneBookmarksViewController::loadView()
     m_newButton = button(tr("New"), tr("Create a new bookmark category"));
     m_renameButton = button(tr("Rename"), tr("Rename the selected category"));
     m_deleteButton = button(tr("Delete"), tr("Delete the bookmarks of the selected category"));
+    m_newButton->setObjectName(QStringLiteral("newCategoryButton"));
+    m_renameButton->setObjectName(QStringLiteral("renameCategoryButton"));
+    m_deleteButton->setObjectName(QStringLiteral("deleteCategoryButton"));
     row->addWidget(m_popup, 1);
     row->addWidget(m_newButton);
     row->addWidget(m_renameButton);
@@ -155,7 +159,7 @@ void StudyPaneBookmarksViewController::thisSourceIsNowActive(const Notification*
 {
     if (!isLayoutCurrent())
         return;
-    SourceTuple::Ptr candidate = n ? bookFromVariant(n->userInfo.value(QStringLiteral("sourceTuple"))) : nullptr;
+    SourceTuple::Ptr candidate = StudyPaneSubpanes::notifiedPlace(n).book;
     if (!candidate)
         candidate = StudyPaneSubpanes::activeBook(m_env).book;
     if (!candidate && n == nullptr)

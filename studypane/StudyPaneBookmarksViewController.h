@@ -38,15 +38,8 @@ public:
 
     void studyPaneDidActivateSubview() override;
 
-    QComboBox* categoryPopUpButton() const { return m_popup; }
-    QTableWidget* resultsTableView() const { return m_list.table(); }
-    QToolButton* renameCategoryButton() const { return m_renameButton; }
-    QToolButton* deleteCategoryButton() const { return m_deleteButton; }
     // The listed book; null when none.
     SourceTuple::Ptr listedBook() const;
-    // The sections listed, in book order.
-    const QList<quint32>& bookmarkedSections() const { return m_list.sections(); }
-    std::optional<QString> tableViewHeaderString() const { return m_list.header(); }
 
     void populateCategoryMenu();
     void onNewCategory();

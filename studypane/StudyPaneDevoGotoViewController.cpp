@@ -42,15 +42,18 @@ DevotionalCatchUpWindowController::DevotionalCatchUpWindowController(QWidget* pa
     auto* column = new QVBoxLayout(this);
     auto* form = new QFormLayout;
     m_method = new QComboBox(this);
+    m_method->setObjectName(QStringLiteral("catchUpMethodPopUp"));
     m_method->addItem(tr("Move the start date"), int(kMoveStartDate));
     m_method->addItem(tr("Mark unread readings as read"), int(kMarkRead));
     m_endPoint = new QComboBox(this);
+    m_endPoint->setObjectName(QStringLiteral("endPointPopUp"));
     m_endPoint->addItem(tr("Through yesterday"), int(kThroughYesterday));
     m_endPoint->addItem(tr("Through today"), int(kThroughToday));
     form->addRow(tr("Catch up by:"), m_method);
     form->addRow(tr("Catch up:"), m_endPoint);
     column->addLayout(form);
     m_description = new PlainLabel(this);
+    m_description->setObjectName(QStringLiteral("descriptionLabel"));
     m_description->setWordWrap(true);
     m_description->setMinimumWidth(360);
     column->addWidget(m_description);
@@ -176,6 +179,7 @@ void StudyPaneDevoGotoViewController::loadView()
     QToolButton* next = button(tr("Next"), tr("Go to the next reading"));
     m_startOver = button(tr("Start Over..."), tr("Choose a new start date"));
     m_catchUp = button(tr("Catch Up..."), tr("Bring the schedule level with your reading"));
+    m_catchUp->setObjectName(QStringLiteral("catchUpButton"));
     grid->addWidget(today, 0, 0);
     grid->addWidget(unread, 0, 1);
     grid->addWidget(previous, 1, 0);
@@ -184,6 +188,7 @@ void StudyPaneDevoGotoViewController::loadView()
     grid->addWidget(m_catchUp, 2, 1);
     column->addLayout(grid);
     m_table = new QTableWidget(0, 1, loadedView());
+    m_table->setObjectName(QStringLiteral("readingProgress"));
     m_table->setTabKeyNavigation(false);  // Tab leaves the list for the next control
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -210,26 +215,15 @@ void StudyPaneDevoGotoViewController::thisSourceIsNowActive(const Notification* 
 {
     if (!isLayoutCurrent())
         return;
-    SourceTuple::Ptr book;
-    quint64 section = 0;
-    quint32 block = SourceTuple::kNoBlock;
-    if (n != nullptr) {
-        book = bookFromVariant(n->userInfo.value(QStringLiteral("sourceTuple")));
-        section = n->userInfo.value(QStringLiteral("section")).toULongLong();
-        if (n->userInfo.contains(QStringLiteral("block")))
-            block = quint32(n->userInfo.value(QStringLiteral("block")).toLongLong());
+    StudyPaneSubpanes::ActiveBook place = StudyPaneSubpanes::notifiedPlace(n);
+    if (!place.book) {
+        place = StudyPaneSubpanes::activeBook(m_env);
+        if (place.book && !place.book->docSupports(SourceTuple::kDocSupportsDateLookup()))
+            place = {};
     }
-    if (!book) {
-        const StudyPaneSubpanes::ActiveBook active = StudyPaneSubpanes::activeBook(m_env);
-        if (active.book && active.book->docSupports(SourceTuple::kDocSupportsDateLookup())) {
-            book = active.book;
-            section = active.section;
-            block = active.block;
-        } else {
-            section = 0;
-            block = SourceTuple::kNoBlock;
-        }
-    }
+    const SourceTuple::Ptr book = place.book;
+    quint64 section = place.section;
+    const quint32 block = place.block;
     if (!book || book->syncType() != 3)
         return;
     if (m_sourceTuple && m_sourceTuple->isEqual(*book)) {
@@ -253,7 +247,6 @@ void StudyPaneDevoGotoViewController::thisSourceIsNowActive(const Notification* 
 void StudyPaneDevoGotoViewController::scrollToReading(qint64 reading)
 {
     const int row = reading < 1 ? 0 : int(reading - 1);
-    m_lastScrolledRow = row;
     m_pendingRow = row;
     showPendingRow();
 }

@@ -45,9 +45,6 @@ public:
     explicit DevotionalCatchUpWindowController(QWidget* parent = nullptr);
     static QString descriptionFor(int method, int endPoint);
 
-    QComboBox* catchUpMethodPopUpButton() const { return m_method; }
-    QComboBox* endPointPopUpButton() const { return m_endPoint; }
-    QLabel* descriptionTextField() const { return m_description; }
     void updateDescription();
     void onOK();
     void onCancel() { done(0); }
@@ -81,9 +78,6 @@ public:
     ~StudyPaneDevoGotoViewController() override;
 
     SourceTuple::Ptr sourceTuple() const { return m_sourceTuple; }
-    QTableWidget* readingProgressTableView() const { return m_table; }
-    QToolButton* catchUpButton() const { return m_catchUp; }
-    std::optional<QString> tableViewHeaderString() const { return m_header; }
 
     void onTodaysReadingButton();
     void onFirstUnreadReadingButton();
@@ -97,8 +91,6 @@ public:
     void displayPreferencesChanged();
     // Choosing a row: a go-to request for its reading.
     void activateRow(int row);
-    // The row scrolled to last (for tests: the table's own scrolling depends on its size).
-    int lastScrolledRow() const { return m_lastScrolledRow; }
 
 private:
     void loadView() override;
@@ -115,7 +107,6 @@ private:
     QToolButton* m_startOver = nullptr;
     QToolButton* m_catchUp = nullptr;
     std::optional<QString> m_header;
-    int m_lastScrolledRow = -1;
     int m_pendingRow = -1;  // a row to bring to the top once the list has its size
 };
 

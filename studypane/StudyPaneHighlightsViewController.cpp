@@ -61,12 +61,15 @@ void StudyPaneHighlightsViewController::loadView()
     column->setContentsMargins(4, 4, 4, 4);
     auto* row = new QHBoxLayout;
     m_popup = new QComboBox(loadedView());
+    m_popup->setObjectName(QStringLiteral("colorPopUp"));
     m_popup->setToolTip(tr("Highlight colour to list"));
     m_popup->setIconSize(QSize(28, 14));
     m_renameButton = new QToolButton(loadedView());
+    m_renameButton->setObjectName(QStringLiteral("renameColorButton"));
     m_renameButton->setText(tr("Rename"));
     m_renameButton->setToolTip(tr("Rename the selected colour"));
     m_removeButton = new QToolButton(loadedView());
+    m_removeButton->setObjectName(QStringLiteral("removeHighlightsButton"));
     m_removeButton->setText(tr("Remove"));
     m_removeButton->setToolTip(tr("Remove the highlights of the selected colour"));
     row->addWidget(m_popup, 1);
@@ -125,7 +128,7 @@ void StudyPaneHighlightsViewController::thisSourceIsNowActive(const Notification
 {
     if (!isLayoutCurrent())
         return;
-    SourceTuple::Ptr candidate = n ? bookFromVariant(n->userInfo.value(QStringLiteral("sourceTuple"))) : nullptr;
+    SourceTuple::Ptr candidate = StudyPaneSubpanes::notifiedPlace(n).book;
     if (!candidate) {
         SourceTuple::Ptr active = StudyPaneSubpanes::activeBook(m_env).book;
         if (active && active->docSupports(SourceTuple::kDocSupportsIsBible()))

@@ -40,12 +40,7 @@ public:
 
     void studyPaneDidActivateSubview() override;
 
-    QComboBox* highlightColorPopUpButton() const { return m_popup; }
-    QTableWidget* resultsTableView() const { return m_list.table(); }
-    QToolButton* renameHighlightColorButton() const { return m_renameButton; }
     SourceTuple::Ptr listedBible() const;
-    const QList<quint32>& highlightedVerses() const { return m_list.sections(); }
-    std::optional<QString> tableViewHeaderString() const { return m_list.header(); }
 
     void populateColorMenu();
     void onColorSelected(int index);

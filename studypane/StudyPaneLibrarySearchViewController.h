@@ -68,22 +68,13 @@ public:
 
     QLineEdit* searchField() const { return m_panel.searchField(); }
     QTableView* searchResultsTableView() const { return m_panel.table(); }
-    QProgressBar* searchProgressIndicator() const { return m_panel.progressBar(); }
-    QMenu* searchMenu() const { return m_menu; }
-    std::optional<QString> tableViewHeaderString() const { return m_tableViewHeaderString; }
 
     // Starts a search of the field's text over every installed book.
     void searchStringEntered();
     void onRefreshButton() { searchStringEntered(); }
     quint64 searchID() const { return m_searchID; }
-    const std::vector<Row>& resultsArray() const { return m_results; }
     double searchProgressCount() const { return m_panel.progressCount(); }
     double searchProgressCompleted() const { return m_panel.progressCompleted(); }
-    // Every book of the current search has finished.
-    bool isSearchComplete() const
-    {
-        return searchProgressCount() > 0 && searchProgressCompleted() >= searchProgressCount();
-    }
     // Opens the row's book at its first hit and hands its results to Find.
     void activateRow(int row);
 

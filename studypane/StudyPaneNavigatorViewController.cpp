@@ -80,6 +80,7 @@ void StudyPaneNavigatorViewController::loadView()
     m_settingsButton->setObjectName(QStringLiteral("settingsButton"));
     m_settingsButton->setText(QStringLiteral("Settings..."));
     m_progress = new QProgressBar(v);
+    m_progress->setObjectName(QStringLiteral("searchProgress"));
     m_progress->setRange(0, 0);  // indeterminate
     m_progress->setTextVisible(false);
     m_progress->setMaximumHeight(6);

@@ -73,12 +73,10 @@ public:
     QTableView* searchResultsTableView() const { return m_table; }
     QCheckBox* autoCheckBox() const { return m_autoCheckBox; }
     QToolButton* refreshButton() const { return m_refreshButton; }
-    QProgressBar* searchProgressIndicator() const { return m_progress; }
 
     qint64 maxResultsPerBook() const { return m_maxResultsPerBook; }
     void setMaxResultsPerBook(qint64 value);
     quint64 searchID() const { return m_searchID; }
-    QString tableViewHeaderString() const { return m_tableViewHeaderString; }
     const std::vector<BookResults>& results() const { return m_results; }
     // Every book of the last search has both results.
     bool isComplete() const;

@@ -380,14 +380,6 @@ void StudyPaneNoteEditor::onTagBar(int tag)
             QStringLiteral("qsFormat('%1', %2)").arg(QLatin1String(kCommands[tag][0]), value));
 }
 
-std::array<bool, 9> StudyPaneNoteEditor::styleButtonStates() const
-{
-    std::array<bool, 9> out {};
-    for (int i = 0; i < 9; ++i)
-        out[i] = m_styleButtons[i] != nullptr && m_styleButtons[i]->isChecked();
-    return out;
-}
-
 void StudyPaneNoteEditor::updateTagButtonState(const QJsonArray& flags)
 {
     if (flags.size() != 9)

@@ -129,8 +129,6 @@ public:
     void applyHeading1() override { applyIf(kHeading1); }
     void applyHeading2() override { applyIf(kHeading2); }
     void applyHeading3() override { applyIf(kHeading3); }
-    // The style buttons' states, in FormatTag order; set from the rich editor's report.
-    std::array<bool, 9> styleButtonStates() const;
     void updateTagButtonState(const QJsonArray& flags);
 
     // A text as a script string literal.

@@ -698,12 +698,11 @@ void StudyPaneNoteViewEditViewController::onDeleteNoteButton()
     const NoteLocation l = location();
     if (!l.hasSomethingToDisplay())
         return;
-    Alert alert;
-    alert.messageText = QStringLiteral("Are you sure you want to delete this note?");
-    alert.informativeText =
-        QStringLiteral("If you answer 'Yes', you will permanently delete the note. This operation cannot be undone.");
-    alert.buttons = {QStringLiteral("Yes"), QStringLiteral("No")};
-    alert.style = AlertStyle::Warning;
+    const Alert alert {.messageText = QStringLiteral("Are you sure you want to delete this note?"),
+        .informativeText = QStringLiteral(
+            "If you answer 'Yes', you will permanently delete the note. This operation cannot be undone."),
+        .buttons = {QStringLiteral("Yes"), QStringLiteral("No")},
+        .style = AlertStyle::Warning};
     if (m_env.ask(alert) != AlertFirstButtonReturn)
         return;
     saveEditedText(false);
@@ -834,12 +833,11 @@ QJsonValue StudyPaneNoteViewEditViewController::bridgeCall(
         return fromRich ? m_editor->pastedHtml(args) : QJsonValue();
     if (name == QLatin1String("linkClickedInEditor")) {
         if (m_env.defaults == nullptr || m_env.defaults->boolForKey(kShowLinksDisabledMessage)) {
-            Alert alert;
-            alert.messageText = QStringLiteral("Links are disabled in the editor.");
-            alert.informativeText =
-                QStringLiteral("Use Text Edit to edit the link. Switch to View mode to make links active.");
-            alert.buttons = {QStringLiteral("OK"), QStringLiteral("Don't show this message again")};
-            alert.style = AlertStyle::Informational;
+            const Alert alert {.messageText = QStringLiteral("Links are disabled in the editor."),
+                .informativeText =
+                    QStringLiteral("Use Text Edit to edit the link. Switch to View mode to make links active."),
+                .buttons = {QStringLiteral("OK"), QStringLiteral("Don't show this message again")},
+                .style = AlertStyle::Informational};
             // Shown after the page's call returns: the page waits for no answer.
             QPointer<StudyPaneNoteViewEditViewController> self(this);
             QTimer::singleShot(0, this, [self, alert] {

@@ -75,7 +75,6 @@ public:
     const QString& webViewString() const { return m_webViewString; }
     bool webViewHasBeenEdited() const { return m_webViewHasBeenEdited; }
     bool webViewNeedsFinalSave() const { return m_webViewNeedsFinalSave; }
-    bool isAutosavePending() const { return m_autosaveTimer.isActive(); }
     // Shows the note a "qsUserNoteLinkSelected" user-info map asks for.
     void userNoteLinkSelected(const Notification& n);
     // Loads the note at the location into webViewString and the study pane's properties.

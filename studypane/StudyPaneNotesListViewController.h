@@ -67,10 +67,7 @@ public:
 
     QLineEdit* searchField() const { return m_panel.searchField(); }
     QTableView* searchResultsTableView() const { return m_panel.table(); }
-    QProgressBar* searchProgressIndicator() const { return m_panel.progressBar(); }
     QToolButton* refreshButton() const { return m_panel.refreshButton(); }
-    QMenu* searchOptionsMenu() const { return m_menu; }
-    std::optional<QString> tableViewHeaderString() const { return m_hits.title(); }
 
     SearchResultsAggregator& searchResultsAggregator() { return m_hits.aggregator(); }
     SearchResultsAggregator* searchResultsAggregatorForTuple(const SourceTupleID& id) override

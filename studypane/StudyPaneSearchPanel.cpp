@@ -42,6 +42,7 @@ void StudyPaneSearchPanel::build(QWidget* root, const QString& placeholder, cons
     m_refreshButton->setToolTip(QStringLiteral("Search again"));
     m_refreshButton->setAutoRaise(true);
     m_progress = new QProgressBar(root);
+    m_progress->setObjectName(QStringLiteral("searchProgress"));
     m_progress->setRange(0, kProgressSteps);
     m_progress->setTextVisible(false);
     m_progress->setMaximumHeight(6);

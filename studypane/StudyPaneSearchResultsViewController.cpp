@@ -25,7 +25,6 @@ namespace {
 
 const QString kCustomSearchLimits = QStringLiteral("customSearchLimits");
 const QString kRecentSearches = QStringLiteral("findRecentSearches");
-// The tags of the recent-search items of the search menus.
 
 struct Limit {
     const char* title;
@@ -135,11 +134,6 @@ void StudyPaneSearchResultsViewController::fillRecentSearches(QMenu* menu)
         m_panel.searchField()->setText(text);
         searchStringEntered();
     });
-}
-
-QStringList StudyPaneSearchResultsViewController::recentSearches() const
-{
-    return m_recents.list();
 }
 
 QString StudyPaneSearchResultsViewController::limitTitle(int tag)

@@ -43,31 +43,22 @@ public:
     QLineEdit* searchField() const { return m_panel.searchField(); }
     QTableView* searchResultsTableView() const { return m_panel.table(); }
     QLabel* searchLimitTextField() const { return m_limitLabel; }
-    QProgressBar* searchProgressIndicator() const { return m_panel.progressBar(); }
     QToolButton* searchMenuButton() const { return m_panel.menuButton(); }
-    QMenu* bibleSearchMenu() const { return m_bibleMenu; }
-    QMenu* nonBibleSearchMenu() const { return m_nonBibleMenu; }
 
     // Starts a search of the field's text in the active book (nothing without one).
     void searchStringEntered();
     // Searches again, or stops the search while one runs (the button shows which).
     void onRefreshButton();
     QToolButton* refreshButton() const { return m_panel.refreshButton(); }
-    // A search runs: started and neither complete nor stopped.
-    bool isSearching() const { return m_searching; }
     // Stops the running search; the sections that arrived stay.
     void stopSearching();
 
     // --- recent searches (newest first, at most kMaxRecentSearches, kept in the user defaults) ---
     static constexpr int kMaxRecentSearches = StudyPaneRecentSearches::kMaxRecentSearches;
-    QStringList recentSearches() const;
 
     SearchResultsAggregator& aggregator() { return m_hits.aggregator(); }
     // The results when they are of that book, else null.
     SearchResultsAggregator* searchResultsAggregatorForTuple(const SourceTupleID& id) override;
-    // The title of the table's column: the searched book's name, set when a search starts (null
-    // before the first).
-    std::optional<QString> tableViewHeaderString() const { return m_hits.title(); }
 
     // --- limits ---
     static QString limitTitle(int tag);

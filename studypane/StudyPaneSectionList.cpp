@@ -9,6 +9,7 @@
 QTableWidget* StudyPaneSectionList::makeTable(QWidget* parent, QObject* receiver, std::function<void(int row)> activate)
 {
     m_table = new QTableWidget(0, 1, parent);
+    m_table->setObjectName(QStringLiteral("sectionList"));
     m_table->setTabKeyNavigation(false);  // Tab leaves the list for the next control
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);

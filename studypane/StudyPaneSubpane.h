@@ -64,7 +64,6 @@ public:
 
     // The sub-pane's view, made on the first call; owned by this object.
     QWidget* view();
-    bool isViewLoaded() const { return !m_view.isNull(); }
 
     // Sent to the shown sub-pane before another one replaces it.
     virtual void studyPaneWillChangeSubview() { }

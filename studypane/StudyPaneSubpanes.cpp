@@ -1,5 +1,6 @@
 #include "studypane/StudyPaneSubpanes.h"
 
+#include "library/GoToRequest.h"
 #include "library/SourceManager.h"
 #include "library/SourceTupleArray.h"
 #include "panes/layout/Layout.h"
@@ -25,6 +26,18 @@ void addFactories(StudyPaneEnvironment& env)
     factories[Pane::kBookGotoSubpane] = StudyPaneBookGotoViewController::factory(true);
     factories[Pane::kDevoGotoSubpane] = StudyPaneSubpane::factoryFor<StudyPaneDevoGotoViewController>();
     factories[Pane::kOtherGotoSubpane] = StudyPaneBookGotoViewController::factory(false);
+}
+
+ActiveBook notifiedPlace(const Notification* n)
+{
+    ActiveBook out;
+    if (n == nullptr)
+        return out;
+    out.book = bookFromVariant(n->userInfo.value(QStringLiteral("sourceTuple")));
+    out.section = n->userInfo.value(QStringLiteral("section")).toULongLong();
+    if (n->userInfo.contains(QStringLiteral("block")))
+        out.block = quint32(n->userInfo.value(QStringLiteral("block")).toLongLong());
+    return out;
 }
 
 ActiveBook activeBook(const StudyPaneEnvironment& env)

@@ -11,6 +11,8 @@
 
 #include <optional>
 
+struct Notification;
+
 namespace StudyPaneSubpanes {
 
 // Adds the factories of the bookmark, highlight and four go-to sub-panes to the environment.
@@ -24,6 +26,8 @@ struct ActiveBook {
     quint32 block = SourceTuple::kNoBlock;
 };
 ActiveBook activeBook(const StudyPaneEnvironment& env);
+// The book and place a notification names ("sourceTuple", "section", "block"); no book without one.
+ActiveBook notifiedPlace(const Notification* n);
 
 // The book of a library identity; null when the library does not hold it.
 SourceTuple::Ptr bookForID(const StudyPaneEnvironment& env, const std::optional<SourceTupleID>& id);

@@ -42,10 +42,7 @@ public:
     // button is hidden behind the more button, the more button is drawn bordered instead.
     void setSelectedTab(qint64 tab);
     qint64 selectedTab() const { return m_selectedTab; }
-    // While a button is dragged along the row: its tab; 0 otherwise.
-    qint64 draggedTab() const { return m_dragTab; }
 
-    QWidget* paneContents() const { return m_paneContents; }
     // Shows the view below the button row (null: nothing); the same view again changes nothing.
     void setPaneContents(QWidget* contents);
 

@@ -9,13 +9,9 @@
 #include "panes/layout/LayoutRegionContents.h"
 #include "panes/layout/PaneNotifications.h"
 #include "studypane/StudyPaneLayoutViewHost.h"
-#include "studypane/StudyPaneLibrarySearchViewController.h"
-#include "studypane/StudyPaneNavigatorViewController.h"
 #include "studypane/StudyPaneNoteViewEditViewController.h"
-#include "studypane/StudyPaneNotesListViewController.h"
 #include "studypane/StudyPaneRegionContentItemDescriptor.h"
 #include "studypane/StudyPaneRegionContentItemState.h"
-#include "studypane/StudyPaneSearchResultsViewController.h"
 #include "studypane/StudyPaneView.h"
 
 #include <QToolButton>
@@ -35,34 +31,9 @@ StudyPaneViewController::~StudyPaneViewController()
     delete m_view.data();
 }
 
-StudyPaneSearchResultsViewController* StudyPaneViewController::studyPaneSearchResultsViewController() const
-{
-    return dynamic_cast<StudyPaneSearchResultsViewController*>(subpane(kSearchSubpane));
-}
-
-StudyPaneNavigatorViewController* StudyPaneViewController::studyPaneNavigatorViewController() const
-{
-    return dynamic_cast<StudyPaneNavigatorViewController*>(subpane(kNavigatorSubpane));
-}
-
 StudyPaneNoteViewEditViewController* StudyPaneViewController::studyPaneNoteViewEditViewController() const
 {
     return dynamic_cast<StudyPaneNoteViewEditViewController*>(subpane(kNoteViewEditSubpane));
-}
-
-StudyPaneNotesListViewController* StudyPaneViewController::studyPaneNotesListViewController() const
-{
-    return dynamic_cast<StudyPaneNotesListViewController*>(subpane(kNotesListSubpane));
-}
-
-StudyPaneNotesListViewController* StudyPaneViewController::studyPaneJournalListViewController() const
-{
-    return dynamic_cast<StudyPaneNotesListViewController*>(subpane(kJournalListSubpane));
-}
-
-StudyPaneLibrarySearchViewController* StudyPaneViewController::studyPaneLibrarySearchViewController() const
-{
-    return dynamic_cast<StudyPaneLibrarySearchViewController*>(subpane(kLibrarySearchSubpane));
 }
 
 std::unique_ptr<StudyPaneViewController> StudyPaneViewController::factory(StudyPaneEnvironment env)

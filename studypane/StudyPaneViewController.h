@@ -43,12 +43,8 @@ class Layout;
 class SearchResultsAggregator;
 class SourceTupleID;
 class StudyPaneLayoutViewHost;
-class StudyPaneLibrarySearchViewController;
-class StudyPaneNavigatorViewController;
 class StudyPaneNoteViewEditViewController;
-class StudyPaneNotesListViewController;
 class StudyPaneRegionContentItemState;
-class StudyPaneSearchResultsViewController;
 
 class StudyPaneViewController : public QObject,
                                 public LayoutRegionContentsViewControllerProtocol,
@@ -95,19 +91,12 @@ public:
     // Moves a tab to another place in the row (an index into the row order), makes that the tab
     // order, stores it and saves the layouts at once.
     void moveTab(qint64 id, int toIndex);
-    // The tab that is selected in the tab model (0 for none).
-    qint64 selectedTabViewItem() const { return m_tabs.selected(); }
 
     // The shown sub-pane (not owned); null when none is shown.
     StudyPaneSubpane* subpaneViewController() const { return m_subpane; }
     // A sub-pane controller by slot; null when its slot has no factory (or before the view loaded).
     StudyPaneSubpane* subpane(Subpane slot) const { return m_subpanes.at(slot); }
-    StudyPaneSearchResultsViewController* studyPaneSearchResultsViewController() const;
-    StudyPaneNavigatorViewController* studyPaneNavigatorViewController() const;
     StudyPaneNoteViewEditViewController* studyPaneNoteViewEditViewController() const;
-    StudyPaneNotesListViewController* studyPaneNotesListViewController() const;
-    StudyPaneNotesListViewController* studyPaneJournalListViewController() const;
-    StudyPaneLibrarySearchViewController* studyPaneLibrarySearchViewController() const;
 
     // The study region is too narrow to show anything (hide) or wide enough again (show).
     void hidePaneContents() override;

@@ -51,6 +51,34 @@ bool readBookRecord(cNoteDoc& notes, const NoteLocation& location, cBookNote& re
         where.pubid, where.bookid, where.edition, where.section, where.formname, where.fieldname, record);
 }
 
+// The book, chapter and verse numbers of a verse key.
+struct VerseNumbers {
+    qint32 book, chapter, verse;
+    explicit VerseNumbers(quint32 key)
+        : book(qint32((key >> 16) & 0xFF)), chapter(qint32((key >> 8) & 0xFF)), verse(qint32(key & 0xFF))
+    {
+    }
+};
+
+// Runs the Bible form or the book form (books and the journal) of an operation on the notes;
+// `none` when the document is not open or the location names no note.
+template <class Result, class OnBible, class OnBook>
+Result forLocation(cNoteDoc* notes, const NoteLocation& location, Result none, OnBible onBible, OnBook onBook)
+{
+    if (notes == nullptr)
+        return none;
+    switch (location.kind()) {
+    case NoteLocation::Kind::None:
+        return none;
+    case NoteLocation::Kind::Bible:
+        return onBible(*notes);
+    case NoteLocation::Kind::Book:
+    case NoteLocation::Kind::Journal:
+        return onBook(*notes);
+    }
+    return none;
+}
+
 }  // namespace
 
 NoteLocation::Kind NoteLocation::kind() const
@@ -100,69 +128,53 @@ bool NoteStore::verseHasNote(quint32 key) const
 
 StoredNote NoteStore::read(const NoteLocation& location) const
 {
-    StoredNote out;
-    cNoteDoc* notes = openDocument();
-    if (notes == nullptr)
-        return out;
-    switch (location.kind()) {
-    case NoteLocation::Kind::None:
-        return out;
-    case NoteLocation::Kind::Bible: {
-        cBibleNote record;
-        if (!notes->readBibleNoteInReference(cBibleRef(location.key), record) || record.deleted != 0)
-            return out;
-        return storedNoteOf(record);
-    }
-    case NoteLocation::Kind::Book:
-    case NoteLocation::Kind::Journal: {
-        cBookNote record;
-        if (!readBookRecord(*notes, location, record) || record.deleted != 0)
-            return out;
-        return storedNoteOf(record);
-    }
-    }
-    return out;
+    return forLocation(
+        openDocument(), location, StoredNote(),
+        [&location](cNoteDoc& notes) {
+            cBibleNote record;
+            const bool live = notes.readBibleNoteInReference(cBibleRef(location.key), record) && record.deleted == 0;
+            return live ? storedNoteOf(record) : StoredNote();
+        },
+        [&location](cNoteDoc& notes) {
+            cBookNote record;
+            const bool live = readBookRecord(notes, location, record) && record.deleted == 0;
+            return live ? storedNoteOf(record) : StoredNote();
+        });
 }
 
 bool NoteStore::save(const NoteLocation& location, const QString& text, bool* newNote) const
 {
-    cNoteDoc* notes = openDocument();
     if (newNote != nullptr)
         *newNote = false;
-    if (notes == nullptr)
-        return false;
-    switch (location.kind()) {
-    case NoteLocation::Kind::None:
-        return false;
-    case NoteLocation::Kind::Bible: {
-        cBibleNote record;
-        const bool found = notes->readBibleNoteInReference(cBibleRef(location.key), record) && record.deleted == 0;
-        if (!found) {
-            record.clear();
-            record.booknum = static_cast<qint32>((location.key >> 16) & 0xFF);
-            record.chapter = static_cast<qint32>((location.key >> 8) & 0xFF);
-            record.verse = static_cast<qint32>(location.key & 0xFF);
-        }
-        if (newNote != nullptr)
-            *newNote = !found;
-        record.note = EngineStrings::utf16(text);
-        return notes->saveBibleNote(record, false);
-    }
-    case NoteLocation::Kind::Book:
-    case NoteLocation::Kind::Journal: {
-        cBookNote record;
-        const bool found = readBookRecord(*notes, location, record) && record.deleted == 0;
-        if (!found) {
-            record.clear();
-            place(record, location);
-        }
-        if (newNote != nullptr)
-            *newNote = !found;
-        record.note = EngineStrings::utf16(text);
-        return notes->saveBookNote(record, false);
-    }
-    }
-    return false;
+    return forLocation(
+        openDocument(), location, false,
+        [&](cNoteDoc& notes) {
+            cBibleNote record;
+            const bool found = notes.readBibleNoteInReference(cBibleRef(location.key), record) && record.deleted == 0;
+            if (!found) {
+                record.clear();
+                const VerseNumbers at(location.key);
+                record.booknum = at.book;
+                record.chapter = at.chapter;
+                record.verse = at.verse;
+            }
+            if (newNote != nullptr)
+                *newNote = !found;
+            record.note = EngineStrings::utf16(text);
+            return notes.saveBibleNote(record, false);
+        },
+        [&](cNoteDoc& notes) {
+            cBookNote record;
+            const bool found = readBookRecord(notes, location, record) && record.deleted == 0;
+            if (!found) {
+                record.clear();
+                place(record, location);
+            }
+            if (newNote != nullptr)
+                *newNote = !found;
+            record.note = EngineStrings::utf16(text);
+            return notes.saveBookNote(record, false);
+        });
 }
 
 StoredNote NoteStore::readBookNoteByRecordID(qint64 recordID) const
@@ -180,28 +192,21 @@ StoredNote NoteStore::readBookNoteByRecordID(qint64 recordID) const
 
 bool NoteStore::remove(const NoteLocation& location) const
 {
-    cNoteDoc* notes = openDocument();
-    if (notes == nullptr)
-        return false;
-    switch (location.kind()) {
-    case NoteLocation::Kind::None:
-        return false;
-    case NoteLocation::Kind::Bible: {
-        const quint32 verse = notes->noteVerseInReference(cBibleRef(location.key));
-        if (verse == 0)
-            return true;  // nothing live to delete
-        return notes->deleteBibleNoteAtVerse(static_cast<qint32>((verse >> 16) & 0xFF),
-            static_cast<qint32>((verse >> 8) & 0xFF), static_cast<qint32>(verse & 0xFF));
-    }
-    case NoteLocation::Kind::Book:
-    case NoteLocation::Kind::Journal: {
-        cBookNote where;
-        place(where, location);
-        return notes->deleteFormNote(
-            where.pubid, where.bookid, where.edition, where.section, where.formname, where.fieldname);
-    }
-    }
-    return false;
+    return forLocation(
+        openDocument(), location, false,
+        [&location](cNoteDoc& notes) {
+            const quint32 verse = notes.noteVerseInReference(cBibleRef(location.key));
+            if (verse == 0)
+                return true;  // nothing live to delete
+            const VerseNumbers at(verse);
+            return notes.deleteBibleNoteAtVerse(at.book, at.chapter, at.verse);
+        },
+        [&location](cNoteDoc& notes) {
+            cBookNote where;
+            place(where, location);
+            return notes.deleteFormNote(
+                where.pubid, where.bookid, where.edition, where.section, where.formname, where.fieldname);
+        });
 }
 
 QString NoteStore::uniqueJournalTitleFrom(const QString& title) const

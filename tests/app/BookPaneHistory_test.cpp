@@ -467,23 +467,24 @@ TEST_F(BookPaneHistory, TheGoToPopUpsFollowBackAndForward)
     goToVerse(QStringLiteral("Genesis 45:1"));
     auto* go = dynamic_cast<StudyPaneBibleGotoViewController*>(studyPane()->subpaneViewController());
     ASSERT_NE(go, nullptr);
-    ASSERT_TRUE(waitFor([&] { return go->chapterPopUpButton()->currentText() == QStringLiteral("45"); }))
-        << go->chapterPopUpButton()->currentText().toStdString();
+    auto* bookPopUp = go->view()->findChild<QComboBox*>(QStringLiteral("bookPopUp"));
+    auto* chapterPopUp = go->view()->findChild<QComboBox*>(QStringLiteral("chapterPopUp"));
+    auto* versePopUp = go->view()->findChild<QComboBox*>(QStringLiteral("versePopUp"));
+    ASSERT_TRUE(waitFor([&] { return chapterPopUp->currentText() == QStringLiteral("45"); }))
+        << chapterPopUp->currentText().toStdString();
 
     ASSERT_TRUE(reader_test::choose(window, CommandNames::Back));
     ASSERT_TRUE(waitFor([&] { return keyAtTopOf(pageOf(kjvRegion())) == ((1u << 16) | (30u << 8) | 1u); }));
     EXPECT_TRUE(waitFor([&] {
-        return go->bookNamePopUpButton()->currentText().startsWith(QStringLiteral("Gen")) &&
-            go->chapterPopUpButton()->currentText() == QStringLiteral("30") &&
-            go->versePopUpButton()->currentText() == QStringLiteral("1");
+        return bookPopUp->currentText().startsWith(QStringLiteral("Gen")) &&
+            chapterPopUp->currentText() == QStringLiteral("30") && versePopUp->currentText() == QStringLiteral("1");
     })) << "after Back the pop-ups show "
-        << go->bookNamePopUpButton()->currentText().toStdString() << " "
-        << go->chapterPopUpButton()->currentText().toStdString() << ":"
-        << go->versePopUpButton()->currentText().toStdString();
+        << bookPopUp->currentText().toStdString() << " " << chapterPopUp->currentText().toStdString() << ":"
+        << versePopUp->currentText().toStdString();
 
     ASSERT_TRUE(reader_test::choose(window, CommandNames::Forward));
-    EXPECT_TRUE(waitFor([&] { return go->chapterPopUpButton()->currentText() == QStringLiteral("45"); }))
-        << "after Forward the chapter pop-up shows " << go->chapterPopUpButton()->currentText().toStdString();
+    EXPECT_TRUE(waitFor([&] { return chapterPopUp->currentText() == QStringLiteral("45"); }))
+        << "after Forward the chapter pop-up shows " << chapterPopUp->currentText().toStdString();
 }
 
 TEST_F(BookPaneHistory, TheBookScrollerStepsAChapterAtATimeLandingOnItsHeading)
@@ -546,9 +547,9 @@ TEST_F(BookPaneHistory, TheBookScrollerStepsAChapterAtATimeLandingOnItsHeading)
         // The go-to pop-ups show the chapter too.
         auto* go = dynamic_cast<StudyPaneBibleGotoViewController*>(studyPane()->subpaneViewController());
         ASSERT_NE(go, nullptr);
-        EXPECT_TRUE(waitFor([&] { return go->chapterPopUpButton()->currentText() == QString::number(chapter); }))
-            << "chapter " << chapter << ": the chapter pop-up shows "
-            << go->chapterPopUpButton()->currentText().toStdString();
+        auto* chapterPopUp = go->view()->findChild<QComboBox*>(QStringLiteral("chapterPopUp"));
+        EXPECT_TRUE(waitFor([&] { return chapterPopUp->currentText() == QString::number(chapter); }))
+            << "chapter " << chapter << ": the chapter pop-up shows " << chapterPopUp->currentText().toStdString();
     }
     QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
     EXPECT_TRUE(TestSupport::waitForViewsPainted(m_controller->mainWindowController()->window()));

@@ -272,7 +272,8 @@ TEST_F(PageWindow, AFoundWordIsMarkedOnThePageItOpens)
     const SourceTuple::Ptr kjv = activateKjv();
     ASSERT_TRUE(kjv);
     EXPECT_TRUE(reader_test::choose(m_controller->mainWindowController(), CommandNames::Find));
-    StudyPaneSearchResultsViewController* find = studyPane()->studyPaneSearchResultsViewController();
+    auto* find = dynamic_cast<StudyPaneSearchResultsViewController*>(
+        studyPane()->subpane(StudyPaneViewController::kSearchSubpane));
     ASSERT_NE(find, nullptr);
     find->searchField()->setText(QStringLiteral("firmament"));
     QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
@@ -350,7 +351,8 @@ TEST_F(PageWindow, AFindResultOpensInTheLoadedPageAndItsWordsAreMarkedThere)
 
     PageLoadCounter counter;
     EXPECT_TRUE(reader_test::choose(m_controller->mainWindowController(), CommandNames::Find));
-    StudyPaneSearchResultsViewController* find = studyPane()->studyPaneSearchResultsViewController();
+    auto* find = dynamic_cast<StudyPaneSearchResultsViewController*>(
+        studyPane()->subpane(StudyPaneViewController::kSearchSubpane));
     ASSERT_NE(find, nullptr);
     find->searchField()->setText(QStringLiteral("firmament"));
     QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
@@ -408,7 +410,8 @@ TEST_F(PageWindow, AVerseFoundByItsWordShowsTheWordsOfItsRootMarked)
     const SourceTuple::Ptr kjv = activateKjv();
     ASSERT_TRUE(kjv);
     EXPECT_TRUE(reader_test::choose(m_controller->mainWindowController(), CommandNames::Find));
-    StudyPaneSearchResultsViewController* find = studyPane()->studyPaneSearchResultsViewController();
+    auto* find = dynamic_cast<StudyPaneSearchResultsViewController*>(
+        studyPane()->subpane(StudyPaneViewController::kSearchSubpane));
     ASSERT_NE(find, nullptr);
     find->searchField()->setText(QStringLiteral("love"));
     QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);

@@ -1069,7 +1069,7 @@ TEST_F(Shell, EveryTaggedCommandReachesItsAction)
         case 611: {
             auto* study = dynamic_cast<StudyPaneViewController*>(panes->view()->studyPane());
             ASSERT_NE(study, nullptr);
-            EXPECT_EQ(study->selectedTabViewItem(), tag == 501 ? 1 : 9);  // the Find tab, the Navigator tab
+            EXPECT_EQ(study->paneView()->selectedTab(), tag == 501 ? 1 : 9);  // the Find tab, the Navigator tab
             break;
         }
         case 602:

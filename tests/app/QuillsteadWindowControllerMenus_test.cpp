@@ -137,7 +137,7 @@ protected:
         parts << QStringLiteral("study %1").arg(window()->isStudyPaneVisible());
         if (StudyPaneViewController* study = studyPane())
             parts << QStringLiteral("subpane %1 %2")
-                         .arg(study->selectedTabViewItem())
+                         .arg(study->paneView()->selectedTab())
                          .arg(quintptr(study->subpaneViewController()));
         parts << QStringLiteral("tabs %1").arg(window()->isTabBarVisible());
         // What the menus show of their commands.

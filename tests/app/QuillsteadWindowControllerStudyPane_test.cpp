@@ -122,9 +122,10 @@ TEST_F(StudyPaneWindow, FindShowsFaithAndLoveInTheKingJamesAndAClickGoesThere)
 
     // The Find command (the Navigator first, so that Find has to come back).
     EXPECT_TRUE(reader_test::choose(window, CommandNames::LibraryNavigator));
-    EXPECT_EQ(study->subpaneViewController(), study->studyPaneNavigatorViewController());
+    EXPECT_EQ(study->subpaneViewController(), study->subpane(StudyPaneViewController::kNavigatorSubpane));
     EXPECT_TRUE(reader_test::choose(window, CommandNames::Find));
-    StudyPaneSearchResultsViewController* find = study->studyPaneSearchResultsViewController();
+    auto* find =
+        dynamic_cast<StudyPaneSearchResultsViewController*>(study->subpane(StudyPaneViewController::kSearchSubpane));
     ASSERT_EQ(study->subpaneViewController(), find);
     EXPECT_TRUE(find->searchField()->isVisible());
 
@@ -163,7 +164,8 @@ TEST_F(StudyPaneWindow, FindShowsFaithAndLoveInTheKingJamesAndAClickGoesThere)
     EXPECT_EQ(study->recentGoToVerseKeys().value(0), kjv->keyForSection(section));
 
     table->scrollToTop();
-    EXPECT_TRUE(waitFor([find] { return find->searchProgressIndicator()->isHidden(); }));
+    EXPECT_TRUE(waitFor(
+        [find] { return find->view()->findChild<QProgressBar*>(QStringLiteral("searchProgress"))->isHidden(); }));
     EXPECT_TRUE(TestSupport::waitForViewsPainted(window->window()));
     QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
     EXPECT_TRUE(window->window()->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/find-results.png")));
@@ -194,14 +196,16 @@ TEST_F(StudyPaneWindow, TheStudyPaneCommandTheNavigatorAndTheWidthAfterARestart)
     // The navigator, updating itself, follows the King James pane to Romans 8:28.
     UserDefaults::standardUserDefaults().setBool(true, QStringLiteral("autoUpdateNavigator"));
     EXPECT_TRUE(reader_test::choose(window, CommandNames::LibraryNavigator));
-    StudyPaneNavigatorViewController* navigator = study->studyPaneNavigatorViewController();
+    auto* navigator =
+        dynamic_cast<StudyPaneNavigatorViewController*>(study->subpane(StudyPaneViewController::kNavigatorSubpane));
     ASSERT_EQ(study->subpaneViewController(), navigator);
     navigator->onAutoCheckBox(true);
     const SourceTuple::Ptr kjv = activateKjv();
     ASSERT_TRUE(kjv);
     goToVerse(kjv, makeBibleKey(45, 8, 28));
-    EXPECT_TRUE(waitFor([navigator] { return navigator->tableViewHeaderString() == QStringLiteral("Romans 8:28"); }))
-        << navigator->tableViewHeaderString().toStdString();
+    const QAbstractItemModel* places = navigator->searchResultsTableView()->model();
+    EXPECT_TRUE(waitFor([places] { return places->headerData(0, Qt::Horizontal) == QStringLiteral("Romans 8:28"); }))
+        << places->headerData(0, Qt::Horizontal).toString().toStdString();
     EXPECT_TRUE(waitFor([navigator] { return navigator->isComplete(); }));
     // The commentaries the navigator settings choose by default: Scofield's notes on Romans 8:28.
     bool scofield = false;
@@ -246,7 +250,7 @@ TEST_F(StudyPaneWindow, TheStudyPaneCommandTheNavigatorAndTheWidthAfterARestart)
     EXPECT_NEAR(again->manualStudyPaneWidth(), width, 0.5);
     ASSERT_NE(again->state(), nullptr);
     EXPECT_EQ(again->state()->selectedTabID, 9);
-    EXPECT_EQ(again->subpaneViewController(), again->studyPaneNavigatorViewController());
+    EXPECT_EQ(again->subpaneViewController(), again->subpane(StudyPaneViewController::kNavigatorSubpane));
 }
 
 TEST_F(StudyPaneWindow, NoteCommandsReachTheirSubpanesAndFormattingTheRichEditor)
@@ -255,11 +259,11 @@ TEST_F(StudyPaneWindow, NoteCommandsReachTheirSubpanesAndFormattingTheRichEditor
     ASSERT_TRUE(kjv);
     ASSERT_NE(study, nullptr);
     EXPECT_TRUE(reader_test::choose(window, CommandNames::FindInNotes));
-    EXPECT_EQ(study->subpaneViewController(), study->studyPaneNotesListViewController());
+    EXPECT_EQ(study->subpaneViewController(), study->subpane(StudyPaneViewController::kNotesListSubpane));
     EXPECT_TRUE(reader_test::choose(window, CommandNames::Journal));
-    EXPECT_EQ(study->subpaneViewController(), study->studyPaneJournalListViewController());
+    EXPECT_EQ(study->subpaneViewController(), study->subpane(StudyPaneViewController::kJournalListSubpane));
     EXPECT_TRUE(reader_test::choose(window, CommandNames::LibrarySearch));
-    EXPECT_EQ(study->subpaneViewController(), study->studyPaneLibrarySearchViewController());
+    EXPECT_EQ(study->subpaneViewController(), study->subpane(StudyPaneViewController::kLibrarySearchSubpane));
     EXPECT_TRUE(reader_test::choose(window, CommandNames::Notes));
     StudyPaneNoteViewEditViewController* notes = study->studyPaneNoteViewEditViewController();
     ASSERT_NE(notes, nullptr);
@@ -487,38 +491,47 @@ TEST_F(StudyPaneWindow, ALibrarySearchRowOpensItsBookAndFindShowsThatBooksResult
     ASSERT_TRUE(kjv);
     ASSERT_NE(study, nullptr);
     EXPECT_TRUE(reader_test::choose(window, CommandNames::LibrarySearch));
-    StudyPaneLibrarySearchViewController* library = study->studyPaneLibrarySearchViewController();
+    auto* library = dynamic_cast<StudyPaneLibrarySearchViewController*>(
+        study->subpane(StudyPaneViewController::kLibrarySearchSubpane));
     ASSERT_EQ(study->subpaneViewController(), library);
+    const QAbstractItemModel* rows = library->searchResultsTableView()->model();
+    // The search is done when the list's title counts the books without "Searched ... of".
+    const auto searched = [rows] {
+        return rows->headerData(0, Qt::Horizontal).toString().endsWith(QStringLiteral(" Books in Library")) &&
+            !rows->headerData(0, Qt::Horizontal).toString().startsWith(QStringLiteral("Searched"));
+    };
     library->searchField()->setText(QStringLiteral("help"));
     library->searchStringEntered();
-    ASSERT_TRUE(waitFor([library] { return library->isSearchComplete(); }));
+    ASSERT_TRUE(waitFor(searched));
     // A book other than the King James one that holds the word.
     int row = -1;
-    for (size_t i = 0; i < library->resultsArray().size(); ++i) {
-        const auto& r = library->resultsArray()[i];
-        if (r.book->bookID() != kjv->bookID() && r.exactCount + r.allWordsCount > 0) {
-            row = int(i);
-            break;
-        }
+    for (int r = 0; r < rows->rowCount() && row < 0; ++r) {
+        if (rows->index(r, 0).data().toString() != kjv->name() &&
+            rows->index(r, 0).data(StudyPaneLibrarySearchViewController::ExactCountRole).toUInt() > 0)
+            row = r;
     }
     ASSERT_GE(row, 0);
     // One word: each row counts its exact matches and shows no "All Words" count (its hits with all
     // the words are the exact ones); two words show both.
     EXPECT_FALSE(library->resultData(row, StudyPaneLibrarySearchViewController::AllWordsCountRole).isValid());
     EXPECT_TRUE(library->resultData(row, StudyPaneLibrarySearchViewController::ExactCountRole).isValid());
-    const SourceTuple::Ptr chosen = library->resultsArray()[size_t(row)].book;
+    const QString chosen = rows->index(row, 0).data().toString();
     library->activateRow(row);
-    StudyPaneSearchResultsViewController* find = study->studyPaneSearchResultsViewController();
+    auto* find =
+        dynamic_cast<StudyPaneSearchResultsViewController*>(study->subpane(StudyPaneViewController::kSearchSubpane));
     ASSERT_EQ(study->subpaneViewController(), find);
     ASSERT_TRUE(waitFor([find] { return find->aggregator().isComplete(); }));
-    EXPECT_EQ(find->aggregator().searchedSourceTupleID, chosen->sourceTupleID());
+    const SourceTuple::Ptr searchedBook =
+        SourceManager::singleton().allSources()->tupleForSourceTupleID(find->aggregator().searchedSourceTupleID);
+    ASSERT_TRUE(searchedBook);
+    EXPECT_EQ(searchedBook->name(), chosen);
     EXPECT_EQ(find->searchField()->text(), QStringLiteral("help"));
 
     EXPECT_TRUE(reader_test::choose(window, CommandNames::LibrarySearch));
     library->searchField()->setText(QStringLiteral("help me"));
     library->searchStringEntered();
-    ASSERT_TRUE(waitFor([library] { return library->isSearchComplete(); }));
-    ASSERT_FALSE(library->resultsArray().empty());
+    ASSERT_TRUE(waitFor(searched));
+    ASSERT_GT(rows->rowCount(), 0);
     EXPECT_TRUE(library->resultData(0, StudyPaneLibrarySearchViewController::AllWordsCountRole).isValid());
 }
 
@@ -538,7 +551,8 @@ TEST_F(StudyPaneWindow, FindNamesTheBookANavigatorHeadingHandsItTo)
 
     // Find searches the King James book first.
     ASSERT_TRUE(reader_test::choose(window, CommandNames::Find));
-    StudyPaneSearchResultsViewController* find = study->studyPaneSearchResultsViewController();
+    auto* find =
+        dynamic_cast<StudyPaneSearchResultsViewController*>(study->subpane(StudyPaneViewController::kSearchSubpane));
     find->searchField()->setText(QStringLiteral("love"));
     QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
     QCoreApplication::sendEvent(find->searchField(), &enter);
@@ -549,11 +563,14 @@ TEST_F(StudyPaneWindow, FindNamesTheBookANavigatorHeadingHandsItTo)
     // The navigator lists the places of Romans 8:28; a click on Scofield's heading hands it to Find.
     UserDefaults::standardUserDefaults().setBool(true, QStringLiteral("autoUpdateNavigator"));
     ASSERT_TRUE(reader_test::choose(window, CommandNames::LibraryNavigator));
-    StudyPaneNavigatorViewController* navigator = study->studyPaneNavigatorViewController();
+    auto* navigator =
+        dynamic_cast<StudyPaneNavigatorViewController*>(study->subpane(StudyPaneViewController::kNavigatorSubpane));
     ASSERT_EQ(study->subpaneViewController(), navigator);
     navigator->onAutoCheckBox(true);
     goToVerse(kjv, romans828);
-    ASSERT_TRUE(waitFor([navigator] { return navigator->tableViewHeaderString() == QStringLiteral("Romans 8:28"); }));
+    QTableView* places = navigator->searchResultsTableView();
+    ASSERT_TRUE(
+        waitFor([places] { return places->model()->headerData(0, Qt::Horizontal) == QStringLiteral("Romans 8:28"); }));
     ASSERT_TRUE(waitFor([navigator] { return navigator->isComplete(); }));
     int heading = -1;
     SourceTuple::Ptr scofield;
@@ -566,7 +583,6 @@ TEST_F(StudyPaneWindow, FindNamesTheBookANavigatorHeadingHandsItTo)
         }
     }
     ASSERT_GE(heading, 0) << "Scofield treats Romans 8:28";
-    QTableView* places = navigator->searchResultsTableView();
     places->scrollTo(places->model()->index(heading, 0));
     const QRect cell = places->visualRect(places->model()->index(heading, 0));
     for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {

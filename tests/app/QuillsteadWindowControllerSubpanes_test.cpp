@@ -67,6 +67,13 @@ protected:
     QStringList sampleBooks() const override { return {QStringLiteral("DailyReadings.tvk")}; }
 };
 
+// Whether the bookmark or highlight sub-pane's list shows a row of that title.
+bool listsRow(StudyPaneSubpane* subpane, const QString& title)
+{
+    const auto* list = subpane->view()->findChild<QTableWidget*>(QStringLiteral("sectionList"));
+    return list != nullptr && !list->findItems(title, Qt::MatchExactly).isEmpty();
+}
+
 }  // namespace
 
 TEST_F(SubpaneWindow, GoToHighlightsAndBookmarksOpenTheirSubpanesAndGoThere)
@@ -105,8 +112,7 @@ TEST_F(SubpaneWindow, GoToHighlightsAndBookmarksOpenTheirSubpanesAndGoThere)
     EXPECT_TRUE(reader_test::choose(window, CommandNames::Highlights));
     auto* highlights = dynamic_cast<StudyPaneHighlightsViewController*>(study->subpaneViewController());
     ASSERT_NE(highlights, nullptr);
-    EXPECT_GE(highlights->resultsTableView()->rowCount(), 1);
-    EXPECT_TRUE(highlights->highlightedVerses().contains(psalm));
+    EXPECT_TRUE(listsRow(highlights, kjv->plainTextSearchResultTitleForSection(psalm)));
 
     // A bookmark through the same services shows in Bookmarks under "All Bookmarks".
     hooks->bookmark(
@@ -115,7 +121,8 @@ TEST_F(SubpaneWindow, GoToHighlightsAndBookmarksOpenTheirSubpanesAndGoThere)
     auto* bookmarks = dynamic_cast<StudyPaneBookmarksViewController*>(study->subpaneViewController());
     ASSERT_NE(bookmarks, nullptr);
     bookmarks->onCategorySelected(0);
-    EXPECT_TRUE(bookmarks->bookmarkedSections().contains(kjv->sectionForBibleKey((43u << 16) | (3u << 8) | 16u)));
+    EXPECT_TRUE(listsRow(
+        bookmarks, kjv->plainTextSearchResultTitleForSection(kjv->sectionForBibleKey((43u << 16) | (3u << 8) | 16u))));
     hooks->highlight({(19u << 16) | (23u << 8) | 1u}, 0);
     hooks->removeBookmark(
         kjv, (43u << 16) | (3u << 8) | 16u, true, {{"searchTitle", QStringLiteral("*")}, {"categoryID", 65535}});
@@ -149,8 +156,9 @@ TEST_F(SubpaneWindow, EachSubpaneShowsTheCurrentBookAndTheCategoryJustUsed)
     EXPECT_TRUE(reader_test::choose(window, CommandNames::Bookmarks));
     auto* bookmarks = dynamic_cast<StudyPaneBookmarksViewController*>(study->subpaneViewController());
     ASSERT_NE(bookmarks, nullptr);
-    EXPECT_EQ(bookmarks->categoryPopUpButton()->currentText(), QStringLiteral("Promises"));
-    EXPECT_TRUE(bookmarks->bookmarkedSections().contains(kjv->sectionForBibleKey(john316)));
+    EXPECT_EQ(bookmarks->view()->findChild<QComboBox*>(QStringLiteral("categoryPopUp"))->currentText(),
+        QStringLiteral("Promises"));
+    EXPECT_TRUE(listsRow(bookmarks, kjv->plainTextSearchResultTitleForSection(kjv->sectionForBibleKey(john316))));
     hooks->removeBookmark(kjv, john316, true, {{"searchTitle", QStringLiteral("*")}, {"categoryID", 65535}});
 
     // Go To on Welcome lists its contents; closing Welcome takes them away.
@@ -165,13 +173,15 @@ TEST_F(SubpaneWindow, EachSubpaneShowsTheCurrentBookAndTheCategoryJustUsed)
     ASSERT_TRUE(reader_test::choose(window, CommandNames::GoTo));
     auto* go = dynamic_cast<StudyPaneBookGotoViewController*>(study->subpaneViewController());
     ASSERT_NE(go, nullptr);
-    ASSERT_GT(go->tocOutlineView()->model()->rowCount(), 0);
-    const QString first = go->tocOutlineView()->model()->index(0, 0).data().toString();
+    ASSERT_GT(go->view()->findChild<QTreeView*>(QStringLiteral("outline"))->model()->rowCount(), 0);
+    const QString first =
+        go->view()->findChild<QTreeView*>(QStringLiteral("outline"))->model()->index(0, 0).data().toString();
     ASSERT_TRUE(reader_test::choose(window, CommandNames::CloseBook));
     ASSERT_FALSE(panes()->goToPanes().paneCurrentBook(welcome));
     EXPECT_TRUE(waitFor([&] {
         auto* shown = dynamic_cast<StudyPaneBookGotoViewController*>(study->subpaneViewController());
-        return shown == nullptr || shown->tocOutlineView()->model()->rowCount() == 0;
+        return shown == nullptr ||
+            shown->view()->findChild<QTreeView*>(QStringLiteral("outline"))->model()->rowCount() == 0;
     })) << "the Go To list still shows "
         << first.toStdString();
 
@@ -229,7 +239,7 @@ TEST_F(SubpaneWindow, TheDevotionalGoToListsItsReadingsAlsoAfterARestart)
     };
     auto expectReadings = [&](StudyPaneDevoGotoViewController* go) {
         ASSERT_NE(go, nullptr);
-        QTableWidget* table = go->readingProgressTableView();
+        QTableWidget* table = go->view()->findChild<QTableWidget*>(QStringLiteral("readingProgress"));
         ASSERT_TRUE(table->isVisible());
         ASSERT_EQ(quint64(table->rowCount()), devo->numReadings());
         ASSERT_NE(table->horizontalHeaderItem(0), nullptr);
@@ -289,10 +299,10 @@ TEST_F(SubpaneWindow, MarkingAReadingReadKeepsItInViewInTheReadingList)
     StudyPaneDevoGotoViewController* go = nullptr;
     ASSERT_TRUE(waitFor([&] {
         go = dynamic_cast<StudyPaneDevoGotoViewController*>(studyPane()->subpaneViewController());
-        return go != nullptr && go->readingProgressTableView() != nullptr &&
-            go->readingProgressTableView()->isVisible();
+        return go != nullptr && go->view()->findChild<QTableWidget*>(QStringLiteral("readingProgress")) != nullptr &&
+            go->view()->findChild<QTableWidget*>(QStringLiteral("readingProgress"))->isVisible();
     }));
-    QTableWidget* table = go->readingProgressTableView();
+    QTableWidget* table = go->view()->findChild<QTableWidget*>(QStringLiteral("readingProgress"));
     const int row = int(reading) - 1;
     auto inView = [&] {
         const QRect shown = table->visualItemRect(table->item(row, 0));

@@ -321,7 +321,7 @@ TEST_F(ReaderOnTheDesktop, StudyPaneRowsHoldTheirTextAtTextSizes12And20)
     ASSERT_NE(go, nullptr);
     ASSERT_TRUE(typeInto(go->verseComboBox()->lineEdit(), QStringLiteral("John 3:16")));
     pressKey(Qt::Key_Return);
-    QTableWidget* recent = go->recentVersesTableView();
+    auto* recent = go->view()->findChild<QTableWidget*>(QStringLiteral("recentVerses"));
     ASSERT_TRUE(waitFor([recent] { return recent->rowCount() > 0; }));
 
     int heightAt12 = 0;
@@ -341,7 +341,8 @@ TEST_F(ReaderOnTheDesktop, StudyPaneRowsHoldTheirTextAtTextSizes12And20)
 
         // Find: a hit row holds its title and its lines of verse text.
         ASSERT_TRUE(reader_test::choose(window, CommandNames::Find));
-        StudyPaneSearchResultsViewController* find = study->studyPaneSearchResultsViewController();
+        auto* find = dynamic_cast<StudyPaneSearchResultsViewController*>(
+            study->subpane(StudyPaneViewController::kSearchSubpane));
         ASSERT_TRUE(typeInto(find->searchField(), QString()));
         find->searchField()->selectAll();
         QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("world AND loved"));

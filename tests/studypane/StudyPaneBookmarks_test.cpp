@@ -201,20 +201,21 @@ TEST_F(BookmarksTest, ThePaneListsABooksBookmarksAndGoesThere)
     EXPECT_TRUE(world().kjv->isEqual(*pane->state()->bookmarkPaneSourceTupleID));
 
     // A new pane lists the uncategorised bookmarks; "All Bookmarks" lists every one, in book order.
-    QComboBox* popup = bookmarks->categoryPopUpButton();
+    QComboBox* popup = control<QComboBox>(bookmarks, "categoryPopUp");
     EXPECT_EQ(popup->currentText(), QStringLiteral("No Category"));
     EXPECT_EQ(pane->state()->bookmarkPaneSelectedCatID, 0);
-    QTableWidget* table = bookmarks->resultsTableView();
+    QTableWidget* table = control<QTableWidget>(bookmarks, "sectionList");
+    auto* rename = control<QToolButton>(bookmarks, "renameCategoryButton");
     EXPECT_EQ(table->rowCount(), 1);
-    EXPECT_TRUE(bookmarks->deleteCategoryButton()->isEnabled());
-    EXPECT_FALSE(bookmarks->renameCategoryButton()->isEnabled());
+    EXPECT_TRUE(control<QToolButton>(bookmarks, "deleteCategoryButton")->isEnabled());
+    EXPECT_FALSE(rename->isEnabled());
     bookmarks->onCategorySelected(0);
     EXPECT_EQ(pane->state()->bookmarkPaneSelectedCatID, 65535);
     ASSERT_EQ(table->rowCount(), 3);
     EXPECT_EQ(table->item(0, 0)->text(),
         world().kjv->plainTextSearchResultTitleForSection(world().kjv->sectionForBibleKey(key(1, 1, 1))));
     EXPECT_EQ(table->horizontalHeaderItem(0)->text(), world().kjv->name());
-    EXPECT_FALSE(bookmarks->renameCategoryButton()->isEnabled());
+    EXPECT_FALSE(rename->isEnabled());
 
     // One category.
     const int index = popup->findText(QStringLiteral("Promises"));
@@ -223,7 +224,7 @@ TEST_F(BookmarksTest, ThePaneListsABooksBookmarksAndGoesThere)
     bookmarks->onCategorySelected(index);
     EXPECT_EQ(pane->state()->bookmarkPaneSelectedCatID, promises);
     ASSERT_EQ(table->rowCount(), 2);
-    EXPECT_TRUE(bookmarks->renameCategoryButton()->isEnabled());
+    EXPECT_TRUE(rename->isEnabled());
     screenshot(QStringLiteral("bookmarks-subpane.png"));
 
     // A row goes there and becomes a recent verse.

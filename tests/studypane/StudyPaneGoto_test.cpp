@@ -138,41 +138,44 @@ TEST_F(GotoTest, BiblePopUpsFollowLocationSync)
     pane->makeGotoPaneCurrent();
     StudyPaneBibleGotoViewController* go = biblePane();
     ASSERT_EQ(go->sourceTuple(), world().kjv);
+    auto* bookPopUp = control<QComboBox>(go, "bookPopUp");
+    auto* chapterPopUp = control<QComboBox>(go, "chapterPopUp");
+    auto* versePopUp = control<QComboBox>(go, "versePopUp");
     sync(key(45, 8, 28));
-    EXPECT_EQ(go->bookNamePopUpButton()->currentText(), QStringLiteral("Romans"));
-    EXPECT_EQ(go->chapterPopUpButton()->currentText(), QStringLiteral("8"));
-    EXPECT_EQ(go->versePopUpButton()->currentText(), QStringLiteral("28"));
-    EXPECT_EQ(go->chapterPopUpButton()->count(), 16);
-    EXPECT_EQ(go->versePopUpButton()->count(), 39);
-    EXPECT_EQ(go->bookNamePopUpButton()->itemText(0), QStringLiteral("-- Choose Book --"));
-    EXPECT_EQ(go->bookNamePopUpButton()->itemData(0).toInt(), -1);
+    EXPECT_EQ(bookPopUp->currentText(), QStringLiteral("Romans"));
+    EXPECT_EQ(chapterPopUp->currentText(), QStringLiteral("8"));
+    EXPECT_EQ(versePopUp->currentText(), QStringLiteral("28"));
+    EXPECT_EQ(chapterPopUp->count(), 16);
+    EXPECT_EQ(openedList(versePopUp)->count(), 39);
+    EXPECT_EQ(versePopUp->currentText(), QStringLiteral("28"));
+    EXPECT_EQ(bookPopUp->itemText(0), QStringLiteral("-- Choose Book --"));
+    EXPECT_EQ(bookPopUp->itemData(0).toInt(), -1);
     // The tags are the start sections of books, chapters and verses.
-    EXPECT_EQ(quint32(go->versePopUpButton()->currentData().toInt()), world().kjv->sectionForBibleKey(key(45, 8, 28)));
+    EXPECT_EQ(quint32(versePopUp->currentData().toInt()), world().kjv->sectionForBibleKey(key(45, 8, 28)));
     // A place inside the last book selects the last book item.
     sync(key(66, 22, 21));
-    EXPECT_EQ(go->bookNamePopUpButton()->currentIndex(), go->bookNamePopUpButton()->count() - 1);
-    EXPECT_EQ(go->chapterPopUpButton()->currentText(), QStringLiteral("22"));
+    EXPECT_EQ(bookPopUp->currentIndex(), bookPopUp->count() - 1);
+    EXPECT_EQ(chapterPopUp->currentText(), QStringLiteral("22"));
     // Another layout's sync changes nothing.
     GoToRequest elsewhere;
     elsewhere.layoutUuid = QStringLiteral("elsewhere");
     elsewhere.sourceTuple = world().kjv;
     elsewhere.bibleKey = key(1, 1, 1);
     elsewhere.postLocationSync(screen->center, nullptr);
-    EXPECT_EQ(go->chapterPopUpButton()->currentText(), QStringLiteral("22"));
+    EXPECT_EQ(chapterPopUp->currentText(), QStringLiteral("22"));
 
     // Choosing a book, a chapter and a verse goes there.
     Recorder goTo(screen->center, LibraryNotifications::GoToNotification);
-    QComboBox* books = go->bookNamePopUpButton();
-    const int john = books->findText(QStringLiteral("John"));
+    const int john = bookPopUp->findText(QStringLiteral("John"));
     ASSERT_GT(john, 0);
-    books->setCurrentIndex(john);
+    bookPopUp->setCurrentIndex(john);
     go->onBookSelected(john);
-    EXPECT_EQ(go->chapterPopUpButton()->count(), 21);
-    EXPECT_EQ(go->chapterPopUpButton()->currentText(), QStringLiteral("1"));
-    go->chapterPopUpButton()->setCurrentIndex(2);
+    EXPECT_EQ(chapterPopUp->count(), 21);
+    EXPECT_EQ(chapterPopUp->currentText(), QStringLiteral("1"));
+    chapterPopUp->setCurrentIndex(2);
     go->onChapterSelected(2);
-    EXPECT_EQ(go->versePopUpButton()->count(), 36);
-    go->versePopUpButton()->setCurrentIndex(15);
+    EXPECT_EQ(versePopUp->count(), 36);
+    versePopUp->setCurrentIndex(15);
     go->onVerseSelected(15);
     ASSERT_EQ(goTo.posts.size(), 1);
     const GoToRequest g = GoToRequest::of(goTo.posts[0]);
@@ -183,24 +186,41 @@ TEST_F(GotoTest, BiblePopUpsFollowLocationSync)
     EXPECT_EQ(g.layoutUuid, screen->layout->uuidString());
     // The placeholder book empties the other two.
     go->onBookSelected(0);
-    EXPECT_EQ(go->chapterPopUpButton()->currentText(), QStringLiteral("Ch"));
-    EXPECT_EQ(go->versePopUpButton()->currentText(), QStringLiteral("Vs"));
+    EXPECT_EQ(chapterPopUp->currentText(), QStringLiteral("Ch"));
+    EXPECT_EQ(versePopUp->currentText(), QStringLiteral("Vs"));
     go->onGoToBCVButton();
     EXPECT_EQ(goTo.posts.size(), 1);
 
     // Syncs within one chapter and on to the next: the verse list is the chapter's each time, also
-    // after the placeholder emptied it.
-    const auto expectVerse = [&](quint32 verseKey, const QString& verse, int verses) {
+    // after the placeholder emptied it, whether or not the list was opened in between.
+    const auto expectVerse = [&](quint32 verseKey, const QString& verse, int verses, bool open) {
         sync(verseKey);
-        EXPECT_EQ(go->versePopUpButton()->currentText(), verse);
-        EXPECT_EQ(go->versePopUpButton()->count(), verses);
-        EXPECT_EQ(quint32(go->versePopUpButton()->currentData().toInt()), world().kjv->sectionForBibleKey(verseKey));
+        EXPECT_EQ(versePopUp->currentText(), verse);
+        EXPECT_EQ(quint32(versePopUp->currentData().toInt()), world().kjv->sectionForBibleKey(verseKey));
+        if (!open)
+            return;
+        EXPECT_EQ(openedList(versePopUp)->count(), verses);
+        EXPECT_EQ(versePopUp->currentText(), verse);
+        EXPECT_EQ(quint32(versePopUp->currentData().toInt()), world().kjv->sectionForBibleKey(verseKey));
     };
-    expectVerse(key(43, 3, 16), QStringLiteral("16"), 36);
-    expectVerse(key(43, 3, 20), QStringLiteral("20"), 36);
-    expectVerse(key(43, 4, 1), QStringLiteral("1"), 54);
+    expectVerse(key(43, 3, 16), QStringLiteral("16"), 36, true);
+    expectVerse(key(43, 3, 20), QStringLiteral("20"), 36, true);
+    expectVerse(key(43, 4, 1), QStringLiteral("1"), 54, false);
+    expectVerse(key(43, 4, 7), QStringLiteral("7"), 54, false);
+    expectVerse(key(43, 4, 3), QStringLiteral("3"), 54, true);
     go->onBookSelected(0);
-    expectVerse(key(43, 4, 2), QStringLiteral("2"), 54);
+    expectVerse(key(43, 4, 2), QStringLiteral("2"), 54, true);
+    // The arrow keys step from the shown verse to the next, the list not opened.
+    sync(key(43, 6, 9));
+    goTo.posts.clear();
+    QTest::keyClick(versePopUp, Qt::Key_Down);
+    EXPECT_EQ(versePopUp->currentText(), QStringLiteral("10"));
+    ASSERT_EQ(goTo.posts.size(), 1);
+    EXPECT_EQ(GoToRequest::of(goTo.posts[0]).bibleKey, key(43, 6, 10));
+    // A chapter's heading shows its first verse.
+    sync(key(43, 5, 0));
+    EXPECT_EQ(versePopUp->currentText(), QStringLiteral("1"));
+    EXPECT_EQ(openedList(versePopUp)->currentText(), QStringLiteral("1"));
 }
 
 TEST_F(GotoTest, TheCompletionListFollowsWhatIsTyped)
@@ -217,8 +237,14 @@ TEST_F(GotoTest, TheCompletionListFollowsWhatIsTyped)
     EXPECT_GE(go->numberOfItemsInComboBox(), 66);
     EXPECT_EQ(go->comboBoxObjectValueForItemAtIndex(100000), QStringLiteral("Revelation"));
 
+    const auto offered = [go] {
+        QStringList list;
+        for (int i = 0; i < go->verseComboBox()->count(); ++i)
+            list.append(go->verseComboBox()->itemText(i));
+        return list;
+    };
     go->controlTextDidChange(QStringLiteral("Jo"));
-    const QStringList jo = go->comboBoxStrings();
+    const QStringList jo = offered();
     for (const char* name : {"Job", "Joel", "John", "Jonah", "Joshua"})
         EXPECT_TRUE(jo.contains(QLatin1String(name))) << name;
     for (const QString& s : jo)
@@ -228,14 +254,14 @@ TEST_F(GotoTest, TheCompletionListFollowsWhatIsTyped)
     EXPECT_EQ(go->comboBoxIndexOfItemWithStringValue(QStringLiteral("Johnny")), -1);
 
     go->controlTextDidChange(QStringLiteral("John "));
-    EXPECT_EQ(go->comboBoxStrings().size(), 21);
-    EXPECT_TRUE(go->comboBoxStrings().value(2).contains(QStringLiteral("3")));
+    EXPECT_EQ(offered().size(), 21);
+    EXPECT_TRUE(offered().value(2).contains(QStringLiteral("3")));
     go->controlTextDidChange(QStringLiteral("John 3:"));
-    EXPECT_EQ(go->comboBoxStrings().size(), 36);
+    EXPECT_EQ(offered().size(), 36);
     go->controlTextDidChange(QStringLiteral("John 3"));
-    EXPECT_EQ(go->comboBoxStrings(), QStringList {QStringLiteral("John 3")});
+    EXPECT_EQ(offered(), QStringList {QStringLiteral("John 3")});
     go->controlTextDidChange(QStringLiteral("Zzz"));
-    EXPECT_TRUE(go->comboBoxStrings().isEmpty());
+    EXPECT_TRUE(offered().isEmpty());
 
     // Typing into the field completes the book name in place.
     QLineEdit* edit = go->verseComboBox()->lineEdit();
@@ -272,7 +298,7 @@ TEST_F(GotoTest, TypedReferencesGoThereOrShowAToast)
 
     // The recent list shows each verse with its text; a verse this Bible lacks says so.
     go->reloadRecentList();
-    QTableWidget* recent = go->recentVersesTableView();
+    auto* recent = control<QTableWidget>(go, "recentVerses");
     ASSERT_EQ(recent->rowCount(), 2);
     EXPECT_EQ(recent->horizontalHeaderItem(0)->text(), QStringLiteral("Recent Verses - %1").arg(world().kjv->name()));
     EXPECT_TRUE(recent->item(0, 0)->text().contains(QStringLiteral("23:1")));
@@ -305,7 +331,9 @@ TEST_F(GotoTest, OutlinesAndLookUpsOpenTheChosenEntry)
     StudyPaneBookGotoViewController* book = bookPane();
     ASSERT_EQ(pane->subpaneViewController(), book);
     ASSERT_EQ(book->sourceTuple(), world().nave);
-    QAbstractItemModelTester tester(book->outlineModel(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+    auto* outline = control<QTreeView>(book, "outline");
+    auto* lookUp = control<QComboBox>(book, "lookUpField");
+    QAbstractItemModelTester tester(outline->model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
     TOCItem* root = book->getOrMakeRootTOCItem();
     EXPECT_EQ(root->name, world().nave->name());
     const qint64 n = qint64(world().nave->numChildrenOfSection(0));
@@ -330,7 +358,7 @@ TEST_F(GotoTest, OutlinesAndLookUpsOpenTheChosenEntry)
         EXPECT_EQ(entry->section, world().nave->sectionForChild(quint32(start + 1), 0));
     }
     // Choosing a row in the outline posts its section.
-    book->tocOutlineView()->setCurrentIndex(book->outlineModel()->index(0, 0));
+    outline->setCurrentIndex(outline->model()->index(0, 0));
     ASSERT_EQ(goTo.posts.size(), 1);
     GoToRequest g = GoToRequest::of(goTo.posts[0]);
     EXPECT_EQ(g.section, first->section);
@@ -346,7 +374,7 @@ TEST_F(GotoTest, OutlinesAndLookUpsOpenTheChosenEntry)
     EXPECT_EQ(book->comboBoxIndexOfItemWithStringValue(word.toUpper()), 5);
     EXPECT_TRUE(book->comboBoxCompletedString(word.left(3)).startsWith(word.left(3), Qt::CaseInsensitive));
     goTo.posts.clear();
-    book->lookupComboBox()->setEditText(word);
+    lookUp->setEditText(word);
     book->comboBoxEnterKey();
     ASSERT_EQ(goTo.posts.size(), 1);
     g = GoToRequest::of(goTo.posts[0]);
@@ -354,7 +382,7 @@ TEST_F(GotoTest, OutlinesAndLookUpsOpenTheChosenEntry)
     EXPECT_TRUE(g.sync);
     EXPECT_EQ(g.section, world().nave->sectionForSyncString(word));
     goTo.posts.clear();
-    book->lookupComboBox()->setEditText(QStringLiteral("qqqqxz"));
+    lookUp->setEditText(QStringLiteral("qqqqxz"));
     book->comboBoxEnterKey();
     EXPECT_TRUE(goTo.posts.isEmpty());
     screenshot(QStringLiteral("book-goto-subpane.png"));
@@ -376,7 +404,7 @@ TEST_F(GotoTest, OutlinesAndLookUpsOpenTheChosenEntry)
     activate(world().help);
     EXPECT_EQ(otherPane()->sourceTuple(), world().help);
     EXPECT_EQ(book->sourceTuple(), world().treasury);
-    EXPECT_EQ(otherPane()->lookupComboBox(), nullptr);
+    EXPECT_EQ(control<QComboBox>(otherPane(), "lookUpField"), nullptr);
     EXPECT_GT(otherPane()->getOrMakeRootTOCItem()->numChildren, 0);
 }
 
@@ -396,7 +424,7 @@ TEST_F(GotoTest, TheDevotionalListsItsReadingsWhenItBecameActiveBeforeTheTabWasS
     pane->paneView()->show();
     QTest::mouseClick(StudyPaneTest::tabButton(pane->paneView(), "goToButton"), Qt::LeftButton);
     ASSERT_EQ(pane->subpaneViewController(), go);
-    QTableWidget* table = go->readingProgressTableView();
+    QTableWidget* table = control<QTableWidget>(go, "readingProgress");
     ASSERT_NE(table, nullptr);
     EXPECT_TRUE(table->isVisible());
     ASSERT_EQ(quint64(table->rowCount()), devo->numReadings());
@@ -428,13 +456,13 @@ TEST_F(GotoTest, DevotionalCatchUpAndStartOver)
     StudyPaneDevoGotoViewController* go = devoPane();
     ASSERT_EQ(pane->subpaneViewController(), go);
     ASSERT_EQ(go->sourceTuple(), devo);
-    QTableWidget* table = go->readingProgressTableView();
+    QTableWidget* table = control<QTableWidget>(go, "readingProgress");
     ASSERT_EQ(quint64(table->rowCount()), devo->numReadings());
     EXPECT_EQ(table->item(9, 0)->text(), SimpleDate().stringWithStyle(SimpleDate::kStyleWithWeekday));
     EXPECT_EQ(table->item(9, 0)->data(ReadingProgressCellView::ReadingNumberRole).toString(),
         QStringLiteral("Reading 10 of %1").arg(devo->numReadings()));
     EXPECT_EQ(table->horizontalHeaderItem(0)->text(), devo->name());
-    EXPECT_TRUE(go->catchUpButton()->isEnabled());
+    EXPECT_TRUE(control<QToolButton>(go, "catchUpButton")->isEnabled());
     EXPECT_EQ(devo->firstUnreadReadingNumber(), 1u);
 
     Recorder dates(screen->center, PaneNotifications::qsDevotionalStartDateHasChangedNotification);
@@ -443,10 +471,13 @@ TEST_F(GotoTest, DevotionalCatchUpAndStartOver)
     // Mark read through yesterday: readings 1 to 9.
     dialogAnswer = [](QDialog& d) {
         auto& c = static_cast<DevotionalCatchUpWindowController&>(d);
-        EXPECT_EQ(c.catchUpMethodPopUpButton()->currentData().toInt(), 1);
-        EXPECT_EQ(c.endPointPopUpButton()->currentData().toInt(), 1);
-        c.catchUpMethodPopUpButton()->setCurrentIndex(1);
-        EXPECT_EQ(c.descriptionTextField()->text(), DevotionalCatchUpWindowController::descriptionFor(2, 1));
+        auto* method = c.findChild<QComboBox*>(QStringLiteral("catchUpMethodPopUp"));
+        auto* endPoint = c.findChild<QComboBox*>(QStringLiteral("endPointPopUp"));
+        EXPECT_EQ(method->currentData().toInt(), 1);
+        EXPECT_EQ(endPoint->currentData().toInt(), 1);
+        method->setCurrentIndex(1);
+        EXPECT_EQ(c.findChild<QLabel*>(QStringLiteral("descriptionLabel"))->text(),
+            DevotionalCatchUpWindowController::descriptionFor(2, 1));
         c.onOK();
         return c.result();
     };
@@ -472,7 +503,7 @@ TEST_F(GotoTest, DevotionalCatchUpAndStartOver)
     // Move the start date through today: reading 10 is scheduled for tomorrow.
     dialogAnswer = [](QDialog& d) {
         auto& c = static_cast<DevotionalCatchUpWindowController&>(d);
-        c.endPointPopUpButton()->setCurrentIndex(1);
+        c.findChild<QComboBox*>(QStringLiteral("endPointPopUp"))->setCurrentIndex(1);
         c.onOK();
         return c.result();
     };
@@ -518,7 +549,7 @@ TEST_F(GotoTest, DevotionalCatchUpAndStartOver)
     // Moving the start date with reading 1 unread through today: tomorrow.
     dialogAnswer = [](QDialog& d) {
         auto& c = static_cast<DevotionalCatchUpWindowController&>(d);
-        c.endPointPopUpButton()->setCurrentIndex(1);
+        c.findChild<QComboBox*>(QStringLiteral("endPointPopUp"))->setCurrentIndex(1);
         c.onOK();
         return c.result();
     };
@@ -533,12 +564,13 @@ TEST_F(GotoTest, DevotionalCatchUpAndStartOver)
     GoToRequest reading;
     reading.layoutUuid = screen->layout->uuidString();
     reading.sourceTuple = devo;
+    pane->paneView()->show();
     reading.readingNumber = 30;
     reading.postLocationSync(screen->center, nullptr);
-    EXPECT_EQ(go->lastScrolledRow(), 29);
+    EXPECT_TRUE(waitFor([table] { return table->rowAt(0) == 29; })) << table->rowAt(0);
     reading.readingNumber = -3;
     reading.postLocationSync(screen->center, nullptr);
-    EXPECT_EQ(go->lastScrolledRow(), 0);
+    EXPECT_TRUE(waitFor([table] { return table->rowAt(0) == 0; })) << table->rowAt(0);
     screenshot(QStringLiteral("devotional-goto-subpane.png"));
     devo->resetProgress();
 }

@@ -161,13 +161,13 @@ TEST_F(HighlightsTest, ColourNamesAreTheUsersOwn)
     auto* sub = static_cast<Highlights*>(pane->subpane(StudyPaneViewController::kHighlightsSubpane));
     pane->state()->highlightPaneSelectedColorEnum = 84;
     sub->populateColorMenu();
-    EXPECT_EQ(sub->highlightColorPopUpButton()->currentText(), QStringLiteral("Covenant"));
+    EXPECT_EQ(control<QComboBox>(sub, "colorPopUp")->currentText(), QStringLiteral("Covenant"));
     answers = {QStringLiteral("   ")};
     sub->onRenameHighlightColorButton();
     ASSERT_EQ(prompts.size(), 1);
     EXPECT_EQ(prompts[0].value("default").toString(), QStringLiteral("Covenant"));
     EXPECT_EQ(store.nameForColorValue(84, false), QStringLiteral("Yellow"));
-    EXPECT_EQ(sub->highlightColorPopUpButton()->currentText(), QStringLiteral("Yellow"));
+    EXPECT_EQ(control<QComboBox>(sub, "colorPopUp")->currentText(), QStringLiteral("Yellow"));
     EXPECT_FALSE(rows.findColorName(84, false, record));
     // Cancel changes nothing.
     sub->onRenameHighlightColorButton();
@@ -182,20 +182,22 @@ TEST_F(HighlightsTest, ThePaneListsAColoursVersesAndRemovesThem)
     pane->makeHighlightsPaneCurrent();
     auto* sub = static_cast<Highlights*>(pane->subpane(StudyPaneViewController::kHighlightsSubpane));
     ASSERT_EQ(pane->subpaneViewController(), sub);
-    QComboBox* popup = sub->highlightColorPopUpButton();
-    QTableWidget* table = sub->resultsTableView();
+    QComboBox* popup = control<QComboBox>(sub, "colorPopUp");
+    QTableWidget* table = control<QTableWidget>(sub, "sectionList");
+    auto* rename = control<QToolButton>(sub, "renameColorButton");
     // "Any Color" lists every highlighted verse, colours and styles alike.
     EXPECT_EQ(popup->currentText(), QStringLiteral("Any Color"));
-    EXPECT_FALSE(sub->renameHighlightColorButton()->isEnabled());
+    EXPECT_FALSE(rename->isEnabled());
     ASSERT_EQ(table->rowCount(), 3);
     EXPECT_EQ(table->horizontalHeaderItem(0)->text(), world().kjv->name());
 
     popup->setCurrentIndex(1);
     sub->onColorSelected(1);
     EXPECT_EQ(pane->state()->highlightPaneSelectedColorEnum, 84);
-    EXPECT_TRUE(sub->renameHighlightColorButton()->isEnabled());
+    EXPECT_TRUE(rename->isEnabled());
     ASSERT_EQ(table->rowCount(), 2);
-    EXPECT_EQ(sub->highlightedVerses()[1], world().kjv->sectionForBibleKey(key(45, 8, 28)));
+    EXPECT_EQ(table->item(1, 0)->text(),
+        world().kjv->plainTextSearchResultTitleForSection(world().kjv->sectionForBibleKey(key(45, 8, 28))));
     const int dotted = popup->findText(QStringLiteral("Dotted Underline"));
     sub->onColorSelected(dotted);
     ASSERT_EQ(table->rowCount(), 1);

@@ -45,6 +45,7 @@
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 #include <QWebEnginePage>
 
 #include <csignal>
@@ -138,6 +139,10 @@ protected:
         EXPECT_NE(w, nullptr) << name.toStdString();
         return w;
     }
+    // What the status line says of the local copy.
+    QString localStatus() const { return shown<QLabel>(QStringLiteral("localStorageStatusTextField"))->text(); }
+    // The status line announces an autosave.
+    bool autosavePending() const { return localStatus() == QStringLiteral("Local Storage: Will auto-save..."); }
     bool waitForPage(int tab)
     {
         NoteWebView* v = editor->webView(Editor::Tab(tab));
@@ -236,7 +241,7 @@ TEST_F(NoteEditor, MarkupTypedInTheSourceTabStaysAsTypedThroughTheAutosaves)
             const StudyPaneNoteEditor::Page* p = editor->noteEditor()->livePage(source);
             return p != nullptr && p->latest == typed;
         })) << typed.toStdString();
-        ASSERT_TRUE(editor->isAutosavePending());
+        ASSERT_TRUE(autosavePending());
         editor->saveEditedText(true);
         // Stored, and the source the user is typing in stays the page it was, with what was typed.
         EXPECT_FALSE(stored(NoteLocation::bible(kGen11)).isEmpty());
@@ -275,12 +280,12 @@ TEST_F(NoteEditor, ASyncSavesTheTypingFirstAndItsCopyReplacesTheSourceInPlace)
     };
     type(QStringLiteral("typed <i>before</i> the sync"));
     ASSERT_TRUE(pushed(QStringLiteral("typed <i>before</i> the sync")));
-    ASSERT_TRUE(editor->isAutosavePending());
+    ASSERT_TRUE(autosavePending());
 
     // A sync of Bible notes is about to start: the typing is stored first, and stays in the source.
     m_screen->center.postNotificationName(StudyPaneNotifications::qsBibleNoteSynchronizationWillStartNotification);
     EXPECT_EQ(stored(NoteLocation::bible(kJohn316)), QStringLiteral("typed <i>before</i> the sync"));
-    EXPECT_FALSE(editor->isAutosavePending());
+    EXPECT_FALSE(autosavePending());
     EXPECT_EQ(source->serial(), page);
     EXPECT_EQ(editorText(), QStringLiteral("typed <i>before</i> the sync"));
 
@@ -343,14 +348,11 @@ TEST_F(NoteEditor, TypingThenQuittingKeepsEveryCharacterRightAway)
 TEST_F(NoteEditor, AutosaveStoresTheTextAndTheNextTabChangeOwesTheFinalSave)
 {
     openBible(kJohn316, true);
-    EXPECT_EQ(shown<QLabel>(QStringLiteral("localStorageStatusTextField"))->text(),
-        QStringLiteral("Local Storage: Note is empty"));
+    EXPECT_EQ(localStatus(), QStringLiteral("Local Storage: Note is empty"));
     EXPECT_TRUE(shown<QPushButton>(QStringLiteral("deleteNoteButton"))->isHidden());
     type(QStringLiteral("autosaved"));
     ASSERT_TRUE(waitFor([this] { return editor->webViewHasBeenEdited(); }));
-    EXPECT_TRUE(editor->isAutosavePending());
-    EXPECT_EQ(shown<QLabel>(QStringLiteral("localStorageStatusTextField"))->text(),
-        QStringLiteral("Local Storage: Will auto-save..."));
+    EXPECT_TRUE(autosavePending());
     EXPECT_EQ(
         shown<QLabel>(QStringLiteral("cloudStorageStatusTextField"))->text(), QStringLiteral("Cloud Sync: Manual"));
     js(editor->webView(Editor::RichEditTab),
@@ -361,13 +363,12 @@ TEST_F(NoteEditor, AutosaveStoresTheTextAndTheNextTabChangeOwesTheFinalSave)
         editor->saveEditedText(true);
         return stored(NoteLocation::bible(kJohn316)).contains(QStringLiteral("<br>"));
     }));
-    EXPECT_FALSE(editor->isAutosavePending());
+    EXPECT_FALSE(autosavePending());
     EXPECT_TRUE(editor->webViewNeedsFinalSave());
     const QString intermediate = stored(NoteLocation::bible(kJohn316));
     EXPECT_TRUE(intermediate.startsWith(QStringLiteral("autosaved"))) << intermediate.toStdString();
     EXPECT_TRUE(intermediate.contains(QStringLiteral("<br>"))) << intermediate.toStdString();
-    EXPECT_EQ(
-        shown<QLabel>(QStringLiteral("localStorageStatusTextField"))->text(), QStringLiteral("Local Storage: Saved"));
+    EXPECT_EQ(localStatus(), QStringLiteral("Local Storage: Saved"));
     EXPECT_FALSE(shown<QPushButton>(QStringLiteral("deleteNoteButton"))->isHidden());
     // No more typing: the tab change still makes the final save, which trims the trailing breaks.
     editor->selectTab(Editor::ViewTab);
@@ -466,7 +467,8 @@ TEST_F(NoteEditor, PastedHostileHtmlIsStoredAndShownInert)
 TEST_F(NoteEditor, JournalNotesFollowTheTitleRules)
 {
     auto newJournalNote = [this](const QString& text) {
-        pane->studyPaneJournalListViewController()->onAddButton();
+        dynamic_cast<StudyPaneNotesListViewController*>(pane->subpane(StudyPaneViewController::kJournalListSubpane))
+            ->onAddButton();
         waitForPage(Editor::RichEditTab);
         EXPECT_EQ(editor->selectedTab(), Editor::RichEditTab);
         EXPECT_FALSE(shown<QLineEdit>(QStringLiteral("noteTitleTextField"))->isReadOnly());
@@ -535,10 +537,19 @@ TEST_F(NoteEditor, FormatCommandsApplyInTheRichEditorAndTheButtonsFollowTheSelec
         QStringLiteral("var t = document.querySelector('#editor h2 b, #editor h2 strong').firstChild; var r = "
                        "document.createRange(); r.setStart(t, 2); r.collapse(true); "
                        "getSelection().removeAllRanges(); getSelection().addRange(r);"));
-    ASSERT_TRUE(waitFor([this] { return editor->noteEditor()->styleButtonStates()[StudyPaneNoteEditor::kBold]; }));
-    EXPECT_TRUE(waitFor([this] { return editor->noteEditor()->styleButtonStates()[StudyPaneNoteEditor::kHeading2]; }));
-    EXPECT_FALSE(editor->noteEditor()->styleButtonStates()[StudyPaneNoteEditor::kItalic]);
-    EXPECT_FALSE(editor->noteEditor()->styleButtonStates()[StudyPaneNoteEditor::kParagraph]);
+    // The style buttons, as the user finds them by their tool tips.
+    const auto checked = [this](const char* tip) {
+        for (const QToolButton* b : editor->view()->findChildren<QToolButton*>()) {
+            if (b->toolTip() == QLatin1String(tip))
+                return b->isChecked();
+        }
+        ADD_FAILURE() << "no style button " << tip;
+        return false;
+    };
+    ASSERT_TRUE(waitFor([&checked] { return checked("Bold"); }));
+    EXPECT_TRUE(waitFor([&checked] { return checked("Heading 2"); }));
+    EXPECT_FALSE(checked("Italic"));
+    EXPECT_FALSE(checked("Paragraph"));
     editor->selectTab(Editor::ViewTab);
     const QString saved = stored(NoteLocation::bible(kJohn316));
     EXPECT_TRUE(saved.contains(QStringLiteral("<h2>"), Qt::CaseInsensitive)) << saved.toStdString();
@@ -597,7 +608,7 @@ TEST_F(NoteEditor, DeletingClearsThePaneAndOnlyViewCanBeChosen)
     EXPECT_FALSE(editor->hasSomethingToDisplay());
     EXPECT_EQ(shown<QLineEdit>(QStringLiteral("noteTitleTextField"))->text(), QStringLiteral("No Note to View"));
     EXPECT_EQ(shown<QLabel>(QStringLiteral("bookTitleTextField"))->text(), QStringLiteral("---"));
-    EXPECT_TRUE(shown<QLabel>(QStringLiteral("localStorageStatusTextField"))->text().isEmpty());
+    EXPECT_TRUE(localStatus().isEmpty());
     EXPECT_TRUE(shown<QPushButton>(QStringLiteral("deleteNoteButton"))->isHidden());
     shown<QTabBar>(QStringLiteral("tabView"))->setCurrentIndex(Editor::RichEditTab);
     EXPECT_EQ(editor->selectedTab(), Editor::ViewTab);
@@ -756,8 +767,7 @@ TEST_F(NoteEditor, ANoteTheDatabaseRefusesStaysInTheEditorAndIsReportedOnce)
         EXPECT_EQ(shown<QTabBar>(QStringLiteral("tabView"))->currentIndex(), int(Editor::RichEditTab));
         EXPECT_EQ(editorText(), QStringLiteral("typed while the disk was full"));
         EXPECT_EQ(shown<QLineEdit>(QStringLiteral("noteTitleTextField"))->text(), QStringLiteral("John 3:16"));
-        EXPECT_EQ(shown<QLabel>(QStringLiteral("localStorageStatusTextField"))->text(),
-            QStringLiteral("Local Storage: Not saved"));
+        EXPECT_EQ(localStatus(), QStringLiteral("Local Storage: Not saved"));
         EXPECT_TRUE(editor->webViewHasBeenEdited());
         EXPECT_FALSE(StudyPaneTest::userNotes().exists(NoteLocation::bible(kJohn316)));
         EXPECT_TRUE(changes.posts.isEmpty());
@@ -767,16 +777,14 @@ TEST_F(NoteEditor, ANoteTheDatabaseRefusesStaysInTheEditorAndIsReportedOnce)
         openBible(kGen11, true);
         EXPECT_EQ(editor->location().key, kJohn316);
         EXPECT_EQ(m_alerts->shown().size(), 1);
-        EXPECT_EQ(shown<QLabel>(QStringLiteral("localStorageStatusTextField"))->text(),
-            QStringLiteral("Local Storage: Not saved"));
+        EXPECT_EQ(localStatus(), QStringLiteral("Local Storage: Not saved"));
         EXPECT_EQ(editorText(), QStringLiteral("typed while the disk was full"));
     }
     // Writable again: the next View saves the whole text and the status line says so.
     clickTab(Editor::ViewTab);
     EXPECT_EQ(editor->selectedTab(), Editor::ViewTab);
     EXPECT_EQ(stored(NoteLocation::bible(kJohn316)), QStringLiteral("typed while the disk was full"));
-    EXPECT_EQ(
-        shown<QLabel>(QStringLiteral("localStorageStatusTextField"))->text(), QStringLiteral("Local Storage: Saved"));
+    EXPECT_EQ(localStatus(), QStringLiteral("Local Storage: Saved"));
     EXPECT_EQ(changes.posts.size(), 1);
     EXPECT_EQ(m_alerts->shown().size(), 1);
     ASSERT_TRUE(waitFor([this] {
@@ -812,8 +820,7 @@ TEST_F(NoteEditor, AnEditorWhoseRendererEndedComesBackWithItsTextThoughTheDataba
         EXPECT_EQ(m_alerts->shown()[0].messageText, QStringLiteral("This note could not be saved."));
         EXPECT_TRUE(editor->webViewHasBeenEdited());
         EXPECT_TRUE(editor->webViewNeedsFinalSave());
-        EXPECT_EQ(shown<QLabel>(QStringLiteral("localStorageStatusTextField"))->text(),
-            QStringLiteral("Local Storage: Not saved"));
+        EXPECT_EQ(localStatus(), QStringLiteral("Local Storage: Not saved"));
         EXPECT_FALSE(StudyPaneTest::userNotes().exists(NoteLocation::bible(kJohn316)));
     }
     // Writable again: leaving the editor stores the text the new page shows, with what was typed since.
@@ -892,7 +899,8 @@ TEST_F(NoteEditor, TheViewMarksTheWordsOfTheNotesSearch)
 {
     ASSERT_TRUE(StudyPaneTest::userNotes().save(
         NoteLocation::bible(kJohn316), QStringLiteral("<p>God so loved the world</p>")));
-    StudyPaneNotesListViewController* list = pane->studyPaneNotesListViewController();
+    auto* list =
+        dynamic_cast<StudyPaneNotesListViewController*>(pane->subpane(StudyPaneViewController::kNotesListSubpane));
     list->view();
     list->searchField()->setText(QStringLiteral("world"));
     list->searchStringEntered();
@@ -946,7 +954,8 @@ TEST_F(NoteEditor, TheViewMarksEveryWordOfASearchedRoot)
     ASSERT_TRUE(StudyPaneTest::userNotes().save(NoteLocation::bible(kJohn316),
         QStringLiteral("<p>Kindnesses were shown; he <b>loved</b> and was Loving. His loving-kindness, "
                        "<i>kindness</i> and KINDNESS; a kind word.</p>")));
-    StudyPaneNotesListViewController* list = pane->studyPaneNotesListViewController();
+    auto* list =
+        dynamic_cast<StudyPaneNotesListViewController*>(pane->subpane(StudyPaneViewController::kNotesListSubpane));
     list->view();
     m_screen->defaults->setBool(true, QStringLiteral("enhancedNotesSearch"));
     list->searchField()->setText(QStringLiteral("loved kindness"));

@@ -90,11 +90,30 @@ protected:
         };
         activeBook = kjv;
         pane = m_screen->install(env);
-        find = pane->studyPaneSearchResultsViewController();
-        navigator = pane->studyPaneNavigatorViewController();
+        find =
+            dynamic_cast<StudyPaneSearchResultsViewController*>(pane->subpane(StudyPaneViewController::kSearchSubpane));
+        navigator =
+            dynamic_cast<StudyPaneNavigatorViewController*>(pane->subpane(StudyPaneViewController::kNavigatorSubpane));
     }
 
     void TearDown() override { SearchExecutor::shared().waitForDone(); }
+
+    // The menu the search menu button opens, as the user sees it.
+    QMenu* searchMenu() { return openedMenu(control<QToolButton>(find, "searchMenuButton")); }
+    // The recent searches that menu offers, newest first.
+    QStringList recentSearches()
+    {
+        QStringList out;
+        if (QMenu* menu = searchMenu()) {
+            for (QAction* a : menu->actions()) {
+                if (a->data().toInt() == StudyPaneRecentSearches::kItemTag)
+                    out.append(a->text());
+            }
+        }
+        return out;
+    }
+    QProgressBar* progressBar() { return control<QProgressBar>(find, "searchProgress"); }
+    bool isSearching() { return find->refreshButton()->toolTip() == QStringLiteral("Stop searching"); }
 
     bool search(const QString& text)
     {
@@ -227,7 +246,7 @@ TEST_F(StudyPaneSearch, FaithAndLoveFillsTheTableInBookOrderAndAClickGoesThere)
 
     QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
     table->scrollToTop();
-    EXPECT_TRUE(waitFor([this] { return find->searchProgressIndicator()->isHidden(); }));
+    EXPECT_TRUE(waitFor([this] { return progressBar()->isHidden(); }));
     EXPECT_TRUE(pane->paneView()->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/study-pane-find.png")));
 }
 
@@ -313,7 +332,7 @@ TEST_F(StudyPaneSearch, ANewSearchDropsTheOldOne)
     // Its progress ran to the end and reports of the old search were dropped.
     EXPECT_GT(find->searchProgressCount(), 0);
     EXPECT_EQ(find->searchProgressCompleted(), find->searchProgressCount());
-    EXPECT_EQ(find->searchProgressIndicator()->value(), 1000);
+    EXPECT_EQ(progressBar()->value(), 1000);
     find->searchProgressIncrementBy(5, first);
     EXPECT_EQ(find->searchProgressCompleted(), find->searchProgressCount());
 }
@@ -347,7 +366,7 @@ TEST_F(StudyPaneSearch, LimitsKeepWordHitsInsideTheirBooks)
         EXPECT_EQ(bibleKeyBook(kjv->keyForSection(s)), 43);
     // The checkmarks follow the chosen limit.
     int checked = 0;
-    for (QAction* a : find->bibleSearchMenu()->actions())
+    for (QAction* a : searchMenu()->actions())
         checked += a->isChecked() ? 1 : 0;
     EXPECT_EQ(checked, 1);
 
@@ -423,7 +442,8 @@ TEST_F(StudyPaneSearch, TheNavigatorFollowsLocationSyncAndListsThePlacesPerBook)
     EXPECT_EQ(navigator->searchID(), 0u);
     sync(m_screen->layout->uuidString());
     EXPECT_EQ(navigator->searchID(), 1u);
-    EXPECT_EQ(navigator->tableViewHeaderString(), QStringLiteral("John 3:16"));
+    EXPECT_EQ(navigator->searchResultsTableView()->model()->headerData(0, Qt::Horizontal).toString(),
+        QStringLiteral("John 3:16"));
     ASSERT_TRUE(waitFor([this] { return navigator->isComplete(); }));
     ASSERT_EQ(navigator->results().size(), 2u);
     const auto& notes = navigator->results()[0];
@@ -459,7 +479,6 @@ TEST_F(StudyPaneSearch, TheNavigatorFollowsLocationSyncAndListsThePlacesPerBook)
     activeBook = scofield;
     navigator->activateRow(0);
     // The column names the book searched from the moment the search starts.
-    EXPECT_EQ(find->tableViewHeaderString(), scofield->name());
     QTableView* table = find->searchResultsTableView();
     EXPECT_EQ(table->model()->headerData(0, Qt::Horizontal).toString(), scofield->name());
     ASSERT_GE(goTos.posts.size(), 1);
@@ -490,7 +509,8 @@ TEST_F(StudyPaneSearch, TheNavigatorFollowsLocationSyncAndListsThePlacesPerBook)
     EXPECT_EQ(navigator->searchID(), 1u);
     navigator->onRefreshButton();
     EXPECT_EQ(navigator->searchID(), 2u);
-    EXPECT_EQ(navigator->tableViewHeaderString(), QStringLiteral("Genesis 1:1"));
+    EXPECT_EQ(navigator->searchResultsTableView()->model()->headerData(0, Qt::Horizontal).toString(),
+        QStringLiteral("Genesis 1:1"));
     EXPECT_TRUE(waitFor([this] { return navigator->isComplete(); }));
 }
 
@@ -530,15 +550,15 @@ TEST_F(StudyPaneSearch, TheRefreshButtonStopsARunningSearchAndKeepsWhatArrived)
         SearchExecutor::shared().post([&gate] { std::lock_guard<std::mutex> wait(gate); });
     find->searchField()->setText(QStringLiteral("love"));
     find->searchStringEntered();
-    EXPECT_TRUE(find->isSearching());
+    EXPECT_TRUE(isSearching());
     EXPECT_EQ(find->refreshButton()->toolTip(), QStringLiteral("Stop searching"));
-    EXPECT_FALSE(find->searchProgressIndicator()->isHidden());
+    EXPECT_FALSE(progressBar()->isHidden());
     const quint64 id = find->aggregator().searchID();
 
     QTest::mouseClick(find->refreshButton(), Qt::LeftButton);
-    EXPECT_FALSE(find->isSearching());
+    EXPECT_FALSE(isSearching());
     EXPECT_EQ(find->refreshButton()->toolTip(), QStringLiteral("Search again"));
-    EXPECT_TRUE(find->searchProgressIndicator()->isHidden());
+    EXPECT_TRUE(progressBar()->isHidden());
     EXPECT_EQ(completed.posts.size(), 1);  // the book panes mark what was found
     held.unlock();
     SearchExecutor::shared().waitForDone();
@@ -552,7 +572,7 @@ TEST_F(StudyPaneSearch, TheRefreshButtonStopsARunningSearchAndKeepsWhatArrived)
     // Pressed again it searches again, to the end.
     QTest::mouseClick(find->refreshButton(), Qt::LeftButton);
     ASSERT_TRUE(waitFor([this] { return find->aggregator().isComplete(); }));
-    EXPECT_FALSE(find->isSearching());
+    EXPECT_FALSE(isSearching());
     EXPECT_GT(find->searchResultsTableView()->model()->rowCount(), 0);
     EXPECT_EQ(completed.posts.size(), 2);
 }
@@ -567,52 +587,52 @@ TEST_F(StudyPaneSearch, RecentSearchesAreOfferedNewestFirstOnceEachAndCanBeClear
         }
         return out;
     };
-    QMenu* menu = find->nonBibleSearchMenu();
-    EXPECT_EQ(texts(menu), QStringList {QStringLiteral("No Recent Searches")});
+    QMenu* menu = searchMenu();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(texts(menu).mid(StudyPaneSearchResultsViewController::kLimitCount + 1),
+        QStringList {QStringLiteral("No Recent Searches")});
     for (const char* text : {"grace", "faith", "grace", "  hope  ", ""}) {
         find->searchField()->setText(QString::fromLatin1(text));
         find->searchStringEntered();
     }
     ASSERT_TRUE(waitFor([this] { return find->aggregator().isComplete(); }));
-    EXPECT_EQ(find->recentSearches(),
-        (QStringList {QStringLiteral("hope"), QStringLiteral("grace"), QStringLiteral("faith")}));
-    // The menus show them when they open (the Bible menu after its limits).
-    emit find->bibleSearchMenu()->aboutToShow();
-    EXPECT_EQ(texts(find->bibleSearchMenu()).mid(StudyPaneSearchResultsViewController::kLimitCount + 1),
+    // The menu shows them when it opens (the Bible menu after its limits).
+    ASSERT_EQ(searchMenu(), menu);
+    EXPECT_EQ(texts(menu).mid(StudyPaneSearchResultsViewController::kLimitCount + 1),
         (QStringList {QStringLiteral("Recent Searches"), QStringLiteral("hope"), QStringLiteral("grace"),
             QStringLiteral("faith"), QStringLiteral("Clear Recent Searches")}));
     // Choosing one searches it.
     QAction* grace = nullptr;
-    for (QAction* a : find->bibleSearchMenu()->actions())
+    for (QAction* a : menu->actions())
         grace = a->text() == QStringLiteral("grace") ? a : grace;
     ASSERT_NE(grace, nullptr);
     grace->trigger();
     EXPECT_EQ(find->searchField()->text(), QStringLiteral("grace"));
     ASSERT_TRUE(waitFor([this] { return find->aggregator().isComplete(); }));
     EXPECT_EQ(find->aggregator().searchedForString, u"grace");
-    EXPECT_EQ(find->recentSearches().value(0), QStringLiteral("grace"));
+    EXPECT_EQ(recentSearches().value(0), QStringLiteral("grace"));
 
     // At most ten; a damaged list in the defaults keeps only its texts.
     for (int i = 0; i < 12; ++i) {
         find->searchField()->setText(QStringLiteral("word%1").arg(i));
         find->searchStringEntered();
     }
-    EXPECT_EQ(find->recentSearches().size(), StudyPaneSearchResultsViewController::kMaxRecentSearches);
-    EXPECT_EQ(find->recentSearches().value(0), QStringLiteral("word11"));
+    EXPECT_EQ(recentSearches().size(), StudyPaneSearchResultsViewController::kMaxRecentSearches);
+    EXPECT_EQ(recentSearches().value(0), QStringLiteral("word11"));
     m_screen->defaults->setObject(
         QVariantList {42, QStringLiteral("lamb"), QVariantMap {}, QStringLiteral("lamb")}, "findRecentSearches");
-    EXPECT_EQ(find->recentSearches(), QStringList {QStringLiteral("lamb")});
+    EXPECT_EQ(recentSearches(), QStringList {QStringLiteral("lamb")});
 
     // The menu's Clear Recent Searches, as the user opens the menu and chooses it.
-    QMenu* recents = find->nonBibleSearchMenu();
-    emit recents->aboutToShow();
-    const QList<QAction*> items = recents->actions();
+    ASSERT_EQ(searchMenu(), menu);
+    const QList<QAction*> items = menu->actions();
     const auto clear = std::find_if(items.cbegin(), items.cend(),
         [](const QAction* a) { return a->text() == QStringLiteral("Clear Recent Searches"); });
     ASSERT_NE(clear, items.cend());
     (*clear)->trigger();
-    EXPECT_TRUE(find->recentSearches().isEmpty());
-    EXPECT_EQ(texts(find->nonBibleSearchMenu()), QStringList {QStringLiteral("No Recent Searches")});
+    EXPECT_TRUE(recentSearches().isEmpty());
+    EXPECT_EQ(texts(searchMenu()).mid(StudyPaneSearchResultsViewController::kLimitCount + 1),
+        QStringList {QStringLiteral("No Recent Searches")});
     SearchExecutor::shared().waitForDone();
     QCoreApplication::processEvents();
 }

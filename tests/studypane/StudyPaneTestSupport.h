@@ -14,9 +14,12 @@
 #include "support/TestSupport.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QMenu>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QToolButton>
 
 #include <functional>
@@ -42,6 +45,45 @@ using TestSupport::waitFor;
 inline QToolButton* tabButton(const QWidget* view, const char* name)
 {
     return view->findChild<QToolButton*>(QLatin1String(name), Qt::FindDirectChildrenOnly);
+}
+
+// The view the study pane shows below its buttons: its one shown child that is neither a button nor
+// the box; null when it shows none.
+inline QWidget* shownContents(const QWidget* paneView)
+{
+    for (QWidget* child : paneView->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (!child->isHidden() && qobject_cast<QToolButton*>(child) == nullptr &&
+            child->objectName() != QLatin1String("expandContractBox"))
+            return child;
+    }
+    return nullptr;
+}
+
+// A control of a sub-pane's view, found as the user finds it: by its object name.
+template <class T> T* control(StudyPaneSubpane* subpane, const char* name)
+{
+    return subpane->view()->findChild<T*>(QLatin1String(name));
+}
+
+// Opens a pop-up's list and closes it again, as a user looking over its items does.
+inline QComboBox* openedList(QComboBox* popup)
+{
+    popup->showPopup();
+    popup->hidePopup();
+    return popup;
+}
+
+// Clicks the button that opens a menu and closes the menu once it shows: the menu the user saw
+// (null when none showed).
+inline QMenu* openedMenu(QAbstractButton* button)
+{
+    QMenu* shown = nullptr;
+    TestSupport::whenShown<QMenu>([button] { QTest::mouseClick(button, Qt::LeftButton); },
+        [&shown](QMenu* menu) {
+            shown = menu;
+            menu->close();
+        });
+    return shown;
 }
 
 // Keeps the notifications of one name posted on a centre.
@@ -128,9 +170,14 @@ public:
     void studyPaneDidActivateSubview() override { m_log->append(m_name + QStringLiteral(" did activate")); }
     void exitIsImminent() override { m_log->append(m_name + QStringLiteral(" exit")); }
     const QString& name() const { return m_name; }
+    int loads = 0;  // the views made
 
 protected:
-    void loadView() override { createView(m_name); }
+    void loadView() override
+    {
+        ++loads;
+        createView(m_name);
+    }
 
 private:
     QString m_name;

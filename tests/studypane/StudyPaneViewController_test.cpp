@@ -16,6 +16,7 @@
 #include "platform/ui/ContentTextDocument.h"
 #include "studypane/EditFormatDelegate.h"
 #include "studypane/StudyPaneNavigatorViewController.h"
+#include "studypane/StudyPaneNotesListViewController.h"
 #include "studypane/StudyPaneRegionContentItemDescriptor.h"
 #include "studypane/StudyPaneRegionContentItemState.h"
 #include "studypane/StudyPaneSearchResultsViewController.h"
@@ -57,8 +58,8 @@ TEST(StudyPaneViewController, ANewStudyRegionGetsOneItemOnFindWithTheDefaultTabs
     EXPECT_EQ(pane->tabs().order(), allNine());
     // The order stored in the state is not rewritten by the set-up.
     EXPECT_EQ(pane->state()->tabIDOrder, StudyPaneRegionContentItemState::arrayWithDefaultTabIDOrder());
-    EXPECT_EQ(pane->subpaneViewController(), pane->studyPaneSearchResultsViewController());
-    EXPECT_EQ(pane->paneView()->paneContents(), pane->studyPaneSearchResultsViewController()->view());
+    EXPECT_EQ(pane->subpaneViewController(), pane->subpane(StudyPaneViewController::kSearchSubpane));
+    EXPECT_EQ(shownContents(pane->paneView()), pane->subpane(StudyPaneViewController::kSearchSubpane)->view());
     EXPECT_EQ(pane->layoutUuid(), screen.layout->uuidString());
     // Only the built tools can be chosen.
     EXPECT_TRUE(tabButton(pane->paneView(), "findButton")->isEnabled());
@@ -67,7 +68,7 @@ TEST(StudyPaneViewController, ANewStudyRegionGetsOneItemOnFindWithTheDefaultTabs
     EXPECT_FALSE(tabButton(pane->paneView(), "goToButton")->isEnabled());
     pane->makeBookmarksPaneCurrent();
     EXPECT_EQ(pane->state()->selectedTabID, 1);
-    EXPECT_EQ(pane->subpaneViewController(), pane->studyPaneSearchResultsViewController());
+    EXPECT_EQ(pane->subpaneViewController(), pane->subpane(StudyPaneViewController::kSearchSubpane));
 }
 
 TEST(StudyPaneViewController, StoredOrdersAndTabsAreApplied)
@@ -80,7 +81,7 @@ TEST(StudyPaneViewController, StoredOrdersAndTabsAreApplied)
         putState(screen.studyContents, std::move(state));
         StudyPaneViewController* pane = screen.install(screen.environment());
         EXPECT_EQ(pane->tabs().order(), (QList<qint64> {9, 8, 7, 6, 5, 4, 3, 2, 1}));
-        EXPECT_EQ(pane->subpaneViewController(), pane->studyPaneNavigatorViewController());
+        EXPECT_EQ(pane->subpaneViewController(), pane->subpane(StudyPaneViewController::kNavigatorSubpane));
     }
     {
         // Unknown identifiers are skipped and the missing last tabs appended; a stored tab this pane
@@ -93,7 +94,7 @@ TEST(StudyPaneViewController, StoredOrdersAndTabsAreApplied)
         StudyPaneViewController* pane = screen.install(screen.environment());
         EXPECT_EQ(pane->tabs().order(), (QList<qint64> {2, 1, 3, 7, 8, 9}));
         EXPECT_EQ(pane->state()->selectedTabID, 1);
-        EXPECT_EQ(pane->subpaneViewController(), pane->studyPaneSearchResultsViewController());
+        EXPECT_EQ(pane->subpaneViewController(), pane->subpane(StudyPaneViewController::kSearchSubpane));
     }
     {
         // An item whose state could not be read back gets a fresh one.
@@ -111,18 +112,18 @@ TEST(StudyPaneViewController, SwitchingTabsAndShowingTheSelectedTabAgain)
     StudyPaneViewController* pane = screen.install(screen.environment());
     pane->makeNavigatorPaneCurrent();
     EXPECT_EQ(pane->state()->selectedTabID, 9);
-    EXPECT_EQ(pane->paneView()->paneContents(), pane->studyPaneNavigatorViewController()->view());
+    EXPECT_EQ(shownContents(pane->paneView()), pane->subpane(StudyPaneViewController::kNavigatorSubpane)->view());
     // A click on the Find button.
     QTest::mouseClick(tabButton(pane->paneView(), "findButton"), Qt::LeftButton);
     EXPECT_EQ(pane->state()->selectedTabID, 1);
-    EXPECT_EQ(pane->paneView()->paneContents(), pane->studyPaneSearchResultsViewController()->view());
+    EXPECT_EQ(shownContents(pane->paneView()), pane->subpane(StudyPaneViewController::kSearchSubpane)->view());
 
     // Too narrow: the contents go; wide again: they come back.
     pane->hidePaneContents();
     EXPECT_EQ(pane->subpaneViewController(), nullptr);
-    EXPECT_EQ(pane->paneView()->paneContents(), nullptr);
+    EXPECT_EQ(shownContents(pane->paneView()), nullptr);
     pane->showHiddenPaneContents();
-    EXPECT_EQ(pane->paneView()->paneContents(), pane->studyPaneSearchResultsViewController()->view());
+    EXPECT_EQ(shownContents(pane->paneView()), pane->subpane(StudyPaneViewController::kSearchSubpane)->view());
 
     // The selected tab made current again on a collapsed pane expands it.
     screen.host.width = 6;
@@ -171,9 +172,9 @@ TEST(StudyPaneView, DraggingAButtonAlongTheRowMovesItsTabAndAClickStillSelects)
     const int target = find->geometry().center().x() - 3;
     send(navigator, QEvent::MouseButtonPress, inside, Qt::LeftButton);
     send(navigator, QEvent::MouseMove, navigator->mapFrom(view, QPoint(target, 10)), Qt::LeftButton);
-    EXPECT_EQ(view->draggedTab(), 9);
+    // The button follows the pointer.
+    EXPECT_EQ(navigator->geometry().left(), target - inside.x());
     send(navigator, QEvent::MouseButtonRelease, navigator->mapFrom(view, QPoint(target, 10)), Qt::NoButton);
-    EXPECT_EQ(view->draggedTab(), 0);
     EXPECT_EQ(view->rowOrder(), (QList<qint64> {6, 9, 1, 2, 3, 4, 5, 7, 8}));
     EXPECT_EQ(pane->state()->tabIDOrder, view->rowOrder());
     EXPECT_EQ(saves, 1);
@@ -269,7 +270,7 @@ TEST(StudyPaneViewController, TheStateSurvivesARestartThroughTheLayoutArchive)
     pane->paneView();
     ASSERT_NE(pane->state(), nullptr);
     EXPECT_EQ(pane->state()->selectedTabID, 9);
-    EXPECT_EQ(pane->subpaneViewController(), pane->studyPaneNavigatorViewController());
+    EXPECT_EQ(pane->subpaneViewController(), pane->subpane(StudyPaneViewController::kNavigatorSubpane));
     EXPECT_EQ(pane->tabs().order(), (QList<qint64> {9, 6, 1, 2, 3, 4, 5, 7, 8}));
     EXPECT_EQ(pane->paneView()->rowOrder(), pane->tabs().order());
     EXPECT_EQ(pane->manualStudyPaneWidth(), 312.5);
@@ -315,7 +316,7 @@ TEST(StudyPaneView, NarrowPanesKeepTheLeftButtonsAndAMoreButton)
     EXPECT_FALSE(view->moreMenuButton()->isDown());
     view->resize(fourth.right() + 2 + StudyPaneView::kBoxWidth, 600);
     // The contents sit below the button row, left of the box.
-    EXPECT_EQ(view->paneContents()->geometry(),
+    EXPECT_EQ(shownContents(view)->geometry(),
         QRect(0, StudyPaneView::kButtonRowHeight, view->width() - StudyPaneView::kBoxWidth,
             view->height() - StudyPaneView::kButtonRowHeight));
 }
@@ -444,9 +445,9 @@ TEST(StudyPaneViewController, TheLayoutViewFindsItAsItsStudyPane)
     asPane->makeNavigatorPaneCurrent();
     EXPECT_EQ(pane->state()->selectedTabID, 9);
     asPane->hidePaneContents();
-    EXPECT_EQ(pane->paneView()->paneContents(), nullptr);
+    EXPECT_EQ(shownContents(pane->paneView()), nullptr);
     asPane->showHiddenPaneContents();
-    EXPECT_EQ(pane->paneView()->paneContents(), pane->studyPaneNavigatorViewController()->view());
+    EXPECT_EQ(shownContents(pane->paneView()), pane->subpane(StudyPaneViewController::kNavigatorSubpane)->view());
     EXPECT_EQ(asPane->searchResultsAggregatorForTuple(SourceTupleID(1, 101, 1, 1)), nullptr);
 }
 
@@ -470,7 +471,7 @@ TEST(StudyPaneViewController, RegisteredSubpanesGetTheirTabsSwitchingCallsAndThe
     fakes.log.clear();
     QTest::mouseClick(tabButton(view, "bookmarkButton"), Qt::LeftButton);
     EXPECT_EQ(pane->state()->selectedTabID, 2);
-    EXPECT_EQ(view->paneContents(), bookmarks->view());
+    EXPECT_EQ(shownContents(view), bookmarks->view());
     pane->makeHighlightsPaneCurrent();
     pane->makeHighlightsPaneCurrent();  // shown again: activated again, nothing replaced
     EXPECT_EQ(fakes.log,
@@ -503,8 +504,8 @@ TEST(StudyPaneViewController, ASubpaneReachesThePaneThroughItsHostAndItsSignals)
     EXPECT_EQ(pane->state()->selectedTabID, 1);
     emit highlights->showRequested();
     EXPECT_EQ(pane->state()->selectedTabID, 3);
-    EXPECT_EQ(view->paneContents(), highlights->view());
-    EXPECT_EQ(view->paneContents()->objectName(), QStringLiteral("highlights"));
+    EXPECT_EQ(shownContents(view), highlights->view());
+    EXPECT_EQ(shownContents(view)->objectName(), QStringLiteral("highlights"));
 
     // A visited verse goes on the pane's recent stack, newest first.
     emit highlights->recentVerseVisited(0x01010100, QString());
@@ -519,10 +520,11 @@ TEST(StudyPaneSubpane, TheViewIsMadeOnceAndGoesWithItsSubpaneUnlessQtDeletedItFi
     QPointer<QWidget> first;
     {
         FakeSubpane alone(StudyPaneEnvironment {}, nullptr, QStringLiteral("alone"), &log);
-        EXPECT_FALSE(alone.isViewLoaded());
+        EXPECT_EQ(alone.loads, 0);
         first = alone.view();
         ASSERT_NE(first, nullptr);
         EXPECT_EQ(alone.view(), first.data());
+        EXPECT_EQ(alone.loads, 1);
         EXPECT_EQ(alone.host(), nullptr);
     }
     EXPECT_TRUE(first.isNull());
@@ -534,8 +536,9 @@ TEST(StudyPaneSubpane, TheViewIsMadeOnceAndGoesWithItsSubpaneUnlessQtDeletedItFi
         QWidget parent;
         held.view()->setParent(&parent);
     }
-    EXPECT_FALSE(held.isViewLoaded());
+    EXPECT_EQ(held.loads, 1);
     EXPECT_NE(held.view(), nullptr);
+    EXPECT_EQ(held.loads, 2);
 }
 
 TEST(StudyPaneViewController, TheNotesResultsComeFromTheJournalListForTheJournalOnly)
@@ -571,8 +574,12 @@ TEST(StudyPaneViewController, TheNotesResultsComeFromTheJournalListForTheJournal
     Screen plain;
     StudyPaneViewController* pane = plain.install(plain.environment());
     // The built-in lists again, which hold no results before a search.
-    EXPECT_NE(pane->studyPaneNotesListViewController(), nullptr);
-    EXPECT_NE(pane->studyPaneJournalListViewController(), nullptr);
+    EXPECT_NE(
+        dynamic_cast<StudyPaneNotesListViewController*>(pane->subpane(StudyPaneViewController::kNotesListSubpane)),
+        nullptr);
+    EXPECT_NE(
+        dynamic_cast<StudyPaneNotesListViewController*>(pane->subpane(StudyPaneViewController::kJournalListSubpane)),
+        nullptr);
     EXPECT_EQ(pane->notesSearchResultsAggregatorForTupleID(SourceTupleID(1, 101, 1, 1)), nullptr);
 }
 
@@ -614,19 +621,19 @@ TEST(StudyPaneViewController, InALayoutViewItsWidthIsTheStudyRegionsAndItsBoxAnd
     EXPECT_DOUBLE_EQ(pane->layoutHost()->studyPaneWidth(), 290);
     EXPECT_TRUE(pane->layoutHost()->isStudyPaneVisible());
     StudyPaneView* view = pane->paneView();
-    ASSERT_NE(view->paneContents(), nullptr);
+    ASSERT_NE(shownContents(view), nullptr);
 
     // A click on the box collapses the region, and the layout view takes the contents away.
     QFrame* box = view->expandContractBox();
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(3, 300));
     EXPECT_DOUBLE_EQ(layoutView.studyPaneWidth(), 6);
     EXPECT_EQ(view->width(), 6);
-    EXPECT_EQ(view->paneContents(), nullptr);
+    EXPECT_EQ(shownContents(view), nullptr);
 
     // Choosing a tab opens it again at the default width, with its contents.
     pane->makeNavigatorPaneCurrent();
     EXPECT_DOUBLE_EQ(layoutView.studyPaneWidth(), 290);
-    EXPECT_EQ(view->paneContents(), pane->studyPaneNavigatorViewController()->view());
+    EXPECT_EQ(shownContents(view), pane->subpane(StudyPaneViewController::kNavigatorSubpane)->view());
 
     // A drag of the box to 400: the region follows and the width is remembered in the state.
     QTest::mousePress(box, Qt::LeftButton, {}, QPoint(3, 300));
