@@ -1755,16 +1755,14 @@ TEST(BookPageView, AFollowingPanePaintsOnceAndFillsWhenScrolled)
                        "if(window.qsCounting&&n==='getHTMLTextForBlocks')window.qsLater++;"
                        "return qsLaterBefore(n,a,d);};") +
             setOnPlacePainted("qsCounting") +
-            // What the page held, how long it was and where it was scrolled (its scroll bar), when the
-            // place painted.
-            QStringLiteral("var qsPaintedThen=jsInterface.placePainted;jsInterface.placePainted=function(s){"
-                           "window.qsAtPaint=[qsFirst,qsLast,document.documentElement.scrollHeight,"
-                           "window.pageYOffset].join();qsPaintedThen(s);};"));
+            // What the page holds, how long it is and where it is scrolled (its scroll bar), kept when
+            // the place painted.
+            QStringLiteral("window.qsPageState=function(){return [qsFirst,qsLast,"
+                           "document.documentElement.scrollHeight,window.pageYOffset].join();};"
+                           "var qsPaintedThen=jsInterface.placePainted;jsInterface.placePainted=function(s){"
+                           "window.qsAtPaint=qsPageState();qsPaintedThen(s);};"));
     const auto nowOnPage = [&] {
-        return js(page.view, QStringLiteral("[qsFirst,qsLast,document.documentElement.scrollHeight,"
-                                            "window.pageYOffset].join()"))
-            .toString()
-            .split(QLatin1Char(','));
+        return js(page.view, QStringLiteral("qsPageState()")).toString().split(QLatin1Char(','));
     };
     GoToRequest request;
     ASSERT_TRUE(goToUntilPainted(page, key(45, 8, 28), request));
