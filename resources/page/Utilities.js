@@ -3,7 +3,8 @@
 // The page holds a window of a book's blocks, one <div id="_b<n>"> each, between the markers
 // #startofpage and #endofpage ("Loading..." until the book's start or end is reached). As the reader
 // scrolls, the script asks the reader for neighbouring blocks through `jsInterface`, drops blocks far
-// out of sight, and reports where the reader is. The reader drives the page through the functions
+// out of sight, and reports where the reader is. A new place is shown with room held above and below
+// it, which the blocks filled in around it take, so its scroll bar stays as the place painted. The reader drives the page through the functions
 // fillExtraScreens, getPageYOffset, scrollToElement, scrollToYOffset, getSelectionHtml,
 // updateDevotionalReadingStatus, resizeDocument, qsReportPlacePainted, qsGoToPlace and
 // qsRenderBlocksAgain.
