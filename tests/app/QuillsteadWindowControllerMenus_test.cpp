@@ -11,6 +11,7 @@
 #include "app/preferences/DisplayPreferencesViewController.h"
 #include "app/preferences/MASPreferencesWindowController.h"
 #include "cloud/store/ui/OpenBookSheetWindowController.h"
+#include "library/GoToRequest.h"
 #include "library/SourceManager.h"
 #include "library/SourceTupleArray.h"
 #include "panes/bookpane/BookPaneViewController.h"
@@ -23,6 +24,7 @@
 #include "panes/layoutview/LayoutViewController.h"
 #include "panes/page/BookPageView.h"
 #include "platform/AppVersion.h"
+#include "platform/NotificationCenter.h"
 #include "platform/RecordingAlerts.h"
 #include "platform/UserDefaults.h"
 #include "platform/ui/ActionRegistry.h"
@@ -238,21 +240,43 @@ TEST_F(MenuWindow, EveryEnabledItemChangesTheScreenOrShowsAMessage)
                                   << silent.join(QLatin1Char('\n')).toStdString();
 }
 
+// The book pane of a region of the current screen, its tab bar and its title bar.
+BookPaneViewController* bookPaneAt(int region)
+{
+    Layout* layout = reader_test::programEnvironment().layoutManager().currentLayout();
+    if (layout == nullptr || region < 0 || size_t(region) >= layout->contents().size())
+        return nullptr;
+    return dynamic_cast<BookPaneViewController*>(layout->contentsAt(size_t(region))->viewController());
+}
+
 TEST_F(MenuWindow, ScrollCommandsMoveTheActiveBook)
 {
     launch();
-    ASSERT_TRUE(activateKjv());
-    // The King James page's scroll offset, read from the page.
+    const SourceTuple::Ptr kjv = activateKjv();
+    ASSERT_TRUE(kjv);
+    // Where the King James page's view is in the book, read from the page: the top block's number
+    // and how far the view's top lies into it (the page's own scroll offset also moves when blocks
+    // come in or go above the view, which the reader does not see).
     const auto offset = [&] {
-        const QStringList panes = scrollPositions().split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        const QString prefix = QStringLiteral("%1:").arg(kjvRegion());
-        for (const QString& pane : panes)
-            if (pane.startsWith(prefix))
-                return pane.mid(prefix.size()).toDouble();
-        return -1.0;
+        BookPaneViewController* pane = bookPaneAt(kjvRegion());
+        if (pane == nullptr || pane->page() == nullptr)
+            return -1.0;
+        return TestSupport::runScript(pane->page()->page(),
+            QStringLiteral("(function () { var b = qsBlocks(); for (var i = 0; i < b.length; i++) {"
+                           " var r = b[i].getBoundingClientRect(); if (r.bottom > 4)"
+                           " return parseInt(b[i].id.substring(2), 10) * 1e6 - Math.round(r.top); } return -1; })()"),
+            2000)
+            .value_or(QVariant(-1.0))
+            .toDouble();
     };
-    double y = -1;
-    ASSERT_TRUE(waitFor([&] { return (y = offset()) >= 0; }));
+    // In the middle of a book, as a link there takes the reader.
+    GoToRequest request;
+    request.layoutUuid = panes()->goToPanes().currentLayoutUuid();
+    request.sourceTuple = kjv;
+    request.section = kjv->sectionForSyncString(QStringLiteral("John 3:16"));
+    request.activate = true;
+    request.post(NotificationCenter::defaultCenter(), nullptr);
+    ASSERT_TRUE(waitFor([&] { return offset() > 1e6; }));
     // Each command moves the page the way it says; the keys as a user presses them, then the items.
     const auto moves = [&](const std::function<void()>& command, int direction) {
         const double before = offset();
@@ -271,15 +295,6 @@ TEST_F(MenuWindow, ScrollCommandsMoveTheActiveBook)
     ASSERT_TRUE(reader_test::choose(window(), CommandNames::CloseBook));
     ASSERT_TRUE(waitFor([&] { return panes()->activeSourceTuple() == nullptr; }));
     EXPECT_FALSE(reader_test::choose(window(), CommandNames::ScrollPageDown));
-}
-
-// The book pane of a region of the current screen, its tab bar and its title bar.
-BookPaneViewController* bookPaneAt(int region)
-{
-    Layout* layout = reader_test::programEnvironment().layoutManager().currentLayout();
-    if (layout == nullptr || region < 0 || size_t(region) >= layout->contents().size())
-        return nullptr;
-    return dynamic_cast<BookPaneViewController*>(layout->contentsAt(size_t(region))->viewController());
 }
 
 TEST_F(MenuWindow, NextAndPreviousBookTurnTheTabsOfAPaneWithTwoBooks)
