@@ -14,8 +14,11 @@ for tool in xvfb-run openbox xprop xwininfo; do
 done
 # Under AddressSanitizer: the X keyboard library copies atom names with strndup and a length, which the
 # strict string check reads past as if they were whole strings; the check stays on for every other test.
+# The leak check is left to the offscreen run of the same tests: at exit its tracer stops every
+# thread of the web engine, and under the window manager it was seen to crash doing so (signal 11
+# in the tracer, the tests all passed), which says nothing about the reader.
 if [ -n "${ASAN_OPTIONS:-}" ]; then
-  export ASAN_OPTIONS="$ASAN_OPTIONS:strict_string_checks=0"
+  export ASAN_OPTIONS="$ASAN_OPTIONS:strict_string_checks=0:detect_leaks=0"
 fi
 exec xvfb-run -a -s "-screen 0 1600x1000x24" bash -c '
   openbox --sm-disable >/dev/null 2>&1 &
