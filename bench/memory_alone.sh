@@ -33,14 +33,13 @@ WAIT=${QS_MEMORY_WAIT:-3}
 COPY=${QS_QT_COPY:-/tmp/qs-qt-private}
 
 qtq() { qtpaths6 --query "$1" 2>/dev/null || qmake6 -query "$1"; }
-if [ ! -x "$COPY/QtWebEngineProcess" ]; then
+if [ ! -e "$COPY/complete" ]; then
     echo "making the private Qt copy in $COPY" >&2
     mkdir -p "$COPY/lib" "$COPY/resources" "$COPY/locales"
     cp -a "$(qtq QT_INSTALL_LIBS)"/libQt6*.so* "$COPY/lib/"
     cp -a "$(qtq QT_INSTALL_DATA)"/resources/. "$COPY/resources/"
     cp -a "$(qtq QT_INSTALL_TRANSLATIONS)"/qtwebengine_locales/. "$COPY/locales/"
-    cp "$(qtq QT_INSTALL_LIBEXECS)/QtWebEngineProcess" "$COPY/QtWebEngineProcess.tmp"
-    mv "$COPY/QtWebEngineProcess.tmp" "$COPY/QtWebEngineProcess"
+    touch "$COPY/complete"
 fi
 ENGINE_ENV=(LD_LIBRARY_PATH="$COPY/lib"
     QTWEBENGINE_RESOURCES_PATH="$COPY/resources" QTWEBENGINE_LOCALES_PATH="$COPY/locales"
@@ -55,7 +54,7 @@ others() {
     for d in /proc/[0-9]*; do
         local p=${d#/proc/}
         case "$tree" in *" $p "*) continue ;; esac
-        [ "$(cat "$d/comm" 2>/dev/null)" = QtWebEngineProc ] && n=$((n + 1))
+        case "$(cat "$d/comm" 2>/dev/null)" in QtWebEngineProc | quillstead-engi) n=$((n + 1)) ;; esac
         grep -q "$COPY/lib/libQt6WebEngineCore" "$d/maps" 2>/dev/null && shared=yes
     done
     echo "others=$n private=$([ $shared = no ] && echo yes || echo no)"

@@ -27,12 +27,6 @@ qint64 clockMs(clockid_t clock)
     clock_gettime(clock, &now);
     return qint64(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
-#endif
-
-}  // namespace
-
-#if defined(Q_OS_LINUX)
-namespace {
 
 // Whether the loader had to write into the object's code (text relocations): its read-only
 // segments then hold written pages.
@@ -69,9 +63,9 @@ int dropSegments(dl_phdr_info* info, size_t, void* data)
     }
     return 0;
 }
+#endif
 
 }  // namespace
-#endif
 
 qint64 IdlePageTrim::dropNow()
 {

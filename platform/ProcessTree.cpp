@@ -40,6 +40,12 @@ qint64 kilobytes(const QByteArray& text, const QByteArray& name)
     return 0;
 }
 
+// The web engine's own process program, or the reader's (the kernel keeps 15 bytes of the name).
+bool isEngineProgram(const QByteArray& comm)
+{
+    return comm == "QtWebEngineProc" || comm == "quillstead-engi";
+}
+
 QList<QByteArray> argumentsOf(qint64 pid)
 {
     return readProcFile(pid, "cmdline").split('\0');
@@ -102,7 +108,7 @@ ProcessTree::Summary ProcessTree::summarize(qint64 pid)
         pending += children.value(p);
     }
     for (const qint64 p : all)
-        if (!inTree.contains(p) && readProcFile(p, "comm").trimmed() == "QtWebEngineProc")
+        if (!inTree.contains(p) && isEngineProgram(readProcFile(p, "comm").trimmed()))
             ++summary.otherEngineProcesses;
     return summary;
 }
