@@ -3,7 +3,9 @@
 // The page holds a window of a book's blocks, one <div id="_b<n>"> each, between the markers
 // #startofpage and #endofpage ("Loading..." until the book's start or end is reached). As the reader
 // scrolls, the script asks the reader for neighbouring blocks through `jsInterface`, drops blocks far
-// out of sight, and reports where the reader is. The reader drives the page through the functions
+// out of sight, and reports where the reader is. A place gone to is shown with room held above and
+// below it, which the blocks filled in around it take, so its scroll bar stays as the place painted.
+// The reader drives the page through the functions
 // fillExtraScreens, getPageYOffset, scrollToElement, scrollToYOffset, getSelectionHtml,
 // updateDevotionalReadingStatus, resizeDocument, qsReportPlacePainted, qsGoToPlace and
 // qsRenderBlocksAgain.
@@ -334,6 +336,20 @@ function qsAnchorElement() {
 // put in or taken out above the view always moves what follows by whole pixels.
 var qsTopFraction = 0;
 
+// Room held for the blocks that fill around a new placement: white space above the blocks (in
+// qsFrame.top, with the fraction) and below the end marker (in qsFrame.bottom, after the room that
+// brings the last block to the top). The blocks filled in take the room's place, so the page keeps
+// the length and the scroll offset of its first paint and its scroll bar does not move when the
+// blocks around the place come. What is left stays until the reader scrolls to it, or goes once
+// the book's start or end is on the page.
+var qsHeldAbove = 0;
+var qsHeldBelow = 0;
+
+function qsSetTopSpace() {
+    if (qsFrame.top)
+        qsFrame.top.style.height = String(qsHeldAbove + qsTopFraction) + 'px';
+}
+
 // Runs change(shift) and then scrolls once so that the anchor stays where it was on screen; change
 // may call shift() to learn how far the anchor has moved so far. Scroll offsets are whole pixels, so
 // a whole batch of changes is compensated in one step. Blocks are rarely a whole number of pixels
@@ -350,6 +366,17 @@ function qsKeepingPlace(change) {
     var delta = shift();
     if (delta === 0)
         return;
+    if (delta > 0 && qsHeldAbove > 0) {
+        // Blocks put in above take the held room's place: nothing below them moves.
+        var room = Math.round((qsHeldAbove + qsTopFraction - delta) * 1024) / 1024;
+        qsHeldAbove = room > 0 ? Math.floor(room) : 0;
+        if (room > 0)
+            qsTopFraction = room - qsHeldAbove;
+        qsSetTopSpace();
+        delta = shift();
+        if (delta === 0)
+            return;
+    }
     var whole = Math.round(delta);
     var fraction = whole - delta;
     if (Math.abs(fraction) > 0.01 && qsFrame.top) {
@@ -365,7 +392,7 @@ function qsKeepingPlace(change) {
         // Layout positions are multiples of 1/64 pixel, which the number holds exactly (kept to 1/1024
         // so that it is never written in exponent form): rounded to fewer digits, the fraction would
         // leave a residue that moves a line of text across a pixel boundary.
-        qsFrame.top.style.height = String(total) + 'px';
+        qsSetTopSpace();
         delta = shift();
         whole = Math.round(delta);
     }
@@ -510,15 +537,24 @@ function qsUpdateMarkers() {
     var end = qsFrame.end;
     if (start) {
         var startText = qsAtStart ? '' : 'Loading...';
-        if (start.textContent !== startText)
-            qsKeepingPlace(function () { start.textContent = startText; });
+        if (start.textContent !== startText || (qsAtStart && qsHeldAbove > 0)) {
+            qsKeepingPlace(function () {
+                start.textContent = startText;
+                if (qsAtStart) {
+                    qsHeldAbove = 0;
+                    qsSetTopSpace();
+                }
+            });
+        }
     }
     if (end)
         end.textContent = qsAtEnd ? '' : 'Loading...';
+    if (qsAtEnd)
+        qsHeldBelow = 0;
     // Room below the last block, so that any block can be brought to the top of the view.
     var bottom = qsFrame.bottom;
     if (bottom)
-        bottom.style.height = (window.innerHeight || 600) + 'px';
+        bottom.style.height = String((window.innerHeight || 600) + qsHeldBelow) + 'px';
 }
 
 var qsFilling = false;
@@ -534,9 +570,15 @@ function fillExtraScreens() {
     try {
         var h = window.innerHeight || 600;
         var end = qsFrame.end;
+        var endBefore = end ? end.getBoundingClientRect().top : 0;
         while (budget > 0 && !qsAtEnd && end && end.getBoundingClientRect().top < (qsScreens + 1) * h) {
             qsAppendNext();
             budget--;
+        }
+        if (end && qsHeldBelow > 0) {
+            // Blocks put in below take the held room's place (qsUpdateMarkers sizes it).
+            var grown = end.getBoundingClientRect().top - endBefore;
+            qsHeldBelow = Math.max(0, Math.round((qsHeldBelow - grown) * 1024) / 1024);
         }
         if (qsBlocks().length) {
             qsKeepingPlace(function (shift) {
@@ -695,7 +737,7 @@ function qsReportSoon() {
 function scrollToElement(id, offset) {
     var y;
     if (id === '' || id === null || id === undefined) {
-        y = 0;
+        y = qsHeldAbove; // the page's start, below the room held above it
     } else {
         var el = document.getElementById(String(id));
         if (!el)
@@ -996,8 +1038,9 @@ function toggleReadingNumber(n) {
 
 // Puts the blocks (block `first` onwards, made inert) between the markers, brings the target element
 // (moved down by offset pixels) to the top of the view and fills the rest of the view from the
-// bridge, so that the next paint already shows the target's screen whole.
-function qsPlaceBlocks(first, list, target, offset) {
+// bridge, so that the next paint already shows the target's screen whole. `holdRoom`: the page fills
+// around the place right after its paint, into room held for it.
+function qsPlaceBlocks(first, list, target, offset, holdRoom) {
     if (typeof list === 'string')
         list = [list];
     for (var i = 0; i < list.length; i++)
@@ -1005,12 +1048,19 @@ function qsPlaceBlocks(first, list, target, offset) {
     qsScanBlocks();
     qsAtStart = qsFirst === 0;
     qsAtEnd = false;
+    // Room for the screens that fill around the place after the paint (a block longer than a screen
+    // may outgrow it). Only the pane gone to holds it: a pane that follows fills once the reader
+    // scrolls it, which moves its bar anyway, and room it held would go from under that scroll when
+    // the filling reaches the book's start; a new page fills as it always has.
+    var h = window.innerHeight || 600;
+    qsHeldAbove = holdRoom && !qsAtStart ? (qsScreens + 1) * h : 0;
+    qsHeldBelow = holdRoom ? (qsScreens + 1) * h : 0;
+    qsSetTopSpace();
     qsUpdateMarkers();
     qsPlace = { id: target, offset: offset };
     var el = target ? document.getElementById(String(target)) : null;
     var y = el ? el.getBoundingClientRect().top + window.pageYOffset + (parseInt(offset, 10) || 0) : 0;
     window.scrollTo(0, Math.max(0, Math.round(y)));
-    var h = window.innerHeight || 600;
     var budget = qsFillBudget;
     while (budget > 0 && !qsAtEnd && qsFrame.end.getBoundingClientRect().top < h) {
         qsAppendNext();
@@ -1070,7 +1120,7 @@ function qsGoToPlace(id, offset, serial, first, list, target, targetOffset, foll
     qsLastReport = '';
     qsLastPosition = null;
     qsFirst = qsLast = -1;
-    qsPlaceBlocks(first, list, target, targetOffset);
+    qsPlaceBlocks(first, list, target, targetOffset, !following);
     qsHoldUntilPainted(function (current) {
         jsInterface.placePainted(serial);
         if (!current)

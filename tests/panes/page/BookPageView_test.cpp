@@ -1754,10 +1754,15 @@ TEST(BookPageView, AFollowingPanePaintsOnceAndFillsWhenScrolled)
                        "if(window.qsCounting&&n==='getHTMLTextForBlocks')window.qsLater++;"
                        "return qsLaterBefore(n,a,d);};") +
             setOnPlacePainted("qsCounting") +
-            // What the page held, and how long it was (its scroll bar), when the place painted.
-            QStringLiteral("var qsPaintedThen=jsInterface.placePainted;jsInterface.placePainted=function(s){"
-                           "window.qsAtPaint=[qsFirst,qsLast,document.documentElement.scrollHeight].join();"
-                           "qsPaintedThen(s);};"));
+            // What the page holds, how long it is and where it is scrolled (its scroll bar), kept when
+            // the place painted.
+            QStringLiteral("window.qsPageState=function(){return [qsFirst,qsLast,"
+                           "document.documentElement.scrollHeight,window.pageYOffset].join();};"
+                           "var qsPaintedThen=jsInterface.placePainted;jsInterface.placePainted=function(s){"
+                           "window.qsAtPaint=qsPageState();qsPaintedThen(s);};"));
+    const auto nowOnPage = [&] {
+        return js(page.view, QStringLiteral("qsPageState()")).toString().split(QLatin1Char(','));
+    };
     GoToRequest request;
     ASSERT_TRUE(goToUntilPainted(page, key(45, 8, 28), request));
     page.settle();
@@ -1772,8 +1777,7 @@ TEST(BookPageView, AFollowingPanePaintsOnceAndFillsWhenScrolled)
     // its length (its scroll bar) changed after it.
     EXPECT_EQ(js(page.view, QStringLiteral("window.qsLater")).toInt(), 0);
     EXPECT_EQ(js(page.view, QStringLiteral("window.qsWaited")).toInt(), 0);
-    EXPECT_EQ(js(page.view, QStringLiteral("window.qsAtPaint")).toString(),
-        js(page.view, QStringLiteral("[qsFirst,qsLast,document.documentElement.scrollHeight].join()")).toString());
+    EXPECT_EQ(js(page.view, QStringLiteral("window.qsAtPaint")).toString().split(QLatin1Char(',')), nowOnPage());
     // Once the reader scrolls it, the page fills around the place, which stays where it was scrolled.
     js(page.view, QStringLiteral("window.scrollBy(0, -10)"));
     ASSERT_TRUE(waitFor([&] { return page.blocksOnPage().first() < romans; }));
@@ -1783,7 +1787,8 @@ TEST(BookPageView, AFollowingPanePaintsOnceAndFillsWhenScrolled)
     EXPECT_NEAR(page.topOf(QStringLiteral("_s45.8.28")), 10.0, 8.0);
 
     // The pane gone to fills at once after its paint (asking and waiting), around the verse left at
-    // the top.
+    // the top. The blocks take the place of room the page held for them: its length and scroll
+    // offset (its scroll bar) stay as they painted.
     js(page.view, QStringLiteral("window.qsWaited=0;window.qsLater=0;window.qsCounting=false;"));
     GoToRequest own;
     ASSERT_TRUE(goToUntilPainted(page, key(43, 9, 1), own, false));
@@ -1794,6 +1799,11 @@ TEST(BookPageView, AFollowingPanePaintsOnceAndFillsWhenScrolled)
     const int johnBlock = int(page.source->blockForSection(*own.section));
     EXPECT_LT(john.first(), johnBlock);
     EXPECT_GT(john.last(), johnBlock);
+    const QStringList painted = js(page.view, QStringLiteral("window.qsAtPaint")).toString().split(QLatin1Char(','));
+    const QStringList filled = nowOnPage();
+    ASSERT_EQ(painted.size(), 4);
+    EXPECT_LT(filled[0].toInt(), painted[0].toInt());
+    EXPECT_EQ(painted.mid(2), filled.mid(2));
     EXPECT_GT(js(page.view, QStringLiteral("window.qsWaited")).toInt(), 0);
     EXPECT_EQ(js(page.view, QStringLiteral("window.qsLater")).toInt(), 0);
 
@@ -1813,6 +1823,15 @@ TEST(BookPageView, AFollowingPanePaintsOnceAndFillsWhenScrolled)
     EXPECT_LT(psalm.first(), psalmBlock);
     EXPECT_GT(psalm.last(), psalmBlock);
     EXPECT_NEAR(page.topOf(QStringLiteral("_s19.23.1")), 0.0, 8.0);
+
+    // Gone to near the book's start, the page gives the room back once the filling reaches the first
+    // block: the top of the page is the book's start, not white room.
+    GoToRequest genesis;
+    ASSERT_TRUE(goToUntilPainted(page, key(1, 1, 3), genesis, false));
+    ASSERT_TRUE(waitFor([&] { return !page.blocksOnPage().isEmpty() && page.blocksOnPage().first() == 0; }));
+    page.settle();
+    js(page.view, QStringLiteral("window.scrollTo(0, 0)"));
+    EXPECT_LT(page.topOf(QStringLiteral("_b0")), 100.0);  // the room held was three screens
 }
 
 // The filling that comes without waiting after a placement's paint (a new page's first paint): a
