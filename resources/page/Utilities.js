@@ -470,7 +470,7 @@ function qsFillAroundPlacement() {
     qsAround = { placing: qsPlacing, rendering: qsAheadRendering };
     qsFetchAroundThen(function () {
         qsAround = null;
-        if (window.pageYOffset !== painted) {
+        if (qsMovedByReader || window.pageYOffset !== painted) {
             fillExtraScreens();
             qsReportSoon();
         } else if (!scrollToElement(qsPlace.id, qsPlace.offset)) {
@@ -751,7 +751,13 @@ function scrollToElement(id, offset) {
     return true;
 }
 
+// Whether the reader has moved the page since it was placed (a scroll command, a scrolling key or
+// the wheel): the end of the page's load then leaves it where the reader took it.
+var qsMovedByReader = false;
+var qsScrollKeys = { PageUp: 1, PageDown: 1, ArrowUp: 1, ArrowDown: 1, Home: 1, End: 1, ' ': 1 };
+
 function scrollToYOffset(y) {
+    qsMovedByReader = true;
     window.scrollTo(0, Math.max(0, parseInt(y, 10) || 0));
     fillExtraScreens();
     qsReportSoon();
@@ -764,8 +770,12 @@ var qsPlace = { id: '', offset: 0 }; // where the page is placed until its first
 function resizeDocument(id, offset) {
     qsUpdateMarkers();
     qsPlace = { id: id, offset: offset };
-    if (!scrollToElement(id, offset))
+    if (qsMovedByReader) {
+        fillExtraScreens();
+        qsReportSoon();
+    } else if (!scrollToElement(id, offset)) {
         scrollToElement('', 0);
+    }
     qsReportFirstPaint();
 }
 
@@ -1048,6 +1058,7 @@ function qsPlaceBlocks(first, list, target, offset, holdRoom) {
     qsScanBlocks();
     qsAtStart = qsFirst === 0;
     qsAtEnd = false;
+    qsMovedByReader = false;
     // Room for the screens that fill around the place after the paint (a block longer than a screen
     // may outgrow it). Only the pane gone to holds it: a pane that follows fills once the reader
     // scrolls it, which moves its bar anyway, and room it held would go from under that scroll when
@@ -1137,7 +1148,7 @@ function qsGoToPlace(id, offset, serial, first, list, target, targetOffset, foll
             setTimeout(function () {
                 if (token !== qsPlacing)
                     return;
-                if (window.pageYOffset !== painted) {
+                if (qsMovedByReader || window.pageYOffset !== painted) {
                     fillExtraScreens();
                     qsReportSoon();
                 } else if (!scrollToElement(qsPlace.id, qsPlace.offset)) {
@@ -1161,6 +1172,11 @@ window.addEventListener('scroll', function () {
     qsReportSoon();
 });
 window.addEventListener('resize', qsOnResize);
+window.addEventListener('wheel', function () { qsMovedByReader = true; }, { passive: true, capture: true });
+window.addEventListener('keydown', function (e) {
+    if (qsScrollKeys[e.key])
+        qsMovedByReader = true;
+}, true);
 document.addEventListener('DOMContentLoaded', function () {
     // The script keeps the reader's place itself when blocks come and go above the view, and the
     // scroll bar is always shown, so that filling the page never narrows it and reflows the text.

@@ -1834,6 +1834,37 @@ TEST(BookPageView, AFollowingPanePaintsOnceAndFillsWhenScrolled)
     EXPECT_LT(page.topOf(QStringLiteral("_b0")), 100.0);  // the room held was three screens
 }
 
+// The end of a page's load brings the page to its place, unless the reader has moved it since it
+// was placed (a scroll command or a scrolling key pressed while the page still loaded).
+TEST(BookPageView, TheEndOfALoadLeavesAPageTheReaderMoved)
+{
+    REQUIRE_WEB_VIEW();
+    REQUIRE_LIBRARY();
+    Page page(kjv());
+    page.goToKey(key(43, 3, 16));
+    page.settle();
+    const QString endOfLoad = QStringLiteral("resizeDocument('_s43.3.16', 0)");
+    js(page.view, QStringLiteral("window.scrollBy(0, 120);") + endOfLoad);
+    EXPECT_NEAR(page.topOf(QStringLiteral("_s43.3.16")), 0.0, 8.0) << "not moved by the reader: back to its place";
+
+    page.view.scrollActiveBookUp(false, false);
+    ASSERT_TRUE(waitFor([&] { return page.topOf(QStringLiteral("_s43.3.16")) < -100.0; }));
+    page.settle();
+    const double scrolled = page.topOf(QStringLiteral("_s43.3.16"));
+    js(page.view, endOfLoad);
+    page.settle();
+    EXPECT_NEAR(page.topOf(QStringLiteral("_s43.3.16")), scrolled, 8.0) << "the reader's page down was taken back";
+
+    // A new place, then a scrolling key in the page.
+    page.goToKey(key(45, 8, 28));
+    page.settle();
+    js(page.view, QStringLiteral("window.dispatchEvent(new KeyboardEvent('keydown', {key: 'PageDown'}));"
+                                 "window.scrollBy(0, 200);") +
+            QStringLiteral("resizeDocument('_s45.8.28', 0)"));
+    page.settle();
+    EXPECT_LT(page.topOf(QStringLiteral("_s45.8.28")), -100.0) << "the key's scroll was taken back";
+}
+
 // The filling that comes without waiting after a placement's paint (a new page's first paint): a
 // reader who scrolls before the blocks arrive keeps the place scrolled to, the filling does not take
 // the page back to the verse.
