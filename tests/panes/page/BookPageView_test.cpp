@@ -1858,8 +1858,9 @@ TEST(BookPageView, TheEndOfALoadLeavesAPageTheReaderMoved)
     // A new place, then a scrolling key in the page.
     page.goToKey(key(45, 8, 28));
     page.settle();
-    js(page.view, QStringLiteral("window.dispatchEvent(new KeyboardEvent('keydown', {key: 'PageDown'}));"
-                                 "window.scrollBy(0, 200);") +
+    js(page.view,
+        QStringLiteral("window.dispatchEvent(new KeyboardEvent('keydown', {key: 'PageDown'}));"
+                       "window.scrollBy(0, 200);") +
             QStringLiteral("resizeDocument('_s45.8.28', 0)"));
     page.settle();
     EXPECT_LT(page.topOf(QStringLiteral("_s45.8.28")), -100.0) << "the key's scroll was taken back";
