@@ -470,13 +470,20 @@ function qsFillAroundPlacement() {
     qsAround = { placing: qsPlacing, rendering: qsAheadRendering };
     qsFetchAroundThen(function () {
         qsAround = null;
-        if (qsMovedByReader || window.pageYOffset !== painted) {
-            fillExtraScreens();
-            qsReportSoon();
-        } else if (!scrollToElement(qsPlace.id, qsPlace.offset)) {
-            scrollToElement('', 0);
-        }
+        qsSettlePlacement(painted);
     });
+}
+
+// Once a placement's paint is done: a page the reader moved since (by a command, a key or the wheel,
+// or away from `painted`, the offset it painted at; null: no offset to compare) fills around where
+// the reader is; any other page is brought back to its place and filled around it.
+function qsSettlePlacement(painted) {
+    if (qsMovedByReader || (painted !== null && window.pageYOffset !== painted)) {
+        fillExtraScreens();
+        qsReportSoon();
+    } else if (!scrollToElement(qsPlace.id, qsPlace.offset)) {
+        scrollToElement('', 0);
+    }
 }
 
 function qsAppendNext() {
@@ -770,12 +777,7 @@ var qsPlace = { id: '', offset: 0 }; // where the page is placed until its first
 function resizeDocument(id, offset) {
     qsUpdateMarkers();
     qsPlace = { id: id, offset: offset };
-    if (qsMovedByReader) {
-        fillExtraScreens();
-        qsReportSoon();
-    } else if (!scrollToElement(id, offset)) {
-        scrollToElement('', 0);
-    }
+    qsSettlePlacement(null);
     qsReportFirstPaint();
 }
 
@@ -1146,14 +1148,8 @@ function qsGoToPlace(id, offset, serial, first, list, target, targetOffset, foll
         var painted = window.pageYOffset;
         requestAnimationFrame(function () {
             setTimeout(function () {
-                if (token !== qsPlacing)
-                    return;
-                if (qsMovedByReader || window.pageYOffset !== painted) {
-                    fillExtraScreens();
-                    qsReportSoon();
-                } else if (!scrollToElement(qsPlace.id, qsPlace.offset)) {
-                    scrollToElement('', 0);
-                }
+                if (token === qsPlacing)
+                    qsSettlePlacement(painted);
             }, 0);
         });
     });
