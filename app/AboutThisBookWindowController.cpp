@@ -1,6 +1,7 @@
 #include "app/AboutThisBookWindowController.h"
 
 #include "library/SourceTuple.h"
+#include "platform/SettingsKeys.h"
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
 #include "platform/ui/ContentTextDocument.h"
@@ -48,11 +49,11 @@ QString AboutThisBookWindowController::pageHtml(SourceTuple& book, const UserDef
 {
     // The family goes into a style attribute: characters that would end the declaration or the
     // attribute are left out.
-    QString family = defaults.stringForKey(QStringLiteral("bodyFont"));
+    QString family = defaults.value(SettingsKeys::BodyFont);
     family.remove(QRegularExpression(QStringLiteral("[\"'<>;{}\\\\&]")));
     // html-safe: the family lost every character that could leave the declaration; the contents are built with their texts escaped
     return QStringLiteral("<html><body style='margin:3px; font:normal %1pt %2;'>%3</body></html>")
-        .arg(QString::number(SettingsRegistry::clampedInteger(defaults, QStringLiteral("baseFontSize"))), family,
+        .arg(QString::number(SettingsRegistry::clampedInteger(defaults, SettingsKeys::BaseFontSize)), family,
             book.aboutThisBookContents());
 }
 

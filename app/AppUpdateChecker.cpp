@@ -9,6 +9,7 @@
 #include "platform/AppVersion.h"
 #include "platform/FileSave.h"
 #include "platform/NotificationCenter.h"
+#include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 
 #include <QApplication>
@@ -174,22 +175,21 @@ QString AppUpdateChecker::downloadsFolder() const
 
 void AppUpdateChecker::setLastCheckForUpdatesToNow()
 {
-    m_defaults.setInteger(m_running.now().toSecsSinceEpoch(), QStringLiteral("lastAppUpdateCheck"));
+    m_defaults.set(SettingsKeys::LastAppUpdateCheck, m_running.now().toSecsSinceEpoch());
 }
 
 bool AppUpdateChecker::conditionallyCheckForUpdates(bool manual)
 {
     if (!manual) {
-        if (!m_defaults.boolForKey(QStringLiteral("appUpdateAutomatic")))
+        if (!m_defaults.value(SettingsKeys::AppUpdateAutomatic))
             return false;
-        const qint64 last = m_defaults.integerForKey(QStringLiteral("lastAppUpdateCheck"));
+        const qint64 last = m_defaults.value(SettingsKeys::LastAppUpdateCheck);
         if (last == 0) {
             // The first automatic check comes one interval after the first launch.
             setLastCheckForUpdatesToNow();
             return false;
         }
-        if (last + m_defaults.integerForKey(QStringLiteral("appUpdateFreqSeconds")) >
-            m_running.now().toSecsSinceEpoch())
+        if (last + m_defaults.value(SettingsKeys::AppUpdateFreqSeconds) > m_running.now().toSecsSinceEpoch())
             return false;
     }
     if (m_feedReply)
@@ -285,8 +285,8 @@ QVariantMap AppUpdateChecker::updateParametersFromFeed(const QByteArray& xml, bo
     if (!ok)
         return {};
     const QDateTime now = m_running.now();
-    const bool signedIn = m_defaults.boolForKey(QStringLiteral("credentialsValid"));
-    const qint64 customer = m_defaults.integerForKey(QStringLiteral("customerIDNum"));
+    const bool signedIn = m_defaults.value(SettingsKeys::CredentialsValid);
+    const qint64 customer = m_defaults.value(SettingsKeys::CustomerIDNum);
     qint64 best = 0;
     const FeedEntry* offered = nullptr;
     QList<QPair<qint64, QString>> history;  // newest first

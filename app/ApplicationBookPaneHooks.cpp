@@ -86,7 +86,7 @@ QString ApplicationBookPaneHooks::copyImageToCache(const QString& fileName, cons
     if (QFileInfo::exists(path))
         return path;
     QDir().mkpath(folder);
-    return book->extractImage(name, path) ? path : QString();
+    return book->words().extractImage(name, path) ? path : QString();
 }
 
 QString ApplicationBookPaneHooks::patchImageSources(const QString& html, const SourceTuple::Ptr& book)

@@ -18,5 +18,5 @@ struct WindowEnvironment;
 // gone by then.
 void listenForAutostudyRequests(QObject* owner, const WindowEnvironment& environment, std::function<QWidget*()> window);
 
-// The Today's Study command: the today dialog on today's date, its reports shown in a results window.
+// The Autostudy Today command: the today dialog on today's date, its reports shown in a results window.
 void runTodayAutostudy(const WindowEnvironment& environment, QWidget* parent);

@@ -11,12 +11,11 @@
 #include "panes/layout/PaneNotifications.h"
 #include "panes/layoutview/LayoutViewController.h"
 #include "platform/NotificationCenter.h"
+#include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 #include "platform/ui/ActionRegistry.h"
 
 namespace {
-
-const QString kSyncBiblesComm = QStringLiteral("syncBiblesComm");
 
 }  // namespace
 
@@ -86,7 +85,7 @@ PaneCommands::PaneCommands(const WindowEnvironment& environment, QuillsteadWindo
             .toolbarLabel = tr("Sync to Bible"),
             .menu = ActionRegistry::in(Menus::Panes, 3, 1),
             .toolbarOrder = 70,
-            .enabled = [this] { return !m_environment.settings().boolForKey(kSyncBiblesComm); },
+            .enabled = [this] { return !m_environment.settings().value(SettingsKeys::SyncBiblesComm); },
             .visible = [this] { return showsSyncToActiveBible(); }},
         this, &PaneCommands::syncToActiveBible);
 
@@ -135,7 +134,7 @@ bool PaneCommands::haveBook() const
 bool PaneCommands::showsSyncToActiveBible() const
 {
     // Only with Bible / commentary sync off, and only for a Bible.
-    if (m_environment.settings().boolForKey(kSyncBiblesComm))
+    if (m_environment.settings().value(SettingsKeys::SyncBiblesComm))
         return false;
     const auto current = m_window.currentBookAndSection();
     return current.book && current.book->isABible();
@@ -173,7 +172,7 @@ void PaneCommands::syncToActiveBible()
     const auto current = m_window.currentBookAndSection();
     if (!current.book)
         return;
-    const quint32 key = current.book->keyForSection(current.section);
+    const quint32 key = current.book->locations().keyForSection(current.section);
     GoToRequest request;
     request.layoutUuid = currentLayoutUuid();
     request.sourceTuple = current.book;
@@ -194,10 +193,10 @@ void PaneCommands::goToToday()
     request.sync = true;
     request.layoutUuid = currentLayoutUuid();
     const UserDefaults& defaults = m_environment.settings();
-    const qint64 pub = defaults.integerForKey(QStringLiteral("preferredDevotionalPubId"));
-    const qint64 book = defaults.integerForKey(QStringLiteral("preferredDevotionalBookId"));
-    if (defaults.hasStoredValue(QStringLiteral("preferredDevotionalPubId")) &&
-        defaults.hasStoredValue(QStringLiteral("preferredDevotionalBookId")) && pub != 0 && book != 0)
+    const qint64 pub = defaults.value(SettingsKeys::PreferredDevotionalPubId);
+    const qint64 book = defaults.value(SettingsKeys::PreferredDevotionalBookId);
+    if (defaults.hasStoredValue(SettingsKeys::PreferredDevotionalPubId) &&
+        defaults.hasStoredValue(SettingsKeys::PreferredDevotionalBookId) && pub != 0 && book != 0)
         request.sourceTuple = m_environment.books().devotionalSources()->tupleForPubID(pub, book);
     request.post(m_environment.notifications(), this);
 }

@@ -1,6 +1,7 @@
 #include "app/ProgramParts.h"
 
 #include "app/DatabaseErrorAlerts.h"
+#include "platform/SettingsKeys.h"
 
 #include "cloud/store/StoreManagers.h"
 #include "cloud/sync/SyncManager.h"
@@ -39,7 +40,7 @@ public:
     explicit FindProximityFromDefaults(const UserDefaults& defaults) : m_defaults(defaults) { }
     std::uint32_t findProximity() const override
     {
-        const qint64 value = m_defaults.integerForKey(QStringLiteral("findProximity"));
+        const qint64 value = m_defaults.value(SettingsKeys::FindProximity);
         return static_cast<std::uint32_t>(std::clamp<qint64>(value, 0, 0xFFFF));
     }
 

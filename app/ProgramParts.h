@@ -26,7 +26,8 @@ class SharedSpeechSynthesizer;
 // test program) before the first window and kept until the window and its layouts are gone: the
 // layout manager (posting on the program's centre), the speech synthesizer, the book-store clients
 // and the autostudy manager (made on first use, since it checks its books against the loaded
-// library). `environment()` is
+// library; the application makes it at start-up, once the library is loaded, so that its lists follow
+// every book the library adds or removes). `environment()` is
 // the environment of the main window: these with the program's shared centre, defaults, alerts,
 // library, sync engine and note and highlight documents (the window adds its commands once it has
 // made them). The one place in

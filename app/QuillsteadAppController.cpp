@@ -1,6 +1,7 @@
 #include "app/QuillsteadAppController.h"
 
 #include "app/ApplicationBookPaneHooks.h"
+#include "platform/SettingsKeys.h"
 
 #include "app/AppUpdateChecker.h"
 #include "app/AutostudyRequests.h"
@@ -37,6 +38,7 @@
 #include "library/LibraryNotifications.h"
 #include "library/SourceManager.h"
 #include "library/SourceTuple.h"
+#include "panes/bookpane/QtSpeechSynthesizer.h"
 #include "panes/bookpane/SpeechSynthesizer.h"
 #include "panes/environment/WindowEnvironment.h"
 #include "panes/layout/Layout.h"
@@ -70,11 +72,13 @@
 #include <QStandardPaths>
 #include <QStyle>
 #include <QStyleOptionButton>
-#include <QTextToSpeech>
 #include <QThread>
 #include <QUrl>
 
 namespace {
+
+// The book id (publisher 1) of the King James Version that comes with the application.
+constexpr qint64 kFirstBible = 101;
 
 QString& bundledFolder()
 {
@@ -164,8 +168,9 @@ void QuillsteadAppController::applicationDidFinishLaunching(const LaunchResets& 
                 "previously created. This is useful when your layout has become corrupted, causing "
                 "Quillstead not to show its window, or when you want to simply start over. "))) {
         QFile::remove(appLayoutArchiveFile());
-        for (const char* key : {"mainWindowOriginX", "mainWindowOriginY", "mainWindowWidth", "mainWindowHeight"})
-            defaults.removeObjectForKey(QString::fromLatin1(key));
+        for (const SettingKey<double>* key : {&SettingsKeys::MainWindowOriginX, &SettingsKeys::MainWindowOriginY,
+                 &SettingsKeys::MainWindowWidth, &SettingsKeys::MainWindowHeight})
+            defaults.remove(*key);
     }
     if (resets.resetSettings &&
         askYesNo(QStringLiteral("Are you sure you want to delete saved settings?"),
@@ -186,12 +191,12 @@ void QuillsteadAppController::applicationDidFinishLaunching(const LaunchResets& 
     // A password kept by an older version moves to its current key as it is (already scrambled). A
     // value that is not a scrambled form is a password typed in clear into the settings file by an
     // older build: it is dropped, never moved.
-    if (defaults.hasStoredValue(QStringLiteral("password"))) {
-        const QVariant password = defaults.objectForKey(QStringLiteral("password"));
+    if (defaults.hasStoredValue(SettingsKeys::Password)) {
+        const QVariant password = defaults.value(SettingsKeys::Password);
         if (password.typeId() == QMetaType::QString &&
             qs::cloud::unscrambleTextChecked(password.toString(), qs::cloud::ScramblePad::Default))
-            defaults.setObject(password, QStringLiteral("optionsbitfield"));
-        defaults.removeObjectForKey(QStringLiteral("password"));
+            defaults.setObject(password, SettingsKeys::Optionsbitfield.name);
+        defaults.remove(SettingsKeys::Password);
     }
 
     SettingsRegistry::registerDefaultsForAllPreferences(defaults);
@@ -200,21 +205,23 @@ void QuillsteadAppController::applicationDidFinishLaunching(const LaunchResets& 
     // settings first ask for the voice defaults.
     SettingsRegistry::setSpeechVoiceSource([] {
         QList<SpeechVoice> voices;
-        QTextToSpeech speech;
-        for (const QVoice& voice : speech.availableVoices())
-            voices.append({voice.name(), speech.locale().name()});
+        for (const auto& [voice, locale] : QtSpeechSynthesizer::installedVoices())
+            voices.append({voice.name(), locale.name()});
         return voices;
     });
 
     initializeSharedCode();
 
-    const bool newBuild = appVersion() != defaults.integerForKey(QStringLiteral("prevAppVersion"));
+    const bool newBuild = appVersion() != defaults.value(SettingsKeys::PrevAppVersion);
     if (newBuild)
         SourceManager::removeArchiveFiles();
     // Book files a crash left half written are never finished: they go before the library looks.
     for (const QString& partial : BookFileInstall::sweepPartialFiles(AppFolders::booksDirectory()))
         qInfo().noquote() << "removed an unfinished book file:" << partial;
     installBundledBooks(reinstallAll || newBuild, reinstallAll);
+    // The autostudy lists follow the library from now on: a book removed and installed again before
+    // the first study goes to the end of its lists as a new book, as it would later.
+    m_environment.autoStudy();
 
     m_mainWindowController = std::make_unique<QuillsteadWindowController>(this, m_environment);
     m_desktopWindows = std::make_unique<DesktopWindows>(
@@ -231,13 +238,13 @@ void QuillsteadAppController::applicationDidFinishLaunching(const LaunchResets& 
         m_environment.notifications(), defaults, m_environment.alert(), std::move(syncEnvironment));
     if (m_environment.sync != nullptr) {
         qs::cloud::installSyncEngine(*m_environment.sync, m_syncDelegate.get());
-        m_environment.sync->setAutoSyncFreq(defaults.integerForKey(QStringLiteral("autoSyncFreq")));
+        m_environment.sync->setAutoSyncFreq(defaults.value(SettingsKeys::AutoSyncFreq));
     }
 
     m_mainWindowController->showWindow();
 
-    if (defaults.integerForKey(QStringLiteral("prevAppVersion")) != appVersion())
-        defaults.setInteger(appVersion(), QStringLiteral("prevAppVersion"));
+    if (defaults.value(SettingsKeys::PrevAppVersion) != appVersion())
+        defaults.set(SettingsKeys::PrevAppVersion, appVersion());
 
     m_environment.notifications().addObserver(
         this, PaneNotifications::qsLayoutManagerLayoutNameChangedNotification, [](Notification&) {});
@@ -288,8 +295,8 @@ void QuillsteadAppController::installBundledBooks(bool force, bool forceAll)
     const QStringList names = QDir(source).entryList({QStringLiteral("*.tvk")}, QDir::Files, QDir::Name);
     for (const QString& name : names) {
         const QString destination = QDir(books).filePath(name);
-        const QString flag = SettingsRegistry::installedBookKey(name);
-        const bool present = QFileInfo::exists(destination) || defaults.boolForKey(flag);
+        const SettingKey<bool> flag = SettingsKeys::InstalledBook(name);
+        const bool present = QFileInfo::exists(destination) || defaults.value(flag);
         const bool always = name == QLatin1String("MXHelp.tvk") || name == QLatin1String("MXWelcome.tvk");
         const bool install = forceAll || (force && always) || !present;
         if (!install)
@@ -302,7 +309,7 @@ void QuillsteadAppController::installBundledBooks(bool force, bool forceAll)
         }
         if (const QString legacy = legacyNameFor(name); !legacy.isEmpty())
             QFile::remove(QDir(books).filePath(legacy));
-        defaults.setBool(true, flag);
+        defaults.set(flag, true);
         m_environment.notifications().postNotificationName(
             LibraryNotifications::qsBookFileCopiedToBooksFolder, this, {{QStringLiteral("path"), destination}});
     }
@@ -367,7 +374,8 @@ void QuillsteadAppController::restoreLayouts()
     if (layout == nullptr)
         return;
     const SourceTupleArray::Ptr all = m_environment.books().allSources();
-    const qint64 firstBooks[] = {23, 24, 101};
+    // The welcome book, the help and the King James Version.
+    const qint64 firstBooks[] = {23, 24, kFirstBible};
     for (int region = 0; region < 3; ++region) {
         if (static_cast<size_t>(region) >= layout->regions().size())
             break;
@@ -382,6 +390,9 @@ void QuillsteadAppController::restoreLayouts()
         // The first screen is where the history starts, not a move back to undo.
         request.noHistory = true;
         request.layoutUuid = layout->uuidString();
+        // The Bible's pane is the current one, so that the welcome book's first steps (Go To, Find)
+        // act on the Bible.
+        request.activatePane = firstBooks[region] == kFirstBible;
         request.post(m_environment.notifications(), this);
     }
 }
@@ -600,7 +611,7 @@ void QuillsteadAppController::showBookFileProblem(const QString& fileName, const
 void QuillsteadAppController::showToast(const QString& message)
 {
     Toast::show(message,
-        static_cast<int>(SettingsRegistry::clampedInteger(m_environment.settings(), QStringLiteral("baseFontSize"))));
+        static_cast<int>(SettingsRegistry::clampedInteger(m_environment.settings(), SettingsKeys::BaseFontSize)));
     emit toastShown(message);
 }
 
@@ -643,7 +654,7 @@ void QuillsteadAppController::showInFolder(const QString& path)
 void QuillsteadAppController::onSyncNow()
 {
     const UserDefaults& defaults = m_environment.settings();
-    if (!defaults.boolForKey(QStringLiteral("credentialsValid"))) {
+    if (!defaults.value(SettingsKeys::CredentialsValid)) {
         Alert alert;
         alert.messageText = QStringLiteral("You must be logged into your Tavrosen account to synchronize your "
                                            "user-created data with the Tavrosen Cloud.");
@@ -651,7 +662,7 @@ void QuillsteadAppController::onSyncNow()
         showPreferencesPane(SettingsPages::indexOf(LoginPreferencesViewController::kIdentity.identifier));
         return;
     }
-    const qint64 customer = defaults.integerForKey(QStringLiteral("customerIDNum"));
+    const qint64 customer = defaults.value(SettingsKeys::CustomerIDNum);
     const qint64 syncedTo = QuillsteadSyncDelegate::syncedToCustomerID();
     if (!qs::cloud::SyncCustomerIDResolutionWindowController::resolveBeforeSync(m_environment, customer, syncedTo,
             m_mainWindowController ? m_mainWindowController->window() : nullptr, [this](int) {
@@ -671,7 +682,7 @@ void QuillsteadAppController::onSyncNow()
 void QuillsteadAppController::myOffersManagerHasNewOffers()
 {
     UserDefaults& d = m_environment.settings();
-    if (!d.boolForKey(QStringLiteral("myOffersNotifications")))
+    if (!d.value(SettingsKeys::MyOffersNotifications))
         return;
     Alert alert;
     alert.style = AlertStyle::Informational;
@@ -682,15 +693,15 @@ void QuillsteadAppController::myOffersManagerHasNewOffers()
         QStringLiteral("My Special Offers"), QStringLiteral("Not Now"), QStringLiteral("Disable These Notifications")};
     switch (m_environment.alert().runModal(alert)) {
     case AlertFirstButtonReturn:
-        d.setInteger(0, QStringLiteral("myOffersIgnored"));
+        d.set(SettingsKeys::MyOffersIgnored, 0);
         if (m_storeCommands)
             m_storeCommands->myOffers();
         break;
     case AlertSecondButtonReturn:
-        d.setInteger(d.integerForKey(QStringLiteral("myOffersIgnored")) + 1, QStringLiteral("myOffersIgnored"));
+        d.set(SettingsKeys::MyOffersIgnored, d.integerForKey(SettingsKeys::MyOffersIgnored.name) + 1);
         break;
     case AlertThirdButtonReturn:
-        d.setBool(false, QStringLiteral("myOffersNotifications"));
+        d.set(SettingsKeys::MyOffersNotifications, false);
         break;
     default:
         break;

@@ -109,7 +109,6 @@ public:
     // A full sync the user asked for: an account is needed, and data synced for another customer is
     // resolved first.
     void onSyncNow();
-    QuillsteadSyncDelegate* syncDelegate() const { return m_syncDelegate.get(); }
     // The settings window, made on first use and dropped again when it closes.
     void onPreferences();
     void showPreferencesPane(int index);

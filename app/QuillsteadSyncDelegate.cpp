@@ -12,6 +12,7 @@
 #include "platform/AppFolders.h"
 #include "platform/AppVersion.h"
 #include "platform/NotificationCenter.h"
+#include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 #include "search/execution/UserDataSearchCache.h"
 #include "studypane/StudyPaneNotifications.h"
@@ -27,9 +28,6 @@
 #include <QWidgetAction>
 
 namespace {
-
-const QString kCredentialsValid = QStringLiteral("credentialsValid");
-const QString kCustomerIDNum = QStringLiteral("customerIDNum");
 
 // The toolbar's busy item: a small indicator that keeps moving, labelled like the button it stands in for.
 QAction* makeProgressItem(QToolBar* toolbar, const QString& identifier)
@@ -117,7 +115,7 @@ void QuillsteadSyncDelegate::syncCommFinished()
 
 void QuillsteadSyncDelegate::syncLoginComplete(bool valid)
 {
-    m_defaults.setBool(valid, kCredentialsValid);
+    m_defaults.set(SettingsKeys::CredentialsValid, valid);
 }
 
 void QuillsteadSyncDelegate::syncProgressPercent(float progress, const QString& statusMessage)
@@ -198,27 +196,27 @@ qint64 QuillsteadSyncDelegate::syncedToCustomerID()
 
 bool QuillsteadSyncDelegate::syncAutomatically()
 {
-    if (!m_defaults.boolForKey(QStringLiteral("autoSyncEnabled")) || !m_defaults.boolForKey(kCredentialsValid))
+    if (!m_defaults.value(SettingsKeys::AutoSyncEnabled) || !m_defaults.value(SettingsKeys::CredentialsValid))
         return false;
     const qint64 synced = syncedToCustomerID();
-    return synced < 1 || synced == m_defaults.integerForKey(kCustomerIDNum);
+    return synced < 1 || synced == m_defaults.value(SettingsKeys::CustomerIDNum);
 }
 
 std::optional<qs::cloud::SyncConnectParameters> QuillsteadSyncDelegate::connectParameters()
 {
     qs::cloud::SyncConnectParameters p;
-    p.customerID = m_defaults.stringForKey(QStringLiteral("customerID"));
+    p.customerID = m_defaults.value(SettingsKeys::CustomerID);
     // The password lives in its own private file; an older version kept it scrambled in the settings.
     p.password = qs::cloud::CustomerPassword::load();
     if (p.password.isEmpty())
-        p.password = JavaScript::decryptedString(m_defaults.stringForKey(QStringLiteral("optionsbitfield")));
+        p.password = JavaScript::decryptedString(m_defaults.value(SettingsKeys::Optionsbitfield));
     if (p.customerID.isEmpty() || p.password.isEmpty())
         return std::nullopt;
     p.programID = AppFolders::bundleIdentifier() + QStringLiteral("/Mac OSX");
     p.version = AppVersion::version();
     p.deviceid = JavaScript::stringWithUniqueDeviceID();
     p.devicename = QSysInfo::machineHostName();
-    p.customerIDNumber = m_defaults.integerForKey(kCustomerIDNum);
+    p.customerIDNumber = m_defaults.value(SettingsKeys::CustomerIDNum);
     return p;
 }
 

@@ -27,6 +27,7 @@
 #include "platform/Alerts.h"
 #include "platform/AppFolders.h"
 #include "platform/NotificationCenter.h"
+#include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 #include "platform/ui/ActionRegistry.h"
 #include "reports/AutoStudyManager.h"
@@ -195,7 +196,8 @@ QuillsteadWindowController::QuillsteadWindowController(QuillsteadWindowHost* app
     column->addWidget(m_layoutArea, 1);
 
     // Link previews ask this window's router where a link leads and read the passage as the copier
-    // does; the panes of the layouts may outlive the window, which then takes the resolver away.
+    // does, and a note link's note from the user's notes; the panes of the layouts may outlive the
+    // window, which then takes the resolver away.
     m_linkPreview = std::make_shared<LinkPreview>(
         [this](GoToRequest& request) {
             if (m_layoutViewController)
@@ -203,7 +205,8 @@ QuillsteadWindowController::QuillsteadWindowController(QuillsteadWindowHost* app
         },
         [this](const SourceTuple::Ptr& book, quint32 start, quint32 end, const PassageOptions& options) {
             return m_bookPaneHooks ? m_bookPaneHooks->passagePlainText(book, true, start, end, options) : QString();
-        });
+        },
+        [this] { return m_environment.notes(); });
     m_environment.linkPreview = m_linkPreview;
     // The pane manager: the layout view, the go-to routing and the navigation history.
     m_layoutViewController = std::make_unique<LayoutViewController>(m_environment, AppFolders::cacheDirectory());
@@ -407,14 +410,7 @@ void QuillsteadWindowController::setupActions()
             .toolbarIcon = QStyle::SP_ArrowForward,
             .enabled = [this] { return m_layoutViewController->history().canGoForwardInHistory(); }},
         this, &QuillsteadWindowController::goForwardInHistory);
-    actions.add(GoTo,
-        {.text = tr("Go To..."),
-            .toolbarLabel = tr("Go To"),
-            .shortcut = QKeySequence(QStringLiteral("Ctrl+L")),
-            .menu = A::in(Menus::Go, 1, 0),
-            .toolbarOrder = 90,
-            .toolbarIcon = QStyle::SP_FileDialogContentsView},
-        this, &QuillsteadWindowController::makeGoToPaneCurrent);
+    addStudyPaneTabCommand(*StudyPaneTabs::find(StudyPaneTabs::tabForSlot(StudyPaneSubpaneSlots::kBibleGotoSubpane)));
     actions.add(ReadingComplete,
         {.text = tr("Mark Reading Complete"),
             .toolbarLabel = tr("Read"),
@@ -426,59 +422,26 @@ void QuillsteadWindowController::setupActions()
             m_environment.notifications().postNotificationName(PaneNotifications::UserWantsToToggleCurrentReading, this,
                 {{QStringLiteral("layoutUuid"), layout != nullptr ? layout->uuidString() : QString()}});
         });
-    // The study pane's sub-panes.
-    const struct {
-        const CommandId& id;
-        const char* text;
-        const char* label;
-        QKeySequence shortcut;
-        int toolbarOrder;
-        QStyle::StandardPixmap icon;
-        void (LayoutView::*show)();
-    } subpanes[] = {{Find, QT_TR_NOOP("Find..."), QT_TR_NOOP("Find"), QKeySequence::Find, 80,
-                        QStyle::SP_FileDialogInfoView, &LayoutView::makeFindPaneCurrent},
-        {FindInNotes, QT_TR_NOOP("Find in Notes..."), QT_TR_NOOP("Find in Notes"), {}, 110, QStyle::SP_FileIcon,
-            &LayoutView::makeFindInNotesPaneCurrent},
-        {Notes, QT_TR_NOOP("Notes"), QT_TR_NOOP("Notes"), {}, 100, QStyle::SP_FileIcon,
-            &LayoutView::makeNotesPaneCurrent},
-        {Bookmarks, QT_TR_NOOP("Bookmarks"), QT_TR_NOOP("Bookmarks"), {}, 120, QStyle::SP_DirIcon,
-            &LayoutView::makeBookmarksPaneCurrent},
-        {Highlights, QT_TR_NOOP("Highlights"), QT_TR_NOOP("Highlights"), {}, 130, QStyle::SP_FileIcon,
-            &LayoutView::makeHighlightsPaneCurrent},
-        {Journal, QT_TR_NOOP("Journal"), QT_TR_NOOP("Journal"), {}, 240, QStyle::SP_FileIcon,
-            &LayoutView::makeJournalPaneCurrent},
-        {LibrarySearch, QT_TR_NOOP("Library Search"), QT_TR_NOOP("Library Search"), {}, 250, QStyle::SP_FileIcon,
-            &LayoutView::makeLibrarySearchPaneCurrent},
-        {LibraryNavigator, QT_TR_NOOP("Navigator"), QT_TR_NOOP("Navigator"), {}, 260, QStyle::SP_FileIcon,
-            &LayoutView::makeNavigatorPaneCurrent}};
-    int order = 0;
-    for (const auto& subpane : subpanes)
-        actions.add(subpane.id,
-            {.text = tr(subpane.text),
-                .toolbarLabel = tr(subpane.label),
-                .shortcut = subpane.shortcut,
-                .menu = A::in(Menus::Study, 0, order++),
-                .toolbarOrder = subpane.toolbarOrder,
-                .toolbarIcon = subpane.icon},
-            this, [this, show = subpane.show] {
-                if (LayoutView* view = m_layoutViewController->view())
-                    (view->*show)();
-            });
+    // The study pane's sub-panes, in the Study menu, from the tab table.
+    for (const StudyPaneTabs::Tab& tab : StudyPaneTabs::all()) {
+        if (tab.command.menu == &Menus::Study)
+            addStudyPaneTabCommand(tab);
+    }
     actions.add(AutostudyVerse,
-        {.text = tr("Verse Study..."),
-            .toolbarLabel = tr("Verse Study"),
+        {.text = tr("Autostudy Verse..."),
+            .toolbarLabel = tr("Autostudy Verse"),
             .menu = A::in(Menus::Study, 1, 0),
             .toolbarOrder = 210},
         this, [this] { m_layoutViewController->onAutostudyVerse(); });
     actions.add(AutostudyWord,
-        {.text = tr("Word Study..."),
-            .toolbarLabel = tr("Word Study"),
+        {.text = tr("Autostudy Word..."),
+            .toolbarLabel = tr("Autostudy Word"),
             .menu = A::in(Menus::Study, 1, 1),
             .toolbarOrder = 220},
         this, [this] { m_layoutViewController->onAutostudyWord(); });
     actions.add(AutostudyToday,
-        {.text = tr("Today's Study..."),
-            .toolbarLabel = tr("Today's Study"),
+        {.text = tr("Autostudy Today..."),
+            .toolbarLabel = tr("Autostudy Today"),
             .menu = A::in(Menus::Study, 1, 2),
             .toolbarOrder = 230},
         this, [this] { runTodayAutostudy(m_environment, m_window.get()); });
@@ -528,7 +491,7 @@ void QuillsteadWindowController::applyToolbarStyle()
 {
     // The stored style: 1 icons with labels under them, 2 icons only, 3 compact (small icons with
     // labels beside them), 4 labels only; anything else is the first.
-    const qint64 stored = m_environment.settings().integerForKey(QStringLiteral("mainWindowToolbarStyle"));
+    const qint64 stored = m_environment.settings().value(SettingsKeys::MainWindowToolbarStyle);
     const int full = m_window->style()->pixelMetric(QStyle::PM_ToolBarIconSize, nullptr, m_toolbar);
     const int small = m_window->style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, m_toolbar);
     Qt::ToolButtonStyle buttons = Qt::ToolButtonTextUnderIcon;
@@ -560,10 +523,10 @@ void QuillsteadWindowController::showWindow()
     // it says would take all memory. It is fitted to the screen the frame starts on, or to the first
     // screen when it lies on none now (a screen since unplugged). The origin is the frame's (title
     // bar included), so the window manager puts the frame back where it was.
-    const double x = m_environment.settings().floatForKey(QStringLiteral("mainWindowOriginX"));
-    const double y = m_environment.settings().floatForKey(QStringLiteral("mainWindowOriginY"));
-    const double width = m_environment.settings().floatForKey(QStringLiteral("mainWindowWidth"));
-    const double height = m_environment.settings().floatForKey(QStringLiteral("mainWindowHeight"));
+    const double x = static_cast<float>(m_environment.settings().value(SettingsKeys::MainWindowOriginX));
+    const double y = static_cast<float>(m_environment.settings().value(SettingsKeys::MainWindowOriginY));
+    const double width = static_cast<float>(m_environment.settings().value(SettingsKeys::MainWindowWidth));
+    const double height = static_cast<float>(m_environment.settings().value(SettingsKeys::MainWindowHeight));
     const QScreen* screen = nullptr;
     if (std::isfinite(x) && std::isfinite(y) && std::abs(x) < 1e6 && std::abs(y) < 1e6)
         screen = QGuiApplication::screenAt(QPoint(static_cast<int>(x), static_cast<int>(y)));
@@ -601,10 +564,10 @@ void QuillsteadWindowController::exitIsImminent()
     // The frame's origin and the window's own size: what showWindow() puts back.
     const QPoint origin = m_window->frameGeometry().topLeft();
     const QSize size = m_window->size();
-    m_environment.settings().setFloat(static_cast<float>(origin.x()), QStringLiteral("mainWindowOriginX"));
-    m_environment.settings().setFloat(static_cast<float>(origin.y()), QStringLiteral("mainWindowOriginY"));
-    m_environment.settings().setFloat(static_cast<float>(size.width()), QStringLiteral("mainWindowWidth"));
-    m_environment.settings().setFloat(static_cast<float>(size.height()), QStringLiteral("mainWindowHeight"));
+    m_environment.settings().set(SettingsKeys::MainWindowOriginX, double(static_cast<float>(origin.x())));
+    m_environment.settings().set(SettingsKeys::MainWindowOriginY, double(static_cast<float>(origin.y())));
+    m_environment.settings().set(SettingsKeys::MainWindowWidth, double(static_cast<float>(size.width())));
+    m_environment.settings().set(SettingsKeys::MainWindowHeight, double(static_cast<float>(size.height())));
     m_app->archiveLayouts();
     m_layoutViewController->exitIsImminent();
 }
@@ -757,10 +720,26 @@ QuillsteadWindowController::CurrentBook QuillsteadWindowController::currentBookA
     return current;
 }
 
+void QuillsteadWindowController::addStudyPaneTabCommand(const StudyPaneTabs::Tab& tab)
+{
+    const StudyPaneTabs::Command& command = tab.command;
+    m_actions->add(*command.id,
+        {.text = tr(command.text),
+            .toolbarLabel = tr(command.toolbarLabel),
+            .shortcut = command.keySequence(),
+            .menu = ActionRegistry::in(*command.menu, command.menuGroup, command.menuOrder),
+            .toolbarOrder = command.toolbarOrder,
+            .toolbarIcon = command.toolbarIcon},
+        this, [this, slot = tab.slot] {
+            if (LayoutView* view = m_layoutViewController->view())
+                view->makeStudySubpaneCurrent(slot);
+        });
+}
+
 void QuillsteadWindowController::makeGoToPaneCurrent()
 {
     if (LayoutView* view = m_layoutViewController->view())
-        view->makeGoToPaneCurrent();
+        view->makeStudySubpaneCurrent(StudyPaneSubpaneSlots::kBibleGotoSubpane);
 }
 
 void QuillsteadWindowController::setShowStudyPane(bool show)

@@ -15,6 +15,7 @@
 #include "panes/layout/LayoutRect.h"
 #include "studypane/EditFormatDelegate.h"
 #include "studypane/StudyPaneEnvironment.h"
+#include "studypane/StudyPaneTabs.h"
 
 #include <QMainWindow>
 #include <QObject>
@@ -125,6 +126,8 @@ public:
 
 private:
     void setupActions();
+    // Registers the command that shows a study pane tab, as its row of the tab table gives it.
+    void addStudyPaneTabCommand(const StudyPaneTabs::Tab& tab);
     void buildMenus();
     void buildToolbar();
     void applyToolbarStyle();

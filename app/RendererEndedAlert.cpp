@@ -4,6 +4,8 @@
 #include "platform/Alerts.h"
 #include "platform/NotificationCenter.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QPointer>
 #include <QWebEnginePage>
 
@@ -20,23 +22,53 @@ RendererEndedAlert::RendererEndedAlert(NotificationCenter& center, Alerts& alert
 RendererEndedAlert::~RendererEndedAlert()
 {
     m_center.removeObserver(this);
+    if (QCoreApplication::instance() != nullptr)
+        QCoreApplication::instance()->removeEventFilter(this);
+}
+
+bool RendererEndedAlert::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress)
+        m_lastKey.start();
+    return QObject::eventFilter(watched, event);
 }
 
 void RendererEndedAlert::pageEnded(const Notification& n)
 {
+    const int status = n.userInfo.value(QStringLiteral("status")).toInt();
+    // A renderer stopped from outside (the system, a user's kill) did start.
+    const bool drawn =
+        n.userInfo.value(QStringLiteral("drawn"), true).toBool() || status == QWebEnginePage::KilledTerminationStatus;
+    if (drawn)
+        m_startFailureSaid = false;
+    else if (m_startFailureSaid)
+        return;  // every page that tries to start one fails alike: said once
     if (!m_gather.isActive()) {
         // Part of the trouble already said (or being said): not said again.
         if (m_showing || (m_firstEnd.isValid() && m_firstEnd.elapsed() < m_quietMs))
             return;
         m_allRestored = true;
         m_noteText = false;
+        m_anyDrawn = false;
         m_firstEnd.start();
-        m_gather.start();
+        m_lastKey.invalidate();
+        if (QCoreApplication::instance() != nullptr)
+            QCoreApplication::instance()->installEventFilter(this);
+        m_gather.start(kGatherMs);
     }
     m_noteText = m_noteText || n.userInfo.value(QStringLiteral("noteText")).toBool();
-    m_status = n.userInfo.value(QStringLiteral("status")).toInt();
+    m_status = status;
     m_exitCode = n.userInfo.value(QStringLiteral("exitCode")).toInt();
     m_allRestored = m_allRestored && n.userInfo.value(QStringLiteral("restored"), true).toBool();
+    m_anyDrawn = m_anyDrawn || drawn;
+}
+
+QString RendererEndedAlert::howItEnded(int rawStatus)
+{
+    const int signal = rawStatus & 0x7f;
+    if (signal != 0 && signal != 0x7f)
+        return QStringLiteral("signal %1").arg(signal);
+    return QStringLiteral("exit code %1").arg((rawStatus >> 8) & 0xff);
 }
 
 QString RendererEndedAlert::messageText()
@@ -61,8 +93,7 @@ QString RendererEndedAlert::informativeText(int status, int exitCode, bool allRe
         how = QStringLiteral("ended");
         break;
     }
-    QString text =
-        QStringLiteral("The process that draws Quillstead's pages %1 (exit code %2). ").arg(how).arg(exitCode);
+    QString text = QStringLiteral("The process that draws Quillstead's pages %1 (%2). ").arg(how, howItEnded(exitCode));
     if (allRestored)
         text += QStringLiteral("The pages were shown again where they were.");
     else
@@ -72,11 +103,39 @@ QString RendererEndedAlert::informativeText(int status, int exitCode, bool allRe
     return text;
 }
 
+QString RendererEndedAlert::startFailureMessageText()
+{
+    return QStringLiteral("The program that draws Quillstead's pages could not start.");
+}
+
+QString RendererEndedAlert::startFailureInformativeText(int exitCode)
+{
+    return QStringLiteral(
+        "It ended before it showed a page (%1), so the pages stay blank. If you gave Quillstead web engine "
+        "flags (QTWEBENGINE_CHROMIUM_FLAGS, or options after --webEngineArgs), start it without them. Otherwise "
+        "Qt WebEngine is damaged or incomplete: reinstall Quillstead and its Qt WebEngine libraries, then quit and "
+        "start Quillstead again. Started from a terminal, Quillstead shows the program's own message.")
+        .arg(howItEnded(exitCode));
+}
+
 void RendererEndedAlert::say()
 {
+    if (m_lastKey.isValid() && m_lastKey.elapsed() < kTypingPauseMs) {
+        m_gather.start(int(kTypingPauseMs - m_lastKey.elapsed()));
+        return;
+    }
+    if (QCoreApplication::instance() != nullptr)
+        QCoreApplication::instance()->removeEventFilter(this);
     Alert alert;
-    alert.messageText = messageText();
-    alert.informativeText = informativeText(m_status, m_exitCode, m_allRestored, m_noteText);
+    const bool startFailed = !m_anyDrawn;
+    if (startFailed) {
+        alert.messageText = startFailureMessageText();
+        alert.informativeText = startFailureInformativeText(m_exitCode);
+        m_startFailureSaid = true;
+    } else {
+        alert.messageText = messageText();
+        alert.informativeText = informativeText(m_status, m_exitCode, m_allRestored, m_noteText);
+    }
     alert.style = AlertStyle::Warning;
     m_showing = true;
     const QPointer<RendererEndedAlert> self(this);

@@ -6,6 +6,14 @@
 // quietMs (kQuietMs) of the first, or while its alert is up, are part of the same trouble and are
 // not said again: one alert, never a stack of them.
 //
+// When no renderer that ended had drawn its page (and none was stopped from outside), the program
+// that draws the pages could not start: every page is blank, and drawing them again cannot help.
+// That is said once, with what to do, and not again while renderers keep failing that way (every
+// later page would start another); a renderer that draws a page ends that.
+//
+// A renderer's end comes with its raw wait status ("exit code" in the engine's words): an exit code
+// in its second byte, or the signal that ended it in its low bits. The alert says which.
+//
 // Owned by the application controller; the centre and the alerts must outlive it. Main thread only.
 #pragma once
 
@@ -22,14 +30,26 @@ class RendererEndedAlert : public QObject {
     Q_OBJECT
 public:
     static constexpr int kGatherMs = 1500;
+    // The alert waits until no key was pressed for this long: the note editor takes the user's typing
+    // while it comes back, and a key typed as the alert appeared would go to the alert (a blank
+    // presses its button) and be lost to the note.
+    static constexpr int kTypingPauseMs = 1500;
     static constexpr int kQuietMs = 5000;
 
     RendererEndedAlert(NotificationCenter& center, Alerts& alerts, QObject* parent = nullptr, int quietMs = kQuietMs);
     ~RendererEndedAlert() override;
 
-    // The alert's texts for an end with that termination status and exit code.
+    // The alert's texts for an end with that termination status and raw wait status.
     static QString messageText();
     static QString informativeText(int status, int exitCode, bool allRestored, bool noteText);
+    // The alert's texts when the program that draws the pages could not start.
+    static QString startFailureMessageText();
+    static QString startFailureInformativeText(int exitCode);
+    // How a process with that raw wait status ended: "exit code 3", "signal 11".
+    static QString howItEnded(int rawStatus);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void pageEnded(const Notification& n);
@@ -39,10 +59,13 @@ private:
     Alerts& m_alerts;
     QTimer m_gather;
     QElapsedTimer m_firstEnd;  // since the first end of the last alert
+    QElapsedTimer m_lastKey;   // since the last key pressed while an alert is due
     int m_quietMs;
     bool m_showing = false;
     bool m_noteText = false;
     int m_status = 0;
     int m_exitCode = 0;
     bool m_allRestored = true;
+    bool m_anyDrawn = false;          // a renderer among the gathered ends had drawn its page
+    bool m_startFailureSaid = false;  // said that the program could not start, and not drawn since
 };

@@ -6,6 +6,7 @@
 #include "app/preferences/SettingsPages.h"
 #include "panes/layout/PaneNotifications.h"
 #include "platform/NotificationCenter.h"
+#include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 #include "platform/ui/ActionRegistry.h"
 
@@ -17,11 +18,6 @@
 #include <QStyleOptionButton>
 
 namespace {
-
-const QString kStrongs = QStringLiteral("strongsNumbers");
-const QString kSyncBiblesComm = QStringLiteral("syncBiblesComm");
-const QString kVersePopovers = QStringLiteral("versePopovers");
-const QString kFootnoteStyle = QStringLiteral("footnoteStyle");
 
 // The footnote item's mixed state (a bool property of the action) and the icon it had before.
 constexpr char kMixedStateProperty[] = "mixedState";
@@ -51,8 +47,8 @@ ViewCommands::ViewCommands(const WindowEnvironment& environment, QuillsteadAppCo
 {
     using namespace CommandNames;
     ActionRegistry& actions = *m_environment.actions;
-    const auto isOn = [this](const QString& key) {
-        return [this, key] { return m_environment.settings().boolForKey(key); };
+    const auto isOn = [this](const SettingKey<bool>& key) {
+        return [this, &key] { return m_environment.settings().value(key); };
     };
 
     actions.add(ToggleStrongs,
@@ -61,9 +57,10 @@ ViewCommands::ViewCommands(const WindowEnvironment& environment, QuillsteadAppCo
             .checkable = true,
             .menu = ActionRegistry::in(Menus::View, 1, 0),
             .toolbarOrder = 160,
-            .checked = isOn(kStrongs)},
+            .checked = isOn(SettingsKeys::StrongsNumbers)},
         this, [this] {
-            toggle(kStrongs, QStringLiteral("Word attributes are disabled in Bibles that have them."),
+            toggle(SettingsKeys::StrongsNumbers,
+                QStringLiteral("Word attributes are disabled in Bibles that have them."),
                 QStringLiteral("Word attributes enabled."), true);
         });
     actions.add(CycleFootnoteMarker,
@@ -80,9 +77,9 @@ ViewCommands::ViewCommands(const WindowEnvironment& environment, QuillsteadAppCo
             .checkable = true,
             .menu = ActionRegistry::in(Menus::View, 1, 2),
             .toolbarOrder = 290,
-            .checked = isOn(kVersePopovers)},
+            .checked = isOn(SettingsKeys::VersePopovers)},
         this, [this] {
-            toggle(kVersePopovers, QStringLiteral("Link previews are now disabled."),
+            toggle(SettingsKeys::VersePopovers, QStringLiteral("Link previews are now disabled."),
                 QStringLiteral("Link previews enabled."), false);
         });
     actions.add(DisplaySettings, {.text = tr("Display Settings..."), .menu = ActionRegistry::in(Menus::View, 2, 0)},
@@ -98,9 +95,9 @@ ViewCommands::ViewCommands(const WindowEnvironment& environment, QuillsteadAppCo
             .checkable = true,
             .menu = ActionRegistry::in(Menus::Panes, 3, 0),
             .toolbarOrder = 60,
-            .checked = isOn(kSyncBiblesComm)},
+            .checked = isOn(SettingsKeys::SyncBiblesComm)},
         this, [this] {
-            toggle(kSyncBiblesComm, QStringLiteral("Bible / commentary sync is now disabled"),
+            toggle(SettingsKeys::SyncBiblesComm, QStringLiteral("Bible / commentary sync is now disabled"),
                 QStringLiteral("Bible / commentary sync enabled."), false);
         });
 }
@@ -110,11 +107,11 @@ void ViewCommands::postDisplayChange()
     m_environment.notifications().postNotificationName(PaneNotifications::DisplayPreferencesChangedNotification, this);
 }
 
-void ViewCommands::toggle(const QString& key, const QString& offText, const QString& onText, bool postChange)
+void ViewCommands::toggle(const SettingKey<bool>& key, const QString& offText, const QString& onText, bool postChange)
 {
     UserDefaults& defaults = m_environment.settings();
-    const bool on = !defaults.boolForKey(key);
-    defaults.setBool(on, key);
+    const bool on = !defaults.value(key);
+    defaults.set(key, on);
     if (postChange)
         postDisplayChange();
     m_app.showToast(on ? onText : offText);
@@ -123,11 +120,11 @@ void ViewCommands::toggle(const QString& key, const QString& offText, const QStr
 void ViewCommands::cycleFootnoteMarkers()
 {
     UserDefaults& defaults = m_environment.settings();
-    const QString now = defaults.stringForKey(kFootnoteStyle);
+    const QString now = defaults.value(SettingsKeys::FootnoteStyle);
     const QString next = now == QLatin1String("Collapse") ? QStringLiteral("Expand")
         : now == QLatin1String("Expand")                  ? QStringLiteral("Hide")
                                                           : QStringLiteral("Collapse");
-    defaults.setString(next, kFootnoteStyle);
+    defaults.set(SettingsKeys::FootnoteStyle, next);
     postDisplayChange();
     m_app.showToast(QStringLiteral("Footnote markers now set to '%1'").arg(next));
 }
@@ -137,7 +134,7 @@ void ViewCommands::showFootnoteState(QAction& item) const
     // Three states: "Hide" unchecked, "Expand" checked, anything else (collapsed markers) mixed. A
     // menu item draws no mixed check box of its own: the mixed state is an unchecked item showing the
     // style's partly-checked box as its icon (the item's text names the state as well).
-    const QString footnotes = m_environment.settings().stringForKey(kFootnoteStyle);
+    const QString footnotes = m_environment.settings().value(SettingsKeys::FootnoteStyle);
     const bool hidden = footnotes == QLatin1String("Hide");
     const bool expanded = footnotes == QLatin1String("Expand");
     item.setChecked(expanded);

@@ -7,6 +7,8 @@
 // Owned by the application controller, which shows the toasts and the settings. Main thread only.
 #pragma once
 
+#include "platform/UserDefaults.h"
+
 #include "panes/environment/WindowEnvironment.h"
 
 #include <QObject>
@@ -23,7 +25,7 @@ public:
     void cycleFootnoteMarkers();
 
 private:
-    void toggle(const QString& key, const QString& offText, const QString& onText, bool postDisplayChange);
+    void toggle(const SettingKey<bool>& key, const QString& offText, const QString& onText, bool postDisplayChange);
     void postDisplayChange();
     // The footnote item's check mark, mixed state and text, from the stored style.
     void showFootnoteState(QAction& item) const;

@@ -34,7 +34,6 @@
 #include "panes/page/WebViewGraphics.h"
 #include "platform/Alerts.h"
 #include "platform/AppVersion.h"
-#include "platform/IdlePageTrim.h"
 #include "platform/ProcessTree.h"
 #include "platform/ui/WidgetAlerts.h"
 
@@ -148,10 +147,10 @@ int main(int argc, char** argv)
     QElapsedTimer sinceStart;
     sinceStart.start();
     BookPageScheme::registerScheme();  // before the application object
-    EngineProcesses::apply();          // likewise
-    WebViewGraphics::prepare();        // likewise: it may keep OpenGL from loading
-    QApplication app(argc, argv);
-    IdlePageTrim::start();  // code pages the reader mapped while it worked go back once it is idle
+    // The web engine's flags go to it through the application's arguments, likewise.
+    EngineProcesses::Arguments arguments(argc, argv);
+    WebViewGraphics::prepare();  // likewise: it may keep OpenGL from loading
+    QApplication app(arguments.argc(), arguments.argv());
     QApplication::setApplicationName(QStringLiteral("Quillstead"));
     QApplication::setApplicationVersion(AppVersion::version());
     QApplication::setOrganizationName(QStringLiteral("Tavrosen"));
@@ -174,7 +173,7 @@ int main(int argc, char** argv)
         QStringLiteral("0"));
     parser.addOptions({resetLayout, resetSettings, reinstall, screenshot, measure, measureHold});
     parser.addPositionalArgument(QStringLiteral("book"), QStringLiteral("A book file to install and open."));
-    parser.process(app);
+    parser.process(EngineProcesses::programArguments(QCoreApplication::arguments()));
 
     // One reader per profile: a later start of any kind hands over to the running reader (which
     // comes to the front and opens the book given) and ends before it touches the profile.
@@ -185,6 +184,9 @@ int main(int argc, char** argv)
         return 0;
     // Before the first web view: without a GPU, pages are drawn by the software scene graph.
     WebViewGraphics::choose();
+    // The engine starts with its flags; what the reader set for its own start goes back as the
+    // user had it, so the programs it opens inherit the user's environment.
+    EngineProcesses::started();
     Alerts::setShared(std::make_shared<WidgetAlerts>());
     if (claim == ReaderInstance::Claim::NoAnswer || claim == ReaderInstance::Claim::Blocked) {
         Alert alert;

@@ -23,14 +23,24 @@
 # the first three rows' rounds (from /proc, the reader and every process below it).
 #
 # Prints, per row and reader, the median of $QS_SCREEN_ROUNDS rounds (12), the fastest and the
-# slowest, with the load average before and after. QS_SCREEN_READERS picks readers ("quillstead
+# slowest, with the load average before and after; then, per row and peer, the ratio of Quillstead's
+# time to the peer's in the same round (median and range over the rounds, and in how many rounds
+# Quillstead was ahead): the readers take turns within each round, the first of a round changing
+# from round to round, so a ratio compares go-tos made seconds apart on the same load. Every round's
+# times, with the load average when it ran, go to rounds.tsv beside the pictures; web-engine
+# processes of other programs (QtWebEngineProcess, WebKitWebProcess) are counted before and after. QS_SCREEN_READERS picks readers ("quillstead
 # xiphos bibletime"); a peer that is not installed is left out with a note (apt-get install xiphos
 # bibletime; scripts/install-deps.sh installs both). QS_BUILD_DIR: a ready build whose `quillstead`,
 # `library`, `qs_screen_watch` and `qs_bench_layout` are timed as they are, without building; without
 # it, build-bench (configured RelWithDebInfo when new) is brought up to date first.
 # QS_SCREEN_DISPLAY: the first X display number tried for the readers' servers (default 70).
-# QS_SCREEN_PAUSE: seconds each reader is left alone before a timed round's reference is typed
-# (default 0): a go-to after the reader has gone idle, as a reader's go-to after reading.
+# QS_SCREEN_PAUSE: seconds the readers are left alone before a round's timed go-tos (default 0: each
+# reader's timed go-to follows its untimed one at once, back to back): a go-to after reading. With a
+# pause, each reader makes its untimed go-to, all are left alone together for the pause, then each
+# makes its timed go-to in turn (the first changing from round to round), and the pictures are read
+# only after the round, so that no reader waits on another's check. QS_SCREEN_CASES picks rows by
+# name, separated by commas ("same chapter,other chapter,other book", the default: all three).
+# QS_SCREEN_IDLE_SECONDS: seconds of the idle CPU measure (default 10; 0 leaves it out).
 #
 # Every timed go-to is checked, not only timed: the picture it settled on is read back (tesseract)
 # for the opening words of the verse gone to, and a round that does not show them (a wrong verse, a
@@ -40,7 +50,8 @@
 # are compared with the reference picture instead (stricter: a line drawn a pixel apart differs).
 # The references and the wrong rounds' pictures are kept in $QS_SCREEN_PICTURES (default
 # bench-screens/ under the build) to be looked at, and the watcher's line of every round (when each
-# distinct picture first showed: changes_ms) is added to rounds.log there.
+# distinct picture first showed: changes_ms) is added to rounds.log there; each reader's own output
+# is copied there at the end (quillstead.log, ...).
 # Run it on an otherwise idle machine.
 set -euo pipefail
 
@@ -56,7 +67,7 @@ WATCH="$BUILD/bench/screen/qs_screen_watch"
 LAYOUT="$BUILD/bench/app/qs_bench_layout"
 ROUNDS="${QS_SCREEN_ROUNDS:-12}"
 INTERVAL="${QS_SCREEN_INTERVAL:-5}"
-IDLE_SECONDS="${QS_IDLE_SECONDS:-10}"
+IDLE_SECONDS="${QS_SCREEN_IDLE_SECONDS:-${QS_IDLE_SECONDS:-10}}"
 READERS="${QS_SCREEN_READERS:-quillstead xiphos bibletime}"
 
 die() { echo "compare_screens: $*" >&2; exit 1; }
@@ -82,6 +93,8 @@ cleanup() {
   for r in "${!READER_PID[@]}"; do wait "${READER_PID[$r]}" 2>/dev/null || true; done
   for r in "${!XVFB_PID[@]}"; do kill "${XVFB_PID[$r]}" 2>/dev/null || true; done
   sleep 0.5
+  # The readers' own output (QT_LOGGING_RULES="qs.panes.page.trace.debug=true" adds the page's trace).
+  cp "$WORK"/*.log "$PICTURES/" 2>/dev/null || true
   rm -rf "$WORK"
 }
 trap cleanup EXIT
@@ -161,7 +174,7 @@ start_quillstead() {
     # The window fills the screen; the King James pane (top right) is made the current pane by a
     # click on its tab, and the Bible go-to field then comes up with Ctrl+L. Watched: the pane's
     # title and text, the verse's line whole from the left margin.
-    on quillstead xdotool mousemove 994 120 click 1
+    on quillstead xdotool mousemove 905 120 click 1
     RECT[quillstead]="${QS_QUILLSTEAD_RECT:-858,136,707,404}"
   fi
   sleep 0.5
@@ -326,33 +339,39 @@ reference_picture() {
   echo "$file"
 }
 
-# go_timed READER REFERENCE WORDS EXPECTED [RECT [IGNORED]]: prints the watcher's readable_ms; "wrong"
-# when the settled picture does not show the verse gone to (with tesseract: its words; without: the
-# EXPECTED picture), keeping that picture as <expected>-wrong-<n>.ppm; or "fail".
+# go_timed READER REFERENCE EXPECTED FINAL [RECT [IGNORED]]: types the reference, has the watcher press
+# Return and prints its readable_ms, or "fail"; the settled picture goes to FINAL.
 go_timed() {
-  local r=$1 ref=$2 words=$3 expected=$4 rect=${5:-${RECT[$1]}} leave_out=() out right
+  local r=$1 ref=$2 expected=$3 final=$4 rect=${5:-${RECT[$1]}} leave_out=() out
   [ -n "${6:-}" ] && leave_out=(--ignore "$6")
-  sleep "${QS_SCREEN_PAUSE:-0}"
   type_reference "$r" "$ref"
   sleep 0.6
   if out="$("$WATCH" --display "${DISPLAY_OF[$r]}" --rect "$rect" "${leave_out[@]}" --interval "$INTERVAL" --settle 700 \
-    --timeout 6000 --expect "$expected" --final "$WORK/final.ppm" 2>>"$WORK/watch-$r.log")"; then
+    --timeout 6000 --expect "$expected" --final "$final" 2>>"$WORK/watch-$r.log")"; then
     echo "$(basename "$expected" .ppm) $out" >>"$PICTURES/rounds.log"
-    if [ "$OCR" = 1 ]; then
-      right=0
-      shows_words "$WORK/final.ppm" "$words" >/dev/null && right=1
-    else
-      right=0
-      [[ "$out" == *"matches=1"* ]] && right=1
-    fi
-    if [ "$right" = 1 ]; then
-      sed -n 's/.*readable_ms=\([-0-9.]*\).*/\1/p' <<<"$out"
-    else
-      cp "$WORK/final.ppm" "${expected%.ppm}-wrong-$(date +%s%N).ppm"
-      echo wrong
-    fi
+    echo "$out" >"$final.line"
+    sed -n 's/.*readable_ms=\([-0-9.]*\).*/\1/p' <<<"$out"
   else
     echo fail
+  fi
+}
+
+# judged READER TIME WORDS EXPECTED FINAL: the time when the settled picture shows the verse gone to
+# (with tesseract: its words; without: the EXPECTED picture), else "wrong", keeping that picture as
+# <expected>-wrong-<n>.ppm; "fail" stays "fail".
+judged() {
+  local r=$1 t=$2 words=$3 expected=$4 final=$5 right=0
+  [ "$t" = fail ] && { echo fail; return; }
+  if [ "$OCR" = 1 ]; then
+    shows_words "$final" "$words" >/dev/null && right=1
+  else
+    grep -q "matches=1" "$final.line" && right=1
+  fi
+  if [ "$right" = 1 ]; then
+    echo "$t"
+  else
+    cp "$final" "${expected%.ppm}-wrong-$(date +%s%N).ppm"
+    echo wrong
   fi
 }
 
@@ -375,11 +394,35 @@ tree_cpu_ticks() {
   echo "$total"
 }
 
+# Web-engine processes of other programs: QtWebEngineProcess and WebKitGTK's web processes outside
+# the readers' trees.
+other_engines() {
+  local mine=" " r p n=0
+  for r in "${!READER_PID[@]}"; do
+    for p in $(descendants "${READER_PID[$r]}"); do mine+="$p "; done
+  done
+  for p in $(pgrep -x 'QtWebEngineProc|WebKitWebProces' || true); do
+    [[ "$mine" == *" $p "* ]] || n=$((n + 1))
+  done
+  echo "$n"
+}
+descendants() {
+  local pids=("$1") p
+  while [ ${#pids[@]} -gt 0 ]; do
+    p=${pids[0]}
+    pids=("${pids[@]:1}")
+    echo "$p"
+    # shellcheck disable=SC2207
+    pids+=($(cat /proc/"$p"/task/*/children 2>/dev/null || true))
+  done
+}
+
 median() { sort -n | awk '{ t[NR] = $1 } END { if (NR == 0) { print "n/a"; exit }
   m = (NR % 2) ? t[(NR + 1) / 2] : (t[NR / 2] + t[NR / 2 + 1]) / 2; printf "%.0f", m }'; }
 range() { sort -n | awk 'NR == 1 { lo = $1 } { hi = $1 } END { if (NR) printf "%.0f-%.0f", lo, hi; else print "n/a" }'; }
 
 load_before="$(cut -d' ' -f1-3 /proc/loadavg)"
+engines_before="$(other_engines)"
 active=()
 for r in $READERS; do
   case "$r" in
@@ -399,39 +442,84 @@ done
 CASES=("same chapter|John 3:1|John 3:36|He that believeth on the Son hath everlasting life"
   "other chapter|John 3:1|John 9:1|And as Jesus passed by he saw a man which was blind"
   "other book|John 3:1|Romans 8:28|And we know that all things work together for good")
-declare -A TIMES EXPECTED
+if [ -n "${QS_SCREEN_CASES:-}" ]; then
+  picked=()
+  for c in "${CASES[@]}"; do
+    [[ ",$QS_SCREEN_CASES," == *",${c%%|*},"* ]] && picked+=("$c")
+  done
+  [ ${#picked[@]} -gt 0 ] || die "QS_SCREEN_CASES='$QS_SCREEN_CASES' names no row"
+  CASES=("${picked[@]}")
+fi
+PAUSE="${QS_SCREEN_PAUSE:-0}"
+echo -e "row\tround\treader\tms\tload\tpause_s" >"$PICTURES/rounds.tsv"
+declare -A TIMES EXPECTED ROUND_TIMES
 for c in "${CASES[@]}"; do
   IFS='|' read -r name from to words <<<"$c"
   for r in "${active[@]}"; do
     EXPECTED["$name|$r"]="$(reference_picture "$r" "$name" "$to" "$words")"
   done
 done
+
+# one_round ROUND NAME FROM TO WORDS [RECT-FUNCTION]: every reader's go-to of one row, the readers
+# taking turns from reader number ROUND (modulo their count).
+one_round() {
+  local round=$1 name=$2 from=$3 to=$4 words=$5 rect_of=${6:-} n=${#active[@]} i r t load
+  local order=() rects=() ignores=()
+  for ((i = 0; i < n; i++)); do order+=("${active[$(((round + i) % n))]}"); done
+  for r in "${order[@]}"; do
+    rect="${RECT[$r]}" ignored=""
+    [ -n "$rect_of" ] && "$rect_of" "$name" "$r"
+    rects+=("$rect")
+    ignores+=("$ignored")
+  done
+  load="$(cut -d' ' -f1 /proc/loadavg)"
+  declare -A raw=()
+  if [ "$PAUSE" != 0 ]; then
+    for r in "${order[@]}"; do go_untimed "$r" "$from"; done
+    sleep "$PAUSE"
+    for ((i = 0; i < n; i++)); do
+      r=${order[$i]}
+      raw[$r]="$(go_timed "$r" "$to" "${EXPECTED["$name|$r"]}" "$WORK/final-$r.ppm" "${rects[$i]}" "${ignores[$i]}")"
+    done
+  else
+    for ((i = 0; i < n; i++)); do
+      r=${order[$i]}
+      go_untimed "$r" "$from"
+      raw[$r]="$(go_timed "$r" "$to" "${EXPECTED["$name|$r"]}" "$WORK/final-$r.ppm" "${rects[$i]}" "${ignores[$i]}")"
+    done
+  fi
+  for r in "${order[@]}"; do
+    t="$(judged "$r" "${raw[$r]}" "$words" "${EXPECTED["$name|$r"]}" "$WORK/final-$r.ppm")"
+    TIMES["$name|$r"]+="$t "
+    ROUND_TIMES["$name|$round|$r"]="$t"
+    echo -e "$name\t$((round + 1))\t$r\t$t\t$load\t$PAUSE" >>"$PICTURES/rounds.tsv"
+  done
+}
+
 for ((round = 0; round < ROUNDS; round++)); do
   for c in "${CASES[@]}"; do
     IFS='|' read -r name from to words <<<"$c"
-    for r in "${active[@]}"; do
-      go_untimed "$r" "$from"
-      t="$(go_timed "$r" "$to" "$words" "${EXPECTED["$name|$r"]}")"
-      TIMES["$name|$r"]+="$t "
-    done
+    one_round "$round" "$name" "$from" "$to" "$words"
   done
 done
 
 declare -A IDLE
-hz="$(getconf CLK_TCK)"
-for r in "${active[@]}"; do
-  # shellcheck disable=SC2086
-  on "$r" xdotool mousemove ${REST[$r]}
-done
-sleep 2
-for r in "${active[@]}"; do
-  IDLE[$r]="$(tree_cpu_ticks "${READER_PID[$r]}")"
-done
-sleep "$IDLE_SECONDS"
-for r in "${active[@]}"; do
-  IDLE[$r]="$(awk -v a="${IDLE[$r]}" -v b="$(tree_cpu_ticks "${READER_PID[$r]}")" -v hz="$hz" \
-    'BEGIN { printf "%.2f", (b - a) / hz }')"
-done
+if [ "$IDLE_SECONDS" != 0 ]; then
+  hz="$(getconf CLK_TCK)"
+  for r in "${active[@]}"; do
+    # shellcheck disable=SC2086
+    on "$r" xdotool mousemove ${REST[$r]}
+  done
+  sleep 2
+  for r in "${active[@]}"; do
+    IDLE[$r]="$(tree_cpu_ticks "${READER_PID[$r]}")"
+  done
+  sleep "$IDLE_SECONDS"
+  for r in "${active[@]}"; do
+    IDLE[$r]="$(awk -v a="${IDLE[$r]}" -v b="$(tree_cpu_ticks "${READER_PID[$r]}")" -v hz="$hz" \
+      'BEGIN { printf "%.2f", (b - a) / hz }')"
+  done
+fi
 
 # Six Bibles at once: each reader is started again on the layout that shows them.
 SIX_CASES=()
@@ -463,19 +551,19 @@ if [ "${QS_SCREEN_SIX:-1}" = 1 ]; then
   for ((round = 0; round < ROUNDS; round++)); do
     for c in "${SIX_CASES[@]}"; do
       IFS='|' read -r name from to words <<<"$c"
-      for r in "${active[@]}"; do
-        six_rect "$name" "$r"
-        go_untimed "$r" "$from"
-        t="$(go_timed "$r" "$to" "$words" "${EXPECTED["$name|$r"]}" "$rect" "$ignored")"
-        TIMES["$name|$r"]+="$t "
-      done
+      one_round "$round" "$name" "$from" "$to" "$words" six_rect
     done
   done
 fi
 load_after="$(cut -d' ' -f1-3 /proc/loadavg)"
+engines_after="$(other_engines)"
 
+pause_text="back to back"
+[ "$PAUSE" != 0 ] && pause_text="each round's go-tos after $PAUSE s left alone"
 echo "Go-to as the screen shows it on $(uname -n), $(nproc) cores, $(date -u +%Y-%m-%dT%H:%MZ);" \
-  "load average $load_before before, $load_after after; $ROUNDS interleaved rounds, screen copied every $INTERVAL ms"
+  "load average $load_before before, $load_after after; web-engine processes of other programs:" \
+  "$engines_before before, $engines_after after; $ROUNDS rounds, the readers in turn ($pause_text)," \
+  "screen copied every $INTERVAL ms"
 printf '%-52s' "Return in the go-to field -> verse readable"
 for r in "${active[@]}"; do printf ' %22s' "$r ms (range)"; done
 echo
@@ -493,6 +581,41 @@ for c in "${CASES[@]}" "${SIX_CASES[@]}"; do
   done
   echo
 done
-printf '%-52s' "idle, CPU s of the process tree in ${IDLE_SECONDS} s"
-for r in "${active[@]}"; do printf ' %22s' "${IDLE[$r]}"; done
-echo
+if [ "$IDLE_SECONDS" != 0 ]; then
+  printf '%-52s' "idle, CPU s of the process tree in ${IDLE_SECONDS} s"
+  for r in "${active[@]}"; do printf ' %22s' "${IDLE[$r]}"; done
+  echo
+fi
+
+# Quillstead's time over each peer's, round by round (rounds where both read right).
+peers=()
+for r in "${active[@]}"; do [ "$r" = quillstead ] || peers+=("$r"); done
+if [[ " ${active[*]} " == *" quillstead "* ]] && [ ${#peers[@]} -gt 0 ]; then
+  echo
+  printf '%-52s' "Quillstead / peer in the same round"
+  for p in "${peers[@]}"; do printf ' %30s' "/ $p: median (range), ahead"; done
+  echo
+  for c in "${CASES[@]}" "${SIX_CASES[@]}"; do
+    IFS='|' read -r name from to words <<<"$c"
+    printf '%-52s' "$name"
+    for p in "${peers[@]}"; do
+      ratios=""
+      ahead=0
+      pairs=0
+      for ((round = 0; round < ROUNDS; round++)); do
+        q="${ROUND_TIMES["$name|$round|quillstead"]:-}" o="${ROUND_TIMES["$name|$round|$p"]:-}"
+        [[ "$q" =~ ^[0-9.]+$ && "$o" =~ ^[0-9.]+$ ]] || continue
+        awk -v q="$q" -v o="$o" 'BEGIN { exit !(o > 0) }' || continue
+        ratios+="$(awk -v q="$q" -v o="$o" 'BEGIN { printf "%.3f", q / o }') "
+        pairs=$((pairs + 1))
+        awk -v q="$q" -v o="$o" 'BEGIN { exit !(q < o) }' && ahead=$((ahead + 1))
+      done
+      list="$(tr ' ' '\n' <<<"$ratios" | grep -E '^[0-9.]+$' || true)"
+      cell="$(sort -n <<<"$list" | awk '{ t[NR] = $1 } END { if (NR == 0) { print "n/a"; exit }
+        m = (NR % 2) ? t[(NR + 1) / 2] : (t[NR / 2] + t[NR / 2 + 1]) / 2; printf "%.2f (%.2f-%.2f)", m, t[1], t[NR] }'), $ahead of $pairs"
+      printf ' %30s' "$cell"
+    done
+    echo
+  done
+  echo "(below 1: Quillstead ahead; every round's times and load: $PICTURES/rounds.tsv)"
+fi

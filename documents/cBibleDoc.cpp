@@ -220,17 +220,6 @@ std::int32_t cBibleDoc::adjacentChapterSection(std::int32_t kind, std::uint32_t 
     }
 }
 
-bool cBibleDoc::hasPreviousSection()
-{
-    return IsOpen() && (m_current.options() & cRenderParams::kSection) && m_current.getOption0008() >= 2;
-}
-
-bool cBibleDoc::hasLaterBook()
-{
-    const std::uint32_t n = GetNumSections();
-    return n > 1 && bookOf(m_current.getOption0002()) != bookOf(bibleKeyForSection(n - 1));
-}
-
 std::uint32_t cBibleDoc::GoTo(const cRenderParams& params)
 {
     if (!IsOpen() || m_bookFile == nullptr)
@@ -549,17 +538,6 @@ bool cBibleDoc::readBibleNote(const cRenderParams& location, cBibleNote& note)
     note.chapter = static_cast<std::int32_t>((key >> 8) & 0xFF);
     note.verse = static_cast<std::int32_t>(key & 0xFF);
     return false;
-}
-
-bool cBibleDoc::deleteBibleNote(const cRenderParams& location)
-{
-    cNoteDoc* notes = noteDoc();
-    if (notes == nullptr || !(location.options() & cRenderParams::kBibleKey))
-        return true;
-    const cBibleRef verse(location.getOption0002());
-    if (!notes->hasBibleNoteInReference(verse))
-        return true;
-    return notes->deleteBibleNoteInReference(verse);
 }
 
 bool cBibleDoc::NeedsRefresh(std::uint32_t key)

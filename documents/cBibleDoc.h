@@ -69,16 +69,12 @@ public:
     // `key` is a Bible key here.
     bool NeedsRefresh(std::uint32_t key) override;
 
-    // Navigation tests of the current location.
-    bool hasPreviousSection();
-    bool hasLaterBook();
     // The section `kind` leads to from the section of `key`; -1 when none.
     std::int32_t adjacentChapterSection(std::int32_t kind, std::uint32_t key);
 
     // Bible notes of the verse in a location's Bible key, through the process-wide note document.
     bool hasBibleNote(const cRenderParams& location);
     bool readBibleNote(const cRenderParams& location, cBibleNote& note);
-    bool deleteBibleNote(const cRenderParams& location);
 
     // Name lists for typing references: full names, abbreviations or every spelling. The lists are
     // built on first use and kept; `sections` (not for all spellings) gets each book's first section.

@@ -85,7 +85,6 @@ void cBookDoc::Close()
     setOpenFlag(false);
     m_current.reset();
     m_current.setOption0008(0);
-    m_optionByte = 0;
     if (m_bookFile != nullptr)
         releaseBookFile(m_bookFile);
 }
@@ -110,7 +109,6 @@ void cBookDoc::bookDocCopyFrom(const cBookDoc& other)
         setOpenFlag(false);
     if (m_bookFile == nullptr)
         setOpenFlag(false);
-    m_optionByte = other.m_optionByte;
     m_current.assign(other.m_current);
     m_kind = other.m_kind.load();
     m_translation = other.m_translation.load();
@@ -522,15 +520,24 @@ void cBookDoc::GetPositionNameForTitleBar(cLString8& out, std::uint32_t section,
         i = link3;
     }
     bool first = true;
+    std::string below;  // the title of the entry the walk came up from
     // Entry 0 is the book itself, not a place in it: the walk ends below it.
     for (std::uint32_t steps = walkLimit(m_bookFile); i != kNone && i != 0 && steps > 0; --steps) {
         std::uint8_t level = 0;
         std::string title;
         if (toc.readEntry(i, level, title) != 0)
             title = "<error>";
+        // A title that the one below it opens with says nothing new ("John" over "John 3:16").
+        const bool repeated = !first && !title.empty() &&
+            (below == title ||
+                (below.size() > title.size() && below.compare(0, title.size(), title) == 0 &&
+                    below[title.size()] == ' '));
+        below = title;
         if (first) {
             out.assignCStr(title.c_str());
             first = false;
+        } else if (repeated) {
+            // left out
         } else if (reverse) {
             out.appendCStr(" | ");
             out.appendCStr(title.c_str());

@@ -164,27 +164,6 @@ public:
     static void noteLinkTarget(
         cLString8& out, std::uint16_t publisher, std::uint16_t book, std::uint8_t edition, std::uint32_t section);
 
-    // --- members for the book's own pages and paging (no other part of the system calls them) ---
-    // A request holding only one paging option (0x200, 0x400, 0x800, 0x1000, or 0x8000000 with a
-    // position in percent of `total`), handed to GoTo.
-    std::uint32_t requestPaging(std::uint32_t option);
-    std::uint32_t requestPosition(std::uint32_t position, std::uint32_t total);
-    std::uint32_t requestPage(std::uint32_t page);
-    // Whether the current location holds any of the paging options in mask.
-    bool currentHasPaging(std::uint32_t mask) const;
-    // The page key (location name) of the current location; 0 when it has none.
-    std::uint32_t currentPageKey(cLString8& out) const;
-    void setOptionByte(std::uint8_t value) { m_optionByte = value; }
-    std::uint8_t optionByte() const { return m_optionByte; }
-    // The book-properties page (versions, stream directory, capabilities).
-    void propertiesPageText(cLString8& out);
-
-    // --- members for the book handle's notes and bookmarks at a location ---
-    // The section of the current location; 0xFFFFFFFF when none.
-    std::uint32_t currentLocationSection();
-    // A book bookmark (no category) on the section of a block.
-    bool fillBookmarkForBlock(std::uint32_t block, cBookmark& bookmark);
-
     cBkBookFile* bookFile() const { return m_bookFile; }
     // The first block of a section, and the block that ends its span (exclusive).
     bool sectionBlockSpan(std::uint32_t section, std::uint32_t& firstBlock, std::uint32_t& endBlock);
@@ -215,7 +194,6 @@ protected:
     void extendOverSubtree(std::uint32_t first, std::uint32_t& last);
 
     cBkBookFile* m_bookFile = nullptr;
-    std::uint8_t m_optionByte = 0;
     std::atomic<std::uint32_t> m_kind {0};
     std::atomic<std::int32_t> m_translation {-1};
     cRenderParams m_reported;

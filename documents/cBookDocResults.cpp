@@ -545,3 +545,25 @@ std::uint32_t cBookDoc::htmlTextForBlockCore(
     out.appendChars(html.data(), static_cast<std::int32_t>(html.size()));
     return 1;
 }
+
+void cBookDoc::appendHtmlEscaped(cLString8& out, const std::string& text)
+{
+    for (const char c : text) {
+        switch (c) {
+        case '<':
+            out.appendCStr("&lt;");
+            break;
+        case '>':
+            out.appendCStr("&gt;");
+            break;
+        case '&':
+            out.appendCStr("&amp;");
+            break;
+        case '"':
+            out.appendCStr("&quot;");
+            break;
+        default:
+            out.appendChar(c);
+        }
+    }
+}

@@ -36,19 +36,6 @@ public:
     virtual std::uint32_t NumReadReadings();
     virtual std::uint32_t FirstUnreadReadingNumber();
 
-    // Questions on the current reading or a request's reading (value of option 0x1000000).
-    bool isNotFirstReading() { return currentReading() != 1; }
-    bool hasCurrentReading() { return currentReading() != 0; }
-    bool isRequestReadingComplete(const cRenderParams& request);
-    void toggleRequestReading(const cRenderParams& request);
-    // A request for the current reading (this book's identity and the reading); false without one.
-    bool makeRequestForCurrentReading(cRenderParams& request);
-    bool requestReadingInRange(const cRenderParams& request);
-    bool anyUnreadReading();
-    bool unreadReadingAfterCurrent();
-    // The dates of the first unread reading, and of the unread reading before / after a date's reading.
-    bool dateOfFirstUnreadReading(cSimpleDate& date);
-
     // The reading of a date (the start date refreshed from the store first); 0 without readings.
     std::uint32_t readingNumberForDate(const cSimpleDate& date);
     // The section where reading r starts; 0xFFFFFFFF when closed or past the table.

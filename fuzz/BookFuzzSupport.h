@@ -149,12 +149,6 @@ inline void walkToc(cBkTOCStg& toc)
         toc.readEntry(i, level, title);
         std::uint32_t a = 0, b = 0, c = 0;
         toc.readLinks(i, a, b, c);
-        std::uint32_t j = i;
-        toc.nextEntry(j, level, title);
-        j = i;
-        toc.nextAtSameLevel(j, level, title);
-        j = i;
-        toc.upOneLevel(j, level, title);
     }
     // A path that follows the first few titles, then one that names nothing.
     std::string path;
@@ -179,7 +173,7 @@ inline void walkWordList(cBkWordListStg& w)
         if (found.size() < 8 && !wide.empty())
             found.push_back(wide);
     }
-    for (std::uint32_t i = 0; i < w.wordValueCount() && i < kMaxItems; ++i)
+    for (std::uint32_t i : probes(w.wordCount()))
         (void)w.wordValue(i);
     found.push_back(u"");
     found.push_back(u"zzzz");
@@ -197,12 +191,10 @@ inline void walkWordList(cBkWordListStg& w)
 inline void walkConcordance(cBkConcordStg& c, std::uint32_t sectionCount)
 {
     cBitVector vector(sectionCount < (1u << 20) ? sectionCount + 1 : (1u << 20));
-    std::vector<std::uint8_t> buffer(256);
     for (std::uint32_t w : probes(c.entryCount())) {
-        std::uint32_t count = 0, byteSize = static_cast<std::uint32_t>(buffer.size());
+        std::uint32_t count = 0;
         (void)c.sectionCount(w);
         c.lookupWord(w, count, vector);
-        c.readSections(w, count, byteSize, buffer.data());
         std::uint32_t seen = 0;
         c.forEachSection(w, count, [&](std::uint32_t) { ++seen; });
     }

@@ -16,8 +16,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     cBkTextStg text;
     if (text.open(&container) == 0) {
         fuzz::walkText(text);
-        text.setCacheEnabled(false);
-        fuzz::walkText(text);
     }
     cBkTextIndexStg index;
     index.open(&container);

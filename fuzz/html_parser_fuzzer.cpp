@@ -77,10 +77,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     parser.parseAll();
     cHTMLTagElement* item = nullptr;
     for (int i = 0; i < 64 && parser.parseNextSection(&item); ++i) { }
-    if (source.sections.size() > 2) {
+    if (source.sections.size() > 2)
         parser.parseSection(static_cast<std::uint32_t>(source.sections.size() - 1));
-        for (int i = 0; i < 64 && parser.parsePreviousSection(&item); ++i) { }
-    }
     std::uint32_t first = 0, last = 0;
     parser.sectionRange(&first, &last);
 

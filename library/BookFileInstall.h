@@ -35,10 +35,12 @@ QString freePathFor(const QString& path);
 // were, when the system refuses.
 bool replaceWith(const QString& partial, const QString& destination);
 
-// The book file at `path` opens as a book and every one of its sections reads. A copy damaged past
-// its header still opens but loses the sections the damage covers; this finds it. False, with
-// `reason` naming the first section that does not read, otherwise. Reads the whole text: seconds
-// for the largest books.
+// The book file at `path` opens as a book and everything of it the reader uses reads: every
+// section's text, the contents, the verse and reading tables and the concordances
+// (engine/bookfile/BkReadThrough.h). A copy damaged past its header still opens but loses what the
+// damage covers; this finds it. False, with `reason` naming the first part that does not read
+// ("its contents (entry 12 of 2485) cannot be read"), otherwise. Reads the whole book: seconds for
+// the largest books.
 bool readsThrough(const QString& path, QString* reason);
 
 // How much of a copy is checked before it takes the final name: that it opens as a book, or that

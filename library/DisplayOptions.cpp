@@ -1,5 +1,6 @@
 #include "library/DisplayOptions.h"
 
+#include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 
 #include <QStringList>
@@ -7,15 +8,15 @@
 DisplayOptions DisplayOptions::fromSettings(const UserDefaults& settings)
 {
     DisplayOptions o;
-    o.oneVersePerParagraph = settings.boolForKey(QStringLiteral("oneVersePerParagraph"));
-    o.hideVerseNumbers = settings.boolForKey(QStringLiteral("hideVerseNumbers"));
-    o.showVerseNumbersBooksHide = settings.boolForKey(QStringLiteral("showMsgVerses"));
+    o.oneVersePerParagraph = settings.value(SettingsKeys::OneVersePerParagraph);
+    o.hideVerseNumbers = settings.value(SettingsKeys::HideVerseNumbers);
+    o.showVerseNumbersBooksHide = settings.value(SettingsKeys::ShowMsgVerses);
     const qsizetype style =
         QStringList {QStringLiteral("Show"), QStringLiteral("Verse"), QStringLiteral("Hide")}.indexOf(
-            settings.stringForKey(QStringLiteral("highlightStyle")));
+            settings.value(SettingsKeys::HighlightStyle));
     o.highlightStyle = style < 0 ? HighlightStyle::Show : static_cast<HighlightStyle>(style);
-    o.omitStrongsNumbers = !settings.boolForKey(QStringLiteral("strongsNumbers"));
-    o.omitUserNoteLinks = settings.boolForKey(QStringLiteral("hideNoteLinks"));
-    o.enableTempHighlights = settings.boolForKey(QStringLiteral("highlightLinkedPassage"));
+    o.omitStrongsNumbers = !settings.value(SettingsKeys::StrongsNumbers);
+    o.omitUserNoteLinks = settings.value(SettingsKeys::HideNoteLinks);
+    o.enableTempHighlights = settings.value(SettingsKeys::HighlightLinkedPassage);
     return o;
 }

@@ -22,17 +22,6 @@
 class SourceTuple;
 struct GoToRequest;
 
-// A book pane as the routing drives it: the book pane itself (the layout view's LayoutBookPane) is one.
-class GoToPane {
-public:
-    virtual ~GoToPane() = default;
-    // Shows the place the request names in the request's book (the routing has always found it):
-    // the book's tab opens, or comes to the front with activate, and the pane's page moves there.
-    // The pane writes its answers into the request ("section" and "readingNumber" after a move by
-    // reading).
-    virtual void goTo(GoToRequest& request) = 0;
-};
-
 class GoToPanes {
 public:
     using Book = std::shared_ptr<SourceTuple>;
@@ -56,8 +45,11 @@ public:
     // The pane's contents state says it sends no location sync, or its current book's tab
     // state does.
     virtual bool paneDoesNotSendLocationSync(int region) const = 0;
-    // The region's book pane; null for a region that is not a book pane (isBookPane false).
-    virtual GoToPane* bookPane(int region) = 0;
+    // The region's book pane shows the place the request names in the request's book (the routing
+    // has always found it): the book's tab opens, or comes to the front with activate, and the pane's
+    // page moves there. The pane writes its answers into the request ("section" and "readingNumber"
+    // after a move by reading). Nothing happens for a region that is not a book pane.
+    virtual void goTo(int region, GoToRequest& request) = 0;
     // Make the region's pane the current pane (the layout view's makePaneCurrentWithView).
     virtual void makePaneCurrent(int region) = 0;
     // Start (true) or stop (false) the layout view's busy indicator.

@@ -9,6 +9,7 @@
 #include "library/SourceTupleArray.h"
 #include "platform/Alerts.h"
 #include "platform/MainThread.h"
+#include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 #include "userdata/UserDataHooks.h"
 
@@ -25,7 +26,7 @@ bool sameBook(const GoToRouter::Book& a, const GoToRouter::Book& b)
 
 bool isBible(const GoToRouter::Book& book)
 {
-    return book && book->docSupports(SourceTuple::kDocSupportsIsBible());
+    return book && book->docSupports(kDocSupportsIsBible);
 }
 
 std::vector<GoToRouter::Book> booksOf(const SourceTupleArray::Ptr& list)
@@ -180,12 +181,11 @@ void GoToRouter::goTo(GoToRequest request)
     const bool regionExists = region >= 0 && region < m_panes.regionCount();
     // Only a book pane shows a book: with the study pane current and the book in no pane,
     // nothing moves (the follow-ups still run).
-    GoToPane* pane = regionExists ? m_panes.bookPane(region) : nullptr;
-    const bool bookPane = pane != nullptr;
+    const bool bookPane = regionExists && m_panes.isBookPane(region);
 
-    if (pane) {
+    if (bookPane) {
         ++m_routing;
-        pane->goTo(request);
+        m_panes.goTo(region, request);
         --m_routing;
     }
 
@@ -197,9 +197,9 @@ void GoToRouter::goTo(GoToRequest request)
             quint64 section = request.section.value_or(0);
             if (section == 0 && request.block && *request.block != GoToRequest::kNoBlock && *request.block >= 0 &&
                 *request.block <= std::numeric_limits<quint32>::max())
-                section = book->sectionForBlock(static_cast<quint32>(*request.block));
+                section = book->locations().sectionForBlock(static_cast<quint32>(*request.block));
             if (section != 0) {
-                const quint32 key = book->keyForSection(toSection32(section));
+                const quint32 key = book->locations().keyForSection(toSection32(section));
                 if (key != 0)
                     request.bibleKey = key;
             }
@@ -301,10 +301,10 @@ GoToRouter::Context GoToRouter::readingContext() const
     return c;
 }
 
-GoToRouter::Book GoToRouter::preferredBook(const QString& pubIdKey, const QString& bookIdKey)
+GoToRouter::Book GoToRouter::preferredBook(const SettingKey<qint64>& pubIdKey, const SettingKey<qint64>& bookIdKey)
 {
-    const qint64 pub = m_defaults.integerForKey(pubIdKey);
-    const qint64 bookID = m_defaults.integerForKey(bookIdKey);
+    const qint64 pub = m_defaults.value(pubIdKey);
+    const qint64 bookID = m_defaults.value(bookIdKey);
     if (pub == 0 || bookID == 0)
         return nullptr;
     const auto all = m_library.allSources();
@@ -371,7 +371,7 @@ GoToRouter::Book GoToRouter::resolveBibleLink(GoToRequest& request, const QStrin
             return false;
         quint32 start = 0;
         quint32 end = 0;
-        book->sectionRangeForGoTo(text, &start, &end);
+        book->locations().sectionRangeForGoTo(text, &start, &end);
         if (start == 0)
             return false;
         request.section = start;
@@ -388,7 +388,7 @@ GoToRouter::Book GoToRouter::resolveBibleLink(GoToRequest& request, const QStrin
     };
 
     if (request.preferPreferredBible) {
-        const Book preferred = preferredBook(preferredBiblePubId, preferredBibleBookId);
+        const Book preferred = preferredBook(SettingsKeys::PreferredBiblePubId, SettingsKeys::PreferredBibleBookId);
         if (found(preferred))
             return chosen(preferred);
     }
@@ -402,7 +402,7 @@ GoToRouter::Book GoToRouter::resolveBibleLink(GoToRequest& request, const QStrin
             return shownBy(book, r);
     }
     {
-        const Book preferred = preferredBook(preferredBiblePubId, preferredBibleBookId);
+        const Book preferred = preferredBook(SettingsKeys::PreferredBiblePubId, SettingsKeys::PreferredBibleBookId);
         if (found(preferred))
             return chosen(preferred);
     }
@@ -438,8 +438,8 @@ GoToRouter::Book GoToRouter::resolveBookLink(GoToRequest& request, const QString
             book = all->tupleForPubID(link.pubID, link.bookID);
     }
     if (book) {
-        const quint32 section =
-            book->isABible() ? book->sectionForSyncString(link.path) : book->sectionForTocPath(link.path);
+        const quint32 section = book->isABible() ? book->locations().sectionForSyncString(link.path)
+                                                 : book->locations().sectionForTocPath(link.path);
         if (section != 0) {
             request.section = section;
             paneForGoTo(request, book);
@@ -487,13 +487,13 @@ GoToRouter::Book GoToRouter::resolveSyncRequest(GoToRequest& request, const QStr
         quint32 section = 0;
         const quint64 syncType = book->syncType();
         if (syncType <= 1) {
-            section = book->sectionForSyncString(text, true);
+            section = book->locations().sectionForSyncString(text, true);
             if (section != 0)
                 wordMatch = false;
             else
-                section = book->sectionForSyncString(text);
+                section = book->locations().sectionForSyncString(text);
         } else if (syncType == 2) {
-            section = book->sectionForSyncString(text);
+            section = book->locations().sectionForSyncString(text);
         }
         if (section != 0) {
             request.section = section;
@@ -506,7 +506,7 @@ GoToRouter::Book GoToRouter::resolveSyncRequest(GoToRequest& request, const QStr
     auto tryBook = [&](const Book& book) {
         if (!book || ignored(book))
             return false;
-        const quint32 section = book->sectionForSyncString(text);
+        const quint32 section = book->locations().sectionForSyncString(text);
         if (section == 0)
             return false;
         request.section = section;
@@ -515,9 +515,12 @@ GoToRouter::Book GoToRouter::resolveSyncRequest(GoToRequest& request, const QStr
 
     // 2-3. The preferred dictionaries, Hebrew and Greek first for a Strong's number.
     if (!result) {
-        const Book dictionary = preferredBook(preferredDictionaryPubId, preferredDictionaryBookId);
-        const Book hebrew = preferredBook(preferredHebrewDictionaryPubId, preferredHebrewDictionaryBookId);
-        const Book greek = preferredBook(preferredGreekDictionaryPubId, preferredGreekDictionaryBookId);
+        const Book dictionary =
+            preferredBook(SettingsKeys::PreferredDictionaryPubId, SettingsKeys::PreferredDictionaryBookId);
+        const Book hebrew =
+            preferredBook(SettingsKeys::PreferredHebrewDictionaryPubId, SettingsKeys::PreferredHebrewDictionaryBookId);
+        const Book greek =
+            preferredBook(SettingsKeys::PreferredGreekDictionaryPubId, SettingsKeys::PreferredGreekDictionaryBookId);
         const std::vector<Book> order = GoToLink::isStrongsNumber(text) ? std::vector<Book> {hebrew, greek, dictionary}
                                                                         : std::vector<Book> {dictionary, hebrew, greek};
         for (const Book& book : order) {
@@ -597,14 +600,13 @@ void GoToRouter::handleNoteLink(const QString& text, const Context& context)
 
 GoToRouter::Book GoToRouter::resolveReadingRequest(GoToRequest& request, const Context& context)
 {
-    auto devotional = [](const Book& book) {
-        return book && book->docSupports(SourceTuple::kDocSupportsDailyReadings());
-    };
+    auto devotional = [](const Book& book) { return book && book->docSupports(kDocSupportsDailyReadings); };
     Book book;
     if (devotional(context.currentBook))
         book = context.currentBook;
     if (!book) {
-        const Book preferred = preferredBook(preferredDevotionalPubId, preferredDevotionalBookId);
+        const Book preferred =
+            preferredBook(SettingsKeys::PreferredDevotionalPubId, SettingsKeys::PreferredDevotionalBookId);
         if (preferred)
             book = preferred;
     }

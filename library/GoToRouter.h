@@ -25,6 +25,7 @@
 
 #include "library/GoToRequest.h"
 #include "platform/NotificationCenter.h"
+#include "platform/SettingsKeys.h"
 
 #include <QTimer>
 
@@ -44,18 +45,6 @@ public:
     using Book = std::shared_ptr<SourceTuple>;
 
     static constexpr int kBusyIndicatorDelayMs = 1200;
-
-    // Preferred books in the user defaults (publisher and book numbers; 0 = none).
-    static inline const QString preferredBiblePubId = QStringLiteral("preferredBiblePubId");
-    static inline const QString preferredBibleBookId = QStringLiteral("preferredBibleBookId");
-    static inline const QString preferredDictionaryPubId = QStringLiteral("preferredDictionaryPubId");
-    static inline const QString preferredDictionaryBookId = QStringLiteral("preferredDictionaryBookId");
-    static inline const QString preferredHebrewDictionaryPubId = QStringLiteral("preferredHebrewDictionaryPubId");
-    static inline const QString preferredHebrewDictionaryBookId = QStringLiteral("preferredHebrewDictionaryBookId");
-    static inline const QString preferredGreekDictionaryPubId = QStringLiteral("preferredGreekDictionaryPubId");
-    static inline const QString preferredGreekDictionaryBookId = QStringLiteral("preferredGreekDictionaryBookId");
-    static inline const QString preferredDevotionalPubId = QStringLiteral("preferredDevotionalPubId");
-    static inline const QString preferredDevotionalBookId = QStringLiteral("preferredDevotionalBookId");
 
     GoToRouter(GoToPanes& panes, SourceManager& library, NavigationHistory& history, NotificationCenter& center,
         UserDefaults& defaults, Alerts& alerts);
@@ -80,7 +69,7 @@ public:
     std::optional<int> paneForGoTo(GoToRequest& request, const Book& book);
 
     // The book the user prefers in a role, when it is installed.
-    Book preferredBook(const QString& pubIdKey, const QString& bookIdKey);
+    Book preferredBook(const SettingKey<qint64>& pubIdKey, const SettingKey<qint64>& bookIdKey);
 
 private:
     struct Context;

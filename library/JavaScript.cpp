@@ -145,16 +145,6 @@ bool JavaScript::isInteger(const QString& s)
 
 // --- character spans -----------------------------------------------------------------------------
 
-JavaScript::CharacterSet JavaScript::characterSet(const QString& characters)
-{
-    return [characters](QChar c) { return characters.contains(c); };
-}
-
-JavaScript::CharacterSet JavaScript::whitespaceAndNewlineSet()
-{
-    return [](QChar c) { return isWhitespaceOrNewline(c); };
-}
-
 StringRange JavaScript::rangeOfCharacterSpanFromSet(const QString& s, const CharacterSet& set)
 {
     return rangeOfCharacterSpanFromSet(s, set, 0, StringRange {0, s.size()});

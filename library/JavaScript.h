@@ -45,8 +45,6 @@ public:
     // A run of characters of the set: the whole string, or a range, forwards or backwards (options
     // kBackwardsSearch), anywhere or only at the start (the end, backwards) with kAnchoredSearch.
     using CharacterSet = std::function<bool(QChar)>;
-    static CharacterSet characterSet(const QString& characters);
-    static CharacterSet whitespaceAndNewlineSet();
     static StringRange rangeOfCharacterSpanFromSet(const QString& s, const CharacterSet& set);
     static StringRange rangeOfCharacterSpanFromSet(const QString& s, const CharacterSet& set, unsigned options);
     static StringRange rangeOfCharacterSpanFromSet(

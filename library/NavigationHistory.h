@@ -81,8 +81,6 @@ public:
     // Writes the snapshots recorded and not yet written; false when one could not be written (it is
     // dropped from its stack).
     bool writeRecordedStates();
-    // Snapshots recorded and not yet written.
-    qsizetype unwrittenStates() const { return m_unwritten.size(); }
     // Reads the history file, repairs the stacks against the files that exist, and deletes
     // snapshot files and folders that no stack names.
     void loadHistoryFromFile();
@@ -90,10 +88,8 @@ public:
     void addOrRemoveLayoutsFromHistory();
 
     // --- inspection ---
-    bool hasDictionary() const { return m_stacks.has_value(); }
     QMap<QString, Stack> stacks() const { return m_stacks.value_or(QMap<QString, Stack>()); }
     std::optional<Stack> stackForLayout(const QString& layoutUuid) const;
-    QString historyFolder() const { return m_historyFolder; }
     QString historyFilePath() const;
     QString absolutePath(const QString& entry) const;
 

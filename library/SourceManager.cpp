@@ -418,23 +418,24 @@ void SourceManager::addDictionarySubcategories()
         if (!b->docSupports(::kDocSupportsWordAttributes) || b->numWordAttributeDefinitions() <= 0)
             continue;
         for (qint64 a = 0; a < b->numWordAttributeDefinitions(); ++a) {
-            if (!b->linkTypeForAttribute(a).startsWith(QLatin1String("sync:")))
+            if (!b->words().linkTypeForAttribute(a).startsWith(QLatin1String("sync:")))
                 continue;
-            const QString prefix = b->syncPrefixForAttribute(a);
-            const quint32 n = b->numWordsInAttributeDefinition(a);
+            const QString prefix = b->words().syncPrefixForAttribute(a);
+            const quint32 n = b->words().numWordsInAttributeDefinition(a);
             if (n == 0)
                 continue;
             const quint32 step = n < 11 ? 1 : n / 11;
             QStringList sample;
             for (quint32 w = step; w < n; w += step)
-                sample.append(prefix + b->wordForWordNumber(w, a));
+                sample.append(prefix + b->words().wordForWordNumber(w, a));
             for (const auto& d : books) {
                 if (d->classification() != SourceTuple::kClassDictionary ||
                     d->kind() == SourceTuple::kKindWordAttributeDictionary)
                     continue;
                 int misses = 0;
                 for (const QString& word : sample) {
-                    if (d->wordNumberForDictionaryLookupWord(word, false) == SourceTuple::kNoWord && ++misses > 2)
+                    if (d->words().wordNumberForDictionaryLookupWord(word, false) == SourceTuple::kNoWord &&
+                        ++misses > 2)
                         break;
                 }
                 if (misses > 2)

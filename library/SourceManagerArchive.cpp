@@ -194,7 +194,7 @@ void SourceManager::updateStaticBibleRefDataFromTuple(const SourceTuple::Ptr& tu
     const QString folder = imageCacheFolderFor(*tuple) + QLatin1Char('/');
     auto open = [&](const QString& name) -> std::FILE* {
         const QString path = folder + name;
-        if (!tuple->extractBibleRefCSV(name, path))
+        if (!tuple->words().extractBibleRefCSV(name, path))
             return nullptr;
         return std::fopen(QFile::encodeName(path).constData(), "rb");
     };

@@ -5,14 +5,15 @@
 // titles, kind and classification, counts, language, bibliographic text, file path, capability
 // flags, the versions of the Bible-reference tables the book carries). It owns the book's engine
 // document, opened on first use (sourceDoc) and shared with std::shared_ptr: a search thread that
-// got the document keeps it alive even when the library drops the book meanwhile. The facade
-// (rendering, locations, words, concordances, limits, readings, book texts) works on that document
-// and answers a neutral value when there is none, so callers never check first.
+// got the document keeps it alive even when the library drops the book meanwhile. Its parts work on
+// that document: locations() (places, rendering, completion lists), words() (word numbers,
+// concordances, attributes, limits, bookmarks) and readings() (a devotional's readings and
+// progress); each answers a neutral value when there is none, so callers never check first.
 //
 // Tuples are shared too (std::shared_ptr<SourceTuple>): lists, panes, requests and search threads
 // hold them. The record fields are filled once, before a tuple is shared (sourceTupleForSource,
 // decode); afterwards only kind, removable and confirmedPresent change, on the main thread, and
-// those are atomic so that other threads may read them. sourceDoc() and the facade may be called
+// those are atomic so that other threads may read them. sourceDoc() and the parts may be called
 // from any thread; the engine serialises access to each book file.
 #pragma once
 
@@ -20,6 +21,9 @@
 #include "engine/foundation/SimpleDate.h"
 #include "library/DisplayOptions.h"
 #include "library/SourceTupleID.h"
+#include "library/SourceTupleLocations.h"
+#include "library/SourceTupleReadings.h"
+#include "library/SourceTupleWords.h"
 
 #include <QDateTime>
 #include <QList>
@@ -214,152 +218,16 @@ public:
     bool docSupports(quint64 mask) const { return (m_docSupportsFlags & mask) == mask; }
     bool isABible() const;
     bool isADevotional() const;
-    static quint64 kDocSupportsBookmarks() { return ::kDocSupportsBookmarks; }
-    static quint64 kDocSupportsBibleBookmarks() { return ::kDocSupportsBibleBookmarks; }
-    static quint64 kDocSupportsVerseLimits() { return ::kDocSupportsVerseLimits; }
-    static quint64 kDocSupportsNotes() { return ::kDocSupportsNotes; }
-    static quint64 kDocSupportsWordLookup() { return ::kDocSupportsWordLookup; }
-    static quint64 kDocSupportsBibleLookup() { return ::kDocSupportsBibleLookup; }
-    static quint64 kDocSupportsCopyright() { return ::kDocSupportsCopyright; }
-    static quint64 kDocSupportsBibleSync() { return ::kDocSupportsBibleSync; }
-    static quint64 kDocSupportsDateLookup() { return ::kDocSupportsDateLookup; }
-    static quint64 kDocSupportsStrongsGreek() { return ::kDocSupportsStrongsGreek; }
-    static quint64 kDocSupportsStrongsHebrew() { return ::kDocSupportsStrongsHebrew; }
-    static quint64 kDocSupportsTextHtml() { return ::kDocSupportsTextHtml; }
-    static quint64 kDocSupportsDailyReadings() { return ::kDocSupportsDailyReadings; }
-    static quint64 kDocSupportsIsBible() { return ::kDocSupportsIsBible; }
-    static quint64 kDocSupportsIsSearchResults() { return ::kDocSupportsIsSearchResults; }
-    static quint64 kDocSupportsIsFakeJournalDoc() { return ::kDocSupportsIsFakeJournalDoc; }
-    static quint64 kDocSupportsWordAttributes() { return ::kDocSupportsWordAttributes; }
 
-    // --- rendering and locations ---------------------------------------------------------------
-    quint32 sectionForTextOffset(quint32 offset);
-    quint32 sectionForBlock(quint32 block);
-    quint32 blockForSection(quint32 section);
-    quint32 lastBlockForSection(quint32 section);
-    quint32 textOffsetForSection(quint32 section);
-    quint32 textSize();
-    quint32 keyForSection(quint32 section);
-    quint32 sectionForBibleKey(quint32 key);
-    quint32 lastSectionForAmbiguousKey(quint32 key);
-    bool sectionRangeForVerse(const BibleRef& verse, quint32* startSection, quint32* endSection);
-    bool sectionRangeForSyncString(
-        const QString& text, bool requiresMoreThanBookName, quint32* startSection, quint32* endSection);
-    quint32 sectionForSyncString(const QString& text, bool requiresMoreThanBookName);
-    // As sectionRangeForSyncString, for a place the reader asked to go to: in a Bible, a reference
-    // that names a chapter and no verse ("Ps 23", "John 1") starts at the chapter's heading when
-    // the Bible has one, so that the heading and a psalm's title stand above its first verse.
-    bool sectionRangeForGoTo(const QString& text, quint32* startSection, quint32* endSection);
-    // In a Bible, the section of the heading of the chapter that `section` (a verse) is in, when
-    // the heading comes before it; otherwise `section` itself.
-    quint32 chapterHeadingSectionAbove(quint32 section);
-    quint32 sectionForSyncString(const QString& text) { return sectionForSyncString(text, false); }
-    quint32 sectionForTocPath(const QString& path);
-    quint32 sectionForPreviousChapter(quint32 section);
-    quint32 sectionForNextChapter(quint32 section);
-    QString getPositionNameForTitleBar(quint64 section);
+    // --- the parts that work on the document ---------------------------------------------------
+    // The book's places, words and daily readings. Each answers a neutral value without a
+    // document; the const parts open the document on first use as sourceDoc() does.
+    const SourceTupleLocations& locations() const { return m_locations; }
+    const SourceTupleWords& words() const { return m_words; }
+    SourceTupleReadings& readings() { return m_readings; }
+    const SourceTupleReadings& readings() const { return m_readings; }
 
-    quint32 numChildrenOfSection(quint32 section);
-    quint32 sectionForChild(quint32 index, quint32 section);
-    void loadChildSectionsOf(quint32 section, QList<quint32>& array, bool append);
-    bool hasChildren(quint32 section);
-    static inline const QString QSTOCSectionNumberKey = QStringLiteral("QSTOCSectionNumberKey");
-    static inline const QString QSTOCLevelNumberKey = QStringLiteral("QSTOCLevelNumberKey");
-    static inline const QString QSTOCTitleStringKey = QStringLiteral("QSTOCTitleStringKey");
-    QVariantMap tocForSection(quint32 section);
-    QString tocNameForSection(quint32 section);
-
-    // The display HTML of one block; "" for block 0xFFFFFFFF, without a document, or on failure.
-    QString htmlTextForBlock(quint32 block, const DisplayOptions& options = DisplayOptions());
-    void loadDefaultHtmlRenderConfigurationInto(cHTMLRenderConfiguration& configuration);
-
-    QStringList bibleBookNameSpellingsAbbreviated(quint32 mask, const QString& prefix, QList<quint32>* sectionArray);
-    QStringList bibleChapterNameSpellingsForBook(
-        const QString& typed, quint32 startSection, bool numbersOnly, QList<quint32>* sectionArray);
-    QStringList bibleVerseNameSpellingsForChapter(
-        const QString& typed, quint32 startSection, bool numbersOnly, QList<quint32>* sectionArray);
-
-    // --- words, concordances and limits --------------------------------------------------------
-    bool isPhrasePresent(const cSearchWordList& phrase, quint32 section);
-    QString plainTextSearchResultTitleForSection(quint32 section);
-    QString htmlSearchResultTextForSection(quint32 section, const cSearchWordList* markWords, quint32 style);
-    // Null when the book lists none.
-    std::unique_ptr<QList<BibleRef>> bibleLinksListForSection(quint32 section, const QString& translation);
-    // The words of a verse of the kinds asked for (WordListKind values or-ed together); null when
-    // the engine gives no list.
-    enum WordListKind : quint32 {
-        kWordListWords = 1,
-        kWordListStrongsGreek = 2,
-        kWordListStrongsHebrew = 4,
-        kWordListWordAttributes = 8,
-    };
-    std::unique_ptr<QStringList> wordListForVerse(const BibleRef& verse, quint32 kinds);
-
-    quint32 canonicalWordNumberForString(const QString& word);
-    quint32 wordNumberForString(const QString& word, bool partialMatch);
-    QString wordForWordNumber(quint32 number);
-    quint32 metaphoneWordNumberForString(const QString& code);
-    quint32 stemmerWordNumberForString(const QString& stem);
-    // Not found: 0xFFFFFFFF (word 0 is a real headword).
-    quint32 wordNumberForDictionaryLookupWord(const QString& word, bool partialMatch);
-    QString dictionaryLookupWordForWordNumber(quint32 number);
-    QString commentaryLookupWordForWordNumber(quint32 number);
-    QString wordForWordNumber(quint32 number, qint64 inAttributeDefinition);
-    quint32 numWordsInAttributeDefinition(qint64 index);
-
-    quint32 resultsFromMainConcordanceForWordNum(quint32 wordNumber, BitVector& results);
-    quint32 resultsFromMainConcordanceForWord(const QString& word, BitVector& results);
-    quint32 resultsFromMetaphoneConcordanceForWordNum(quint32 wordNumber, BitVector& results);
-    quint32 resultsFromStemmerConcordanceForWordNum(quint32 wordNumber, BitVector& results);
-    quint32 resultsFromStrongsHebrewConcordanceForWord(const QString& word, BitVector& results);
-    quint32 resultsFromStrongsGreekConcordanceForWord(const QString& word, BitVector& results);
-    quint32 resultsFromWordAttributeConcordanceForWord(const QString& word, BitVector& results);
-    quint32 resultsFromVerseReferenceConcordanceForVerse(const BibleRef& verse, BitVector& results);
-    quint32 resultsFromWordSyncConcordanceForWord(const QString& word, BitVector& results);
-    quint32 wordOccursInXSections(const QString& word);
-    quint32 sectionForDictionaryLookupWordNumber(quint32 number);
-    quint32 sectionForCommentaryLookupWordNumber(quint32 number);
-    bool dictionaryEntry(const QString& headword, quint32* startSection, quint32* endSection, bool matchAsPrefix);
-
-    // One map per attribute {"attribute", "description", "displayPrefix", "syncPrefix", "linkType"};
-    // null when the engine gives none.
-    std::unique_ptr<QList<QVariantMap>> wordAttributesForWord(const QString& word);
-    bool couldBeWordAttribute(const QString& text);
-    QString searchPrefixForAttribute(qint64 index);
-    QString syncPrefixForAttribute(qint64 index);
-    QString linkTypeForAttribute(qint64 index);
-    QString humanReadableNameForAttribute(qint64 index);
-    quint32 resultsForAllVerses(BitVector& results, const QString& thatMightMatchWordAttribute);
-
-    // The sections a limit expression admits; `understood` (when given) says whether it parsed
-    // (an expression that does not parse admits nothing).
-    quint32 results(BitVector& results, const QString& forLimitString, bool* understood = nullptr);
-    quint32 results(BitVector& results, quint16 forCategoryId);
-    quint32 resultsForColorNamed(BitVector& results, const QString& colorName);
-    quint32 resultsForAllOTVerses(BitVector& results);
-    quint32 resultsForAllNTVerses(BitVector& results);
-
-    qint64 countOfBookmarksForCategory(const QString& category);
-    bool bookmarkExistsForKeyOrBlockNumber(quint32 keyOrBlock);
-    // Null without a document, without the category store, or for block 0 of a book.
-    std::unique_ptr<QList<QVariantMap>> getAllBookmarksForKeyOrBlockNumber(quint32 keyOrBlock);
-
-    bool extractImage(const QString& image, const QString& toLocalFile);
-    bool extractBibleRefCSV(const QString& table, const QString& toLocalFile);
-
-    // --- readings and book texts ---------------------------------------------------------------
-    SimpleDate dateForReadingNumber(quint32 number);
-    quint32 sectionForReadingNumber(quint32 number);
-    quint32 readingNumberForDate(const SimpleDate& date);
-    quint32 readingNumberForSection(quint32 section);
-    quint32 firstUnreadReadingNumber();
-    bool isReadingComplete(quint32 number);
-    void toggleReadingNumber(quint32 number, bool notify);
-    void setStartDate(const SimpleDate& date);
-    SimpleDate startDate();
-    void resetProgress();
-    quint32 numReadReadings();
-
+    // --- book texts ----------------------------------------------------------------------------
     // The citation as text (the clipboard), and for HTML: the name escaped, the author and the
     // publisher as the book's own filtered HTML.
     QString bibliographicCitation() const;
@@ -374,9 +242,11 @@ protected:
 
 private:
     friend class JournalSourceTuple;
-    quint32 evaluateLimit(BitVector& results, const QString& expression, bool* understood = nullptr);
-    quint32 testamentSet(BitVector& results, bool oldTestament);
     QString citation(bool escapeName) const;
+
+    SourceTupleLocations m_locations {*this};
+    SourceTupleWords m_words {*this};
+    SourceTupleReadings m_readings {*this};
 
     mutable std::mutex m_docMutex;
     std::shared_ptr<cSourceDoc> m_doc;

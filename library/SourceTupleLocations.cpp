@@ -1,4 +1,7 @@
-// The book facade's rendering and location conversions.
+// A book's places: sections, blocks, text offsets, Bible keys, references, the table of contents, the
+// display HTML of a block and the completion lists of Bible names.
+
+#include "library/SourceTupleLocations.h"
 
 #include "documents/cBibleDoc.h"
 #include "documents/cBookDoc.h"
@@ -32,17 +35,17 @@ int translationOf(const QString& abbr)
 
 // --- sections, blocks and offsets --------------------------------------------------------------
 
-quint32 SourceTuple::sectionForTextOffset(quint32 offset)
+quint32 SourceTupleLocations::sectionForTextOffset(quint32 offset) const
 {
-    const auto doc = bookDoc();
+    const auto doc = m_book.bookDoc();
     if (doc == nullptr || doc->bookFile() == nullptr)
         return 0;
     return doc->bookFile()->sections().sectionForTextOffset(offset);
 }
 
-quint32 SourceTuple::sectionForBlock(quint32 block)
+quint32 SourceTupleLocations::sectionForBlock(quint32 block) const
 {
-    const auto doc = bookDoc();
+    const auto doc = m_book.bookDoc();
     if (doc == nullptr || doc->bookFile() == nullptr)
         return 0;
     if (block >= doc->bookFile()->nodes().blockCount())
@@ -51,9 +54,9 @@ quint32 SourceTuple::sectionForBlock(quint32 block)
     return section == kNone ? 0 : section;
 }
 
-quint32 SourceTuple::blockForSection(quint32 section)
+quint32 SourceTupleLocations::blockForSection(quint32 section) const
 {
-    const auto doc = bookDoc();
+    const auto doc = m_book.bookDoc();
     if (section == 0 || doc == nullptr || doc->bookFile() == nullptr)
         return kNone;
     cBkSectionStg& sections = doc->bookFile()->sections();
@@ -64,9 +67,9 @@ quint32 SourceTuple::blockForSection(quint32 section)
     return firstBlock;
 }
 
-quint32 SourceTuple::lastBlockForSection(quint32 section)
+quint32 SourceTupleLocations::lastBlockForSection(quint32 section) const
 {
-    const auto doc = bookDoc();
+    const auto doc = m_book.bookDoc();
     if (doc == nullptr || doc->bookFile() == nullptr)
         return kNone;
     const quint32 numBlocks = doc->bookFile()->nodes().blockCount();
@@ -85,9 +88,9 @@ quint32 SourceTuple::lastBlockForSection(quint32 section)
     return last;
 }
 
-quint32 SourceTuple::textOffsetForSection(quint32 section)
+quint32 SourceTupleLocations::textOffsetForSection(quint32 section) const
 {
-    const auto doc = bookDoc();
+    const auto doc = m_book.bookDoc();
     if (doc == nullptr || doc->bookFile() == nullptr)
         return 0;
     cBkSectionStg& sections = doc->bookFile()->sections();
@@ -97,9 +100,9 @@ quint32 SourceTuple::textOffsetForSection(quint32 section)
     return offset == kNone ? doc->bookFile()->text().textSize() : offset;
 }
 
-quint32 SourceTuple::textSize()
+quint32 SourceTupleLocations::textSize() const
 {
-    const auto doc = bookDoc();
+    const auto doc = m_book.bookDoc();
     if (doc == nullptr || doc->bookFile() == nullptr)
         return 0;
     return doc->bookFile()->text().textSize();
@@ -107,26 +110,26 @@ quint32 SourceTuple::textSize()
 
 // --- Bible keys and references -----------------------------------------------------------------
 
-quint32 SourceTuple::keyForSection(quint32 section)
+quint32 SourceTupleLocations::keyForSection(quint32 section) const
 {
-    const auto doc = bookDoc();
+    const auto doc = m_book.bookDoc();
     if (doc == nullptr || !doc->supports(::kDocSupportsIsBible))
         return 0;
     return doc->bibleKeyForSection(section);
 }
 
-quint32 SourceTuple::sectionForBibleKey(quint32 key)
+quint32 SourceTupleLocations::sectionForBibleKey(quint32 key) const
 {
     if (key == 0)
         return 0;
-    const auto doc = sourceDoc();
+    const auto doc = m_book.sourceDoc();
     if (doc == nullptr)
         return 0;
     std::uint32_t first = 0, last = 0;
     if (doc->supports(::kDocSupportsIsBible)) {
         cBibleRef reference(key);
-        reference.setLanguage(static_cast<int>(bookLanguage()));
-        reference.setTranslation(translationOf(abbr()));
+        reference.setLanguage(static_cast<int>(m_book.bookLanguage()));
+        reference.setTranslation(translationOf(m_book.abbr()));
         if (!reference.hasRanges())
             return 0;
         return doc->SectionRangeForVerse(reference, first, last) ? first : 0;
@@ -138,21 +141,21 @@ quint32 SourceTuple::sectionForBibleKey(quint32 key)
     return 0;
 }
 
-quint32 SourceTuple::lastSectionForAmbiguousKey(quint32 key)
+quint32 SourceTupleLocations::lastSectionForAmbiguousKey(quint32 key) const
 {
-    const auto doc = bookDoc();
+    const auto doc = m_book.bookDoc();
     if (doc == nullptr || doc->bookFile() == nullptr || !doc->supports(::kDocSupportsIsBible))
         return 0;
     std::uint32_t record = 0, value = 0;
-    doc->bookFile()->verseSync().lastSectionForAmbiguousKey(key, translationOf(abbr()), record, value);
+    doc->bookFile()->verseSync().lastSectionForAmbiguousKey(key, translationOf(m_book.abbr()), record, value);
     return record;
 }
 
-bool SourceTuple::sectionRangeForVerse(const BibleRef& verse, quint32* startSection, quint32* endSection)
+bool SourceTupleLocations::sectionRangeForVerse(const BibleRef& verse, quint32* startSection, quint32* endSection) const
 {
     quint32 start = 0, end = 0;
     bool found = false;
-    const auto doc = sourceDoc();
+    const auto doc = m_book.sourceDoc();
     if (doc != nullptr && doc->supports(::kDocSupportsIsBible)) {
         start = sectionForBibleKey(verse.bibleKey());
         if (start != 0) {
@@ -177,22 +180,22 @@ bool SourceTuple::sectionRangeForVerse(const BibleRef& verse, quint32* startSect
     return found;
 }
 
-bool SourceTuple::sectionRangeForSyncString(
-    const QString& text, bool requiresMoreThanBookName, quint32* startSection, quint32* endSection)
+bool SourceTupleLocations::sectionRangeForSyncString(
+    const QString& text, bool requiresMoreThanBookName, quint32* startSection, quint32* endSection) const
 {
     if (startSection != nullptr)
         *startSection = 0;
     if (endSection != nullptr)
         *endSection = 0;
-    const auto doc = bookDoc();
+    const auto doc = m_book.bookDoc();
     if (doc == nullptr)
         return false;
     std::uint32_t first = 0, last = 0;
     if (doc->supports(::kDocSupportsIsBible) || doc->supports(::kDocSupportsBibleSync)) {
         cBibleRef reference;
-        reference.setLanguage(static_cast<int>(bookLanguage()));
+        reference.setLanguage(static_cast<int>(m_book.bookLanguage()));
         const cLString8 link = EngineStrings::utf8(text);
-        const cLString8 translation = EngineStrings::utf8(abbr());
+        const cLString8 translation = EngineStrings::utf8(m_book.abbr());
         if (!reference.parseLinkString(link.chars(), translation.chars()))
             return false;
         if (requiresMoreThanBookName && BibleRef::bibleRefWithcBibleRef(reference).isBookOnly())
@@ -213,16 +216,16 @@ bool SourceTuple::sectionRangeForSyncString(
     return true;
 }
 
-bool SourceTuple::sectionRangeForGoTo(const QString& text, quint32* startSection, quint32* endSection)
+bool SourceTupleLocations::sectionRangeForGoTo(const QString& text, quint32* startSection, quint32* endSection) const
 {
     quint32 start = 0, end = 0;
     const bool found = sectionRangeForSyncString(text, false, &start, &end);
-    const auto doc = bookDoc();
+    const auto doc = m_book.bookDoc();
     if (found && start > 1 && doc != nullptr && doc->supports(::kDocSupportsIsBible)) {
         cBibleRef reference;
-        reference.setLanguage(static_cast<int>(bookLanguage()));
+        reference.setLanguage(static_cast<int>(m_book.bookLanguage()));
         const cLString8 link = EngineStrings::utf8(text);
-        const cLString8 translation = EngineStrings::utf8(abbr());
+        const cLString8 translation = EngineStrings::utf8(m_book.abbr());
         const bibleRefRange* first =
             reference.parseLinkString(link.chars(), translation.chars()) ? reference.firstRange() : nullptr;
         // No verse named: the chapter's heading.
@@ -236,7 +239,7 @@ bool SourceTuple::sectionRangeForGoTo(const QString& text, quint32* startSection
     return found;
 }
 
-quint32 SourceTuple::chapterHeadingSectionAbove(quint32 section)
+quint32 SourceTupleLocations::chapterHeadingSectionAbove(quint32 section) const
 {
     // The heading's key is the chapter's with verse 0.
     const quint32 key = section > 1 ? keyForSection(section) : 0;
@@ -247,25 +250,25 @@ quint32 SourceTuple::chapterHeadingSectionAbove(quint32 section)
     return heading != 0 && heading < section && keyForSection(heading) == headingKey ? heading : section;
 }
 
-quint32 SourceTuple::sectionForSyncString(const QString& text, bool requiresMoreThanBookName)
+quint32 SourceTupleLocations::sectionForSyncString(const QString& text, bool requiresMoreThanBookName) const
 {
     quint32 start = 0;
     sectionRangeForSyncString(text, requiresMoreThanBookName, &start, nullptr);
     return start;
 }
 
-quint32 SourceTuple::sectionForTocPath(const QString& path)
+quint32 SourceTupleLocations::sectionForTocPath(const QString& path) const
 {
-    const auto doc = bookDoc();
+    const auto doc = m_book.bookDoc();
     if (doc == nullptr || doc->bookFile() == nullptr)
         return 0;
     const std::int32_t section = doc->bookFile()->toc().sectionForTocPath(EngineStrings::utf8(path));
     return section < 0 ? 0 : static_cast<quint32>(section);
 }
 
-quint32 SourceTuple::sectionForPreviousChapter(quint32 section)
+quint32 SourceTupleLocations::sectionForPreviousChapter(quint32 section) const
 {
-    const auto doc = bibleDoc();
+    const auto doc = m_book.bibleDoc();
     if (doc == nullptr)
         return kNone;
     const std::int32_t s =
@@ -273,20 +276,20 @@ quint32 SourceTuple::sectionForPreviousChapter(quint32 section)
     return s < 0 ? kNone : static_cast<quint32>(s);
 }
 
-quint32 SourceTuple::sectionForNextChapter(quint32 section)
+quint32 SourceTupleLocations::sectionForNextChapter(quint32 section) const
 {
-    const auto doc = bibleDoc();
+    const auto doc = m_book.bibleDoc();
     if (doc == nullptr)
         return kNone;
     const std::int32_t s = doc->adjacentChapterSection(cBibleDoc::kNextChapterKind, doc->bibleKeyForSection(section));
     return s < 0 ? kNone : static_cast<quint32>(s);
 }
 
-QString SourceTuple::getPositionNameForTitleBar(quint64 section)
+QString SourceTupleLocations::getPositionNameForTitleBar(quint64 section) const
 {
     if (section == 0 || section == kNone || section == 9223372036854775807ull || section > kNone)
         return QString();
-    const auto doc = bookDoc();
+    const auto doc = m_book.bookDoc();
     if (doc == nullptr || doc->bookFile() == nullptr)
         return QString();
     const auto s = static_cast<quint32>(section);
@@ -294,8 +297,8 @@ QString SourceTuple::getPositionNameForTitleBar(quint64 section)
     if (doc->bookFile()->genInfo().headerFlag0() && keyForSection(s) != 0) {
         // A book or chapter heading is named by its book, or its book and chapter.
         cBibleRef reference(cBibleDoc::headingAsWhole(keyForSection(s)));
-        reference.setLanguage(static_cast<int>(bookLanguage()));
-        reference.setTranslation(translationOf(abbr()));
+        reference.setLanguage(static_cast<int>(m_book.bookLanguage()));
+        reference.setTranslation(translationOf(m_book.abbr()));
         BibleRef ref = BibleRef::bibleRefWithcBibleRef(reference);
         // The book's name in full, the translation's abbreviated.
         return ref.spellingUsingAbbreviatedBookName(false, true, true);
@@ -318,9 +321,9 @@ bool childList(cBookDoc& doc, quint32 section, cLIntArray& list)
 
 }  // namespace
 
-quint32 SourceTuple::numChildrenOfSection(quint32 section)
+quint32 SourceTupleLocations::numChildrenOfSection(quint32 section) const
 {
-    const auto doc = bookDoc();
+    const auto doc = m_book.bookDoc();
     if (doc == nullptr)
         return 0;
     cLIntArray list;
@@ -328,9 +331,9 @@ quint32 SourceTuple::numChildrenOfSection(quint32 section)
     return static_cast<quint32>(list.count());
 }
 
-quint32 SourceTuple::sectionForChild(quint32 index, quint32 section)
+quint32 SourceTupleLocations::sectionForChild(quint32 index, quint32 section) const
 {
-    const auto doc = bookDoc();
+    const auto doc = m_book.bookDoc();
     if (doc == nullptr)
         return 0;
     cLIntArray list;
@@ -340,9 +343,9 @@ quint32 SourceTuple::sectionForChild(quint32 index, quint32 section)
     return static_cast<quint32>(list.getAt(static_cast<std::int32_t>(index)));
 }
 
-void SourceTuple::loadChildSectionsOf(quint32 section, QList<quint32>& array, bool append)
+void SourceTupleLocations::loadChildSectionsOf(quint32 section, QList<quint32>& array, bool append) const
 {
-    const auto doc = bookDoc();
+    const auto doc = m_book.bookDoc();
     if (doc == nullptr)
         return;
     if (!append)
@@ -353,15 +356,15 @@ void SourceTuple::loadChildSectionsOf(quint32 section, QList<quint32>& array, bo
         array.append(static_cast<quint32>(list.getAt(i)));
 }
 
-bool SourceTuple::hasChildren(quint32 section)
+bool SourceTupleLocations::hasChildren(quint32 section) const
 {
-    const auto doc = bookDoc();
+    const auto doc = m_book.bookDoc();
     return doc != nullptr && doc->HasChildren(section);
 }
 
-QVariantMap SourceTuple::tocForSection(quint32 section)
+QVariantMap SourceTupleLocations::tocForSection(quint32 section) const
 {
-    const auto doc = bookDoc();
+    const auto doc = m_book.bookDoc();
     if (doc == nullptr || doc->bookFile() == nullptr)
         return QVariantMap();
     std::uint8_t level = 0;
@@ -372,7 +375,7 @@ QVariantMap SourceTuple::tocForSection(quint32 section)
         {QSTOCTitleStringKey, EngineStrings::fromUtf8(title)}};
 }
 
-QString SourceTuple::tocNameForSection(quint32 section)
+QString SourceTupleLocations::tocNameForSection(quint32 section) const
 {
     return tocForSection(section).value(QSTOCTitleStringKey).toString();
 }
@@ -419,7 +422,7 @@ template <typename Field, typename Value> void pointAt(const Field*& field, Fiel
 
 }  // namespace
 
-void SourceTuple::loadDefaultHtmlRenderConfigurationInto(cHTMLRenderConfiguration& configuration)
+void SourceTupleLocations::loadDefaultHtmlRenderConfigurationInto(cHTMLRenderConfiguration& configuration) const
 {
     configuration.linkPrefix = &defaultLinkPrefix();
     configuration.linkSuffix = &defaultLinkSuffix();
@@ -427,11 +430,11 @@ void SourceTuple::loadDefaultHtmlRenderConfigurationInto(cHTMLRenderConfiguratio
     configuration.suppressWordMarks = &kSharedNo;
 }
 
-QString SourceTuple::htmlTextForBlock(quint32 block, const DisplayOptions& options)
+QString SourceTupleLocations::htmlTextForBlock(quint32 block, const DisplayOptions& options) const
 {
     if (block == kNone)
         return QString();
-    const auto doc = bookDoc();
+    const auto doc = m_book.bookDoc();
     if (doc == nullptr || doc->bookFile() == nullptr)
         return QString();
 
@@ -439,7 +442,7 @@ QString SourceTuple::htmlTextForBlock(quint32 block, const DisplayOptions& optio
     loadDefaultHtmlRenderConfigurationInto(config);
     RenderValues v;
     if (options.search != nullptr) {
-        config.searchHits = options.search->searchHitsForTuple(*this);
+        config.searchHits = options.search->searchHitsForTuple(m_book);
         config.wordsToMark = options.search->wordsToMark();
         config.search = options.search;
     }
@@ -481,12 +484,12 @@ QString SourceTuple::htmlTextForBlock(quint32 block, const DisplayOptions& optio
 
 // --- completion lists --------------------------------------------------------------------------
 
-QStringList SourceTuple::bibleBookNameSpellingsAbbreviated(
-    quint32 mask, const QString& prefix, QList<quint32>* sectionArray)
+QStringList SourceTupleLocations::bibleBookNameSpellingsAbbreviated(
+    quint32 mask, const QString& prefix, QList<quint32>* sectionArray) const
 {
     QStringList names;
     names.reserve(132);
-    const auto doc = bibleDoc();
+    const auto doc = m_book.bibleDoc();
     if (doc == nullptr)
         return names;
     const cLIntArray* shared = nullptr;
@@ -590,16 +593,16 @@ static QStringList completeNames(
     return out;
 }
 
-QStringList SourceTuple::bibleChapterNameSpellingsForBook(
-    const QString& typed, quint32 startSection, bool numbersOnly, QList<quint32>* sectionArray)
+QStringList SourceTupleLocations::bibleChapterNameSpellingsForBook(
+    const QString& typed, quint32 startSection, bool numbersOnly, QList<quint32>* sectionArray) const
 {
     Q_UNUSED(startSection);
-    return completeNames(*this, typed, numbersOnly, sectionArray, CompletionLevel::Chapters);
+    return completeNames(m_book, typed, numbersOnly, sectionArray, CompletionLevel::Chapters);
 }
 
-QStringList SourceTuple::bibleVerseNameSpellingsForChapter(
-    const QString& typed, quint32 startSection, bool numbersOnly, QList<quint32>* sectionArray)
+QStringList SourceTupleLocations::bibleVerseNameSpellingsForChapter(
+    const QString& typed, quint32 startSection, bool numbersOnly, QList<quint32>* sectionArray) const
 {
     Q_UNUSED(startSection);
-    return completeNames(*this, typed, numbersOnly, sectionArray, CompletionLevel::Verses);
+    return completeNames(m_book, typed, numbersOnly, sectionArray, CompletionLevel::Verses);
 }

@@ -1,4 +1,7 @@
-// The book facade's words, concordances, limits and the reader's bookmarks and notes of a book.
+// A book's words: word numbers, concordances, word attributes, limit expressions, the text of search
+// hits, and the reader's bookmarks and notes in the book.
+
+#include "library/SourceTupleWords.h"
 
 #include "documents/DocLanguage.h"
 #include "documents/cBibleDoc.h"
@@ -64,15 +67,15 @@ QString limitQuoted(const QString& name)
 
 // --- text of hits ------------------------------------------------------------------------------
 
-bool SourceTuple::isPhrasePresent(const cSearchWordList& phrase, quint32 section)
+bool SourceTupleWords::isPhrasePresent(const cSearchWordList& phrase, quint32 section) const
 {
-    const auto doc = sourceDoc();
+    const auto doc = m_book.sourceDoc();
     return doc != nullptr && doc->IsPhrasePresentInSection(phrase, section);
 }
 
-QString SourceTuple::plainTextSearchResultTitleForSection(quint32 section)
+QString SourceTupleWords::plainTextSearchResultTitleForSection(quint32 section) const
 {
-    const auto doc = sourceDoc();
+    const auto doc = m_book.sourceDoc();
     if (doc == nullptr)
         return QString();
     cLString8 out;
@@ -81,9 +84,10 @@ QString SourceTuple::plainTextSearchResultTitleForSection(quint32 section)
     return EngineStrings::fromUtf8(out);
 }
 
-QString SourceTuple::htmlSearchResultTextForSection(quint32 section, const cSearchWordList* markWords, quint32 style)
+QString SourceTupleWords::htmlSearchResultTextForSection(
+    quint32 section, const cSearchWordList* markWords, quint32 style) const
 {
-    const auto doc = sourceDoc();
+    const auto doc = m_book.sourceDoc();
     if (doc == nullptr)
         return QString();
     cLString8 out;
@@ -91,16 +95,17 @@ QString SourceTuple::htmlSearchResultTextForSection(quint32 section, const cSear
         return QString();
     std::string text(out.chars(), static_cast<size_t>(out.length()));
     cHTMLRenderConfiguration config;
-    loadDefaultHtmlRenderConfigurationInto(config);
+    m_book.locations().loadDefaultHtmlRenderConfigurationInto(config);
     convertStrongsMarkersToLinks(text, &config);
     convertWordAttributeMarkersToSpans(text);
     markSearchWordSpans(text);
     return EngineStrings::fromUtf8(text);
 }
 
-std::unique_ptr<QList<BibleRef>> SourceTuple::bibleLinksListForSection(quint32 section, const QString& translation)
+std::unique_ptr<QList<BibleRef>> SourceTupleWords::bibleLinksListForSection(
+    quint32 section, const QString& translation) const
 {
-    const auto doc = sourceDoc();
+    const auto doc = m_book.sourceDoc();
     if (doc == nullptr)
         return nullptr;
     cHTMLRenderConfiguration config;
@@ -115,9 +120,9 @@ std::unique_ptr<QList<BibleRef>> SourceTuple::bibleLinksListForSection(quint32 s
     return out;
 }
 
-std::unique_ptr<QStringList> SourceTuple::wordListForVerse(const BibleRef& verse, quint32 kinds)
+std::unique_ptr<QStringList> SourceTupleWords::wordListForVerse(const BibleRef& verse, quint32 kinds) const
 {
-    const auto doc = sourceDoc();
+    const auto doc = m_book.sourceDoc();
     if (doc == nullptr || verse.cBibleRefPointer() == nullptr)
         return nullptr;
     cHTMLRenderConfiguration config;
@@ -133,9 +138,9 @@ std::unique_ptr<QStringList> SourceTuple::wordListForVerse(const BibleRef& verse
 
 // --- word numbers ------------------------------------------------------------------------------
 
-quint32 SourceTuple::canonicalWordNumberForString(const QString& word)
+quint32 SourceTupleWords::canonicalWordNumberForString(const QString& word) const
 {
-    const auto doc = sourceDoc();
+    const auto doc = m_book.sourceDoc();
     if (doc == nullptr)
         return kNone;
     cLString16 folded;
@@ -147,17 +152,17 @@ quint32 SourceTuple::canonicalWordNumberForString(const QString& word)
     return n;
 }
 
-quint32 SourceTuple::wordNumberForString(const QString& word, bool partialMatch)
+quint32 SourceTupleWords::wordNumberForString(const QString& word, bool partialMatch) const
 {
-    const auto doc = bookDoc();
+    const auto doc = m_book.bookDoc();
     if (doc == nullptr || doc->bookFile() == nullptr)
         return kNone;
     return doc->bookFile()->wordList().wordNumberForString(EngineStrings::utf16(word), partialMatch);
 }
 
-QString SourceTuple::wordForWordNumber(quint32 number)
+QString SourceTupleWords::wordForWordNumber(quint32 number) const
 {
-    const auto doc = bookDoc();
+    const auto doc = m_book.bookDoc();
     if (doc == nullptr || doc->bookFile() == nullptr)
         return QStringLiteral("[ERROR]");
     std::string word;
@@ -165,37 +170,37 @@ QString SourceTuple::wordForWordNumber(quint32 number)
     return wordText(std::move(word));
 }
 
-quint32 SourceTuple::metaphoneWordNumberForString(const QString& code)
+quint32 SourceTupleWords::metaphoneWordNumberForString(const QString& code) const
 {
     if (code.isEmpty())
         return kNone;
-    const auto doc = bookDoc();
+    const auto doc = m_book.bookDoc();
     if (doc == nullptr || doc->bookFile() == nullptr || doc->bookFile()->phonetic() == nullptr)
         return kNone;
     return doc->bookFile()->phonetic()->words->wordNumberForString(EngineStrings::utf16(code), false);
 }
 
-quint32 SourceTuple::stemmerWordNumberForString(const QString& stem)
+quint32 SourceTupleWords::stemmerWordNumberForString(const QString& stem) const
 {
     if (stem.isEmpty())
         return kNone;
-    const auto doc = bookDoc();
+    const auto doc = m_book.bookDoc();
     if (doc == nullptr || doc->bookFile() == nullptr || doc->bookFile()->stemmed() == nullptr)
         return kNone;
     return doc->bookFile()->stemmed()->words->wordNumberForString(EngineStrings::utf16(stem), false);
 }
 
-quint32 SourceTuple::wordNumberForDictionaryLookupWord(const QString& word, bool partialMatch)
+quint32 SourceTupleWords::wordNumberForDictionaryLookupWord(const QString& word, bool partialMatch) const
 {
-    const auto doc = bookDoc();
+    const auto doc = m_book.bookDoc();
     if (doc == nullptr || doc->bookFile() == nullptr || doc->bookFile()->syncWords() == nullptr)
         return kNone;
     return doc->bookFile()->syncWords()->words->wordNumberForString(EngineStrings::utf16(word), partialMatch);
 }
 
-QString SourceTuple::dictionaryLookupWordForWordNumber(quint32 number)
+QString SourceTupleWords::dictionaryLookupWordForWordNumber(quint32 number) const
 {
-    const auto doc = bookDoc();
+    const auto doc = m_book.bookDoc();
     if (doc == nullptr || doc->bookFile() == nullptr || doc->bookFile()->syncWords() == nullptr)
         return QString();
     std::string word;
@@ -203,9 +208,9 @@ QString SourceTuple::dictionaryLookupWordForWordNumber(quint32 number)
     return wordText(std::move(word));
 }
 
-QString SourceTuple::commentaryLookupWordForWordNumber(quint32 number)
+QString SourceTupleWords::commentaryLookupWordForWordNumber(quint32 number) const
 {
-    const auto doc = bookDoc();
+    const auto doc = m_book.bookDoc();
     if (doc == nullptr || doc->bookFile() == nullptr || doc->bookFile()->verseSyncWords() == nullptr)
         return QString();
     std::string word;
@@ -213,7 +218,7 @@ QString SourceTuple::commentaryLookupWordForWordNumber(quint32 number)
     if (word.empty())
         return QString();
     cBibleRef reference;
-    reference.setLanguage(static_cast<int>(bookLanguage()));
+    reference.setLanguage(static_cast<int>(m_book.bookLanguage()));
     doc->syncKeyTextToBibleRef(reference, cLString8(word.c_str()));
     if (!reference.hasRanges())
         return QString();
@@ -221,11 +226,11 @@ QString SourceTuple::commentaryLookupWordForWordNumber(quint32 number)
     return EngineStrings::fromUtf8(reference.spelling());
 }
 
-QString SourceTuple::wordForWordNumber(quint32 number, qint64 inAttributeDefinition)
+QString SourceTupleWords::wordForWordNumber(quint32 number, qint64 inAttributeDefinition) const
 {
-    const auto doc = bookDoc();
+    const auto doc = m_book.bookDoc();
     if (doc == nullptr || doc->bookFile() == nullptr || inAttributeDefinition < 0 ||
-        inAttributeDefinition >= numWordAttributeDefinitions())
+        inAttributeDefinition >= m_book.numWordAttributeDefinitions())
         return QString();
     cBkWordListStg* list = doc->bookFile()->attributeWordList(static_cast<size_t>(inAttributeDefinition));
     if (list == nullptr || number >= list->wordCount())
@@ -235,9 +240,9 @@ QString SourceTuple::wordForWordNumber(quint32 number, qint64 inAttributeDefinit
     return wordText(std::move(word));
 }
 
-quint32 SourceTuple::numWordsInAttributeDefinition(qint64 index)
+quint32 SourceTupleWords::numWordsInAttributeDefinition(qint64 index) const
 {
-    const auto doc = bookDoc();
+    const auto doc = m_book.bookDoc();
     if (doc == nullptr || doc->bookFile() == nullptr || index < 0)
         return 0;
     cBkWordListStg* list = doc->bookFile()->attributeWordList(static_cast<size_t>(index));
@@ -246,18 +251,18 @@ quint32 SourceTuple::numWordsInAttributeDefinition(qint64 index)
 
 // --- sections of a word ------------------------------------------------------------------------
 
-quint32 SourceTuple::resultsFromMainConcordanceForWordNum(quint32 wordNumber, BitVector& results)
+quint32 SourceTupleWords::resultsFromMainConcordanceForWordNum(quint32 wordNumber, BitVector& results) const
 {
-    const auto doc = sourceDoc();
+    const auto doc = m_book.sourceDoc();
     if (doc == nullptr)
         return 0;
     return lookUp(
         results, [&](cBitVector*& h, std::uint32_t& c) { doc->SearchMainConcordanceByWordNumber(wordNumber, h, c); });
 }
 
-quint32 SourceTuple::resultsFromMainConcordanceForWord(const QString& word, BitVector& results)
+quint32 SourceTupleWords::resultsFromMainConcordanceForWord(const QString& word, BitVector& results) const
 {
-    const auto doc = sourceDoc();
+    const auto doc = m_book.sourceDoc();
     if (doc == nullptr)
         return 0;
     const cLString16 w = EngineStrings::utf16(word);
@@ -279,52 +284,52 @@ quint32 pairLookup(cBookDoc& doc, const cBkWordListPair* pair, quint32 wordNumbe
 
 }  // namespace
 
-quint32 SourceTuple::resultsFromMetaphoneConcordanceForWordNum(quint32 wordNumber, BitVector& results)
+quint32 SourceTupleWords::resultsFromMetaphoneConcordanceForWordNum(quint32 wordNumber, BitVector& results) const
 {
-    const auto doc = bookDoc();
+    const auto doc = m_book.bookDoc();
     if (doc == nullptr || doc->bookFile() == nullptr)
         return 0;
     return pairLookup(*doc, doc->bookFile()->phonetic(), wordNumber, results);
 }
 
-quint32 SourceTuple::resultsFromStemmerConcordanceForWordNum(quint32 wordNumber, BitVector& results)
+quint32 SourceTupleWords::resultsFromStemmerConcordanceForWordNum(quint32 wordNumber, BitVector& results) const
 {
-    const auto doc = bookDoc();
+    const auto doc = m_book.bookDoc();
     if (doc == nullptr || doc->bookFile() == nullptr)
         return 0;
     return pairLookup(*doc, doc->bookFile()->stemmed(), wordNumber, results);
 }
 
-quint32 SourceTuple::resultsFromStrongsHebrewConcordanceForWord(const QString& word, BitVector& results)
+quint32 SourceTupleWords::resultsFromStrongsHebrewConcordanceForWord(const QString& word, BitVector& results) const
 {
-    const auto doc = sourceDoc();
+    const auto doc = m_book.sourceDoc();
     if (doc == nullptr)
         return 0;
     const cLString16 w = EngineStrings::utf16(word);
     return lookUp(results, [&](cBitVector*& h, std::uint32_t& c) { doc->SearchStrongsHebrewConcordance(w, h, c); });
 }
 
-quint32 SourceTuple::resultsFromStrongsGreekConcordanceForWord(const QString& word, BitVector& results)
+quint32 SourceTupleWords::resultsFromStrongsGreekConcordanceForWord(const QString& word, BitVector& results) const
 {
-    const auto doc = sourceDoc();
+    const auto doc = m_book.sourceDoc();
     if (doc == nullptr)
         return 0;
     const cLString16 w = EngineStrings::utf16(word);
     return lookUp(results, [&](cBitVector*& h, std::uint32_t& c) { doc->SearchStrongsGreekConcordance(w, h, c); });
 }
 
-quint32 SourceTuple::resultsFromWordAttributeConcordanceForWord(const QString& word, BitVector& results)
+quint32 SourceTupleWords::resultsFromWordAttributeConcordanceForWord(const QString& word, BitVector& results) const
 {
-    const auto doc = sourceDoc();
+    const auto doc = m_book.sourceDoc();
     if (doc == nullptr)
         return 0;
     const cLString16 w = EngineStrings::utf16(word);
     return lookUp(results, [&](cBitVector*& h, std::uint32_t& c) { doc->SearchWordAttributeConcordance(w, h, c); });
 }
 
-quint32 SourceTuple::resultsFromVerseReferenceConcordanceForVerse(const BibleRef& verse, BitVector& results)
+quint32 SourceTupleWords::resultsFromVerseReferenceConcordanceForVerse(const BibleRef& verse, BitVector& results) const
 {
-    const auto doc = bookDoc();
+    const auto doc = m_book.bookDoc();
     if (doc == nullptr || doc->bookFile() == nullptr || doc->bookFile()->verseIndex() == nullptr)
         return 0;
     const cBibleRef reference(static_cast<packedBibleKey>(verse.bibleKey()));
@@ -339,9 +344,9 @@ quint32 SourceTuple::resultsFromVerseReferenceConcordanceForVerse(const BibleRef
     return count;
 }
 
-quint32 SourceTuple::resultsFromWordSyncConcordanceForWord(const QString& word, BitVector& results)
+quint32 SourceTupleWords::resultsFromWordSyncConcordanceForWord(const QString& word, BitVector& results) const
 {
-    const auto doc = bookDoc();
+    const auto doc = m_book.bookDoc();
     if (doc == nullptr || doc->bookFile() == nullptr || doc->bookFile()->syncWords() == nullptr)
         return 0;
     const cBkWordListPair* pair = doc->bookFile()->syncWords();
@@ -357,9 +362,9 @@ quint32 SourceTuple::resultsFromWordSyncConcordanceForWord(const QString& word, 
     return count;
 }
 
-quint32 SourceTuple::wordOccursInXSections(const QString& word)
+quint32 SourceTupleWords::wordOccursInXSections(const QString& word) const
 {
-    const auto doc = sourceDoc();
+    const auto doc = m_book.sourceDoc();
     return doc == nullptr ? 0 : doc->WordOccursInXSections(EngineStrings::utf8(word));
 }
 
@@ -378,28 +383,28 @@ quint32 firstSectionOf(cBookDoc& doc, const cBkWordListPair* pair, quint32 numbe
 
 }  // namespace
 
-quint32 SourceTuple::sectionForDictionaryLookupWordNumber(quint32 number)
+quint32 SourceTupleWords::sectionForDictionaryLookupWordNumber(quint32 number) const
 {
-    const auto doc = bookDoc();
+    const auto doc = m_book.bookDoc();
     if (doc == nullptr || doc->bookFile() == nullptr)
         return 0;
     return firstSectionOf(*doc, doc->bookFile()->syncWords(), number);
 }
 
-quint32 SourceTuple::sectionForCommentaryLookupWordNumber(quint32 number)
+quint32 SourceTupleWords::sectionForCommentaryLookupWordNumber(quint32 number) const
 {
-    const auto doc = bookDoc();
+    const auto doc = m_book.bookDoc();
     if (doc == nullptr || doc->bookFile() == nullptr)
         return 0;
     return firstSectionOf(*doc, doc->bookFile()->verseSyncWords(), number);
 }
 
-bool SourceTuple::dictionaryEntry(
-    const QString& headword, quint32* startSection, quint32* endSection, bool matchAsPrefix)
+bool SourceTupleWords::dictionaryEntry(
+    const QString& headword, quint32* startSection, quint32* endSection, bool matchAsPrefix) const
 {
     std::uint32_t first = 0, last = 0;
     bool found = false;
-    if (const auto doc = bookDoc())
+    if (const auto doc = m_book.bookDoc())
         found = doc->dictionaryWordToSectionRange(EngineStrings::utf16(headword), matchAsPrefix, first, last);
     if (!found)
         first = last = 0;
@@ -412,9 +417,9 @@ bool SourceTuple::dictionaryEntry(
 
 // --- word attributes ---------------------------------------------------------------------------
 
-std::unique_ptr<QList<QVariantMap>> SourceTuple::wordAttributesForWord(const QString& word)
+std::unique_ptr<QList<QVariantMap>> SourceTupleWords::wordAttributesForWord(const QString& word) const
 {
-    const auto doc = sourceDoc();
+    const auto doc = m_book.sourceDoc();
     if (doc == nullptr)
         return nullptr;
     std::unique_ptr<cWordAttributeList> list = doc->WordAttributesForWord(EngineStrings::utf16(word));
@@ -432,9 +437,9 @@ std::unique_ptr<QList<QVariantMap>> SourceTuple::wordAttributesForWord(const QSt
     return out;
 }
 
-bool SourceTuple::couldBeWordAttribute(const QString& text)
+bool SourceTupleWords::couldBeWordAttribute(const QString& text) const
 {
-    const auto doc = bookDoc();
+    const auto doc = m_book.bookDoc();
     if (doc == nullptr || doc->bookFile() == nullptr || !doc->bookFile()->genInfo().hasWordAttributeDefs())
         return false;
     cBkWordLinks links(*doc->bookFile());
@@ -457,32 +462,34 @@ template <class Field> QString attributeField(cBookDoc* doc, qint64 index, Field
 
 }  // namespace
 
-QString SourceTuple::searchPrefixForAttribute(qint64 index)
+QString SourceTupleWords::searchPrefixForAttribute(qint64 index) const
 {
     return attributeField(
-        bookDoc().get(), index, [](const cBkWordAttributeDefs& d, int i) { return d.searchPrefix(i); });
+        m_book.bookDoc().get(), index, [](const cBkWordAttributeDefs& d, int i) { return d.searchPrefix(i); });
 }
 
-QString SourceTuple::syncPrefixForAttribute(qint64 index)
-{
-    return attributeField(bookDoc().get(), index, [](const cBkWordAttributeDefs& d, int i) { return d.syncPrefix(i); });
-}
-
-QString SourceTuple::linkTypeForAttribute(qint64 index)
-{
-    return attributeField(bookDoc().get(), index, [](const cBkWordAttributeDefs& d, int i) { return d.linkType(i); });
-}
-
-QString SourceTuple::humanReadableNameForAttribute(qint64 index)
+QString SourceTupleWords::syncPrefixForAttribute(qint64 index) const
 {
     return attributeField(
-        bookDoc().get(), index, [](const cBkWordAttributeDefs& d, int i) { return d.humanReadableName(i); });
+        m_book.bookDoc().get(), index, [](const cBkWordAttributeDefs& d, int i) { return d.syncPrefix(i); });
 }
 
-quint32 SourceTuple::resultsForAllVerses(BitVector& results, const QString& thatMightMatchWordAttribute)
+QString SourceTupleWords::linkTypeForAttribute(qint64 index) const
+{
+    return attributeField(
+        m_book.bookDoc().get(), index, [](const cBkWordAttributeDefs& d, int i) { return d.linkType(i); });
+}
+
+QString SourceTupleWords::humanReadableNameForAttribute(qint64 index) const
+{
+    return attributeField(
+        m_book.bookDoc().get(), index, [](const cBkWordAttributeDefs& d, int i) { return d.humanReadableName(i); });
+}
+
+quint32 SourceTupleWords::resultsForAllVerses(BitVector& results, const QString& thatMightMatchWordAttribute) const
 {
     results.clearAll();
-    const auto doc = bookDoc();
+    const auto doc = m_book.bookDoc();
     if (doc == nullptr || doc->bookFile() == nullptr || !doc->bookFile()->genInfo().hasWordAttributeDefs())
         return 0;
     cBkWordLinks links(*doc->bookFile());
@@ -519,11 +526,11 @@ quint32 SourceTuple::resultsForAllVerses(BitVector& results, const QString& that
 
 // --- limits ------------------------------------------------------------------------------------
 
-quint32 SourceTuple::evaluateLimit(BitVector& results, const QString& expression, bool* understood)
+quint32 SourceTupleWords::evaluateLimit(BitVector& results, const QString& expression, bool* understood) const
 {
     if (understood != nullptr)
         *understood = true;
-    const auto doc = sourceDoc();
+    const auto doc = m_book.sourceDoc();
     if (doc == nullptr) {
         results.clearAll();
         return 0;
@@ -544,12 +551,12 @@ quint32 SourceTuple::evaluateLimit(BitVector& results, const QString& expression
     return count;
 }
 
-quint32 SourceTuple::results(BitVector& results, const QString& forLimitString, bool* understood)
+quint32 SourceTupleWords::results(BitVector& results, const QString& forLimitString, bool* understood) const
 {
     return evaluateLimit(results, forLimitString, understood);
 }
 
-quint32 SourceTuple::results(BitVector& results, quint16 forCategoryId)
+quint32 SourceTupleWords::results(BitVector& results, quint16 forCategoryId) const
 {
     QString name;
     if (forCategoryId == 65535) {
@@ -565,9 +572,9 @@ quint32 SourceTuple::results(BitVector& results, quint16 forCategoryId)
     return evaluateLimit(results, QStringLiteral("BOOKMARK(\"%1\")").arg(limitQuoted(name)));
 }
 
-quint32 SourceTuple::resultsForColorNamed(BitVector& results, const QString& colorName)
+quint32 SourceTupleWords::resultsForColorNamed(BitVector& results, const QString& colorName) const
 {
-    if (!docSupports(::kDocSupportsIsBible)) {
+    if (!m_book.docSupports(::kDocSupportsIsBible)) {
         results.clearAll();
         return 0;
     }
@@ -575,14 +582,14 @@ quint32 SourceTuple::resultsForColorNamed(BitVector& results, const QString& col
     return evaluateLimit(results, QStringLiteral("COLOR(\"%1\")").arg(colorName));
 }
 
-quint32 SourceTuple::testamentSet(BitVector& results, bool oldTestament)
+quint32 SourceTupleWords::testamentSet(BitVector& results, bool oldTestament) const
 {
-    const auto doc = sourceDoc();
+    const auto doc = m_book.sourceDoc();
     if (doc == nullptr || !doc->supports(::kDocSupportsIsBible)) {
         results.clearAll();
         return 0;
     }
-    const quint32 s = sectionForSyncString(QStringLiteral("Matthew 1:1"));
+    const quint32 s = m_book.locations().sectionForSyncString(QStringLiteral("Matthew 1:1"));
     const quint32 n = doc->GetNumSections();
     if ((oldTestament && s < 2) || (!oldTestament && (s == 0 || s >= n))) {
         results.clearAll();
@@ -598,19 +605,19 @@ quint32 SourceTuple::testamentSet(BitVector& results, bool oldTestament)
     return n - s;
 }
 
-quint32 SourceTuple::resultsForAllOTVerses(BitVector& results)
+quint32 SourceTupleWords::resultsForAllOTVerses(BitVector& results) const
 {
     return testamentSet(results, true);
 }
 
-quint32 SourceTuple::resultsForAllNTVerses(BitVector& results)
+quint32 SourceTupleWords::resultsForAllNTVerses(BitVector& results) const
 {
     return testamentSet(results, false);
 }
 
 // --- the reader's data about this book ---------------------------------------------------------
 
-qint64 SourceTuple::countOfBookmarksForCategory(const QString& category)
+qint64 SourceTupleWords::countOfBookmarksForCategory(const QString& category) const
 {
     std::uint16_t catid = 0;
     const QString lower = category.toLower();
@@ -628,34 +635,34 @@ qint64 SourceTuple::countOfBookmarksForCategory(const QString& category)
     cBookmarkMgr bookmarks;
     if (!bookmarks.openDatabase(nullptr, false, false))
         return 0;
-    const std::int64_t n = isABible()
+    const std::int64_t n = m_book.isABible()
         ? bookmarks.countBibleBookmarks(0, catid)
-        : bookmarks.countBookBookmarks(static_cast<std::uint16_t>(m_pubID), static_cast<std::uint16_t>(m_bookID),
-              static_cast<std::uint8_t>(m_editionNumber), 0, catid);
+        : bookmarks.countBookBookmarks(static_cast<std::uint16_t>(m_book.pubID()),
+              static_cast<std::uint16_t>(m_book.bookID()), static_cast<std::uint8_t>(m_book.editionNumber()), 0, catid);
     return n < 0 ? 0 : n;
 }
 
-bool SourceTuple::bookmarkExistsForKeyOrBlockNumber(quint32 keyOrBlock)
+bool SourceTupleWords::bookmarkExistsForKeyOrBlockNumber(quint32 keyOrBlock) const
 {
-    if (sourceDoc() == nullptr)
+    if (m_book.sourceDoc() == nullptr)
         return false;
     cBookmarkMgr bookmarks;
     if (!bookmarks.openDatabase(nullptr, false, false))
         return false;
-    if (isABible())
+    if (m_book.isABible())
         return bookmarks.hasBookmarkInRange(keyOrBlock);
     if (keyOrBlock == 0)
         return false;
-    const quint32 section = sectionForBlock(keyOrBlock);
-    return bookmarks.hasBookBookmark(
-        static_cast<std::uint16_t>(m_pubID), static_cast<std::uint16_t>(m_bookID), static_cast<std::int32_t>(section));
+    const quint32 section = m_book.locations().sectionForBlock(keyOrBlock);
+    return bookmarks.hasBookBookmark(static_cast<std::uint16_t>(m_book.pubID()),
+        static_cast<std::uint16_t>(m_book.bookID()), static_cast<std::int32_t>(section));
 }
 
-std::unique_ptr<QList<QVariantMap>> SourceTuple::getAllBookmarksForKeyOrBlockNumber(quint32 keyOrBlock)
+std::unique_ptr<QList<QVariantMap>> SourceTupleWords::getAllBookmarksForKeyOrBlockNumber(quint32 keyOrBlock) const
 {
-    if (sourceDoc() == nullptr)
+    if (m_book.sourceDoc() == nullptr)
         return nullptr;
-    const bool bible = isABible();
+    const bool bible = m_book.isABible();
     if (!bible && keyOrBlock == 0)
         return nullptr;
     cCategoryStg categories;
@@ -665,10 +672,10 @@ std::unique_ptr<QList<QVariantMap>> SourceTuple::getAllBookmarksForKeyOrBlockNum
     cBookmarkMgr bookmarks;
     if (!bookmarks.openDatabase(nullptr, false, false))
         return out;
-    cLPtrArray* list = bible
-        ? bookmarks.bibleBookmarksInRange(keyOrBlock)
-        : bookmarks.bookBookmarksForSection(static_cast<std::uint16_t>(m_pubID), static_cast<std::uint16_t>(m_bookID),
-              static_cast<std::int32_t>(sectionForBlock(keyOrBlock)));
+    cLPtrArray* list = bible ? bookmarks.bibleBookmarksInRange(keyOrBlock)
+                             : bookmarks.bookBookmarksForSection(static_cast<std::uint16_t>(m_book.pubID()),
+                                   static_cast<std::uint16_t>(m_book.bookID()),
+                                   static_cast<std::int32_t>(m_book.locations().sectionForBlock(keyOrBlock)));
     if (list == nullptr)
         return out;
     for (std::int32_t i = 0; i < list->count(); ++i) {
@@ -736,12 +743,12 @@ bool extractInto(cBookDoc* doc, bool images, const QString& name, const QString&
 
 }  // namespace
 
-bool SourceTuple::extractImage(const QString& image, const QString& toLocalFile)
+bool SourceTupleWords::extractImage(const QString& image, const QString& toLocalFile) const
 {
-    return extractInto(bookDoc().get(), true, image, toLocalFile);
+    return extractInto(m_book.bookDoc().get(), true, image, toLocalFile);
 }
 
-bool SourceTuple::extractBibleRefCSV(const QString& table, const QString& toLocalFile)
+bool SourceTupleWords::extractBibleRefCSV(const QString& table, const QString& toLocalFile) const
 {
-    return extractInto(bookDoc().get(), false, table, toLocalFile);
+    return extractInto(m_book.bookDoc().get(), false, table, toLocalFile);
 }

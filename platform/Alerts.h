@@ -4,7 +4,7 @@
 // receives the button chosen: AlertFirstButtonReturn for the first button added (the default
 // button), AlertSecondButtonReturn for the second, and so on. An alert without buttons shows
 // one "OK" button. The application installs the window-system implementation at start-up;
-// tests install a RecordingAlerts. Without either, alerts are logged and answered with the
+// tests install a recording one (tests/support/RecordingAlerts.h). Without either, alerts are logged and answered with the
 // first button.
 #pragma once
 

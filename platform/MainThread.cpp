@@ -103,8 +103,3 @@ void DelayedCall::cancel()
         m_timer->stop();
     m_fn = nullptr;
 }
-
-bool DelayedCall::isPending() const
-{
-    return m_timer && m_timer->isActive();
-}

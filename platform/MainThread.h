@@ -48,7 +48,6 @@ public:
     // cancelled and replaced.
     void start(int delayMs, std::function<void()> fn);
     void cancel();
-    bool isPending() const;
 
 private:
     std::unique_ptr<QTimer> m_timer;

@@ -40,10 +40,10 @@ qint64 kilobytes(const QByteArray& text, const QByteArray& name)
     return 0;
 }
 
-// The web engine's own process program, or the reader's (the kernel keeps 15 bytes of the name).
+// The web engine's process program (the kernel keeps 15 bytes of the name).
 bool isEngineProgram(const QByteArray& comm)
 {
-    return comm == "QtWebEngineProc" || comm == "quillstead-engi";
+    return comm == "QtWebEngineProc";
 }
 
 QList<QByteArray> argumentsOf(qint64 pid)

@@ -18,7 +18,7 @@ struct Summary {
     qint64 ownRssKiB = 0;  // resident memory of the process itself
     qint64 ownPssKiB = 0;  // its proportional set size
     qint64 ownUssKiB = 0;  // its unique pages
-    // Web-engine processes (QtWebEngineProcess, quillstead-engine) running outside the tree: pages of the engine's
+    // Web-engine processes (QtWebEngineProcess) running outside the tree: pages of the engine's
     // code that they map too are divided with them in the PSS figures, which then fall.
     int otherEngineProcesses = 0;
 };

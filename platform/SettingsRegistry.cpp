@@ -1,118 +1,136 @@
 #include "platform/SettingsRegistry.h"
 
+#include "platform/SettingsKeys.h"
+
 #include <algorithm>
 #include <cmath>
+
+namespace {
+
+template <typename T> SettingDefault row(const Setting<T>& setting)
+{
+    if constexpr (std::is_same_v<T, bool>)
+        return {setting.name, SettingType::Bool, setting.factoryDefault};
+    else if constexpr (std::is_same_v<T, qint64>)
+        return {setting.name, SettingType::Integer, setting.factoryDefault};
+    else if constexpr (std::is_same_v<T, double>)
+        return {setting.name, SettingType::Real, setting.factoryDefault};
+    else
+        return {setting.name, SettingType::String, setting.factoryDefault};
+}
+
+}  // namespace
 
 const std::vector<SettingDefault>& SettingsRegistry::table()
 {
     // Colours are "#rrggbb" texts and keep the letter case their readers were written for.
     static const std::vector<SettingDefault> settings = {
-        {"WebKitDeveloperExtras", SettingType::Bool, false},
-        {"autoSyncEnabled", SettingType::Bool, false},
-        {"autoSyncFreq", SettingType::Integer, qint64(3600000)},
-        {"autoUpdateNavigator", SettingType::Bool, false},
-        {"backColor", SettingType::String, QStringLiteral("#ffffff")},
-        {"baseFontSize", SettingType::Integer, qint64(12)},
-        {"bodyFont", SettingType::String, QStringLiteral("Arial")},
-        {"closeOpenBookOnOpen", SettingType::Bool, true},
-        {"colorScheme", SettingType::Integer, qint64(0)},
-        {"customBackColor", SettingType::String, QStringLiteral("#ffffff")},
-        {"customFootnoteBGColor", SettingType::String, QStringLiteral("#e0e0ff")},
-        {"customLinkColor", SettingType::String, QStringLiteral("#0000c0")},
-        {"customSearchBold", SettingType::Bool, false},
-        {"customSearchColor", SettingType::String, QStringLiteral("#008000")},
-        {"customTempHLColor", SettingType::String, QStringLiteral("#fff2ea")},
-        {"customTextColor", SettingType::String, QStringLiteral("#000000")},
-        {"customWocBold", SettingType::Bool, false},
-        {"customWocColor", SettingType::String, QStringLiteral("#c00000")},
-        {"customDevoReadColor", SettingType::String, QStringLiteral("#C0FFDC")},
-        {"customDevoUnreadColor", SettingType::String, QStringLiteral("#FFE3E3")},
-        {"credentialsValid", SettingType::Bool, false},
-        {"optionsbitfield", SettingType::String, QStringLiteral("")},
-        {"customerID", SettingType::String, QStringLiteral("")},
-        {"customerIDNum", SettingType::Integer, qint64(0)},
-        {"customerFirstName", SettingType::String, QStringLiteral("")},
-        {"customerLastName", SettingType::String, QStringLiteral("")},
-        {"customerHasRegistered", SettingType::Bool, false},
-        {"devoReadColor", SettingType::String, QStringLiteral("#C0FFDC")},
-        {"devoUnreadColor", SettingType::String, QStringLiteral("#FFE3E3")},
-        {"findProximity", SettingType::Integer, qint64(2)},
-        {"footnoteBGColor", SettingType::String, QStringLiteral("#e0e0ff")},
-        {"footnoteStyle", SettingType::String, QStringLiteral("Collapse")},
-        {"highlightStyle", SettingType::String, QStringLiteral("Show")},
-        {"hideDownloaded", SettingType::Bool, false},
-        {"hideVerseNumbers", SettingType::Bool, false},
-        {"indentPoetry", SettingType::Bool, true},
-        {"leftMargin", SettingType::Integer, qint64(12)},
-        {"lineHeight", SettingType::Real, 1.2},
-        {"linkColor", SettingType::String, QStringLiteral("#0000CC")},
-        {"maxNavRowsPerBook", SettingType::Integer, qint64(3)},
-        {"oneVersePerParagraph", SettingType::Bool, false},
-        {"poetryLeft", SettingType::Integer, qint64(20)},
-        {"poetryRight", SettingType::Integer, qint64(10)},
-        {"preferredBiblePubId", SettingType::Integer, qint64(0)},
-        {"preferredBibleBookId", SettingType::Integer, qint64(0)},
-        {"preferredDevotionalPubId", SettingType::Integer, qint64(0)},
-        {"preferredDevotionalBookId", SettingType::Integer, qint64(0)},
-        {"preferredDictionaryPubId", SettingType::Integer, qint64(0)},
-        {"preferredDictionaryBookId", SettingType::Integer, qint64(0)},
-        {"preferredGreekDictionaryPubId", SettingType::Integer, qint64(0)},
-        {"preferredGreekDictionaryBookId", SettingType::Integer, qint64(0)},
-        {"preferredHebrewDictionaryPubId", SettingType::Integer, qint64(0)},
-        {"preferredHebrewDictionaryBookId", SettingType::Integer, qint64(0)},
-        {"prevAppVersion", SettingType::Integer, qint64(0)},
-        {"rightMargin", SettingType::Integer, qint64(4)},
-        {"scrollTrackInterval", SettingType::String, QStringLiteral("page")},
-        {"searchBold", SettingType::Bool, false},
-        {"searchColor", SettingType::String, QStringLiteral("#008000")},
-        {"selectedBookKindRow", SettingType::Integer, qint64(0)},
-        {"showLinksDisabledMessage", SettingType::Bool, true},
-        {"showMsgVerses", SettingType::Bool, false},
-        {"strongsNumbers", SettingType::Bool, true},
-        {"strongsDecoration", SettingType::String, QStringLiteral("none")},
-        {"syncBiblesComm", SettingType::Bool, true},
-        {"syncDevotionals", SettingType::Bool, true},
-        {"syncDictionaries", SettingType::Bool, true},
-        {"tempHLColor", SettingType::String, QStringLiteral("#ffd8bd")},
-        {"textColor", SettingType::String, QStringLiteral("#000000")},
-        {"versePopovers", SettingType::Bool, true},
-        {"hideNoteLinks", SettingType::Bool, false},
-        {"highlightLinkedPassage", SettingType::Bool, true},
-        {"voiceEN", SettingType::String, QStringLiteral("")},
-        {"voiceEL", SettingType::String, QStringLiteral("")},
-        {"voiceES", SettingType::String, QStringLiteral("")},
-        {"voiceENRate", SettingType::Real, 200.0},
-        {"voiceELRate", SettingType::Real, 200.0},
-        {"voiceESRate", SettingType::Real, 200.0},
-        {"voiceScrollText", SettingType::Bool, true},
-        {"wocBold", SettingType::Bool, false},
-        {"wocColor", SettingType::String, QStringLiteral("#CC0000")},
-        {"wocInRed", SettingType::Bool, true},
-        {"cpRefLocation", SettingType::Integer, qint64(1)},
-        {"cpRefFormat", SettingType::Integer, qint64(1)},
-        {"cpRefDelimPlain", SettingType::Integer, qint64(1)},
-        {"cpRefDelimRich", SettingType::Integer, qint64(1)},
-        {"cpRefStyleBold", SettingType::Bool, false},
-        {"cpRefStyleItalic", SettingType::Bool, false},
-        {"cpRefStyleUnderline", SettingType::Bool, false},
-        {"cpVerseDelimPlain", SettingType::Integer, qint64(1)},
-        {"cpVerseDelimRich", SettingType::Integer, qint64(1)},
-        {"customSearchLimits", SettingType::String, QStringLiteral("")},
-        {"cpBiblePubID", SettingType::Integer, qint64(0)},
-        {"cpBibleBookID", SettingType::Integer, qint64(0)},
-        {"cpClipboardFormat", SettingType::Integer, qint64(1)},
-        {"mainWindowOriginX", SettingType::Real, 0.0},
-        {"mainWindowOriginY", SettingType::Real, 0.0},
-        {"mainWindowWidth", SettingType::Real, 0.0},
-        {"mainWindowHeight", SettingType::Real, 0.0},
-        {"enhancedNotesSearch", SettingType::Bool, false},
-        {"myOffersInterval", SettingType::Integer, qint64(604800)},
-        {"myOffersNotifications", SettingType::Bool, true},
-        {"myOffersIgnored", SettingType::Integer, qint64(0)},
-        {"lastAppUpdateCheck", SettingType::Integer, qint64(0)},
-        {"appUpdateFreqSeconds", SettingType::Integer, qint64(2629800)},
-        {"appUpdateAutomatic", SettingType::Bool, true},
-        {"mainWindowToolbarStyle", SettingType::Integer, qint64(1)},
+        row(SettingsKeys::WebKitDeveloperExtras),
+        row(SettingsKeys::AutoSyncEnabled),
+        row(SettingsKeys::AutoSyncFreq),
+        row(SettingsKeys::AutoUpdateNavigator),
+        row(SettingsKeys::BackColor),
+        row(SettingsKeys::BaseFontSize),
+        row(SettingsKeys::BodyFont),
+        row(SettingsKeys::CloseOpenBookOnOpen),
+        row(SettingsKeys::ColorScheme),
+        row(SettingsKeys::CustomBackColor),
+        row(SettingsKeys::CustomFootnoteBGColor),
+        row(SettingsKeys::CustomLinkColor),
+        row(SettingsKeys::CustomSearchBold),
+        row(SettingsKeys::CustomSearchColor),
+        row(SettingsKeys::CustomTempHLColor),
+        row(SettingsKeys::CustomTextColor),
+        row(SettingsKeys::CustomWocBold),
+        row(SettingsKeys::CustomWocColor),
+        row(SettingsKeys::CustomDevoReadColor),
+        row(SettingsKeys::CustomDevoUnreadColor),
+        row(SettingsKeys::CredentialsValid),
+        row(SettingsKeys::Optionsbitfield),
+        row(SettingsKeys::CustomerID),
+        row(SettingsKeys::CustomerIDNum),
+        row(SettingsKeys::CustomerFirstName),
+        row(SettingsKeys::CustomerLastName),
+        row(SettingsKeys::CustomerHasRegistered),
+        row(SettingsKeys::DevoReadColor),
+        row(SettingsKeys::DevoUnreadColor),
+        row(SettingsKeys::FindProximity),
+        row(SettingsKeys::FootnoteBGColor),
+        row(SettingsKeys::FootnoteStyle),
+        row(SettingsKeys::HighlightStyle),
+        row(SettingsKeys::HideDownloaded),
+        row(SettingsKeys::HideVerseNumbers),
+        row(SettingsKeys::IndentPoetry),
+        row(SettingsKeys::LeftMargin),
+        row(SettingsKeys::LineHeight),
+        row(SettingsKeys::LinkColor),
+        row(SettingsKeys::MaxNavRowsPerBook),
+        row(SettingsKeys::OneVersePerParagraph),
+        row(SettingsKeys::PoetryLeft),
+        row(SettingsKeys::PoetryRight),
+        row(SettingsKeys::PreferredBiblePubId),
+        row(SettingsKeys::PreferredBibleBookId),
+        row(SettingsKeys::PreferredDevotionalPubId),
+        row(SettingsKeys::PreferredDevotionalBookId),
+        row(SettingsKeys::PreferredDictionaryPubId),
+        row(SettingsKeys::PreferredDictionaryBookId),
+        row(SettingsKeys::PreferredGreekDictionaryPubId),
+        row(SettingsKeys::PreferredGreekDictionaryBookId),
+        row(SettingsKeys::PreferredHebrewDictionaryPubId),
+        row(SettingsKeys::PreferredHebrewDictionaryBookId),
+        row(SettingsKeys::PrevAppVersion),
+        row(SettingsKeys::RightMargin),
+        row(SettingsKeys::ScrollTrackInterval),
+        row(SettingsKeys::SearchBold),
+        row(SettingsKeys::SearchColor),
+        row(SettingsKeys::SelectedBookKindRow),
+        row(SettingsKeys::ShowLinksDisabledMessage),
+        row(SettingsKeys::ShowMsgVerses),
+        row(SettingsKeys::StrongsNumbers),
+        row(SettingsKeys::StrongsDecoration),
+        row(SettingsKeys::SyncBiblesComm),
+        row(SettingsKeys::SyncDevotionals),
+        row(SettingsKeys::SyncDictionaries),
+        row(SettingsKeys::TempHLColor),
+        row(SettingsKeys::TextColor),
+        row(SettingsKeys::VersePopovers),
+        row(SettingsKeys::HideNoteLinks),
+        row(SettingsKeys::HighlightLinkedPassage),
+        row(SettingsKeys::VoiceEN),
+        row(SettingsKeys::VoiceEL),
+        row(SettingsKeys::VoiceES),
+        row(SettingsKeys::VoiceENRate),
+        row(SettingsKeys::VoiceELRate),
+        row(SettingsKeys::VoiceESRate),
+        row(SettingsKeys::VoiceScrollText),
+        row(SettingsKeys::WocBold),
+        row(SettingsKeys::WocColor),
+        row(SettingsKeys::WocInRed),
+        row(SettingsKeys::CpRefLocation),
+        row(SettingsKeys::CpRefFormat),
+        row(SettingsKeys::CpRefDelimPlain),
+        row(SettingsKeys::CpRefDelimRich),
+        row(SettingsKeys::CpRefStyleBold),
+        row(SettingsKeys::CpRefStyleItalic),
+        row(SettingsKeys::CpRefStyleUnderline),
+        row(SettingsKeys::CpVerseDelimPlain),
+        row(SettingsKeys::CpVerseDelimRich),
+        row(SettingsKeys::CustomSearchLimits),
+        row(SettingsKeys::CpBiblePubID),
+        row(SettingsKeys::CpBibleBookID),
+        row(SettingsKeys::CpClipboardFormat),
+        row(SettingsKeys::MainWindowOriginX),
+        row(SettingsKeys::MainWindowOriginY),
+        row(SettingsKeys::MainWindowWidth),
+        row(SettingsKeys::MainWindowHeight),
+        row(SettingsKeys::EnhancedNotesSearch),
+        row(SettingsKeys::MyOffersInterval),
+        row(SettingsKeys::MyOffersNotifications),
+        row(SettingsKeys::MyOffersIgnored),
+        row(SettingsKeys::LastAppUpdateCheck),
+        row(SettingsKeys::AppUpdateFreqSeconds),
+        row(SettingsKeys::AppUpdateAutomatic),
+        row(SettingsKeys::MainWindowToolbarStyle),
     };
     return settings;
 }
@@ -128,15 +146,15 @@ QVariantMap SettingsRegistry::factoryDefaults()
 void SettingsRegistry::registerDefaultsForAllPreferences(UserDefaults& defaults)
 {
     defaults.registerDefaults(factoryDefaults());
-    defaults.registerDefaults({{kStrongsColorKey, defaults.stringForKey(kLinkColorKey)}});
+    defaults.registerDefaults({{SettingsKeys::StrongsColor.name, defaults.value(SettingsKeys::LinkColor)}});
 }
 
 void SettingsRegistry::registerSpeechSynthesisDefaults(
     UserDefaults& defaults, const QList<SpeechVoice>& installedVoices)
 {
-    registerSpeechSynthesisDefault(defaults, QStringLiteral("voiceEN"), QStringLiteral("en"), installedVoices);
-    registerSpeechSynthesisDefault(defaults, QStringLiteral("voiceEL"), QStringLiteral("el"), installedVoices);
-    registerSpeechSynthesisDefault(defaults, QStringLiteral("voiceES"), QStringLiteral("es"), installedVoices);
+    registerSpeechSynthesisDefault(defaults, SettingsKeys::VoiceEN, QStringLiteral("en"), installedVoices);
+    registerSpeechSynthesisDefault(defaults, SettingsKeys::VoiceEL, QStringLiteral("el"), installedVoices);
+    registerSpeechSynthesisDefault(defaults, SettingsKeys::VoiceES, QStringLiteral("es"), installedVoices);
 }
 
 namespace {
@@ -168,10 +186,10 @@ void SettingsRegistry::ensureSpeechSynthesisDefaults(UserDefaults& defaults)
     registerSpeechSynthesisDefaults(defaults, source.list());
 }
 
-void SettingsRegistry::registerSpeechSynthesisDefault(
-    UserDefaults& defaults, const QString& key, const QString& language, const QList<SpeechVoice>& installedVoices)
+void SettingsRegistry::registerSpeechSynthesisDefault(UserDefaults& defaults, const SettingKey<QString>& key,
+    const QString& language, const QList<SpeechVoice>& installedVoices)
 {
-    const QString current = defaults.stringForKey(key);
+    const QString current = defaults.value(key);
     QStringList candidates;
     for (const SpeechVoice& v : installedVoices) {
         if (v.localeIdentifier.startsWith(language))
@@ -181,19 +199,19 @@ void SettingsRegistry::registerSpeechSynthesisDefault(
         return;
     if (!current.isEmpty() && candidates.contains(current))
         return;
-    defaults.setString(candidates.first(), key);
+    defaults.set(key, candidates.first());
 }
 
 std::optional<SettingRange> SettingsRegistry::rangeOf(const QString& key)
 {
     // Text below 6 points cannot be read and above 72 one word fills a line; margins and indents
     // past 300 pixels leave no room for the text.
-    if (key == QLatin1String("baseFontSize"))
+    using namespace SettingsKeys;
+    if (key == BaseFontSize.name)
         return SettingRange {6, 72};
-    if (key == QLatin1String("lineHeight"))
+    if (key == LineHeight.name)
         return SettingRange {0.5, 5.0};
-    if (key == QLatin1String("leftMargin") || key == QLatin1String("rightMargin") ||
-        key == QLatin1String("poetryLeft") || key == QLatin1String("poetryRight"))
+    if (key == LeftMargin.name || key == RightMargin.name || key == PoetryLeft.name || key == PoetryRight.name)
         return SettingRange {0, 300};
     return std::nullopt;
 }
@@ -212,19 +230,4 @@ double SettingsRegistry::clampedDouble(const UserDefaults& defaults, const QStri
     if (!range)
         return value;
     return std::isnan(value) ? range->minimum : std::clamp(value, range->minimum, range->maximum);
-}
-
-QString SettingsRegistry::installedBookKey(const QString& fileName)
-{
-    return QStringLiteral("installed.") + fileName;
-}
-
-QString SettingsRegistry::syncBibleKey(const QString& layoutUuid)
-{
-    return QStringLiteral("syncBibleKey:") + layoutUuid;
-}
-
-QString SettingsRegistry::syncWordSyncKey(const QString& layoutUuid)
-{
-    return QStringLiteral("syncWordSync:") + layoutUuid;
 }

@@ -9,8 +9,7 @@
 //                         speech or the Voices settings first need them (listing the voices loads
 //                         the speech engine and its voices, some megabytes the reader does not
 //                         carry until then).
-//   "installed.<file>"    set once a book that comes with the application has been installed.
-//   "syncBibleKey:<uuid>", "syncWordSync:<uuid>"  location-sync choices of one layout.
+// The keys themselves, with their types, are in SettingsKeys.h.
 #pragma once
 
 #include "platform/UserDefaults.h"
@@ -45,9 +44,6 @@ struct SpeechVoice {
 
 class SettingsRegistry {
 public:
-    static inline const QString kStrongsColorKey = QStringLiteral("strongsColor");
-    static inline const QString kLinkColorKey = QStringLiteral("linkColor");
-
     // The table, in its documented order.
     static const std::vector<SettingDefault>& table();
     // The table as a dictionary, as registered.
@@ -61,8 +57,8 @@ public:
     static void registerSpeechSynthesisDefaults(UserDefaults& defaults, const QList<SpeechVoice>& installedVoices);
     // Stores the first installed voice of the language when the key holds no voice or one that
     // is no longer installed; leaves the key alone when the language has no voice at all.
-    static void registerSpeechSynthesisDefault(
-        UserDefaults& defaults, const QString& key, const QString& language, const QList<SpeechVoice>& installedVoices);
+    static void registerSpeechSynthesisDefault(UserDefaults& defaults, const SettingKey<QString>& key,
+        const QString& language, const QList<SpeechVoice>& installedVoices);
 
     // The range of a display size ("baseFontSize" 6 to 72 points, "lineHeight", the margins and the
     // poetry indents); none for other keys.
@@ -70,13 +66,17 @@ public:
     // A size as its readers take it: the stored value held to its range.
     static qint64 clampedInteger(const UserDefaults& defaults, const QString& key);
     static double clampedDouble(const UserDefaults& defaults, const QString& key);
+    template <typename T> static qint64 clampedInteger(const UserDefaults& defaults, const SettingKey<T>& key)
+    {
+        return clampedInteger(defaults, key.name);
+    }
+    template <typename T> static double clampedDouble(const UserDefaults& defaults, const SettingKey<T>& key)
+    {
+        return clampedDouble(defaults, key.name);
+    }
     // Where the installed voices come from (the application sets it at start-up; nothing is loaded
     // then). ensureSpeechSynthesisDefaults registers the voice defaults from it the first time it is
     // called in a run and does nothing after that, or when no source is set.
     static void setSpeechVoiceSource(std::function<QList<SpeechVoice>()> source);
     static void ensureSpeechSynthesisDefaults(UserDefaults& defaults);
-
-    static QString installedBookKey(const QString& fileName);
-    static QString syncBibleKey(const QString& layoutUuid);
-    static QString syncWordSyncKey(const QString& layoutUuid);
 };

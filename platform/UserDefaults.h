@@ -34,8 +34,30 @@
 
 #include <memory>
 #include <mutex>
+#include <type_traits>
 
 class QSettings;
+
+// A setting's stored name and the type its readers take; the keys are in platform/SettingsKeys.h.
+template <typename T> struct SettingKey {
+    QString name;
+};
+
+// A setting of the registry table: its key and its factory default.
+template <typename T> struct Setting : SettingKey<T> {
+    Setting(QString name, T factory) : SettingKey<T> {std::move(name)}, factoryDefault(std::move(factory)) { }
+    T factoryDefault;
+};
+
+// Keys made at run time: the prefix, the identifier of one book, layout or window, and the suffix.
+template <typename T> struct SettingKeyFamily {
+    explicit SettingKeyFamily(QString before, QString after = {}) : prefix(std::move(before)), suffix(std::move(after))
+    {
+    }
+    QString prefix;
+    QString suffix;
+    SettingKey<T> operator()(const QString& id) const { return {prefix + id + suffix}; }
+};
 
 class UserDefaults {
 public:
@@ -58,6 +80,42 @@ public:
     void registerDefaults(const QVariantMap& defaults);
     QVariantMap registeredDefaults() const;
 
+    // A setting through its typed key (SettingsKeys.h), coerced to the key's type as below; values
+    // of other types come from the stored or registered value as QVariant converts it.
+    template <typename T> T value(const SettingKey<T>& key) const
+    {
+        if constexpr (std::is_same_v<T, bool>)
+            return boolForKey(key.name);
+        else if constexpr (std::is_same_v<T, qint64>)
+            return integerForKey(key.name);
+        else if constexpr (std::is_same_v<T, double>)
+            return doubleForKey(key.name);
+        else if constexpr (std::is_same_v<T, QString>)
+            return stringForKey(key.name);
+        else if constexpr (std::is_same_v<T, QVariantList>)
+            return arrayForKey(key.name);
+        else if constexpr (std::is_same_v<T, QVariantMap>)
+            return dictionaryForKey(key.name);
+        else if constexpr (std::is_same_v<T, QByteArray>)
+            return dataForKey(key.name);
+        else if constexpr (std::is_same_v<T, QVariant>)
+            return objectForKey(key.name);
+        else
+            return objectForKey(key.name).template value<T>();
+    }
+    // Stores a value of the key's type (a null string removes the key, as setObject says).
+    template <typename T> void set(const SettingKey<T>& key, const std::type_identity_t<T>& value)
+    {
+        if constexpr (std::is_same_v<T, QVariant>)
+            setObject(value, key.name);
+        else
+            setObject(QVariant::fromValue(value), key.name);
+    }
+    template <typename T> void remove(const SettingKey<T>& key) { removeObjectForKey(key.name); }
+    template <typename T> bool hasStoredValue(const SettingKey<T>& key) const { return hasStoredValue(key.name); }
+
+    // The untyped reads and writes, for keys the program does not know by name (a value given on a
+    // command line, a stored map of keys to values).
     QVariant objectForKey(const QString& key) const;
     QString stringForKey(const QString& key) const;
     bool boolForKey(const QString& key) const;

@@ -1,5 +1,6 @@
 #include "render/CSSManager.h"
 
+#include "platform/SettingsKeys.h"
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
 
@@ -118,6 +119,11 @@ static constexpr const char kHighlightTemplate[] =
 // template, so it takes this one rule of it.
 constexpr const char kSearchWordRule[] = "span._search {color:%@!SEARCHCOLOR!@%; font-weight:%@!SEARCHBOLD!@%;}";
 
+// A book page sets a paragraph apart by the space above it, not below it: a Bible's verses are blocks
+// of their own, and the space belongs above the verse that opens a paragraph, between it and the
+// verse before. The rule follows the base template's paragraph rule and takes its place.
+constexpr const char kBookParagraphRule[] = "p {margin:0.5em 0em 0em 0em;}";
+
 // The highlight styles Bold and Italic give these class names to highlighted text.
 constexpr const char kHighlightStyleRules[] = ".bold{text-decoration:none;font-weight:bold;}"
                                               ".italic{text-decoration:none;font-style:italic;}";
@@ -229,20 +235,22 @@ QString CSSManager::buildSheet(Sheet sheet) const
         css += highlightTemplate() + highlightStyleRules();
     else
         css += QString::fromLatin1(kSearchWordRule);
+    if (sheet == Sheet::BookView)
+        css += QString::fromLatin1(kBookParagraphRule);
 
     const bool results = sheet == Sheet::SearchResults;
     const bool notes = sheet == Sheet::NoteView;
     QList<QPair<const char*, QString>> values;
     auto set = [&values](const char* placeholder, const QString& value) { values.append({placeholder, value}); };
     // Sizes are held to their ranges: a stored text size of 0 would blank every page.
-    auto integer = [&d](const char* key) {
-        return QString::number(SettingsRegistry::clampedInteger(d, QLatin1String(key)));
+    auto integer = [&d](const SettingKey<qint64>& key) {
+        return QString::number(SettingsRegistry::clampedInteger(d, key));
     };
-    auto string = [&d](const char* key) { return d.stringForKey(QLatin1String(key)); };
-    auto flag = [&d](const char* key) { return d.boolForKey(QLatin1String(key)); };
+    auto string = [&d](const SettingKey<QString>& key) { return d.value(key); };
+    auto flag = [&d](const SettingKey<bool>& key) { return d.value(key); };
 
-    const int baseSize = clampToInt(SettingsRegistry::clampedInteger(d, QStringLiteral("baseFontSize")));
-    set("%@!FONTSTYLE!@%", cssFontFamily(string("bodyFont")));
+    const int baseSize = clampToInt(SettingsRegistry::clampedInteger(d, SettingsKeys::BaseFontSize));
+    set("%@!FONTSTYLE!@%", cssFontFamily(string(SettingsKeys::BodyFont)));
     set("%@!BASEFONTSIZE!@%", QString::number(baseSize));
     static constexpr const char* kHeadings[] = {
         "%@!H1FONTSIZE!@%", "%@!H2FONTSIZE!@%", "%@!H3FONTSIZE!@%", "%@!H4FONTSIZE!@%", "%@!H5FONTSIZE!@%"};
@@ -250,9 +258,9 @@ QString CSSManager::buildSheet(Sheet sheet) const
         set(kHeadings[h], QString::number(results ? baseSize : getFontHeightRelativeToBase(baseSize, 8 - h)));
     set("%@!LINEHEIGHT!@%",
         results ? QStringLiteral("1.1")
-                : QString::asprintf("%.1f", SettingsRegistry::clampedDouble(d, QStringLiteral("lineHeight"))));
-    set("%@!BACKCOLOR!@%", string("backColor"));
-    set("%@!COLOR!@%", string("textColor"));
+                : QString::asprintf("%.1f", SettingsRegistry::clampedDouble(d, SettingsKeys::LineHeight)));
+    set("%@!BACKCOLOR!@%", string(SettingsKeys::BackColor));
+    set("%@!COLOR!@%", string(SettingsKeys::TextColor));
     if (results) {
         set("%@!LEFTMARGIN!@%", QStringLiteral("0"));
         set("%@!RIGHTMARGIN!@%", QStringLiteral("0"));
@@ -260,17 +268,17 @@ QString CSSManager::buildSheet(Sheet sheet) const
         set("%@!LEFTMARGIN!@%", QStringLiteral("6"));
         set("%@!RIGHTMARGIN!@%", QStringLiteral("6"));
     } else {
-        set("%@!LEFTMARGIN!@%", integer("leftMargin"));
-        set("%@!RIGHTMARGIN!@%", integer("rightMargin"));
+        set("%@!LEFTMARGIN!@%", integer(SettingsKeys::LeftMargin));
+        set("%@!RIGHTMARGIN!@%", integer(SettingsKeys::RightMargin));
     }
-    set("%@!TEMPHLCOLOR!@%", string("tempHLColor"));
+    set("%@!TEMPHLCOLOR!@%", string(SettingsKeys::TempHLColor));
 
     if (results) {
         set("%@!FOOTNOTEDISPLAY!@%", QStringLiteral("none"));
         set("%@!FOOTNOTETOGGLEDISPLAY!@%", QStringLiteral("none"));
     } else {
         // Any other value leaves both placeholders in the sheet.
-        const QString style = string("footnoteStyle");
+        const QString style = string(SettingsKeys::FootnoteStyle);
         if (style == QLatin1String("Hide")) {
             set("%@!FOOTNOTEDISPLAY!@%", QStringLiteral("none"));
             set("%@!FOOTNOTETOGGLEDISPLAY!@%", QStringLiteral("none"));
@@ -282,37 +290,37 @@ QString CSSManager::buildSheet(Sheet sheet) const
             set("%@!FOOTNOTETOGGLEDISPLAY!@%", QStringLiteral("inline"));
         }
     }
-    set("%@!FNBACKCOLOR!@%", string("footnoteBGColor"));
-    set("%@!LINKCOLOR!@%", string("linkColor"));
+    set("%@!FNBACKCOLOR!@%", string(SettingsKeys::FootnoteBGColor));
+    set("%@!LINKCOLOR!@%", string(SettingsKeys::LinkColor));
 
-    const bool indent = !results && flag("indentPoetry");
-    set("%@!BQLEFTMARGIN!@%", indent ? integer("poetryLeft") : QStringLiteral("0"));
-    set("%@!BQRIGHTMARGIN!@%", indent ? integer("poetryRight") : QStringLiteral("0"));
+    const bool indent = !results && flag(SettingsKeys::IndentPoetry);
+    set("%@!BQLEFTMARGIN!@%", indent ? integer(SettingsKeys::PoetryLeft) : QStringLiteral("0"));
+    set("%@!BQRIGHTMARGIN!@%", indent ? integer(SettingsKeys::PoetryRight) : QStringLiteral("0"));
 
-    const QString strongsDisplay = flagWord(!results && flag("strongsNumbers"), "inline", "none");
+    const QString strongsDisplay = flagWord(!results && flag(SettingsKeys::StrongsNumbers), "inline", "none");
     set("%@!STRONGSHEBDISPLAY!@%", strongsDisplay);
     set("%@!STRONGSGRKDISPLAY!@%", strongsDisplay);
-    set("%@!STRONGSCOLOR!@%", string("strongsColor"));
-    set("%@!STRONGSDECORATION!@%", string("strongsDecoration"));
+    set("%@!STRONGSCOLOR!@%", string(SettingsKeys::StrongsColor));
+    set("%@!STRONGSDECORATION!@%", string(SettingsKeys::StrongsDecoration));
     set("%@!WORDATTRDISPLAY!@%", QStringLiteral("none"));
-    set("%@!SEARCHCOLOR!@%", string("searchColor"));
-    set("%@!SEARCHBOLD!@%", flagWord(flag("searchBold"), "bold", "normal"));
-    set("%@!DEVOREADCOLOR!@%", string("devoReadColor"));
-    set("%@!DEVOUNREADCOLOR!@%", string("devoUnreadColor"));
+    set("%@!SEARCHCOLOR!@%", string(SettingsKeys::SearchColor));
+    set("%@!SEARCHBOLD!@%", flagWord(flag(SettingsKeys::SearchBold), "bold", "normal"));
+    set("%@!DEVOREADCOLOR!@%", string(SettingsKeys::DevoReadColor));
+    set("%@!DEVOUNREADCOLOR!@%", string(SettingsKeys::DevoUnreadColor));
     set("%@!DEVOREADTEXTCOLOR!@%", QStringLiteral("#000000"));
     set("%@!DEVONOTREADTEXTCOLOR!@%", QStringLiteral("#000000"));
 
     // Words of Christ, in plain text and over each highlight colour.
-    const bool wocInRed = flag("wocInRed");
-    const QString textColor = string("textColor");
-    const QString wocColor = string("wocColor");
+    const bool wocInRed = flag(SettingsKeys::WocInRed);
+    const QString textColor = string(SettingsKeys::TextColor);
+    const QString wocColor = string(SettingsKeys::WocColor);
     set("%@!WOCCOLOR!@%", wocInRed ? wocColor : textColor);
     set("%@!WOC-OR-BLACK!@%", wocInRed ? wocColor : QStringLiteral("#000000"));
     set("%@!PINKWOC!@%", wocInRed ? QStringLiteral("#760000") : textColor);
     set("%@!WOCONCRIMSON!@%", wocInRed ? QStringLiteral("#b6ffff") : QStringLiteral("#ffffff"));
     set("%@!WOCONFUCHSIA!@%", wocInRed ? QStringLiteral("#00009f") : textColor);
     set("%@!WOCONCFBLUE!@%", wocInRed ? QStringLiteral("#670000") : textColor);
-    set("%@!WOCBOLD!@%", flagWord(wocInRed && flag("wocBold"), "bold", "normal"));
+    set("%@!WOCBOLD!@%", flagWord(wocInRed && flag(SettingsKeys::WocBold), "bold", "normal"));
 
     for (const auto& [placeholder, value] : values)
         css.replace(QLatin1String(placeholder), value);

@@ -21,7 +21,8 @@ class CSSManager {
 public:
     explicit CSSManager(const UserDefaults& defaults) : m_defaults(defaults) { }
 
-    // Book pages: the base template, then the highlight template and the highlight-style rules.
+    // Book pages: the base template, then the highlight template and the highlight-style rules, and
+    // a paragraph's space above it rather than below.
     QString cssForBookView() const;
     // Result-list cells: the same templates, filled for small cells.
     QString cssForSearchResultsView() const;

@@ -53,22 +53,6 @@ bool isSimpleInlineTag(HTMLTagCode c)
     }
 }
 
-// A chain being built; remembers its end so that appending stays linear.
-struct ChainBuilder {
-    cHTMLTagElement* head = nullptr;
-    cHTMLTagElement* tail = nullptr;
-    void add(cHTMLTagElement* chain)
-    {
-        if (chain == nullptr)
-            return;
-        if (head == nullptr)
-            head = chain;
-        else
-            tail->insertAfter(chain);
-        tail = static_cast<cHTMLTagElement*>(chain->chainEnd());
-    }
-};
-
 // Destroys every member of a chain that has no parent.
 void destroyChain(cHTMLTagElement* head)
 {
@@ -92,6 +76,28 @@ std::uint32_t decimalValue(std::string_view text)
 }
 
 }  // namespace
+
+void cHTMLParser::ChainDeleter::operator()(cHTMLTagElement* head) const
+{
+    destroyChain(head);
+}
+
+// A chain being built; remembers its end so that appending stays linear.
+struct cHTMLParser::ChainBuilder {
+    Nodes head;
+    cHTMLTagElement* tail = nullptr;
+    void add(Nodes chain)
+    {
+        if (!chain)
+            return;
+        cHTMLTagElement* end = static_cast<cHTMLTagElement*>(chain->chainEnd());
+        if (!head)
+            head = std::move(chain);
+        else
+            tail->insertAfter(chain.release());
+        tail = end;
+    }
+};
 
 // Counts the steps of a parse and, for the rules that open an element, the nesting; a rule whose
 // guard is not ok fails at once.
@@ -291,77 +297,93 @@ void cHTMLParser::skipWhitespace()
         advance();
 }
 
-cHTMLTagElement* cHTMLParser::currentAsElement() const
+cHTMLParser::Nodes cHTMLParser::currentAsElement() const
 {
     if (m_token->code == 0)
         return nullptr;
-    auto* element = new cHTMLTagElement(m_token->code);
+    Nodes element(new cHTMLTagElement(m_token->code));
     element->attributes() = m_token->attributes;
     element->setSourcePosition(m_token->start, m_token->end, 0);
     return element;
 }
 
+HTMLTagCode cHTMLParser::codeAfterWhitespace()
+{
+    TokenRef saved = m_token;
+    skipWhitespace();
+    HTMLTagCode c = code();
+    m_token = saved;
+    return c;
+}
+
+template <class Rule> cHTMLParser::Nodes cHTMLParser::orBack(Rule&& rule)
+{
+    TokenRef saved = m_token;
+    Nodes nodes = rule();
+    if (!nodes)
+        m_token = saved;
+    return nodes;
+}
+
 // ---- rules ----
 
-cHTMLTagElement* cHTMLParser::elementRule(
+cHTMLParser::Nodes cHTMLParser::elementRule(
     HTMLTagCode tag, int model, bool repeat, int minimum, bool closingRequired, bool skipSpace, bool readContent)
 {
     Guard guard(*this, true);
     if (!guard.ok())
         return nullptr;
-    TokenRef saved = m_token;
-    if (skipSpace)
-        skipWhitespace();
-    if (tag == 0 || code() != tag) {
-        m_token = saved;
-        return nullptr;
-    }
-    std::uint32_t start = m_token->start;
-    cHTMLTagElement* element = currentAsElement();
-    int count = 0;
-    if (readContent) {
-        advance();
-        while (hasToken()) {
-            cHTMLTagElement* items = modelRule(model);
-            if (items == nullptr)
-                break;
-            if (items->tagCode() == HTMLTag::style)
-                destroyChain(items);
-            else
-                element->appendChildren(items);
-            ++count;
-            if (!repeat)
-                break;
+    return orBack([&]() -> Nodes {
+        if (skipSpace)
+            skipWhitespace();
+        if (tag == 0 || code() != tag)
+            return nullptr;
+        std::uint32_t start = m_token->start;
+        Nodes element = currentAsElement();
+        int count = 0;
+        if (readContent) {
+            advance();
+            while (hasToken()) {
+                Nodes items = modelRule(model);
+                if (!items)
+                    break;
+                if (items->tagCode() != HTMLTag::style)  // style sheets are read and dropped
+                    element->appendChildren(items.release());
+                ++count;
+                if (!repeat)
+                    break;
+            }
         }
-    }
-    if (count < minimum) {
-        setProblem("Expected at least " + std::to_string(minimum) + " items contained in this tag, but only saw " +
-                std::to_string(count),
-            start, m_token->end);
-        delete element;
-        m_token = saved;
-        return nullptr;
-    }
-    if (!readContent)
-        advance();
-    if (hasToken() && code() == -tag) {
-        advance();
-    } else if (closingRequired) {
-        setProblem(kClosingMissing, start, m_token->end);
-        delete element;
-        m_token = saved;
-        return nullptr;
-    }
-    if (skipSpace)
-        skipWhitespace();
-    element->setSourceEnd(m_token->start);
-    return element;
+        if (count < minimum) {
+            setProblem("Expected at least " + std::to_string(minimum) + " items contained in this tag, but only saw " +
+                    std::to_string(count),
+                start, m_token->end);
+            return nullptr;
+        }
+        if (!readContent)
+            advance();
+        if (hasToken() && code() == -tag) {
+            advance();
+        } else if (closingRequired) {
+            setProblem(kClosingMissing, start, m_token->end);
+            return nullptr;
+        }
+        if (skipSpace)
+            skipWhitespace();
+        element->setSourceEnd(m_token->start);
+        return element;
+    });
 }
 
-cHTMLTagElement* cHTMLParser::takenAlone(bool skipSpaceAfter)
+cHTMLParser::Nodes cHTMLParser::ownTagRule(int model, bool repeat, int minimum, bool closingRequired)
 {
-    cHTMLTagElement* element = currentAsElement();
-    if (element == nullptr)
+    return elementRule(codeAfterWhitespace(), model, repeat, minimum, closingRequired, true, true);
+}
+
+cHTMLParser::Nodes cHTMLParser::takenAlone(bool skipSpaceAfter)
+{
+    Nodes element = currentAsElement();
+    if (!element)
         return nullptr;
     advance();
     if (skipSpaceAfter)
@@ -370,47 +392,39 @@ cHTMLTagElement* cHTMLParser::takenAlone(bool skipSpaceAfter)
     return element;
 }
 
-cHTMLTagElement* cHTMLParser::modelRule(int model)
+cHTMLParser::Nodes cHTMLParser::takenAloneAfterWhitespace()
+{
+    skipWhitespace();
+    return takenAlone(true);
+}
+
+cHTMLParser::Nodes cHTMLParser::modelRule(int model)
 {
     Guard guard(*this, false);
     if (!guard.ok())
         return nullptr;
     switch (model) {
     case 0:
-        if (cHTMLTagElement* h = heading())
+        if (Nodes h = heading())
             return h;
         return inlineRun();
     case 2:
         return blockContent();
-    case 3: {
-        TokenRef saved = m_token;
-        skipWhitespace();
-        if (code() == HTMLTag::col)
-            return takenAlone(true);
-        m_token = saved;
-        return nullptr;
-    }
-    case 4: {
-        TokenRef saved = m_token;
-        skipWhitespace();
-        if (code() != HTMLTag::dt) {
-            m_token = saved;
-            return nullptr;
-        }
-        cHTMLTagElement* dt = ownTagRule(19, false, 1, false);
-        if (dt == nullptr) {
-            m_token = saved;
-            return nullptr;
-        }
-        cHTMLTagElement* dd = elementRule(HTMLTag::dd, 5, false, 1, false, true, true);
-        if (dd == nullptr) {
-            delete dt;
-            m_token = saved;
-            return nullptr;
-        }
-        dt->insertAfter(dd);
-        return dt;
-    }
+    case 3:
+        return codeAfterWhitespace() == HTMLTag::col ? takenAloneAfterWhitespace() : nullptr;
+    case 4:
+        return orBack([&]() -> Nodes {
+            if (codeAfterWhitespace() != HTMLTag::dt)
+                return nullptr;
+            Nodes dt = ownTagRule(19, false, 1, false);
+            if (!dt)
+                return nullptr;
+            Nodes dd = elementRule(HTMLTag::dd, 5, false, 1, false, true, true);
+            if (!dd)
+                return nullptr;
+            dt->insertAfter(dd.release());
+            return dt;
+        });
     case 5:
         return flow();
     case 6:
@@ -437,14 +451,8 @@ cHTMLTagElement* cHTMLParser::modelRule(int model)
     case 17:
         return phrasingRun();
     case 18: {
-        TokenRef saved = m_token;
-        skipWhitespace();
-        if (code() == HTMLTag::td || code() == HTMLTag::th) {
-            if (cHTMLTagElement* cell = ownTagRule(2, false, 1, false))
-                return cell;
-        }
-        m_token = saved;
-        return nullptr;
+        HTMLTagCode c = codeAfterWhitespace();
+        return c == HTMLTag::td || c == HTMLTag::th ? ownTagRule(2, false, 1, false) : nullptr;
     }
     case 19:
         return inlineRun();
@@ -455,190 +463,130 @@ cHTMLTagElement* cHTMLParser::modelRule(int model)
     }
 }
 
-cHTMLTagElement* cHTMLParser::heading()
+cHTMLParser::Nodes cHTMLParser::heading()
 {
-    TokenRef saved = m_token;
-    skipWhitespace();
-    HTMLTagCode c = code();
-    m_token = saved;
-    if (!isHeadingTag(c))
-        return nullptr;
-    return elementRule(c, 19, false, 1, true, true, true);
+    HTMLTagCode c = codeAfterWhitespace();
+    return isHeadingTag(c) ? elementRule(c, 19, false, 1, true, true, true) : nullptr;
 }
 
-cHTMLTagElement* cHTMLParser::blockElement()
+cHTMLParser::Nodes cHTMLParser::blockElement()
 {
     Guard guard(*this, false);
     if (!guard.ok())
         return nullptr;
-    TokenRef saved = m_token;
-    skipWhitespace();
-    HTMLTagCode c = code();
-    cHTMLTagElement* result = nullptr;
-    switch (c) {
+    switch (codeAfterWhitespace()) {
     case HTMLTag::pre:
-        result = ownTagRule(15, true, 0, true);
-        break;
+        return ownTagRule(15, true, 0, true);
     case HTMLTag::table:
-        result = tableRule();
-        break;
+        return tableRule();
     case HTMLTag::menu:
-        result = ownTagRule(10, true, 0, true);
-        break;
+        return ownTagRule(10, true, 0, true);
     case HTMLTag::p:
-        result = ownTagRule(19, false, 0, false);
-        break;
+        return ownTagRule(19, false, 0, false);
     case HTMLTag::ol:
     case HTMLTag::ul:
-        result = ownTagRule(9, true, 0, true);
-        break;
+        return ownTagRule(9, true, 0, true);
     case HTMLTag::basefont:
     case -HTMLTag::basefont:
-        result = takenAlone(true);
-        break;
+        return takenAloneAfterWhitespace();
     case HTMLTag::blockquote:
-        result = ownTagRule(2, false, 1, true);
-        break;
+        return ownTagRule(2, false, 1, true);
     case HTMLTag::dir:
-        result = ownTagRule(10, true, 1, true);
-        break;
+        return ownTagRule(10, true, 1, true);
     case HTMLTag::dl:
-        result = ownTagRule(4, true, 1, true);
-        break;
+        return ownTagRule(4, true, 1, true);
     case HTMLTag::form:
-        result = ownTagRule(6, true, 0, true);
-        break;
+        return ownTagRule(6, true, 0, true);
     default:
-        break;
+        return nullptr;
     }
-    if (result == nullptr)
-        m_token = saved;
-    return result;
 }
 
-cHTMLTagElement* cHTMLParser::blockContent()
+cHTMLParser::Nodes cHTMLParser::blockContent()
 {
-    if (cHTMLTagElement* h = heading())
+    if (Nodes h = heading())
         return h;
-    TokenRef saved = m_token;
-    skipWhitespace();
-    switch (code()) {
+    switch (codeAfterWhitespace()) {
     case HTMLTag::map:
-        if (cHTMLTagElement* m = ownTagRule(12, false, 1, true))
-            return m;
-        m_token = saved;
-        return nullptr;
+        return ownTagRule(12, false, 1, true);
     case HTMLTag::bgsound:
     case HTMLTag::hr:
-        return takenAlone(true);
+        return takenAloneAfterWhitespace();
     default:
         break;
     }
-    m_token = saved;
     ChainBuilder chain;
-    while (cHTMLTagElement* block = blockElement())
-        chain.add(block);
-    if (chain.head != nullptr)
-        return chain.head;
+    while (Nodes block = blockElement())
+        chain.add(std::move(block));
+    if (chain.head)
+        return std::move(chain.head);
     return inlineRun();
 }
 
-cHTMLTagElement* cHTMLParser::flow()
+cHTMLParser::Nodes cHTMLParser::flow()
 {
     ChainBuilder chain;
     while (hasToken()) {
-        cHTMLTagElement* item = blockElement();
-        if (item == nullptr)
+        Nodes item = blockElement();
+        if (!item)
             item = inlineRun();
-        if (item == nullptr)
+        if (!item)
             break;
-        chain.add(item);
+        chain.add(std::move(item));
     }
-    return chain.head;
+    return std::move(chain.head);
 }
 
-cHTMLTagElement* cHTMLParser::formContent()
+cHTMLParser::Nodes cHTMLParser::formContent()
 {
-    TokenRef saved = m_token;
-    skipWhitespace();
-    cHTMLTagElement* result = nullptr;
-    switch (code()) {
+    switch (codeAfterWhitespace()) {
     case HTMLTag::label:
-        result = ownTagRule(8, true, 0, true);
-        break;
-    case HTMLTag::select:
-        result = ownTagRule(16, true, 0, true);
-        break;
-    case HTMLTag::textarea:
-        result = ownTagRule(14, false, 1, true);
-        break;
+        return ownTagRule(8, true, 0, true);
     case HTMLTag::input:
     case HTMLTag::keygen:
-        return takenAlone(true);
+        return takenAloneAfterWhitespace();
     case HTMLTag::fieldset:
-        result = fieldsetRule();
-        break;
+        return fieldsetRule();
     default:
-        m_token = saved;
-        return blockContent();
+        return labelContent();  // select, textarea, and block content as a label holds them
     }
-    if (result == nullptr)
-        m_token = saved;
-    return result;
 }
 
-cHTMLTagElement* cHTMLParser::headContent()
+cHTMLParser::Nodes cHTMLParser::headContent()
 {
-    TokenRef saved = m_token;
-    skipWhitespace();
-    cHTMLTagElement* result = nullptr;
-    switch (code()) {
+    switch (codeAfterWhitespace()) {
     case HTMLTag::basefont:
     case -HTMLTag::basefont:
     case HTMLTag::meta:
-        return takenAlone(true);
+        return takenAloneAfterWhitespace();
     case HTMLTag::style:
-        result = ownTagRule(14, false, 0, true);
-        break;
+        return ownTagRule(14, false, 0, true);
     case HTMLTag::title:
-        result = ownTagRule(14, false, 1, true);
-        break;
+        return ownTagRule(14, false, 1, true);
     default:
-        break;
+        return nullptr;
     }
-    if (result == nullptr)
-        m_token = saved;
-    return result;
 }
 
-cHTMLTagElement* cHTMLParser::labelContent()
+cHTMLParser::Nodes cHTMLParser::labelContent()
 {
-    TokenRef saved = m_token;
-    skipWhitespace();
-    cHTMLTagElement* result = nullptr;
-    switch (code()) {
+    switch (codeAfterWhitespace()) {
     case HTMLTag::textarea:
-        result = ownTagRule(14, false, 1, true);
-        break;
+        return ownTagRule(14, false, 1, true);
     case HTMLTag::select:
-        result = ownTagRule(16, true, 0, true);
-        break;
+        return ownTagRule(16, true, 0, true);
     case HTMLTag::input:
-        return takenAlone(true);
+        return takenAloneAfterWhitespace();
     default:
-        m_token = saved;
         return blockContent();
     }
-    if (result == nullptr)
-        m_token = saved;
-    return result;
 }
 
-cHTMLTagElement* cHTMLParser::textRun()
+cHTMLParser::Nodes cHTMLParser::textRun()
 {
     if (code() != HTMLTag::untagged_text)
         return nullptr;
-    cHTMLTagElement* element = currentAsElement();
+    Nodes element = currentAsElement();
     std::string text(m_token->attributes.valueViewForCode(HTMLAttr::untagged_text));
     bool onlySpace = atWhitespace();
     bool merged = false;
@@ -659,25 +607,15 @@ cHTMLTagElement* cHTMLParser::textRun()
     return element;
 }
 
-cHTMLTagElement* cHTMLParser::areas()
+cHTMLParser::Nodes cHTMLParser::areas()
 {
-    TokenRef saved = m_token;
     ChainBuilder chain;
-    for (;;) {
-        TokenRef before = m_token;
-        skipWhitespace();
-        if (code() != HTMLTag::area) {
-            m_token = before;
-            break;
-        }
-        chain.add(takenAlone(true));
-    }
-    if (chain.head == nullptr)
-        m_token = saved;
-    return chain.head;
+    while (codeAfterWhitespace() == HTMLTag::area)
+        chain.add(takenAloneAfterWhitespace());
+    return std::move(chain.head);
 }
 
-cHTMLTagElement* cHTMLParser::preformattedItem()
+cHTMLParser::Nodes cHTMLParser::preformattedItem()
 {
     switch (code()) {
     case HTMLTag::qs_link:
@@ -692,48 +630,46 @@ cHTMLTagElement* cHTMLParser::preformattedItem()
     }
 }
 
-cHTMLTagElement* cHTMLParser::selectContent()
+cHTMLParser::Nodes cHTMLParser::selectContent()
 {
-    TokenRef saved = m_token;
-    skipWhitespace();
-    cHTMLTagElement* result = nullptr;
-    if (code() == HTMLTag::optgroup)
-        result = ownTagRule(13, true, 0, true);
-    else if (code() == HTMLTag::option)
-        result = ownTagRule(14, false, 1, false);
-    if (result == nullptr)
-        m_token = saved;
-    return result;
+    switch (codeAfterWhitespace()) {
+    case HTMLTag::optgroup:
+        return ownTagRule(13, true, 0, true);
+    case HTMLTag::option:
+        return ownTagRule(14, false, 1, false);
+    default:
+        return nullptr;
+    }
 }
 
-cHTMLTagElement* cHTMLParser::phrasingRun()
+cHTMLParser::Nodes cHTMLParser::phrasingRun()
 {
     ChainBuilder chain;
     while (hasToken()) {
-        cHTMLTagElement* item = code() == HTMLTag::untagged_text ? textRun() : inlineElement();
-        if (item == nullptr)
+        Nodes item = code() == HTMLTag::untagged_text ? textRun() : inlineElement();
+        if (!item)
             break;
-        chain.add(item);
+        chain.add(std::move(item));
     }
-    return chain.head;
+    return std::move(chain.head);
 }
 
-cHTMLTagElement* cHTMLParser::inlineRun()
+cHTMLParser::Nodes cHTMLParser::inlineRun()
 {
     Guard guard(*this, false);
     if (!guard.ok())
         return nullptr;
     ChainBuilder chain;
     while (hasToken()) {
-        cHTMLTagElement* item = inlineItem();
-        if (item == nullptr)
+        Nodes item = inlineItem();
+        if (!item)
             break;
-        chain.add(item);
+        chain.add(std::move(item));
     }
-    return chain.head;
+    return std::move(chain.head);
 }
 
-cHTMLTagElement* cHTMLParser::inlineItem()
+cHTMLParser::Nodes cHTMLParser::inlineItem()
 {
     switch (code()) {
     case HTMLTag::a:
@@ -752,7 +688,7 @@ cHTMLTagElement* cHTMLParser::inlineItem()
     }
 }
 
-cHTMLTagElement* cHTMLParser::inlineElement()
+cHTMLParser::Nodes cHTMLParser::inlineElement()
 {
     HTMLTagCode c = code();
     if (isSimpleInlineTag(c))
@@ -764,133 +700,119 @@ cHTMLTagElement* cHTMLParser::inlineElement()
     return nullptr;
 }
 
-cHTMLTagElement* cHTMLParser::tableRule()
+template <class Contents>
+cHTMLParser::Nodes cHTMLParser::containerRule(
+    HTMLTagCode tag, const ContainerProblems& problems, Contents&& readContents)
 {
     Guard guard(*this, true);
     if (!guard.ok())
         return nullptr;
-    TokenRef saved = m_token;
-    skipWhitespace();
-    if (code() != HTMLTag::table) {
-        m_token = saved;
-        return nullptr;
-    }
-    std::uint32_t start = m_token->start;
-    cHTMLTagElement* table = currentAsElement();
-    advance();
-    auto fail = [&](const char* problem) {
-        setProblem(problem, start, m_token->end);
-        delete table;
-        m_token = saved;
-        return nullptr;
-    };
-    if (!hasToken())
-        return fail("<table> has no contents.");
-    skipWhitespace();
-    if (code() == HTMLTag::caption)
-        table->appendChildren(ownTagRule(2, false, 1, true));
-    for (;;) {
+    return orBack([&]() -> Nodes {
         skipWhitespace();
-        if (code() != HTMLTag::colgroup)
-            break;
-        cHTMLTagElement* group = ownTagRule(3, true, 0, false);
-        if (group == nullptr)
-            break;
-        table->appendChildren(group);
-    }
-    for (;;) {
+        if (code() != tag)
+            return nullptr;
+        std::uint32_t start = m_token->start;
+        Nodes container = currentAsElement();
+        advance();
+        if (!hasToken()) {
+            setProblem(problems.noContents, start, m_token->end);
+            return nullptr;
+        }
+        readContents(*container);
+        if (!hasToken() || code() != -tag) {
+            setProblem(hasToken() ? problems.unterminated : problems.endedInContents, start, m_token->end);
+            return nullptr;
+        }
+        advance();
         skipWhitespace();
-        HTMLTagCode c = code();
-        cHTMLTagElement* part = nullptr;
-        if (c == HTMLTag::thead || c == HTMLTag::tbody || c == HTMLTag::tfoot)
-            part = ownTagRule(20, true, 0, false);
-        else if (c == HTMLTag::tr)
-            part = ownTagRule(18, true, 0, false);
-        if (part == nullptr)
-            break;
-        table->appendChildren(part);
-    }
-    if (!hasToken())
-        return fail("<table> has no contents.");
-    if (code() != -HTMLTag::table)
-        return fail("<table> is empty, unterminated, or contains illegal elements.");
-    advance();
-    skipWhitespace();
-    table->setSourceEnd(m_token->start);
-    return table;
+        container->setSourceEnd(m_token->start);
+        return container;
+    });
 }
 
-cHTMLTagElement* cHTMLParser::fieldsetRule()
+cHTMLParser::Nodes cHTMLParser::tableRule()
 {
-    Guard guard(*this, true);
-    if (!guard.ok())
-        return nullptr;
-    TokenRef saved = m_token;
-    skipWhitespace();
-    if (code() != HTMLTag::fieldset) {
-        m_token = saved;
-        return nullptr;
-    }
-    std::uint32_t start = m_token->start;
-    cHTMLTagElement* fieldset = currentAsElement();
-    advance();
-    if (!hasToken()) {
-        setProblem("EOF while looking for <fieldset> contents.", start, m_token->end);
-        delete fieldset;
-        m_token = saved;
-        return nullptr;
-    }
-    skipWhitespace();
-    if (code() == HTMLTag::legend)
-        fieldset->appendChildren(ownTagRule(19, false, 1, true));
-    while (hasToken()) {
-        cHTMLTagElement* item = formContent();
-        if (item == nullptr)
-            break;
-        fieldset->appendChildren(item);
-    }
-    skipWhitespace();
-    if (code() != -HTMLTag::fieldset) {
-        setProblem("<fieldset> tag is empty or unterminated.", start, m_token->end);
-        delete fieldset;
-        m_token = saved;
-        return nullptr;
-    }
-    advance();
-    skipWhitespace();
-    fieldset->setSourceEnd(m_token->start);
-    return fieldset;
+    static const ContainerProblems problems {"<table> has no contents.",
+        "<table> is empty, unterminated, or contains illegal elements.", "<table> has no contents."};
+    return containerRule(HTMLTag::table, problems, [this](cHTMLTagElement& table) {
+        if (codeAfterWhitespace() == HTMLTag::caption)
+            table.appendChildren(ownTagRule(2, false, 1, true).release());
+        while (codeAfterWhitespace() == HTMLTag::colgroup) {
+            Nodes group = ownTagRule(3, true, 0, false);
+            if (!group)
+                break;
+            table.appendChildren(group.release());
+        }
+        for (;;) {
+            HTMLTagCode c = codeAfterWhitespace();
+            Nodes part;
+            if (c == HTMLTag::thead || c == HTMLTag::tbody || c == HTMLTag::tfoot)
+                part = ownTagRule(20, true, 0, false);
+            else if (c == HTMLTag::tr)
+                part = ownTagRule(18, true, 0, false);
+            if (!part)
+                break;
+            table.appendChildren(part.release());
+        }
+        skipWhitespace();
+    });
 }
 
-cHTMLTagElement* cHTMLParser::topLevelBlock()
+cHTMLParser::Nodes cHTMLParser::fieldsetRule()
 {
-    TokenRef saved = m_token;
-    skipWhitespace();
-    cHTMLTagElement* block = heading();
-    if (block == nullptr) {
-        switch (code()) {
-        case HTMLTag::map:
-            block = ownTagRule(12, false, 1, true);
-            break;
-        case HTMLTag::bgsound:
-        case HTMLTag::hr:
-            block = takenAlone(true);
-            break;
-        default:
-            block = blockElement();
-            break;
+    static const ContainerProblems problems {"EOF while looking for <fieldset> contents.",
+        "<fieldset> tag is empty or unterminated.", "<fieldset> tag is empty or unterminated."};
+    return containerRule(HTMLTag::fieldset, problems, [this](cHTMLTagElement& fieldset) {
+        if (codeAfterWhitespace() == HTMLTag::legend)
+            fieldset.appendChildren(ownTagRule(19, false, 1, true).release());
+        while (hasToken()) {
+            Nodes item = formContent();
+            if (!item)
+                break;
+            fieldset.appendChildren(item.release());
         }
-    }
-    if (block == nullptr && !m_aborted) {
-        if (cHTMLTagElement* run = inlineRun()) {
-            // Text and inline markup outside a block stand in an implied paragraph.
-            block = new cHTMLTagElement(HTMLTag::p);
-            block->setSourcePosition(run->sourceStart(), run->sourceEnd(), m_token->start);
-            block->appendChildren(run);
+        skipWhitespace();
+    });
+}
+
+cHTMLParser::Nodes cHTMLParser::topLevelBlock()
+{
+    return orBack([&]() -> Nodes {
+        skipWhitespace();
+        Nodes block = heading();
+        if (!block) {
+            switch (code()) {
+            case HTMLTag::map:
+                block = ownTagRule(12, false, 1, true);
+                break;
+            case HTMLTag::bgsound:
+            case HTMLTag::hr:
+                block = takenAlone(true);
+                break;
+            default:
+                block = blockElement();
+                break;
+            }
         }
-    }
-    if (block == nullptr)
-        m_token = saved;
+        if (block || m_aborted)
+            return block;
+        Nodes run = inlineRun();
+        if (!run)
+            return nullptr;
+        // Text and inline markup outside a block stand in an implied paragraph.
+        Nodes paragraph(new cHTMLTagElement(HTMLTag::p));
+        paragraph->setSourcePosition(run->sourceStart(), run->sourceEnd(), m_token->start);
+        paragraph->appendChildren(run.release());
+        return paragraph;
+    });
+}
+
+cHTMLParser::Nodes cHTMLParser::sectionStart(bool& wasBlock)
+{
+    Nodes block = topLevelBlock();
+    wasBlock = block != nullptr;
+    if (!block && !m_aborted)
+        block = unreadableTokenAsText();
     return block;
 }
 
@@ -917,7 +839,7 @@ bool cHTMLParser::checkAfterBlock()
     return m_message.empty();
 }
 
-cHTMLTagElement* cHTMLParser::unreadableTokenAsText()
+cHTMLParser::Nodes cHTMLParser::unreadableTokenAsText()
 {
     while (hasToken() && (code() == -HTMLTag::body || code() == -HTMLTag::html || atWhitespace()))
         advance();
@@ -933,7 +855,7 @@ cHTMLTagElement* cHTMLParser::unreadableTokenAsText()
         else
             escaped.push_back(c);
     }
-    auto* node = new cHTMLTagElement(HTMLTag::untagged_text);
+    Nodes node(new cHTMLTagElement(HTMLTag::untagged_text));
     HTMLTagCode textCode = 0;
     tokenizeTag(escaped, textCode, node->attributes(), nullptr, true);
     node->setTagCode(textCode);
@@ -952,26 +874,20 @@ bool cHTMLParser::wholeParse()
         return false;
     if (code() == HTMLTag::html)
         advance();
-    if (cHTMLTagElement* head = elementRule(HTMLTag::head, 7, true, 0, true, true, true))
-        m_headRoot->appendChildren(head);
+    m_headRoot->appendChildren(elementRule(HTMLTag::head, 7, true, 0, true, true, true).release());
     skipWhitespace();  // between the document's opening tags
     if (!hasToken())
         return false;
     if (code() == HTMLTag::body)
         advance();
-    if (cHTMLTagElement* block = topLevelBlock()) {
-        m_root->appendChildren(block);
-        block->setSectionNumber(0, false);
-        return checkAfterBlock();
-    }
-    if (m_aborted)
+    bool wasBlock = false;
+    Nodes block = sectionStart(wasBlock);
+    if (!block)
         return false;
-    cHTMLTagElement* node = unreadableTokenAsText();
-    if (node == nullptr)
-        return false;
-    m_root->appendChildren(node);
-    node->setSectionNumber(0, false);
-    return true;
+    cHTMLTagElement* placed = block.release();
+    m_root->appendChildren(placed);
+    placed->setSectionNumber(0, false);
+    return !wasBlock || checkAfterBlock();
 }
 
 // ---- public parses ----
@@ -1062,17 +978,6 @@ bool cHTMLParser::parseNextSection(cHTMLTagElement** item)
     return parseSectionAfter(m_root->lastChild(), item);
 }
 
-bool cHTMLParser::parsePreviousSection(cHTMLTagElement** item)
-{
-    if (item != nullptr)
-        *item = nullptr;
-    if (!m_root || m_root->firstChild() == nullptr) {
-        beginParse();
-        return false;
-    }
-    return parseSectionBefore(m_root->firstChild(), item);
-}
-
 bool cHTMLParser::parseSectionAfter(cHTMLTagElement* x, cHTMLTagElement** item)
 {
     beginParse();
@@ -1095,62 +1000,16 @@ bool cHTMLParser::parseSectionAfter(cHTMLTagElement* x, cHTMLTagElement** item)
     std::uint32_t s = x->sectionNumber() + 1;
     if (s == 0 || !fetchSectionStart(s) || code() == 0)
         return false;
-    if (cHTMLTagElement* block = topLevelBlock()) {
-        x->insertAfter(block);
-        block->setSectionNumber(s, false);
-        if (item != nullptr)
-            *item = block;
-        return checkAfterBlock();
-    }
-    if (m_aborted)
+    bool wasBlock = false;
+    Nodes block = sectionStart(wasBlock);
+    if (!block)
         return false;
-    cHTMLTagElement* node = unreadableTokenAsText();
-    if (node == nullptr)
-        return false;
-    x->insertAfter(node);
-    node->setSectionNumber(s, false);
+    cHTMLTagElement* placed = block.release();
+    x->insertAfter(placed);
+    placed->setSectionNumber(s, false);
     if (item != nullptr)
-        *item = node;
-    return true;
-}
-
-bool cHTMLParser::parseSectionBefore(cHTMLTagElement* x, cHTMLTagElement** item)
-{
-    beginParse();
-    if (item != nullptr)
-        *item = nullptr;
-    if (!m_root || x == nullptr || x->parent() != m_root.get() || x->sectionNumber() == 0)
-        return false;
-    std::uint32_t s = x->sectionNumber() - 1;
-    if (m_mode == 1) {
-        if (s > 0x7FFFFFFF)
-            return false;
-        cHTMLTagElement* tree = nullptr;
-        if (!nodeTree(static_cast<std::int32_t>(s), &tree) || tree == nullptr)
-            return false;
-        x->insertBefore(tree);
-        if (item != nullptr)
-            *item = tree;
-        return true;
-    }
-    if (!fetchSectionStart(s))
-        return false;
-    HTMLTagCode c = code();
-    if (c == 0 || c == HTMLTag::html || c == HTMLTag::head)
-        return false;
-    cHTMLTagElement* added = topLevelBlock();
-    if (added == nullptr) {
-        if (m_aborted)
-            return false;
-        added = unreadableTokenAsText();
-        if (added == nullptr)
-            return false;
-    }
-    x->insertBefore(added);
-    added->setSectionNumber(s, false);
-    if (item != nullptr)
-        *item = added;
-    return true;
+        *item = placed;
+    return !wasBlock || checkAfterBlock();
 }
 
 void cHTMLParser::sectionRange(std::uint32_t* first, std::uint32_t* last) const

@@ -104,11 +104,8 @@ public:
     bool parseSection(std::uint32_t n);
     // Parses the section after the root's last child; `item` receives the first new root child.
     bool parseNextSection(cHTMLTagElement** item);
-    // Parses the section before the root's first child; `item` receives the new first root child.
-    bool parsePreviousSection(cHTMLTagElement** item);
-    // The same next to a given root child.
+    // Parses the section after a given root child; `item` receives the new root child.
     bool parseSectionAfter(cHTMLTagElement* rootChild, cHTMLTagElement** item);
-    bool parseSectionBefore(cHTMLTagElement* rootChild, cHTMLTagElement** item);
     // Section numbers of the root's first and last child; kNoSection each when absent.
     void sectionRange(std::uint32_t* first, std::uint32_t* last) const;
 
@@ -143,38 +140,59 @@ private:
     HTMLTagCode code() const;
     void skipWhitespace();
     bool atWhitespace() const;
-    cHTMLTagElement* currentAsElement() const;
     void setProblem(const std::string& text, std::uint32_t start, std::uint32_t end);
     void beginParse();
 
+    // What a rule reads: an element or a chain of siblings, owned until it is placed in a tree.
+    struct ChainDeleter {
+        void operator()(cHTMLTagElement* head) const;
+    };
+    using Nodes = std::unique_ptr<cHTMLTagElement, ChainDeleter>;
+    struct ChainBuilder;
+    struct ContainerProblems {
+        const char* noContents;       // the input ends after the opening tag
+        const char* unterminated;     // something else stands where the closing tag should
+        const char* endedInContents;  // the input ends inside the contents
+    };
+
+    Nodes currentAsElement() const;
+    // The code of the next token that is not white space; the token state does not move.
+    HTMLTagCode codeAfterWhitespace();
+    // Runs a rule; when it reads nothing, the token state goes back to where it was.
+    template <class Rule> Nodes orBack(Rule&& rule);
+
     // Rules: each returns the item or chain read, or null with the token state restored.
-    cHTMLTagElement* elementRule(
+    Nodes elementRule(
         HTMLTagCode tag, int model, bool repeat, int minimum, bool closingRequired, bool skipSpace, bool readContent);
-    cHTMLTagElement* ownTagRule(int model, bool repeat, int minimum, bool closingRequired, bool skipSpace = true)
-    {
-        return elementRule(code(), model, repeat, minimum, closingRequired, skipSpace, true);
-    }
-    cHTMLTagElement* takenAlone(bool skipSpaceAfter);
-    cHTMLTagElement* modelRule(int model);
-    cHTMLTagElement* heading();
-    cHTMLTagElement* blockElement();
-    cHTMLTagElement* blockContent();
-    cHTMLTagElement* flow();
-    cHTMLTagElement* formContent();
-    cHTMLTagElement* headContent();
-    cHTMLTagElement* labelContent();
-    cHTMLTagElement* textRun();
-    cHTMLTagElement* areas();
-    cHTMLTagElement* preformattedItem();
-    cHTMLTagElement* selectContent();
-    cHTMLTagElement* phrasingRun();
-    cHTMLTagElement* inlineRun();
-    cHTMLTagElement* inlineItem();
-    cHTMLTagElement* inlineElement();
-    cHTMLTagElement* tableRule();
-    cHTMLTagElement* fieldsetRule();
-    cHTMLTagElement* topLevelBlock();
-    cHTMLTagElement* unreadableTokenAsText();
+    // The element of the next tag that is not white space, white space after it skipped too.
+    Nodes ownTagRule(int model, bool repeat, int minimum, bool closingRequired);
+    // An opening tag, its contents as `readContents` reads them into the element, and its closing tag.
+    template <class Contents>
+    Nodes containerRule(HTMLTagCode tag, const ContainerProblems& problems, Contents&& readContents);
+    Nodes takenAlone(bool skipSpaceAfter);
+    Nodes takenAloneAfterWhitespace();
+    Nodes modelRule(int model);
+    Nodes heading();
+    Nodes blockElement();
+    Nodes blockContent();
+    Nodes flow();
+    Nodes formContent();
+    Nodes headContent();
+    Nodes labelContent();
+    Nodes textRun();
+    Nodes areas();
+    Nodes preformattedItem();
+    Nodes selectContent();
+    Nodes phrasingRun();
+    Nodes inlineRun();
+    Nodes inlineItem();
+    Nodes inlineElement();
+    Nodes tableRule();
+    Nodes fieldsetRule();
+    Nodes topLevelBlock();
+    Nodes unreadableTokenAsText();
+    // A section's block, or its first token as text when no block can be read (`wasBlock` false).
+    Nodes sectionStart(bool& wasBlock);
     bool wholeParse();
     bool checkAfterBlock();
     bool nodeTree(std::int32_t request, cHTMLTagElement** tree);

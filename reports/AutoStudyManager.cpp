@@ -213,13 +213,16 @@ QString AutoStudyManager::getHtmlTextFromStartSection(
     html.reserve(1024);
     if (!tuple)
         return html;
-    if (tuple->docSupports(SourceTuple::kDocSupportsIsBible())) {
+    if (tuple->docSupports(kDocSupportsIsBible)) {
         PassageOptions options = configuration;
         options.richVerseDelimiters = 1;
         options.plainVerseDelimiters = 3;
         CopyPassageCopier::clipboardTextForStartSectionFromBible(start, end, tuple, nullptr, &html, options);
     } else {
-        CopyPassageCopier::clipboardTextForStartSection(start, end, tuple, nullptr, &html, PassageOptions());
+        // A commentary's or a dictionary's references stay the links they are on the page.
+        CopyPassageProfile profile = CopyPassageProfile::copier();
+        profile.keepsBibleLinks = true;
+        CopyPassageCopier::clipboardTextForStartSection(start, end, tuple, nullptr, &html, PassageOptions(), profile);
     }
     // The report loads no file: the passage's images travel inside it.
     return inertHtml(CopyPassageCopier::stringWithCachedImagesInlined(html, tuple));
@@ -229,7 +232,7 @@ QString AutoStudyManager::dictionaryEntryHtml(const SourceTuple::Ptr& dictionary
     bool matchAsPrefix, const PassageOptions& configuration) const
 {
     quint32 s = 0, e = 0;
-    if (!dictionary || !dictionary->dictionaryEntry(key, &s, &e, matchAsPrefix))
+    if (!dictionary || !dictionary->words().dictionaryEntry(key, &s, &e, matchAsPrefix))
         return QString();
     return getHtmlTextFromStartSection(s, e, dictionary, configuration);
 }
@@ -282,13 +285,13 @@ QList<SectionRange> AutoStudyManager::sectionRangesForVerse(
 {
     QList<SectionRange> result;
     quint32 first = 0, last = 0;
-    if (!bible || !other || !bible->sectionRangeForVerse(verse, &first, &last) || first > last)
+    if (!bible || !other || !bible->locations().sectionRangeForVerse(verse, &first, &last) || first > last)
         return result;
     for (quint64 k = first; k <= last; ++k) {
-        const quint32 key = bible->keyForSection(quint32(k));
+        const quint32 key = bible->locations().keyForSection(quint32(k));
         const BibleRef one = BibleRef::bibleRefWithStartKey(key, key);
         quint32 s = 0, e = 0;
-        if (!other->sectionRangeForVerse(one, &s, &e))
+        if (!other->locations().sectionRangeForVerse(one, &s, &e))
             continue;
         SectionRange range = SectionRange::sectionRangeWithStart(s, e);
         if (allowOverlap) {

@@ -7,8 +7,8 @@
 // folder; the path is handed back (empty when the report has nothing). The results window deletes the
 // file it showed.
 //
-// Made by whoever runs the program (`ProgramServices`, on first use, once the library is loaded) or by a
-// test, over the centre the library posts on, the library and the defaults (the preferred Bible of
+// Made by whoever runs the program (`ProgramServices`; the application makes it as it starts, once
+// the library is loaded) or by a test, over the centre the library posts on, the library and the defaults (the preferred Bible of
 // today's reading), which must outlive it; handed to the dialogs through the window's environment. It
 // observes the library's notifications on that centre until it is deleted. Main thread only.
 #pragma once

@@ -26,7 +26,10 @@ class UserDefaults;
 
 namespace autostudy {
 
-// The strings of a list in case-insensitive order, distinct (an equal string is dropped).
+// Compares texts case-insensitively, a run of digits by its value: Strong's numbers ("G25", "G235",
+// "G2222") sort by number. Negative, zero or positive.
+int compareNumbersByValue(const QString& a, const QString& b);
+// The strings of a list in that order, distinct (an equal string, case aside, is dropped).
 void mergeSorted(QStringList& into, QStringList words);
 
 // The line over a passage printed from a Bible: its reference, spelled in that Bible's language and

@@ -1,3 +1,4 @@
+#include "platform/SettingsKeys.h"
 #include "reports/AutoStudyReport.h"
 
 #include "reports/AutoStudyManager.h"
@@ -21,8 +22,8 @@ QString AutoStudyTodayReport::resultsFile(const QDate& date, const SourceTuple::
     SourceTuple::Ptr bible = givenBible;
     if (!bible) {
         const UserDefaults& defaults = m_defaults;
-        const qint64 pub = defaults.integerForKey(QStringLiteral("preferredBiblePubId"));
-        const qint64 bk = defaults.integerForKey(QStringLiteral("preferredBibleBookId"));
+        const qint64 pub = defaults.value(SettingsKeys::PreferredBiblePubId);
+        const qint64 bk = defaults.value(SettingsKeys::PreferredBibleBookId);
         if (pub != 0 && bk != 0)
             bible = all.tupleForPubID(pub, bk);
         if (!bible) {
@@ -62,13 +63,14 @@ QString AutoStudyTodayReport::resultsFile(const QDate& date, const SourceTuple::
         auto book = findInstalled(entry);
         if (!book)
             continue;
-        const auto [start, end] = AutoStudyManager::readingSections(book->readingNumberForDate(day),
-            book->numReadings(), book->numSections(), [&book](quint32 n) { return book->sectionForReadingNumber(n); });
+        const auto [start, end] =
+            AutoStudyManager::readingSections(book->readings().readingNumberForDate(day), book->numReadings(),
+                book->numSections(), [&book](quint32 n) { return book->readings().sectionForReadingNumber(n); });
         const QString reading = m_manager.getHtmlTextFromStartSection(start, end, book, config);
 
         QList<BibleRef> linked;
         for (quint64 s = start; s <= end; ++s)
-            if (auto links = book->bibleLinksListForSection(quint32(s), bible->abbr()))
+            if (auto links = book->words().bibleLinksListForSection(quint32(s), bible->abbr()))
                 linked.append(*links);
 
         bool wrote = false;
@@ -89,12 +91,13 @@ QString AutoStudyTodayReport::resultsFile(const QDate& date, const SourceTuple::
                 SectionRangeList ranges;
                 for (const BibleRef& ref : linked) {
                     quint32 s = 0, e = 0;
-                    if (printIn->sectionRangeForVerse(ref, &s, &e))
+                    if (printIn->locations().sectionRangeForVerse(ref, &s, &e))
                         ranges.addRangeStartingAt(std::min(s, e), std::max(s, e), true, true);
                 }
                 for (const auto& range : ranges.ranges()) {
-                    BibleRef ref = BibleRef::bibleRefWithStartKey(
-                        printIn->keyForSection(quint32(range.start)), printIn->keyForSection(quint32(range.end)));
+                    BibleRef ref =
+                        BibleRef::bibleRefWithStartKey(printIn->locations().keyForSection(quint32(range.start)),
+                            printIn->locations().keyForSection(quint32(range.end)));
                     const QString html = m_manager.getHtmlTextFromStartSection(
                         quint32(range.start), quint32(range.end), printIn, config);
                     if (html.isEmpty())

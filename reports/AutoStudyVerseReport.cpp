@@ -52,13 +52,13 @@ QString AutoStudyVerseReport::resultsFile(const BibleRef& ref, const SourceTuple
         forEachAttributeBible(verseList, findInstalled, [&](const SourceTuple::Ptr& book) {
             BibleRef mapped = ref;
             mapped.mapToTranslation(book->abbr());
-            if (auto words = book->wordListForVerse(mapped, wordListKinds(true)))
+            if (auto words = book->words().wordListForVerse(mapped, wordListKinds(true)))
                 mergeSorted(m_attributeWords, *words);
         });
     }
 
     quint32 mainStart = 0, mainEnd = 0;
-    if (!bible || !bible->sectionRangeForVerse(ref, &mainStart, &mainEnd))
+    if (!bible || !bible->locations().sectionRangeForVerse(ref, &mainStart, &mainEnd))
         return QString();
     const QString html = m_manager.getHtmlTextFromStartSection(mainStart, mainEnd, bible, config);
     if (!html.isEmpty()) {
@@ -108,11 +108,11 @@ void AutoStudyVerseReport::writeMyNotes()
 {
     quint32 s = 0, e = 0;
     cNoteDoc* notes = m_notes;
-    if (!m_bible || !notes || !notes->IsOpen() || !m_bible->sectionRangeForVerse(*m_ref, &s, &e))
+    if (!m_bible || !notes || !notes->IsOpen() || !m_bible->locations().sectionRangeForVerse(*m_ref, &s, &e))
         return;
     bool headed = false;
     for (quint64 k = s; k <= e; ++k) {
-        const quint32 key = m_bible->keyForSection(quint32(k));
+        const quint32 key = m_bible->locations().keyForSection(quint32(k));
         const cBibleRef one(key);
         if (!notes->hasBibleNoteInReference(one))
             continue;
@@ -137,7 +137,7 @@ void AutoStudyVerseReport::writeBible(int id, const SourceTuple::Ptr& book, bool
     BibleRef mapped = *m_ref;
     mapped.mapToTranslation(book->abbr());
     quint32 s = 0, e = 0;
-    if (!book->sectionRangeForVerse(mapped, &s, &e))
+    if (!book->locations().sectionRangeForVerse(mapped, &s, &e))
         return;
     if (id == AutoStudyElements::BiblesID) {
         m_config.display.omitStrongsNumbers = true;
@@ -203,13 +203,13 @@ void AutoStudyVerseReport::writeCrossReferences(const SourceTuple::Ptr& book)
             m_articlesWritten.insert(articleKey(*book, r));
         }
         for (quint64 sec = r.start(); sec <= r.end(); ++sec) {
-            auto links = book->bibleLinksListForSection(quint32(sec), m_bible->abbr());
+            auto links = book->words().bibleLinksListForSection(quint32(sec), m_bible->abbr());
             if (!links)
                 continue;
             for (const BibleRef& link : *links) {
                 BibleRef target = link;
                 quint32 s = 0, e = 0;
-                if (!m_bible->sectionRangeForVerse(target, &s, &e))
+                if (!m_bible->locations().sectionRangeForVerse(target, &s, &e))
                     continue;
                 const QString linked = m_manager.getHtmlTextFromStartSection(s, e, m_bible, m_config);
                 if (linked.isEmpty())
@@ -229,7 +229,7 @@ void AutoStudyVerseReport::writeDefinitions(const SourceTuple::Ptr& book)
     if (!m_bible || book->bookLanguage() != m_bible->bookLanguage())
         return;
     if (!m_verseWords) {
-        m_verseWords = m_bible->wordListForVerse(*m_ref, wordListKinds(false));
+        m_verseWords = m_bible->words().wordListForVerse(*m_ref, wordListKinds(false));
         if (!m_verseWords)
             return;
     }

@@ -62,7 +62,7 @@ QString AutoStudyWordReport::resultsFile(const QString& word, const SourceTuple:
     if (limitToElement == 0 || limitToElement == AutoStudyElements::BiblesWithWordAttributesID ||
         limitToElement == AutoStudyElements::WordAttributeDictionariesID) {
         forEachAttributeBible(wordList, findInstalled, [&](const SourceTuple::Ptr& book) {
-            if (auto entries = book->wordAttributesForWord(word))
+            if (auto entries = book->words().wordAttributesForWord(word))
                 for (const QVariantMap& e : *entries)
                     addAttribute(groups, e);
         });
@@ -80,18 +80,18 @@ QString AutoStudyWordReport::resultsFile(const QString& word, const SourceTuple:
                 if (!summaryOpened)
                     report.append(QStringLiteral("<div class=\"subtitle\">Search Summary</div><p>"));
                 summaryOpened = true;
-                report.append(countLine(book->wordOccursInXSections(word), *book, QString()));
+                report.append(countLine(book->words().wordOccursInXSections(word), *book, QString()));
                 BitVector hits(quint32(book->numSections()));
-                if (const quint32 n = book->resultsFromWordAttributeConcordanceForWord(word, hits))
+                if (const quint32 n = book->words().resultsFromWordAttributeConcordanceForWord(word, hits))
                     report.append(countLine(n, *book, QStringLiteral(" as a word attribute")));
                 const QChar first = word.at(0).toLower();
                 if (first == QLatin1Char('h')) {
                     hits.clearAll();
-                    if (const quint32 n = book->resultsFromStrongsHebrewConcordanceForWord(word.mid(1), hits))
+                    if (const quint32 n = book->words().resultsFromStrongsHebrewConcordanceForWord(word.mid(1), hits))
                         report.append(countLine(n, *book, QStringLiteral(" as Strong's Hebrew word number")));
                 } else if (first == QLatin1Char('g')) {
                     hits.clearAll();
-                    if (const quint32 n = book->resultsFromStrongsGreekConcordanceForWord(word.mid(1), hits))
+                    if (const quint32 n = book->words().resultsFromStrongsGreekConcordanceForWord(word.mid(1), hits))
                         report.append(countLine(n, *book, QStringLiteral(" as Strong's Greek word number")));
                 }
                 report.cite(book);

@@ -2,9 +2,11 @@
 #include "reports/CopyPassageMarkup.h"
 
 #include "engine/references/BibleRef.h"
+#include "library/GoToLink.h"
 #include "library/JavaScript.h"
 #include "library/SourceManager.h"
 #include "library/SourceTuple.h"
+#include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 #include "render/cHTMLColor.h"
 
@@ -22,15 +24,14 @@ constexpr std::uint32_t kNoBlock = 0xFFFFFFFFu;
 
 // Whether a rendered block of a Bible holds text of a verse whose section lies in [start, end]: a verse
 // span (either form) of such a verse.
-bool carriesVerseText(
-    const QString& html, std::uint32_t start, std::uint32_t end, const std::shared_ptr<SourceTuple>& bible)
+bool carriesVerseText(const QString& html, std::uint32_t start, std::uint32_t end, const SourceTupleLocations& bible)
 {
     for (TagAt tag = nextTag(html, 0); tag.valid(); tag = nextTag(html, tag.end())) {
         bool numbered = false;
         const std::uint32_t key = verseSpanKey(tag.text, numbered);
         if (key == 0)
             continue;
-        const std::uint32_t section = bible->sectionForBibleKey(key);
+        const std::uint32_t section = bible.sectionForBibleKey(key);
         if (section >= start && section <= end)
             return true;
     }
@@ -111,8 +112,8 @@ void CopyPassageCopier::clipboardTextForBibleRef(const BibleRef& ref, const std:
 {
     if (!bible)
         return;
-    const std::uint32_t start = bible->sectionForBibleKey(ref.bibleKey());
-    const std::uint32_t end = bible->lastSectionForAmbiguousKey(ref.endBibleKey());
+    const std::uint32_t start = bible->locations().sectionForBibleKey(ref.bibleKey());
+    const std::uint32_t end = bible->locations().lastSectionForAmbiguousKey(ref.endBibleKey());
     clipboardTextForStartSectionFromBible(start, end, bible, plain, html, options, profile);
 }
 
@@ -122,8 +123,8 @@ void CopyPassageCopier::clipboardTextForStartSectionFromBible(std::uint32_t star
 {
     if (!bible || start < 1 || start > end)
         return;
-    const std::uint32_t first = bible->blockForSection(start);
-    const std::uint32_t last = bible->blockForSection(bible->numSections() > end + 1 ? end + 1 : end);
+    const std::uint32_t first = bible->locations().blockForSection(start);
+    const std::uint32_t last = bible->locations().blockForSection(bible->numSections() > end + 1 ? end + 1 : end);
     if (first == kNoBlock || last == kNoBlock || first > last)
         return;
 
@@ -131,16 +132,16 @@ void CopyPassageCopier::clipboardTextForStartSectionFromBible(std::uint32_t star
     const QString& close = options.blockCloseTag;
     std::vector<QString> blocks;
     for (std::uint32_t block = first; block <= last; ++block) {
-        blocks.push_back(bible->htmlTextForBlock(block, options.display));
+        blocks.push_back(bible->locations().htmlTextForBlock(block, options.display));
         if (block == kNoBlock - 1)
             break;
     }
     // The blocks after the end verse's own are rendered for the text the verse carries on into them.
     // Those that carry none of the passage's verses belong to what follows it (the heading of the next
     // chapter, book or stanza) and are left out.
-    const std::uint32_t endBlock = bible->blockForSection(end);
+    const std::uint32_t endBlock = bible->locations().blockForSection(end);
     while (!blocks.empty() && endBlock != kNoBlock && first + (blocks.size() - 1) > endBlock &&
-        !carriesVerseText(blocks.back(), start, end, bible))
+        !carriesVerseText(blocks.back(), start, end, bible->locations()))
         blocks.pop_back();
     const bool paragraphs = profile.joinsParagraphs && open.isEmpty() && close.isEmpty();
     if (paragraphs)
@@ -152,7 +153,7 @@ void CopyPassageCopier::clipboardTextForStartSectionFromBible(std::uint32_t star
 
     if (html != nullptr) {
         QString h = stringWithVerseNumbersWrappedForHtmlTextFromHtml(text, options);
-        h = finishHtml(stringWithUnneededSpansRemoved(h, profile), bible);
+        h = finishHtml(stringWithUnneededSpansRemoved(h, profile), bible, profile);
         const int location = options.referenceLocation;
         const QString reference = QString(options.referenceFormat).replace(QLatin1String("%@"), options.reference);
         if (location == 4)
@@ -180,8 +181,8 @@ void CopyPassageCopier::clipboardTextForStartSection(std::uint32_t start, std::u
     }
     if (start < 1 || start > end)
         return;
-    clipboardTextForStartBlock(
-        source->blockForSection(start), source->lastBlockForSection(end), source, plain, html, options, profile);
+    clipboardTextForStartBlock(source->locations().blockForSection(start), source->locations().lastBlockForSection(end),
+        source, plain, html, options, profile);
 }
 
 void CopyPassageCopier::clipboardTextForStartBlock(std::uint32_t start, std::uint32_t end,
@@ -192,20 +193,21 @@ void CopyPassageCopier::clipboardTextForStartBlock(std::uint32_t start, std::uin
         return;
     QString text;
     for (std::uint32_t block = start; block <= end; ++block) {
-        text += source->htmlTextForBlock(block, options.display);
+        text += source->locations().htmlTextForBlock(block, options.display);
         if (block == kNoBlock - 1)
             break;
     }
     text = stringWithUserNoteLinksRemoved(text);
     if (html != nullptr)
-        *html += finishHtml(stringWithUnneededSpansRemoved(text, profile), source);
+        *html += finishHtml(stringWithUnneededSpansRemoved(text, profile), source, profile);
     if (plain != nullptr)
         *plain += finishPlain(stringWithUnneededSpansRemoved(text, profile));
 }
 
-QString CopyPassageCopier::finishHtml(QString html, const std::shared_ptr<SourceTuple>& source)
+QString CopyPassageCopier::finishHtml(
+    QString html, const std::shared_ptr<SourceTuple>& source, const CopyPassageProfile& profile)
 {
-    html = stringWithLinksRemoved(html);
+    html = profile.keepsBibleLinks ? stringWithLinksButBibleLinksRemoved(html) : stringWithLinksRemoved(html);
     html = stringWithEmptyTagPairsRemoved(html);
     return stringWithImgSrcPatched(html, source);
 }
@@ -285,7 +287,7 @@ QString CopyPassageCopier::stringFrom(
                 out += t;
             continue;
         }
-        const std::uint32_t section = source ? source->sectionForBibleKey(key) : 0;
+        const std::uint32_t section = source ? source->locations().sectionForBibleKey(key) : 0;
         if (section < before || section > after) {
             skip = 1;
             continue;
@@ -490,6 +492,44 @@ QString CopyPassageCopier::stringWithLinksRemoved(const QString& html)
     return stringWithTagPairsRemoved(stringWithTagPairsRemoved(html, QStringLiteral("a")), QStringLiteral("qs_link"));
 }
 
+QString CopyPassageCopier::stringWithLinksButBibleLinksRemoved(const QString& html)
+{
+    QString out;
+    std::vector<bool> kept;  // per open link: whether its tags are written
+    walkTags(
+        html, [&](const QString& text) { out += text; },
+        [&](const QString& t) {
+            const QString name = JavaScript::tagName(t);
+            if (name == QLatin1String("qs_link"))
+                return;
+            if (name != QLatin1String("a")) {
+                out += t;
+                return;
+            }
+            if (JavaScript::isClosingTag(t)) {
+                if (!kept.empty()) {
+                    if (kept.back())
+                        out += QStringLiteral("</a>");
+                    kept.pop_back();
+                }
+                return;
+            }
+            // The page writes its links as "javascript:href('bible:...');"; the copy keeps the target.
+            const GoToLink::PageHref page =
+                GoToLink::readPageHref(attributesOf(t).value(QStringLiteral("href")).toString());
+            const QString href = page.target;
+            const bool bible =
+                (page.kind == GoToLink::PageHref::Kind::Target || page.kind == GoToLink::PageHref::Kind::Plain) &&
+                GoToLink::classify(href).kind == GoToLink::LinkKind::Bible && href.size() > 6 && href.size() <= 256;
+            if (!JavaScript::isSelfClosingTag(t))
+                kept.push_back(bible);
+            if (bible)
+                // html-safe: the target is escaped as an attribute value
+                out += QStringLiteral("<a href=\"%1\">").arg(href.toHtmlEscaped());
+        });
+    return out;
+}
+
 namespace {
 
 enum class ItemKind { tag, whitespace, text };
@@ -676,27 +716,27 @@ bool CopyPassageCopier::composeVerse(const QString& reference, const std::shared
         return notFound();
     for (const BibleRef& range : ranges) {
         quint32 start = 0, end = 0;
-        if (!bible->sectionRangeForVerse(range, &start, &end) || start < 1 || start > end)
+        if (!bible->locations().sectionRangeForVerse(range, &start, &end) || start < 1 || start > end)
             return notFound();
     }
 
-    const QString plainFormat = delimiterFormat(defaults.integerForKey(QStringLiteral("cpRefDelimPlain")));
-    QString htmlFormat = delimiterFormat(defaults.integerForKey(QStringLiteral("cpRefDelimRich")));
-    if (defaults.boolForKey(QStringLiteral("cpRefStyleBold")))
+    const QString plainFormat = delimiterFormat(defaults.value(SettingsKeys::CpRefDelimPlain));
+    QString htmlFormat = delimiterFormat(defaults.value(SettingsKeys::CpRefDelimRich));
+    if (defaults.value(SettingsKeys::CpRefStyleBold))
         htmlFormat = fill(QStringLiteral("<b>%@</b>"), htmlFormat);
-    if (defaults.boolForKey(QStringLiteral("cpRefStyleItalic")))
+    if (defaults.value(SettingsKeys::CpRefStyleItalic))
         htmlFormat = fill(QStringLiteral("<i>%@</i>"), htmlFormat);
-    if (defaults.boolForKey(QStringLiteral("cpRefStyleUnderline")))
+    if (defaults.value(SettingsKeys::CpRefStyleUnderline))
         htmlFormat = fill(QStringLiteral("<u>%@</u>"), htmlFormat);
 
-    const qint64 location = defaults.integerForKey(QStringLiteral("cpRefLocation"));
-    const qint64 format = defaults.integerForKey(QStringLiteral("cpRefFormat"));
+    const qint64 location = defaults.value(SettingsKeys::CpRefLocation);
+    const qint64 format = defaults.value(SettingsKeys::CpRefFormat);
     const bool abbreviatedBook = format >= 1 && format <= 3;
     const bool withTranslation = format == 2 || format == 3 || format == 5 || format == 6;
     const bool abbreviatedTranslation = format == 2 || format == 5;
 
     result = {};
-    result.clipboardFormat = static_cast<int>(defaults.integerForKey(QStringLiteral("cpClipboardFormat")));
+    result.clipboardFormat = static_cast<int>(defaults.value(SettingsKeys::CpClipboardFormat));
     const CopyPassageProfile& profile = CopyPassageProfile::dialog();
     for (BibleRef range : ranges) {
         if (!result.plain.isEmpty() && !result.plain.endsWith(QLatin1Char('\r')) &&
@@ -720,8 +760,8 @@ bool CopyPassageCopier::composeVerse(const QString& reference, const std::shared
         options.referenceLocation = style(location);
         options.referenceFormat = htmlFormat;
         options.reference = spelled;
-        options.richVerseDelimiters = style(defaults.integerForKey(QStringLiteral("cpVerseDelimRich")));
-        options.plainVerseDelimiters = style(defaults.integerForKey(QStringLiteral("cpVerseDelimPlain")));
+        options.richVerseDelimiters = style(defaults.value(SettingsKeys::CpVerseDelimRich));
+        options.plainVerseDelimiters = style(defaults.value(SettingsKeys::CpVerseDelimPlain));
         options.display.omitFootnotes = true;
         options.display.omitStrongsNumbers = true;
         clipboardTextForBibleRef(range, bible, &result.plain, &result.html, options, profile);

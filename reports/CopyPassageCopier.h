@@ -48,6 +48,8 @@ struct CopyPassageProfile {
     // A Bible passage reads as the page's paragraphs: the verses of one paragraph share a block (a
     // line of the plain text) and a verse that opens a paragraph starts the next one.
     bool joinsParagraphs = false;
+    // Links to Bible passages stay links ("bible:" targets, their other attributes dropped).
+    bool keepsBibleLinks = false;
 
     static const CopyPassageProfile& copier();  // reports
     static const CopyPassageProfile& dialog();  // the copy-passage dialog, reading aloud, link previews
@@ -79,6 +81,8 @@ public:
     static QString stringWithUnneededSpansRemoved(
         const QString& html, const CopyPassageProfile& profile = CopyPassageProfile::copier());
     static QString stringWithLinksRemoved(const QString& html);
+    // Every link removed but those to Bible passages, which keep their target alone.
+    static QString stringWithLinksButBibleLinksRemoved(const QString& html);
     static QString stringWithTagPairsRemoved(const QString& html, const QString& tag);
     static QString stringWithEmptyTagPairsRemoved(const QString& html);
     static QString stringByInsertingReference(const QString& reference, const QString& html, bool atBeginning);
@@ -107,6 +111,7 @@ public:
 
 private:
     static QString stringWithVerseNumbersWrapped(const QString& html, const PassageOptions& options, bool forHtml);
-    static QString finishHtml(QString html, const std::shared_ptr<SourceTuple>& source);
+    static QString finishHtml(
+        QString html, const std::shared_ptr<SourceTuple>& source, const CopyPassageProfile& profile);
     static QString finishPlain(QString html, bool linePerBlock = false);
 };

@@ -144,6 +144,6 @@ QString CopyPassageCopier::copyFileFromTvkToCache(const QString& source, const s
 {
     const QString cached = cachePathFor(source, tuple);
     QDir().mkpath(QFileInfo(cached).absolutePath());
-    tuple->extractImage(QFileInfo(cached).fileName(), cached);
+    tuple->words().extractImage(QFileInfo(cached).fileName(), cached);
     return cached;
 }

@@ -7,7 +7,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config git python3
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev
   qt6-webengine-dev qt6-webengine-dev-tools qt6-webchannel-dev
-  qt6-speech-dev qt6-speech-flite-plugin
+  qt6-speech-dev qt6-speech-flite-plugin qt6-multimedia-dev
   libsqlite3-dev sqlite3
   libstemmer-dev
   wamerican

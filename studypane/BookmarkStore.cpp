@@ -78,7 +78,7 @@ std::vector<quint16> categoriesIn(cLPtrArray* list)
 
 quint32 sectionOfBlock(quint32 block, const SourceTuple::Ptr& book)
 {
-    return book ? book->sectionForBlock(block) : 0;
+    return book ? book->locations().sectionForBlock(block) : 0;
 }
 
 const QString kUnusual =

@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStringListModel>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -86,7 +87,8 @@ void StudyPanePopUpButton::wheelEvent(QWheelEvent* event)
     QComboBox::wheelEvent(event);
 }
 
-StudyPaneBibleGotoViewController::StudyPaneBibleGotoViewController(StudyPaneEnvironment env, StudyPaneHost* host)
+StudyPaneBibleGotoViewController::StudyPaneBibleGotoViewController(
+    StudyPaneEnvironment env, StudyPaneViewController* host)
     : StudyPaneSubpane(std::move(env), host)
 {
 }
@@ -194,7 +196,7 @@ void StudyPaneBibleGotoViewController::thisSourceIsNowActive(const Notification*
         place = StudyPaneSubpanes::activeBook(m_env);
     const SourceTuple::Ptr book = place.book;
     const quint64 section = place.section;
-    if (!book || !book->docSupports(SourceTuple::kDocSupportsIsBible()))
+    if (!book || !book->docSupports(kDocSupportsIsBible))
         return;
     if (m_sourceTuple && m_sourceTuple->isEqual(*book)) {
         // The same Bible, perhaps at another place (a pane made current, Back or Forward): the
@@ -239,7 +241,7 @@ GoToRequest StudyPaneBibleGotoViewController::placeIn(const SourceTuple::Ptr& bo
     GoToRequest place;
     place.layoutUuid = layoutUuid();
     place.sourceTuple = book;
-    place.bibleKey = book->keyForSection(section);
+    place.bibleKey = book->locations().keyForSection(section);
     return place;
 }
 
@@ -258,11 +260,12 @@ void StudyPaneBibleGotoViewController::everybodySyncToMeNotification(const GoToR
     quint32 shownKey = ref.bibleKey();
     if ((shownKey & 0xFF) == 0 && ((shownKey >> 8) & 0xFF) != 0)
         shownKey |= 1;
-    const quint32 target = m_sourceTuple->sectionForBibleKey(shownKey);
+    const quint32 target = m_sourceTuple->locations().sectionForBibleKey(shownKey);
 
     if (!m_bookNames) {
         m_bookSections.clear();
-        m_bookNames = m_sourceTuple->bibleBookNameSpellingsAbbreviated(kBookMask, QString(), &m_bookSections);
+        m_bookNames =
+            m_sourceTuple->locations().bibleBookNameSpellingsAbbreviated(kBookMask, QString(), &m_bookSections);
         fillPopup(m_bookPopup, m_bookNames, m_bookSections, QStringLiteral("-- Choose Book --"), true);
     }
     m_bookPopup->setCurrentIndex(itemForTarget(m_bookSections, target, m_bookPopup));
@@ -364,7 +367,8 @@ void StudyPaneBibleGotoViewController::loadChapters(const QString& bookTitle, qu
     if (m_chapterNames && loadedFor == m_chaptersLoadedFor)
         return;
     m_chapterSections.clear();
-    m_chapterNames = m_sourceTuple->bibleChapterNameSpellingsForBook(bookTitle, bookSection, true, &m_chapterSections);
+    m_chapterNames =
+        m_sourceTuple->locations().bibleChapterNameSpellingsForBook(bookTitle, bookSection, true, &m_chapterSections);
     m_chaptersLoadedFor = loadedFor;
     fillPopup(m_chapterPopup, m_chapterNames, m_chapterSections, QStringLiteral("Ch"), false);
 }
@@ -392,8 +396,8 @@ bool StudyPaneBibleGotoViewController::setVerseChapter(const QString& chapterTex
 void StudyPaneBibleGotoViewController::spellVerses()
 {
     if (!m_verseNames && !m_versesChapter.isEmpty()) {
-        m_verseNames =
-            m_sourceTuple->bibleVerseNameSpellingsForChapter(m_versesChapter, m_versesStart, true, &m_verseSections);
+        m_verseNames = m_sourceTuple->locations().bibleVerseNameSpellingsForChapter(
+            m_versesChapter, m_versesStart, true, &m_verseSections);
     }
     fillPopup(m_versePopup, m_verseNames, m_verseSections, QStringLiteral("Vs"), false);
 }
@@ -455,11 +459,11 @@ void StudyPaneBibleGotoViewController::doGoToRefInString(const QString& text)
     if (m_sourceTuple) {
         ref.setLanguage(int(m_sourceTuple->bookLanguage()));
         if (ref.parse(text, m_sourceTuple->abbr()) && ref.mapToTranslation(m_sourceTuple->abbr())) {
-            section = m_sourceTuple->isABible() ? m_sourceTuple->sectionForBibleKey(ref.bibleKey())
-                                                : m_sourceTuple->sectionForSyncString(text);
+            section = m_sourceTuple->isABible() ? m_sourceTuple->locations().sectionForBibleKey(ref.bibleKey())
+                                                : m_sourceTuple->locations().sectionForSyncString(text);
             // A chapter named without a verse opens at its heading, its first verse under it.
             if (m_sourceTuple->isABible() && ref.isBookChapterOnly() && section != 0 && section != 0xFFFFFFFF)
-                section = m_sourceTuple->chapterHeadingSectionAbove(section);
+                section = m_sourceTuple->locations().chapterHeadingSectionAbove(section);
         }
     }
     if (section == 0 || section == 0xFFFFFFFF) {
@@ -510,7 +514,7 @@ void StudyPaneBibleGotoViewController::controlTextDidChange(const QString& prefi
 {
     if (!m_sourceTuple)
         thisSourceIsNowActive(nullptr);
-    if (!m_sourceTuple || !m_sourceTuple->docSupports(SourceTuple::kDocSupportsIsBible()))
+    if (!m_sourceTuple || !m_sourceTuple->docSupports(kDocSupportsIsBible))
         return;
     if (m_comboLoadedFrom && *m_comboLoadedFrom == prefix)
         return;
@@ -525,9 +529,15 @@ void StudyPaneBibleGotoViewController::controlTextDidChange(const QString& prefi
     ref.setLanguage(int(m_sourceTuple->bookLanguage()));
     const bool parsed =
         !trimmed.isEmpty() && ref.parse(trimmed, m_sourceTuple->abbr()) && ref.mapToTranslation(m_sourceTuple->abbr());
-    auto books = [&] { return m_sourceTuple->bibleBookNameSpellingsAbbreviated(kCompletionMask, prefix, nullptr); };
-    auto chapters = [&] { return m_sourceTuple->bibleChapterNameSpellingsForBook(prefix, 0, false, nullptr); };
-    auto verses = [&] { return m_sourceTuple->bibleVerseNameSpellingsForChapter(prefix, 0, false, nullptr); };
+    auto books = [&] {
+        return m_sourceTuple->locations().bibleBookNameSpellingsAbbreviated(kCompletionMask, prefix, nullptr);
+    };
+    auto chapters = [&] {
+        return m_sourceTuple->locations().bibleChapterNameSpellingsForBook(prefix, 0, false, nullptr);
+    };
+    auto verses = [&] {
+        return m_sourceTuple->locations().bibleVerseNameSpellingsForChapter(prefix, 0, false, nullptr);
+    };
     QStringList list;
     if (!parsed)
         list = books();
@@ -606,6 +616,17 @@ int StudyPaneBibleGotoViewController::comboBoxIndexOfItemWithStringValue(const Q
 
 // --- recent verses ---
 
+namespace {
+
+// A preview shows the verse's words: a Bible's paragraph sign ("¶ For God so loved") is left out.
+QString withoutParagraphSigns(QString html)
+{
+    static const QRegularExpression sign(QStringLiteral("(?:\u00B6|&para;|&#182;|&#[xX][bB]6;)(?:\\s|&nbsp;)*"));
+    return html.remove(sign);
+}
+
+}  // namespace
+
 void StudyPaneBibleGotoViewController::reloadRecentList()
 {
     if (m_recent == nullptr)
@@ -623,9 +644,9 @@ void StudyPaneBibleGotoViewController::reloadRecentList()
         ref.setLanguage(int(m_sourceTuple->bookLanguage()));
         ref.setBibleKey(keys[r]);
         ref.mapToTranslation(m_sourceTuple->abbr());
-        const quint32 section = m_sourceTuple->sectionForBibleKey(ref.bibleKey());
+        const quint32 section = m_sourceTuple->locations().sectionForBibleKey(ref.bibleKey());
         const QString body = section != 0 && section != 0xFFFFFFFF
-            ? m_sourceTuple->htmlSearchResultTextForSection(section, nullptr, 2)
+            ? withoutParagraphSigns(m_sourceTuple->words().htmlSearchResultTextForSection(section, nullptr, 2))
             : QStringLiteral("<p><i>Verse not found in this Bible.</i></p>");
         auto* item = new QTableWidgetItem(ref.fullSpelling());
         item->setData(BibleVerseTableCellView::HtmlRole, SearchResultPage::page(m_env.defaults, body));
@@ -647,7 +668,7 @@ void StudyPaneBibleGotoViewController::activateRecentRow(int row)
     ref.setBibleKey(keys[row]);
     if (!ref.mapToTranslation(m_sourceTuple->abbr()) || !ref.isValid())
         return;
-    const quint32 section = m_sourceTuple->sectionForBibleKey(ref.bibleKey());
+    const quint32 section = m_sourceTuple->locations().sectionForBibleKey(ref.bibleKey());
     if (section == 0 || section == 0xFFFFFFFF)
         return;
     emit recentVerseVisited(ref.bibleKey(), m_sourceTuple->abbr());

@@ -58,7 +58,7 @@ private:
 class StudyPaneBibleGotoViewController : public StudyPaneSubpane {
     Q_OBJECT
 public:
-    explicit StudyPaneBibleGotoViewController(StudyPaneEnvironment env, StudyPaneHost* host = nullptr);
+    explicit StudyPaneBibleGotoViewController(StudyPaneEnvironment env, StudyPaneViewController* host = nullptr);
     ~StudyPaneBibleGotoViewController() override;
 
     void studyPaneDidActivateSubview() override;

@@ -113,7 +113,7 @@ void StudyPaneLookupWordModel::reload()
 // --- the controller ---
 
 StudyPaneBookGotoViewController::StudyPaneBookGotoViewController(
-    StudyPaneEnvironment env, StudyPaneHost* host, bool commentaryOrDictionary)
+    StudyPaneEnvironment env, StudyPaneViewController* host, bool commentaryOrDictionary)
     : StudyPaneSubpane(std::move(env), host), m_lookupForm(commentaryOrDictionary)
 {
     m_model = new StudyPaneTOCModel(this);
@@ -131,7 +131,7 @@ StudyPaneBookGotoViewController::~StudyPaneBookGotoViewController()
 
 StudyPaneSubpane::Factory StudyPaneBookGotoViewController::factory(bool commentaryOrDictionary)
 {
-    return [commentaryOrDictionary](const StudyPaneEnvironment& env, StudyPaneHost* host) {
+    return [commentaryOrDictionary](const StudyPaneEnvironment& env, StudyPaneViewController* host) {
         return std::make_unique<StudyPaneBookGotoViewController>(env, host, commentaryOrDictionary);
     };
 }
@@ -198,7 +198,7 @@ void StudyPaneBookGotoViewController::thisSourceIsNowActive(const Notification* 
     if (same)
         return;
     if (m_lookupForm) {
-        if (!candidate || candidate->docSupports(SourceTuple::kDocSupportsIsBible()) ||
+        if (!candidate || candidate->docSupports(kDocSupportsIsBible) ||
             (candidate->syncType() != 1 && candidate->syncType() != 2))
             return;
         m_sourceTuple = candidate;
@@ -238,7 +238,7 @@ const QList<quint32>& StudyPaneBookGotoViewController::entriesOf(TOCItem* item)
         } else {
             auto list = std::make_shared<QList<quint32>>();
             if (m_sourceTuple)
-                m_sourceTuple->loadChildSectionsOf(item->childrenOfSection, *list, false);
+                m_sourceTuple->locations().loadChildSectionsOf(item->childrenOfSection, *list, false);
             item->entries = std::move(list);
         }
     }
@@ -247,7 +247,7 @@ const QList<quint32>& StudyPaneBookGotoViewController::entriesOf(TOCItem* item)
 
 qint64 StudyPaneBookGotoViewController::displayedChildCount(quint32 section)
 {
-    return displayedRows(m_sourceTuple ? qint64(m_sourceTuple->numChildrenOfSection(section)) : 0);
+    return displayedRows(m_sourceTuple ? qint64(m_sourceTuple->locations().numChildrenOfSection(section)) : 0);
 }
 
 TOCItem* StudyPaneBookGotoViewController::getOrMakeRootTOCItem()
@@ -302,12 +302,13 @@ std::unique_ptr<TOCItem> StudyPaneBookGotoViewController::makeChild(qint64 i, TO
         item->section = parent->entries->value(first);
         const quint32 last = parent->entries->value(first + count - 1);
         item->name = QStringLiteral("'%1' to '%2'")
-                         .arg(m_sourceTuple->tocNameForSection(item->section), m_sourceTuple->tocNameForSection(last));
+                         .arg(m_sourceTuple->locations().tocNameForSection(item->section),
+                             m_sourceTuple->locations().tocNameForSection(last));
         return item;
     }
     const qint64 entry = n > kMaxRowsPerLevel ? parent->firstChildNumber + i : i;
     item->section = parent->entries->value(entry);
-    item->name = m_sourceTuple->tocNameForSection(item->section);
+    item->name = m_sourceTuple->locations().tocNameForSection(item->section);
     item->numChildren = displayedChildCount(item->section);
     item->firstChildNumber = 0;
     item->childrenOfSection = item->section;
@@ -371,9 +372,9 @@ QString StudyPaneBookGotoViewController::comboBoxObjectValueForItemAtIndex(int i
         return QStringLiteral("Error");
     switch (lookupKind()) {
     case 1:
-        return m_sourceTuple->commentaryLookupWordForWordNumber(quint32(index));
+        return m_sourceTuple->words().commentaryLookupWordForWordNumber(quint32(index));
     case 2:
-        return m_sourceTuple->dictionaryLookupWordForWordNumber(quint32(index));
+        return m_sourceTuple->words().dictionaryLookupWordForWordNumber(quint32(index));
     default:
         return QString();
     }
@@ -383,13 +384,13 @@ QString StudyPaneBookGotoViewController::comboBoxCompletedString(const QString& 
 {
     switch (lookupKind()) {
     case 2: {
-        const quint32 n = m_sourceTuple->wordNumberForDictionaryLookupWord(typed, true);
-        return n == kNotFound ? QString() : m_sourceTuple->dictionaryLookupWordForWordNumber(n);
+        const quint32 n = m_sourceTuple->words().wordNumberForDictionaryLookupWord(typed, true);
+        return n == kNotFound ? QString() : m_sourceTuple->words().dictionaryLookupWordForWordNumber(n);
     }
     case 1: {
         const int count = numberOfItemsInComboBox();
         for (int i = 0; i < count; ++i) {
-            const QString word = m_sourceTuple->commentaryLookupWordForWordNumber(quint32(i));
+            const QString word = m_sourceTuple->words().commentaryLookupWordForWordNumber(quint32(i));
             if (word.size() >= typed.size() && word.startsWith(typed, Qt::CaseInsensitive))
                 return word;
         }
@@ -404,13 +405,15 @@ int StudyPaneBookGotoViewController::comboBoxIndexOfItemWithStringValue(const QS
 {
     switch (lookupKind()) {
     case 2: {
-        const quint32 n = m_sourceTuple->wordNumberForDictionaryLookupWord(text, false);
+        const quint32 n = m_sourceTuple->words().wordNumberForDictionaryLookupWord(text, false);
         return n == kNotFound ? -1 : int(n);
     }
     case 1: {
         const int count = numberOfItemsInComboBox();
         for (int i = 0; i < count; ++i) {
-            if (m_sourceTuple->commentaryLookupWordForWordNumber(quint32(i)).compare(text, Qt::CaseInsensitive) == 0)
+            if (m_sourceTuple->words()
+                    .commentaryLookupWordForWordNumber(quint32(i))
+                    .compare(text, Qt::CaseInsensitive) == 0)
                 return i;
         }
         return -1;
@@ -426,12 +429,12 @@ void StudyPaneBookGotoViewController::comboBoxEnterKey()
     quint32 section = 0;
     switch (lookupKind()) {
     case 2:
-        section = m_sourceTuple->sectionForSyncString(text);
+        section = m_sourceTuple->locations().sectionForSyncString(text);
         break;
     case 1: {
         const int index = comboBoxIndexOfItemWithStringValue(text);
-        section = index >= 0 ? m_sourceTuple->sectionForCommentaryLookupWordNumber(quint32(index))
-                             : m_sourceTuple->sectionForSyncString(text);
+        section = index >= 0 ? m_sourceTuple->words().sectionForCommentaryLookupWordNumber(quint32(index))
+                             : m_sourceTuple->locations().sectionForSyncString(text);
         break;
     }
     default:

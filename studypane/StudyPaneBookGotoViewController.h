@@ -87,7 +87,8 @@ public:
     static constexpr qint64 kMaxRowsPerLevel = 125;
     static constexpr quint32 kNotFound = 0xFFFFFFFF;
 
-    StudyPaneBookGotoViewController(StudyPaneEnvironment env, StudyPaneHost* host, bool commentaryOrDictionary);
+    StudyPaneBookGotoViewController(
+        StudyPaneEnvironment env, StudyPaneViewController* host, bool commentaryOrDictionary);
     ~StudyPaneBookGotoViewController() override;
     // The factory of the commentary and dictionary form (true) or of the outline-only form.
     static StudyPaneSubpane::Factory factory(bool commentaryOrDictionary);

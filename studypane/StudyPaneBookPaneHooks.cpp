@@ -1,5 +1,6 @@
 #include "studypane/StudyPaneBookPaneHooks.h"
 
+#include "engine/references/BibleRef.h"
 #include "studypane/BookmarkMenus.h"
 #include "studypane/HighlightMenus.h"
 #include "studypane/StudyPaneNotesListViewController.h"
@@ -67,10 +68,15 @@ void StudyPaneBookPaneHooks::bookmark(
             }
         }
     }
-    if (isBible)
-        m_bookmarks.bookmarkVerse(keyOrBlock, name, id);
-    else
-        m_bookmarks.bookmarkBlock(keyOrBlock, book, name, id);
+    const bool done = isBible ? m_bookmarks.bookmarkVerse(keyOrBlock, name, id)
+                              : m_bookmarks.bookmarkBlock(keyOrBlock, book, name, id);
+    // The page shows no mark for a bookmark: the reader is told where it went.
+    if (done) {
+        const QString category = m_bookmarks.categoryNameForId(id).value_or(name);
+        const QString place = isBible ? BibleRef::bibleRefWithStartKey(keyOrBlock, keyOrBlock).fullSpelling()
+                                      : QStringLiteral("This section");
+        m_env.showToast(QStringLiteral("%1 bookmarked in \"%2\".").arg(place, category));
+    }
 }
 
 void StudyPaneBookPaneHooks::removeBookmark(

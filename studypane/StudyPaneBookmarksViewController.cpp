@@ -26,7 +26,8 @@ using namespace BookmarkMenus;
 
 // --- the sub-pane ---
 
-StudyPaneBookmarksViewController::StudyPaneBookmarksViewController(StudyPaneEnvironment env, StudyPaneHost* host)
+StudyPaneBookmarksViewController::StudyPaneBookmarksViewController(
+    StudyPaneEnvironment env, StudyPaneViewController* host)
     : StudyPaneSubpane(std::move(env), host), m_store(m_env.center)
 {
     if (m_env.center == nullptr)
@@ -49,7 +50,7 @@ StudyPaneBookmarksViewController::StudyPaneBookmarksViewController(StudyPaneEnvi
         StudyPaneNotifications::qsCategoriesHaveChangedNotification, [this](Notification&) { populateCategoryMenu(); });
     observe(PaneNotifications::qsDevotionalStartDateHasChangedNotification, [this](Notification&) {
         const SourceTuple::Ptr book = listedBook();
-        if (book && book->docSupports(SourceTuple::kDocSupportsDateLookup()))
+        if (book && book->docSupports(kDocSupportsDateLookup))
             m_list.show(listedBook());
     });
 }
@@ -200,7 +201,7 @@ void StudyPaneBookmarksViewController::searchCurrentSourceForCategoryId(quint16 
     if (StudyPaneRegionContentItemState* s = paneState())
         s->bookmarkPaneSelectedCatID = id;
     const SourceTuple::Ptr book = listedBook();
-    m_list.list(book, [&book, id](BitVector& found) { book->results(found, id); });
+    m_list.list(book, [&book, id](BitVector& found) { book->words().results(found, id); });
 }
 
 void StudyPaneBookmarksViewController::activateRow(int row)

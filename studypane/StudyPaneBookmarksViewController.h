@@ -33,7 +33,7 @@ class StudyPaneBookmarksViewController : public StudyPaneSubpane {
     Q_OBJECT
 public:
     // --- the sub-pane ---
-    explicit StudyPaneBookmarksViewController(StudyPaneEnvironment env, StudyPaneHost* host = nullptr);
+    explicit StudyPaneBookmarksViewController(StudyPaneEnvironment env, StudyPaneViewController* host = nullptr);
     ~StudyPaneBookmarksViewController() override;
 
     void studyPaneDidActivateSubview() override;

@@ -7,6 +7,7 @@
 #include "library/QSHTMLColors.h"
 #include "panes/layout/PaneNotifications.h"
 #include "platform/Alerts.h"
+#include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 #include "platform/ui/ContentTextDocument.h"
 #include "studypane/StudyPaneSubpanes.h"
@@ -122,7 +123,8 @@ DevotionalStartOverWindowController::DevotionalStartOverWindowController(QWidget
 
 // --- the sub-pane ---
 
-StudyPaneDevoGotoViewController::StudyPaneDevoGotoViewController(StudyPaneEnvironment env, StudyPaneHost* host)
+StudyPaneDevoGotoViewController::StudyPaneDevoGotoViewController(
+    StudyPaneEnvironment env, StudyPaneViewController* host)
     : StudyPaneSubpane(std::move(env), host)
 {
     if (m_env.center == nullptr)
@@ -154,9 +156,9 @@ void StudyPaneDevoGotoViewController::viewDidLoad()
     if (m_sourceTuple && active.book && active.book->isEqual(*m_sourceTuple)) {
         quint64 section = active.section;
         if (section == 0 && active.block != SourceTuple::kNoBlock)
-            section = m_sourceTuple->sectionForBlock(active.block);
+            section = m_sourceTuple->locations().sectionForBlock(active.block);
         if (section != 0)
-            scrollToReading(qint64(m_sourceTuple->readingNumberForSection(quint32(section))));
+            scrollToReading(qint64(m_sourceTuple->readings().readingNumberForSection(quint32(section))));
     }
 }
 
@@ -218,7 +220,7 @@ void StudyPaneDevoGotoViewController::thisSourceIsNowActive(const Notification* 
     StudyPaneSubpanes::ActiveBook place = StudyPaneSubpanes::notifiedPlace(n);
     if (!place.book) {
         place = StudyPaneSubpanes::activeBook(m_env);
-        if (place.book && !place.book->docSupports(SourceTuple::kDocSupportsDateLookup()))
+        if (place.book && !place.book->docSupports(kDocSupportsDateLookup))
             place = {};
     }
     const SourceTuple::Ptr book = place.book;
@@ -229,9 +231,9 @@ void StudyPaneDevoGotoViewController::thisSourceIsNowActive(const Notification* 
     if (m_sourceTuple && m_sourceTuple->isEqual(*book)) {
         // The same devotional, perhaps at another reading (a pane made current, Back or Forward).
         if (n != nullptr && section == 0 && block != SourceTuple::kNoBlock)
-            section = book->sectionForBlock(block);
+            section = book->locations().sectionForBlock(block);
         if (n != nullptr && section != 0)
-            scrollToReading(qint64(book->readingNumberForSection(quint32(section))));
+            scrollToReading(qint64(book->readings().readingNumberForSection(quint32(section))));
         return;
     }
     m_sourceTuple = book;
@@ -239,9 +241,9 @@ void StudyPaneDevoGotoViewController::thisSourceIsNowActive(const Notification* 
     reloadTable();
     updateButtons();
     if (section == 0 && block != SourceTuple::kNoBlock)
-        section = book->sectionForBlock(block);
+        section = book->locations().sectionForBlock(block);
     if (section != 0)
-        scrollToReading(qint64(book->readingNumberForSection(quint32(section))));
+        scrollToReading(qint64(book->readings().readingNumberForSection(quint32(section))));
 }
 
 void StudyPaneDevoGotoViewController::scrollToReading(qint64 reading)
@@ -274,11 +276,11 @@ void StudyPaneDevoGotoViewController::everybodySyncToMeNotification(const GoToRe
     if (request.readingNumber)
         n = *request.readingNumber;
     else if (request.section)
-        n = qint64(m_sourceTuple->readingNumberForSection(quint32(*request.section)));
+        n = qint64(m_sourceTuple->readings().readingNumberForSection(quint32(*request.section)));
     else if (request.todaysReading)
-        n = qint64(m_sourceTuple->readingNumberForDate(SimpleDate()));
+        n = qint64(m_sourceTuple->readings().readingNumberForDate(SimpleDate()));
     else if (request.firstUnread)
-        n = qint64(m_sourceTuple->firstUnreadReadingNumber());
+        n = qint64(m_sourceTuple->readings().firstUnreadReadingNumber());
     scrollToReading(n);
 }
 
@@ -301,10 +303,10 @@ void StudyPaneDevoGotoViewController::reloadTable()
     m_table->setRowCount(int(count));
     const UserDefaults* defaults = m_env.defaults;
     const QColor read = QSHTMLColors::colorFromHTMLColorString(
-        defaults ? defaults->stringForKey(QStringLiteral("devoReadColor")) : QStringLiteral("#C0FFDC"))
+        defaults ? defaults->value(SettingsKeys::DevoReadColor) : QStringLiteral("#C0FFDC"))
                             .toQColor();
     const QColor unread = QSHTMLColors::colorFromHTMLColorString(
-        defaults ? defaults->stringForKey(QStringLiteral("devoUnreadColor")) : QStringLiteral("#FFE3E3"))
+        defaults ? defaults->value(SettingsKeys::DevoUnreadColor) : QStringLiteral("#FFE3E3"))
                               .toQColor();
     for (int r = 0; r < count; ++r) {
         const quint32 reading = quint32(r + 1);
@@ -313,17 +315,21 @@ void StudyPaneDevoGotoViewController::reloadTable()
             item = new QTableWidgetItem;
             m_table->setItem(r, 0, item);
         }
-        item->setText(m_sourceTuple->dateForReadingNumber(reading).stringWithStyle(SimpleDate::kStyleWithWeekday));
+        item->setText(
+            m_sourceTuple->readings().dateForReadingNumber(reading).stringWithStyle(SimpleDate::kStyleWithWeekday));
+        // A read reading says so in words as well as by its colour.
+        const bool complete = m_sourceTuple->readings().isReadingComplete(reading);
         item->setData(ReadingProgressCellView::ReadingNumberRole,
-            QStringLiteral("Reading %1 of %2").arg(reading).arg(m_sourceTuple->numReadings()));
-        item->setBackground(m_sourceTuple->isReadingComplete(reading) ? read : unread);
+            QStringLiteral("Reading %1 of %2").arg(reading).arg(m_sourceTuple->numReadings()) +
+                (complete ? QStringLiteral(" \u2014 \u2713 read") : QString()));
+        item->setBackground(complete ? read : unread);
     }
 }
 
 void StudyPaneDevoGotoViewController::updateButtons()
 {
     if (m_catchUp != nullptr)
-        m_catchUp->setEnabled(m_sourceTuple && m_sourceTuple->firstUnreadReadingNumber() != 0);
+        m_catchUp->setEnabled(m_sourceTuple && m_sourceTuple->readings().firstUnreadReadingNumber() != 0);
 }
 
 void StudyPaneDevoGotoViewController::postReadingRequest(bool GoToRequest::*reading)
@@ -361,7 +367,7 @@ void StudyPaneDevoGotoViewController::onNextReadingButton()
 void StudyPaneDevoGotoViewController::activateRow(int row)
 {
     if (m_sourceTuple && row >= 0 && m_table != nullptr && row < m_table->rowCount()) {
-        const quint32 section = m_sourceTuple->sectionForReadingNumber(quint32(row + 1));
+        const quint32 section = m_sourceTuple->readings().sectionForReadingNumber(quint32(row + 1));
         if (section != 0 && section != SourceTuple::kNoBlock) {
             GoToRequest g;
             g.section = section;
@@ -386,9 +392,9 @@ void StudyPaneDevoGotoViewController::onStartOver()
     const QDate picked = dialog.startDateDatePicker()->date();
     SimpleDate start;
     start.setMonth(picked.month(), picked.day(), picked.year());
-    m_sourceTuple->setStartDate(start);
+    m_sourceTuple->readings().setStartDate(start);
     if (dialog.clearAllProgressCheckbox()->isChecked()) {
-        m_sourceTuple->resetProgress();
+        m_sourceTuple->readings().resetProgress();
         if (m_env.center != nullptr)
             m_env.center->postNotificationName(LibraryNotifications::DevotionalProgressHasChangedNotification, nullptr);
     }
@@ -404,7 +410,7 @@ void StudyPaneDevoGotoViewController::onCatchUp()
     DevotionalCatchUpWindowController dialog(loadedView());
     const int result = m_env.runModal(dialog);
     const int endPoint = result & 7;
-    const quint32 firstUnread = m_sourceTuple->firstUnreadReadingNumber();
+    const quint32 firstUnread = m_sourceTuple->readings().firstUnreadReadingNumber();
     if (result < 8 || endPoint == 0 || firstUnread == 0)
         return;
     const int method = result >> 3;
@@ -412,7 +418,7 @@ void StudyPaneDevoGotoViewController::onCatchUp()
         SimpleDate end;
         if (endPoint == DevotionalCatchUpWindowController::kThroughYesterday)
             end.addDays(-1);
-        const quint32 last = m_sourceTuple->readingNumberForDate(end);
+        const quint32 last = m_sourceTuple->readings().readingNumberForDate(end);
         if (last < firstUnread) {
             Alert alert;
             alert.style = AlertStyle::Informational;
@@ -425,14 +431,14 @@ void StudyPaneDevoGotoViewController::onCatchUp()
             return;
         }
         for (quint32 reading = firstUnread; reading <= last; ++reading) {
-            if (!m_sourceTuple->isReadingComplete(reading))
-                m_sourceTuple->toggleReadingNumber(reading, false);
+            if (!m_sourceTuple->readings().isReadingComplete(reading))
+                m_sourceTuple->readings().toggleReadingNumber(reading, false);
         }
     } else if (method == DevotionalCatchUpWindowController::kMoveStartDate) {
         SimpleDate start;
         start.addDays(
             2 - qint32(firstUnread) - (endPoint == DevotionalCatchUpWindowController::kThroughYesterday ? 1 : 0));
-        m_sourceTuple->setStartDate(start);
+        m_sourceTuple->readings().setStartDate(start);
     }
     if (m_env.center != nullptr)
         m_env.center->postNotificationName(PaneNotifications::qsDevotionalStartDateHasChangedNotification, nullptr);

@@ -74,7 +74,7 @@ private:
 class StudyPaneDevoGotoViewController : public StudyPaneSubpane {
     Q_OBJECT
 public:
-    explicit StudyPaneDevoGotoViewController(StudyPaneEnvironment env, StudyPaneHost* host = nullptr);
+    explicit StudyPaneDevoGotoViewController(StudyPaneEnvironment env, StudyPaneViewController* host = nullptr);
     ~StudyPaneDevoGotoViewController() override;
 
     SourceTuple::Ptr sourceTuple() const { return m_sourceTuple; }

@@ -29,7 +29,7 @@ class EditFormatRegistry;
 class LayoutManager;
 class LinkPreview;
 class QDialog;
-class StudyPaneHost;
+class StudyPaneViewController;
 class StudyPaneSubpane;
 struct Alert;
 class NotificationCenter;
@@ -65,7 +65,7 @@ struct StudyPaneEnvironment;
 // Makes a sub-pane for a study pane, with the pane's environment and the pane as its host (null: the
 // sub-pane on its own).
 using StudyPaneSubpaneFactory =
-    std::function<std::unique_ptr<StudyPaneSubpane>(const StudyPaneEnvironment&, StudyPaneHost*)>;
+    std::function<std::unique_ptr<StudyPaneSubpane>(const StudyPaneEnvironment&, StudyPaneViewController*)>;
 
 struct StudyPaneEnvironment {
     // The width a study pane gets when it is shown.

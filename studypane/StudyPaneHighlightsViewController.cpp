@@ -27,7 +27,8 @@ using namespace HighlightMenus;
 
 // --- the sub-pane ---
 
-StudyPaneHighlightsViewController::StudyPaneHighlightsViewController(StudyPaneEnvironment env, StudyPaneHost* host)
+StudyPaneHighlightsViewController::StudyPaneHighlightsViewController(
+    StudyPaneEnvironment env, StudyPaneViewController* host)
     : StudyPaneSubpane(std::move(env), host), m_store(m_env.center, m_env.highlights)
 {
     if (m_env.center == nullptr)
@@ -131,12 +132,12 @@ void StudyPaneHighlightsViewController::thisSourceIsNowActive(const Notification
     SourceTuple::Ptr candidate = StudyPaneSubpanes::notifiedPlace(n).book;
     if (!candidate) {
         SourceTuple::Ptr active = StudyPaneSubpanes::activeBook(m_env).book;
-        if (active && active->docSupports(SourceTuple::kDocSupportsIsBible()))
+        if (active && active->docSupports(kDocSupportsIsBible))
             candidate = active;
     }
     if (!candidate && n == nullptr)
         candidate = listedBible();
-    if (candidate && !candidate->docSupports(SourceTuple::kDocSupportsIsBible()))
+    if (candidate && !candidate->docSupports(kDocSupportsIsBible))
         return;
     StudyPaneRegionContentItemState* s = paneState();
     const std::optional<SourceTupleID> stored = s != nullptr ? s->highlightPaneSourceTupleID : std::nullopt;
@@ -159,7 +160,7 @@ void StudyPaneHighlightsViewController::onColorSelected(int index)
     const quint16 value = quint16(m_popup->itemData(index).toMap().value(kColorID).toUInt());
     SourceTuple::Ptr book = StudyPaneSubpanes::activeBook(m_env).book;
     StudyPaneRegionContentItemState* s = paneState();
-    if (book && book->docSupports(SourceTuple::kDocSupportsIsBible()) && s != nullptr)
+    if (book && book->docSupports(kDocSupportsIsBible) && s != nullptr)
         s->highlightPaneSourceTupleID = book->sourceTupleID();
     else
         book = listedBible();
@@ -175,7 +176,7 @@ void StudyPaneHighlightsViewController::searchCurrentSourceForColor(quint16 valu
     const QString name = m_store.nameForColorValue(value, true);
     const SourceTuple::Ptr bible = listedBible();
     m_list.list(bible, [&bible, &name](BitVector& found) {
-        bible->resultsForColorNamed(found, name == QStringLiteral("<default>") ? QStringLiteral("*") : name);
+        bible->words().resultsForColorNamed(found, name == QStringLiteral("<default>") ? QStringLiteral("*") : name);
     });
 }
 

@@ -35,7 +35,7 @@ class StudyPaneHighlightsViewController : public StudyPaneSubpane {
     Q_OBJECT
 public:
     // --- the sub-pane ---
-    explicit StudyPaneHighlightsViewController(StudyPaneEnvironment env, StudyPaneHost* host = nullptr);
+    explicit StudyPaneHighlightsViewController(StudyPaneEnvironment env, StudyPaneViewController* host = nullptr);
     ~StudyPaneHighlightsViewController() override;
 
     void studyPaneDidActivateSubview() override;

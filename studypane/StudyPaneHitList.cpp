@@ -1,5 +1,6 @@
 #include "studypane/StudyPaneHitList.h"
 
+#include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 #include "platform/ui/ContentTextDocument.h"
 #include "search/execution/SearchExecutor.h"
@@ -174,8 +175,8 @@ int StudyPaneHitDelegate::titleAndTextRowHeight(const UserDefaults* defaults, co
     // Measured once per font, text size and body font: every row of a list asks.
     const QString key = font.key() + QLatin1Char('|') + QString::number(lines) + QLatin1Char('|') +
         (defaults == nullptr ? QStringLiteral("-")
-                             : QString::number(defaults->integerForKey(QStringLiteral("baseFontSize"))) +
-                    QLatin1Char('|') + defaults->stringForKey(QStringLiteral("bodyFont")));
+                             : QString::number(defaults->value(SettingsKeys::BaseFontSize)) + QLatin1Char('|') +
+                    defaults->value(SettingsKeys::BodyFont));
     static QHash<QString, int> measured;
     if (const auto found = measured.constFind(key); found != measured.constEnd())
         return *found;

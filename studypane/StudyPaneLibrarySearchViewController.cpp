@@ -6,6 +6,7 @@
 #include "library/SourceManager.h"
 #include "library/SourceTupleArray.h"
 #include "panes/layout/PaneNotifications.h"
+#include "platform/SettingsKeys.h"
 #include "search/execution/SearchExecutor.h"
 #include "search/execution/SearchResultsAggregator.h"
 #include "search/execution/SourceTupleSearchBook.h"
@@ -90,8 +91,8 @@ SearchResultsAggregator& StudyPaneLibrarySearchViewController::Row::aggregator()
 }
 
 StudyPaneLibrarySearchViewController::StudyPaneLibrarySearchViewController(
-    StudyPaneEnvironment env, StudyPaneHost* host)
-    : StudyPaneSubpane(std::move(env), host), m_recents(m_env.defaults, QStringLiteral("librarySearchRecentSearches"))
+    StudyPaneEnvironment env, StudyPaneViewController* host)
+    : StudyPaneSubpane(std::move(env), host), m_recents(m_env.defaults, SettingsKeys::LibrarySearchRecentSearches)
 {
     if (m_env.center != nullptr) {
         auto reload = [this](Notification&) { reloadTable(); };
@@ -293,8 +294,8 @@ void StudyPaneLibrarySearchViewController::activateRow(int row)
                 break;
             }
         }
-        if (r.book->docSupports(SourceTuple::kDocSupportsIsBible()) && section != 0)
-            emit recentVerseVisited(r.book->keyForSection(section), r.book->abbr());
+        if (r.book->docSupports(kDocSupportsIsBible) && section != 0)
+            emit recentVerseVisited(r.book->locations().keyForSection(section), r.book->abbr());
         if (m_env.center != nullptr) {
             GoToRequest go;
             go.sourceTupleID = r.book->sourceTupleID();

@@ -55,7 +55,7 @@ public:
         SearchResultsAggregator& aggregator() const;
     };
 
-    explicit StudyPaneLibrarySearchViewController(StudyPaneEnvironment env, StudyPaneHost* host = nullptr);
+    explicit StudyPaneLibrarySearchViewController(StudyPaneEnvironment env, StudyPaneViewController* host = nullptr);
     ~StudyPaneLibrarySearchViewController() override;
 
     // The runs of one book: four, or the first two when the query is a verse reference.

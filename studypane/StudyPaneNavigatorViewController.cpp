@@ -7,6 +7,7 @@
 #include "library/SourceTupleArray.h"
 #include "panes/layout/LayoutManager.h"
 #include "panes/layout/PaneNotifications.h"
+#include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 #include "search/execution/SearchExecutor.h"
 #include "search/execution/SourceTupleSearchBook.h"
@@ -25,9 +26,6 @@
 
 namespace {
 
-const QString kMaxNavRowsPerBook = QStringLiteral("maxNavRowsPerBook");
-const QString kAutoUpdateNavigator = QStringLiteral("autoUpdateNavigator");
-
 std::vector<uint32_t> setBits(const BitVector* v)
 {
     std::vector<uint32_t> out;
@@ -41,11 +39,12 @@ std::vector<uint32_t> setBits(const BitVector* v)
 
 }  // namespace
 
-StudyPaneNavigatorViewController::StudyPaneNavigatorViewController(StudyPaneEnvironment env, StudyPaneHost* host)
+StudyPaneNavigatorViewController::StudyPaneNavigatorViewController(
+    StudyPaneEnvironment env, StudyPaneViewController* host)
     : StudyPaneSubpane(std::move(env), host)
 {
     if (m_env.defaults != nullptr)
-        m_maxResultsPerBook = std::max<qint64>(0, m_env.defaults->integerForKey(kMaxNavRowsPerBook));
+        m_maxResultsPerBook = std::max<qint64>(0, m_env.defaults->value(SettingsKeys::MaxNavRowsPerBook));
     if (m_env.center != nullptr) {
         observe(LibraryNotifications::EverybodySyncToMeNotification,
             [this](Notification& n) { everybodySyncToMe(GoToRequest::of(n)); });
@@ -54,7 +53,7 @@ StudyPaneNavigatorViewController::StudyPaneNavigatorViewController(StudyPaneEnvi
         // The navigator settings changed (the window may still be open): read them and search again.
         observe(StudyPaneNotifications::NavigatorSettingsChangedNotification, [this](Notification&) {
             if (m_env.defaults != nullptr)
-                setMaxResultsPerBook(m_env.defaults->integerForKey(kMaxNavRowsPerBook));
+                setMaxResultsPerBook(m_env.defaults->value(SettingsKeys::MaxNavRowsPerBook));
             onRefreshButton();
         });
     }
@@ -113,7 +112,7 @@ void StudyPaneNavigatorViewController::loadView()
     column->addWidget(m_progress);
     column->addWidget(m_table, 1);
 
-    const bool on = m_env.defaults != nullptr && m_env.defaults->boolForKey(kAutoUpdateNavigator);
+    const bool on = m_env.defaults != nullptr && m_env.defaults->value(SettingsKeys::AutoUpdateNavigator);
     m_autoCheckBox->setChecked(on);
     m_refreshButton->setEnabled(!on);
     m_settingsButton->setEnabled(static_cast<bool>(m_env.runNavigatorSettings));
@@ -131,7 +130,7 @@ void StudyPaneNavigatorViewController::setMaxResultsPerBook(qint64 value)
 {
     value = std::max<qint64>(0, value);
     if (value != m_maxResultsPerBook && m_env.defaults != nullptr)
-        m_env.defaults->setInteger(value, kMaxNavRowsPerBook);
+        m_env.defaults->set(SettingsKeys::MaxNavRowsPerBook, value);
     m_maxResultsPerBook = value;
     if (m_model != nullptr) {
         m_model->reload();
@@ -142,7 +141,7 @@ void StudyPaneNavigatorViewController::setMaxResultsPerBook(qint64 value)
 void StudyPaneNavigatorViewController::onAutoCheckBox(bool on)
 {
     if (m_env.defaults != nullptr)
-        m_env.defaults->setBool(on, kAutoUpdateNavigator);
+        m_env.defaults->set(SettingsKeys::AutoUpdateNavigator, on);
     if (m_autoCheckBox != nullptr && m_autoCheckBox->isChecked() != on) {
         const QSignalBlocker block(m_autoCheckBox);
         m_autoCheckBox->setChecked(on);
@@ -159,7 +158,7 @@ void StudyPaneNavigatorViewController::onSettingsButton()
         return;
     m_env.runNavigatorSettings();
     if (m_env.defaults != nullptr)
-        m_maxResultsPerBook = std::max<qint64>(0, m_env.defaults->integerForKey(kMaxNavRowsPerBook));
+        m_maxResultsPerBook = std::max<qint64>(0, m_env.defaults->value(SettingsKeys::MaxNavRowsPerBook));
     onRefreshButton();
 }
 
@@ -175,7 +174,7 @@ void StudyPaneNavigatorViewController::everybodySyncToMe(const GoToRequest& requ
     m_lastBibleRef = std::make_unique<BibleRef>(ref);
     const bool on = m_autoCheckBox != nullptr
         ? m_autoCheckBox->isChecked()
-        : (m_env.defaults != nullptr && m_env.defaults->boolForKey(kAutoUpdateNavigator));
+        : (m_env.defaults != nullptr && m_env.defaults->value(SettingsKeys::AutoUpdateNavigator));
     if (on)
         searchForBibleRef(m_lastBibleRef.get());
 }
@@ -186,9 +185,9 @@ void StudyPaneNavigatorViewController::thisSourceIsNowActive(const Notification&
     if (!isLayoutCurrent())
         return;
     const SourceTuple::Ptr book = n.userInfo.value(QStringLiteral("sourceTuple")).value<SourceTuple::Ptr>();
-    if (book == nullptr || !book->docSupports(SourceTuple::kDocSupportsIsBible()))
+    if (book == nullptr || !book->docSupports(kDocSupportsIsBible))
         return;
-    const quint32 key = book->keyForSection(n.userInfo.value(QStringLiteral("section")).toUInt());
+    const quint32 key = book->locations().keyForSection(n.userInfo.value(QStringLiteral("section")).toUInt());
     if (key == 0)
         return;
     GoToRequest request;
@@ -378,7 +377,7 @@ QString StudyPaneNavigatorViewController::textForRow(int row) const
                          : QStringLiteral("%1 More Results...").arg(rest);
     }
     const uint32_t section = sectionForPath(p);
-    return section != 0 && r.book ? r.book->plainTextSearchResultTitleForSection(section) : QString();
+    return section != 0 && r.book ? r.book->words().plainTextSearchResultTitleForSection(section) : QString();
 }
 
 void StudyPaneNavigatorViewController::activateRow(int row)
@@ -387,8 +386,8 @@ void StudyPaneNavigatorViewController::activateRow(int row)
     if (row >= 0 && row < numberOfRows() && p.book < m_results.size()) {
         const BookResults& r = m_results[p.book];
         const uint32_t section = sectionForPath(p);
-        if (section != 0 && r.book && r.book->docSupports(SourceTuple::kDocSupportsIsBible()))
-            emit recentVerseVisited(r.book->keyForSection(section), r.book->abbr());
+        if (section != 0 && r.book && r.book->docSupports(kDocSupportsIsBible))
+            emit recentVerseVisited(r.book->locations().keyForSection(section), r.book->abbr());
         GoToRequest g;
         g.layoutUuid = layoutUuid();
         g.sourceTupleID = r.id;

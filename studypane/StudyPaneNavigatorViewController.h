@@ -67,7 +67,7 @@ public:
         quint64 total() const { return gotoHits.size() + xrefHits.size(); }
     };
 
-    explicit StudyPaneNavigatorViewController(StudyPaneEnvironment env, StudyPaneHost* host = nullptr);
+    explicit StudyPaneNavigatorViewController(StudyPaneEnvironment env, StudyPaneViewController* host = nullptr);
     ~StudyPaneNavigatorViewController() override;
 
     QTableView* searchResultsTableView() const { return m_table; }

@@ -181,9 +181,9 @@ void StudyPaneNoteEditor::forgetPagesOf(const NoteLocation& location)
 void StudyPaneNoteEditor::contentChanged(NoteWebView* view, const QJsonArray& args)
 {
     QS_ASSERT_MAIN_THREAD();
-    if (args.size() != 5 || !NoteWebView::isWholeNumber(args[0]) || !NoteWebView::isWholeNumber(args[1]) ||
-        !NoteWebView::isWholeNumber(args[2], kMaxPieces) || !NoteWebView::isWholeNumber(args[3], kMaxPieces) ||
-        !args[4].isString())
+    if ((args.size() != 5 && args.size() != 8) || !NoteWebView::isWholeNumber(args[0]) ||
+        !NoteWebView::isWholeNumber(args[1]) || !NoteWebView::isWholeNumber(args[2], kMaxPieces) ||
+        !NoteWebView::isWholeNumber(args[3], kMaxPieces) || !args[4].isString())
         return;
     const quint64 serial = quint64(args[0].toDouble());
     const quint64 change = quint64(args[1].toDouble());
@@ -206,6 +206,7 @@ void StudyPaneNoteEditor::contentChanged(NoteWebView* view, const QJsonArray& ar
         return;
     page.latest = page.pieces.join(QString());
     page.latestChange = change;
+    page.latestAt = QDateTime::currentDateTimeUtc();
     page.pieces.clear();
     page.pendingChange = 0;
     if (page.live)
@@ -220,33 +221,42 @@ void StudyPaneNoteEditor::saveLatePush(Page& page)
         return;
     const quint64 saved = page.savedChange;
     page.savedChange = page.latestChange;
-    if (!store(page.location, NoteHtml::savedText(page.latest, page.source, NoteHtml::SaveKind::Final)))
+    if (!store(page.location, NoteHtml::savedText(page.latest, page.source, NoteHtml::SaveKind::Final), nullptr,
+            NoteLocation(), page.latestAt))
         page.savedChange = saved;
 }
 
-bool StudyPaneNoteEditor::store(
-    const NoteLocation& l, const QString& text, QString* journalTitleOut, const NoteLocation& replaced)
+bool StudyPaneNoteEditor::store(const NoteLocation& l, const QString& text, QString* journalTitleOut,
+    const NoteLocation& replaced, const QDateTime& changedAt, bool* written)
 {
-    bool created = false;
+    NoteStore::Save how;
+    how.changedAt = changedAt;
     bool saved = false;
     QString reason;
+    if (written != nullptr)
+        *written = false;
     {
         // The user hears of this failure from the note sub-pane, with the database's reason: one message.
         cDatabaseErrorCapture capture;
-        saved = NoteStore(m_env.notes).save(l, text, &created);
+        saved = NoteStore(m_env.notes).save(l, text, how);
         if (capture.captured())
             reason = EngineStrings::fromUtf16(capture.text());
     }
+    const bool created = how.newNote;
     if (!saved) {
         qCWarning(lcNoteEditor) << "the note could not be stored" << reason;
         storeFailed(reason);
         return false;
     }
     clearSaveFailure();
+    if (written != nullptr)
+        *written = how.written;
     emit storeFinished(true);
     // The note under its former title goes only now that it is saved under the new one.
     if (replaced.hasSomethingToDisplay())
         NoteStore(m_env.notes).remove(replaced);
+    else if (!how.written)
+        return true;  // nothing changed
     // An empty text deleted the note: the pages drop its link at once, as they do for the Delete
     // button's deletion.
     const bool deleted = text.isEmpty() && !created;

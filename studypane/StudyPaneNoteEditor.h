@@ -18,6 +18,7 @@
 #include "studypane/notes/NoteHtml.h"
 #include "studypane/notes/NoteStore.h"
 
+#include <QDateTime>
 #include <QJsonArray>
 #include <QJsonValue>
 #include <QObject>
@@ -55,6 +56,7 @@ public:
         quint64 savedChange = 0;   // the change number of the content last stored
         quint64 latestChange = 0;  // the newest change pushed
         QString latest;            // its content
+        QDateTime latestAt;        // when it came: the time of the user's last change
         bool live = false;         // the page's tab is selected and its note shown
         // Pieces of a push being put together.
         quint64 pendingChange = 0;
@@ -93,12 +95,15 @@ public:
     void contentChanged(NoteWebView* view, const QJsonArray& args);
     // A piece of pasted HTML ({text, last}); the filtered paste once the last piece is in.
     QJsonValue pastedHtml(const QJsonArray& args);
-    // Writes a converted text at the location and posts the change; false when the database refused
-    // it (`storeFinished` tells either way, with the database's reason). `journalTitleOut` gets a
-    // journal note's title; `replaced` (a journal note's former title) is removed once the text is
-    // stored. An empty text deletes the note, and the change is posted with "deletedNote".
+    // Writes a converted text at the location, stamped `changedAt` (invalid: now), and posts the
+    // change; false when the database refused it (`storeFinished` tells either way, with the
+    // database's reason). `journalTitleOut` gets a journal note's title; `replaced` (a journal note's
+    // former title) is removed once the text is stored. An empty text deletes the note, and the change
+    // is posted with "deletedNote". The text the note holds already is not written again, and no
+    // change is posted for it; `written` tells which it was.
     bool store(const NoteLocation& location, const QString& text, QString* journalTitleOut = nullptr,
-        const NoteLocation& replaced = NoteLocation());
+        const NoteLocation& replaced = NoteLocation(), const QDateTime& changedAt = QDateTime(),
+        bool* written = nullptr);
 
     // The last store failed, and why; the user is told once until a store succeeds again.
     bool saveFailed() const { return m_saveFailed; }

@@ -4,6 +4,7 @@
 #include "panes/bookpane/XrefPopupViewController.h"
 #include "panes/page/LinkPreview.h"
 #include "platform/NotificationCenter.h"
+#include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 #include "studypane/notes/NoteHtml.h"
 
@@ -11,8 +12,6 @@
 #include <QWidget>
 
 namespace {
-
-const QString kVersePopovers = QStringLiteral("versePopovers");
 
 }  // namespace
 
@@ -51,7 +50,7 @@ void StudyPaneNoteLinks::follow(const QString& escapedHref, const QString& layou
 
 void StudyPaneNoteLinks::showPreview(const QString& escapedHref, int left, int top, int width, int height)
 {
-    if (m_env.defaults != nullptr && !m_env.defaults->boolForKey(kVersePopovers))
+    if (m_env.defaults != nullptr && !m_env.defaults->value(SettingsKeys::VersePopovers))
         return;
     m_timer.stop();
     m_pending = {{QStringLiteral("href"), escapedHref}, {QStringLiteral("left"), left}, {QStringLiteral("top"), top},

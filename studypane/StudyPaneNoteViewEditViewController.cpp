@@ -15,16 +15,19 @@
 #include "panes/page/PageRendererWatch.h"
 #include "platform/Alerts.h"
 #include "platform/MainThread.h"
+#include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 #include "render/CSSManager.h"
 #include "search/execution/SearchResultsAggregator.h"
 #include "studypane/StudyPaneNoteEditor.h"
+#include "studypane/StudyPaneNoteEditorKeys.h"
 #include "studypane/StudyPaneNoteHeader.h"
 #include "studypane/StudyPaneNoteLinks.h"
 #include "studypane/StudyPaneNoteRecovery.h"
 #include "studypane/StudyPaneNotesListViewController.h"
 #include "studypane/StudyPaneNotifications.h"
 #include "studypane/StudyPaneRegionContentItemState.h"
+#include "studypane/StudyPaneViewController.h"
 #include "userdata/SyncLineLimit.h"
 
 #include <QCoreApplication>
@@ -46,8 +49,6 @@ QString noteStyleSheet(const StudyPaneEnvironment& env)
 {
     return env.defaults != nullptr ? CSSManager(*env.defaults).cssForNoteViewEdit() : QString();
 }
-
-const QString kShowLinksDisabledMessage = QStringLiteral("showLinksDisabledMessage");
 const char* const kTabTitles[] = {"View", "Rich Edit", "Text Edit"};
 
 SourceTuple::Ptr bookOf(const QVariant& v)
@@ -59,7 +60,8 @@ SourceTuple::Ptr bookOf(const QVariant& v)
 
 }  // namespace
 
-StudyPaneNoteViewEditViewController::StudyPaneNoteViewEditViewController(StudyPaneEnvironment env, StudyPaneHost* host)
+StudyPaneNoteViewEditViewController::StudyPaneNoteViewEditViewController(
+    StudyPaneEnvironment env, StudyPaneViewController* host)
     : StudyPaneSubpane(std::move(env), host),
       m_header(new StudyPaneNoteHeader(this)),
       m_editor(new StudyPaneNoteEditor(m_env, this, this)),
@@ -139,6 +141,11 @@ void StudyPaneNoteViewEditViewController::loadView()
         }
     }
     m_editor->setViews(m_webViews[RichEditTab], m_webViews[TextEditTab]);
+    m_recovery->setEditors(m_webViews[RichEditTab], m_webViews[TextEditTab]);
+    // The window's pane keys, Escape back to the page and Ctrl+Tab lead out of the editors.
+    new StudyPaneNoteEditorKeys(
+        {m_webViews[RichEditTab], m_webViews[TextEditTab]},
+        [manager = m_env.layoutManager] { return StudyPaneNoteEditorKeys::focusCurrentBookPage(manager); }, this);
     QLayout* statusRow = m_header->makeStatusLine(v);
 
     auto* column = new QVBoxLayout(v);
@@ -305,7 +312,7 @@ void StudyPaneNoteViewEditViewController::showTitles(const SourceTuple::Ptr& boo
         ref.setBibleKey(shown.key);
         noteTitle = ref.fullSpelling();
     } else if (book != nullptr) {
-        noteTitle = book->plainTextSearchResultTitleForSection(shown.section);
+        noteTitle = book->words().plainTextSearchResultTitleForSection(shown.section);
     }
     m_header->setTitles(bookTitle, noteTitle);
 }
@@ -330,6 +337,11 @@ void StudyPaneNoteViewEditViewController::selectTab(Tab tab)
     }
     // A note that could not be saved keeps its editor, and the text in it.
     if (!saveEditedText(false)) {
+        showTab(m_selectedTab);
+        return;
+    }
+    // A save that emptied the note cleared the pane, which now offers only View.
+    if (!tabShouldSelect(tab)) {
         showTab(m_selectedTab);
         return;
     }
@@ -505,6 +517,11 @@ void StudyPaneNoteViewEditViewController::restoreTab(Tab tab)
     // stored, as an autosave stores it, and a new page shows it and takes the typing from there,
     // with its caret where it was and the keys typed meanwhile.
     const bool saved = saveEditedText(true);
+    if (tab != m_selectedTab) {
+        // What the editor held was empty: the note is gone and the pane shows that.
+        m_recovery->giveUp();
+        return;
+    }
     m_editor->retireLivePages();
     const quint64 endedPage = v->serial();
     populateTab(tab, true);
@@ -544,12 +561,14 @@ bool StudyPaneNoteViewEditViewController::saveEditedText(bool intermediate)
         m_editor->livePage(m_selectedTab == ViewTab ? nullptr : m_webViews[m_selectedTab].data());
     const bool owedFinal = !intermediate && m_webViewNeedsFinalSave;
     NoteLocation replaced;
+    bool titleRetyped = false;
     if (l.hasJournalNote()) {
         const QString current = l.journalTitle.value_or(QString());
         QString typed = NoteStore::cleanJournalTitle(m_header->typedNoteTitle());
         if (typed.isEmpty())
             typed = current.isEmpty() ? QStringLiteral("Untitled") : current;
         QString title;
+        titleRetyped = typed != current;
         if (typed == current) {
             if (!m_webViewHasBeenEdited && !owedFinal)
                 return true;
@@ -573,14 +592,19 @@ bool StudyPaneNoteViewEditViewController::saveEditedText(bool intermediate)
     m_webViewHasBeenEdited = false;
     m_webViewNeedsFinalSave = intermediate;
     const quint64 savedBefore = page != nullptr ? page->savedChange : 0;
+    // The note's time is that of the user's last change to its text, not of the save.
+    QDateTime changedAt;
     if (page != nullptr && page->latestChange > 0) {
         m_webViewString = page->latest;
         page->savedChange = page->latestChange;
+        if (!titleRetyped)
+            changedAt = page->latestAt;
     }
+    // Every save stores the text's final form: a later save of the same text then writes nothing, so
+    // neither the final save owed after an autosave nor a quit re-dates a note the user did not change.
     const NoteHtml::Source source =
         m_selectedTab == RichEditTab ? NoteHtml::Source::RichEdit : NoteHtml::Source::TextEdit;
-    const QString stored = NoteHtml::savedText(
-        m_webViewString, source, intermediate ? NoteHtml::SaveKind::Intermediate : NoteHtml::SaveKind::Final);
+    const QString stored = NoteHtml::savedText(m_webViewString, source, NoteHtml::SaveKind::Final);
     // A rename whose save failed still owes the removal of the former title.
     if (!replaced.hasSomethingToDisplay() && m_owedJournalRemoval.hasSomethingToDisplay() &&
         !(m_owedJournalRemoval == l))
@@ -588,8 +612,14 @@ bool StudyPaneNoteViewEditViewController::saveEditedText(bool intermediate)
     m_owedJournalRemoval = NoteLocation();
     const qint64 serverID = m_currentServerID;
     m_currentServerID = 0;
-    if (m_editor->store(l, stored, nullptr, replaced))
+    bool written = false;
+    if (m_editor->store(l, stored, nullptr, replaced, changedAt, &written)) {
+        if (!written) {
+            m_currentServerID = serverID;  // the stored copy, and its server copy, are as they were
+            updateStatusPane();
+        }
         return true;
+    }
     m_owedJournalRemoval = replaced;
     // Nothing was written: the text is still owed, whole, and the editor keeps it.
     m_webViewHasBeenEdited = true;
@@ -622,21 +652,20 @@ void StudyPaneNoteViewEditViewController::notesHaveChanged(const Notification& n
         return;
     }
     if (!m_webViewString.isEmpty()) {
-        // The source the user is typing in stays as typed until they leave it: this editor's own save
-        // stored a filtered form of it (a lone "<" escaped, a tag still being typed dropped), and
-        // showing that would change the text under the user's keys. Leaving the tab stores the
-        // filtered form of the whole text.
-        const bool ownSaveOfTypedSource = n.object == this && m_selectedTab == TextEditTab;
-        if (loadedView() && !ownSaveOfTypedSource) {
+        // What the user is typing stays as typed until they leave the editor: this editor's own save
+        // stored the final form of it (paragraphs one a line, trailing breaks trimmed, a lone "<"
+        // escaped, a tag still being typed dropped), and showing that would change the text under
+        // the user's keys. Saving it again stores the same form.
+        const bool ownSaveOfTypedText = n.object == this && m_selectedTab != ViewTab;
+        if (loadedView() && !ownSaveOfTypedText) {
             populateTab(m_selectedTab, false);
             if (location().hasJournalNote()) {
                 m_header->setNoteTitle(location().journalTitle.value_or(QString()));
             }
         }
-    } else if (n.object == this && m_webViewNeedsFinalSave && m_selectedTab != ViewTab) {
-        // The autosave stored an emptied editor, which deleted the note; the user is still in the
-        // editor and may type a new text there. Leaving it clears the pane.
     } else {
+        // The note is gone (deleted here or elsewhere, or emptied in the editor): there is no note
+        // to view.
         m_editor->retireLivePages();
         clearState();
         if (loadedView()) {
@@ -790,8 +819,10 @@ QJsonValue StudyPaneNoteViewEditViewController::bridgeCall(
     const bool fromView = view == m_webViews[ViewTab];
     const bool fromRich = view == m_webViews[RichEditTab];
     if (name == QLatin1String("contentChanged")) {
-        if (!fromView)
+        if (!fromView) {
             m_editor->contentChanged(view, args);
+            m_recovery->contentPushed(view, args);
+        }
         return {};
     }
     if (name == QLatin1String("caret")) {
@@ -832,7 +863,7 @@ QJsonValue StudyPaneNoteViewEditViewController::bridgeCall(
     if (name == QLatin1String("pastedHtml"))
         return fromRich ? m_editor->pastedHtml(args) : QJsonValue();
     if (name == QLatin1String("linkClickedInEditor")) {
-        if (m_env.defaults == nullptr || m_env.defaults->boolForKey(kShowLinksDisabledMessage)) {
+        if (m_env.defaults == nullptr || m_env.defaults->value(SettingsKeys::ShowLinksDisabledMessage)) {
             const Alert alert {.messageText = QStringLiteral("Links are disabled in the editor."),
                 .informativeText =
                     QStringLiteral("Use Text Edit to edit the link. Switch to View mode to make links active."),
@@ -846,7 +877,7 @@ QJsonValue StudyPaneNoteViewEditViewController::bridgeCall(
                 const int answer = self->m_env.ask(alert);
                 // The editor may have gone while the alert was up.
                 if (answer == AlertSecondButtonReturn && self && self->m_env.defaults != nullptr)
-                    self->m_env.defaults->setBool(false, kShowLinksDisabledMessage);
+                    self->m_env.defaults->set(SettingsKeys::ShowLinksDisabledMessage, false);
             });
         }
         return {};

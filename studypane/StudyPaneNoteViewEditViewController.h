@@ -3,9 +3,12 @@
 // words marked), "Rich Edit" (an editable page) and "Text Edit" (the note's HTML source). Which note
 // is shown is kept in the study pane's state, so it comes back after a restart.
 //
-// Saving: an edit schedules an autosave 10 seconds after the first unsaved change (an intermediate
-// save, which stores the text without its final normalisation); switching tabs, notes or sub-panes,
-// a display change, a deletion and quitting save at once. The pages are asynchronous, so every edit in
+// Saving: an edit schedules an autosave 10 seconds after the first unsaved change; switching tabs,
+// notes or sub-panes, a display change, a deletion, a sync and quitting save at once. Every save
+// stores the text's final form, stamped with the time of the user's last change, and a save of the
+// text the note already holds writes nothing, so a note the user did not change keeps its time (and
+// loses no sync to a later edit made elsewhere). A text that shows nothing deletes the note, and the
+// pane then shows that there is no note. The pages are asynchronous, so every edit in
 // a page is pushed at once, with a change number, to the note editor (StudyPaneNoteEditor), and the
 // saves use that copy. A push that arrives after its page's note was left or its tab switched away is
 // saved to the note it belongs to; quitting asks the editor page for its content and waits for the
@@ -61,7 +64,7 @@ public:
     // The longest wait for the editor's last content when the program quits.
     static constexpr int kExitWaitMs = 3000;
 
-    explicit StudyPaneNoteViewEditViewController(StudyPaneEnvironment env, StudyPaneHost* host = nullptr);
+    explicit StudyPaneNoteViewEditViewController(StudyPaneEnvironment env, StudyPaneViewController* host = nullptr);
     ~StudyPaneNoteViewEditViewController() override;
 
     // --- StudyPaneViewControllerProtocol ---

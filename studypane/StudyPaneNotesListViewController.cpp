@@ -8,6 +8,7 @@
 #include "library/SourceTupleArray.h"
 #include "panes/layout/LayoutManager.h"
 #include "panes/layout/PaneNotifications.h"
+#include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 #include "render/CSSManager.h"
 #include "search/execution/SearchResultsAggregator.h"
@@ -24,8 +25,6 @@
 #include <QToolButton>
 
 namespace {
-
-const QString kEnhancedNotesSearch = QStringLiteral("enhancedNotesSearch");
 const QString kAllQuery = QStringLiteral("*");
 
 struct NotesRun {
@@ -50,7 +49,8 @@ QString trimmedQuery(const QString& text)
 
 }  // namespace
 
-StudyPaneNotesListViewController::StudyPaneNotesListViewController(StudyPaneEnvironment env, StudyPaneHost* host)
+StudyPaneNotesListViewController::StudyPaneNotesListViewController(
+    StudyPaneEnvironment env, StudyPaneViewController* host)
     : StudyPaneSubpane(std::move(env), host),
       m_hits([this](const SearchResultsAggregator& results, int row, int role) { return hitData(results, row, role); },
           [this]() -> std::optional<QString> {
@@ -66,13 +66,14 @@ StudyPaneNotesListViewController::StudyPaneNotesListViewController(StudyPaneEnvi
     connect(&m_rerunTimer, &QTimer::timeout, this, [this] { rerunLastSearch(); });
     observe(PaneNotifications::qsDevotionalStartDateHasChangedNotification, [this](Notification&) {
         const SourceTuple::Ptr book = searchedBook();
-        if (book != nullptr && book->docSupports(SourceTuple::kDocSupportsDateLookup()))
+        if (book != nullptr && book->docSupports(kDocSupportsDateLookup))
             m_hits.reload();
     });
     observe(PaneNotifications::DisplayPreferencesChangedNotification, [this](Notification&) { m_hits.reload(); });
     observe(PaneNotifications::qsNotesHaveChangedNotification, [this](Notification& n) { notesHaveChanged(n); });
     observe(LibraryNotifications::qsLayoutManagerAddedOrRemovedLayoutsNotification,
         [this](Notification&) { cleanSavedJournalResults(); });
+    observe(PaneNotifications::ThisSourceIsNowActiveNotification, [this](Notification& n) { followActiveBook(n); });
 }
 
 StudyPaneNotesListViewController::~StudyPaneNotesListViewController()
@@ -83,7 +84,7 @@ StudyPaneNotesListViewController::~StudyPaneNotesListViewController()
 }
 
 std::unique_ptr<StudyPaneNotesListViewController> StudyPaneNotesListViewController::journalList(
-    const StudyPaneEnvironment& env, StudyPaneHost* host)
+    const StudyPaneEnvironment& env, StudyPaneViewController* host)
 {
     auto c = std::make_unique<StudyPaneNotesListViewController>(env, host);
     c->setConstantSourceTuple(JournalSourceTuple::journalSourceTuple());
@@ -94,7 +95,7 @@ std::unique_ptr<StudyPaneNotesListViewController> StudyPaneNotesListViewControll
 
 bool StudyPaneNotesListViewController::blockHasNote(const StudyPaneEnvironment& env, quint32 block, SourceTuple& book)
 {
-    const quint32 section = book.sectionForBlock(block);
+    const quint32 section = book.locations().sectionForBlock(block);
     return NoteStore(env.notes).exists(NoteLocation::book(book.sourceTupleID(), section));
 }
 
@@ -176,11 +177,11 @@ void StudyPaneNotesListViewController::loadView()
     QAction* enhanced = m_menu->addAction(QStringLiteral("Enhanced Search (Takes Longer)"));
     enhanced->setData(kEnhancedMenuTag);
     enhanced->setCheckable(true);
-    enhanced->setChecked(m_env.defaults != nullptr && m_env.defaults->boolForKey(kEnhancedNotesSearch));
+    enhanced->setChecked(m_env.defaults != nullptr && m_env.defaults->value(SettingsKeys::EnhancedNotesSearch));
     connect(enhanced, &QAction::triggered, this, [this] { onEnhancedSearchOptionSelected(); });
     m_menu->addSeparator();
     m_recents = std::make_unique<StudyPaneRecentSearches>(m_env.defaults,
-        m_constantSourceTuple ? QStringLiteral("journalRecentSearches") : QStringLiteral("notesRecentSearches"));
+        m_constantSourceTuple ? SettingsKeys::JournalRecentSearches : SettingsKeys::NotesRecentSearches);
     m_panel.showRecentSearches(m_menu, *m_recents, [this] { searchStringEntered(); });
     m_panel.setMenu([this] { return m_menu; });
     connect(m_panel.searchField(), &QLineEdit::returnPressed, this, [this] { searchStringEntered(); });
@@ -233,6 +234,8 @@ void StudyPaneNotesListViewController::searchFor(const QString& query, const Sou
     m_hits.setTitle(std::nullopt);
     m_searchedBook = book;
     m_searchComplete = false;
+    m_panel.showStatus(QString());
+    m_panel.searchField()->setPlaceholderText(QStringLiteral("Search Notes in %1").arg(book->name()));
     const QString uuid = layoutUuid();
     if (book->isFakeJournalDoc()) {
         // The saved journal rows of every earlier search of this layout go: none of them is shown any
@@ -242,7 +245,7 @@ void StudyPaneNotesListViewController::searchFor(const QString& query, const Sou
     }
     m_panel.startProgress();
 
-    const bool enhanced = m_env.defaults != nullptr && m_env.defaults->boolForKey(kEnhancedNotesSearch);
+    const bool enhanced = m_env.defaults != nullptr && m_env.defaults->value(SettingsKeys::EnhancedNotesSearch);
     m_requests = searchRequests(query, enhanced);
     std::vector<SearchRunRequest> requests = m_requests;
     for (SearchRunRequest& r : requests) {
@@ -261,8 +264,10 @@ void StudyPaneNotesListViewController::searchFor(const QString& query, const Sou
                  self->searchProgressIncrementBy(1, item->searchID);
              },
                 [self] {
-                    if (self)
-                        self->m_searchComplete = true;
+                    if (!self)
+                        return;
+                    self->m_searchComplete = true;
+                    self->showWhetherFound();
                 }});
     m_hits.aggregator().searchedSourceTupleID = book->sourceTupleID();
     ++m_searchesStarted;
@@ -285,6 +290,7 @@ void StudyPaneNotesListViewController::notesHaveChanged(const Notification& n)
         return;
     if (!m_rerunTimer.isActive() && applyChangeOfOneNote(n)) {
         m_hits.reload();
+        showWhetherFound();
         return;
     }
     m_rerunTimer.start();
@@ -305,13 +311,13 @@ bool StudyPaneNotesListViewController::applyChangeOfOneNote(const Notification& 
     NoteLocation location;
     quint32 section = 0;
     if (key != 0) {
-        if (!book->docSupports(SourceTuple::kDocSupportsIsBible()))
+        if (!book->docSupports(kDocSupportsIsBible))
             return true;  // a Bible note never shows in another book's list
         BibleRef verse;
         verse.setBibleKey(key);
         if (!verse.mapToTranslation(book->abbr()))
             return true;
-        section = book->sectionForBibleKey(verse.bibleKey());
+        section = book->locations().sectionForBibleKey(verse.bibleKey());
         location = NoteLocation::bible(key);
     } else if (changedSection != 0 && n.userInfo.contains(QStringLiteral("sourceTupleID"))) {
         const SourceTupleID id = n.userInfo.value(QStringLiteral("sourceTupleID")).value<SourceTupleID>();
@@ -353,6 +359,33 @@ bool StudyPaneNotesListViewController::applyChangeOfOneNote(const Notification& 
     return true;
 }
 
+void StudyPaneNotesListViewController::showWhetherFound()
+{
+    const SourceTuple::Ptr book = searchedBook();
+    if (!m_searchComplete || book == nullptr || m_hits.resultRowCount() > 0) {
+        m_panel.showStatus(QString());
+        return;
+    }
+    const QString query = QString::fromStdU16String(searchResultsAggregator().searchedForString).trimmed();
+    m_panel.showStatus(query == kAllQuery || query.isEmpty()
+            ? QStringLiteral("There are no notes in %1.").arg(book->name())
+            : QStringLiteral("Nothing was found for \u201C%1\u201D in the notes of %2.").arg(query, book->name()));
+}
+
+void StudyPaneNotesListViewController::followActiveBook(const Notification& n)
+{
+    // The list searches the notes of the current pane's book: when another book becomes current, the
+    // field's search runs again in that book's notes.
+    if (m_constantSourceTuple || loadedView() == nullptr || !isLayoutCurrent())
+        return;
+    SourceTuple::Ptr book = n.userInfo.value(QStringLiteral("sourceTuple")).value<SourceTuple::Ptr>();
+    if (book == nullptr)
+        book = chosenBook();
+    if (book == nullptr || (m_searchedBook != nullptr && m_searchedBook->sourceTupleID() == book->sourceTupleID()))
+        return;
+    searchFor(trimmedQuery(m_panel.searchField()->text()), book);
+}
+
 void StudyPaneNotesListViewController::rerunLastSearch()
 {
     SourceTuple::Ptr book = m_constantSourceTuple;
@@ -367,9 +400,9 @@ void StudyPaneNotesListViewController::rerunLastSearch()
 void StudyPaneNotesListViewController::onEnhancedSearchOptionSelected()
 {
     view();
-    const bool on = m_env.defaults != nullptr && !m_env.defaults->boolForKey(kEnhancedNotesSearch);
+    const bool on = m_env.defaults != nullptr && !m_env.defaults->value(SettingsKeys::EnhancedNotesSearch);
     if (m_env.defaults != nullptr)
-        m_env.defaults->setBool(on, kEnhancedNotesSearch);
+        m_env.defaults->set(SettingsKeys::EnhancedNotesSearch, on);
     for (QAction* a : m_menu->actions())
         if (a->data().toInt() == kEnhancedMenuTag)
             a->setChecked(on);
@@ -406,8 +439,8 @@ QString StudyPaneNotesListViewController::noteTextForPosition(quint32 position) 
         return {};
     if (book->isFakeJournalDoc())
         return NoteStore(m_env.notes).readBookNoteByRecordID(position).text;
-    if (book->docSupports(SourceTuple::kDocSupportsIsBible()))
-        return NoteStore(m_env.notes).read(NoteLocation::bible(book->keyForSection(position))).text;
+    if (book->docSupports(kDocSupportsIsBible))
+        return NoteStore(m_env.notes).read(NoteLocation::bible(book->locations().keyForSection(position))).text;
     return NoteStore(m_env.notes).read(NoteLocation::book(book->sourceTupleID(), position)).text;
 }
 
@@ -417,8 +450,8 @@ void StudyPaneNotesListViewController::activateRow(int row)
     const quint32 position = m_hits.positionOfRow(row).value_or(0);
     if (book != nullptr && position != 0 && m_env.center != nullptr) {
         quint32 key = 0;
-        if (book->docSupports(SourceTuple::kDocSupportsIsBible())) {
-            key = book->keyForSection(position);
+        if (book->docSupports(kDocSupportsIsBible)) {
+            key = book->locations().keyForSection(position);
             if (key != 0)
                 emit recentVerseVisited(key, book->abbr());
         }
@@ -436,7 +469,7 @@ void StudyPaneNotesListViewController::activateRow(int row)
         m_env.center->postNotificationName(LibraryNotifications::qsUserNoteLinkSelected, this,
             {{QStringLiteral("source"), bookVariant(book)}, {QStringLiteral("section"), position},
                 {QStringLiteral("key"), key},
-                {QStringLiteral("journalTitle"), book->plainTextSearchResultTitleForSection(position)}});
+                {QStringLiteral("journalTitle"), book->words().plainTextSearchResultTitleForSection(position)}});
     }
     m_panel.clearSelection();
 }
@@ -452,7 +485,7 @@ QVariant StudyPaneNotesListViewController::hitData(const SearchResultsAggregator
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole || role == Model::TitleRole) {
         const SourceTuple::Ptr book = searchedBook();
         return book != nullptr && position != SearchResultsAggregator::kNoPosition
-            ? book->plainTextSearchResultTitleForSection(position)
+            ? book->words().plainTextSearchResultTitleForSection(position)
             : QString();
     }
     if (role != Model::HtmlRole)

@@ -44,11 +44,11 @@ public:
     // The longest wait between a note change and the search it makes run again.
     static constexpr int kRerunDelayMs = 1000;
 
-    explicit StudyPaneNotesListViewController(StudyPaneEnvironment env, StudyPaneHost* host = nullptr);
+    explicit StudyPaneNotesListViewController(StudyPaneEnvironment env, StudyPaneViewController* host = nullptr);
     ~StudyPaneNotesListViewController() override;
     // The journal list: fixed to the journal pseudo-book.
     static std::unique_ptr<StudyPaneNotesListViewController> journalList(
-        const StudyPaneEnvironment& env, StudyPaneHost* host = nullptr);
+        const StudyPaneEnvironment& env, StudyPaneViewController* host = nullptr);
 
     // --- class operations ---
     static bool blockHasNote(const StudyPaneEnvironment& env, quint32 block, SourceTuple& book);
@@ -102,6 +102,9 @@ private:
     void notesHaveChanged(const Notification& n);
     bool applyChangeOfOneNote(const Notification& n);
     void rerunLastSearch();
+    // The status line: what a finished search that found nothing looked for, and in which notes.
+    void showWhetherFound();
+    void followActiveBook(const Notification& n);
     void searchProgressUpdate(double add, double increment, quint64 searchID);
     void cleanSavedJournalResults();
     // What a note's row shows: its place's title and its text.

@@ -9,7 +9,7 @@ QStringList StudyPaneRecentSearches::list() const
     QStringList out;
     if (m_defaults == nullptr)
         return out;
-    for (const QVariant& v : m_defaults->arrayForKey(m_key)) {
+    for (const QVariant& v : m_defaults->value(m_key)) {
         if (out.size() >= kMaxRecentSearches)
             break;
         if (v.typeId() != QMetaType::QString)
@@ -34,13 +34,13 @@ void StudyPaneRecentSearches::remember(const QString& text)
     QVariantList out;
     for (const QString& r : recents)
         out.append(r);
-    m_defaults->setObject(out, m_key);
+    m_defaults->set(m_key, out);
 }
 
 void StudyPaneRecentSearches::clear()
 {
     if (m_defaults != nullptr)
-        m_defaults->removeObjectForKey(m_key);
+        m_defaults->remove(m_key);
 }
 
 void StudyPaneRecentSearches::fill(QMenu* menu, const std::function<void(const QString&)>& chosen)

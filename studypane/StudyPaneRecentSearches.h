@@ -6,6 +6,8 @@
 // Owned by its sub-pane. Main thread only.
 #pragma once
 
+#include "platform/UserDefaults.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -23,7 +25,10 @@ public:
     static constexpr int kClearTag = 1002;
     static constexpr int kNoneTag = 1003;
 
-    StudyPaneRecentSearches(UserDefaults* defaults, QString key) : m_defaults(defaults), m_key(std::move(key)) { }
+    StudyPaneRecentSearches(UserDefaults* defaults, const SettingKey<QVariantList>& key)
+        : m_defaults(defaults), m_key(key)
+    {
+    }
 
     QStringList list() const;
     void remember(const QString& text);
@@ -34,5 +39,5 @@ public:
 
 private:
     UserDefaults* m_defaults;
-    QString m_key;
+    SettingKey<QVariantList> m_key;
 };

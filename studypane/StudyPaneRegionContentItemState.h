@@ -2,7 +2,7 @@
 // dragged it to, the recently visited verses, and the remembered selections of the sub-panes
 // (highlights, bookmarks, note viewer). One per study region, held by its one tab and written with
 // the layout into the layout archive. The study pane controller reads and writes it through its
-// pass-through properties, its sub-panes through their host (`StudyPaneHost::state`).
+// pass-through properties, its sub-panes through their host (`StudyPaneViewController::state`).
 //
 // Archive versions 5 to 8 are read (older versions lack the later fields, which get defaults);
 // version 8 is written. An unknown version logs a line and reads as an empty state with no tab

@@ -1,5 +1,7 @@
 #include "studypane/StudyPaneSearchPanel.h"
 #include "platform/ui/ContentTextDocument.h"
+#include "platform/ui/PlainLabel.h"
+#include "platform/ui/PopupMenu.h"
 
 #include "studypane/StudyPaneRecentSearches.h"
 
@@ -47,11 +49,18 @@ void StudyPaneSearchPanel::build(QWidget* root, const QString& placeholder, cons
     m_progress->setTextVisible(false);
     m_progress->setMaximumHeight(6);
     m_progress->hide();
+    m_status = new PlainLabel(root);
+    m_status->setObjectName(QStringLiteral("searchStatus"));
+    m_status->setTextFormat(Qt::PlainText);
+    m_status->setWordWrap(true);
+    m_status->setContentsMargins(4, 2, 4, 2);
+    m_status->hide();
     m_count = 0;
     connect(m_menuButton, &QToolButton::clicked, this, [this] {
         QMenu* menu = m_menu ? m_menu() : nullptr;
         if (menu != nullptr)
-            menu->exec(m_menuButton->mapToGlobal(QPoint(0, m_menuButton->height())));
+            PopupMenu::exec(
+                menu, m_menuButton->mapToGlobal(QPoint(0, m_menuButton->height())), PopupMenu::Afterwards::KeepMenu);
     });
 }
 
@@ -72,6 +81,7 @@ void StudyPaneSearchPanel::layOut(
     if (between != nullptr)
         column->addWidget(between);
     column->addWidget(m_progress);
+    column->addWidget(m_status);
     column->addWidget(table, 1);
     connect(
         table->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this, activate = std::move(activate)] {
@@ -96,6 +106,14 @@ void StudyPaneSearchPanel::showRecentSearches(
     };
     recents.fill(menu, chosen);
     connect(menu, &QMenu::aboutToShow, this, [menu, &recents, chosen] { recents.fill(menu, chosen); });
+}
+
+void StudyPaneSearchPanel::showStatus(const QString& text)
+{
+    if (m_status == nullptr)
+        return;
+    m_status->setText(text);
+    m_status->setVisible(!text.isEmpty());
 }
 
 void StudyPaneSearchPanel::startProgress()

@@ -31,10 +31,11 @@ public:
 
     explicit StudyPaneSearchPanel(QObject* parent = nullptr);
 
-    // Makes the field row and the progress bar under the root (the progress bar hidden).
+    // Makes the field row, the progress bar and the status line under the root (both hidden).
     void build(QWidget* root, const QString& placeholder, const QString& menuToolTip);
-    // Lays out the root: the field row, then `between` when given, the progress bar and the table
-    // (made under the root after `build`). A chosen row goes to `activate`, then is deselected.
+    // Lays out the root: the field row, then `between` when given, the progress bar, the status line
+    // and the table (made under the root after `build`). A chosen row goes to `activate`, then is
+    // deselected.
     void layOut(QWidget* root, QTableView* table, std::function<void(int row)> activate, QLabel* between = nullptr);
 
     QLineEdit* searchField() const { return m_searchField; }
@@ -42,6 +43,8 @@ public:
     QToolButton* refreshButton() const { return m_refreshButton; }
     QProgressBar* progressBar() const { return m_progress; }
     QTableView* table() const { return m_table; }
+    // Shows the status line with the text (plain text); an empty text hides it.
+    void showStatus(const QString& text);
 
     // The menu button pops up the menu it gives (nothing when it gives null).
     void setMenu(std::function<QMenu*()> menu);
@@ -69,6 +72,7 @@ private:
     QToolButton* m_refreshButton = nullptr;
     QProgressBar* m_progress = nullptr;
     QTableView* m_table = nullptr;
+    QLabel* m_status = nullptr;
     QTimer m_hideTimer;
     std::function<QMenu*()> m_menu;
     double m_count = 0;

@@ -8,6 +8,7 @@
 #include "library/SourceTupleArray.h"
 #include "panes/layout/LayoutManager.h"
 #include "panes/layout/PaneNotifications.h"
+#include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 #include "search/execution/SearchExecutor.h"
 #include "search/execution/SearchResultsAggregator.h"
@@ -22,9 +23,6 @@
 #include <QToolButton>
 
 namespace {
-
-const QString kCustomSearchLimits = QStringLiteral("customSearchLimits");
-const QString kRecentSearches = QStringLiteral("findRecentSearches");
 
 struct Limit {
     const char* title;
@@ -58,11 +56,11 @@ public:
 }  // namespace
 
 StudyPaneSearchResultsViewController::StudyPaneSearchResultsViewController(
-    StudyPaneEnvironment env, StudyPaneHost* host)
+    StudyPaneEnvironment env, StudyPaneViewController* host)
     : StudyPaneSubpane(std::move(env), host),
       m_hits([this](const SearchResultsAggregator& results, int row, int role) { return hitData(results, row, role); },
           [this] { return searchedBookName(); }),
-      m_recents(m_env.defaults, kRecentSearches)
+      m_recents(m_env.defaults, SettingsKeys::FindRecentSearches)
 {
     m_progressDelegate = std::make_shared<StudyPaneProgressForwarder<StudyPaneSearchResultsViewController>>(this);
     if (m_env.center != nullptr) {
@@ -144,7 +142,7 @@ QString StudyPaneSearchResultsViewController::limitTitle(int tag)
 QString StudyPaneSearchResultsViewController::limitString(int tag) const
 {
     if (tag == 1)
-        return m_env.defaults != nullptr ? m_env.defaults->stringForKey(kCustomSearchLimits) : QString();
+        return m_env.defaults != nullptr ? m_env.defaults->value(SettingsKeys::CustomSearchLimits) : QString();
     return tag >= 0 && tag < kLimitCount ? QString::fromUtf8(kLimits[tag].limit) : QString();
 }
 
@@ -174,12 +172,12 @@ void StudyPaneSearchResultsViewController::onSearchLimitSelected(int tag)
         if (std::optional<QString> entered = askForCustomLimit(oldCustom)) {
             custom = *entered;
             if (m_env.defaults != nullptr)
-                m_env.defaults->setString(custom, kCustomSearchLimits);
+                m_env.defaults->set(SettingsKeys::CustomSearchLimits, custom);
         }
     }
     showLimitLabel();
     const SourceTuple::Ptr book = m_env.activeBook ? m_env.activeBook() : nullptr;
-    if (book != nullptr && book->docSupports(SourceTuple::kDocSupportsIsBible()) &&
+    if (book != nullptr && book->docSupports(kDocSupportsIsBible) &&
         (tag != oldTag || (tag == 1 && custom != oldCustom)))
         searchStringEntered();
 }
@@ -204,12 +202,12 @@ void StudyPaneSearchResultsViewController::searchStringEntered()
         return;
     const QString text = m_panel.searchField()->text();
     m_recents.remember(text);
-    m_searchingABible = book->docSupports(SourceTuple::kDocSupportsIsBible());
+    m_searchingABible = book->docSupports(kDocSupportsIsBible);
     // A Bible's counts are of verses: a hit in a heading or in front matter is listed but not counted
     // (results of the book searched before, drawn until this search's first arrive, count every hit).
     if (m_searchingABible) {
         m_hits.setCounted([this, book, id = SourceTupleID::sourceTupleIDForTuple(*book)](quint32 section) {
-            return aggregator().searchedSourceTupleID != id || (book->keyForSection(section) & 0xFF) != 0;
+            return aggregator().searchedSourceTupleID != id || (book->locations().keyForSection(section) & 0xFF) != 0;
         });
     } else {
         m_hits.setCounted({});
@@ -223,6 +221,12 @@ void StudyPaneSearchResultsViewController::searchStringEntered()
     const bool isReference = ref.parse(text) && !ref.isBookOnly();
     const QString limit = m_searchingABible ? limitString(int(m_limitTag)) : QString();
     showLimitLabel();
+    m_limitRefused = false;
+    m_panel.showStatus(QString());
+    // A reference is looked up in the whole book; words within the limit.
+    m_nothingFound = limit.trimmed().isEmpty() || isReference
+        ? QStringLiteral("Nothing was found for \u201C%1\u201D in %2.").arg(text.trimmed(), book->name())
+        : QStringLiteral("Nothing was found for \u201C%1\u201D in %2, %3.").arg(text.trimmed(), book->name(), limit);
 
     std::vector<SearchRunRequest> requests = SearchSession::standardRequests();
     if (isReference)
@@ -259,6 +263,8 @@ void StudyPaneSearchResultsViewController::addItemToResults(const std::shared_pt
     // The session has taken the item into the aggregator (items of older searches never get here).
     m_hits.reload();
     searchProgressIncrementBy(1, item->searchID);
+    if (item->limitNotUnderstood)
+        m_limitRefused = true;
     if (item->limitNotUnderstood && m_limitLabel != nullptr) {
         // Nothing was searched: say why rather than show empty results.
         m_limitLabel->setText(QStringLiteral("The search limit \"%1\" was not understood; nothing was searched.")
@@ -277,7 +283,7 @@ void StudyPaneSearchResultsViewController::addItemToResults(const std::shared_pt
         r.sync = true;
         if (m_searchingABible && m_env.library != nullptr) {
             if (SourceTuple::Ptr book = m_env.library->allSources()->tupleForSourceTupleID(id))
-                emit recentVerseVisited(book->keyForSection(section), book->abbr());
+                emit recentVerseVisited(book->locations().keyForSection(section), book->abbr());
         }
         if (m_env.center != nullptr)
             r.post(*m_env.center, this);
@@ -318,6 +324,8 @@ void StudyPaneSearchResultsViewController::setSearching(bool searching)
 void StudyPaneSearchResultsViewController::searchCompleted()
 {
     setSearching(false);
+    if (m_hits.resultRowCount() == 0 && !m_limitRefused)
+        m_panel.showStatus(m_nothingFound);
     if (m_env.center != nullptr)
         m_env.center->postNotificationName(PaneNotifications::qsSearchHasCompletedNotification);
 }
@@ -356,7 +364,7 @@ void StudyPaneSearchResultsViewController::thisSourceIsNowActive(const Notificat
     SourceTuple::Ptr book = n.userInfo.value(QStringLiteral("sourceTuple")).value<SourceTuple::Ptr>();
     if (book == nullptr && m_env.activeBook)
         book = m_env.activeBook();
-    if (book == nullptr || !book->docSupports(SourceTuple::kDocSupportsIsBible())) {
+    if (book == nullptr || !book->docSupports(kDocSupportsIsBible)) {
         m_template = m_nonBibleMenu;
     } else {
         updateLimitChecks(m_bibleMenu);
@@ -414,7 +422,7 @@ void StudyPaneSearchResultsViewController::activateRow(int row)
             r.activate = true;
             r.sync = true;
             if (m_searchingABible) {
-                const quint32 key = book->keyForSection(section);
+                const quint32 key = book->locations().keyForSection(section);
                 if (key != 0) {
                     r.bibleKey = key;
                     emit recentVerseVisited(key, book->abbr());
@@ -443,7 +451,7 @@ QVariant StudyPaneSearchResultsViewController::hitData(const SearchResultsAggreg
         : nullptr;
     if (role != Model::HtmlRole) {
         return (book != nullptr && section != SearchResultsAggregator::kNoPosition)
-            ? book->plainTextSearchResultTitleForSection(section)
+            ? book->words().plainTextSearchResultTitleForSection(section)
             : QString();
     }
     if (!large)
@@ -453,7 +461,7 @@ QVariant StudyPaneSearchResultsViewController::hitData(const SearchResultsAggreg
         const SearchWordListRef* words = agg.searchWordsForSection(section);
         // The Bible's excerpt style that marks the found words (the other renders the same verse
         // without them).
-        body = book->htmlSearchResultTextForSection(section, words != nullptr ? &words->list : nullptr, 1);
+        body = book->words().htmlSearchResultTextForSection(section, words != nullptr ? &words->list : nullptr, 1);
     } else {
         body = QStringLiteral("<p>No Current Source Document</p>");
     }

@@ -35,7 +35,7 @@ class StudyPaneSearchResultsViewController : public StudyPaneSubpane {
 public:
     static constexpr int kLimitCount = 15;
 
-    explicit StudyPaneSearchResultsViewController(StudyPaneEnvironment env, StudyPaneHost* host = nullptr);
+    explicit StudyPaneSearchResultsViewController(StudyPaneEnvironment env, StudyPaneViewController* host = nullptr);
     ~StudyPaneSearchResultsViewController() override;
 
     void studyPaneDidActivateSubview() override;
@@ -107,5 +107,7 @@ private:
     bool m_searchingABible = false;
     bool m_searching = false;
     qint64 m_limitTag = 0;
+    bool m_limitRefused = false;  // the search's limit was not understood (the limit label says so)
+    QString m_nothingFound;       // what the status line says should the search find nothing
     StudyPaneRecentSearches m_recents;
 };

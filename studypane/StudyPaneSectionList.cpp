@@ -47,7 +47,7 @@ void StudyPaneSectionList::show(const SourceTuple::Ptr& book)
     m_table->clearContents();
     m_table->setRowCount(book ? int(m_sections.size()) : 0);
     for (int r = 0; r < m_table->rowCount(); ++r)
-        m_table->setItem(r, 0, new QTableWidgetItem(book->plainTextSearchResultTitleForSection(m_sections[r])));
+        m_table->setItem(r, 0, new QTableWidgetItem(book->words().plainTextSearchResultTitleForSection(m_sections[r])));
 }
 
 void StudyPaneSectionList::activate(

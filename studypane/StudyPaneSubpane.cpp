@@ -4,8 +4,10 @@
 #include "library/SourceTuple.h"
 #include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
+#include "studypane/StudyPaneViewController.h"
 
-StudyPaneSubpane::StudyPaneSubpane(StudyPaneEnvironment env, StudyPaneHost* host) : m_env(std::move(env)), m_host(host)
+StudyPaneSubpane::StudyPaneSubpane(StudyPaneEnvironment env, StudyPaneViewController* host)
+    : m_env(std::move(env)), m_host(host)
 {
 }
 
@@ -59,8 +61,8 @@ void StudyPaneSubpane::goToSection(const std::shared_ptr<SourceTuple>& book, qui
     if (book == nullptr)
         return;
     GoToRequest g;
-    if (book->docSupports(SourceTuple::kDocSupportsIsBible())) {
-        if (const quint32 key = book->keyForSection(section)) {
+    if (book->docSupports(kDocSupportsIsBible)) {
+        if (const quint32 key = book->locations().keyForSection(section)) {
             g.bibleKey = key;
             emit recentVerseVisited(key, book->abbr());
         }

@@ -3,10 +3,10 @@
 //
 // A sub-pane is made by the factory its slot has in the study pane's environment (`subpaneFactories`,
 // usually `StudyPaneSubpane::factoryFor<MySubpane>()`), or the slot's built-in one, with the study
-// pane's environment and the small `StudyPaneHost` interface of the pane that holds it (null when a
-// sub-pane lives on its own, in a test). It reaches the pane through the host's questions and two
-// signals (`recentVerseVisited`, `showRequested`), never through the pane's class, and the rest of
-// the program only through its environment.
+// pane's environment and the study pane that holds it, its host (null when a sub-pane lives on its
+// own, in a test). It asks the pane its layout, its archived state and its notes search results, and
+// tells it things through two signals (`recentVerseVisited`, `showRequested`); the rest of the
+// program it reaches only through its environment.
 //
 // The view is made on the first `view()`: the sub-pane's `loadView()` makes its root with
 // `createView` and the children under it, then `viewDidLoad()` runs. The view belongs to this object
@@ -33,19 +33,7 @@ class SearchResultsAggregator;
 class SourceTuple;
 class SourceTupleID;
 class StudyPaneRegionContentItemState;
-
-// What a sub-pane may ask of the study pane that holds it.
-class StudyPaneHost {
-public:
-    virtual ~StudyPaneHost() = default;
-    // The layout holding the pane (null when none does) and its identifier (empty then).
-    virtual Layout* layout() const = 0;
-    virtual QString layoutUuid() const = 0;
-    // The pane's archived state, where sub-panes keep their remembered choices; null without one.
-    virtual StudyPaneRegionContentItemState* state() const = 0;
-    // The notes search results for the book: the journal list's for the journal, else the notes list's.
-    virtual SearchResultsAggregator* notesSearchResultsAggregatorForTupleID(const SourceTupleID& id) = 0;
-};
+class StudyPaneViewController;
 
 class StudyPaneSubpane : public QObject {
     Q_OBJECT
@@ -54,12 +42,12 @@ public:
     using Factory = StudyPaneSubpaneFactory;
     template <class Subpane> static Factory factoryFor()
     {
-        return [](const StudyPaneEnvironment& env, StudyPaneHost* host) -> std::unique_ptr<StudyPaneSubpane> {
+        return [](const StudyPaneEnvironment& env, StudyPaneViewController* host) -> std::unique_ptr<StudyPaneSubpane> {
             return std::make_unique<Subpane>(env, host);
         };
     }
 
-    explicit StudyPaneSubpane(StudyPaneEnvironment env, StudyPaneHost* host = nullptr);
+    explicit StudyPaneSubpane(StudyPaneEnvironment env, StudyPaneViewController* host = nullptr);
     ~StudyPaneSubpane() override;
 
     // The sub-pane's view, made on the first call; owned by this object.
@@ -75,7 +63,7 @@ public:
     virtual SearchResultsAggregator* searchResultsAggregatorForTuple(const SourceTupleID&) { return nullptr; }
 
     const StudyPaneEnvironment& environment() const { return m_env; }
-    StudyPaneHost* host() const { return m_host; }
+    StudyPaneViewController* host() const { return m_host; }
 
 signals:
     // The user went to a verse from this sub-pane: the pane puts it on its recent-verses stack
@@ -122,7 +110,7 @@ protected:
     StudyPaneEnvironment m_env;
 
 private:
-    StudyPaneHost* m_host;
+    StudyPaneViewController* m_host;
     QPointer<QWidget> m_view;
     std::vector<Observation> m_observations;
 };

@@ -21,7 +21,8 @@ StudyPaneSubpane::Factory factoryOf(const StudyPaneEnvironment& env, StudyPaneSu
 
 }  // namespace
 
-void StudyPaneSubpaneSlots::make(StudyPaneHost* host, const std::function<void(Slot, StudyPaneSubpane&)>& made)
+void StudyPaneSubpaneSlots::make(
+    StudyPaneViewController* host, const std::function<void(Slot, StudyPaneSubpane&)>& made)
 {
     QS_ASSERT_MAIN_THREAD();
     m_made = true;
@@ -75,7 +76,7 @@ StudyPaneSubpane* StudyPaneSubpaneSlots::forTab(qint64 id, const SourceTuple::Pt
     // The active book's kind picks the go-to sub-pane.
     if (book == nullptr)
         return at(kOtherGotoSubpane);
-    if (book->docSupports(SourceTuple::kDocSupportsIsBible()))
+    if (book->docSupports(kDocSupportsIsBible))
         return at(kBibleGotoSubpane);
     switch (book->syncType()) {
     case 1:

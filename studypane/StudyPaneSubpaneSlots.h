@@ -39,7 +39,7 @@ public:
 
     // Makes the sub-pane of every slot that has a factory, with the environment and host given; each
     // one made goes to `made`.
-    void make(StudyPaneHost* host, const std::function<void(Slot, StudyPaneSubpane&)>& made);
+    void make(StudyPaneViewController* host, const std::function<void(Slot, StudyPaneSubpane&)>& made);
     // Deletes the sub-panes.
     void clear();
 

@@ -1,5 +1,6 @@
 #include "studypane/StudyPaneTabs.h"
 
+#include "platform/ui/PopupMenu.h"
 #include "studypane/StudyPaneLibrarySearchViewController.h"
 #include "studypane/StudyPaneNavigatorViewController.h"
 #include "studypane/StudyPaneNoteViewEditViewController.h"
@@ -17,34 +18,47 @@ namespace {
 
 using enum StudyPaneSubpaneSlots::Slot;
 
-template <class Subpane> std::unique_ptr<StudyPaneSubpane> make(const StudyPaneEnvironment& env, StudyPaneHost* host)
+template <class Subpane>
+std::unique_ptr<StudyPaneSubpane> make(const StudyPaneEnvironment& env, StudyPaneViewController* host)
 {
     return std::make_unique<Subpane>(env, host);
 }
 
-std::unique_ptr<StudyPaneSubpane> makeJournalList(const StudyPaneEnvironment& env, StudyPaneHost* host)
+std::unique_ptr<StudyPaneSubpane> makeJournalList(const StudyPaneEnvironment& env, StudyPaneViewController* host)
 {
     return StudyPaneNotesListViewController::journalList(env, host);
 }
 
 // The tabs in the button row's default order. A sub-pane with a tab of its own takes a slot and one
 // row here; its identifier is the next unused number (stored layouts keep the others).
+using Command = StudyPaneTabs::Command;
+using namespace CommandNames;
+constexpr auto kNoKey = QKeySequence::UnknownKey;
 constexpr StudyPaneTabs::Tab kTabs[] = {
-    {6, kBibleGotoSubpane, "GoTo", "Go somewhere in the current Bible or book", "Go To...", "goToButton", nullptr},
+    {6, kBibleGotoSubpane, "GoTo", "Go somewhere in the current Bible or book", "Go To...", "goToButton", nullptr,
+        {&GoTo, "Go To...", "Go To", kNoKey, "Ctrl+L", &Menus::Go, 1, 0, 90, QStyle::SP_FileDialogContentsView}},
     {1, kSearchSubpane, "Find", "Find words or phrases; view results of last search.", "Search Active Bible/Book",
-        "findButton", &make<StudyPaneSearchResultsViewController>},
-    {2, kBookmarksSubpane, "B'marks", "View list of bookmarks", "Bookmarks", "bookmarkButton", nullptr},
-    {3, kHighlightsSubpane, "H'lites", "View list of highlights", "Highlights", "highlightsButton", nullptr},
+        "findButton", &make<StudyPaneSearchResultsViewController>,
+        {&Find, "Find...", "Find", QKeySequence::Find, "", &Menus::Study, 0, 0, 80, QStyle::SP_FileDialogInfoView}},
+    {2, kBookmarksSubpane, "B'marks", "View list of bookmarks", "Bookmarks", "bookmarkButton", nullptr,
+        {&Bookmarks, "Bookmarks", "Bookmarks", kNoKey, "", &Menus::Study, 0, 3, 120, QStyle::SP_DirIcon}},
+    {3, kHighlightsSubpane, "H'lites", "View list of highlights", "Highlights", "highlightsButton", nullptr,
+        {&Highlights, "Highlights", "Highlights", kNoKey, "", &Menus::Study, 0, 4, 130, QStyle::SP_FileIcon}},
     {4, kNoteViewEditSubpane, "Notes", "View or edit notes", "View/Edit Notes", "noteViewEditButton",
-        &make<StudyPaneNoteViewEditViewController>},
+        &make<StudyPaneNoteViewEditViewController>,
+        {&Notes, "Notes", "Notes", kNoKey, "", &Menus::Study, 0, 2, 100, QStyle::SP_FileIcon}},
     {5, kNotesListSubpane, "FindNote", "Find word or phrases in notes; view results of last search.",
-        "Bible/Book Notes", "notesListButton", &make<StudyPaneNotesListViewController>},
+        "Bible/Book Notes", "notesListButton", &make<StudyPaneNotesListViewController>,
+        {&FindInNotes, "Find in Notes...", "Find in Notes", kNoKey, "", &Menus::Study, 0, 1, 110, QStyle::SP_FileIcon}},
     {7, kJournalListSubpane, "Journal", "View list of Journal notes", "Journal Notes", "journalButton",
-        &makeJournalList},
+        &makeJournalList, {&Journal, "Journal", "Journal", kNoKey, "", &Menus::Study, 0, 5, 240, QStyle::SP_FileIcon}},
     {8, kLibrarySearchSubpane, "Library", "Search your entire library", "Library Search", "libraryButton",
-        &make<StudyPaneLibrarySearchViewController>},
+        &make<StudyPaneLibrarySearchViewController>,
+        {&LibrarySearch, "Library Search", "Library Search", kNoKey, "", &Menus::Study, 0, 6, 250,
+            QStyle::SP_FileIcon}},
     {9, kNavigatorSubpane, "Navigator", "Show references to current verse in entire library", "Navigator",
-        "navigatorButton", &make<StudyPaneNavigatorViewController>},
+        "navigatorButton", &make<StudyPaneNavigatorViewController>,
+        {&LibraryNavigator, "Navigator", "Navigator", kNoKey, "", &Menus::Study, 0, 7, 260, QStyle::SP_FileIcon}},
 };
 
 // Every slot is shown by exactly one tab (the go-to slots by the go-to tab), and no two tabs share an
@@ -75,14 +89,22 @@ constexpr bool tableIsWhole()
             return false;
         if (*a.label == 0 || *a.tooltip == 0 || *a.menuTitle == 0 || *a.buttonName == 0)
             return false;
+        if (a.command.id == nullptr || a.command.menu == nullptr || *a.command.text == 0)
+            return false;
         for (const auto& b : kTabs) {
             if (&a != &b && (a.id == b.id || sameText(a.buttonName, b.buttonName)))
+                return false;
+            // No two commands share a name or a menu place.
+            if (&a != &b &&
+                (sameText(a.command.id->name, b.command.id->name) ||
+                    (a.command.menu == b.command.menu && a.command.menuGroup == b.command.menuGroup &&
+                        a.command.menuOrder == b.command.menuOrder)))
                 return false;
         }
     }
     return true;
 }
-static_assert(tableIsWhole(), "every sub-pane slot needs one tab row, with its own id and button name");
+static_assert(tableIsWhole(), "every sub-pane slot needs one tab row, with its own id, button name and command");
 
 // Whether a tab is one of the tabs that came after the stored default order: every order holds them.
 bool isLaterTab(qint64 id)
@@ -184,9 +206,9 @@ void StudyPaneTabs::runMoreMenu(StudyPaneView* view, qint64 selectedTab, const s
 {
     if (view == nullptr)
         return;
-    QMenu menu(view);
+    auto* menu = new QMenu(view);
     for (const auto& [title, tab] : moreMenuEntries(view)) {
-        QAction* a = menu.addAction(title);
+        QAction* a = menu->addAction(title);
         a->setEnabled(available(tab));
         // The selected tab may be one of the hidden ones.
         a->setCheckable(true);
@@ -195,5 +217,5 @@ void StudyPaneTabs::runMoreMenu(StudyPaneView* view, qint64 selectedTab, const s
         QObject::connect(a, &QAction::triggered, view, [choose, id] { choose(id); });
     }
     QToolButton* more = view->moreMenuButton();
-    menu.exec(more->mapToGlobal(more->rect().center()));
+    PopupMenu::exec(menu, more->mapToGlobal(more->rect().center()));
 }

@@ -1,7 +1,8 @@
 // The study pane's tabs. `all()` is the one table of them (in StudyPaneTabs.cpp): each row gives a
 // tab's identifier, the sub-pane slot it shows, its button's label, tip and object name, its entry
-// in the overflow menu and the slot's built-in factory; the rows stand in the button row's default
-// left-to-right order. The view makes its buttons from it, the sub-pane slots find their tabs and
+// in the overflow menu, the slot's built-in factory and the main window's command that shows it
+// (its name and tag, menu title and place, shortcut and toolbar item); the rows stand in the button
+// row's default left-to-right order. The main window makes the commands from the table. The view makes its buttons from it, the sub-pane slots find their tabs and
 // built-in factories in it, and this class keeps the tabs' order (as the user arranged the button
 // row, kept in the pane's archived state), the tab chosen in that order, and the overflow menu that
 // lists the buttons the row has no room for.
@@ -10,7 +11,11 @@
 // thread only.
 #pragma once
 
+#include "platform/ui/CommandNames.h"
 #include "studypane/StudyPaneSubpaneSlots.h"
+
+#include <QKeySequence>
+#include <QStyle>
 
 #include <QList>
 #include <QPair>
@@ -27,7 +32,27 @@ class StudyPaneView;
 class StudyPaneTabs {
 public:
     using Slot = StudyPaneSubpaneSlots::Slot;
-    using MakeSubpane = std::unique_ptr<StudyPaneSubpane> (*)(const StudyPaneEnvironment&, StudyPaneHost*);
+    using MakeSubpane = std::unique_ptr<StudyPaneSubpane> (*)(const StudyPaneEnvironment&, StudyPaneViewController*);
+    // The main window's command that shows a tab (the GoTo tab's sits in the Go menu, the others in
+    // the Study menu's first group).
+    struct Command {
+        const CommandId* id;
+        const char* text;          // its menu title
+        const char* toolbarLabel;  // its toolbar item's label
+        // The shortcut: a standard key, else the portable text (empty for none).
+        QKeySequence::StandardKey standardShortcut;
+        const char* shortcut;
+        const MenuId* menu;
+        int menuGroup;
+        int menuOrder;
+        int toolbarOrder;
+        QStyle::StandardPixmap toolbarIcon;
+        QKeySequence keySequence() const
+        {
+            return standardShortcut != QKeySequence::UnknownKey ? QKeySequence(standardShortcut)
+                                                                : QKeySequence(QString::fromLatin1(shortcut));
+        }
+    };
     struct Tab {
         // Kept in stored layouts (the selected tab and the tab order): never renumber one.
         qint64 id;
@@ -40,6 +65,7 @@ public:
         const char* buttonName;  // its button's object name (tests and styles find it by that)
         // The slot's factory when the pane's environment gives none; null: the environment's only.
         MakeSubpane builtIn;
+        Command command;
     };
     // The tabs, in the button row's default order.
     static std::span<const Tab> all();

@@ -6,6 +6,7 @@
 #include "panes/layout/LayoutManager.h"
 #include "panes/layout/PaneNotifications.h"
 #include "platform/NotificationCenter.h"
+#include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 #include "studypane/StudyPaneViewController.h"
 
@@ -43,7 +44,7 @@ protected:
     void paintEvent(QPaintEvent*) override
     {
         const UserDefaults* defaults = m_view->viewController()->environment().defaults;
-        const QString text = defaults ? defaults->stringForKey(QStringLiteral("textColor")) : QString();
+        const QString text = defaults ? defaults->value(SettingsKeys::TextColor) : QString();
         const QSHTMLColors::Color base =
             QSHTMLColors::colorFromHTMLColorString(text.isEmpty() ? QStringLiteral("#000000") : text);
         const QColor border = QSHTMLColors::colorByMultiplyingBy(base, QSHTMLColors::maxMultiplier(base)).toQColor();
@@ -295,7 +296,7 @@ bool StudyPaneView::eventFilter(QObject* watched, QEvent* event)
 void StudyPaneView::paintEvent(QPaintEvent* event)
 {
     const UserDefaults* defaults = m_controller->environment().defaults;
-    const QString back = defaults ? defaults->stringForKey(QStringLiteral("backColor")) : QString();
+    const QString back = defaults ? defaults->value(SettingsKeys::BackColor) : QString();
     QPainter p(this);
     p.fillRect(event->rect(),
         back.isEmpty() ? palette().window().color() : QSHTMLColors::colorFromHTMLColorString(back).toQColor());

@@ -14,6 +14,7 @@
 #include "studypane/StudyPaneRegionContentItemState.h"
 #include "studypane/StudyPaneView.h"
 
+#include <QApplication>
 #include <QToolButton>
 
 StudyPaneViewController::StudyPaneViewController(StudyPaneEnvironment env) : m_env(std::move(env)), m_subpanes(m_env)
@@ -128,7 +129,16 @@ void StudyPaneViewController::initialConfiguration()
         // A book pane of this pane's layout became active: the GoTo tab follows its kind of book.
         if (m_env.layoutManager == nullptr || layout() == nullptr || layout() != m_env.layoutManager->currentLayout())
             return;
-        showPaneContentsForSelectedTab();
+        // The reader works in the book panes (a pane made current by a click or Ctrl+]): the sub-pane
+        // shown follows, but takes the keys only when they were in the study pane already and it is
+        // another sub-pane now, never back from a pane the reader went to.
+        const StudyPaneSubpane* before = m_subpane;
+        QWidget* focus = QApplication::focusWidget();
+        const bool keysHere = m_view != nullptr && focus != nullptr && m_view->isAncestorOf(focus);
+        const StudyPaneRegionContentItemState* s = state();
+        const SourceTuple::Ptr book = m_env.activeBook ? m_env.activeBook() : nullptr;
+        const StudyPaneSubpane* next = m_subpanes.forTab(s != nullptr ? s->selectedTabID : 0, book);
+        showPaneContentsForSelectedTab(keysHere && next != before);
     });
     observe(PaneNotifications::DisplayPreferencesChangedNotification, [this](Notification&) {
         if (m_view != nullptr)
@@ -160,23 +170,24 @@ void StudyPaneViewController::highlightButtonForSelectedTab()
         m_view->setSelectedTab(selected);
 }
 
-void StudyPaneViewController::showPaneContentsForSelectedTab()
+void StudyPaneViewController::showPaneContentsForSelectedTab(bool takeKeys)
 {
     const StudyPaneRegionContentItemState* s = state();
     const qint64 selected = s != nullptr ? s->selectedTabID : 0;
     const SourceTuple::Ptr book = m_env.activeBook ? m_env.activeBook() : nullptr;
     if (StudyPaneSubpane* subpane = m_subpanes.forTab(selected, book))
-        showSubpane(subpane);
+        showSubpane(subpane, takeKeys);
 }
 
-void StudyPaneViewController::showSubpane(StudyPaneSubpane* subpane)
+void StudyPaneViewController::showSubpane(StudyPaneSubpane* subpane, bool takeKeys)
 {
     if (m_view != nullptr)
         m_view->setPaneContents(subpane->view());
     if (m_subpane != nullptr && m_subpane != subpane)
         m_subpane->studyPaneWillChangeSubview();
     m_subpane = subpane;
-    subpane->studyPaneDidActivateSubview();
+    if (takeKeys)
+        subpane->studyPaneDidActivateSubview();
 }
 
 void StudyPaneViewController::hidePaneContents()

@@ -48,8 +48,7 @@ class StudyPaneRegionContentItemState;
 
 class StudyPaneViewController : public QObject,
                                 public LayoutRegionContentsViewControllerProtocol,
-                                public LayoutStudyPane,
-                                public StudyPaneHost {
+                                public LayoutStudyPane {
     Q_OBJECT
 public:
     // The sub-pane slots (kSearchSubpane ... kNavigatorSubpane), in the order they are made.
@@ -71,15 +70,11 @@ public:
 
     // --- tabs ---
     // The tabs are the rows of StudyPaneTabs::all(); these select the tab that shows a slot.
-    void makeFindPaneCurrent() override { makeSubpaneTabCurrent(kSearchSubpane); }
-    void makeBookmarksPaneCurrent() override { makeSubpaneTabCurrent(kBookmarksSubpane); }
-    void makeHighlightsPaneCurrent() override { makeSubpaneTabCurrent(kHighlightsSubpane); }
-    void makeNoteViewEditPaneCurrent() override { makeSubpaneTabCurrent(kNoteViewEditSubpane); }
-    void makeNotesListPaneCurrent() override { makeSubpaneTabCurrent(kNotesListSubpane); }
-    void makeGotoPaneCurrent() override { makeSubpaneTabCurrent(kBibleGotoSubpane); }
-    void makeJournalPaneCurrent() override { makeSubpaneTabCurrent(kJournalListSubpane); }
-    void makeLibraryPaneCurrent() override { makeSubpaneTabCurrent(kLibrarySearchSubpane); }
-    void makeNavigatorPaneCurrent() override { makeSubpaneTabCurrent(kNavigatorSubpane); }
+    void makeSubpaneCurrent(int slot) override
+    {
+        if (slot >= 0 && slot < kSubpaneCount)
+            makeSubpaneTabCurrent(Subpane(slot));
+    }
     void makeSubpaneTabCurrent(Subpane slot) { makeTabCurrent(StudyPaneTabs::tabForSlot(slot)); }
     // Selects the tab, or shows it again (expanding a collapsed pane) when it is selected already.
     // A tab without a sub-pane is not selected.
@@ -110,14 +105,14 @@ public:
     // The Find sub-pane's results for the book, when it holds some.
     SearchResultsAggregator* searchResultsAggregatorForTuple(const SourceTupleID& id) override;
     // The notes search results for the book: the journal list's for the journal, else the notes list's.
-    SearchResultsAggregator* notesSearchResultsAggregatorForTupleID(const SourceTupleID& id) override;
+    SearchResultsAggregator* notesSearchResultsAggregatorForTupleID(const SourceTupleID& id);
 
     // --- state ---
     // The state of the region's current item; null without a region, an item or a study state.
-    StudyPaneRegionContentItemState* state() const override;
+    StudyPaneRegionContentItemState* state() const;
     // The layout that holds this pane; null when none does.
-    Layout* layout() const override;
-    QString layoutUuid() const override;
+    Layout* layout() const;
+    QString layoutUuid() const;
     // Pass-through properties of the state (reads give zero or none without a state, writes are
     // dropped); the sub-panes keep their own choices in the state through their host.
     double manualStudyPaneWidth() const;
@@ -135,9 +130,11 @@ private:
     void initialConfiguration();
     // The selected tab (the state's) as the highlighted button, and its sub-pane as the shown one.
     void highlightButtonForSelectedTab();
-    void showPaneContentsForSelectedTab();
+    // Shows the selected tab's sub-pane; `takeKeys` false when the reader is elsewhere (a book pane
+    // became active): then the sub-pane does not take the keys.
+    void showPaneContentsForSelectedTab(bool takeKeys = true);
     // Shows the sub-pane, telling the one shown before that it goes and this one that it came.
-    void showSubpane(StudyPaneSubpane* subpane);
+    void showSubpane(StudyPaneSubpane* subpane, bool takeKeys = true);
     void observe(const QString& name, std::function<void(Notification&)> handler);
 
     StudyPaneEnvironment m_env;

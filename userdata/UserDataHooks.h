@@ -1,16 +1,13 @@
 // The calls the user-data stores make upward, to the sync engine and to the search subsystem's
 // cache of user-data search results. Those subsystems sit above the store, so they install an
 // implementation at start-up (SyncRequestHandler::install, SearchCacheHandler::install: cStartupHook,
-// listed in documents/StartupHooks.h); until one is installed the calls do nothing. Tests install the
-// CallRecorder, which keeps every call, to check that every write asks for its sync.
+// listed in documents/StartupHooks.h); until one is installed the calls do nothing. Tests install a
+// recorder of every call (tests/support/CallRecorder.h) to check that every write asks for its sync.
 //
 // Each entry point may be called from any thread; the registered implementation must accept that.
 #pragma once
 
 #include <cstdint>
-#include <mutex>
-#include <string>
-#include <vector>
 
 #include "engine/foundation/cStartupHook.h"
 
@@ -78,36 +75,6 @@ public:
     virtual void clearColorSearchCache() = 0;
     virtual void invalidateCategorySearchCache(const cBibleRef* reference, std::int32_t section, std::uint16_t pubid,
         std::uint16_t bookid, std::uint8_t edition, const cLIntArray& categories) = 0;
-};
-
-// The handler of tests: it keeps one line per call, such as "sync BIBLENOTES now=1 editing=42" or
-// "cache note kind=4 section=7 book=1:23:1", for as long as it is installed and not emptied. The
-// program never installs it.
-class CallRecorder : public SyncRequestHandler, public SearchCacheHandler {
-public:
-    static CallRecorder& shared();
-    // Installs the shared recorder as both handlers (install(nullptr) goes back to the defaults).
-    static void installShared();
-
-    void requestSync(SyncRecordType type, bool now, std::int64_t editingId) override;
-    void invalidateNoteSearchCache(std::int32_t kind, std::int32_t section, std::uint16_t pubid, std::uint16_t bookid,
-        std::uint8_t edition) override;
-    void invalidateUserDataSearchCacheForBook(
-        std::int32_t kind, const cBibleRef& reference, std::int32_t flag) override;
-    void clearColorSearchCache() override;
-    void invalidateCategorySearchCache(const cBibleRef* reference, std::int32_t section, std::uint16_t pubid,
-        std::uint16_t bookid, std::uint8_t edition, const cLIntArray& categories) override;
-
-    std::vector<std::string> calls() const;
-    // The calls so far, emptying the record.
-    std::vector<std::string> takeCalls();
-    void clear();
-
-private:
-    void add(std::string line);
-
-    mutable std::mutex m_lock;
-    std::vector<std::string> m_calls;
 };
 
 }  // namespace qs::userdata

@@ -4,6 +4,7 @@
 
 #include "engine/references/cBibleRef.h"
 #include "engine/references/cBibleRefTables.h"
+#include "userdata/NoteText.h"
 #include "userdata/UserDataHooks.h"
 #include "userdata/cBookNoteStg.h"
 
@@ -45,8 +46,19 @@ bool cBibleNoteStg::openOrCreate(const cLString16& path, bool report)
         return false;
     }
     ensureBookNumberOrder();
+    deleteNotesThatShowNothing();
     m_ready.store(true);
     return true;
+}
+
+// A note that shows nothing is no note; older versions stored such notes (an emptied editor's
+// paragraphs and breaks) as live ones. They become deletions, kept at the time of their last change,
+// and go up to the server as such.
+void cBibleNoteStg::deleteNotesThatShowNothing()
+{
+    if (NoteText::registerSqlFunction(connectionHandle()))
+        exec("UPDATE BibleNotes SET deleted = 1, note = '', serverid = 0 WHERE deleted = 0 AND "
+             "qs_note_shows_nothing(note)");
 }
 
 // Nothing else creates BookNumberOrder, and without it the canonical walk finds nothing. One row per
@@ -208,8 +220,10 @@ std::int64_t cBibleNoteStg::countBibleNotes()
 bool cBibleNoteStg::writeBibleNote(cBibleNote& record, bool keepServerId, bool report, bool keepTimestamp)
 {
     const std::int64_t previousServerId = record.prepareLocalWrite(keepServerId, keepTimestamp);
-    if (record.note.isEmpty())
+    if (NoteText::showsNothing(record.note)) {
+        record.note.makeEmpty();
         record.deleted = 1;
+    }
     const cLString8 timestamp = record.timestampText();
     const cLString8 note(record.note);
     const bool ok = writeRecord(
@@ -257,4 +271,22 @@ bool cBibleNoteStg::markBibleNoteDeleted(cBibleNote& record, bool keepServerId, 
 {
     record.deleted = 1;
     return writeBibleNote(record, keepServerId, report, keepTimestamp);
+}
+
+bool cBibleNoteStg::markLiveBibleNoteDeleted(
+    std::int32_t booknum, std::int32_t chapter, std::int32_t verse, const cDBTimestamp* at)
+{
+    cSQLRows rows;
+    if (!exec("SELECT recid FROM BibleNotes WHERE deleted = 0 AND booknum = ? AND chapter = ? AND verse = ?",
+            {booknum, chapter, verse}, &rows, true))
+        return false;
+    if (rows.empty())
+        return true;
+    cBibleNote record;
+    if (!lookup(booknum, chapter, verse, false, record))
+        return false;
+    record.note.makeEmpty();
+    if (at != nullptr)
+        record.setTimestamp(*at);
+    return markBibleNoteDeleted(record, false, true, at != nullptr);
 }

@@ -1,8 +1,10 @@
 // cBibleNoteStg: the store of Bible notes (table BibleNotes), one note per verse.
 //
 // The same rules as the book-note store (cBookNoteStg.h): at most one row per verse, deletions are
-// tombstones the sync uploads, every write stamps, invalidates the note search caches of the verse
-// and asks the sync engine to run. Never opens on demand; any thread may use it.
+// tombstones the sync uploads (marked where the note stood), a note that shows nothing (NoteText.h)
+// is stored as a deletion and one left by an older version is made one when the store opens, every
+// write stamps, invalidates the note search caches of the verse and asks the sync engine to run.
+// Never opens on demand; any thread may use it.
 //
 // The canonical walk (bibleNoteAtCanonicalOffset) orders books through the table BookNumberOrder
 // (BookNumber, Sequence); openOrCreate creates and fills it from the reference tables' canonical
@@ -55,6 +57,11 @@ public:
     bool addBibleNote(cBibleNote& record, bool keepServerId, bool report, bool keepTimestamp);
     bool updateBibleNote(cBibleNote& record, bool keepServerId, bool report, bool keepTimestamp);
     bool markBibleNoteDeleted(cBibleNote& record, bool keepServerId, bool report, bool keepTimestamp);
+    // Marks the live note of the verse deleted where it stands: its row keeps its record id and loses
+    // its text and server id, so the next sync sends the deletion of the record the server holds.
+    // Stamped `at` when given, else now. True when no live note was there.
+    bool markLiveBibleNoteDeleted(
+        std::int32_t booknum, std::int32_t chapter, std::int32_t verse, const cDBTimestamp* at);
 
 private:
     bool selectOne(const char* sql, const cSQLValues& values, cBibleNote& record, bool report);
@@ -62,6 +69,7 @@ private:
         std::int32_t booknum, std::int32_t chapter, std::int32_t verse, bool includeDeleted, cBibleNote& record);
     bool walk(cBibleNote& record, bool report, const char* tail, bool withRecid, bool requestSync);
     void ensureBookNumberOrder();
+    void deleteNotesThatShowNothing();
 
     std::atomic<bool> m_ready {false};
 };

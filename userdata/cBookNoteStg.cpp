@@ -1,5 +1,6 @@
 #include "userdata/cBookNoteStg.h"
 
+#include "userdata/NoteText.h"
 #include "userdata/UserDataHooks.h"
 
 namespace {
@@ -70,8 +71,17 @@ bool cBookNoteStg::openOrCreate(const cLString16& path, bool report)
         m_ready.store(false);
         return false;
     }
+    deleteNotesThatShowNothing();
     m_ready.store(true);
     return true;
+}
+
+// As cBibleNoteStg::deleteNotesThatShowNothing.
+void cBookNoteStg::deleteNotesThatShowNothing()
+{
+    if (NoteText::registerSqlFunction(connectionHandle()))
+        exec("UPDATE BookNotes SET deleted = 1, note = '', serverid = 0 WHERE deleted = 0 AND "
+             "qs_note_shows_nothing(note)");
 }
 
 void cBookNoteStg::close()
@@ -271,8 +281,10 @@ bool cBookNoteStg::journalSearchLayoutIds(std::vector<cLString8>& list)
 bool cBookNoteStg::writeBookNote(cBookNote& record, bool keepServerId, bool report, bool keepTimestamp)
 {
     const std::int64_t previousServerId = record.prepareLocalWrite(keepServerId, keepTimestamp);
-    if (record.note.isEmpty())
+    if (NoteText::showsNothing(record.note)) {
+        record.note.makeEmpty();
         record.deleted = 1;
+    }
     const cLString8 timestamp = record.timestampText();
     const cLString8 note = utf8(record.note);
     const cLString8 formname = utf8(record.formname);
@@ -327,4 +339,23 @@ bool cBookNoteStg::markBookNoteDeleted(cBookNote& record, bool keepServerId, boo
 {
     record.deleted = 1;
     return writeBookNote(record, keepServerId, report, keepTimestamp);
+}
+
+bool cBookNoteStg::markLiveBookNoteDeleted(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition,
+    std::int32_t section, const cLString16& formname, const cLString16& fieldname, const cDBTimestamp* at)
+{
+    cSQLRows rows;
+    if (!exec("SELECT recid FROM BookNotes WHERE deleted = 0 AND pubid = ? AND bookid = ? AND edition = ? AND "
+              "section = ? AND lower(formname) = lower(?) AND lower(fieldname) = lower(?)",
+            {pubid, bookid, std::int32_t {edition}, section, utf8(formname), utf8(fieldname)}, &rows, true))
+        return false;
+    if (rows.empty())
+        return true;
+    cBookNote record;
+    if (!lookup(pubid, bookid, edition, section, formname, fieldname, false, record))
+        return false;
+    record.note.makeEmpty();
+    if (at != nullptr)
+        record.setTimestamp(*at);
+    return markBookNoteDeleted(record, false, true, at != nullptr);
 }

@@ -2,8 +2,10 @@
 // that saved searches of a layout have found (table JournalSearchResults).
 //
 // At most one row, live or tombstone, exists per location and form field: saving a new note first
-// removes any row already there. Deleting is a write of a tombstone (deleted 1, serverid 0) that the
-// next sync uploads; only the sync removes rows for good (deleteBookNoteRow). Every write stamps
+// removes any row already there. Deleting marks the row a tombstone where it stands (deleted 1,
+// serverid 0, no text), which the next sync uploads; only the sync removes rows for good
+// (deleteBookNoteRow). A note that shows nothing (NoteText.h) is stored as a deletion, and one left
+// by an older version is made one when the store opens. Every write stamps
 // the record, invalidates the note search cache of its book and asks the sync engine to run.
 //
 // The store never opens on demand: every operation other than openOrCreate expects the store to be
@@ -78,12 +80,18 @@ public:
     // Refused (reported with code -1 when asked) for a record without recid.
     bool updateBookNote(cBookNote& record, bool keepServerId, bool report, bool keepTimestamp);
     bool markBookNoteDeleted(cBookNote& record, bool keepServerId, bool report, bool keepTimestamp);
+    // Marks the live note at the location and field deleted where it stands (as
+    // cBibleNoteStg::markLiveBibleNoteDeleted). True when no live note was there.
+    bool markLiveBookNoteDeleted(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition, std::int32_t section,
+        const cLString16& formname, const cLString16& fieldname, const cDBTimestamp* at);
 
 private:
     bool selectOne(const char* sql, const cSQLValues& values, cBookNote& record, bool report);
     bool lookup(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition, std::int32_t section,
         const cLString16& formname, const cLString16& fieldname, bool includeDeleted, cBookNote& record);
     bool walk(cBookNote& record, bool report, const char* condition, const char* order, bool requestSync);
+
+    void deleteNotesThatShowNothing();
 
     std::atomic<bool> m_ready {false};
 };

@@ -2,6 +2,7 @@
 
 #include "engine/foundation/cLIntArray.h"
 #include "engine/references/cBibleRef.h"
+#include "userdata/NoteText.h"
 
 namespace {
 
@@ -145,9 +146,10 @@ bool cNoteDoc::saveBibleNote(cBibleNote& record, bool keepTimestamp)
 {
     if (!IsOpen())
         return false;
-    if (record.note.isEmpty()) {
+    if (NoteText::showsNothing(record.note)) {
         record.serverid = 0;
-        return deleteBibleNoteAtVerse(record.booknum, record.chapter, record.verse);
+        return m_bibleNoteStore.markLiveBibleNoteDeleted(
+            record.booknum, record.chapter, record.verse, keepTimestamp ? &record.timestamp : nullptr);
     }
     if (record.recid == 0)
         return m_bibleNoteStore.addBibleNote(record, false, true, keepTimestamp);
@@ -156,21 +158,7 @@ bool cNoteDoc::saveBibleNote(cBibleNote& record, bool keepTimestamp)
 
 bool cNoteDoc::deleteBibleNoteAtVerse(std::int32_t booknum, std::int32_t chapter, std::int32_t verse)
 {
-    cBibleNote tombstone;
-    tombstone.booknum = booknum;
-    tombstone.chapter = chapter;
-    tombstone.verse = verse;
-    return m_bibleNoteStore.markBibleNoteDeleted(tombstone, false, true, false);
-}
-
-bool cNoteDoc::deleteBibleNoteInReference(const cBibleRef& reference)
-{
-    if (!IsOpen())
-        return false;
-    const std::uint32_t key = noteVerseInReference(reference);
-    if (key == 0)
-        return false;
-    return deleteBibleNoteAtVerse(bibleKeyBook(key), bibleKeyChapter(key), bibleKeyVerse(key));
+    return m_bibleNoteStore.markLiveBibleNoteDeleted(booknum, chapter, verse, nullptr);
 }
 
 bool cNoteDoc::firstBibleNote(cBibleNote& record)
@@ -232,10 +220,10 @@ bool cNoteDoc::saveBookNote(cBookNote& record, bool keepTimestamp)
 {
     if (!IsOpen())
         return false;
-    if (record.note.isEmpty()) {
+    if (NoteText::showsNothing(record.note)) {
         record.serverid = 0;
-        return deleteFormNote(
-            record.pubid, record.bookid, record.edition, record.section, record.formname, record.fieldname);
+        return m_bookNoteStore.markLiveBookNoteDeleted(record.pubid, record.bookid, record.edition, record.section,
+            record.formname, record.fieldname, keepTimestamp ? &record.timestamp : nullptr);
     }
     if (record.recid == 0)
         return m_bookNoteStore.addBookNote(record, false, true, keepTimestamp);
@@ -252,10 +240,7 @@ bool cNoteDoc::deleteFormNote(std::uint16_t pubid, std::uint16_t bookid, std::ui
 {
     if (!IsOpen())
         return false;
-    cBookNote tombstone;
-    placeBookNote(tombstone, pubid, bookid, edition, section, formname, fieldname);
-    tombstone.deleted = 1;
-    return m_bookNoteStore.markBookNoteDeleted(tombstone, false, true, false);
+    return m_bookNoteStore.markLiveBookNoteDeleted(pubid, bookid, edition, section, formname, fieldname, nullptr);
 }
 
 bool cNoteDoc::firstBookNote(cBookNote& record)

@@ -3,8 +3,10 @@
 // a block carries a note (across the versifications of the verse), reading, saving and deleting
 // notes, walking them, and the journal search results.
 //
-// Deleting through the document never removes a row: it writes a tombstone at the verse or location
-// (deleted 1, serverid 0, empty text), which the next sync uploads.
+// Deleting through the document never removes a row: the live note's row at the verse or location
+// becomes a tombstone where it stands (deleted 1, serverid 0, empty text, the same record id), which
+// the next sync uploads as the deletion of the server's record. A text that shows nothing (NoteText.h)
+// is saved as such a deletion.
 //
 // Operations that touch notes answer false (0) while the document is closed, except those marked
 // "no open test", which then fail in their store. Lifecycle: noteDocInstance() creates the one
@@ -48,10 +50,9 @@ public:
     std::uint32_t noteVerseInReference(const cBibleRef& reference);
     bool hasBibleNoteInReference(const cBibleRef& reference);
     bool readBibleNoteInReference(const cBibleRef& reference, cBibleNote& record);
-    // An empty text deletes the note of the verse.
+    // A text that shows nothing deletes the note of the verse (nothing is written when none is live).
     bool saveBibleNote(cBibleNote& record, bool keepTimestamp);
     bool deleteBibleNoteAtVerse(std::int32_t booknum, std::int32_t chapter, std::int32_t verse);  // no open test
-    bool deleteBibleNoteInReference(const cBibleRef& reference);
     bool firstBibleNote(cBibleNote& record);
     bool nextBibleNote(cBibleNote& record);
     bool bibleNoteAtOffset(std::int32_t n, cBibleNote& record);  // no open test
@@ -68,7 +69,7 @@ public:
     // False when only one of the two names is empty.
     bool readFormNote(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition, std::int32_t section,
         const cLString16& formname, const cLString16& fieldname, cBookNote& record);
-    // An empty text deletes the note at the record's location and field.
+    // A text that shows nothing deletes the note at the record's location and field.
     bool saveBookNote(cBookNote& record, bool keepTimestamp);
     bool deleteBookNote(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition, std::int32_t section);
     bool deleteFormNote(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition, std::int32_t section,

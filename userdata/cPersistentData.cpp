@@ -1,7 +1,9 @@
 #include "userdata/cPersistentData.h"
 
 #include <cstdio>
+#include <ctime>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -66,6 +68,49 @@ void appendEscaped(std::string& out, const cLString8& text)
             out += c;
         }
     }
+}
+
+// What a reader calls the data of each table the history names. A name outside the table is shown
+// as it stands; a row of no table (a run that failed before its first type) is the whole sync's.
+const char* dataTypeName(const cLString8& table)
+{
+    static const std::pair<const char*, const char*> kNames[] = {
+        {"BibleBookmarks", "Bible bookmarks"},
+        {"BibleHighlights", "Bible highlights"},
+        {"BibleNotes", "Bible notes"},
+        {"BookBookmarks", "Book bookmarks"},
+        {"BookNotes", "Book and journal notes"},
+        {"DevotionalProgress", "Devotional reading progress"},
+        {"DevotionalStartDate", "Devotional start dates"},
+        {"HighlightColorNames", "Highlight color names"},
+        {"ProgramSettings", "Settings"},
+        {"", "All data"},
+    };
+    for (const auto& [name, words] : kNames) {
+        if (table.equalsCStr(name))
+            return words;
+    }
+    return nullptr;
+}
+
+// A stored time (UTC) as the reader's clock showed it: MM/DD/YYYY hh:mm:ss in the local time zone.
+bool appendLocalTime(std::string& out, const cDateTimeValue& utc)
+{
+    std::tm fields {};
+    fields.tm_year = utc.year - 1900;
+    fields.tm_mon = utc.month - 1;
+    fields.tm_mday = utc.day;
+    fields.tm_hour = utc.hour;
+    fields.tm_min = utc.minute;
+    fields.tm_sec = utc.second;
+    const std::time_t when = timegm(&fields);
+    std::tm local {};
+    char text[48];
+    if (when == static_cast<std::time_t>(-1) || localtime_r(&when, &local) == nullptr ||
+        std::strftime(text, sizeof text, "%m/%d/%Y %H:%M:%S", &local) == 0)
+        return false;
+    out += text;
+    return true;
 }
 
 }  // namespace
@@ -149,15 +194,13 @@ bool cPersistentData::writeSyncLogHtml(const char* path, const char* tablename, 
             continue;
         page += "<tr><td valign=top>";
         cDateTimeValue when;
-        if (when.parse(row[0])) {
-            cLString8 us;
-            when.formatUSStyle(us);
-            page.append(us.chars(), static_cast<std::size_t>(us.length()));
-        } else {
+        if (!when.parse(row[0]) || !appendLocalTime(page, when))
             appendEscaped(page, row[0]);
-        }
-        page += "Z</td><td valign=top>";
-        appendEscaped(page, row[1]);
+        page += "</td><td valign=top>";
+        if (const char* words = dataTypeName(row[1]))
+            page += words;
+        else
+            appendEscaped(page, row[1]);
         page += "</td><td valign=top>";
         // A row without a message says what it records: a sync that went through, or an error
         // that came without words (its code then).

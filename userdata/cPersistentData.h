@@ -32,8 +32,9 @@ public:
     bool recordSyncTime(
         const char* tablename, const cDateTimeValue& syncTime, std::int32_t errorCode, const char* errorMessage);
     // Writes the history as an HTML page ("Cloud Sync Log") to the UTF-8 path: every table, or one
-    // (tablename not null); errors only; newest first. Names and messages are HTML-escaped. False when
-    // the file cannot be written.
+    // (tablename not null); errors only; newest first. Times are shown in the local time zone and the
+    // synced tables by what a reader calls their data ("Bible notes"); other names and the messages are
+    // HTML-escaped. False when the file cannot be written.
     bool writeSyncLogHtml(const char* path, const char* tablename, bool errorsOnly, bool newestFirst);
     bool clearSyncHistory();
 

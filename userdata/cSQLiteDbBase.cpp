@@ -1,10 +1,15 @@
 #include "userdata/cSQLiteDbBase.h"
 #include "engine/foundation/cMsgBox.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstring>
 #include <mutex>
+#include <string>
 #include <utility>
 
+#include "userdata/SQLiteFailure.h"
 #include "userdata/cDBRecord.h"
 
 namespace {
@@ -61,7 +66,89 @@ const char* const kMessages[] = {
 };
 static_assert(sizeof(kMessages) / sizeof(kMessages[0]) == 28, "codes -1 to 26");
 
+// The database is the profile's own file, wherever a link in its place points. SQLite writes through
+// a symbolic link (and keeps its journal beside the file the link names), so a link planted in the
+// profile would have every note written into a file outside it. As with the settings file, the link
+// is replaced before the open by a file of its own holding a copy of the database it names (a link
+// the user made keeps its notes), and what it named is never written. A link to anything that is no
+// database is only removed. Links in the places of the journal and write-ahead files (SQLite never
+// makes any) are removed. A FIFO, device or folder in the database's place is not opened (opening a
+// FIFO would wait for ever). Answers SQLITE_OK, or the code the open fails with.
+int claimDatabasePath(const std::string& path)
+{
+    struct stat info { };
+    for (const char* suffix : {"-journal", "-wal", "-shm"}) {
+        const std::string beside = path + suffix;
+        if (::lstat(beside.c_str(), &info) == 0 && S_ISLNK(info.st_mode))
+            ::unlink(beside.c_str());
+    }
+    if (::lstat(path.c_str(), &info) != 0)
+        return SQLITE_OK;  // no file yet: SQLite makes it
+    if (S_ISREG(info.st_mode))
+        return SQLITE_OK;
+    if (!S_ISLNK(info.st_mode))
+        return SQLITE_CANTOPEN;
+    struct stat target { };
+    const bool regular = ::stat(path.c_str(), &target) == 0 && S_ISREG(target.st_mode);
+    int rc = SQLITE_NOTADB;
+    const std::string copy = path + "-copy";
+    if (regular) {
+        ::unlink(copy.c_str());
+        sqlite3* from = nullptr;
+        sqlite3* to = nullptr;
+        rc = sqlite3_open_v2(path.c_str(), &from, SQLITE_OPEN_READONLY, nullptr);
+        if (rc == SQLITE_OK)
+            rc = sqlite3_open_v2(copy.c_str(), &to, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+        if (rc == SQLITE_OK) {
+            sqlite3_backup* backup = sqlite3_backup_init(to, "main", from, "main");
+            if (backup == nullptr) {
+                rc = sqlite3_errcode(to);
+            } else {
+                sqlite3_backup_step(backup, -1);
+                rc = sqlite3_backup_finish(backup);
+            }
+        }
+        sqlite3_close(from);
+        if (sqlite3_close(to) != SQLITE_OK && rc == SQLITE_OK)
+            rc = SQLITE_IOERR;
+    }
+    if (rc == SQLITE_OK) {
+        // rename replaces the link itself, never what it names.
+        if (::rename(copy.c_str(), path.c_str()) == 0)
+            return SQLITE_OK;
+        ::unlink(copy.c_str());
+        return SQLITE_CANTOPEN;
+    }
+    ::unlink(copy.c_str());
+    // A database that could not be copied for want of room or memory keeps its link until it can be:
+    // the notes it holds must not seem gone. Anything else behind the link (nothing, a file that is
+    // no database, one this user cannot read) is no database of this profile.
+    const int primary = rc & 0xff;
+    if (primary == SQLITE_FULL || primary == SQLITE_IOERR || primary == SQLITE_NOMEM || primary == SQLITE_BUSY ||
+        primary == SQLITE_LOCKED)
+        return rc;
+    return ::unlink(path.c_str()) == 0 ? SQLITE_OK : SQLITE_CANTOPEN;
+}
+
+// The last failure of a statement on this thread (SQLiteFailure.h).
+thread_local int t_lastFailure = 0;
+
 }  // namespace
+
+int SQLiteFailure::lastOnThisThread()
+{
+    return t_lastFailure;
+}
+
+void SQLiteFailure::clear()
+{
+    t_lastFailure = 0;
+}
+
+bool SQLiteFailure::lastWasDiskFull()
+{
+    return t_lastFailure == SQLITE_FULL;
+}
 
 void cSQLValue::bind(sqlite3_stmt* statement, int index) const
 {
@@ -142,10 +229,13 @@ bool cSQLiteDbBase::open(const cLString16& path, int* rcOut)
     }
     const cLString8 utf8(path);
     sqlite3* handle = nullptr;
-    const int rc = sqlite3_open(utf8.chars(), &handle);
+    int rc = claimDatabasePath(std::string(utf8.chars(), static_cast<std::size_t>(utf8.length())));
+    if (rc == SQLITE_OK)
+        rc = sqlite3_open(utf8.chars(), &handle);
     if (rcOut)
         *rcOut = rc;
     if (rc != SQLITE_OK) {
+        t_lastFailure = rc & 0xff;
         sqlite3_close(handle);
         return false;
     }
@@ -237,6 +327,8 @@ bool cSQLiteDbBase::exec(
     }
     if (rcOut)
         *rcOut = rc;
+    if (rc != SQLITE_OK)
+        t_lastFailure = rc & 0xff;
     if (rc != SQLITE_OK && report)
         reportError(rc);
     return rc == SQLITE_OK;
@@ -303,11 +395,6 @@ bool cSQLiteDbBase::commitHeldTransaction(bool report)
     --t_transactionDepth;
     connection().statementLock.unlock();
     return ok;
-}
-
-bool cSQLiteDbBase::holdsTransaction()
-{
-    return t_holdsTransaction;
 }
 
 const char* cSQLiteDbBase::messageForCode(int code)
@@ -476,16 +563,6 @@ bool cSQLiteDbBase::updateColumnUpToTime(const char* table, const char* timeText
     if (onlyWhereZero)
         sql.append(sqlOf({"AND ", column, " = 0 "}));
     return exec(sql, {number, timeText}, nullptr, true);
-}
-
-bool cSQLiteDbBase::markRowSynced(
-    const char* table, std::int64_t recid, std::int64_t serverId, const char* uploadedTimestamp)
-{
-    cSQLiteOnDemand share(*this);
-    if (!share.ok())
-        return false;
-    return exec(sqlOf({"UPDATE ", table, " SET serverid = ? WHERE recid = ? AND timestamp = ? "}),
-        {serverId, recid, uploadedTimestamp}, nullptr, true);
 }
 
 bool cSQLiteDbBase::deleteAllRows(const char* table)

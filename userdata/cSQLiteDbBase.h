@@ -76,9 +76,11 @@ public:
     // "DELETE FROM <table> WHERE <column> <> 0 ", opening on demand.
     virtual bool deleteRowsWhereNonZero(const char* table, const char* column);
 
-    // Takes a share of the connection. Only the first opener's path names the file. `rcOut` receives
-    // the SQLite result of opening the file (0 when only the count changed) and is left alone when
-    // this object was open already.
+    // Takes a share of the connection. Only the first opener's path names the file. A symbolic link
+    // in the file's place is never written through: it is replaced by a copy of the database it names
+    // (or removed when it names none), and links at the journal's places are removed; a FIFO, device
+    // or folder there is not opened. `rcOut` receives the SQLite result of opening the file (0 when
+    // only the count changed) and is left alone when this object was open already.
     bool open(const cLString16& path, int* rcOut = nullptr);
     void close();
 
@@ -111,7 +113,6 @@ public:
     // fails, and true when none is held.
     bool beginHeldTransaction(bool report = false);
     bool commitHeldTransaction(bool report = false);
-    static bool holdsTransaction();
 
     // The parts of one statement text, joined.
     static cLString8 sqlOf(std::initializer_list<const char*> parts);
@@ -137,14 +138,9 @@ public:
     std::int64_t countRowsWhereZero(const char* table, const char* column);
     // "UPDATE <table> SET <column> = <number> WHERE <timeColumn> <= '<timeText>' " (and, with
     // onlyWhereZero, "AND <column> = 0 "). Succeeds without running anything on an empty table.
-    // Used to forget all sync state (time text "X", number 0); a server's acknowledgement of one
-    // upload goes through markRowSynced instead.
+    // Used to forget all sync state (time text "X", number 0).
     bool updateColumnUpToTime(const char* table, const char* timeText, const char* column, const char* timeColumn,
         std::int64_t number, bool onlyWhereZero);
-    // Gives the row `recid` the server id, unless the row changed after the upload (its timestamp
-    // differs from `uploadedTimestamp`): such a row keeps serverid 0 and is uploaded again.
-    bool markRowSynced(const char* table, std::int64_t recid, std::int64_t serverId, const char* uploadedTimestamp);
-
     // The first column of the first row as a number: 0 when the statement fails, `whenEmpty` when it
     // returns no row.
     std::int64_t selectNumber(const char* sql, const cSQLValues& values = {}, std::int64_t whenEmpty = -1);

@@ -2,6 +2,7 @@
 #include "platform/ui/PlainLabel.h"
 
 #include "app/preferences/ColorWell.h"
+#include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 
 #include <QCheckBox>
@@ -16,38 +17,38 @@
 namespace {
 
 struct WellInfo {
-    const char* key;
-    const char* customKey;
+    const SettingKey<QString>& key;
+    const SettingKey<QString>& customKey;
     const char* label;
 };
 const WellInfo kWells[10] = {
-    {"backColor", "customBackColor", "Background"},
-    {"wocColor", "customWocColor", "Words of Christ"},
-    {"linkColor", "customLinkColor", "Links"},
-    {"strongsColor", "customStrongsColor", "Strong's numbers"},
-    {"textColor", "customTextColor", "Text"},
-    {"tempHLColor", "customTempHLColor", "Linked passage highlight"},
-    {"footnoteBGColor", "customFootnoteBGColor", "Footnote background"},
-    {"searchColor", "customSearchColor", "Search hits"},
-    {"devoReadColor", "customDevoReadColor", "Devotional read"},
-    {"devoUnreadColor", "customDevoUnreadColor", "Devotional unread"},
+    {SettingsKeys::BackColor, SettingsKeys::CustomBackColor, "Background"},
+    {SettingsKeys::WocColor, SettingsKeys::CustomWocColor, "Words of Christ"},
+    {SettingsKeys::LinkColor, SettingsKeys::CustomLinkColor, "Links"},
+    {SettingsKeys::StrongsColor, SettingsKeys::CustomStrongsColor, "Strong's numbers"},
+    {SettingsKeys::TextColor, SettingsKeys::CustomTextColor, "Text"},
+    {SettingsKeys::TempHLColor, SettingsKeys::CustomTempHLColor, "Linked passage highlight"},
+    {SettingsKeys::FootnoteBGColor, SettingsKeys::CustomFootnoteBGColor, "Footnote background"},
+    {SettingsKeys::SearchColor, SettingsKeys::CustomSearchColor, "Search hits"},
+    {SettingsKeys::DevoReadColor, SettingsKeys::CustomDevoReadColor, "Devotional read"},
+    {SettingsKeys::DevoUnreadColor, SettingsKeys::CustomDevoUnreadColor, "Devotional unread"},
 };
 
 // Keys a colour scheme sets, with their custom keys, in the order moveCurrentColorsToCustom copies.
-const char* const kSchemeKeys[13][2] = {
-    {"backColor", "customBackColor"},
-    {"footnoteBGColor", "customFootnoteBGColor"},
-    {"linkColor", "customLinkColor"},
-    {"searchColor", "customSearchColor"},
-    {"searchBold", "customSearchBold"},
-    {"strongsColor", "customStrongsColor"},
-    {"strongsDecoration", "customStrongsDecoration"},
-    {"tempHLColor", "customTempHLColor"},
-    {"textColor", "customTextColor"},
-    {"wocColor", "customWocColor"},
-    {"wocBold", "customWocBold"},
-    {"devoReadColor", "customDevoReadColor"},
-    {"devoUnreadColor", "customDevoUnreadColor"},
+const QString* const kSchemeKeys[13][2] = {
+    {&SettingsKeys::BackColor.name, &SettingsKeys::CustomBackColor.name},
+    {&SettingsKeys::FootnoteBGColor.name, &SettingsKeys::CustomFootnoteBGColor.name},
+    {&SettingsKeys::LinkColor.name, &SettingsKeys::CustomLinkColor.name},
+    {&SettingsKeys::SearchColor.name, &SettingsKeys::CustomSearchColor.name},
+    {&SettingsKeys::SearchBold.name, &SettingsKeys::CustomSearchBold.name},
+    {&SettingsKeys::StrongsColor.name, &SettingsKeys::CustomStrongsColor.name},
+    {&SettingsKeys::StrongsDecoration.name, &SettingsKeys::CustomStrongsDecoration.name},
+    {&SettingsKeys::TempHLColor.name, &SettingsKeys::CustomTempHLColor.name},
+    {&SettingsKeys::TextColor.name, &SettingsKeys::CustomTextColor.name},
+    {&SettingsKeys::WocColor.name, &SettingsKeys::CustomWocColor.name},
+    {&SettingsKeys::WocBold.name, &SettingsKeys::CustomWocBold.name},
+    {&SettingsKeys::DevoReadColor.name, &SettingsKeys::CustomDevoReadColor.name},
+    {&SettingsKeys::DevoUnreadColor.name, &SettingsKeys::CustomDevoUnreadColor.name},
 };
 
 struct FixedScheme {
@@ -81,7 +82,7 @@ ColorPreferencesViewController::ColorPreferencesViewController(const Environment
     auto* grid = new QGridLayout;
     for (int i = 0; i < 10; ++i) {
         auto* well = new ColorWell(this);
-        well->setObjectName(QString::fromLatin1(kWells[i].key));
+        well->setObjectName(kWells[i].key.name);
         well->setToolTip(tr(kWells[i].label));
         m_wells[i] = well;
         connect(well, &ColorWell::colorChanged, this, [this, i] { colorWellChanged(i); });
@@ -91,9 +92,9 @@ ColorPreferencesViewController::ColorPreferencesViewController(const Environment
     }
     top->addLayout(grid);
     auto* styles = new QHBoxLayout;
-    addBox(styles, tr("Words of Christ in bold"), QStringLiteral("wocBold"));
-    addBox(styles, tr("Search hits in bold"), QStringLiteral("searchBold"));
-    addBox(styles, tr("Underline Strong's numbers"), QStringLiteral("strongsDecoration"));
+    addBox(styles, tr("Words of Christ in bold"), SettingsKeys::WocBold);
+    addBox(styles, tr("Search hits in bold"), SettingsKeys::SearchBold);
+    addBox(styles, tr("Underline Strong's numbers"), SettingsKeys::StrongsDecoration);
     top->addLayout(styles);
     top->addStretch(1);
     finishConstruction();
@@ -129,10 +130,10 @@ void ColorPreferencesViewController::commitColor(int index)
     if (m_colorTimers[index])
         m_colorTimers[index]->stop();
     const QString text = m_wells[index]->color().toRgb().name(QColor::HexRgb);
-    defaults().setString(text, QString::fromLatin1(kWells[index].key));
+    defaults().set(kWells[index].key, text);
     moveCurrentColorsToCustom();
-    defaults().setString(text, QString::fromLatin1(kWells[index].customKey));
-    defaults().setInteger(kCustomScheme, QStringLiteral("colorScheme"));
+    defaults().set(kWells[index].customKey, text);
+    defaults().set(SettingsKeys::ColorScheme, kCustomScheme);
     m_schemes->setCurrentIndex(m_schemes->findData(kCustomScheme));
     notifyOthersDisplaySettingsChanged();
 }
@@ -140,7 +141,7 @@ void ColorPreferencesViewController::commitColor(int index)
 void ColorPreferencesViewController::moveCurrentColorsToCustom()
 {
     for (const auto& pair : kSchemeKeys)
-        defaults().setObject(defaults().objectForKey(QString::fromLatin1(pair[0])), QString::fromLatin1(pair[1]));
+        defaults().setObject(defaults().objectForKey(*pair[0]), *pair[1]);
 }
 
 void ColorPreferencesViewController::chooseColorScheme(int tag)
@@ -148,32 +149,40 @@ void ColorPreferencesViewController::chooseColorScheme(int tag)
     UserDefaults& d = defaults();
     if (tag == kCustomScheme) {
         // Keys with no custom value lose their stored value and fall back to their registered one.
-        const char* const order[13] = {"textColor", "backColor", "wocColor", "linkColor", "footnoteBGColor",
-            "searchColor", "tempHLColor", "devoReadColor", "devoUnreadColor", "searchBold", "wocBold", "strongsColor",
-            "strongsDecoration"};
-        for (const char* key : order)
-            d.setObject(d.objectForKey(QStringLiteral("custom") + QChar(QLatin1Char(key[0])).toUpper() +
-                            QString::fromLatin1(key + 1)),
-                QString::fromLatin1(key));
+        const QString* const order[13][2] = {{&SettingsKeys::TextColor.name, &SettingsKeys::CustomTextColor.name},
+            {&SettingsKeys::BackColor.name, &SettingsKeys::CustomBackColor.name},
+            {&SettingsKeys::WocColor.name, &SettingsKeys::CustomWocColor.name},
+            {&SettingsKeys::LinkColor.name, &SettingsKeys::CustomLinkColor.name},
+            {&SettingsKeys::FootnoteBGColor.name, &SettingsKeys::CustomFootnoteBGColor.name},
+            {&SettingsKeys::SearchColor.name, &SettingsKeys::CustomSearchColor.name},
+            {&SettingsKeys::TempHLColor.name, &SettingsKeys::CustomTempHLColor.name},
+            {&SettingsKeys::DevoReadColor.name, &SettingsKeys::CustomDevoReadColor.name},
+            {&SettingsKeys::DevoUnreadColor.name, &SettingsKeys::CustomDevoUnreadColor.name},
+            {&SettingsKeys::SearchBold.name, &SettingsKeys::CustomSearchBold.name},
+            {&SettingsKeys::WocBold.name, &SettingsKeys::CustomWocBold.name},
+            {&SettingsKeys::StrongsColor.name, &SettingsKeys::CustomStrongsColor.name},
+            {&SettingsKeys::StrongsDecoration.name, &SettingsKeys::CustomStrongsDecoration.name}};
+        for (const auto& pair : order)
+            d.setObject(d.objectForKey(*pair[1]), *pair[0]);
     } else {
         if (tag < 0 || tag > 3)
             tag = 0;
         const FixedScheme& s = kSchemes[tag];
-        d.setString(QString::fromLatin1(s.text), QStringLiteral("textColor"));
-        d.setString(QString::fromLatin1(s.back), QStringLiteral("backColor"));
-        d.setString(QString::fromLatin1(s.woc), QStringLiteral("wocColor"));
-        d.setString(QString::fromLatin1(s.link), QStringLiteral("linkColor"));
-        d.setString(QStringLiteral("#e0e0ff"), QStringLiteral("footnoteBGColor"));
-        d.setString(QStringLiteral("#008000"), QStringLiteral("searchColor"));
-        d.setString(QStringLiteral("#fff2ea"), QStringLiteral("tempHLColor"));
-        d.setString(QStringLiteral("#C0FFDC"), QStringLiteral("devoReadColor"));
-        d.setString(QStringLiteral("#FFE3E3"), QStringLiteral("devoUnreadColor"));
-        d.setBool(s.wocBold, QStringLiteral("wocBold"));
-        d.setBool(s.searchBold, QStringLiteral("searchBold"));
-        d.setString(QString::fromLatin1(s.strongs), QStringLiteral("strongsColor"));
-        d.setString(QStringLiteral("none"), QStringLiteral("strongsDecoration"));
+        d.set(SettingsKeys::TextColor, QString::fromLatin1(s.text));
+        d.set(SettingsKeys::BackColor, QString::fromLatin1(s.back));
+        d.set(SettingsKeys::WocColor, QString::fromLatin1(s.woc));
+        d.set(SettingsKeys::LinkColor, QString::fromLatin1(s.link));
+        d.set(SettingsKeys::FootnoteBGColor, QStringLiteral("#e0e0ff"));
+        d.set(SettingsKeys::SearchColor, QStringLiteral("#008000"));
+        d.set(SettingsKeys::TempHLColor, QStringLiteral("#fff2ea"));
+        d.set(SettingsKeys::DevoReadColor, QStringLiteral("#C0FFDC"));
+        d.set(SettingsKeys::DevoUnreadColor, QStringLiteral("#FFE3E3"));
+        d.set(SettingsKeys::WocBold, s.wocBold);
+        d.set(SettingsKeys::SearchBold, s.searchBold);
+        d.set(SettingsKeys::StrongsColor, QString::fromLatin1(s.strongs));
+        d.set(SettingsKeys::StrongsDecoration, QStringLiteral("none"));
     }
-    d.setInteger(tag, QStringLiteral("colorScheme"));
+    d.set(SettingsKeys::ColorScheme, tag);
     initializeColorWells();
     m_schemes->setCurrentIndex(m_schemes->findData(tag));
     notifyOthersDisplaySettingsChanged();
@@ -192,16 +201,16 @@ void ColorPreferencesViewController::rebuildColorSchemeMenu()
     for (int tag = 0; tag < 4; ++tag)
         schemes->addItem(tr(kSchemes[tag].title), tag);
     schemes->addItem(tr("Custom Color Scheme"), kCustomScheme);
-    schemes->setCurrentIndex(schemes->findData(int(defaults().integerForKey(QStringLiteral("colorScheme")))));
+    schemes->setCurrentIndex(schemes->findData(int(defaults().value(SettingsKeys::ColorScheme))));
 }
 
 void ColorPreferencesViewController::initializeColorWells()
 {
     for (int i = 0; i < 10; ++i)
-        m_wells[i]->setColor(QColor(defaults().stringForKey(QString::fromLatin1(kWells[i].key))));
-    for (const char* key : {"wocBold", "searchBold"})
-        if (QCheckBox* b = checkBox(QString::fromLatin1(key)))
-            b->setChecked(defaults().integerForKey(QString::fromLatin1(key)) == 1);
-    if (QCheckBox* b = checkBox(QStringLiteral("strongsDecoration")))
-        b->setChecked(defaults().stringForKey(QStringLiteral("strongsDecoration")) == QLatin1String("underline"));
+        m_wells[i]->setColor(QColor(defaults().value(kWells[i].key)));
+    for (const SettingKey<bool>* key : {&SettingsKeys::WocBold, &SettingsKeys::SearchBold})
+        if (QCheckBox* b = checkBox(*key))
+            b->setChecked(defaults().integerForKey(key->name) == 1);
+    if (QCheckBox* b = checkBox(SettingsKeys::StrongsDecoration))
+        b->setChecked(defaults().value(SettingsKeys::StrongsDecoration) == QLatin1String("underline"));
 }

@@ -1,5 +1,6 @@
 #include "app/preferences/DisplayPreferencesViewController.h"
 
+#include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 #include "platform/ui/ContentTextDocument.h"
 
@@ -20,30 +21,30 @@ QString firstWord(const QString& title)
 }
 
 // The pop-ups that store the first word of their choice, with their keys.
-const std::pair<const char*, const char*> kWordPopUps[2] = {
-    {"footnotePopUpButton", "footnoteStyle"},
-    {"highlightStylePopUpButton", "highlightStyle"},
+const std::pair<const char*, const SettingKey<QString>*> kWordPopUps[2] = {
+    {"footnotePopUpButton", &SettingsKeys::FootnoteStyle},
+    {"highlightStylePopUpButton", &SettingsKeys::HighlightStyle},
 };
 
 // The settings the page edits in text fields and in check boxes, (label, key) in page order.
-const std::pair<const char*, const char*> kFields[6] = {
-    {"Text size:", "baseFontSize"},
-    {"Left margin:", "leftMargin"},
-    {"Right margin:", "rightMargin"},
-    {"Line height:", "lineHeight"},
-    {"Poetry indent, left:", "poetryLeft"},
-    {"Poetry indent, right:", "poetryRight"},
+const std::pair<const char*, const QString*> kFields[6] = {
+    {"Text size:", &SettingsKeys::BaseFontSize.name},
+    {"Left margin:", &SettingsKeys::LeftMargin.name},
+    {"Right margin:", &SettingsKeys::RightMargin.name},
+    {"Line height:", &SettingsKeys::LineHeight.name},
+    {"Poetry indent, left:", &SettingsKeys::PoetryLeft.name},
+    {"Poetry indent, right:", &SettingsKeys::PoetryRight.name},
 };
-const std::pair<const char*, const char*> kBoxes[9] = {
-    {"Indent poetry", "indentPoetry"},
-    {"Show Strong's numbers", "strongsNumbers"},
-    {"Words of Christ in red", "wocInRed"},
-    {"One verse per paragraph", "oneVersePerParagraph"},
-    {"Hide verse numbers", "hideVerseNumbers"},
-    {"Show verse numbers in paraphrases", "showMsgVerses"},
-    {"Show verse previews in pop-overs", "versePopovers"},
-    {"Hide links to my notes", "hideNoteLinks"},
-    {"Highlight the linked passage", "highlightLinkedPassage"},
+const std::pair<const char*, const SettingKey<bool>*> kBoxes[9] = {
+    {"Indent poetry", &SettingsKeys::IndentPoetry},
+    {"Show Strong's numbers", &SettingsKeys::StrongsNumbers},
+    {"Words of Christ in red", &SettingsKeys::WocInRed},
+    {"One verse per paragraph", &SettingsKeys::OneVersePerParagraph},
+    {"Hide verse numbers", &SettingsKeys::HideVerseNumbers},
+    {"Show verse numbers in paraphrases", &SettingsKeys::ShowMsgVerses},
+    {"Show verse previews in pop-overs", &SettingsKeys::VersePopovers},
+    {"Hide links to my notes", &SettingsKeys::HideNoteLinks},
+    {"Highlight the linked passage", &SettingsKeys::HighlightLinkedPassage},
 };
 
 }  // namespace
@@ -59,11 +60,11 @@ DisplayPreferencesViewController::DisplayPreferencesViewController(const Environ
     connect(m_font, &QComboBox::activated, this, [this] {
         if (m_font->currentIndex() < 0)
             return;
-        defaults().setString(m_font->currentText(), QStringLiteral("bodyFont"));
+        defaults().set(SettingsKeys::BodyFont, m_font->currentText());
         notifyOthersDisplaySettingsChanged();
     });
     for (auto [label, key] : kFields)
-        addField(form, tr(label), QString::fromLatin1(key));
+        addField(form, tr(label), *key);
     QComboBox* footnotes = addPopUp(form, tr("Footnotes:"), QStringLiteral("footnotePopUpButton"));
     footnotes->addItems({tr("Collapse footnotes"), tr("Expand footnotes"), tr("Hide footnotes")});
     QComboBox* highlights = addPopUp(form, tr("Highlights:"), QStringLiteral("highlightStylePopUpButton"));
@@ -71,7 +72,7 @@ DisplayPreferencesViewController::DisplayPreferencesViewController(const Environ
     for (auto [name, key] : kWordPopUps) {
         QComboBox* combo = popUp(QString::fromLatin1(name));
         connect(combo, &QComboBox::activated, this, [this, combo, key = key] {
-            defaults().setString(firstWord(combo->currentText()), QString::fromLatin1(key));
+            defaults().set(*key, firstWord(combo->currentText()));
             notifyOthersDisplaySettingsChanged();
         });
     }
@@ -80,7 +81,7 @@ DisplayPreferencesViewController::DisplayPreferencesViewController(const Environ
     top->addLayout(left);
     auto* right = new QVBoxLayout;
     for (auto [label, key] : kBoxes)
-        addBox(right, tr(label), QString::fromLatin1(key));
+        addBox(right, tr(label), *key);
     right->addStretch(1);
     top->addLayout(right);
     finishConstruction();
@@ -140,7 +141,7 @@ void DisplayPreferencesViewController::refreshPage()
     UserDefaults& d = defaults();
     for (auto [name, key] : kWordPopUps) {
         QComboBox* combo = popUp(QString::fromLatin1(name));
-        const QString word = d.stringForKey(QString::fromLatin1(key));
+        const QString word = d.value(*key);
         for (int i = 0; i < combo->count(); ++i)
             if (!word.isEmpty() && combo->itemText(i).startsWith(word))
                 combo->setCurrentIndex(i);
@@ -150,7 +151,7 @@ void DisplayPreferencesViewController::refreshPage()
 
 void DisplayPreferencesViewController::rebuildFontMenu()
 {
-    const QString current = plainFamilyName(defaults().stringForKey(QStringLiteral("bodyFont")));
+    const QString current = plainFamilyName(defaults().value(SettingsKeys::BodyFont));
     m_font->clear();
     for (const QString& family : fontFamiliesWithAllFaces()) {
         m_font->addItem(family);

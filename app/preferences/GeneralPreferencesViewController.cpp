@@ -1,5 +1,6 @@
 #include "app/preferences/GeneralPreferencesViewController.h"
 
+#include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 
 #include <QComboBox>
@@ -13,9 +14,9 @@ GeneralPreferencesViewController::GeneralPreferencesViewController(const Environ
     auto* top = new QVBoxLayout(this);
     auto* sync = new QGroupBox(tr("When a pane moves to a new passage, move along"), this);
     auto* syncLayout = new QVBoxLayout(sync);
-    addBox(syncLayout, tr("Bibles and commentaries"), QStringLiteral("syncBiblesComm"));
-    addBox(syncLayout, tr("Devotionals (to today's reading)"), QStringLiteral("syncDevotionals"));
-    addBox(syncLayout, tr("Dictionaries"), QStringLiteral("syncDictionaries"));
+    addBox(syncLayout, tr("Bibles and commentaries"), SettingsKeys::SyncBiblesComm);
+    addBox(syncLayout, tr("Devotionals (to today's reading)"), SettingsKeys::SyncDevotionals);
+    addBox(syncLayout, tr("Dictionaries"), SettingsKeys::SyncDictionaries);
     top->addWidget(sync);
     auto* form = new QFormLayout;
     // What a click in the track of a book pane's scroller (above or below its knob) does.
@@ -26,8 +27,8 @@ GeneralPreferencesViewController::GeneralPreferencesViewController(const Environ
     connect(scroll, &QComboBox::activated, this, [this, scroll] {
         const int tag = scroll->currentData().toInt();
         if (tag == 1 || tag == 2)
-            defaults().setString(
-                tag == 2 ? QStringLiteral("perbook") : QStringLiteral("page"), QStringLiteral("scrollTrackInterval"));
+            defaults().set(
+                SettingsKeys::ScrollTrackInterval, tag == 2 ? QStringLiteral("perbook") : QStringLiteral("page"));
     });
     QComboBox* toolbar = addPopUp(form, tr("Toolbar style:"), QStringLiteral("toolbarStylePopUpButton"));
     toolbar->addItem(tr("Icons and labels"), 1);
@@ -40,11 +41,11 @@ GeneralPreferencesViewController::GeneralPreferencesViewController(const Environ
         const int tag = toolbar->currentData().toInt();
         if (tag < 1 || tag > 4)
             return;
-        defaults().setInteger(stored[tag], QStringLiteral("mainWindowToolbarStyle"));
+        defaults().set(SettingsKeys::MainWindowToolbarStyle, stored[tag]);
         notifyOthersDisplaySettingsChanged();
     });
     top->addLayout(form);
-    addBox(top, tr("Tell me about special offers"), QStringLiteral("myOffersNotifications"));
+    addBox(top, tr("Tell me about special offers"), SettingsKeys::MyOffersNotifications);
     top->addStretch(1);
     finishConstruction();
 }
@@ -53,10 +54,10 @@ void GeneralPreferencesViewController::refreshPage()
 {
     UserDefaults& d = defaults();
     if (QComboBox* scroll = popUp(QStringLiteral("scrollTrackIntervalPopUpButton")))
-        scroll->setCurrentIndex(scroll->findData(
-            d.stringForKey(QStringLiteral("scrollTrackInterval")) == QLatin1String("perbook") ? 2 : 1));
+        scroll->setCurrentIndex(
+            scroll->findData(d.value(SettingsKeys::ScrollTrackInterval) == QLatin1String("perbook") ? 2 : 1));
     if (QComboBox* toolbar = popUp(QStringLiteral("toolbarStylePopUpButton"))) {
-        const qint64 style = d.integerForKey(QStringLiteral("mainWindowToolbarStyle"));
+        const qint64 style = d.value(SettingsKeys::MainWindowToolbarStyle);
         toolbar->setCurrentIndex(toolbar->findData(style == 3 ? 2 : style == 2 ? 3 : style == 4 ? 4 : 1));
     }
 }

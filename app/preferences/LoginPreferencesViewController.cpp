@@ -4,6 +4,7 @@
 #include "cloud/account/CustomerAccount.h"
 #include "cloud/account/CustomerPassword.h"
 #include "cloud/protocol/ServiceHost.h"
+#include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 
 #include <QFormLayout>
@@ -43,7 +44,7 @@ LoginPreferencesViewController::LoginPreferencesViewController(const Environment
     auto* loginLayout = new QVBoxLayout(login);
     auto* have = new QGroupBox(tr("I have a Tavrosen account"), login);
     auto* haveForm = new QFormLayout(have);
-    accountField(haveForm, tr("Customer ID or e-mail:"), QStringLiteral("customerID"), false);
+    accountField(haveForm, tr("Customer ID or e-mail:"), SettingsKeys::CustomerID.name, false);
     accountField(haveForm, tr("Password:"), QStringLiteral("password"), true);
     auto* loginButtons = new QHBoxLayout;
     auto* logIn = new QPushButton(tr("Log In"), have);
@@ -124,7 +125,7 @@ QLineEdit* LoginPreferencesViewController::accountField(
 
 QWidget* LoginPreferencesViewController::initialKeyView() const
 {
-    return textField(QStringLiteral("customerID"));
+    return textField(SettingsKeys::CustomerID);
 }
 
 QUrl LoginPreferencesViewController::privacyPolicyUrl() const
@@ -146,11 +147,11 @@ void LoginPreferencesViewController::refreshPage()
         if (!field->isModified())
             field->setText(stored);
     };
-    load(textField(QStringLiteral("customerID")), d.stringForKey(QStringLiteral("customerID")));
+    load(textField(SettingsKeys::CustomerID), d.value(SettingsKeys::CustomerID));
     load(textField(QStringLiteral("password")), qs::cloud::CustomerPassword::load());
     initializeLoggedInCustomerMessage();
     initializeUserCreatedDataStatusMessage();
-    if (d.boolForKey(QStringLiteral("credentialsValid")))
+    if (d.value(SettingsKeys::CredentialsValid))
         swapInCredentialsView(QStringLiteral("LogoutView"));
 }
 
@@ -196,10 +197,10 @@ void LoginPreferencesViewController::swapInCredentialsView(const QString& identi
 void LoginPreferencesViewController::initializeLoggedInCustomerMessage()
 {
     UserDefaults& d = defaults();
-    m_loggedInMessage->setText(d.boolForKey(QStringLiteral("credentialsValid"))
+    m_loggedInMessage->setText(d.value(SettingsKeys::CredentialsValid)
             ? tr("Welcome, %1! You are logged in as customer %2")
-                  .arg(d.stringForKey(QStringLiteral("customerFirstName")))
-                  .arg(d.integerForKey(QStringLiteral("customerIDNum")))
+                  .arg(d.value(SettingsKeys::CustomerFirstName))
+                  .arg(d.value(SettingsKeys::CustomerIDNum))
             : tr("You are not logged in. Press Log Out below and enter your customer ID and password"));
 }
 
@@ -245,7 +246,7 @@ void LoginPreferencesViewController::onLogIn()
     m_resetting = false;
     m_loginProgress->show();
     enableLoginControls(false);
-    account()->logIn(textField(QStringLiteral("customerID"))->text(), textField(QStringLiteral("password"))->text());
+    account()->logIn(textField(SettingsKeys::CustomerID)->text(), textField(QStringLiteral("password"))->text());
 }
 
 void LoginPreferencesViewController::onCreateAccount()
@@ -270,7 +271,7 @@ void LoginPreferencesViewController::onCreateAccount()
 
 void LoginPreferencesViewController::onResetPassword()
 {
-    const QString id = textField(QStringLiteral("customerID"))->text();
+    const QString id = textField(SettingsKeys::CustomerID)->text();
     if (id.isEmpty()) {
         informational(
             tr("Enter your email address above, then press Reset Password and we will email you the reset link."));
@@ -285,15 +286,16 @@ void LoginPreferencesViewController::onResetPassword()
 void LoginPreferencesViewController::onLogOut()
 {
     UserDefaults& d = defaults();
-    d.setInteger(0, QStringLiteral("customerIDNum"));
-    for (const char* key : {"customerID", "optionsbitfield", "customerFirstName", "customerLastName"})
-        d.setString(QStringLiteral(""), QString::fromLatin1(key));
-    d.setBool(false, QStringLiteral("customerHasRegistered"));
-    d.setBool(false, QStringLiteral("credentialsValid"));
+    d.set(SettingsKeys::CustomerIDNum, 0);
+    for (const SettingKey<QString>* key : {&SettingsKeys::CustomerID, &SettingsKeys::Optionsbitfield,
+             &SettingsKeys::CustomerFirstName, &SettingsKeys::CustomerLastName})
+        d.set(*key, QStringLiteral(""));
+    d.set(SettingsKeys::CustomerHasRegistered, false);
+    d.set(SettingsKeys::CredentialsValid, false);
     qs::cloud::CustomerPassword::clear();
     if (QLineEdit* f = textField(QStringLiteral("password")))
         f->clear();
-    if (QLineEdit* f = textField(QStringLiteral("customerID")))
+    if (QLineEdit* f = textField(SettingsKeys::CustomerID))
         f->clear();
     swapInCredentialsView(QStringLiteral("LoginView"));
 }
@@ -309,15 +311,15 @@ void LoginPreferencesViewController::finishLogin(const qs::cloud::AccountResult&
 {
     if (r.ok()) {
         UserDefaults& d = defaults();
-        d.setString(r.customerIDNum, QStringLiteral("customerIDNum"));
-        d.setString(r.customerID, QStringLiteral("customerID"));
+        d.setString(r.customerIDNum, SettingsKeys::CustomerIDNum.name);
+        d.set(SettingsKeys::CustomerID, r.customerID);
         // The password stays out of the settings file.
         qs::cloud::CustomerPassword::store(r.password);
-        d.setString(QStringLiteral(""), QStringLiteral("optionsbitfield"));
-        d.setString(r.firstName, QStringLiteral("customerFirstName"));
-        d.setString(r.lastName, QStringLiteral("customerLastName"));
-        d.setBool(true, QStringLiteral("customerHasRegistered"));
-        d.setBool(true, QStringLiteral("credentialsValid"));
+        d.set(SettingsKeys::Optionsbitfield, QStringLiteral(""));
+        d.set(SettingsKeys::CustomerFirstName, r.firstName);
+        d.set(SettingsKeys::CustomerLastName, r.lastName);
+        d.set(SettingsKeys::CustomerHasRegistered, true);
+        d.set(SettingsKeys::CredentialsValid, true);
     }
     enableLoginControls(true);
     m_loginProgress->hide();
@@ -326,7 +328,7 @@ void LoginPreferencesViewController::finishLogin(const qs::cloud::AccountResult&
         informational(r.error, tr("While trying to log into your Tavrosen account."));
         return;
     }
-    if (QLineEdit* f = textField(QStringLiteral("customerID")))
+    if (QLineEdit* f = textField(SettingsKeys::CustomerID))
         f->setText(r.customerID);
     if (QLineEdit* f = textField(QStringLiteral("password")))
         f->setModified(false);

@@ -3,6 +3,7 @@
 #include "app/preferences/AppNotifications.h"
 #include "app/preferences/PreferencesViewController.h"
 #include "platform/NotificationCenter.h"
+#include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 
 #include <QAction>
@@ -19,13 +20,6 @@
 #include <limits>
 
 namespace {
-const QString kSelectedKey = QStringLiteral("MASPreferences Selected Identifier View");
-const QString kTopLeftKey = QStringLiteral("MASPreferences Frame Top Left");
-QString frameKey(const QString& identifier)
-{
-    return QStringLiteral("MASPreferences %1 Frame").arg(identifier);
-}
-
 // "{{x, y}, {w, h}}" and "{x, y}", the forms the stored frames use.
 QString rectString(const QRect& r)
 {
@@ -78,11 +72,11 @@ MASPreferencesWindowController::MASPreferencesWindowController(const WindowEnvir
         setWindowTitle(m_title);
     UserDefaults& d = m_env.settings();
     if (!m_panes.isEmpty()) {
-        PreferencesViewController* p = viewControllerForIdentifier(d.stringForKey(kSelectedKey));
+        PreferencesViewController* p = viewControllerForIdentifier(d.value(SettingsKeys::PreferencesSelectedView));
         setSelectedViewController(p ? p : firstViewController());
     }
     QVector<int> pt;
-    if (parseNumbers(d.stringForKey(kTopLeftKey), 2, pt)) {
+    if (parseNumbers(d.value(SettingsKeys::PreferencesTopLeft), 2, pt)) {
         m_restoring = true;
         move(pt[0], pt[1]);
         m_restoring = false;
@@ -183,7 +177,7 @@ void MASPreferencesWindowController::setSelectedViewController(PreferencesViewCo
         if (m_actions[i])
             m_actions[i]->setChecked(m_panes[i] == p);
     UserDefaults& d = m_env.settings();
-    d.setString(p->identifier(), kSelectedKey);
+    d.set(SettingsKeys::PreferencesSelectedView, p->identifier());
 
     const QRect bounds(QPoint(0, 0), p->sizeHint().expandedTo(p->minimumSizeHint()).expandedTo(QSize(360, 120)));
     if (!m_minimumViewRects.contains(p->identifier()))
@@ -191,7 +185,7 @@ void MASPreferencesWindowController::setSelectedViewController(PreferencesViewCo
     const QRect minimum = m_minimumViewRects.value(p->identifier());
     QRect old = bounds;
     QVector<int> r;
-    if (parseNumbers(d.stringForKey(frameKey(p->identifier())), 4, r))
+    if (parseNumbers(d.value(SettingsKeys::PreferencesPaneFrame(p->identifier())), 4, r))
         old = QRect(r[0], r[1], r[2], r[3]);
     const bool wide = p->hasResizableWidth();
     const bool tall = p->hasResizableHeight();
@@ -286,13 +280,14 @@ void MASPreferencesWindowController::moveEvent(QMoveEvent* event)
 {
     QMainWindow::moveEvent(event);
     if (!m_restoring)
-        m_env.settings().setString(QStringLiteral("{%1, %2}").arg(pos().x()).arg(pos().y()), kTopLeftKey);
+        m_env.settings().set(
+            SettingsKeys::PreferencesTopLeft, QStringLiteral("{%1, %2}").arg(pos().x()).arg(pos().y()));
 }
 
 void MASPreferencesWindowController::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
     if (!m_restoring && m_selected)
-        m_env.settings().setString(
-            rectString(QRect(QPoint(0, 0), m_selected->size())), frameKey(m_selected->identifier()));
+        m_env.settings().set(SettingsKeys::PreferencesPaneFrame(m_selected->identifier()),
+            rectString(QRect(QPoint(0, 0), m_selected->size())));
 }

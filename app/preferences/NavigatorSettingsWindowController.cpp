@@ -2,6 +2,7 @@
 #include "platform/ui/PlainLabel.h"
 
 #include "platform/NotificationCenter.h"
+#include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 #include "reports/AutoStudyManager.h"
 #include "reports/ui/AutostudyTableModel.h"
@@ -23,8 +24,6 @@
 #include <algorithm>
 
 namespace {
-
-const QString kMaxNavRowsPerBook = QStringLiteral("maxNavRowsPerBook");
 
 }  // namespace
 
@@ -95,7 +94,7 @@ NavigatorSettingsWindowController::NavigatorSettingsWindowController(
     m_maxResults->setObjectName(QStringLiteral("maxResultsShownButton"));
     for (int n : rowCountChoices())
         m_maxResults->addItem(QString::number(n), n);
-    const qint64 stored = m_env.settings().integerForKey(kMaxNavRowsPerBook);
+    const qint64 stored = m_env.settings().value(SettingsKeys::MaxNavRowsPerBook);
     m_maxResults->setCurrentIndex(m_maxResults->findData(int(stored)));
     connect(m_maxResults, &QComboBox::activated, this, &NavigatorSettingsWindowController::onMaxResultsShownButton);
     auto* bottom = new QHBoxLayout;
@@ -178,7 +177,7 @@ void NavigatorSettingsWindowController::onMaxResultsShownButton()
     const QVariant tag = m_maxResults->currentData();
     if (!tag.isValid())
         return;
-    m_env.settings().setInteger(tag.toInt(), kMaxNavRowsPerBook);
+    m_env.settings().set(SettingsKeys::MaxNavRowsPerBook, tag.toInt());
     announceChange();
 }
 

@@ -7,6 +7,7 @@
 #include "panes/layout/PaneNotifications.h"
 #include "platform/Alerts.h"
 #include "platform/NotificationCenter.h"
+#include "platform/SettingsKeys.h"
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
 #include "platform/ui/ContentTextDocument.h"
@@ -30,21 +31,23 @@ enum class BoxMode { Flag, IntegerOne, Underline, Flip };
 
 BoxMode modeFor(const QString& key)
 {
-    static const QStringList integerOne = {"indentPoetry", "strongsNumbers", "wocInRed", "oneVersePerParagraph",
-        "hideVerseNumbers", "showMsgVerses", "wocBold", "searchBold"};
+    using namespace SettingsKeys;
+    static const QStringList integerOne = {IndentPoetry.name, StrongsNumbers.name, WocInRed.name,
+        OneVersePerParagraph.name, HideVerseNumbers.name, ShowMsgVerses.name, WocBold.name, SearchBold.name};
     if (integerOne.contains(key))
         return BoxMode::IntegerOne;
-    if (key == QLatin1String("strongsDecoration"))
+    if (key == StrongsDecoration.name)
         return BoxMode::Underline;
-    if (key == QLatin1String("appUpdateAutomatic"))
+    if (key == AppUpdateAutomatic.name)
         return BoxMode::Flip;
     return BoxMode::Flag;
 }
 
 bool notifies(const QString& key)
 {
-    static const QStringList quiet = {"versePopovers", "syncBiblesComm", "syncDevotionals", "syncDictionaries",
-        "myOffersNotifications", "appUpdateAutomatic", "voiceScrollText"};
+    using namespace SettingsKeys;
+    static const QStringList quiet = {VersePopovers.name, SyncBiblesComm.name, SyncDevotionals.name,
+        SyncDictionaries.name, MyOffersNotifications.name, AppUpdateAutomatic.name, VoiceScrollText.name};
     return !quiet.contains(key);
 }
 
@@ -122,10 +125,11 @@ QLineEdit* PreferencesViewController::addField(QFormLayout* form, const QString&
 {
     auto* f = new QLineEdit(this);
     f->setObjectName(key);
-    f->setMaximumWidth(80);
+    // The field keeps its width whatever the line beside it says.
+    f->setFixedWidth(80);
     // The validators keep out what is no number; a number outside the size's range reaches the edit's
     // end and is refused there, with a word on why.
-    if (key == QLatin1String("lineHeight"))
+    if (key == SettingsKeys::LineHeight.name)
         f->setValidator(new QDoubleValidator(0.0, 99.0, 2, f));
     else
         f->setValidator(new QIntValidator(0, 9999, f));
@@ -135,6 +139,9 @@ QLineEdit* PreferencesViewController::addField(QFormLayout* form, const QString&
         row->addWidget(f);
         auto* hint = new PlainLabel(rangeText(key), this);
         hint->setObjectName(key + QStringLiteral("Range"));
+        // The line has room for the longest refusal it may show (the field takes four digits), so
+        // that a refusal is read whole and moves nothing.
+        hint->setMinimumWidth(hint->fontMetrics().horizontalAdvance(refusalText(QStringLiteral("9999"), key)) + 4);
         row->addWidget(hint, 1);
         f->setToolTip(ContentTextDocument::plainToolTip(rangeText(key)));
         form->addRow(new PlainLabel(label, this), row);
@@ -151,11 +158,16 @@ QString PreferencesViewController::rangeText(const QString& key)
     if (!range)
         return QString();
     const QString span = tr("%1 to %2").arg(QString::number(range->minimum), QString::number(range->maximum));
-    if (key == QLatin1String("baseFontSize"))
+    if (key == SettingsKeys::BaseFontSize.name)
         return tr("%1 points").arg(span);
-    if (key == QLatin1String("lineHeight"))
+    if (key == SettingsKeys::LineHeight.name)
         return tr("%1 lines").arg(span);
     return tr("%1 pixels").arg(span);
+}
+
+QString PreferencesViewController::refusalText(const QString& typed, const QString& key)
+{
+    return tr("%1 is out of range: use %2.").arg(typed, rangeText(key));
 }
 
 QLabel* PreferencesViewController::rangeLabel(const QString& key) const
@@ -191,14 +203,14 @@ void PreferencesViewController::textFieldDidEndEditing(QLineEdit* field)
     const QString key = field->objectName();
     const QString text = field->text().trimmed();
     bool ok = false;
-    const double value = key == QLatin1String("lineHeight") ? text.toDouble(&ok) : double(text.toLongLong(&ok));
+    const double value = key == SettingsKeys::LineHeight.name ? text.toDouble(&ok) : double(text.toLongLong(&ok));
     if (const std::optional<SettingRange> range = SettingsRegistry::rangeOf(key)) {
         QLabel* hint = rangeLabel(key);
         if (!ok || value < range->minimum || value > range->maximum) {
             // Refused: the field shows the size in use again, and the line beside it says why.
             if (hint != nullptr)
-                hint->setText(text.isEmpty() ? tr("A size is needed: %1.").arg(rangeText(key))
-                                             : tr("%1 is out of range: use %2.").arg(text, rangeText(key)));
+                hint->setText(
+                    text.isEmpty() ? tr("A size is needed: %1.").arg(rangeText(key)) : refusalText(text, key));
             m_refreshing = true;
             field->setText(fieldText(key));
             m_refreshing = false;
@@ -207,7 +219,7 @@ void PreferencesViewController::textFieldDidEndEditing(QLineEdit* field)
         if (hint != nullptr)
             hint->setText(rangeText(key));
     }
-    if (key == QLatin1String("lineHeight"))
+    if (key == SettingsKeys::LineHeight.name)
         defaults().setDouble(ok ? value : 0.0, key);
     else
         defaults().setInteger(text.toLongLong(), key);
@@ -232,8 +244,8 @@ void PreferencesViewController::checkBoxChanged(QCheckBox* box)
     }
     default:
         defaults().setBool(on, key);
-        if (key == QLatin1String("myOffersNotifications") && on)
-            defaults().setInteger(0, QStringLiteral("myOffersIgnored"));
+        if (key == SettingsKeys::MyOffersNotifications.name && on)
+            defaults().set(SettingsKeys::MyOffersIgnored, 0);
         break;
     }
     if (notifies(key))
@@ -252,7 +264,7 @@ QString PreferencesViewController::fieldText(const QString& key) const
     // A size stored out of its range (by an older reader, or edited by hand) shows as the size in use.
     if (!SettingsRegistry::rangeOf(key))
         return defaults().stringForKey(key);
-    if (key == QLatin1String("lineHeight"))
+    if (key == SettingsKeys::LineHeight.name)
         return QString::number(SettingsRegistry::clampedDouble(defaults(), key));
     return QString::number(SettingsRegistry::clampedInteger(defaults(), key));
 }

@@ -16,6 +16,8 @@
 // The settings window owns its pages. Main thread only.
 #pragma once
 
+#include "platform/UserDefaults.h"
+
 #include "panes/environment/WindowEnvironment.h"
 
 #include <QString>
@@ -90,6 +92,8 @@ public:
     // Controls (null when this page has none), for the window and for tests.
     QLineEdit* textField(const QString& key) const;
     QCheckBox* checkBox(const QString& key) const;
+    template <typename T> QLineEdit* textField(const SettingKey<T>& key) const { return textField(key.name); }
+    template <typename T> QCheckBox* checkBox(const SettingKey<T>& key) const { return checkBox(key.name); }
     // The line beside a size field: its range, or why a typed size was refused.
     QLabel* rangeLabel(const QString& key) const;
     QComboBox* popUp(const QString& name) const;
@@ -103,6 +107,14 @@ protected:
     // A size field shows its range beside it, and there says why a size outside it was refused.
     QLineEdit* addField(QFormLayout* form, const QString& label, const QString& key);
     QCheckBox* addBox(QLayout* layout, const QString& label, const QString& key);
+    template <typename T> QLineEdit* addField(QFormLayout* form, const QString& label, const SettingKey<T>& key)
+    {
+        return addField(form, label, key.name);
+    }
+    template <typename T> QCheckBox* addBox(QLayout* layout, const QString& label, const SettingKey<T>& key)
+    {
+        return addBox(layout, label, key.name);
+    }
     QComboBox* addPopUp(QFormLayout* form, const QString& label, const QString& name);
     // A pop-up the page lays out itself, found by popUp() like the others.
     void addPopUpControl(QComboBox* popUp) { m_popUps.append(popUp); }
@@ -128,6 +140,8 @@ private:
     // What a settings field shows: the stored value, a size held to its range.
     QString fieldText(const QString& key) const;
     static QString rangeText(const QString& key);
+    // The line beside the field when `typed` is out of its range.
+    static QString refusalText(const QString& typed, const QString& key);
     void checkBoxChanged(QCheckBox* box);
 
     Environment m_env;

@@ -6,6 +6,7 @@
 #include "library/SourceTuple.h"
 #include "library/SourceTupleArray.h"
 #include "platform/NotificationCenter.h"
+#include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 
 #include <QComboBox>
@@ -18,23 +19,23 @@ namespace {
 struct PreferredRow {
     const char* name;
     const char* label;
-    const char* pubKey;
-    const char* bookKey;
+    const SettingKey<qint64>* pubKey;
+    const SettingKey<qint64>* bookKey;
     const char* placeholder;
     int list;  // 0 Bibles, 1 devotionals, 2 dictionaries
     bool strongsFirst;
 };
 const PreferredRow kPreferred[5] = {
-    {"prefBiblePopUpButton", "Bible:", "preferredBiblePubId", "preferredBibleBookId", "--- Select a Bible ---", 0,
-        false},
-    {"prefDevotionalPopUpButton", "Devotional:", "preferredDevotionalPubId", "preferredDevotionalBookId",
-        "--- Select a Devotional ---", 1, false},
-    {"prefGreekDictionaryPopUpButton", "Greek dictionary:", "preferredGreekDictionaryPubId",
-        "preferredGreekDictionaryBookId", "--- Select a Dictionary ---", 2, true},
-    {"prefHebrewDictionaryPopUpButton", "Hebrew dictionary:", "preferredHebrewDictionaryPubId",
-        "preferredHebrewDictionaryBookId", "--- Select a Dictionary ---", 2, true},
-    {"prefDictionaryPopUpButton", "Dictionary:", "preferredDictionaryPubId", "preferredDictionaryBookId",
-        "--- Select a Dictionary ---", 2, false},
+    {"prefBiblePopUpButton", "Bible:", &SettingsKeys::PreferredBiblePubId, &SettingsKeys::PreferredBibleBookId,
+        "--- Select a Bible ---", 0, false},
+    {"prefDevotionalPopUpButton", "Devotional:", &SettingsKeys::PreferredDevotionalPubId,
+        &SettingsKeys::PreferredDevotionalBookId, "--- Select a Devotional ---", 1, false},
+    {"prefGreekDictionaryPopUpButton", "Greek dictionary:", &SettingsKeys::PreferredGreekDictionaryPubId,
+        &SettingsKeys::PreferredGreekDictionaryBookId, "--- Select a Dictionary ---", 2, true},
+    {"prefHebrewDictionaryPopUpButton", "Hebrew dictionary:", &SettingsKeys::PreferredHebrewDictionaryPubId,
+        &SettingsKeys::PreferredHebrewDictionaryBookId, "--- Select a Dictionary ---", 2, true},
+    {"prefDictionaryPopUpButton", "Dictionary:", &SettingsKeys::PreferredDictionaryPubId,
+        &SettingsKeys::PreferredDictionaryBookId, "--- Select a Dictionary ---", 2, false},
 };
 const PreferredRow* preferredRow(const QString& name)
 {
@@ -63,8 +64,8 @@ PreferredBooksViewController::PreferredBooksViewController(const Environment& en
             if (!data.isValid())
                 return;  // the placeholder stores nothing
             const QVariantList ids = data.toList();
-            defaults().setInteger(ids.value(0).toLongLong(), QString::fromLatin1(row.pubKey));
-            defaults().setInteger(ids.value(1).toLongLong(), QString::fromLatin1(row.bookKey));
+            defaults().set(*row.pubKey, ids.value(0).toLongLong());
+            defaults().set(*row.bookKey, ids.value(1).toLongLong());
         });
     }
     top->addLayout(form);
@@ -90,8 +91,8 @@ void PreferredBooksViewController::rebuildPreferredBookMenu(QComboBox* popUp)
     if (!row)
         return;
     SourceTupleArray::Ptr list = listFor(environment().window.books(), row->list);
-    qint64 pub = defaults().integerForKey(QString::fromLatin1(row->pubKey));
-    qint64 book = defaults().integerForKey(QString::fromLatin1(row->bookKey));
+    qint64 pub = defaults().value(*row->pubKey);
+    qint64 book = defaults().value(*row->bookKey);
     if (!list || !list->tupleForPubID(pub, book))
         pub = book = 0;
     popUp->clear();

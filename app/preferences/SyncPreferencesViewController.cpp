@@ -4,6 +4,7 @@
 #include "app/preferences/AppNotifications.h"
 #include "platform/AppFolders.h"
 #include "platform/NotificationCenter.h"
+#include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 
 #include <QCheckBox>
@@ -152,9 +153,9 @@ void SyncPreferencesViewController::refreshPage()
 void SyncPreferencesViewController::onAutoSyncChange(bool fromControl)
 {
     if (fromControl)
-        defaults().setBool(m_autoSync->isChecked(), QStringLiteral("autoSyncEnabled"));
+        defaults().set(SettingsKeys::AutoSyncEnabled, m_autoSync->isChecked());
     else
-        m_autoSync->setChecked(defaults().boolForKey(QStringLiteral("autoSyncEnabled")));
+        m_autoSync->setChecked(defaults().value(SettingsKeys::AutoSyncEnabled));
     const bool on = m_autoSync->isChecked();
     m_autoSyncFreq->setEnabled(on);
     m_syncDescription->setVisible(on);
@@ -163,18 +164,18 @@ void SyncPreferencesViewController::onAutoSyncChange(bool fromControl)
 void SyncPreferencesViewController::onAutoSyncFrequencyChange(bool fromControl)
 {
     UserDefaults& d = defaults();
-    const QString key = QStringLiteral("autoSyncFreq");
     if (fromControl) {
         const qint64 ms = autoSyncIntervalForTag(m_autoSyncFreq->currentData().toInt());
-        if (ms != d.integerForKey(key)) {
-            d.setInteger(ms, key);
+        if (ms != d.value(SettingsKeys::AutoSyncFreq)) {
+            d.set(SettingsKeys::AutoSyncFreq, ms);
             if (SyncServices& sync = syncServices(); sync.setAutoSyncFreq)
                 sync.setAutoSyncFreq(ms);
         }
     } else {
-        m_autoSyncFreq->setCurrentIndex(m_autoSyncFreq->findData(autoSyncTagForInterval(d.integerForKey(key))));
+        m_autoSyncFreq->setCurrentIndex(
+            m_autoSyncFreq->findData(autoSyncTagForInterval(d.value(SettingsKeys::AutoSyncFreq))));
     }
-    m_syncDescription->setText(autoSyncDescription(d.integerForKey(key)));
+    m_syncDescription->setText(autoSyncDescription(d.value(SettingsKeys::AutoSyncFreq)));
 }
 
 void SyncPreferencesViewController::onSyncNow()

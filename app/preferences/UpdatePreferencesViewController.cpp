@@ -1,5 +1,6 @@
 #include "app/preferences/UpdatePreferencesViewController.h"
 
+#include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 
 #include <QComboBox>
@@ -10,15 +11,14 @@ UpdatePreferencesViewController::UpdatePreferencesViewController(const Environme
     : PreferencesViewController(env, kIdentity, parent)
 {
     auto* top = new QVBoxLayout(this);
-    addBox(top, tr("Check for updates automatically"), QStringLiteral("appUpdateAutomatic"));
+    addBox(top, tr("Check for updates automatically"), SettingsKeys::AppUpdateAutomatic);
     auto* form = new QFormLayout;
     m_frequency = addPopUp(form, tr("Check:"), QStringLiteral("checkForUpdatesFrequencyButton"));
     m_frequency->addItem(tr("Daily"), 86400);
     m_frequency->addItem(tr("Weekly"), 604800);
     m_frequency->addItem(tr("Monthly"), 2629800);
-    connect(m_frequency, &QComboBox::activated, this, [this] {
-        defaults().setInteger(m_frequency->currentData().toLongLong(), QStringLiteral("appUpdateFreqSeconds"));
-    });
+    connect(m_frequency, &QComboBox::activated, this,
+        [this] { defaults().set(SettingsKeys::AppUpdateFreqSeconds, m_frequency->currentData().toLongLong()); });
     top->addLayout(form);
     top->addStretch(1);
     finishConstruction();
@@ -27,15 +27,15 @@ UpdatePreferencesViewController::UpdatePreferencesViewController(const Environme
 void UpdatePreferencesViewController::refreshPage()
 {
     UserDefaults& d = defaults();
-    qint64 seconds = d.integerForKey(QStringLiteral("appUpdateFreqSeconds"));
+    qint64 seconds = d.value(SettingsKeys::AppUpdateFreqSeconds);
     if (seconds == 0)
         seconds = 2629800;
     m_frequency->setCurrentIndex(m_frequency->findData(seconds));
-    m_frequency->setEnabled(d.boolForKey(QStringLiteral("appUpdateAutomatic")));
+    m_frequency->setEnabled(d.value(SettingsKeys::AppUpdateAutomatic));
 }
 
 void UpdatePreferencesViewController::checkBoxDidChange(const QString& key, bool now)
 {
-    if (key == QLatin1String("appUpdateAutomatic"))
+    if (key == SettingsKeys::AppUpdateAutomatic.name)
         m_frequency->setEnabled(now);
 }

@@ -1,7 +1,11 @@
 #include "app/preferences/VoicesPreferencesViewController.h"
 #include "platform/ui/PlainLabel.h"
 
+#include "panes/bookpane/BookPaneSpeech.h"
+#include "panes/bookpane/QtSpeechSynthesizer.h"
 #include "panes/bookpane/SpeechSynthesizer.h"
+#include "platform/Alerts.h"
+#include "platform/SettingsKeys.h"
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
 
@@ -10,9 +14,9 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QSlider>
-#include <QTextToSpeech>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -22,13 +26,13 @@ namespace {
 struct VoiceRow {
     const char* prefix;
     const char* language;
-    const char* voiceKey;
-    const char* rateKey;
+    const SettingKey<QString>* voiceKey;
+    const SettingKey<double>* rateKey;
 };
 const VoiceRow kVoiceRows[3] = {
-    {"en", "English", "voiceEN", "voiceENRate"},
-    {"es", "Spanish", "voiceES", "voiceESRate"},
-    {"el", "Greek", "voiceEL", "voiceELRate"},
+    {"en", "English", &SettingsKeys::VoiceEN, &SettingsKeys::VoiceENRate},
+    {"es", "Spanish", &SettingsKeys::VoiceES, &SettingsKeys::VoiceESRate},
+    {"el", "Greek", &SettingsKeys::VoiceEL, &SettingsKeys::VoiceELRate},
 };
 const VoiceRow* rowFor(const QString& prefix)
 {
@@ -66,22 +70,22 @@ VoicesPreferencesViewController::VoicesPreferencesViewController(const Environme
         form->addRow(QString(), props);
         form->addRow(tr("Words per minute:"), rate);
         top->addWidget(box);
-        const QString voiceKey = QString::fromLatin1(row.voiceKey);
-        const QString rateKey = QString::fromLatin1(row.rateKey);
-        connect(voice, &QComboBox::activated, this, [this, voice, voiceKey, props] {
+        const SettingKey<QString>& voiceKey = *row.voiceKey;
+        const SettingKey<double>& rateKey = *row.rateKey;
+        connect(voice, &QComboBox::activated, this, [this, voice, &voiceKey, props] {
             const QVariant id = voice->currentData();
             if (!id.isValid())
                 return;
-            defaults().setString(id.toString(), voiceKey);
+            defaults().set(voiceKey, id.toString());
             props->setText(voicePropertiesForVoiceWithKey(voiceKey));
         });
-        connect(rate, &QSlider::valueChanged, this, [this, rate, rateKey] {
+        connect(rate, &QSlider::valueChanged, this, [this, rate, &rateKey] {
             if (!isRefreshing())
-                defaults().setDouble(double(rate->value()), rateKey);
+                defaults().set(rateKey, double(rate->value()));
         });
         connect(test, &QPushButton::clicked, this, [this, prefix] { testVoice(prefix); });
     }
-    addBox(top, tr("Scroll the text along as it is read"), QStringLiteral("voiceScrollText"));
+    addBox(top, tr("Scroll the text along as it is read"), SettingsKeys::VoiceScrollText);
     top->addStretch(1);
     finishConstruction();
 }
@@ -90,12 +94,8 @@ std::function<QList<SpeechVoice>()>& VoicesPreferencesViewController::voiceListe
 {
     static std::function<QList<SpeechVoice>()> lister = [] {
         QList<SpeechVoice> out;
-        QTextToSpeech speech;
-        for (const QLocale& locale : speech.availableLocales()) {
-            speech.setLocale(locale);
-            for (const QVoice& voice : speech.availableVoices())
-                out.append({voice.name(), locale.name()});
-        }
+        for (const auto& [voice, locale] : QtSpeechSynthesizer::installedVoices())
+            out.append({voice.name(), locale.name()});
         return out;
     };
     return lister;
@@ -105,28 +105,24 @@ std::function<std::optional<QVoice>(const QString&)>& VoicesPreferencesViewContr
 {
     static std::function<std::optional<QVoice>(const QString&)> finder =
         [](const QString& identifier) -> std::optional<QVoice> {
-        QTextToSpeech speech;
-        for (const QLocale& locale : speech.availableLocales()) {
-            speech.setLocale(locale);
-            for (const QVoice& voice : speech.availableVoices())
-                if (voice.name() == identifier)
-                    return voice;
-        }
+        for (const auto& [voice, locale] : QtSpeechSynthesizer::installedVoices())
+            if (voice.name() == identifier)
+                return voice;
         return std::nullopt;
     };
     return finder;
 }
 
-QString VoicesPreferencesViewController::voicePropertiesForVoiceWithKey(const QString& key) const
+QString VoicesPreferencesViewController::voicePropertiesForVoiceWithKey(const SettingKey<QString>& key) const
 {
-    const QString identifier = defaults().stringForKey(key);
+    const QString identifier = defaults().value(key);
     if (identifier.isEmpty())
         return {};
     const std::optional<QVoice> voice = voiceFinder()(identifier);
     if (!voice)
         return {};
     const QString age = QVoice::ageName(voice->age());
-    switch (voice->gender()) {
+    switch (QtSpeechSynthesizer::gender(*voice)) {
     case QVoice::Female:
         return tr("Female, Age %1").arg(age);
     case QVoice::Male:
@@ -164,27 +160,29 @@ void VoicesPreferencesViewController::refreshPage()
     for (const VoiceRow& row : kVoiceRows) {
         const QString prefix = QString::fromLatin1(row.prefix);
         QComboBox* voice = popUp(prefix + QStringLiteral("VoicePopUp"));
-        populateVoiceMenu(voice, QString::fromLatin1(row.voiceKey), prefix);
+        populateVoiceMenu(voice, *row.voiceKey, prefix);
         voiceTestButton(prefix)->setEnabled(voice->count() > 0);
         if (auto* props = findChild<QLabel*>(prefix + QStringLiteral("VoiceProperties")))
-            props->setText(voicePropertiesForVoiceWithKey(QString::fromLatin1(row.voiceKey)));
-        rateSlider(prefix)->setValue(int(d.doubleForKey(QString::fromLatin1(row.rateKey))));
+            props->setText(voicePropertiesForVoiceWithKey(*row.voiceKey));
+        rateSlider(prefix)->setValue(int(d.value(*row.rateKey)));
     }
 }
 
-void VoicesPreferencesViewController::populateVoiceMenu(QComboBox* popUp, const QString& key, const QString& prefix)
+void VoicesPreferencesViewController::populateVoiceMenu(
+    QComboBox* popUp, const SettingKey<QString>& key, const QString& prefix)
 {
     popUp->clear();
-    QString current = defaults().stringForKey(key);
+    QString current = defaults().value(key);
     for (const SpeechVoice& v : voiceLister()()) {
         if (!v.localeIdentifier.startsWith(prefix))
             continue;
         if (current.isEmpty()) {
-            defaults().setString(v.identifier, key);
+            defaults().set(key, v.identifier);
             current = v.identifier;
         }
         const QString language = QLocale(v.localeIdentifier).nativeLanguageName();
-        popUp->addItem(QStringLiteral("%1 - %2").arg(v.identifier, language), v.identifier);
+        popUp->addItem(
+            QStringLiteral("%1 - %2").arg(QtSpeechSynthesizer::displayName(v.identifier), language), v.identifier);
         if (v.identifier == current)
             popUp->setCurrentIndex(popUp->count() - 1);
     }
@@ -210,8 +208,8 @@ void VoicesPreferencesViewController::testVoice(const QString& prefix)
             return;
         }
     }
-    const QString id = defaults().stringForKey(QString::fromLatin1(row->voiceKey));
-    const double wpm = defaults().doubleForKey(QString::fromLatin1(row->rateKey));
+    const QString id = defaults().value(*row->voiceKey);
+    const double wpm = defaults().value(*row->rateKey);
     if (!synthesizer)
         synthesizer = speech->currentOrCreate(id);
     if (!synthesizer)
@@ -224,5 +222,19 @@ void VoicesPreferencesViewController::testVoice(const QString& prefix)
                 s->clearFinishedHandler();
         },
         this);
+    // Why the sentence could not be heard (no sound output, no voice) is told on screen, once.
+    QPointer<VoicesPreferencesViewController> self(this);
+    synthesizer->setFailedHandler([self](const QString& reason) {
+        if (!self || !self->environment().window.hasAlert())
+            return;
+        // The engine reports from inside its own signal: the alert's loop runs after it returned.
+        QTimer::singleShot(0, self, [self, reason] {
+            Alert alert;
+            alert.style = AlertStyle::Warning;
+            alert.messageText = BookPaneSpeech::speechFailedMessage();
+            alert.informativeText = reason;
+            self->environment().window.alert().runModal(alert);
+        });
+    });
     synthesizer->speak(testSentence(prefix));
 }

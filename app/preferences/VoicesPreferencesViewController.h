@@ -28,13 +28,13 @@ public:
     static std::function<std::optional<QVoice>(const QString& identifier)>& voiceFinder();
     // What the voice stored under the key is ("Female, Age Adult"); empty when none is stored or
     // the system does not know it.
-    QString voicePropertiesForVoiceWithKey(const QString& key) const;
+    QString voicePropertiesForVoiceWithKey(const SettingKey<QString>& key) const;
     static QString testSentence(const QString& prefix);
     QSlider* rateSlider(const QString& prefix) const;
     QPushButton* voiceTestButton(const QString& prefix) const;
 
 private:
     void refreshPage() override;
-    void populateVoiceMenu(QComboBox* popUp, const QString& key, const QString& prefix);
+    void populateVoiceMenu(QComboBox* popUp, const SettingKey<QString>& key, const QString& prefix);
     void testVoice(const QString& prefix);
 };

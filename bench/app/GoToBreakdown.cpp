@@ -39,6 +39,17 @@ const char* const kPageTiming = R"JS((function () {
       window.qsBenchTimes.make += now() - t;
     return div;
   };
+  // The blocks' content made inert (part of make), with the blocks and elements it went through.
+  var inert = qsMakeInert;
+  qsMakeInert = function (r) {
+    var t = now();
+    inert(r);
+    if (window.qsBenchTimes) {
+      window.qsBenchTimes.inert = (window.qsBenchTimes.inert || 0) + now() - t;
+      window.qsBenchTimes.elements = (window.qsBenchTimes.elements || 0) + r.getElementsByTagName('*').length;
+      window.qsBenchTimes.blocks = (window.qsBenchTimes.blocks || 0) + 1;
+    }
+  };
   var go = qsGoToPlace;
   qsGoToPlace = function () {
     var times = window.qsBenchTimes = { make: 0, start: now() };
@@ -165,6 +176,9 @@ bool GoToBreakdown::collect(const ScreenFrames::Result& screen)
     m_steps.insert(QStringLiteral("script_ms"), at("start"));
     m_steps.insert(QStringLiteral("script_end_ms"), at("end"));
     m_steps.insert(QStringLiteral("make_ms"), page.value(QLatin1String("make")).toDouble());
+    m_steps.insert(QStringLiteral("inert_ms"), page.value(QLatin1String("inert")).toDouble());
+    m_steps.insert(QStringLiteral("elements"), page.value(QLatin1String("elements")).toDouble());
+    m_steps.insert(QStringLiteral("blocks"), page.value(QLatin1String("blocks")).toDouble());
     m_steps.insert(QStringLiteral("frame_ms"), at("frame"));
     const double committed = at("committed");
     m_steps.insert(QStringLiteral("committed_ms"), committed);

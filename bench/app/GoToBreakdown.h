@@ -7,8 +7,9 @@
 //   returned_ms    the key's handler returned (the panes that follow, the location sync, the history);
 //   script_ms      the page's script began the call (the way to the renderer, which runs the script of
 //                  every book page in turn);
-//   script_end_ms  the call ended (the blocks made and made inert: make_ms of it, the rest the page's
-//                  style and layout, forced by the placement);
+//   script_end_ms  the call ended (the blocks made and made inert: make_ms of it, inert_ms of that
+//                  for the inert pass over `elements` elements in `blocks` blocks; the rest the
+//                  page's style and layout, forced by the placement);
 //   frame_ms       the next frame began (requestAnimationFrame);
 //   committed_ms   the frame's main-thread work (style, layout, paint) done and handed to the
 //                  compositor;

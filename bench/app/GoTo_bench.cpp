@@ -19,6 +19,14 @@
 // QT_LOGGING_RULES="qs.panes.page.trace.debug=true" logs where each go-to's time goes;
 // QS_GOTO_BREAKDOWN=1 adds the mean of each step from the key to the screen as counters (the steps:
 // bench/app/GoToBreakdown.h).
+// QS_GOTO_PAUSE=SECONDS leaves the reader alone that long before each timed go-to (0.15 when unset:
+// go-tos back to back), its event loop waiting as the reader's does: a go-to after a minute of
+// reading is QS_GOTO_PAUSE=60. QS_GOTO_ROUNDS sets the go-tos of each case (12). Beside the times,
+// what each go-to cost whatever the machine's load (mean per go-to, from the key until the pane's
+// picture settled): `reader_cpu_ms` and `renderer_cpu_ms` (processor time, every thread; the
+// reader's without the thread that copies the screen), and
+// `reader_minflt`, `reader_majflt`, `renderer_minflt`, `renderer_majflt` (page faults; a major fault
+// read its page from disk).
 //
 // GoTo_soak (about ten minutes, so only with QS_SOAK=1: `QS_SOAK=1 bench_app_GoTo_bench
 // --benchmark_filter=soak`) makes QS_SOAK_GOTOS go-tos (1,000) across
@@ -57,7 +65,6 @@
 #include "panes/page/BookPageView.h"
 #include "panes/page/EngineProcesses.h"
 #include "panes/page/WebViewGraphics.h"
-#include "platform/IdlePageTrim.h"
 #include "platform/ProcessTree.h"
 #include "platform/ui/ActionRegistry.h"
 #include "platform/ui/CommandNames.h"
@@ -75,6 +82,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -90,8 +98,79 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <unistd.h>
 
 namespace {
+
+// Processor time and page faults of the reader and of its web renderers, from /proc.
+struct ProcessCosts {
+    double readerCpuMs = 0;
+    double rendererCpuMs = 0;
+    double readerMinflt = 0;
+    double readerMajflt = 0;
+    double rendererMinflt = 0;
+    double rendererMajflt = 0;
+
+    // The fields of /proc/PID/stat after the name: minflt 10, majflt 12, utime 14, stime 15 (counted
+    // from 1 with the pid).
+    static bool read(qint64 pid, double& cpuMs, double& minflt, double& majflt, bool thread = false)
+    {
+        QFile stat(
+            thread ? QStringLiteral("/proc/%1/task/%1/stat").arg(pid) : QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            return false;
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> f = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (f.size() < 13)
+            return false;
+        static const double tick = 1000.0 / double(sysconf(_SC_CLK_TCK));
+        cpuMs += double(f[11].toLongLong() + f[12].toLongLong()) * tick;
+        minflt += double(f[7].toLongLong());
+        majflt += double(f[9].toLongLong());
+        return true;
+    }
+
+    // The reader's own threads: every thread of this process but the screen's copying.
+    static void readSelf(ProcessCosts& c)
+    {
+        const qint64 self = QCoreApplication::applicationPid();
+        QDirIterator tasks(QStringLiteral("/proc/%1/task").arg(self), QDir::Dirs | QDir::NoDotAndDotDot);
+        while (tasks.hasNext()) {
+            const QString task = tasks.next();
+            QFile comm(task + QStringLiteral("/comm"));
+            if (comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == ScreenFrames::kThreadName)
+                continue;
+            read(QFileInfo(task).fileName().toLongLong(), c.readerCpuMs, c.readerMinflt, c.readerMajflt, true);
+        }
+    }
+
+    static ProcessCosts now()
+    {
+        ProcessCosts c;
+        const qint64 self = QCoreApplication::applicationPid();
+        readSelf(c);
+        QList<qint64> pending {self};
+        while (!pending.isEmpty()) {
+            const qint64 p = pending.takeLast();
+            QDirIterator tasks(QStringLiteral("/proc/%1/task").arg(p), QDir::Dirs | QDir::NoDotAndDotDot);
+            while (tasks.hasNext()) {
+                QFile children(tasks.next() + QStringLiteral("/children"));
+                if (!children.open(QIODevice::ReadOnly))
+                    continue;
+                for (const QByteArray& entry : children.readAll().split(' ')) {
+                    const qint64 child = entry.trimmed().toLongLong();
+                    if (child <= 0)
+                        continue;
+                    pending.append(child);
+                    QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(child));
+                    if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().split('\0').contains("--type=renderer"))
+                        read(child, c.rendererCpuMs, c.rendererMinflt, c.rendererMajflt);
+                }
+            }
+        }
+        return c;
+    }
+};
 
 bool waitFor(const std::function<bool()>& condition, int msecs = 30000)
 {
@@ -342,25 +421,44 @@ void run(benchmark::State& state, const QString& start, const QString& a, const 
     int screenCount = 0;
     double screenMs = 0;
     double screenFirstMs = 0;
+    const double pause =
+        qEnvironmentVariableIsSet("QS_GOTO_PAUSE") ? qEnvironmentVariable("QS_GOTO_PAUSE").toDouble() : 0;
+    ProcessCosts costs;
+    int costCount = 0;
     size_t i = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        field = r.prepare(i++ % 2 == 0 ? a : b);
-        waitFor([] { return false; }, 150);  // the previous page settles
         if (breakdown && !breakdown->prepare()) {
             state.SkipWithError("the page did not take the breakdown's timing");
             return;
         }
+        if (pause > 0) {
+            // Left alone, as a reader reading leaves it: the loop sleeps until the timer.
+            QEventLoop idle;
+            QTimer::singleShot(int(pause * 1000), &idle, &QEventLoop::quit);
+            idle.exec();
+        }
+        field = r.prepare(i++ % 2 == 0 ? a : b);
+        waitFor([] { return false; }, 150);  // the previous page settles; the reference is in the field
         state.ResumeTiming();
         if (field == nullptr) {
             state.SkipWithError("no Bible go-to");
             return;
         }
+        const ProcessCosts before = ProcessCosts::now();
         const double seconds = r.goTo(field, newPage, screen, breakdown.get());
         if (seconds < 0) {
             state.SkipWithError("the go-to did not paint");
             return;
         }
+        const ProcessCosts after = ProcessCosts::now();
+        costs.readerCpuMs += after.readerCpuMs - before.readerCpuMs;
+        costs.rendererCpuMs += after.rendererCpuMs - before.rendererCpuMs;
+        costs.readerMinflt += after.readerMinflt - before.readerMinflt;
+        costs.readerMajflt += after.readerMajflt - before.readerMajflt;
+        costs.rendererMinflt += after.rendererMinflt - before.rendererMinflt;
+        costs.rendererMajflt += after.rendererMajflt - before.rendererMajflt;
+        ++costCount;
         state.SetIterationTime(seconds);
         newPages += newPage ? 1 : 0;
         if (screen.ok && screen.settledMs >= 0) {
@@ -370,6 +468,16 @@ void run(benchmark::State& state, const QString& start, const QString& a, const 
         }
     }
     state.counters["new_pages"] = newPages;
+    if (costCount > 0) {
+        state.counters["reader_cpu_ms"] = costs.readerCpuMs / costCount;
+        state.counters["renderer_cpu_ms"] = costs.rendererCpuMs / costCount;
+        state.counters["reader_minflt"] = costs.readerMinflt / costCount;
+        state.counters["reader_majflt"] = costs.readerMajflt / costCount;
+        state.counters["renderer_minflt"] = costs.rendererMinflt / costCount;
+        state.counters["renderer_majflt"] = costs.rendererMajflt / costCount;
+    }
+    if (pause > 0)
+        state.counters["pause_s"] = pause;
     if (breakdown)
         breakdown->report(state);
     if (screenCount > 0) {
@@ -471,7 +579,6 @@ void GoTo_soak(benchmark::State& state)
         state.SkipWithError("the soak runs only with QS_SOAK=1 (about ten minutes)");
         return;
     }
-    IdlePageTrim::start();  // as the reader's start does
     Reader& r = reader();
     if (!r.start()) {
         state.SkipWithError("the reader did not show the King James pane");
@@ -532,8 +639,8 @@ void GoTo_soak(benchmark::State& state)
                 maxPss = qMax(maxPss, now.pssKiB);
                 std::fprintf(stderr, "soak %4d go-tos: tree PSS %.1f MB USS %.1f MB, reader PSS %.1f MB heap %.1f MB\n",
                     done, mb(now.pssKiB), mb(now.ussKiB), mb(now.ownPssKiB), mb(heap));
-                // After the warm-up and at the end, left alone for 33 s as a reader reading is (the
-                // idle trim's time, platform/IdlePageTrim.h), and weighed again.
+                // After the warm-up and at the end, left alone for 33 s as a reader reading is, and
+                // weighed again.
                 ProcessTree::Summary idle;
                 if (done == warmup || done == count) {
                     QEventLoop idleLoop;  // sleeping in the event loop: the waits above spin
@@ -585,9 +692,6 @@ void GoTo_soak(benchmark::State& state)
     state.counters["engine_shared"] = engineLibraryShared() ? 1 : 0;
 }
 
-BENCHMARK(GoTo_in_page)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(12);
-BENCHMARK(GoTo_other_chapter)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(12);
-BENCHMARK(GoTo_other_book)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(12);
 BENCHMARK(GoTo_soak)->Unit(benchmark::kSecond)->Iterations(1);
 
 }  // namespace
@@ -608,12 +712,21 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
         qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu");
     BookPageScheme::registerScheme();
-    EngineProcesses::apply();
+    static EngineProcesses::Arguments arguments(argc, argv);
     // Never deleted: the web engine's clean-up at exit outlives it otherwise.
-    new QApplication(argc, argv);
+    new QApplication(arguments.argc(), arguments.argv());
     if (QGuiApplication::platformName() == QLatin1String("xcb"))
         WebViewGraphics::choose();
+    EngineProcesses::started();
     QuillsteadAppController::setBundledBooksFolder(QStringLiteral(QS_BINARY_DIR "/books"));
+    const int rounds =
+        qEnvironmentVariableIntValue("QS_GOTO_ROUNDS") > 0 ? qEnvironmentVariableIntValue("QS_GOTO_ROUNDS") : 12;
+    for (const auto& [name, function] : {std::pair {"GoTo_in_page", &GoTo_in_page},
+             std::pair {"GoTo_other_chapter", &GoTo_other_chapter}, std::pair {"GoTo_other_book", &GoTo_other_book}})
+        benchmark::RegisterBenchmark(name, function)
+            ->UseManualTime()
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(rounds);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     reader().stop();

@@ -12,6 +12,7 @@
 #include "library/GoToRequest.h"
 #include "panes/page/BookPageScheme.h"
 #include "panes/page/BookPageView.h"
+#include "panes/page/EngineProcesses.h"
 #include "panes/page/SourceTupleBookPageSource.h"
 #include "platform/NotificationCenter.h"
 #include "platform/SettingsRegistry.h"
@@ -229,7 +230,9 @@ int main(int argc, char** argv)
     qputenv("XDG_DATA_HOME", data.path().toUtf8());
     BookPageScheme::registerScheme();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication app(argc, argv);
+    EngineProcesses::Arguments arguments(argc, argv);  // the reader's process model, as it starts
+    QApplication app(arguments.argc(), arguments.argv());
+    EngineProcesses::started();
     cSQLiteDbBase::setEngineDataFolder(cLString16(data.path().toUtf8().constData()));
     auto defaults = std::make_shared<UserDefaults>(data.path() + QStringLiteral("/defaults.ini"));
     SettingsRegistry::registerDefaultsForAllPreferences(*defaults);

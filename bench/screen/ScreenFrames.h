@@ -35,6 +35,8 @@ public:
         std::vector<double> changesMs;  // when each distinct picture was first copied
     };
     static constexpr int kMaxDistinct = 64;
+    // The name of the copying thread (as /proc shows it).
+    static constexpr char kThreadName[] = "qs-screen-copy";
 
     ScreenFrames() = default;
     ~ScreenFrames();
@@ -54,6 +56,8 @@ public:
 
     // Starts copying every intervalMs; times are from this call on.
     void start(int intervalMs);
+    // The wall clock at the start (ms since the epoch), to line the times up with other programs' logs.
+    double startWallMs() const { return m_startWallMs; }
     // Whether the picture has stayed the same for settleMs after a change, or timeoutMs has passed
     // since the start (finish() then answers at once). For callers that keep an event loop running
     // while they wait.
@@ -98,6 +102,7 @@ private:
     std::vector<Sample> m_samples;
     double m_copyMsTotal = 0;
     std::chrono::steady_clock::time_point m_start;
+    double m_startWallMs = 0;
     std::atomic<bool> m_stop {false};
     std::atomic<double> m_lastChangeMs {-1};
     std::atomic<bool> m_full {false};

@@ -7,6 +7,7 @@
 //                   [--settle MS] [--timeout MS] [--key Return] [--save PREFIX]
 //                   [--ignore X,Y,W,H]... [--expect REFERENCE.ppm] [--final FILE.ppm]
 //   qs_screen_watch [--display :N] [--rect X,Y,W,H] --snapshot FILE.ppm
+//   qs_screen_watch [--display :N] [--rect X,Y,W,H] [options as above] --exec PROGRAM [ARGUMENT]...
 //
 // --ignore leaves a part of the rectangle (screen pixels; repeatable) out of the comparison, such as
 // scroll bars whose thumbs move when a page grows.
@@ -16,17 +17,24 @@
 // " matches=1" or " matches=0 differing=<pixels>", so a go-to that ended on the wrong verse, or
 // under a dialog, is told from one that ended right. --final writes the settled picture.
 // --snapshot copies the rectangle once into FILE.ppm, presses nothing and prints nothing.
+// --exec starts the program (the rest of the arguments) instead of pressing a key: the times are from
+// the moment before it was started, so readable_ms is a start-up as the screen shows it; the program
+// (its output going to standard error) is left running and the line ends in " pid=<its process id>".
 //
 // Prints one line: "first_change_ms=<ms> readable_ms=<ms> samples=<n> distinct=<n> copy_ms=<ms>
-// changes_ms=<ms>,..." (-1 when the rectangle did not change; changes_ms: when each distinct picture
-// first showed). Exit status 0, or 1 with the reason on standard error.
+// changes_ms=<ms>,... start_wall_ms=<ms>" (-1 when the rectangle did not change; changes_ms: when
+// each distinct picture first showed; start_wall_ms: the wall clock at the key or the start, in ms
+// since the epoch, to line the times up with a reader's log). Exit status 0, or 1 with the reason on standard error.
 #include "bench/screen/ScreenFrames.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 namespace {
 
@@ -52,7 +60,8 @@ int usage()
         "usage: qs_screen_watch [--display :N] [--rect X,Y,W,H] [--tolerance PIXELS] [--interval MS]\n"
         "                       [--settle MS] [--timeout MS] [--key Return|KP_Enter] [--save PREFIX]\n"
         "                       [--ignore X,Y,W,H]... [--expect REFERENCE.ppm] [--final FILE.ppm]\n"
-        "       qs_screen_watch [--display :N] [--rect X,Y,W,H] --snapshot FILE.ppm\n");
+        "       qs_screen_watch [--display :N] [--rect X,Y,W,H] --snapshot FILE.ppm\n"
+        "       qs_screen_watch [--display :N] [--rect X,Y,W,H] [options] --exec PROGRAM [ARGUMENT]...\n");
     return 2;
 }
 
@@ -69,8 +78,15 @@ int main(int argc, char** argv)
     ScreenFrames::Rect rect;
     std::vector<ScreenFrames::Rect> ignored;
     int tolerance = 40, interval = 5, settle = 600, timeout = 5000;
+    char** program = nullptr;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
+        if (a == "--exec") {
+            if (i + 1 >= argc)
+                return usage();
+            program = argv + i + 1;
+            break;
+        }
         const char* v = i + 1 < argc ? argv[i + 1] : nullptr;
         bool ok = v != nullptr;
         if (a == "--display" && ok)
@@ -118,13 +134,35 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "qs_screen_watch: the picture could not be saved as %s\n", snapshot);
         return 1;
     }
-    if (!frames.pressKeyAndStart(key, interval)) {
+    pid_t child = -1;
+    if (program != nullptr) {
+        std::fflush(nullptr);
+        frames.start(interval);
+        child = fork();
+        if (child == 0) {
+            // The program gets none of the watcher's descriptors but the standard ones, and writes its
+            // output to the watcher's standard error: the watcher's own line is all its standard output.
+            dup2(2, 1);
+            for (int fd = 3; fd < 1024; ++fd)
+                close(fd);
+            execvp(program[0], program);
+            std::fprintf(stderr, "qs_screen_watch: %s cannot be started: %s\n", program[0], std::strerror(errno));
+            _exit(127);
+        }
+        if (child < 0) {
+            std::fprintf(stderr, "qs_screen_watch: cannot start %s: %s\n", program[0], std::strerror(errno));
+            frames.finish(settle, 0);
+            return 1;
+        }
+    } else if (!frames.pressKeyAndStart(key, interval)) {
         std::fprintf(stderr, "qs_screen_watch: the key %s cannot be sent (no XTEST, or no such key)\n", key);
         return 1;
     }
     const ScreenFrames::Result r = frames.finish(settle, timeout);
     if (!r.ok) {
         std::fprintf(stderr, "qs_screen_watch: %s\n", r.error.c_str());
+        if (child > 0)
+            std::printf("pid=%d\n", static_cast<int>(child));
         return 1;
     }
     if (!r.error.empty())
@@ -135,6 +173,7 @@ int main(int argc, char** argv)
         r.firstChangeMs, r.settledMs, r.samples, r.distinct, r.meanCopyMs);
     for (size_t i = 0; i < r.changesMs.size(); ++i)
         std::printf("%s%.1f", i > 0 ? "," : "", r.changesMs[i]);
+    std::printf(" start_wall_ms=%.1f", frames.startWallMs());
     if (finalFile != nullptr && !frames.saveFinalPicture(finalFile))
         std::fprintf(stderr, "qs_screen_watch: the settled picture could not be saved as %s\n", finalFile);
     if (expect != nullptr) {
@@ -148,6 +187,8 @@ int main(int argc, char** argv)
         else
             std::printf(" matches=1");
     }
+    if (child > 0)
+        std::printf(" pid=%d", static_cast<int>(child));
     std::printf("\n");
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "cloud/protocol/ServiceHost.h"
 
+#include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 
 #include <QUrlQuery>
@@ -53,12 +54,12 @@ QUrl ServiceHost::url(const QString& path) const
 
 ServiceHost ServiceHost::fromDefaults(const UserDefaults& defaults)
 {
-    return fromSetting(defaults.stringForKey(QString::fromLatin1(kSettingKey)));
+    return fromSetting(defaults.value(SettingsKeys::ServiceHostAddress));
 }
 
 void ServiceHost::registerDefault(UserDefaults& defaults)
 {
-    defaults.registerDefaults({{QString::fromLatin1(kSettingKey), defaultSetting()}});
+    defaults.registerDefaults({{SettingsKeys::ServiceHostAddress.name, defaultSetting()}});
 }
 
 }  // namespace qs::cloud

@@ -20,7 +20,6 @@ namespace qs::cloud {
 
 class ServiceHost {
 public:
-    static constexpr char kSettingKey[] = "serviceHost";
     static constexpr char kLoopbackHost[] = "127.0.0.1";
     static constexpr quint16 kDefaultHttpPort = 17380;
     static constexpr quint16 kDefaultSyncPort = 17300;

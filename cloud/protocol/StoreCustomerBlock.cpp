@@ -20,11 +20,6 @@ QString StoreCustomerBlock::scrambled() const
     return scrambleText(clearText(), ScramblePad::Store);
 }
 
-QString StoreCustomerBlock::storePathAndQuery() const
-{
-    return QStringLiteral("/MacStore/?v1=") + scrambled();
-}
-
 std::optional<StoreCustomerBlock> StoreCustomerBlock::fromClearText(const QString& text)
 {
     const QStringList f = text.split(QLatin1Char('\t'));

@@ -21,8 +21,6 @@ struct StoreCustomerBlock {
 
     QString clearText() const;
     QString scrambled() const;
-    // The store page's query ("v1=<scrambled>") and path.
-    QString storePathAndQuery() const;
 
     static std::optional<StoreCustomerBlock> fromClearText(const QString& text);
     // Nothing when the text is not scrambled with the store pad or does not hold seven fields.

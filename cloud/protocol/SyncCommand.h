@@ -9,7 +9,8 @@
 // alternative form (separator "$", terminator CR LF) is only read, never written.
 //
 // The format has no escaping, so the writer removes US and RS from every component: a note or name
-// holding one of them would otherwise cut the line and shift every line after it.
+// holding one of them would otherwise cut the line and shift every line after it. The sync engine
+// keeps a row as it went up (SyncLocalData::markSynced).
 //
 // A CONNECT line carries its parameters joined by US and scrambled with the sync pad as one parameter.
 //

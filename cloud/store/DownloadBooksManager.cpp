@@ -346,15 +346,17 @@ std::optional<StoreError> DownloadBooksManager::checkFile()
         return problem(tr("The book file arrived damaged: its checksum does not match."));
     if (!m_headerMd5.isEmpty() && m_headerMd5 != m_md5.result())
         return problem(tr("The book file arrived damaged: its checksum does not match."));
-    // An update that replaces an installed book must read through, every section of it; a new
-    // book must open.
     QString reason;
-    const bool replacing = QFileInfo::exists(m_targetFileName);
-    if (replacing ? !BookFileInstall::readsThrough(m_tempFileName, &reason)
-                  : !SourceTuple::allocateSourceForFile(m_tempFileName, &reason))
+    if (!SourceTuple::allocateSourceForFile(m_tempFileName, &reason))
         return StoreError {QStringLiteral("Quillstead"), 1,
             tr("There was a problem reading this book after it was downloaded."),
             tr("The book may not be in a recognized format or may require a newer version of the reader."), QString()};
+    // An update that replaces an installed book must also read through: its text, contents, tables
+    // and concordances. A damaged one leaves the installed copy as it is.
+    if (QFileInfo::exists(m_targetFileName) && !BookFileInstall::readsThrough(m_tempFileName, &reason))
+        return StoreError {QStringLiteral("Quillstead"), 1,
+            tr("The downloaded copy of this book is damaged, so the installed copy is kept."),
+            tr("The download opens as a book, but %1. Try the download again later.").arg(reason), QString()};
     return std::nullopt;
 }
 

@@ -6,6 +6,7 @@
 #include "cloud/store/WebScriptService.h"
 #include "library/XMLParser.h"
 #include "platform/NotificationCenter.h"
+#include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 
 #include <QCoreApplication>
@@ -16,11 +17,6 @@
 namespace qs::cloud {
 
 namespace {
-
-const QString kCredentialsValid = QStringLiteral("credentialsValid");
-const QString kDictionary = QStringLiteral("myOffersDictionary");
-const QString kLastChecked = QStringLiteral("myOffersLastChecked");
-const QString kInterval = QStringLiteral("myOffersInterval");
 const QString kOffer = QStringLiteral("offer");
 
 QVariantList offersOf(const QVariantMap& dictionary)
@@ -64,17 +60,17 @@ void MyOffersManager::refresh(bool force)
 {
     if (m_isRefreshing)
         return;
-    if (!m_defaults.boolForKey(kCredentialsValid)) {
-        m_defaults.removeObjectForKey(kLastChecked);
-        m_defaults.removeObjectForKey(kDictionary);
+    if (!m_defaults.value(SettingsKeys::CredentialsValid)) {
+        m_defaults.remove(SettingsKeys::MyOffersLastChecked);
+        m_defaults.remove(SettingsKeys::MyOffersDictionary);
         return;
     }
-    const QDateTime last = m_defaults.objectForKey(kLastChecked).toDateTime();
+    const QDateTime last = m_defaults.value(SettingsKeys::MyOffersLastChecked);
     if (!last.isValid()) {
-        m_defaults.setObject(QDateTime::currentDateTimeUtc(), kLastChecked);
+        m_defaults.set(SettingsKeys::MyOffersLastChecked, QDateTime::currentDateTimeUtc());
         return;
     }
-    if (!force && last.secsTo(QDateTime::currentDateTimeUtc()) < m_defaults.integerForKey(kInterval))
+    if (!force && last.secsTo(QDateTime::currentDateTimeUtc()) < m_defaults.value(SettingsKeys::MyOffersInterval))
         return;
     const WebScriptCaller caller = StoreCredentials::caller(m_defaults, m_version);
     const QString query =
@@ -150,12 +146,12 @@ void MyOffersManager::onFinished()
     QVariantMap replyMap = parsed.value_or(QVariantMap());
     if (replyMap.value(kOffer).typeId() == QMetaType::QVariantMap)
         replyMap.insert(kOffer, QVariantList {replyMap.value(kOffer)});
-    const bool isNew = containsNewOffers(replyMap, m_defaults.dictionaryForKey(kDictionary));
+    const bool isNew = containsNewOffers(replyMap, m_defaults.value(SettingsKeys::MyOffersDictionary));
     if (!replyMap.isEmpty())
-        m_defaults.setObject(replyMap, kDictionary);
+        m_defaults.set(SettingsKeys::MyOffersDictionary, replyMap);
     else
-        m_defaults.removeObjectForKey(kDictionary);
-    m_defaults.setObject(QDateTime::currentDateTimeUtc(), kLastChecked);
+        m_defaults.remove(SettingsKeys::MyOffersDictionary);
+    m_defaults.set(SettingsKeys::MyOffersLastChecked, QDateTime::currentDateTimeUtc());
     if (isNew)
         m_center.postNotificationName(StoreNotifications::MyOffersManagerHasNewOffers);
 }
@@ -181,7 +177,7 @@ bool MyOffersManager::containsNewOffers(const QVariantMap& reply, const QVariant
 
 void MyOffersManager::removeExpiredOffers()
 {
-    const QVariantMap stored = m_defaults.dictionaryForKey(kDictionary);
+    const QVariantMap stored = m_defaults.value(SettingsKeys::MyOffersDictionary);
     const QVariantList offers = offersOf(stored);
     QVariantList kept;
     const QDateTime now = QDateTime::currentDateTimeUtc();
@@ -193,20 +189,20 @@ void MyOffersManager::removeExpiredOffers()
     if (kept.size() == offers.size())
         return;
     if (kept.isEmpty())
-        m_defaults.removeObjectForKey(kDictionary);
+        m_defaults.remove(SettingsKeys::MyOffersDictionary);
     else
-        m_defaults.setObject(QVariantMap {{kOffer, kept}}, kDictionary);
+        m_defaults.set(SettingsKeys::MyOffersDictionary, QVariantMap {{kOffer, kept}});
 }
 
 bool MyOffersManager::hasOffers()
 {
-    if (!m_defaults.boolForKey(kCredentialsValid)) {
-        m_defaults.removeObjectForKey(kLastChecked);
-        m_defaults.removeObjectForKey(kDictionary);
+    if (!m_defaults.value(SettingsKeys::CredentialsValid)) {
+        m_defaults.remove(SettingsKeys::MyOffersLastChecked);
+        m_defaults.remove(SettingsKeys::MyOffersDictionary);
         return false;
     }
     removeExpiredOffers();
-    return m_defaults.hasStoredValue(kDictionary);
+    return m_defaults.hasStoredValue(SettingsKeys::MyOffersDictionary);
 }
 
 }  // namespace qs::cloud

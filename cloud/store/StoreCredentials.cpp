@@ -4,6 +4,7 @@
 #include "cloud/protocol/ScrambledText.h"
 #include "library/JavaScript.h"
 #include "platform/AppVersion.h"
+#include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 
 #include <QCoreApplication>
@@ -12,7 +13,7 @@ namespace qs::cloud {
 
 bool StoreCredentials::signedIn(const UserDefaults& defaults)
 {
-    return defaults.boolForKey(QStringLiteral("credentialsValid"));
+    return defaults.value(SettingsKeys::CredentialsValid);
 }
 
 QString StoreCredentials::clearPassword(const UserDefaults& defaults, const QString& passwordFolder)
@@ -21,7 +22,7 @@ QString StoreCredentials::clearPassword(const UserDefaults& defaults, const QStr
     if (!kept.isEmpty())
         return kept;
     // A value that was not scrambled with the default pad is no password.
-    return unscrambleTextChecked(defaults.stringForKey(QStringLiteral("optionsbitfield")), ScramblePad::Default)
+    return unscrambleTextChecked(defaults.value(SettingsKeys::Optionsbitfield), ScramblePad::Default)
         .value_or(QString());
 }
 
@@ -29,7 +30,7 @@ WebScriptCaller StoreCredentials::caller(
     const UserDefaults& defaults, const QString& version, const QString& passwordFolder)
 {
     WebScriptCaller c;
-    c.customerId = defaults.stringForKey(QStringLiteral("customerID"));
+    c.customerId = defaults.value(SettingsKeys::CustomerID);
     c.clearPassword = clearPassword(defaults, passwordFolder);
     c.version = version.isEmpty() ? AppVersion::version() : version;
     c.deviceId = JavaScript::stringWithUniqueDeviceID();

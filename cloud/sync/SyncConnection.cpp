@@ -2,6 +2,8 @@
 
 #include <QScopeGuard>
 
+#include "cloud/sync/SyncMessages.h"
+
 namespace qs::cloud {
 
 SyncConnection::SyncConnection() : m_buffer(true)
@@ -41,7 +43,7 @@ bool SyncConnection::open(const QString& host, quint16 port)
             return;
         // The peer closing is an end of stream, not an error worth a message.
         if (error != QAbstractSocket::RemoteHostClosedError && onError)
-            onError(socket->errorString());
+            onError(connectionFailureMessage(error, socket->errorString(), m_connected));
         handleDisconnected();
     });
     QObject::connect(socket, &QTcpSocket::disconnected, this, [this, socket] {

@@ -1,12 +1,14 @@
 #include "cloud/sync/SyncExchange.h"
 
 #include <QCoreApplication>
+#include <QDebug>
 
 #include "cloud/protocol/ServiceHost.h"
 #include "cloud/protocol/SyncLineBuffer.h"
 #include "cloud/protocol/SyncRecordTypes.h"
 #include "cloud/sync/SyncMessages.h"
 #include "cloud/sync/SyncTriggers.h"
+#include "userdata/SQLiteFailure.h"
 #include "userdata/SyncLineLimit.h"
 #include "userdata/UserDataHooks.h"
 #include "userdata/cVerseHighlightStg.h"
@@ -67,8 +69,10 @@ void SyncExchange::conditionallyStartSync(bool force)
     }
     if (!m_triggers.mayStart(force))
         return;
+    // A store failure of this run is told by its own cause, not by one an earlier run left behind.
+    SQLiteFailure::clear();
     if (!m_local.open()) {
-        reportError(QStringLiteral("Error opening the Bible bookmarks database."));
+        reportError(storeErrorOf(C::BibleBookmarks));
         m_userAsked = false;
         return;
     }
@@ -200,6 +204,8 @@ void SyncExchange::syncTable(qint64 noun, bool getServerId)
     m_sent.reset();
     m_sentUpTo = 0;
     m_refused.clear();
+    m_passedOverRecord = false;
+    m_droppingRemnant = false;
     if (noun == C::ProgramSettings) {
         if (!write(SyncCommand(
                 QStringLiteral("SYNC"), nounWord(noun), {QString::number(std::numeric_limits<qint64>::max())})))
@@ -278,8 +284,9 @@ void SyncExchange::finishType(bool recordHistory)
         const SyncRecordType* type = cloud::syncRecordType(noun);
         const qint64 now = SyncLocalData::nowMs();
         // With a refused row the type is not in step: it stays out of the history (the refused row
-        // goes up at its next sync, which comes when the type is next due or edited).
-        if (type && isDataNoun(noun) && m_refused.isEmpty())
+        // goes up at its next sync, which comes when the type is next due or edited). A record passed
+        // over keeps it out too: a catch-up by sync time must not take that record for received.
+        if (type && isDataNoun(noun) && m_refused.isEmpty() && !m_passedOverRecord)
             m_local.recordSyncTime(type->historyName, now, 0, QString());
         m_triggers.typeSynced(noun, now, m_local);
     } else if (m_someRecordsWereModified && m_delegate && isDataNoun(noun)) {
@@ -303,11 +310,13 @@ void SyncExchange::conditionallyContinueOrDisconnect()
 
 void SyncExchange::disconnect()
 {
-    // What was applied and acknowledged so far stays.
+    // What was applied and acknowledged so far stays. A run that failed already has said why (a
+    // store failure usually fails the commit after it too).
     const bool kept = commitReceivedRecords();
-    if (!(storeAcknowledgements() && kept))
+    if (!(storeAcknowledgements() && kept) && !m_runFailed)
         reportError(storeErrorOf(m_recordType));
     m_pendingRecord.reset();
+    m_droppingRemnant = false;
     m_isConnected = false;
     m_sent.reset();
     m_userAsked = false;
@@ -375,15 +384,25 @@ void SyncExchange::commandReceived(const SyncCommand& command)
         const SyncCommand record = std::move(*m_pendingRecord);
         m_pendingRecord.reset();
         if (verb == C::kNotFound && m_goal == Syncing) {
-            reportError(QStringLiteral("Bad record received from server. A %1 (server record %2) was cut short by a "
-                                       "stray separator; it was not stored.")
-                            .arg(recordKindOf(record.nounNumber()), record.paramAtIndex(1)));
-            disconnect();
+            // The record is not whole: it is passed over, and so is the rest of it (this line and any
+            // other unreadable ones up to the next line of the protocol).
+            passOverRecord(QStringLiteral("Bad record received from server. A %1 (server record %2) was cut short "
+                                          "by a stray separator; it was not stored.")
+                               .arg(recordKindOf(record.nounNumber()), record.paramAtIndex(1)));
+            m_droppingRemnant = true;
+            m_connection.startReplyTimer();
             return;
         }
         receivedRecord(record);
         if (m_goal != Syncing)
             return;
+    }
+    if (m_droppingRemnant) {
+        if (verb == C::kNotFound && m_goal == Syncing && m_syncPhase == 0) {
+            m_connection.startReplyTimer();
+            return;
+        }
+        m_droppingRemnant = false;
     }
     if ((verb == C::Add || verb == C::Modify || verb == C::Delete) && m_goal == Syncing && m_syncPhase == 0) {
         m_pendingRecord = command;
@@ -592,11 +611,20 @@ void SyncExchange::receivedRecord(const SyncCommand& command)
 {
     const qint64 verb = command.verbNumber();
     const bool isModify = verb == C::Modify;
-    auto bad = [this](const QString& what) { endRun(QStringLiteral("Bad record received from server. %1").arg(what)); };
     if (m_goal != Syncing || m_syncPhase != 0) {
-        bad(QStringLiteral("Unexpected record."));
+        endRun(QStringLiteral("Bad record received from server. Unexpected record."));
         return;
     }
+    // The record as far as it can be named: its kind, and its server id when that reads.
+    const auto named = [&command] {
+        const QString kind = recordKindOf(command.nounNumber());
+        const std::optional<qint64> id = toInt64(command.paramAtIndex(1));
+        return id ? QStringLiteral("A %1 (server record %2)").arg(kind).arg(*id) : QStringLiteral("A %1").arg(kind);
+    };
+    // A record that cannot be read whole is passed over: the rest of the type is stored and sent.
+    const auto bad = [&](const QString& fault) {
+        passOverRecord(QStringLiteral("Bad record received from server. %1 %2 was not stored.").arg(fault, named()));
+    };
     if (command.parameterCount() < (isModify ? 3 : 4)) {
         bad(QStringLiteral("Not enough parameters."));
         return;
@@ -647,8 +675,9 @@ void SyncExchange::receivedRecord(const SyncCommand& command)
     }
     if (fields.size() > type->fields.size()) {
         // A separator inside a field (a note's text) split it: no field can be trusted to be whole.
-        bad(QStringLiteral("A %1 (server record %2) holds more fields than its type has; it was not stored.")
-                .arg(recordKindOf(noun), command.paramAtIndex(1)));
+        passOverRecord(QStringLiteral("Bad record received from server. %1 holds more fields than its type has; it "
+                                      "was not stored.")
+                           .arg(named()));
         return;
     }
     if (const std::optional<QString> fault = checkSyncRecordFields(*type, fields)) {
@@ -675,7 +704,8 @@ void SyncExchange::receivedRecord(const SyncCommand& command)
         if (!row) {
             const QString app = QCoreApplication::applicationName().isEmpty() ? QStringLiteral("Quillstead")
                                                                               : QCoreApplication::applicationName();
-            endRun(QStringLiteral("Server asked %1 to modify a record that doesn't exist.").arg(app));
+            passOverRecord(QStringLiteral("Server asked %1 to modify a record that doesn't exist. %2 was not stored.")
+                               .arg(app, named()));
             return;
         }
         if (row->timestamp > timestamp) {
@@ -710,7 +740,7 @@ void SyncExchange::receivedRecord(const SyncCommand& command)
         }
     }
     if (!ok) {
-        endRun(QString::fromLatin1(messagesOf(noun)->openError));
+        endRun(storeErrorOf(noun));
         return;
     }
     if (modified) {
@@ -728,6 +758,25 @@ void SyncExchange::receivedRecord(const SyncCommand& command)
     }
     if (m_batchOpen && ++m_batchRecords >= kRecordsPerTransaction && !endReceivedBatch())
         return;
+    m_connection.startReplyTimer();
+}
+
+void SyncExchange::passOverRecord(const QString& message)
+{
+    m_passedOverRecord = true;
+    // Said once: a record passed over comes again at every sync while nothing newer of its type is
+    // stored (the watermark is the highest stored server id). The sync log keeps what was said.
+    const SyncRecordType* type = cloud::syncRecordType(m_recordType);
+    const QString table = type ? type->historyName : QString();
+    if (m_local.hasLoggedError(table, message)) {
+        qWarning().noquote() << "sync: passed over again:" << message;
+    } else {
+        if (m_delegate)
+            m_delegate->syncErrorOccurred(message, m_userAsked);
+        // The application's delegate logs what it is told; another may not.
+        if (!m_local.hasLoggedError(table, message))
+            m_local.recordSyncTime(table, SyncLocalData::nowMs(), kRefusedRowErrorCode, message);
+    }
     m_connection.startReplyTimer();
 }
 

@@ -5,7 +5,8 @@
 // results to the delegate.
 //
 // Received records are applied in batches of one transaction (SyncManager.h says what is kept on a
-// failure); the upload half (SyncExchangeUpload.cpp) sends rows in recid order, passes over rows the
+// failure); a record that cannot be read whole is passed over, said once, and the run goes on. The
+// upload half (SyncExchangeUpload.cpp) sends rows in recid order, passes over rows the
 // server refuses and stores the acknowledgements together.
 //
 // Threads: main thread.
@@ -75,6 +76,9 @@ private:
     std::optional<SyncLocalRow> nextRowToSend(qint64 noun, bool* failed, qint64 afterRecid);
     // `logEach`: a refusal after the run's first is written to the sync log too (not only logged).
     void refuseRow(qint64 recid, const QString& message, bool logEach = false);
+    // A received record that cannot be read or applied whole: passed over (nothing of it stored),
+    // said once, and the run goes on.
+    void passOverRecord(const QString& message);
     bool isAnswerToTheUpload(const SyncCommand& command) const;
     void finishType(bool recordHistory);
     void conditionallyContinueOrDisconnect();
@@ -133,6 +137,11 @@ private:
     QSet<qint64> m_refused;
     // The run has reported a refused row (later ones are only logged).
     bool m_refusalReported = false;
+    // The type being synced passed over a received record; it writes no sync-history row.
+    bool m_passedOverRecord = false;
+    // The rest of a record cut short by a stray record separator: unreadable lines up to the next
+    // readable one are dropped.
+    bool m_droppingRemnant = false;
     // Acknowledged uploads of m_acknowledgedNoun not stored yet.
     std::vector<SyncLocalData::Acknowledgement> m_acknowledged;
     qint64 m_acknowledgedNoun = -1;

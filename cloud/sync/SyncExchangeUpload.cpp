@@ -71,7 +71,7 @@ void SyncExchange::sendNextAddOrDelete()
                 // The pass is over: its acknowledgements are stored, and a row edited while it ran
                 // goes up in another pass.
                 if (!storeAcknowledgements()) {
-                    reportError(QString::fromLatin1(m->openError));
+                    reportError(storeErrorOf(noun));
                     failRun();
                     finishType(false);
                     return;
@@ -80,7 +80,7 @@ void SyncExchange::sendNextAddOrDelete()
                 row = nextRowToSend(noun, &failed, 0);
             }
             if (failed) {
-                reportError(QString::fromLatin1(m->openError));
+                reportError(storeErrorOf(noun));
                 failRun();
                 finishType(false);
                 return;

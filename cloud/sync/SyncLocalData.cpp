@@ -5,6 +5,7 @@
 #include "cloud/protocol/SyncCommand.h"
 #include "cloud/protocol/SyncRecordTypes.h"
 #include "engine/foundation/cDateTimeValue.h"
+#include "userdata/NoteText.h"
 #include "userdata/cBibleNoteStg.h"
 #include "userdata/cBookNoteStg.h"
 #include "userdata/cBookmarkStg.h"
@@ -75,6 +76,20 @@ cSQLValue textValue(const QString& text)
     return cSQLValue(value);
 }
 
+// A received note that shows nothing (an older version's emptied editor) is no note: it is kept as a
+// deletion, without its text.
+void takeBlankNoteForDeletion(const TableInfo& t, QStringList& columns, bool& deleted)
+{
+    const qsizetype note = t.columns.indexOf(QStringLiteral("note"));
+    if (deleted || note < 0 || note >= columns.size())
+        return;
+    const QString& text = columns.at(note);
+    if (NoteText::showsNothing(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), text.size()))) {
+        columns[note].clear();
+        deleted = true;
+    }
+}
+
 // Integer columns bind as numbers so comparisons and indexes see numbers.
 cSQLValue columnValue(const QString& column, const QString& value)
 {
@@ -82,6 +97,35 @@ cSQLValue columnValue(const QString& column, const QString& value)
     if (texts.contains(column))
         return textValue(value);
     return cSQLValue(static_cast<std::int64_t>(value.toLongLong()));
+}
+
+// The columns of a row as they reached the server. The line format cannot carry the unit and record
+// separators, so the text columns that travel as they are (a note, a book note's form and field
+// names, a colour's name) go up without them; the other columns are numbers or converted values.
+QStringList columnsAsSent(qint64 noun, const QStringList& columns, const QStringList& names)
+{
+    if (noun != C::BibleNotes && noun != C::BookNotes && noun != C::HighlightColorNames)
+        return columns;
+    static const QStringList travelAsTheyAre = {"note", "formname", "fieldname", "name"};
+    QStringList out = columns;
+    for (qsizetype i = 0; i < out.size() && i < names.size(); ++i) {
+        if (travelAsTheyAre.contains(names.at(i)))
+            out[i] = SyncCommand::cleanComponent(out.at(i));
+    }
+    return out;
+}
+
+// "SET serverid = ?" and the columns whose kept value differs from the one read, with their values.
+QString syncedSet(const QStringList& names, const QStringList& read, const QStringList& kept, cSQLValues& values)
+{
+    QString set = QStringLiteral("serverid = ?");
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        if (kept.value(i) == read.value(i))
+            continue;
+        set += QStringLiteral(", %1 = ?").arg(names.at(i));
+        values.push_back(columnValue(names.at(i), kept.value(i)));
+    }
+    return set;
 }
 
 QString str(const cLString8& text)
@@ -411,11 +455,13 @@ std::optional<SyncLocalRow> SyncLocalData::findByMatchKey(qint64 noun, const QSt
 }
 
 qint64 SyncLocalData::insertRow(
-    qint64 noun, const QStringList& columns, const QString& timestamp, qint64 serverid, bool deleted)
+    qint64 noun, const QStringList& received, const QString& timestamp, qint64 serverid, bool deleted)
 {
     const TableInfo* t = info(noun);
     if (!t || !m_open)
         return 0;
+    QStringList columns = received;
+    takeBlankNoteForDeletion(*t, columns, deleted);
     QStringList marks;
     cSQLValues values;
     for (qsizetype i = 0; i < t->columns.size(); ++i) {
@@ -435,11 +481,13 @@ qint64 SyncLocalData::insertRow(
 }
 
 bool SyncLocalData::updateRow(
-    qint64 noun, qint64 recid, const QStringList& columns, const QString& timestamp, qint64 serverid, bool deleted)
+    qint64 noun, qint64 recid, const QStringList& received, const QString& timestamp, qint64 serverid, bool deleted)
 {
     const TableInfo* t = info(noun);
     if (!t || !m_open)
         return false;
+    QStringList columns = received;
+    takeBlankNoteForDeletion(*t, columns, deleted);
     QStringList sets;
     cSQLValues values;
     for (qsizetype i = 0; i < t->columns.size(); ++i) {
@@ -481,23 +529,28 @@ bool SyncLocalData::markSynced(qint64 noun, const SyncLocalRow& sent, qint64 ser
     if (!t || !m_open)
         return false;
     // Only the state that went up is acknowledged: an edit made while the reply was on its way
-    // changes the timestamp, the flag or a column, and that row stays unsynced.
+    // changes the timestamp, the flag or a column, and that row stays unsynced. The row keeps what
+    // the server got, so that the two copies are the same.
+    cSQLValues values = {static_cast<std::int64_t>(serverid)};
+    const QString set = syncedSet(t->columns, sent.columns, columnsAsSent(noun, sent.columns, t->columns), values);
     QStringList where = {QStringLiteral("recid = ?"), QStringLiteral("serverid = 0"), QStringLiteral("deleted = ?"),
         QStringLiteral("timestamp = ?")};
-    cSQLValues values = {static_cast<std::int64_t>(serverid), static_cast<std::int64_t>(sent.recid),
-        static_cast<std::int64_t>(sent.deleted ? 1 : 0), textValue(sent.timestamp)};
+    values.push_back(static_cast<std::int64_t>(sent.recid));
+    values.push_back(static_cast<std::int64_t>(sent.deleted ? 1 : 0));
+    values.push_back(textValue(sent.timestamp));
     for (qsizetype i = 0; i < t->columns.size(); ++i) {
         where.append(QStringLiteral("%1 IS ?").arg(t->columns.at(i)));
         values.push_back(columnValue(t->columns.at(i), sent.columns.value(i)));
     }
-    const QString sql = QStringLiteral("UPDATE %1 SET serverid = ? WHERE %2")
-                            .arg(QString::fromLatin1(t->table), where.join(QStringLiteral(" AND ")));
+    const QString sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3")
+                            .arg(QString::fromLatin1(t->table), set, where.join(QStringLiteral(" AND ")));
     return m_db.exec(sql.toUtf8().constData(), values);
 }
 
 bool SyncLocalData::storeAcknowledgements(qint64 noun, const std::vector<Acknowledgement>& acknowledgements)
 {
-    if (!info(noun) || !m_open)
+    const TableInfo* t = info(noun);
+    if (!t || !m_open)
         return false;
     if (acknowledgements.empty())
         return true;
@@ -508,8 +561,16 @@ bool SyncLocalData::storeAcknowledgements(qint64 noun, const std::vector<Acknowl
             // A row whose stored values read back as sent but did not compare equal in SQL (a number
             // stored as text) gets its server id by recid.
             const std::optional<SyncLocalRow> now = readByRecid(noun, a.sent.recid);
-            if (now && now->serverid == 0 && now->deleted == a.sent.deleted && now->timestamp == a.sent.timestamp &&
-                now->columns == a.sent.columns && !setServerId(noun, a.sent.recid, a.serverid))
+            if (!now || now->serverid != 0 || now->deleted != a.sent.deleted || now->timestamp != a.sent.timestamp ||
+                now->columns != a.sent.columns)
+                continue;
+            cSQLValues values = {static_cast<std::int64_t>(a.serverid)};
+            const QString set =
+                syncedSet(t->columns, now->columns, columnsAsSent(noun, now->columns, t->columns), values);
+            values.push_back(static_cast<std::int64_t>(a.sent.recid));
+            const QString sql =
+                QStringLiteral("UPDATE %1 SET %2 WHERE recid = ?").arg(QString::fromLatin1(t->table), set);
+            if (!m_db.exec(sql.toUtf8().constData(), values))
                 return false;
         }
         return true;
@@ -586,6 +647,16 @@ bool SyncLocalData::recordSyncTime(const QString& historyName, qint64 calendarMs
         historyName.toUtf8().constData(), when, errorCode, text.isEmpty() ? nullptr : text.constData());
     history.close();
     return ok;
+}
+
+bool SyncLocalData::hasLoggedError(const QString& historyName, const QString& message)
+{
+    if (!m_open)
+        return false;
+    cSQLRows rows;
+    return m_db.exec("SELECT 1 FROM SyncHistory WHERE tablename = ? AND errorcode <> 0 AND errormessage = ? LIMIT 1",
+               {textValue(historyName), textValue(message)}, &rows) &&
+        !rows.empty();
 }
 
 qint64 SyncLocalData::syncedCustomerId()

@@ -69,7 +69,8 @@ public:
     std::optional<SyncLocalRow> findByMatchKey(qint64 noun, const QStringList& columns);
 
     // Inserts a row; answers its recid (0 on failure). A new start-date row has no readings and a
-    // book bookmark keeps the received edition.
+    // book bookmark keeps the received edition. A note that shows nothing (userdata/NoteText.h) is
+    // written as a deletion, here and in updateRow.
     qint64 insertRow(qint64 noun, const QStringList& columns, const QString& timestamp, qint64 serverid, bool deleted);
     // Rewrites a row in place with the received values (a book bookmark's edition and a start
     // date's number of readings stay).
@@ -77,9 +78,10 @@ public:
         qint64 noun, qint64 recid, const QStringList& columns, const QString& timestamp, qint64 serverid, bool deleted);
     bool removeRow(qint64 noun, qint64 recid);
     bool setServerId(qint64 noun, qint64 recid, qint64 serverid);
-    // Stores an acknowledged server id only when the row is still exactly as it was sent; answers
-    // whether the row changed meanwhile is irrelevant to callers: a changed row keeps serverid 0 and
-    // goes up again.
+    // Stores an acknowledged server id only when the row is still exactly as it was read for the
+    // upload (a changed row keeps serverid 0 and goes up again). The row then keeps what the server
+    // got: a text that went up without the unit and record separators, which the line format cannot
+    // carry, is stored without them too, so the two copies never differ unseen.
     bool markSynced(qint64 noun, const SyncLocalRow& sent, qint64 serverid);
     // An upload the server acknowledged: the row as it was sent and the server id it got.
     struct Acknowledgement {
@@ -108,6 +110,8 @@ public:
     // Sync history and customer id.
     std::optional<QString> lastSyncTime(const QString& historyName);  // wire form
     bool recordSyncTime(const QString& historyName, qint64 calendarMs, int errorCode, const QString& message);
+    // Whether the history holds an error of the table with exactly this message.
+    bool hasLoggedError(const QString& historyName, const QString& message);
     qint64 syncedCustomerId();
     void setSyncedCustomerId(qint64 id);
 

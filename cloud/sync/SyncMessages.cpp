@@ -1,6 +1,7 @@
 #include "cloud/sync/SyncMessages.h"
 
 #include "engine/references/BibleRef.h"
+#include "userdata/SQLiteFailure.h"
 
 namespace qs::cloud {
 
@@ -41,6 +42,12 @@ const SyncTypeMessages* messagesOf(qint64 noun)
 // The message of a failed write of the type's records.
 QString storeErrorOf(qint64 noun)
 {
+    if (SQLiteFailure::lastWasDiskFull()) {
+        const QString kind = isDataNoun(noun) ? recordKindOf(noun) : QStringLiteral("data");
+        return QStringLiteral("Cloud Sync could not save your %1%2: the disk is full. Free some space on it, then "
+                              "sync again.")
+            .arg(kind, isDataNoun(noun) ? QStringLiteral("s") : QString());
+    }
     const SyncTypeMessages* m = messagesOf(noun);
     return QString::fromLatin1(m ? m->openError : messagesOf(C::BibleBookmarks)->openError);
 }
@@ -147,6 +154,42 @@ QString megabytes(qint64 bytes)
 {
     const double mb = static_cast<double>(bytes) / (1024.0 * 1024.0);
     return QStringLiteral("%1 MB").arg(QString::number(mb, 'f', mb == static_cast<double>(qint64(mb)) ? 0 : 1));
+}
+
+QString connectionFailureMessage(QAbstractSocket::SocketError error, const QString& detail, bool wasConnected)
+{
+    QString why;
+    switch (error) {
+    case QAbstractSocket::ConnectionRefusedError:
+        why = QStringLiteral("connection refused");
+        break;
+    case QAbstractSocket::HostNotFoundError:
+        why = QStringLiteral("the server's name was not found");
+        break;
+    case QAbstractSocket::SocketTimeoutError:
+        why = QStringLiteral("no answer in time");
+        break;
+    case QAbstractSocket::NetworkError:
+        why = QStringLiteral("the network is not available");
+        break;
+    case QAbstractSocket::SocketAccessError:
+        why = QStringLiteral("this computer does not allow the connection");
+        break;
+    case QAbstractSocket::SslHandshakeFailedError:
+        why = QStringLiteral("the secure connection failed");
+        break;
+    default:
+        why = detail.trimmed();
+        if (why.endsWith(QLatin1Char('.')))
+            why.chop(1);
+        if (why.size() > 1 && why.at(0).isUpper() && why.at(1).isLower())
+            why[0] = why.at(0).toLower();
+        if (why.isEmpty())
+            why = QStringLiteral("a network error");
+        break;
+    }
+    return wasConnected ? QStringLiteral("Cloud Sync lost the connection to the server (%1).").arg(why)
+                        : QStringLiteral("Cloud Sync could not reach the server (%1).").arg(why);
 }
 
 QString nounWord(qint64 noun)

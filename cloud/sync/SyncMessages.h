@@ -3,6 +3,7 @@
 // run shares. No state; any thread.
 #pragma once
 
+#include <QAbstractSocket>
 #include <QString>
 
 #include <optional>
@@ -24,7 +25,8 @@ struct SyncTypeMessages {
 
 // Null for a noun that is no data type.
 const SyncTypeMessages* messagesOf(qint64 noun);
-// The message of a failed write of the type's records.
+// The message of a failed write of the type's records; when the disk is full (the last failure of a
+// statement on this thread), it says so.
 QString storeErrorOf(qint64 noun);
 // A type of the user's data (bookmarks to highlight color names), not a program setting.
 bool isDataNoun(qint64 noun);
@@ -41,5 +43,9 @@ QString recordKindOf(qint64 noun);
 QString describeRow(qint64 noun, const SyncLocalRow& row);
 // "4 MB", "1.5 MB".
 QString megabytes(qint64 bytes);
+// Why a run failed when its connection did, in words: "Cloud Sync could not reach the server
+// (connection refused)." before the connection was made, "Cloud Sync lost the connection to the
+// server (...)." after. `detail` (the socket's own text) stands in for an error without words here.
+QString connectionFailureMessage(QAbstractSocket::SocketError error, const QString& detail, bool wasConnected);
 
 }  // namespace qs::cloud

@@ -223,26 +223,3 @@ void cBkConcordStg::lookupWord(uint32_t w, uint32_t& count, cBitVector& vector)
     cBkContainerLock lock(m_container);
     decodeEntry(w, count, [&vector](uint32_t s) { vector.set(s); });
 }
-
-void cBkConcordStg::readSections(uint32_t w, uint32_t& count, uint32_t& byteSize, uint8_t* buffer)
-{
-    if (w >= entryCount() || m_container == nullptr)
-        return;
-    const unsigned sw = sectionNumberWidth();
-    const uint32_t c = sectionCount(w);
-    const uint64_t needed = static_cast<uint64_t>(c) * sw;
-    count = c;
-    if (byteSize < needed) {
-        byteSize = needed > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(needed);
-        return;
-    }
-    uint32_t written = 0;
-    uint32_t decoded = 0;
-    forEachSection(w, decoded, [&](uint32_t s) {
-        if (static_cast<uint64_t>(written + 1) * sw <= byteSize) {
-            bkPutLE(buffer + static_cast<size_t>(written) * sw, s, sw);
-            ++written;
-        }
-    });
-    byteSize = written * sw;
-}

@@ -35,7 +35,6 @@ public:
     void lookupWord(uint32_t w, uint32_t& count, cBitVector& vector);
     // Writes the sections in section-number width, little-endian. When byteSize is too small nothing is
     // written and byteSize becomes the size needed. w past the entry count leaves everything untouched.
-    void readSections(uint32_t w, uint32_t& count, uint32_t& byteSize, uint8_t* buffer);
     // Calls `sink` with each section of word w in order; false when w is past the entry count.
     bool forEachSection(uint32_t w, uint32_t& count, const std::function<void(uint32_t)>& sink);
 

@@ -101,16 +101,6 @@ cBkStreamFile::~cBkStreamFile()
     close();
 }
 
-int cBkStreamFile::openFileCount()
-{
-    FileCache& c = fileCache();
-    std::lock_guard<std::mutex> lock(c.mutex);
-    int n = 0;
-    for (int i = 0; i < c.count; ++i)
-        n += c.slots[i] != nullptr ? 1 : 0;
-    return n;
-}
-
 void cBkStreamFile::setGrowthStep(uint32_t step)
 {
     if (step != 0)

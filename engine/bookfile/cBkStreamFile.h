@@ -87,7 +87,6 @@ public:
     const std::vector<cBkStreamEntry>& directory() const { return m_directory; }
     size_t entryCount() const { return m_directory.size(); }
     const cBkStreamEntry* entryAt(size_t index) const;
-    uint32_t directoryCapacity() const { return m_capacity; }
     void setGrowthStep(uint32_t step);
 
     // Seconds since 1970 of the file's modification; 0 when not open.
@@ -97,16 +96,10 @@ public:
 
     bool isValid() const { return m_valid; }
     bool isOpen() const { return m_open; }
-    bool isSubFile() const { return m_subFile; }
     const std::string& path() const { return m_path; }
-    int64_t cacheHandle() const { return m_handle; }
-    uint32_t fileLength() const { return m_fileLength; }
     // After a 223 failure: the file's real length and the length its first header claimed.
     uint32_t recordedLength() const { return m_recordedLength; }
     uint32_t foundLength() const { return m_foundLength; }
-
-    // Files currently open in the process-wide cache (diagnostics and tests).
-    static int openFileCount();
 
 private:
     cBkStreamEntry* findEntry(uint32_t id);

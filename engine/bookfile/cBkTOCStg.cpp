@@ -76,39 +76,10 @@ int32_t cBkTOCStg::readEntry(uint32_t i, uint8_t& level, std::string& title)
     return readEntryUnlocked(i, level, title);
 }
 
-int32_t cBkTOCStg::nextEntry(uint32_t& i, uint8_t& level, std::string& title)
-{
-    i += 1;
-    return readEntry(i, level, title);
-}
-
 int32_t cBkTOCStg::readLinks(uint32_t i, uint32_t& link2, uint32_t& link1, uint32_t& link3)
 {
     cBkContainerLock lock(m_container);
     return readLinksUnlocked(i, link2, link1, link3);
-}
-
-int32_t cBkTOCStg::follow(int which, uint32_t& i, uint8_t& level, std::string& title)
-{
-    cBkContainerLock lock(m_container);
-    uint32_t l1 = 0, l2 = 0, l3 = 0;
-    if (readLinksUnlocked(i, l2, l1, l3) != 0)
-        return -2;
-    uint32_t to = which == 1 ? l1 : l3;
-    if (to == BkResult::kNone)
-        return -1;
-    i = to;
-    return readEntryUnlocked(i, level, title);
-}
-
-int32_t cBkTOCStg::nextAtSameLevel(uint32_t& i, uint8_t& level, std::string& title)
-{
-    return follow(1, i, level, title);
-}
-
-int32_t cBkTOCStg::upOneLevel(uint32_t& i, uint8_t& level, std::string& title)
-{
-    return follow(3, i, level, title);
 }
 
 int32_t cBkTOCStg::sectionForTocPath(const std::string& path)

@@ -27,11 +27,8 @@ public:
     }
     int32_t sectionForTocPath(const cLString8& path) { return sectionForTocPath(bkStd(path)); }
     int32_t sectionForTocPath(const char* path) { return sectionForTocPath(std::string(path != nullptr ? path : "")); }
-    int32_t nextEntry(uint32_t& i, uint8_t& level, std::string& title);
     // Links that are none read as 0xFFFFFFFF.
     int32_t readLinks(uint32_t i, uint32_t& link2, uint32_t& link1, uint32_t& link3);
-    int32_t nextAtSameLevel(uint32_t& i, uint8_t& level, std::string& title);
-    int32_t upOneLevel(uint32_t& i, uint8_t& level, std::string& title);
     // The section of a "\"-separated path of titles, or -1.
     int32_t sectionForTocPath(const std::string& path);
 
@@ -39,7 +36,6 @@ private:
     // The caller holds the container mutex.
     int32_t readEntryUnlocked(uint32_t i, uint8_t& level, std::string& title);
     int32_t readLinksUnlocked(uint32_t i, uint32_t& link2, uint32_t& link1, uint32_t& link3);
-    int32_t follow(int which, uint32_t& i, uint8_t& level, std::string& title);
 
     uint8_t m_hdr[BkTocFormat::kHeaderSize] = {};
     uint32_t m_bases[4] = {};

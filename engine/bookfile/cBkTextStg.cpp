@@ -26,7 +26,7 @@ void cBkTextStg::readText(uint32_t p, uint8_t* buffer, uint32_t& n)
 {
     cBkContainerLock lock(m_container);
     const uint32_t end = textSize();
-    if (m_cacheEnabled && n < kCacheSize) {
+    if (n < kCacheSize) {
         if (m_cache && p >= m_cacheStart &&
             static_cast<uint64_t>(p) + n <= static_cast<uint64_t>(m_cacheStart) + m_cacheLength) {
             std::memcpy(buffer, m_cache.get() + (p - m_cacheStart), n);

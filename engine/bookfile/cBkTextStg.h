@@ -26,12 +26,9 @@ public:
     // text end: a request that does not fit, or whose read fails, sets `count` to 0.
     void readText(uint32_t position, uint8_t* buffer, uint32_t& count);
 
-    void setCacheEnabled(bool on) { m_cacheEnabled = on; }
-
 private:
     uint8_t m_hdr[BkTextFormat::kHeaderSize] = {};
     std::unique_ptr<uint8_t[]> m_cache;
     uint32_t m_cacheStart = 0;
     uint32_t m_cacheLength = 0;
-    bool m_cacheEnabled = true;
 };

@@ -90,6 +90,12 @@ void cBkVerseSyncStg::readRecord(uint32_t i, uint8_t* keyBytes, uint32_t& value)
     value = v;
 }
 
+bool cBkVerseSyncStg::recordAt(uint32_t i, uint32_t& key, uint32_t& value)
+{
+    cBkContainerLock lock(m_container);
+    return readRecordUnlocked(i, key, value);
+}
+
 uint32_t cBkVerseSyncStg::keyOfRecord(uint32_t i)
 {
     cBkContainerLock lock(m_container);

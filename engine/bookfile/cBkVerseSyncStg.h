@@ -40,6 +40,8 @@ public:
     void readRecord(uint32_t i, uint8_t* keyBytes, uint32_t& value);
     // The key of record i as a number; 0 when i >= R.
     uint32_t keyOfRecord(uint32_t i);
+    // Record i's key and value; false when it cannot be read (past R, or past the stream's end).
+    bool recordAt(uint32_t i, uint32_t& key, uint32_t& value);
     // The matching record (0 when none) and its value.
     void sectionForKey(uint32_t key, uint32_t& record, uint32_t& value);
     // For keys whose verse or chapter byte is 254 (the last verse of the chapter, last chapter of the

@@ -183,6 +183,16 @@ bool cBkWordLinks::tokensMatchAttributeTerm(const std::u16string& term, uint32_t
     const bool negate = !T.empty() && T[0] == u'-';
     if (negate)
         T.erase(0, 1);
+    // "G0026" names G26, as the text writes it: against a Strong's number the leading zeros go.
+    std::u16string number = T;
+    auto digit = [&](size_t i) { return i < number.size() && number[i] >= u'0' && number[i] <= u'9'; };
+    if (!number.empty() && (number[0] == u'G' || number[0] == u'g' || number[0] == u'H' || number[0] == u'h') &&
+        digit(1)) {
+        size_t zeros = 0;
+        while (number[1 + zeros] == u'0' && digit(2 + zeros))
+            ++zeros;
+        number.erase(1, zeros);
+    }
     const std::u16string F = folded(T);
     std::vector<int32_t> D;
     if (m_book.genInfo().hasWordAttributeDefs())
@@ -203,8 +213,8 @@ bool cBkWordLinks::tokensMatchAttributeTerm(const std::u16string& term, uint32_t
             continue;
         if (t.isAttribute() && std::find(D.begin(), D.end(), t.definition) == D.end())
             continue;
-        matched =
-            matchSearchPattern(T.c_str(), text.c_str(), 0) || (t.isAttribute() && equalIgnoringCase(F, folded(text)));
+        matched = t.isStrongs() ? matchSearchPattern(number.c_str(), text.c_str(), 0)
+                                : matchSearchPattern(T.c_str(), text.c_str(), 0) || equalIgnoringCase(F, folded(text));
     }
     return matched != negate;
 }

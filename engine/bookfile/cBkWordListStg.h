@@ -57,9 +57,6 @@ public:
     int32_t nextWildcardMatch(const std::u16string& pattern, int32_t after);
     // Entry i of the word-value table; 0xFFFFFFFF when i >= V.
     uint32_t wordValue(uint32_t i) const;
-    uint32_t wordValueCount() const { return static_cast<uint32_t>(m_values.size()); }
-
-    bool cachingEnabled() const { return m_caching; }
 
 private:
     uint32_t finishOpen(uint32_t r);

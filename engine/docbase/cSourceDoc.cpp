@@ -7,17 +7,13 @@
 #include "search/core/cSearchWordList.h"
 
 namespace {
-std::atomic<std::uint32_t> g_documentCounter {0};
-
 void trace(const char* line)
 {
     cMsgBox::trace(line);
 }
 }  // namespace
 
-cSourceDoc::cSourceDoc() : m_serialId(++g_documentCounter)
-{
-}
+cSourceDoc::cSourceDoc() = default;
 
 cSourceDoc::~cSourceDoc() = default;
 

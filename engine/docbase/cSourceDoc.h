@@ -188,7 +188,6 @@ public:
     // True when every bit of mask is in GetSupportFlags.
     bool supports(std::uint32_t mask) { return (GetSupportFlags() & mask) == mask; }
 
-    std::uint32_t serialId() const { return m_serialId; }
     bool changed() const { return m_changed != 0; }
     // Called where a pending change is found; nothing to do.
     void acknowledgeChange() { }
@@ -205,6 +204,5 @@ protected:
 private:
     cLString16 m_path;
     bool m_open = false;
-    std::uint32_t m_serialId;
     std::uint8_t m_changed = 1;
 };

@@ -31,7 +31,6 @@ public:
 
     std::int32_t count() const { return m_keys.count(); }
     // Entry i, or null outside 0..count-1.
-    const cLStringTmpl<char>* keyAt(std::int32_t i) const { return m_keys.elementAt(i); }
     const cLStringTmpl<char>* valueAt(std::int32_t i) const { return m_values.elementAt(i); }
 
 private:

@@ -545,14 +545,6 @@ bool cBibleRef::getStartBookChapterVerse(int& nameNumber, int& chapter, int& ver
     return true;
 }
 
-packedBibleKey cBibleRef::keyFromNameChapterVerse(int translation, int nameNumber, int chapter, int verse)
-{
-    const int book = cBibleRefTables::current()->bookForName(nameNumber, translation);
-    if (book == 0)
-        return 0;
-    return makeBibleKey(book, chapter, exchangeVerse(book, chapter, verse, false));
-}
-
 std::string cBibleRef::nextAlternativeSpelling(int nameNumber, int& index, bool utf8) const
 {
     const cBibleRefTables::Ptr t = cBibleRefTables::current();
@@ -583,12 +575,6 @@ void cBibleRef::formatSpelling(std::uint32_t flags)
     const cBibleRefTables::Ptr t = cBibleRefTables::current();
     const std::string text = SpellingWriter(*t, *this, effective).run();
     m_spelling.appendChars(text.data(), static_cast<std::int32_t>(text.size()));
-}
-
-void cBibleRef::setToFrontMatter(int translation)
-{
-    setFromKey(makeBibleKey(67, 1, 1));
-    setTranslation(translation);
 }
 
 int cBibleRef::nextChapter()

@@ -124,7 +124,6 @@ public:
     static packedBibleKey endKeyOf(const bibleRefRange* node);
 
     bool getStartBookChapterVerse(int& nameNumber, int& chapter, int& verse) const;
-    static packedBibleKey keyFromNameChapterVerse(int translation, int nameNumber, int chapter, int verse);
 
     // The next book-name spelling (abbreviations and variants) after `index`; a negative
     // index starts over. Empty past the last.
@@ -134,17 +133,14 @@ public:
     void formatSpelling(std::uint32_t flags);
     const char* spellingText() const { return m_spelling.chars(); }
     const cLString8& spelling() const { return m_spelling; }
-    std::int32_t spelledWith() const { return m_spelledWith; }
     // Callers that edit a range in place through firstRange() drop the cached text with this.
     void invalidateSpelling() { m_spelledWith = -1; }
 
-    void setToFrontMatter(int translation);
     int nextChapter();  // 0 = moved, 1 = unchanged
     int nextBook();     // 0 = moved, 1 = unchanged
     static bool isOneChapterBook(int book);
     int generalCategory() const;
     int detailedCategory() const;
-    bool isFrontOrBackMatter() const { return generalCategory() == 0; }
 
     // --- Parsing and links -------------------------------------------------------------
     // Parses reference text from `position`; 0 when the whole text was taken, else 1 with

@@ -198,8 +198,6 @@ public:
     // Index of the first VerseMap row with this source book and chapter; -1 when none.
     int firstVerseMapRow(int sourceBook, int sourceChapter) const;
 
-    bool hasPositionCache() const { return m_positionCache.load(std::memory_order_acquire) != nullptr; }
-
     // Builds the ordered-by-target index of a verse map.
     static void sortVerseMapIndex(VerseMapTable& table);
     // Rebuilds the index of the loaded verse map (every load already does; start-up calls

@@ -15,6 +15,7 @@
 #include "panes/layout/PaneNotifications.h"
 #include "panes/page/BookPageView.h"
 #include "platform/ui/ActionRegistry.h"
+#include "platform/ui/PopupMenu.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -24,7 +25,6 @@
 #include <QMimeData>
 #include <QPointer>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QUrl>
 #include <QWebEngineContextMenuRequest>
 #include <QWebEngineView>
@@ -72,7 +72,7 @@ BookPaneCommands::BookPaneCommands(BookPaneViewController& pane) : m_pane(pane)
 void BookPaneCommands::attachToPage()
 {
     BookPageView* page = m_pane.page();
-    // The page's context menu is the pane's; the page's copy command copies as the pane does.
+    // The page's context menu is the pane's.
     page->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(page, &QWidget::customContextMenuRequested, this, [this, page](const QPoint& pos) {
         MenuElement element;
@@ -82,12 +82,11 @@ void BookPaneCommands::attachToPage()
             if (request->mediaType() == QWebEngineContextMenuRequest::MediaTypeImage)
                 element.imageUrl = request->mediaUrl().toString();
         }
-        // The menu names the selected words, which only the selection's markup tells from the
-        // Strong's numbers that follow them.
+        // The menu names the selected words, which only the page tells from the numbers beside them.
         QPointer<BookPageView> guard(page);
-        page->selectionHtml([this, guard, element, pos](const QString& html) {
+        page->selectionWords([this, guard, element, pos](const QString& text, const QString& html) {
             if (guard)
-                showContextMenu(element, pos, html);
+                showContextMenu(element, pos, html, std::nullopt, text);
         });
     });
     // The keyboard's context-menu keys open the same menu.
@@ -96,11 +95,29 @@ void BookPaneCommands::attachToPage()
     menuKey->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     connect(menuKey, &QAction::triggered, this, [this] { showContextMenuFromKeyboard(); });
     page->addAction(menuKey);
-    auto* copy = new QAction(page);
-    copy->setShortcut(QKeySequence::Copy);
-    copy->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-    connect(copy, &QAction::triggered, this, [this] { onCopy(); });
-    page->addAction(copy);
+    // The copy key is the window's Copy, which copies from the current pane as this pane does; a
+    // page in a window without one copies through its own (one action for a key, or the key is
+    // ambiguous and does nothing).
+    ActionRegistry* actions = m_pane.window().actions;
+    if (actions == nullptr || !actions->contains(QLatin1String(CommandNames::Copy.name))) {
+        auto* copy = new QAction(page);
+        copy->setShortcut(QKeySequence::Copy);
+        copy->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        connect(copy, &QAction::triggered, this, [this] { onCopy(); });
+        page->addAction(copy);
+    }
+    // The selection as the page reports it is the one the commands act on (unless a menu holds its
+    // own), and the window's commands that read it (Copy, Copy Passage Now) follow it at once.
+    connect(page, &BookPageView::selectedBlocksOrKeysChanged, this, [this] {
+        if (!m_hasSelectionOverride)
+            m_selectedBlocksOrKeys = m_pane.page()->selectedBlocksOrKeys();
+        if (ActionRegistry* registry = m_pane.window().actions)
+            registry->scheduleUpdate();
+    });
+    connect(page, &QWebEngineView::selectionChanged, this, [this] {
+        if (ActionRegistry* registry = m_pane.window().actions)
+            registry->scheduleUpdate();
+    });
 }
 
 void BookPaneCommands::showContextMenuFromKeyboard()
@@ -148,12 +165,12 @@ void BookPaneCommands::showContextMenuFromKeyboard()
   if (!b) b = range.getBoundingClientRect();
   var x = Math.max(0, Math.min(window.innerWidth - 1, b.left));
   var y = Math.max(0, Math.min(window.innerHeight - 1, b.bottom));
-  return [x, y, getSelectedBlocksOrKeys(), s.toString()];
+  return [x, y, getSelectedBlocksOrKeys()];
 })())JS");
     QPointer<BookPageView> guard(page);
     page->page()->runJavaScript(script, [this, guard](const QVariant& answer) {
         const QVariantList a = answer.toList();
-        if (!guard || a.size() != 4)
+        if (!guard || a.size() != 3)
             return;
         const double zoom = guard->zoomFactor() > 0 ? guard->zoomFactor() : 1.0;
         const QPoint pos(int(a[0].toDouble() * zoom), int(a[1].toDouble() * zoom));
@@ -161,8 +178,7 @@ void BookPaneCommands::showContextMenuFromKeyboard()
         for (const QVariant& v : a[2].toList())
             if (v.toDouble() >= 0 && v.toDouble() <= 0xFFFFFFFF)
                 keys.append(static_cast<quint32>(v.toDouble()));
-        const QString text = a[3].toString();
-        guard->selectionHtml([this, guard, pos, keys, text](const QString& html) {
+        guard->selectionWords([this, guard, pos, keys](const QString& text, const QString& html) {
             if (guard)
                 showContextMenu(MenuElement(), pos, html, keys, text);
         });
@@ -174,9 +190,10 @@ void BookPaneCommands::showContextMenu(const MenuElement& element, const QPoint&
 {
     BookPageView* page = m_pane.page();
     // The engine's own items answer the last click on the page: a menu from the keyboard has none.
-    std::unique_ptr<QMenu> standard(
-        keys || page->lastContextMenuRequest() == nullptr ? nullptr : page->createStandardContextMenu());
+    // They are the page's; the engine's menu that lists them goes at once.
+    QMenu* standard = keys || page->lastContextMenuRequest() == nullptr ? nullptr : page->createStandardContextMenu();
     const QList<QAction*> kept = standard ? keptPageItems(standard->actions(), page) : QList<QAction*>();
+    delete standard;
     // While the menu is open (and its commands run) the selection is the one it was built for.
     const bool hadOverride = m_hasSelectionOverride;
     const QString oldText = m_selectionText;
@@ -186,9 +203,12 @@ void BookPaneCommands::showContextMenu(const MenuElement& element, const QPoint&
         m_selectedBlocksOrKeys = keys ? *keys : page->selectedBlocksOrKeys();
         setSelectionOverride(text ? *text : page->selectedText(), selectionHtml);
     }
-    std::unique_ptr<QMenu> menu(contextMenu(element, kept, page));
-    if (menu)
-        menu->exec(page->mapToGlobal(pos));
+    // The chosen command runs once the menu is gone: it may close this pane, page and all.
+    const QPointer<BookPaneCommands> self(this);
+    if (QMenu* menu = contextMenu(element, kept, page))
+        PopupMenu::exec(menu, page->mapToGlobal(pos));
+    if (!self)
+        return;
     if (!hadOverride) {
         m_hasSelectionOverride = false;
         m_selectionText = oldText;
@@ -198,20 +218,21 @@ void BookPaneCommands::showContextMenu(const MenuElement& element, const QPoint&
 
 QString BookPaneCommands::lookUpText() const
 {
-    const QString html = selectedHtml();
-    return html.contains(QLatin1String("_st")) ? textWithoutStrongsNumbers(html) : selectedText();
+    return selectedText().simplified();
 }
 
-QString BookPaneCommands::textWithoutStrongsNumbers(const QString& html)
+void BookPaneCommands::withSelectionWords(std::function<void(const QString& text, const QString& html)> done)
 {
-    // A Strong's number is written as <span class='_stheb'> or '_stgrk' around its link.
-    static const QRegularExpression numbers(QStringLiteral("<span class=[\"']?_st(?:heb|grk)[\"']?[^>]*>.*?</span>"),
-        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
-    QString text = html;
-    text.remove(numbers);
-    text = BookPageView::filterHtml(text, 4, true);
-    text.replace(QChar(0xA0), QLatin1Char(' '));
-    return text.simplified();
+    if (m_hasSelectionOverride) {
+        done(m_selectionText, m_selectionHtml);
+        return;
+    }
+    QPointer<BookPageView> guard(m_pane.page());
+    QPointer<BookPaneCommands> self(this);
+    m_pane.page()->selectionWords([guard, self, done = std::move(done)](const QString& text, const QString& html) {
+        if (guard && self)
+            done(text, html);
+    });
 }
 
 QList<QAction*> BookPaneCommands::keptPageItems(const QList<QAction*>& standardItems, QWidget* page)
@@ -238,8 +259,8 @@ quint32 BookPaneCommands::selectedReadingNumber() const
     SourceTuple::Ptr book = m_pane.currentSourceTuple();
     if (!book || m_selectedBlocksOrKeys.isEmpty())
         return 0;
-    const quint32 section = book->sectionForBlock(m_selectedBlocksOrKeys[0]);
-    return section != 0 ? book->readingNumberForSection(section) : 0;
+    const quint32 section = book->locations().sectionForBlock(m_selectedBlocksOrKeys[0]);
+    return section != 0 ? book->readings().readingNumberForSection(section) : 0;
 }
 
 void BookPaneCommands::findSelectedBlocksOrKeys()
@@ -274,7 +295,7 @@ QString BookPaneCommands::currentVerseRefString() const
     const quint64 section = m_pane.currentSourceSection();
     if (!book || !m_pane.isABible() || section == 0 || section >= 0xFFFFFFFF)
         return {};
-    quint32 key = book->keyForSection(static_cast<quint32>(section));
+    quint32 key = book->locations().keyForSection(static_cast<quint32>(section));
     if (key == 0)
         return {};
     if ((key & 0xFF00) == 0)
@@ -308,12 +329,7 @@ void BookPaneCommands::onCopy(std::function<void()> done)
         if (done)
             done();
     };
-    if (m_hasSelectionOverride) {
-        finish(m_selectionHtml, m_selectionText);
-        return;
-    }
-    const QString text = m_pane.page()->selectedText();
-    m_pane.page()->selectionHtml([finish, text](const QString& html) { finish(html, text); });
+    withSelectionWords([finish](const QString& text, const QString& html) { finish(html, text); });
 }
 
 void BookPaneCommands::doCopyPassage(bool now)
@@ -360,21 +376,15 @@ void BookPaneCommands::onAutostudyThisVerse(const QString& refString)
         PaneNotifications::UserWantsToDoVerseAutostudy, nullptr, request);
 }
 
-QString BookPaneCommands::selectedHtml() const
-{
-    return m_hasSelectionOverride ? m_selectionHtml : QString();
-}
-
 void BookPaneCommands::onAutostudyWord()
 {
-    QString word = textWithoutStrongsNumbers(selectedHtml());
-    if (word.isEmpty())
-        word = selectedText();
-    QVariantMap request {{"word", word}};
-    if (SourceTuple::Ptr t = m_pane.currentSourceTuple())
-        request.insert("sourceTuple", sharedObjectVariant(t));
-    m_pane.window().notifications().postNotificationName(
-        PaneNotifications::UserWantsToDoWordAutostudy, nullptr, request);
+    withSelectionWords([this](const QString& text, const QString&) {
+        QVariantMap request {{"word", text.simplified()}};
+        if (SourceTuple::Ptr t = m_pane.currentSourceTuple())
+            request.insert("sourceTuple", sharedObjectVariant(t));
+        m_pane.window().notifications().postNotificationName(
+            PaneNotifications::UserWantsToDoWordAutostudy, nullptr, request);
+    });
 }
 
 void BookPaneCommands::onAutostudyToday()
@@ -383,7 +393,7 @@ void BookPaneCommands::onAutostudyToday()
     const quint32 n = selectedReadingNumber();
     QDate date = QDate::currentDate();
     if (n > 0) {
-        const SimpleDate reading = book->dateForReadingNumber(n);
+        const SimpleDate reading = book->readings().dateForReadingNumber(n);
         const QDate readingDate(reading.year(), reading.month(), reading.day());
         if (readingDate.isValid())
             date = readingDate;
@@ -410,7 +420,8 @@ void BookPaneCommands::onAddViewNoteSelected()
         return;
     const quint32 first = m_selectedBlocksOrKeys[0];
     const quint32 key = m_pane.isABible() ? first : 0;
-    const quint32 section = m_pane.isABible() ? book->sectionForBibleKey(first) : book->sectionForBlock(first);
+    const quint32 section =
+        m_pane.isABible() ? book->locations().sectionForBibleKey(first) : book->locations().sectionForBlock(first);
     m_pane.window().notifications().postNotificationName(LibraryNotifications::qsUserNoteLinkSelected, &m_pane,
         {{"source", sharedObjectVariant(book)}, {"section", section}, {"key", key}, {"editIfEmpty", true}});
 }
@@ -431,7 +442,8 @@ void BookPaneCommands::onRemoveNoteSelected()
     if (box.clickedButton() != static_cast<QAbstractButton*>(yes))
         return;
     const quint32 first = m_selectedBlocksOrKeys[0];
-    const quint32 section = m_pane.isABible() ? book->sectionForBibleKey(first) : book->sectionForBlock(first);
+    const quint32 section =
+        m_pane.isABible() ? book->locations().sectionForBibleKey(first) : book->locations().sectionForBlock(first);
     m_pane.hooks().deleteNote(book, m_pane.isABible() ? first : 0, section, m_pane.isABible());
 }
 
@@ -528,7 +540,8 @@ void BookPaneCommands::addSelectionItems(QMenu* menu, QString& lastNamed)
         LayoutRegionContentItemState* state = m_pane.currentSourceState();
         const quint64 s = state ? state->tempHighlightStartSection() : 0;
         const quint64 e = state ? state->tempHighlightEndSection() : 0;
-        if (s != 0 && e != 0 && s <= book->sectionForBibleKey(list.last()) && book->sectionForBibleKey(list[0]) <= e)
+        if (s != 0 && e != 0 && s <= book->locations().sectionForBibleKey(list.last()) &&
+            book->locations().sectionForBibleKey(list[0]) <= e)
             addItem(menu, tr("Remove Linked-To Verse Highlighting"), this, [this] { onRemoveTempHL(); });
     }
     if (bible)
@@ -592,16 +605,14 @@ void BookPaneCommands::addAutostudyItems(QMenu* menu, const MenuElement& element
     if (!ref.isEmpty())
         addItem(menu, tr("Autostudy %1").arg(ref), this, [this, ref] { onAutostudyThisVerse(ref); });
     if (!linkIsBibleRef) {
-        QString word = textWithoutStrongsNumbers(selectedHtml());
-        if (word.isEmpty())
-            word = selectedText();
+        const QString word = selectedText().simplified();
         addItem(menu, word.isEmpty() ? tr("Autostudy Word") : tr("Autostudy \u201C%1\u201D").arg(snippet(word)), this,
             [this] { onAutostudyWord(); });
     }
-    if (book->docSupports(SourceTuple::kDocSupportsDateLookup())) {
+    if (book->docSupports(kDocSupportsDateLookup)) {
         const quint32 reading = selectedReadingNumber();
         const QString title = reading > 0
-            ? tr("Autostudy %1").arg(book->dateForReadingNumber(reading).stringWithStyle(2))
+            ? tr("Autostudy %1").arg(book->readings().dateForReadingNumber(reading).stringWithStyle(2))
             : tr("Autostudy Today");
         addItem(menu, title, this, [this] { onAutostudyToday(); });
     }
@@ -612,8 +623,12 @@ void BookPaneCommands::addSpeechItems(QMenu* menu, const MenuElement& element)
     BookPaneSpeech* speech = &m_pane.speech();
     const int n = int(m_selectedBlocksOrKeys.size());
     separate(menu);
-    if (!element.linkUrl.isEmpty())
-        addItem(menu, tr("Speak Linked-To Text (%1)").arg(element.linkLabel), speech,
+    // Only a link to a Bible passage has text to read, and the item names the passage (a link's
+    // own text may be a verse number or a letter).
+    const QString bibleLink = BookPaneSpeech::bibleLinkOf(element.linkUrl);
+    BibleRef linked = bibleLink.isEmpty() ? BibleRef() : BibleRef::bibleRefWithLinkString(bibleLink);
+    if (linked.isValid())
+        addItem(menu, tr("Speak Linked-To Text (%1)").arg(linked.fullSpelling()), speech,
             [speech, url = element.linkUrl] { speech->onSpeakLinkedToText(url); });
     if (m_pane.isABible())
         addItem(menu, n >= 1 ? tr("Speak %1").arg(passageOf(m_selectedBlocksOrKeys)) : tr("Speak Verse"), speech,

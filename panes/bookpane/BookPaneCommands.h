@@ -4,8 +4,10 @@
 // reached through BookPaneHooks; the window's pane commands (split, close and maximize) are the
 // window's own actions, taken by name from its ActionRegistry.
 //
-// The selection list holds Bible keys in a Bible and block numbers otherwise; it is read from the
-// page when a menu opens. Tests may set the selection instead of selecting in the page.
+// The selection list holds Bible keys in a Bible and block numbers otherwise; it follows the page's
+// reports of its selection, and a menu holds the one it opened on while it is open. The text of a
+// selection is its words as the page tells them (BookPageView::selectionWords), never the numbers
+// and markers beside them. Tests may set the selection instead of selecting in the page.
 //
 // Part of its BookPaneViewController, which owns it. Main thread only.
 #pragma once
@@ -39,14 +41,16 @@ public:
     // The verse at the top of a Bible's page ("John 3:1"; a chapter's heading or a book's opening
     // stands for the first verse under it); empty for other books.
     QString currentVerseRefString() const;
-    // The selected text and selected HTML (filtered) the context menu and the commands read.
+    // While a menu is open (or a test set one), the words of its selection; otherwise the web engine's
+    // text of the page's selection, which tells only whether there is one.
     QString selectedText() const;
+    // The selection's words (text and HTML) that the commands read instead of the page's.
     void setSelectionOverride(const QString& text, const QString& html);
-    // The text of selected page HTML without the Strong's numbers that follow tagged words
-    // ("waters" for a selection of "waters" and its number); empty for none.
-    static QString textWithoutStrongsNumbers(const QString& html);
-    // What Look Up looks up: the selected words without their Strong's numbers.
+    // What Look Up looks up: the words of the menu's selection.
     QString lookUpText() const;
+    // The words of the selection (text and HTML) handed to `done`: the menu's, or else the page's as
+    // it is now. Not called when the page goes before it answers.
+    void withSelectionWords(std::function<void(const QString& text, const QString& html)> done);
     // The page items a context menu keeps: copy, copy image and select all, each tagged with its
     // role ("copy", "copyImage", "selectAll") in its "pageItem" property; the engine's others go.
     static QList<QAction*> keptPageItems(const QList<QAction*>& standardItems, QWidget* page);
@@ -87,7 +91,6 @@ private:
     // the page has just answered them, `text` its text.
     void showContextMenu(const MenuElement& element, const QPoint& pos, const QString& selectionHtml,
         const std::optional<QList<quint32>>& keys = std::nullopt, const std::optional<QString>& text = std::nullopt);
-    QString selectedHtml() const;
     // The groups of the context menu, in their order.
     void addSelectionItems(QMenu* menu, QString& lastNamed);
     void addWindowItems(QMenu* menu);

@@ -10,9 +10,9 @@ QString BookPaneHooks::passagePlainText(
     quint32 firstBlock = start;
     quint32 lastBlock = end;
     if (bySection) {
-        firstBlock = book->blockForSection(start);
+        firstBlock = book->locations().blockForSection(start);
         const quint32 next =
-            end + 1 < book->numSections() ? book->blockForSection(end + 1) : quint32(book->numBlocks());
+            end + 1 < book->numSections() ? book->locations().blockForSection(end + 1) : quint32(book->numBlocks());
         if (firstBlock == 0xFFFFFFFF || next == 0 || next == 0xFFFFFFFF)
             return {};
         lastBlock = next - 1;
@@ -22,7 +22,7 @@ QString BookPaneHooks::passagePlainText(
     QString text;
     // A passage is never read beyond a few hundred blocks at once.
     for (quint32 b = firstBlock; b <= lastBlock && b - firstBlock < 500; ++b) {
-        const QString plain = ContentTextDocument::plainText(book->htmlTextForBlock(b, options.display));
+        const QString plain = ContentTextDocument::plainText(book->locations().htmlTextForBlock(b, options.display));
         if (!plain.trimmed().isEmpty()) {
             if (!text.isEmpty())
                 text += QLatin1Char('\n');

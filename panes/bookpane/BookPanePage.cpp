@@ -14,6 +14,7 @@
 #include "panes/page/BookPaneScroller.h"
 #include "panes/page/SourceTupleBookPageSource.h"
 #include "platform/NotificationCenter.h"
+#include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 #include "platform/ui/ContentTextDocument.h"
 #include "userdata/UserDataHooks.h"
@@ -144,7 +145,7 @@ void BookPanePage::addSearchResults(const BookPageSourcePtr& book, DisplayOption
 void BookPanePage::showLinkPreview(const QString& href, const QString& footnote, const QRect& rect)
 {
     closeLinkPreview();
-    if (!m_pane.window().settings().boolForKey(QStringLiteral("versePopovers")))
+    if (!m_pane.window().settings().value(SettingsKeys::VersePopovers))
         return;
     // A menu or a modal window is what the reader is reading now: no preview covers it.
     if (LinkPreviewPopover::menuOrModalIsUp())
@@ -170,7 +171,8 @@ void BookPanePage::closeLinkPreview()
 void BookPanePage::updateTitleBar()
 {
     SourceTuple::Ptr tuple = m_pane.currentSourceTuple();
-    const QString text = tuple ? tuple->getPositionNameForTitleBar(m_pane.currentSourceSection()) : QString();
+    const QString text =
+        tuple ? tuple->locations().getPositionNameForTitleBar(m_pane.currentSourceSection()) : QString();
     m_pane.titleBar()->setText(text);
     m_pane.titleBar()->setToolTip(ContentTextDocument::plainToolTip(text));
 }
@@ -192,7 +194,7 @@ void BookPanePage::displaySettingsChanged()
             if (i == contents->currentItemIndex() || state == nullptr || !isBible(tuple) || state->section() == 0 ||
                 state->section() >= 0xFFFFFFFFu)
                 continue;
-            const quint32 block = tuple->blockForSection(static_cast<quint32>(state->section()));
+            const quint32 block = tuple->locations().blockForSection(static_cast<quint32>(state->section()));
             if (block != 0xFFFFFFFFu) {
                 state->setBlock(block);
                 state->setYOffset(0);
@@ -237,7 +239,7 @@ void BookPanePage::conditionallySyncToMe()
     SourceTuple::Ptr tuple = m_pane.currentSourceTuple();
     LayoutRegionContentItemState* state = m_pane.currentSourceState();
     if (!m_pane.isPaneCurrent() || !state || state->section() == 0 ||
-        !(isBible(tuple) || supports(tuple, SourceTuple::kDocSupportsDailyReadings())))
+        !(isBible(tuple) || supports(tuple, kDocSupportsDailyReadings)))
         return;
     const quint32 section = quint32(state->section());
     GoToRequest request;
@@ -247,9 +249,9 @@ void BookPanePage::conditionallySyncToMe()
     request.doesNotSendLocationSync = state->doesNotSendLocationSync() || paneDoesNotSendLocationSync();
     request.paneRegion = paneRegion();
     if (isBible(tuple))
-        request.bibleKey = tuple->keyForSection(section);
+        request.bibleKey = tuple->locations().keyForSection(section);
     else
-        request.readingNumber = tuple->readingNumberForSection(section);
+        request.readingNumber = tuple->readings().readingNumberForSection(section);
     request.postLocationSync(m_pane.window().notifications(), &m_pane);
 }
 
@@ -260,9 +262,9 @@ void BookPanePage::everybodySyncToMe(const Notification& n)
         r.doesNotSendLocationSync.value_or(false) || !m_pane.regionContents())
         return;
     UserDefaults& defaults = m_pane.window().settings();
-    const bool biblesComm = r.syncAnyway || defaults.boolForKey(QStringLiteral("syncBiblesComm"));
-    const bool dictionaries = r.syncAnyway || defaults.boolForKey(QStringLiteral("syncDictionaries"));
-    const bool devotionals = r.syncAnyway || defaults.boolForKey(QStringLiteral("syncDevotionals"));
+    const bool biblesComm = r.syncAnyway || defaults.value(SettingsKeys::SyncBiblesComm);
+    const bool dictionaries = r.syncAnyway || defaults.value(SettingsKeys::SyncDictionaries);
+    const bool devotionals = r.syncAnyway || defaults.value(SettingsKeys::SyncDevotionals);
     const SourceTuple::Ptr& sender = r.sourceTuple;
     const bool fromThisPane = r.paneRegion.has_value() && r.paneRegion == paneRegion();
     // Copy the books first: a go-to may open or reorder nothing, but keeps this walk safe anyway.
@@ -276,14 +278,14 @@ void BookPanePage::everybodySyncToMe(const Notification& n)
             continue;
         if (fromThisPane && sender && book->sourceTupleID() == sender->sourceTupleID())
             continue;
-        const bool bibleSync = supports(book, SourceTuple::kDocSupportsBibleSync());
+        const bool bibleSync = supports(book, kDocSupportsBibleSync);
         quint32 section = 0;
         if ((isBible(book) || bibleSync) && biblesComm && r.bibleKey)
-            section = BookSupport::sectionFollowingBibleKey(book, *r.bibleKey);
+            section = BookSupport::sectionFollowingBibleKey(book->locations(), *r.bibleKey);
         if (section == 0 && bibleSync && biblesComm && r.wordSync)
-            section = book->sectionForSyncString(*r.wordSync, true);
-        if (section == 0 && supports(book, SourceTuple::kDocSupportsWordLookup()) && dictionaries && r.wordSync)
-            section = book->sectionForSyncString(*r.wordSync);
+            section = book->locations().sectionForSyncString(*r.wordSync, true);
+        if (section == 0 && supports(book, kDocSupportsWordLookup) && dictionaries && r.wordSync)
+            section = book->locations().sectionForSyncString(*r.wordSync);
         GoToRequest follow;
         follow.following = true;
         if (section != 0) {
@@ -291,7 +293,7 @@ void BookPanePage::everybodySyncToMe(const Notification& n)
             m_pane.page()->goTo(pageSourceFor(book), follow);
             continue;
         }
-        if (supports(book, SourceTuple::kDocSupportsDailyReadings()) && devotionals) {
+        if (supports(book, kDocSupportsDailyReadings) && devotionals) {
             follow.todaysReading = r.todaysReading;
             follow.firstUnread = !follow.todaysReading && r.firstUnread;
             if (follow.todaysReading || follow.firstUnread)
@@ -347,9 +349,9 @@ void BookPanePage::userWantsToToggleCurrentReading(const Notification& n)
 {
     SourceTuple::Ptr tuple = m_pane.currentSourceTuple();
     if (n.userInfo.value("layoutUuid").toString() != m_pane.layoutUuid() || !m_pane.isPaneCurrent() ||
-        !supports(tuple, SourceTuple::kDocSupportsDailyReadings()))
+        !supports(tuple, kDocSupportsDailyReadings))
         return;
-    const quint32 reading = tuple->readingNumberForSection(quint32(m_pane.currentSourceSection()));
+    const quint32 reading = tuple->readings().readingNumberForSection(quint32(m_pane.currentSourceSection()));
     if (reading != 0)
-        tuple->toggleReadingNumber(reading, true);
+        tuple->readings().toggleReadingNumber(reading, true);
 }

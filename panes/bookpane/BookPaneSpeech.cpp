@@ -8,6 +8,7 @@
 #include "panes/bookpane/SpeechSynthesizer.h"
 #include "panes/page/BookPageView.h"
 #include "platform/Alerts.h"
+#include "platform/SettingsKeys.h"
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
 
@@ -101,18 +102,18 @@ void BookPaneSpeech::configureSpeechSynthesizerForLanguage(quint64 language)
     SettingsRegistry::ensureSpeechSynthesisDefaults(defaults);
     QString voice;
     double rate = 200.0;
-    auto read = [&](const char* voiceKey, const char* rateKey) {
-        voice = defaults.stringForKey(QLatin1String(voiceKey));
-        rate = defaults.doubleForKey(QLatin1String(rateKey));
+    auto read = [&](const SettingKey<QString>& voiceKey, const SettingKey<double>& rateKey) {
+        voice = defaults.value(voiceKey);
+        rate = defaults.value(rateKey);
         if (rate <= 0)
             rate = 200.0;
     };
     if (language == 10)
-        read("voiceES", "voiceESRate");
+        read(SettingsKeys::VoiceES, SettingsKeys::VoiceESRate);
     else if (language == 535)
-        read("voiceEL", "voiceELRate");
+        read(SettingsKeys::VoiceEL, SettingsKeys::VoiceELRate);
     else if (language == 1033)
-        read("voiceEN", "voiceENRate");
+        read(SettingsKeys::VoiceEN, SettingsKeys::VoiceENRate);
     auto synthesizer = synthesizerFor(voice);
     if (!synthesizer)
         return;
@@ -147,8 +148,8 @@ void BookPaneSpeech::onSpeakBlockOrVerse()
     const QList<quint32>& list = m_pane.commands().selectedBlocksOrKeys();
     QString text;
     if (m_pane.isABible()) {
-        const quint32 start = list.isEmpty() ? 0 : book->sectionForBibleKey(list[0]);
-        const quint32 end = list.size() >= 2 ? book->sectionForBibleKey(list[1]) : start;
+        const quint32 start = list.isEmpty() ? 0 : book->locations().sectionForBibleKey(list[0]);
+        const quint32 end = list.size() >= 2 ? book->locations().sectionForBibleKey(list[1]) : start;
         if (start != 0 && end != 0 && start <= end)
             text = m_pane.hooks().passagePlainText(book, true, start, end, speechTextOptions());
     } else {
@@ -182,7 +183,7 @@ void BookPaneSpeech::onSpeakStartSpeaking()
         return;
     const quint32 first =
         m_pane.commands().selectedBlocksOrKeys().isEmpty() ? 0 : m_pane.commands().selectedBlocksOrKeys()[0];
-    m_speakingNextBlockOrSection = m_pane.isABible() ? book->sectionForBibleKey(first) : first;
+    m_speakingNextBlockOrSection = m_pane.isABible() ? book->locations().sectionForBibleKey(first) : first;
     m_speakingSourceTuple = book;
     m_speakingStopAfterSection = kNoBlock;
     speakNext();
@@ -196,7 +197,7 @@ void BookPaneSpeech::userWantsToStartSpeaking(const Notification& n)
     if (!book)
         return;
     m_pane.commands().setSelectedBlocksOrKeys(
-        {m_pane.isABible() ? book->keyForSection(quint32(m_pane.currentSourceSection()))
+        {m_pane.isABible() ? book->locations().keyForSection(quint32(m_pane.currentSourceSection()))
                            : quint32(m_pane.currentSourceBlock())});
     onSpeakStartSpeaking();
 }
@@ -214,7 +215,7 @@ void BookPaneSpeech::startSpeakingLinkedToPassage()
     speakNext();
 }
 
-void BookPaneSpeech::onSpeakLinkedToText(const QString& payload)
+QString BookPaneSpeech::bibleLinkOf(const QString& payload)
 {
     QString href = QUrl::fromPercentEncoding(payload.toUtf8());
     if (href.startsWith(QLatin1String("javascript:"))) {
@@ -227,7 +228,13 @@ void BookPaneSpeech::onSpeakLinkedToText(const QString& payload)
                 href.chop(2);
         }
     }
-    if (!href.startsWith(QLatin1String("bible:")))
+    return href.startsWith(QLatin1String("bible:")) ? href : QString();
+}
+
+void BookPaneSpeech::onSpeakLinkedToText(const QString& payload)
+{
+    const QString href = bibleLinkOf(payload);
+    if (href.isEmpty())
         return;
     GoToRequest request;
     request.href = href;
@@ -253,7 +260,7 @@ void BookPaneSpeech::speakNext()
     QString text;
     GoToRequest request;
     SourceTuple::Ptr book = m_speakingSourceTuple;
-    const bool bible = book && book->docSupports(SourceTuple::kDocSupportsIsBible());
+    const bool bible = book && book->docSupports(kDocSupportsIsBible);
     while (book && text.isEmpty()) {
         const quint32 n = m_speakingNextBlockOrSection;
         if (bible) {
@@ -292,7 +299,7 @@ void BookPaneSpeech::speakNext()
         this);
     sayFailures(*synthesizer);
     synthesizer->speak(text);
-    if (m_pane.window().settings().boolForKey(QStringLiteral("voiceScrollText"))) {
+    if (m_pane.window().settings().value(SettingsKeys::VoiceScrollText)) {
         m_pane.page()->goTo(m_pane.pageHost().pageSourceFor(book), request);
         if (m_pane.currentSourceTuple() == book)
             m_pane.pageHost().conditionallySyncToMe();

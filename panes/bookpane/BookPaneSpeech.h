@@ -31,6 +31,9 @@ public:
     void onSpeakBlockOrVerse();
     void onSpeakSelection();
     void onSpeakStartSpeaking();
+    // The Bible link ("bible:...") of a page's link, as the page writes it; empty for other links,
+    // which have no passage to read.
+    static QString bibleLinkOf(const QString& payload);
     void onSpeakLinkedToText(const QString& payload);
     void onSpeakStopSpeaking();
     void startSpeakingLinkedToPassage();

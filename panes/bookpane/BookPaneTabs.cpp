@@ -11,6 +11,7 @@
 #include "panes/layout/LayoutRegionContentItemDescriptor.h"
 #include "panes/page/BookPageView.h"
 #include "panes/page/SourceTupleBookPageSource.h"
+#include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 #include "platform/ui/ActionRegistry.h"
 
@@ -101,6 +102,8 @@ void BookPaneTabs::tabDroppedIn(PaneTabBar* from)
     if (m_pane.tabBar()->currentIndex() >= 0)
         m_pane.regionContents()->setCurrentItemIndex(m_pane.tabBar()->currentIndex());
     m_pane.pageHost().displayCurrentSource(false);
+    // The pane that got the book is the one the reader works in now.
+    m_pane.requestBecomeCurrent();
     m_pane.hooks().preemptiveSaveState();
 }
 
@@ -171,24 +174,24 @@ void BookPaneTabs::openBookFromSourceTuple(const SourceTuple::Ptr& tuple, bool a
     UserDefaults& defaults = m_pane.window().settings();
     quint32 section = 0;
     bool chosen = false;
-    qint64 bibleKey = defaults.integerForKey(QStringLiteral("syncBibleKey:%1").arg(uuid));
+    qint64 bibleKey = defaults.value(SettingsKeys::SyncBibleKey(uuid));
     if (const SourceTuple::Ptr shown = m_pane.currentSourceTuple();
         isBible(shown) && m_pane.currentSourceSection() != 0)
-        if (const quint32 key = shown->keyForSection(quint32(m_pane.currentSourceSection())); key != 0)
+        if (const quint32 key = shown->locations().keyForSection(quint32(m_pane.currentSourceSection())); key != 0)
             bibleKey = key;
-    const QVariant word = defaults.objectForKey(QStringLiteral("syncWordSync:%1").arg(uuid));
-    if (defaults.boolForKey(QStringLiteral("syncBiblesComm")) &&
-        (isBible(tuple) || supports(tuple, SourceTuple::kDocSupportsBibleSync())) && bibleKey != 0) {
-        section = BookSupport::sectionFollowingBibleKey(tuple, quint32(bibleKey));
+    const QVariant word = defaults.value(SettingsKeys::SyncWordSync(uuid));
+    if (defaults.value(SettingsKeys::SyncBiblesComm) && (isBible(tuple) || supports(tuple, kDocSupportsBibleSync)) &&
+        bibleKey != 0) {
+        section = BookSupport::sectionFollowingBibleKey(tuple->locations(), quint32(bibleKey));
         chosen = true;
-    } else if (defaults.boolForKey(QStringLiteral("syncDictionaries")) &&
-        supports(tuple, SourceTuple::kDocSupportsWordLookup()) && word.isValid()) {
-        section = tuple->sectionForSyncString(word.toString());
+    } else if (defaults.value(SettingsKeys::SyncDictionaries) && supports(tuple, kDocSupportsWordLookup) &&
+        word.isValid()) {
+        section = tuple->locations().sectionForSyncString(word.toString());
         chosen = true;
-    } else if (defaults.boolForKey(QStringLiteral("syncDevotionals")) &&
-        supports(tuple, SourceTuple::kDocSupportsDailyReadings())) {
+    } else if (defaults.value(SettingsKeys::SyncDevotionals) && supports(tuple, kDocSupportsDailyReadings)) {
         const quint32 reading = m_pane.pageHost().pageSourceFor(tuple)->readingNumberForToday();
-        section = reading >= 1 && reading <= tuple->numReadings() ? tuple->sectionForReadingNumber(reading) : 1;
+        section =
+            reading >= 1 && reading <= tuple->numReadings() ? tuple->readings().sectionForReadingNumber(reading) : 1;
         if (section == kNoBlock)
             section = 1;
         chosen = true;
@@ -296,8 +299,8 @@ void BookPaneTabs::tabClosed(const QString& uuid)
 
 void BookPaneTabs::addNewTab()
 {
-    if (!m_pane.isPaneCurrent())
-        m_pane.requestBecomeCurrent();
+    // The book chosen opens in the current pane: this one, whatever its shade showed before.
+    m_pane.requestBecomeCurrent();
     if (ActionRegistry* actions = m_pane.window().actions)
         actions->trigger(CommandNames::OpenBook);
 }
@@ -351,8 +354,8 @@ bool BookPaneTabs::validateItem(LayoutRegionContentItem& item)
     const quint64 s = state->section();
     if (s > 0 && s < b->numSections()) {
         if (!(state->block() != LayoutRegionContentItemState::kNoBlock &&
-                b->sectionForBlock(quint32(state->block())) == s))
-            state->setBlock(b->blockForSection(quint32(s)));
+                b->locations().sectionForBlock(quint32(state->block())) == s))
+            state->setBlock(b->locations().blockForSection(quint32(s)));
     } else {
         state->clear();
         state->setSection(1);

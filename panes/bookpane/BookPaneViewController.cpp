@@ -29,7 +29,7 @@ namespace {
 
 bool hasDailyReadings(const SourceTuple::Ptr& t)
 {
-    return BookSupport::supports(t, SourceTuple::kDocSupportsDailyReadings());
+    return BookSupport::supports(t, kDocSupportsDailyReadings);
 }
 
 }  // namespace

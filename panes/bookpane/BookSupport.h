@@ -14,7 +14,7 @@ inline bool supports(const SourceTuple::Ptr& book, quint64 mask)
 
 inline bool isBible(const SourceTuple::Ptr& book)
 {
-    return supports(book, SourceTuple::kDocSupportsIsBible());
+    return supports(book, kDocSupportsIsBible);
 }
 
 // The most verses a chapter has (Psalm 119).
@@ -24,17 +24,17 @@ inline constexpr quint32 kMostVersesInAChapter = 176;
 // location sync): its section for the verse; a book without that verse (a commentary with no note
 // on it, a chapter's heading, verse 0) takes its next section in the chapter, else its last one
 // before the verse there. 0 when the book has nothing in the chapter.
-inline quint32 sectionFollowingBibleKey(const SourceTuple::Ptr& book, quint32 key)
+inline quint32 sectionFollowingBibleKey(const SourceTupleLocations& book, quint32 key)
 {
-    if (const quint32 section = book->sectionForBibleKey(key); section != 0)
+    if (const quint32 section = book.sectionForBibleKey(key); section != 0)
         return section;
     const quint32 chapter = key & 0xFFFFFF00;
     const quint32 verse = key & 0xFF;
     for (quint32 v = verse + 1; v <= kMostVersesInAChapter; ++v)
-        if (const quint32 section = book->sectionForBibleKey(chapter | v); section != 0)
+        if (const quint32 section = book.sectionForBibleKey(chapter | v); section != 0)
             return section;
     for (quint32 v = verse; v > 1; --v)
-        if (const quint32 section = book->sectionForBibleKey(chapter | (v - 1)); section != 0)
+        if (const quint32 section = book.sectionForBibleKey(chapter | (v - 1)); section != 0)
             return section;
     return 0;
 }

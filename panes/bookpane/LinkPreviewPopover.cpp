@@ -2,6 +2,7 @@
 
 #include "panes/bookpane/XrefPopupViewController.h"
 #include "panes/page/LinkPreview.h"
+#include "platform/SettingsKeys.h"
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
 #include "platform/ui/WidgetLookup.h"
@@ -52,7 +53,7 @@ LinkPreviewPopover::LinkPreviewPopover(
     column->setContentsMargins(0, 0, 0, 0);
     column->addWidget(m_label);
 
-    const double base = SettingsRegistry::clampedDouble(defaults, QStringLiteral("baseFontSize"));
+    const double base = SettingsRegistry::clampedDouble(defaults, SettingsKeys::BaseFontSize);
     const int windowWidth = anchor ? anchor->window()->width() : 800;
     const int width = std::max(1, textWidthFor(base, windowWidth));
     const QRectF bounds =

@@ -3,7 +3,7 @@
 // that starts speaking sets the voice and rate for the book's language and installs its finish
 // handler; the handler tells which kind of speech runs (continuous reading, a short utterance, none).
 //
-// QtSpeechSynthesizer speaks through QTextToSpeech (the flite engine unless another is named);
+// QtSpeechSynthesizer speaks through QTextToSpeech (the flite engine when it is installed);
 // tests hand in a recording double. Main thread only.
 #pragma once
 

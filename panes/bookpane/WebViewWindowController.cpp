@@ -4,6 +4,8 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QKeySequence>
+#include <QShortcut>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QWebEnginePage>
@@ -40,6 +42,10 @@ WebViewWindowController* WebViewWindowController::openLocalPage(const QString& p
     controller->m_urlString = url.toString();
     controller->m_webView->load(url);
     controller->m_window->setWindowTitle(title);
+    // A page of the reader's own (the sync history) is read and put away: Escape closes it.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), controller->m_window);
+    escape->setContext(Qt::WindowShortcut);
+    connect(escape, &QShortcut::activated, controller, &WebViewWindowController::onClose);
     controller->m_window->show();
     return controller;
 }

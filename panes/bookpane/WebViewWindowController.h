@@ -21,7 +21,7 @@ public:
     // Shows the page in a new window; the window title is `title` until the page names its own.
     static WebViewWindowController* openURL(const QString& urlString, const QString& title);
     // Shows a page file the reader wrote itself (a log), with scripts off and no remote content; the
-    // window title is `title` until the page names its own.
+    // window title is `title` until the page names its own. Escape closes it.
     static WebViewWindowController* openLocalPage(const QString& path, const QString& title);
 
     QWidget* window() const { return m_window; }

@@ -2,6 +2,7 @@
 #include "platform/SettingsRegistry.h"
 #include "platform/ui/PlainLabel.h"
 
+#include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 
 #include <QColor>
@@ -14,8 +15,8 @@ QLabel* XrefPopupViewController::makeView(const UserDefaults& defaults, QWidget*
     label->setWordWrap(true);
     label->setFrameShape(QFrame::Box);
     label->setTextFormat(Qt::PlainText);
-    const QColor background(defaults.stringForKey(QStringLiteral("textColor")));
-    const QColor text(defaults.stringForKey(QStringLiteral("backColor")));
+    const QColor background(defaults.value(SettingsKeys::TextColor));
+    const QColor text(defaults.value(SettingsKeys::BackColor));
     QPalette palette = label->palette();
     if (background.isValid())
         palette.setColor(QPalette::Window, background);
@@ -23,8 +24,8 @@ QLabel* XrefPopupViewController::makeView(const UserDefaults& defaults, QWidget*
         palette.setColor(QPalette::WindowText, text);
     label->setPalette(palette);
     label->setAutoFillBackground(true);
-    QFont font(defaults.stringForKey(QStringLiteral("bodyFont")));
-    font.setPointSizeF(SettingsRegistry::clampedDouble(defaults, QStringLiteral("baseFontSize")) * 1.3);
+    QFont font(defaults.value(SettingsKeys::BodyFont));
+    font.setPointSizeF(SettingsRegistry::clampedDouble(defaults, SettingsKeys::BaseFontSize) * 1.3);
     label->setFont(font);
     return label;
 }

@@ -89,9 +89,10 @@ bool LayoutGoToPanes::paneDoesNotSendLocationSync(int region) const
     return state && state->doesNotSendLocationSync();
 }
 
-GoToPane* LayoutGoToPanes::bookPane(int region)
+void LayoutGoToPanes::goTo(int region, GoToRequest& request)
 {
-    return bookPaneAt(region);
+    if (LayoutBookPane* pane = bookPaneAt(region))
+        pane->goTo(request);
 }
 
 void LayoutGoToPanes::makePaneCurrent(int region)

@@ -35,7 +35,7 @@ public:
     Book paneCurrentBook(int region) const override;
     std::vector<Book> paneTabBooks(int region) const override;
     bool paneDoesNotSendLocationSync(int region) const override;
-    GoToPane* bookPane(int region) override;
+    void goTo(int region, GoToRequest& request) override;
     void makePaneCurrent(int region) override;
     void showBusyIndicator(bool show) override;
     void openWebLink(const QUrl& url, bool inAppWindow) override;

@@ -2,17 +2,15 @@
 // which the application decides which pane controller a region gets.
 //
 // A region's contents own their pane controller (a LayoutRegionContentsViewControllerProtocol).
-// A controller that shows a book pane also derives from LayoutBookPane, which is the GoToPane the
-// go-to routing drives, the study pane's from LayoutStudyPane; the layout view finds these by
-// dynamic_cast on the controller, so the pane object
-// itself is what the contents hold and what LayoutManager::regionContentsForViewController finds.
+// A controller that shows a book pane also derives from LayoutBookPane (which the go-to routing
+// drives through the pane manager), the study pane's from LayoutStudyPane; the layout view finds
+// these by dynamic_cast on the controller, so the pane object itself is what the contents hold and what LayoutManager::regionContentsForViewController finds.
 // The controller owns its widget (paneView); the layout view only parents, places and shows it,
 // and lets go of it before it is destroyed itself.
 //
 // Main thread only.
 #pragma once
 
-#include "library/GoToPanes.h"
 #include "panes/layout/LayoutRegionContentsViewControllerProtocol.h"
 #include "panes/layout/PaneNotifications.h"
 
@@ -21,6 +19,7 @@
 
 #include <memory>
 
+struct GoToRequest;
 class LayoutRegionContentItemState;
 class LayoutRegionContents;
 class QWidget;
@@ -28,11 +27,15 @@ class SearchResultsAggregator;
 class SourceTuple;
 class SourceTupleID;
 
-// The routing's go-to (GoToPane::goTo) reaches the pane itself: its book becomes the current tab and
-// its page moves.
-class LayoutBookPane : public GoToPane {
+// The book pane as the layout view, the pane manager and the routing's go-to drive it.
+class LayoutBookPane {
 public:
+    virtual ~LayoutBookPane() = default;
     virtual QWidget* paneView() = 0;
+    // The routing's go-to (GoToPanes::goTo): the request's book becomes the current tab (opened, or
+    // brought to the front with activate) and the page moves there; the pane writes its answers
+    // into the request.
+    virtual void goTo(GoToRequest& request) = 0;
     // The book of the current tab and where it is; null, 0 when the pane has no book.
     virtual std::shared_ptr<SourceTuple> currentSourceTuple() const = 0;
     virtual quint64 currentSourceSection() const = 0;
@@ -71,15 +74,9 @@ public:
     virtual void hidePaneContents() = 0;
     virtual void showHiddenPaneContents() = 0;
 
-    virtual void makeFindPaneCurrent() = 0;
-    virtual void makeGotoPaneCurrent() = 0;
-    virtual void makeNotesListPaneCurrent() = 0;
-    virtual void makeNoteViewEditPaneCurrent() = 0;
-    virtual void makeHighlightsPaneCurrent() = 0;
-    virtual void makeBookmarksPaneCurrent() = 0;
-    virtual void makeJournalPaneCurrent() = 0;
-    virtual void makeLibraryPaneCurrent() = 0;
-    virtual void makeNavigatorPaneCurrent() = 0;
+    // Shows the sub-pane of a slot (StudyPaneSubpaneSlots::Slot; the study pane's tab table gives each
+    // tab's slot), selecting its tab; a slot out of range does nothing.
+    virtual void makeSubpaneCurrent(int slot) = 0;
     // The Find sub-pane's results for that book, when it holds some (owned by the study pane).
     virtual SearchResultsAggregator* searchResultsAggregatorForTuple(const SourceTupleID& id) = 0;
 };

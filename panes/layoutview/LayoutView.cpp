@@ -7,6 +7,7 @@
 #include "panes/layoutview/LayoutPanes.h"
 #include "panes/layoutview/LayoutViewController.h"
 #include "platform/NotificationCenter.h"
+#include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 
 #include <QApplication>
@@ -15,6 +16,7 @@
 #include <QPainterPath>
 #include <QProgressBar>
 
+#include <algorithm>
 #include <cmath>
 
 LayoutView::LayoutView(LayoutManager& manager, NotificationCenter& center, UserDefaults& defaults, QWidget* parent)
@@ -82,9 +84,9 @@ void LayoutView::createDefaultLayoutInRect(const LayoutRect& rect)
 
 void LayoutView::addSubviewsForCurrentLayout()
 {
-    releasePaneViews();
     Layout* layout = currentLayout();
     m_shownLayout = layout;
+    std::vector<QPointer<QWidget>> views;
     if (layout) {
         for (const auto& contents : layout->contents()) {
             const bool study = contents->kind() == LayoutRegionContents::kStudyKind;
@@ -102,12 +104,24 @@ void LayoutView::addSubviewsForCurrentLayout()
                 view = pane->paneView();
             else if (LayoutStudyPane* pane = asStudyPane(contents->viewController()))
                 view = pane->paneView();
-            if (view) {
-                view->setParent(this);
-                view->show();
-                m_paneViews.emplace_back(view);
-            }
+            if (view)
+                views.emplace_back(view);
         }
+    }
+    // The views that leave go first, as before any other is shown. A view that stays in the layout
+    // stays where it is: taking a web view out of its window and back moves its page (the engine
+    // loses its scroll offset).
+    for (auto& view : m_paneViews) {
+        if (view && std::find(views.begin(), views.end(), view) == views.end()) {
+            view->hide();
+            view->setParent(nullptr);
+        }
+    }
+    m_paneViews = std::move(views);
+    for (auto& view : m_paneViews) {
+        if (view->parentWidget() != this)
+            view->setParent(this);
+        view->show();
     }
     busyIndicator()->raise();
     if (!isBusyIndicatorRunning())
@@ -248,22 +262,11 @@ SearchResultsAggregator* LayoutView::searchResultsAggregatorForTuple(const Sourc
     return pane ? pane->searchResultsAggregatorForTuple(id) : nullptr;
 }
 
-#define QS_STUDY_FORWARD(name, call)                                                                                   \
-    void LayoutView::name()                                                                                            \
-    {                                                                                                                  \
-        if (LayoutStudyPane* pane = studyPane())                                                                       \
-            pane->call();                                                                                              \
-    }
-QS_STUDY_FORWARD(makeFindPaneCurrent, makeFindPaneCurrent)
-QS_STUDY_FORWARD(makeGoToPaneCurrent, makeGotoPaneCurrent)
-QS_STUDY_FORWARD(makeFindInNotesPaneCurrent, makeNotesListPaneCurrent)
-QS_STUDY_FORWARD(makeNotesPaneCurrent, makeNoteViewEditPaneCurrent)
-QS_STUDY_FORWARD(makeHighlightsPaneCurrent, makeHighlightsPaneCurrent)
-QS_STUDY_FORWARD(makeBookmarksPaneCurrent, makeBookmarksPaneCurrent)
-QS_STUDY_FORWARD(makeJournalPaneCurrent, makeJournalPaneCurrent)
-QS_STUDY_FORWARD(makeLibrarySearchPaneCurrent, makeLibraryPaneCurrent)
-QS_STUDY_FORWARD(makeNavigatorPaneCurrent, makeNavigatorPaneCurrent)
-#undef QS_STUDY_FORWARD
+void LayoutView::makeStudySubpaneCurrent(int slot)
+{
+    if (LayoutStudyPane* pane = studyPane())
+        pane->makeSubpaneCurrent(slot);
+}
 
 // --- current pane ---
 
@@ -337,7 +340,7 @@ bool LayoutView::isBusyIndicatorRunning() const
 void LayoutView::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
-    const auto back = QSHTMLColors::colorFromHTMLColorString(m_defaults.stringForKey(QStringLiteral("backColor")));
+    const auto back = QSHTMLColors::colorFromHTMLColorString(m_defaults.value(SettingsKeys::BackColor));
     painter.fillRect(event->rect(), back.toQColor());
     Layout* layout = currentLayout();
     if (!layout)
@@ -354,7 +357,7 @@ void LayoutView::paintEvent(QPaintEvent* event)
     }
     if (path.isEmpty())
         return;
-    const auto text = QSHTMLColors::colorFromHTMLColorString(m_defaults.stringForKey(QStringLiteral("textColor")));
+    const auto text = QSHTMLColors::colorFromHTMLColorString(m_defaults.value(SettingsKeys::TextColor));
     const auto line = QSHTMLColors::colorByMultiplyingBy(text, QSHTMLColors::minMultiplier(text));
     QPen pen(line.toQColor(), kDividerLineWidth, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
     painter.setPen(pen);

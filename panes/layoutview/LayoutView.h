@@ -74,15 +74,8 @@ public:
     void setStudyPaneWidth(double width);
     LayoutStudyPane* studyPane() const;
     SearchResultsAggregator* searchResultsAggregatorForTuple(const SourceTupleID& id);
-    void makeFindPaneCurrent();
-    void makeGoToPaneCurrent();
-    void makeFindInNotesPaneCurrent();
-    void makeNotesPaneCurrent();
-    void makeHighlightsPaneCurrent();
-    void makeBookmarksPaneCurrent();
-    void makeJournalPaneCurrent();
-    void makeLibrarySearchPaneCurrent();
-    void makeNavigatorPaneCurrent();
+    // Shows a sub-pane of the study pane by its slot (see LayoutStudyPane); nothing without one.
+    void makeStudySubpaneCurrent(int slot);
 
     // --- current pane ---
     // Among book panes only: the one showing this widget becomes current; every book pane is told.

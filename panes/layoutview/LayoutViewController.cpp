@@ -18,10 +18,12 @@
 #include "panes/layoutview/LayoutSyncMemory.h"
 #include "panes/layoutview/LayoutView.h"
 #include "platform/Alerts.h"
+#include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 
 #include <QTimer>
 
+#include <algorithm>
 #include <utility>
 
 namespace N = PaneNotifications;
@@ -44,8 +46,12 @@ LayoutViewController::LayoutViewController(const WindowEnvironment& window, cons
         // A book that follows location sync starts at the last place synced, kept a moment
         // before it is written: it is written now.
         m_syncMemory->write();
-        if (LayoutBookPane* pane = currentBookPane())
+        if (LayoutBookPane* pane = currentBookPane()) {
             pane->openBookFromDictionary(n.userInfo, true);
+            // The keys go to the pane that got the book, also once the sheet it was chosen in closes.
+            if (QWidget* view = pane->paneView(); view != nullptr && view->isVisible())
+                view->setFocus(Qt::OtherFocusReason);
+        }
     });
     observe(N::UserWantsToCloseActiveBookNotification, [this](Notification&) {
         if (LayoutBookPane* pane = currentBookPane())
@@ -338,17 +344,31 @@ void LayoutViewController::stepBookPane(bool forward)
     Layout* layout = m_manager.currentLayout();
     if (!layout || layout->regions().empty())
         return;
-    const quint64 count = layout->regions().size();
-    quint64 start = layout->currentRegionIndex();
-    if (start == kLayoutNotFound)
-        start = 0;
-    quint64 index = start;
-    for (;;) {
-        index = forward ? (index + 1) % count : (index + count - 1) % count;
-        if (index == start)
+    // The book panes in reading order: row by row from the top of the window (the model's y grows
+    // upwards), left to right within a row; region numbers follow the order of the splits instead.
+    std::vector<quint64> order;
+    for (quint64 i = 0; i < layout->regions().size(); ++i)
+        if (layout->contentsAt(i) && layout->contentsAt(i)->kind().isEmpty() && layout->regionAt(i))
+            order.push_back(i);
+    if (order.empty())
+        return;
+    std::stable_sort(order.begin(), order.end(), [layout](quint64 a, quint64 b) {
+        const LayoutRect ra = layout->regionAt(a)->bounds();
+        const LayoutRect rb = layout->regionAt(b)->bounds();
+        if (layoutRound(ra.top()) != layoutRound(rb.top()))
+            return layoutRound(ra.top()) > layoutRound(rb.top());
+        return layoutRound(ra.left()) < layoutRound(rb.left());
+    });
+    const auto at = std::find(order.begin(), order.end(), layout->currentRegionIndex());
+    quint64 index = 0;
+    if (at == order.end()) {
+        // From the study pane (or no pane): the first pane forward, the last backward.
+        index = forward ? order.front() : order.back();
+    } else {
+        if (order.size() < 2)
             return;
-        if (layout->contentsAt(index) && layout->contentsAt(index)->kind().isEmpty())
-            break;
+        const size_t position = size_t(at - order.begin());
+        index = order[forward ? (position + 1) % order.size() : (position + order.size() - 1) % order.size()];
     }
     addHistory(false);
     if (m_view)
@@ -368,16 +388,16 @@ void LayoutViewController::everybodySyncToMe(const Notification& notification)
     if (request.doesNotSendLocationSync.value_or(false))
         return;
     if (request.bibleKey && *request.bibleKey != 0)
-        m_syncMemory->remember(syncBibleKeyDefault(request.layoutUuid), qint64(*request.bibleKey));
+        m_syncMemory->remember(SettingsKeys::SyncBibleKey(request.layoutUuid).name, qint64(*request.bibleKey));
     if (request.wordSync)
-        m_syncMemory->remember(syncWordSyncDefault(request.layoutUuid), *request.wordSync);
+        m_syncMemory->remember(SettingsKeys::SyncWordSync(request.layoutUuid).name, *request.wordSync);
 }
 
 void LayoutViewController::resetLocationSyncToDefaults()
 {
-    m_defaults.setBool(true, QStringLiteral("syncBiblesComm"));
-    m_defaults.setBool(true, QStringLiteral("syncDevotionals"));
-    m_defaults.setBool(true, QStringLiteral("syncDictionaries"));
+    m_defaults.set(SettingsKeys::SyncBiblesComm, true);
+    m_defaults.set(SettingsKeys::SyncDevotionals, true);
+    m_defaults.set(SettingsKeys::SyncDictionaries, true);
     if (Layout* layout = m_manager.currentLayout()) {
         for (const auto& contents : layout->contents()) {
             if (!contents->kind().isEmpty() || !contents->viewController())

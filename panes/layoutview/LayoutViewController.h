@@ -44,15 +44,6 @@ class LayoutViewController : public QObject {
     Q_OBJECT
 public:
     static double defaultStudyPaneWidth() { return 290; }
-    // Per-layout location-sync memory in the user defaults ("%1": the layout's uuid).
-    static QString syncBibleKeyDefault(const QString& layoutUuid)
-    {
-        return QStringLiteral("syncBibleKey:") + layoutUuid;
-    }
-    static QString syncWordSyncDefault(const QString& layoutUuid)
-    {
-        return QStringLiteral("syncWordSync:") + layoutUuid;
-    }
     static inline const QString kMaximizedPaneName = QStringLiteral("Maximized Pane");
 
     // Loads the navigation history from "<cacheDirectory>/history", then starts the routing and

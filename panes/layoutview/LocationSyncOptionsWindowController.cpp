@@ -7,6 +7,7 @@
 #include "panes/layoutview/LayoutPanes.h"
 #include "platform/Alerts.h"
 #include "platform/NotificationCenter.h"
+#include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 
 #include <QCheckBox>
@@ -19,9 +20,6 @@
 #include <QVBoxLayout>
 
 namespace {
-const QString kBiblesComm = QStringLiteral("syncBiblesComm");
-const QString kDictionaries = QStringLiteral("syncDictionaries");
-const QString kDevotionals = QStringLiteral("syncDevotionals");
 
 // A check box named `name`, added to the column of its group.
 QCheckBox* addCheckBox(const QString& text, const QString& name, QBoxLayout* column)
@@ -107,9 +105,9 @@ void LocationSyncOptionsWindowController::run(
 
 void LocationSyncOptionsWindowController::updateWindowFields()
 {
-    m_bibleCommentary->setChecked(m_defaults.boolForKey(kBiblesComm));
-    m_devotional->setChecked(m_defaults.boolForKey(kDevotionals));
-    m_dictionary->setChecked(m_defaults.boolForKey(kDictionaries));
+    m_bibleCommentary->setChecked(m_defaults.value(SettingsKeys::SyncBiblesComm));
+    m_devotional->setChecked(m_defaults.value(SettingsKeys::SyncDevotionals));
+    m_dictionary->setChecked(m_defaults.value(SettingsKeys::SyncDictionaries));
     LayoutRegionContentItemState* state = m_pane ? m_pane->currentSourceState() : nullptr;
     if (!state) {
         m_paneGroup->hide();
@@ -129,17 +127,17 @@ void LocationSyncOptionsWindowController::updateWindowFields()
 
 void LocationSyncOptionsWindowController::onBibleCommentarySyncCheckBox()
 {
-    m_defaults.setBool(m_bibleCommentary->isChecked(), kBiblesComm);
+    m_defaults.set(SettingsKeys::SyncBiblesComm, m_bibleCommentary->isChecked());
 }
 
 void LocationSyncOptionsWindowController::onDictionarySyncCheckBox()
 {
-    m_defaults.setBool(m_dictionary->isChecked(), kDictionaries);
+    m_defaults.set(SettingsKeys::SyncDictionaries, m_dictionary->isChecked());
 }
 
 void LocationSyncOptionsWindowController::onDevotionalSyncCheckBox()
 {
-    m_defaults.setBool(m_devotional->isChecked(), kDevotionals);
+    m_defaults.set(SettingsKeys::SyncDevotionals, m_devotional->isChecked());
 }
 
 void LocationSyncOptionsWindowController::onPaneSendOptionCheckBox()

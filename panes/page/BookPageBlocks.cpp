@@ -1,6 +1,7 @@
 #include "panes/page/BookPageBlocks.h"
 
 #include "panes/page/BookPageHtml.h"
+#include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 
 #include <QWidget>
@@ -11,8 +12,8 @@
 double BookPageBlocks::textWidth() const
 {
     return std::trunc(static_cast<double>(m_view.width())) -
-        static_cast<double>(m_defaults.integerForKey("leftMargin")) -
-        static_cast<double>(m_defaults.integerForKey("rightMargin")) - std::trunc(m_host.scrollerWidth());
+        static_cast<double>(m_defaults.value(SettingsKeys::LeftMargin)) -
+        static_cast<double>(m_defaults.value(SettingsKeys::RightMargin)) - std::trunc(m_host.scrollerWidth());
 }
 
 DisplayOptions BookPageBlocks::renderOptions(const BookPageSourcePtr& book)

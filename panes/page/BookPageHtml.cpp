@@ -35,6 +35,9 @@ QString BookPageHtml::nonScrollingHtmlHeader(const Frame& frame)
     s += QStringLiteral("<style type=\"text/css\">");
     s += frame.css;
     s += QStringLiteral("</style>");
+    // A read reading's header carries a check mark as well as its colour (the page script changes
+    // the class as the reading is marked).
+    s += QStringLiteral("<style type=\"text/css\">div.devoread b::before {content:\"\\2713\\00A0\";}</style>");
     // html-safe: the nonce is a random number in hexadecimal
     s += QStringLiteral("<script language=\"javascript\" nonce=\"%1\">").arg(frame.nonce);
     s += QStringLiteral("var sourceTupleString = %1;\r").arg(scriptString(frame.identity));

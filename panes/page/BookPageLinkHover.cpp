@@ -2,6 +2,7 @@
 
 #include "panes/page/BookPageHost.h"
 #include "panes/page/BookPageHtml.h"
+#include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 
 #include <QWebEnginePage>
@@ -17,7 +18,7 @@ BookPageLinkHover::BookPageLinkHover(BookPageHost& host, UserDefaults& defaults,
 
 void BookPageLinkHover::show(const QString& href, const QString& footnote, int left, int top, int width, int height)
 {
-    if (!m_defaults.boolForKey(QStringLiteral("versePopovers")))
+    if (!m_defaults.value(SettingsKeys::VersePopovers))
         return;
     m_timer.stop();
     m_params = {{QStringLiteral("href"), href}, {QStringLiteral("footnote"), footnote}, {QStringLiteral("left"), left},

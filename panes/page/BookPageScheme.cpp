@@ -157,16 +157,6 @@ void BookPageScheme::registerScheme()
     if (done)
         return;
     done = true;
-    // Every book page is of one site (qsbook://page) in one profile; with a renderer process per
-    // site rather than per page, all panes' pages share one renderer instead of each starting its
-    // own. The web engine reads its flags when it starts, after this.
-    // Flags that already choose a process model are left as they are.
-    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
-    if (!flags.contains(kProcessModelFlag) && !flags.contains("--single-process") &&
-        !flags.contains("--site-per-process")) {
-        flags = (flags + ' ' + kProcessModelFlag).trimmed();
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
-    }
     QWebEngineUrlScheme scheme(kScheme);
     scheme.setSyntax(QWebEngineUrlScheme::Syntax::Host);
     scheme.setFlags(QWebEngineUrlScheme::SecureScheme | QWebEngineUrlScheme::LocalScheme |

@@ -55,12 +55,8 @@ public:
     // Longest bridge request the handler reads.
     static constexpr int kMaxCallBytes = 1 << 20;
 
-    // The web engine's process model: one renderer process per site, so book pages share one.
-    static constexpr const char* kProcessModelFlag = "--process-per-site";
-
-    // Registers the scheme with the web engine and sets its process model (kProcessModelFlag joins
-    // QTWEBENGINE_CHROMIUM_FLAGS unless they name one already: --single-process, --site-per-process,
-    // which keeps the engine's own model); once, before the application object exists.
+    // Registers the scheme with the web engine; once, before the application object exists. The
+    // engine's process model is set with its flags (panes/page/EngineProcesses.h).
     static void registerScheme();
     // The shared profile of book pages, made on first use.
     static QWebEngineProfile* profile();

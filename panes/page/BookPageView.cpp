@@ -6,9 +6,9 @@
 #include "panes/layout/PaneNotifications.h"
 #include "panes/page/BookPageHtml.h"
 #include "panes/page/PageRendererWatch.h"
-#include "panes/page/WebViewFrames.h"
 #include "platform/MainThread.h"
 #include "platform/NotificationCenter.h"
+#include "platform/SettingsKeys.h"
 #include "platform/SettingsRegistry.h"
 #include "render/CSSManager.h"
 #include "render/HTMLFilter.h"
@@ -39,6 +39,35 @@ constexpr double kMaxExact = 9007199254740991.0;
 bool isChapterHeadingKey(quint32 key)
 {
     return key != 0 && (key & 0xFF) == 0 && ((key >> 8) & 0xFF) != 0;
+}
+
+// A Bible key of a heading, a chapter's or a whole book's (chapter 0): no verse anchor stands for it.
+bool isHeadingKey(quint32 key)
+{
+    return key != 0 && (key & 0xFF) == 0;
+}
+
+// The sections [first, end) of the part of the book that holds `section`, which Home and End go to
+// the start and the end of: in a Bible the chapter, its heading with its verses (a book's own heading
+// goes with its first chapter; the front matter is a part of its own); in any other book the section.
+std::pair<quint32, quint32> partAroundSection(BookPageSource& book, quint32 section)
+{
+    const quint64 count = book.numSections();
+    quint32 first = section;
+    quint32 end = section + 1;
+    quint32 key = book.isABible() ? book.keyForSection(section) : 0;
+    if (key != 0 && ((key >> 8) & 0xFF) == 0 && end < count && book.keyForSection(end) >> 16 == key >> 16) {
+        key = book.keyForSection(end);  // a book's heading: its first chapter follows
+        ++end;
+    }
+    if (key != 0) {
+        const auto sameChapter = [&](quint32 s) { return book.keyForSection(s) >> 8 == key >> 8; };
+        while (first > 1 && sameChapter(first - 1))
+            --first;
+        while (end < count && sameChapter(end))
+            ++end;
+    }
+    return {first, end};
 }
 
 // A page of the book-page profile: loads only the reader's own pages and opens nothing else.
@@ -87,7 +116,6 @@ BookPageView::BookPageView(BookPageHost* host, NotificationCenter& center, UserD
       m_linkHover(*host, defaults, *this)
 {
     setPage(new BookWebPage(BookPageScheme::profile(), this));
-    WebViewFrames::drawPromptly(this);
     m_token = BookPageScheme::registerEndpoint(this);
     connect(this, &QWebEngineView::loadFinished, this, &BookPageView::onLoadFinished);
     // A page whose renderer ended is built again where the reader was (the tab's state keeps the
@@ -189,8 +217,7 @@ bool BookPageView::applyPositionRequest(
     if (bible && state.section() != 0) {
         const auto section = static_cast<quint32>(state.section());
         const quint32 key = book.keyForSection(section);
-        if (state.block() == book.blockForSection(section) && state.yOffset() == 0 && key != 0 &&
-            !isChapterHeadingKey(key))
+        if (state.block() == book.blockForSection(section) && state.yOffset() == 0 && key != 0 && !isHeadingKey(key))
             state.setGotoAnchor(BookPageHtml::verseAnchor(key));
     }
 
@@ -325,7 +352,7 @@ void BookPageView::trace(const char* step, const QString& detail) const
 BookPageHtml::Frame BookPageView::nextFrame(const QString& identity)
 {
     ++m_serial;
-    m_pageTextSize = SettingsRegistry::clampedInteger(m_defaults, QStringLiteral("baseFontSize"));
+    m_pageTextSize = SettingsRegistry::clampedInteger(m_defaults, SettingsKeys::BaseFontSize);
     // The page's blocks are rendered with the display settings of its style sheet.
     m_blocks.setDisplayOptions(DisplayOptions::fromSettings(m_defaults));
     m_bridgeSecret = BookPageHtml::newKey();
@@ -379,7 +406,7 @@ void BookPageView::displayKeepingPlace()
     // The offset into the top block is in the old page's pixels: at another size or in another font
     // it points into another verse, and each change would move the reader on.
     if (book && state != nullptr && state->block() != kNoBlock) {
-        const qint64 size = SettingsRegistry::clampedInteger(m_defaults, QStringLiteral("baseFontSize"));
+        const qint64 size = SettingsRegistry::clampedInteger(m_defaults, SettingsKeys::BaseFontSize);
         const quint64 section = state->section();
         constexpr quint32 kNone = 0xFFFFFFFFu;
         const quint32 verseBlock =
@@ -452,6 +479,48 @@ void BookPageView::onLoadFinished(bool ok)
 
 // --- scrolling and selection ----------------------------------------------------------------------
 
+void BookPageView::goToPartEdge(bool end, qint64 topBlock)
+{
+    const BookPageSourcePtr book = m_host->currentSource();
+    if (!book || m_webViewSourceTupleID != book->identityString() || topBlock < 0 ||
+        static_cast<quint64>(topBlock) >= book->numBlocks())
+        return;
+    const quint32 section = book->sectionForBlock(static_cast<quint32>(topBlock));
+    if (section == 0 || section >= book->numSections())
+        return;
+    const auto [first, after] = partAroundSection(*book, section);
+    const auto goToBlockOf = [this, book](quint32 s, qint64 block) {
+        GoToRequest request;
+        request.section = s;
+        if (block >= 0)
+            request.block = block;
+        request.clearTempHighlight = false;  // a key that scrolls keeps the linked passage marked
+        goTo(book, request);
+        if (m_host->isPaneCurrent())
+            m_host->conditionallySyncToMe();
+    };
+    if (!end) {
+        goToBlockOf(first, -1);
+        return;
+    }
+    // The part's last block: the one before the next part's first, or the book's last.
+    const quint32 nextBlock = after < book->numSections() ? book->blockForSection(after) : BookPageSource::kNoBlock;
+    const qint64 last =
+        nextBlock != BookPageSource::kNoBlock && nextBlock > 0 ? qint64(nextBlock) - 1 : qint64(book->numBlocks()) - 1;
+    const qint64 firstBlock = book->blockForSection(first);
+    const quint64 generation = m_generation;
+    page()->runJavaScript(BookPageHtml::scriptCall(QStringLiteral("qsShowPartEnd"),
+                              {static_cast<double>(firstBlock), static_cast<double>(last)}),
+        [this, alive = m_alive, generation, last, goToBlockOf](const QVariant& shown) {
+            if (!*alive || generation != m_generation || shown.toBool())
+                return;
+            // Too far for the page to reach: the part's last block at the top of the view.
+            const BookPageSourcePtr current = m_host->currentSource();
+            if (current && current->identityString() == m_webViewSourceTupleID)
+                goToBlockOf(current->sectionForBlock(static_cast<quint32>(last)), last);
+        });
+}
+
 void BookPageView::scrollActiveBookUp(bool up, bool byLine)
 {
     if (!m_source)
@@ -482,13 +551,35 @@ void BookPageView::clearSelection()
     page()->runJavaScript(QStringLiteral("window.getSelection().removeAllRanges()"));
 }
 
-void BookPageView::selectionHtml(std::function<void(const QString&)> done)
+void BookPageView::selectionWords(std::function<void(const QString& text, const QString& html)> done)
 {
+    // The blocks or keys come along: the page reports a new selection a moment after it is made, and
+    // what acts on these words (a menu opened at once) acts on that selection as it is now.
     const quint64 serial = m_serial;
     page()->runJavaScript(
-        QStringLiteral("getSelectionHtml()"), [this, alive = m_alive, serial, done](const QVariant& v) {
-            done(*alive && serial == m_serial ? v.toString() : QString());
+        QStringLiteral(
+            "(function(){var w=qsSelectionWords();return [w[0],w[1],getSelectedBlocksOrKeys().slice(0,10000)];})()"),
+        [this, alive = m_alive, serial, done](const QVariant& v) {
+            const QVariantList words = v.toList();
+            if (!*alive || serial != m_serial || words.size() != 3) {
+                done(QString(), QString());
+                return;
+            }
+            setSelectedBlocksOrKeys(QJsonArray::fromVariantList(words[2].toList()));
+            done(words[0].toString(), words[1].toString());
         });
+}
+
+void BookPageView::setSelectedBlocksOrKeys(const QJsonArray& blocksOrKeys)
+{
+    QList<quint32> list;
+    for (const QJsonValue v : blocksOrKeys)
+        if (isIntegral(v) && v.toDouble() >= 0 && v.toDouble() <= 0xFFFFFFFF)
+            list.append(static_cast<quint32>(v.toDouble()));
+    if (list == m_selectedBlocksOrKeys)
+        return;
+    m_selectedBlocksOrKeys = list;
+    emit selectedBlocksOrKeysChanged();
 }
 
 bool BookPageView::canToggleReadingComplete()
@@ -589,17 +680,20 @@ QJsonValue BookPageView::bridgeCall(const QString& name, const QJsonArray& a)
             static_cast<int>(integer(4)), static_cast<int>(integer(5)));
         return QJsonValue();
     }
+    if (name == QLatin1String("goToPartEdge") && a.size() == 2 && a.at(0).isBool() && a.at(1).isString()) {
+        bool ok = false;
+        const qint64 block = text(1).startsWith(QLatin1String("_b")) ? text(1).mid(2).toLongLong(&ok) : -1;
+        // Queued, as a go-to may replace this very page.
+        if (ok)
+            QTimer::singleShot(0, this, [this, end = a.at(0).toBool(), block] { goToPartEdge(end, block); });
+        return QJsonValue();
+    }
     if (name == QLatin1String("hideHrefTargetTooltip")) {
         m_linkHover.hide();
         return QJsonValue();
     }
     if (name == QLatin1String("selectionChanged") && a.size() == 1 && a.at(0).isArray()) {
-        QList<quint32> list;
-        for (const QJsonValue v : a.at(0).toArray())
-            if (isIntegral(v) && v.toDouble() >= 0 && v.toDouble() <= 0xFFFFFFFF)
-                list.append(static_cast<quint32>(v.toDouble()));
-        m_selectedBlocksOrKeys = list;
-        emit selectedBlocksOrKeysChanged();
+        setSelectedBlocksOrKeys(a.at(0).toArray());
         return QJsonValue();
     }
     if (name == QLatin1String("pagePainted") && a.size() == 1 && isIntegral(a.at(0))) {

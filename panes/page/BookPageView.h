@@ -72,12 +72,20 @@ public:
     void scrollActiveBookUp(bool up, bool byLine);
     // The name of a scroll notification ("UserWantsToScrollDownOneLine", ...).
     void scrollActiveBook(const QString& notificationName);
+    // Home and End in the page (topBlock at the top of the view): to the start of the part of the
+    // book there (a Bible's chapter, another book's section) with its first block at the top, or to
+    // its end at the bottom of the view (its start at the top when it is shorter than the view).
+    void goToPartEdge(bool end, qint64 topBlock);
     // Runs a page function that returns nothing, with JSON-encoded arguments.
     void runPageFunction(const QString& name, const QJsonArray& arguments = QJsonArray());
     void updateDevotionalReadingStatus() { runPageFunction(QStringLiteral("updateDevotionalReadingStatus")); }
     void clearSelection();
-    // The selected HTML of the page, handed to `done`.
-    void selectionHtml(std::function<void(const QString&)> done);
+    // The words of the page's selection, handed to `done` as text (as the page lays it out) and HTML:
+    // without the Strong's numbers, verse numbers, note links, footnote markers and paragraph signs
+    // that the page shows beside the words. Both empty without a selection (or once the page is
+    // replaced).
+    void selectionWords(std::function<void(const QString& text, const QString& html)> done);
+    // The web engine's own text of the selection, numbers and all: only whether there is one.
     QString selectedText() const;
     // Blocks (books) or Bible keys (Bibles) of the selection, as the page last pushed them.
     const QList<quint32>& selectedBlocksOrKeys() const { return m_selectedBlocksOrKeys; }
@@ -133,6 +141,8 @@ private:
 
     void updatePosition(const QString& identity, quint64 serial, const QString& blockId, const QString& verseId,
         qint64 yOffset, qint64 pageYOffset);
+    // The selection's blocks or keys as the page gives them (numbers out of range left out).
+    void setSelectedBlocksOrKeys(const QJsonArray& blocksOrKeys);
 
     // `following`: the pane follows another's go-to: its page shows the place's screen and nothing
     // more until the reader scrolls it, so that its picture, scroll bar included, is settled with its

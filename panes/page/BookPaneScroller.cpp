@@ -6,7 +6,10 @@
 #include "panes/page/BookPageView.h"
 #include "platform/MainThread.h"
 #include "platform/NotificationCenter.h"
+#include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
+
+#include <QMouseEvent>
 
 #include <cmath>
 
@@ -41,6 +44,14 @@ void BookPaneScroller::updateScroller()
         state->block() >= LayoutRegionContentItemState::kNoBlock)
         return;
     setDoubleValue(static_cast<double>(state->block()) / static_cast<double>(blocks));
+}
+
+void BookPaneScroller::mousePressEvent(QMouseEvent* event)
+{
+    QScrollBar::mousePressEvent(event);
+    if (m_defaults.value(SettingsKeys::ScrollTrackInterval) != QLatin1String("page") &&
+        (repeatAction() == SliderPageStepAdd || repeatAction() == SliderPageStepSub))
+        setRepeatAction(SliderNoAction);
 }
 
 void BookPaneScroller::onActionTriggered(int action)
@@ -109,9 +120,18 @@ namespace {
 quint32 steppedSection(BookPageSource& book, quint32 section, bool forward)
 {
     if (book.isABible()) {
-        if (section == 0 || book.keyForSection(section) == 0)
-            return 0;
-        return forward ? book.sectionForNextChapter(section) : book.sectionForPreviousChapter(section);
+        // From chapter to chapter, across books too: a book's own heading (its title, chapter 0)
+        // between one book's last chapter and the next book's first is stepped over, so that a step
+        // lands on a chapter's heading with its first verse.
+        quint32 s = section;
+        for (int steps = 0; steps < 3; ++steps) {
+            if (s == 0 || book.keyForSection(s) == 0)
+                return 0;
+            s = forward ? book.sectionForNextChapter(s) : book.sectionForPreviousChapter(s);
+            if (s == 0 || s == 0xFFFFFFFF || ((book.keyForSection(s) >> 8) & 0xFF) != 0)
+                return s;
+        }
+        return 0;
     }
     if (book.supportsDailyReadings()) {
         const quint64 reading = book.readingNumberForSection(section);
@@ -130,7 +150,7 @@ quint32 steppedSection(BookPageSource& book, quint32 section, bool forward)
 
 void BookPaneScroller::stepPage(bool forward)
 {
-    if (m_defaults.stringForKey(QStringLiteral("scrollTrackInterval")) == QLatin1String("page")) {
+    if (m_defaults.value(SettingsKeys::ScrollTrackInterval) == QLatin1String("page")) {
         m_view->scrollActiveBookUp(!forward, false);
         return;
     }

@@ -47,6 +47,11 @@ public:
     // The redisplay the timer runs: show the current tab, then sync the other panes.
     void displayCurrentSourceOnTimer();
 
+protected:
+    // A press on the track steps once: a step by chapter, reading or section does not repeat while
+    // the button is held (a slow step would let the repeat run on before the release is seen).
+    void mousePressEvent(QMouseEvent* event) override;
+
 private:
     void onActionTriggered(int action);
     // One step of the scroller's arrows: a page of the page, or a section (chapter, reading) onwards

@@ -1,17 +1,15 @@
 #include "panes/page/EngineProcesses.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QList>
+#include "panes/page/BookPageScheme.h"
+#include "platform/StartupEnvironment.h"
+
 #include <QtGlobal>
 
 namespace {
 
-bool namesFlag(const QByteArray& flags, const QByteArray& flag)
+bool namesFlag(const QList<QByteArray>& flags, const QByteArray& flag)
 {
-    const QList<QByteArray> words = flags.simplified().split(' ');
-    for (const QByteArray& word : words)
+    for (const QByteArray& word : flags)
         if (word == flag || word.startsWith(flag + '='))
             return true;
     return false;
@@ -19,40 +17,95 @@ bool namesFlag(const QByteArray& flags, const QByteArray& flag)
 
 }  // namespace
 
-bool EngineProcesses::sandboxOff(const QByteArray& flags, const QByteArray& disableSandbox)
+bool EngineProcesses::sandboxOff(const QList<QByteArray>& flags, const QByteArray& disableSandbox)
 {
     const QByteArray value = disableSandbox.trimmed();
     return namesFlag(flags, "--no-sandbox") || (!value.isEmpty() && value != "0");
 }
 
-QByteArray EngineProcesses::withProcessFlags(const QByteArray& flags, const QByteArray& disableSandbox)
+QList<QByteArray> EngineProcesses::withProcessFlags(QList<QByteArray> flags, const QByteArray& disableSandbox)
 {
-    if (!sandboxOff(flags, disableSandbox) || namesFlag(flags, "--no-zygote") || namesFlag(flags, "--single-process"))
-        return flags;
-    return (flags.trimmed() + " --no-zygote").trimmed();
+    const bool single = namesFlag(flags, "--single-process");
+    if (!single && !namesFlag(flags, kProcessModelFlag) && !namesFlag(flags, "--site-per-process"))
+        flags.append(kProcessModelFlag);
+    // With the sandbox on the engine refuses --no-zygote.
+    if (sandboxOff(flags, disableSandbox) && !single && !namesFlag(flags, "--no-zygote"))
+        flags.append("--no-zygote");
+    return flags;
 }
 
-QString EngineProcesses::engineProgramFor(const QString& readerPath)
+QList<QByteArray> EngineProcesses::splitFlags(const QByteArray& text)
 {
-    const QDir folder = QFileInfo(readerPath).absoluteDir();
-    for (const QString& candidate : {folder.filePath(QStringLiteral("quillstead-engine")),
-             folder.filePath(QStringLiteral("../libexec/quillstead/quillstead-engine"))}) {
-        const QFileInfo program(candidate);
-        if (program.isFile() && program.isExecutable())
-            return QDir::cleanPath(program.absoluteFilePath());
+    QList<QByteArray> flags;
+    QByteArray current;
+    bool quoted = false;
+    bool any = false;
+    for (const char c : text) {
+        if (c == '"') {
+            quoted = !quoted;
+            any = true;
+        } else if (!quoted && (c == ' ' || c == '\t' || c == '\n' || c == '\r')) {
+            if (any)
+                flags.append(current);
+            current.clear();
+            any = false;
+        } else {
+            current.append(c);
+            any = true;
+        }
     }
-    return {};
+    if (any)
+        flags.append(current);
+    return flags;
 }
 
-void EngineProcesses::apply()
+QList<QByteArray> EngineProcesses::applicationArguments(const QList<QByteArray>& arguments,
+    const QByteArray& variableFlags, bool variableSet, const QByteArray& disableSandbox)
 {
-    if (qEnvironmentVariableIsEmpty("QTWEBENGINEPROCESS_PATH")) {
-        const QString engine = engineProgramFor(QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget());
-        if (!engine.isEmpty())
-            qputenv("QTWEBENGINEPROCESS_PATH", QFile::encodeName(engine));
+    QList<QByteArray> own;
+    QList<QByteArray> given;
+    bool engine = false;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        // The engine compares the mark without regard to case.
+        if (i > 0 && !engine && arguments[i].compare(kEngineArgumentsMark, Qt::CaseInsensitive) == 0)
+            engine = true;
+        else
+            (engine ? given : own).append(arguments[i]);
     }
-    const QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
-    const QByteArray changed = withProcessFlags(flags, qgetenv("QTWEBENGINE_DISABLE_SANDBOX"));
-    if (changed != flags)
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", changed);
+    // The variable wins over the arguments, as it does when the engine reads both.
+    const QList<QByteArray> user = variableSet ? splitFlags(variableFlags) : given;
+    return own + QList<QByteArray> {kEngineArgumentsMark} + withProcessFlags(user, disableSandbox);
+}
+
+QStringList EngineProcesses::programArguments(const QStringList& arguments)
+{
+    QStringList own;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        if (i > 0 && arguments[i].compare(QLatin1String(kEngineArgumentsMark), Qt::CaseInsensitive) == 0)
+            break;
+        own.append(arguments[i]);
+    }
+    return own;
+}
+
+EngineProcesses::Arguments::Arguments(int argc, char** argv)
+{
+    QList<QByteArray> given;
+    for (int i = 0; i < argc; ++i)
+        given.append(QByteArray(argv[i]));
+    const bool variableSet = qEnvironmentVariableIsSet("QTWEBENGINE_CHROMIUM_FLAGS");
+    m_storage = applicationArguments(
+        given, qgetenv("QTWEBENGINE_CHROMIUM_FLAGS"), variableSet, qgetenv("QTWEBENGINE_DISABLE_SANDBOX"));
+    if (variableSet)
+        StartupEnvironment::unset("QTWEBENGINE_CHROMIUM_FLAGS");
+    for (QByteArray& argument : m_storage)
+        m_pointers.push_back(argument.data());
+    m_argc = int(m_storage.size());
+    m_pointers.push_back(nullptr);
+}
+
+void EngineProcesses::started()
+{
+    BookPageScheme::profile();  // the engine's context, which reads its flags from the arguments
+    StartupEnvironment::restore();
 }

@@ -1,9 +1,14 @@
 #include "panes/page/LinkPreview.h"
 
+#include "engine/references/cBibleRef.h"
+#include "library/EngineStrings.h"
+#include "library/GoToLink.h"
 #include "library/GoToRequest.h"
 #include "panes/page/SourceTupleBookPageSource.h"
 #include "platform/MainThread.h"
 #include "platform/ui/ContentTextDocument.h"
+#include "userdata/NoteText.h"
+#include "userdata/cNoteDoc.h"
 
 #include <QRegularExpression>
 
@@ -13,17 +18,20 @@ namespace {
 
 // Longest preview text read through the fallback formatter.
 constexpr qsizetype kMaxFallbackText = 20000;
+// The part of a note's HTML read for its preview: enough for its first lines.
+constexpr qsizetype kNoteHtmlRead = 64 * 1024;
 
 }  // namespace
 
-LinkPreview::LinkPreview(LinkResolver resolver, PassageFormatter formatter)
-    : m_resolver(std::move(resolver)), m_formatter(std::move(formatter))
+LinkPreview::LinkPreview(LinkResolver resolver, PassageFormatter formatter, NoteSource notes)
+    : m_resolver(std::move(resolver)), m_formatter(std::move(formatter)), m_notes(std::move(notes))
 {
 }
 
 void LinkPreview::clearLinkResolver()
 {
     m_resolver = {};
+    m_notes = {};
 }
 
 PassageOptions LinkPreview::previewTextOptions()
@@ -92,7 +100,7 @@ QString LinkPreview::stringForPopupFromHref(const QString& href) const
     QS_ASSERT_MAIN_THREAD();
     const QString s = unwrapLink(href);
     if (s.startsWith(QLatin1String("note:")))
-        return QString();  // user notes have no preview
+        return notePreview(s.mid(5));
     if (!m_resolver)
         return QString();
     GoToRequest request;
@@ -118,4 +126,69 @@ QString LinkPreview::stringForPopupFromHref(const QString& href) const
     const QString text = m_formatter ? m_formatter(request.sourceTuple, start, end, previewTextOptions())
                                      : plainTextOfSections(book, start, end);
     return text.trimmed();
+}
+
+QString LinkPreview::noteFirstLines(const QString& html)
+{
+    const QString head = html.left(kNoteHtmlRead);
+    if (NoteText::showsNothing(std::u16string_view(reinterpret_cast<const char16_t*>(head.utf16()), head.size())))
+        return QString();
+    // Paragraphs and breaks are lines, no-break spaces are spaces, pictures are left out; empty lines go.
+    QString text = ContentTextDocument::plainText(head);
+    text.replace(QChar::Nbsp, QLatin1Char(' ')).replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    text.replace(QChar::LineSeparator, QLatin1Char('\n'));
+    text.remove(QChar::ObjectReplacementCharacter);  // where a picture stood
+    QStringList lines;
+    bool cut = head.size() < html.size();
+    for (const QString& line : text.split(QLatin1Char('\n'))) {
+        const QString trimmed = line.simplified();
+        if (trimmed.isEmpty())
+            continue;
+        if (lines.size() == kNotePreviewLines) {
+            cut = true;
+            break;
+        }
+        lines.append(trimmed);
+    }
+    QString out = lines.join(QLatin1Char('\n'));
+    if (out.size() > kNotePreviewChars) {
+        out.truncate(kNotePreviewChars);
+        // Not in the middle of a word when a space is near.
+        const qsizetype space = out.lastIndexOf(QLatin1Char(' '));
+        if (space > kNotePreviewChars - 40)
+            out.truncate(space);
+        cut = true;
+    }
+    if (out.isEmpty())
+        return QString();
+    return cut ? out.trimmed() + QStringLiteral(" \u2026") : out;
+}
+
+QString LinkPreview::notePreview(const QString& link) const
+{
+    cNoteDoc* notes = m_notes ? m_notes() : nullptr;
+    if (notes == nullptr || !notes->IsOpen())
+        return QString();
+    const GoToLink::NoteLink note = GoToLink::parseNoteLink(link);
+    switch (note.kind) {
+    case GoToLink::NoteLink::Kind::BibleVerse: {
+        cBibleNote record;
+        if (!notes->readBibleNoteInReference(cBibleRef(note.key()), record) || record.deleted != 0)
+            return QString();
+        return noteFirstLines(EngineStrings::fromUtf16(record.note));
+    }
+    case GoToLink::NoteLink::Kind::BookSection: {
+        if (note.pubID > 0xFFFF || note.bookID > 0xFFFF || note.edition > 0xFF || note.section > 0x7FFFFFFF)
+            return QString();
+        cBookNote record;
+        if (!notes->readBookNote(
+                quint16(note.pubID), quint16(note.bookID), quint8(note.edition), qint32(note.section), record) ||
+            record.deleted != 0)
+            return QString();
+        return noteFirstLines(EngineStrings::fromUtf16(record.note));
+    }
+    case GoToLink::NoteLink::Kind::None:
+        break;
+    }
+    return QString();
 }

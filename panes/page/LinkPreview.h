@@ -1,5 +1,6 @@
 // LinkPreview: the text of a link preview, the passage or section a link in a book page leads to
-// as plain text (or a footnote's text, which the page hands over itself).
+// as plain text (or a footnote's text, which the page hands over itself), and the first lines of the
+// user's note a note link leads to, read from the note document as plain text.
 //
 // The go-to routing resolves the link without moving anything: the preview calls its link resolver
 // (the window's router, callerNeedsSourceForGoToInfo) with a request, and reads the answer from it
@@ -20,6 +21,7 @@
 
 #include <functional>
 
+class cNoteDoc;
 struct GoToRequest;
 
 class LinkPreview {
@@ -30,9 +32,15 @@ public:
     using PassageFormatter =
         std::function<QString(const SourceTuple::Ptr& book, quint32 start, quint32 end, const PassageOptions& options)>;
 
-    explicit LinkPreview(LinkResolver resolver = {}, PassageFormatter formatter = {});
+    // The user's notes (null: note links have no preview).
+    using NoteSource = std::function<cNoteDoc*()>;
+    // The most a note's preview shows: its first lines, and at most so many characters of them.
+    static constexpr int kNotePreviewLines = 8;
+    static constexpr qsizetype kNotePreviewChars = 600;
 
-    // Takes the resolver away (its window is going): no link has a preview from then on.
+    explicit LinkPreview(LinkResolver resolver = {}, PassageFormatter formatter = {}, NoteSource notes = {});
+
+    // Takes the resolver and the notes away (its window is going): no link has a preview from then on.
     void clearLinkResolver();
 
     // The options of preview texts.
@@ -45,8 +53,15 @@ public:
     QString stringForPopupFromHref(const QString& href) const;
     // The fallback formatter: the blocks of the sections as plain text.
     static QString plainTextOfSections(BookPageSource& book, quint32 start, quint32 end);
+    // The first lines of a note's HTML as plain text, with "…" where it was cut; null when it shows
+    // nothing.
+    static QString noteFirstLines(const QString& html);
 
 private:
+    // The preview of a note link's text (after "note:"): the note's first lines; null when none.
+    QString notePreview(const QString& link) const;
+
     LinkResolver m_resolver;
     PassageFormatter m_formatter;
+    NoteSource m_notes;
 };

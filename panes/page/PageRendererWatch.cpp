@@ -16,6 +16,7 @@ PageRendererWatch::PageRendererWatch(QWebEnginePage* page, NotificationCenter* c
     connect(page, &QWebEnginePage::renderProcessTerminated, this, &PageRendererWatch::onTerminated);
     // Any load that starts draws the page again (a go-to, a restore): it is no longer blank.
     connect(page, &QWebEnginePage::loadStarted, this, [this] { m_blank = false; });
+    connect(page, &QWebEnginePage::loadFinished, this, [this](bool ok) { m_drawn = m_drawn || ok; });
 }
 
 void PageRendererWatch::onTerminated(QWebEnginePage::RenderProcessTerminationStatus status, int exitCode)
@@ -32,8 +33,10 @@ void PageRendererWatch::onTerminated(QWebEnginePage::RenderProcessTerminationSta
         info.insert(QStringLiteral("status"), int(status));
         info.insert(QStringLiteral("exitCode"), exitCode);
         info.insert(QStringLiteral("restored"), restoring);
+        info.insert(QStringLiteral("drawn"), m_drawn);
         m_center->postNotificationName(PaneNotifications::PageRendererEndedNotification, this, info);
     }
+    m_drawn = false;
     emit rendererEnded(restoring);
     if (!restoring)
         return;

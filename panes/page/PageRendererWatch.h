@@ -9,6 +9,10 @@
 // kMaxRestores times within kRestoreWindowMs; after that it stays blank until its owner loads it
 // again for another reason, and the notification says it was not restored.
 //
+// The notification also says whether the renderer that ended had drawn the page (a load of it
+// finished): a renderer that ends before it ever drew a page, on every page, is one that could not
+// start (its program is broken or missing a library, or a flag it was given is refused).
+//
 // A child of the page it watches. The centre (may be null: nothing is posted) must outlive it.
 // Main thread only.
 #pragma once
@@ -49,4 +53,5 @@ private:
     QList<qint64> m_restores;  // when the recent restores were made (ms on m_clock)
     QElapsedTimer m_clock;
     bool m_blank = false;  // the renderer ended and the page was not drawn again since
+    bool m_drawn = false;  // a load of the page finished since its renderer last ended
 };

@@ -43,7 +43,7 @@ bool SourceTupleBookPageSource::passageKeysForReference(const QString& text, qui
 
 qint64 SourceTupleBookPageSource::tocLevelForSection(quint32 section)
 {
-    return m_tuple->tocForSection(section).value(SourceTuple::QSTOCLevelNumberKey).toLongLong();
+    return m_tuple->locations().tocForSection(section).value(SourceTupleLocations::QSTOCLevelNumberKey).toLongLong();
 }
 
 QByteArray SourceTupleBookPageSource::embeddedFile(const QString& name)
@@ -60,10 +60,10 @@ QByteArray SourceTupleBookPageSource::embeddedFile(const QString& name)
 
 quint32 SourceTupleBookPageSource::readingNumberForToday()
 {
-    return m_tuple->readingNumberForDate(SimpleDate());
+    return m_tuple->readings().readingNumberForDate(SimpleDate());
 }
 
 QString SourceTupleBookPageSource::readingDateText(quint32 reading)
 {
-    return m_tuple->dateForReadingNumber(reading).stringWithStyle(1);
+    return m_tuple->readings().dateForReadingNumber(reading).stringWithStyle(1);
 }

@@ -27,32 +27,47 @@ public:
 
     quint64 numBlocks() override { return m_tuple->numBlocks(); }
     quint64 numSections() override { return m_tuple->numSections(); }
-    quint32 sectionForBlock(quint32 block) override { return m_tuple->sectionForBlock(block); }
-    quint32 blockForSection(quint32 section) override { return m_tuple->blockForSection(section); }
-    quint32 keyForSection(quint32 section) override { return m_tuple->keyForSection(section); }
-    quint32 sectionForBibleKey(quint32 key) override { return m_tuple->sectionForBibleKey(key); }
-    quint32 lastSectionForAmbiguousKey(quint32 key) override { return m_tuple->lastSectionForAmbiguousKey(key); }
-    quint32 sectionForPreviousChapter(quint32 section) override { return m_tuple->sectionForPreviousChapter(section); }
-    quint32 sectionForNextChapter(quint32 section) override { return m_tuple->sectionForNextChapter(section); }
+    quint32 sectionForBlock(quint32 block) override { return m_tuple->locations().sectionForBlock(block); }
+    quint32 blockForSection(quint32 section) override { return m_tuple->locations().blockForSection(section); }
+    quint32 keyForSection(quint32 section) override { return m_tuple->locations().keyForSection(section); }
+    quint32 sectionForBibleKey(quint32 key) override { return m_tuple->locations().sectionForBibleKey(key); }
+    quint32 lastSectionForAmbiguousKey(quint32 key) override
+    {
+        return m_tuple->locations().lastSectionForAmbiguousKey(key);
+    }
+    quint32 sectionForPreviousChapter(quint32 section) override
+    {
+        return m_tuple->locations().sectionForPreviousChapter(section);
+    }
+    quint32 sectionForNextChapter(quint32 section) override
+    {
+        return m_tuple->locations().sectionForNextChapter(section);
+    }
     bool passageKeysForReference(const QString& text, quint32& startKey, quint32& endKey) override;
     QString getPositionNameForTitleBar(quint64 section) override
     {
-        return m_tuple->getPositionNameForTitleBar(section);
+        return m_tuple->locations().getPositionNameForTitleBar(section);
     }
     qint64 tocLevelForSection(quint32 section) override;
     QString htmlTextForBlock(quint32 block, const DisplayOptions& options) override
     {
-        return m_tuple->htmlTextForBlock(block, options);
+        return m_tuple->locations().htmlTextForBlock(block, options);
     }
     QByteArray embeddedFile(const QString& name) override;
 
     quint64 numReadings() override { return m_tuple->numReadings(); }
-    quint32 readingNumberForSection(quint32 section) override { return m_tuple->readingNumberForSection(section); }
-    quint32 sectionForReadingNumber(quint32 reading) override { return m_tuple->sectionForReadingNumber(reading); }
+    quint32 readingNumberForSection(quint32 section) override
+    {
+        return m_tuple->readings().readingNumberForSection(section);
+    }
+    quint32 sectionForReadingNumber(quint32 reading) override
+    {
+        return m_tuple->readings().sectionForReadingNumber(reading);
+    }
     quint32 readingNumberForToday() override;
-    quint32 firstUnreadReadingNumber() override { return m_tuple->firstUnreadReadingNumber(); }
-    bool isReadingComplete(quint32 reading) override { return m_tuple->isReadingComplete(reading); }
-    void toggleReadingNumber(quint32 reading) override { m_tuple->toggleReadingNumber(reading, true); }
+    quint32 firstUnreadReadingNumber() override { return m_tuple->readings().firstUnreadReadingNumber(); }
+    bool isReadingComplete(quint32 reading) override { return m_tuple->readings().isReadingComplete(reading); }
+    void toggleReadingNumber(quint32 reading) override { m_tuple->readings().toggleReadingNumber(reading, true); }
     QString readingDateText(quint32 reading) override;
 
 private:

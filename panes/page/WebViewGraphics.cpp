@@ -1,5 +1,7 @@
 #include "panes/page/WebViewGraphics.h"
 
+#include "platform/StartupEnvironment.h"
+
 #include <QElapsedTimer>
 #include <QLoggingCategory>
 #include <QOffscreenSurface>
@@ -89,6 +91,13 @@ std::optional<Choice>& chosenOnce()
     return chosen;
 }
 
+// prepare() kept OpenGL from loading through QT_XCB_GL_INTEGRATION.
+bool& openGLKeptOut()
+{
+    static bool kept = false;
+    return kept;
+}
+
 bool leftToQtHere()
 {
     const QByteArray quickBackend = qgetenv("QT_QUICK_BACKEND");
@@ -117,8 +126,11 @@ void prepare()
     chosen = decideWithoutProbe(qgetenv("QS_WEBVIEW_GRAPHICS"), hasGpuDevice());
     // Nothing draws through OpenGL then, and loading it would map the software rasterizer (Mesa's
     // llvmpipe with LLVM, some 30 MB) into the reader for nothing.
-    if (chosen == Choice::Software && qgetenv("QT_XCB_GL_INTEGRATION").trimmed().isEmpty())
-        qputenv("QT_XCB_GL_INTEGRATION", "none");
+    // Set for the reader's own start only: the programs it starts get the user's value back.
+    if (chosen == Choice::Software && qgetenv("QT_XCB_GL_INTEGRATION").trimmed().isEmpty()) {
+        StartupEnvironment::set("QT_XCB_GL_INTEGRATION", "none");
+        openGLKeptOut() = true;
+    }
 }
 
 Choice choose()
@@ -128,6 +140,10 @@ Choice choose()
         static bool applied = false;
         if (!applied && *chosen == Choice::Software)
             QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+        // The platform plugin reads QT_XCB_GL_INTEGRATION when it is first asked about OpenGL, and
+        // keeps the answer: asked now, while the variable says none, so that it can go back.
+        if (!applied && openGLKeptOut())
+            QOpenGLContext::supportsThreadedOpenGL();
         applied = true;
         return *chosen;
     }

@@ -13,8 +13,10 @@
 //
 // On a machine with no GPU device at all (no /dev/dri node, no NVIDIA device) nothing is probed:
 // prepare(), before the application object, picks the software scene graph and keeps Qt from
-// loading OpenGL (QT_XCB_GL_INTEGRATION=none, unless set), which would map Mesa's software
-// rasterizer into the reader for nothing. With a GPU device, choose() asks OpenGL as above.
+// loading OpenGL (QT_XCB_GL_INTEGRATION=none, unless set, for the reader's own start only:
+// platform/StartupEnvironment.h), which would map Mesa's software rasterizer into the reader for
+// nothing; choose() has the platform plugin settle that before the variable goes back. With a GPU
+// device, choose() asks OpenGL as above.
 //
 // prepare() runs before the QApplication is made; choose() on the main thread after it and before
 // the first web view, Qt Quick window or widget is. QT_LOGGING_RULES="qs.panes.page.graphics.info=true" logs the

@@ -1,8 +1,11 @@
 #include "platform/ui/PlainLabel.h"
 
 #include <QInputDialog>
+#include <QLabel>
 #include <QPainter>
 #include <QStyle>
+
+#include <algorithm>
 
 PlainLabel::PlainLabel(QWidget* parent) : QLabel(parent)
 {
@@ -72,6 +75,11 @@ bool PlainLabel::getText(
     dialog.setLabelText(QString());
     makePlain(&dialog);
     dialog.setLabelText(label);
+    // A long prompt wraps in a dialog of a reading width, never one line as wide as its text.
+    for (QLabel* shown : dialog.findChildren<QLabel*>()) {
+        shown->setWordWrap(true);
+        shown->setMinimumWidth(std::min(shown->fontMetrics().averageCharWidth() * 60, shown->sizeHint().width()));
+    }
     dialog.setTextValue(text);
     if (dialog.exec() != QDialog::Accepted)
         return false;

@@ -37,6 +37,13 @@ int WidgetAlerts::runModal(const Alert& alert)
         buttons.append(box.addButton(title, QMessageBox::AcceptRole));
     if (!buttons.isEmpty())
         box.setDefaultButton(buttons.first());
+    // Escape answers as the button that declines does ("Cancel", else "No"); with one button, that
+    // one. An alert of other buttons stays until one is chosen.
+    for (const QString& declining : {QStringLiteral("Cancel"), QStringLiteral("No")}) {
+        const qsizetype at = alert.effectiveButtons().indexOf(declining);
+        if (at >= 0 && box.escapeButton() == nullptr)
+            box.setEscapeButton(buttons[at]);
+    }
     box.exec();
     const int index = static_cast<int>(buttons.indexOf(static_cast<QPushButton*>(box.clickedButton())));
     return AlertFirstButtonReturn + (index < 0 ? 0 : index);

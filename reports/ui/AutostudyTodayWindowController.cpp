@@ -20,7 +20,7 @@ void AutostudyTodayWindowController::run(const WindowEnvironment& env, const QVa
 
 AutostudyTodayWindowController::AutostudyTodayWindowController(
     const WindowEnvironment& env, const QDate& date, QWidget* parent)
-    : AutostudyWindowController(env, AutoStudyElements::TodayStudy, tr("Today's Reading Study"), parent)
+    : AutostudyWindowController(env, AutoStudyElements::TodayStudy, tr("Autostudy Today"), parent)
 {
     m_datePicker = new QDateEdit(this);
     m_datePicker->setObjectName(QStringLiteral("datePicker"));

@@ -2,7 +2,7 @@
 // (731 days either way) and the devotionals and Bibles to read it from. When no report can be made (no
 // Bible in the library, no devotionals in the study's list) an alert says why and the dialog stays open.
 //
-// Made by the application for "UserWantsToDoTodayAutostudy" and for the Today's Study command, run
+// Made by the application for "UserWantsToDoTodayAutostudy" and for the Autostudy Today command, run
 // modally and deleted by its maker. Main thread only.
 #pragma once
 

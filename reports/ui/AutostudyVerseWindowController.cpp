@@ -6,6 +6,7 @@
 #include "platform/Alerts.h"
 #include "platform/MainThread.h"
 #include "platform/NotificationCenter.h"
+#include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 #include "reports/AutoStudyManager.h"
 
@@ -22,7 +23,8 @@ void AutostudyVerseWindowController::run(const WindowEnvironment& env, const QVa
 
 AutostudyVerseWindowController::AutostudyVerseWindowController(
     const WindowEnvironment& env, const QString& refString, const SourceTuple::Ptr& sourceTuple, QWidget* parent)
-    : AutostudyWindowController(env, AutoStudyElements::VerseStudy, tr("Verse Study"), parent), m_refString(refString)
+    : AutostudyWindowController(env, AutoStudyElements::VerseStudy, tr("Autostudy Verse"), parent),
+      m_refString(refString)
 {
     m_passageTextField = addTextField(tr("Passage:"), "passageTextField", tr("e.g. John 3:16 or Psalm 23"));
     m_biblePopUpButton = new QComboBox(this);
@@ -38,17 +40,19 @@ AutostudyVerseWindowController::AutostudyVerseWindowController(
     }
     m_biblePopUpButton->setCurrentIndex(-1);
     const UserDefaults& defaults = environment().settings();
-    const auto named = [&defaults, &bibles](const char* pubKey, const char* bookKey) -> SourceTuple::Ptr {
-        const qint64 pub = defaults.integerForKey(QString::fromLatin1(pubKey));
-        const qint64 book = defaults.integerForKey(QString::fromLatin1(bookKey));
+    const auto named = [&defaults, &bibles](
+                           const SettingKey<qint64>& pubKey, const SettingKey<qint64>& bookKey) -> SourceTuple::Ptr {
+        const qint64 pub = defaults.value(pubKey);
+        const qint64 book = defaults.value(bookKey);
         return pub != 0 && book != 0 && bibles ? bibles->tupleForPubID(pub, book) : nullptr;
     };
     // The given book when it is a Bible; with none given, the Bible last used for copying. A study
     // asked for from a commentary or any other book is read in the preferred Bible, or else in the
     // library's first.
-    bool chosen = sourceTuple ? selectBible(sourceTuple) : selectBible(named("cpBiblePubID", "cpBibleBookID"));
+    bool chosen = sourceTuple ? selectBible(sourceTuple)
+                              : selectBible(named(SettingsKeys::CpBiblePubID, SettingsKeys::CpBibleBookID));
     if (!chosen)
-        chosen = selectBible(named("preferredBiblePubId", "preferredBibleBookId"));
+        chosen = selectBible(named(SettingsKeys::PreferredBiblePubId, SettingsKeys::PreferredBibleBookId));
     if (!chosen && m_biblePopUpButton->count() > 0)
         m_biblePopUpButton->setCurrentIndex(0);
     m_passageTextField->setFocus();
@@ -118,7 +122,8 @@ void AutostudyVerseWindowController::onPerformAutostudy()
     }
     quint32 start = 0;
     quint32 end = 0;
-    if (bible && bible->sectionRangeForVerse(ref, &start, &end) && end >= start && end - start > maxSectionSpan) {
+    if (bible && bible->locations().sectionRangeForVerse(ref, &start, &end) && end >= start &&
+        end - start > maxSectionSpan) {
         alert(
             tr("%1 contains too many verses.").arg(text), tr("Verse Autostudies are limited to about 150-200 verses"));
         return;

@@ -18,7 +18,8 @@ void AutostudyWordWindowController::run(const WindowEnvironment& env, const QVar
 
 AutostudyWordWindowController::AutostudyWordWindowController(
     const WindowEnvironment& env, const QString& word, const SourceTuple::Ptr& sourceTuple, QWidget* parent)
-    : AutostudyWindowController(env, AutoStudyElements::WordStudy, tr("Word Study"), parent), m_sourceTuple(sourceTuple)
+    : AutostudyWindowController(env, AutoStudyElements::WordStudy, tr("Autostudy Word"), parent),
+      m_sourceTuple(sourceTuple)
 {
     m_wordTextField = addTextField(tr("Word:"), "wordTextField", tr("e.g. grace"));
     setWord(word);

@@ -5,6 +5,7 @@
 #include "library/SourceTupleID.h"
 #include "platform/Alerts.h"
 #include "platform/MainThread.h"
+#include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 
 #include <QCheckBox>
@@ -48,34 +49,34 @@ CopyPassageWindowController::CopyPassageWindowController(
     form->addRow(tr("Passage:"), m_passageField);
     form->addRow(tr("Bible:"), m_biblePopUp);
     form->addRow(tr("Reference:"),
-        popUp("referenceLocationPopUp", "cpRefLocation",
+        popUp("referenceLocationPopUp", SettingsKeys::CpRefLocation,
             {{tr("On its own line before the passage"), 1}, {tr("Before the passage, on the same line"), 2},
                 {tr("On its own line after the passage"), 3}, {tr("After the passage, on the same line"), 4},
                 {tr("No reference"), 0}}));
     form->addRow(tr("Reference format:"),
-        popUp("referenceFormatPopUp", "cpRefFormat",
+        popUp("referenceFormatPopUp", SettingsKeys::CpRefFormat,
             {{tr("Abbreviated book (Rom 8:28)"), 1}, {tr("Abbreviated book and translation (Rom 8:28 KJV)"), 2},
                 {tr("Abbreviated book, full translation"), 3}, {tr("Full book (Romans 8:28)"), 4},
                 {tr("Full book and abbreviated translation"), 5}, {tr("Full book and full translation"), 6}}));
     form->addRow(tr("Plain-text reference:"),
-        popUp("plainTextReferenceDelimitersPopUp", "cpRefDelimPlain", referenceDelimiters));
-    form->addRow(
-        tr("Rich-text reference:"), popUp("richTextReferenceDelimitersPopUp", "cpRefDelimRich", referenceDelimiters));
+        popUp("plainTextReferenceDelimitersPopUp", SettingsKeys::CpRefDelimPlain, referenceDelimiters));
+    form->addRow(tr("Rich-text reference:"),
+        popUp("richTextReferenceDelimitersPopUp", SettingsKeys::CpRefDelimRich, referenceDelimiters));
     auto* styles = new QHBoxLayout;
-    styles->addWidget(checkBox(tr("Bold"), "boldCheckBox", "cpRefStyleBold"));
-    styles->addWidget(checkBox(tr("Italic"), "italicCheckBox", "cpRefStyleItalic"));
-    styles->addWidget(checkBox(tr("Underline"), "underlineCheckBox", "cpRefStyleUnderline"));
+    styles->addWidget(checkBox(tr("Bold"), "boldCheckBox", SettingsKeys::CpRefStyleBold));
+    styles->addWidget(checkBox(tr("Italic"), "italicCheckBox", SettingsKeys::CpRefStyleItalic));
+    styles->addWidget(checkBox(tr("Underline"), "underlineCheckBox", SettingsKeys::CpRefStyleUnderline));
     styles->addStretch();
     form->addRow(tr("Rich-text reference style:"), styles);
     form->addRow(tr("Plain-text verse numbers:"),
-        popUp("plainTextVerseDelimitersPopUp", "cpVerseDelimPlain",
+        popUp("plainTextVerseDelimitersPopUp", SettingsKeys::CpVerseDelimPlain,
             {{QStringLiteral("[28] text"), 1}, {QStringLiteral("(28) text"), 2}, {QStringLiteral("28 text"), 3},
                 {tr("No verse numbers"), 4}}));
     form->addRow(tr("Rich-text verse numbers:"),
-        popUp("richTextVerseDelimitersPopUp", "cpVerseDelimRich",
+        popUp("richTextVerseDelimitersPopUp", SettingsKeys::CpVerseDelimRich,
             {{tr("Superscript"), 1}, {tr("Bold"), 2}, {tr("Italic"), 3}, {tr("No verse numbers"), 4}}));
     form->addRow(tr("Copy as:"),
-        popUp("clipboardFormatPopUp", "cpClipboardFormat",
+        popUp("clipboardFormatPopUp", SettingsKeys::CpClipboardFormat,
             {{tr("Rich and plain text"), 1}, {tr("Rich text only"), 2}, {tr("Plain text only"), 3}}));
 
     auto* buttons = new QDialogButtonBox(this);
@@ -92,21 +93,21 @@ CopyPassageWindowController::CopyPassageWindowController(
 }
 
 QComboBox* CopyPassageWindowController::popUp(
-    const char* name, const char* key, const QList<QPair<QString, int>>& items)
+    const char* name, const SettingKey<qint64>& key, const QList<QPair<QString, int>>& items)
 {
     auto* box = new QComboBox(this);
     box->setObjectName(QLatin1String(name));
     for (const auto& [title, tag] : items)
         box->addItem(title, tag);
-    m_tagChoices.append({box, QLatin1String(key)});
+    m_tagChoices.append({box, &key});
     return box;
 }
 
-QCheckBox* CopyPassageWindowController::checkBox(const QString& title, const char* name, const char* key)
+QCheckBox* CopyPassageWindowController::checkBox(const QString& title, const char* name, const SettingKey<bool>& key)
 {
     auto* box = new QCheckBox(title, this);
     box->setObjectName(QLatin1String(name));
-    m_flagChoices.append({box, QLatin1String(key)});
+    m_flagChoices.append({box, &key});
     return box;
 }
 
@@ -119,8 +120,8 @@ void CopyPassageWindowController::windowDidLoad()
     const UserDefaults& defaults = m_env.settings();
     m_biblePopUp->clear();
     const auto wanted = tupleOption(m_options);
-    const qint64 savedPub = defaults.integerForKey(QStringLiteral("cpBiblePubID"));
-    const qint64 savedBook = defaults.integerForKey(QStringLiteral("cpBibleBookID"));
+    const qint64 savedPub = defaults.value(SettingsKeys::CpBiblePubID);
+    const qint64 savedBook = defaults.value(SettingsKeys::CpBibleBookID);
     int selected = -1;
     const SourceTupleArray::Ptr bibles = m_env.books().bibleSources();
     for (qsizetype i = 0; i < bibles->count(); ++i) {
@@ -135,22 +136,22 @@ void CopyPassageWindowController::windowDidLoad()
     m_biblePopUp->setCurrentIndex(selected >= 0 || m_biblePopUp->count() == 0 ? selected : 0);
 
     for (const auto& [box, key] : m_tagChoices)
-        box->setCurrentIndex(box->findData(static_cast<int>(defaults.integerForKey(key))));
+        box->setCurrentIndex(box->findData(static_cast<int>(defaults.value(*key))));
     for (const auto& [box, key] : m_flagChoices)
-        box->setChecked(defaults.boolForKey(key));
+        box->setChecked(defaults.value(*key));
 }
 
 void CopyPassageWindowController::saveChoices()
 {
     UserDefaults& defaults = m_env.settings();
     const SourceTupleID id = m_biblePopUp->currentData().value<SourceTupleID>();
-    defaults.setInteger(id.pubID(), QStringLiteral("cpBiblePubID"));
-    defaults.setInteger(id.bookID(), QStringLiteral("cpBibleBookID"));
+    defaults.set(SettingsKeys::CpBiblePubID, id.pubID());
+    defaults.set(SettingsKeys::CpBibleBookID, id.bookID());
     for (const auto& [box, key] : m_tagChoices)
         if (box->currentIndex() >= 0)
-            defaults.setInteger(box->currentData().toInt(), key);
+            defaults.set(*key, box->currentData().toInt());
     for (const auto& [box, key] : m_flagChoices)
-        defaults.setBool(box->isChecked(), key);
+        defaults.set(*key, box->isChecked());
 }
 
 void CopyPassageWindowController::onCopyPassage()

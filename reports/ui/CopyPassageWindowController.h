@@ -9,6 +9,8 @@
 // Threads: main thread only.
 #pragma once
 
+#include "platform/UserDefaults.h"
+
 #include "panes/environment/WindowEnvironment.h"
 #include "reports/CopyPassageCopier.h"
 
@@ -41,14 +43,14 @@ public:
 
 private:
     // A pop-up of tagged items whose tag is kept under a "cp..." key, and a check box kept as a flag.
-    QComboBox* popUp(const char* name, const char* key, const QList<QPair<QString, int>>& items);
-    QCheckBox* checkBox(const QString& title, const char* name, const char* key);
+    QComboBox* popUp(const char* name, const SettingKey<qint64>& key, const QList<QPair<QString, int>>& items);
+    QCheckBox* checkBox(const QString& title, const char* name, const SettingKey<bool>& key);
 
     WindowEnvironment m_env;
     QVariantMap m_options;
     QLineEdit* m_passageField = nullptr;
     QComboBox* m_biblePopUp = nullptr;
     // The choices and the keys they are kept under, in the order the dialog shows them.
-    QList<QPair<QComboBox*, QString>> m_tagChoices;
-    QList<QPair<QCheckBox*, QString>> m_flagChoices;
+    QList<QPair<QComboBox*, const SettingKey<qint64>*>> m_tagChoices;
+    QList<QPair<QCheckBox*, const SettingKey<bool>*>> m_flagChoices;
 };

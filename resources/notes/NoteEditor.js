@@ -81,12 +81,25 @@ function qsContent() {
     return e.id === 'raw-editor' ? e.value : e.innerHTML;
 }
 
-// Sends the content in pieces the bridge takes; the reader puts them together by change number.
+// Keys this page has taken (every key but the reader's flush key). The reader keeps the keys it sent
+// until the page says it has taken them, with the content and the caret they made: when the page's
+// renderer ends, the keys it had not confirmed go to the page drawn again.
+var qsKeysSeen = 0;
+
+function qsCountKey(event) {
+    if (event.key !== 'F24')
+        ++qsKeysSeen;
+}
+
+// Sends the content in pieces the bridge takes; the reader puts them together by change number. The
+// last piece tells how many keys the content holds, and where the caret is.
 function qsPush() {
     var text = qsContent();
     var count = Math.max(1, Math.ceil(text.length / qsChunk));
+    var at = qsCaret() || [-1, -1];
     for (var i = 0; i < count; ++i)
-        qsSend('contentChanged', [qsPageSerial, qsChange, i, count, text.substring(i * qsChunk, (i + 1) * qsChunk)], true);
+        qsSend('contentChanged', [qsPageSerial, qsChange, i, count, text.substring(i * qsChunk, (i + 1) * qsChunk),
+            qsKeysSeen, at[0], at[1]], true);
 }
 
 function qsOnInput() {
@@ -243,11 +256,17 @@ function qsReportCaret() {
     var at = qsCaret();
     if (!at)
         return;
-    var key = at[0] + ',' + at[1];
+    var key = at[0] + ',' + at[1] + ',' + qsKeysSeen;
     if (key === qsLastCaret)
         return;
     qsLastCaret = key;
-    qsSend('caret', [qsPageSerial, ++qsCaretSequence, at[0], at[1]], false);
+    qsSend('caret', [qsPageSerial, ++qsCaretSequence, at[0], at[1], qsKeysSeen], false);
+}
+
+// Whether the editor takes keys now: the page has the focus, and the editor within it.
+function qsEditorTakesKeys() {
+    var e = qsEditorElement();
+    return !!e && document.hasFocus() && document.activeElement === e;
 }
 
 // Focuses the editor with the caret at `start`..`end` (at the end of the text when negative).
@@ -341,6 +360,7 @@ window.addEventListener('DOMContentLoaded', function () {
         document.addEventListener('mouseout', qsOnViewMouseOut);
         return;
     }
+    window.addEventListener('keydown', qsCountKey, true);
     editor.addEventListener('input', qsOnInput);
     document.addEventListener('selectionchange', qsReportCaret);
     ['keyup', 'mouseup', 'select', 'focus'].forEach(function (name) { editor.addEventListener(name, qsReportCaret); });

@@ -5,10 +5,11 @@
 // scrolls, the script asks the reader for neighbouring blocks through `jsInterface`, drops blocks far
 // out of sight, and reports where the reader is. A place gone to is shown with room held above and
 // below it, which the blocks filled in around it take, so its scroll bar stays as the place painted.
+// Where the page stands (its blocks, the room held, a placement on its way) is kept in qsPlacement.
 // The reader drives the page through the functions
 // fillExtraScreens, getPageYOffset, scrollToElement, scrollToYOffset, getSelectionHtml,
-// updateDevotionalReadingStatus, resizeDocument, qsReportPlacePainted, qsGoToPlace and
-// qsRenderBlocksAgain.
+// qsSelectionWords, updateDevotionalReadingStatus, resizeDocument, qsReportPlacePainted, qsGoToPlace,
+// qsRenderBlocksAgain and qsShowPartEnd.
 //
 // The reader sets `sourceTupleString`, `webViewSerialNumber`, `qsBridgeBase` (the bridge address with
 // this page's secret) and `qsFrameKey` (the mark of the reader's own elements among the blocks)
@@ -53,7 +54,9 @@ var jsInterface = {
     // The first paint of a page after the reader placed it.
     pagePainted: function (serial) { qsSend('pagePainted', [serial], false); },
     // The first paint after the reader moved the page to a place.
-    placePainted: function (serial) { qsSend('placePainted', [serial], false); }
+    placePainted: function (serial) { qsSend('placePainted', [serial], false); },
+    // Home or End pressed with block `blockId` at the top of the view.
+    goToPartEdge: function (end, blockId) { qsSend('goToPartEdge', [end === true, String(blockId)], false); }
 };
 
 // The link handler of the renderer's link form javascript:href('...'). Book content cannot call it
@@ -251,34 +254,117 @@ function qsMakeInert(root) {
     var sheets = root.querySelectorAll('style');
     for (var s = sheets.length - 1; s >= 0; s--)
         qsInertStyleElement(sheets[s]);
+    // Attributes are read by name (no attribute objects made: a chapter has thousands of them); a
+    // value without a colon cannot be a script address.
     var all = root.getElementsByTagName('*');
     for (var j = 0; j < all.length; j++) {
-        var attrs = all[j].attributes;
-        for (var k = attrs.length - 1; k >= 0; k--) {
-            var name = attrs[k].name.toLowerCase();
-            var value = attrs[k].value.replace(/[\s\u0000-\u001f]/g, '').toLowerCase();
-            var scriptUrl = /^(javascript|vbscript|livescript):/.test(value);
+        var element = all[j];
+        var names = element.getAttributeNames();
+        for (var k = names.length - 1; k >= 0; k--) {
+            var raw = element.getAttribute(names[k]);
+            if (raw === null)
+                continue;
+            var name = names[k].toLowerCase();
+            var scriptUrl = raw.indexOf(':') >= 0 &&
+                /^(javascript|vbscript|livescript):/.test(raw.replace(/[\s\u0000-\u001f]/g, '').toLowerCase());
             if (name.substring(0, 2) === 'on' || name === 'srcdoc' || name === 'formaction' ||
-                (scriptUrl && !(name === 'href' && qsReaderLink.test(attrs[k].value))) ||
-                (name === 'id' && qsIsReaderId(attrs[k].value)) ||
-                (name === 'name' && all[j].tagName === 'IMG'))
-                all[j].removeAttribute(attrs[k].name);
+                (scriptUrl && !(name === 'href' && qsReaderLink.test(raw))) ||
+                (name === 'id' && qsIsReaderId(raw)) || (name === 'name' && element.tagName === 'IMG'))
+                element.removeAttribute(names[k]);
         }
-        if (all[j].hasAttribute('style'))
-            qsInertDeclarations(all[j].style);
+        if (element.hasAttribute('style'))
+            qsInertDeclarations(element.style);
         // An open dialog is placed absolutely by the browser's own style sheet.
-        if (all[j].tagName === 'DIALOG')
-            all[j].style.position = 'static';
+        if (element.tagName === 'DIALOG')
+            element.style.position = 'static';
     }
 }
 
 // ---------------------------------------------------------------------------------------------------
-// The window of blocks.
+// The window of blocks and the placement of the page: which blocks the page holds, where the
+// reader's place is, the room held around a place gone to, and where a placement is on its way from
+// its blocks put on the page to the page filled around it.
 
-var qsFirst = -1; // first and last block on the page
-var qsLast = -1;
-var qsAtStart = false; // the book has nothing before qsFirst / after qsLast
-var qsAtEnd = false;
+// The states of a placement. A new page or a go-to puts the place's blocks on the page and lands:
+// no filling until the frame that shows them has painted. A go-to of the pane gone to then settles:
+// a frame later the page is brought back to its place (unless the reader moved it) and filled around
+// it. A new page instead fetches the blocks around its place without waiting and settles once they
+// came. A placement landing or fetching is not final, so the page does not report its position
+// meanwhile; a newer placement or a new rendering of the blocks ends the older one's wait.
+var qsPlacementState = Object.freeze({
+    IDLE: 'idle', // placed: the page fills as the reader scrolls
+    LANDING: 'landing', // waiting for the paint of the place's blocks; no filling
+    SETTLING: 'settling', // painted; settles (brought back and filled around) a frame later
+    FETCHING: 'fetching' // painted; the blocks around the place are on their way
+});
+
+var qsPlacement = {
+    state: qsPlacementState.IDLE,
+    token: 0, // counts the placements: a wait that finds another one current has been overtaken
+
+    first: -1, // first and last block on the page
+    last: -1,
+    atStart: false, // the book has nothing before `first` / after `last`
+    atEnd: false,
+
+    // Blocks fetched ahead in the direction of travel and not yet on the page, and the count of the
+    // re-renderings of the page's blocks (blocks fetched before one are stale).
+    ahead: {},
+    rendering: 0,
+
+    // Room held for the blocks that fill around a new placement: white space above the blocks (in
+    // qsFrame.top, with the fraction) and below the end marker (in qsFrame.bottom, after the room
+    // that brings the last block to the top). The blocks filled in take the room's place, so the page
+    // keeps the length and the scroll offset of its first paint and its scroll bar does not move when
+    // the blocks around the place come. What is left stays until the reader scrolls to it, or goes
+    // once the book's start or end is on the page.
+    heldAbove: 0,
+    heldBelow: 0,
+    // The fraction of a pixel added to the white space above the blocks (qsFrame.top), so that
+    // content put in or taken out above the view always moves what follows by whole pixels.
+    topFraction: 0,
+
+    filling: false, // a fill is running
+    fillTimer: null, // the fill that goes on after one that spent its budget
+
+    place: { id: '', offset: 0 }, // where the page is placed until its paint
+    // Whether the reader has moved the page since it was placed (a scroll command, a scrolling key or
+    // the wheel): the end of the page's load then leaves it where the reader took it.
+    movedByReader: false,
+    firstPaintAsked: false, // the page's first paint is waited for once a page
+    // What the page's first paint showed: the top of the element it was placed at (null without it)
+    // and whether blocks covered the view down to its bottom (or the book's end).
+    firstPaint: null,
+
+    reportTimer: null, // the position report to come
+    lastReport: '', // the last position reported, as block, verse, offset and page offset
+    lastPosition: null, // and as qsCurrentPosition gave it
+    hidden: null, // the page's size and place when it was hidden
+
+    // A placement is still on its way: the page waits for its paint, or for the blocks around it.
+    pending: function () {
+        return this.state === qsPlacementState.LANDING || this.state === qsPlacementState.FETCHING;
+    },
+
+    // Lands a new placement: holds the filling until the next frame has painted and then runs
+    // done(current); current is false when a newer placement came meanwhile (the filling stays held
+    // for that one). Returns the placement's token.
+    land: function (done) {
+        var placement = this;
+        var token = ++placement.token;
+        placement.state = qsPlacementState.LANDING;
+        requestAnimationFrame(function () {
+            setTimeout(function () {
+                var current = token === placement.token;
+                if (current)
+                    placement.state = qsPlacementState.IDLE;
+                done(current);
+            }, 0);
+        });
+        return token;
+    }
+};
+
 var qsScreens = 2; // screens kept filled above and below the view
 var qsKeepScreens = 10; // blocks further away than this are dropped
 var qsFillBudget = 40; // blocks fetched per fill before yielding
@@ -303,10 +389,10 @@ function qsBlocks() {
 
 function qsScanBlocks() {
     var blocks = qsBlocks();
-    qsFirst = blocks.length ? qsBlockNumberFromId(blocks[0].id) : -1;
-    qsLast = blocks.length ? qsBlockNumberFromId(blocks[blocks.length - 1].id) : -1;
+    qsPlacement.first = blocks.length ? qsBlockNumberFromId(blocks[0].id) : -1;
+    qsPlacement.last = blocks.length ? qsBlockNumberFromId(blocks[blocks.length - 1].id) : -1;
     if (!blocks.length)
-        qsAtStart = qsAtEnd = true;
+        qsPlacement.atStart = qsPlacement.atEnd = true;
 }
 
 function qsMakeBlock(n, html) {
@@ -332,22 +418,9 @@ function qsAnchorElement() {
     return blocks.length ? blocks[blocks.length - 1] : qsFrame.end;
 }
 
-// The fraction of a pixel added to the white space above the blocks (qsFrame.top), so that content
-// put in or taken out above the view always moves what follows by whole pixels.
-var qsTopFraction = 0;
-
-// Room held for the blocks that fill around a new placement: white space above the blocks (in
-// qsFrame.top, with the fraction) and below the end marker (in qsFrame.bottom, after the room that
-// brings the last block to the top). The blocks filled in take the room's place, so the page keeps
-// the length and the scroll offset of its first paint and its scroll bar does not move when the
-// blocks around the place come. What is left stays until the reader scrolls to it, or goes once
-// the book's start or end is on the page.
-var qsHeldAbove = 0;
-var qsHeldBelow = 0;
-
 function qsSetTopSpace() {
     if (qsFrame.top)
-        qsFrame.top.style.height = String(qsHeldAbove + qsTopFraction) + 'px';
+        qsFrame.top.style.height = String(qsPlacement.heldAbove + qsPlacement.topFraction) + 'px';
 }
 
 // Runs change(shift) and then scrolls once so that the anchor stays where it was on screen; change
@@ -366,12 +439,12 @@ function qsKeepingPlace(change) {
     var delta = shift();
     if (delta === 0)
         return;
-    if (delta > 0 && qsHeldAbove > 0) {
+    if (delta > 0 && qsPlacement.heldAbove > 0) {
         // Blocks put in above take the held room's place: nothing below them moves.
-        var room = Math.round((qsHeldAbove + qsTopFraction - delta) * 1024) / 1024;
-        qsHeldAbove = room > 0 ? Math.floor(room) : 0;
+        var room = Math.round((qsPlacement.heldAbove + qsPlacement.topFraction - delta) * 1024) / 1024;
+        qsPlacement.heldAbove = room > 0 ? Math.floor(room) : 0;
         if (room > 0)
-            qsTopFraction = room - qsHeldAbove;
+            qsPlacement.topFraction = room - qsPlacement.heldAbove;
         qsSetTopSpace();
         delta = shift();
         if (delta === 0)
@@ -380,7 +453,7 @@ function qsKeepingPlace(change) {
     var whole = Math.round(delta);
     var fraction = whole - delta;
     if (Math.abs(fraction) > 0.01 && qsFrame.top) {
-        var total = Math.round((qsTopFraction + fraction) * 1024) / 1024;
+        var total = Math.round((qsPlacement.topFraction + fraction) * 1024) / 1024;
         if (total < 0) {
             total += 1;
             whole += 1;
@@ -388,7 +461,7 @@ function qsKeepingPlace(change) {
             total -= 1;
             whole -= 1;
         }
-        qsTopFraction = total;
+        qsPlacement.topFraction = total;
         // Layout positions are multiples of 1/64 pixel, which the number holds exactly (kept to 1/1024
         // so that it is never written in exponent form): rounded to fewer digits, the fraction would
         // leave a residue that moves a line of text across a pixel boundary.
@@ -400,9 +473,6 @@ function qsKeepingPlace(change) {
         window.scrollBy(0, whole);
 }
 
-// Blocks fetched ahead in the direction of travel and not yet on the page.
-var qsAhead = {};
-var qsAheadRendering = 0; // counts the re-renderings of the page's blocks: blocks fetched before are stale
 var qsBatch = 8;
 var qsBatchMost = 32; // most blocks one bridge request may carry
 
@@ -411,27 +481,28 @@ var qsBatchMost = 32; // most blocks one bridge request may carry
 function qsFetch(n, dir) {
     if (n < 0)
         return null;
-    if (!Object.prototype.hasOwnProperty.call(qsAhead, n)) {
-        qsAhead = {};
+    if (!Object.prototype.hasOwnProperty.call(qsPlacement.ahead, n)) {
+        qsPlacement.ahead = {};
         var first = dir < 0 ? Math.max(0, n - qsBatch + 1) : n;
         var list = jsInterface.getHTMLTextForBlocks(first, dir < 0 ? n - first + 1 : qsBatch);
         if (!Array.isArray(list))
             return null;
         for (var i = 0; i < list.length; i++)
-            qsAhead[first + i] = list[i];
+            qsPlacement.ahead[first + i] = list[i];
     }
-    var html = qsAhead[n];
-    delete qsAhead[n];
+    var html = qsPlacement.ahead[n];
+    delete qsPlacement.ahead[n];
     return typeof html === 'string' ? html : null;
 }
 
 // After a placement has painted: fetches the blocks on either side of the page's window without
-// waiting (qsBatchMost each), keeps them in qsAhead, and then runs done(), unless another placement
-// or a new rendering of the blocks came meanwhile. The filling that follows finds its first blocks there: every book page is painted
-// by one renderer, which a synchronous request would hold while the other pages wait to paint.
+// waiting (qsBatchMost each), keeps them in qsPlacement.ahead, and then runs done(), unless another
+// placement or a new rendering of the blocks came meanwhile. The filling that follows finds its first
+// blocks there: every book page is painted by one renderer, which a synchronous request would hold
+// while the other pages wait to paint.
 function qsFetchAroundThen(done) {
-    var token = qsPlacing;
-    var rendering = qsAheadRendering;
+    var token = qsPlacement.token;
+    var rendering = qsPlacement.rendering;
     var pending = 0;
     var got = {};
     var ask = function (first, count) {
@@ -443,19 +514,19 @@ function qsFetchAroundThen(done) {
                 for (var i = 0; i < list.length && i < count; i++)
                     got[first + i] = list[i];
             }
-            if (--pending === 0 && token === qsPlacing && rendering === qsAheadRendering) {
+            if (--pending === 0 && token === qsPlacement.token && rendering === qsPlacement.rendering) {
                 for (var n in got) {
                     if (Object.prototype.hasOwnProperty.call(got, n))
-                        qsAhead[n] = got[n];
+                        qsPlacement.ahead[n] = got[n];
                 }
                 done();
             }
         });
     };
-    if (qsFirst >= 0 && !qsAtStart)
-        ask(Math.max(0, qsFirst - qsBatchMost), Math.min(qsBatchMost, qsFirst));
-    if (qsLast >= 0 && !qsAtEnd)
-        ask(qsLast + 1, qsBatchMost);
+    if (qsPlacement.first >= 0 && !qsPlacement.atStart)
+        ask(Math.max(0, qsPlacement.first - qsBatchMost), Math.min(qsBatchMost, qsPlacement.first));
+    if (qsPlacement.last >= 0 && !qsPlacement.atEnd)
+        ask(qsPlacement.last + 1, qsBatchMost);
     if (pending === 0)
         done();
 }
@@ -463,13 +534,12 @@ function qsFetchAroundThen(done) {
 // Once a placement has painted and the blocks around it came: fills around the place, which stays
 // where the paint showed it. A reader who scrolled meanwhile keeps the place they scrolled to. Until
 // then the place is not final (the blocks above may change what the top of the view shows), so the
-// position is not reported meanwhile (qsPlacementPending).
-var qsAround = null; // the placement (qsPlacing, qsAheadRendering) whose blocks around are on their way
+// position is not reported meanwhile (the placement is fetching).
 function qsFillAroundPlacement() {
     var painted = window.pageYOffset;
-    qsAround = { placing: qsPlacing, rendering: qsAheadRendering };
+    qsPlacement.state = qsPlacementState.FETCHING;
     qsFetchAroundThen(function () {
-        qsAround = null;
+        qsPlacement.state = qsPlacementState.IDLE;
         qsSettlePlacement(painted);
     });
 }
@@ -478,36 +548,36 @@ function qsFillAroundPlacement() {
 // or away from `painted`, the offset it painted at; null: no offset to compare) fills around where
 // the reader is; any other page is brought back to its place and filled around it.
 function qsSettlePlacement(painted) {
-    if (qsMovedByReader || (painted !== null && window.pageYOffset !== painted)) {
+    if (qsPlacement.movedByReader || (painted !== null && window.pageYOffset !== painted)) {
         fillExtraScreens();
         qsReportSoon();
-    } else if (!scrollToElement(qsPlace.id, qsPlace.offset)) {
+    } else if (!scrollToElement(qsPlacement.place.id, qsPlacement.place.offset)) {
         scrollToElement('', 0);
     }
 }
 
 function qsAppendNext() {
-    var html = qsFetch(qsLast + 1, 1);
+    var html = qsFetch(qsPlacement.last + 1, 1);
     if (html === null) {
-        qsAtEnd = true;
+        qsPlacement.atEnd = true;
         return;
     }
-    qsLast++;
-    var div = qsMakeBlock(qsLast, html);
+    qsPlacement.last++;
+    var div = qsMakeBlock(qsPlacement.last, html);
     qsFrame.end.parentNode.insertBefore(div, qsFrame.end);
-    if (qsFirst < 0)
-        qsFirst = qsLast;
+    if (qsPlacement.first < 0)
+        qsPlacement.first = qsPlacement.last;
 }
 
 // Puts the block before the first one on the page; the caller keeps the reader's place.
 function qsPrependPrevious() {
-    var html = qsFetch(qsFirst - 1, -1);
+    var html = qsFetch(qsPlacement.first - 1, -1);
     if (html === null) {
-        qsAtStart = true;
+        qsPlacement.atStart = true;
         return;
     }
-    qsFirst--;
-    var div = qsMakeBlock(qsFirst, html);
+    qsPlacement.first--;
+    var div = qsMakeBlock(qsPlacement.first, html);
     var marker = qsFrame.start;
     marker.parentNode.insertBefore(div, marker.nextSibling);
 }
@@ -526,16 +596,16 @@ function qsTrim() {
         qsKeepingPlace(function () {
             gone.forEach(function (b) { b.parentNode.removeChild(b); });
         });
-        qsFirst = qsBlockNumberFromId(blocks[i].id);
-        qsAtStart = false;
+        qsPlacement.first = qsBlockNumberFromId(blocks[i].id);
+        qsPlacement.atStart = false;
     }
     blocks = qsBlocks();
     for (i = blocks.length - 1; i > 0; i--) {
         if (blocks[i].getBoundingClientRect().top <= (qsKeepScreens + 1) * h)
             break;
         blocks[i].parentNode.removeChild(blocks[i]);
-        qsLast = qsBlockNumberFromId(blocks[i - 1].id);
-        qsAtEnd = false;
+        qsPlacement.last = qsBlockNumberFromId(blocks[i - 1].id);
+        qsPlacement.atEnd = false;
     }
 }
 
@@ -543,57 +613,55 @@ function qsUpdateMarkers() {
     var start = qsFrame.start;
     var end = qsFrame.end;
     if (start) {
-        var startText = qsAtStart ? '' : 'Loading...';
-        if (start.textContent !== startText || (qsAtStart && qsHeldAbove > 0)) {
+        var startText = qsPlacement.atStart ? '' : 'Loading...';
+        if (start.textContent !== startText || (qsPlacement.atStart && qsPlacement.heldAbove > 0)) {
             qsKeepingPlace(function () {
                 start.textContent = startText;
-                if (qsAtStart) {
-                    qsHeldAbove = 0;
+                if (qsPlacement.atStart) {
+                    qsPlacement.heldAbove = 0;
                     qsSetTopSpace();
                 }
             });
         }
     }
     if (end)
-        end.textContent = qsAtEnd ? '' : 'Loading...';
-    if (qsAtEnd)
-        qsHeldBelow = 0;
+        end.textContent = qsPlacement.atEnd ? '' : 'Loading...';
+    if (qsPlacement.atEnd)
+        qsPlacement.heldBelow = 0;
     // Room below the last block, so that any block can be brought to the top of the view.
     var bottom = qsFrame.bottom;
     if (bottom)
-        bottom.style.height = String((window.innerHeight || 600) + qsHeldBelow) + 'px';
+        bottom.style.height = String((window.innerHeight || 600) + qsPlacement.heldBelow) + 'px';
 }
-
-var qsFilling = false;
-var qsHold = false; // no filling until a new page's first block is painted
-var qsFillTimer = null;
 
 // Fills the page to qsScreens screens above and below the view, a budget of blocks at a time.
 function fillExtraScreens() {
-    if (qsFilling || qsHold || !qsBody())
+    if (qsPlacement.filling || qsPlacement.state === qsPlacementState.LANDING || !qsBody())
         return;
-    qsFilling = true;
+    qsPlacement.filling = true;
     var budget = qsFillBudget;
     try {
         var h = window.innerHeight || 600;
         var end = qsFrame.end;
         var endBefore = end ? end.getBoundingClientRect().top : 0;
-        while (budget > 0 && !qsAtEnd && end && end.getBoundingClientRect().top < (qsScreens + 1) * h) {
+        while (budget > 0 && !qsPlacement.atEnd && end &&
+            end.getBoundingClientRect().top < (qsScreens + 1) * h) {
             qsAppendNext();
             budget--;
         }
-        if (end && qsHeldBelow > 0) {
+        if (end && qsPlacement.heldBelow > 0) {
             // Blocks put in below take the held room's place (qsUpdateMarkers sizes it).
             var grown = end.getBoundingClientRect().top - endBefore;
-            qsHeldBelow = Math.max(0, Math.round((qsHeldBelow - grown) * 1024) / 1024);
+            qsPlacement.heldBelow = Math.max(0, Math.round((qsPlacement.heldBelow - grown) * 1024) / 1024);
         }
         if (qsBlocks().length) {
             qsKeepingPlace(function (shift) {
                 // Content above the view once the batch is compensated.
                 var above = function () {
-                    return shift() - document.getElementById('_b' + qsFirst).getBoundingClientRect().top;
+                    var first = document.getElementById('_b' + qsPlacement.first);
+                    return shift() - first.getBoundingClientRect().top;
                 };
-                while (budget > 0 && !qsAtStart && above() < qsScreens * h) {
+                while (budget > 0 && !qsPlacement.atStart && above() < qsScreens * h) {
                     qsPrependPrevious();
                     budget--;
                 }
@@ -602,18 +670,24 @@ function fillExtraScreens() {
         qsTrim();
         qsUpdateMarkers();
     } finally {
-        qsFilling = false;
+        qsPlacement.filling = false;
     }
-    if (budget <= 0 && qsFillTimer === null)
-        qsFillTimer = setTimeout(function () { qsFillTimer = null; fillExtraScreens(); }, 0);
+    if (budget <= 0 && qsPlacement.fillTimer === null)
+        qsPlacement.fillTimer = setTimeout(function () {
+            qsPlacement.fillTimer = null;
+            fillExtraScreens();
+        }, 0);
 }
 
 // Replaces every block on the page by the reader's new rendering of it (a search's hits marked, say)
 // without loading a page; the block at the top of the view keeps its place on screen. Returns the
 // number of blocks replaced, or -1 when the reader did not answer (the page is left as it was).
 function qsRenderBlocksAgain() {
-    qsAhead = {};
-    qsAheadRendering++;
+    qsPlacement.ahead = {};
+    qsPlacement.rendering++;
+    // The blocks around a placement fetched before are stale: it is placed as it stands.
+    if (qsPlacement.state === qsPlacementState.FETCHING)
+        qsPlacement.state = qsPlacementState.IDLE;
     var blocks = qsBlocks();
     if (!blocks.length)
         return 0;
@@ -706,19 +780,10 @@ function qsCurrentPosition() {
     return { block: top.id, offset: offset, verse: verse || firstInTop };
 }
 
-var qsLastReport = '';
-var qsReportTimer = null;
-
-// A placement is still on its way: the page waits for its first paint, or for the blocks around it
-// (a newer placement or rendering of the blocks ends the wait).
-function qsPlacementPending() {
-    return qsHold || (qsAround !== null && qsAround.placing === qsPlacing && qsAround.rendering === qsAheadRendering);
-}
-
 // Tells the reader where the page is once it is placed: the first report after a go-to is where it
 // landed, which the reader does not count as a move of its own.
 function qsReportPosition() {
-    if (qsPlacementPending()) {
+    if (qsPlacement.pending()) {
         qsReportSoon();
         return;
     }
@@ -726,17 +791,20 @@ function qsReportPosition() {
     if (!p)
         return;
     var key = p.block + ' ' + p.verse + ' ' + p.offset + ' ' + getPageYOffset();
-    if (key === qsLastReport)
+    if (key === qsPlacement.lastReport)
         return;
-    qsLastReport = key;
-    qsLastPosition = p;
+    qsPlacement.lastReport = key;
+    qsPlacement.lastPosition = p;
     jsInterface.updatePosition(sourceTupleString, webViewSerialNumber, p.block, p.verse, p.offset, getPageYOffset());
 }
 
 function qsReportSoon() {
-    if (qsReportTimer !== null)
-        clearTimeout(qsReportTimer);
-    qsReportTimer = setTimeout(function () { qsReportTimer = null; qsReportPosition(); }, 100);
+    if (qsPlacement.reportTimer !== null)
+        clearTimeout(qsPlacement.reportTimer);
+    qsPlacement.reportTimer = setTimeout(function () {
+        qsPlacement.reportTimer = null;
+        qsReportPosition();
+    }, 100);
 }
 
 // Brings the element's top, moved down by offset pixels, to the top of the view; false when the
@@ -744,7 +812,7 @@ function qsReportSoon() {
 function scrollToElement(id, offset) {
     var y;
     if (id === '' || id === null || id === undefined) {
-        y = qsHeldAbove; // the page's start, below the room held above it
+        y = qsPlacement.heldAbove; // the page's start, below the room held above it
     } else {
         var el = document.getElementById(String(id));
         if (!el)
@@ -758,13 +826,59 @@ function scrollToElement(id, offset) {
     return true;
 }
 
-// Whether the reader has moved the page since it was placed (a scroll command, a scrolling key or
-// the wheel): the end of the page's load then leaves it where the reader took it.
-var qsMovedByReader = false;
+// Brings the end of blocks first..last (a chapter, say) to the bottom of the view, or their start to
+// its top when they are shorter than the view; the blocks up to the last are put on the page first.
+// False when the page cannot reach them from its blocks (the reader then goes there itself).
+var qsPartMost = 400; // most blocks put on the page to reach a part's end
+function qsShowPartEnd(first, last) {
+    first = parseInt(first, 10);
+    last = parseInt(last, 10);
+    if (!qsFrame.end || qsPlacement.state === qsPlacementState.LANDING || qsPlacement.first < 0 ||
+        isNaN(first) || isNaN(last) || last < qsPlacement.first ||
+        last - qsPlacement.last > qsPartMost)
+        return false;
+    var end = qsFrame.end;
+    var endBefore = end.getBoundingClientRect().top;
+    while (qsPlacement.last < last && !qsPlacement.atEnd)
+        qsAppendNext();
+    if (qsPlacement.heldBelow > 0) {
+        // As in fillExtraScreens: the blocks put in below take the held room's place.
+        var grown = end.getBoundingClientRect().top - endBefore;
+        qsPlacement.heldBelow = Math.max(0, Math.round((qsPlacement.heldBelow - grown) * 1024) / 1024);
+    }
+    var el = document.getElementById('_b' + last);
+    if (!el)
+        return false;
+    var y = el.getBoundingClientRect().bottom + window.pageYOffset - (window.innerHeight || 600);
+    var start = document.getElementById('_b' + first);
+    if (start)
+        y = Math.max(y, start.getBoundingClientRect().top + window.pageYOffset);
+    qsPlacement.movedByReader = true;
+    qsUpdateMarkers();
+    window.scrollTo(0, Math.max(0, Math.round(y)));
+    fillExtraScreens();
+    qsReportSoon();
+    return true;
+}
+
+// Home and End go to the start and the end of the part of the book at the top of the view (a Bible's
+// chapter, another book's section), which the reader works out; not to the ends of the page's blocks.
+function qsOnEdgeKey(e) {
+    if ((e.key !== 'Home' && e.key !== 'End') || e.altKey || e.metaKey || e.shiftKey)
+        return false;
+    var p = qsFrame.end ? qsCurrentPosition() : null;
+    if (!p)
+        return false;
+    e.preventDefault();
+    jsInterface.goToPartEdge(e.key === 'End', p.block);
+    return true;
+}
+
+// The keys that scroll the page: the reader moved it (qsPlacement.movedByReader).
 var qsScrollKeys = { PageUp: 1, PageDown: 1, ArrowUp: 1, ArrowDown: 1, Home: 1, End: 1, ' ': 1 };
 
 function scrollToYOffset(y) {
-    qsMovedByReader = true;
+    qsPlacement.movedByReader = true;
     window.scrollTo(0, Math.max(0, parseInt(y, 10) || 0));
     fillExtraScreens();
     qsReportSoon();
@@ -772,53 +886,33 @@ function scrollToYOffset(y) {
 
 // After a page load (and when the reader asks): size the white space, go to the element, fill.
 // The first time, the page is shown as placed and filled around it only after that paint.
-var qsPainted = false;
-var qsPlace = { id: '', offset: 0 }; // where the page is placed until its first paint
 function resizeDocument(id, offset) {
     qsUpdateMarkers();
-    qsPlace = { id: id, offset: offset };
+    qsPlacement.place = { id: id, offset: offset };
     qsSettlePlacement(null);
     qsReportFirstPaint();
 }
 
-// What the page's first paint showed: the top of the element it was placed at (null without it)
-// and whether blocks covered the view down to its bottom (or the book's end).
-var qsFirstPaint = null;
+// What a paint shows of the page placed at the element `id` (qsPlacement.firstPaint).
 function qsShownPlace(id) {
     var el = id ? document.getElementById(String(id)) : null;
     var end = qsFrame.end;
     return {
         top: el ? el.getBoundingClientRect().top : null,
-        covered: !end || qsAtEnd || end.getBoundingClientRect().top >= (window.innerHeight || 600)
+        covered: !end || qsPlacement.atEnd || end.getBoundingClientRect().top >= (window.innerHeight || 600)
     };
-}
-
-// Holds the filling until the next frame has painted and then runs done(current); current is false
-// when a newer placement came meanwhile (the filling stays held for that one).
-var qsPlacing = 0;
-function qsHoldUntilPainted(done) {
-    var token = ++qsPlacing;
-    qsHold = true;
-    requestAnimationFrame(function () {
-        setTimeout(function () {
-            var current = token === qsPlacing;
-            if (current)
-                qsHold = false;
-            done(current);
-        }, 0);
-    });
 }
 
 // Holds the filling until the page's first paint, then tells the reader, and places and fills the
 // page again; once a page.
 function qsReportFirstPaint() {
-    if (qsPainted)
+    if (qsPlacement.firstPaintAsked)
         return;
-    qsPainted = true;
+    qsPlacement.firstPaintAsked = true;
     var serial = webViewSerialNumber;
-    qsHoldUntilPainted(function (current) {
+    qsPlacement.land(function (current) {
         if (current)
-            qsFirstPaint = qsShownPlace(qsPlace.id);
+            qsPlacement.firstPaint = qsShownPlace(qsPlacement.place.id);
         jsInterface.pagePainted(serial);
         if (current)
             qsFillAroundPlacement();
@@ -835,9 +929,8 @@ function qsReportPlacePainted() {
 }
 
 // A window resize reflows the text: keep the verse (or the block and offset) that was at the top.
-var qsLastPosition = null;
 function qsOnResize() {
-    var p = qsLastPosition;
+    var p = qsPlacement.lastPosition;
     qsUpdateMarkers();
     if (p) {
         if (p.verse && document.getElementById(p.verse) && p.offset >= 0 && qsBlockNumberFromId(p.block) !== null)
@@ -847,6 +940,27 @@ function qsOnResize() {
     } else {
         fillExtraScreens();
     }
+}
+
+// A page hidden and shown again at the same size (its pane's view taken out of the window and put
+// back when another pane splits or closes) shows what it showed before: the web engine may leave it
+// at another offset meanwhile, without a scroll the reader made. The place is the one last reported,
+// the block at the top and the offset in it, so the page stands as it stood.
+function qsOnVisibilityChange() {
+    if (document.visibilityState === 'hidden') {
+        qsPlacement.hidden = {
+            width: window.innerWidth,
+            height: window.innerHeight,
+            place: qsPlacement.lastPosition
+        };
+        return;
+    }
+    var was = qsPlacement.hidden;
+    qsPlacement.hidden = null;
+    if (!was || !was.place || was.width !== window.innerWidth || was.height !== window.innerHeight ||
+        qsPlacement.pending() || !document.getElementById(was.place.block))
+        return;
+    scrollToElement(was.place.block, was.place.offset);
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -886,21 +1000,66 @@ function qsFollowLink(target) {
     jsInterface.href(target);
 }
 
+// A drag that starts on a Strong's number selects text, as a drag from a word does. The engine starts
+// no selection on a link (it drags the link instead), so a press on a number's link starts the
+// selection here and the moves until the release extend it. Where the press was tells a click from
+// the end of a drag that selected text.
+var qsPressedAt = null;
+var qsSelectingFromNumber = false;
+
+function qsOnMouseDown(event) {
+    qsPressedAt = event.button === 0 ? { x: event.clientX, y: event.clientY } : null;
+    qsSelectingFromNumber = false;
+    if (event.button !== 0 || event.shiftKey || event.altKey || event.ctrlKey || event.metaKey)
+        return;
+    var node = event.target && event.target.nodeType === 1 ? event.target : (event.target || {}).parentElement;
+    var link = node && node.closest ? node.closest('a[href]') : null;
+    var at = link && qsIsStrongsTarget(qsLinkTarget(link)) ? document.caretRangeFromPoint(event.clientX, event.clientY) : null;
+    if (!at)
+        return;
+    event.preventDefault();
+    window.getSelection().collapse(at.startContainer, at.startOffset);
+    qsSelectingFromNumber = true;
+}
+
+function qsOnMouseMove(event) {
+    if (!qsSelectingFromNumber)
+        return;
+    if ((event.buttons & 1) === 0) {
+        qsSelectingFromNumber = false;
+        return;
+    }
+    var at = document.caretRangeFromPoint(event.clientX, event.clientY);
+    var s = window.getSelection();
+    if (at && s.rangeCount > 0)
+        s.extend(at.startContainer, at.startOffset);
+    event.preventDefault();
+}
+
+function qsOnMouseUp() {
+    qsSelectingFromNumber = false;
+}
+
 function qsOnClick(event) {
     var node = event.target && event.target.nodeType === 1 ? event.target : event.target.parentElement;
     if (!node || !node.closest)
         return;
+    // The release that ends a drag which selected text follows no link.
+    var dragged = qsPressedAt !== null && !window.getSelection().isCollapsed &&
+        (Math.abs(event.clientX - qsPressedAt.x) > 3 || Math.abs(event.clientY - qsPressedAt.y) > 3);
     var reading = node.closest('[id^="_reading"]');
     if (reading && qsReadingNumberFromId(reading.id) !== null) {
         event.preventDefault();
-        toggleReadingNumber(qsReadingNumberFromId(reading.id));
+        if (!dragged)
+            toggleReadingNumber(qsReadingNumberFromId(reading.id));
         return;
     }
     var link = node.closest('a[href],area[href]');
     if (!link)
         return;
     event.preventDefault();
-    qsFollowLink(link.getAttribute('href'));
+    if (!dragged)
+        qsFollowLink(link.getAttribute('href'));
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -1016,14 +1175,110 @@ function qsOnSelectionChange() {
     }, 50);
 }
 
+// The selected HTML: the words of the selection with their markup (qsSelectionWords).
 function getSelectionHtml() {
+    return qsSelectionWords()[1];
+}
+
+// ---------------------------------------------------------------------------------------------------
+// The words of the selection. Beside a book's words the page shows what a reader does not read as
+// words: Strong's numbers (in span._stheb or span._stgrk, or a book's own link to a "sync:" Strong's
+// number), verse numbers (the verse's anchor span#_s<book>.<chapter>.<verse>, in an interlinear its
+// number table), the links to the reader's notes ("Note"), footnote markers ("*"), footnotes that are
+// not shown, and the paragraph sign (¶) of some Bibles. What is copied, looked up, studied or spoken
+// of a selection is the selection without them; a selection that lies inside one of them (a number
+// alone) is kept as it stands.
+
+// The target of a link, unwrapped from the renderer's link form javascript:href('...').
+function qsLinkTarget(link) {
+    var target = link.getAttribute('href') || '';
+    var m = /^javascript:href\('([^'"\\]*)'\);?$/.exec(target);
+    return m ? m[1] : target;
+}
+
+function qsIsStrongsTarget(target) {
+    return /^sync:(@@bs@@|\\|\/)*[GH]\d+[a-z]?$/i.test(target);
+}
+
+function qsIsNotAWord(element) {
+    var tag = element.tagName;
+    var className = ' ' + (element.getAttribute('class') || '') + ' ';
+    if (tag === 'SPAN') {
+        if (/ _st(heb|grk) /.test(className) || qsIsVerseId(element.getAttribute('id')))
+            return true;
+        if (/ footnote /.test(className)) {
+            var shown = document.getElementById(element.getAttribute('id') || '');
+            return !shown || window.getComputedStyle(shown).display === 'none';
+        }
+        return false;
+    }
+    if (tag === 'A') {
+        var href = element.getAttribute('href') || '';
+        var target = qsLinkTarget(element);
+        return /^javascript:toggleFootnote\(/.test(href) || /^note:/.test(target) || qsIsStrongsTarget(target);
+    }
+    if (tag === 'TABLE')
+        return / _interlinear(versenumber|notelink)table /.test(className);
+    return false;
+}
+
+// Takes what is not a word out of `root` (a copy of selected markup).
+function qsRemoveNonWords(root) {
+    var all = root.querySelectorAll('span,a,table');
+    for (var i = 0; i < all.length; i++) {
+        var element = all[i];
+        if (!element.parentNode || !qsIsNotAWord(element))
+            continue;
+        // A note link is followed by a space of its own.
+        var next = element.nextSibling;
+        if (element.tagName === 'A' && next && next.nodeType === 3 && /^note:/.test(qsLinkTarget(element)))
+            next.data = next.data.replace(/^\u00a0/, '');
+        element.parentNode.removeChild(element);
+    }
+    var walker = document.createTreeWalker(root, NodeFilter.SHOW_TEXT);
+    for (var n = walker.nextNode(); n; n = walker.nextNode())
+        if (n.data.indexOf('\u00b6') >= 0)
+            n.data = n.data.replace(/\u00b6[ \u00a0]?/g, '');
+}
+
+// [text, html] of the selection's words: the text as the page lays it out, the HTML of the selected
+// markup; both empty without a selection.
+function qsSelectionWords() {
     var s = window.getSelection();
-    if (!s || s.rangeCount === 0)
-        return '';
+    var body = qsBody();
+    if (!s || s.rangeCount === 0 || s.isCollapsed || !body)
+        return ['', ''];
     var holder = document.createElement('div');
     for (var i = 0; i < s.rangeCount; i++)
         holder.appendChild(s.getRangeAt(i).cloneContents());
-    return holder.innerHTML;
+    qsRemoveNonWords(holder);
+    // Laid out out of sight for the moment it is read, at the page's width, so that its text has the
+    // page's line breaks between blocks.
+    holder.style.cssText = 'position:fixed;left:-100000px;top:0;pointer-events:none;width:' +
+        Math.max(1, body.clientWidth) + 'px';
+    body.appendChild(holder);
+    var text = holder.innerText;
+    body.removeChild(holder);
+    holder.removeAttribute('style');
+    text = text.replace(/\u00a0/g, ' ').replace(/^\s+|\s+$/g, '');
+    // The blocks are divisions, which a copy's HTML leaves out: a block of running text ends with a
+    // line break, so that the next block's words do not run on from it.
+    var blocks = holder.querySelectorAll('div[' + qsBlockMark + ']');
+    for (var b = 0; b + 1 < blocks.length; b++)
+        if (!blocks[b].querySelector('p,h1,h2,h3,h4,h5,h6,table,ul,ol,dl,blockquote,pre'))
+            blocks[b].appendChild(document.createElement('br'));
+    return [text, holder.innerHTML];
+}
+
+// A copy the page makes itself (on a key that the reader's commands leave to it, Ctrl+Insert say)
+// copies the words, as the reader's Copy does.
+function qsOnCopy(event) {
+    var words = qsSelectionWords();
+    if (!event.clipboardData || (words[0] === '' && words[1] === ''))
+        return;
+    event.clipboardData.setData('text/plain', words[0]);
+    event.clipboardData.setData('text/html', words[1]);
+    event.preventDefault();
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -1058,24 +1313,24 @@ function qsPlaceBlocks(first, list, target, offset, holdRoom) {
     for (var i = 0; i < list.length; i++)
         qsFrame.end.parentNode.insertBefore(qsMakeBlock(first + i, String(list[i])), qsFrame.end);
     qsScanBlocks();
-    qsAtStart = qsFirst === 0;
-    qsAtEnd = false;
-    qsMovedByReader = false;
+    qsPlacement.atStart = qsPlacement.first === 0;
+    qsPlacement.atEnd = false;
+    qsPlacement.movedByReader = false;
     // Room for the screens that fill around the place after the paint (a block longer than a screen
     // may outgrow it). Only the pane gone to holds it: a pane that follows fills once the reader
     // scrolls it, which moves its bar anyway, and room it held would go from under that scroll when
     // the filling reaches the book's start; a new page fills as it always has.
     var h = window.innerHeight || 600;
-    qsHeldAbove = holdRoom && !qsAtStart ? (qsScreens + 1) * h : 0;
-    qsHeldBelow = holdRoom ? (qsScreens + 1) * h : 0;
+    qsPlacement.heldAbove = holdRoom && !qsPlacement.atStart ? (qsScreens + 1) * h : 0;
+    qsPlacement.heldBelow = holdRoom ? (qsScreens + 1) * h : 0;
     qsSetTopSpace();
     qsUpdateMarkers();
-    qsPlace = { id: target, offset: offset };
+    qsPlacement.place = { id: target, offset: offset };
     var el = target ? document.getElementById(String(target)) : null;
     var y = el ? el.getBoundingClientRect().top + window.pageYOffset + (parseInt(offset, 10) || 0) : 0;
     window.scrollTo(0, Math.max(0, Math.round(y)));
     var budget = qsFillBudget;
-    while (budget > 0 && !qsAtEnd && qsFrame.end.getBoundingClientRect().top < h) {
+    while (budget > 0 && !qsPlacement.atEnd && qsFrame.end.getBoundingClientRect().top < h) {
         qsAppendNext();
         budget--;
     }
@@ -1117,24 +1372,24 @@ function qsGoToPlace(id, offset, serial, first, list, target, targetOffset, foll
     }
     if (!qsFrame.end)
         return [false, 0, false];
-    qsHold = true;
-    if (qsFillTimer !== null) {
-        clearTimeout(qsFillTimer);
-        qsFillTimer = null;
+    qsPlacement.state = qsPlacementState.LANDING;
+    if (qsPlacement.fillTimer !== null) {
+        clearTimeout(qsPlacement.fillTimer);
+        qsPlacement.fillTimer = null;
     }
-    if (qsReportTimer !== null) {
-        clearTimeout(qsReportTimer);
-        qsReportTimer = null;
+    if (qsPlacement.reportTimer !== null) {
+        clearTimeout(qsPlacement.reportTimer);
+        qsPlacement.reportTimer = null;
     }
     var old = qsBlocks();
     for (var i = 0; i < old.length; i++)
         old[i].parentNode.removeChild(old[i]);
-    qsAhead = {};
-    qsLastReport = '';
-    qsLastPosition = null;
-    qsFirst = qsLast = -1;
+    qsPlacement.ahead = {};
+    qsPlacement.lastReport = '';
+    qsPlacement.lastPosition = null;
+    qsPlacement.first = qsPlacement.last = -1;
     qsPlaceBlocks(first, list, target, targetOffset, !following);
-    qsHoldUntilPainted(function (current) {
+    var token = qsPlacement.land(function (current) {
         jsInterface.placePainted(serial);
         if (!current)
             return;
@@ -1143,13 +1398,18 @@ function qsGoToPlace(id, offset, serial, first, list, target, targetOffset, foll
             return;
         }
         // A frame later, so that the panes that follow the go-to paint first: the renderer is theirs
-        // too, and the filling holds it while it waits for the reader's blocks.
-        var token = qsPlacing;
+        // too, and the filling holds it while it waits for the reader's blocks. (A go-to that came
+        // while the reader was told keeps its own state.)
+        if (token === qsPlacement.token)
+            qsPlacement.state = qsPlacementState.SETTLING;
         var painted = window.pageYOffset;
         requestAnimationFrame(function () {
             setTimeout(function () {
-                if (token === qsPlacing)
-                    qsSettlePlacement(painted);
+                if (token !== qsPlacement.token)
+                    return;
+                if (qsPlacement.state === qsPlacementState.SETTLING)
+                    qsPlacement.state = qsPlacementState.IDLE;
+                qsSettlePlacement(painted);
             }, 0);
         });
     });
@@ -1158,20 +1418,29 @@ function qsGoToPlace(id, offset, serial, first, list, target, targetOffset, foll
 
 // Listeners go on while the page holds no content yet, so no element of a book can stand in for
 // the functions that add them.
+document.addEventListener('mousedown', qsOnMouseDown, true);
+document.addEventListener('mousemove', qsOnMouseMove, true);
+document.addEventListener('mouseup', qsOnMouseUp, true);
 document.addEventListener('click', qsOnClick, true);
 document.addEventListener('mouseover', qsOnMouseOver, true);
 document.addEventListener('mouseout', qsOnMouseOut, true);
 document.addEventListener('selectionchange', qsOnSelectionChange);
+document.addEventListener('copy', qsOnCopy, true);
 window.addEventListener('scroll', function () {
-    if (!qsFilling && !qsHold)
+    if (!qsPlacement.filling && qsPlacement.state !== qsPlacementState.LANDING)
         fillExtraScreens();
     qsReportSoon();
 });
 window.addEventListener('resize', qsOnResize);
-window.addEventListener('wheel', function () { qsMovedByReader = true; }, { passive: true, capture: true });
+document.addEventListener('visibilitychange', qsOnVisibilityChange);
+window.addEventListener('wheel', function () {
+    qsPlacement.movedByReader = true;
+}, { passive: true, capture: true });
 window.addEventListener('keydown', function (e) {
+    if (qsOnEdgeKey(e))
+        return;
     if (qsScrollKeys[e.key])
-        qsMovedByReader = true;
+        qsPlacement.movedByReader = true;
 }, true);
 document.addEventListener('DOMContentLoaded', function () {
     // The script keeps the reader's place itself when blocks come and go above the view, and the

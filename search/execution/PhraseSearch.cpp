@@ -164,11 +164,14 @@ std::unique_ptr<BitVector> attributeCandidates(const std::u16string& attribute, 
         if (!book.isABible())
             return candidates;
         const char16_t letter = attribute[1];
-        if ((letter == u'H' || letter == u'h') && hebrew)
-            book.resultsForAllOTVerses(*candidates);
-        else if ((letter == u'G' || letter == u'g') && greek)
-            book.resultsForAllNTVerses(*candidates);
-        else if (attributes)
+        // A word without the number may stand anywhere: a Greek number is missing from every word of
+        // the Old Testament as a Hebrew one is from the New, and from the untagged words and those
+        // with other numbers of its own. Every section is a candidate; the phrase test then reads
+        // the words themselves.
+        const bool strongsLetter = letter == u'H' || letter == u'h' || letter == u'G' || letter == u'g';
+        if (strongsLetter && (hebrew || greek))
+            return everySection(book.numSections());
+        if (attributes)
             book.resultsForAllVersesThatMightMatchWordAttribute(*candidates, attribute.substr(1));
         return candidates;
     }

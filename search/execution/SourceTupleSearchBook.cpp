@@ -69,7 +69,7 @@ bool SourceTupleSearchBook::docSupports(uint32_t mask) const
 
 bool SourceTupleSearchBook::couldBeWordAttribute(const std::u16string& term) const
 {
-    return m_tuple->couldBeWordAttribute(q(term));
+    return m_tuple->words().couldBeWordAttribute(q(term));
 }
 
 uint32_t SourceTupleSearchBook::numSections() const
@@ -117,127 +117,128 @@ cSourceDoc* SourceTupleSearchBook::document() const
 
 uint32_t SourceTupleSearchBook::canonicalWordNumberForString(const std::u16string& word) const
 {
-    return m_tuple->canonicalWordNumberForString(q(word));
+    return m_tuple->words().canonicalWordNumberForString(q(word));
 }
 
 uint32_t SourceTupleSearchBook::wordNumberForString(const std::u16string& word, bool partialMatch) const
 {
-    return m_tuple->wordNumberForString(q(word), partialMatch);
+    return m_tuple->words().wordNumberForString(q(word), partialMatch);
 }
 
 uint32_t SourceTupleSearchBook::metaphoneWordNumberForString(const std::u16string& key) const
 {
-    return m_tuple->metaphoneWordNumberForString(q(key));
+    return m_tuple->words().metaphoneWordNumberForString(q(key));
 }
 
 uint32_t SourceTupleSearchBook::stemmerWordNumberForString(const std::u16string& stem) const
 {
-    return m_tuple->stemmerWordNumberForString(q(stem));
+    return m_tuple->words().stemmerWordNumberForString(q(stem));
 }
 
 uint32_t SourceTupleSearchBook::resultsFromMainConcordanceForWordNum(uint32_t word, BitVector& results) const
 {
     prepare(results);
-    return m_tuple->resultsFromMainConcordanceForWordNum(word, results);
+    return m_tuple->words().resultsFromMainConcordanceForWordNum(word, results);
 }
 
 uint32_t SourceTupleSearchBook::resultsFromMainConcordanceForWord(const std::u16string& word, BitVector& results) const
 {
     prepare(results);
-    return m_tuple->resultsFromMainConcordanceForWord(q(word), results);
+    return m_tuple->words().resultsFromMainConcordanceForWord(q(word), results);
 }
 
 uint32_t SourceTupleSearchBook::resultsFromMetaphoneConcordanceForWordNum(uint32_t word, BitVector& results) const
 {
     prepare(results);
-    return m_tuple->resultsFromMetaphoneConcordanceForWordNum(word, results);
+    return m_tuple->words().resultsFromMetaphoneConcordanceForWordNum(word, results);
 }
 
 uint32_t SourceTupleSearchBook::resultsFromStemmerConcordanceForWordNum(uint32_t word, BitVector& results) const
 {
     prepare(results);
-    return m_tuple->resultsFromStemmerConcordanceForWordNum(word, results);
+    return m_tuple->words().resultsFromStemmerConcordanceForWordNum(word, results);
 }
 
 uint32_t SourceTupleSearchBook::resultsFromStrongsHebrewConcordanceForWord(
     const std::u16string& number, BitVector& results) const
 {
     prepare(results);
-    return m_tuple->resultsFromStrongsHebrewConcordanceForWord(q(number), results);
+    return m_tuple->words().resultsFromStrongsHebrewConcordanceForWord(q(number), results);
 }
 
 uint32_t SourceTupleSearchBook::resultsFromStrongsGreekConcordanceForWord(
     const std::u16string& number, BitVector& results) const
 {
     prepare(results);
-    return m_tuple->resultsFromStrongsGreekConcordanceForWord(q(number), results);
+    return m_tuple->words().resultsFromStrongsGreekConcordanceForWord(q(number), results);
 }
 
 uint32_t SourceTupleSearchBook::resultsFromWordAttributeConcordanceForWord(
     const std::u16string& attribute, BitVector& results) const
 {
     prepare(results);
-    return m_tuple->resultsFromWordAttributeConcordanceForWord(q(attribute), results);
+    return m_tuple->words().resultsFromWordAttributeConcordanceForWord(q(attribute), results);
 }
 
 uint32_t SourceTupleSearchBook::resultsFromWordSyncConcordanceForWord(
     const std::u16string& word, BitVector& results) const
 {
     prepare(results);
-    return m_tuple->resultsFromWordSyncConcordanceForWord(q(word), results);
+    return m_tuple->words().resultsFromWordSyncConcordanceForWord(q(word), results);
 }
 
 uint32_t SourceTupleSearchBook::resultsFromVerseReferenceConcordanceForVerse(
     const cBibleRef& reference, BitVector& results) const
 {
     prepare(results);
-    return m_tuple->resultsFromVerseReferenceConcordanceForVerse(BibleRef::bibleRefWithcBibleRef(reference), results);
+    return m_tuple->words().resultsFromVerseReferenceConcordanceForVerse(
+        BibleRef::bibleRefWithcBibleRef(reference), results);
 }
 
 void SourceTupleSearchBook::resultsForAllOTVerses(BitVector& results) const
 {
     prepare(results);
-    m_tuple->resultsForAllOTVerses(results);
+    m_tuple->words().resultsForAllOTVerses(results);
 }
 
 void SourceTupleSearchBook::resultsForAllNTVerses(BitVector& results) const
 {
     prepare(results);
-    m_tuple->resultsForAllNTVerses(results);
+    m_tuple->words().resultsForAllNTVerses(results);
 }
 
 void SourceTupleSearchBook::resultsForAllVersesThatMightMatchWordAttribute(
     BitVector& results, const std::u16string& attribute) const
 {
     prepare(results);
-    m_tuple->resultsForAllVerses(results, q(attribute));
+    m_tuple->words().resultsForAllVerses(results, q(attribute));
 }
 
 bool SourceTupleSearchBook::isPhrasePresent(const cSearchWordList& phrase, uint32_t section) const
 {
-    return m_tuple->isPhrasePresent(phrase, section);
+    return m_tuple->words().isPhrasePresent(phrase, section);
 }
 
 uint32_t SourceTupleSearchBook::resultsForLimitString(BitVector& results, const std::u16string& limit) const
 {
     prepare(results);
     bool understood = true;
-    const uint32_t n = m_tuple->results(results, q(limit), &understood);
+    const uint32_t n = m_tuple->words().results(results, q(limit), &understood);
     return understood ? n : kSearchLimitNotUnderstood;
 }
 
 uint32_t SourceTupleSearchBook::countOfBookmarksForCategory(const std::u16string& category) const
 {
-    const int64_t n = m_tuple->countOfBookmarksForCategory(q(category));
+    const int64_t n = m_tuple->words().countOfBookmarksForCategory(q(category));
     return n > 0 ? static_cast<uint32_t>(n) : 0;
 }
 
 uint32_t SourceTupleSearchBook::sectionForSyncString(const std::u16string& text, bool requiresMoreThanBookName) const
 {
-    return m_tuple->sectionForSyncString(q(text), requiresMoreThanBookName);
+    return m_tuple->locations().sectionForSyncString(q(text), requiresMoreThanBookName);
 }
 
 uint32_t SourceTupleSearchBook::sectionForBibleKey(uint32_t key) const
 {
-    return m_tuple->sectionForBibleKey(key);
+    return m_tuple->locations().sectionForBibleKey(key);
 }

@@ -7,6 +7,7 @@
 #include "search/core/TextFolding.h"
 #include "search/core/WildcardPattern.h"
 #include "search/core/WordStemming.h"
+#include "userdata/NoteText.h"
 
 #include <QRegularExpression>
 
@@ -220,73 +221,9 @@ QString NoteHtml::savedText(const QString& editorText, Source source, SaveKind k
     return text;
 }
 
-namespace {
-
-// A unit that draws nothing on its own: white space, no-break, zero-width and joiner spaces.
-bool isBlankUnit(char16_t c)
-{
-    return QChar(c).isSpace() || c == 0x200B || c == 0x200C || c == 0x200D || c == 0x2060 || c == 0xFEFF ||
-        c == 0x00AD || QChar(c).category() == QChar::Other_Control;
-}
-
-}  // namespace
-
 bool NoteHtml::hasVisibleContent(const QString& html)
 {
-    static const QLatin1String seenWithoutText[] = {QLatin1String("img"), QLatin1String("image"), QLatin1String("hr"),
-        QLatin1String("video"), QLatin1String("audio"), QLatin1String("iframe"), QLatin1String("object"),
-        QLatin1String("embed"), QLatin1String("svg"), QLatin1String("canvas"), QLatin1String("input"),
-        QLatin1String("textarea"), QLatin1String("select"), QLatin1String("button"), QLatin1String("meter"),
-        QLatin1String("progress")};
-    qsizetype i = 0;
-    while (i < html.size()) {
-        const QChar c = html[i];
-        if (c == u'<') {
-            if (html.mid(i, 4) == QLatin1String("<!--")) {
-                const qsizetype end = html.indexOf(QLatin1String("-->"), i + 4);
-                i = end < 0 ? html.size() : end + 3;
-                continue;
-            }
-            const StringRange r = JavaScript::rangeOfHtmlTagInRange(html, {i, html.size() - i});
-            if (!r.found() || r.location != i || r.length <= 0)
-                return true;  // a "<" that starts no tag is shown as it is
-            const QString tag = html.mid(r.location, r.length);
-            const QString name = JavaScript::tagName(tag).toLower();
-            i = r.location + r.length;
-            if (JavaScript::isClosingTag(tag))
-                continue;
-            for (const QLatin1String& seen : seenWithoutText)
-                if (name == seen)
-                    return true;
-            if (name == QLatin1String("style") || name == QLatin1String("script") || name == QLatin1String("title")) {
-                // Their text is not shown.
-                const QRegularExpression close(
-                    QStringLiteral("</%1\\s*>").arg(name), QRegularExpression::CaseInsensitiveOption);
-                const QRegularExpressionMatch m = close.match(html, i);
-                i = m.hasMatch() ? m.capturedEnd() : html.size();
-            }
-            continue;
-        }
-        if (c == u'&') {
-            const qsizetype semi = html.indexOf(QLatin1Char(';'), i + 1);
-            if (semi > i && semi - i <= 40) {
-                const std::string reference = html.mid(i + 1, semi - i).toStdString();
-                std::size_t length = 0;
-                const std::uint16_t unit = matchCharacterEntity(reference, true, length);
-                if (unit != 0 && length == reference.size()) {
-                    if (!isBlankUnit(unit))
-                        return true;
-                    i = semi + 1;
-                    continue;
-                }
-            }
-            return true;  // an "&" that names nothing is shown as it is
-        }
-        if (!isBlankUnit(c.unicode()))
-            return true;
-        ++i;
-    }
-    return false;
+    return !NoteText::showsNothing(std::u16string_view(reinterpret_cast<const char16_t*>(html.utf16()), html.size()));
 }
 
 QString NoteHtml::pastedContent(const QString& html)

@@ -2,9 +2,12 @@
 
 #include "engine/references/cBibleRef.h"
 #include "library/EngineStrings.h"
+#include "userdata/NoteText.h"
 #include "userdata/cBibleNote.h"
 #include "userdata/cBookNote.h"
 #include "userdata/cNoteDoc.h"
+
+#include <ctime>
 
 namespace {
 
@@ -144,13 +147,35 @@ StoredNote NoteStore::read(const NoteLocation& location) const
 
 bool NoteStore::save(const NoteLocation& location, const QString& text, bool* newNote) const
 {
+    Save how;
+    const bool ok = save(location, text, how);
     if (newNote != nullptr)
-        *newNote = false;
+        *newNote = how.newNote;
+    return ok;
+}
+
+bool NoteStore::save(const NoteLocation& location, const QString& text, Save& how) const
+{
+    how.newNote = false;
+    how.written = false;
+    const cLString16 note = EngineStrings::utf16(text);
+    // A text already there is not written again: the note keeps its time, and its server copy.
+    const auto unchanged = [&note](bool found, const cLString16& stored) {
+        return found ? stored.equals(note) : NoteText::showsNothing(note);
+    };
+    const auto stamp = [&how](cDBRecord& record) {
+        if (how.changedAt.isValid())
+            record.stampAt(std::time_t(how.changedAt.toSecsSinceEpoch()));
+    };
+    const bool keepTimestamp = how.changedAt.isValid();
     return forLocation(
         openDocument(), location, false,
         [&](cNoteDoc& notes) {
             cBibleNote record;
             const bool found = notes.readBibleNoteInReference(cBibleRef(location.key), record) && record.deleted == 0;
+            how.newNote = !found;
+            if (unchanged(found, record.note))
+                return true;
             if (!found) {
                 record.clear();
                 const VerseNumbers at(location.key);
@@ -158,22 +183,25 @@ bool NoteStore::save(const NoteLocation& location, const QString& text, bool* ne
                 record.chapter = at.chapter;
                 record.verse = at.verse;
             }
-            if (newNote != nullptr)
-                *newNote = !found;
-            record.note = EngineStrings::utf16(text);
-            return notes.saveBibleNote(record, false);
+            record.note = note;
+            stamp(record);
+            how.written = notes.saveBibleNote(record, keepTimestamp);
+            return how.written;
         },
         [&](cNoteDoc& notes) {
             cBookNote record;
             const bool found = readBookRecord(notes, location, record) && record.deleted == 0;
+            how.newNote = !found;
+            if (unchanged(found, record.note))
+                return true;
             if (!found) {
                 record.clear();
                 place(record, location);
             }
-            if (newNote != nullptr)
-                *newNote = !found;
-            record.note = EngineStrings::utf16(text);
-            return notes.saveBookNote(record, false);
+            record.note = note;
+            stamp(record);
+            how.written = notes.saveBookNote(record, keepTimestamp);
+            return how.written;
         });
 }
 

@@ -4,7 +4,9 @@
 // the records of the note document (cNoteDoc) it is made over: the profile's, which the renderer and
 // the sync engine share, handed down through the study pane's environment.
 //
-// Writes never remove rows: an empty text or a deletion leaves a tombstone for the next sync.
+// Writes never remove rows: a text that shows nothing or a deletion makes the note's row a tombstone
+// for the next sync. A save of the text a note already holds writes nothing, so the note keeps the
+// time of the user's last change (the newer copy wins a sync).
 // Journal titles are compared ignoring case by the store. Over no document, or a closed one, nothing
 // is found and every write fails.
 //
@@ -14,6 +16,7 @@
 
 #include "library/SourceTupleID.h"
 
+#include <QDateTime>
 #include <QString>
 
 #include <optional>
@@ -62,9 +65,17 @@ public:
 
     // The live note at the location (not found for None).
     StoredNote read(const NoteLocation& location) const;
-    // Stores the text at the location: adds, updates, or (empty text) soft-deletes. `newNote` tells
-    // whether no live note was there before. False when the store refused it.
+    // How a save went, and when the text it stores was last changed.
+    struct Save {
+        QDateTime changedAt;   // the time of the user's last change; invalid: now
+        bool newNote = false;  // out: no live note was there before
+        bool written = false;  // out: something was written (not when the text was there already)
+    };
+    // Stores the text at the location: adds, updates, or (a text that shows nothing) soft-deletes;
+    // nothing when the live note holds exactly that text, or there is none and the text shows
+    // nothing. `newNote` tells whether no live note was there before. False when the store refused it.
     bool save(const NoteLocation& location, const QString& text, bool* newNote = nullptr) const;
+    bool save(const NoteLocation& location, const QString& text, Save& how) const;
     // The live book or journal note of a record id (the journal list's positions).
     StoredNote readBookNoteByRecordID(qint64 recordID) const;
     // Soft-deletes the note at the location; false when the store refused it.

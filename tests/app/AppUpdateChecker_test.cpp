@@ -4,6 +4,7 @@
 #include "app/preferences/AppNotifications.h"
 #include "cloud/protocol/ServiceHost.h"
 #include "platform/NotificationCenter.h"
+#include "platform/SettingsKeys.h"
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
 #include "tests/tools/standin-services/StandinTestServer.h"
@@ -105,7 +106,7 @@ protected:
     }
     void useServer(const standin_test::Server& server)
     {
-        d().setString(server.serviceHostSetting(), QStringLiteral("serviceHost"));
+        d().set(SettingsKeys::ServiceHostAddress, server.serviceHostSetting());
     }
     QString lastMessage() const
     {
@@ -196,12 +197,12 @@ TEST_F(UpdateCheck, FeedEntriesAreFilteredAndTheNewestOffered)
         QStringLiteral("<customer-ids><customer-id>777</customer-id><customer-id>1</customer-id></customer-ids>"
                        "<customer-ids><customer-id> 10001 </customer-id></customer-ids>");
     EXPECT_TRUE(offer(feed(entry(140, customers))).isEmpty());
-    d().setInteger(10001, QStringLiteral("customerIDNum"));
+    d().set(SettingsKeys::CustomerIDNum, 10001);
     EXPECT_TRUE(offer(feed(entry(140, customers))).isEmpty());
-    d().setBool(true, QStringLiteral("credentialsValid"));
+    d().set(SettingsKeys::CredentialsValid, true);
     EXPECT_EQ(offer(feed(entry(140, customers))).value(QStringLiteral("build")), QStringLiteral("140"));
     // Only the first customer-id of each list counts.
-    d().setInteger(1, QStringLiteral("customerIDNum"));
+    d().set(SettingsKeys::CustomerIDNum, 1);
     EXPECT_TRUE(offer(feed(entry(140, customers))).isEmpty());
 
     // The file's size and digest, when the entry gives them, travel with the offer.
@@ -228,14 +229,14 @@ TEST_F(UpdateCheck, AutomaticChecksWaitTheirInterval)
     const qint64 now = m_checker->runningProgram().now().toSecsSinceEpoch();
     // First launch: no request, the clock starts.
     EXPECT_FALSE(m_checker->conditionallyCheckForUpdates(false));
-    EXPECT_EQ(d().integerForKey(QStringLiteral("lastAppUpdateCheck")), now);
+    EXPECT_EQ(d().value(SettingsKeys::LastAppUpdateCheck), now);
     EXPECT_FALSE(m_checker->conditionallyCheckForUpdates(false));
-    d().setInteger(now - 2629800 + 1, QStringLiteral("lastAppUpdateCheck"));
+    d().set(SettingsKeys::LastAppUpdateCheck, now - 2629800 + 1);
     EXPECT_FALSE(m_checker->conditionallyCheckForUpdates(false));
-    d().setBool(false, QStringLiteral("appUpdateAutomatic"));
-    d().setInteger(now - 2629800, QStringLiteral("lastAppUpdateCheck"));
+    d().set(SettingsKeys::AppUpdateAutomatic, false);
+    d().set(SettingsKeys::LastAppUpdateCheck, now - 2629800);
     EXPECT_FALSE(m_checker->conditionallyCheckForUpdates(false));
-    d().setBool(true, QStringLiteral("appUpdateAutomatic"));
+    d().set(SettingsKeys::AppUpdateAutomatic, true);
 
     // Due, but the server is gone: an automatic check says nothing and keeps its time stamp.
     quint16 deadPort = 0;
@@ -243,11 +244,11 @@ TEST_F(UpdateCheck, AutomaticChecksWaitTheirInterval)
         standin_test::Server server;
         deadPort = server.httpPort();
     }
-    d().setString(standin_test::serviceHostSetting(deadPort, 1), QStringLiteral("serviceHost"));
+    d().set(SettingsKeys::ServiceHostAddress, standin_test::serviceHostSetting(deadPort, 1));
     ASSERT_TRUE(m_checker->conditionallyCheckForUpdates(false));
     waitForCheck();
     EXPECT_TRUE(m_alerts.isEmpty());
-    EXPECT_EQ(d().integerForKey(QStringLiteral("lastAppUpdateCheck")), now - 2629800);
+    EXPECT_EQ(d().value(SettingsKeys::LastAppUpdateCheck), now - 2629800);
     // The same failure asked for from the menu is reported.
     ASSERT_TRUE(m_checker->conditionallyCheckForUpdates(true));
     waitForCheck();
@@ -276,8 +277,7 @@ TEST_F(UpdateCheck, ChecksAgainstTheStandInsFeedAndItsFaults)
                     .value(QStringLiteral("downloadLink"))
                     .toString()
                     .endsWith(QStringLiteral("/downloads/Quillstead-2.0-update.txt")));
-    EXPECT_EQ(
-        d().integerForKey(QStringLiteral("lastAppUpdateCheck")), m_checker->runningProgram().now().toSecsSinceEpoch());
+    EXPECT_EQ(d().value(SettingsKeys::LastAppUpdateCheck), m_checker->runningProgram().now().toSecsSinceEpoch());
 
     m_checker->runningProgram().build = 200;
     m_checker->conditionallyCheckForUpdates(true);
@@ -304,12 +304,12 @@ TEST_F(UpdateCheck, ChecksAgainstTheStandInsFeedAndItsFaults)
     }
     // The same faults on an automatic check show nothing.
     ASSERT_TRUE(server.fault(QStringLiteral("http.status=500&http.path=QuillsteadUpdate")));
-    d().setInteger(1, QStringLiteral("lastAppUpdateCheck"));
+    d().set(SettingsKeys::LastAppUpdateCheck, 1);
     const qsizetype before = m_alerts.size();
     ASSERT_TRUE(m_checker->conditionallyCheckForUpdates(false));
     waitForCheck();
     EXPECT_EQ(m_alerts.size(), before);
-    EXPECT_EQ(d().integerForKey(QStringLiteral("lastAppUpdateCheck")), 1);
+    EXPECT_EQ(d().value(SettingsKeys::LastAppUpdateCheck), 1);
 }
 
 TEST_F(UpdateCheck, DownloadsAreCheckedBeforeTheyAreOffered)

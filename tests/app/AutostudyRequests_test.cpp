@@ -1,4 +1,4 @@
-// The reader's autostudy commands: Verse Study, Word Study and Today's Study are enabled and open
+// The reader's autostudy commands: Autostudy Verse, Autostudy Word and Autostudy Today are enabled and open
 // their dialogs (the first two through the current pane's request), a request posted by anyone opens
 // the dialog with its input, and a finished report opens in a results window.
 #include "app/AutostudyRequests.h"
@@ -12,11 +12,11 @@
 #include "panes/layout/PaneNotifications.h"
 #include "panes/page/BookPageScheme.h"
 #include "platform/NotificationCenter.h"
-#include "platform/RecordingAlerts.h"
 #include "reports/ui/AutostudyTodayWindowController.h"
 #include "reports/ui/AutostudyVerseWindowController.h"
 #include "reports/ui/AutostudyWordWindowController.h"
 #include "reports/ui/web/AutostudyResultsWindowController.h"
+#include "support/RecordingAlerts.h"
 
 #include "ReaderTestProgram.h"
 
@@ -80,7 +80,7 @@ TEST_F(AutostudyCommands, TheThreeCommandsAreEnabledAndOpenTheirDialogs)
         {CommandNames::AutostudyVerse, CommandNames::AutostudyWord, CommandNames::AutostudyToday})
         EXPECT_TRUE(window->actions().action(id)->isEnabled()) << id.name;
 
-    // Today's Study: the dialog on today's date; studying it opens the report in a results window.
+    // Autostudy Today: the dialog on today's date; studying it opens the report in a results window.
     const bool today = whenShown<AutostudyTodayWindowController>(
         [&] { EXPECT_TRUE(reader_test::choose(window, CommandNames::AutostudyToday)); },
         [](AutostudyTodayWindowController* d) {
@@ -107,7 +107,7 @@ TEST_F(AutostudyCommands, TheThreeCommandsAreEnabledAndOpenTheirDialogs)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(shown.isNull());
 
-    // Verse Study and Word Study ask the current pane, whose request opens the dialog.
+    // Autostudy Verse and Autostudy Word ask the current pane, whose request opens the dialog.
     EXPECT_TRUE(whenShown<AutostudyVerseWindowController>(
         [&] { EXPECT_TRUE(reader_test::choose(window, CommandNames::AutostudyVerse)); },
         [](AutostudyVerseWindowController* d) { d->onClose(); }));

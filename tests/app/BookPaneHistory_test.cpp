@@ -34,10 +34,11 @@
 #include "panes/page/BookPaneScroller.h"
 #include "platform/AppFolders.h"
 #include "platform/NotificationCenter.h"
-#include "platform/RecordingAlerts.h"
+#include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 #include "studypane/StudyPaneBibleGotoViewController.h"
 #include "studypane/StudyPaneViewController.h"
+#include "support/RecordingAlerts.h"
 
 #include "ReaderTestProgram.h"
 
@@ -164,11 +165,12 @@ protected:
         const SourceTuple::Ptr kjv = activateKjv();
         EXPECT_TRUE(kjv);
         const int region = kjvRegion();
-        const quint32 section = kjv ? kjv->sectionForSyncString(reference) : 0;
+        const quint32 section = kjv ? kjv->locations().sectionForSyncString(reference) : 0;
         EXPECT_NE(section, 0u);
         typeIntoBibleGoTo(reference);
         EXPECT_TRUE(waitFor([&] {
-            return sectionOf(region) == section && keyAtTopOf(pageOf(region)) == kjv->keyForSection(section);
+            return sectionOf(region) == section &&
+                keyAtTopOf(pageOf(region)) == kjv->locations().keyForSection(section);
         })) << reference.toStdString()
             << ": the pane is at " << sectionOf(region);
         return region;
@@ -227,7 +229,8 @@ TEST_F(BookPaneHistory, AFreshStartOffersNoBackAndAStrongsClickIsOneStepBack)
     const SourceTuple::Ptr kjv = kjvBook();
     ASSERT_TRUE(kjv);
     goToVerse(QStringLiteral("Genesis 1:1"));
-    const quint32 genesis11 = kjv->keyForSection(kjv->sectionForSyncString(QStringLiteral("Genesis 1:1")));
+    const quint32 genesis11 =
+        kjv->locations().keyForSection(kjv->locations().sectionForSyncString(QStringLiteral("Genesis 1:1")));
     const qsizetype before = historyEntries();
 
     // A click on "beginning" (H7225) opens the Hebrew dictionary at its entry.
@@ -243,7 +246,8 @@ TEST_F(BookPaneHistory, AFreshStartOffersNoBackAndAStrongsClickIsOneStepBack)
     // The reader looks at the entry: its page reports where it landed and fills the screens around
     // it, which is no move of the reader's.
     EXPECT_TRUE(waitFor([&] {
-        return evaluate(pageOf(region), QStringLiteral("typeof qsLastReport === 'string' && qsLastReport !== ''"))
+        return evaluate(pageOf(region),
+            QStringLiteral("typeof qsPlacement.lastReport === 'string' && qsPlacement.lastReport !== ''"))
             .toBool();
     }));
     EXPECT_FALSE(waitFor([&] { return panes()->history().somethingIsDirty(); }, 1500))
@@ -303,9 +307,9 @@ TEST_F(BookPaneHistory, TheFirstVerseUnderAPsalmsTitleIsReportedSyncedAndRestore
     launch();
     const SourceTuple::Ptr kjv = kjvBook();
     ASSERT_TRUE(kjv);
-    const quint32 psalm24 = kjv->sectionForSyncString(QStringLiteral("Psalm 24:1"));
+    const quint32 psalm24 = kjv->locations().sectionForSyncString(QStringLiteral("Psalm 24:1"));
     ASSERT_NE(psalm24, 0u);
-    const quint32 key = kjv->keyForSection(psalm24);
+    const quint32 key = kjv->locations().keyForSection(psalm24);
     quint32 synced = 0;
     NotificationCenter::defaultCenter().addObserver(
         &synced, LibraryNotifications::EverybodySyncToMeNotification, [&](Notification& n) {
@@ -314,7 +318,7 @@ TEST_F(BookPaneHistory, TheFirstVerseUnderAPsalmsTitleIsReportedSyncedAndRestore
         });
     const int region = goToVerse(QStringLiteral("Psalm 24:1"));
     // A report from the page itself, as after any scroll: still 24:1.
-    evaluate(pageOf(region), QStringLiteral("qsLastReport='';qsReportPosition();"));
+    evaluate(pageOf(region), QStringLiteral("qsPlacement.lastReport='';qsReportPosition();"));
     EXPECT_TRUE(waitFor([&] { return titleBarOf(region)->text().contains(QStringLiteral("24:1")); }))
         << "title bar: " << titleBarOf(region)->text().toStdString();
     EXPECT_EQ(sectionOf(region), psalm24);
@@ -489,8 +493,7 @@ TEST_F(BookPaneHistory, TheGoToPopUpsFollowBackAndForward)
 
 TEST_F(BookPaneHistory, TheBookScrollerStepsAChapterAtATimeLandingOnItsHeading)
 {
-    reader_test::programEnvironment().settings().setString(
-        QStringLiteral("perbook"), QStringLiteral("scrollTrackInterval"));
+    reader_test::programEnvironment().settings().set(SettingsKeys::ScrollTrackInterval, QStringLiteral("perbook"));
     launch();
     const SourceTuple::Ptr kjv = kjvBook();
     ASSERT_TRUE(kjv);
@@ -522,7 +525,7 @@ TEST_F(BookPaneHistory, TheBookScrollerStepsAChapterAtATimeLandingOnItsHeading)
     };
     // Down to chapters 2 and 3, then up to chapter 2 again.
     for (const int chapter : {2, 3, 2}) {
-        const quint32 heading = kjv->sectionForBibleKey((1u << 16) | (quint32(chapter) << 8));
+        const quint32 heading = kjv->locations().sectionForBibleKey((1u << 16) | (quint32(chapter) << 8));
         ASSERT_NE(heading, 0u);
         const bool down = sectionOf(region) < heading;
         clickTrack(down ? QStyle::SC_ScrollBarAddPage : QStyle::SC_ScrollBarSubPage);
@@ -555,8 +558,7 @@ TEST_F(BookPaneHistory, TheBookScrollerStepsAChapterAtATimeLandingOnItsHeading)
     EXPECT_TRUE(TestSupport::waitForViewsPainted(m_controller->mainWindowController()->window()));
     m_controller->mainWindowController()->window()->grab().save(
         QStringLiteral(QS_BINARY_DIR "/screenshots/scroller-at-genesis-2.png"));
-    reader_test::programEnvironment().settings().setString(
-        QStringLiteral("page"), QStringLiteral("scrollTrackInterval"));
+    reader_test::programEnvironment().settings().set(SettingsKeys::ScrollTrackInterval, QStringLiteral("page"));
 }
 
 TEST_F(BookPaneHistory, ATypedChapterLandsOnItsHeadingWithThePsalmsTitleAtTheTop)
@@ -577,7 +579,7 @@ TEST_F(BookPaneHistory, ATypedChapterLandsOnItsHeadingWithThePsalmsTitleAtTheTop
         const QString text = QString::fromLatin1(typed.text);
         const QString title = QString::fromLatin1(typed.title);
         const quint32 chapterKey = (typed.book << 16) | (typed.chapter << 8);
-        const quint32 heading = kjv->sectionForBibleKey(chapterKey);
+        const quint32 heading = kjv->locations().sectionForBibleKey(chapterKey);
         ASSERT_NE(heading, 0u) << typed.text;
         typeIntoBibleGoTo(text);
         EXPECT_TRUE(waitFor([&] { return sectionOf(region) == heading; }))
@@ -614,7 +616,7 @@ TEST_F(BookPaneHistory, ATypedChapterLandsOnItsHeadingWithThePsalmsTitleAtTheTop
         }
     }
     // A link to a chapter lands on its heading too.
-    const quint32 matthew1 = kjv->sectionForBibleKey((40u << 16) | (1u << 8));
+    const quint32 matthew1 = kjv->locations().sectionForBibleKey((40u << 16) | (1u << 8));
     ASSERT_NE(matthew1, 0u);
     pageOf(region)->followLink(QStringLiteral("bible:Matt 1"));
     EXPECT_TRUE(waitFor([&] { return sectionOf(region) == matthew1; }))

@@ -3,7 +3,10 @@
 // over it; the book scroller stands beside the page; a Find
 // marks its word on the page it opens; a Find result opens in the page that is loaded, its words
 // marked there without a page load; the page's context menu has none of the web engine's own
-// navigation items; Look Up on a Strong's-tagged word looks up the word alone.
+// navigation items; Look Up on a Strong's-tagged word looks up the word alone; a selection made with
+// the mouse is copied, named and looked up as its words (no Strong's numbers, verse numbers or marks),
+// and Copy Passage Now copies the passage selected now; a drag that starts on a Strong's number
+// selects text.
 
 #include "app/QuillsteadAppController.h"
 #include "app/QuillsteadWindowController.h"
@@ -12,6 +15,8 @@
 #include "library/SourceManager.h"
 #include "library/SourceTupleArray.h"
 #include "panes/bookpane/LinkPreviewPopover.h"
+#include "panes/bookpane/QtSpeechSynthesizer.h"
+#include "panes/layout/Layout.h"
 #include "panes/layoutview/LayoutGoToPanes.h"
 #include "panes/layoutview/LayoutPanes.h"
 #include "panes/layoutview/LayoutViewController.h"
@@ -19,18 +24,25 @@
 #include "panes/page/BookPaneScroller.h"
 #include "platform/AppFolders.h"
 #include "platform/NotificationCenter.h"
-#include "platform/RecordingAlerts.h"
+#include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
+#include "platform/ui/ActionRegistry.h"
+#include "platform/ui/CommandNames.h"
 #include "search/execution/SearchResultsAggregator.h"
 #include "studypane/StudyPaneSearchResultsViewController.h"
+#include "support/RecordingAlerts.h"
 
 #include "ReaderTestProgram.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -38,12 +50,18 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLoggingCategory>
+#include <QMainWindow>
 #include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QRegularExpression>
+#include <QTabBar>
 #include <QTableView>
 #include <QTest>
+#include <QTextToSpeech>
 #include <QTimer>
+#include <QToolButton>
 
 namespace {
 
@@ -60,12 +78,13 @@ protected:
         ReaderWindow::SetUp();
         if (IsSkipped())
             return;
-        if (!TestSupport::haveSampleLibrary({"Scofield.tvk"}))
+        if (!TestSupport::haveSampleLibrary({"Scofield.tvk", "RV1909.tvk"}))
             GTEST_SKIP() << "the sample library is not built";
         // Every test starts from the first screen.
         QFile::remove(QuillsteadAppController::appLayoutArchiveFile());
-        // A commentary whose notes link to verses, beside the books that come with the application.
-        ASSERT_TRUE(TestSupport::linkSampleBooks(AppFolders::booksDirectory(), {"Scofield.tvk"}));
+        // A commentary whose notes link to verses, and a Bible whose own text links its words to
+        // Strong's numbers, beside the books that come with the application.
+        ASSERT_TRUE(TestSupport::linkSampleBooks(AppFolders::booksDirectory(), {"Scofield.tvk", "RV1909.tvk"}));
     }
 
     static SourceTuple::Ptr bookNamed(const QString& abbreviation)
@@ -80,6 +99,21 @@ protected:
     {
         LayoutBookPane* pane = panes()->currentBookPane();
         return pane != nullptr ? pane->paneView()->findChild<BookPageView*>() : nullptr;
+    }
+
+    // The reader started with the King James Version current and gone to `place`: its page once the
+    // element `id` is on it, or null.
+    BookPageView* kjvPageShowing(const QString& place, const QString& id)
+    {
+        launch();
+        const SourceTuple::Ptr kjv = activateKjv();
+        if (!kjv)
+            return nullptr;
+        goTo(kjv, kjv->locations().sectionForSyncString(place));
+        BookPageView* page = nullptr;
+        const QString present = QStringLiteral("!!document.getElementById('%1')").arg(id);
+        return waitFor([&] { return (page = currentPage()) != nullptr && evaluate(page, present).toBool(); }) ? page
+                                                                                                              : nullptr;
     }
 
     // The routing's go-to of the current pane, as a click on a link in it makes.
@@ -139,6 +173,50 @@ protected:
         QCoreApplication::sendEvent(target, &move);
     }
 
+    // A drag with the left button from `from` to `to` of the page's view, as the reader selects text.
+    static void drag(BookPageView* page, const QPoint& from, const QPoint& to)
+    {
+        QWidget* target = input(page);
+        QTest::mouseMove(target, from);
+        QTest::mousePress(target, Qt::LeftButton, Qt::NoModifier, from);
+        for (int step = 1; step <= 12; ++step)
+            QTest::mouseMove(target, from + (to - from) * step / 12);
+        QTest::mouseRelease(target, Qt::LeftButton, Qt::NoModifier, to);
+    }
+
+    // Where the words of a verse (its anchor's id, "_s1.1.22") begin, inside their first letter, or
+    // (`end`) end, inside their last letter before the next verse; the verse scrolled to the top
+    // first when asked. Only the book's words count: not the verse numbers, Strong's numbers or links.
+    static QPoint wordsEdge(BookPageView* page, const QString& verse, bool end, bool scroll = false)
+    {
+        if (scroll)
+            evaluate(page,
+                QStringLiteral("(function(){var v=document.getElementById('%1');if(v)window.scrollBy(0,"
+                               "v.getBoundingClientRect().top-40);})()")
+                    .arg(verse));
+        return settledPoint(page,
+            QStringLiteral(
+                "(function(){var v=document.getElementById('%1');if(!v)return [];"
+                "var m=/^_s(\\d+)\\.(\\d+)\\.(\\d+)$/.exec(v.id);"
+                "var next=document.getElementById('_s'+m[1]+'.'+m[2]+'.'+(+m[3]+1));"
+                "var w=document.createTreeWalker(document.body,NodeFilter.SHOW_TEXT),n,pick=null;"
+                "var word=function(t){var e=t.parentElement;return /\\S/.test(t.data)&&"
+                "!e.closest('a,span._stheb,span._stgrk,[id^=\"_s\"]');};"
+                "w.currentNode=v;while((n=w.nextNode())){"
+                "if(next&&(next.compareDocumentPosition(n)&Node.DOCUMENT_POSITION_FOLLOWING))break;"
+                "if(word(n)){pick=n;if(!%2)break;}}"
+                "if(!pick)return [];var i=%2?pick.data.replace(/\\s+$/,'').length-1:pick.data.search(/\\S/);"
+                "var r=document.createRange();r.setStart(pick,i);r.setEnd(pick,i+1);var b=r.getBoundingClientRect();"
+                "return [%2?b.right-1:b.left+1,b.top+b.height/2];})()")
+                .arg(verse, end ? QStringLiteral("true") : QStringLiteral("false")));
+    }
+
+    // The page's selection as the web engine gives it, numbers and all.
+    static QString engineSelection(BookPageView* page)
+    {
+        return evaluate(page, QStringLiteral("window.getSelection().toString()")).toString();
+    }
+
     // The titles of the context menu that a right-click at `at` opens (closed again at once).
     QStringList contextMenuTitles(BookPageView* page, const QPoint& at, const QString& choose = QString())
     {
@@ -161,7 +239,7 @@ TEST_F(PageWindow, RestingOnAVerseLinkShowsThatVersesWordsBesideTheBookScroller)
             evaluate(currentPage(), QStringLiteral("!!document.querySelector('[id^=\"_s\"]')")).toBool();
     })) << "the Bible's page did not show";
     // The note on Genesis 1:5 links to that verse.
-    const quint32 note = scofield->sectionForSyncString(QStringLiteral("Genesis 1:5"));
+    const quint32 note = scofield->locations().sectionForSyncString(QStringLiteral("Genesis 1:5"));
     ASSERT_NE(note, 0u);
     goTo(scofield, note);
     BookPageView* page = nullptr;
@@ -200,7 +278,7 @@ TEST_F(PageWindow, RestingOnAVerseLinkShowsThatVersesWordsBesideTheBookScroller)
     EXPECT_TRUE(waitFor(
         [&] { return panes()->currentBookPane()->paneView()->window()->findChild<LinkPreviewPopover*>() == nullptr; }));
     EXPECT_TRUE(reader_test::choose(m_controller->mainWindowController(), CommandNames::ToggleLinkPreview));
-    EXPECT_FALSE(UserDefaults::standardUserDefaults().boolForKey(QStringLiteral("versePopovers")));
+    EXPECT_FALSE(UserDefaults::standardUserDefaults().value(SettingsKeys::VersePopovers));
     moveTo(page, QPoint(2, 2));
     moveTo(page, link);
     // Well beyond the preview's half-second delay, nothing shows.
@@ -210,13 +288,54 @@ TEST_F(PageWindow, RestingOnAVerseLinkShowsThatVersesWordsBesideTheBookScroller)
     EXPECT_TRUE(reader_test::choose(m_controller->mainWindowController(), CommandNames::ToggleLinkPreview));
 }
 
+// A split that leaves a Bible pane's size alone leaves its page alone: the pane at John 3:16 still has
+// the verse at its top once another pane has split beside it.
+TEST_F(PageWindow, ASplitBesideABiblePaneLeavesItsPageWhereItWas)
+{
+    launch();
+    const SourceTuple::Ptr kjv = activateKjv();
+    ASSERT_TRUE(kjv);
+    const int kjvPane = kjvRegion();
+    BookPageView* page = currentPage();
+    ASSERT_NE(page, nullptr);
+    goTo(kjv, kjv->locations().sectionForBibleKey((43u << 16) | (3u << 8) | 16u));
+    const auto verseTop = [&] {
+        return settledPoint(page,
+            QStringLiteral("(function(){var e=document.getElementById('_s43.3.16');"
+                           "return e?[0,e.getBoundingClientRect().top]:[0,-9999];})()"))
+            .y();
+    };
+    ASSERT_TRUE(waitFor([&] { return std::abs(verseTop()) <= 8; })) << "John 3:16 is not at the top";
+    const QSize size = page->size();
+
+    // Another pane, below or beside the Bible's, splits.
+    Layout* layout = reader_test::programEnvironment().layoutManager().currentLayout();
+    int other = -1;
+    for (size_t i = 0; i < layout->contents().size() && other < 0; ++i) {
+        LayoutBookPane* pane = asBookPane(layout->contentsAt(i)->viewController());
+        if (pane != nullptr && int(i) != kjvPane && pane->currentSourceTuple() != nullptr)
+            other = int(i);
+    }
+    ASSERT_GE(other, 0);
+    ASSERT_TRUE(reader_test::clickPane(panes(), other));
+    const size_t regions = layout->regions().size();
+    ASSERT_TRUE(reader_test::choose(m_controller->mainWindowController(), CommandNames::SplitPaneVertically));
+    ASSERT_TRUE(waitFor([&] { return layout->regions().size() == regions + 1; }));
+    ASSERT_EQ(page->size(), size) << "the split resized the Bible's pane";
+    // The page stays as it was, once it has settled and while it reports its place.
+    EXPECT_NEAR(verseTop(), 0, 8);
+    EXPECT_FALSE(waitFor([&] { return std::abs(verseTop()) > 8; }, 1500)) << "the page moved to " << verseTop();
+    EXPECT_EQ(kjv->locations().keyForSection(quint32(panes()->goToPanes().bookPaneAt(kjvPane)->currentSourceSection())),
+        (43u << 16) | (3u << 8) | 16u);
+}
+
 TEST_F(PageWindow, AMenuClosesTheLinkPreviewAndNoneOpensOverIt)
 {
     launch();
     const SourceTuple::Ptr kjv = activateKjv();
     ASSERT_TRUE(kjv);
-    UserDefaults::standardUserDefaults().setBool(true, QStringLiteral("versePopovers"));
-    goTo(kjv, kjv->sectionForSyncString(QStringLiteral("Genesis 1:6")));
+    UserDefaults::standardUserDefaults().set(SettingsKeys::VersePopovers, true);
+    goTo(kjv, kjv->locations().sectionForSyncString(QStringLiteral("Genesis 1:6")));
     BookPageView* page = nullptr;
     ASSERT_TRUE(waitFor([&] {
         page = currentPage();
@@ -282,7 +401,7 @@ TEST_F(PageWindow, AFoundWordIsMarkedOnThePageItOpens)
     ASSERT_GT(find->aggregator().numRows(), 0);
 
     activateKjv();
-    goTo(kjv, kjv->sectionForSyncString(QStringLiteral("Genesis 1:6")));
+    goTo(kjv, kjv->locations().sectionForSyncString(QStringLiteral("Genesis 1:6")));
     BookPageView* page = nullptr;
     QStringList marked;
     EXPECT_TRUE(waitFor([&] {
@@ -340,7 +459,7 @@ TEST_F(PageWindow, AFindResultOpensInTheLoadedPageAndItsWordsAreMarkedThere)
     launch();
     const SourceTuple::Ptr kjv = activateKjv();
     ASSERT_TRUE(kjv);
-    goTo(kjv, kjv->sectionForSyncString(QStringLiteral("Genesis 1:1")));
+    goTo(kjv, kjv->locations().sectionForSyncString(QStringLiteral("Genesis 1:1")));
     // The page of that go-to has loaded and painted.
     ASSERT_TRUE(waitFor([&] {
         BookPageView* page = currentPage();
@@ -365,7 +484,7 @@ TEST_F(PageWindow, AFindResultOpensInTheLoadedPageAndItsWordsAreMarkedThere)
             hit = row;
     ASSERT_GE(hit, 0);
     const quint32 section = found.positionValueForTablePath(found.tablePathForRow(hit));
-    const quint32 key = kjv->keyForSection(section);
+    const quint32 key = kjv->locations().keyForSection(section);
     ASSERT_EQ(key >> 8, (1u << 8) | 1u) << "the first verse found is not in Genesis 1";
 
     // The reader clicks the verse found.
@@ -419,7 +538,7 @@ TEST_F(PageWindow, AVerseFoundByItsWordShowsTheWordsOfItsRootMarked)
     ASSERT_TRUE(waitFor([find] { return find->aggregator().isComplete(); }));
 
     activateKjv();
-    goTo(kjv, kjv->sectionForSyncString(QStringLiteral("John 13:34")));
+    goTo(kjv, kjv->locations().sectionForSyncString(QStringLiteral("John 13:34")));
     QStringList marked;
     EXPECT_TRUE(waitFor([&] {
         BookPageView* page = currentPage();
@@ -440,15 +559,8 @@ TEST_F(PageWindow, AVerseFoundByItsWordShowsTheWordsOfItsRootMarked)
 
 TEST_F(PageWindow, TheContextMenuHasNoNavigationItemsAndLooksUpATaggedWordAlone)
 {
-    launch();
-    const SourceTuple::Ptr kjv = activateKjv();
-    ASSERT_TRUE(kjv);
-    goTo(kjv, kjv->sectionForSyncString(QStringLiteral("Genesis 1:6")));
-    BookPageView* page = nullptr;
-    ASSERT_TRUE(waitFor([&] {
-        page = currentPage();
-        return page != nullptr && evaluate(page, QStringLiteral("!!document.getElementById('_s1.1.6')")).toBool();
-    }));
+    BookPageView* page = kjvPageShowing(QStringLiteral("Genesis 1:6"), QStringLiteral("_s1.1.6"));
+    ASSERT_NE(page, nullptr);
     // Select "waters" with its Strong's number, as a double-click on the word does in this page.
     const QVariant selected = evaluate(page,
         QStringLiteral("(function(){var v=document.getElementById('_s1.1.6').parentNode;"
@@ -484,4 +596,552 @@ TEST_F(PageWindow, TheContextMenuHasNoNavigationItemsAndLooksUpATaggedWordAlone)
     EXPECT_TRUE(titles.contains(QStringLiteral("Autostudy \u201Cwaters\u201D"))) << titles.join('|').toStdString();
     EXPECT_TRUE(waitFor([&] { return !wordSyncs.isEmpty(); }, 5000)) << "Look Up looked nothing up";
     EXPECT_EQ(wordSyncs.value(0), QStringLiteral("waters"));
+}
+
+// A selection made with the mouse over the words of a Bible with Strong's numbers shown is copied by
+// the copy key and by the menu's Copy as its words (plain text and HTML), and the menu names and looks
+// up those words: no Strong's number, no verse number glued to a word, no paragraph sign.
+TEST_F(PageWindow, ASelectionIsCopiedNamedAndLookedUpAsItsWords)
+{
+    BookPageView* page = kjvPageShowing(QStringLiteral("Genesis 1:1"), QStringLiteral("_s1.1.4"));
+    ASSERT_NE(page, nullptr);
+    const QPoint from = wordsEdge(page, QStringLiteral("_s1.1.1"), false, true);
+    const QPoint to = wordsEdge(page, QStringLiteral("_s1.1.2"), true);
+    ASSERT_FALSE(from.isNull());
+    ASSERT_FALSE(to.isNull());
+    drag(page, from, to);
+    ASSERT_TRUE(waitFor([&] { return engineSelection(page).contains(QStringLiteral("upon the face")); }))
+        << engineSelection(page).toStdString();
+    // The page shows the numbers beside the words, and the engine's own text has them.
+    ASSERT_TRUE(engineSelection(page).contains(QStringLiteral("H7225"))) << engineSelection(page).toStdString();
+
+    const QString verses = QStringLiteral("In the beginning God created the heaven and the earth.");
+    const auto checkClipboard = [&](const char* how) {
+        const QMimeData* copied = QApplication::clipboard()->mimeData();
+        ASSERT_NE(copied, nullptr) << how;
+        const QString text = copied->text();
+        EXPECT_TRUE(text.startsWith(verses + QLatin1Char('\n'))) << how << ": " << text.toStdString();
+        EXPECT_TRUE(text.endsWith(QStringLiteral("And the Spirit of God moved upon the face of the waters.")))
+            << how << ": " << text.toStdString();
+        EXPECT_FALSE(text.contains(QRegularExpression(QStringLiteral("[0-9\u00B6]"))))
+            << how << ": " << text.toStdString();
+        const QString html = copied->html();
+        EXPECT_TRUE(html.contains(QStringLiteral("beginning"))) << how << ": " << html.toStdString();
+        EXPECT_FALSE(html.contains(QStringLiteral("earth.And"))) << how << ": " << html.toStdString();
+        EXPECT_FALSE(html.contains(QRegularExpression(QStringLiteral("[GH][0-9]{2,}|sync:|>\\s*[0-9]+\\s*<"))))
+            << how << ": " << html.toStdString();
+    };
+
+    // The copy key, with the page's selection as the reader made it, once the window's Copy is
+    // available; and the page's own copy key.
+    QAction* copy = m_controller->mainWindowController()->actions().action(CommandNames::Copy);
+    ASSERT_TRUE(waitFor([&] { return copy->isEnabled(); })) << "Copy stays unavailable";
+    for (const QKeySequence& key : {QKeySequence(QKeySequence::Copy), QKeySequence(QStringLiteral("Ctrl+Ins"))}) {
+        QApplication::clipboard()->setText(QStringLiteral("held"));
+        QTest::keySequence(QApplication::focusWidget(), key);
+        ASSERT_TRUE(waitFor([&] { return QApplication::clipboard()->text() != QStringLiteral("held"); }))
+            << key.toString().toStdString();
+        checkClipboard(key.toString().toLatin1().constData());
+    }
+
+    // The context menu names the words and copies them, and looks them up.
+    const QPoint at = settledPoint(page,
+        QStringLiteral("(function(){var b=getSelection().getRangeAt(0).getClientRects()[0];"
+                       "return [b.left+b.width/2,b.top+b.height/2];})()"));
+    QApplication::clipboard()->setText(QStringLiteral("held"));
+    const QString lookUp = QStringLiteral("Look Up \u201CIn the beginning God...\u201D in Quillstead");
+    const QStringList titles = contextMenuTitles(page, at, QStringLiteral("Copy"));
+    EXPECT_TRUE(titles.contains(lookUp)) << titles.join('|').toStdString();
+    EXPECT_TRUE(titles.contains(QStringLiteral("Autostudy \u201CIn the beginning God...\u201D")))
+        << titles.join('|').toStdString();
+    ASSERT_TRUE(waitFor([&] { return QApplication::clipboard()->text() != QStringLiteral("held"); }));
+    checkClipboard("the menu's Copy");
+
+    QStringList wordSyncs;
+    NotificationCenter::defaultCenter().addObserver(this, LibraryNotifications::GoToNotification, [&](Notification& n) {
+        const GoToRequest request = GoToRequest::of(n);
+        if (request.wordSync)
+            wordSyncs << *request.wordSync;
+    });
+    ASSERT_FALSE(contextMenuTitles(page, at, lookUp).isEmpty());
+    EXPECT_TRUE(waitFor([&] { return !wordSyncs.isEmpty(); }, 5000)) << "Look Up looked nothing up";
+    NotificationCenter::defaultCenter().removeObserver(this);
+    EXPECT_TRUE(wordSyncs.value(0).startsWith(verses + QLatin1Char(' '))) << wordSyncs.value(0).toStdString();
+    EXPECT_FALSE(wordSyncs.value(0).contains(QRegularExpression(QStringLiteral("[0-9]"))))
+        << wordSyncs.value(0).toStdString();
+}
+
+// A Bible whose own text links its words to Strong's numbers: the words of a selection leave the
+// links out too.
+TEST_F(PageWindow, ABiblesOwnNumberLinksAreLeftOutOfTheWords)
+{
+    launch();
+    ASSERT_TRUE(activateKjv());
+    const SourceTuple::Ptr rv = bookNamed(QStringLiteral("RV1909"));
+    ASSERT_TRUE(rv);
+    goTo(rv, rv->locations().sectionForBibleKey((43u << 16) | (3u << 8) | 16u));
+    BookPageView* page = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        page = currentPage();
+        return page != nullptr &&
+            evaluate(page,
+                QStringLiteral("!!document.getElementById('_s43.3.17') && "
+                               "document.body.textContent.indexOf('tal manera') >= 0"))
+                .toBool();
+    }));
+    const QPoint from = wordsEdge(page, QStringLiteral("_s43.3.16"), false, true);
+    const QPoint to = wordsEdge(page, QStringLiteral("_s43.3.16"), true);
+    ASSERT_FALSE(from.isNull());
+    drag(page, from, to);
+    ASSERT_TRUE(waitFor([&] { return engineSelection(page).contains(QStringLiteral("G3588")); }))
+        << engineSelection(page).toStdString();
+    QApplication::clipboard()->setText(QStringLiteral("held"));
+    const QPoint at = settledPoint(page,
+        QStringLiteral("(function(){var b=getSelection().getRangeAt(0).getClientRects()[0];"
+                       "return [b.left+b.width/2,b.top+b.height/2];})()"));
+    const QStringList titles = contextMenuTitles(page, at, QStringLiteral("Copy"));
+    EXPECT_TRUE(titles.contains(QStringLiteral("Look Up \u201CPorque de tal manera...\u201D in Quillstead")))
+        << titles.join('|').toStdString();
+    ASSERT_TRUE(waitFor([&] { return QApplication::clipboard()->text() != QStringLiteral("held"); }));
+    const QMimeData* copied = QApplication::clipboard()->mimeData();
+    ASSERT_NE(copied, nullptr);
+    EXPECT_TRUE(copied->text().startsWith(QStringLiteral("Porque de tal manera am\u00F3 Dios al mundo")))
+        << copied->text().toStdString();
+    EXPECT_FALSE(copied->text().contains(QRegularExpression(QStringLiteral("[0-9]")))) << copied->text().toStdString();
+    EXPECT_FALSE(copied->html().contains(QRegularExpression(QStringLiteral("G[0-9]{2,}|sync:"))))
+        << copied->html().toStdString();
+}
+
+// Copy Passage Now copies the passage the reader has selected now, whether or not a menu was opened
+// on an earlier one.
+TEST_F(PageWindow, CopyPassageNowCopiesThePassageSelectedNow)
+{
+    BookPageView* page = kjvPageShowing(QStringLiteral("Genesis 1:20"), QStringLiteral("_s1.1.28"));
+    ASSERT_NE(page, nullptr);
+    QAction* copyNow = m_controller->mainWindowController()->actions().action(CommandNames::CopyPassageNow);
+    ASSERT_NE(copyNow, nullptr);
+    const auto select = [&](const QString& first, const QString& last) {
+        const QPoint from = wordsEdge(page, first, false, true);
+        const QPoint to = wordsEdge(page, last, true);
+        ASSERT_FALSE(from.isNull());
+        ASSERT_FALSE(to.isNull());
+        drag(page, from, to);
+    };
+
+    // A selection with the mouse alone makes the command available.
+    select(QStringLiteral("_s1.1.22"), QStringLiteral("_s1.1.24"));
+    EXPECT_TRUE(waitFor([&] { return copyNow->isEnabled(); })) << "Copy Passage Now stays unavailable";
+    // A menu opened on it and closed.
+    const QPoint at = settledPoint(page,
+        QStringLiteral("(function(){var b=getSelection().getRangeAt(0).getClientRects()[0];"
+                       "return [b.left+b.width/2,b.top+b.height/2];})()"));
+    ASSERT_FALSE(contextMenuTitles(page, at).isEmpty());
+
+    // Another passage selected with the mouse, then the command's keys.
+    select(QStringLiteral("_s1.1.25"), QStringLiteral("_s1.1.27"));
+    ASSERT_TRUE(waitFor([&] { return engineSelection(page).contains(QStringLiteral("he them.")); }))
+        << engineSelection(page).toStdString();
+    // The page has told the pane (as it does a moment after the mouse is released).
+    const quint32 last = (1u << 16) | (1u << 8) | 27u;
+    ASSERT_TRUE(waitFor([&] { return page->selectedBlocksOrKeys().contains(last); }));
+    QApplication::clipboard()->setText(QStringLiteral("held"));
+    ASSERT_TRUE(
+        reader_test::pressKeys(m_controller->mainWindowController(), QKeySequence(QStringLiteral("Ctrl+Alt+C"))));
+    ASSERT_TRUE(waitFor([] { return QApplication::clipboard()->text() != QStringLiteral("held"); }))
+        << "nothing copied";
+    const QString copied = QApplication::clipboard()->text();
+    EXPECT_TRUE(copied.startsWith(QStringLiteral("(Ge 1:25-27)"))) << copied.toStdString();
+    EXPECT_TRUE(copied.contains(QStringLiteral("male and female"))) << copied.toStdString();
+    EXPECT_FALSE(copied.contains(QStringLiteral("And God blessed them"))) << copied.toStdString();
+}
+
+// A drag that starts on a Strong's number selects text as a drag from a word does: the number's link
+// is neither dragged nor followed, and the menu opens on the selection; a click on it follows it.
+TEST_F(PageWindow, ADragFromAStrongsNumberSelectsText)
+{
+    BookPageView* page = kjvPageShowing(QStringLiteral("Genesis 1:1"), QStringLiteral("_s1.1.4"));
+    ASSERT_NE(page, nullptr);
+    wordsEdge(page, QStringLiteral("_s1.1.1"), false, true);
+    const QPoint number = centreOf(page, QStringLiteral("a[href*='H7225']"));
+    const QPoint to = wordsEdge(page, QStringLiteral("_s1.1.2"), true);
+    ASSERT_FALSE(number.isNull());
+    ASSERT_FALSE(to.isNull());
+    int goTos = 0;
+    NotificationCenter::defaultCenter().addObserver(
+        this, LibraryNotifications::GoToNotification, [&](Notification&) { ++goTos; });
+    drag(page, number, to);
+    EXPECT_TRUE(waitFor([&] { return engineSelection(page).contains(QStringLiteral("without form")); }))
+        << "no text selected: " << engineSelection(page).toStdString();
+    const QPoint at = settledPoint(page,
+        QStringLiteral("(function(){var s=getSelection();if(!s.rangeCount)return [];var b=s.getRangeAt(0)"
+                       ".getClientRects();b=b[b.length-1];return [b.left+b.width/2,b.top+b.height/2];})()"));
+    ASSERT_FALSE(at.isNull());
+    const QStringList titles = contextMenuTitles(page, at);
+    EXPECT_TRUE(titles.contains(QStringLiteral("Copy"))) << titles.join('|').toStdString();
+    EXPECT_EQ(goTos, 0) << "the number's link was followed";
+
+    // A click on the number follows its link, as ever.
+    QTest::mouseClick(input(page), Qt::LeftButton, Qt::NoModifier, centreOf(page, QStringLiteral("a[href*='H7225']")));
+    EXPECT_TRUE(waitFor([&] { return goTos == 1; })) << "the click on the number went nowhere";
+    NotificationCenter::defaultCenter().removeObserver(this);
+}
+
+// Every menu of the window, each item chosen in turn with the keys as the user does and each dialog
+// it opens answered with Escape: the page's context menu on a verse (the menu keys), on a selection
+// and on a Strong's number link; a pane's tab list; the layout tab bar's menu; the search menus of
+// the study pane's lists; and the menu bar. The reader lives through all of it: choosing Close Pane
+// from the pane's own page menu ended it, and so did reading aloud on a computer without sound. The
+// items that quit are left out (a test of their own quits a reader).
+TEST_F(PageWindow, EveryItemOfEveryMenuChosenInTurnLeavesTheReaderRunning)
+{
+    RecordingAlerts& alerts = TestSupport::programAlerts();
+    alerts.clear();
+    launch();
+    ASSERT_TRUE(activateKjv());
+    QMainWindow* main = m_controller->mainWindowController()->window();
+
+    // Dialogs are answered as a user does, with Escape (a dialog runs its own loop: a timer reaches it).
+    int answered = 0;
+    // A menu that shows while no one is choosing from it (it came late) is closed as a user would.
+    bool choosing = false;
+    QTimer escape;
+    escape.setInterval(50);
+    QObject::connect(&escape, &QTimer::timeout, [&] {
+        if (!choosing)
+            if (QWidget* stray = QApplication::activePopupWidget())
+                stray->close();
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr || QApplication::activePopupWidget() != nullptr)
+            return;
+        ++answered;
+        QTest::keyClick(modal, Qt::Key_Escape);
+        // A dialog that Escape does not close (none should) is closed, so that the walk goes on.
+        if (answered % 20 == 0 && QApplication::activeModalWidget() == modal)
+            modal->close();
+    });
+    escape.start();
+
+    // The King James page with its verses shown, the reader started again when an item closed its pane.
+    const auto kjvPage = [&]() -> BookPageView* {
+        if (kjvRegion() < 0) {
+            quit();
+            QFile::remove(QuillsteadAppController::appLayoutArchiveFile());
+            launch();
+            main = m_controller->mainWindowController()->window();
+        }
+        if (!activateKjv())
+            return nullptr;
+        BookPageView* page = nullptr;
+        waitFor([&] {
+            page = currentPage();
+            // The verse the reader is at is known (the menu keys' menu is about it).
+            return page != nullptr &&
+                evaluate(page,
+                    QStringLiteral("!!document.getElementById('_s1.1.3') && typeof qsCurrentPosition === 'function' "
+                                   "&& !!qsCurrentPosition() && !!qsCurrentPosition().verse"))
+                    .toBool();
+        });
+        return page;
+    };
+    // The reader is alive when its window shows and a page of it still answers.
+    const auto alive = [&] {
+        BookPageView* page = currentPage();
+        return main->isVisible() && (page == nullptr || evaluate(page, QStringLiteral("1+1")).toInt() == 2);
+    };
+    // The enabled items of a menu, in its order.
+    const auto enabledItems = [](QMenu* menu) {
+        QList<QAction*> items;
+        for (QAction* a : menu->actions())
+            if (!a->isSeparator() && a->isVisible() && a->isEnabled())
+                items << a;
+        return items;
+    };
+    // The menu `open` shows: for each enabled item, how many its submenu holds (-1: no submenu).
+    const auto shapeOf = [&](const std::function<void()>& open) {
+        QList<int> shape;
+        bool read = false;
+        QTimer poll;
+        poll.setInterval(20);
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (menu == nullptr || read)
+                return;
+            read = true;
+            for (QAction* a : enabledItems(menu)) {
+                if (a->menu() != nullptr)
+                    emit a->menu()->aboutToShow();
+                shape << (a->menu() != nullptr ? int(enabledItems(a->menu()).size()) : -1);
+            }
+            menu->close();
+        });
+        poll.start();
+        choosing = true;
+        open();
+        waitFor([&] { return read && QApplication::activePopupWidget() == nullptr; }, 10000);
+        choosing = false;
+        return shape;
+    };
+    // Chooses with the keys the index-th enabled item of the menu `open` shows (of its submenu with
+    // subIndex >= 0), as it stands then; answers the texts of the path, empty when there was none,
+    // and one empty text for an item of `skipped` (left unchosen).
+    const auto chooseNth = [&](const std::function<void()>& open, int index, int subIndex, const QStringList& skipped) {
+        QStringList path;
+        bool done = false;
+        QPointer<QMenu> top;
+        const auto press = [](QMenu* menu, int key) {
+            const QPointer<QMenu> alive(menu);
+            QKeyEvent down(QEvent::KeyPress, key, Qt::NoModifier);
+            QKeyEvent up(QEvent::KeyRelease, key, Qt::NoModifier);
+            QCoreApplication::sendEvent(menu, &down);
+            if (alive)
+                QCoreApplication::sendEvent(menu, &up);
+        };
+        const auto reach = [&](QMenu* menu, QAction* item) {
+            for (qsizetype n = 0; menu->activeAction() != item && n <= menu->actions().size(); ++n)
+                press(menu, Qt::Key_Down);
+            return menu->activeAction() == item;
+        };
+        const auto giveUp = [&] {
+            done = true;
+            path.clear();
+            for (int level = 0; level < 8 && QApplication::activePopupWidget() != nullptr; ++level)
+                QApplication::activePopupWidget()->close();
+        };
+        QTimer poll;
+        poll.setInterval(20);
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (menu == nullptr || done || menu == top)
+                return;
+            const QList<QAction*> items = enabledItems(menu);
+            const int wanted = top == nullptr ? index : subIndex;
+            if (wanted >= items.size() || !reach(menu, items[wanted]))
+                return giveUp();
+            if (skipped.contains(TestSupport::menuText(items[wanted]->text()))) {
+                giveUp();
+                path = QStringList {QString()};
+                return;
+            }
+            path << items[wanted]->text();
+            if (top == nullptr && subIndex >= 0) {
+                if (items[wanted]->menu() == nullptr)
+                    return giveUp();
+                top = menu;
+                press(menu, Qt::Key_Right);
+                return;
+            }
+            done = true;
+            press(menu, Qt::Key_Return);
+        });
+        poll.start();
+        choosing = true;
+        open();
+        waitFor([&] { return done && QApplication::activePopupWidget() == nullptr; }, 10000);
+        choosing = false;
+        if (!done)
+            giveUp();
+        return path;
+    };
+    QStringList tried;
+    // Chooses each item of the menu that `open` shows in turn, from the last up, each time from the
+    // menu shown again on a reader started afresh: items come and go as others act (Close Pane,
+    // Maximize Pane, Add Note), and those above an item move least.
+    const auto fresh = [&] {
+        quit();
+        QFile::remove(QuillsteadAppController::appLayoutArchiveFile());
+        launch();
+        main = m_controller->mainWindowController()->window();
+    };
+    // What the screen is laid out as: the layouts, the panes, the current one and its size.
+    const auto arrangement = [&] {
+        Layout* layout = reader_test::programEnvironment().layoutManager().currentLayout();
+        BookPageView* page = currentPage();
+        return QStringLiteral("%1 %2 %3 %4 %5")
+            .arg(reader_test::programEnvironment().layoutManager().count())
+            .arg(layout != nullptr ? qsizetype(layout->contents().size()) : -1)
+            .arg(layout != nullptr ? layout->currentRegionIndex() : -1)
+            .arg(page != nullptr ? page->width() : -1)
+            .arg(page != nullptr ? page->height() : -1);
+    };
+    const auto walk = [&](const QString& name, const std::function<void()>& open, const QStringList& skipped = {}) {
+        fresh();
+        QList<int> shape = shapeOf(open);
+        EXPECT_FALSE(shape.isEmpty()) << "no menu: " << name.toStdString();
+        for (int i = int(shape.size()) - 1; i >= 0; i = std::min(i - 1, int(shape.size()) - 1)) {
+            for (int j = shape[i] < 0 ? -1 : 0; j < std::max(shape[i], 0); ++j) {
+                const QString before = arrangement();
+                const QStringList path = chooseNth(open, i, j, skipped);
+                if (path.isEmpty() || path == QStringList {QString()})
+                    continue;
+                const QString item = name + QStringLiteral(" > ") + path.join(QStringLiteral(" > "));
+                tried << item;
+                waitFor([] { return QApplication::activeModalWidget() == nullptr; }, 10000);
+                ASSERT_TRUE(waitFor(alive, 10000)) << "the reader stopped answering after " << item.toStdString();
+                // Windows it opened go again, so that the next item starts from the main window.
+                for (QWidget* top : QApplication::topLevelWidgets())
+                    if (top != main && top->isVisible() && top->isWindow() && qobject_cast<QMenu*>(top) == nullptr)
+                        top->close();
+                TestSupport::waitForQueuedWork();
+                // The next item starts from the first screen again when this one rearranged it.
+                if (arrangement() != before)
+                    fresh();
+            }
+            shape = shapeOf(open);
+        }
+    };
+
+    // The page's menus: on the verse at the top (the menu key), on selected words, on a Strong's number.
+    walk(QStringLiteral("verse"), [&] {
+        if (BookPageView* page = kjvPage())
+            QTest::keyClick(input(page), Qt::Key_F10, Qt::ShiftModifier);
+    });
+    walk(QStringLiteral("selection"), [&] {
+        BookPageView* page = kjvPage();
+        if (page == nullptr)
+            return;
+        const QPoint at = settledPoint(page,
+            QStringLiteral("(function(){var v=document.getElementById('_s1.1.3').parentNode;"
+                           "var w=document.createTreeWalker(v,NodeFilter.SHOW_TEXT);var n;"
+                           "while((n=w.nextNode())&&n.data.indexOf('God')<0);if(!n)return [];"
+                           "var r=document.createRange();r.selectNodeContents(n);var s=getSelection();"
+                           "s.removeAllRanges();s.addRange(r);var b=r.getClientRects()[0];"
+                           "return [b.left+2,b.top+b.height/2];})()"));
+        if (!at.isNull())
+            QTest::mouseClick(input(page), Qt::RightButton, Qt::NoModifier, at);
+    });
+    walk(QStringLiteral("link"), [&] {
+        BookPageView* page = kjvPage();
+        if (page == nullptr)
+            return;
+        evaluate(page, QStringLiteral("getSelection().removeAllRanges()"));
+        const QPoint at = centreOf(page, QStringLiteral("span._stheb a"));
+        if (!at.isNull())
+            QTest::mouseClick(input(page), Qt::RightButton, Qt::NoModifier, at);
+    });
+
+    // The list of a pane's tabs.
+    walk(QStringLiteral("pane tabs"), [&] {
+        if (!kjvPage())
+            return;
+        auto* button =
+            panes()->currentBookPane()->paneView()->findChild<QToolButton*>(QStringLiteral("tabOverflowButton"));
+        if (button != nullptr)
+            QTest::mouseClick(button, Qt::LeftButton);
+    });
+    // The layout tab bar's menu is its rename prompt.
+    {
+        QTabBar* bar = m_controller->mainWindowController()->tabBar();
+        const int before = answered;
+        if (bar->isVisible() && bar->count() > 0) {
+            const QPoint at = bar->tabRect(0).center();
+            QContextMenuEvent menu(QContextMenuEvent::Mouse, at, bar->mapToGlobal(at));
+            QCoreApplication::sendEvent(bar, &menu);
+            EXPECT_GT(answered, before) << "no rename prompt from the layout tab";
+        }
+        ASSERT_TRUE(waitFor(alive, 10000));
+    }
+    // The study pane's menus: the tools its row of tabs has no room for, and the search menus of its
+    // lists, each list shown from the Study menu.
+    walk(QStringLiteral("study more"), [&] {
+        if (!kjvPage() || studyPane() == nullptr)
+            return;
+        auto* more = studyPane()->paneView()->findChild<QToolButton*>(QStringLiteral("moreMenuButton"));
+        if (more != nullptr && more->isVisible())
+            QTest::mouseClick(more, Qt::LeftButton);
+    });
+    for (const char* list : {"Find", "Find in Notes", "Journal"}) {
+        walk(QString::fromLatin1(list), [&] {
+            if (!kjvPage() ||
+                !reader_test::chooseMenuItem(
+                    m_controller->mainWindowController(), QStringLiteral("Study"), QString::fromLatin1(list)))
+                return;
+            StudyPaneViewController* study = studyPane();
+            QToolButton* button = nullptr;
+            waitFor([&] {
+                for (auto* b : study->paneView()->findChildren<QToolButton*>(QStringLiteral("searchMenuButton")))
+                    if (b->isVisible())
+                        button = b;
+                return button != nullptr;
+            });
+            if (button != nullptr)
+                QTest::mouseClick(button, Qt::LeftButton);
+        });
+    }
+
+    // The menu bar, each menu opened from the bar.
+    // (An item may start the reader again: the bar is read afresh each time.)
+    for (qsizetype i = 0; i < main->menuBar()->actions().size(); ++i) {
+        const QAction* entry = main->menuBar()->actions().value(i);
+        if (entry->menu() == nullptr)
+            continue;
+        const QString title = TestSupport::menuText(entry->text());
+        walk(title,
+            [&, i] {
+                kjvPage();
+                QAction* top = main->menuBar()->actions().value(i);
+                main->activateWindow();
+                if (top != nullptr)
+                    main->menuBar()->setActiveAction(top);
+            },
+            {QStringLiteral("Quit"), QStringLiteral("Quit Quillstead")});
+    }
+    escape.stop();
+
+    // Every menu was walked, and a page's own menu gave Close Pane, a highlight and reading aloud.
+    const QString all = tried.join(QLatin1Char('\n'));
+    EXPECT_GT(tried.size(), 80) << all.toStdString();
+    for (const char* item : {"pane tabs > ", "study more > ", "Find > ", "Find in Notes > ", "Journal > ",
+             "File > Open Book", "Study > Start Speaking", "Help > About Quillstead"})
+        EXPECT_TRUE(all.contains(QString::fromUtf8(item))) << item << " not reached in\n" << all.toStdString();
+    for (const QString& item : {QStringLiteral("Close Pane"), QStringLiteral("Highlight"), QStringLiteral("Speak")}) {
+        const QRegularExpression fromPage(
+            QStringLiteral("^(verse|selection|link) > %1").arg(item), QRegularExpression::MultilineOption);
+        EXPECT_TRUE(all.contains(fromPage)) << item.toStdString() << " not chosen from a page in\n"
+                                            << all.toStdString();
+    }
+    // A Strong's number has no passage to read: its menu offers none.
+    EXPECT_FALSE(all.contains(QStringLiteral("Speak Linked-To Text"))) << all.toStdString();
+    // Speech on a computer without sound said why, on screen.
+    if (!QtSpeechSynthesizer::soundOutputMissingReason().isEmpty()) {
+        bool toldWhy = false;
+        for (const Alert& a : alerts.shown())
+            toldWhy = toldWhy || a.messageText == QStringLiteral("Quillstead could not read aloud.");
+        EXPECT_TRUE(toldWhy);
+    }
+}
+
+// Study > Start Speaking on a computer without sound: nothing is spoken, the reader says why once,
+// on screen, and goes on (it ended two seconds later, inside the speech engine).
+TEST_F(PageWindow, StartSpeakingWithoutSoundSaysWhyOnceAndTheReaderGoesOn)
+{
+    if (QtSpeechSynthesizer::soundOutputMissingReason().isEmpty())
+        GTEST_SKIP() << "this computer has a sound output";
+    RecordingAlerts& alerts = TestSupport::programAlerts();
+    alerts.clear();
+    launch();
+    ASSERT_TRUE(activateKjv());
+    QuillsteadWindowController* window = m_controller->mainWindowController();
+    const auto told = [&] {
+        QStringList why;
+        for (const Alert& a : alerts.shown())
+            if (a.messageText == QStringLiteral("Quillstead could not read aloud."))
+                why << a.informativeText;
+        return why;
+    };
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const qsizetype before = told().size();
+        ASSERT_TRUE(reader_test::choose(window, CommandNames::StartSpeaking));
+        ASSERT_TRUE(waitFor([&] { return told().size() > before; }, 10000)) << "no word of why nothing is read";
+        // Nothing reads on: Stop Speaking has nothing to stop, and the window's commands say so.
+        window->actions().updateStates();
+        EXPECT_FALSE(window->actions().action(CommandNames::StopSpeaking)->isEnabled());
+        // The engine was not asked to speak (its thread fell over on the voices), and the page answers.
+        EXPECT_EQ(QtSpeechSynthesizer::engine().state(), QTextToSpeech::Ready);
+        BookPageView* page = currentPage();
+        ASSERT_NE(page, nullptr);
+        EXPECT_EQ(evaluate(page, QStringLiteral("1+1")).toInt(), 2);
+        TestSupport::waitForQueuedWork();
+        EXPECT_EQ(told().size(), before + 1) << told().join('|').toStdString();
+        EXPECT_TRUE(told().last().contains(QStringLiteral("no sound output"))) << told().last().toStdString();
+    }
 }

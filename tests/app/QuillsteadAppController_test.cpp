@@ -1,5 +1,6 @@
 #include "app/QuillsteadAppController.h"
 #include "app/ReaderInstance.h"
+#include "platform/SettingsKeys.h"
 
 #include "app/preferences/AppNotifications.h"
 #include "cloud/store/StoreNotifications.h"
@@ -35,7 +36,6 @@
 #include "panes/layoutview/LayoutViewController.h"
 #include "panes/page/BookPageScheme.h"
 #include "platform/AppFolders.h"
-#include "platform/RecordingAlerts.h"
 #include "platform/SaveFailureAlerts.h"
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
@@ -46,6 +46,7 @@
 #include "search/execution/cMultiBookSearchHits.h"
 #include "search/execution/cSearchExpressionResult.h"
 #include "studypane/StudyPaneViewController.h"
+#include "support/RecordingAlerts.h"
 #include "userdata/cBibleNote.h"
 #include "userdata/cBookmark.h"
 #include "userdata/cBookmarkMgr.h"
@@ -53,6 +54,7 @@
 
 #include "ReaderTestProgram.h"
 #include "preferences/SettingsTestSupport.h"
+#include "support/BookFileDamage.h"
 #include "tools/tvkbuild/cTvkBookBuilder.h"
 
 #include <gtest/gtest.h>
@@ -197,7 +199,7 @@ TEST_F(Shell, FirstRunBuildsTheFirstScreenAndASecondRunRestoresIt)
     const QString uuid = first->uuidString();
     quit();
     EXPECT_TRUE(QFile::exists(QuillsteadAppController::appLayoutArchiveFile()));
-    EXPECT_GT(UserDefaults::standardUserDefaults().floatForKey(QStringLiteral("mainWindowWidth")), 0.0f);
+    EXPECT_GT(UserDefaults::standardUserDefaults().floatForKey(SettingsKeys::MainWindowWidth.name), 0.0f);
 
     // Second run: the same layout comes back and no first-run requests are sent.
     m_goTos.clear();
@@ -350,7 +352,7 @@ TEST_F(Shell, LaunchResetsAskFirstAndActOnlyOnYes)
     launch();
     quit();
     UserDefaults& defaults = UserDefaults::standardUserDefaults();
-    defaults.setString(QStringLiteral("scrambled"), QStringLiteral("password"));
+    defaults.setString(QStringLiteral("scrambled"), SettingsKeys::Password.name);
     m_goTos.clear();
     // "No" to the layout reset keeps the archive; "Yes" to the settings reset clears the defaults.
     s_alerts->queueAnswer(AlertFirstButtonReturn);
@@ -360,28 +362,28 @@ TEST_F(Shell, LaunchResetsAskFirstAndActOnlyOnYes)
     EXPECT_EQ(s_alerts->shown()[0].buttons, (QStringList {QStringLiteral("No"), QStringLiteral("Yes")}));
     EXPECT_TRUE(QFile::exists(QuillsteadAppController::appLayoutArchiveFile()));
     EXPECT_TRUE(m_goTos.isEmpty());
-    EXPECT_FALSE(defaults.hasStoredValue(QStringLiteral("password")));
+    EXPECT_FALSE(defaults.hasStoredValue(SettingsKeys::Password));
     quit();
 
     // The stored password of an older version moves to its current key.
     const QString scrambled = qs::cloud::scrambleText(QStringLiteral("older"), qs::cloud::ScramblePad::Default);
-    defaults.setString(scrambled, QStringLiteral("password"));
+    defaults.setString(scrambled, SettingsKeys::Password.name);
     launch();
-    EXPECT_EQ(defaults.stringForKey(QStringLiteral("optionsbitfield")), scrambled);
-    EXPECT_FALSE(defaults.hasStoredValue(QStringLiteral("password")));
+    EXPECT_EQ(defaults.value(SettingsKeys::Optionsbitfield), scrambled);
+    EXPECT_FALSE(defaults.hasStoredValue(SettingsKeys::Password));
     quit();
 
     // A password left in clear in the settings file is dropped, not moved.
-    defaults.setString(QString(), QStringLiteral("optionsbitfield"));
-    defaults.setString(QStringLiteral("271828"), QStringLiteral("password"));
+    defaults.set(SettingsKeys::Optionsbitfield, QString());
+    defaults.setString(QStringLiteral("271828"), SettingsKeys::Password.name);
     launch();
-    EXPECT_FALSE(defaults.hasStoredValue(QStringLiteral("password")));
-    EXPECT_EQ(defaults.stringForKey(QStringLiteral("optionsbitfield")), QString());
+    EXPECT_FALSE(defaults.hasStoredValue(SettingsKeys::Password));
+    EXPECT_EQ(defaults.value(SettingsKeys::Optionsbitfield), QString());
     quit();
-    defaults.setInteger(271828, QStringLiteral("password"));
+    defaults.setInteger(271828, SettingsKeys::Password.name);
     launch();
-    EXPECT_FALSE(defaults.hasStoredValue(QStringLiteral("password")));
-    EXPECT_EQ(defaults.stringForKey(QStringLiteral("optionsbitfield")), QString());
+    EXPECT_FALSE(defaults.hasStoredValue(SettingsKeys::Password));
+    EXPECT_EQ(defaults.value(SettingsKeys::Optionsbitfield), QString());
     quit();
 }
 
@@ -398,17 +400,17 @@ TEST_F(Shell, CommandsByNameToggleSettingsAndPostTheirNotifications)
         });
 
     UserDefaults& defaults = UserDefaults::standardUserDefaults();
-    const bool strongs = defaults.boolForKey(QStringLiteral("strongsNumbers"));
+    const bool strongs = defaults.value(SettingsKeys::StrongsNumbers);
     QuillsteadWindowController* window = app.mainWindowController();
     ActionRegistry& actions = window->actions();
     EXPECT_TRUE(actions.trigger(CommandNames::ToggleStrongs));
-    EXPECT_EQ(defaults.boolForKey(QStringLiteral("strongsNumbers")), !strongs);
+    EXPECT_EQ(defaults.value(SettingsKeys::StrongsNumbers), !strongs);
     actions.updateStates();
     EXPECT_EQ(actions.action(CommandNames::ToggleStrongs)->isChecked(), !strongs) << "the check mark follows";
-    defaults.setString(QStringLiteral("Collapse"), QStringLiteral("footnoteStyle"));
+    defaults.set(SettingsKeys::FootnoteStyle, QStringLiteral("Collapse"));
     for (int i = 0; i < 3; ++i)
         actions.trigger(CommandNames::CycleFootnoteMarker);
-    EXPECT_EQ(defaults.stringForKey(QStringLiteral("footnoteStyle")), QStringLiteral("Collapse"));
+    EXPECT_EQ(defaults.value(SettingsKeys::FootnoteStyle), QStringLiteral("Collapse"));
     actions.updateStates();
     EXPECT_EQ(actions.action(CommandNames::CycleFootnoteMarker)->text(), QStringLiteral("Footnote Markers: Collapse"));
     // At the window's first size the study pane has given up what it can and the first layout's
@@ -714,8 +716,8 @@ TEST_F(Shell, NewSpecialOffersAreAnnouncedUntilTheUserTurnsThatOff)
 {
     QuillsteadAppController& app = launch();
     UserDefaults& defaults = UserDefaults::standardUserDefaults();
-    defaults.setBool(true, QStringLiteral("myOffersNotifications"));
-    defaults.setInteger(2, QStringLiteral("myOffersIgnored"));
+    defaults.set(SettingsKeys::MyOffersNotifications, true);
+    defaults.set(SettingsKeys::MyOffersIgnored, 2);
     const auto announce = [] {
         NotificationCenter::defaultCenter().postNotificationName(StoreNotifications::MyOffersManagerHasNewOffers);
         QCoreApplication::processEvents();
@@ -731,7 +733,7 @@ TEST_F(Shell, NewSpecialOffersAreAnnouncedUntilTheUserTurnsThatOff)
     EXPECT_EQ(alert.buttons,
         (QStringList {QStringLiteral("My Special Offers"), QStringLiteral("Not Now"),
             QStringLiteral("Disable These Notifications")}));
-    EXPECT_EQ(defaults.integerForKey(QStringLiteral("myOffersIgnored")), 3);
+    EXPECT_EQ(defaults.value(SettingsKeys::MyOffersIgnored), 3);
     // "My Special Offers" starts the count again (signed out, the store itself does not open: the
     // reader says an account is needed).
     s_alerts->queueAnswer(AlertFirstButtonReturn);
@@ -739,16 +741,16 @@ TEST_F(Shell, NewSpecialOffersAreAnnouncedUntilTheUserTurnsThatOff)
     ASSERT_EQ(s_alerts->shown().size(), 3);
     EXPECT_EQ(s_alerts->shown()[2].messageText,
         QStringLiteral("You must be signed in to your Tavrosen account to use your special offers."));
-    EXPECT_EQ(defaults.integerForKey(QStringLiteral("myOffersIgnored")), 0);
+    EXPECT_EQ(defaults.value(SettingsKeys::MyOffersIgnored), 0);
     // The third button turns the announcements off: the next offers pass without an alert.
     s_alerts->queueAnswer(AlertThirdButtonReturn);
     announce();
-    EXPECT_FALSE(defaults.boolForKey(QStringLiteral("myOffersNotifications")));
+    EXPECT_FALSE(defaults.value(SettingsKeys::MyOffersNotifications));
     announce();
     EXPECT_EQ(s_alerts->shown().size(), 4);
 
     // Signed out, My Special Offers is hidden and disabled.
-    defaults.setBool(false, QStringLiteral("credentialsValid"));
+    defaults.set(SettingsKeys::CredentialsValid, false);
     QuillsteadWindowController* window = app.mainWindowController();
     QMenu* file = window->window()->menuBar()->findChildren<QMenu*>().value(0);
     ASSERT_NE(file, nullptr);
@@ -758,7 +760,7 @@ TEST_F(Shell, NewSpecialOffersAreAnnouncedUntilTheUserTurnsThatOff)
     emit file->aboutToShow();
     EXPECT_FALSE(offers->isEnabled());
     EXPECT_FALSE(offers->isVisible());
-    defaults.setBool(true, QStringLiteral("myOffersNotifications"));
+    defaults.set(SettingsKeys::MyOffersNotifications, true);
     quit();
 }
 
@@ -835,9 +837,9 @@ TEST_F(Shell, ADamagedSettingsFileIsKeptAsideAndTheReaderStartsWithDefaults)
     WindowEnvironment env = reader_test::programEnvironment();
     env.setSettings(&defaults);
     QuillsteadAppController& app = launch({}, env);
-    EXPECT_EQ(defaults.integerForKey(QStringLiteral("autoSyncFreq")), 3600000);
-    EXPECT_NE(defaults.integerForKey(QStringLiteral("baseFontSize")), 99);
-    EXPECT_GT(defaults.integerForKey(QStringLiteral("baseFontSize")), 0);
+    EXPECT_EQ(defaults.value(SettingsKeys::AutoSyncFreq), 3600000);
+    EXPECT_NE(defaults.value(SettingsKeys::BaseFontSize), 99);
+    EXPECT_GT(defaults.value(SettingsKeys::BaseFontSize), 0);
     EXPECT_EQ(reader_test::programEnvironment().layoutManager().count(), 1u);
     EXPECT_EQ(app.mainWindowController()->tabBar()->count(), 1);
     QFile aside(file + QStringLiteral(".damaged"));
@@ -846,7 +848,7 @@ TEST_F(Shell, ADamagedSettingsFileIsKeptAsideAndTheReaderStartsWithDefaults)
     quit();
     // What the reader saves on quit reaches the new file.
     UserDefaults reread(file);
-    EXPECT_GT(reread.floatForKey(QStringLiteral("mainWindowWidth")), 0.0f);
+    EXPECT_GT(reread.floatForKey(SettingsKeys::MainWindowWidth.name), 0.0f);
 }
 
 TEST_F(Shell, EveryTaggedCommandReachesItsAction)
@@ -1104,8 +1106,8 @@ TEST_F(Shell, AboutThisBookShowsTheDescriptionInTheBodyFontAndCopiesTheCitation)
 {
     QuillsteadAppController& app = launch();
     UserDefaults& defaults = UserDefaults::standardUserDefaults();
-    defaults.setInteger(12, QStringLiteral("baseFontSize"));
-    defaults.setString(QStringLiteral("Arial"), QStringLiteral("bodyFont"));
+    defaults.set(SettingsKeys::BaseFontSize, 12);
+    defaults.set(SettingsKeys::BodyFont, QStringLiteral("Arial"));
     const SourceTuple::Ptr kjv = SourceManager::singleton().allSources()->tupleForPubID(1, 101);
     ASSERT_TRUE(kjv);
     const QString citation = kjv->bibliographicCitation();
@@ -1133,7 +1135,7 @@ TEST_F(Shell, AboutThisBookShowsTheDescriptionInTheBodyFontAndCopiesTheCitation)
         about.grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/about-this-book.png"));
     }
     // A font name cannot end the style attribute or its declaration.
-    defaults.setString(QStringLiteral("Arial'; background:red\" onload=\"x"), QStringLiteral("bodyFont"));
+    defaults.set(SettingsKeys::BodyFont, QStringLiteral("Arial'; background:red\" onload=\"x"));
     const QString page = AboutThisBookWindowController::pageHtml(*kjv, UserDefaults::standardUserDefaults());
     const qsizetype body = page.indexOf(QStringLiteral("<body"));
     const QString head = page.mid(body, page.indexOf(QLatin1Char('>'), body) - body + 1);
@@ -1155,10 +1157,9 @@ TEST_F(Shell, SyncNowWithDataOfAnotherCustomerAsksFirstAndCancellingSyncsNothing
 {
     QuillsteadAppController& app = launch();
     UserDefaults& defaults = UserDefaults::standardUserDefaults();
-    defaults.setBool(true, QStringLiteral("credentialsValid"));
-    defaults.setInteger(5, QStringLiteral("customerIDNum"));
+    defaults.set(SettingsKeys::CredentialsValid, true);
+    defaults.set(SettingsKeys::CustomerIDNum, 5);
     qs::cloud::SyncLocalData().setSyncedCustomerId(7);
-    EXPECT_FALSE(app.syncDelegate()->syncAutomatically());
     qs::cloud::SyncManager& engine = qs::cloud::SyncManager::instance();
     // The server is one that nobody listens on: a sync that started would report an error.
     engine.setServer(QStringLiteral("127.0.0.1"), 9);
@@ -1194,9 +1195,9 @@ TEST_F(Shell, SyncNowReachesTheServerShowsItsProgressAndAReceivedNoteIsFound)
 
     QuillsteadAppController& app = launch();
     UserDefaults& defaults = UserDefaults::standardUserDefaults();
-    defaults.setString(QStringLiteral("demo@quillstead.test"), QStringLiteral("customerID"));
-    defaults.setInteger(10001, QStringLiteral("customerIDNum"));
-    defaults.setBool(true, QStringLiteral("credentialsValid"));
+    defaults.set(SettingsKeys::CustomerID, QStringLiteral("demo@quillstead.test"));
+    defaults.set(SettingsKeys::CustomerIDNum, 10001);
+    defaults.set(SettingsKeys::CredentialsValid, true);
     ASSERT_TRUE(qs::cloud::CustomerPassword::store(QStringLiteral("demo")));
     qs::cloud::SyncManager& engine = qs::cloud::SyncManager::instance();
     engine.setServer(QStringLiteral("127.0.0.1"), server.syncPort());
@@ -1206,7 +1207,7 @@ TEST_F(Shell, SyncNowReachesTheServerShowsItsProgressAndAReceivedNoteIsFound)
     ASSERT_TRUE(kjv);
     const auto document = SourceTuple::allocateSourceForFile(kjv->filepath());
     ASSERT_TRUE(document);
-    const quint32 section = kjv->sectionForBibleKey((40u << 16) | (5u << 8) | 3u);
+    const quint32 section = kjv->locations().sectionForBibleKey((40u << 16) | (5u << 8) | 3u);
     auto notedSections = [&document] {
         cMultiBookSearchHits hits(u"", u"NOTE()");
         EXPECT_TRUE(hits.addBook(*document));
@@ -1254,7 +1255,7 @@ TEST_F(Shell, SyncNowReachesTheServerShowsItsProgressAndAReceivedNoteIsFound)
     EXPECT_EQ(toolbar->actions().value(button), app.mainWindowController()->actions().action(CommandNames::SyncNow))
         << "the button that comes back is the Sync Now command";
     EXPECT_EQ(indexOf(QStringLiteral("progress")), -1);
-    EXPECT_TRUE(defaults.boolForKey(QStringLiteral("credentialsValid")));
+    EXPECT_TRUE(defaults.value(SettingsKeys::CredentialsValid));
     EXPECT_EQ(QuillsteadSyncDelegate::syncedToCustomerID(), 10001);
     EXPECT_TRUE(notesChanged);
 
@@ -1297,7 +1298,7 @@ TEST_F(Shell, BookPanesReachTheStoresAndTheCopierThroughTheirHooks)
     bool notesChanged = false;
     NotificationCenter::defaultCenter().addObserver(&notesChanged, PaneNotifications::qsNotesHaveChangedNotification,
         [&notesChanged](Notification&) { notesChanged = true; });
-    hooks.deleteNote(kjv, john316, kjv->sectionForBibleKey(john316), true);
+    hooks.deleteNote(kjv, john316, kjv->locations().sectionForBibleKey(john316), true);
     EXPECT_FALSE(hooks.hasNote(kjv, john316, true));
     EXPECT_TRUE(notesChanged);
     NotificationCenter::defaultCenter().removeObserver(&notesChanged);
@@ -1315,7 +1316,7 @@ TEST_F(Shell, BookPanesReachTheStoresAndTheCopierThroughTheirHooks)
     EXPECT_FALSE(hooks.hasBookmarks(kjv, john316 + 1, true));
 
     // Speech reads the verses through the passage copier.
-    const quint32 section = kjv->sectionForBibleKey(john316);
+    const quint32 section = kjv->locations().sectionForBibleKey(john316);
     const QString spoken = hooks.passagePlainText(kjv, true, section, section, BookPaneSpeech::speechTextOptions());
     EXPECT_TRUE(spoken.contains(QStringLiteral("For God so loved the world"))) << spoken.toStdString();
     EXPECT_FALSE(spoken.contains(QStringLiteral("G2316"))) << "no Strong's numbers are read aloud";
@@ -1561,7 +1562,7 @@ TEST_F(Shell, OpeningABookFileUpdatesOnlyToANewerRevision)
     NotificationCenter::defaultCenter().addObserver(&opened, PaneNotifications::UserWantsToOpenThisBookNotification,
         [&opened](Notification& n) { opened.append(n.userInfo.value(QStringLiteral("revision")).toString()); });
     QTemporaryDir elsewhere;
-    const auto smallBook = [&](const char* folder, uint8_t revision) {
+    const auto smallBook = [&](const char* folder, uint8_t revision, int sections = 1) {
         const QString path = elsewhere.filePath(QString::fromLatin1(folder) + QStringLiteral("/Small.tvk"));
         cTvkBookBuilder b;
         b.info.bookName = b.info.abbreviatedTitle = "Small Book";
@@ -1569,7 +1570,8 @@ TEST_F(Shell, OpeningABookFileUpdatesOnlyToANewerRevision)
         b.info.bookId = 7;
         b.info.edition = 1;
         b.info.revision = revision;
-        b.addSection({"Part 1", 1, "The text of revision " + std::to_string(revision) + ".", 0});
+        for (int i = 1; i <= sections; ++i)
+            b.addSection({"Part " + std::to_string(i), 1, "The text of revision " + std::to_string(revision) + ".", 0});
         QDir().mkpath(QFileInfo(path).absolutePath());
         EXPECT_TRUE(b.writeFile(path.toStdString()));
         return path;
@@ -1596,7 +1598,20 @@ TEST_F(Shell, OpeningABookFileUpdatesOnlyToANewerRevision)
     ASSERT_EQ(s_alerts->shown().size(), 1);
     EXPECT_EQ(s_alerts->shown()[0].messageText, QStringLiteral("A newer copy of \"Small Book\" is already installed."));
     EXPECT_TRUE(s_alerts->shown()[0].informativeText.contains(older));
-    EXPECT_EQ(opened, (QStringList {"2", "3", "3"}));
+
+    // A newer revision whose contents are damaged (every section still reads) replaces nothing: the
+    // user is told that the installed copy is kept, and why, and it is opened.
+    const QString damaged = smallBook("r4", 4, 2485);
+    ASSERT_TRUE(TestSupport::damageStream(damaged, "TOFC", 3000));
+    app.loadAndOpenBook(damaged);
+    EXPECT_EQ(installedRevision(), 3);
+    EXPECT_EQ(fileBytes(installed), fileBytes(newer));
+    ASSERT_EQ(s_alerts->shown().size(), 2);
+    EXPECT_EQ(s_alerts->shown()[1].messageText, QStringLiteral("The installed copy of \"Small Book\" is kept."));
+    EXPECT_TRUE(s_alerts->shown()[1].informativeText.contains(
+        QStringLiteral("%1 is damaged: its contents (entry ").arg(damaged)))
+        << s_alerts->shown()[1].informativeText.toStdString();
+    EXPECT_EQ(opened, (QStringList {"2", "3", "3", "3"}));
     EXPECT_TRUE(partialBookFiles().isEmpty());
     SourceManager::singleton().removeSourceForPubID(9100, 7);
     NotificationCenter::defaultCenter().removeObserver(&opened);
@@ -1674,10 +1689,10 @@ TEST_F(Shell, StartUpSweepsPartialBooksSkipsFifosAndFitsTheWindowToTheScreen)
     QFile::remove(fifo);
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     UserDefaults& defaults = UserDefaults::standardUserDefaults();
-    defaults.setFloat(2e9f, QStringLiteral("mainWindowWidth"));
-    defaults.setFloat(2e9f, QStringLiteral("mainWindowHeight"));
-    defaults.setFloat(-3e9f, QStringLiteral("mainWindowOriginX"));
-    defaults.setFloat(5e9f, QStringLiteral("mainWindowOriginY"));
+    defaults.set(SettingsKeys::MainWindowWidth, double(2e9f));
+    defaults.set(SettingsKeys::MainWindowHeight, double(2e9f));
+    defaults.set(SettingsKeys::MainWindowOriginX, double(-3e9f));
+    defaults.set(SettingsKeys::MainWindowOriginY, double(5e9f));
 
     QuillsteadAppController& app = launch();
     EXPECT_FALSE(QFile::exists(QDir(books).filePath(QStringLiteral("WEB.tvk.tmp"))));
@@ -1698,7 +1713,7 @@ TEST_F(Shell, StartUpSweepsPartialBooksSkipsFifosAndFitsTheWindowToTheScreen)
         << frame.x() << "," << frame.y() << " " << frame.width() << "x" << frame.height() << " in " << area.x() << ","
         << area.y() << " " << area.width() << "x" << area.height();
     quit();
-    EXPECT_LE(defaults.floatForKey(QStringLiteral("mainWindowWidth")), float(area.width()));
+    EXPECT_LE(defaults.floatForKey(SettingsKeys::MainWindowWidth.name), float(area.width()));
     QFile::remove(fifo);
     QFile::remove(QDir(books).filePath(QStringLiteral("keep.tmp")));
 }
@@ -1726,10 +1741,10 @@ TEST_F(Shell, SyncNowAgainstAStoppedServerShowsOneAlertWithAutomaticSyncOn)
     probe.close();
     QuillsteadAppController& app = launch();
     UserDefaults& defaults = UserDefaults::standardUserDefaults();
-    defaults.setString(QStringLiteral("demo@quillstead.test"), QStringLiteral("customerID"));
-    defaults.setInteger(10001, QStringLiteral("customerIDNum"));
-    defaults.setBool(true, QStringLiteral("credentialsValid"));
-    defaults.setBool(true, QStringLiteral("autoSyncEnabled"));
+    defaults.set(SettingsKeys::CustomerID, QStringLiteral("demo@quillstead.test"));
+    defaults.set(SettingsKeys::CustomerIDNum, 10001);
+    defaults.set(SettingsKeys::CredentialsValid, true);
+    defaults.set(SettingsKeys::AutoSyncEnabled, true);
     ASSERT_TRUE(qs::cloud::CustomerPassword::store(QStringLiteral("demo")));
     qs::cloud::SyncManager& engine = qs::cloud::SyncManager::instance();
     engine.setServer(QStringLiteral("127.0.0.1"), port);
@@ -1751,8 +1766,8 @@ TEST_F(Shell, SyncNowAgainstAStoppedServerShowsOneAlertWithAutomaticSyncOn)
     EXPECT_EQ(s_alerts->shown()[0].messageText, errors.value(0));
 
     NotificationCenter::defaultCenter().removeObserver(&errors);
-    defaults.setBool(false, QStringLiteral("autoSyncEnabled"));
-    defaults.setBool(false, QStringLiteral("credentialsValid"));
+    defaults.set(SettingsKeys::AutoSyncEnabled, false);
+    defaults.set(SettingsKeys::CredentialsValid, false);
     qs::cloud::CustomerPassword::clear();
     quit();
 }

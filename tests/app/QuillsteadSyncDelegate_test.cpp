@@ -3,6 +3,7 @@
 // history and alerts, the log-in values, and the search results dropped after received records.
 #include "app/QuillsteadSyncDelegate.h"
 #include "app/preferences/AppNotifications.h"
+#include "platform/SettingsKeys.h"
 
 #include "cloud/account/CustomerPassword.h"
 #include "cloud/sync/SyncLocalData.h"
@@ -10,9 +11,9 @@
 #include "library/JavaScript.h"
 #include "platform/AppFolders.h"
 #include "platform/NotificationCenter.h"
-#include "platform/RecordingAlerts.h"
 #include "platform/UserDefaults.h"
 #include "search/execution/UserDataSearchCache.h"
+#include "support/RecordingAlerts.h"
 #include "userdata/cPersistentData.h"
 #include "userdata/cSQLiteDbBase.h"
 
@@ -44,9 +45,9 @@ protected:
     void SetUp() override
     {
         s_alerts->clear();
-        m_defaults.setBool(true, QStringLiteral("autoSyncEnabled"));
-        m_defaults.setBool(true, QStringLiteral("credentialsValid"));
-        m_defaults.setInteger(5, QStringLiteral("customerIDNum"));
+        m_defaults.set(SettingsKeys::AutoSyncEnabled, true);
+        m_defaults.set(SettingsKeys::CredentialsValid, true);
+        m_defaults.set(SettingsKeys::CustomerIDNum, 5);
         qs::cloud::SyncLocalData().setSyncedCustomerId(0);
         for (const char* name :
             {"qsSyncCommStartedNotification", "qsSyncCommFinishedNotification", "qsSyncProgressPercentNotification",
@@ -260,7 +261,7 @@ TEST_F(SyncDelegate, EachRecordTypeNamesItsTableAndPostsWhatChanged)
         m_posted[0].userInfo.value(QStringLiteral("statusMessage")).toString(), QStringLiteral("Receiving notes"));
     EXPECT_EQ(m_senders[0], nullptr);
     m_delegate.syncLoginComplete(false);
-    EXPECT_FALSE(m_defaults.boolForKey(QStringLiteral("credentialsValid")));
+    EXPECT_FALSE(m_defaults.value(SettingsKeys::CredentialsValid));
 }
 
 TEST_F(SyncDelegate, AutomaticSyncOnlyForTheCustomerTheDataBelongsTo)
@@ -272,10 +273,10 @@ TEST_F(SyncDelegate, AutomaticSyncOnlyForTheCustomerTheDataBelongsTo)
     qs::cloud::SyncLocalData().setSyncedCustomerId(7);
     EXPECT_FALSE(m_delegate.syncAutomatically()) << "customer 5 on data synced for customer 7";
     qs::cloud::SyncLocalData().setSyncedCustomerId(5);
-    m_defaults.setBool(false, QStringLiteral("autoSyncEnabled"));
+    m_defaults.set(SettingsKeys::AutoSyncEnabled, false);
     EXPECT_FALSE(m_delegate.syncAutomatically());
-    m_defaults.setBool(true, QStringLiteral("autoSyncEnabled"));
-    m_defaults.setBool(false, QStringLiteral("credentialsValid"));
+    m_defaults.set(SettingsKeys::AutoSyncEnabled, true);
+    m_defaults.set(SettingsKeys::CredentialsValid, false);
     EXPECT_FALSE(m_delegate.syncAutomatically());
 }
 
@@ -304,14 +305,14 @@ TEST_F(SyncDelegate, ErrorsAreRecordedAndShownUnlessTheSyncWasAutomatic)
 
     // A sync that was not automatic (automatic sync off) always shows its error.
     m_syncPaneShown = false;
-    m_defaults.setBool(false, QStringLiteral("autoSyncEnabled"));
+    m_defaults.set(SettingsKeys::AutoSyncEnabled, false);
     m_delegate.syncErrorOccurred(QStringLiteral("Login refused."), false);
     QApplication::processEvents();
     ASSERT_EQ(s_alerts->shown().size(), 2);
     EXPECT_EQ(s_alerts->shown()[1].messageText, QStringLiteral("Login refused."));
 
     // Automatic sync on, settings closed: a sync the user asked for still says how it failed.
-    m_defaults.setBool(true, QStringLiteral("autoSyncEnabled"));
+    m_defaults.set(SettingsKeys::AutoSyncEnabled, true);
     ASSERT_TRUE(m_delegate.syncAutomatically());
     m_delegate.syncErrorOccurred(QStringLiteral("Connection refused"), true);
     QApplication::processEvents();
@@ -321,13 +322,13 @@ TEST_F(SyncDelegate, ErrorsAreRecordedAndShownUnlessTheSyncWasAutomatic)
 
 TEST_F(SyncDelegate, LogInValuesComeFreshFromTheAccount)
 {
-    m_defaults.setString(QString(), QStringLiteral("customerID"));
+    m_defaults.set(SettingsKeys::CustomerID, QString());
     qs::cloud::CustomerPassword::clear();
-    m_defaults.setString(QString(), QStringLiteral("optionsbitfield"));
+    m_defaults.set(SettingsKeys::Optionsbitfield, QString());
     EXPECT_FALSE(m_delegate.connectParameters().has_value()) << "no account";
 
-    m_defaults.setString(QStringLiteral("reader@example.test"), QStringLiteral("customerID"));
-    m_defaults.setInteger(10001, QStringLiteral("customerIDNum"));
+    m_defaults.set(SettingsKeys::CustomerID, QStringLiteral("reader@example.test"));
+    m_defaults.set(SettingsKeys::CustomerIDNum, 10001);
     ASSERT_TRUE(qs::cloud::CustomerPassword::store(QStringLiteral("s3cret")));
     auto p = m_delegate.connectParameters();
     ASSERT_TRUE(p.has_value());
@@ -341,7 +342,7 @@ TEST_F(SyncDelegate, LogInValuesComeFreshFromTheAccount)
 
     // A password an older version kept scrambled in the settings still logs in.
     qs::cloud::CustomerPassword::clear();
-    m_defaults.setString(JavaScript::encryptedString(QStringLiteral("older")), QStringLiteral("optionsbitfield"));
+    m_defaults.set(SettingsKeys::Optionsbitfield, JavaScript::encryptedString(QStringLiteral("older")));
     p = m_delegate.connectParameters();
     ASSERT_TRUE(p.has_value());
     EXPECT_EQ(p->password, QStringLiteral("older"));

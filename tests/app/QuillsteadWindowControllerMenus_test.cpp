@@ -1,8 +1,9 @@
 // The main menus of a running, signed-out reader as a user meets them: every enabled item of every
 // menu, chosen once, changes something on screen or shows a message; the store commands say that an
 // account is needed and open the Customer ID page; Ctrl+, opens Settings; the footnote item shows its
-// three states; and Ctrl+Q, or closing the main window, ends the program even with Settings open
-// (checked on a reader started in a child process).
+// three states; every key of the window's commands, pressed in a book page, belongs to one command;
+// and Ctrl+Q, or closing the main window, ends the program even with Settings open (checked on a
+// reader started in a child process).
 
 #include "app/HelpCommands.h"
 #include "app/ProgramParts.h"
@@ -25,10 +26,11 @@
 #include "panes/page/BookPageView.h"
 #include "platform/AppVersion.h"
 #include "platform/NotificationCenter.h"
-#include "platform/RecordingAlerts.h"
+#include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 #include "platform/ui/ActionRegistry.h"
 #include "studypane/StudyPaneViewController.h"
+#include "support/RecordingAlerts.h"
 
 #include "ReaderTestProgram.h"
 
@@ -46,6 +48,8 @@
 #include <QMimeData>
 #include <QProcess>
 #include <QPushButton>
+#include <QSet>
+#include <QShortcutEvent>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
@@ -76,7 +80,7 @@ protected:
     {
         ReaderWindow::SetUp();
         alerts().clear();
-        UserDefaults::standardUserDefaults().setBool(false, QStringLiteral("credentialsValid"));
+        UserDefaults::standardUserDefaults().set(SettingsKeys::CredentialsValid, false);
         // Every test starts from the first screen, whatever the one before left.
         QFile::remove(QuillsteadAppController::appLayoutArchiveFile());
     }
@@ -273,7 +277,7 @@ TEST_F(MenuWindow, ScrollCommandsMoveTheActiveBook)
     GoToRequest request;
     request.layoutUuid = panes()->goToPanes().currentLayoutUuid();
     request.sourceTuple = kjv;
-    request.section = kjv->sectionForSyncString(QStringLiteral("John 3:16"));
+    request.section = kjv->locations().sectionForSyncString(QStringLiteral("John 3:16"));
     request.activate = true;
     request.post(NotificationCenter::defaultCenter(), nullptr);
     ASSERT_TRUE(waitFor([&] { return offset() > 1e6; }));
@@ -389,9 +393,72 @@ TEST_F(MenuWindow, CopyWithNothingSelectedLeavesTheClipboardAlone)
                        "window.getSelection().removeAllRanges(); "
                        "window.getSelection().addRange(r)"));
     ASSERT_TRUE(waitFor([&] { return !page->selectedText().isEmpty(); }));
+    // Once the window's Copy offers itself for it, as the Edit menu shows.
+    ASSERT_TRUE(waitFor([&] { return window()->actions().action(CommandNames::Copy)->isEnabled(); }));
     QTest::keySequence(main, QKeySequence::Copy);
     EXPECT_TRUE(waitFor([&] { return QApplication::clipboard()->text() != QStringLiteral("held text"); }));
     EXPECT_FALSE(QApplication::clipboard()->text().isEmpty());
+}
+
+// Records the shortcut events that the keys pressed make, and eats them, so that no command runs.
+class ShortcutRecorder : public QObject {
+public:
+    QStringList reached;
+    QStringList ambiguous;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::Shortcut)
+            return QObject::eventFilter(watched, event);
+        const auto* shortcut = static_cast<QShortcutEvent*>(event);
+        (shortcut->isAmbiguous() ? ambiguous : reached) << shortcut->key().toString();
+        return true;
+    }
+};
+
+// A key that two actions claim runs neither (Qt says "Ambiguous shortcut overload"): every key of the
+// window's commands and of the actions in the window, pressed with the focus in a book page, reaches
+// exactly one.
+TEST_F(MenuWindow, EveryKeyPressedInABookPageBelongsToOneCommand)
+{
+    launch();
+    ASSERT_TRUE(activateKjv());
+    BookPaneViewController* pane = bookPaneAt(kjvRegion());
+    ASSERT_NE(pane, nullptr);
+    BookPageView* page = pane->page();
+    ASSERT_TRUE(waitFor([&] { return TestSupport::pageText(page->page(), 5000).contains(QStringLiteral("God")); }));
+    QMainWindow* main = window()->window();
+    main->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(main));
+    page->setFocus(Qt::MouseFocusReason);
+    ASSERT_TRUE(waitFor([&] { return page->isAncestorOf(QApplication::focusWidget()) || page->hasFocus(); }));
+
+    QList<QAction*> actions = window()->actions().actions();
+    actions += main->findChildren<QAction*>();
+    QList<QKeySequence> keys;
+    QSet<QString> seen;
+    for (QAction* action : actions)
+        for (const QKeySequence& key : action->shortcuts())
+            if (!key.isEmpty() && !seen.contains(key.toString())) {
+                seen.insert(key.toString());
+                keys << key;
+            }
+    ASSERT_TRUE(seen.contains(QKeySequence(QKeySequence::Copy).toString()));
+    ASSERT_TRUE(seen.contains(QStringLiteral("Ctrl+Alt+C")));
+
+    // Every command can take its key (a state that a key does not refresh), and none runs.
+    ShortcutRecorder recorder;
+    qApp->installEventFilter(&recorder);
+    for (QAction* action : window()->actions().actions())
+        action->setEnabled(true);
+    for (const QKeySequence& key : keys)
+        QTest::keySequence(main, key);
+    qApp->removeEventFilter(&recorder);
+    window()->actions().updateStates();
+    EXPECT_TRUE(recorder.ambiguous.isEmpty()) << recorder.ambiguous.join(QLatin1Char(' ')).toStdString();
+    EXPECT_TRUE(recorder.reached.contains(QKeySequence(QKeySequence::Copy).toString()))
+        << recorder.reached.join(QLatin1Char(' ')).toStdString();
 }
 
 TEST_F(MenuWindow, F1OpensTheHelpBook)
@@ -523,7 +590,7 @@ TEST_F(MenuWindow, EachToolbarStyleChangesTheToolButtons)
             << c.label << ": " << toolbarLook(toolbar).toStdString();
         toolbar->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/toolbar-%1.png").arg(index));
     }
-    EXPECT_EQ(UserDefaults::standardUserDefaults().integerForKey(QStringLiteral("mainWindowToolbarStyle")), 1);
+    EXPECT_EQ(UserDefaults::standardUserDefaults().value(SettingsKeys::MainWindowToolbarStyle), 1);
 }
 
 // The body text's computed font family and size, read from the first book page.
@@ -568,7 +635,7 @@ TEST_F(MenuWindow, FontChosenFromTheListShowsOnThePageWithTheTextSize)
         if (list->itemText(i).contains(QLatin1Char(' ')))
             index = i;
     const QString family = list->itemText(index);
-    UserDefaults::standardUserDefaults().setInteger(17, QStringLiteral("baseFontSize"));
+    UserDefaults::standardUserDefaults().set(SettingsKeys::BaseFontSize, 17);
     list->setCurrentIndex(index);
     emit list->activated(index);
     // 17pt is 22.6667px; the page rounds as it likes.
@@ -594,7 +661,7 @@ TEST_F(MenuWindow, FootnoteItemShowsThreeStates)
         bool mixed;
     } states[] = {{"Hide", false, false}, {"Expand", true, false}, {"Collapse", false, true}, {"", false, true}};
     for (const auto& state : states) {
-        defaults.setString(QString::fromLatin1(state.stored), QStringLiteral("footnoteStyle"));
+        defaults.set(SettingsKeys::FootnoteStyle, QString::fromLatin1(state.stored));
         window()->actions().updateStates();
         EXPECT_EQ(item->isChecked(), state.checked) << state.stored;
         EXPECT_EQ(item->property("mixedState").toBool(), state.mixed) << state.stored;

@@ -2,7 +2,8 @@
 // "faith AND love" and a click on a hit sends the book pane there (the screenshot is saved), the
 // Study Pane command hides and shows the pane, the navigator follows the Bible pane, and the pane's
 // width and tab come back after a restart; the note commands reach their sub-panes and the format
-// commands the note editor; a navigator heading hands its verse to Find, whose column names that book.
+// commands the note editor; a navigator heading hands its verse to Find, whose column names that book;
+// a book installed again before the first study is a new book of the autostudy lists.
 
 #include "app/ProgramParts.h"
 #include "app/QuillsteadAppController.h"
@@ -23,9 +24,11 @@
 #include "panes/layoutview/LayoutViewController.h"
 #include "panes/page/BookPageScheme.h"
 #include "platform/AppFolders.h"
-#include "platform/RecordingAlerts.h"
+#include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 #include "platform/ui/ActionRegistry.h"
+#include "reports/AutoStudyElements.h"
+#include "reports/AutoStudyManager.h"
 #include "search/execution/SearchExecutor.h"
 #include "search/execution/SearchResultsAggregator.h"
 #include "studypane/StudyPaneLibrarySearchViewController.h"
@@ -35,8 +38,10 @@
 #include "studypane/StudyPaneNotesListViewController.h"
 #include "studypane/StudyPaneRegionContentItemState.h"
 #include "studypane/StudyPaneSearchResultsViewController.h"
+#include "studypane/StudyPaneTabs.h"
 #include "studypane/StudyPaneViewController.h"
 #include "studypane/notes/NoteStore.h"
+#include "support/RecordingAlerts.h"
 #include "userdata/cSQLiteDbBase.h"
 
 #include "ReaderTestProgram.h"
@@ -84,7 +89,7 @@ protected:
         go.layoutUuid = reader_test::programEnvironment().layoutManager().currentLayout()->uuidString();
         go.sourceTuple = book;
         go.bibleKey = key;
-        go.section = book->sectionForBibleKey(key);
+        go.section = book->locations().sectionForBibleKey(key);
         go.sync = true;
         go.activate = true;
         go.activatePane = activatePane;
@@ -112,6 +117,22 @@ protected:
 };
 
 }  // namespace
+
+TEST_F(StudyPaneWindow, EveryTabsCommandShowsItsTab)
+{
+    const auto [window, kjv, study] = launchAtKjv();
+    ASSERT_TRUE(kjv);
+    ASSERT_NE(study, nullptr);
+    // Backwards through the table, so that each command has to move the selection.
+    const auto tabs = StudyPaneTabs::all();
+    for (auto row = tabs.rbegin(); row != tabs.rend(); ++row) {
+        SCOPED_TRACE(row->command.id->name);
+        EXPECT_TRUE(reader_test::choose(window, *row->command.id));
+        EXPECT_EQ(study->tabs().selected(), row->id);
+        EXPECT_NE(study->subpaneViewController(), nullptr);
+        EXPECT_EQ(study->subpaneViewController(), study->subpane(row->slot));
+    }
+}
 
 TEST_F(StudyPaneWindow, FindShowsFaithAndLoveInTheKingJamesAndAClickGoesThere)
 {
@@ -161,7 +182,7 @@ TEST_F(StudyPaneWindow, FindShowsFaithAndLoveInTheKingJamesAndAClickGoesThere)
     ASSERT_NE(kjvPane, nullptr);
     EXPECT_TRUE(waitFor([&] { return kjvPane->currentSourceSection() == section; }))
         << kjvPane->currentSourceSection() << " " << section;
-    EXPECT_EQ(study->recentGoToVerseKeys().value(0), kjv->keyForSection(section));
+    EXPECT_EQ(study->recentGoToVerseKeys().value(0), kjv->locations().keyForSection(section));
 
     table->scrollToTop();
     EXPECT_TRUE(waitFor(
@@ -194,7 +215,7 @@ TEST_F(StudyPaneWindow, TheStudyPaneCommandTheNavigatorAndTheWidthAfterARestart)
     EXPECT_DOUBLE_EQ(LayoutViewController::defaultStudyPaneWidth(), 290);
 
     // The navigator, updating itself, follows the King James pane to Romans 8:28.
-    UserDefaults::standardUserDefaults().setBool(true, QStringLiteral("autoUpdateNavigator"));
+    UserDefaults::standardUserDefaults().set(SettingsKeys::AutoUpdateNavigator, true);
     EXPECT_TRUE(reader_test::choose(window, CommandNames::LibraryNavigator));
     auto* navigator =
         dynamic_cast<StudyPaneNavigatorViewController*>(study->subpane(StudyPaneViewController::kNavigatorSubpane));
@@ -561,7 +582,7 @@ TEST_F(StudyPaneWindow, FindNamesTheBookANavigatorHeadingHandsItTo)
     EXPECT_EQ(results->model()->headerData(0, Qt::Horizontal).toString(), kjv->name());
 
     // The navigator lists the places of Romans 8:28; a click on Scofield's heading hands it to Find.
-    UserDefaults::standardUserDefaults().setBool(true, QStringLiteral("autoUpdateNavigator"));
+    UserDefaults::standardUserDefaults().set(SettingsKeys::AutoUpdateNavigator, true);
     ASSERT_TRUE(reader_test::choose(window, CommandNames::LibraryNavigator));
     auto* navigator =
         dynamic_cast<StudyPaneNavigatorViewController*>(study->subpane(StudyPaneViewController::kNavigatorSubpane));
@@ -606,4 +627,79 @@ TEST_F(StudyPaneWindow, FindNamesTheBookANavigatorHeadingHandsItTo)
     // The King James book back in its pane for the tests that follow (the layout outlives the run).
     goToVerse(kjv, romans828, true);
     EXPECT_TRUE(waitFor([this] { return kjvRegion() >= 0; }));
+}
+
+TEST_F(StudyPaneWindow, ABookInstalledAgainBeforeTheFirstStudyIsANewBookOfItsLists)
+{
+    QuillsteadAppController& app = launch();
+    // Scofield removed and installed again from its file, before any study or the navigator ran.
+    SourceManager& library = reader_test::programEnvironment().books();
+    const SourceTuple::Ptr before = library.allSources()->tupleForPubID(1, 110);
+    ASSERT_NE(before, nullptr);
+    library.removeSourceForPubID(1, 110);
+    ASSERT_EQ(library.allSources()->tupleForPubID(1, 110), nullptr);
+    app.loadAndOpenBook(QDir(TestSupport::sampleLibraryFolder()).filePath(QStringLiteral("Scofield.tvk")));
+    ASSERT_TRUE(waitFor([&] { return library.allSources()->tupleForPubID(1, 110) != nullptr; }));
+
+    // The verse study's commentaries list it last, after the Treasury of David, as any book added.
+    AutoStudyElementList& verse = reader_test::programEnvironment().autoStudy().elements().verseStudyElements();
+    const AutoStudyElement* commentaries =
+        AutoStudyElements::elementDictionaryForID(AutoStudyElements::CommentariesID, verse);
+    ASSERT_NE(commentaries, nullptr);
+    QStringList books;
+    for (const AutoStudyBook& b : commentaries->bookArray)
+        books << b.text;
+    EXPECT_EQ(books, (QStringList {QStringLiteral("Treasury of David"), QStringLiteral("Scofield")}));
+    EXPECT_TRUE(commentaries->bookArray.last().checked);
+}
+
+// With the keys in the note editor, the window's pane keys still go from pane to pane, Escape gives
+// the keys back to the current pane's page and Ctrl+Tab moves on to the next control.
+TEST_F(StudyPaneWindow, ThePaneKeysEscapeAndCtrlTabLeaveTheNoteEditor)
+{
+    const auto [window, kjv, study] = launchAtKjv();
+    ASSERT_TRUE(kjv);
+    ASSERT_NE(study, nullptr);
+    QWebEngineView* editor = openNoteEditorOnJohn317(window, kjv, study);
+    ASSERT_NE(editor, nullptr) << "the note on John 3:17 did not open in the rich editor";
+    LayoutGoToPanes& go = panes()->goToPanes();
+    const auto inEditor = [editor] {
+        QWidget* focus = QApplication::focusWidget();
+        return focus != nullptr && (focus == editor || editor->isAncestorOf(focus));
+    };
+    const auto keysIntoEditor = [&] {
+        window->window()->activateWindow();
+        if (!QTest::qWaitForWindowActive(window->window()))
+            return false;
+        editor->setFocus(Qt::MouseFocusReason);
+        TestSupport::runScript(editor->page(), QStringLiteral("qsFocusEditor(); true"));
+        return waitFor(inEditor);
+    };
+    const auto press = [](const QKeySequence& keys) { QTest::keySequence(QApplication::focusWidget(), keys); };
+
+    ASSERT_TRUE(keysIntoEditor());
+    const int before = go.currentRegion();
+    press(QKeySequence(QStringLiteral("Ctrl+]")));
+    EXPECT_TRUE(waitFor([&] { return go.currentRegion() != before; })) << "Ctrl+] stayed in the editor";
+    EXPECT_TRUE(waitFor([&] { return !inEditor(); }));
+    ASSERT_TRUE(keysIntoEditor());
+    const int next = go.currentRegion();
+    press(QKeySequence(QStringLiteral("Ctrl+[")));
+    EXPECT_TRUE(waitFor([&] { return go.currentRegion() != next; })) << "Ctrl+[ stayed in the editor";
+
+    // Escape: back to the page of the current pane.
+    ASSERT_TRUE(keysIntoEditor());
+    press(QKeySequence(Qt::Key_Escape));
+    EXPECT_TRUE(waitFor([&] {
+        LayoutBookPane* pane = panes()->currentBookPane();
+        QWidget* focus = QApplication::focusWidget();
+        return pane != nullptr && focus != nullptr && pane->paneView()->isAncestorOf(focus);
+    })) << "Escape left the keys in "
+        << (QApplication::focusWidget() ? QApplication::focusWidget()->metaObject()->className() : "nothing");
+
+    // Ctrl+Tab: on to a control outside the editor.
+    ASSERT_TRUE(keysIntoEditor());
+    press(QKeySequence(QStringLiteral("Ctrl+Tab")));
+    EXPECT_TRUE(waitFor([&] { return !inEditor() && QApplication::focusWidget() != nullptr; }))
+        << "Ctrl+Tab stayed in the editor";
 }

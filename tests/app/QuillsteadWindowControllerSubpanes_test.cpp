@@ -24,7 +24,6 @@
 #include "panes/page/BookPageView.h"
 #include "platform/AppFolders.h"
 #include "platform/NotificationCenter.h"
-#include "platform/RecordingAlerts.h"
 #include "platform/UserDefaults.h"
 #include "platform/ui/ActionRegistry.h"
 #include "search/execution/SearchExecutor.h"
@@ -36,6 +35,7 @@
 #include "studypane/StudyPaneNoteViewEditViewController.h"
 #include "studypane/StudyPaneViewController.h"
 #include "studypane/notes/NoteStore.h"
+#include "support/RecordingAlerts.h"
 
 #include "ReaderTestProgram.h"
 
@@ -97,7 +97,7 @@ TEST_F(SubpaneWindow, GoToHighlightsAndBookmarksOpenTheirSubpanesAndGoThere)
     Layout* layout = reader_test::programEnvironment().layoutManager().currentLayout();
     LayoutBookPane* kjvPane = asBookPane(layout->contentsAt(size_t(kjvRegion()))->viewController());
     ASSERT_NE(kjvPane, nullptr);
-    const quint32 psalm = kjv->sectionForBibleKey((19u << 16) | (23u << 8) | 1u);
+    const quint32 psalm = kjv->locations().sectionForBibleKey((19u << 16) | (23u << 8) | 1u);
     EXPECT_TRUE(waitFor([&] { return kjvPane->currentSourceSection() == psalm; }))
         << kjvPane->currentSourceSection() << " " << psalm;
     EXPECT_EQ(study->recentGoToVerseKeys().value(0), (19u << 16) | (23u << 8) | 1u);
@@ -112,7 +112,7 @@ TEST_F(SubpaneWindow, GoToHighlightsAndBookmarksOpenTheirSubpanesAndGoThere)
     EXPECT_TRUE(reader_test::choose(window, CommandNames::Highlights));
     auto* highlights = dynamic_cast<StudyPaneHighlightsViewController*>(study->subpaneViewController());
     ASSERT_NE(highlights, nullptr);
-    EXPECT_TRUE(listsRow(highlights, kjv->plainTextSearchResultTitleForSection(psalm)));
+    EXPECT_TRUE(listsRow(highlights, kjv->words().plainTextSearchResultTitleForSection(psalm)));
 
     // A bookmark through the same services shows in Bookmarks under "All Bookmarks".
     hooks->bookmark(
@@ -121,8 +121,9 @@ TEST_F(SubpaneWindow, GoToHighlightsAndBookmarksOpenTheirSubpanesAndGoThere)
     auto* bookmarks = dynamic_cast<StudyPaneBookmarksViewController*>(study->subpaneViewController());
     ASSERT_NE(bookmarks, nullptr);
     bookmarks->onCategorySelected(0);
-    EXPECT_TRUE(listsRow(
-        bookmarks, kjv->plainTextSearchResultTitleForSection(kjv->sectionForBibleKey((43u << 16) | (3u << 8) | 16u))));
+    EXPECT_TRUE(listsRow(bookmarks,
+        kjv->words().plainTextSearchResultTitleForSection(
+            kjv->locations().sectionForBibleKey((43u << 16) | (3u << 8) | 16u))));
     hooks->highlight({(19u << 16) | (23u << 8) | 1u}, 0);
     hooks->removeBookmark(
         kjv, (43u << 16) | (3u << 8) | 16u, true, {{"searchTitle", QStringLiteral("*")}, {"categoryID", 65535}});
@@ -158,7 +159,8 @@ TEST_F(SubpaneWindow, EachSubpaneShowsTheCurrentBookAndTheCategoryJustUsed)
     ASSERT_NE(bookmarks, nullptr);
     EXPECT_EQ(bookmarks->view()->findChild<QComboBox*>(QStringLiteral("categoryPopUp"))->currentText(),
         QStringLiteral("Promises"));
-    EXPECT_TRUE(listsRow(bookmarks, kjv->plainTextSearchResultTitleForSection(kjv->sectionForBibleKey(john316))));
+    EXPECT_TRUE(listsRow(
+        bookmarks, kjv->words().plainTextSearchResultTitleForSection(kjv->locations().sectionForBibleKey(john316))));
     hooks->removeBookmark(kjv, john316, true, {{"searchTitle", QStringLiteral("*")}, {"categoryID", 65535}});
 
     // Go To on Welcome lists its contents; closing Welcome takes them away.
@@ -226,7 +228,7 @@ TEST_F(SubpaneWindow, TheDevotionalGoToListsItsReadingsAlsoAfterARestart)
     GoToRequest open;
     open.layoutUuid = reader_test::programEnvironment().layoutManager().currentLayout()->uuidString();
     open.sourceTuple = devo;
-    open.section = devo->sectionForReadingNumber(3);
+    open.section = devo->readings().sectionForReadingNumber(3);
     open.activate = true;
     open.activatePane = true;
     open.post(NotificationCenter::defaultCenter(), nullptr);
@@ -244,8 +246,8 @@ TEST_F(SubpaneWindow, TheDevotionalGoToListsItsReadingsAlsoAfterARestart)
         ASSERT_EQ(quint64(table->rowCount()), devo->numReadings());
         ASSERT_NE(table->horizontalHeaderItem(0), nullptr);
         EXPECT_EQ(table->horizontalHeaderItem(0)->text(), devo->name());
-        EXPECT_EQ(
-            table->item(2, 0)->text(), devo->dateForReadingNumber(3).stringWithStyle(SimpleDate::kStyleWithWeekday));
+        EXPECT_EQ(table->item(2, 0)->text(),
+            devo->readings().dateForReadingNumber(3).stringWithStyle(SimpleDate::kStyleWithWeekday));
         EXPECT_EQ(table->item(2, 0)->data(ReadingProgressCellView::ReadingNumberRole).toString(),
             QStringLiteral("Reading 3 of %1").arg(devo->numReadings()));
     };
@@ -280,15 +282,15 @@ TEST_F(SubpaneWindow, MarkingAReadingReadKeepsItInViewInTheReadingList)
     ASSERT_TRUE(devo);
     const quint32 reading = std::min<quint32>(200, quint32(devo->numReadings()));
     ASSERT_GT(reading, 40u);
-    if (devo->isReadingComplete(reading))
-        devo->toggleReadingNumber(reading, true);
+    if (devo->readings().isReadingComplete(reading))
+        devo->readings().toggleReadingNumber(reading, true);
 
     // Go To shows, then the reader opens the devotional at the reading: the go-to follows it.
     ASSERT_TRUE(reader_test::choose(window, CommandNames::GoTo));
     GoToRequest open;
     open.layoutUuid = reader_test::programEnvironment().layoutManager().currentLayout()->uuidString();
     open.sourceTuple = devo;
-    open.section = devo->sectionForReadingNumber(reading);
+    open.section = devo->readings().sectionForReadingNumber(reading);
     open.activate = true;
     open.activatePane = true;
     open.post(NotificationCenter::defaultCenter(), nullptr);
@@ -318,7 +320,7 @@ TEST_F(SubpaneWindow, MarkingAReadingReadKeepsItInViewInTheReadingList)
 
     // The reader marks the reading read from the menu.
     ASSERT_TRUE(reader_test::choose(window, CommandNames::ReadingComplete));
-    ASSERT_TRUE(waitFor([&] { return devo->isReadingComplete(reading); }));
+    ASSERT_TRUE(waitFor([&] { return devo->readings().isReadingComplete(reading); }));
     EXPECT_TRUE(waitFor([&] { return table->item(row, 0)->background().color() != unread; }))
         << "the row does not show the reading as read";
     EXPECT_TRUE(inView()) << "the list's top row is " << table->rowAt(0);
@@ -337,7 +339,7 @@ TEST_F(SubpaneWindow, MarkingAReadingReadKeepsItInViewInTheReadingList)
             .value_or(QVariant())
             .toBool();
     }));
-    ASSERT_TRUE(waitFor([&] { return !devo->isReadingComplete(reading); }));
+    ASSERT_TRUE(waitFor([&] { return !devo->readings().isReadingComplete(reading); }));
     EXPECT_TRUE(waitFor([&] { return table->item(row, 0)->background().color() == unread; }));
     EXPECT_FALSE(waitFor([&] { return !inView(); }, 1000)) << "the list's top row is " << table->rowAt(0);
 }

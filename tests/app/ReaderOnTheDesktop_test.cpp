@@ -21,6 +21,8 @@
 #include "app/preferences/PreferencesViewController.h"
 #include "cloud/account/CustomerPassword.h"
 #include "cloud/protocol/ServiceHost.h"
+#include "cloud/store/ui/OpenBookSheetWindowController.h"
+#include "engine/references/BibleRef.h"
 #include "library/GoToRequest.h"
 #include "library/GoToRouter.h"
 #include "library/SourceManager.h"
@@ -33,7 +35,7 @@
 #include "panes/page/BookPageHtml.h"
 #include "panes/page/BookPageView.h"
 #include "platform/Alerts.h"
-#include "platform/RecordingAlerts.h"
+#include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 #include "platform/ui/CommandNames.h"
 #include "platform/ui/ContentTextDocument.h"
@@ -44,6 +46,7 @@
 #include "studypane/StudyPaneHitList.h"
 #include "studypane/StudyPaneResultListModel.h"
 #include "studypane/StudyPaneSearchResultsViewController.h"
+#include "support/RecordingAlerts.h"
 #include "tools/standin-services/StandinTestServer.h"
 
 #include "ReaderTestProgram.h"
@@ -58,6 +61,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
 #include <QProcess>
@@ -94,14 +98,14 @@ protected:
         // Every test starts from the first screen.
         QFile::remove(QuillsteadAppController::appLayoutArchiveFile());
         s_alerts->clear();
-        UserDefaults::standardUserDefaults().setBool(false, QStringLiteral("credentialsValid"));
+        UserDefaults::standardUserDefaults().set(SettingsKeys::CredentialsValid, false);
     }
 
     void TearDown() override
     {
         if (MASPreferencesWindowController* settings = settingsWindow())
             settings->close();
-        UserDefaults::standardUserDefaults().setInteger(12, QStringLiteral("baseFontSize"));
+        UserDefaults::standardUserDefaults().set(SettingsKeys::BaseFontSize, 12);
         ReaderWindow::TearDown();
     }
 
@@ -146,7 +150,7 @@ protected:
     // and Return pressed. The Login page once it shows the signed-in view; null when it did not.
     LoginPreferencesViewController* signIn(QuillsteadWindowController* window, const standin_test::Server& server)
     {
-        UserDefaults::standardUserDefaults().setString(server.serviceHostSetting(), QStringLiteral("serviceHost"));
+        UserDefaults::standardUserDefaults().set(SettingsKeys::ServiceHostAddress, server.serviceHostSetting());
         auto* account = settings_test::shownPage<LoginPreferencesViewController>(
             openSettingsAt(window, QStringLiteral("LoginPreferences")));
         if (account == nullptr || account->shownCredentialsView() != QLatin1String("LoginView") ||
@@ -302,7 +306,7 @@ protected:
         field->selectAll();
         QTest::keyClicks(QApplication::focusWidget(), QString::number(size));
         pressKey(Qt::Key_Return);
-        EXPECT_EQ(UserDefaults::standardUserDefaults().integerForKey(QStringLiteral("baseFontSize")), size);
+        EXPECT_EQ(UserDefaults::standardUserDefaults().value(SettingsKeys::BaseFontSize), size);
         pressKey(Qt::Key_Escape);
         ASSERT_TRUE(waitFor([this] { return settingsWindow() == nullptr; }, 5000));
     }
@@ -313,7 +317,7 @@ TEST_F(ReaderOnTheDesktop, StudyPaneRowsHoldTheirTextAtTextSizes12And20)
     const auto [window, kjv, study] = launchAtKjv();
     ASSERT_TRUE(kjv);
     ASSERT_NE(study, nullptr);
-    UserDefaults::standardUserDefaults().setInteger(12, QStringLiteral("baseFontSize"));
+    UserDefaults::standardUserDefaults().set(SettingsKeys::BaseFontSize, 12);
 
     // A verse gone to through the Bible go-to is listed among the recent verses.
     ASSERT_TRUE(reader_test::choose(window, CommandNames::GoTo));
@@ -376,7 +380,7 @@ TEST_F(ReaderOnTheDesktop, TheTextSizeChangesAndTheVerseAtTheTopStays)
     ASSERT_TRUE(kjv);
     ASSERT_NE(study, nullptr);
     UserDefaults& defaults = UserDefaults::standardUserDefaults();
-    defaults.setInteger(12, QStringLiteral("baseFontSize"));
+    defaults.set(SettingsKeys::BaseFontSize, 12);
     Layout* layout = reader_test::programEnvironment().layoutManager().currentLayout();
     LayoutBookPane* pane = layout ? asBookPane(layout->contentsAt(size_t(kjvRegion()))->viewController()) : nullptr;
     ASSERT_NE(pane, nullptr);
@@ -389,7 +393,8 @@ TEST_F(ReaderOnTheDesktop, TheTextSizeChangesAndTheVerseAtTheTopStays)
                                   .toString();
         return verse.isEmpty() ? 0u : BookPageHtml::bibleKeyFromDataVerseSpan(verse);
     };
-    const quint32 john316 = kjv->keyForSection(kjv->sectionForSyncString(QStringLiteral("John 3:16")));
+    const quint32 john316 =
+        kjv->locations().keyForSection(kjv->locations().sectionForSyncString(QStringLiteral("John 3:16")));
     ASSERT_NE(john316, 0u);
     ASSERT_TRUE(reader_test::choose(window, CommandNames::GoTo));
     auto* go = dynamic_cast<StudyPaneBibleGotoViewController*>(study->subpaneViewController());
@@ -438,7 +443,7 @@ TEST_F(ReaderOnTheDesktop, TheTextSizeChangesAndTheVerseAtTheTopStays)
     font->setFocus(Qt::TabFocusReason);
     ASSERT_TRUE(waitFor([font] { return font->hasFocus(); }, 5000));
     pressKey(font->currentIndex() + 1 < font->count() ? Qt::Key_Down : Qt::Key_Up);
-    const QString family = defaults.stringForKey(QStringLiteral("bodyFont"));
+    const QString family = defaults.value(SettingsKeys::BodyFont);
     ASSERT_EQ(family, font->currentText());
     EXPECT_TRUE(waitFor(
         [&] {
@@ -458,7 +463,7 @@ TEST_F(ReaderOnTheDesktop, TheTextSizeChangesAndTheVerseAtTheTopStays)
     field->selectAll();
     QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("0"));
     pressKey(Qt::Key_Return);
-    EXPECT_EQ(defaults.integerForKey(QStringLiteral("baseFontSize")), 12);
+    EXPECT_EQ(defaults.value(SettingsKeys::BaseFontSize), 12);
     EXPECT_EQ(field->text(), QStringLiteral("12"));
     QLabel* why = settings_test::shownPage(settings)->rangeLabel(QStringLiteral("baseFontSize"));
     ASSERT_NE(why, nullptr);
@@ -467,7 +472,7 @@ TEST_F(ReaderOnTheDesktop, TheTextSizeChangesAndTheVerseAtTheTopStays)
     pressKey(Qt::Key_Escape);
     ASSERT_TRUE(waitFor([this] { return settingsWindow() == nullptr; }, 5000));
     EXPECT_EQ(verseAtTop(), john316);
-    defaults.removeObjectForKey(QStringLiteral("bodyFont"));
+    defaults.remove(SettingsKeys::BodyFont);
 }
 
 TEST_F(ReaderOnTheDesktop, ReturnLogsInAndEscapeClosesSettings)
@@ -477,7 +482,7 @@ TEST_F(ReaderOnTheDesktop, ReturnLogsInAndEscapeClosesSettings)
     QuillsteadWindowController* window = launch().mainWindowController();
     UserDefaults& defaults = UserDefaults::standardUserDefaults();
     ASSERT_NE(signIn(window, server), nullptr) << "Return in the password field did not log in";
-    EXPECT_TRUE(defaults.boolForKey(QStringLiteral("credentialsValid")));
+    EXPECT_TRUE(defaults.value(SettingsKeys::CredentialsValid));
 
     // Escape closes the window, wherever the focus is.
     QWidget* focus = QApplication::focusWidget();
@@ -489,7 +494,7 @@ TEST_F(ReaderOnTheDesktop, ReturnLogsInAndEscapeClosesSettings)
 
     // Log out again for the tests after this one.
     ASSERT_TRUE(logOut(window));
-    EXPECT_FALSE(defaults.boolForKey(QStringLiteral("credentialsValid")));
+    EXPECT_FALSE(defaults.value(SettingsKeys::CredentialsValid));
 }
 
 TEST_F(ReaderOnTheDesktop, TheSettingsWindowStaysAboveTheMainWindow)
@@ -555,7 +560,7 @@ TEST_F(ReaderOnTheDesktop, TypedAccountFieldsSurviveAPageSwitch)
         EXPECT_EQ(account->textField(key)->text(), text) << key.toStdString();
 
     // Nothing typed is stored, and a new window starts afresh.
-    EXPECT_FALSE(UserDefaults::standardUserDefaults().hasStoredValue(QStringLiteral("password")));
+    EXPECT_FALSE(UserDefaults::standardUserDefaults().hasStoredValue(SettingsKeys::Password));
     EXPECT_EQ(qs::cloud::CustomerPassword::load(), QString());
     settings->close();
     ASSERT_TRUE(waitFor([this] { return settingsWindow() == nullptr; }, 5000));
@@ -592,7 +597,12 @@ TEST_F(ReaderOnTheDesktop, ViewLogWithNoLauncherOpensTheReadersOwnWindow)
     })) << "the log was not shown in a window of the reader";
     if (shown != nullptr) {
         EXPECT_TRUE(waitFor([shown] { return !TestSupport::pageText(shown->page(), 5000).isEmpty(); }));
-        shown->window()->close();
+        // Escape puts the log away.
+        QPointer<QWidget> log(shown->window());
+        pressIn(log, QKeySequence(Qt::Key_Escape));
+        EXPECT_TRUE(waitFor([&log] { return log.isNull() || !log->isVisible(); }, 5000)) << "Escape left the log open";
+        if (log != nullptr && log->isVisible())
+            log->close();
     }
 }
 
@@ -734,6 +744,9 @@ TEST_F(ReaderOnTheDesktop, WindowsOpenOnTheScreenWithTheirTitleBars)
     ASSERT_NE(settings, nullptr);
     QRect frame = shownFrame(settings);
     EXPECT_TRUE(onScreen(frame, "Settings"));
+    // Centred on the main window as it stands when Settings opens (on a loaded machine the window
+    // manager may still be placing it when the first frame was read).
+    mainFrame = shownFrame(main);
     EXPECT_LE(
         (frame.topLeft() - DesktopWindows::centredFrameOrigin(frame.size(), mainFrame, area)).manhattanLength(), 40)
         << "Settings at " << frame.x() << "," << frame.y() << ", the main window at " << mainFrame.x() << ","
@@ -746,10 +759,10 @@ TEST_F(ReaderOnTheDesktop, WindowsOpenOnTheScreenWithTheirTitleBars)
 
     // Places stored for a screen that is gone now: both windows come back onto this one.
     quit();
-    defaults.setFloat(float(area.right() + 3000), QStringLiteral("mainWindowOriginX"));
-    defaults.setFloat(float(area.top() - 2000), QStringLiteral("mainWindowOriginY"));
-    defaults.setString(QStringLiteral("{%1, %2}").arg(area.right() + 5000).arg(area.bottom() + 4000),
-        QStringLiteral("MASPreferences Frame Top Left"));
+    defaults.set(SettingsKeys::MainWindowOriginX, double(float(area.right() + 3000)));
+    defaults.set(SettingsKeys::MainWindowOriginY, double(float(area.top() - 2000)));
+    defaults.set(SettingsKeys::PreferencesTopLeft,
+        QStringLiteral("{%1, %2}").arg(area.right() + 5000).arg(area.bottom() + 4000));
     window = launch().mainWindowController();
     main = window->window();
     mainFrame = shownFrame(main);
@@ -984,3 +997,144 @@ TEST_F(ReaderOnTheDesktop, ASyncFromTheToolbarShowsItsProgressAndSaysItEnded)
 }
 
 }  // namespace
+
+TEST_F(ReaderOnTheDesktop, TheFirstStartAndOpenBookWorkFromTheKeyboard)
+{
+    using qs::cloud::OpenBookSheetWindowController;
+    // The first start: the King James pane is current, so the welcome book's first step (Go To,
+    // "John 3", Return) moves it.
+    QuillsteadWindowController* window = launch().mainWindowController();
+    QMainWindow* main = window->window();
+    LayoutGoToPanes& go = panes()->goToPanes();
+    int kjv = -1;
+    ASSERT_TRUE(waitFor([&] { return (kjv = kjvRegion()) >= 0 && bookPaneAt(kjv)->currentSourceSection() != 0; }));
+    EXPECT_TRUE(waitFor([&] { return go.currentRegion() == kjv; })) << "current: " << go.currentRegion();
+    ASSERT_TRUE(reader_test::pressKeys(window, QKeySequence(QStringLiteral("Ctrl+L"))));
+    StudyPaneBibleGotoViewController* gotoPane = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        gotoPane = dynamic_cast<StudyPaneBibleGotoViewController*>(studyPane()->subpaneViewController());
+        QWidget* focus = QApplication::focusWidget();
+        return gotoPane != nullptr && focus != nullptr &&
+            (focus == gotoPane->verseComboBox() || gotoPane->verseComboBox()->isAncestorOf(focus));
+    })) << "Go To is "
+        << (gotoPane != nullptr ? "the Bible's" : "not the Bible's") << "; the keys are in "
+        << (QApplication::focusWidget() ? QApplication::focusWidget()->metaObject()->className() : "nothing");
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("John 3"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    const auto shownIn = [this](int region) {
+        BookPaneViewController* pane = bookPaneAt(region);
+        const SourceTuple::Ptr book = pane != nullptr ? pane->currentSourceTuple() : nullptr;
+        if (book == nullptr || pane->currentSourceSection() == 0)
+            return QString();
+        const quint32 key = book->locations().keyForSection(quint32(pane->currentSourceSection()));
+        return key == 0 ? QString() : BibleRef::bibleRefWithStartKey(key, key).fullSpelling();
+    };
+    EXPECT_TRUE(waitFor([&] { return shownIn(kjv).startsWith(QStringLiteral("John 3")); }))
+        << "the King James pane shows " << shownIn(kjv).toStdString();
+
+    // Ctrl+] goes through the book panes in reading order: row by row from the top, left to right,
+    // as the panes lie in the window.
+    std::vector<int> order;
+    for (int region = 0; region < go.regionCount(); ++region)
+        if (go.bookPaneAt(region) != nullptr)
+            order.push_back(region);
+    const auto placeOf = [&](int region) { return go.bookPaneAt(region)->paneView()->mapTo(main, QPoint(0, 0)); };
+    std::sort(order.begin(), order.end(), [&](int a, int b) {
+        return placeOf(a).y() != placeOf(b).y() ? placeOf(a).y() < placeOf(b).y() : placeOf(a).x() < placeOf(b).x();
+    });
+    ASSERT_EQ(order.size(), 3u);
+    std::vector<int> visited {go.currentRegion()};
+    for (int step = 0; step < 3; ++step) {
+        const int before = go.currentRegion();
+        ASSERT_TRUE(reader_test::pressKeys(window, QKeySequence(QStringLiteral("Ctrl+]"))));
+        ASSERT_TRUE(waitFor([&] { return go.currentRegion() != before; }));
+        visited.push_back(go.currentRegion());
+    }
+    const auto start = std::find(order.begin(), order.end(), visited.front());
+    ASSERT_NE(start, order.end());
+    for (size_t i = 0; i < visited.size(); ++i)
+        EXPECT_EQ(visited[i], order[(size_t(start - order.begin()) + i) % order.size()]) << "step " << i;
+
+    // A pane's "+", clicked as the reader does (a pane that is not current takes the first click),
+    // opens Open Book; the keys choose a book there and Return opens it in that pane, which is then
+    // the current one: Go To and the keys act on it.
+    int target = -1;
+    for (int region : order)
+        if (region != go.currentRegion())
+            target = region;
+    ASSERT_GE(target, 0);
+    QWidget* plus = bookPaneAt(target)->tabBar()->addButton();
+    OpenBookSheetWindowController* sheet = nullptr;
+    for (int clicks = 0; clicks < 2 && sheet == nullptr; ++clicks) {
+        const QPoint at = plus->mapTo(main, plus->rect().center());
+        QWidget* hit = main->childAt(at);
+        ASSERT_NE(hit, nullptr);
+        QTest::mouseClick(hit, Qt::LeftButton, Qt::NoModifier, hit->mapFrom(main, at));
+        waitFor([&] { return (sheet = TestSupport::shownWindow<OpenBookSheetWindowController>()) != nullptr; }, 2000);
+    }
+    ASSERT_NE(sheet, nullptr) << "the pane's + opened no Open Book";
+    auto* kinds = sheet->findChild<QListWidget*>(QStringLiteral("BookKinds"));
+    auto* books = sheet->findChild<QListWidget*>(QStringLiteral("Books"));
+    ASSERT_TRUE(kinds != nullptr && books != nullptr);
+    sheet->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(sheet));
+    ASSERT_TRUE(waitFor([kinds] { return QApplication::focusWidget() == kinds; }))
+        << "the keys are in "
+        << (QApplication::focusWidget() ? QApplication::focusWidget()->metaObject()->className() : "nothing");
+    // Down moves through the kinds, and the books listed follow the kind.
+    const auto listed = [books] {
+        QStringList names;
+        for (int row = 0; row < books->count(); ++row)
+            names << books->item(row)->text();
+        return names;
+    };
+    const auto ofKind = [sheet] {
+        QStringList names;
+        const SourceTupleArray::Ptr list = sheet->sourcesOfSelectedKind();
+        for (qsizetype i = 0; list && i < list->count(); ++i)
+            names << list->tupleAtIndex(i)->name();
+        return names;
+    };
+    QString hebrew;
+    for (int presses = 0; presses < kinds->count() && hebrew.isEmpty(); ++presses) {
+        const int before = kinds->currentRow();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+        if (kinds->currentRow() == before)
+            break;
+        EXPECT_EQ(listed().size(), ofKind().size()) << kinds->currentItem()->text().toStdString();
+        for (const QString& name : listed())
+            if (name.contains(QStringLiteral("Hebrew")))
+                hebrew = name;
+    }
+    ASSERT_FALSE(hebrew.isEmpty()) << "no kind listed the Hebrew dictionary";
+    // Right goes to the books; Down to the Hebrew dictionary; Return opens it.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+    ASSERT_EQ(QApplication::focusWidget(), books);
+    while (books->currentItem() != nullptr && books->currentItem()->text() != hebrew &&
+        books->currentRow() < books->count() - 1)
+        QTest::keyClick(books, Qt::Key_Down);
+    ASSERT_EQ(books->currentItem()->text(), hebrew);
+    QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
+    sheet->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/open-book-by-keys.png"));
+    QTest::keyClick(books, Qt::Key_Return);
+    EXPECT_TRUE(waitFor([] { return TestSupport::shownWindow<OpenBookSheetWindowController>() == nullptr; }));
+    for (const Alert& alert : s_alerts->shown())
+        ADD_FAILURE() << "alert: " << alert.messageText.toStdString();
+    ASSERT_TRUE(waitFor([&] {
+        const SourceTuple::Ptr book = bookPaneAt(target)->currentSourceTuple();
+        return book != nullptr && book->name() == hebrew;
+    })) << "the book did not open in the pane whose + was clicked";
+    EXPECT_EQ(go.currentRegion(), target) << "the pane that got the book is not current";
+    EXPECT_TRUE(panes()->activeSourceTuple() != nullptr && panes()->activeSourceTuple()->name() == hebrew);
+    // The keys are in that pane's page once the sheet has gone (and the main window is active again:
+    // the window manager's part; the offscreen platform has none).
+    main->activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(main));
+    EXPECT_TRUE(waitFor([&] {
+        QWidget* focus = QApplication::focusWidget();
+        return focus != nullptr && go.bookPaneAt(target)->paneView()->isAncestorOf(focus);
+    })) << "the keys are in "
+        << (QApplication::focusWidget() ? QApplication::focusWidget()->metaObject()->className() : "nothing") << " of "
+        << (QApplication::activeWindow() ? QApplication::activeWindow()->metaObject()->className() : "no window");
+    main->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/book-opened-by-keys.png"));
+}

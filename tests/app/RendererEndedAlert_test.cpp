@@ -10,18 +10,19 @@
 #include "panes/page/BookPageView.h"
 #include "platform/Alerts.h"
 #include "platform/NotificationCenter.h"
-#include "platform/RecordingAlerts.h"
 #include "platform/ui/CommandNames.h"
 #include "studypane/StudyPaneNoteEditor.h"
 #include "studypane/StudyPaneNoteRecovery.h"
 #include "studypane/StudyPaneNoteViewEditViewController.h"
 #include "studypane/notes/NoteStore.h"
+#include "support/RecordingAlerts.h"
 
 #include "ReaderTestProgram.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QLineEdit>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTest>
@@ -106,7 +107,7 @@ TEST_F(RendererEnd, AKilledRendererBringsThePagesBackWhereTheyWereAndKeepsTheTyp
     go.layoutUuid = reader_test::programEnvironment().layoutManager().currentLayout()->uuidString();
     go.sourceTuple = kjv;
     go.bibleKey = kRomans828;
-    go.section = kjv->sectionForBibleKey(kRomans828);
+    go.section = kjv->locations().sectionForBibleKey(kRomans828);
     go.sync = true;
     go.activate = true;
     go.post(NotificationCenter::defaultCenter(), nullptr);
@@ -115,7 +116,7 @@ TEST_F(RendererEnd, AKilledRendererBringsThePagesBackWhereTheyWereAndKeepsTheTyp
         bible = kjvPage();
         return bible != nullptr && pageTextOf(bible->page()).contains(QStringLiteral("all things work together"));
     }));
-    ASSERT_TRUE(waitFor([&] { return kjvSection() == kjv->sectionForBibleKey(kRomans828); }));
+    ASSERT_TRUE(waitFor([&] { return kjvSection() == kjv->locations().sectionForBibleKey(kRomans828); }));
 
     // A note on John 3:16 being typed.
     EXPECT_TRUE(reader_test::choose(window, CommandNames::Notes));
@@ -250,6 +251,53 @@ TEST_F(RendererEnd, KeysTypedWhileTheEditorComesBackLandWhereTheCaretWas)
     }
 }
 
+// Keys typed on across a renderer kill: those typed at once, before the end is noticed, those typed
+// while the editor comes back and those typed the moment it is back all reach the note, in order.
+TEST_F(RendererEnd, EveryKeyTypedAroundARendererKillReachesTheNoteInOrder)
+{
+    constexpr quint32 kGenesis11 = (1u << 16) | (1u << 8) | 1u;
+    const auto [window, kjv, study] = launchAtKjv();
+    ASSERT_TRUE(kjv);
+    ASSERT_NE(study, nullptr);
+    EXPECT_TRUE(reader_test::choose(window, CommandNames::Notes));
+    auto* notes = study->studyPaneNoteViewEditViewController();
+    ASSERT_NE(notes, nullptr);
+    NotificationCenter::defaultCenter().postNotificationName(LibraryNotifications::qsUserNoteLinkSelected, nullptr,
+        {{QStringLiteral("source"), bookVariant(kjv)}, {QStringLiteral("key"), kGenesis11},
+            {QStringLiteral("edit"), true}});
+    ASSERT_EQ(notes->selectedTab(), Editor::RichEditTab);
+    NoteWebView* editor = notes->webView(Editor::RichEditTab);
+    ASSERT_TRUE(waitFor([editor] { return editor->isPageReady(); }));
+    ASSERT_TRUE(typeInto(editor, QStringLiteral("alpha beta")));
+    ASSERT_TRUE(waitFor([&] { return notes->recovery()->unconfirmedKeyCount(editor) == 0; }))
+        << "the page did not confirm the keys it took";
+
+    const qint64 renderer = editor->page()->renderProcessPid();
+    ASSERT_GT(renderer, 0);
+    ASSERT_EQ(::kill(pid_t(renderer), SIGKILL), 0);
+    // At once, to the page's widget, which still has the focus: the renderer is gone but nobody knows.
+    QTest::keyClicks(editor->focusProxy() != nullptr ? editor->focusProxy() : editor, QStringLiteral(" q1"));
+    ASSERT_TRUE(waitFor([&] { return !editor->isPageReady(); })) << "the end of the renderer went unnoticed";
+    QWindow* typing = window->window()->windowHandle();
+    for (const char c : std::string("q2q3"))
+        QTest::keyClick(typing, c);
+    // The moment the editor is back, more keys.
+    ASSERT_TRUE(waitFor([&] { return !notes->recovery()->isHolding(); })) << "the editor did not come back";
+    for (const char c : std::string(" AA"))
+        QTest::keyClick(typing, c);
+    const QString expected = QStringLiteral("alpha beta q1q2q3 AA");
+    EXPECT_TRUE(waitFor([&] { return pageTextOf(editor->page()).simplified() == expected; }))
+        << pageTextOf(editor->page()).toStdString();
+    QTest::keyClick(typing, ' ');
+    QTest::keyClick(typing, 'B');
+    EXPECT_TRUE(waitFor([&] { return pageTextOf(editor->page()).simplified() == expected + QStringLiteral(" B"); }))
+        << pageTextOf(editor->page()).toStdString();
+    notes->selectTab(Editor::ViewTab);
+    QString saved = reader_test::programNotes().read(NoteLocation::bible(kGenesis11)).text;
+    saved.remove(QRegularExpression(QStringLiteral("<[^>]*>"))).replace(QStringLiteral("&nbsp;"), QStringLiteral(" "));
+    EXPECT_EQ(saved.simplified(), expected + QStringLiteral(" B")) << saved.toStdString();
+}
+
 TEST_F(RendererEnd, TheEndsOfOneRendererAreSaidOnceAndALaterEndAgain)
 {
     NotificationCenter center;
@@ -292,4 +340,20 @@ TEST_F(RendererEnd, TheEndsOfOneRendererAreSaidOnceAndALaterEndAgain)
     EXPECT_TRUE(recorded.shown()[2].informativeText.contains(QStringLiteral("left blank")));
     ASSERT_TRUE(TestSupport::waitForQueuedWork());
     EXPECT_EQ(recorded.shown().size(), 3);
+
+    // While the user goes on typing the alert waits, so that no key meant for the note goes to it;
+    // it comes in the first pause.
+    QLineEdit field;
+    int typed = 0;
+    QTimer typing;
+    QObject::connect(&typing, &QTimer::timeout, &field, [&] {
+        if (++typed == 12)
+            typing.stop();
+        QTest::keyClick(&field, 'k');
+    });
+    typing.start(250);
+    ended(true, true);
+    ASSERT_TRUE(waitFor([&] { return recorded.shown().size() == 4; }));
+    EXPECT_EQ(typed, 12) << "the alert came while keys were being typed";
+    EXPECT_EQ(field.text(), QString(12, QLatin1Char('k')));
 }

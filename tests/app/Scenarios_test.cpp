@@ -34,7 +34,7 @@
 #include "panes/page/BookPageView.h"
 #include "platform/AppFolders.h"
 #include "platform/NotificationCenter.h"
-#include "platform/RecordingAlerts.h"
+#include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 #include "platform/ui/ActionRegistry.h"
 #include "platform/ui/CommandNames.h"
@@ -49,6 +49,7 @@
 #include "studypane/StudyPaneNoteViewEditViewController.h"
 #include "studypane/StudyPaneSearchResultsViewController.h"
 #include "studypane/StudyPaneViewController.h"
+#include "support/RecordingAlerts.h"
 #include "tools/standin-services/StandinTestServer.h"
 #include "userdata/cVerseHighlightDoc.h"
 
@@ -475,8 +476,8 @@ protected:
         QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, list->visualItemRect(item).center());
     }
 
-    // Open Book from the menu, then a click on the kind that lists the book and one on the book, as a
-    // reader does; false when the sheet did not show or no kind lists the book.
+    // Open Book from the menu, then a click on the kind that lists the book and a double-click on the
+    // book, as a reader does; false when the sheet did not show or no kind lists the book.
     ::testing::AssertionResult openBookFromTheSheet(const SourceTuple::Ptr& book)
     {
         if (!reader_test::choose(m_app->mainWindowController(), CommandNames::OpenBook))
@@ -501,7 +502,15 @@ protected:
             open->close();
             return ::testing::AssertionFailure() << "no kind lists " << book->abbr().toStdString();
         }
-        clickRow(books, row);
+        // A book opens with a double-click, as an item of a desktop's list does.
+        QListWidgetItem* item = books->item(row);
+        books->scrollToItem(item);
+        // (The events of a real double-click: a click, then a double-click event and its release.)
+        const QPoint at = books->visualItemRect(item).center();
+        QTest::mouseClick(books->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+        QTest::mouseDClick(books->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+        if (books->isVisible())
+            QTest::mouseRelease(books->viewport(), Qt::LeftButton, Qt::NoModifier, at);
         if (open->isVisible())
             open->close();
         return ::testing::AssertionSuccess();
@@ -532,8 +541,8 @@ protected:
     void logIn(const standin_test::Server& server) { logIn(server.httpPort(), server.syncPort()); }
     void logIn(quint16 httpPort, quint16 syncPort)
     {
-        UserDefaults::standardUserDefaults().setString(
-            standin_test::serviceHostSetting(httpPort, syncPort), QStringLiteral("serviceHost"));
+        UserDefaults::standardUserDefaults().set(
+            SettingsKeys::ServiceHostAddress, standin_test::serviceHostSetting(httpPort, syncPort));
         ASSERT_TRUE(reader_test::choose(m_app->mainWindowController(), CommandNames::Settings));
         MASPreferencesWindowController* settings = nullptr;
         ASSERT_TRUE(waitFor([&] { return (settings = shownWindow<MASPreferencesWindowController>()) != nullptr; }))
@@ -563,7 +572,7 @@ protected:
         ASSERT_TRUE(button->isVisible() && button->isEnabled()) << "Log In cannot be clicked";
         QTest::mouseClick(button, Qt::LeftButton);
         ASSERT_TRUE(waitFor([&] { return button->isEnabled(); }, 20000)) << "no answer to the log-in";
-        ASSERT_TRUE(UserDefaults::standardUserDefaults().boolForKey(QStringLiteral("credentialsValid")))
+        ASSERT_TRUE(UserDefaults::standardUserDefaults().value(SettingsKeys::CredentialsValid))
             << "the log-in was refused";
         settings->close();
     }
@@ -616,7 +625,7 @@ TEST_F(Scenario, FirstRunOpensTheThreeBooksAndGoesToJohn316)
     const int bible = regionShowing(kjv->pubID(), kjv->bookID());
     ASSERT_GE(bible, 0);
 
-    const quint32 john316 = kjv->sectionForSyncString(QStringLiteral("John 3:16"));
+    const quint32 john316 = kjv->locations().sectionForSyncString(QStringLiteral("John 3:16"));
     ASSERT_NE(john316, 0u);
     QuillsteadWindowController& window = *app.mainWindowController();
     QWidget* back = window.toolbar()->widgetForAction(window.actions().action(CommandNames::Back));
@@ -718,7 +727,7 @@ TEST_F(Scenario, AFoundVerseHighlightedBookmarkedAndAnnotatedSurvivesARestart)
     }
     const quint32 section = found.positionValueForTablePath(found.tablePathForRow(hits[2]));
     ASSERT_TRUE(waitFor([&] { return sectionOf(bible) == section; })) << sectionOf(bible) << " " << section;
-    const quint32 key = kjv->keyForSection(section);
+    const quint32 key = kjv->locations().keyForSection(section);
     ASSERT_NE(key, 0u);
     // The page shows the found verse's words.
     EXPECT_TRUE(waitForPageText(bible, QStringLiteral("faith"))) << "the Bible page does not show the found verse";
@@ -772,7 +781,8 @@ TEST_F(Scenario, AFoundVerseHighlightedBookmarkedAndAnnotatedSurvivesARestart)
     ASSERT_NE(highlights, nullptr);
     const auto* list = highlights->view()->findChild<QTableWidget*>(QStringLiteral("sectionList"));
     ASSERT_NE(list, nullptr);
-    EXPECT_FALSE(list->findItems(kjv->plainTextSearchResultTitleForSection(section), Qt::MatchExactly).isEmpty());
+    EXPECT_FALSE(
+        list->findItems(kjv->words().plainTextSearchResultTitleForSection(section), Qt::MatchExactly).isEmpty());
     // The page shows the verse highlighted, with the link to its note, and the note shows what was typed.
     const int shown = regionShowing(kjv->pubID(), kjv->bookID());
     EXPECT_TRUE(waitForVerseClass(shown, key, QStringLiteral("yellow")));
@@ -979,7 +989,7 @@ TEST_F(Scenario, ACommentarySyncedToTheBibleFollowsAndHistoryStepsBack)
     ASSERT_GE(other, 0);
     // The Bible at John 3:1 first: the commentary opened beside it starts there, at its note on
     // the chapter, not at its beginning.
-    const quint32 john31 = kjv->sectionForSyncString(QStringLiteral("John 3:1"));
+    const quint32 john31 = kjv->locations().sectionForSyncString(QStringLiteral("John 3:1"));
     ASSERT_TRUE(reader_test::clickPane(&panes(), bible)) << "a click did not make the pane current";
     typeIntoBibleGoTo(QStringLiteral("John 3:1"));
     ASSERT_TRUE(waitFor([&] { return sectionOf(bible) == john31; }));
@@ -987,33 +997,33 @@ TEST_F(Scenario, ACommentarySyncedToTheBibleFollowsAndHistoryStepsBack)
     ASSERT_TRUE(openBookFromTheSheet(scofield));
     ASSERT_TRUE(waitFor([&] { return regionShowing(scofield->pubID(), scofield->bookID()) == other; }));
     EXPECT_TRUE(waitFor([&] {
-        const QString at = scofield->getPositionNameForTitleBar(sectionOf(other));
+        const QString at = scofield->locations().getPositionNameForTitleBar(sectionOf(other));
         return at.contains(QStringLiteral("John 3:"));  // its first note on the chapter, 3:3
     })) << "the commentary opened at "
-        << scofield->getPositionNameForTitleBar(sectionOf(other)).toStdString() << " (section " << sectionOf(other)
-        << ")";
+        << scofield->locations().getPositionNameForTitleBar(sectionOf(other)).toStdString() << " (section "
+        << sectionOf(other) << ")";
     // A chapter typed without a verse: the Bible shows the chapter's heading, and the commentary
     // follows to its first note on the chapter.
     ASSERT_TRUE(reader_test::clickPane(&panes(), bible)) << "a click did not make the pane current";
     typeIntoBibleGoTo(QStringLiteral("John 4"));
     EXPECT_TRUE(waitFor([&] {
-        return scofield->getPositionNameForTitleBar(sectionOf(other)).contains(QStringLiteral("John 4:"));
+        return scofield->locations().getPositionNameForTitleBar(sectionOf(other)).contains(QStringLiteral("John 4:"));
     })) << "the commentary is at "
-        << scofield->getPositionNameForTitleBar(sectionOf(other)).toStdString();
+        << scofield->locations().getPositionNameForTitleBar(sectionOf(other)).toStdString();
 
     const QStringList places {
         QStringLiteral("Genesis 1:1"), QStringLiteral("John 3:16"), QStringLiteral("Romans 8:28")};
     QList<quint32> sections;
     QuillsteadWindowController& window = *m_app->mainWindowController();
     for (const QString& place : places) {
-        const quint32 section = kjv->sectionForSyncString(place);
+        const quint32 section = kjv->locations().sectionForSyncString(place);
         ASSERT_NE(section, 0u) << place.toStdString();
         sections.append(section);
         ASSERT_TRUE(reader_test::clickPane(&panes(), bible)) << "a click did not make the pane current";
         typeIntoBibleGoTo(place);
         ASSERT_TRUE(waitFor([&] { return sectionOf(bible) == section; })) << place.toStdString();
         // The commentary shows its note on the same passage.
-        const quint32 note = scofield->sectionForBibleKey(kjv->keyForSection(section));
+        const quint32 note = scofield->locations().sectionForBibleKey(kjv->locations().keyForSection(section));
         ASSERT_NE(note, 0u) << place.toStdString();
         EXPECT_TRUE(waitFor([&] { return sectionOf(other) == note; }))
             << place.toStdString() << ": the commentary is at " << sectionOf(other) << ", not " << note;
@@ -1081,8 +1091,8 @@ TEST_F(Scenario, AVerseAutostudyOpensItsReport)
     ASSERT_TRUE(kjv);
     ASSERT_TRUE(waitFor([&] { return regionShowing(kjv->pubID(), kjv->bookID()) >= 0; }));
     const int bible = regionShowing(kjv->pubID(), kjv->bookID());
-    const quint32 john316 = kjv->sectionForSyncString(QStringLiteral("John 3:16"));
-    const quint32 john31 = kjv->sectionForSyncString(QStringLiteral("John 3:1"));
+    const quint32 john316 = kjv->locations().sectionForSyncString(QStringLiteral("John 3:16"));
+    const quint32 john31 = kjv->locations().sectionForSyncString(QStringLiteral("John 3:1"));
     ASSERT_TRUE(reader_test::clickPane(&panes(), bible)) << "a click did not make the pane current";
     typeIntoBibleGoTo(QStringLiteral("John 3:16"));
     ASSERT_TRUE(waitFor([&] { return sectionOf(bible) == john316; }));
@@ -1095,7 +1105,7 @@ TEST_F(Scenario, AVerseAutostudyOpensItsReport)
     const bool shown = whenShown<AutostudyVerseWindowController>(
         [&] {
             EXPECT_TRUE(reader_test::chooseMenuItem(
-                m_app->mainWindowController(), QStringLiteral("Study"), QStringLiteral("Verse Study")));
+                m_app->mainWindowController(), QStringLiteral("Study"), QStringLiteral("Autostudy Verse")));
         },
         [&](AutostudyVerseWindowController* dialog) {
             auto* field = dialog->findChild<QLineEdit*>(QStringLiteral("passageTextField"));
@@ -1117,7 +1127,7 @@ TEST_F(Scenario, AVerseAutostudyOpensItsReport)
                 EXPECT_TRUE(clickButton(dialog, QStringLiteral("Close")));
             }
         });
-    ASSERT_TRUE(shown) << "Verse Study did not open its dialog";
+    ASSERT_TRUE(shown) << "Autostudy Verse did not open its dialog";
     EXPECT_EQ(opened, QStringLiteral("John 3:1"));
     EXPECT_EQ(alerts, QStringList {QStringLiteral("Please enter a passage to study.")});
     EXPECT_EQ(reference, QStringLiteral("John 3:16"));

@@ -1,5 +1,7 @@
 #include "documents/StartupHooks.h"
 
+#include "support/CallRecorder.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>

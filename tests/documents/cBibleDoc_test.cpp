@@ -184,12 +184,9 @@ TEST_F(BibleDocTest, NavigationByBookChapterAndVerse)
     ASSERT_EQ(0u, goToText("Genesis 2:2"));
     EXPECT_EQ(0u, step(cRenderParams::kPreviousChapter));
     EXPECT_EQ(6u, doc.currentSection());
-    EXPECT_TRUE(doc.hasPreviousSection());
-    EXPECT_TRUE(doc.hasLaterBook());
 
     ASSERT_EQ(0u, goToText("John 3:17"));
     EXPECT_EQ(0xFFFFFFFFu, step(cRenderParams::kNextVerse));
-    EXPECT_FALSE(doc.hasLaterBook());
     EXPECT_EQ(3, doc.adjacentChapterSection(cBibleDoc::kPreviousVerseKind, bibleKey(1, 1, 2)));
 }
 
@@ -395,7 +392,6 @@ TEST_F(BibleDocTest, BibleNotesAndBookmarkSections)
     EXPECT_EQ(43, note.booknum);
     EXPECT_EQ(3, note.chapter);
     EXPECT_EQ(17, note.verse);
-    EXPECT_TRUE(doc.deleteBibleNote(location));  // nothing to delete
 
     note.note = wide("Sent to save.");
     ASSERT_TRUE(noteDocInstance()->saveBibleNote(note, false));
@@ -403,7 +399,7 @@ TEST_F(BibleDocTest, BibleNotesAndBookmarkSections)
     cBibleNote read;
     ASSERT_TRUE(doc.readBibleNote(location, read));
     EXPECT_EQ("Sent to save.", str(read.note));
-    EXPECT_TRUE(doc.deleteBibleNote(location));
+    ASSERT_TRUE(noteDocInstance()->deleteBibleNoteAtVerse(43, 3, 17));
     EXPECT_FALSE(doc.hasBibleNote(location));
 
     cBookmark mark;

@@ -516,41 +516,16 @@ TEST_F(BookDocTest, DisplayedSectionRange)
     EXPECT_TRUE(doc.NeedsRefresh(3));
 }
 
-TEST_F(BookDocTest, PagesPagingAndLocations)
+TEST_F(BookDocTest, SectionSpansAndBookmarkOwnership)
 {
-    cLString8 page;
-    doc.propertiesPageText(page);
-    const std::string text = str(page);
-    EXPECT_NE(std::string::npos, text.find("<tr><td>Title</td><td>Handbook of Trees</td></tr>"));
-    EXPECT_NE(std::string::npos, text.find("<tr><td>Identity</td><td>12/345/2/1</td></tr>"));
-    EXPECT_NE(std::string::npos, text.find("Stream</td><td>TEXT: "));
-    EXPECT_NE(std::string::npos, text.find("<tr><td>Capabilities</td><td>Bookmarks, Notes, Copyright</td></tr>"));
-
-    EXPECT_EQ(0u, doc.requestPaging(cRenderParams::kPageFlag0200));
-    EXPECT_TRUE(doc.currentHasPaging(cRenderParams::kPageFlag0200));
-    EXPECT_FALSE(doc.currentHasPaging(cRenderParams::kPageFlag0400));
-    EXPECT_EQ(0u, doc.requestPosition(30, 60));
-    EXPECT_TRUE(doc.currentHasPaging(cRenderParams::kValue2));
-    EXPECT_EQ(0u, doc.requestPage(3));
-    EXPECT_EQ(0xFFFFFFFFu, doc.currentLocationSection());
-    cLString8 key;
-    EXPECT_EQ(0u, doc.currentPageKey(key));
-    cRenderParams named;
-    named.setLocationName("p-3");
-    ASSERT_EQ(0u, doc.GoTo(named));
-    EXPECT_EQ(1u, doc.currentPageKey(key));
-    EXPECT_EQ("p-3", str(key));
-
     std::uint32_t block = 0, end = 0;
     ASSERT_TRUE(doc.sectionBlockSpan(4, block, end));
     EXPECT_EQ(block + 1, end);
     cBookmark bookmark;
-    ASSERT_TRUE(doc.fillBookmarkForBlock(block, bookmark));
-    EXPECT_EQ(4, bookmark.section);
-    EXPECT_EQ(345, bookmark.bookid);
+    bookmark.setBookSection(12, 345, 2, 4, 0);
     EXPECT_TRUE(doc.BookmarkBelongsToBook(bookmark));
-    doc.setOptionByte(9);
-    EXPECT_EQ(9, doc.optionByte());
+    bookmark.setBookSection(12, 346, 2, 4, 0);
+    EXPECT_FALSE(doc.BookmarkBelongsToBook(bookmark));
 }
 
 TEST(BookDocEmptyTest, ABookWithoutSectionsAnswersNeutralValues)
@@ -582,6 +557,30 @@ TEST(BookDocEmptyTest, ABookWithoutSectionsAnswersNeutralValues)
 }
 
 }  // namespace
+
+TEST(BookDocContentsTest, TheTitleBarLeavesOutATitleItsChildRepeats)
+{
+    // A commentary's contents: each verse's entry is named in full under its book's entry.
+    const std::vector<TvkEncode::TocEntry> entries = {{0, "Notes"}, {1, "John"}, {2, "John 3:16"}, {3, "perish"},
+        {2, "John 3:17"}, {1, "Johnny"}, {2, "Johnny Appleseed"}, {2, "Johnson"}};
+    cTvkBookBuilder b = doctest::contentsBook();
+    b.replaceStream("TOFC", TvkEncode::toc(entries));
+    const std::string path = folder().write(b, "repeated-contents.tvk");
+    cBookDoc doc;
+    doctest::openDoc(doc, path);
+    cLString8 out;
+    doc.GetPositionNameForTitleBar(out, 2, true, false);
+    EXPECT_EQ("John 3:16", str(out));
+    doc.GetPositionNameForTitleBar(out, 3, true, false);
+    EXPECT_EQ("John 3:16 | perish", str(out));
+    doc.GetPositionNameForTitleBar(out, 3, true, true);
+    EXPECT_EQ("perish | John 3:16", str(out));
+    doc.GetPositionNameForTitleBar(out, 6, true, false);
+    EXPECT_EQ("Johnny Appleseed", str(out));
+    // Only a whole word repeated: "Johnny" does not open "Johnson".
+    doc.GetPositionNameForTitleBar(out, 7, true, false);
+    EXPECT_EQ("Johnny | Johnson", str(out));
+}
 
 TEST(BookDocContentsTest, LinksOutOfDocumentOrderEndTheWalks)
 {

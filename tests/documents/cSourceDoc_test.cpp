@@ -66,14 +66,6 @@ TEST(SourceDocTest, NewDocumentAnswersNeutralValues)
     EXPECT_TRUE(name.isEmpty());
 }
 
-TEST(SourceDocTest, SerialIdsFollowEachOther)
-{
-    cSourceDoc a;
-    cSourceDoc b;
-    EXPECT_EQ(a.serialId() + 1, b.serialId());
-    EXPECT_GE(a.serialId(), 1u);
-}
-
 TEST(SourceDocTest, PathAndOpenState)
 {
     cSourceDoc doc;

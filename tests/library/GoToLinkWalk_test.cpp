@@ -3,6 +3,7 @@
 // footnotes) is rendered through the book record, every href read as the page bridge reads it,
 // and every target resolved as a link followed in that page.
 #include "GoToRouterFixture.h"
+#include "platform/SettingsKeys.h"
 
 #include "engine/references/BibleRef.h"
 #include "library/GoToLink.h"
@@ -60,7 +61,7 @@ Walk walkBook(const SourceTuple::Ptr& book)
     Walk walk;
     const quint64 blocks = book->numBlocks();
     for (quint64 b = 0; b < blocks; ++b) {
-        const QString html = book->htmlTextForBlock(static_cast<quint32>(b));
+        const QString html = book->locations().htmlTextForBlock(static_cast<quint32>(b));
         ++walk.blocks;
         auto it = kHref.globalMatch(html);
         while (it.hasNext()) {
@@ -89,7 +90,7 @@ QSet<quint32> versesOf(const SourceTuple::Ptr& bible)
 {
     QSet<quint32> verses;
     for (quint32 s = 1; s < bible->numSections(); ++s) {
-        if (const quint32 key = bible->keyForSection(s); key != 0)
+        if (const quint32 key = bible->locations().keyForSection(s); key != 0)
             verses.insert(key & 0xFFFFFF);
     }
     return verses;
@@ -120,10 +121,10 @@ protected:
     {
         setPanes(shown, {shown}, book(kKJV), {book(kKJV)});
         // The Strong's dictionaries chosen in the preferences, as a reader of a Strong's Bible has them.
-        m_defaults->setInteger(1, GoToRouter::preferredHebrewDictionaryPubId);
-        m_defaults->setInteger(kHebrew, GoToRouter::preferredHebrewDictionaryBookId);
-        m_defaults->setInteger(1, GoToRouter::preferredGreekDictionaryPubId);
-        m_defaults->setInteger(kGreek, GoToRouter::preferredGreekDictionaryBookId);
+        m_defaults->set(SettingsKeys::PreferredHebrewDictionaryPubId, 1);
+        m_defaults->set(SettingsKeys::PreferredHebrewDictionaryBookId, kHebrew);
+        m_defaults->set(SettingsKeys::PreferredGreekDictionaryPubId, 1);
+        m_defaults->set(SettingsKeys::PreferredGreekDictionaryBookId, kGreek);
         QStringList failures;
         for (auto it = walk.targets.cbegin(); it != walk.targets.cend(); ++it) {
             const QString& target = it.key();

@@ -79,14 +79,7 @@ public:
     {
         return pane(region) && pane(region)->doesNotSendLocationSync;
     }
-    GoToPane* bookPane(int region) override
-    {
-        if (!isBookPane(region))
-            return nullptr;
-        m_bookPanes.try_emplace(region, *this, region);
-        return &m_bookPanes.at(region);
-    }
-    void goTo(int region, GoToRequest& request)
+    void goTo(int region, GoToRequest& request) override
     {
         log << QStringLiteral("goTo %1").arg(region);
         if (PaneDouble* p = pane(region)) {
@@ -163,14 +156,4 @@ public:
         log << QStringLiteral("restore %1").arg(l->state);
         return true;
     }
-
-private:
-    // The book pane of a region as the routing sees it: its goTo is the double's.
-    struct RegionPane : GoToPane {
-        RegionPane(GoToPanesDouble& panes, int region) : panes(panes), region(region) { }
-        void goTo(GoToRequest& request) override { panes.goTo(region, request); }
-        GoToPanesDouble& panes;
-        int region;
-    };
-    std::map<int, RegionPane> m_bookPanes;
 };

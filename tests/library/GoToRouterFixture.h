@@ -11,8 +11,8 @@
 #include "library/SourceTuple.h"
 #include "library/SourceTupleArray.h"
 #include "platform/NotificationCenter.h"
-#include "platform/RecordingAlerts.h"
 #include "platform/UserDefaults.h"
+#include "support/RecordingAlerts.h"
 #include "support/SampleLibrary.h"
 #include "userdata/UserDataHooks.h"
 
@@ -39,11 +39,11 @@ inline bool isBibleForTest(const SourceTuple::Ptr& book)
 inline QString tocPathForTest(const SourceTuple::Ptr& book, quint32 from, quint32* section = nullptr)
 {
     for (quint32 s = from; s < from + 500 && s < book->numSections(); ++s) {
-        const QVariantMap toc = book->tocForSection(s);
-        if (toc.value(SourceTuple::QSTOCLevelNumberKey).toInt() == 1) {
+        const QVariantMap toc = book->locations().tocForSection(s);
+        if (toc.value(SourceTupleLocations::QSTOCLevelNumberKey).toInt() == 1) {
             if (section != nullptr)
                 *section = s;
-            return toc.value(SourceTuple::QSTOCTitleStringKey).toString();
+            return toc.value(SourceTupleLocations::QSTOCTitleStringKey).toString();
         }
     }
     return QString();
@@ -51,7 +51,7 @@ inline QString tocPathForTest(const SourceTuple::Ptr& book, quint32 from, quint3
 
 inline QString naveHeadwordForTest(const SourceTuple::Ptr& book)
 {
-    return book->dictionaryLookupWordForWordNumber(10);
+    return book->words().dictionaryLookupWordForWordNumber(10);
 }
 
 // The sync engine as the routing sees it: each request written to the pane double's log.

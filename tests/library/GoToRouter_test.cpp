@@ -2,6 +2,7 @@
 
 #include "library/GoToLink.h"
 #include "library/LibraryNotifications.h"
+#include "platform/SettingsKeys.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -272,8 +273,8 @@ TEST_F(GoToRouterTest, BibleLinksPreferWhatIsOnScreen)
     EXPECT_GE(answer.value(GoToKeys::endSectionNumber).toULongLong(), answer.value(GoToKeys::section).toULongLong());
 
     // Preferred Bible first when asked.
-    m_defaults->setInteger(1, GoToRouter::preferredBiblePubId);
-    m_defaults->setInteger(kWEB, GoToRouter::preferredBibleBookId);
+    m_defaults->set(SettingsKeys::PreferredBiblePubId, 1);
+    m_defaults->set(SettingsKeys::PreferredBibleBookId, kWEB);
     GoToRequest preferred = link(QStringLiteral("bible:#01010101"));
     preferred.preferPreferredBible = true;
     answer = ask(preferred);
@@ -282,7 +283,7 @@ TEST_F(GoToRouterTest, BibleLinksPreferWhatIsOnScreen)
     EXPECT_TRUE(answer.value(GoToKeys::activate).toBool());
 
     // No Bible on screen and no preference: a tab, then any installed Bible.
-    m_defaults->setInteger(0, GoToRouter::preferredBiblePubId);
+    m_defaults->set(SettingsKeys::PreferredBiblePubId, 0);
     setPanes(book(kNave), {book(kNave)}, book(kScofield), {book(kScofield)});
     answer = ask(link(QStringLiteral("bible:#01010101")));
     EXPECT_TRUE(isBibleForTest(bookFromVariant(answer.value(GoToKeys::sourceTuple))));
@@ -349,12 +350,12 @@ TEST_F(GoToRouterTest, SyncLinksAndStrongsNumbers)
 {
     setPanes(book(kKJV), {book(kKJV)}, book(kScofield), {book(kScofield)});
     // A Strong's number: the preferred Hebrew, then Greek dictionary, before the dictionary.
-    m_defaults->setInteger(1, GoToRouter::preferredDictionaryPubId);
-    m_defaults->setInteger(kNave, GoToRouter::preferredDictionaryBookId);
-    m_defaults->setInteger(1, GoToRouter::preferredGreekDictionaryPubId);
-    m_defaults->setInteger(kGreek, GoToRouter::preferredGreekDictionaryBookId);
-    m_defaults->setInteger(1, GoToRouter::preferredHebrewDictionaryPubId);
-    m_defaults->setInteger(kHebrew, GoToRouter::preferredHebrewDictionaryBookId);
+    m_defaults->set(SettingsKeys::PreferredDictionaryPubId, 1);
+    m_defaults->set(SettingsKeys::PreferredDictionaryBookId, kNave);
+    m_defaults->set(SettingsKeys::PreferredGreekDictionaryPubId, 1);
+    m_defaults->set(SettingsKeys::PreferredGreekDictionaryBookId, kGreek);
+    m_defaults->set(SettingsKeys::PreferredHebrewDictionaryPubId, 1);
+    m_defaults->set(SettingsKeys::PreferredHebrewDictionaryBookId, kHebrew);
     QVariantMap answer = ask(link(QStringLiteral("sync:\\\\H430")));
     EXPECT_TRUE(sameBookForTest(bookFromVariant(answer.value(GoToKeys::sourceTuple)), book(kHebrew)));
     EXPECT_GT(answer.value(GoToKeys::section).toULongLong(), 0u);
@@ -363,8 +364,8 @@ TEST_F(GoToRouterTest, SyncLinksAndStrongsNumbers)
     EXPECT_TRUE(sameBookForTest(bookFromVariant(answer.value(GoToKeys::sourceTuple)), book(kGreek)));
 
     // With the Strong's dictionaries not preferred, any installed dictionary serves.
-    m_defaults->setInteger(0, GoToRouter::preferredHebrewDictionaryPubId);
-    m_defaults->setInteger(0, GoToRouter::preferredGreekDictionaryPubId);
+    m_defaults->set(SettingsKeys::PreferredHebrewDictionaryPubId, 0);
+    m_defaults->set(SettingsKeys::PreferredGreekDictionaryPubId, 0);
     answer = ask(link(QStringLiteral("sync:\\\\H430")));
     EXPECT_TRUE(sameBookForTest(bookFromVariant(answer.value(GoToKeys::sourceTuple)), book(kHebrew)))
         << answer.value(GoToKeys::alertText).toString().toStdString()

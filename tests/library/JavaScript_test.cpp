@@ -65,7 +65,7 @@ TEST(JavaScript, UrlEncodingAndTheDeviceIdentifier)
 
 TEST(JavaScript, CharacterSpans)
 {
-    const auto digits = JavaScript::characterSet(QStringLiteral("0123456789"));
+    const JavaScript::CharacterSet digits = [](QChar c) { return c >= u'0' && c <= u'9'; };
     const QString s = QStringLiteral("ab12cd345");
     EXPECT_EQ((StringRange {2, 2}), JavaScript::rangeOfCharacterSpanFromSet(s, digits));
     EXPECT_EQ((StringRange {6, 3}), JavaScript::rangeOfCharacterSpanFromSet(s, digits, JavaScript::kBackwardsSearch));
@@ -76,7 +76,7 @@ TEST(JavaScript, CharacterSpans)
     EXPECT_FALSE(JavaScript::rangeOfCharacterSpanFromSet(s, digits, 0, StringRange {4, 2}).found());
     EXPECT_FALSE(JavaScript::rangeOfCharacterSpanFromSet(QString(), digits).found());
     EXPECT_EQ((StringRange {0, 3}),
-        JavaScript::rangeOfCharacterSpanFromSet(QStringLiteral(" \n\tx"), JavaScript::whitespaceAndNewlineSet()));
+        JavaScript::rangeOfCharacterSpanFromSet(QStringLiteral(" \n\tx"), [](QChar c) { return c.isSpace(); }));
 }
 
 TEST(JavaScript, TagsAndAttributes)

@@ -3,8 +3,8 @@
 #include "LibraryTestSupport.h"
 #include "library/LibraryNotifications.h"
 #include "platform/KeyedArchive.h"
-#include "platform/RecordingAlerts.h"
 #include "search/core/BitVector.h"
+#include "support/RecordingAlerts.h"
 
 #include <gtest/gtest.h>
 
@@ -136,7 +136,7 @@ TEST(SourceManager, RestoredLibraryOpensNoBookAndRescansWhenArchivesAreDamaged)
         EXPECT_EQ(all->tupleForPubID(1, 121), second.dictionarySources()->tupleForPubID(1, 121));
         EXPECT_EQ(6, all->tupleForPubID(1, 121)->kind());
         // A restored record still reaches its book.
-        EXPECT_NE(0u, all->tupleForPubID(1, 101)->sectionForSyncString("John 3:16"));
+        EXPECT_NE(0u, all->tupleForPubID(1, 101)->locations().sectionForSyncString("John 3:16"));
     }
     const QString allFile = p.cache + "/" + SourceManager::archiveFileNames().at(0);
     const QByteArray good = readBytes(allFile);
@@ -244,7 +244,7 @@ TEST(SourceManager, BadFilesAreSkippedWithAReasonAndSetAside)
     EXPECT_TRUE(QFile::exists(p.books + "/notes.txt"));
     EXPECT_TRUE(QFile::exists(p.books + "/upper.TVK"));
     // Every other book still works.
-    EXPECT_NE(0u, m.allSources()->tupleForPubID(1, 101)->sectionForSyncString("Genesis 1:1"));
+    EXPECT_NE(0u, m.allSources()->tupleForPubID(1, 101)->locations().sectionForSyncString("Genesis 1:1"));
 }
 
 TEST(SourceManager, ReadOnlyLibraryTouchesNothing)
@@ -445,10 +445,10 @@ TEST(SourceManager, RemovingBooksWhileOtherThreadsReadThem)
                     BitVector hits;
                     if (auto doc = t->sourceDoc())
                         (void)doc->GetNumSections();
-                    (void)t->resultsFromMainConcordanceForWord(
+                    (void)t->words().resultsFromMainConcordanceForWord(
                         i % 2 ? QStringLiteral("god") : QStringLiteral("love"), hits);
-                    (void)t->wordOccursInXSections(QStringLiteral("beginning"));
-                    (void)t->wordNumberForDictionaryLookupWord(QStringLiteral("love"), false);
+                    (void)t->words().wordOccursInXSections(QStringLiteral("beginning"));
+                    (void)t->words().wordNumberForDictionaryLookupWord(QStringLiteral("love"), false);
                     (void)t->name().size();
                     (void)t->kind();
                     ++reads;

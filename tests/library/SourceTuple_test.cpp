@@ -86,7 +86,7 @@ TEST(SourceTuple, SampleBooksOpenAsTheirKinds)
     auto kjv = open(QStringLiteral("KJV.tvk"));
     EXPECT_NE(nullptr, std::dynamic_pointer_cast<cBibleDoc>(kjv->sourceDoc()));
     EXPECT_TRUE(kjv->isABible());
-    EXPECT_TRUE(kjv->docSupports(SourceTuple::kDocSupportsIsBible() | SourceTuple::kDocSupportsStrongsGreek()));
+    EXPECT_TRUE(kjv->docSupports(kDocSupportsIsBible | kDocSupportsStrongsGreek));
     EXPECT_EQ(QStringLiteral("King James Version"), kjv->name());
     auto devotional = open(QStringLiteral("DailyReadings.tvk"));
     EXPECT_NE(nullptr, devotional->dateDoc());
@@ -146,8 +146,8 @@ TEST(SourceTuple, ArchiveRoundTripKeepsEveryFieldAndOpensNothing)
     // The record opens its document on first use, and only then.
     EXPECT_NE(nullptr, back->sourceDoc());
     EXPECT_TRUE(back->isSourceDocAllocated());
-    EXPECT_EQ(kjv->sectionForSyncString(QStringLiteral("John 3:16")),
-        back->sectionForSyncString(QStringLiteral("John 3:16")));
+    EXPECT_EQ(kjv->locations().sectionForSyncString(QStringLiteral("John 3:16")),
+        back->locations().sectionForSyncString(QStringLiteral("John 3:16")));
 }
 
 TEST(SourceTuple, ArchiveVersionsFoldersAndBadValues)
@@ -220,7 +220,7 @@ TEST(SourceTuple, ReleasedDocumentStaysUsableByItsHolder)
     NEED_SAMPLES();
     auto t = open(QStringLiteral("KJV.tvk"));
     std::shared_ptr<cSourceDoc> held = t->sourceDoc();
-    const quint32 section = t->sectionForSyncString(QStringLiteral("John 3:16"));
+    const quint32 section = t->locations().sectionForSyncString(QStringLiteral("John 3:16"));
     t->releaseSourceDoc();
     EXPECT_FALSE(t->isSourceDocAllocated());
     EXPECT_TRUE(held->IsOpen());
@@ -265,78 +265,79 @@ TEST(SourceTuple, BibleLocations)
 {
     NEED_SAMPLES();
     auto kjv = open(QStringLiteral("KJV.tvk"));
-    const quint32 john = kjv->sectionForSyncString(QStringLiteral("John 3:16"));
+    const quint32 john = kjv->locations().sectionForSyncString(QStringLiteral("John 3:16"));
     ASSERT_NE(0u, john);
-    EXPECT_EQ((43u << 16) | (3u << 8) | 16u, kjv->keyForSection(john));
-    EXPECT_EQ(john, kjv->sectionForBibleKey((43u << 16) | (3u << 8) | 16u));
-    EXPECT_EQ(0u, kjv->sectionForBibleKey(0));
-    EXPECT_EQ(0xFFFFFFFFu, kjv->blockForSection(0));
-    const quint32 block = kjv->blockForSection(john);
+    EXPECT_EQ((43u << 16) | (3u << 8) | 16u, kjv->locations().keyForSection(john));
+    EXPECT_EQ(john, kjv->locations().sectionForBibleKey((43u << 16) | (3u << 8) | 16u));
+    EXPECT_EQ(0u, kjv->locations().sectionForBibleKey(0));
+    EXPECT_EQ(0xFFFFFFFFu, kjv->locations().blockForSection(0));
+    const quint32 block = kjv->locations().blockForSection(john);
     ASSERT_NE(0xFFFFFFFFu, block);
-    EXPECT_EQ(john, kjv->sectionForBlock(block));
-    EXPECT_EQ(0u, kjv->sectionForBlock(0xFFFFFFF0u));
-    EXPECT_GE(kjv->lastBlockForSection(john), block);
-    EXPECT_LE(kjv->textOffsetForSection(john), kjv->textSize());
-    EXPECT_EQ(john, kjv->sectionForTextOffset(kjv->textOffsetForSection(john)));
+    EXPECT_EQ(john, kjv->locations().sectionForBlock(block));
+    EXPECT_EQ(0u, kjv->locations().sectionForBlock(0xFFFFFFF0u));
+    EXPECT_GE(kjv->locations().lastBlockForSection(john), block);
+    EXPECT_LE(kjv->locations().textOffsetForSection(john), kjv->locations().textSize());
+    EXPECT_EQ(john, kjv->locations().sectionForTextOffset(kjv->locations().textOffsetForSection(john)));
     // A book name alone: found only when more than a book name is not required.
-    EXPECT_EQ(0u, kjv->sectionForSyncString(QStringLiteral("John"), true));
-    EXPECT_NE(0u, kjv->sectionForSyncString(QStringLiteral("John"), false));
+    EXPECT_EQ(0u, kjv->locations().sectionForSyncString(QStringLiteral("John"), true));
+    EXPECT_NE(0u, kjv->locations().sectionForSyncString(QStringLiteral("John"), false));
     quint32 start = 0, end = 0;
     BibleRef range;
     ASSERT_TRUE(range.parse(QStringLiteral("John 3:16-18")));
-    ASSERT_TRUE(kjv->sectionRangeForVerse(range, &start, &end));
+    ASSERT_TRUE(kjv->locations().sectionRangeForVerse(range, &start, &end));
     EXPECT_EQ(john, start);
     EXPECT_EQ(john + 2, end);
-    const quint32 nextChapter = kjv->sectionForNextChapter(john);
+    const quint32 nextChapter = kjv->locations().sectionForNextChapter(john);
     // The first section of a chapter (its heading, verse 0, where the book has one).
-    EXPECT_EQ((43u << 8) | 4u, kjv->keyForSection(nextChapter) >> 8);
+    EXPECT_EQ((43u << 8) | 4u, kjv->locations().keyForSection(nextChapter) >> 8);
     // Back from inside a chapter is its start; back from its start, the chapter before.
-    const quint32 chapterStart = kjv->sectionForPreviousChapter(john);
-    EXPECT_EQ((43u << 8) | 3u, kjv->keyForSection(chapterStart) >> 8);
-    EXPECT_EQ((43u << 8) | 2u, kjv->keyForSection(kjv->sectionForPreviousChapter(chapterStart)) >> 8);
-    const QString title = kjv->getPositionNameForTitleBar(john);
+    const quint32 chapterStart = kjv->locations().sectionForPreviousChapter(john);
+    EXPECT_EQ((43u << 8) | 3u, kjv->locations().keyForSection(chapterStart) >> 8);
+    EXPECT_EQ(
+        (43u << 8) | 2u, kjv->locations().keyForSection(kjv->locations().sectionForPreviousChapter(chapterStart)) >> 8);
+    const QString title = kjv->locations().getPositionNameForTitleBar(john);
     EXPECT_TRUE(title.contains(QStringLiteral("3:16"))) << title.toStdString();
-    EXPECT_EQ(QString(), kjv->getPositionNameForTitleBar(9223372036854775807ull));
-    EXPECT_EQ(QString(), kjv->getPositionNameForTitleBar(0));
-    const QString html = kjv->htmlTextForBlock(block);
+    EXPECT_EQ(QString(), kjv->locations().getPositionNameForTitleBar(9223372036854775807ull));
+    EXPECT_EQ(QString(), kjv->locations().getPositionNameForTitleBar(0));
+    const QString html = kjv->locations().htmlTextForBlock(block);
     EXPECT_TRUE(html.contains(QStringLiteral("loved"))) << html.toStdString();
     EXPECT_TRUE(html.contains(QStringLiteral("javascript:href('"))) << html.toStdString();
-    EXPECT_EQ(QString(), kjv->htmlTextForBlock(0xFFFFFFFFu));
+    EXPECT_EQ(QString(), kjv->locations().htmlTextForBlock(0xFFFFFFFFu));
 }
 
 TEST(SourceTuple, TestamentSetsAndConcordances)
 {
     NEED_SAMPLES();
     auto kjv = open(QStringLiteral("KJV.tvk"));
-    const quint32 matthew = kjv->sectionForSyncString(QStringLiteral("Matthew 1:1"));
+    const quint32 matthew = kjv->locations().sectionForSyncString(QStringLiteral("Matthew 1:1"));
     ASSERT_GT(matthew, 1u);
     BitVector ot, nt;
-    EXPECT_EQ(matthew - 1, kjv->resultsForAllOTVerses(ot));
+    EXPECT_EQ(matthew - 1, kjv->words().resultsForAllOTVerses(ot));
     EXPECT_EQ(matthew - 1, ot.count(true));
-    EXPECT_EQ(kjv->numSections() - matthew, kjv->resultsForAllNTVerses(nt));
+    EXPECT_EQ(kjv->numSections() - matthew, kjv->words().resultsForAllNTVerses(nt));
     EXPECT_EQ(matthew, nt.first(true));
-    const quint32 loved = kjv->wordNumberForString(QStringLiteral("loved"), false);
+    const quint32 loved = kjv->words().wordNumberForString(QStringLiteral("loved"), false);
     ASSERT_NE(0xFFFFFFFFu, loved);
-    EXPECT_EQ(QStringLiteral("loved"), kjv->wordForWordNumber(loved));
+    EXPECT_EQ(QStringLiteral("loved"), kjv->words().wordForWordNumber(loved));
     BitVector hits;
-    const quint32 n = kjv->resultsFromMainConcordanceForWordNum(loved, hits);
+    const quint32 n = kjv->words().resultsFromMainConcordanceForWordNum(loved, hits);
     EXPECT_GT(n, 0u);
     EXPECT_EQ(n, hits.count(true));
-    EXPECT_EQ(n, kjv->wordOccursInXSections(QStringLiteral("loved")));
+    EXPECT_EQ(n, kjv->words().wordOccursInXSections(QStringLiteral("loved")));
     BitVector byWord;
-    EXPECT_EQ(n, kjv->resultsFromMainConcordanceForWord(QStringLiteral("loved"), byWord));
-    EXPECT_EQ(0xFFFFFFFFu, kjv->metaphoneWordNumberForString(QString()));
-    EXPECT_EQ(0xFFFFFFFFu, kjv->stemmerWordNumberForString(QString()));
+    EXPECT_EQ(n, kjv->words().resultsFromMainConcordanceForWord(QStringLiteral("loved"), byWord));
+    EXPECT_EQ(0xFFFFFFFFu, kjv->words().metaphoneWordNumberForString(QString()));
+    EXPECT_EQ(0xFFFFFFFFu, kjv->words().stemmerWordNumberForString(QString()));
     BitVector greek;
-    EXPECT_GT(kjv->resultsFromStrongsGreekConcordanceForWord(QStringLiteral("25"), greek), 0u);
+    EXPECT_GT(kjv->words().resultsFromStrongsGreekConcordanceForWord(QStringLiteral("25"), greek), 0u);
     // A colour limit is a Bible's only; elsewhere the results are cleared.
     auto scofield = open(QStringLiteral("Scofield.tvk"));
     BitVector colours(10);
     colours.setFromPosition(1, 3);
-    EXPECT_EQ(0u, scofield->resultsForColorNamed(colours, QStringLiteral("Red")));
+    EXPECT_EQ(0u, scofield->words().resultsForColorNamed(colours, QStringLiteral("Red")));
     EXPECT_EQ(0u, colours.count(true));
     BitVector none;
-    EXPECT_EQ(0u, scofield->resultsForAllOTVerses(none));
+    EXPECT_EQ(0u, scofield->words().resultsForAllOTVerses(none));
 }
 
 TEST(SourceTuple, DictionaryAndCommentaryLookUps)
@@ -344,60 +345,64 @@ TEST(SourceTuple, DictionaryAndCommentaryLookUps)
     NEED_SAMPLES();
     auto greek = open(QStringLiteral("StrongsGreek.tvk"));
     quint32 start = 0, end = 0;
-    ASSERT_TRUE(greek->sectionRangeForSyncString(QStringLiteral("G25"), false, &start, &end));
+    ASSERT_TRUE(greek->locations().sectionRangeForSyncString(QStringLiteral("G25"), false, &start, &end));
     EXPECT_NE(0u, start);
     EXPECT_EQ(start, end);
-    EXPECT_TRUE(greek->dictionaryEntry(QStringLiteral("G25"), &start, &end, false));
-    EXPECT_FALSE(greek->dictionaryEntry(QStringLiteral("not a headword"), &start, &end, false));
+    EXPECT_TRUE(greek->words().dictionaryEntry(QStringLiteral("G25"), &start, &end, false));
+    EXPECT_FALSE(greek->words().dictionaryEntry(QStringLiteral("not a headword"), &start, &end, false));
     EXPECT_EQ(0u, start);
-    const quint32 w = greek->wordNumberForDictionaryLookupWord(QStringLiteral("G25"), false);
+    const quint32 w = greek->words().wordNumberForDictionaryLookupWord(QStringLiteral("G25"), false);
     ASSERT_NE(0xFFFFFFFFu, w);
-    EXPECT_EQ(QStringLiteral("g25"), greek->dictionaryLookupWordForWordNumber(w).toLower());
-    EXPECT_NE(0u, greek->sectionForDictionaryLookupWordNumber(w));
-    EXPECT_EQ(0xFFFFFFFFu, greek->wordNumberForDictionaryLookupWord(QStringLiteral("zzzz-not-there"), false));
+    EXPECT_EQ(QStringLiteral("g25"), greek->words().dictionaryLookupWordForWordNumber(w).toLower());
+    EXPECT_NE(0u, greek->words().sectionForDictionaryLookupWordNumber(w));
+    EXPECT_EQ(0xFFFFFFFFu, greek->words().wordNumberForDictionaryLookupWord(QStringLiteral("zzzz-not-there"), false));
     BitVector sync;
-    EXPECT_GT(greek->resultsFromWordSyncConcordanceForWord(QStringLiteral("G25"), sync), 0u);
+    EXPECT_GT(greek->words().resultsFromWordSyncConcordanceForWord(QStringLiteral("G25"), sync), 0u);
 
     auto scofield = open(QStringLiteral("Scofield.tvk"));
     ASSERT_GT(scofield->numCommentaryLookupWords(), 0u);
-    const QString first = scofield->commentaryLookupWordForWordNumber(0);
+    const QString first = scofield->words().commentaryLookupWordForWordNumber(0);
     EXPECT_FALSE(first.isEmpty());
-    EXPECT_NE(0u, scofield->sectionForCommentaryLookupWordNumber(0));
-    EXPECT_NE(0u, scofield->sectionForSyncString(QStringLiteral("Genesis 1:1")));
+    EXPECT_NE(0u, scofield->words().sectionForCommentaryLookupWordNumber(0));
+    EXPECT_NE(0u, scofield->locations().sectionForSyncString(QStringLiteral("Genesis 1:1")));
 }
 
 TEST(SourceTuple, TableOfContentsAndCompletionLists)
 {
     NEED_SAMPLES();
     auto nave = open(QStringLiteral("Nave.tvk"));
-    const quint32 top = nave->numChildrenOfSection(0);
+    const quint32 top = nave->locations().numChildrenOfSection(0);
     EXPECT_GT(top, 0u);
-    const quint32 firstChild = nave->sectionForChild(0, 0);
+    const quint32 firstChild = nave->locations().sectionForChild(0, 0);
     EXPECT_NE(0u, firstChild);
-    EXPECT_EQ(0u, nave->sectionForChild(top + 5, 0));
+    EXPECT_EQ(0u, nave->locations().sectionForChild(top + 5, 0));
     QList<quint32> children {99};
-    nave->loadChildSectionsOf(0, children, true);
+    nave->locations().loadChildSectionsOf(0, children, true);
     EXPECT_EQ(top + 1, static_cast<quint32>(children.size()));
-    nave->loadChildSectionsOf(0, children, false);
+    nave->locations().loadChildSectionsOf(0, children, false);
     EXPECT_EQ(top, static_cast<quint32>(children.size()));
-    const QVariantMap toc = nave->tocForSection(firstChild);
-    EXPECT_EQ(firstChild, toc.value(SourceTuple::QSTOCSectionNumberKey).toUInt());
-    EXPECT_FALSE(nave->tocNameForSection(firstChild).isEmpty());
+    const QVariantMap toc = nave->locations().tocForSection(firstChild);
+    EXPECT_EQ(firstChild, toc.value(SourceTupleLocations::QSTOCSectionNumberKey).toUInt());
+    EXPECT_FALSE(nave->locations().tocNameForSection(firstChild).isEmpty());
 
     auto kjv = open(QStringLiteral("KJV.tvk"));
     QList<quint32> sections;
-    const QStringList books = kjv->bibleBookNameSpellingsAbbreviated(1, QStringLiteral("Ge"), &sections);
+    const QStringList books = kjv->locations().bibleBookNameSpellingsAbbreviated(1, QStringLiteral("Ge"), &sections);
     ASSERT_TRUE(books.contains(QStringLiteral("Genesis"))) << books.join(',').toStdString();
     EXPECT_EQ(books.size(), sections.size());
-    const QStringList chapters = kjv->bibleChapterNameSpellingsForBook(QStringLiteral("John "), 0, false, nullptr);
+    const QStringList chapters =
+        kjv->locations().bibleChapterNameSpellingsForBook(QStringLiteral("John "), 0, false, nullptr);
     EXPECT_EQ(21, chapters.size());
     EXPECT_EQ(QStringLiteral("John 1"), chapters.value(0));
-    const QStringList numbers = kjv->bibleChapterNameSpellingsForBook(QStringLiteral("John 2"), 0, true, &sections);
+    const QStringList numbers =
+        kjv->locations().bibleChapterNameSpellingsForBook(QStringLiteral("John 2"), 0, true, &sections);
     EXPECT_EQ((QStringList {"2", "20", "21"}), numbers);
-    const QStringList verses = kjv->bibleVerseNameSpellingsForChapter(QStringLiteral("John 3:1"), 0, false, nullptr);
+    const QStringList verses =
+        kjv->locations().bibleVerseNameSpellingsForChapter(QStringLiteral("John 3:1"), 0, false, nullptr);
     EXPECT_EQ(QStringLiteral("John 3:1"), verses.value(0));
     EXPECT_TRUE(verses.contains(QStringLiteral("John 3:16")));
-    EXPECT_TRUE(kjv->bibleChapterNameSpellingsForBook(QStringLiteral("Nothing"), 0, false, nullptr).isEmpty());
+    EXPECT_TRUE(
+        kjv->locations().bibleChapterNameSpellingsForBook(QStringLiteral("Nothing"), 0, false, nullptr).isEmpty());
 }
 
 // The book menus' names come from the engine in the tables' Latin-1 and reach the library in one
@@ -407,15 +412,16 @@ TEST(SourceTuple, BookNameListsOfEveryLanguageAndEveryBook)
     NEED_SAMPLES();
     auto rv = open(QStringLiteral("RV1909.tvk"));
     QList<quint32> sections;
-    const QStringList names = rv->bibleBookNameSpellingsAbbreviated(1, QString(), &sections);
+    const QStringList names = rv->locations().bibleBookNameSpellingsAbbreviated(1, QString(), &sections);
     ASSERT_EQ(66, names.size());
     EXPECT_EQ(QStringLiteral("G\u00e9nesis"), names.value(0));
     EXPECT_EQ(QStringLiteral("\u00c9xodo"), names.value(1));
     EXPECT_EQ(names.size(), sections.size());
-    EXPECT_TRUE(rv->bibleBookNameSpellingsAbbreviated(7, QStringLiteral("G\u00e9n"), nullptr)
+    EXPECT_TRUE(rv->locations()
+                    .bibleBookNameSpellingsAbbreviated(7, QStringLiteral("G\u00e9n"), nullptr)
                     .contains(QStringLiteral("G\u00e9nesis")));
     auto web = open(QStringLiteral("WEB.tvk"));
-    const QStringList books = web->bibleBookNameSpellingsAbbreviated(1, QString(), nullptr);
+    const QStringList books = web->locations().bibleBookNameSpellingsAbbreviated(1, QString(), nullptr);
     EXPECT_TRUE(books.contains(QStringLiteral("Tobit"))) << books.join(',').toStdString();
     EXPECT_TRUE(books.contains(QStringLiteral("Sirach"))) << books.join(',').toStdString();
     EXPECT_GT(books.size(), 66);
@@ -427,9 +433,9 @@ TEST(SourceTuple, HeadingsAreNamedWithoutAZeroVerse)
 {
     NEED_SAMPLES();
     auto kjv = open(QStringLiteral("KJV.tvk"));
-    EXPECT_EQ(QStringLiteral("Genesis (KJV)"), kjv->getPositionNameForTitleBar(1));
-    EXPECT_EQ(QStringLiteral("Genesis 1 (KJV)"), kjv->getPositionNameForTitleBar(2));
-    EXPECT_EQ(QStringLiteral("Genesis 1:1 (KJV)"), kjv->getPositionNameForTitleBar(3));
+    EXPECT_EQ(QStringLiteral("Genesis (KJV)"), kjv->locations().getPositionNameForTitleBar(1));
+    EXPECT_EQ(QStringLiteral("Genesis 1 (KJV)"), kjv->locations().getPositionNameForTitleBar(2));
+    EXPECT_EQ(QStringLiteral("Genesis 1:1 (KJV)"), kjv->locations().getPositionNameForTitleBar(3));
 }
 
 TEST(SourceTuple, ReadingsOfADevotional)
@@ -437,10 +443,10 @@ TEST(SourceTuple, ReadingsOfADevotional)
     NEED_SAMPLES();
     auto daily = open(QStringLiteral("DailyReadings.tvk"));
     ASSERT_TRUE(daily->isADevotional());
-    const quint32 first = daily->sectionForReadingNumber(1);
+    const quint32 first = daily->readings().sectionForReadingNumber(1);
     ASSERT_NE(0xFFFFFFFFu, first);
-    EXPECT_EQ(1u, daily->readingNumberForSection(first));
-    EXPECT_EQ(0xFFFFFFFFu, daily->sectionForReadingNumber(100000));
+    EXPECT_EQ(1u, daily->readings().readingNumberForSection(first));
+    EXPECT_EQ(0xFFFFFFFFu, daily->readings().sectionForReadingNumber(100000));
 }
 
 TEST(SourceTuple, WithoutADocumentEveryAnswerIsNeutral)
@@ -449,29 +455,29 @@ TEST(SourceTuple, WithoutADocumentEveryAnswerIsNeutral)
         {{"filepath", "/nowhere/missing.tvk"}, {"standardFileFolder", "unknownfolder"}, {"docSupportsFlags", 0x2000}});
     BitVector v(8);
     v.setFromPosition(1, 2);
-    EXPECT_EQ(0u, t->sectionForTextOffset(5));
-    EXPECT_EQ(0u, t->sectionForBlock(1));
-    EXPECT_EQ(0xFFFFFFFFu, t->blockForSection(1));
-    EXPECT_EQ(0u, t->keyForSection(1));
-    EXPECT_EQ(0u, t->sectionForSyncString(QStringLiteral("John 3:16")));
-    EXPECT_EQ(0xFFFFFFFFu, t->sectionForNextChapter(1));
-    EXPECT_EQ(QString(), t->htmlTextForBlock(1));
-    EXPECT_EQ(QString(), t->getPositionNameForTitleBar(1));
-    EXPECT_TRUE(t->tocForSection(1).isEmpty());
-    EXPECT_EQ(0xFFFFFFFFu, t->wordNumberForString(QStringLiteral("x"), false));
-    EXPECT_EQ(QStringLiteral("[ERROR]"), t->wordForWordNumber(1));
-    EXPECT_EQ(0xFFFFFFFFu, t->wordNumberForDictionaryLookupWord(QStringLiteral("x"), false));
-    EXPECT_EQ(0u, t->resultsFromMainConcordanceForWord(QStringLiteral("x"), v));
-    EXPECT_EQ(0u, t->results(v, QStringLiteral("BOOKMARK(\"*\")")));
+    EXPECT_EQ(0u, t->locations().sectionForTextOffset(5));
+    EXPECT_EQ(0u, t->locations().sectionForBlock(1));
+    EXPECT_EQ(0xFFFFFFFFu, t->locations().blockForSection(1));
+    EXPECT_EQ(0u, t->locations().keyForSection(1));
+    EXPECT_EQ(0u, t->locations().sectionForSyncString(QStringLiteral("John 3:16")));
+    EXPECT_EQ(0xFFFFFFFFu, t->locations().sectionForNextChapter(1));
+    EXPECT_EQ(QString(), t->locations().htmlTextForBlock(1));
+    EXPECT_EQ(QString(), t->locations().getPositionNameForTitleBar(1));
+    EXPECT_TRUE(t->locations().tocForSection(1).isEmpty());
+    EXPECT_EQ(0xFFFFFFFFu, t->words().wordNumberForString(QStringLiteral("x"), false));
+    EXPECT_EQ(QStringLiteral("[ERROR]"), t->words().wordForWordNumber(1));
+    EXPECT_EQ(0xFFFFFFFFu, t->words().wordNumberForDictionaryLookupWord(QStringLiteral("x"), false));
+    EXPECT_EQ(0u, t->words().resultsFromMainConcordanceForWord(QStringLiteral("x"), v));
+    EXPECT_EQ(0u, t->words().results(v, QStringLiteral("BOOKMARK(\"*\")")));
     EXPECT_EQ(0u, v.count(true));
-    EXPECT_EQ(nullptr, t->wordAttributesForWord(QStringLiteral("x")));
-    EXPECT_FALSE(t->couldBeWordAttribute(QStringLiteral("G25")));
-    EXPECT_EQ(0xFFFFFFFFu, t->sectionForReadingNumber(1));
-    EXPECT_EQ(0u, t->readingNumberForDate(SimpleDate()));
-    EXPECT_EQ(0u, t->firstUnreadReadingNumber());
-    EXPECT_FALSE(t->isReadingComplete(1));
-    EXPECT_FALSE(t->extractImage(QStringLiteral("a.png"), QStringLiteral("/nowhere/a.png")));
-    EXPECT_EQ(nullptr, t->getAllBookmarksForKeyOrBlockNumber(1));
+    EXPECT_EQ(nullptr, t->words().wordAttributesForWord(QStringLiteral("x")));
+    EXPECT_FALSE(t->words().couldBeWordAttribute(QStringLiteral("G25")));
+    EXPECT_EQ(0xFFFFFFFFu, t->readings().sectionForReadingNumber(1));
+    EXPECT_EQ(0u, t->readings().readingNumberForDate(SimpleDate()));
+    EXPECT_EQ(0u, t->readings().firstUnreadReadingNumber());
+    EXPECT_FALSE(t->readings().isReadingComplete(1));
+    EXPECT_FALSE(t->words().extractImage(QStringLiteral("a.png"), QStringLiteral("/nowhere/a.png")));
+    EXPECT_EQ(nullptr, t->words().getAllBookmarksForKeyOrBlockNumber(1));
 }
 
 TEST(SourceTuple, CitationAndAboutThisBook)
@@ -563,14 +569,14 @@ TEST_F(SourceTupleUserData, BookmarksOfABibleByCategory)
     bibleBookmark(john, 0);
     bibleBookmark(john, alpha);
     bibleBookmark((1u << 16) | (1u << 8) | 1u, quoted);
-    EXPECT_EQ(4, kjv->countOfBookmarksForCategory(QStringLiteral("*")));
-    EXPECT_EQ(1, kjv->countOfBookmarksForCategory(QStringLiteral("No Category")));
-    EXPECT_EQ(1, kjv->countOfBookmarksForCategory(QStringLiteral("uncategorized")));
-    EXPECT_EQ(1, kjv->countOfBookmarksForCategory(QStringLiteral("ALPHA")));
-    EXPECT_EQ(0, kjv->countOfBookmarksForCategory(QStringLiteral("no such")));
-    EXPECT_TRUE(kjv->bookmarkExistsForKeyOrBlockNumber(john));
-    EXPECT_FALSE(kjv->bookmarkExistsForKeyOrBlockNumber((43u << 16) | (3u << 8) | 17u));
-    const auto marks = kjv->getAllBookmarksForKeyOrBlockNumber(john);
+    EXPECT_EQ(4, kjv->words().countOfBookmarksForCategory(QStringLiteral("*")));
+    EXPECT_EQ(1, kjv->words().countOfBookmarksForCategory(QStringLiteral("No Category")));
+    EXPECT_EQ(1, kjv->words().countOfBookmarksForCategory(QStringLiteral("uncategorized")));
+    EXPECT_EQ(1, kjv->words().countOfBookmarksForCategory(QStringLiteral("ALPHA")));
+    EXPECT_EQ(0, kjv->words().countOfBookmarksForCategory(QStringLiteral("no such")));
+    EXPECT_TRUE(kjv->words().bookmarkExistsForKeyOrBlockNumber(john));
+    EXPECT_FALSE(kjv->words().bookmarkExistsForKeyOrBlockNumber((43u << 16) | (3u << 8) | 17u));
+    const auto marks = kjv->words().getAllBookmarksForKeyOrBlockNumber(john);
     ASSERT_NE(nullptr, marks);
     ASSERT_EQ(3, marks->size());
     EXPECT_EQ(QStringLiteral("Uncategorized"), marks->at(0).value("categoryName").toString());
@@ -581,11 +587,11 @@ TEST_F(SourceTupleUserData, BookmarksOfABibleByCategory)
     EXPECT_EQ(13, marks->at(0).size());
     // The sections bookmarked in a category, the quoted name included.
     BitVector hits;
-    EXPECT_EQ(1u, kjv->results(hits, quoted));
-    EXPECT_EQ(kjv->sectionForSyncString(QStringLiteral("Genesis 1:1")), hits.first(true));
-    EXPECT_EQ(1u, kjv->results(hits, alpha));
-    EXPECT_EQ(kjv->sectionForSyncString(QStringLiteral("John 3:16")), hits.first(true));
-    EXPECT_EQ(2u, kjv->results(hits, static_cast<quint16>(65535)));
+    EXPECT_EQ(1u, kjv->words().results(hits, quoted));
+    EXPECT_EQ(kjv->locations().sectionForSyncString(QStringLiteral("Genesis 1:1")), hits.first(true));
+    EXPECT_EQ(1u, kjv->words().results(hits, alpha));
+    EXPECT_EQ(kjv->locations().sectionForSyncString(QStringLiteral("John 3:16")), hits.first(true));
+    EXPECT_EQ(2u, kjv->words().results(hits, static_cast<quint16>(65535)));
 }
 
 TEST_F(SourceTupleUserData, ReadingProgressOfADevotional)
@@ -594,30 +600,30 @@ TEST_F(SourceTupleUserData, ReadingProgressOfADevotional)
     ASSERT_GT(daily->numReadings(), 3u);
     SimpleDate start;
     start.setMonth(1, 1, 2024);
-    daily->setStartDate(start);
-    EXPECT_EQ(2024, daily->startDate().year());
+    daily->readings().setStartDate(start);
+    EXPECT_EQ(2024, daily->readings().startDate().year());
     SimpleDate third;
     third.setMonth(1, 3, 2024);
-    EXPECT_EQ(3u, daily->readingNumberForDate(third));
+    EXPECT_EQ(3u, daily->readings().readingNumberForDate(third));
     // The date of reading 3 in the present cycle reads back as reading 3.
-    EXPECT_EQ(3u, daily->readingNumberForDate(daily->dateForReadingNumber(3)));
+    EXPECT_EQ(3u, daily->readings().readingNumberForDate(daily->readings().dateForReadingNumber(3)));
     QStringList posted;
     NotificationCenter& c = NotificationCenter::defaultCenter();
     Observation o(c,
         c.addObserver(
             &posted, LibraryNotifications::DevotionalProgressHasChangedNotification,
             [&](Notification& n) { posted << n.name; }, daily.get()));
-    EXPECT_EQ(1u, daily->firstUnreadReadingNumber());
-    daily->toggleReadingNumber(1, true);
+    EXPECT_EQ(1u, daily->readings().firstUnreadReadingNumber());
+    daily->readings().toggleReadingNumber(1, true);
     EXPECT_EQ(1, posted.size());
-    daily->toggleReadingNumber(2, false);
+    daily->readings().toggleReadingNumber(2, false);
     EXPECT_EQ(1, posted.size());
-    EXPECT_TRUE(daily->isReadingComplete(1));
-    EXPECT_EQ(2u, daily->numReadReadings());
-    EXPECT_EQ(3u, daily->firstUnreadReadingNumber());
-    daily->resetProgress();
-    EXPECT_EQ(0u, daily->numReadReadings());
-    EXPECT_FALSE(daily->isReadingComplete(1));
+    EXPECT_TRUE(daily->readings().isReadingComplete(1));
+    EXPECT_EQ(2u, daily->readings().numReadReadings());
+    EXPECT_EQ(3u, daily->readings().firstUnreadReadingNumber());
+    daily->readings().resetProgress();
+    EXPECT_EQ(0u, daily->readings().numReadReadings());
+    EXPECT_FALSE(daily->readings().isReadingComplete(1));
 }
 
 #include "documents/cBookDoc.h"
@@ -694,12 +700,12 @@ TEST(SourceTuple, DisplayOptionsBecomeTheRenderConfiguration)
     ASSERT_NE(nullptr, bible);
     EXPECT_EQ(SourceTuple::kKindWordAttributeBible, bible->kind());
     cBookDoc::setBlockRenderer(&recordingRenderer);
-    const quint32 block = bible->blockForSection(2);
+    const quint32 block = bible->locations().blockForSection(2);
     ASSERT_NE(0xFFFFFFFFu, block);
 
     // The defaults are the renderer's own behaviour.
     g_seen = SeenConfiguration();
-    EXPECT_EQ(QStringLiteral("<p>rendered</p>"), bible->htmlTextForBlock(block));
+    EXPECT_EQ(QStringLiteral("<p>rendered</p>"), bible->locations().htmlTextForBlock(block));
     EXPECT_TRUE(g_seen.called);
     EXPECT_FALSE(g_seen.highlightHits);
     EXPECT_TRUE(g_seen.hasDefinitions);
@@ -724,7 +730,7 @@ TEST(SourceTuple, DisplayOptionsBecomeTheRenderConfiguration)
     options.highlightHits = true;
     options.strongsTag = QStringLiteral("sup");
     options.replaceOldLogo = true;
-    bible->htmlTextForBlock(block, options);
+    bible->locations().htmlTextForBlock(block, options);
     EXPECT_EQ(2, g_seen.style);
     EXPECT_TRUE(g_seen.omitLinks);
     EXPECT_TRUE(g_seen.omitStrongs);
@@ -743,22 +749,22 @@ TEST(SourceTuple, WordAttributesOfABook)
     auto bible = attributeBible(dir.path());
     ASSERT_NE(nullptr, bible);
     EXPECT_EQ(1, bible->numWordAttributeDefinitions());
-    EXPECT_EQ(QStringLiteral("Strong Number"), bible->humanReadableNameForAttribute(0));
-    EXPECT_EQ(QStringLiteral("sn:"), bible->searchPrefixForAttribute(0));
-    EXPECT_EQ(QStringLiteral("G"), bible->syncPrefixForAttribute(0));
-    EXPECT_EQ(QStringLiteral("sync:sn"), bible->linkTypeForAttribute(0));
-    EXPECT_EQ(QString(), bible->linkTypeForAttribute(1));
-    EXPECT_EQ(QString(), bible->linkTypeForAttribute(-1));
-    EXPECT_EQ(2u, bible->numWordsInAttributeDefinition(0));
-    EXPECT_EQ(QStringLiteral("25"), bible->wordForWordNumber(0, 0));
-    EXPECT_EQ(QString(), bible->wordForWordNumber(2, 0));
-    EXPECT_EQ(QString(), bible->wordForWordNumber(0, 1));
-    EXPECT_EQ(0u, bible->numWordsInAttributeDefinition(3));
+    EXPECT_EQ(QStringLiteral("Strong Number"), bible->words().humanReadableNameForAttribute(0));
+    EXPECT_EQ(QStringLiteral("sn:"), bible->words().searchPrefixForAttribute(0));
+    EXPECT_EQ(QStringLiteral("G"), bible->words().syncPrefixForAttribute(0));
+    EXPECT_EQ(QStringLiteral("sync:sn"), bible->words().linkTypeForAttribute(0));
+    EXPECT_EQ(QString(), bible->words().linkTypeForAttribute(1));
+    EXPECT_EQ(QString(), bible->words().linkTypeForAttribute(-1));
+    EXPECT_EQ(2u, bible->words().numWordsInAttributeDefinition(0));
+    EXPECT_EQ(QStringLiteral("25"), bible->words().wordForWordNumber(0, 0));
+    EXPECT_EQ(QString(), bible->words().wordForWordNumber(2, 0));
+    EXPECT_EQ(QString(), bible->words().wordForWordNumber(0, 1));
+    EXPECT_EQ(0u, bible->words().numWordsInAttributeDefinition(3));
     // The attribute's scope is the New Testament: the Matthew sections.
     BitVector scope;
-    const quint32 n = bible->resultsForAllVerses(scope, QStringLiteral("sn:25"));
-    EXPECT_TRUE(bible->couldBeWordAttribute(QStringLiteral("sn:25")));
-    EXPECT_EQ(bible->numSections() - bible->sectionForSyncString(QStringLiteral("Matthew 1:1")), n);
+    const quint32 n = bible->words().resultsForAllVerses(scope, QStringLiteral("sn:25"));
+    EXPECT_TRUE(bible->words().couldBeWordAttribute(QStringLiteral("sn:25")));
+    EXPECT_EQ(bible->numSections() - bible->locations().sectionForSyncString(QStringLiteral("Matthew 1:1")), n);
     EXPECT_EQ(n, scope.count(true));
     EXPECT_TRUE(bible->aboutThisBookContents().contains(QStringLiteral("<p>Attributes:<br />Strong Number</p>")));
 }
@@ -768,51 +774,51 @@ TEST(SourceTuple, SearchTextsAndVerseData)
     if (!sampleLibraryBuilt())
         GTEST_SKIP() << "the sample library is not built";
     auto kjv = open(QStringLiteral("KJV.tvk"));
-    const quint32 john = kjv->sectionForSyncString(QStringLiteral("John 3:16"));
-    EXPECT_FALSE(kjv->plainTextSearchResultTitleForSection(john).isEmpty());
-    EXPECT_TRUE(kjv->htmlSearchResultTextForSection(john, nullptr, 2).contains(QStringLiteral("loved")));
+    const quint32 john = kjv->locations().sectionForSyncString(QStringLiteral("John 3:16"));
+    EXPECT_FALSE(kjv->words().plainTextSearchResultTitleForSection(john).isEmpty());
+    EXPECT_TRUE(kjv->words().htmlSearchResultTextForSection(john, nullptr, 2).contains(QStringLiteral("loved")));
     BibleRef verse;
     ASSERT_TRUE(verse.parse(QStringLiteral("John 3:16")));
-    const auto words = kjv->wordListForVerse(verse, SourceTuple::kWordListWords);
+    const auto words = kjv->words().wordListForVerse(verse, SourceTupleWords::kWordListWords);
     ASSERT_NE(nullptr, words);
     EXPECT_TRUE(words->contains(QStringLiteral("loved"), Qt::CaseInsensitive)) << words->join(' ').toStdString();
-    const auto strongs = kjv->wordListForVerse(verse, SourceTuple::kWordListStrongsGreek);
+    const auto strongs = kjv->words().wordListForVerse(verse, SourceTupleWords::kWordListStrongsGreek);
     ASSERT_NE(nullptr, strongs);
     EXPECT_TRUE(strongs->contains(QStringLiteral("G25"), Qt::CaseInsensitive)) << strongs->join(' ').toStdString();
-    EXPECT_EQ(0xFFFFFFFFu, kjv->canonicalWordNumberForString(QStringLiteral("qqqqzzzz")));
-    const quint32 lastOfJohn = kjv->lastSectionForAmbiguousKey((43u << 16) | (254u << 8) | 254u);
+    EXPECT_EQ(0xFFFFFFFFu, kjv->words().canonicalWordNumberForString(QStringLiteral("qqqqzzzz")));
+    const quint32 lastOfJohn = kjv->locations().lastSectionForAmbiguousKey((43u << 16) | (254u << 8) | 254u);
     EXPECT_GT(lastOfJohn, john);
     // A commentary's references to a verse.
     auto scofield = open(QStringLiteral("Scofield.tvk"));
     BitVector citing;
     BibleRef genesis;
     ASSERT_TRUE(genesis.parse(QStringLiteral("Genesis 1:1")));
-    const quint32 cites = scofield->resultsFromVerseReferenceConcordanceForVerse(genesis, citing);
+    const quint32 cites = scofield->words().resultsFromVerseReferenceConcordanceForVerse(genesis, citing);
     EXPECT_EQ(cites, citing.count(true));
-    const quint32 note = scofield->sectionForSyncString(QStringLiteral("Genesis 1:1"));
+    const quint32 note = scofield->locations().sectionForSyncString(QStringLiteral("Genesis 1:1"));
     ASSERT_NE(0u, note);
-    EXPECT_FALSE(scofield->getPositionNameForTitleBar(note).isEmpty());
+    EXPECT_FALSE(scofield->locations().getPositionNameForTitleBar(note).isEmpty());
     // A dictionary's title bar names the entry shown, not only the entries above it.
     auto greek = open(QStringLiteral("StrongsGreek.tvk"));
-    const quint32 love = greek->sectionForSyncString(QStringLiteral("G26"));
+    const quint32 love = greek->locations().sectionForSyncString(QStringLiteral("G26"));
     ASSERT_NE(0u, love);
-    EXPECT_TRUE(greek->getPositionNameForTitleBar(love).contains(QStringLiteral("26")))
-        << greek->getPositionNameForTitleBar(love).toStdString();
+    EXPECT_TRUE(greek->locations().getPositionNameForTitleBar(love).contains(QStringLiteral("26")))
+        << greek->locations().getPositionNameForTitleBar(love).toStdString();
     // A contents path leads back to its section.
     auto nave = open(QStringLiteral("Nave.tvk"));
-    const quint32 first = nave->sectionForChild(0, 0);
-    EXPECT_EQ(first, nave->sectionForTocPath(nave->tocNameForSection(first)));
-    EXPECT_EQ(0u, nave->sectionForTocPath(QStringLiteral("No Such Entry\\Anywhere")));
+    const quint32 first = nave->locations().sectionForChild(0, 0);
+    EXPECT_EQ(first, nave->locations().sectionForTocPath(nave->locations().tocNameForSection(first)));
+    EXPECT_EQ(0u, nave->locations().sectionForTocPath(QStringLiteral("No Such Entry\\Anywhere")));
 }
 
 TEST_F(SourceTupleUserData, BookmarksOfABookBySection)
 {
     auto scofield = open(QStringLiteral("Scofield.tvk"));
-    const quint32 section = scofield->sectionForSyncString(QStringLiteral("Genesis 1:1"));
+    const quint32 section = scofield->locations().sectionForSyncString(QStringLiteral("Genesis 1:1"));
     ASSERT_NE(0u, section);
-    const quint32 block = scofield->blockForSection(section);
+    const quint32 block = scofield->locations().blockForSection(section);
     ASSERT_NE(0xFFFFFFFFu, block);
-    EXPECT_FALSE(scofield->bookmarkExistsForKeyOrBlockNumber(block));
+    EXPECT_FALSE(scofield->words().bookmarkExistsForKeyOrBlockNumber(block));
     {
         cBookmarkMgr store;
         ASSERT_TRUE(store.openDatabase(nullptr, true, false));
@@ -820,15 +826,15 @@ TEST_F(SourceTupleUserData, BookmarksOfABookBySection)
         b.setBookSection(1, 110, 1, static_cast<std::int32_t>(section), category("Notes"));
         ASSERT_TRUE(store.addBookmark(b, false, false, false));
     }
-    EXPECT_TRUE(scofield->bookmarkExistsForKeyOrBlockNumber(block));
-    EXPECT_FALSE(scofield->bookmarkExistsForKeyOrBlockNumber(0));
-    EXPECT_EQ(nullptr, scofield->getAllBookmarksForKeyOrBlockNumber(0));
-    const auto marks = scofield->getAllBookmarksForKeyOrBlockNumber(block);
+    EXPECT_TRUE(scofield->words().bookmarkExistsForKeyOrBlockNumber(block));
+    EXPECT_FALSE(scofield->words().bookmarkExistsForKeyOrBlockNumber(0));
+    EXPECT_EQ(nullptr, scofield->words().getAllBookmarksForKeyOrBlockNumber(0));
+    const auto marks = scofield->words().getAllBookmarksForKeyOrBlockNumber(block);
     ASSERT_NE(nullptr, marks);
     ASSERT_EQ(1, marks->size());
     EXPECT_EQ(QStringLiteral("bookBookmark"), marks->at(0).value("bookmarkType").toString());
     EXPECT_EQ(QStringLiteral("Notes"), marks->at(0).value("categoryName").toString());
     EXPECT_EQ(section, marks->at(0).value("section").toUInt());
-    EXPECT_EQ(1, scofield->countOfBookmarksForCategory(QStringLiteral("notes")));
-    EXPECT_EQ(1, scofield->countOfBookmarksForCategory(QStringLiteral("*")));
+    EXPECT_EQ(1, scofield->words().countOfBookmarksForCategory(QStringLiteral("notes")));
+    EXPECT_EQ(1, scofield->words().countOfBookmarksForCategory(QStringLiteral("*")));
 }

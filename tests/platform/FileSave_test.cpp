@@ -5,9 +5,9 @@
 
 #include "platform/KeyedArchive.h"
 #include "platform/PropertyList.h"
-#include "platform/RecordingAlerts.h"
 #include "platform/SaveFailureAlerts.h"
 #include "platform/UserDefaults.h"
+#include "support/RecordingAlerts.h"
 
 #include <gtest/gtest.h>
 

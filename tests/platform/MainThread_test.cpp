@@ -85,15 +85,12 @@ TEST_F(MainThreadTest, DelayedCallsFireOnceAndCanBeCancelledOrReplaced)
     int fired = 0;
     DelayedCall call;
     call.start(1, [&] { fired += 1; });
-    EXPECT_TRUE(call.isPending());
     call.start(1, [&] { fired += 10; });  // replaces the first
     spinUntil([&] { return fired != 0; });
     EXPECT_EQ(fired, 10);
-    EXPECT_FALSE(call.isPending());
 
     call.start(1, [&] { fired += 100; });
     call.cancel();
-    EXPECT_FALSE(call.isPending());
     bool marker = false;
     DelayedCall later;
     later.start(20, [&] { marker = true; });
@@ -119,7 +116,7 @@ TEST_F(MainThreadTest, ADelayedCallMayRescheduleItself)
             call.start(1, tick);
     };
     call.start(1, tick);
-    spinUntil([&] { return runs == 3 && !call.isPending(); });
+    spinUntil([&] { return runs == 3; });
     EXPECT_EQ(runs, 3);
 }
 

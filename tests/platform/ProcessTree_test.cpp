@@ -40,7 +40,9 @@ TEST(ProcessTree, OwnFiguresAreOrderedAndTheHeapCountsAllocations)
     (void)heapBefore;
     (void)heapAfter;
 #endif
-    EXPECT_GE(after.ownUssKiB - before.ownUssKiB, 30 * 1024);
+    // (Less than the block: the kernel may reclaim or share a few of the process's other pages
+    // meanwhile.)
+    EXPECT_GE(after.ownUssKiB - before.ownUssKiB, 28 * 1024);
     block.reset();
 }
 

@@ -1,3 +1,4 @@
+#include "platform/SettingsKeys.h"
 #include "platform/SettingsRegistry.h"
 
 #include <gtest/gtest.h>
@@ -163,20 +164,20 @@ TEST(SettingsRegistryTest, StrongsColorFollowsTheStoredLinkColorUntilSetItself)
 {
     QTemporaryDir dir;
     UserDefaults d(dir.filePath("d.conf"));
-    d.setString("#123456", "linkColor");
+    d.set(SettingsKeys::LinkColor, "#123456");
     SettingsRegistry::registerDefaultsForAllPreferences(d);
-    EXPECT_EQ(d.stringForKey("strongsColor"), "#123456");
-    d.setString("#abcdef", "strongsColor");
+    EXPECT_EQ(d.value(SettingsKeys::StrongsColor), "#123456");
+    d.set(SettingsKeys::StrongsColor, "#abcdef");
     SettingsRegistry::registerDefaultsForAllPreferences(d);
-    EXPECT_EQ(d.stringForKey("strongsColor"), "#abcdef");
+    EXPECT_EQ(d.value(SettingsKeys::StrongsColor), "#abcdef");
 
     // After the domain is removed and the defaults registered anew, every key has its default.
     d.removePersistentDomain();
     SettingsRegistry::registerDefaultsForAllPreferences(d);
-    EXPECT_EQ(d.stringForKey("strongsColor"), "#0000CC");
-    EXPECT_EQ(d.integerForKey("autoSyncFreq"), 3600000);
-    EXPECT_EQ(d.doubleForKey("lineHeight"), 1.2);
-    EXPECT_TRUE(d.boolForKey("wocInRed"));
+    EXPECT_EQ(d.value(SettingsKeys::StrongsColor), "#0000CC");
+    EXPECT_EQ(d.value(SettingsKeys::AutoSyncFreq), 3600000);
+    EXPECT_EQ(d.value(SettingsKeys::LineHeight), 1.2);
+    EXPECT_TRUE(d.value(SettingsKeys::WocInRed));
 }
 
 TEST(SettingsRegistryTest, SpeechVoicesAreFilledPerLanguage)
@@ -187,20 +188,20 @@ TEST(SettingsRegistryTest, SpeechVoicesAreFilledPerLanguage)
     const QList<SpeechVoice> voices = {
         {"voice.es.maria", "es_ES"}, {"voice.en.alex", "en_US"}, {"voice.en.kate", "en_GB"}};
 
-    d.setString("voice.en.kate", "voiceEN");  // a chosen voice that is installed stays
+    d.set(SettingsKeys::VoiceEN, "voice.en.kate");  // a chosen voice that is installed stays
     SettingsRegistry::registerSpeechSynthesisDefaults(d, voices);
-    EXPECT_EQ(d.stringForKey("voiceEN"), "voice.en.kate");
-    EXPECT_EQ(d.stringForKey("voiceES"), "voice.es.maria");
-    EXPECT_EQ(d.stringForKey("voiceEL"), "");  // no Greek voice: left as it is
-    EXPECT_FALSE(d.hasStoredValue("voiceEL"));
+    EXPECT_EQ(d.value(SettingsKeys::VoiceEN), "voice.en.kate");
+    EXPECT_EQ(d.value(SettingsKeys::VoiceES), "voice.es.maria");
+    EXPECT_EQ(d.value(SettingsKeys::VoiceEL), "");  // no Greek voice: left as it is
+    EXPECT_FALSE(d.hasStoredValue(SettingsKeys::VoiceEL));
 
-    d.setString("voice.en.uninstalled", "voiceEN");  // replaced by the first English voice
+    d.set(SettingsKeys::VoiceEN, "voice.en.uninstalled");  // replaced by the first English voice
     SettingsRegistry::registerSpeechSynthesisDefaults(d, voices);
-    EXPECT_EQ(d.stringForKey("voiceEN"), "voice.en.alex");
+    EXPECT_EQ(d.value(SettingsKeys::VoiceEN), "voice.en.alex");
 
-    d.setString("voice.gone", "voiceEL");  // without any Greek voice even a stale one stays
+    d.set(SettingsKeys::VoiceEL, "voice.gone");  // without any Greek voice even a stale one stays
     SettingsRegistry::registerSpeechSynthesisDefaults(d, voices);
-    EXPECT_EQ(d.stringForKey("voiceEL"), "voice.gone");
+    EXPECT_EQ(d.value(SettingsKeys::VoiceEL), "voice.gone");
 }
 
 TEST(SettingsRegistryTest, SpeechVoicesAreListedOnFirstNeedOnly)
@@ -215,24 +216,25 @@ TEST(SettingsRegistryTest, SpeechVoicesAreListedOnFirstNeedOnly)
         return QList<SpeechVoice> {{"voice.en.alex", "en_US"}};
     });
     EXPECT_EQ(listed, 0);  // setting the source loads nothing
-    EXPECT_FALSE(d.hasStoredValue("voiceEN"));
+    EXPECT_FALSE(d.hasStoredValue(SettingsKeys::VoiceEN));
 
     SettingsRegistry::ensureSpeechSynthesisDefaults(d);
     EXPECT_EQ(listed, 1);
-    EXPECT_EQ(d.stringForKey("voiceEN"), "voice.en.alex");
+    EXPECT_EQ(d.value(SettingsKeys::VoiceEN), "voice.en.alex");
 
-    d.setString("voice.en.uninstalled", "voiceEN");  // later needs in the same run list nothing again
+    d.set(SettingsKeys::VoiceEN, "voice.en.uninstalled");  // later needs in the same run list nothing again
     SettingsRegistry::ensureSpeechSynthesisDefaults(d);
     EXPECT_EQ(listed, 1);
-    EXPECT_EQ(d.stringForKey("voiceEN"), "voice.en.uninstalled");
+    EXPECT_EQ(d.value(SettingsKeys::VoiceEN), "voice.en.uninstalled");
     SettingsRegistry::setSpeechVoiceSource({});
 }
 
 TEST(SettingsRegistryTest, DerivedKeyNames)
 {
-    EXPECT_EQ(SettingsRegistry::installedBookKey("KJV.tvk"), "installed.KJV.tvk");
-    EXPECT_EQ(SettingsRegistry::syncBibleKey("ABC"), "syncBibleKey:ABC");
-    EXPECT_EQ(SettingsRegistry::syncWordSyncKey("ABC"), "syncWordSync:ABC");
+    EXPECT_EQ(SettingsKeys::InstalledBook("KJV.tvk").name, "installed.KJV.tvk");
+    EXPECT_EQ(SettingsKeys::SyncBibleKey("ABC").name, "syncBibleKey:ABC");
+    EXPECT_EQ(SettingsKeys::SyncWordSync("ABC").name, "syncWordSync:ABC");
+    EXPECT_EQ(SettingsKeys::PreferencesPaneFrame("General").name, "MASPreferences General Frame");
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
 #include "platform/UserDefaults.h"
 
+#include "platform/SettingsKeys.h"
+#include "platform/SettingsRegistry.h"
+
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -176,6 +179,59 @@ TEST_F(UserDefaultsTest, ChangesReachTheFileAtOnce)
     EXPECT_TRUE(fileText().contains("findProximity=5"));
     d.removeObjectForKey("findProximity");
     EXPECT_FALSE(fileText().contains("findProximity"));
+}
+
+TEST_F(UserDefaultsTest, TypedKeysWriteTheSameFileAsTheUntypedCalls)
+{
+    auto fileText = [](const QString& file) {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    const QVariantMap offers {{"offer", QVariantList {"a", 2}}};
+    const QByteArray frame("\x00\x01geometry", 10);
+    const QString untypedPath = dir.filePath("untyped.conf");
+    {
+        UserDefaults typed(path());
+        typed.set(SettingsKeys::StrongsNumbers, false);
+        typed.set(SettingsKeys::FindProximity, 7);
+        typed.set(SettingsKeys::LineHeight, 1.75);
+        typed.set(SettingsKeys::BodyFont, QStringLiteral("Gentium Plus"));
+        typed.set(SettingsKeys::MyOffersDictionary, offers);
+        typed.set(SettingsKeys::AutostudyResultsWindowFrame, frame);
+        typed.set(SettingsKeys::InstalledBook(QStringLiteral("KJV.tvk")), true);
+        typed.set(SettingsKeys::PreferencesPaneFrame(QStringLiteral("General")), QStringLiteral("{{0, 0}, {10, 20}}"));
+        UserDefaults untyped(untypedPath);
+        untyped.setBool(false, "strongsNumbers");
+        untyped.setInteger(7, "findProximity");
+        untyped.setDouble(1.75, "lineHeight");
+        untyped.setString("Gentium Plus", "bodyFont");
+        untyped.setObject(offers, "myOffersDictionary");
+        untyped.setObject(frame, "AutostudyResultsWindowFrame");
+        untyped.setBool(true, "installed.KJV.tvk");
+        untyped.setString("{{0, 0}, {10, 20}}", "MASPreferences General Frame");
+    }
+    ASSERT_FALSE(fileText(path()).isEmpty());
+    EXPECT_EQ(fileText(path()), fileText(untypedPath));
+
+    UserDefaults d(path());
+    SettingsRegistry::registerDefaultsForAllPreferences(d);
+    EXPECT_FALSE(d.value(SettingsKeys::StrongsNumbers));
+    EXPECT_EQ(d.value(SettingsKeys::FindProximity), 7);
+    EXPECT_EQ(d.value(SettingsKeys::LineHeight), 1.75);
+    EXPECT_EQ(d.value(SettingsKeys::BodyFont), "Gentium Plus");
+    EXPECT_EQ(d.value(SettingsKeys::MyOffersDictionary), offers);
+    EXPECT_EQ(d.value(SettingsKeys::AutostudyResultsWindowFrame), frame);
+    EXPECT_TRUE(d.value(SettingsKeys::InstalledBook(QStringLiteral("KJV.tvk"))));
+    EXPECT_FALSE(d.value(SettingsKeys::InstalledBook(QStringLiteral("NIV.tvk"))));
+    // A key never stored reads as its factory default; removing a key shows the default again, and a
+    // null string removes as the untyped setter does.
+    EXPECT_EQ(d.value(SettingsKeys::FootnoteStyle), SettingsKeys::FootnoteStyle.factoryDefault);
+    d.remove(SettingsKeys::StrongsNumbers);
+    EXPECT_FALSE(d.hasStoredValue(SettingsKeys::StrongsNumbers));
+    EXPECT_TRUE(d.value(SettingsKeys::StrongsNumbers));
+    d.set(SettingsKeys::BodyFont, QString());
+    EXPECT_FALSE(d.hasStoredValue(SettingsKeys::BodyFont));
+    EXPECT_EQ(d.value(SettingsKeys::BodyFont), "Arial");
 }
 
 TEST_F(UserDefaultsTest, RemovingTheDomainClearsEveryStoredValue)

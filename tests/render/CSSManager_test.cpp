@@ -1,3 +1,4 @@
+#include "platform/SettingsKeys.h"
 #include "render/CSSManager.h"
 
 #include "platform/SettingsRegistry.h"
@@ -77,7 +78,7 @@ TEST_F(CSSManagerTest, BookSheetWithRegisteredDefaultsMatchesGolden)
     const QString expected = QString::fromUtf8(golden.readAll());
     const QString sheet = css().cssForBookView();
     EXPECT_EQ(sheet, expected);
-    EXPECT_EQ(countRules(sheet), 29 + 68 + 2);
+    EXPECT_EQ(countRules(sheet), 29 + 68 + 2 + 1);
     EXPECT_FALSE(sheet.contains(QStringLiteral("%@!")));
     EXPECT_TRUE(sheet.startsWith(QStringLiteral("body {padding:0; margin:0 4px 0 12px; font:normal 12pt \"Arial\";")));
     EXPECT_TRUE(sheet.contains(QStringLiteral("p {margin:0em 0em 0.5em 0em;}\th1 {")));
@@ -91,8 +92,8 @@ TEST_F(CSSManagerTest, EachSheetIsBuiltFromItsTemplates)
     EXPECT_FALSE(base.contains(QStringLiteral("._stheb")));
     EXPECT_TRUE(base.startsWith(QStringLiteral("body {padding:0; margin:0 6px 0 6px;")));
     EXPECT_TRUE(base.endsWith(QStringLiteral("span._search {color:#008000; font-weight:normal;}")));
-    m_defaults->setString(QStringLiteral("#ff00ff"), QStringLiteral("searchColor"));
-    m_defaults->setBool(true, QStringLiteral("searchBold"));
+    m_defaults->set(SettingsKeys::SearchColor, QStringLiteral("#ff00ff"));
+    m_defaults->set(SettingsKeys::SearchBold, true);
     EXPECT_EQ(ruleBody(css().cssForNoteViewEdit(), QStringLiteral("span._search")),
         QStringLiteral("color:#ff00ff; font-weight:bold;"));
     const QString results = css().cssForSearchResultsView();
@@ -168,9 +169,9 @@ TEST_F(CSSManagerTest, EachDisplaySettingChangesItsRule)
 
 TEST_F(CSSManagerTest, WordsOfChristFollowTheRedLetterSetting)
 {
-    m_defaults->setString(QStringLiteral("#222222"), QStringLiteral("textColor"));
-    m_defaults->setBool(true, QStringLiteral("wocBold"));
-    m_defaults->setBool(false, QStringLiteral("wocInRed"));
+    m_defaults->set(SettingsKeys::TextColor, QStringLiteral("#222222"));
+    m_defaults->set(SettingsKeys::WocBold, true);
+    m_defaults->set(SettingsKeys::WocInRed, false);
     QString sheet = css().cssForBookView();
     EXPECT_EQ(ruleBody(sheet, QStringLiteral("span._woc")), QStringLiteral("color:#222222; font-weight:normal;"));
     for (const char* cls : {"yellow", "khaki", "pink", "lightblue", "aqua", "palegreen", "gold", "tan", "silver"})
@@ -183,7 +184,7 @@ TEST_F(CSSManagerTest, WordsOfChristFollowTheRedLetterSetting)
             << cls;
     EXPECT_EQ(ruleBody(sheet, QStringLiteral(".crimson ._woc")), QStringLiteral("color:#ffffff;"));
 
-    m_defaults->setBool(true, QStringLiteral("wocInRed"));
+    m_defaults->set(SettingsKeys::WocInRed, true);
     sheet = css().cssForBookView();
     EXPECT_EQ(ruleBody(sheet, QStringLiteral("span._woc")), QStringLiteral("color:#CC0000; font-weight:bold;"));
     EXPECT_EQ(ruleBody(sheet, QStringLiteral(".yellow ._woc")), QStringLiteral("color:#CC0000;"));
@@ -195,7 +196,7 @@ TEST_F(CSSManagerTest, WordsOfChristFollowTheRedLetterSetting)
 
 TEST_F(CSSManagerTest, UnknownFootnoteStyleLeavesItsPlaceholders)
 {
-    m_defaults->setString(QStringLiteral("Sideways"), QStringLiteral("footnoteStyle"));
+    m_defaults->set(SettingsKeys::FootnoteStyle, QStringLiteral("Sideways"));
     const QString sheet = css().cssForBookView();
     EXPECT_TRUE(sheet.contains(QStringLiteral("display:%@!FOOTNOTEDISPLAY!@%;")));
     EXPECT_TRUE(sheet.contains(QStringLiteral("display:%@!FOOTNOTETOGGLEDISPLAY!@%;")));
@@ -242,11 +243,11 @@ TEST_F(CSSManagerTest, AStoredTextSizeOutOfRangeIsHeldToIt)
 {
     // A text size is 6 to 72 points: a stored 300 is read as 72, a stored 0 (which blanked every page)
     // as 6.
-    m_defaults->setInteger(300, QStringLiteral("baseFontSize"));
+    m_defaults->set(SettingsKeys::BaseFontSize, 300);
     QString sheet = css().cssForBookView();
     EXPECT_TRUE(sheet.contains(QStringLiteral("font:normal 72pt"))) << sheet.left(200).toStdString();
     EXPECT_TRUE(ruleBody(sheet, QStringLiteral("h6")).endsWith(QStringLiteral("font-size:72pt;")));
-    m_defaults->setInteger(0, QStringLiteral("baseFontSize"));
+    m_defaults->set(SettingsKeys::BaseFontSize, 0);
     sheet = css().cssForBookView();
     EXPECT_TRUE(sheet.contains(QStringLiteral("font:normal 6pt"))) << sheet.left(200).toStdString();
 }
@@ -257,14 +258,14 @@ TEST_F(CSSManagerTest, EachManagerReadsTheDefaultsItIsMadeWith)
     ASSERT_TRUE(otherDir.isValid());
     UserDefaults other(otherDir.filePath(QStringLiteral("settings.conf")));
     SettingsRegistry::registerDefaultsForAllPreferences(other);
-    other.setInteger(31, QStringLiteral("baseFontSize"));
-    m_defaults->setInteger(17, QStringLiteral("baseFontSize"));
+    other.set(SettingsKeys::BaseFontSize, 31);
+    m_defaults->set(SettingsKeys::BaseFontSize, 17);
     const CSSManager mine(*m_defaults);
     const CSSManager theirs(other);
     EXPECT_TRUE(ruleBody(mine.cssForBookView(), QStringLiteral("body")).contains(QStringLiteral(" 17pt ")));
     EXPECT_TRUE(ruleBody(theirs.cssForBookView(), QStringLiteral("body")).contains(QStringLiteral(" 31pt ")));
     // A change of the defaults shows in the next sheet of a manager already made.
-    other.setInteger(19, QStringLiteral("baseFontSize"));
+    other.set(SettingsKeys::BaseFontSize, 19);
     EXPECT_TRUE(ruleBody(theirs.cssForBookView(), QStringLiteral("body")).contains(QStringLiteral(" 19pt ")));
     EXPECT_TRUE(ruleBody(mine.cssForBookView(), QStringLiteral("body")).contains(QStringLiteral(" 17pt ")));
 }
@@ -284,10 +285,10 @@ TEST_F(CSSManagerTest, FontFamilyIsQuotedAndEscaped)
 
     // A hostile family stays inside the body's font declaration: the rule keeps its declarations,
     // the sheet its rules, and no placeholder in the name is filled.
-    m_defaults->setString(QStringLiteral("x\"; } body { color:red; } </style><script>%@!BASEFONTSIZE!@%\n/*"),
-        QStringLiteral("bodyFont"));
+    m_defaults->set(
+        SettingsKeys::BodyFont, QStringLiteral("x\"; } body { color:red; } </style><script>%@!BASEFONTSIZE!@%\n/*"));
     const QString sheet = css().cssForBookView();
-    EXPECT_EQ(countRules(sheet), 29 + 68 + 2);
+    EXPECT_EQ(countRules(sheet), 29 + 68 + 2 + 1);
     const QString body = ruleBody(sheet, QStringLiteral("body"));
     EXPECT_EQ(body.count(QLatin1Char(';')), 6) << body.toStdString();
     EXPECT_EQ(body.count(QLatin1Char('"')), 2) << body.toStdString();

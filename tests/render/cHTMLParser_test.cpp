@@ -348,14 +348,10 @@ TEST(cHTMLParser, TextModeSectionWalking)
     EXPECT_FALSE(parser.parseNextSection(&item));
     EXPECT_EQ(item, nullptr);
 
-    ASSERT_TRUE(parser.parsePreviousSection(&item));
-    EXPECT_EQ(dump(item), "p('a')");
-    EXPECT_EQ(item->sectionNumber(), 0u);
-    EXPECT_FALSE(parser.parsePreviousSection(&item));  // nothing before section 0
     parser.sectionRange(&first, &last);
-    EXPECT_EQ(first, 0u);
+    EXPECT_EQ(first, 1u);
     EXPECT_EQ(last, 5u);
-    EXPECT_EQ(dumpChildren(parser.rootElement()), "p('a') h1('b') ul(li('c')) p('x ',b('y')) p('q') '<b>'");
+    EXPECT_EQ(dumpChildren(parser.rootElement()), "h1('b') ul(li('c')) p('x ',b('y')) p('q') '<b>'");
 
     // A section that does not exist, and a child that is not the root's, fail.
     EXPECT_FALSE(parser.parseSection(9));
@@ -386,18 +382,6 @@ TEST(cHTMLParser, SectionNumberSurvivesAReportedProblem)
     cHTMLTagElement* item = nullptr;
     ASSERT_TRUE(parser.parseNextSection(&item));
     EXPECT_EQ(dump(item), "p('c')");
-}
-
-TEST(cHTMLParser, PreviousSectionRefusesTheDocumentHead)
-{
-    MarkupSource source;
-    source.text = "<head><title>t</title></head><p>a</p>";
-    source.sections = {0, 29};
-    cHTMLParser parser;
-    parser.setTextSource(&MarkupSource::serve, &source);
-    ASSERT_TRUE(parser.parseSection(1));
-    cHTMLTagElement* item = nullptr;
-    EXPECT_FALSE(parser.parsePreviousSection(&item));
 }
 
 TEST(cHTMLParser, ParserWithoutSource)
@@ -491,12 +475,9 @@ TEST(cHTMLParser, NodeModeSectionWalking)
     EXPECT_EQ(parser.rootElement()->firstChild()->sourceStart(), 2u);
     EXPECT_EQ(parser.rootElement()->firstChild()->firstChild()->sectionNumber(), 2u);
     cHTMLTagElement* item = nullptr;
-    ASSERT_TRUE(parser.parsePreviousSection(&item));
     ASSERT_TRUE(parser.parseNextSection(&item));
     EXPECT_EQ(item->sectionNumber(), 3u);
-    EXPECT_EQ(sections(parser), "1,2,3,");
-    ASSERT_TRUE(parser.parsePreviousSection(&item));
-    EXPECT_FALSE(parser.parsePreviousSection(&item));
+    EXPECT_EQ(sections(parser), "2,3,");
     EXPECT_FALSE(parser.parseSection(7));
     EXPECT_EQ(parser.rootElement()->firstChild(), nullptr);
 }

@@ -18,6 +18,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include <algorithm>
+
 // Reports are compared with the files in tests/reports/golden. After a deliberate change, run the test
 // with QS_UPDATE_GOLDEN=1 to rewrite them, and read the difference before committing it.
 
@@ -197,6 +199,23 @@ TEST_F(AutoStudyManagerTest, VerseStudyOfJohn316)
     EXPECT_TRUE(text.contains(QStringLiteral("<div class=\"subtitle\">Bibliography</div>")));
     EXPECT_TRUE(text.endsWith(QStringLiteral("from Tavrosen, Inc.</p>\r</body>\r</html>")));
     expectGolden(path, QStringLiteral("verse-john-3-16.htm"));
+
+    // The Strong's entries come by number; the Greek headwords stand without their beta code.
+    const qsizetype strongs = text.indexOf(QStringLiteral("Word Attribute Definitions from Strong's Greek"));
+    ASSERT_GE(strongs, 0);
+    static const QRegularExpression headword(QStringLiteral("<h3>G(\\d+)</h3>"));
+    QList<int> numbers;
+    for (auto m = headword.globalMatch(text, strongs); m.hasNext();)
+        numbers.append(m.next().captured(1).toInt());
+    ASSERT_GT(numbers.size(), 10);
+    EXPECT_TRUE(std::is_sorted(numbers.begin(), numbers.end())) << text.mid(strongs, 400).toStdString();
+    EXPECT_TRUE(numbers.contains(25) && numbers.contains(2316));
+    EXPECT_FALSE(text.contains(QStringLiteral("GA/R"))) << "the beta code of \u03B3\u03AC\u03C1";
+    // The commentary's references are links to their passages, as on the page.
+    const qsizetype commentary = text.indexOf(QStringLiteral("Commentary from Scofield"));
+    ASSERT_GE(commentary, 0);
+    static const QRegularExpression link(QStringLiteral("<a href=\"bible:[^\"]+\">Mk 2:22</a>"));
+    EXPECT_TRUE(link.match(text, commentary).hasMatch()) << text.mid(commentary, 600).toStdString();
 
     // Limited to the dictionaries of the verse's words: no word-attribute headings.
     const QString limited = readAll(m_manager->resultsFileForAutoVerseStudyOn(ref, kjv, 5));

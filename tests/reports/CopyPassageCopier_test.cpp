@@ -495,7 +495,7 @@ TEST(CopyPassageBible, HeadingsInsideAPassageStandOnTheirOwnLines)
     BibleRef ref;
     ASSERT_TRUE(ref.parse(QStringLiteral("Gen 1:31-2:1")));
     quint32 start = 0, end = 0;
-    ASSERT_TRUE(kjv->sectionRangeForVerse(ref, &start, &end));
+    ASSERT_TRUE(kjv->locations().sectionRangeForVerse(ref, &start, &end));
     QString spoken;
     PassageOptions options;
     options.display.omitStrongsNumbers = true;

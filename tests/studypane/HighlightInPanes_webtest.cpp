@@ -130,7 +130,7 @@ TEST(HighlightInPanes, ASecondPaneOnTheSameChapterShowsTheHighlightAtOnce)
     for (BookPaneViewController* pane : panes) {
         pane->tabs().openBookFromSourceTuple(kjv, true);
         GoToRequest request;
-        request.section = kjv->sectionForBibleKey(verse);
+        request.section = kjv->locations().sectionForBibleKey(verse);
         pane->page()->goTo(pane->pageHost().pageSourceFor(kjv), request);
     }
     for (BookPaneViewController* pane : panes)

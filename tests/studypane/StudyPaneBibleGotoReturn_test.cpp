@@ -35,7 +35,7 @@ void press(QWidget* target, int key)
 TEST_F(BibleGotoReturnTest, OneReturnInTheReferenceFieldIsOneGoTo)
 {
     makePane(world().kjv);
-    pane->makeGotoPaneCurrent();
+    pane->makeSubpaneTabCurrent(StudyPaneSubpaneSlots::kBibleGotoSubpane);
     StudyPaneBibleGotoViewController* go = biblePane();
     QComboBox* box = go->verseComboBox();
     ASSERT_NE(box, nullptr);

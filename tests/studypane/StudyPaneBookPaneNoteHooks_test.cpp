@@ -22,7 +22,7 @@ TEST(StudyPaneBookPaneNoteHooks, NotesOfVersesAndBlocksAreFoundAndDeleted)
     const SourceTuple::Ptr kjv = world().kjv;
     const SourceTuple::Ptr scofield = world().scofield;
     const quint32 key = makeBibleKey(19, 23, 1);
-    const quint32 block = scofield->blockForSection(20);
+    const quint32 block = scofield->locations().blockForSection(20);
     ASSERT_NE(block, SourceTuple::kNoBlock);
     EXPECT_FALSE(hooks.hasNote(kjv, key, true));
     EXPECT_FALSE(hooks.hasNote(scofield, block, false));
@@ -34,7 +34,7 @@ TEST(StudyPaneBookPaneNoteHooks, NotesOfVersesAndBlocksAreFoundAndDeleted)
     EXPECT_FALSE(hooks.hasNote(nullptr, block, false));
 
     Recorder changes(center, PaneNotifications::qsNotesHaveChangedNotification);
-    hooks.deleteNote(kjv, key, kjv->sectionForBibleKey(key), true);
+    hooks.deleteNote(kjv, key, kjv->locations().sectionForBibleKey(key), true);
     hooks.deleteNote(scofield, 0, 20, false);
     EXPECT_FALSE(hooks.hasNote(kjv, key, true));
     EXPECT_FALSE(hooks.hasNote(scofield, block, false));

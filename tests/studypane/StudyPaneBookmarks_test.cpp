@@ -173,8 +173,8 @@ TEST_F(BookmarksTest, VerseAndSectionBookmarksAndTheirMenus)
     // Book bookmarks sit on the section of a block; block 0's section 0 is refused.
     const SourceTuple::Ptr nave = world().nave;
     ASSERT_TRUE(nave);
-    const quint32 block = nave->blockForSection(5);
-    ASSERT_EQ(nave->sectionForBlock(block), 5u);
+    const quint32 block = nave->locations().blockForSection(5);
+    ASSERT_EQ(nave->locations().sectionForBlock(block), 5u);
     EXPECT_FALSE(store.blockHasBookmarks(block, nave));
     ASSERT_TRUE(store.bookmarkBlock(block, nave, QStringLiteral("Grace"), 65535));
     EXPECT_TRUE(store.blockHasBookmarks(block, nave));
@@ -195,7 +195,7 @@ TEST_F(BookmarksTest, ThePaneListsABooksBookmarksAndGoesThere)
     ASSERT_TRUE(store.bookmarkVerse(key(19, 23, 1), QString(), 0));
 
     makePane(world().kjv);
-    pane->makeBookmarksPaneCurrent();
+    pane->makeSubpaneTabCurrent(StudyPaneSubpaneSlots::kBookmarksSubpane);
     auto* bookmarks = static_cast<Bookmarks*>(pane->subpane(StudyPaneViewController::kBookmarksSubpane));
     ASSERT_EQ(pane->subpaneViewController(), bookmarks);
     EXPECT_TRUE(world().kjv->isEqual(*pane->state()->bookmarkPaneSourceTupleID));
@@ -213,7 +213,8 @@ TEST_F(BookmarksTest, ThePaneListsABooksBookmarksAndGoesThere)
     EXPECT_EQ(pane->state()->bookmarkPaneSelectedCatID, 65535);
     ASSERT_EQ(table->rowCount(), 3);
     EXPECT_EQ(table->item(0, 0)->text(),
-        world().kjv->plainTextSearchResultTitleForSection(world().kjv->sectionForBibleKey(key(1, 1, 1))));
+        world().kjv->words().plainTextSearchResultTitleForSection(
+            world().kjv->locations().sectionForBibleKey(key(1, 1, 1))));
     EXPECT_EQ(table->horizontalHeaderItem(0)->text(), world().kjv->name());
     EXPECT_FALSE(rename->isEnabled());
 
@@ -233,7 +234,7 @@ TEST_F(BookmarksTest, ThePaneListsABooksBookmarksAndGoesThere)
     ASSERT_EQ(goTo.posts.size(), 1);
     const GoToRequest g = GoToRequest::of(goTo.posts[0]);
     EXPECT_EQ(g.bibleKey, key(43, 3, 16));
-    EXPECT_EQ(g.section, world().kjv->sectionForBibleKey(key(43, 3, 16)));
+    EXPECT_EQ(g.section, world().kjv->locations().sectionForBibleKey(key(43, 3, 16)));
     EXPECT_TRUE(g.activate && g.sync);
     EXPECT_EQ(g.layoutUuid, screen->layout->uuidString());
     EXPECT_EQ(g.sourceTuple, world().kjv);
@@ -315,7 +316,7 @@ TEST_F(BookmarksTest, TheBookPanesCommandsGoThroughTheServices)
     EXPECT_TRUE(hooks.hasBookmarks(kjv, key(19, 1, 1), true));
     // Sections of other books by block.
     const SourceTuple::Ptr nave = world().nave;
-    const quint32 block = nave->blockForSection(7);
+    const quint32 block = nave->locations().blockForSection(7);
     hooks.bookmark(nave, block, false, {{"searchTitle", QStringLiteral("No Category")}, {"categoryID", 0}});
     EXPECT_TRUE(hooks.hasBookmarks(nave, block, false));
     hooks.removeBookmark(nave, block, false, {{"searchTitle", QStringLiteral("*")}, {"categoryID", 65535}});

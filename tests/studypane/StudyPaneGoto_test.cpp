@@ -112,7 +112,7 @@ TEST(TOCGroups, LevelsAboveOneHundredTwentyFiveAreGrouped)
 TEST_F(GotoTest, TheGotoTabFollowsTheKindOfTheActiveBook)
 {
     makePane(world().kjv);
-    pane->makeGotoPaneCurrent();
+    pane->makeSubpaneTabCurrent(StudyPaneSubpaneSlots::kBibleGotoSubpane);
     EXPECT_EQ(pane->subpaneViewController(), pane->subpane(StudyPaneViewController::kBibleGotoSubpane));
     ASSERT_TRUE(world().nave && world().scofield && world().devotional && world().help);
     activate(world().nave);
@@ -122,7 +122,7 @@ TEST_F(GotoTest, TheGotoTabFollowsTheKindOfTheActiveBook)
     activate(world().help);
     EXPECT_EQ(pane->subpaneViewController(), pane->subpane(StudyPaneViewController::kOtherGotoSubpane));
     activeBook = nullptr;
-    pane->makeGotoPaneCurrent();
+    pane->makeSubpaneTabCurrent(StudyPaneSubpaneSlots::kBibleGotoSubpane);
     EXPECT_EQ(pane->subpaneViewController(), pane->subpane(StudyPaneViewController::kOtherGotoSubpane));
     // Another layout's pane does not follow.
     Layout* other =
@@ -135,7 +135,7 @@ TEST_F(GotoTest, TheGotoTabFollowsTheKindOfTheActiveBook)
 TEST_F(GotoTest, BiblePopUpsFollowLocationSync)
 {
     makePane(world().kjv);
-    pane->makeGotoPaneCurrent();
+    pane->makeSubpaneTabCurrent(StudyPaneSubpaneSlots::kBibleGotoSubpane);
     StudyPaneBibleGotoViewController* go = biblePane();
     ASSERT_EQ(go->sourceTuple(), world().kjv);
     auto* bookPopUp = control<QComboBox>(go, "bookPopUp");
@@ -151,7 +151,7 @@ TEST_F(GotoTest, BiblePopUpsFollowLocationSync)
     EXPECT_EQ(bookPopUp->itemText(0), QStringLiteral("-- Choose Book --"));
     EXPECT_EQ(bookPopUp->itemData(0).toInt(), -1);
     // The tags are the start sections of books, chapters and verses.
-    EXPECT_EQ(quint32(versePopUp->currentData().toInt()), world().kjv->sectionForBibleKey(key(45, 8, 28)));
+    EXPECT_EQ(quint32(versePopUp->currentData().toInt()), world().kjv->locations().sectionForBibleKey(key(45, 8, 28)));
     // A place inside the last book selects the last book item.
     sync(key(66, 22, 21));
     EXPECT_EQ(bookPopUp->currentIndex(), bookPopUp->count() - 1);
@@ -180,7 +180,7 @@ TEST_F(GotoTest, BiblePopUpsFollowLocationSync)
     ASSERT_EQ(goTo.posts.size(), 1);
     const GoToRequest g = GoToRequest::of(goTo.posts[0]);
     EXPECT_EQ(g.bibleKey, key(43, 3, 16));
-    EXPECT_EQ(g.section, world().kjv->sectionForBibleKey(key(43, 3, 16)));
+    EXPECT_EQ(g.section, world().kjv->locations().sectionForBibleKey(key(43, 3, 16)));
     EXPECT_TRUE(g.sync);
     EXPECT_FALSE(g.activate);
     EXPECT_EQ(g.layoutUuid, screen->layout->uuidString());
@@ -196,12 +196,12 @@ TEST_F(GotoTest, BiblePopUpsFollowLocationSync)
     const auto expectVerse = [&](quint32 verseKey, const QString& verse, int verses, bool open) {
         sync(verseKey);
         EXPECT_EQ(versePopUp->currentText(), verse);
-        EXPECT_EQ(quint32(versePopUp->currentData().toInt()), world().kjv->sectionForBibleKey(verseKey));
+        EXPECT_EQ(quint32(versePopUp->currentData().toInt()), world().kjv->locations().sectionForBibleKey(verseKey));
         if (!open)
             return;
         EXPECT_EQ(openedList(versePopUp)->count(), verses);
         EXPECT_EQ(versePopUp->currentText(), verse);
-        EXPECT_EQ(quint32(versePopUp->currentData().toInt()), world().kjv->sectionForBibleKey(verseKey));
+        EXPECT_EQ(quint32(versePopUp->currentData().toInt()), world().kjv->locations().sectionForBibleKey(verseKey));
     };
     expectVerse(key(43, 3, 16), QStringLiteral("16"), 36, true);
     expectVerse(key(43, 3, 20), QStringLiteral("20"), 36, true);
@@ -226,7 +226,7 @@ TEST_F(GotoTest, BiblePopUpsFollowLocationSync)
 TEST_F(GotoTest, TheCompletionListFollowsWhatIsTyped)
 {
     makePane(world().kjv);
-    pane->makeGotoPaneCurrent();
+    pane->makeSubpaneTabCurrent(StudyPaneSubpaneSlots::kBibleGotoSubpane);
     StudyPaneBibleGotoViewController* go = biblePane();
     // Before anything is typed the list is the books; without one the field offers Genesis.
     EXPECT_EQ(go->comboBoxObjectValueForItemAtIndex(0), QStringLiteral("Genesis"));
@@ -274,7 +274,7 @@ TEST_F(GotoTest, TheCompletionListFollowsWhatIsTyped)
 TEST_F(GotoTest, TypedReferencesGoThereOrShowAToast)
 {
     makePane(world().kjv);
-    pane->makeGotoPaneCurrent();
+    pane->makeSubpaneTabCurrent(StudyPaneSubpaneSlots::kBibleGotoSubpane);
     StudyPaneBibleGotoViewController* go = biblePane();
     Recorder goTo(screen->center, LibraryNotifications::GoToNotification);
     for (const QString& text : {QStringLiteral("Jn 3:16"), QStringLiteral("john 3.16"), QStringLiteral("Joh 3:16"),
@@ -327,7 +327,7 @@ TEST_F(GotoTest, OutlinesAndLookUpsOpenTheChosenEntry)
 {
     ASSERT_TRUE(world().nave && world().treasury);
     makePane(world().nave);
-    pane->makeGotoPaneCurrent();
+    pane->makeSubpaneTabCurrent(StudyPaneSubpaneSlots::kBibleGotoSubpane);
     StudyPaneBookGotoViewController* book = bookPane();
     ASSERT_EQ(pane->subpaneViewController(), book);
     ASSERT_EQ(book->sourceTuple(), world().nave);
@@ -336,7 +336,7 @@ TEST_F(GotoTest, OutlinesAndLookUpsOpenTheChosenEntry)
     QAbstractItemModelTester tester(outline->model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
     TOCItem* root = book->getOrMakeRootTOCItem();
     EXPECT_EQ(root->name, world().nave->name());
-    const qint64 n = qint64(world().nave->numChildrenOfSection(0));
+    const qint64 n = qint64(world().nave->locations().numChildrenOfSection(0));
     ASSERT_GT(n, 0);
     EXPECT_EQ(root->numChildren, StudyPaneBookGotoViewController::displayedRows(n));
     Recorder goTo(screen->center, LibraryNotifications::GoToNotification);
@@ -347,15 +347,16 @@ TEST_F(GotoTest, OutlinesAndLookUpsOpenTheChosenEntry)
         ASSERT_TRUE(first->isGroup());
         const auto [start, count] = StudyPaneBookGotoViewController::groupSpan(n, 0);
         EXPECT_EQ(first->numChildren, count);
-        const quint32 s0 = world().nave->sectionForChild(quint32(start), 0);
-        const quint32 sLast = world().nave->sectionForChild(quint32(start + count - 1), 0);
+        const quint32 s0 = world().nave->locations().sectionForChild(quint32(start), 0);
+        const quint32 sLast = world().nave->locations().sectionForChild(quint32(start + count - 1), 0);
         EXPECT_EQ(first->name,
             QStringLiteral("'%1' to '%2'")
-                .arg(world().nave->tocNameForSection(s0), world().nave->tocNameForSection(sLast)));
+                .arg(world().nave->locations().tocNameForSection(s0),
+                    world().nave->locations().tocNameForSection(sLast)));
         EXPECT_EQ(first->section, s0);
         TOCItem* entry = book->child(1, first);
         ASSERT_NE(entry, nullptr);
-        EXPECT_EQ(entry->section, world().nave->sectionForChild(quint32(start + 1), 0));
+        EXPECT_EQ(entry->section, world().nave->locations().sectionForChild(quint32(start + 1), 0));
     }
     // Choosing a row in the outline posts its section.
     outline->setCurrentIndex(outline->model()->index(0, 0));
@@ -380,7 +381,7 @@ TEST_F(GotoTest, OutlinesAndLookUpsOpenTheChosenEntry)
     g = GoToRequest::of(goTo.posts[0]);
     EXPECT_EQ(g.wordSync, word);
     EXPECT_TRUE(g.sync);
-    EXPECT_EQ(g.section, world().nave->sectionForSyncString(word));
+    EXPECT_EQ(g.section, world().nave->locations().sectionForSyncString(word));
     goTo.posts.clear();
     lookUp->setEditText(QStringLiteral("qqqqxz"));
     book->comboBoxEnterKey();
@@ -412,11 +413,11 @@ TEST_F(GotoTest, TheDevotionalListsItsReadingsWhenItBecameActiveBeforeTheTabWasS
 {
     const SourceTuple::Ptr devo = world().devotional;
     ASSERT_TRUE(devo);
-    devo->setStartDate(daysFromToday(-4));  // today is reading 5
+    devo->readings().setStartDate(daysFromToday(-4));  // today is reading 5
     // The reader starts on a Bible with Find shown, then opens the devotional: the go-to sub-pane hears
     // of it before its view exists.
     makePane(world().kjv);
-    pane->makeFindPaneCurrent();
+    pane->makeSubpaneTabCurrent(StudyPaneSubpaneSlots::kSearchSubpane);
     activate(world().devotional);
     StudyPaneDevoGotoViewController* go = devoPane();
     ASSERT_EQ(go->sourceTuple(), devo);
@@ -430,7 +431,8 @@ TEST_F(GotoTest, TheDevotionalListsItsReadingsWhenItBecameActiveBeforeTheTabWasS
     ASSERT_EQ(quint64(table->rowCount()), devo->numReadings());
     ASSERT_NE(table->horizontalHeaderItem(0), nullptr);
     EXPECT_EQ(table->horizontalHeaderItem(0)->text(), devo->name());
-    EXPECT_EQ(table->item(0, 0)->text(), devo->dateForReadingNumber(1).stringWithStyle(SimpleDate::kStyleWithWeekday));
+    EXPECT_EQ(table->item(0, 0)->text(),
+        devo->readings().dateForReadingNumber(1).stringWithStyle(SimpleDate::kStyleWithWeekday));
     EXPECT_EQ(table->item(4, 0)->text(), SimpleDate().stringWithStyle(SimpleDate::kStyleWithWeekday));
     EXPECT_EQ(table->item(4, 0)->data(ReadingProgressCellView::ReadingNumberRole).toString(),
         QStringLiteral("Reading 5 of %1").arg(devo->numReadings()));
@@ -441,7 +443,7 @@ TEST_F(GotoTest, TheDevotionalListsItsReadingsWhenItBecameActiveBeforeTheTabWasS
     Recorder goTos(screen->center, LibraryNotifications::GoToNotification);
     QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualItemRect(table->item(1, 0)).center());
     ASSERT_EQ(goTos.posts.size(), 1);
-    EXPECT_EQ(GoToRequest::of(goTos.posts.first()).section.value_or(0), devo->sectionForReadingNumber(2));
+    EXPECT_EQ(GoToRequest::of(goTos.posts.first()).section.value_or(0), devo->readings().sectionForReadingNumber(2));
 }
 
 TEST_F(GotoTest, DevotionalCatchUpAndStartOver)
@@ -449,10 +451,10 @@ TEST_F(GotoTest, DevotionalCatchUpAndStartOver)
     const SourceTuple::Ptr devo = world().devotional;
     ASSERT_TRUE(devo);
     ASSERT_GT(devo->numReadings(), 20u);
-    devo->setStartDate(daysFromToday(-9));  // today is reading 10
-    devo->resetProgress();
+    devo->readings().setStartDate(daysFromToday(-9));  // today is reading 10
+    devo->readings().resetProgress();
     makePane(devo);
-    pane->makeGotoPaneCurrent();
+    pane->makeSubpaneTabCurrent(StudyPaneSubpaneSlots::kBibleGotoSubpane);
     StudyPaneDevoGotoViewController* go = devoPane();
     ASSERT_EQ(pane->subpaneViewController(), go);
     ASSERT_EQ(go->sourceTuple(), devo);
@@ -463,7 +465,7 @@ TEST_F(GotoTest, DevotionalCatchUpAndStartOver)
         QStringLiteral("Reading 10 of %1").arg(devo->numReadings()));
     EXPECT_EQ(table->horizontalHeaderItem(0)->text(), devo->name());
     EXPECT_TRUE(control<QToolButton>(go, "catchUpButton")->isEnabled());
-    EXPECT_EQ(devo->firstUnreadReadingNumber(), 1u);
+    EXPECT_EQ(devo->readings().firstUnreadReadingNumber(), 1u);
 
     Recorder dates(screen->center, PaneNotifications::qsDevotionalStartDateHasChangedNotification);
     Recorder progress(screen->center, LibraryNotifications::DevotionalProgressHasChangedNotification);
@@ -483,9 +485,9 @@ TEST_F(GotoTest, DevotionalCatchUpAndStartOver)
     };
     go->onCatchUp();
     for (quint32 r = 1; r <= 9; ++r)
-        EXPECT_TRUE(devo->isReadingComplete(r)) << r;
-    EXPECT_FALSE(devo->isReadingComplete(10));
-    EXPECT_EQ(devo->firstUnreadReadingNumber(), 10u);
+        EXPECT_TRUE(devo->readings().isReadingComplete(r)) << r;
+    EXPECT_FALSE(devo->readings().isReadingComplete(10));
+    EXPECT_EQ(devo->readings().firstUnreadReadingNumber(), 10u);
     EXPECT_EQ(dates.posts.size(), 1);
     ASSERT_EQ(goTo.posts.size(), 1);
     EXPECT_TRUE(GoToRequest::of(goTo.posts[0]).todaysReading);
@@ -498,7 +500,7 @@ TEST_F(GotoTest, DevotionalCatchUpAndStartOver)
         QStringLiteral("You have already read all readings scheduled through yesterday."));
     EXPECT_EQ(alerts->shown()[0].informativeText, QStringLiteral("Nothing will be changed."));
     EXPECT_EQ(dates.posts.size(), 1);
-    EXPECT_EQ(devo->firstUnreadReadingNumber(), 10u);
+    EXPECT_EQ(devo->readings().firstUnreadReadingNumber(), 10u);
 
     // Move the start date through today: reading 10 is scheduled for tomorrow.
     dialogAnswer = [](QDialog& d) {
@@ -508,8 +510,8 @@ TEST_F(GotoTest, DevotionalCatchUpAndStartOver)
         return c.result();
     };
     go->onCatchUp();
-    EXPECT_TRUE(sameDay(devo->startDate(), daysFromToday(2 - 10)));
-    EXPECT_EQ(devo->readingNumberForDate(daysFromToday(1)), 10u);
+    EXPECT_TRUE(sameDay(devo->readings().startDate(), daysFromToday(2 - 10)));
+    EXPECT_EQ(devo->readings().readingNumberForDate(daysFromToday(1)), 10u);
     EXPECT_EQ(dates.posts.size(), 2);
 
     // Cancel changes nothing.
@@ -532,8 +534,8 @@ TEST_F(GotoTest, DevotionalCatchUpAndStartOver)
         return s.result();
     };
     go->onStartOver();
-    EXPECT_TRUE(sameDay(devo->startDate(), daysFromToday(-4)));
-    EXPECT_EQ(devo->firstUnreadReadingNumber(), 10u);
+    EXPECT_TRUE(sameDay(devo->readings().startDate(), daysFromToday(-4)));
+    EXPECT_EQ(devo->readings().firstUnreadReadingNumber(), 10u);
     EXPECT_EQ(dates.posts.size(), 3);
     EXPECT_TRUE(progress.posts.isEmpty());
     // With clearing, every mark goes.
@@ -542,8 +544,8 @@ TEST_F(GotoTest, DevotionalCatchUpAndStartOver)
         return d.result();
     };
     go->onStartOver();
-    EXPECT_TRUE(sameDay(devo->startDate(), SimpleDate()));
-    EXPECT_EQ(devo->firstUnreadReadingNumber(), 1u);
+    EXPECT_TRUE(sameDay(devo->readings().startDate(), SimpleDate()));
+    EXPECT_EQ(devo->readings().firstUnreadReadingNumber(), 1u);
     EXPECT_EQ(progress.posts.size(), 1);
 
     // Moving the start date with reading 1 unread through today: tomorrow.
@@ -554,13 +556,13 @@ TEST_F(GotoTest, DevotionalCatchUpAndStartOver)
         return c.result();
     };
     go->onCatchUp();
-    EXPECT_TRUE(sameDay(devo->startDate(), daysFromToday(1)));
+    EXPECT_TRUE(sameDay(devo->readings().startDate(), daysFromToday(1)));
 
     // A row goes to its reading; a reading number below 1 scrolls to the first row.
     goTo.posts.clear();
     go->activateRow(4);
     ASSERT_EQ(goTo.posts.size(), 1);
-    EXPECT_EQ(GoToRequest::of(goTo.posts[0]).section, devo->sectionForReadingNumber(5));
+    EXPECT_EQ(GoToRequest::of(goTo.posts[0]).section, devo->readings().sectionForReadingNumber(5));
     GoToRequest reading;
     reading.layoutUuid = screen->layout->uuidString();
     reading.sourceTuple = devo;
@@ -572,5 +574,5 @@ TEST_F(GotoTest, DevotionalCatchUpAndStartOver)
     reading.postLocationSync(screen->center, nullptr);
     EXPECT_TRUE(waitFor([table] { return table->rowAt(0) == 0; })) << table->rowAt(0);
     screenshot(QStringLiteral("devotional-goto-subpane.png"));
-    devo->resetProgress();
+    devo->readings().resetProgress();
 }

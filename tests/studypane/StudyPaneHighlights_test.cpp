@@ -114,8 +114,8 @@ TEST_F(HighlightsTest, HighlightingWritesAndPostsOncePerCall)
 
     // The rendered verse carries its colour at once (what every pane showing it draws).
     const SourceTuple::Ptr kjv = world().kjv;
-    const quint32 block = kjv->blockForSection(kjv->sectionForBibleKey(key(43, 3, 16)));
-    const QString html = kjv->htmlTextForBlock(block);
+    const quint32 block = kjv->locations().blockForSection(kjv->locations().sectionForBibleKey(key(43, 3, 16)));
+    const QString html = kjv->locations().htmlTextForBlock(block);
     EXPECT_TRUE(html.contains(QStringLiteral("#FFFF00"), Qt::CaseInsensitive) ||
         html.contains(QStringLiteral("yellow"), Qt::CaseInsensitive))
         << html.left(600).toStdString();
@@ -126,7 +126,7 @@ TEST_F(HighlightsTest, HighlightingWritesAndPostsOncePerCall)
     EXPECT_EQ(changed.posts.size(), 1);
     EXPECT_EQ(backColour(key(43, 3, 16)), 0);
     EXPECT_EQ(backColour(key(1, 1, 1)), 0);
-    EXPECT_FALSE(kjv->htmlTextForBlock(block).contains(QStringLiteral("#FFFF00"), Qt::CaseInsensitive));
+    EXPECT_FALSE(kjv->locations().htmlTextForBlock(block).contains(QStringLiteral("#FFFF00"), Qt::CaseInsensitive));
 }
 
 TEST_F(HighlightsTest, ColourNamesAreTheUsersOwn)
@@ -157,7 +157,7 @@ TEST_F(HighlightsTest, ColourNamesAreTheUsersOwn)
 
     // Clearing the field in the pane's prompt brings the default name back.
     makePane(world().kjv);
-    pane->makeHighlightsPaneCurrent();
+    pane->makeSubpaneTabCurrent(StudyPaneSubpaneSlots::kHighlightsSubpane);
     auto* sub = static_cast<Highlights*>(pane->subpane(StudyPaneViewController::kHighlightsSubpane));
     pane->state()->highlightPaneSelectedColorEnum = 84;
     sub->populateColorMenu();
@@ -179,7 +179,7 @@ TEST_F(HighlightsTest, ThePaneListsAColoursVersesAndRemovesThem)
     store.highlightVerses({key(45, 8, 28), key(1, 1, 1)}, 84);
     store.highlightVerses({key(19, 23, 1)}, 0x8010);
     makePane(world().kjv);
-    pane->makeHighlightsPaneCurrent();
+    pane->makeSubpaneTabCurrent(StudyPaneSubpaneSlots::kHighlightsSubpane);
     auto* sub = static_cast<Highlights*>(pane->subpane(StudyPaneViewController::kHighlightsSubpane));
     ASSERT_EQ(pane->subpaneViewController(), sub);
     QComboBox* popup = control<QComboBox>(sub, "colorPopUp");
@@ -197,7 +197,8 @@ TEST_F(HighlightsTest, ThePaneListsAColoursVersesAndRemovesThem)
     EXPECT_TRUE(rename->isEnabled());
     ASSERT_EQ(table->rowCount(), 2);
     EXPECT_EQ(table->item(1, 0)->text(),
-        world().kjv->plainTextSearchResultTitleForSection(world().kjv->sectionForBibleKey(key(45, 8, 28))));
+        world().kjv->words().plainTextSearchResultTitleForSection(
+            world().kjv->locations().sectionForBibleKey(key(45, 8, 28))));
     const int dotted = popup->findText(QStringLiteral("Dotted Underline"));
     sub->onColorSelected(dotted);
     ASSERT_EQ(table->rowCount(), 1);

@@ -9,6 +9,7 @@
 
 #include "StudyPaneSampleLibrary.h"
 #include "StudyPaneTestSupport.h"
+#include "cloud/protocol/SyncTime.h"
 #include "engine/docbase/cSourceDoc.h"
 #include "library/GoToRequest.h"
 #include "library/JournalSourceTuple.h"
@@ -17,7 +18,7 @@
 #include "library/SourceTupleArray.h"
 #include "panes/layout/PaneNotifications.h"
 #include "panes/page/BookPageScheme.h"
-#include "platform/RecordingAlerts.h"
+#include "platform/SettingsKeys.h"
 #include "search/execution/SearchExecutor.h"
 #include "search/execution/SearchResultsAggregator.h"
 #include "studypane/EditFormatDelegate.h"
@@ -28,7 +29,9 @@
 #include "studypane/StudyPaneNotifications.h"
 #include "studypane/StudyPaneRegionContentItemState.h"
 #include "studypane/notes/NoteStore.h"
+#include "support/RecordingAlerts.h"
 #include "support/TestSupport.h"
+#include "tests/cloud/sync/SyncHarness.h"
 #include "userdata/cNoteDoc.h"
 #include "userdata/cSQLiteDbBase.h"
 
@@ -111,7 +114,7 @@ protected:
         ASSERT_NE(editor, nullptr);
         pane->paneView()->resize(360, 640);
         pane->paneView()->show();
-        pane->makeNoteViewEditPaneCurrent();
+        pane->makeSubpaneTabCurrent(StudyPaneSubpaneSlots::kNoteViewEditSubpane);
     }
     void TearDown() override
     {
@@ -130,7 +133,7 @@ protected:
     void openBible(quint32 key, bool edit)
     {
         open({{QStringLiteral("source"), bookVariant(kjv)}, {QStringLiteral("key"), key},
-            {QStringLiteral("section"), kjv->sectionForBibleKey(key)}, {QStringLiteral("edit"), edit}});
+            {QStringLiteral("section"), kjv->locations().sectionForBibleKey(key)}, {QStringLiteral("edit"), edit}});
     }
     // A widget of the note sub-pane's view, found by its name as a user would find it by its place.
     template <class W> W* shown(const QString& name) const
@@ -345,8 +348,11 @@ TEST_F(NoteEditor, TypingThenQuittingKeepsEveryCharacterRightAway)
     EXPECT_EQ(stored(NoteLocation::bible(kGen11)), QStringLiteral("typed just before quitting"));
 }
 
-TEST_F(NoteEditor, AutosaveStoresTheTextAndTheNextTabChangeOwesTheFinalSave)
+// The autosave stores the text's final form; the save still owed at the next tab change finds the
+// same text and writes nothing (the note keeps the time of the user's last change).
+TEST_F(NoteEditor, AutosaveStoresTheFinalFormAndTheOwedSaveWritesNothingMore)
 {
+    Recorder changes(m_screen->center, PaneNotifications::qsNotesHaveChangedNotification);
     openBible(kJohn316, true);
     EXPECT_EQ(localStatus(), QStringLiteral("Local Storage: Note is empty"));
     EXPECT_TRUE(shown<QPushButton>(QStringLiteral("deleteNoteButton"))->isHidden());
@@ -355,25 +361,107 @@ TEST_F(NoteEditor, AutosaveStoresTheTextAndTheNextTabChangeOwesTheFinalSave)
     EXPECT_TRUE(autosavePending());
     EXPECT_EQ(
         shown<QLabel>(QStringLiteral("cloudStorageStatusTextField"))->text(), QStringLiteral("Cloud Sync: Manual"));
-    js(editor->webView(Editor::RichEditTab),
-        QStringLiteral("document.getElementById('editor').innerHTML += '<br><br>&nbsp; '; qsOnInput();"));
-    // The timer's save: the text is stored as it stands (once the page has pushed the change), the
-    // final form is still owed.
-    ASSERT_TRUE(waitFor([this] {
-        editor->saveEditedText(true);
-        return stored(NoteLocation::bible(kJohn316)).contains(QStringLiteral("<br>"));
+    NoteWebView* page = editor->webView(Editor::RichEditTab);
+    js(page, QStringLiteral("document.getElementById('editor').innerHTML += '<br><br>&nbsp; '; qsOnInput();"));
+    ASSERT_TRUE(waitFor([&] {
+        const StudyPaneNoteEditor::Page* held = editor->noteEditor()->pageShownBy(page);
+        return held != nullptr && held->latest.contains(QStringLiteral("<br>"));
     }));
+    // The timer's save: trailing breaks trimmed at once; the final save is still owed.
+    editor->saveEditedText(true);
+    EXPECT_EQ(stored(NoteLocation::bible(kJohn316)), QStringLiteral("autosaved"));
     EXPECT_FALSE(autosavePending());
     EXPECT_TRUE(editor->webViewNeedsFinalSave());
-    const QString intermediate = stored(NoteLocation::bible(kJohn316));
-    EXPECT_TRUE(intermediate.startsWith(QStringLiteral("autosaved"))) << intermediate.toStdString();
-    EXPECT_TRUE(intermediate.contains(QStringLiteral("<br>"))) << intermediate.toStdString();
     EXPECT_EQ(localStatus(), QStringLiteral("Local Storage: Saved"));
     EXPECT_FALSE(shown<QPushButton>(QStringLiteral("deleteNoteButton"))->isHidden());
-    // No more typing: the tab change still makes the final save, which trims the trailing breaks.
+    // What the user typed stays in the editor as typed.
+    EXPECT_TRUE(js(page, QStringLiteral("document.getElementById('editor').innerHTML"))
+                    .toString()
+                    .contains(QStringLiteral("<br>")));
+    const qsizetype posts = changes.posts.size();
+    ASSERT_EQ(posts, 1);
+    // No more typing: the tab change makes the owed save, which has nothing to write.
     editor->selectTab(Editor::ViewTab);
     EXPECT_FALSE(editor->webViewNeedsFinalSave());
     EXPECT_EQ(stored(NoteLocation::bible(kJohn316)), QStringLiteral("autosaved"));
+    EXPECT_EQ(changes.posts.size(), posts) << "an unchanged note was written again";
+}
+
+// A note the user autosaved and then left alone keeps the time of its last change: another computer's
+// later edit of it, synced meanwhile, wins the next sync after this reader quits, on both sides.
+TEST_F(NoteEditor, QuittingWithoutTypingKeepsALaterEditMadeElsewhere)
+{
+    standin_test::Server server;
+    ASSERT_TRUE(server.running());
+    const auto syncHere = [&server] {
+        sync_test::RecordingDelegate delegate;
+        delegate.device = QStringLiteral("device-a");
+        qs::cloud::SyncManager engine;
+        engine.setServer(QStringLiteral("127.0.0.1"), server.syncPort());
+        engine.setDelegate(&delegate);
+        engine.syncAll(true);
+        sync_test::Reader::waitIdle(engine, 60000);
+        return delegate.errors;
+    };
+    cSQLiteDbBase db;
+    ASSERT_TRUE(db.open(db.databasePath()));
+    const auto storedTime = [&db] {
+        cSQLRows rows;
+        EXPECT_TRUE(db.exec("SELECT timestamp FROM BibleNotes WHERE booknum = 43 AND chapter = 3 AND verse = 16 AND "
+                            "deleted = 0",
+            {}, &rows));
+        return rows.size() == 1 && !rows[0].empty() ? QString::fromUtf8(rows[0][0].chars()) : QString();
+    };
+
+    // Typed here and autosaved, a while ago, and synced.
+    openBible(kJohn316, true);
+    type(QStringLiteral("A-version"));
+    ASSERT_TRUE(waitFor([this] {
+        editor->saveEditedText(true);
+        return stored(NoteLocation::bible(kJohn316)).contains(QStringLiteral("A-version"));
+    }));
+    const QString typedAt = qs::cloud::SyncLocalData::colonTime(qs::cloud::SyncLocalData::nowMs() - 8000);
+    ASSERT_TRUE(db.exec("UPDATE BibleNotes SET timestamp = ? WHERE booknum = 43 AND chapter = 3 AND verse = 16",
+        {cLString8(typedAt.toUtf8().constData())}));
+    ASSERT_EQ(syncHere(), QStringList());
+
+    // Another computer of the account rewrites the note later and syncs.
+    const QString kept = QStringLiteral("<p>B-version, the one to keep</p>\n");
+    {
+        standin_test::SyncClient other(server.syncPort());
+        ASSERT_TRUE(other.greeting());
+        ASSERT_TRUE(
+            other.login(QStringLiteral("demo@quillstead.test"), QStringLiteral("demo"), "device-b").has_value());
+        other.send("ADD", QStringLiteral("BIBLENOTES"),
+            {QStringLiteral("1"), qs::cloud::formatSyncTime(qs::cloud::currentSyncTimeMs() - 4000),
+                QStringLiteral("43"), QStringLiteral("3"), QStringLiteral("16"), kept});
+        const auto added = other.next();
+        ASSERT_TRUE(added.has_value());
+        ASSERT_EQ(added->noun(), QStringLiteral("SUCCESS")) << added->paramAtIndex(3).toStdString();
+    }
+
+    // This reader quits without another key: the save owed after the autosave writes nothing.
+    EXPECT_TRUE(editor->webViewNeedsFinalSave());
+    const QString before = stored(NoteLocation::bible(kJohn316));
+    pane->exitIsImminent();
+    EXPECT_EQ(stored(NoteLocation::bible(kJohn316)), before);
+    EXPECT_EQ(storedTime(), typedAt) << "the quit re-dated the note";
+
+    // The next sync brings the later edit here and leaves it on the server.
+    ASSERT_EQ(syncHere(), QStringList());
+    EXPECT_EQ(stored(NoteLocation::bible(kJohn316)), kept);
+    standin_test::SyncClient other(server.syncPort());
+    ASSERT_TRUE(other.greeting());
+    ASSERT_TRUE(other.login(QStringLiteral("demo@quillstead.test"), QStringLiteral("demo"), "device-b").has_value());
+    other.send("SYNC", QStringLiteral("BIBLENOTES"), {QStringLiteral("0")});
+    QStringList onServer;  // John 3:16 (the earlier tests' deletions went up too)
+    for (auto line = other.next(); line && line->verb() != QStringLiteral("SYNC"); line = other.next()) {
+        const QString fields = line->parameters().mid(4).join(QLatin1Char('|'));
+        if (fields.startsWith(QStringLiteral("43|3|16|")))
+            onServer.append(line->verb() + QLatin1Char(' ') + fields);
+    }
+    EXPECT_EQ(onServer, QStringList {QStringLiteral("ADD 43|3|16|") + kept});
+    db.close();
 }
 
 // A note that grows past what one sync line carries says so on the status line while it is typed,
@@ -588,8 +676,7 @@ TEST_F(NoteEditor, LinksReachTheRoutingAndShowPreviews)
     js(editor->webView(Editor::RichEditTab), QStringLiteral("document.querySelector('a').click()"));
     ASSERT_TRUE(waitFor([this] { return !m_alerts->shown().isEmpty(); }));
     EXPECT_EQ(m_alerts->shown().first().messageText, QStringLiteral("Links are disabled in the editor."));
-    EXPECT_TRUE(
-        waitFor([this] { return !m_screen->defaults->boolForKey(QStringLiteral("showLinksDisabledMessage")); }));
+    EXPECT_TRUE(waitFor([this] { return !m_screen->defaults->value(SettingsKeys::ShowLinksDisabledMessage); }));
     EXPECT_EQ(goTos.posts.size(), 1);
 }
 
@@ -643,8 +730,8 @@ TEST_F(NoteEditor, ClearingTheTextDeletesTheNoteAndSaysSo)
         return n;
     };
 
-    // Rich Edit: select all, Delete; the autosave deletes the note but leaves the user in the editor,
-    // and View then shows that there is no note.
+    // Rich Edit: select all, Delete; the autosave deletes the note, and the pane then says there is no
+    // note to view and offers only View.
     ASSERT_TRUE(
         StudyPaneTest::userNotes().save(NoteLocation::bible(kJohn316), QStringLiteral("<p>to be cleared</p>\n")));
     openBible(kJohn316, true);
@@ -656,12 +743,14 @@ TEST_F(NoteEditor, ClearingTheTextDeletesTheNoteAndSaysSo)
     ASSERT_EQ(deletedPosts(), 1);
     EXPECT_EQ(changes.posts.last().userInfo.value(QStringLiteral("key")).toUInt(), kJohn316);
     EXPECT_FALSE(changes.posts.last().userInfo.value(QStringLiteral("newNote")).toBool());
-    EXPECT_EQ(editor->selectedTab(), Editor::RichEditTab);
-    EXPECT_EQ(editor->location().key, kJohn316);
-    clickTab(Editor::ViewTab);
-    EXPECT_FALSE(StudyPaneTest::userNotes().exists(NoteLocation::bible(kJohn316)));
+    EXPECT_EQ(editor->selectedTab(), Editor::ViewTab);
     EXPECT_FALSE(editor->hasSomethingToDisplay());
     EXPECT_EQ(shown<QLineEdit>(QStringLiteral("noteTitleTextField"))->text(), QStringLiteral("No Note to View"));
+    EXPECT_EQ(shown<QLabel>(QStringLiteral("bookTitleTextField"))->text(), QStringLiteral("---"));
+    EXPECT_TRUE(shown<QPushButton>(QStringLiteral("deleteNoteButton"))->isHidden());
+    EXPECT_TRUE(localStatus().isEmpty());
+    clickTab(Editor::RichEditTab);
+    EXPECT_EQ(editor->selectedTab(), Editor::ViewTab);
     EXPECT_EQ(deletedPosts(), 1) << "the note was deleted once";
 
     // Text Edit of a book note: markup that shows nothing is no note either.
@@ -702,7 +791,7 @@ TEST_F(NoteEditor, RequestsOfAnotherLayoutAreIgnoredAndANoteComesBackAfterAResta
         {QStringLiteral("section"), 12u}});
     EXPECT_EQ(editor->location().kind(), NoteLocation::Kind::Book);
     EXPECT_EQ(shown<QLineEdit>(QStringLiteral("noteTitleTextField"))->text(),
-        scofield->plainTextSearchResultTitleForSection(12));
+        scofield->words().plainTextSearchResultTitleForSection(12));
     EXPECT_EQ(pane->state()->noteViewPaneSection, 12u);
     EXPECT_EQ(pane->state()->noteViewPaneSourceTupleID, std::optional<SourceTupleID>(scofield->sourceTupleID()));
 
@@ -932,7 +1021,7 @@ TEST_F(NoteEditor, TheViewMarksTheWordsOfTheNotesSearch)
     EXPECT_EQ(js(v, marked).toString(), QStringLiteral("God\u2019s"));
 
     // The enhanced search finds a phrase by its root and marks its words.
-    m_screen->defaults->setBool(true, QStringLiteral("enhancedNotesSearch"));
+    m_screen->defaults->set(SettingsKeys::EnhancedNotesSearch, true);
     list->searchField()->setText(QStringLiteral("loved kindness"));
     list->searchStringEntered();
     ASSERT_TRUE(waitFor([list] { return list->searchResultsAggregator().isComplete(); }));
@@ -944,7 +1033,7 @@ TEST_F(NoteEditor, TheViewMarksTheWordsOfTheNotesSearch)
     openBible(kJohn316, false);
     ASSERT_TRUE(waitForPage(Editor::ViewTab));
     EXPECT_EQ(js(v, marked).toString(), QStringLiteral("loving,kindness"));
-    m_screen->defaults->setBool(false, QStringLiteral("enhancedNotesSearch"));
+    m_screen->defaults->set(SettingsKeys::EnhancedNotesSearch, false);
 }
 
 // A search by the root marks every word of the note whose stem is one of the searched stems, the
@@ -957,7 +1046,7 @@ TEST_F(NoteEditor, TheViewMarksEveryWordOfASearchedRoot)
     auto* list =
         dynamic_cast<StudyPaneNotesListViewController*>(pane->subpane(StudyPaneViewController::kNotesListSubpane));
     list->view();
-    m_screen->defaults->setBool(true, QStringLiteral("enhancedNotesSearch"));
+    m_screen->defaults->set(SettingsKeys::EnhancedNotesSearch, true);
     list->searchField()->setText(QStringLiteral("loved kindness"));
     list->searchStringEntered();
     ASSERT_TRUE(waitFor([list] { return list->searchResultsAggregator().isComplete(); }));
@@ -970,7 +1059,7 @@ TEST_F(NoteEditor, TheViewMarksEveryWordOfASearchedRoot)
     QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
     EXPECT_TRUE(TestSupport::waitForPainted(v->page(), v));
     EXPECT_TRUE(v->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/note-view-root-marks.png")));
-    m_screen->defaults->setBool(false, QStringLiteral("enhancedNotesSearch"));
+    m_screen->defaults->set(SettingsKeys::EnhancedNotesSearch, false);
 }
 
 int main(int argc, char** argv)

@@ -16,6 +16,7 @@
 #include "library/SourceManager.h"
 #include "library/SourceTupleArray.h"
 #include "panes/layout/PaneNotifications.h"
+#include "platform/SettingsKeys.h"
 #include "platform/ui/ResourceWatch.h"
 #include "search/core/cBitVector.h"
 #include "search/execution/SearchExecutor.h"
@@ -34,6 +35,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QRegularExpression>
@@ -148,7 +150,7 @@ protected:
     {
         std::set<quint32> keys;
         for (quint32 s : positionsOf(list->searchResultsAggregator(), item))
-            keys.insert(kjv->keyForSection(s));
+            keys.insert(kjv->locations().keyForSection(s));
         return keys;
     }
 
@@ -189,8 +191,10 @@ TEST_F(StudyPaneNotesList, NotesAreStoredReadAndDeletedByKind)
     ASSERT_TRUE(StudyPaneTest::userNotes().save(book, QStringLiteral("commentary note"), &created));
     EXPECT_TRUE(created);
     EXPECT_EQ(book.kind(), NoteLocation::Kind::Book);
-    EXPECT_TRUE(StudyPaneNotesListViewController::blockHasNote(env, scofield->blockForSection(12), *scofield));
-    EXPECT_FALSE(StudyPaneNotesListViewController::blockHasNote(env, scofield->blockForSection(13), *scofield));
+    EXPECT_TRUE(
+        StudyPaneNotesListViewController::blockHasNote(env, scofield->locations().blockForSection(12), *scofield));
+    EXPECT_FALSE(
+        StudyPaneNotesListViewController::blockHasNote(env, scofield->locations().blockForSection(13), *scofield));
 
     // An empty text deletes; the journal is told apart by its identity and title.
     ASSERT_TRUE(StudyPaneTest::userNotes().save(NoteLocation::journal(QStringLiteral("Prayer")), QStringLiteral("x")));
@@ -279,7 +283,7 @@ TEST_F(StudyPaneNotesList, FindsNotesByWordStemAndPhrase)
     // The enhanced search adds five sections; the stem of "love" finds "loved" and "loving", each
     // in the first section that holds it.
     list->onEnhancedSearchOptionSelected();
-    EXPECT_TRUE(m_screen->defaults->boolForKey(QStringLiteral("enhancedNotesSearch")));
+    EXPECT_TRUE(m_screen->defaults->value(SettingsKeys::EnhancedNotesSearch));
     QMenu* menu = openedMenu(control<QToolButton>(list, "searchMenuButton"));
     ASSERT_NE(menu, nullptr);
     EXPECT_TRUE(menu->actions().first()->isChecked());
@@ -293,7 +297,7 @@ TEST_F(StudyPaneNotesList, FindsNotesByWordStemAndPhrase)
     EXPECT_EQ(keysIn(2), (std::set<quint32> {kJohn316, kPs23}));
     EXPECT_TRUE(keysIn(4).empty());  // shown in an earlier section already
     list->onEnhancedSearchOptionSelected();
-    EXPECT_FALSE(m_screen->defaults->boolForKey(QStringLiteral("enhancedNotesSearch")));
+    EXPECT_FALSE(m_screen->defaults->value(SettingsKeys::EnhancedNotesSearch));
 
     // A Bible row goes to the verse and shows its note.
     Recorder goTos(m_screen->center, LibraryNotifications::GoToNotification);
@@ -328,6 +332,49 @@ TEST_F(StudyPaneNotesList, FindsNotesByWordStemAndPhrase)
         if (a->text() == QStringLiteral("Clear Recent Searches"))
             a->trigger();
     EXPECT_EQ(menu->actions().last()->text(), QStringLiteral("No Recent Searches"));
+}
+
+TEST_F(StudyPaneNotesList, TheListNamesItsBookSaysWhenNothingIsFoundAndFollowsTheCurrentBook)
+{
+    bibleNote(kJohn316, QStringLiteral("<p>God so loved the world</p>"));
+    pane->paneView()->show();
+    list->view();
+    QTableView* table = list->searchResultsTableView();
+    QLabel* status = list->view()->findChild<QLabel*>(QStringLiteral("searchStatus"));
+    ASSERT_NE(status, nullptr);
+    auto said = [&] { return status->isVisibleTo(status->parentWidget()) ? status->text() : QString(); };
+    ASSERT_TRUE(search(list, QStringLiteral("zqxjkvbwpq")));
+    ASSERT_TRUE(waitFor([&] { return !said().isEmpty(); }));
+    EXPECT_EQ(
+        said(), QStringLiteral("Nothing was found for \u201Czqxjkvbwpq\u201D in the notes of %1.").arg(kjv->name()));
+    EXPECT_EQ(list->searchField()->placeholderText(), QStringLiteral("Search Notes in %1").arg(kjv->name()));
+    ASSERT_TRUE(search(list, QStringLiteral("loved")));
+    ASSERT_TRUE(waitFor([&] { return table->model()->rowCount() == 2; }));
+    EXPECT_EQ(said(), QString());
+
+    // Another book made current: the field's search runs again in that book's notes, under its name.
+    activeBook = scofield;
+    m_screen->center.postNotificationName(PaneNotifications::ThisSourceIsNowActiveNotification, nullptr,
+        {{QStringLiteral("sourceTuple"), QVariant::fromValue(scofield)}});
+    ASSERT_TRUE(waitFor([&] { return !said().isEmpty(); }));
+    EXPECT_EQ(
+        said(), QStringLiteral("Nothing was found for \u201Cloved\u201D in the notes of %1.").arg(scofield->name()));
+    EXPECT_EQ(table->model()->headerData(0, Qt::Horizontal).toString(), scofield->name());
+    EXPECT_EQ(list->searchField()->placeholderText(), QStringLiteral("Search Notes in %1").arg(scofield->name()));
+    list->searchField()->clear();
+    activeBook = kjv;
+    m_screen->center.postNotificationName(PaneNotifications::ThisSourceIsNowActiveNotification, nullptr,
+        {{QStringLiteral("sourceTuple"), QVariant::fromValue(kjv)}});
+    ASSERT_TRUE(waitFor([&] { return table->model()->rowCount() == 2; }));
+    EXPECT_EQ(said(), QString());
+    EXPECT_EQ(table->model()->headerData(0, Qt::Horizontal).toString(), kjv->name());
+    // A book without notes says so.
+    activeBook = scofield;
+    m_screen->center.postNotificationName(PaneNotifications::ThisSourceIsNowActiveNotification, nullptr,
+        {{QStringLiteral("sourceTuple"), QVariant::fromValue(scofield)}});
+    ASSERT_TRUE(waitFor([&] { return !said().isEmpty(); }));
+    EXPECT_EQ(said(), QStringLiteral("There are no notes in %1.").arg(scofield->name()));
+    pane->paneView()->hide();
 }
 
 TEST_F(StudyPaneNotesList, AHostileNoteInTheListOpensNoFileItNames)
@@ -491,7 +538,8 @@ TEST_F(StudyPaneNotesList, LibrarySearchListsTheBooksHoldingAWordWithTheirCounts
     ASSERT_EQ(goTos.posts.size(), 1);
     const GoToRequest r = GoToRequest::of(goTos.posts[0]);
     EXPECT_EQ(r.sourceTupleID, kjv->sourceTupleID());
-    EXPECT_EQ(kjv->keyForSection(quint32(r.section.value_or(0))), *versesWithWord(QStringLiteral("faith")).begin());
+    EXPECT_EQ(kjv->locations().keyForSection(quint32(r.section.value_or(0))),
+        *versesWithWord(QStringLiteral("faith")).begin());
     EXPECT_TRUE(r.activatePane);
     ASSERT_EQ(handOver.posts.size(), 1);
     EXPECT_EQ(handOver.posts[0].userInfo.value(QStringLiteral("searchSpec")).toString(), QStringLiteral("faith"));

@@ -6,7 +6,6 @@
 
 #include "StudyPaneTestSupport.h"
 #include "panes/environment/WindowEnvironment.h"
-#include "platform/RecordingAlerts.h"
 #include "platform/ui/ContentTextDocument.h"
 #include "studypane/StudyPaneNoteHeader.h"
 #include "studypane/StudyPaneRecentSearches.h"
@@ -14,6 +13,7 @@
 #include "studypane/StudyPaneSearchPanel.h"
 #include "studypane/StudyPaneSubpaneSlots.h"
 #include "studypane/StudyPaneTabs.h"
+#include "support/RecordingAlerts.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -150,7 +150,8 @@ TEST(StudyPaneSearchPanel, ARecentSearchGoesIntoTheFieldAndRuns)
     ensureApplication();
     Screen screen;
     Panel p;
-    StudyPaneRecentSearches recents(screen.defaults.get(), QStringLiteral("partsRecentSearches"));
+    StudyPaneRecentSearches recents(
+        screen.defaults.get(), SettingKey<QVariantList> {QStringLiteral("partsRecentSearches")});
     recents.remember(QStringLiteral("grace"));
     QMenu menu;
     QStringList searched;

@@ -14,6 +14,7 @@
 #include "library/SourceManager.h"
 #include "library/SourceTupleArray.h"
 #include "panes/layout/PaneNotifications.h"
+#include "platform/SettingsKeys.h"
 #include "search/execution/SearchExecutor.h"
 #include "search/execution/SearchResultsAggregator.h"
 #include "studypane/StudyPaneNavigatorViewController.h"
@@ -163,7 +164,7 @@ TEST_F(StudyPaneSearch, FaithAndLoveFillsTheTableInBookOrderAndAClickGoesThere)
     for (size_t i : {2, 3}) {
         const auto& v = agg.searchResultsAtIndex(i)->searchResultsBitVector;
         for (uint32_t s = v ? v->first(true) : cBitVector::kNone; s != cBitVector::kNone; s = v->nextAfter(s, true))
-            EXPECT_TRUE(found.insert(kjv->keyForSection(s)).second) << "a verse shown twice";
+            EXPECT_TRUE(found.insert(kjv->locations().keyForSection(s)).second) << "a verse shown twice";
     }
     EXPECT_EQ(found, expected);
     EXPECT_GE(agg.countResultsInTableSection(2), 1u);  // 1 Thessalonians 5:8 among them
@@ -212,12 +213,12 @@ TEST_F(StudyPaneSearch, FaithAndLoveFillsTheTableInBookOrderAndAClickGoesThere)
         QTextCursor at = shown.find(word, 0, QTextDocument::FindWholeWords | QTextDocument::FindCaseSensitively);
         return at.isNull() ? QColor() : at.charFormat().foreground().color();
     };
-    const QColor search(m_screen->defaults->stringForKey(QStringLiteral("searchColor")));
+    const QColor search(m_screen->defaults->value(SettingsKeys::SearchColor));
     EXPECT_EQ(colourOf(QStringLiteral("faith")), search) << html.toStdString();
     EXPECT_EQ(colourOf(QStringLiteral("love")), search);
     EXPECT_NE(colourOf(QStringLiteral("breastplate")), search);
     const uint32_t hitSection = agg.positionValueForTablePath(agg.tablePathForRow(firstHit));
-    EXPECT_EQ(hit.data(Qt::DisplayRole).toString(), kjv->plainTextSearchResultTitleForSection(hitSection));
+    EXPECT_EQ(hit.data(Qt::DisplayRole).toString(), kjv->words().plainTextSearchResultTitleForSection(hitSection));
 
     // A click on the row posts the go-to request and pushes the verse.
     Recorder goTos(m_screen->center, LibraryNotifications::GoToNotification);
@@ -232,9 +233,9 @@ TEST_F(StudyPaneSearch, FaithAndLoveFillsTheTableInBookOrderAndAClickGoesThere)
     EXPECT_EQ(r.sourceTuple, kjv);
     EXPECT_TRUE(r.activate);
     EXPECT_TRUE(r.sync);
-    EXPECT_EQ(r.bibleKey, kjv->keyForSection(hitSection));
+    EXPECT_EQ(r.bibleKey, kjv->locations().keyForSection(hitSection));
     EXPECT_EQ(r.layoutUuid, m_screen->layout->uuidString());
-    EXPECT_EQ(pane->recentGoToVerseKeys().value(0), kjv->keyForSection(hitSection));
+    EXPECT_EQ(pane->recentGoToVerseKeys().value(0), kjv->locations().keyForSection(hitSection));
     EXPECT_TRUE(table->selectionModel()->selectedRows().isEmpty());  // the same row can be clicked again
     // A header row only deselects.
     find->activateRow(0);
@@ -272,7 +273,7 @@ TEST_F(StudyPaneSearch, ABiblesPrefaceIsListedByItsTitleAndCountsNoVerse)
             const BitVector& hits = *item->searchResultsBitVector;
             quint32 verses = 0;
             for (uint32_t h = hits.first(true); h != cBitVector::kNone; h = hits.nextAfter(h, true))
-                verses += (web->keyForSection(h) & 0xFF) != 0 ? 1 : 0;
+                verses += (web->locations().keyForSection(h) & 0xFF) != 0 ? 1 : 0;
             EXPECT_EQ(
                 shown, QStringLiteral("%1 (%2)").arg(QString::fromStdString(item->searchDescription)).arg(verses));
             if (item->searchDescription == "Exact Match")
@@ -281,16 +282,16 @@ TEST_F(StudyPaneSearch, ABiblesPrefaceIsListedByItsTitleAndCountsNoVerse)
         }
         EXPECT_NE(shown, QStringLiteral("Genesis")) << row;
         const quint32 section = agg.positionValueForTablePath(path);
-        if (web->keyForSection(section) == 0) {
+        if (web->locations().keyForSection(section) == 0) {
             EXPECT_EQ(shown, QStringLiteral("Preface to the World English Bible"));
             // The pane that goes there names it so too.
-            EXPECT_EQ(web->getPositionNameForTitleBar(section), shown);
+            EXPECT_EQ(web->locations().getPositionNameForTitleBar(section), shown);
             ++prefaceRows;
         }
     }
     EXPECT_EQ(prefaceRows, 1);
     EXPECT_EQ(exactMatch, QStringLiteral("Exact Match (368)"));
-    EXPECT_EQ(web->wordOccursInXSections(QStringLiteral("love")), 368u);
+    EXPECT_EQ(web->words().wordOccursInXSections(QStringLiteral("love")), 368u);
 }
 
 TEST_F(StudyPaneSearch, AVerseReferenceRunsTwoSearchesAndGoesThereAtOnce)
@@ -303,7 +304,7 @@ TEST_F(StudyPaneSearch, AVerseReferenceRunsTwoSearchesAndGoesThereAtOnce)
     const GoToRequest r = GoToRequest::of(goTos.posts.first());
     const quint32 key = makeBibleKey(43, 3, 16);
     ASSERT_TRUE(r.section.has_value());
-    EXPECT_EQ(kjv->keyForSection(quint32(*r.section)), key);
+    EXPECT_EQ(kjv->locations().keyForSection(quint32(*r.section)), key);
     EXPECT_EQ(r.wordSync, QStringLiteral("John 3:16"));
     EXPECT_TRUE(r.sync);
     EXPECT_EQ(r.sourceTupleID, SourceTupleID::sourceTupleIDForTuple(*kjv));
@@ -349,7 +350,7 @@ TEST_F(StudyPaneSearch, LimitsKeepWordHitsInsideTheirBooks)
     for (size_t i = 2; i < agg.numSearchResultsItems(); ++i) {
         const auto& v = agg.searchResultsAtIndex(i)->searchResultsBitVector;
         for (uint32_t s = v ? v->first(true) : cBitVector::kNone; s != cBitVector::kNone; s = v->nextAfter(s, true)) {
-            EXPECT_LE(bibleKeyBook(kjv->keyForSection(s)), 5);
+            EXPECT_LE(bibleKeyBook(kjv->locations().keyForSection(s)), 5);
             ++total;
         }
     }
@@ -358,12 +359,12 @@ TEST_F(StudyPaneSearch, LimitsKeepWordHitsInsideTheirBooks)
     // The custom limit asks for its text and keeps it.
     find->onSearchLimitSelected(1);
     ASSERT_TRUE(waitFor([this] { return find->aggregator().isComplete(); }));
-    EXPECT_EQ(m_screen->defaults->stringForKey(QStringLiteral("customSearchLimits")), QStringLiteral("John"));
+    EXPECT_EQ(m_screen->defaults->value(SettingsKeys::CustomSearchLimits), QStringLiteral("John"));
     EXPECT_EQ(find->searchLimitTextField()->text(), QStringLiteral("Custom Limit: John"));
     const auto& exact = find->aggregator().searchResultsAtIndex(2)->searchResultsBitVector;
     ASSERT_TRUE(exact && exact->count(true) > 0);
     for (uint32_t s = exact->first(true); s != cBitVector::kNone; s = exact->nextAfter(s, true))
-        EXPECT_EQ(bibleKeyBook(kjv->keyForSection(s)), 43);
+        EXPECT_EQ(bibleKeyBook(kjv->locations().keyForSection(s)), 43);
     // The checkmarks follow the chosen limit.
     int checked = 0;
     for (QAction* a : searchMenu()->actions())
@@ -405,8 +406,42 @@ TEST_F(StudyPaneSearch, ACustomLimitThatDoesNotParseIsSaidSo)
     const auto& exact = find->aggregator().searchResultsAtIndex(2)->searchResultsBitVector;
     ASSERT_TRUE(exact && exact->count(true) > 20);
     for (uint32_t s = exact->first(true); s != cBitVector::kNone; s = exact->nextAfter(s, true))
-        EXPECT_EQ(kjv->keyForSection(s) >> 8, (1u << 8) | 1u);
+        EXPECT_EQ(kjv->locations().keyForSection(s) >> 8, (1u << 8) | 1u);
     EXPECT_GT(find->searchResultsTableView()->model()->rowCount(), 20);
+    pane->paneView()->hide();
+}
+
+TEST_F(StudyPaneSearch, ASearchThatFindsNothingSaysSoAndWhere)
+{
+    pane->paneView()->show();
+    QLabel* status = find->view()->findChild<QLabel*>(QStringLiteral("searchStatus"));
+    ASSERT_NE(status, nullptr);
+    auto said = [&] { return status->isVisibleTo(status->parentWidget()) ? status->text() : QString(); };
+    find->searchField()->setText(QStringLiteral("zqxjkvbwpq"));
+    find->searchStringEntered();
+    ASSERT_TRUE(waitFor([&] { return !said().isEmpty(); }));
+    EXPECT_EQ(said(), QStringLiteral("Nothing was found for \u201Czqxjkvbwpq\u201D in %1.").arg(kjv->name()));
+    EXPECT_EQ(find->searchResultsTableView()->model()->rowCount(), 0);
+    QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
+    pane->paneView()->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/find-nothing-found.png"));
+
+    // A search that finds something says nothing more; within a limit the limit is named.
+    ASSERT_TRUE(search(QStringLiteral("love")));
+    ASSERT_TRUE(waitFor([&] { return !isSearching(); }));
+    EXPECT_EQ(said(), QString());
+    find->searchField()->setText(QStringLiteral("zqxjkvbwpq"));
+    find->onSearchLimitSelected(14);  // Revelation
+    ASSERT_TRUE(waitFor([&] { return !said().isEmpty(); }));
+    EXPECT_EQ(
+        said(), QStringLiteral("Nothing was found for \u201Czqxjkvbwpq\u201D in %1, Revelation.").arg(kjv->name()));
+
+    // In a book that is no Bible, the book is named.
+    activeBook = scofield;
+    find->searchField()->setText(QStringLiteral("zqxjkvbwpq"));
+    find->searchStringEntered();
+    EXPECT_EQ(said(), QString());
+    ASSERT_TRUE(waitFor([&] { return !said().isEmpty(); }));
+    EXPECT_EQ(said(), QStringLiteral("Nothing was found for \u201Czqxjkvbwpq\u201D in %1.").arg(scofield->name()));
     pane->paneView()->hide();
 }
 
@@ -432,7 +467,7 @@ TEST_F(StudyPaneSearch, TheNavigatorFollowsLocationSyncAndListsThePlacesPerBook)
         return std::vector<StudyPaneNavigatorViewController::Element> {e};
     };
     navigator->onAutoCheckBox(true);
-    EXPECT_TRUE(m_screen->defaults->boolForKey(QStringLiteral("autoUpdateNavigator")));
+    EXPECT_TRUE(m_screen->defaults->value(SettingsKeys::AutoUpdateNavigator));
     EXPECT_FALSE(navigator->refreshButton()->isEnabled());
     navigator->setMaxResultsPerBook(1);
 
@@ -458,7 +493,7 @@ TEST_F(StudyPaneSearch, TheNavigatorFollowsLocationSyncAndListsThePlacesPerBook)
     ASSERT_EQ(model->rowCount(), 4);
     EXPECT_EQ(model->index(0, 0).data().toString(), QStringLiteral("%1 (%2)").arg(scofield->name()).arg(notes.total()));
     const uint32_t first = !notes.gotoHits.empty() ? notes.gotoHits.front() : notes.xrefHits.front();
-    EXPECT_EQ(model->index(1, 0).data().toString(), scofield->plainTextSearchResultTitleForSection(first));
+    EXPECT_EQ(model->index(1, 0).data().toString(), scofield->words().plainTextSearchResultTitleForSection(first));
     const quint64 rest = notes.total() - 1;
     EXPECT_EQ(model->index(2, 0).data().toString(),
         rest == 1 ? QStringLiteral("1 More Result...") : QStringLiteral("%1 More Results...").arg(rest));
@@ -474,7 +509,7 @@ TEST_F(StudyPaneSearch, TheNavigatorFollowsLocationSyncAndListsThePlacesPerBook)
     // A heading opens the book at its first place and hands the verse to Find.
     Recorder goTos(m_screen->center, LibraryNotifications::GoToNotification);
     Recorder handed(m_screen->center, StudyPaneNotifications::StartSearchWithLibrarySearchResultsNotification);
-    pane->makeNavigatorPaneCurrent();
+    pane->makeSubpaneTabCurrent(StudyPaneSubpaneSlots::kNavigatorSubpane);
     pane->paneView()->show();
     activeBook = scofield;
     navigator->activateRow(0);
@@ -498,7 +533,7 @@ TEST_F(StudyPaneSearch, TheNavigatorFollowsLocationSyncAndListsThePlacesPerBook)
     EXPECT_EQ(table->horizontalHeader()->model()->headerData(0, Qt::Horizontal).toString(), scofield->name());
     ASSERT_GT(table->model()->rowCount(), 1);
     EXPECT_EQ(table->model()->index(1, 0).data().toString(),
-        scofield->plainTextSearchResultTitleForSection(
+        scofield->words().plainTextSearchResultTitleForSection(
             find->aggregator().positionValueForTablePath(find->aggregator().tablePathForRow(1))));
     pane->paneView()->hide();
 
@@ -534,8 +569,8 @@ TEST_F(StudyPaneSearch, TwoQuickSyncsShowOnlyTheSecondVerse)
     for (const auto& r : results) {
         EXPECT_EQ(r.itemsArrived, 2);
         for (uint32_t s : r.gotoHits)
-            EXPECT_TRUE(scofield->plainTextSearchResultTitleForSection(s).contains(QStringLiteral("John")))
-                << scofield->plainTextSearchResultTitleForSection(s).toStdString();
+            EXPECT_TRUE(scofield->words().plainTextSearchResultTitleForSection(s).contains(QStringLiteral("John")))
+                << scofield->words().plainTextSearchResultTitleForSection(s).toStdString();
     }
 }
 
@@ -619,8 +654,8 @@ TEST_F(StudyPaneSearch, RecentSearchesAreOfferedNewestFirstOnceEachAndCanBeClear
     }
     EXPECT_EQ(recentSearches().size(), StudyPaneSearchResultsViewController::kMaxRecentSearches);
     EXPECT_EQ(recentSearches().value(0), QStringLiteral("word11"));
-    m_screen->defaults->setObject(
-        QVariantList {42, QStringLiteral("lamb"), QVariantMap {}, QStringLiteral("lamb")}, "findRecentSearches");
+    m_screen->defaults->set(SettingsKeys::FindRecentSearches,
+        QVariantList {42, QStringLiteral("lamb"), QVariantMap {}, QStringLiteral("lamb")});
     EXPECT_EQ(recentSearches(), QStringList {QStringLiteral("lamb")});
 
     // The menu's Clear Recent Searches, as the user opens the menu and chooses it.
@@ -654,7 +689,7 @@ TEST_F(StudyPaneSearch, TheGoToTabShowsTheGoToOfTheActiveBooksKind)
     };
     EXPECT_TRUE(goPane->isTabAvailable(6));
     EXPECT_TRUE(tabButton(goPane->paneView(), "goToButton")->isEnabled());
-    goPane->makeGotoPaneCurrent();
+    goPane->makeSubpaneTabCurrent(StudyPaneSubpaneSlots::kBibleGotoSubpane);
     EXPECT_EQ(shown(), QStringLiteral("bible"));
     // A commentary made active in this (current) layout switches the sub-pane.
     active = scofield;
@@ -671,6 +706,6 @@ TEST_F(StudyPaneSearch, TheGoToTabShowsTheGoToOfTheActiveBooksKind)
     screen.manager.setCurrentLayout(screen.layout);
     // No book: the other books' go-to.
     active = nullptr;
-    goPane->makeGotoPaneCurrent();
+    goPane->makeSubpaneTabCurrent(StudyPaneSubpaneSlots::kBibleGotoSubpane);
     EXPECT_EQ(shown(), QStringLiteral("other"));
 }

@@ -162,7 +162,7 @@ namespace StudyPaneTest {
 // A sub-pane that records what the study pane tells it, in one log shared by all fakes.
 class FakeSubpane : public StudyPaneSubpane {
 public:
-    FakeSubpane(const StudyPaneEnvironment& env, StudyPaneHost* host, QString name, QStringList* log)
+    FakeSubpane(const StudyPaneEnvironment& env, StudyPaneViewController* host, QString name, QStringList* log)
         : StudyPaneSubpane(env, host), m_name(std::move(name)), m_log(log)
     {
     }
@@ -198,7 +198,7 @@ public:
         for (const auto& [slot, name] : m_entries) {
             const QString n = name;
             env.subpaneFactories[slot] = [this, n](const StudyPaneEnvironment& env,
-                                             StudyPaneHost* host) -> std::unique_ptr<StudyPaneSubpane> {
+                                             StudyPaneViewController* host) -> std::unique_ptr<StudyPaneSubpane> {
                 return std::make_unique<FakeSubpane>(env, host, n, &log);
             };
         }

@@ -12,7 +12,6 @@
 #include "panes/layout/LayoutRegionContentItem.h"
 #include "panes/layout/PaneNotifications.h"
 #include "panes/layoutview/LayoutView.h"
-#include "platform/RecordingAlerts.h"
 #include "platform/ui/ContentTextDocument.h"
 #include "studypane/EditFormatDelegate.h"
 #include "studypane/StudyPaneNavigatorViewController.h"
@@ -21,6 +20,7 @@
 #include "studypane/StudyPaneRegionContentItemState.h"
 #include "studypane/StudyPaneSearchResultsViewController.h"
 #include "studypane/StudyPaneView.h"
+#include "support/RecordingAlerts.h"
 
 #include <QDialog>
 #include <QFrame>
@@ -66,7 +66,7 @@ TEST(StudyPaneViewController, ANewStudyRegionGetsOneItemOnFindWithTheDefaultTabs
     EXPECT_TRUE(tabButton(pane->paneView(), "navigatorButton")->isEnabled());
     EXPECT_FALSE(tabButton(pane->paneView(), "bookmarkButton")->isEnabled());
     EXPECT_FALSE(tabButton(pane->paneView(), "goToButton")->isEnabled());
-    pane->makeBookmarksPaneCurrent();
+    pane->makeSubpaneTabCurrent(StudyPaneSubpaneSlots::kBookmarksSubpane);
     EXPECT_EQ(pane->state()->selectedTabID, 1);
     EXPECT_EQ(pane->subpaneViewController(), pane->subpane(StudyPaneViewController::kSearchSubpane));
 }
@@ -110,7 +110,7 @@ TEST(StudyPaneViewController, SwitchingTabsAndShowingTheSelectedTabAgain)
 {
     Screen screen;
     StudyPaneViewController* pane = screen.install(screen.environment());
-    pane->makeNavigatorPaneCurrent();
+    pane->makeSubpaneTabCurrent(StudyPaneSubpaneSlots::kNavigatorSubpane);
     EXPECT_EQ(pane->state()->selectedTabID, 9);
     EXPECT_EQ(shownContents(pane->paneView()), pane->subpane(StudyPaneViewController::kNavigatorSubpane)->view());
     // A click on the Find button.
@@ -127,10 +127,10 @@ TEST(StudyPaneViewController, SwitchingTabsAndShowingTheSelectedTabAgain)
 
     // The selected tab made current again on a collapsed pane expands it.
     screen.host.width = 6;
-    pane->makeFindPaneCurrent();
+    pane->makeSubpaneTabCurrent(StudyPaneSubpaneSlots::kSearchSubpane);
     EXPECT_EQ(screen.host.width, 290);
     EXPECT_EQ(screen.host.showCalls, 1);
-    pane->makeFindPaneCurrent();
+    pane->makeSubpaneTabCurrent(StudyPaneSubpaneSlots::kSearchSubpane);
     EXPECT_EQ(screen.host.showCalls, 1);  // visible: nothing to expand
 }
 
@@ -248,7 +248,7 @@ TEST(StudyPaneViewController, TheStateSurvivesARestartThroughTheLayoutArchive)
     {
         Screen screen;
         StudyPaneViewController* pane = screen.install(screen.environment());
-        pane->makeNavigatorPaneCurrent();
+        pane->makeSubpaneTabCurrent(StudyPaneSubpaneSlots::kNavigatorSubpane);
         pane->moveTab(9, 0);
         pane->setManualStudyPaneWidth(312.5);
         pane->pushKeyOnRecentStack(0x2B031000u, QString());
@@ -308,7 +308,7 @@ TEST(StudyPaneView, NarrowPanesKeepTheLeftButtonsAndAMoreButton)
     // The selected tab's button is drawn pressed; when it is hidden, the more button is instead.
     EXPECT_TRUE(tabButton(view, "findButton")->isDown());
     EXPECT_FALSE(view->moreMenuButton()->isDown());
-    pane->makeNavigatorPaneCurrent();
+    pane->makeSubpaneTabCurrent(StudyPaneSubpaneSlots::kNavigatorSubpane);
     EXPECT_FALSE(tabButton(view, "findButton")->isDown());
     EXPECT_TRUE(view->moreMenuButton()->isDown());
     view->resize(2000, 600);
@@ -361,8 +361,8 @@ TEST(StudyPaneView, EveryRowOfTheTabTableIsAButtonAndAMenuEntry)
     QTimer::singleShot(0, [] {
         auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
         ASSERT_NE(menu, nullptr);
-        menu->actions().back()->trigger();
-        menu->close();
+        menu->setActiveAction(menu->actions().back());
+        QTest::keyClick(menu, Qt::Key_Return);
     });
     QTest::mouseClick(view->moreMenuButton(), Qt::LeftButton);
     EXPECT_TRUE(waitFor([&] { return pane->state()->selectedTabID == 9; }));
@@ -442,7 +442,7 @@ TEST(StudyPaneViewController, TheLayoutViewFindsItAsItsStudyPane)
     ASSERT_EQ(asPane, static_cast<LayoutStudyPane*>(pane));
     EXPECT_EQ(asBookPane(screen.studyContents->viewController()), nullptr);
     EXPECT_EQ(asPane->paneView(), pane->paneView());
-    asPane->makeNavigatorPaneCurrent();
+    asPane->makeSubpaneCurrent(StudyPaneSubpaneSlots::kNavigatorSubpane);
     EXPECT_EQ(pane->state()->selectedTabID, 9);
     asPane->hidePaneContents();
     EXPECT_EQ(shownContents(pane->paneView()), nullptr);
@@ -467,13 +467,14 @@ TEST(StudyPaneViewController, RegisteredSubpanesGetTheirTabsSwitchingCallsAndThe
 
     auto* bookmarks = dynamic_cast<FakeSubpane*>(pane->subpane(StudyPaneViewController::kBookmarksSubpane));
     ASSERT_NE(bookmarks, nullptr);
-    EXPECT_EQ(bookmarks->host(), static_cast<StudyPaneHost*>(pane));
+    EXPECT_EQ(bookmarks->host(), static_cast<StudyPaneViewController*>(pane));
     fakes.log.clear();
     QTest::mouseClick(tabButton(view, "bookmarkButton"), Qt::LeftButton);
     EXPECT_EQ(pane->state()->selectedTabID, 2);
     EXPECT_EQ(shownContents(view), bookmarks->view());
-    pane->makeHighlightsPaneCurrent();
-    pane->makeHighlightsPaneCurrent();  // shown again: activated again, nothing replaced
+    pane->makeSubpaneTabCurrent(StudyPaneSubpaneSlots::kHighlightsSubpane);
+    pane->makeSubpaneTabCurrent(
+        StudyPaneSubpaneSlots::kHighlightsSubpane);  // shown again: activated again, nothing replaced
     EXPECT_EQ(fakes.log,
         (QStringList {QStringLiteral("bookmarks did activate"), QStringLiteral("bookmarks will change"),
             QStringLiteral("highlights did activate"), QStringLiteral("highlights did activate")}));
@@ -495,7 +496,7 @@ TEST(StudyPaneViewController, ASubpaneReachesThePaneThroughItsHostAndItsSignals)
     StudyPaneView* view = pane->paneView();
     auto* highlights = dynamic_cast<FakeSubpane*>(pane->subpane(StudyPaneViewController::kHighlightsSubpane));
     ASSERT_NE(highlights, nullptr);
-    StudyPaneHost* host = highlights->host();
+    StudyPaneViewController* host = highlights->host();
     ASSERT_NE(host, nullptr);
     EXPECT_EQ(host->state(), pane->state());
     EXPECT_EQ(host->layoutUuid(), pane->layoutUuid());
@@ -556,11 +557,13 @@ TEST(StudyPaneViewController, TheNotesResultsComeFromTheJournalListForTheJournal
         Screen screen;
         StudyPaneEnvironment env = screen.environment();
         env.subpaneFactories[StudyPaneViewController::kNotesListSubpane] =
-            [&log](const StudyPaneEnvironment& env, StudyPaneHost* host) -> std::unique_ptr<StudyPaneSubpane> {
+            [&log](
+                const StudyPaneEnvironment& env, StudyPaneViewController* host) -> std::unique_ptr<StudyPaneSubpane> {
             return std::make_unique<Lists>(env, host, QStringLiteral("notes"), &log);
         };
         env.subpaneFactories[StudyPaneViewController::kJournalListSubpane] =
-            [&log](const StudyPaneEnvironment& env, StudyPaneHost* host) -> std::unique_ptr<StudyPaneSubpane> {
+            [&log](
+                const StudyPaneEnvironment& env, StudyPaneViewController* host) -> std::unique_ptr<StudyPaneSubpane> {
             return std::make_unique<Lists>(env, host, QStringLiteral("journal"), &log);
         };
         StudyPaneViewController* pane = screen.install(env);
@@ -631,7 +634,7 @@ TEST(StudyPaneViewController, InALayoutViewItsWidthIsTheStudyRegionsAndItsBoxAnd
     EXPECT_EQ(shownContents(view), nullptr);
 
     // Choosing a tab opens it again at the default width, with its contents.
-    pane->makeNavigatorPaneCurrent();
+    pane->makeSubpaneTabCurrent(StudyPaneSubpaneSlots::kNavigatorSubpane);
     EXPECT_DOUBLE_EQ(layoutView.studyPaneWidth(), 290);
     EXPECT_EQ(shownContents(view), pane->subpane(StudyPaneViewController::kNavigatorSubpane)->view());
 

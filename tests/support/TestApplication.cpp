@@ -3,9 +3,10 @@
 
 #include "panes/page/BookPageScheme.h"
 #include "panes/page/EngineProcesses.h"
-#include "platform/RecordingAlerts.h"
 #include "platform/SettingsRegistry.h"
+#include "platform/StartupEnvironment.h"
 #include "platform/UserDefaults.h"
+#include "support/RecordingAlerts.h"
 #include "userdata/cSQLiteDbBase.h"
 
 #include <QCoreApplication>
@@ -87,13 +88,18 @@ QString startApplication(const char* programName, Web web)
     if (web == Web::Engine) {
         qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu");
         BookPageScheme::registerScheme();
-        EngineProcesses::apply();  // the reader's own process model
         QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     }
-    static int argc = 1;
     static QByteArray name(programName);
-    static char* argv[] = {name.data(), nullptr};
-    new QApplication(argc, argv);  // never deleted (see the header)
+    static char* given[] = {name.data(), nullptr};
+    // The engine's flags reach it as the reader hands them: with the reader's process model, through
+    // the application's arguments.
+    static EngineProcesses::Arguments arguments(1, given);
+    new QApplication(arguments.argc(), arguments.argv());  // never deleted (see the header)
+    if (web == Web::Engine)
+        EngineProcesses::started();
+    else
+        StartupEnvironment::restore();  // no engine to start: the environment is the user's at once
     return homePath();
 }
 

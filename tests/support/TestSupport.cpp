@@ -112,9 +112,13 @@ ShownPopupMenu readPopupMenu(const std::function<void()>& open, const QString& c
                 chosen = a;
         }
         shown.geometry = menu->geometry();
-        menu->close();
-        if (chosen != nullptr)
-            chosen->trigger();
+        // The item is chosen as the user does (a menu runs its item once it has closed).
+        if (chosen != nullptr && chosen->isEnabled() && chosen->menu() == nullptr) {
+            menu->setActiveAction(chosen);
+            pressKey(menu, Qt::Key_Return);
+        } else {
+            menu->close();
+        }
     });
     poll.start();
     open();

@@ -43,7 +43,7 @@ enum class Web {
 // QS_TEST_PLATFORM=xcb) and makes the application object, once per program (later calls return the
 // same home). Call before anything reads a folder or a setting.
 QString startApplication(const char* programName, Web web = Web::Engine);
-// The process's alerts, recorded instead of shown (platform/RecordingAlerts.h): installed on the first
+// The process's alerts, recorded instead of shown (support/RecordingAlerts.h): installed on the first
 // call as the alerts the layers below the interface reach, as the program installs its window alerts
 // at start-up, and kept for the program. The program's services hand them to its window.
 RecordingAlerts& programAlerts();
@@ -113,9 +113,9 @@ struct ShownPopupMenu {
     QStringList titles;
     QRect geometry;
 };
-// Reads the pop-up menu that `open` makes show (a right-click, Shift+F10) and closes it at once; the
-// item whose text is `choose`, when given, is then triggered. No titles when no menu showed within the
-// time.
+// Reads the pop-up menu that `open` makes show (a right-click, Shift+F10) and closes it at once, or
+// chooses with Return the item whose text is `choose`, when given. No titles when no menu showed
+// within the time.
 ShownPopupMenu readPopupMenu(const std::function<void()>& open, const QString& choose = QString(), int msecs = 10000);
 
 // The page's answer to a script; nothing when the page did not answer within the time.

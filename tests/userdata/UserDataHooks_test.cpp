@@ -1,3 +1,4 @@
+#include "support/CallRecorder.h"
 #include "userdata/UserDataHooks.h"
 
 #include <thread>

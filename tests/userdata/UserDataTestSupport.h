@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "support/CallRecorder.h"
 #include "userdata/UserDataHooks.h"
 #include "userdata/cSQLiteDbBase.h"
 

@@ -1,5 +1,7 @@
 #include "userdata/cBibleNoteStg.h"
 
+#include "support/CallRecorder.h"
+
 #include "tests/userdata/UserDataTestSupport.h"
 
 namespace {

@@ -1,5 +1,7 @@
 #include "userdata/cBookNoteStg.h"
 
+#include "support/CallRecorder.h"
+
 #include <thread>
 
 #include "engine/foundation/cMsgBox.h"

@@ -1,5 +1,7 @@
 #include "userdata/cCategoryStg.h"
 
+#include "support/CallRecorder.h"
+
 #include "tests/userdata/UserDataTestSupport.h"
 
 namespace {

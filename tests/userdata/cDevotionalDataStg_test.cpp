@@ -1,5 +1,7 @@
 #include "userdata/cDevotionalDataStg.h"
 
+#include "support/CallRecorder.h"
+
 #include "engine/foundation/cMsgBox.h"
 #include "tests/userdata/UserDataTestSupport.h"
 #include "userdata/cDevotionalDataStgLegacy.h"

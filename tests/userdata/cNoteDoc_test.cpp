@@ -1,5 +1,8 @@
 #include "userdata/cNoteDoc.h"
 
+#include "support/CallRecorder.h"
+
+#include <algorithm>
 #include <cstdio>
 
 #include "engine/references/cBibleRef.h"
@@ -86,23 +89,27 @@ TEST_F(NoteDocTest, BookAndFormNotesSaveReadAndDeleteAsTombstones)
     cBookNote half;
     EXPECT_FALSE(m_doc.readFormNote(7, 8, 1, 40, cLString16("Journal"), cLString16(), half));
 
-    // Saving empty text deletes: one tombstone at the location, with a new recid.
+    // Saving empty text deletes the synced note where it stands: its row keeps its recid, loses its
+    // text and server id, and the sync hears which server record it was.
+    ASSERT_TRUE(run("UPDATE BookNotes SET serverid = 31 WHERE formname = 'Journal'"));
     read.note.makeEmpty();
-    read.serverid = 31;
     CallRecorder::shared().clear();
     ASSERT_TRUE(m_doc.saveBookNote(read, false));
     EXPECT_EQ(read.serverid, 0);
     EXPECT_FALSE(m_doc.findFormNoteRecid(7, 8, 1, 40, cLString16("Journal"), cLString16("Gratitude")));
     EXPECT_EQ(query("SELECT recid, note, deleted, serverid FROM BookNotes WHERE formname = 'Journal'"),
-        (cSQLRows {{"3", "", "1", "0"}}));
+        (cSQLRows {{"2", "", "1", "0"}}));
     EXPECT_EQ(CallRecorder::shared().takeCalls(),
-        (std::vector<std::string> {"cache note kind=4 section=40 book=7:8:1", "sync BOOKNOTES now=1 editing=0"}));
+        (std::vector<std::string> {"cache note kind=4 section=40 book=7:8:1", "sync BOOKNOTES now=1 editing=31"}));
+    // Deleting what is deleted already writes nothing.
+    ASSERT_TRUE(m_doc.deleteFormNote(7, 8, 1, 40, cLString16("Journal"), cLString16("Gratitude")));
+    EXPECT_TRUE(CallRecorder::shared().takeCalls().empty());
 
     ASSERT_TRUE(m_doc.deleteBookNote(7, 8, 1, 40));
     EXPECT_FALSE(m_doc.findBookNoteRecid(7, 8, 1, 40));
     EXPECT_EQ(m_doc.countBookNotes(7, 0, 0, 1), 2);
     EXPECT_EQ(m_doc.countBookNotes(0, 0, 0, 0), 0);
-    EXPECT_EQ(m_doc.highestBookNoteRecid(), 4);
+    EXPECT_EQ(m_doc.highestBookNoteRecid(), 2);
     cBookNote walk;
     EXPECT_FALSE(m_doc.firstBookNote(walk));
 }
@@ -145,11 +152,11 @@ TEST_F(NoteDocTest, BibleNotesAcrossVersifications)
     ASSERT_TRUE(m_doc.bibleNoteAtOffset(0, at));
     EXPECT_EQ(at.recid, read.recid);
 
-    ASSERT_TRUE(m_doc.deleteBibleNoteInReference(equivalent));
+    ASSERT_TRUE(m_doc.deleteBibleNoteAtVerse(39, 4, 2));
     EXPECT_FALSE(m_doc.hasBibleNoteInReference(direct));
+    EXPECT_FALSE(m_doc.hasBibleNoteInReference(equivalent));
     EXPECT_EQ(
         query("SELECT booknum, chapter, verse, note, deleted FROM BibleNotes"), (cSQLRows {{"39", "4", "2", "", "1"}}));
-    EXPECT_FALSE(m_doc.deleteBibleNoteInReference(equivalent));
 
     // Saving an empty text at a verse also leaves a tombstone.
     cBibleNote other;
@@ -162,6 +169,52 @@ TEST_F(NoteDocTest, BibleNotesAcrossVersifications)
     ASSERT_TRUE(m_doc.saveBibleNote(other, false));
     EXPECT_FALSE(m_doc.hasBibleNoteInReference(cBibleRef(makeBibleKey(1, 1, 1))));
     EXPECT_EQ(m_doc.countBibleNotes(), 0);
+}
+
+// A note that shows nothing is no note: one an older version stored becomes a deletion when the stores
+// open (kept at its time, its server id gone so the deletion goes up), and saving such a text deletes
+// the note where it stands, or writes nothing when there is none.
+TEST_F(NoteDocTest, NotesThatShowNothingAreNoNotes)
+{
+    m_doc.Close();
+    ASSERT_TRUE(run("INSERT INTO BibleNotes (timestamp, booknum, chapter, verse, note, serverid, deleted) VALUES "
+                    "('2024:05:06:07:08:09:000:01', 43, 3, 16, '<p>&nbsp;</p><p> </p>', 12, 0), "
+                    "('2024:05:06:07:08:09:000:01', 43, 3, 17, '   ', 0, 0), "
+                    "('2024:05:06:07:08:09:000:01', 43, 3, 18, '<p>kept</p>', 14, 0)"));
+    ASSERT_TRUE(run("INSERT INTO BookNotes (timestamp, pubid, bookid, edition, section, formname, fieldname, note, "
+                    "serverid, deleted) VALUES ('2024:05:06:07:08:09:000:01', 7, 8, 1, 40, '', '', "
+                    "'<div><br></div><!-- x -->&#160;', 15, 0)"));
+    ASSERT_TRUE(m_doc.openStores(cLString16()));
+    EXPECT_FALSE(m_doc.hasBibleNoteInReference(cBibleRef(makeBibleKey(43, 3, 16))));
+    EXPECT_FALSE(m_doc.hasBibleNoteInReference(cBibleRef(makeBibleKey(43, 3, 17))));
+    EXPECT_TRUE(m_doc.hasBibleNoteInReference(cBibleRef(makeBibleKey(43, 3, 18))));
+    EXPECT_FALSE(m_doc.findBookNoteRecid(7, 8, 1, 40));
+    EXPECT_EQ(query("SELECT recid, verse, note, serverid, deleted, timestamp FROM BibleNotes ORDER BY recid"),
+        (cSQLRows {{"1", "16", "", "0", "1", "2024:05:06:07:08:09:000:01"},
+            {"2", "17", "", "0", "1", "2024:05:06:07:08:09:000:01"},
+            {"3", "18", "<p>kept</p>", "14", "0", "2024:05:06:07:08:09:000:01"}}));
+    EXPECT_EQ(query("SELECT recid, note, serverid, deleted FROM BookNotes"), (cSQLRows {{"1", "", "0", "1"}}));
+
+    // Emptying a synced note in an editor leaves breaks and spaces: the note goes where it stands.
+    cBibleNote kept;
+    ASSERT_TRUE(m_doc.readBibleNoteInReference(cBibleRef(makeBibleKey(43, 3, 18)), kept));
+    kept.note.assign(cLString16("<p><br></p>\n"));
+    CallRecorder::shared().clear();
+    ASSERT_TRUE(m_doc.saveBibleNote(kept, false));
+    EXPECT_EQ(query("SELECT recid, note, serverid, deleted FROM BibleNotes WHERE verse = 18"),
+        (cSQLRows {{"3", "", "0", "1"}}));
+    const std::vector<std::string> calls = CallRecorder::shared().takeCalls();
+    EXPECT_NE(std::find(calls.begin(), calls.end(), "sync BIBLENOTES now=1 editing=14"), calls.end());
+
+    // Such a text where there is no note writes nothing.
+    cBibleNote none;
+    none.booknum = 1;
+    none.chapter = 1;
+    none.verse = 1;
+    none.note.assign(cLString16(" &nbsp; "));
+    ASSERT_TRUE(m_doc.saveBibleNote(none, false));
+    EXPECT_TRUE(query("SELECT * FROM BibleNotes WHERE booknum = 1").empty());
+    EXPECT_TRUE(CallRecorder::shared().takeCalls().empty());
 }
 
 TEST_F(NoteDocTest, JournalSearchResultsAreForwarded)

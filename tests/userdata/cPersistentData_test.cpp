@@ -1,5 +1,7 @@
 #include "userdata/cPersistentData.h"
 
+#include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <sstream>
 
@@ -91,25 +93,39 @@ TEST_F(PersistentDataTest, EmptyLogHasHeadColumnsAndNoneFound)
 
 TEST_F(PersistentDataTest, LogRowsAreFilteredOrderedAndEscaped)
 {
+    // Stored in UTC, shown in the reader's time zone (here four hours behind UTC in July).
+    const char* zone = std::getenv("TZ");
+    const std::string oldZone = zone ? zone : "";
+    setenv("TZ", "EST5EDT,M3.2.0,M11.1.0", 1);
+    tzset();
     cPersistentData history;
-    ASSERT_TRUE(history.recordSyncTime("BIBLENOTES", at(2024, 7, 1, 9, 8, 7), 0, ""));
+    ASSERT_TRUE(history.recordSyncTime("BibleNotes", at(2024, 7, 1, 9, 8, 7), 0, ""));
     ASSERT_TRUE(history.recordSyncTime("BOOK<NOTES>", at(2024, 7, 2, 9), 5, "<script>alert(\"x&y\")</script> 'q'"));
-    ASSERT_TRUE(history.recordSyncTime("BIBLEHIGHLIGHTS", at(2024, 7, 3, 9), 7, nullptr));
+    ASSERT_TRUE(history.recordSyncTime("BIBLEHIGHLIGHTS", at(2024, 7, 3, 2), 7, nullptr));
+    ASSERT_TRUE(history.recordSyncTime("", at(2024, 7, 4, 9), 1, "Cloud Sync could not reach the server."));
     // An error says its message, or its code when it came without one; a sync that went through says so.
+    // A synced table is named by its data, another name shows as it stands.
     EXPECT_EQ(log(nullptr, true, false),
         std::string(kHead) + "<p>Errors Only</p>" + kTableHead +
-            "<tr><td valign=top>07/02/2024 09:00:00Z</td><td valign=top>BOOK&lt;NOTES&gt;</td><td valign=top>"
+            "<tr><td valign=top>07/02/2024 05:00:00</td><td valign=top>BOOK&lt;NOTES&gt;</td><td valign=top>"
             "&lt;script&gt;alert(&quot;x&amp;y&quot;)&lt;/script&gt; &#39;q&#39;</td></tr>"
-            "<tr><td valign=top>07/03/2024 09:00:00Z</td><td valign=top>BIBLEHIGHLIGHTS</td><td valign=top>"
+            "<tr><td valign=top>07/02/2024 22:00:00</td><td valign=top>BIBLEHIGHLIGHTS</td><td valign=top>"
             "Error 7</td></tr>"
+            "<tr><td valign=top>07/04/2024 05:00:00</td><td valign=top>All data</td><td valign=top>"
+            "Cloud Sync could not reach the server.</td></tr>"
             "</table></body></html>");
     const std::string newest = log(nullptr, false, true);
+    if (zone)
+        setenv("TZ", oldZone.c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
     const auto second = newest.find("07/02/2024");
-    const auto first = newest.find("07/01/2024 09:08:07Z</td><td valign=top>BIBLENOTES</td><td valign=top>Synced</td>");
+    const auto first = newest.find("07/01/2024 05:08:07</td><td valign=top>Bible notes</td><td valign=top>Synced</td>");
     EXPECT_NE(newest.find("If 'Sync my notes, highlights and bookmarks automatically' is on"), std::string::npos);
     ASSERT_NE(first, std::string::npos);
     EXPECT_LT(second, first);
-    const std::string one = log("BIBLENOTES", false, false);
+    const std::string one = log("BibleNotes", false, false);
     EXPECT_EQ(one.find("07/02/2024"), std::string::npos);
     EXPECT_NE(one.find("07/01/2024"), std::string::npos);
 

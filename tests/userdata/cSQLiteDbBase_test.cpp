@@ -1,11 +1,16 @@
 #include "userdata/cSQLiteDbBase.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 #include "engine/foundation/cMsgBox.h"
 #include "tests/userdata/UserDataTestSupport.h"
+#include "userdata/cBibleNoteStg.h"
 #include "userdata/cDevotionalDataStg.h"
 #include "userdata/cHighlightColorNameStg.h"
 #include "userdata/cSyncCustomerDb.h"
@@ -117,6 +122,86 @@ TEST_F(SQLiteDbBaseTest, FailedFirstOpenLeavesNoHandle)
     EXPECT_FALSE(db.isOpen());
 }
 
+std::string fileBytes(const std::string& path)
+{
+    std::string bytes;
+    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+        char buffer[4096];
+        std::size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+            bytes.append(buffer, n);
+        std::fclose(f);
+    }
+    return bytes;
+}
+
+bool isLink(const std::string& path)
+{
+    struct stat info { };
+    return ::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
+// A symbolic link planted in the profile at the database (and at its journal) sends no note out of
+// the profile: the link is replaced by a file of the profile's own, a copy of the database it named
+// (a link the user made keeps its notes), or a new database when it named anything else; what it
+// named is left byte for byte as it was. A FIFO in the database's place is not opened.
+TEST_F(SQLiteDbBaseTest, APlantedLinkAtTheDatabaseIsNeverWrittenThrough)
+{
+    const std::string db = text(m_raw.databasePath());
+    const std::string outsideDb = m_folder + "/outside.db";
+    const std::string outsideText = m_folder + "/outside.txt";
+    {
+        sqlite3* other = nullptr;
+        ASSERT_EQ(sqlite3_open(outsideDb.c_str(), &other), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(other, "CREATE TABLE Kept (x TEXT); INSERT INTO Kept VALUES ('theirs')", nullptr,
+                      nullptr, nullptr),
+            SQLITE_OK);
+        sqlite3_close(other);
+        std::FILE* f = std::fopen(outsideText.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fputs("not a database\n", f);
+        std::fclose(f);
+    }
+    const std::string dbBefore = fileBytes(outsideDb);
+    const std::string textBefore = fileBytes(outsideText);
+
+    for (const std::string& target : {outsideDb, outsideText}) {
+        SCOPED_TRACE(target);
+        ASSERT_EQ(::symlink(target.c_str(), db.c_str()), 0);
+        ASSERT_EQ(::symlink(outsideText.c_str(), (db + "-journal").c_str()), 0);
+        cBibleNoteStg notes;
+        ASSERT_TRUE(notes.openOrCreate(cLString16(), true));
+        cBibleNote typed;
+        typed.booknum = 43;
+        typed.chapter = 3;
+        typed.verse = 16;
+        typed.note.assign(cLString16("typed in the profile"));
+        ASSERT_TRUE(notes.addBibleNote(typed, false, true, false));
+        EXPECT_FALSE(isLink(db));
+        EXPECT_FALSE(isLink(db + "-journal"));
+        EXPECT_EQ(fileBytes(outsideDb), dbBefore);
+        EXPECT_EQ(fileBytes(outsideText), textBefore);
+        EXPECT_EQ(asTable(query("SELECT note FROM BibleNotes")), (Table {{"typed in the profile"}}));
+        const bool copied = target == outsideDb;
+        EXPECT_EQ(asTable(query("SELECT name FROM sqlite_master WHERE name = 'Kept'")).size(), copied ? 1u : 0u);
+        if (copied) {
+            EXPECT_EQ(asTable(query("SELECT x FROM Kept")), (Table {{"theirs"}}));
+        }
+        notes.close();
+        m_raw.close();
+        ASSERT_EQ(cSQLiteDbBase::openCount(), 0);
+        ASSERT_EQ(::unlink(db.c_str()), 0);
+    }
+
+    ASSERT_EQ(::mkfifo(db.c_str(), 0600), 0);
+    cSQLiteDbBase fifo;
+    int rc = 0;
+    EXPECT_FALSE(fifo.open(fifo.databasePath(), &rc));
+    EXPECT_EQ(rc, SQLITE_CANTOPEN);
+    EXPECT_EQ(cSQLiteDbBase::openCount(), 0);
+    ::unlink(db.c_str());
+}
+
 TEST_F(SQLiteDbBaseTest, ValuesAreBoundAndRowsComeBackAsText)
 {
     cSQLiteDbBase db;
@@ -198,13 +283,6 @@ TEST_F(SQLiteDbBaseTest, MaintenanceStatementsOpenOnDemand)
     EXPECT_FALSE(db.hasColumn("N", "ServerID"));
     EXPECT_EQ(db.countRowsWhereZero("N", "serverid"), 2);
     EXPECT_EQ(db.countRowsWhereZero("Missing", "serverid"), 0);
-    // An acknowledgement marks only the row it names, and only while it is unchanged.
-    EXPECT_TRUE(db.markRowSynced("N", 1, 77, "2024:01:05:07:08:09:000:05"));
-    EXPECT_TRUE(db.markRowSynced("N", 2, 78, "2024:01:05:07:08:09:000:05"));  // edited since: stays 0
-    cSQLRows rows;
-    ASSERT_TRUE(db.exec("SELECT serverid FROM N ORDER BY recid", {}, &rows));
-    EXPECT_EQ(text(rows[0][0]), "77");
-    EXPECT_EQ(text(rows[1][0]), "0");
     // Forgetting all sync state: every timestamp sorts below "X".
     EXPECT_TRUE(db.updateColumnUpToTime("N", "X", "serverid", "timestamp", 0, false));
     EXPECT_EQ(db.countRowsWhereZero("N", "serverid"), 3);
@@ -304,7 +382,6 @@ TEST_F(SQLiteDbBaseTest, AHeldTransactionSpansCallsAndHoldsOtherThreadsBack)
     ASSERT_TRUE(db.exec("CREATE TABLE T (x INTEGER)"));
     EXPECT_TRUE(db.commitHeldTransaction());  // none held: nothing to do
     ASSERT_TRUE(db.beginHeldTransaction());
-    EXPECT_TRUE(cSQLiteDbBase::holdsTransaction());
     EXPECT_FALSE(db.beginHeldTransaction());  // one at a time
     EXPECT_TRUE(db.exec("INSERT INTO T VALUES (1)"));
     EXPECT_TRUE(db.runInTransaction([&] { return db.exec("INSERT INTO T VALUES (2)"); }));
@@ -323,7 +400,6 @@ TEST_F(SQLiteDbBaseTest, AHeldTransactionSpansCallsAndHoldsOtherThreadsBack)
     EXPECT_FALSE(counted.load());
     EXPECT_TRUE(db.exec("INSERT INTO T VALUES (4)"));
     EXPECT_TRUE(db.commitHeldTransaction());
-    EXPECT_FALSE(cSQLiteDbBase::holdsTransaction());
     other.join();
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(text(seen[0][0]), "3");

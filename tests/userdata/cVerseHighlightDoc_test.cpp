@@ -1,5 +1,7 @@
 #include "userdata/cVerseHighlightDoc.h"
 
+#include "support/CallRecorder.h"
+
 #include <signal.h>
 #include <sys/wait.h>
 

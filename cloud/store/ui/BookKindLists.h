@@ -1,6 +1,7 @@
 // BookKindLists: the two lists both library sheets show side by side, the six kinds on the left
 // (each with the stack of its covers; a kind without books is grey and cannot be chosen) and the books
 // of the chosen kind on the right. It keeps which kind is chosen; the sheet fills the books list.
+// Both lists work from the keyboard as from the mouse.
 //
 // The lists are children of the sheet they are made in and live as long as it. Main thread only.
 #pragma once
@@ -19,10 +20,17 @@ struct StoreContext;
 
 class BookKindLists {
 public:
-    // Lays the two lists out in `into`; a click on a row of either calls the matching function with
-    // the row.
-    BookKindLists(QWidget* sheet, QBoxLayout* into, std::function<void(int row)> kindClicked,
-        std::function<void(int row)> bookClicked);
+    // How a book row is chosen: with one click (a row that acts, as the Cloud Library's), or as a
+    // desktop's list opens an item, with a double-click (or the desktop's single click where it
+    // opens items so).
+    enum class BookChoice { Click, Activation };
+
+    // Lays the two lists out in `into`. The kind list chooses the kind its current row moves to
+    // (a click or the arrow keys); a book row chosen as `choice` says calls `bookChosen`. From the
+    // keyboard: Up and Down move in either list, Right and Return go from the kinds to the books,
+    // Left back, and Return (or Enter) on a book chooses it, never the sheet's default button.
+    BookKindLists(QWidget* sheet, QBoxLayout* into, std::function<void(int row)> kindChosen,
+        std::function<void(int row)> bookChosen, BookChoice choice = BookChoice::Click);
 
     QListWidget* kinds() const { return m_kinds; }
     QListWidget* books() const { return m_books; }
@@ -39,6 +47,7 @@ private:
     QListWidget* m_kinds;
     QListWidget* m_books;
     int m_selectedRow = 0;
+    bool m_filling = false;
 };
 
 }  // namespace qs::cloud

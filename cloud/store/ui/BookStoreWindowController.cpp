@@ -5,6 +5,7 @@
 #include "panes/page/PageRendererWatch.h"
 #include "platform/Alerts.h"
 #include "platform/AppVersion.h"
+#include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 
 #include <QApplication>
@@ -167,7 +168,7 @@ StoreExitAction BookStoreWindowController::exitActionForUrl(const QUrl& url)
 StoreCustomerBlock BookStoreWindowController::customerBlock() const
 {
     StoreCustomerBlock block;
-    block.customerIdNumber = m_context.window.settings().stringForKey(QStringLiteral("customerIDNum"));
+    block.customerIdNumber = m_context.window.settings().stringForKey(SettingsKeys::CustomerIDNum.name);
     block.clearPassword = StoreCredentials::clearPassword(m_context.window.settings(), m_context.passwordFolder);
     block.version = AppVersion::version();
     block.applicationName = QCoreApplication::applicationName();

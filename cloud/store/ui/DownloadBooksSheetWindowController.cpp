@@ -8,6 +8,7 @@
 #include "library/SourceManager.h"
 #include "platform/Alerts.h"
 #include "platform/NotificationCenter.h"
+#include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 
 #include <QCheckBox>
@@ -16,14 +17,12 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 namespace qs::cloud {
 
 namespace {
-
-const QString kHideDownloaded = QStringLiteral("hideDownloaded");
-const QString kSelectedKindRow = QStringLiteral("selectedBookKindRow");
 constexpr int kRowHeight = 60;
 
 int askYesNo(Alerts& alerts, const QString& message, const QString& informative)
@@ -182,8 +181,8 @@ void DownloadBooksSheetWindowController::windowDidLoad()
     });
 
     // A stored row outside the six kinds shows the first.
-    m_lists->setSelectedRow(BookKinds::clampRow(m_context.window.settings().integerForKey(kSelectedKindRow)));
-    m_hideDownloaded->setChecked(m_context.window.settings().boolForKey(kHideDownloaded));
+    m_lists->setSelectedRow(BookKinds::clampRow(m_context.window.settings().value(SettingsKeys::SelectedBookKindRow)));
+    m_hideDownloaded->setChecked(m_context.window.settings().value(SettingsKeys::HideDownloaded));
     loadBookList();
     if (!m_kinds.value(m_lists->selectedRow()).active) {
         m_lists->setSelectedRow(0);
@@ -276,7 +275,7 @@ void DownloadBooksSheetWindowController::loadBookList()
 void DownloadBooksSheetWindowController::hideDownloadedBooks()
 {
     const bool hide = m_hideDownloaded->isChecked();
-    m_context.window.settings().setBool(hide, kHideDownloaded);
+    m_context.window.settings().set(SettingsKeys::HideDownloaded, hide);
     if (hide) {
         loadBookList();
     } else {
@@ -316,14 +315,27 @@ void DownloadBooksSheetWindowController::fillCell(BookTableCellView* cell, const
 
 void DownloadBooksSheetWindowController::reloadBooksTable()
 {
-    m_lists->books()->clear();
+    // The list keeps its place (and the row the keys are on) across a reload, so that a download
+    // finishing elsewhere never moves the row under the pointer.
+    QListWidget* list = m_lists->books();
+    const int scrolled = list->verticalScrollBar()->value();
+    const int currentRow = list->currentRow();
+    const QString currentProduct = currentRow >= 0 ? m_shownProducts.value(currentRow) : QString();
+    list->clear();
+    m_shownProducts.clear();
     for (const OwnedBook& book : m_bookList) {
-        auto* item = new QListWidgetItem(m_lists->books());
+        auto* item = new QListWidgetItem(list);
         item->setSizeHint(QSize(0, kRowHeight));
-        auto* cell = new BookTableCellView(m_lists->books());
+        auto* cell = new BookTableCellView(list);
         fillCell(cell, book);
-        m_lists->books()->setItemWidget(item, cell);
+        list->setItemWidget(item, cell);
+        m_shownProducts.append(progressKey(identityRequest(book)));
     }
+    if (!currentProduct.isEmpty())
+        if (const qsizetype row = m_shownProducts.indexOf(currentProduct); row >= 0)
+            list->setCurrentRow(int(row), QItemSelectionModel::NoUpdate);
+    list->doItemsLayout();
+    list->verticalScrollBar()->setValue(scrolled);
 }
 
 BookTableCellView* DownloadBooksSheetWindowController::cellForRow(int row) const
@@ -379,7 +391,7 @@ void DownloadBooksSheetWindowController::chooseKindRow(int row)
 {
     if (!m_lists->choose(m_kinds, row))
         return;
-    m_context.window.settings().setInteger(row, kSelectedKindRow);
+    m_context.window.settings().set(SettingsKeys::SelectedBookKindRow, row);
     loadBookList();
     reloadBooksTable();
     m_lists->books()->scrollToTop();
@@ -397,7 +409,7 @@ void DownloadBooksSheetWindowController::chooseBookRow(int row)
     }
     if (bookIsBeingDownloaded(book)) {
         if (askYesNo(m_context.window.alert(),
-                QStringLiteral("This book is currently being downloaded. Do you want to cancel?"),
+                QStringLiteral("\"%1\" is currently being downloaded. Do you want to cancel?").arg(book.productName),
                 QStringLiteral("If you answer yes, the download will be canceled. You can download this book later if "
                                "you want.")) == AlertFirstButtonReturn)
             m_context.downloads->cancel(identityRequest(book));
@@ -408,12 +420,14 @@ void DownloadBooksSheetWindowController::chooseBookRow(int row)
         const bool older = isOutOfDate(book);
         const int answer = older
             ? askYesNo(m_context.window.alert(),
-                  QStringLiteral("A newer version of this book is available. Do you want to update it?"),
+                  QStringLiteral("A newer version of \"%1\" is available. Do you want to update it?")
+                      .arg(book.productName),
                   QStringLiteral(
                       "If you answer yes, the latest version will be downloaded and then replace the book in local "
                       "storage. If it is open in any panes, you will need to re-open it."))
             : askYesNo(m_context.window.alert(),
-                  QStringLiteral("This book has been downloaded and is installed locally. Do you want to remove it?"),
+                  QStringLiteral("\"%1\" has been downloaded and is installed locally. Do you want to remove it?")
+                      .arg(book.productName),
                   QStringLiteral("If you answer yes, the book will be removed from local storage. You can re-download "
                                  "it from your Cloud Library later if you want."));
         if (answer != AlertFirstButtonReturn)

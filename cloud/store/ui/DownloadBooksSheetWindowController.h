@@ -19,6 +19,7 @@
 
 #include <QDialog>
 #include <QHash>
+#include <QStringList>
 #include <memory>
 
 class QCheckBox;
@@ -107,6 +108,8 @@ private:
     QList<BookKind> m_kinds;
     QList<OwnedBook> m_bookList;
     QList<OwnedBook> m_alreadyDownloadedList;
+    // The books the list shows, by their key (progressKey), row by row.
+    QStringList m_shownProducts;
     bool m_closed = false;
     // The last progress of each download in transfer, so a redrawn row keeps its bar.
     QHash<QString, double> m_progress;

@@ -7,6 +7,7 @@
 #include "library/SourceManager.h"
 #include "panes/layout/PaneNotifications.h"
 #include "platform/NotificationCenter.h"
+#include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 
 #include <QCheckBox>
@@ -20,7 +21,6 @@
 namespace qs::cloud {
 
 namespace {
-const QString kCloseOnOpen = QStringLiteral("closeOpenBookOnOpen");
 }
 
 OpenBookSheetWindowController::OpenBookSheetWindowController(const StoreContext& context, QWidget* parent)
@@ -32,11 +32,14 @@ OpenBookSheetWindowController::OpenBookSheetWindowController(const StoreContext&
     resize(760, 520);
 
     auto* column = new QVBoxLayout(this);
-    auto* heading = new PlainLabel(tr("Choose a book to open it in a new tab."), this);
+    auto* heading =
+        new PlainLabel(tr("Double-click a book (or choose it and press Return) to open it in a new tab."), this);
     column->addWidget(heading);
     auto* lists = new QHBoxLayout;
+    // A book opens as a desktop's list opens an item: a double-click, or Return on the chosen row.
     m_lists = std::make_unique<BookKindLists>(
-        this, lists, [this](int row) { chooseKindRow(row); }, [this](int row) { chooseBookRow(row); });
+        this, lists, [this](int row) { chooseKindRow(row); }, [this](int row) { chooseBookRow(row); },
+        BookKindLists::BookChoice::Activation);
     m_lists->books()->setIconSize(QSize(36, 48));
     m_lists->books()->setSpacing(1);
     column->addLayout(lists, 1);
@@ -44,7 +47,7 @@ OpenBookSheetWindowController::OpenBookSheetWindowController(const StoreContext&
     auto* buttons = new QHBoxLayout;
     m_closeAutomatically = new QCheckBox(tr("Close this window when a book is opened"), this);
     m_closeAutomatically->setObjectName(QStringLiteral("closeAutomaticallyCheckbox"));
-    m_closeAutomatically->setChecked(m_context.window.settings().boolForKey(kCloseOnOpen));
+    m_closeAutomatically->setChecked(m_context.window.settings().value(SettingsKeys::CloseOpenBookOnOpen));
     buttons->addWidget(m_closeAutomatically);
     buttons->addStretch(1);
     auto* library = new QPushButton(tr("Cloud Library..."), this);
@@ -176,7 +179,7 @@ void OpenBookSheetWindowController::chooseBookRow(int row)
 
 void OpenBookSheetWindowController::onCloseAutomaticallyCheckbox()
 {
-    m_context.window.settings().setBool(m_closeAutomatically->isChecked(), kCloseOnOpen);
+    m_context.window.settings().set(SettingsKeys::CloseOpenBookOnOpen, m_closeAutomatically->isChecked());
 }
 
 void OpenBookSheetWindowController::closeOpenBookSheet()

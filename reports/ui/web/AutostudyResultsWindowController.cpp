@@ -1,9 +1,15 @@
 #include "reports/ui/web/AutostudyResultsWindowController.h"
 
+#include "library/GoToLink.h"
+#include "library/GoToRequest.h"
+#include "panes/layout/Layout.h"
+#include "panes/layout/LayoutManager.h"
 #include "panes/page/PageRendererWatch.h"
 #include "platform/Alerts.h"
+#include "platform/AppFolders.h"
 #include "platform/FileSave.h"
 #include "platform/NotificationCenter.h"
+#include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 
 #include <QCloseEvent>
@@ -20,6 +26,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QPushButton>
+#include <QScreen>
 #include <QStandardPaths>
 #include <QVBoxLayout>
 #include <QWebEnginePage>
@@ -56,6 +63,39 @@ private:
     const QUrl m_report;
 };
 
+// The report's links to Bible passages go to the passage in the reader's current layout, as the same
+// links do on a page; the page itself never leaves the report.
+class ReportPage final : public QWebEnginePage {
+public:
+    ReportPage(QWebEngineProfile* profile, QObject* parent, const WindowEnvironment& env)
+        : QWebEnginePage(profile, parent), m_env(env)
+    {
+    }
+
+protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override
+    {
+        if (type != NavigationTypeLinkClicked)
+            return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
+        const QString href = url.toString();
+        const Layout* layout = m_env.hasLayoutManager() ? m_env.layoutManager().currentLayout() : nullptr;
+        if (GoToLink::classify(href).kind == GoToLink::LinkKind::Bible && layout != nullptr) {
+            GoToRequest request;
+            request.href = href;
+            request.wasHyperlink = true;
+            request.activate = true;
+            request.sync = true;
+            request.layoutUuid = layout->uuidString();
+            request.post(m_env.notifications(), this);
+        }
+        return false;
+    }
+    QWebEnginePage* createWindow(WebWindowType) override { return nullptr; }
+
+private:
+    const WindowEnvironment m_env;
+};
+
 }  // namespace
 
 AutostudyResultsWindowController* AutostudyResultsWindowController::runWithFile(
@@ -79,7 +119,7 @@ AutostudyResultsWindowController::AutostudyResultsWindowController(
 
     m_profile = new QWebEngineProfile(this);  // off the record: nothing of the report is kept
     m_profile->setUrlRequestInterceptor(new ReportRequestGuard(QUrl::fromLocalFile(m_filename), m_profile));
-    auto* page = new QWebEnginePage(m_profile, this);
+    auto* page = new ReportPage(m_profile, this, m_env);
     QWebEngineSettings* settings = page->settings();
     settings->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
@@ -116,7 +156,7 @@ AutostudyResultsWindowController::AutostudyResultsWindowController(
     row->setLayout(buttons);
     layout->addWidget(row);
 
-    const QByteArray frame = m_env.settings().dataForKey(frameKey);
+    const QByteArray frame = m_env.settings().value(SettingsKeys::AutostudyResultsWindowFrame);
     if (frame.isEmpty() || !restoreGeometry(frame))
         resize(760, 860);
     m_view->load(QUrl::fromLocalFile(m_filename));
@@ -134,7 +174,7 @@ void AutostudyResultsWindowController::closeEvent(QCloseEvent* event)
 {
     if (!m_closing) {
         m_closing = true;
-        m_env.settings().setObject(saveGeometry(), frameKey);
+        m_env.settings().set(SettingsKeys::AutostudyResultsWindowFrame, saveGeometry());
         if (!m_filename.isEmpty())
             QFile::remove(m_filename);  // errors ignored: the cache is the system's to clean
     }
@@ -258,12 +298,24 @@ bool AutostudyResultsWindowController::saveCopyTo(const QString& path)
 
 void AutostudyResultsWindowController::onSave()
 {
+    // The dialog starts where the last report was saved, else in the user's documents folder (never
+    // in whatever folder the reader was started from), and is wide enough for its columns.
+    static QString lastFolder;
+    const QString folder =
+        !lastFolder.isEmpty() && QFileInfo(lastFolder).isDir() ? lastFolder : AppFolders::publicDataDirectory();
     QFileDialog dialog(this, QStringLiteral("Save Autostudy"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.selectFile(suggestedSaveName());
+    dialog.setDirectory(folder);
+    dialog.selectFile(QDir(folder).filePath(suggestedSaveName()));
+    QSize size(860, 540);
+    if (const QScreen* screen = this->screen())
+        size = size.boundedTo(screen->availableGeometry().size() * 0.9);
+    dialog.resize(size);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
-    saveCopyTo(dialog.selectedFiles().first());
+    const QString chosen = dialog.selectedFiles().first();
+    if (saveCopyTo(chosen))
+        lastFolder = QFileInfo(chosen).absolutePath();
 }
 
 void AutostudyResultsWindowController::onChangeOptions()

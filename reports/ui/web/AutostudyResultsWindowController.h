@@ -8,7 +8,8 @@
 // off-the-record profile, with no book bridge and with scripts switched off, since the passages come
 // from books and the notes from sync, and are not trusted. It loads the report file and nothing else
 // but data: URLs (the passage images travel inside the report): no local file or address that a
-// book or note names is read or fetched.
+// book or note names is read or fetched. A click on a link to a Bible passage (a commentary's
+// reference) shows the passage in the main window's current layout.
 //
 // The window keeps its frame in the environment's defaults, reports failures through its alerts and
 // asks for the dialog again on its centre. Each window owns itself (deleted on close); several may be
@@ -31,8 +32,6 @@ class QWebEngineView;
 class AutostudyResultsWindowController : public QWidget {
     Q_OBJECT
 public:
-    static inline const QString frameKey = QStringLiteral("AutostudyResultsWindowFrame");
-
     // Opens a window on the report file. `userInfo` is the originating dialog's input, with
     // "windowTitle" and "saveAsHint".
     static AutostudyResultsWindowController* runWithFile(const WindowEnvironment& env, const QString& filename,

@@ -1,6 +1,7 @@
 #include "app/preferences/NavigatorSettingsWindowController.h"
 
 #include "platform/NotificationCenter.h"
+#include "platform/SettingsKeys.h"
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
 #include "platform/ui/ContentTextDocument.h"
@@ -218,7 +219,7 @@ TEST_F(NavigatorSettings, DraggedRowsMoveAndTheSelectionFollows)
 
 TEST_F(NavigatorSettings, RowsPerBookAndClosing)
 {
-    (*m_defaults).setInteger(3, QStringLiteral("maxNavRowsPerBook"));
+    (*m_defaults).set(SettingsKeys::MaxNavRowsPerBook, 3);
     auto* window = new NavigatorSettingsWindowController(m_window, m_elements);
     QComboBox* rows = rowsPerBookPopUp(*window);
     EXPECT_EQ(rows->currentData().toInt(), 3);
@@ -226,7 +227,7 @@ TEST_F(NavigatorSettings, RowsPerBookAndClosing)
     QSignalSpy changed(window, &NavigatorSettingsWindowController::settingsChanged);
     rows->setCurrentIndex(rows->findData(10));
     emit rows->activated(rows->currentIndex());
-    EXPECT_EQ((*m_defaults).integerForKey(QStringLiteral("maxNavRowsPerBook")), 10);
+    EXPECT_EQ((*m_defaults).value(SettingsKeys::MaxNavRowsPerBook), 10);
     EXPECT_EQ(changed.count(), 1);
 
     QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));

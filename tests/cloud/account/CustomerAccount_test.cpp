@@ -1,6 +1,7 @@
 #include "cloud/account/CustomerAccount.h"
 
 #include "cloud/protocol/ServiceHost.h"
+#include "platform/SettingsKeys.h"
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
 #include "tests/tools/standin-services/StandinTestServer.h"
@@ -38,8 +39,8 @@ AccountResult wait(CustomerAccount& account)
 struct LoopbackSettings {
     explicit LoopbackSettings(quint16 httpPort)
     {
-        defaults.setString(standin_test::serviceHostSetting(httpPort, ServiceHost::kDefaultSyncPort),
-            QString::fromLatin1(ServiceHost::kSettingKey));
+        defaults.set(SettingsKeys::ServiceHostAddress,
+            standin_test::serviceHostSetting(httpPort, ServiceHost::kDefaultSyncPort));
     }
     QTemporaryDir dir;
     UserDefaults defaults {dir.filePath(QStringLiteral("defaults.ini"))};

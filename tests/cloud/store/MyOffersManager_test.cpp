@@ -3,6 +3,7 @@
 #include "cloud/protocol/ScrambledText.h"
 #include "cloud/store/MyOffersManager.h"
 #include "cloud/store/StoreNotifications.h"
+#include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 
 #include <gtest/gtest.h>
@@ -23,9 +24,9 @@ QString expiry(const QDateTime& t)
 void signIn(UserDefaults& d)
 {
     d.registerDefaults({{"myOffersInterval", qint64(604800)}});
-    d.setBool(true, "credentialsValid");
-    d.setString("demo@quillstead.test", "customerID");
-    d.setString(scrambleText("demo", ScramblePad::Default), "optionsbitfield");
+    d.set(SettingsKeys::CredentialsValid, true);
+    d.set(SettingsKeys::CustomerID, "demo@quillstead.test");
+    d.set(SettingsKeys::Optionsbitfield, scrambleText("demo", ScramblePad::Default));
 }
 
 }  // namespace
@@ -45,7 +46,7 @@ TEST(MyOffersManager, FirstLookStartsTheClockThenFetchesStoresAndAnnouncesOnce)
 
     m.refresh(true);  // the first look only starts the clock
     EXPECT_FALSE(m.isRefreshing());
-    EXPECT_TRUE(defaults.hasStoredValue("myOffersLastChecked"));
+    EXPECT_TRUE(defaults.hasStoredValue(SettingsKeys::MyOffersLastChecked));
     m.refresh(false);  // within the interval
     EXPECT_FALSE(m.isRefreshing());
 
@@ -53,7 +54,7 @@ TEST(MyOffersManager, FirstLookStartsTheClockThenFetchesStoresAndAnnouncesOnce)
     ASSERT_TRUE(m.isRefreshing());
     ASSERT_TRUE(waitFor([&] { return !m.isRefreshing(); }));
     EXPECT_EQ(rec.count(StoreNotifications::MyOffersManagerHasNewOffers), 1);
-    const QVariantList offers = defaults.dictionaryForKey("myOffersDictionary").value("offer").toList();
+    const QVariantList offers = defaults.value(SettingsKeys::MyOffersDictionary).value("offer").toList();
     ASSERT_EQ(offers.size(), 2);
     EXPECT_EQ(offers[0].toMap().value("priority_code").toString(), QStringLiteral("QS-WELCOME"));
     EXPECT_TRUE(m.hasOffers());
@@ -67,13 +68,13 @@ TEST(MyOffersManager, FirstLookStartsTheClockThenFetchesStoresAndAnnouncesOnce)
     ASSERT_TRUE(server.fault("http.status=500"));
     m.refresh(true);
     ASSERT_TRUE(waitFor([&] { return !m.isRefreshing(); }));
-    EXPECT_EQ(defaults.dictionaryForKey("myOffersDictionary").value("offer").toList().size(), 2);
+    EXPECT_EQ(defaults.value(SettingsKeys::MyOffersDictionary).value("offer").toList().size(), 2);
 
     // Signing out clears both.
-    defaults.setBool(false, "credentialsValid");
+    defaults.set(SettingsKeys::CredentialsValid, false);
     EXPECT_FALSE(m.hasOffers());
-    EXPECT_FALSE(defaults.hasStoredValue("myOffersDictionary"));
-    EXPECT_FALSE(defaults.hasStoredValue("myOffersLastChecked"));
+    EXPECT_FALSE(defaults.hasStoredValue(SettingsKeys::MyOffersDictionary));
+    EXPECT_FALSE(defaults.hasStoredValue(SettingsKeys::MyOffersLastChecked));
 }
 
 TEST(MyOffersManager, ExpiryAndNewOffers)
@@ -85,17 +86,17 @@ TEST(MyOffersManager, ExpiryAndNewOffers)
     NotificationCenter center;
     MyOffersManager m(defaults, center, QUrl("http://127.0.0.1:1/"), "1.0");
     const QDateTime now = QDateTime::currentDateTimeUtc();
-    defaults.setObject(QVariantMap {{"offer",
-                           QVariantList {QVariantMap {{"priority_code", "OLD"}, {"expires", expiry(now.addDays(-1))}},
-                               QVariantMap {{"priority_code", "NEW"}, {"expires", expiry(now.addDays(1))}},
-                               QVariantMap {{"priority_code", "ODD"}, {"expires", "not a date"}}}}},
-        "myOffersDictionary");
+    defaults.set(SettingsKeys::MyOffersDictionary,
+        QVariantMap {{"offer",
+            QVariantList {QVariantMap {{"priority_code", "OLD"}, {"expires", expiry(now.addDays(-1))}},
+                QVariantMap {{"priority_code", "NEW"}, {"expires", expiry(now.addDays(1))}},
+                QVariantMap {{"priority_code", "ODD"}, {"expires", "not a date"}}}}});
     EXPECT_TRUE(m.hasOffers());
-    QVariantList left = defaults.dictionaryForKey("myOffersDictionary").value("offer").toList();
+    QVariantList left = defaults.value(SettingsKeys::MyOffersDictionary).value("offer").toList();
     ASSERT_EQ(left.size(), 2);
     EXPECT_EQ(left[0].toMap().value("priority_code").toString(), QStringLiteral("NEW"));
 
-    const QVariantMap stored = defaults.dictionaryForKey("myOffersDictionary");
+    const QVariantMap stored = defaults.value(SettingsKeys::MyOffersDictionary);
     EXPECT_FALSE(MyOffersManager::containsNewOffers({}, stored));
     EXPECT_TRUE(
         MyOffersManager::containsNewOffers({{"offer", QVariantList {QVariantMap {{"priority_code", "X"}}}}}, {}));

@@ -2,6 +2,7 @@
 
 #include "cloud/account/CustomerPassword.h"
 #include "cloud/protocol/ScrambledText.h"
+#include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 
 #include <gtest/gtest.h>
@@ -18,9 +19,9 @@ TEST(StoreCredentials, TheKeptPasswordFileWinsOverTheOlderSetting)
     EXPECT_FALSE(StoreCredentials::signedIn(defaults));
     EXPECT_TRUE(StoreCredentials::clearPassword(defaults, folder).isEmpty());
 
-    defaults.setBool(true, QStringLiteral("credentialsValid"));
-    defaults.setString(QStringLiteral("demo@quillstead.test"), QStringLiteral("customerID"));
-    defaults.setString(scrambleText(QStringLiteral("older"), ScramblePad::Default), QStringLiteral("optionsbitfield"));
+    defaults.set(SettingsKeys::CredentialsValid, true);
+    defaults.set(SettingsKeys::CustomerID, QStringLiteral("demo@quillstead.test"));
+    defaults.set(SettingsKeys::Optionsbitfield, scrambleText(QStringLiteral("older"), ScramblePad::Default));
     EXPECT_TRUE(StoreCredentials::signedIn(defaults));
     EXPECT_EQ(StoreCredentials::clearPassword(defaults, folder), QStringLiteral("older"));
 
@@ -33,6 +34,6 @@ TEST(StoreCredentials, TheKeptPasswordFileWinsOverTheOlderSetting)
     EXPECT_FALSE(caller.deviceId.isEmpty());
 
     CustomerPassword::clear(folder);
-    defaults.setString(QStringLiteral("not scrambled!"), QStringLiteral("optionsbitfield"));
+    defaults.set(SettingsKeys::Optionsbitfield, QStringLiteral("not scrambled!"));
     EXPECT_TRUE(StoreCredentials::caller(defaults, QStringLiteral("2.5"), folder).clearPassword.isEmpty());
 }

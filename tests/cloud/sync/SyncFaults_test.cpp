@@ -141,6 +141,8 @@ TEST(SyncFaults, NoServerEndsTheRunAndBacksOff)
         Reader::waitIdle(engine, 10000);
         // One failure, one report (not the refusal and then a lost connection), as the user's.
         ASSERT_EQ(delegate.errors.size(), 1) << delegate.errors.join('\n').toStdString();
+        EXPECT_EQ(
+            delegate.errors.first(), QStringLiteral("Cloud Sync could not reach the server (connection refused)."));
         EXPECT_EQ(delegate.errorsUserAsked, QList<bool> {true});
         // An automatic request during the back-off opens no connection; the user's sync does.
         engine.syncRecordTypeRequest(C::BibleNotes, true);
@@ -230,5 +232,54 @@ TEST(SyncFaults, ARefusedRowHoldsBackOnlyItself)
     EXPECT_TRUE(mended.errors.isEmpty()) << mended.errors.join('\n').toStdString();
     EXPECT_EQ(a.unsynced(), 0);
     EXPECT_TRUE(b.sync(server.syncPort()).errors.isEmpty());
+    EXPECT_EQ(a.dump(), b.dump());
+}
+
+// A full disk fails the records' store: the run says so (once, in words the user can act on), and the
+// first sync once there is room again stores everything.
+TEST(SyncFaults, AFullDiskIsSaidAndTheNextSyncRecovers)
+{
+    standin_test::Server server;
+    ASSERT_TRUE(server.running());
+    Reader a(QStringLiteral("device-a"));
+    Reader b(QStringLiteral("device-b"));
+    for (int i = 0; i < 200; ++i)
+        a.edit(C::BibleNotes, {"19", QString::number(1 + i / 100), QString::number(1 + i % 100), QString(400, 'n')});
+    ASSERT_TRUE(a.sync(server.syncPort()).errors.isEmpty());
+
+    b.activate();
+    // The database may not grow past its size now: SQLite answers as on a full disk.
+    SyncLocalData held;
+    ASSERT_TRUE(held.open());
+    sqlite3* handle = cSQLiteDbBase::connectionHandle();
+    sqlite3_stmt* statement = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(handle, "PRAGMA page_count", -1, &statement, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(statement), SQLITE_ROW);
+    const int pages = sqlite3_column_int(statement, 0);
+    sqlite3_finalize(statement);
+    const QByteArray limit = "PRAGMA max_page_count = " + QByteArray::number(pages + 1);
+    ASSERT_EQ(sqlite3_exec(handle, limit.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
+
+    RecordingDelegate delegate;
+    delegate.device = QStringLiteral("device-b");
+    {
+        SyncManager engine;
+        engine.setServer(QStringLiteral("127.0.0.1"), server.syncPort());
+        engine.setDelegate(&delegate);
+        engine.syncAll(true);
+        Reader::waitIdle(engine, 30000);
+        EXPECT_EQ(delegate.errors,
+            QStringList({QStringLiteral(
+                "Cloud Sync could not save your Bible notes: the disk is full. Free some space on it, then sync "
+                "again.")}));
+        // Room again: the user's next sync stores every note.
+        ASSERT_EQ(sqlite3_exec(handle, "PRAGMA max_page_count = 1073741823", nullptr, nullptr, nullptr), SQLITE_OK);
+        delegate.errors.clear();
+        engine.syncAll(true);
+        Reader::waitIdle(engine, 30000);
+        EXPECT_TRUE(delegate.errors.isEmpty()) << delegate.errors.join('\n').toStdString();
+    }
+    held.close();
+    EXPECT_EQ(b.dump(false).at("BibleNotes").size(), 200u);
     EXPECT_EQ(a.dump(), b.dump());
 }

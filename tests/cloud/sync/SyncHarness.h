@@ -12,6 +12,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QJsonArray>
 #include <QTemporaryDir>
 
 #include <map>
@@ -172,5 +173,24 @@ private:
     QString m_device;
     Account m_account;
 };
+
+// The stand-in's script for a server that answers a reader with nothing to send (CONNECT, COUNT,
+// GET TIME), sends `records` Bible notes after SYNC and then stalls: no SYNC COMPLETE comes, and the
+// reader waits on the network with the records stored (all but the last, which waits for the line
+// after it).
+inline QJsonArray stallAfterNotesScript(int records)
+{
+    auto line = [](const QStringList& parts) { return QJsonArray::fromStringList(parts); };
+    QJsonArray notes;
+    const QString time = QStringLiteral("2026-01-01 00:00:00.000");
+    for (int i = 0; i < records; ++i) {
+        notes.append(line({"ADD", "BIBLENOTES", "0", QString::number(1000 + i), time, QString::number(records),
+            QString::number(1 + i / 150), QString::number(1 + i / 50 % 3), QString::number(1 + i % 50),
+            QStringLiteral("<p>received note %1</p>").arg(i)}));
+    }
+    return QJsonArray {QJsonArray {line({"CONNECTED", "SUCCESS"})},
+        QJsonArray {line({"COUNTED", "BIBLENOTES", QString::number(records), QString::number(records)})},
+        QJsonArray {line({"GOT", "TIME", "$p0", "$now"})}, notes};
+}
 
 }  // namespace sync_test

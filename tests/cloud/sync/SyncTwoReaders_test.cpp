@@ -3,8 +3,17 @@
 // second account sees none of it.
 #include "SyncHarness.h"
 
+#include "cloud/protocol/SyncTime.h"
+#include "engine/references/cBibleRef.h"
+#include "userdata/cNoteDoc.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
+
+#include <atomic>
+#include <thread>
+
+#include "userdata/cBibleNoteStg.h"
 
 using namespace sync_test;
 using C = qs::cloud::SyncCommand;
@@ -91,6 +100,74 @@ TEST(SyncTwoReaders, DeletesTravelAsTombstonesAndTheNewerEditWins)
         EXPECT_EQ(d.at("VerseHighlights"), std::set<std::string>({"1|1|2|0|5 deleted"}));
     }
     EXPECT_EQ(a.dump(), b.dump());
+}
+
+// A note that shows nothing is no note on either side: one an older version left in the database goes
+// up as a deletion, not as a note; one an older version elsewhere sends is kept as a deletion; and a
+// synced note emptied in the editor is deleted in its own row, whose deletion replaces the server's
+// record.
+TEST(SyncTwoReaders, NotesThatShowNothingAreNoNotesOnEitherSide)
+{
+    standin_test::Server server;
+    ASSERT_TRUE(server.running());
+    Reader a(QStringLiteral("device-a"));
+    Reader b(QStringLiteral("device-b"));
+    a.edit(C::BibleNotes, {"43", "3", "16", "<p>written</p>"}, false, 5000);
+    ASSERT_TRUE(a.sync(server.syncPort()).errors.isEmpty());
+    ASSERT_TRUE(b.sync(server.syncPort()).errors.isEmpty());
+    ASSERT_EQ(b.dump(false).at("BibleNotes"), std::set<std::string>({"43|3|16|<p>written</p>"}));
+
+    a.activate();
+    {
+        cSQLiteDbBase db;
+        ASSERT_TRUE(db.open(db.databasePath()));
+        ASSERT_TRUE(db.exec("INSERT INTO BibleNotes (timestamp, booknum, chapter, verse, note, serverid, deleted) "
+                            "VALUES ('2024:05:06:07:08:09:000:01', 43, 3, 17, '<p>&nbsp;</p><p> </p>', 0, 0)"));
+        db.close();
+    }
+    qint64 emptied = 0;
+    {
+        cNoteDoc notes;
+        ASSERT_TRUE(notes.openStores(cLString16()));
+        EXPECT_FALSE(notes.hasBibleNoteInReference(cBibleRef((43u << 16) | (3u << 8) | 17u)));
+        cBibleNote note;
+        ASSERT_TRUE(notes.readBibleNoteInReference(cBibleRef((43u << 16) | (3u << 8) | 16u), note));
+        emptied = note.recid;
+        note.note.assign(cLString16("<p><br></p>"));
+        ASSERT_TRUE(notes.saveBibleNote(note, false));
+        notes.Close();
+    }
+    {
+        standin_test::SyncClient older(server.syncPort());
+        ASSERT_TRUE(older.greeting());
+        ASSERT_TRUE(
+            older.login(QStringLiteral("demo@quillstead.test"), QStringLiteral("demo"), "device-c").has_value());
+        older.send("ADD", QStringLiteral("BIBLENOTES"),
+            {QStringLiteral("1"), qs::cloud::formatSyncTime(qs::cloud::currentSyncTimeMs()), QStringLiteral("43"),
+                QStringLiteral("3"), QStringLiteral("18"), QStringLiteral("<div><br></div>&nbsp;")});
+        const auto added = older.next();
+        ASSERT_TRUE(added.has_value());
+        ASSERT_EQ(added->noun(), QStringLiteral("SUCCESS"));
+    }
+
+    RecordingDelegate run = a.sync(server.syncPort());
+    EXPECT_TRUE(run.errors.isEmpty()) << run.errors.join('\n').toStdString();
+    EXPECT_TRUE(b.sync(server.syncPort()).errors.isEmpty());
+    EXPECT_EQ(a.unsynced(), 0);
+    for (Reader* r : {&a, &b}) {
+        const Dump d = r->dump(false);
+        for (const std::string& row : d.at("BibleNotes"))
+            EXPECT_TRUE(row.ends_with("| deleted")) << "a live note that shows nothing: " << row;
+    }
+    EXPECT_EQ(b.dump(false).at("BibleNotes").count("43|3|16|<p>written</p>"), 0u) << "the emptied note lives on";
+    a.activate();
+    SyncLocalData data;
+    ASSERT_TRUE(data.open());
+    const auto row = data.findByMatchKey(C::BibleNotes, {"43", "3", "16", ""});
+    ASSERT_TRUE(row.has_value());
+    EXPECT_EQ(row->recid, emptied) << "the deletion was written as another record";
+    EXPECT_TRUE(row->deleted);
+    data.close();
 }
 
 TEST(SyncTwoReaders, ASecondAccountNeverSeesTheFirstOnesRecords)
@@ -322,8 +399,8 @@ const QStringList kAwkwardTexts = {
     QStringLiteral("ends in a newline\n"),
     QStringLiteral("line one\r\nline two\r\n"),
     QStringLiteral("a lone CR at the end\r"),
-    QStringLiteral("\n"),
-    QStringLiteral("\r\n\r\n"),
+    QStringLiteral("\n-\n"),  // a note of white space alone is no note: one visible character
+    QStringLiteral("\r\n-\r\n\r\n"),
     QStringLiteral("$5 and $$, a$b$c$\n"),
     QString::fromUtf8(
         "\xE2\x90\x9F unit \xE2\x90\x9E record \xEF\xBC\x84 \xEF\xB9\xA9 \xC2\x85 \xE2\x80\xA8 \xE2\x80\xA9\n"),
@@ -493,9 +570,11 @@ TEST(SyncTwoReaders, ANoteTooLargeToSyncIsNamedAndHoldsBackOnlyItself)
 }
 
 // NUL is an ordinary character on the wire: a note holding one travels and is stored whole both ways.
+// The line format cannot carry the unit and record separators: a note or name holding them goes up
+// without them, and the sending reader keeps what went up, so both copies are the same.
 // A received record that cannot be read whole (a stray record separator cut its text and left the rest
 // as a line of its own; a stray unit separator gave it a field too many) is not stored, and its type
-// is not taken for synced; the records before it are kept whole.
+// is not taken for synced; the records around it are kept whole.
 TEST(SyncTwoReaders, NotesHoldingNulOrSeparatorsAreStoredWholeOrNotAtAll)
 {
     standin_test::Server server;
@@ -504,10 +583,23 @@ TEST(SyncTwoReaders, NotesHoldingNulOrSeparatorsAreStoredWholeOrNotAtAll)
     Reader b(QStringLiteral("device-b"));
     const QString withNul = QStringLiteral("<p>before") + QChar(0) + QStringLiteral("after</p>");
     a.edit(C::BibleNotes, {"2", "2", "2", withNul});
+    const QString nul(QChar(0));
+    a.edit(C::BibleNotes,
+        {"2", "2", "3",
+            "a" + nul +
+                "b\x1f"
+                "c\x1e"
+                "d"});
+    a.edit(C::BookNotes, {"7", "9", "1", "4", "Form\x1e", "Field", "x\x1fy"});
+    a.edit(C::HighlightColorNames, {"6", "Sea\x1fgreen"});
     EXPECT_TRUE(a.sync(server.syncPort()).errors.isEmpty());
     EXPECT_EQ(a.unsynced(), 0) << "the note holding NUL is acknowledged as it was sent";
     EXPECT_TRUE(b.sync(server.syncPort()).errors.isEmpty());
     EXPECT_EQ(noteOf(b.dump(false), QStringLiteral("2|2|2")), withNul);
+    EXPECT_EQ(noteOf(a.dump(false), QStringLiteral("2|2|3")), "a" + nul + "bcd");
+    EXPECT_EQ(a.dump(), b.dump());
+    EXPECT_EQ(b.dump(false).at("HighlightColorNames"), std::set<std::string>({"6|Seagreen"}));
+    EXPECT_EQ(b.dump(false).at("BookNotes"), std::set<std::string>({"7|9|1|4|Form|Field|xy"}));
 
     const QString time = QStringLiteral("2026-01-01 00:00:00.000");
     const QString us = QString(QChar(C::kUnitSeparator));
@@ -541,7 +633,7 @@ TEST(SyncTwoReaders, NotesHoldingNulOrSeparatorsAreStoredWholeOrNotAtAll)
                        "102) was cut short by a stray separator; it was not stored."));
     Dump db = b.dump(false);
     EXPECT_EQ(noteOf(db, QStringLiteral("1|1|1")), QStringLiteral("kept") + QChar(0) + QStringLiteral("whole"));
-    EXPECT_EQ(db.at("BibleNotes").size(), 2u) << "nothing of the cut record is stored";
+    EXPECT_EQ(db.at("BibleNotes").size(), 3u) << "nothing of the cut record is stored";
 
     const QJsonArray split {QJsonArray {line({"CONNECTED", "SUCCESS"})},
         QJsonArray {line({"COUNTED", "BIBLENOTES", "103", "2"})}, QJsonArray {line({"GOT", "TIME", "$p0", "$now"})},
@@ -556,7 +648,7 @@ TEST(SyncTwoReaders, NotesHoldingNulOrSeparatorsAreStoredWholeOrNotAtAll)
                        "103) holds more fields than its type has; it was not stored."));
     db = b.dump(false);
     EXPECT_EQ(noteOf(db, QStringLiteral("1|1|4")), QStringLiteral("before the split one"));
-    EXPECT_EQ(db.at("BibleNotes").size(), 3u);
+    EXPECT_EQ(db.at("BibleNotes").size(), 4u);
     EXPECT_EQ(noteOf(db, QStringLiteral("1|1|2")), QStringLiteral("<0 rows>"));
     EXPECT_EQ(noteOf(db, QStringLiteral("1|1|3")), QStringLiteral("<0 rows>"));
     // Neither run counts as a sync of the type: a catch-up by time must not pass over those records.
@@ -565,4 +657,111 @@ TEST(SyncTwoReaders, NotesHoldingNulOrSeparatorsAreStoredWholeOrNotAtAll)
     ASSERT_TRUE(data.open());
     EXPECT_EQ(data.lastSyncTime(QStringLiteral("BibleNotes")), lastSynced);
     data.close();
+}
+
+// A damaged record among sound ones (a server that wrote a note's separators into its line) stops
+// nothing: the sound records around it are stored, the local notes go up in the same run, and each
+// damaged record is said once, not again when it comes back at the next sync.
+TEST(SyncTwoReaders, ADamagedRecordIsPassedOverAndSaidOnce)
+{
+    standin_test::Server server;
+    ASSERT_TRUE(server.running());
+    Reader b(QStringLiteral("device-b"));
+    const QString time = QStringLiteral("2026-01-01 00:00:00.000");
+    const QString us = QString(QChar(C::kUnitSeparator));
+    const QString rs = QString(QChar(C::kRecordSeparator));
+    auto record = [&](const QString& serverId, const QString& verse, const QString& text) {
+        return QStringLiteral("00000099") +
+            QStringList {"ADD", "BIBLENOTES", "0", serverId, time, "5", "1", "1", verse, text}.join(us) + rs;
+    };
+    // Two sound records, one cut short by a record separator (its rest read as two lines), one split
+    // by a unit separator, one with a time that does not read, and a last sound one.
+    const QJsonArray received {record("201", "1", "sound one"), record("202", "2", "cut" + rs + "short" + rs + "twice"),
+        record("203", "3", "sound two"), record("204", "4", "one" + us + "two"),
+        line({"ADD", "BIBLENOTES", "0", "205", "yesterday", "5", "1", "1", "5", "no time"}),
+        record("206", "6", "sound three"), line({"SYNC", "COMPLETE"})};
+    auto script = [&](const QString& acknowledgedId) {
+        return QJsonArray {QJsonArray {line({"CONNECTED", "SUCCESS"})},                    // CONNECT
+            QJsonArray {line({"GOT", "TIME", "$p0", "$now"})},                             // GET TIME
+            received,                                                                      // SYNC BIBLENOTES
+            QJsonArray {line({"ADDED", "SUCCESS", "BIBLENOTES", "$p0", acknowledgedId})},  // the local note
+            QJsonArray {}, QJsonArray {}};                                                 // SYNC COMPLETE, DISCONNECT
+    };
+    const qint64 first = b.edit(C::BibleNotes, {"9", "9", "1", "mine"});
+    const RecordingDelegate run = runScripted(b, server, script(QStringLiteral("301")));
+    EXPECT_EQ(run.errors,
+        QStringList({QStringLiteral("Bad record received from server. A Bible note (server record 202) was cut short "
+                                    "by a stray separator; it was not stored."),
+            QStringLiteral("Bad record received from server. A Bible note (server record 204) holds more fields "
+                           "than its type has; it was not stored."),
+            QStringLiteral("Bad record received from server. Modification time invalid. A Bible note (server "
+                           "record 205) was not stored.")}));
+    const std::set<std::string> sound {"1|1|1|sound one", "1|1|3|sound two", "1|1|6|sound three", "9|9|1|mine"};
+    EXPECT_EQ(b.dump(false).at("BibleNotes"), sound);
+    EXPECT_EQ(b.unsynced(), 0) << "the local note went up";
+
+    // The same records come again with the next sync, which uploads a new note and says nothing.
+    const qint64 second = b.edit(C::BibleNotes, {"9", "9", "2", "mine too"});
+    const RecordingDelegate again = runScripted(b, server, script(QStringLiteral("302")));
+    EXPECT_TRUE(again.errors.isEmpty()) << again.errors.join('\n').toStdString();
+    EXPECT_EQ(b.unsynced(), 0);
+    b.activate();
+    SyncLocalData data;
+    ASSERT_TRUE(data.open());
+    EXPECT_EQ(data.readByRecid(C::BibleNotes, first)->serverid, 301);
+    EXPECT_EQ(data.readByRecid(C::BibleNotes, second)->serverid, 302);
+    data.close();
+    EXPECT_EQ(b.dump(false).at("BibleNotes").size(), sound.size() + 1);
+}
+
+// The engine holds no lock of the user-data connection while it waits for the server: a note saved on
+// another thread while the server stalls in the middle of its records is stored at once, while the
+// run still waits, not after it.
+TEST(SyncTwoReaders, ANoteIsSavedWhileTheServerStallsInTheMiddleOfItsRecords)
+{
+    standin_test::Server server;
+    ASSERT_TRUE(server.running());
+    Reader b(QStringLiteral("device-b"));
+    const int records = 300;
+    ASSERT_EQ(server
+                  .post(QStringLiteral("/_control/script"),
+                      QJsonDocument(stallAfterNotesScript(records)).toJson(QJsonDocument::Compact))
+                  .status,
+        200);
+    b.activate();
+    RecordingDelegate delegate;
+    delegate.device = QStringLiteral("device-b");
+    SyncManager engine;
+    engine.setServer(QStringLiteral("127.0.0.1"), server.syncPort());
+    engine.setDelegate(&delegate);
+    engine.syncRecordType(C::BibleNotes, true);
+    engine.conditionallyStartSync(true);
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 20000 && engine.goal() == SyncManager::Syncing &&
+        engine.localData().allRows(C::BibleNotes).size() < size_t(records - 1))
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    ASSERT_EQ(engine.localData().allRows(C::BibleNotes).size(), size_t(records - 1));
+    ASSERT_EQ(engine.goal(), SyncManager::Syncing) << "the run waits for the rest";
+
+    std::atomic<bool> saved {false};
+    std::thread writer([&saved] {
+        cBibleNoteStg notes;
+        cBibleNote typed;
+        typed.booknum = 66;
+        typed.chapter = 22;
+        typed.verse = 21;
+        typed.note.assign(cLString16("typed while the server stalled"));
+        saved = notes.openOrCreate(cLString16(), false) && notes.addBibleNote(typed, false, false, false);
+        notes.close();
+    });
+    bool runWaiting = true;
+    while (!saved && runWaiting) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        runWaiting = engine.goal() == SyncManager::Syncing && engine.hasConnection();
+    }
+    writer.join();
+    EXPECT_TRUE(saved);
+    EXPECT_TRUE(runWaiting) << "the save waited for the run to end";
+    EXPECT_TRUE(delegate.errors.isEmpty()) << delegate.errors.join('\n').toStdString();
 }

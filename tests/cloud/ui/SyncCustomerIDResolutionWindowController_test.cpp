@@ -9,7 +9,7 @@
 #include <QDir>
 #include <QLabel>
 
-#include "platform/RecordingAlerts.h"
+#include "support/RecordingAlerts.h"
 
 using namespace sync_test;
 using qs::cloud::SyncCustomerIDResolutionWindowController;

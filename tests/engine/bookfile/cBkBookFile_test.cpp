@@ -431,10 +431,8 @@ void exerciseBook(cBkBookFile& f)
         uint8_t level;
         std::string title;
         f.toc().readEntry(i, level, title);
-        uint32_t j = i;
-        f.toc().nextAtSameLevel(j, level, title);
-        j = i;
-        f.toc().upOneLevel(j, level, title);
+        uint32_t l1, l2, l3;
+        f.toc().readLinks(i, l2, l1, l3);
     }
     f.toc().sectionForTocPath("Genesis\\Genesis 1\\1");
     for (cBkWordListStg* list : {&f.wordList(), f.punctuation()}) {
@@ -453,10 +451,8 @@ void exerciseBook(cBkBookFile& f)
     cBitVector v(std::max<uint32_t>(sections, 1));
     const uint32_t concEntries = std::min<uint32_t>(f.concordance().entryCount(), 300);
     for (uint32_t w = 0; w < concEntries; ++w) {
-        uint32_t count = 0, size = 64;
-        uint8_t buf[64];
+        uint32_t count = 0;
         f.concordance().lookupWord(w, count, v);
-        f.concordance().readSections(w, count, size, buf);
     }
     uint32_t rec, value;
     f.verseSync().sectionForKey(bibleKey(43, 3, 16), rec, value);

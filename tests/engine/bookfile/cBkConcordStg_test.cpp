@@ -119,17 +119,6 @@ TEST(BkConcordStg, BitVectorsAndRawLists)
     cBitVector none;
     c.st.lookupWord(0, count, none);
     EXPECT_FALSE(none.isAllocated());
-
-    const uint8_t width = c.st.sectionNumberWidth();
-    uint32_t size = 1;
-    uint8_t buf[64] = {};
-    c.st.readSections(0, count, size, buf);
-    EXPECT_EQ(5u * width, size);
-    c.st.readSections(0, count, size, buf);
-    EXPECT_EQ(200u, bkGetLE(buf + 4 * width, width));
-    uint32_t untouched = 123;
-    c.st.readSections(9, untouched, size, buf);
-    EXPECT_EQ(123u, untouched);
 }
 
 TEST(BkConcordStg, MalformedHeadersAndEntries)

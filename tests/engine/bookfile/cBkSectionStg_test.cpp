@@ -115,7 +115,6 @@ TEST(BkTextStg, SmallReadsGoThroughTheCache)
     n = 150;
     t.readText(200, buf, n);
     EXPECT_EQ(0u, n);
-    t.setCacheEnabled(false);
     n = 2;
     t.readText(252, buf, n);
     ASSERT_EQ(2u, n);

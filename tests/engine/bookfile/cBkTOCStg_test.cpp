@@ -39,23 +39,6 @@ TEST(BkTOCStg, EntriesAndLinks)
     EXPECT_EQ(BkResult::kNone, l1);
     EXPECT_EQ(2u, l2);
     EXPECT_EQ(-1, t.st.readLinks(8, l2, l1, l3));
-    uint32_t i = 1;
-    ASSERT_EQ(0, t.st.nextAtSameLevel(i, level, title));
-    EXPECT_EQ(5u, i);
-    EXPECT_EQ("Book Two", title);
-    ASSERT_EQ(0, t.st.nextAtSameLevel(i, level, title));
-    EXPECT_EQ(7u, i);
-    EXPECT_EQ(-1, t.st.nextAtSameLevel(i, level, title));
-    i = 3;
-    ASSERT_EQ(0, t.st.upOneLevel(i, level, title));
-    EXPECT_EQ(2u, i);
-    i = 0;
-    EXPECT_EQ(-1, t.st.upOneLevel(i, level, title));
-    i = 8;
-    EXPECT_EQ(-2, t.st.nextAtSameLevel(i, level, title));
-    i = 2;
-    ASSERT_EQ(0, t.st.nextEntry(i, level, title));
-    EXPECT_EQ("Deep", title);
 }
 
 TEST(BkTOCStg, PathsOfTitles)

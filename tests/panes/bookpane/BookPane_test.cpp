@@ -27,10 +27,11 @@
 #include "panes/page/BookPageView.h"
 #include "panes/page/BookPaneScroller.h"
 #include "platform/NotificationCenter.h"
-#include "platform/RecordingAlerts.h"
+#include "platform/SettingsKeys.h"
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
 #include "platform/ui/ActionRegistry.h"
+#include "support/RecordingAlerts.h"
 #include "support/TestSupport.h"
 #include "userdata/cSQLiteDbBase.h"
 
@@ -289,7 +290,7 @@ TEST(BookPane, TabsAndLocationsSurviveARestart)
         a->tabs().openBookFromSourceTuple(library().kjv, true);
         a->tabs().openBookFromSourceTuple(library().scofield, true);
         goToSection(a, library().scofield, 40);
-        goToSection(a, library().kjv, library().kjv->sectionForBibleKey(key(45, 8, 1)));
+        goToSection(a, library().kjv, library().kjv->locations().sectionForBibleKey(key(45, 8, 1)));
         EXPECT_EQ(a->regionContents()->currentItemIndex(), 1u);
         ASSERT_TRUE(screen.manager.writeArchive(path));
     }
@@ -302,7 +303,8 @@ TEST(BookPane, TabsAndLocationsSurviveARestart)
     EXPECT_EQ(tabUuids(a), itemUuids(a));
     EXPECT_EQ(a->currentSourceTuple(), library().scofield);
     EXPECT_EQ(a->currentSourceSection(), 40u);
-    EXPECT_EQ(a->regionContents()->itemAt(0)->bookState()->section(), library().kjv->sectionForBibleKey(key(45, 8, 1)));
+    EXPECT_EQ(a->regionContents()->itemAt(0)->bookState()->section(),
+        library().kjv->locations().sectionForBibleKey(key(45, 8, 1)));
 
     // A tab of a book that is not installed any more is dropped; another revision is rebound.
     auto& items = a->regionContents()->items();
@@ -333,12 +335,12 @@ TEST(BookPane, CommentaryFollowsTheBible)
     alone->tabs().openBookFromSourceTuple(library().web, true);
     alone->pageHost().setPaneDoesNotReceiveLocationSync(true);
     bible->makeYourselfCurrent(true);
-    screen.defaults.setObject(true, QStringLiteral("syncBiblesComm"));
+    screen.defaults.setObject(true, SettingsKeys::SyncBiblesComm.name);
     const quint64 aloneBefore = alone->currentSourceSection();
 
-    goToSection(bible, library().kjv, library().kjv->sectionForBibleKey(key(45, 8, 1)));
+    goToSection(bible, library().kjv, library().kjv->locations().sectionForBibleKey(key(45, 8, 1)));
     bible->pageHost().conditionallySyncToMe();
-    const quint32 expected = library().scofield->sectionForBibleKey(key(45, 8, 1));
+    const quint32 expected = library().scofield->locations().sectionForBibleKey(key(45, 8, 1));
     ASSERT_NE(expected, 0u);
     EXPECT_EQ(notes->currentSourceSection(), expected);
     EXPECT_EQ(alone->currentSourceSection(), aloneBefore);
@@ -350,14 +352,14 @@ TEST(BookPane, CommentaryFollowsTheBible)
     sync.syncAnyway = true;
     sync.postLocationSync(screen.center, nullptr);
     EXPECT_EQ(notes->currentSourceSection(), expected);
-    screen.defaults.setObject(false, QStringLiteral("syncBiblesComm"));
+    screen.defaults.setObject(false, SettingsKeys::SyncBiblesComm.name);
     sync.layoutUuid = screen.layout->uuidString();
     sync.syncAnyway = false;
     sync.postLocationSync(screen.center, nullptr);
     EXPECT_EQ(notes->currentSourceSection(), expected);
     bible->commands().setSelectedBlocksOrKeys({key(43, 3, 16)});
     bible->commands().onSyncToSelectedVerse();
-    EXPECT_EQ(notes->currentSourceSection(), library().scofield->sectionForBibleKey(key(43, 3, 16)));
+    EXPECT_EQ(notes->currentSourceSection(), library().scofield->locations().sectionForBibleKey(key(43, 3, 16)));
     EXPECT_EQ(alone->currentSourceSection(), aloneBefore);
 }
 
@@ -368,7 +370,7 @@ TEST(BookPane, AChangedDisplaySettingReachesThePage)
     REQUIRE_LIBRARY();
     Screen screen(1);
     auto* pane = screen.showing(library().kjv);
-    goToSection(pane, library().kjv, library().kjv->sectionForBibleKey(key(43, 3, 16)));
+    goToSection(pane, library().kjv, library().kjv->locations().sectionForBibleKey(key(43, 3, 16)));
     // The verse is on the page, with or without its number.
     const auto shows = [](bool numbered) {
         return QStringLiteral("!!document.querySelector(\"[data-verse-span='sel_s43.3.16']\") && "
@@ -377,7 +379,7 @@ TEST(BookPane, AChangedDisplaySettingReachesThePage)
     };
     ASSERT_TRUE(TestSupport::waitForScript(pane->page()->page(), shows(true), true));
 
-    screen.defaults.setBool(true, QStringLiteral("hideVerseNumbers"));
+    screen.defaults.set(SettingsKeys::HideVerseNumbers, true);
     screen.center.postNotificationName(PaneNotifications::DisplayPreferencesChangedNotification, nullptr);
     EXPECT_TRUE(TestSupport::waitForScript(pane->page()->page(), shows(false), true))
         << TestSupport::pageText(pane->page()->page()).left(300).toStdString();
@@ -460,9 +462,18 @@ TEST(BookPane, CopyAndContextMenu)
     const QStringList strongs = titles(menu.get());
     EXPECT_TRUE(strongs.contains(QStringLiteral("Copy Passage"))) << strongs.join('|').toStdString();
     EXPECT_TRUE(strongs.contains(QStringLiteral("Autostudy Word")));
-    EXPECT_TRUE(strongs.contains(QStringLiteral("Speak Linked-To Text (G25)")));
+    // A Strong's number has no passage to read aloud.
+    for (const QString& title : strongs)
+        EXPECT_FALSE(title.startsWith(QStringLiteral("Speak Linked-To Text"))) << title.toStdString();
     EXPECT_TRUE(strongs.contains(QStringLiteral("Speak Verse")));
     EXPECT_FALSE(strongs.contains(QStringLiteral("Add Note to %1").arg(first)));
+    // A link to a passage, whatever its own text (here a verse number), is named by the passage.
+    menu.reset(pane->commands().contextMenu(
+        {QStringLiteral("javascript:href('bible:John 3:16');"), QStringLiteral("16"), QString()}, {}, nullptr));
+    EXPECT_TRUE(titles(menu.get()).contains(QStringLiteral("Speak Linked-To Text (John 3:16)")))
+        << titles(menu.get()).join('|').toStdString();
+    menu.reset(
+        pane->commands().contextMenu({QStringLiteral("strongs:G25"), QStringLiteral("G25"), QString()}, {}, nullptr));
 
     // Choosing a window command runs the window's action; Location Sync... asks the pane's owner.
     int locationSync = 0;
@@ -547,16 +558,16 @@ TEST(BookPane, PreviewsScrollerPageItemsAndTaggedWords)
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(second) << "a click outside leaves the preview open";
     // Previews turned off: none shows.
-    screen.defaults.setBool(false, QStringLiteral("versePopovers"));
+    screen.defaults.set(SettingsKeys::VersePopovers, false);
     host.showLinkPreview(QString(), QStringLiteral("[note]"), QRect(10, 10, 30, 12));
     EXPECT_EQ(host.linkPreview(), nullptr);
-    screen.defaults.removeObjectForKey(QStringLiteral("versePopovers"));
+    screen.defaults.remove(SettingsKeys::VersePopovers);
 
     // The book scroller sits beside the page and follows the position.
     BookPaneScroller* scroller = pane->scroller();
     ASSERT_NE(scroller, nullptr);
     EXPECT_GT(host.scrollerWidth(), 0.0);
-    goToSection(pane, library().kjv, library().kjv->sectionForSyncString(QStringLiteral("Psalm 23:1")));
+    goToSection(pane, library().kjv, library().kjv->locations().sectionForSyncString(QStringLiteral("Psalm 23:1")));
     const double expected = double(pane->currentSourceBlock()) / double(library().kjv->numBlocks());
     EXPECT_GT(expected, 0.3);
     EXPECT_NEAR(scroller->doubleValue(), expected, 1e-5);
@@ -578,15 +589,8 @@ TEST(BookPane, PreviewsScrollerPageItemsAndTaggedWords)
     EXPECT_EQ(options.search, nullptr);
     EXPECT_FALSE(options.highlightHits);
 
-    // A tagged word alone, without its Strong's number.
-    const QString tagged =
-        QStringLiteral("of the waters<span class='_stheb'><a href=\"sync:@@bs@@@@bs@@H4325\">H4325</a></span>, and");
-    EXPECT_EQ(BookPaneCommands::textWithoutStrongsNumbers(tagged), QStringLiteral("of the waters, and"));
-    EXPECT_EQ(BookPaneCommands::textWithoutStrongsNumbers(
-                  QStringLiteral("waters<span class='_stgrk'><a href=\"x\">G5204</a></span>&nbsp;")),
-        QStringLiteral("waters"));
-    pane->commands().setSelectionOverride(QStringLiteral("watersH4325"),
-        QStringLiteral("waters<span class='_stheb'><a href=\"sync:@@bs@@@@bs@@H4325\">H4325</a></span>"));
+    // The words of a menu's selection, as the page tells them.
+    pane->commands().setSelectionOverride(QStringLiteral(" waters\n"), QStringLiteral("waters"));
     EXPECT_EQ(pane->commands().lookUpText(), QStringLiteral("waters"));
 
     // Of the engine's own items only copy, copy image and select all stay.
@@ -621,7 +625,7 @@ TEST(BookPane, PreviewsScrollerPageItemsAndTaggedWords)
 // The screen's one pane, current at the KJV with no selection in the page, reading without scrolling.
 static BookPaneViewController* kjvPaneToSpeak(Screen& screen)
 {
-    screen.defaults.setObject(false, QStringLiteral("voiceScrollText"));
+    screen.defaults.setObject(false, SettingsKeys::VoiceScrollText.name);
     auto* pane = screen.panes[0];
     pane->tabs().openBookFromSourceTuple(library().kjv, true);
     pane->makeYourselfCurrent(true);
@@ -705,7 +709,7 @@ TEST(BookPane, ScreenshotOfAPaneWithTwoTabs)
     pane->tabs().openBookFromSourceTuple(library().kjv, true);
     pane->tabs().openBookFromSourceTuple(library().scofield, false);
     pane->makeYourselfCurrent(true);
-    goToSection(pane, library().kjv, library().kjv->sectionForBibleKey(key(45, 8, 1)));
+    goToSection(pane, library().kjv, library().kjv->locations().sectionForBibleKey(key(45, 8, 1)));
     pane->view()->resize(700, 500);
     pane->view()->show();
     EXPECT_TRUE(TestSupport::waitForPainted(pane->page()->page(), pane->page()));
@@ -750,9 +754,9 @@ TEST(BookPane, FactoryMakesPanesTheLayoutViewCanDrive)
     GoToRequest request;
     request.layoutUuid = layout->uuidString();
     request.sourceTuple = library().kjv;
-    request.section = library().kjv->sectionForBibleKey(key(19, 23, 1));
-    static_cast<GoToPane*>(pane)->goTo(request);  // as the go-to routing drives it
-    EXPECT_EQ(pane->currentSourceSection(), library().kjv->sectionForBibleKey(key(19, 23, 1)));
+    request.section = library().kjv->locations().sectionForBibleKey(key(19, 23, 1));
+    static_cast<LayoutBookPane*>(pane)->goTo(request);  // as the go-to routing drives it
+    EXPECT_EQ(pane->currentSourceSection(), library().kjv->locations().sectionForBibleKey(key(19, 23, 1)));
     EXPECT_FALSE(pane->tryCopyFromBook());
     pane->setPaneDoesNotReceiveLocationSync(true);
     EXPECT_TRUE(contents->state() == nullptr || pane->paneDoesNotReceiveLocationSync());
@@ -808,7 +812,7 @@ TEST(BookPane, WebWindowUsesItsOwnProfileAndTakesThePageTitle)
     EXPECT_EQ(popup->property("tag").toInt(), XrefPopupViewController::kTextTag);
     EXPECT_TRUE(popup->wordWrap());
     EXPECT_EQ(popup->palette().color(QPalette::Window),
-        QColor(TestSupport::privateDefaults().stringForKey(QStringLiteral("textColor"))));
+        QColor(TestSupport::privateDefaults().value(SettingsKeys::TextColor)));
 }
 
 int main(int argc, char** argv)

@@ -32,7 +32,7 @@ public:
     Book paneCurrentBook(int) const override { return nullptr; }
     std::vector<Book> paneTabBooks(int) const override { return {}; }
     bool paneDoesNotSendLocationSync(int) const override { return false; }
-    GoToPane* bookPane(int) override { return nullptr; }
+    void goTo(int, GoToRequest&) override { }
     void makePaneCurrent(int) override { }
     void showBusyIndicator(bool) override { }
     void openWebLink(const QUrl&, bool) override { }

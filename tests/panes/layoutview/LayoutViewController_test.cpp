@@ -7,6 +7,7 @@
 #include "panes/layout/PaneNotifications.h"
 #include "panes/layoutview/LocationSyncOptionsWindowController.h"
 #include "panes/page/LinkPreview.h"
+#include "platform/SettingsKeys.h"
 #include "platform/SettingsRegistry.h"
 #include "support/SampleLibrary.h"
 
@@ -241,12 +242,12 @@ TEST_F(LayoutViewControllerTest, TheWindowsOwnObjectsCarryEveryRequest)
     EXPECT_EQ(pane(0)->currentSourceTuple(), kjv());
     // The options window's reset asks the window's alerts, then posts on the window's centre, and the
     // pane manager resets the window's defaults.
-    m_defaults->setBool(false, QStringLiteral("syncDictionaries"));
+    m_defaults->set(SettingsKeys::SyncDictionaries, false);
     m_alerts->queueAnswer(AlertFirstButtonReturn);
     LocationSyncOptionsWindowController window(pane(0), m_window, nullptr);
     window.onResetAllButton();
     EXPECT_TRUE(onWindowCentre.contains(PaneNotifications::resetLocationSyncToDefaultsNotification));
-    EXPECT_TRUE(m_defaults->boolForKey(QStringLiteral("syncDictionaries")));
+    EXPECT_TRUE(m_defaults->value(SettingsKeys::SyncDictionaries));
     EXPECT_TRUE(optionsBox(window, "dictionarySync")->isChecked());
     ASSERT_EQ(m_alerts->shown().size(), 1);
     EXPECT_EQ(m_alerts->shown()[0].messageText, LocationSyncOptionsWindowController::kResetMessage);
@@ -310,8 +311,8 @@ TEST_F(LayoutViewControllerTest, CommandsActOnTheCurrentPane)
     EXPECT_EQ(m_controller->activeSourceTuple(), nullptr);
     EXPECT_FALSE(m_controller->canToggleReadingComplete());
     EXPECT_TRUE(m_factory.log.isEmpty());
-    m_controller->view()->makeFindPaneCurrent();
-    EXPECT_EQ(m_factory.log, QStringList({"find"}));
+    m_controller->view()->makeStudySubpaneCurrent(0);  // the Find slot
+    EXPECT_EQ(m_factory.log, QStringList({"slot 0"}));
 }
 
 TEST_F(LayoutViewControllerTest, GoToRequestsReachTheRightPaneThroughTheRouting)
@@ -371,34 +372,34 @@ TEST_F(LayoutViewControllerTest, LocationSyncMemoryAndReset)
     sync.wordSync = QStringLiteral("grace");
     sync.postLocationSync(m_center, nullptr);
     // Written a moment after the go-to, not on its time.
-    EXPECT_EQ(m_defaults->integerForKey(LayoutViewController::syncBibleKeyDefault(uuid)), 0);
+    EXPECT_EQ(m_defaults->integerForKey(SettingsKeys::SyncBibleKey(uuid).name), 0);
     QDeadlineTimer deadline(10000);
-    while (m_defaults->integerForKey(LayoutViewController::syncBibleKeyDefault(uuid)) == 0 && !deadline.hasExpired())
+    while (m_defaults->integerForKey(SettingsKeys::SyncBibleKey(uuid).name) == 0 && !deadline.hasExpired())
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    EXPECT_EQ(m_defaults->integerForKey(LayoutViewController::syncBibleKeyDefault(uuid)), 0x01020300);
-    EXPECT_EQ(m_defaults->stringForKey(LayoutViewController::syncWordSyncDefault(uuid)), QStringLiteral("grace"));
+    EXPECT_EQ(m_defaults->integerForKey(SettingsKeys::SyncBibleKey(uuid).name), 0x01020300);
+    EXPECT_EQ(m_defaults->stringForKey(SettingsKeys::SyncWordSync(uuid).name), QStringLiteral("grace"));
     sync.wordSync.reset();
     sync.bibleKey = 0;  // 0 leaves the stored key
     sync.postLocationSync(m_center, nullptr);
-    EXPECT_EQ(m_defaults->integerForKey(LayoutViewController::syncBibleKeyDefault(uuid)), 0x01020300);
+    EXPECT_EQ(m_defaults->integerForKey(SettingsKeys::SyncBibleKey(uuid).name), 0x01020300);
     sync.bibleKey = 77;
     sync.doesNotSendLocationSync = true;
     sync.postLocationSync(m_center, nullptr);
-    EXPECT_EQ(m_defaults->integerForKey(LayoutViewController::syncBibleKeyDefault(uuid)), 0x01020300);
+    EXPECT_EQ(m_defaults->integerForKey(SettingsKeys::SyncBibleKey(uuid).name), 0x01020300);
 
     // Reset clears every flag of the current layout's panes and tabs, not another layout's.
     goTo(0, kjv(), 1);
     goTo(1, kjv(), 1);
     pane(0)->setPaneDoesNotReceiveLocationSync(true);
     pane(1)->currentSourceState()->setDoesNotSendLocationSync(true);
-    m_defaults->setBool(false, QStringLiteral("syncDictionaries"));
+    m_defaults->set(SettingsKeys::SyncDictionaries, false);
     Layout* first = layout();
     Layout* other = showLayout(QStringLiteral("V1"));
     goTo(0, kjv(), 1);
     pane(0)->setPaneDoesNotSendLocationSync(true);
     m_controller->view()->setCurrentLayout(first);
     m_center.postNotificationName(PaneNotifications::resetLocationSyncToDefaultsNotification);
-    EXPECT_TRUE(m_defaults->boolForKey(QStringLiteral("syncDictionaries")));
+    EXPECT_TRUE(m_defaults->value(SettingsKeys::SyncDictionaries));
     EXPECT_FALSE(pane(0)->paneDoesNotReceiveLocationSync());
     EXPECT_FALSE(pane(1)->currentSourceState()->doesNotSendLocationSync());
     EXPECT_EQ(m_saves, 1);
@@ -462,7 +463,7 @@ TEST_F(LayoutViewControllerTest, LocationSyncOptionsWindow)
     EXPECT_FALSE(optionsBox<QGroupBox>(window, "paneOptions")->isHidden());
     EXPECT_EQ(optionsBox(window, "bookSendOption")->isEnabled(), pane(0)->currentSourceTuple()->isABible());
     dictionaries->click();
-    EXPECT_FALSE(m_defaults->boolForKey(QStringLiteral("syncDictionaries")));
+    EXPECT_FALSE(m_defaults->value(SettingsKeys::SyncDictionaries));
     paneReceive->click();
     EXPECT_TRUE(pane(0)->paneDoesNotReceiveLocationSync());
     bookReceive->click();
@@ -489,7 +490,7 @@ TEST_F(LayoutViewControllerTest, LocationSyncMemoryIsWrittenOnASaveAndWhenTheCon
 {
     showLayout(QStringLiteral("V11"));
     const QString uuid = layout()->uuidString();
-    const QString key = LayoutViewController::syncBibleKeyDefault(uuid);
+    const QString key = SettingsKeys::SyncBibleKey(uuid).name;
     GoToRequest sync;
     sync.layoutUuid = uuid;
     sync.bibleKey = 0x01020300u;
@@ -501,7 +502,7 @@ TEST_F(LayoutViewControllerTest, LocationSyncMemoryIsWrittenOnASaveAndWhenTheCon
     sync.postLocationSync(m_center, nullptr);
     m_controller->exitIsImminent();
     EXPECT_EQ(m_defaults->integerForKey(key), 0x01020400);
-    EXPECT_EQ(m_defaults->stringForKey(LayoutViewController::syncWordSyncDefault(uuid)), QStringLiteral("faith"));
+    EXPECT_EQ(m_defaults->stringForKey(SettingsKeys::SyncWordSync(uuid).name), QStringLiteral("faith"));
 }
 
 }  // namespace

@@ -19,8 +19,8 @@
 #include "panes/layoutview/LayoutView.h"
 #include "panes/layoutview/LayoutViewController.h"
 #include "platform/NotificationCenter.h"
-#include "platform/RecordingAlerts.h"
 #include "platform/UserDefaults.h"
+#include "support/RecordingAlerts.h"
 
 #include <gtest/gtest.h>
 
@@ -193,12 +193,12 @@ public:
             return;
         }
         const quint32 section = quint32(std::max<quint64>(currentSourceSection(), 1));
-        m_title->setText(book->abbr() + QStringLiteral(" — ") + book->getPositionNameForTitleBar(section));
+        m_title->setText(book->abbr() + QStringLiteral(" — ") + book->locations().getPositionNameForTitleBar(section));
         QString html;
-        const quint32 first = book->blockForSection(section);
-        const quint32 last = std::min<quint32>(book->lastBlockForSection(section), first + 12);
+        const quint32 first = book->locations().blockForSection(section);
+        const quint32 last = std::min<quint32>(book->locations().lastBlockForSection(section), first + 12);
         for (quint32 b = first; b <= last && b < book->numBlocks(); ++b)
-            html += book->htmlTextForBlock(b);
+            html += book->locations().htmlTextForBlock(b);
         m_page->setHtml(html);
     }
 
@@ -238,15 +238,7 @@ public:
     QWidget* paneView() override { return m_widget; }
     void hidePaneContents() override { contentsShown = false; }
     void showHiddenPaneContents() override { contentsShown = true; }
-    void makeFindPaneCurrent() override { m_log << QStringLiteral("find"); }
-    void makeGotoPaneCurrent() override { m_log << QStringLiteral("goto"); }
-    void makeNotesListPaneCurrent() override { m_log << QStringLiteral("notesList"); }
-    void makeNoteViewEditPaneCurrent() override { m_log << QStringLiteral("noteViewEdit"); }
-    void makeHighlightsPaneCurrent() override { m_log << QStringLiteral("highlights"); }
-    void makeBookmarksPaneCurrent() override { m_log << QStringLiteral("bookmarks"); }
-    void makeJournalPaneCurrent() override { m_log << QStringLiteral("journal"); }
-    void makeLibraryPaneCurrent() override { m_log << QStringLiteral("library"); }
-    void makeNavigatorPaneCurrent() override { m_log << QStringLiteral("navigator"); }
+    void makeSubpaneCurrent(int slot) override { m_log << QStringLiteral("slot %1").arg(slot); }
     SearchResultsAggregator* searchResultsAggregatorForTuple(const SourceTupleID&) override
     {
         m_log << QStringLiteral("aggregator");

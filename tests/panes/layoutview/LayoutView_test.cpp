@@ -181,18 +181,9 @@ TEST_F(LayoutViewTest, StudyPaneWidthShowAndHide)
 
     // The sub-pane commands reach the study pane.
     m_factory.log.clear();
-    m_view->makeFindPaneCurrent();
-    m_view->makeGoToPaneCurrent();
-    m_view->makeFindInNotesPaneCurrent();
-    m_view->makeNotesPaneCurrent();
-    m_view->makeHighlightsPaneCurrent();
-    m_view->makeBookmarksPaneCurrent();
-    m_view->makeJournalPaneCurrent();
-    m_view->makeLibrarySearchPaneCurrent();
-    m_view->makeNavigatorPaneCurrent();
-    EXPECT_EQ(m_factory.log,
-        QStringList({"find", "goto", "notesList", "noteViewEdit", "highlights", "bookmarks", "journal", "library",
-            "navigator"}));
+    m_view->makeStudySubpaneCurrent(0);
+    m_view->makeStudySubpaneCurrent(11);
+    EXPECT_EQ(m_factory.log, QStringList({"slot 0", "slot 11"}));
 }
 
 TEST_F(LayoutViewTest, WithoutAStudyRegionStudyCommandsDoNothing)
@@ -202,7 +193,7 @@ TEST_F(LayoutViewTest, WithoutAStudyRegionStudyCommandsDoNothing)
     EXPECT_EQ(m_view->studyPaneWidth(), 0);
     m_view->setStudyPaneWidth(200);
     m_view->setShowStudyPane(true);
-    m_view->makeFindPaneCurrent();
+    m_view->makeStudySubpaneCurrent(0);
     EXPECT_TRUE(m_posted.isEmpty());
     EXPECT_EQ(m_view->searchResultsAggregatorForTuple(SourceTupleID()), nullptr);
 }

@@ -110,9 +110,9 @@ TEST_F(ThreePaneWindowTest, BuiltResizedSplitAndRestoredFromTheArchive)
     ASSERT_EQ(layout->regions().size(), 3u);
 
     // The Bible at Romans 8, the commentary at its entry for the same place, a dictionary entry.
-    const quint32 romans8 = kjv->sectionForSyncString(QStringLiteral("Romans 8:1"));
-    const quint32 comment = scofield->sectionForSyncString(QStringLiteral("Romans 8:1"));
-    const quint32 faith = nave->sectionForSyncString(QStringLiteral("faith"));
+    const quint32 romans8 = kjv->locations().sectionForSyncString(QStringLiteral("Romans 8:1"));
+    const quint32 comment = scofield->locations().sectionForSyncString(QStringLiteral("Romans 8:1"));
+    const quint32 faith = nave->locations().sectionForSyncString(QStringLiteral("faith"));
     ASSERT_GT(romans8, 0u);
     goTo(*w, 0, kjv, romans8);
     goTo(*w, 1, scofield, comment);
@@ -152,7 +152,7 @@ TEST_F(ThreePaneWindowTest, BuiltResizedSplitAndRestoredFromTheArchive)
     ASSERT_EQ(back->regions().size(), 3u);
     expectPanesOnModel(*restored);
     EXPECT_EQ(paneTitle(paneWidget(*back, 0)),
-        kjv->abbr() + QStringLiteral(" — ") + kjv->getPositionNameForTitleBar(romans8));
+        kjv->abbr() + QStringLiteral(" — ") + kjv->locations().getPositionNameForTitleBar(romans8));
     EXPECT_TRUE(paneTitle(paneWidget(*back, 1)).startsWith(scofield->abbr()));
     EXPECT_TRUE(paneTitle(paneWidget(*back, 2)).startsWith(nave->abbr()));
     auto* pane0 = dynamic_cast<BookPaneDouble*>(back->contentsAt(0)->viewController());

@@ -21,10 +21,11 @@
 #include "panes/page/LinkPreview.h"
 #include "panes/page/SourceTupleBookPageSource.h"
 #include "platform/NotificationCenter.h"
-#include "platform/RecordingAlerts.h"
+#include "platform/SettingsKeys.h"
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
 #include "render/HTMLTagCode.h"
+#include "support/RecordingAlerts.h"
 #include "support/TestSupport.h"
 #include "tools/tvkbuild/import/cTvkRichBook.h"
 #include "userdata/cSQLiteDbBase.h"
@@ -42,8 +43,10 @@
 #include <QWebEnginePage>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <map>
+#include <tuple>
 
 namespace {
 
@@ -161,9 +164,10 @@ public:
     // page made after its last report (the page's calls reach the reader in order).
     void settle()
     {
-        const QString probe =
-            QStringLiteral("window.qsQuiet=null;requestAnimationFrame(function(){setTimeout(function(){"
-                           "window.qsQuiet=qsFillTimer===null&&qsReportTimer===null&&!qsFilling&&!qsHold;},0);});");
+        const QString probe = QStringLiteral(
+            "window.qsQuiet=null;requestAnimationFrame(function(){setTimeout(function(){"
+            "window.qsQuiet=qsPlacement.fillTimer===null&&qsPlacement.reportTimer===null&&!qsPlacement.filling&&"
+            "qsPlacement.state!==qsPlacementState.LANDING;},0);});");
         EXPECT_TRUE(waitFor([&] {
             js(view, probe);
             return TestSupport::waitForScript(view.page(), QStringLiteral("window.qsQuiet!==null"), true) &&
@@ -327,7 +331,7 @@ TEST(BookPageView, ANewPageFirstPaintsWithTheVerseAtTheTopAndTheViewCovered)
         request.section = page.source->sectionForBibleKey(verse);
         page.view.goTo(page.source, request);
         ASSERT_TRUE(waitFor([&] { return painted.count() > 0; })) << verse;
-        const QVariantMap first = js(page.view, QStringLiteral("qsFirstPaint")).toMap();
+        const QVariantMap first = js(page.view, QStringLiteral("qsPlacement.firstPaint")).toMap();
         EXPECT_TRUE(first.value(QStringLiteral("covered")).toBool()) << verse;
         if (verse != key(66, 22, 21))
             EXPECT_NEAR(first.value(QStringLiteral("top")).toDouble(), 0.0, 8.0) << verse;
@@ -419,7 +423,8 @@ TEST(BookPageView, TheStartOfTheBookEndsTheFilling)
     Page page(kjv());
     page.goToKey(key(1, 1, 3));
     // Scrolling up to the top again and again reaches the start of the book.
-    for (int i = 0; i < 10 && !js(page.view, QStringLiteral("qsAtStart && getPageYOffset() === 0")).toBool(); ++i) {
+    for (int i = 0; i < 10 && !js(page.view, QStringLiteral("qsPlacement.atStart && getPageYOffset() === 0")).toBool();
+         ++i) {
         js(page.view, QStringLiteral("scrollToYOffset(0)"));
         page.settle();
     }
@@ -1013,8 +1018,9 @@ TEST(BookPageView, RenderingTheBlocksAgainReplacesThemInPlaceWithoutALoad)
     // The book renders three of the page's blocks differently now (a search marked them, say).
     for (const quint32 b : {above, below})
         book->replaced.insert(b, QStringLiteral("<div><span class='_search'>now %1</span></div>").arg(b));
-    book->replaced[shown] = QStringLiteral("<div><span id='_s43.3.16'><sup>16</sup></span><span class='_search'>"
-                                           "now %1</span></div>")
+    // (The verse opens a paragraph, as in the book.)
+    book->replaced[shown] = QStringLiteral("<p><span id='_s43.3.16'><sup>16</sup></span><span class='_search'>"
+                                           "now %1</span></p>")
                                 .arg(shown);
     QSignalSpy loads(&page.view, &BookPageView::pageLoaded);
     const quint64 serial = page.view.webViewSerialNumber();
@@ -1033,7 +1039,7 @@ TEST(BookPageView, RenderingTheBlocksAgainReplacesThemInPlaceWithoutALoad)
     for (const int b : before)
         EXPECT_TRUE(after.contains(b)) << "block " << b << " went";
     expectConsecutive(after);
-    EXPECT_NEAR(page.topOf(QStringLiteral("_b%1").arg(shown)), 0.0, 8.0);
+    EXPECT_NEAR(page.topOf(QStringLiteral("_s43.3.16")), 0.0, 8.0);
 }
 
 TEST(BookPageView, AChaptersHeadingLandsAtTheTopAndIsReportedAsThePlace)
@@ -1059,6 +1065,46 @@ TEST(BookPageView, AChaptersHeadingLandsAtTheTopAndIsReportedAsThePlace)
     page.goToSection(heading);
     EXPECT_NEAR(page.topOf(QStringLiteral("_b%1").arg(block)), 0.0, 8.0);
     EXPECT_EQ(page.host.state().section(), heading);
+}
+
+// The space that sets a paragraph apart stands above the verse that opens it, where the book marks its
+// paragraphs (a verse whose block is a paragraph element): Genesis 1 reads 1-2 | 3-5 | 6-8 ..., John 3
+// ... 14-15 | 16-17 | 18-21.
+TEST(BookPageView, ParagraphGapsStandAboveTheVersesThatOpenTheBooksParagraphs)
+{
+    REQUIRE_WEB_VIEW();
+    REQUIRE_LIBRARY();
+    Page page(kjv());
+    page.view.resize(800, 2400);  // a whole chapter's first verses on the page at once
+    for (const quint32 chapter : {key(1, 1, 0), key(43, 3, 0)}) {
+        SCOPED_TRACE(chapter);
+        page.goToKey(chapter + 1);
+        int pairs = 0;
+        int opening = 0;
+        for (quint32 verse = chapter + 2; verse <= chapter + 21; ++verse) {
+            // The book's mark.
+            const quint32 block = page.source->blockForSection(page.source->sectionForBibleKey(verse));
+            const bool opens =
+                page.source->htmlTextForBlock(block, {}).trimmed().startsWith(QLatin1String("<p"), Qt::CaseInsensitive);
+            // The page: the space between the box of the verse before and this verse's box.
+            const QVariant gap = js(page.view,
+                QStringLiteral("(function(a,b){var x=document.getElementById(a),y=document.getElementById(b);"
+                               "if(!x||!y)return null;return y.closest('p,div').getBoundingClientRect().top-"
+                               "x.closest('p,div').getBoundingClientRect().bottom;})('_s%1.%2.%3','_s%1.%2.%4')")
+                    .arg(verse >> 16)
+                    .arg((verse >> 8) & 0xFF)
+                    .arg((verse & 0xFF) - 1)
+                    .arg(verse & 0xFF));
+            if (gap.isNull() || !gap.isValid())
+                continue;
+            ++pairs;
+            opening += opens ? 1 : 0;
+            EXPECT_EQ(gap.toDouble() > 3.0, opens)
+                << "verse " << (verse & 0xFF) << ", space above it " << gap.toDouble();
+        }
+        EXPECT_GE(pairs, 15);
+        EXPECT_GE(opening, 2);
+    }
 }
 
 struct PlainAndPictured {
@@ -1248,10 +1294,10 @@ TEST(BookPageView, HoveringALinkSchedulesOnePreview)
     EXPECT_EQ(page.host.previews.size(), 1);
     // With previews off nothing is scheduled (the page's call answered before the reader answers a
     // later one).
-    TestSupport::privateDefaults().setBool(false, QStringLiteral("versePopovers"));
+    TestSupport::privateDefaults().set(SettingsKeys::VersePopovers, false);
     links.hover(1);
     js(page.view, QStringLiteral("jsInterface.isABible()"));
-    TestSupport::privateDefaults().removeObjectForKey(QStringLiteral("versePopovers"));
+    TestSupport::privateDefaults().remove(SettingsKeys::VersePopovers);
     ASSERT_TRUE(previewOnTheOtherPage());
     EXPECT_EQ(page.host.previews.size(), 1);
 }
@@ -1435,7 +1481,7 @@ TEST(BookPaneScroller, KnobDragMovesThePositionAtOnceAndThePageOnceAfterwards)
 TEST(BookPaneScroller, TrackClicksStepByChapterReadingOrSection)
 {
     REQUIRE_WEB_VIEW();
-    TestSupport::privateDefaults().setString(QStringLiteral("perbook"), QStringLiteral("scrollTrackInterval"));
+    TestSupport::privateDefaults().set(SettingsKeys::ScrollTrackInterval, QStringLiteral("perbook"));
     auto bible = std::make_shared<FakeBookPageSource>();
     bible->bible = true;
     Page page(bible);
@@ -1476,7 +1522,83 @@ TEST(BookPaneScroller, TrackClicksStepByChapterReadingOrSection)
     third.host.state().setSection(1);
     daily.onScrollerChange(BookPaneScroller::kDecrementPage);
     EXPECT_EQ(third.host.state().section(), 1u);
-    TestSupport::privateDefaults().removeObjectForKey(QStringLiteral("scrollTrackInterval"));
+    TestSupport::privateDefaults().remove(SettingsKeys::ScrollTrackInterval);
+}
+
+// Stepping by chapter goes from a book's last chapter to the next book's first, its heading at the top
+// and its first verse under it, and back again; the book's own heading between them is no step.
+TEST(BookPaneScroller, ChapterStepsCrossFromOneBookToTheNext)
+{
+    REQUIRE_WEB_VIEW();
+    REQUIRE_LIBRARY();
+    TestSupport::privateDefaults().set(SettingsKeys::ScrollTrackInterval, QStringLiteral("perbook"));
+    Page page(kjv());
+    BookPaneScroller scroller(
+        &page.view, &page.host, NotificationCenter::defaultCenter(), TestSupport::privateDefaults());
+    page.goToKey(key(1, 50, 20));
+    const auto lands = [&](quint32 heading, const char* title) {
+        page.settle();
+        const quint32 section = page.source->sectionForBibleKey(heading);
+        EXPECT_EQ(page.source->keyForSection(static_cast<quint32>(page.host.state().section())), heading);
+        EXPECT_TRUE(page.source->getPositionNameForTitleBar(page.host.state().section()).startsWith(title))
+            << page.source->getPositionNameForTitleBar(page.host.state().section()).toStdString();
+        EXPECT_NEAR(page.topOf(QStringLiteral("_b%1").arg(page.source->blockForSection(section))), 0.0, 8.0);
+        const double verse = page.topOf(BookPageHtml::verseAnchor(heading + 1));
+        EXPECT_GT(verse, 0.0);
+        EXPECT_LT(verse, 120.0);
+    };
+    for (const auto& [step, heading, title] : std::initializer_list<std::tuple<int, quint32, const char*>> {
+             {BookPaneScroller::kIncrementPage, key(2, 1, 0), "Exodus 1"},
+             {BookPaneScroller::kIncrementPage, key(2, 2, 0), "Exodus 2"},
+             {BookPaneScroller::kDecrementPage, key(2, 1, 0), "Exodus 1"},
+             {BookPaneScroller::kDecrementPage, key(1, 50, 0), "Genesis 50"},
+             {BookPaneScroller::kIncrementPage, key(2, 1, 0), "Exodus 1"}}) {
+        SCOPED_TRACE(title);
+        scroller.onScrollerChange(step);
+        lands(heading, title);
+    }
+    // Past the Bible's last chapter there is nowhere to step.
+    page.goToKey(key(66, 22, 1));
+    const quint64 section = page.host.state().section();
+    scroller.onScrollerChange(BookPaneScroller::kIncrementPage);
+    EXPECT_EQ(page.host.state().section(), section);
+    TestSupport::privateDefaults().remove(SettingsKeys::ScrollTrackInterval);
+}
+
+// Home and End go to the start and the end of the chapter at the top of the view: End brings its last
+// verse to the bottom of the view, Home its heading to the top; again, neither moves on.
+TEST(BookPageView, HomeAndEndGoToTheStartAndTheEndOfTheChapter)
+{
+    REQUIRE_WEB_VIEW();
+    REQUIRE_LIBRARY();
+    Page page(kjv());
+    page.goToKey(key(43, 3, 16));
+    QWidget* keys = page.view.focusProxy() ? page.view.focusProxy() : &page.view;
+    const quint32 heading = page.source->sectionForBibleKey(key(43, 3, 0));
+    const quint32 next = page.source->sectionForBibleKey(key(43, 4, 0));
+    ASSERT_EQ(page.source->keyForSection(next), key(43, 4, 0));
+    const QString lastBlock = QStringLiteral("_b%1").arg(page.source->blockForSection(next) - 1);
+    const auto bottomOf = [&](const QString& id) {
+        return js(page.view,
+            QStringLiteral("(function(){var e=document.getElementById('%1');return e?e.getBoundingClientRect()"
+                           ".bottom-innerHeight:-99999;})()")
+                .arg(id))
+            .toDouble();
+    };
+    for (int press = 0; press < 2; ++press) {
+        QTest::keyClick(keys, Qt::Key_End);
+        EXPECT_TRUE(waitFor([&] { return std::abs(bottomOf(lastBlock)) < 2.0; }, 5000)) << bottomOf(lastBlock);
+        page.settle();
+        EXPECT_NEAR(bottomOf(lastBlock), 0.0, 2.0);
+        EXPECT_EQ(page.source->keyForSection(quint32(page.host.state().section())) >> 8, key(43, 3, 0) >> 8);
+    }
+    for (int press = 0; press < 2; ++press) {
+        QTest::keyClick(keys, Qt::Key_Home);
+        EXPECT_TRUE(waitFor([&] { return page.host.state().section() == heading; }, 5000));
+        page.settle();
+        EXPECT_NEAR(page.topOf(QStringLiteral("_b%1").arg(page.source->blockForSection(heading))), 0.0, 8.0);
+        EXPECT_EQ(page.host.state().section(), heading);
+    }
 }
 
 TEST(BookPaneScroller, WithPagingTheTrackScrollsTheLoadedPage)
@@ -1756,7 +1878,7 @@ TEST(BookPageView, AFollowingPanePaintsOnceAndFillsWhenScrolled)
             setOnPlacePainted("qsCounting") +
             // What the page holds, how long it is and where it is scrolled (its scroll bar), kept when
             // the place painted.
-            QStringLiteral("window.qsPageState=function(){return [qsFirst,qsLast,"
+            QStringLiteral("window.qsPageState=function(){return [qsPlacement.first,qsPlacement.last,"
                            "document.documentElement.scrollHeight,window.pageYOffset].join();};"
                            "var qsPaintedThen=jsInterface.placePainted;jsInterface.placePainted=function(s){"
                            "window.qsAtPaint=qsPageState();qsPaintedThen(s);};"));

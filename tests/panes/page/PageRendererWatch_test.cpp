@@ -1,15 +1,21 @@
 // A web page whose renderer process is killed is drawn again, queued, and the end is posted; a
 // page whose renderer keeps ending is drawn again only a bounded number of times, then left blank
-// (said in the post), until a load of its own brings it back.
+// (said in the post), until a load of its own brings it back. The renderer is Qt's own engine
+// program, started with the flags the program hands it through its arguments, while the program's
+// environment stays as the user set it.
 
 #include "panes/layout/PaneNotifications.h"
 #include "panes/page/PageRendererWatch.h"
 #include "platform/NotificationCenter.h"
+#include "platform/StartupEnvironment.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QFileInfo>
 #include <QList>
+#include <QProcess>
 #include <QVariantMap>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -86,6 +92,34 @@ TEST_F(PageRendererWatchTest, AKilledRendererIsPostedAndThePageDrawnAgainUntilIt
 
     // A load of the page's own brings it back.
     ASSERT_TRUE(load(page, QStringLiteral("loaded by its owner")));
+}
+
+TEST_F(PageRendererWatchTest, TheRendererIsQtsOwnProgramWithTheFlagsOfTheArgumentsAndTheEnvironmentTheUsers)
+{
+    QWebEngineProfile profile;
+    QWebEnginePage page(&profile);
+    // Run as root, a renderer starts only with --no-sandbox, which came through the arguments.
+    ASSERT_TRUE(load(page, QStringLiteral("drawn")));
+    const QString renderer = QFileInfo(QStringLiteral("/proc/%1/exe").arg(page.renderProcessPid())).symLinkTarget();
+    EXPECT_EQ(QFileInfo(renderer).fileName(), QStringLiteral("QtWebEngineProcess")) << renderer.toStdString();
+    const QStringList arguments = QCoreApplication::arguments();
+    const qsizetype mark = arguments.indexOf(QStringLiteral("--webEngineArgs"));
+    ASSERT_GT(mark, 0);
+    EXPECT_EQ(
+        arguments.mid(mark + 1), (QStringList {"--no-sandbox", "--disable-gpu", "--process-per-site", "--no-zygote"}));
+
+    // The variable the test set (as a user would) is back as it was, and nothing of the program's
+    // own reaches a program it starts.
+    EXPECT_FALSE(StartupEnvironment::pending());
+    QProcess child;
+    child.start(QStringLiteral("/usr/bin/env"), {});
+    ASSERT_TRUE(child.waitForFinished(10000));
+    const QStringList seen = QString::fromLocal8Bit(child.readAllStandardOutput()).split(QLatin1Char('\n'));
+    EXPECT_TRUE(seen.contains(QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS=--no-sandbox --disable-gpu")));
+    for (const QString& line : seen)
+        EXPECT_FALSE(line.startsWith(QStringLiteral("QTWEBENGINEPROCESS_PATH=")) ||
+            line.startsWith(QStringLiteral("QT_XCB_GL_INTEGRATION=")))
+            << line.toStdString();
 }
 
 int main(int argc, char** argv)

@@ -185,3 +185,40 @@ TEST(WidgetAlerts, TextsAreShownAsPlainText)
 }
 
 }  // namespace
+
+TEST(WidgetAlerts, EscapeAnswersAsTheDecliningButton)
+{
+    app();
+    // The button Escape presses in the shown box (none: Escape does nothing), and the answer that
+    // button gives.
+    const auto escapeOf = [](const QStringList& buttons) {
+        Alert alert;
+        alert.messageText = QStringLiteral("\"King James Version\" has been downloaded. Do you want to remove it?");
+        alert.buttons = buttons;
+        QString escape = QStringLiteral("(none)");
+        QTimer poll;
+        poll.setInterval(20);
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr)
+                return;
+            QAbstractButton* chosen = box->escapeButton();
+            if (chosen != nullptr)
+                escape = chosen->text();
+            else
+                chosen = box->buttons().constFirst();
+            chosen->click();
+        });
+        poll.start();
+        WidgetAlerts alerts;
+        const int answer = alerts.runModal(alert);
+        poll.stop();
+        return std::make_pair(escape, answer - AlertFirstButtonReturn);
+    };
+    EXPECT_EQ(escapeOf({QStringLiteral("Yes"), QStringLiteral("No")}), std::make_pair(QStringLiteral("No"), 1));
+    EXPECT_EQ(escapeOf({QStringLiteral("No"), QStringLiteral("Yes")}), std::make_pair(QStringLiteral("No"), 0));
+    EXPECT_EQ(
+        escapeOf({QStringLiteral("Delete"), QStringLiteral("Cancel")}), std::make_pair(QStringLiteral("Cancel"), 1));
+    // Neither: the box's own rule (one button answers Escape, several do not).
+    EXPECT_EQ(escapeOf({QStringLiteral("Keep"), QStringLiteral("Replace")}).first, QStringLiteral("(none)"));
+}

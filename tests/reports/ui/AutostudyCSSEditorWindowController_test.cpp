@@ -1,8 +1,8 @@
 #include "reports/ui/AutostudyCSSEditorWindowController.h"
 
 #include "platform/AppFolders.h"
-#include "platform/RecordingAlerts.h"
 #include "reports/AutoStudyCSS.h"
+#include "support/RecordingAlerts.h"
 
 #include "support/TestSupport.h"
 

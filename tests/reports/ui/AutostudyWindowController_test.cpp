@@ -2,6 +2,7 @@
 // offscreen on the sample library: choices are written to the element file and read back, and each
 // dialog's report reaches the results presenter.
 #include "panes/layout/PaneNotifications.h"
+#include "platform/SettingsKeys.h"
 #include "reports/ui/AutostudyCSSEditorWindowController.h"
 #include "reports/ui/AutostudyTableModel.h"
 #include "reports/ui/AutostudyTodayWindowController.h"
@@ -11,11 +12,11 @@
 #include "library/SourceManager.h"
 #include "platform/AppFolders.h"
 #include "platform/NotificationCenter.h"
-#include "platform/RecordingAlerts.h"
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
 #include "reports/AutoStudyManager.h"
 #include "reports/OutputFile.h"
+#include "support/RecordingAlerts.h"
 #include "userdata/cSQLiteDbBase.h"
 
 #include "support/TestSupport.h"
@@ -314,10 +315,10 @@ TEST_F(AutostudyDialogs, VerseStudyChecksThePassageAndHandsTheReportOn)
     ASSERT_TRUE(kjv && web);
     // Without a Bible given, the one last used for copying is chosen, as the window's defaults hold it
     // (not the process's).
-    s_defaults->setInteger(web->pubID(), QStringLiteral("cpBiblePubID"));
-    s_defaults->setInteger(web->bookID(), QStringLiteral("cpBibleBookID"));
-    TestSupport::privateDefaults().setInteger(kjv->pubID(), QStringLiteral("cpBiblePubID"));
-    TestSupport::privateDefaults().setInteger(kjv->bookID(), QStringLiteral("cpBibleBookID"));
+    s_defaults->set(SettingsKeys::CpBiblePubID, web->pubID());
+    s_defaults->set(SettingsKeys::CpBibleBookID, web->bookID());
+    TestSupport::privateDefaults().set(SettingsKeys::CpBiblePubID, kjv->pubID());
+    TestSupport::privateDefaults().set(SettingsKeys::CpBibleBookID, kjv->bookID());
     const auto lastAlert = [] { return s_alerts->shown().isEmpty() ? Alert() : s_alerts->shown().last(); };
     whileOpen<V>(verseRequest("Jn 3:16-", nullptr), [&](V& dialog) {
         QComboBox* bibles = control<QComboBox>(dialog, "biblePopUpButton");
@@ -391,10 +392,10 @@ TEST_F(AutostudyDialogs, AStudyAskedFromACommentaryIsReadInThePreferredBible)
     ASSERT_TRUE(scofield && web);
     UserDefaults& defaults = *s_defaults;
     // The Bible last used for copying is not the one a commentary's study is read in.
-    defaults.setInteger(book("KJV")->pubID(), QStringLiteral("cpBiblePubID"));
-    defaults.setInteger(book("KJV")->bookID(), QStringLiteral("cpBibleBookID"));
-    defaults.setInteger(web->pubID(), QStringLiteral("preferredBiblePubId"));
-    defaults.setInteger(web->bookID(), QStringLiteral("preferredBibleBookId"));
+    defaults.set(SettingsKeys::CpBiblePubID, book("KJV")->pubID());
+    defaults.set(SettingsKeys::CpBibleBookID, book("KJV")->bookID());
+    defaults.set(SettingsKeys::PreferredBiblePubId, web->pubID());
+    defaults.set(SettingsKeys::PreferredBibleBookId, web->bookID());
     whileOpen<V>(verseRequest("John 3:16", scofield), [&](V& dialog) {
         EXPECT_EQ(dialog.sourceTuple(), web);
         EXPECT_EQ(
@@ -415,11 +416,11 @@ TEST_F(AutostudyDialogs, AStudyAskedFromACommentaryIsReadInThePreferredBible)
             EXPECT_EQ(dialog.sourceTuple(), SourceManager::singleton().bibleSources()->tupleAtIndex(0));
         });
     };
-    defaults.setInteger(0, QStringLiteral("preferredBiblePubId"));
-    defaults.setInteger(0, QStringLiteral("preferredBibleBookId"));
+    defaults.set(SettingsKeys::PreferredBiblePubId, 0);
+    defaults.set(SettingsKeys::PreferredBibleBookId, 0);
     opensOnTheFirstBible(scofield);
-    defaults.setInteger(0, QStringLiteral("cpBiblePubID"));
-    defaults.setInteger(0, QStringLiteral("cpBibleBookID"));
+    defaults.set(SettingsKeys::CpBiblePubID, 0);
+    defaults.set(SettingsKeys::CpBibleBookID, 0);
     opensOnTheFirstBible(nullptr);
 }
 

@@ -1,11 +1,12 @@
+#include "platform/SettingsKeys.h"
 #include "reports/ui/CopyPassageWindowController.h"
 
 #include "library/SourceManager.h"
 #include "library/SourceTuple.h"
 #include "platform/AppFolders.h"
-#include "platform/RecordingAlerts.h"
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
+#include "support/RecordingAlerts.h"
 
 #include "support/TestSupport.h"
 
@@ -91,9 +92,9 @@ TEST_F(CopyPassageDialog, OpensWithTheSavedChoicesAndCopiesBothTexts)
     const auto kjv = bible("KJV");
     ASSERT_TRUE(kjv);
     UserDefaults& defaults = s_env.settings();
-    defaults.setInteger(kjv->pubID(), QStringLiteral("cpBiblePubID"));
-    defaults.setInteger(kjv->bookID(), QStringLiteral("cpBibleBookID"));
-    defaults.setInteger(4, QStringLiteral("cpRefLocation"));
+    defaults.set(SettingsKeys::CpBiblePubID, kjv->pubID());
+    defaults.set(SettingsKeys::CpBibleBookID, kjv->bookID());
+    defaults.set(SettingsKeys::CpRefLocation, 4);
 
     CopyPassageWindowController dialog(s_env, {{QStringLiteral("passage"), QStringLiteral("John 11:35")}});
     EXPECT_EQ(passage(dialog)->text(), QStringLiteral("John 11:35"));
@@ -119,8 +120,8 @@ TEST_F(CopyPassageDialog, OpensWithTheSavedChoicesAndCopiesBothTexts)
     EXPECT_TRUE(data->html().contains(QStringLiteral("<b>35</b> Jesus wept.")));
     EXPECT_TRUE(data->html().contains(QStringLiteral("<b>(Jn 11:35)</b>")));
     // The choices were saved for Copy Now.
-    EXPECT_EQ(defaults.integerForKey(QStringLiteral("cpVerseDelimRich")), 2);
-    EXPECT_TRUE(defaults.boolForKey(QStringLiteral("cpRefStyleBold")));
+    EXPECT_EQ(defaults.value(SettingsKeys::CpVerseDelimRich), 2);
+    EXPECT_TRUE(defaults.value(SettingsKeys::CpRefStyleBold));
 }
 
 // A passage across a chapter's heading, with the reference before it on the same line: the pasted rich
@@ -231,11 +232,11 @@ TEST_F(CopyPassageDialog, CopyNowUsesTheSavedChoicesAndFormat)
     const auto web = bible("WEB");
     ASSERT_TRUE(web);
     UserDefaults& defaults = s_env.settings();
-    defaults.setInteger(3, QStringLiteral("cpClipboardFormat"));
-    defaults.setInteger(1, QStringLiteral("cpRefLocation"));
-    defaults.setInteger(0, QStringLiteral("cpRefDelimPlain"));
+    defaults.set(SettingsKeys::CpClipboardFormat, 3);
+    defaults.set(SettingsKeys::CpRefLocation, 1);
+    defaults.set(SettingsKeys::CpRefDelimPlain, 0);
     // The process's defaults ask for rich text only: the window's choices are the ones that count.
-    TestSupport::privateDefaults().setInteger(2, QStringLiteral("cpClipboardFormat"));
+    TestSupport::privateDefaults().set(SettingsKeys::CpClipboardFormat, 2);
     CopyPassageWindowController::copyNow(s_env,
         {{QStringLiteral("passage"), QStringLiteral("Gen 1:1")},
             {QStringLiteral("bibleTuple"), QVariant::fromValue(web)}});
@@ -243,5 +244,5 @@ TEST_F(CopyPassageDialog, CopyNowUsesTheSavedChoicesAndFormat)
     ASSERT_NE(data, nullptr);
     EXPECT_FALSE(data->hasHtml());
     EXPECT_EQ(data->text(), QStringLiteral("Ge 1:1\n[1] In the beginning, God created the heavens and the earth."));
-    defaults.setInteger(1, QStringLiteral("cpClipboardFormat"));
+    defaults.set(SettingsKeys::CpClipboardFormat, 1);
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QString>
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -28,9 +29,10 @@ namespace {
 const std::string kBuild = QS_BINARY_DIR;
 
 struct Verse {
-    std::vector<std::string> words;                        // lower-cased, outside notes
-    std::set<std::string> strongs;                         // "G26", "H430"
-    std::set<std::pair<std::string, std::string>> tagged;  // (last word of a tagged element, number)
+    std::vector<std::string> words;  // lower-cased, outside notes
+    std::set<std::string> strongs;   // "G26", "H430"
+    // (last word of a tagged element, number), once per element
+    std::multiset<std::pair<std::string, std::string>> tagged;
 };
 
 // Words as the reader cuts them: letters, digits and marks, with an apostrophe inside a word.
@@ -327,6 +329,7 @@ TEST_F(KjvSearch, StrongsNumbersAndTaggedWords)
     // A word that must carry the number, in either order.
     const auto tagged = expected([](const Verse& v) { return v.tagged.count({"love", "G26"}) > 0; });
     EXPECT_SAME(found("love:G26"), tagged);
+    EXPECT_SAME(found("love:g0026"), tagged);
     EXPECT_SAME(found("G26:love"), tagged);
     EXPECT_SAME(found("*:G26"), found("G26"));
     // The expression language says the same.
@@ -344,6 +347,37 @@ TEST_F(KjvSearch, StrongsNumbersAndTaggedWords)
     EXPECT_SAME(expression(u"love OR charity"), found("love OR charity"));
     EXPECT_SAME(expression(u"love NOT hate"), found("love -hate"));
     EXPECT_SAME(expression(u"son of man"), found("\"son of man\""));
+}
+
+TEST_F(KjvSearch, ANegatedNumberTakesEveryOccurrenceWithoutIt)
+{
+    // "love:-G26": a verse where some "love" is not tagged G26, untagged or carrying a Hebrew number
+    // in the Old Testament, in either testament.
+    auto without = [](const char* word, const char* number) {
+        return expected([=](const Verse& v) {
+            const auto all = static_cast<size_t>(std::count(v.words.begin(), v.words.end(), word));
+            return all > v.tagged.count({word, number});
+        });
+    };
+    const auto notG26 = without("love", "G26");
+    const auto oldTestament = std::count_if(notG26.begin(), notG26.end(), [](uint32_t k) { return (k >> 16) <= 39; });
+    EXPECT_GT(oldTestament, 100);
+    EXPECT_LT(oldTestament, static_cast<long>(notG26.size()));
+    EXPECT_TRUE(notG26.count((10u << 16) | (1 << 8) | 26)) << "2 Samuel 1:26";
+    EXPECT_TRUE(notG26.count((33u << 16) | (6 << 8) | 8)) << "Micah 6:8";
+    EXPECT_SAME(found("love:-G26"), notG26);
+    EXPECT_SAME(found("love:-g0026"), notG26);
+    // A Hebrew number reaches into the New Testament the same way.
+    const auto notH157 = without("love", "H157");
+    EXPECT_TRUE(std::any_of(notH157.begin(), notH157.end(), [](uint32_t k) { return (k >> 16) >= 40; }));
+    EXPECT_SAME(found("love:-H157"), notH157);
+    // The expression language agrees.
+    cSearchExpressionResult r;
+    ASSERT_TRUE(r.evaluate(u"love:-G26", u"", s_book->document())) << r.errorMessage();
+    std::set<uint32_t> keys;
+    for (uint32_t i = 0; i < r.hitCount(); ++i)
+        keys.insert(s_keyOf.at(r.sectionForHit(i)));
+    EXPECT_SAME(keys, notG26);
 }
 
 TEST_F(KjvSearch, DerivedFormsReachEveryFormOfTheWord)

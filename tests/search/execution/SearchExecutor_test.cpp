@@ -179,12 +179,14 @@ TEST_F(SearchExecutorTest, RenderedPagesMarkTheHitsOfTheSessionsAggregator)
     DisplayOptions params;
     params.highlightHits = true;
     params.search = std::make_shared<AggregatorRenderResults>(session);
-    const QString hit = tuple->htmlTextForBlock(tuple->blockForSection(kJohn3_16), params);
+    const QString hit = tuple->locations().htmlTextForBlock(tuple->locations().blockForSection(kJohn3_16), params);
     EXPECT_TRUE(hit.contains(QStringLiteral("<span class='_search'>loved</span>")))
-        << "[" << hit.toStdString() << "] " << tuple->blockForSection(kJohn3_16);
+        << "[" << hit.toStdString() << "] " << tuple->locations().blockForSection(kJohn3_16);
     // A section that is no hit has no marks, and without search results nothing is marked.
-    const QString other = tuple->htmlTextForBlock(tuple->blockForSection(kGenesis1_1), params);
+    const QString other = tuple->locations().htmlTextForBlock(tuple->locations().blockForSection(kGenesis1_1), params);
     EXPECT_FALSE(other.contains(QStringLiteral("_search"))) << other.toStdString();
-    EXPECT_FALSE(tuple->htmlTextForBlock(tuple->blockForSection(kJohn3_16)).contains(QStringLiteral("_search")));
+    EXPECT_FALSE(tuple->locations()
+                     .htmlTextForBlock(tuple->locations().blockForSection(kJohn3_16))
+                     .contains(QStringLiteral("_search")));
     uninstallSearchHooks();
 }

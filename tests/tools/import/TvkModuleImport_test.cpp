@@ -338,6 +338,41 @@ TEST(TvkModuleImport, DictionariesLookUpByHeadword)
         (std::set<uint32_t> {1}));
 }
 
+TEST(TvkModuleImport, DictionaryEntriesShowWordsNotTheirSourceEncodings)
+{
+    // The Greek headword's beta code (its writing form) is left out; the transliteration stays.
+    TvkImportReport report;
+    cTvkRichBook greek;
+    tvkImportDictionary(entries({{"00444",
+                            "<entryFree n=\"00444\"> <orth>ἄνθρωπος</orth> <orth type=\"writing\">A)/NQRWPOS</orth>  "
+                            "<orth rend=\"bold\" type=\"trans\">ánthrōpos</orth> <def>man-faced</def></entryFree>"}}),
+        TvkDictionaryKind::StrongsGreek, TvkBookIdentity {}, greek, report);
+    ASSERT_EQ(report.imported, 1u);
+    OpenedBook g(greek);
+    const std::string text = bookreading::Reader(g.file).section(1).text;
+    EXPECT_EQ(text.find("NQRWPOS"), std::string::npos) << text;
+    EXPECT_NE(text.find("ἄνθρωπος ánthrōpos"), std::string::npos) << text;
+
+    // The Hebrew dictionary's braces are its italics: gone as characters, the words in italics. An
+    // entry whose braces do not pair keeps them.
+    cTvkRichBook hebrew;
+    tvkImportDictionary(entries({{"06629",
+                                     "<entryFree><def>a {flock} that {is} from {<ref "
+                                     "target=\"StrongsHebrew:14\">H14</ref>} ({[-less]})</def></entryFree>"},
+                            {"06630", "<entryFree><def>odd {brace</def></entryFree>"}}),
+        TvkDictionaryKind::StrongsHebrew, TvkBookIdentity {}, hebrew, report);
+    OpenedBook h(hebrew);
+    bookreading::Reader r(h.file);
+    const bookreading::SectionText entry = r.section(1);
+    EXPECT_EQ(entry.text, "H6629 a flock that is from H14 ([-less]) ");
+    std::vector<std::string> italic;
+    for (const bookreading::Word& w : entry.words)
+        if (w.inItalic)
+            italic.push_back(w.text);
+    EXPECT_EQ(italic, (std::vector<std::string> {"flock", "is", "H14", "less"}));
+    EXPECT_EQ(r.section(2).text, "H6630 odd {brace ");
+}
+
 // A footnote the source puts right between two words (or after a sentence's end) keeps the words
 // apart once notes are hidden; before closing punctuation, after a dash or beside blanks it adds none.
 TEST(TvkModuleImport, FootnotesBetweenWordsKeepTheWordsApart)

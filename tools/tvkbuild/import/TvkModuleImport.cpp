@@ -691,9 +691,52 @@ bool repairChapterOnlyReference(std::vector<Token>& tokens, size_t at, cBibleRef
     return true;
 }
 
+// Strong's Hebrew dictionary writes in braces the words its printed original sets in italics
+// ("{flock} that {is}", "From {<ref ...>H14</ref>} in the sense of"): each pair becomes an italic
+// element. An entry whose braces do not pair up (one left open, a "}" first, one inside another)
+// keeps them as text.
+void bracesToItalics(std::vector<Token>& tokens)
+{
+    int depth = 0;
+    bool any = false;
+    for (const Token& t : tokens) {
+        if (t.type != Token::Text)
+            continue;
+        for (char c : t.text) {
+            if (c == '{' && ++depth > 1)
+                return;
+            if (c == '}' && --depth < 0)
+                return;
+            any = any || c == '{';
+        }
+    }
+    if (depth != 0 || !any)
+        return;
+    std::vector<Token> out;
+    out.reserve(tokens.size());
+    for (Token& t : tokens) {
+        if (t.type != Token::Text || t.text.find_first_of("{}") == std::string::npos) {
+            out.push_back(std::move(t));
+            continue;
+        }
+        size_t from = 0;
+        for (size_t at; (at = t.text.find_first_of("{}", from)) != std::string::npos; from = at + 1) {
+            if (at > from)
+                out.push_back(Token {Token::Text, {}, {}, t.text.substr(from, at - from)});
+            out.push_back(Token {t.text[at] == '{' ? Token::Open : Token::Close, "hi", {{"rend", "italic"}}, {}});
+        }
+        if (from < t.text.size())
+            out.push_back(Token {Token::Text, {}, {}, t.text.substr(from)});
+    }
+    tokens = std::move(out);
+}
+
 // Prose (commentary and dictionary entries): paragraphs, headings, italic and bold runs, notes; the
-// verses that references point to are collected.
+// verses that references point to are collected. A word's writing form (`<orth type="writing">`, the
+// Greek dictionary's beta code: the headword again, spelled in Latin letters) is left out: the
+// headword stands before it in Greek letters.
 struct ProseReader {
+    bool bracesAreItalics = false;  // the source marks italics with braces (bracesToItalics)
     std::vector<TvkNode> blocks;
     std::vector<uint32_t> references;
     size_t convertedReferences = 0, unreadReferences = 0, repairedReferences = 0;
@@ -740,6 +783,8 @@ struct ProseReader {
         std::vector<Token> tokens;
         if (!tvkTokenizeMarkup(markup, tokens, error))
             return false;
+        if (bracesAreItalics)
+            bracesToItalics(tokens);
         struct Frame {
             std::string name;
             TvkNode node;
@@ -747,7 +792,8 @@ struct ProseReader {
         };
         std::vector<Frame> stack;
         stack.push_back({"", TvkNode::element(TvkTag::kP), false});
-        int dropDepth = 0;  // inside a reference element shown as an embedded reference
+        int dropDepth = 0;     // inside a reference element shown as an embedded reference
+        int writingDepth = 0;  // inside a writing form
         auto endBlock = [&] {
             // Close the inline frames into the block, then keep the block when it has words.
             while (stack.size() > 1) {
@@ -771,6 +817,11 @@ struct ProseReader {
             if (dropDepth > 0) {
                 if ((n == "reference" || n == "ref") && t.type != Token::Empty && t.type != Token::Text)
                     dropDepth += t.type == Token::Open ? 1 : -1;
+                continue;
+            }
+            if (writingDepth > 0 || (n == "orth" && t.type == Token::Open && t.attr("type") == "writing")) {
+                if (n == "orth" && (t.type == Token::Open || t.type == Token::Close))
+                    writingDepth += t.type == Token::Open ? 1 : -1;
                 continue;
             }
             if (t.type == Token::Text) {
@@ -1276,6 +1327,7 @@ void tvkImportDictionary(const std::vector<TvkImpEntry>& entries, TvkDictionaryK
             continue;
         }
         ProseReader r;
+        r.bracesAreItalics = kind == TvkDictionaryKind::StrongsHebrew;
         std::string error;
         if (!r.read(e.text, error)) {
             report.skipped.push_back(e.key + ": " + error);

@@ -5,6 +5,7 @@
 #include "cloud/store/ui/BookKinds.h"
 #include "cloud/store/ui/DownloadBooksSheetWindowController.h"
 #include "cloud/store/ui/OpenBookSheetWindowController.h"
+#include "platform/SettingsKeys.h"
 
 #include "cloud/store/StoreTestSupport.h"  // tests/cloud/store
 
@@ -16,9 +17,9 @@
 #include "library/LibraryNotifications.h"
 #include "library/SourceManager.h"
 #include "panes/layout/PaneNotifications.h"
-#include "platform/RecordingAlerts.h"
 #include "platform/UserDefaults.h"
 #include "support/FileAccessWatch.h"
+#include "support/RecordingAlerts.h"
 #include "support/TestSupport.h"
 #include "tools/tvkbuild/cTvkBookBuilder.h"
 
@@ -33,7 +34,9 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QProgressBar>
+#include <QScrollBar>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimeZone>
 
 using namespace qs::cloud;
@@ -87,10 +90,9 @@ public:
         owned = std::make_unique<OwnedBooksManager>(cacheFile, center, *defaults);
         downloads = std::make_unique<DownloadBooksManager>(books, center, *defaults);
         covers = std::make_unique<CoverArtManager>(dir.filePath(QStringLiteral("covers")), center, *defaults);
-        defaults->setBool(true, QStringLiteral("credentialsValid"));
-        defaults->setString(QStringLiteral("demo@quillstead.test"), QStringLiteral("customerID"));
-        defaults->setString(
-            scrambleText(QStringLiteral("demo"), ScramblePad::Default), QStringLiteral("optionsbitfield"));
+        defaults->set(SettingsKeys::CredentialsValid, true);
+        defaults->set(SettingsKeys::CustomerID, QStringLiteral("demo@quillstead.test"));
+        defaults->set(SettingsKeys::Optionsbitfield, scrambleText(QStringLiteral("demo"), ScramblePad::Default));
         alerts = std::make_shared<RecordingAlerts>();
         processAlerts = &TestSupport::programAlerts();
         processAlerts->clear();
@@ -231,7 +233,7 @@ TEST(StoreSheetParts, SizesKindsAndPictures)
 TEST_F(Sheets, ListsOwnedBooksDownloadsTwoWithProgressAndRemovesOne)
 {
     Store store;
-    store.defaults->setInteger(17, QStringLiteral("selectedBookKindRow"));  // out of range: the first kind
+    store.defaults->set(SettingsKeys::SelectedBookKindRow, 17);  // out of range: the first kind
     DownloadBooksSheetWindowController sheet(store.context(server.get()));
     open(store, sheet);
     EXPECT_EQ(store_sheet_test::kindsList(&sheet)->currentRow(), 0);
@@ -304,7 +306,7 @@ TEST_F(Sheets, ListsOwnedBooksDownloadsTwoWithProgressAndRemovesOne)
     hideDownloaded->click();
     EXPECT_EQ(sheet.bookList().size(), ownedCount - 2);
     EXPECT_EQ(rowOf(sheet, "KJV"), -1);
-    EXPECT_TRUE(store.defaults->boolForKey("hideDownloaded"));
+    EXPECT_TRUE(store.defaults->value(SettingsKeys::HideDownloaded));
     hideDownloaded->click();
     EXPECT_EQ(names(sheet.bookList()), before);
 
@@ -313,7 +315,8 @@ TEST_F(Sheets, ListsOwnedBooksDownloadsTwoWithProgressAndRemovesOne)
     sheet.chooseBookRow(rowOf(sheet, "WEB"));
     ASSERT_EQ(store.alerts->shown().size(), 1);
     EXPECT_EQ(store.alerts->shown()[0].messageText,
-        QStringLiteral("This book has been downloaded and is installed locally. Do you want to remove it?"));
+        QStringLiteral("\"%1\" has been downloaded and is installed locally. Do you want to remove it?")
+            .arg(sheet.bookList()[rowOf(sheet, "WEB")].productName));
     EXPECT_EQ(store.installed(), 2);
     store.alerts->queueAnswer(AlertFirstButtonReturn);
     sheet.chooseBookRow(rowOf(sheet, "WEB"));
@@ -321,6 +324,63 @@ TEST_F(Sheets, ListsOwnedBooksDownloadsTwoWithProgressAndRemovesOne)
     EXPECT_EQ(store.bookFiles(), QStringList {"KJV.tvk"});
     EXPECT_FALSE(sheet.bookList()[rowOf(sheet, "WEB")].installed);
     EXPECT_EQ(store.downloads->count(), 0);
+}
+
+TEST_F(Sheets, TheListKeepsItsPlaceAcrossADownloadAndTheKeysChooseABook)
+{
+    Store store;
+    DownloadBooksSheetWindowController sheet(store.context(server.get(), false));
+    sheet.resize(780, 380);
+    open(store, sheet);
+    QListWidget* list = store_sheet_test::booksList(&sheet);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&sheet));
+    list->doItemsLayout();
+    QScrollBar* bar = list->verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 0) << "the list does not scroll at this height";
+
+    // Scrolled to the end, a click on the last row downloads it; the list stays where it was, so
+    // the rows under the pointer are the ones the reader saw.
+    bar->setValue(bar->maximum());
+    const int last = list->count() - 1;
+    const QString lastBook = sheet.bookList()[last].productName;
+    const QPoint lastRow = list->visualItemRect(list->item(last)).center();
+    const int scrolled = bar->value();
+    Recorder rec(store.center, {kDone, kFailed});
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, lastRow);
+    ASSERT_EQ(store.downloads->count(), 1);
+    ASSERT_TRUE(waitFor([&] { return rec.count(kDone) + rec.count(kFailed) == 1; }, 60000));
+    ASSERT_EQ(rec.count(kDone), 1) << store.alertTexts().join("\n").toStdString();
+    EXPECT_EQ(bar->value(), scrolled) << "the list jumped after the download";
+    EXPECT_EQ(list->row(list->itemAt(lastRow)), last);
+    sheet.resize(1280 * 3 / 5, 380);
+    screenshot(sheet, QStringLiteral("cloud-library-after-a-download.png"));
+
+    // The next click on the same row asks about that book, by its name; No keeps it.
+    store.alerts->queueAnswer(AlertSecondButtonReturn);
+    QTest::mouseClick(
+        list->viewport(), Qt::LeftButton, Qt::NoModifier, list->visualItemRect(list->item(last)).center());
+    ASSERT_EQ(store.alerts->shown().size(), 1);
+    EXPECT_TRUE(
+        store.alerts->shown()[0].messageText.startsWith(QStringLiteral("\"%1\" has been downloaded").arg(lastBook)))
+        << store.alerts->shown()[0].messageText.toStdString();
+    EXPECT_EQ(store.installed(), 1);
+
+    // From the keyboard: Right goes from the kinds to the books, Up to the row before, and Return
+    // downloads it (the sheet's default button is not pressed).
+    sheet.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&sheet));
+    store_sheet_test::kindsList(&sheet)->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(store_sheet_test::kindsList(&sheet), Qt::Key_Right);
+    ASSERT_EQ(QApplication::focusWidget(), list);
+    list->setCurrentRow(last);
+    QTest::keyClick(list, Qt::Key_Up);
+    ASSERT_EQ(list->currentRow(), last - 1);
+    QTest::keyClick(list, Qt::Key_Return);
+    EXPECT_EQ(store.downloads->count(), 1) << "Return did not download the book";
+    EXPECT_TRUE(sheet.isVisible());
+    EXPECT_EQ(store.alerts->shown().size(), 1) << store.alertTexts().join("\n").toStdString();
+    ASSERT_TRUE(waitFor([&] { return rec.count(kDone) + rec.count(kFailed) == 2; }, 60000));
+    EXPECT_EQ(bar->value(), scrolled);
 }
 
 TEST_F(Sheets, CancellingOneOrAllDownloadsOfTheSelectedKind)
@@ -337,7 +397,8 @@ TEST_F(Sheets, CancellingOneOrAllDownloadsOfTheSelectedKind)
     store.alerts->queueAnswer(AlertFirstButtonReturn);
     sheet.chooseBookRow(rowOf(sheet, "WEB"));
     EXPECT_EQ(store.alerts->shown()[0].messageText,
-        QStringLiteral("This book is currently being downloaded. Do you want to cancel?"));
+        QStringLiteral("\"%1\" is currently being downloaded. Do you want to cancel?")
+            .arg(sheet.bookList()[rowOf(sheet, "WEB")].productName));
     ASSERT_EQ(rec.count(kFailed), 1);
     ASSERT_TRUE(waitFor([&] { return store.alerts->shown().size() == 2; }));
     EXPECT_EQ(store.alerts->shown().last().messageText, QStringLiteral("The download was canceled."));
@@ -355,7 +416,7 @@ TEST_F(Sheets, CancellingOneOrAllDownloadsOfTheSelectedKind)
     ASSERT_GT(queued, bibles);
     sheet.chooseKindRow(1);  // Bibles
     EXPECT_EQ(store_sheet_test::kindsList(&sheet)->currentRow(), 1);
-    EXPECT_EQ(store.defaults->integerForKey("selectedBookKindRow"), 1);
+    EXPECT_EQ(store.defaults->value(SettingsKeys::SelectedBookKindRow), 1);
     EXPECT_EQ(sheet.bookList().size(), bibles);
     sheet.onCancelAllDownloads();
     EXPECT_EQ(store.downloads->count(), queued - bibles);
@@ -444,7 +505,8 @@ TEST_F(Sheets, AnUpdateKeepsTheInstalledBookUntilTheNewOneHasArrivedWhole)
     sheet.chooseBookRow(rowOf(sheet, "KJV"));
     ASSERT_FALSE(store.alerts->shown().isEmpty());
     EXPECT_EQ(store.alerts->shown()[0].messageText,
-        QStringLiteral("A newer version of this book is available. Do you want to update it?"));
+        QStringLiteral("A newer version of \"%1\" is available. Do you want to update it?")
+            .arg(sheet.bookList()[rowOf(sheet, "KJV")].productName));
     keptAsItWas("while downloading");
     ASSERT_TRUE(waitFor([&] { return rec.count(kFailed) == 1; }, 30000));
     keptAsItWas("after a broken download");
@@ -548,7 +610,7 @@ TEST_F(Sheets, AutomaticInstallationsDownloadWhenTheListArrives)
 TEST_F(Sheets, SignedOutAsksForTheSignInAndSendsNothing)
 {
     Store store;
-    store.defaults->setBool(false, QStringLiteral("credentialsValid"));
+    store.defaults->set(SettingsKeys::CredentialsValid, false);
     Recorder rec(store.center, {StoreNotifications::qsOwnedBooksListStartedDownloading});
     DownloadBooksSheetWindowController sheet(store.context(server.get()));
     sheet.windowDidLoad();
@@ -623,7 +685,7 @@ TEST(OpenBookSheet, ListsInstalledBooksByKindAndOpensTheChosenOnes)
     for (const char* name : {"KJV.tvk", "Scofield.tvk"})
         ASSERT_TRUE(QFile::copy(QStringLiteral(QS_BINARY_DIR "/library/") + name, QDir(store.books).filePath(name)));
     ASSERT_EQ(store.installed(), 2);
-    store.defaults->setBool(false, QStringLiteral("closeOpenBookOnOpen"));
+    store.defaults->set(SettingsKeys::CloseOpenBookOnOpen, false);
     OpenBookSheetWindowController sheet(store.context(nullptr));
     sheet.show();
     ASSERT_EQ(sheet.kinds().size(), 6);
@@ -675,7 +737,7 @@ TEST(OpenBookSheet, ListsInstalledBooksByKindAndOpensTheChosenOnes)
     auto* closeAutomatically = sheet.findChild<QCheckBox*>(QStringLiteral("closeAutomaticallyCheckbox"));
     ASSERT_NE(closeAutomatically, nullptr);
     closeAutomatically->setChecked(true);
-    EXPECT_TRUE(store.defaults->boolForKey("closeOpenBookOnOpen"));
+    EXPECT_TRUE(store.defaults->value(SettingsKeys::CloseOpenBookOnOpen));
     sheet.chooseBookRow(2);
     EXPECT_EQ(rec.received.size(), 3);
     EXPECT_FALSE(sheet.isVisible());
@@ -691,7 +753,7 @@ TEST(OpenBookSheet, WorksThroughTheCentreOfItsWindow)
     Store store;
     ASSERT_TRUE(QFile::copy(QStringLiteral(QS_BINARY_DIR "/library/KJV.tvk"), QDir(store.books).filePath("KJV.tvk")));
     ASSERT_EQ(store.installed(), 1);
-    store.defaults->setBool(false, QStringLiteral("closeOpenBookOnOpen"));
+    store.defaults->set(SettingsKeys::CloseOpenBookOnOpen, false);
     NotificationCenter windowCentre;
     StoreContext context = store.context(nullptr);
     context.window.setNotifications(&windowCentre);

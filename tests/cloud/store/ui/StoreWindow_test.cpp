@@ -3,6 +3,7 @@
 #include "cloud/store/ui/BookStoreWindowController.h"
 #include "cloud/store/ui/DownloadBooksSheetWindowController.h"
 #include "cloud/store/ui/OpenBookSheetWindowController.h"
+#include "platform/SettingsKeys.h"
 
 #include "cloud/store/StoreTestSupport.h"  // tests/cloud/store
 
@@ -21,9 +22,9 @@
 #include "panes/layout/LayoutRegionContentItemDescriptor.h"
 #include "panes/layout/LayoutRegionContents.h"
 #include "panes/page/BookPageScheme.h"
-#include "platform/RecordingAlerts.h"
 #include "platform/UserDefaults.h"
 #include "platform/ui/ActionRegistry.h"
+#include "support/RecordingAlerts.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -72,11 +73,10 @@ struct Visit {
     Visit()
     {
         defaults = std::make_unique<UserDefaults>(dir.filePath(QStringLiteral("defaults.conf")));
-        defaults->setBool(true, QStringLiteral("credentialsValid"));
-        defaults->setString(QStringLiteral("10001"), QStringLiteral("customerIDNum"));
-        defaults->setString(QStringLiteral("demo@quillstead.test"), QStringLiteral("customerID"));
-        defaults->setString(
-            scrambleText(QStringLiteral("demo"), ScramblePad::Default), QStringLiteral("optionsbitfield"));
+        defaults->set(SettingsKeys::CredentialsValid, true);
+        defaults->setString(QStringLiteral("10001"), SettingsKeys::CustomerIDNum.name);
+        defaults->set(SettingsKeys::CustomerID, QStringLiteral("demo@quillstead.test"));
+        defaults->set(SettingsKeys::Optionsbitfield, scrambleText(QStringLiteral("demo"), ScramblePad::Default));
         alerts = std::make_shared<RecordingAlerts>();
     }
     StoreContext context(const QUrl& storePages) const
@@ -223,8 +223,7 @@ TEST_F(StoreWindow, TheOffersPageAndAPlainCloseExit)
     EXPECT_TRUE(visit.alerts->shown().isEmpty());
 
     // A customer the store does not know sees the log-in page.
-    visit.defaults->setString(
-        scrambleText(QStringLiteral("wrong"), ScramblePad::Default), QStringLiteral("optionsbitfield"));
+    visit.defaults->set(SettingsKeys::Optionsbitfield, scrambleText(QStringLiteral("wrong"), ScramblePad::Default));
     BookStoreWindowController stranger(visit.context(pages));
     stranger.show();
     stranger.populateWebView();
@@ -273,12 +272,12 @@ TEST_F(StoreWindow, TheReaderDownloadsTwoBooksAndOpensThemInNewTabs)
         GTEST_SKIP() << "the books that come with the application are not built";
     RecordingAlerts* alerts = &TestSupport::programAlerts();
     UserDefaults& d = UserDefaults::standardUserDefaults();
-    d.setString(server->serviceHostSetting(), QStringLiteral("serviceHost"));
-    d.setBool(true, QStringLiteral("credentialsValid"));
-    d.setString(QStringLiteral("10001"), QStringLiteral("customerIDNum"));
-    d.setString(QStringLiteral("demo@quillstead.test"), QStringLiteral("customerID"));
-    d.setString(scrambleText(QStringLiteral("demo"), ScramblePad::Default), QStringLiteral("optionsbitfield"));
-    d.setBool(true, QStringLiteral("closeOpenBookOnOpen"));
+    d.set(SettingsKeys::ServiceHostAddress, server->serviceHostSetting());
+    d.set(SettingsKeys::CredentialsValid, true);
+    d.setString(QStringLiteral("10001"), SettingsKeys::CustomerIDNum.name);
+    d.set(SettingsKeys::CustomerID, QStringLiteral("demo@quillstead.test"));
+    d.set(SettingsKeys::Optionsbitfield, scrambleText(QStringLiteral("demo"), ScramblePad::Default));
+    d.set(SettingsKeys::CloseOpenBookOnOpen, true);
     QuillsteadAppController::setBundledBooksFolder(QStringLiteral(QS_BINARY_DIR "/books"));
     auto app = std::make_unique<QuillsteadAppController>(programEnvironment());
     app->applicationDidFinishLaunching({});

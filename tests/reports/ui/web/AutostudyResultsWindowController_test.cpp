@@ -1,17 +1,22 @@
+#include "platform/SettingsKeys.h"
 #include "reports/ui/web/AutostudyResultsWindowController.h"
 
 #include "engine/references/BibleRef.h"
+#include "library/GoToRequest.h"
+#include "library/LibraryNotifications.h"
 #include "library/SourceManager.h"
+#include "panes/layout/Layout.h"
+#include "panes/layout/LayoutManager.h"
 #include "panes/layout/PaneNotifications.h"
 #include "panes/page/BookPageScheme.h"
 #include "platform/AppFolders.h"
 #include "platform/NotificationCenter.h"
-#include "platform/RecordingAlerts.h"
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
 #include "reports/AutoStudyElements.h"
 #include "reports/AutoStudyManager.h"
 #include "support/FileAccessWatch.h"
+#include "support/RecordingAlerts.h"
 #include "support/TestSupport.h"
 #include "tools/tvkbuild/TvkJsonSource.h"
 #include "userdata/cBibleNote.h"
@@ -158,7 +163,53 @@ TEST_F(ResultsWindow, ShowsTheJohn316ReportAndSavesItsPicture)
     EXPECT_FALSE(QFile::exists(path));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(window.isNull());
-    EXPECT_FALSE(g_env.settings().dataForKey(AutostudyResultsWindowController::frameKey).isEmpty());
+    EXPECT_FALSE(g_env.settings().value(SettingsKeys::AutostudyResultsWindowFrame).isEmpty());
+}
+
+TEST_F(ResultsWindow, AReferenceInTheReportGoesToItsPassageInTheReader)
+{
+    LayoutManager layouts(g_env.notifications());
+    Layout* layout = layouts.addLayoutWithDescriptor(QStringLiteral("H1"), LayoutRect {0, 0, 800, 600}, QString());
+    layouts.setCurrentLayout(layout);
+    WindowEnvironment env = g_env;
+    env.setLayoutManager(&layouts);
+    // A commentary's reference as the report writes it, and a web link, which goes nowhere.
+    const QString path = QDir(AppFolders::cacheDirectory()).filePath(QStringLiteral("link-report.htm"));
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("<html><body style='font-size:40px'><p><a id='web' href='https://example.com/'>web</a></p>"
+                "<p><a id='mark' href=\"bible:#01290216\">Mk 2:22</a></p></body></html>");
+    }
+    QPointer<AutostudyResultsWindowController> window = AutostudyResultsWindowController::runWithFile(
+        env, path, PaneNotifications::UserWantsToDoVerseAutostudy, verseInfo(QStringLiteral("Mark 2:22")));
+    window->show();
+    QWebEngineView* view = reportView(window);
+    ASSERT_TRUE(waitForLoad(view));
+    ASSERT_TRUE(TestSupport::waitForPainted(view->page(), view));
+    QList<GoToRequest> goTos;
+    int observer = 0;
+    g_env.notifications().addObserver(
+        &observer, LibraryNotifications::GoToNotification, [&](Notification& n) { goTos.append(GoToRequest::of(n)); });
+    // The keyboard reaches the links in their order: the web link, then the reference.
+    window->activateWindow();
+    view->setFocus();
+    QWidget* keys = view->focusProxy() != nullptr ? view->focusProxy() : view;
+    QTest::keyClick(keys, Qt::Key_Tab);
+    QTest::keyClick(keys, Qt::Key_Return);
+    QTest::qWait(300);
+    EXPECT_TRUE(goTos.isEmpty()) << "a web link goes nowhere from a report";
+    QTest::keyClick(keys, Qt::Key_Tab);
+    QTest::keyClick(keys, Qt::Key_Return);
+    EXPECT_TRUE(TestSupport::waitFor([&] { return !goTos.isEmpty(); }));
+    g_env.notifications().removeObserver(&observer);
+    ASSERT_EQ(goTos.size(), 1);
+    EXPECT_EQ(goTos.first().href.value_or(QString()), QStringLiteral("bible:#01290216"));
+    EXPECT_EQ(goTos.first().layoutUuid, layout->uuidString());
+    // The report stays where it was.
+    EXPECT_EQ(view->url(), QUrl::fromLocalFile(path));
+    window->onClose();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 TEST_F(ResultsWindow, PrintsTheJohn316ReportIntoASmallPdfOfText)

@@ -1,0 +1,16 @@
+// Why the last statement of this thread failed, for callers that are only told "false" and must say
+// why to the user (a full disk is the user's to mend, a damaged file is not).
+//
+// Threads: each thread has its own.
+#pragma once
+
+namespace SQLiteFailure {
+
+// The primary SQLite result code of the last statement that failed on this thread since `clear`
+// (0 when none has).
+int lastOnThisThread();
+void clear();
+// The last failure was for want of room on the disk (SQLITE_FULL).
+bool lastWasDiskFull();
+
+}  // namespace SQLiteFailure
