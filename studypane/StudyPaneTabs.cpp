@@ -62,7 +62,8 @@ constexpr StudyPaneTabs::Tab kTabs[] = {
 };
 
 // Every slot is shown by exactly one tab (the go-to slots by the go-to tab), and no two tabs share an
-// identifier or a button name: a row left out or written twice does not build.
+// identifier or a button name: a row left out or written twice does not build. Names are compared
+// rather than addresses, which an AddressSanitizer build cannot compare at compile time.
 constexpr bool sameText(const char* a, const char* b)
 {
     while (*a != 0 && *a == *b) {
@@ -89,7 +90,7 @@ constexpr bool tableIsWhole()
             return false;
         if (*a.label == 0 || *a.tooltip == 0 || *a.menuTitle == 0 || *a.buttonName == 0)
             return false;
-        if (a.command.id == nullptr || a.command.menu == nullptr || *a.command.text == 0)
+        if (*a.command.id->name == 0 || *a.command.menu->name == 0 || *a.command.text == 0)
             return false;
         for (const auto& b : kTabs) {
             if (&a != &b && (a.id == b.id || sameText(a.buttonName, b.buttonName)))
@@ -97,7 +98,7 @@ constexpr bool tableIsWhole()
             // No two commands share a name or a menu place.
             if (&a != &b &&
                 (sameText(a.command.id->name, b.command.id->name) ||
-                    (a.command.menu == b.command.menu && a.command.menuGroup == b.command.menuGroup &&
+                    (sameText(a.command.menu->name, b.command.menu->name) && a.command.menuGroup == b.command.menuGroup &&
                         a.command.menuOrder == b.command.menuOrder)))
                 return false;
         }
