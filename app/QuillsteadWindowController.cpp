@@ -53,6 +53,7 @@
 #include <QMenuBar>
 #include <QMetaObject>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QScreen>
 #include <QStyle>
 #include <QTabBar>
@@ -804,6 +805,17 @@ void QuillsteadWindowController::onCopy()
 }
 
 void QuillsteadWindowController::onCopyPassage(bool now)
+{
+    // The passage is the selection as it is when the command is given, even when the page has not
+    // yet reported a selection made a moment before.
+    QPointer<QWidget> window(m_window.get());
+    m_layoutViewController->readSelectionNow([this, window, now] {
+        if (window)
+            copyPassage(now);
+    });
+}
+
+void QuillsteadWindowController::copyPassage(bool now)
 {
     // The selected verses of a Bible are the passage; anything else opens the dialog empty.
     QVariantMap options;

@@ -117,6 +117,7 @@ public:
     QString runTextPrompt(const QVariantMap& options);
     QString runNewLayoutSheet();
     void onCopyPassage(bool now);
+    void copyPassage(bool now);
     bool canCopyPassageNow() const;
     // Edit > Copy: the focused field of another window copies; in this window the selection of the
     // current book pane, else the focused field.

@@ -109,6 +109,11 @@ QString BookPane::selectedBibleRefString() const
 {
     return commands().selectedBibleRefString();
 }
+void BookPane::readSelectionNow(std::function<void()> done)
+{
+    commands().withSelectionWords([done = std::move(done)](const QString&, const QString&) { done(); });
+}
+
 QString BookPane::selectedText() const
 {
     return commands().selectedText();

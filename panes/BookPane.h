@@ -37,6 +37,7 @@ public:
     void onAutostudyVerse() override;
     void onAutostudyWord() override;
     QString selectedBibleRefString() const override;
+    void readSelectionNow(std::function<void()> done) override;
     QString selectedText() const override;
     bool canToggleReadingComplete() const override;
     bool paneDoesNotSendLocationSync() const override;

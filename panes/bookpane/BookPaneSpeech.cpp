@@ -125,14 +125,13 @@ void BookPaneSpeech::configureSpeechSynthesizerForLanguage(quint64 language)
 
 // Runs first by every start: a running speech is detached and stopped and the start is tried
 // again 0.3 s later; while another program speaks nothing starts. True when the start may go on.
-bool BookPaneSpeech::guardSpeech(void (BookPaneSpeech::*again)())
+bool BookPaneSpeech::guardSpeech(std::function<void()> again)
 {
     auto synthesizer = this->synthesizer();
     if (synthesizer && synthesizer->isSpeaking()) {
         synthesizer->clearFinishedHandler();
         synthesizer->stop();
-        QPointer<QObject> self(this);
-        QTimer::singleShot(300, this, [this, again] { (this->*again)(); });
+        QTimer::singleShot(300, this, std::move(again));
         return false;
     }
     return !(synthesizer && synthesizer->isAnyApplicationSpeaking());
@@ -140,7 +139,7 @@ bool BookPaneSpeech::guardSpeech(void (BookPaneSpeech::*again)())
 
 void BookPaneSpeech::onSpeakBlockOrVerse()
 {
-    if (!guardSpeech(&BookPaneSpeech::onSpeakBlockOrVerse))
+    if (!guardSpeech([this] { onSpeakBlockOrVerse(); }))
         return;
     SourceTuple::Ptr book = m_pane.currentSourceTuple();
     if (!book)
@@ -165,9 +164,15 @@ void BookPaneSpeech::onSpeakBlockOrVerse()
 
 void BookPaneSpeech::onSpeakSelection()
 {
-    if (!guardSpeech(&BookPaneSpeech::onSpeakSelection))
+    speakSelectionWords(m_pane.commands().selectedText());
+}
+
+// The words are taken when the command is chosen: a start tried again after a running speech has
+// stopped speaks them, not what the page's selection reads by then (a menu's words are gone then).
+void BookPaneSpeech::speakSelectionWords(const QString& text)
+{
+    if (!guardSpeech([this, text] { speakSelectionWords(text); }))
         return;
-    const QString text = m_pane.commands().selectedText();
     SourceTuple::Ptr book = m_pane.currentSourceTuple();
     if (text.isEmpty() || !book)
         return;
@@ -176,7 +181,7 @@ void BookPaneSpeech::onSpeakSelection()
 
 void BookPaneSpeech::onSpeakStartSpeaking()
 {
-    if (!guardSpeech(&BookPaneSpeech::onSpeakStartSpeaking))
+    if (!guardSpeech([this] { onSpeakStartSpeaking(); }))
         return;
     SourceTuple::Ptr book = m_pane.currentSourceTuple();
     if (!book)
@@ -204,7 +209,7 @@ void BookPaneSpeech::userWantsToStartSpeaking(const Notification& n)
 
 void BookPaneSpeech::startSpeakingLinkedToPassage()
 {
-    if (!guardSpeech(&BookPaneSpeech::startSpeakingLinkedToPassage))
+    if (!guardSpeech([this] { startSpeakingLinkedToPassage(); }))
         return;
     LayoutRegionContentItemState* state = m_pane.currentSourceState();
     if (!m_pane.isABible() || !state)

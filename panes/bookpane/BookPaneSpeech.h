@@ -7,6 +7,8 @@
 // Part of its BookPaneViewController, which owns it. Main thread only.
 #pragma once
 
+#include <functional>
+
 #include "library/SourceTuple.h"
 
 #include <QObject>
@@ -47,7 +49,8 @@ public:
 private:
     // A failure of the speech about to start ends it and is told to the reader in an alert.
     void sayFailures(SpeechSynthesizer& synthesizer);
-    bool guardSpeech(void (BookPaneSpeech::*again)());
+    bool guardSpeech(std::function<void()> again);
+    void speakSelectionWords(const QString& text);
     void speakNext();
     // Speaks `text` once; the window's commands are refreshed when it ends.
     void speakOnce(const QString& text, const SourceTuple::Ptr& book);

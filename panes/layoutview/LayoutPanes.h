@@ -16,6 +16,7 @@
 
 #include <QString>
 #include <QVariantMap>
+#include <functional>
 
 #include <memory>
 
@@ -55,6 +56,9 @@ public:
     virtual void onAutostudyVerse() = 0;
     virtual void onAutostudyWord() = 0;
     virtual QString selectedBibleRefString() const = 0;
+    // Calls `done` once the pane's selection (selectedBibleRefString) is the page's selection as it is
+    // now: a page reports a new selection a moment after it is made.
+    virtual void readSelectionNow(std::function<void()> done) { done(); }
     virtual QString selectedText() const = 0;
     virtual bool canToggleReadingComplete() const { return false; }
 

@@ -477,6 +477,14 @@ QString LayoutViewController::selectedBibleRefString() const
     return pane ? pane->selectedBibleRefString() : QString();
 }
 
+void LayoutViewController::readSelectionNow(std::function<void()> done)
+{
+    if (LayoutBookPane* pane = currentBookPane())
+        pane->readSelectionNow(std::move(done));
+    else
+        done();
+}
+
 QString LayoutViewController::selectedText() const
 {
     LayoutBookPane* pane = currentBookPane();

@@ -105,6 +105,8 @@ public:
     void onAutostudyWord();
     std::shared_ptr<SourceTuple> activeSourceTuple() const;
     QString selectedBibleRefString() const;
+    // Calls `done` once the current pane's selection is read as it is now (at once without a pane).
+    void readSelectionNow(std::function<void()> done);
     QString selectedText() const;
 
 private:

@@ -664,6 +664,16 @@ TEST(BookPane, SpeechReadsTheSelectedVersesAndStops)
     synthesizer->finish();
     ASSERT_TRUE(TestSupport::waitForQueuedWork());
     EXPECT_EQ(synthesizer->spoken.size(), 3);
+
+    // Speak Selection chosen while a reading runs stops it and, once it has stopped, speaks the words
+    // chosen, though the selection they came from (a menu's) is gone by then.
+    pane->speech().onSpeakStartSpeaking();
+    ASSERT_EQ(synthesizer->spoken.size(), 4);
+    pane->commands().setSelectionOverride(QStringLiteral("God so loved the world"), QString());
+    pane->speech().onSpeakSelection();
+    pane->commands().setSelectionOverride(QString(), QString());
+    ASSERT_TRUE(TestSupport::waitFor([&] { return synthesizer->spoken.size() == 5; }));
+    EXPECT_EQ(synthesizer->spoken[4], QStringLiteral("God so loved the world"));
 }
 
 TEST(BookPane, ASpeechFailureIsSaidOnceWithItsReasonAndEndsTheReading)
