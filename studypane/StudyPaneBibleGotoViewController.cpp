@@ -181,8 +181,12 @@ void StudyPaneBibleGotoViewController::loadView()
 void StudyPaneBibleGotoViewController::studyPaneDidActivateSubview()
 {
     reloadRecentList();
-    if (m_combo != nullptr)
+    if (m_combo != nullptr) {
+        // The field takes the keys with its text selected, so that a reference typed replaces the
+        // last one.
         m_combo->setFocus();
+        m_combo->lineEdit()->selectAll();
+    }
 }
 
 // --- following the active Bible ---

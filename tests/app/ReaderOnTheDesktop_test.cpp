@@ -1031,6 +1031,14 @@ TEST_F(ReaderOnTheDesktop, TheFirstStartAndOpenBookWorkFromTheKeyboard)
     };
     EXPECT_TRUE(waitFor([&] { return shownIn(kjv).startsWith(QStringLiteral("John 3")); }))
         << "the King James pane shows " << shownIn(kjv).toStdString();
+    // Go To again: the field's last reference is selected, so the one typed replaces it.
+    ASSERT_TRUE(reader_test::pressKeys(window, QKeySequence(QStringLiteral("Ctrl+L"))));
+    ASSERT_TRUE(waitFor([&] { return gotoPane->verseComboBox()->lineEdit()->hasFocus(); }));
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("John 9"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_TRUE(waitFor([&] { return shownIn(kjv).startsWith(QStringLiteral("John 9")); }))
+        << "the King James pane shows " << shownIn(kjv).toStdString() << "; the field reads "
+        << gotoPane->verseComboBox()->currentText().toStdString();
 
     // Ctrl+] goes through the book panes in reading order: row by row from the top, left to right,
     // as the panes lie in the window.
