@@ -41,6 +41,7 @@
 # only after the round, so that no reader waits on another's check. QS_SCREEN_CASES picks rows by
 # name, separated by commas ("same chapter,other chapter,other book", the default: all three).
 # QS_SCREEN_IDLE_SECONDS: seconds of the idle CPU measure (default 10; 0 leaves it out).
+# QS_SCREEN_SAVE=1: every distinct picture a timed go-to showed is kept in $QS_SCREEN_PICTURES too.
 #
 # Every timed go-to is checked, not only timed: the picture it settled on is read back (tesseract)
 # for the opening words of the verse gone to, and a round that does not show them (a wrong verse, a
@@ -344,11 +345,18 @@ reference_picture() {
 go_timed() {
   local r=$1 ref=$2 expected=$3 final=$4 rect=${5:-${RECT[$1]}} leave_out=() out
   [ -n "${6:-}" ] && leave_out=(--ignore "$6")
+  # QS_SCREEN_SAVE=1 keeps every distinct picture of the go-to too, as $PICTURES/seen-<reader>-<time>-<n>.ppm
+  # (0: the picture before the key), named in its line of rounds.log: what changed when.
+  local seen=""
+  if [ "${QS_SCREEN_SAVE:-0}" = 1 ]; then
+    seen="$PICTURES/seen-$r-$(date +%H%M%S)"
+    leave_out+=(--save "$seen")
+  fi
   type_reference "$r" "$ref"
   sleep 0.6
   if out="$("$WATCH" --display "${DISPLAY_OF[$r]}" --rect "$rect" "${leave_out[@]}" --interval "$INTERVAL" --settle 700 \
     --timeout 6000 --expect "$expected" --final "$final" 2>>"$WORK/watch-$r.log")"; then
-    echo "$(basename "$expected" .ppm) $out" >>"$PICTURES/rounds.log"
+    echo "$(basename "$expected" .ppm) $out${seen:+ saved=$(basename "$seen")}" >>"$PICTURES/rounds.log"
     echo "$out" >"$final.line"
     sed -n 's/.*readable_ms=\([-0-9.]*\).*/\1/p' <<<"$out"
   else
