@@ -19,7 +19,6 @@ namespace {
 
 std::atomic<SourceManager*> g_singleton {nullptr};
 std::mutex g_singletonMutex;
-std::unique_ptr<SourceManager::Folders> g_configuredFolders;
 
 QDateTime modificationTimeOf(const QString& path)
 {
@@ -51,22 +50,11 @@ SourceManager::~SourceManager() = default;
 
 SourceManager::Folders SourceManager::applicationFolders()
 {
-    {
-        std::lock_guard<std::mutex> lock(g_singletonMutex);
-        if (g_configuredFolders != nullptr)
-            return *g_configuredFolders;
-    }
     Folders f;
     f.books = AppFolders::booksDirectory();
     f.cache = AppFolders::cacheDirectory();
     f.refused = AppFolders::privateDataDirectory() + QStringLiteral("/Refused Books");
     return f;
-}
-
-void SourceManager::configureSingleton(Folders folders)
-{
-    std::lock_guard<std::mutex> lock(g_singletonMutex);
-    g_configuredFolders = std::make_unique<Folders>(std::move(folders));
 }
 
 SourceManager& SourceManager::singleton()

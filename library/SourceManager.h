@@ -69,10 +69,8 @@ public:
     // The program's library over the application folders, made on first call.
     static SourceManager& singleton();
     static bool singletonInUse();
-    // The folders of the program's library: those given to configureSingleton (called at start-up,
-    // before the first use), else the application folders.
+    // The folders of the program's library: the application folders (AppFolders).
     static Folders applicationFolders();
-    static void configureSingleton(Folders folders);
 
     const Folders& folders() const { return m_folders; }
 

@@ -259,12 +259,6 @@ UserDefaults& UserDefaults::standardUserDefaults()
     return *g_standard;
 }
 
-void UserDefaults::setStandardUserDefaults(std::shared_ptr<UserDefaults> defaults)
-{
-    std::lock_guard lock(g_standardMutex);
-    g_standard = std::move(defaults);
-}
-
 QString UserDefaults::defaultFilePath()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QLatin1Char('/') +
@@ -316,11 +310,6 @@ double UserDefaults::doubleForKey(const QString& key) const
 {
     return doubleFromValue(lookup(key));
 }
-float UserDefaults::floatForKey(const QString& key) const
-{
-    return static_cast<float>(doubleForKey(key));
-}
-
 QVariantList UserDefaults::arrayForKey(const QString& key) const
 {
     const QVariant v = lookup(key);
@@ -382,10 +371,6 @@ void UserDefaults::setInteger(qint64 value, const QString& key)
 void UserDefaults::setDouble(double value, const QString& key)
 {
     setObject(value, key);
-}
-void UserDefaults::setFloat(float value, const QString& key)
-{
-    setObject(static_cast<double>(value), key);
 }
 void UserDefaults::removeObjectForKey(const QString& key)
 {

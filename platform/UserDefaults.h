@@ -69,9 +69,6 @@ public:
     // The program's settings, opened at defaultFilePath() on first use (the program hands them down;
     // a test makes its own).
     static UserDefaults& standardUserDefaults();
-    // Replaces the standard instance (two benchmarks still do; nothing else reads it but the program's
-    // services); null makes the next call open the default file.
-    static void setStandardUserDefaults(std::shared_ptr<UserDefaults> defaults);
     static QString defaultFilePath();
 
     QString filePath() const;
@@ -121,7 +118,6 @@ public:
     bool boolForKey(const QString& key) const;
     qint64 integerForKey(const QString& key) const;
     double doubleForKey(const QString& key) const;
-    float floatForKey(const QString& key) const;
     QVariantList arrayForKey(const QString& key) const;
     QVariantMap dictionaryForKey(const QString& key) const;
     QByteArray dataForKey(const QString& key) const;
@@ -135,7 +131,6 @@ public:
     void setBool(bool value, const QString& key);
     void setInteger(qint64 value, const QString& key);
     void setDouble(double value, const QString& key);
-    void setFloat(float value, const QString& key);
     void removeObjectForKey(const QString& key);
 
     // Removes every stored value of the application (the registered defaults stay).

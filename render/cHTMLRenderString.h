@@ -26,8 +26,8 @@ public:
     cHTMLRenderString(const cHTMLRenderString&) = delete;
     cHTMLRenderString& operator=(const cHTMLRenderString&) = delete;
 
-    // Text mode with the callback (null: the template reader over templateText(), or over `context`
-    // when one is given). Does not parse; true.
+    // Text mode with the callback (null: the template reader over `context`, a cHTMLTemplateText, or
+    // over the render string's own template state when none is given). Does not parse; true.
     virtual bool parseFromText(HTMLTextSourceCallback callback, void* context);
     // Node mode with the callback (null: bookSectionTreeProvider, the context being an open
     // cBkBookFile), then the parser's initial parse; its result.
@@ -42,7 +42,6 @@ public:
         std::uint32_t lastTextPosition, std::string& utf8);
 
     cHTMLParser& parser() { return m_parser; }
-    cHTMLTemplateText& templateText() { return m_template; }
 
 private:
     class Walk;

@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -142,18 +143,28 @@ void StudyPaneNoteEditor::prunePages()
     }
 }
 
-StudyPaneNoteEditor::Page* StudyPaneNoteEditor::pageShownBy(const NoteWebView* view)
+const StudyPaneNoteEditor::Page* StudyPaneNoteEditor::pageShownBy(const NoteWebView* view) const
 {
     if (view == nullptr)
         return nullptr;
-    auto it = m_pages.find(view->serial());
+    const auto it = m_pages.find(view->serial());
     return it != m_pages.end() ? &it->second : nullptr;
+}
+
+StudyPaneNoteEditor::Page* StudyPaneNoteEditor::pageShownBy(const NoteWebView* view)
+{
+    return const_cast<Page*>(std::as_const(*this).pageShownBy(view));
+}
+
+const StudyPaneNoteEditor::Page* StudyPaneNoteEditor::livePage(const NoteWebView* view) const
+{
+    const Page* page = pageShownBy(view);
+    return page != nullptr && page->live ? page : nullptr;
 }
 
 StudyPaneNoteEditor::Page* StudyPaneNoteEditor::livePage(const NoteWebView* view)
 {
-    Page* page = pageShownBy(view);
-    return page != nullptr && page->live ? page : nullptr;
+    return const_cast<Page*>(std::as_const(*this).livePage(view));
 }
 
 void StudyPaneNoteEditor::retireLivePages()

@@ -84,7 +84,9 @@ public:
     void addPage(quint64 serial, const NoteLocation& location, NoteHtml::Source source, bool live);
     // The page the view shows (null when it shows none of the kept pages), and the same when it is live.
     Page* pageShownBy(const NoteWebView* view);
+    const Page* pageShownBy(const NoteWebView* view) const;
     Page* livePage(const NoteWebView* view);
+    const Page* livePage(const NoteWebView* view) const;
     // No page is live any more: what was pushed so far counts as saved by the caller.
     void retireLivePages();
     // A journal note was renamed: the late pushes of its pages go to the new title.

@@ -68,7 +68,6 @@ public:
     // Where the caret of the view's page is, as its page told last: {start, end}; none when not told.
     std::optional<std::pair<int, int>> caretOf(const NoteWebView* view) const;
     bool isHolding() const { return m_view != nullptr; }
-    int heldKeyCount() const { return int(m_held.size()); }
     // Keys sent to the view's page that it has not confirmed yet.
     int unconfirmedKeyCount(const NoteWebView* view) const;
 

@@ -97,13 +97,13 @@ public:
     void selectTab(Tab tab);
     NoteWebView* webView(Tab tab) const { return m_webViews[tab].data(); }
 
-    // The editor: the editor pages' pushes, the format commands and the style buttons.
-    StudyPaneNoteEditor* noteEditor() const { return m_editor; }
+    // The editor: the editor pages' pushes, the format commands and the style buttons (to look at).
+    const StudyPaneNoteEditor* noteEditor() const { return m_editor; }
 
     // The view page's links and their previews.
     StudyPaneNoteLinks* links() const { return m_links; }
-    // The editor's return after its renderer ended: the carets it keeps, the keys it holds.
-    StudyPaneNoteRecovery* recovery() const { return m_recovery; }
+    // The editor's return after its renderer ended: the carets it keeps, the keys it holds (to look at).
+    const StudyPaneNoteRecovery* recovery() const { return m_recovery; }
 
     // The page bridge: a call from the page of a view.
     QJsonValue bridgeCall(NoteWebView* view, const QString& name, const QJsonArray& arguments);

@@ -82,7 +82,7 @@ static void BM_NotesBesideAStalledSync(benchmark::State& state)
         QElapsedTimer clock;
         clock.start();
         while (clock.elapsed() < 20000 && engine->goal() == SyncManager::Syncing &&
-            engine->localData().allRows(C::BibleNotes).size() < size_t(records - 1))
+            localRecids(C::BibleNotes).size() < size_t(records - 1))
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         if (engine->goal() != SyncManager::Syncing) {
             state.SkipWithError("the run did not wait for the server");

@@ -50,7 +50,8 @@ struct Fixture {
     {
         if (view)
             return true;
-        book = SourceTupleBookPageSource::forFile(QStringLiteral(QS_LIBRARY_DIR "/KJV.tvk"));
+        if (auto doc = SourceTuple::allocateSourceForFile(QStringLiteral(QS_LIBRARY_DIR "/KJV.tvk")))
+            book = std::make_shared<SourceTupleBookPageSource>(SourceTuple::sourceTupleForSource(std::move(doc)));
         if (!book)
             return false;
         host = std::make_unique<SingleBookPageHost>(book);
@@ -234,9 +235,8 @@ int main(int argc, char** argv)
     QApplication app(arguments.argc(), arguments.argv());
     EngineProcesses::started();
     cSQLiteDbBase::setEngineDataFolder(cLString16(data.path().toUtf8().constData()));
-    auto defaults = std::make_shared<UserDefaults>(data.path() + QStringLiteral("/defaults.ini"));
-    SettingsRegistry::registerDefaultsForAllPreferences(*defaults);
-    UserDefaults::setStandardUserDefaults(defaults);
+    // The program's settings, in the temporary configuration folder.
+    SettingsRegistry::registerDefaultsForAllPreferences(UserDefaults::standardUserDefaults());
     benchmark::RunSpecifiedBenchmarks();
     fixture().view.reset();
     benchmark::Shutdown();

@@ -47,10 +47,11 @@ int runPages(int argc, char** argv, int count)
     QApplication app(arguments.argc(), arguments.argv());
     EngineProcesses::started();
     cSQLiteDbBase::setEngineDataFolder(cLString16(data.path().toUtf8().constData()));
-    auto defaults = std::make_shared<UserDefaults>(data.path() + QStringLiteral("/defaults.ini"));
-    SettingsRegistry::registerDefaultsForAllPreferences(*defaults);
-    UserDefaults::setStandardUserDefaults(defaults);
-    auto book = SourceTupleBookPageSource::forFile(QStringLiteral(QS_LIBRARY_DIR "/KJV.tvk"));
+    // The program's settings, in the temporary configuration folder.
+    SettingsRegistry::registerDefaultsForAllPreferences(UserDefaults::standardUserDefaults());
+    auto doc = SourceTuple::allocateSourceForFile(QStringLiteral(QS_LIBRARY_DIR "/KJV.tvk"));
+    auto book =
+        doc ? std::make_shared<SourceTupleBookPageSource>(SourceTuple::sourceTupleForSource(std::move(doc))) : nullptr;
     if (!book) {
         std::printf("no KJV.tvk\n");
         return 1;

@@ -297,22 +297,6 @@ std::optional<SyncLocalRow> SyncLocalData::readByRecid(qint64 noun, qint64 recid
     return selectRow(noun, QStringLiteral("recid = ?"), {static_cast<std::int64_t>(recid)});
 }
 
-std::vector<SyncLocalRow> SyncLocalData::allRows(qint64 noun)
-{
-    std::vector<SyncLocalRow> out;
-    const TableInfo* t = info(noun);
-    if (!t || !m_open)
-        return out;
-    const QString sql =
-        QStringLiteral("SELECT %1 FROM %2 ORDER BY recid").arg(selectList(*t), QString::fromLatin1(t->table));
-    cSQLRows rows;
-    if (m_db.exec(sql.toUtf8().constData(), {}, &rows)) {
-        for (const cSQLRow& row : rows)
-            out.push_back(rowOf(row));
-    }
-    return out;
-}
-
 QString SyncLocalData::categoryName(qint64 catid, bool* found)
 {
     *found = false;

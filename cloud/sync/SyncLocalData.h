@@ -57,8 +57,6 @@ public:
     qint64 countUnsynced(qint64 noun);
     bool hasRows(qint64 noun);
     std::optional<SyncLocalRow> readByRecid(qint64 noun, qint64 recid);
-    // Every row of the type's table by recid (checks and tools).
-    std::vector<SyncLocalRow> allRows(qint64 noun);
 
     // The record fields of a row in wire order, or an error text (a category that can't be found).
     std::optional<QStringList> wireFields(qint64 noun, const SyncLocalRow& row, QString* error);

@@ -11,14 +11,6 @@ SourceTupleBookPageSource::SourceTupleBookPageSource(SourceTuple::Ptr tuple) : m
 {
 }
 
-std::shared_ptr<SourceTupleBookPageSource> SourceTupleBookPageSource::forFile(const QString& path)
-{
-    std::shared_ptr<cSourceDoc> doc = SourceTuple::allocateSourceForFile(path);
-    if (!doc)
-        return nullptr;
-    return std::make_shared<SourceTupleBookPageSource>(SourceTuple::sourceTupleForSource(std::move(doc)));
-}
-
 QString SourceTupleBookPageSource::identityString() const
 {
     return QStringLiteral("%1:%2:%3:%4")

@@ -11,9 +11,6 @@
 class SourceTupleBookPageSource : public BookPageSource {
 public:
     explicit SourceTupleBookPageSource(SourceTuple::Ptr tuple);
-    // A source over a book file read straight from its path (tools, tests, benchmarks); null when
-    // the file does not open as a book.
-    static std::shared_ptr<SourceTupleBookPageSource> forFile(const QString& path);
 
     const SourceTuple::Ptr& tuple() const { return m_tuple; }
 

@@ -47,7 +47,8 @@ public:
     // Queues a task; one of at most maxThreads() pool threads runs it.
     void post(std::function<void()> task);
     int maxThreads() const { return m_threads; }
-    // Waits until every queued task has run; for tests and shut-down. False when msecs ran out.
+    // Waits until every queued task has run (tests, before they free what the tasks use; the
+    // destructor runs what is queued by itself). False when msecs ran out.
     bool waitForDone(int msecs = -1);
 
 private:

@@ -26,7 +26,6 @@ bool cMultiBookSearchHits::addBook(cSourceDoc& document)
         userdatasearch::userDataSearchCacheStore(*result, main.c_str(), m_limitExpression, publisher, book, edition);
     }
     m_results[key] = std::move(result);
-    m_current = key;
     return true;
 }
 
@@ -37,10 +36,4 @@ const cSearchExpressionResult* cMultiBookSearchHits::resultForBook(uint16_t publ
         if (key.first == wanted)
             return result.get();
     return nullptr;
-}
-
-const cSearchExpressionResult* cMultiBookSearchHits::currentResult() const
-{
-    const auto it = m_results.find(m_current);
-    return it == m_results.end() ? nullptr : it->second.get();
 }

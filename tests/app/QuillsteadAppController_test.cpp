@@ -199,7 +199,7 @@ TEST_F(Shell, FirstRunBuildsTheFirstScreenAndASecondRunRestoresIt)
     const QString uuid = first->uuidString();
     quit();
     EXPECT_TRUE(QFile::exists(QuillsteadAppController::appLayoutArchiveFile()));
-    EXPECT_GT(UserDefaults::standardUserDefaults().floatForKey(SettingsKeys::MainWindowWidth.name), 0.0f);
+    EXPECT_GT(UserDefaults::standardUserDefaults().value(SettingsKeys::MainWindowWidth), 0.0);
 
     // Second run: the same layout comes back and no first-run requests are sent.
     m_goTos.clear();
@@ -848,7 +848,7 @@ TEST_F(Shell, ADamagedSettingsFileIsKeptAsideAndTheReaderStartsWithDefaults)
     quit();
     // What the reader saves on quit reaches the new file.
     UserDefaults reread(file);
-    EXPECT_GT(reread.floatForKey(SettingsKeys::MainWindowWidth.name), 0.0f);
+    EXPECT_GT(reread.value(SettingsKeys::MainWindowWidth), 0.0);
 }
 
 TEST_F(Shell, EveryTaggedCommandReachesItsAction)
@@ -1211,7 +1211,8 @@ TEST_F(Shell, SyncNowReachesTheServerShowsItsProgressAndAReceivedNoteIsFound)
     auto notedSections = [&document] {
         cMultiBookSearchHits hits(u"", u"NOTE()");
         EXPECT_TRUE(hits.addBook(*document));
-        return hits.currentResult() != nullptr ? hits.currentResult()->hitCount() : 0xFFFFFFFFu;
+        const cSearchExpressionResult* result = hits.resultForBook(1, 101);
+        return result != nullptr ? result->hitCount() : 0xFFFFFFFFu;
     };
     EXPECT_EQ(notedSections(), 0u);
 
@@ -1263,7 +1264,8 @@ TEST_F(Shell, SyncNowReachesTheServerShowsItsProgressAndAReceivedNoteIsFound)
     EXPECT_EQ(notedSections(), 1u);
     cMultiBookSearchHits again(u"", u"NOTE()");
     ASSERT_TRUE(again.addBook(*document));
-    EXPECT_TRUE(again.currentResult()->containsSection(section));
+    ASSERT_NE(again.resultForBook(1, 101), nullptr);
+    EXPECT_TRUE(again.resultForBook(1, 101)->containsSection(section));
     quit();
 }
 
@@ -1713,7 +1715,7 @@ TEST_F(Shell, StartUpSweepsPartialBooksSkipsFifosAndFitsTheWindowToTheScreen)
         << frame.x() << "," << frame.y() << " " << frame.width() << "x" << frame.height() << " in " << area.x() << ","
         << area.y() << " " << area.width() << "x" << area.height();
     quit();
-    EXPECT_LE(defaults.floatForKey(SettingsKeys::MainWindowWidth.name), float(area.width()));
+    EXPECT_LE(defaults.value(SettingsKeys::MainWindowWidth), double(area.width()));
     QFile::remove(fifo);
     QFile::remove(QDir(books).filePath(QStringLiteral("keep.tmp")));
 }

@@ -2,6 +2,7 @@
 
 #include "LibraryTestSupport.h"
 #include "library/LibraryNotifications.h"
+#include "platform/AppFolders.h"
 #include "platform/KeyedArchive.h"
 #include "search/core/BitVector.h"
 #include "support/RecordingAlerts.h"
@@ -505,23 +506,23 @@ TEST(SourceManager, OpeningRestoredBooksFromManyThreadsAtOnce)
 
 TEST(SourceManager, TheProgramsLibraryServesTheSearchCache)
 {
-    Place p;
-    ASSERT_TRUE(writeSmallBook(p.books + "/s.tvk", 71, 5, 2, 1, "Searched"));
+    // The program's library reads the books folder of the application folders (in the tests' home).
+    const QString books = AppFolders::booksDirectory();
+    ASSERT_TRUE(writeSmallBook(books + "/s.tvk", 71, 5, 2, 1, "Searched"));
     ASSERT_FALSE(SourceManager::singletonInUse());
-    SourceManager::configureSingleton(p.folders());
     SourceManager& library = SourceManager::singleton();
     EXPECT_TRUE(SourceManager::singletonInUse());
     EXPECT_EQ(&library, &SourceManager::singleton());
-    EXPECT_EQ(p.books, library.folders().books);
+    EXPECT_EQ(books, library.folders().books);
     const auto doc = sourceDocForPubIDBookIDEdition(71, 5, 2);
     ASSERT_NE(nullptr, doc);
     EXPECT_EQ(doc, library.allSources()->tupleForPubID(71, 5)->sourceDoc());
     EXPECT_EQ(nullptr, sourceDocForPubIDBookIDEdition(71, 5, 1));
     EXPECT_EQ(nullptr, sourceDocForPubIDBookIDEdition(71, 6, 2));
     // A file copied in by anyone reaches the program's library.
-    ASSERT_TRUE(writeSmallBook(p.books + "/t.tvk", 71, 6, 1, 1, "Copied"));
+    ASSERT_TRUE(writeSmallBook(books + "/t.tvk", 71, 6, 1, 1, "Copied"));
     NotificationCenter::defaultCenter().postNotificationName(
-        LibraryNotifications::qsBookFileCopiedToBooksFolder, nullptr, {{"path", p.books + "/t.tvk"}});
+        LibraryNotifications::qsBookFileCopiedToBooksFolder, nullptr, {{"path", books + "/t.tvk"}});
     EXPECT_TRUE(library.isSourceInstalledWithPubID(71, 6));
     EXPECT_FALSE(library.containsOnlyBundledSources());
 }

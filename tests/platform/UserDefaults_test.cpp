@@ -97,8 +97,6 @@ TEST_F(UserDefaultsTest, StringsAndRealsCoerceToNumbers)
     EXPECT_EQ(d.stringForKey("b"), "1");
     d.setInteger(3600000, "i");
     EXPECT_EQ(d.stringForKey("i"), "3600000");
-    d.setFloat(1.2f, "f");
-    EXPECT_EQ(d.floatForKey("f"), 1.2f);
 }
 
 TEST_F(UserDefaultsTest, MissingKeysReadAsRegisteredDefaultOrZero)

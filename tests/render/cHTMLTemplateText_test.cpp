@@ -151,10 +151,11 @@ TEST(TemplateText, ParsesThroughTheRenderString)
     cLStringDictionary names;
     names.setValue("show", "");
     cLIntStack stack;
-    rs.templateText().text = "<p>a<!if show><b>b</b><!endif><!ifn show><i>c</i><!endif></p>";
-    rs.templateText().conditions = &names;
-    rs.templateText().conditionStack = &stack;
-    ASSERT_TRUE(rs.parseFromText(nullptr, nullptr));
+    cHTMLTemplateText tt;
+    tt.text = "<p>a<!if show><b>b</b><!endif><!ifn show><i>c</i><!endif></p>";
+    tt.conditions = &names;
+    tt.conditionStack = &stack;
+    ASSERT_TRUE(rs.parseFromText(nullptr, &tt));
     ASSERT_TRUE(rs.parser().parseAll()) << rs.parser().message();
     cHTMLTagElement* p = rs.parser().rootElement()->firstChild();
     ASSERT_NE(nullptr, p);

@@ -44,16 +44,10 @@ struct Home {
         cSQLiteDbBase::setEngineDataFolder(cLString16((p + "/data").constData()));
         if (!QFile::exists(kSamples + QStringLiteral("/KJV.tvk")))
             return;
-        const QString books = dir.path() + QStringLiteral("/books");
-        QDir().mkpath(books);
+        // The program's library, in the application folders of this home.
+        const QString books = SourceManager::applicationFolders().books;
         for (const QString& n : QDir(kSamples).entryList({QStringLiteral("*.tvk")}, QDir::Files))
             QFile::copy(kSamples + QLatin1Char('/') + n, books + QLatin1Char('/') + n);
-        SourceManager::Folders f;
-        f.books = books;
-        f.cache = dir.path() + QStringLiteral("/cache/library");
-        f.refused = dir.path() + QStringLiteral("/refused");
-        QDir().mkpath(f.cache);
-        SourceManager::configureSingleton(f);
         ready = SourceManager::singleton().allSources()->count() > 0;
     }
 };

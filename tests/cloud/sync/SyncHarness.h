@@ -15,7 +15,9 @@
 #include <QJsonArray>
 #include <QTemporaryDir>
 
+#include <cstdlib>
 #include <map>
+#include <optional>
 #include <set>
 
 namespace sync_test {
@@ -23,6 +25,24 @@ namespace sync_test {
 using qs::cloud::SyncCommand;
 using qs::cloud::SyncLocalData;
 using qs::cloud::SyncManager;
+
+// The recids of a type's local table in the active reader's database, deleted rows included, by
+// recid: every row the reader holds.
+inline std::vector<qint64> localRecids(qint64 noun)
+{
+    std::vector<qint64> out;
+    cSQLiteDbBase db;
+    if (!db.open(db.databasePath()))
+        return out;
+    const QByteArray sql =
+        "SELECT recid FROM " + qs::cloud::syncRecordType(noun)->localTable.toUtf8() + " ORDER BY recid";
+    cSQLRows rows;
+    EXPECT_TRUE(db.exec(sql.constData(), {}, &rows));
+    for (const cSQLRow& row : rows)
+        out.push_back(std::atoll(row.at(0).chars()));
+    db.close();
+    return out;
+}
 
 struct Account {
     QString user = QStringLiteral("demo@quillstead.test");
@@ -111,8 +131,11 @@ public:
         EXPECT_TRUE(data.open());
         for (qint64 noun : qs::cloud::syncAllOrder()) {
             const QString table = qs::cloud::syncRecordType(noun)->localTable;
-            for (const qs::cloud::SyncLocalRow& r : data.allRows(noun)) {
-                const auto row = &r;
+            for (qint64 recid : localRecids(noun)) {
+                const std::optional<qs::cloud::SyncLocalRow> row = data.readByRecid(noun, recid);
+                EXPECT_TRUE(row.has_value()) << recid;
+                if (!row)
+                    continue;
                 QString error;
                 const auto wire = data.wireFields(noun, *row, &error);
                 QString text = (wire ? wire->join(QLatin1Char('|')) : QStringLiteral("?")) +

@@ -739,9 +739,9 @@ TEST(SyncTwoReaders, ANoteIsSavedWhileTheServerStallsInTheMiddleOfItsRecords)
     QElapsedTimer clock;
     clock.start();
     while (clock.elapsed() < 20000 && engine.goal() == SyncManager::Syncing &&
-        engine.localData().allRows(C::BibleNotes).size() < size_t(records - 1))
+        localRecids(C::BibleNotes).size() < size_t(records - 1))
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    ASSERT_EQ(engine.localData().allRows(C::BibleNotes).size(), size_t(records - 1));
+    ASSERT_EQ(localRecids(C::BibleNotes).size(), size_t(records - 1));
     ASSERT_EQ(engine.goal(), SyncManager::Syncing) << "the run waits for the rest";
 
     std::atomic<bool> saved {false};

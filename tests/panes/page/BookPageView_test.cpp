@@ -122,9 +122,17 @@ constexpr bool kWebEngineUsable = true;
     if (!QFile::exists(kBuild + QStringLiteral("/library/KJV.tvk")))                                                   \
     GTEST_SKIP() << "the sample library is not built"
 
+// A page source over a book file read straight from its path; null when it does not open as a book.
+std::shared_ptr<SourceTupleBookPageSource> bookFile(const QString& path)
+{
+    std::shared_ptr<cSourceDoc> doc = SourceTuple::allocateSourceForFile(path);
+    return doc ? std::make_shared<SourceTupleBookPageSource>(SourceTuple::sourceTupleForSource(std::move(doc)))
+               : nullptr;
+}
+
 std::shared_ptr<SourceTupleBookPageSource> openBook(const QString& name)
 {
-    auto book = SourceTupleBookPageSource::forFile(kBuild + QStringLiteral("/library/") + name);
+    auto book = bookFile(kBuild + QStringLiteral("/library/") + name);
     EXPECT_TRUE(book != nullptr) << name.toStdString();
     return book;
 }
@@ -918,8 +926,8 @@ TEST(BookPageView, AHostileCompiledBookNeitherCallsTheBridgeNorStopsThePage)
     QTcpServer server;  // where a hostile link would send the reader's browser
     ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
     QTemporaryDir dir;
-    auto book = SourceTupleBookPageSource::forFile(
-        writeHostileDevotional(dir.path(), QStringLiteral("http://127.0.0.1:%1/").arg(server.serverPort())));
+    auto book =
+        bookFile(writeHostileDevotional(dir.path(), QStringLiteral("http://127.0.0.1:%1/").arg(server.serverPort())));
     ASSERT_TRUE(book != nullptr);
     ASSERT_EQ(book->numReadings(), 30u);
     const quint32 first = book->sectionForReadingNumber(1);
@@ -2081,7 +2089,7 @@ TEST(BookPageView, ContentTakesNoPlaceOfItsOwnSoAClickElsewhereOpensNothing)
     ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
     const QString remote = QStringLiteral("http://127.0.0.1:%1/").arg(server.serverPort());
     QTemporaryDir dir;
-    auto book = SourceTupleBookPageSource::forFile(writeCoveringBook(dir.path(), remote));
+    auto book = bookFile(writeCoveringBook(dir.path(), remote));
     ASSERT_TRUE(book != nullptr);
     QString html;
     for (quint32 b = book->blockForSection(1); b < book->blockForSection(2); ++b)
@@ -2166,8 +2174,7 @@ TEST(BookPageView, ContentStyleSheetsStayInsideTheirBlockSoAClickElsewhereOpensN
     QTemporaryDir dir;
     for (int n = 0; n < int(covers.size()); ++n) {
         SCOPED_TRACE(covers[size_t(n)]);
-        auto book =
-            SourceTupleBookPageSource::forFile(writeSheetCoveringBook(dir.path(), remote, covers[size_t(n)], n));
+        auto book = bookFile(writeSheetCoveringBook(dir.path(), remote, covers[size_t(n)], n));
         ASSERT_TRUE(book != nullptr);
         Page page(book);
         GoToRecorder recorder;
