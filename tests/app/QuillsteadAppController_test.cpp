@@ -1032,7 +1032,10 @@ TEST_F(Shell, EveryTaggedCommandReachesItsAction)
             EXPECT_TRUE(modal.contains(QStringLiteral("AboutThisBookWindowController"))) << modal.toStdString();
             break;
         case 209:
-            EXPECT_TRUE(modal.contains(QStringLiteral("CopyPassageWindowController"))) << modal.toStdString();
+            // The dialog opens once the page has told the passage selected now.
+            EXPECT_TRUE(TestSupport::waitFor([&] {
+                return closer.seen.join(QLatin1Char('|')).contains(QStringLiteral("CopyPassageWindowController"));
+            })) << closer.seen.join(QLatin1Char('|')).toStdString();
             break;
         case 403:
             EXPECT_FALSE(window->isTabBarVisible()) << "the layout tabs hide";
