@@ -98,8 +98,8 @@ constexpr bool tableIsWhole()
             // No two commands share a name or a menu place.
             if (&a != &b &&
                 (sameText(a.command.id->name, b.command.id->name) ||
-                    (sameText(a.command.menu->name, b.command.menu->name) && a.command.menuGroup == b.command.menuGroup &&
-                        a.command.menuOrder == b.command.menuOrder)))
+                    (sameText(a.command.menu->name, b.command.menu->name) &&
+                        a.command.menuGroup == b.command.menuGroup && a.command.menuOrder == b.command.menuOrder)))
                 return false;
         }
     }
