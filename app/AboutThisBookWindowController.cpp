@@ -19,7 +19,7 @@ AboutThisBookWindowController::AboutThisBookWindowController(
     : QDialog(parent), m_book(std::move(book))
 {
     setObjectName(QStringLiteral("AboutThisBookWindow"));
-    setWindowTitle(m_book ? tr("About %1").arg(m_book->name()) : tr("About This Book"));
+    setWindowTitle(m_book ? tr("About %1").arg(m_book->record().name) : tr("About This Book"));
     resize(520, 560);
     auto* webView = new QTextBrowser(this);
     webView->setObjectName(QStringLiteral("webView"));

@@ -69,10 +69,10 @@ QString ApplicationBookPaneHooks::passagePlainText(
 
 QString ApplicationBookPaneHooks::imageCacheFolder(const SourceTuple& book)
 {
-    return AppFolders::bookImageCache(
-        {{AppFolders::AppFoldersPublisherIDKey, book.pubID()}, {AppFolders::AppFoldersBookIDKey, book.bookID()},
-            {AppFolders::AppFoldersEditionNumberKey, book.editionNumber()},
-            {AppFolders::AppFoldersRevisionNumberKey, book.revisionNumber()}});
+    return AppFolders::bookImageCache({{AppFolders::AppFoldersPublisherIDKey, book.record().pubID},
+        {AppFolders::AppFoldersBookIDKey, book.record().bookID},
+        {AppFolders::AppFoldersEditionNumberKey, book.record().editionNumber},
+        {AppFolders::AppFoldersRevisionNumberKey, book.record().revisionNumber}});
 }
 
 QString ApplicationBookPaneHooks::copyImageToCache(const QString& fileName, const SourceTuple::Ptr& book)

@@ -491,8 +491,8 @@ void QuillsteadAppController::loadAndOpenBook(const QString& fileName)
                 Alert alert;
                 alert.style = AlertStyle::Informational;
                 if (placement.kept == Placement::Kept::Newer) {
-                    alert.messageText =
-                        QStringLiteral("A newer copy of \"%1\" is already installed.").arg(placement.keep->name());
+                    alert.messageText = QStringLiteral("A newer copy of \"%1\" is already installed.")
+                                            .arg(placement.keep->record().name);
                     alert.informativeText = QStringLiteral(
                         "%1 holds an older edition or revision of this book; the installed copy is kept and opened.")
                                                 .arg(info.absoluteFilePath());
@@ -500,12 +500,12 @@ void QuillsteadAppController::loadAndOpenBook(const QString& fileName)
                     alert.style = AlertStyle::Warning;
                     alert.messageText = QStringLiteral(
                         "\"%1\" is already installed, and this copy of it differs from the installed one.")
-                                            .arg(placement.keep->name());
+                                            .arg(placement.keep->record().name);
                     alert.informativeText =
                         QStringLiteral("%1 holds the same edition and revision of this book as %2, but not the same "
                                        "contents: one of them may be damaged. The installed copy is kept and opened; "
                                        "only a newer revision replaces it.")
-                            .arg(info.absoluteFilePath(), placement.keep->filepath());
+                            .arg(info.absoluteFilePath(), placement.keep->record().filepath);
                 }
                 m_environment.alert().runModal(alert);
             }
@@ -525,7 +525,7 @@ void QuillsteadAppController::loadAndOpenBook(const QString& fileName)
             alert.informativeText = error;
             if (placement.replaces) {
                 alert.messageText =
-                    QStringLiteral("The installed copy of \"%1\" is kept.").arg(placement.replaces->name());
+                    QStringLiteral("The installed copy of \"%1\" is kept.").arg(placement.replaces->record().name);
                 alert.informativeText =
                     QStringLiteral("%1 holds a newer revision of this book, but it cannot replace the installed "
                                    "copy: %2")
@@ -556,10 +556,12 @@ QuillsteadAppController::Placement QuillsteadAppController::placeBookFile(
 {
     const SourceTupleArray::Ptr all = m_environment.books().allSources();
     const QString books = AppFolders::booksDirectory();
-    const auto version = [](const SourceTuple& t) { return std::pair(t.editionNumber(), t.revisionNumber()); };
+    const auto version = [](const SourceTuple& t) {
+        return std::pair(t.record().editionNumber, t.record().revisionNumber);
+    };
     Placement placement;
-    const SourceTuple::Ptr same = all->tupleForPubID(incoming.pubID(), incoming.bookID());
-    if (same && !same->isFakeJournalDoc() && BookFileInstall::isRegularFile(same->filepath())) {
+    const SourceTuple::Ptr same = all->tupleForPubID(incoming.record().pubID, incoming.record().bookID);
+    if (same && !same->isFakeJournalDoc() && BookFileInstall::isRegularFile(same->record().filepath)) {
         if (version(incoming) < version(*same)) {
             placement.keep = same;
             placement.kept = Placement::Kept::Newer;
@@ -568,7 +570,7 @@ QuillsteadAppController::Placement QuillsteadAppController::placeBookFile(
         if (version(incoming) == version(*same)) {
             // The same revision is never installed twice and never replaces the installed copy.
             placement.keep = same;
-            placement.kept = BookFileInstall::haveSameContents(path, same->filepath())
+            placement.kept = BookFileInstall::haveSameContents(path, same->record().filepath)
                 ? Placement::Kept::SameCopy
                 : Placement::Kept::SameRevisionDiffers;
             return placement;
@@ -593,8 +595,9 @@ QuillsteadAppController::Placement QuillsteadAppController::placeBookFile(
 void QuillsteadAppController::openInstalledBook(const SourceTuple::Ptr& book)
 {
     m_environment.notifications().postNotificationName(PaneNotifications::UserWantsToOpenThisBookNotification, this,
-        {{QStringLiteral("pubid"), book->pubID()}, {QStringLiteral("bookid"), book->bookID()},
-            {QStringLiteral("edition"), book->editionNumber()}, {QStringLiteral("revision"), book->revisionNumber()}});
+        {{QStringLiteral("pubid"), book->record().pubID}, {QStringLiteral("bookid"), book->record().bookID},
+            {QStringLiteral("edition"), book->record().editionNumber},
+            {QStringLiteral("revision"), book->record().revisionNumber}});
 }
 
 void QuillsteadAppController::showBookFileProblem(const QString& fileName, const QString& why)

@@ -207,7 +207,7 @@ void GoToRouter::goTo(GoToRequest request)
         if (request.wasHyperlink) {
             QVariantMap info;
             info.insert(GoToKeys::key, QVariant::fromValue<uint>(request.bibleKey.value_or(0)));
-            info.insert(GoToKeys::abbr, book->abbr());
+            info.insert(GoToKeys::abbr, book->record().abbr);
             info.insert(GoToKeys::layoutUuid, request.layoutUuid);
             m_center.postNotificationName(LibraryNotifications::PushKeyOnRecentStackNotification, nullptr, info);
         }
@@ -446,9 +446,9 @@ GoToRouter::Book GoToRouter::resolveBookLink(GoToRequest& request, const QString
             return book;
         }
         reportFailure(request, QStringLiteral("Could not satisfy the link (%1)").arg(link.path),
-            book->isABible()
-                ? QStringLiteral("Verse not found in %1").arg(book->abbr())
-                : QStringLiteral("Table of contents path not found in %1 (%2).").arg(book->abbr(), book->name()));
+            book->isABible() ? QStringLiteral("Verse not found in %1").arg(book->record().abbr)
+                             : QStringLiteral("Table of contents path not found in %1 (%2).")
+                                   .arg(book->record().abbr, book->record().name));
         return nullptr;
     }
     reportFailure(request, QStringLiteral("Could not satisfy the link (%1)").arg(text),
@@ -465,7 +465,7 @@ GoToRouter::Book GoToRouter::resolveSyncRequest(GoToRequest& request, const QStr
     // record of it may carry the flag: the pane's or the library's).
     auto ignored = [&request, &context](const Book& book) {
         return request.wasHyperlink && sameBook(book, context.currentBook) &&
-            (book->ignoreIntraBookSync() || context.currentBook->ignoreIntraBookSync());
+            (book->record().ignoreIntraBookSync || context.currentBook->record().ignoreIntraBookSync);
     };
     bool wordMatch = true;
     Book result;
@@ -485,7 +485,7 @@ GoToRouter::Book GoToRouter::resolveSyncRequest(GoToRequest& request, const QStr
         if (!book || ignored(book))
             continue;
         quint32 section = 0;
-        const quint64 syncType = book->syncType();
+        const quint64 syncType = book->record().syncType;
         if (syncType <= 1) {
             section = book->locations().sectionForSyncString(text, true);
             if (section != 0)
@@ -534,7 +534,7 @@ GoToRouter::Book GoToRouter::resolveSyncRequest(GoToRequest& request, const QStr
     // 4. The other tabs of the current pane that sync by word.
     if (!result && context.currentIsBookPane) {
         for (const Book& tab : m_panes.paneTabBooks(context.current)) {
-            if (tab && !sameBook(tab, context.currentBook) && tab->syncType() == 2 && tryBook(tab)) {
+            if (tab && !sameBook(tab, context.currentBook) && tab->record().syncType == 2 && tryBook(tab)) {
                 request.paneRegion = context.current;
                 result = tab;
                 break;
@@ -546,7 +546,7 @@ GoToRouter::Book GoToRouter::resolveSyncRequest(GoToRequest& request, const QStr
         if (r == context.current || !m_panes.isBookPane(r))
             continue;
         for (const Book& tab : m_panes.paneTabBooks(r)) {
-            if (tab && tab->syncType() == 2 && tryBook(tab)) {
+            if (tab && tab->record().syncType == 2 && tryBook(tab)) {
                 request.paneRegion = r;
                 result = tab;
                 break;

@@ -15,3 +15,9 @@ std::shared_ptr<SourceTuple> JournalSourceTuple::journalSourceTuple()
     }();
     return journal;
 }
+
+quint64 JournalSourceTuple::numSections()
+{
+    const auto doc = sourceDoc();
+    return doc != nullptr ? doc->GetNumSections() : 0;
+}

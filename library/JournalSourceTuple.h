@@ -13,5 +13,5 @@ public:
     // The one journal tuple.
     static std::shared_ptr<SourceTuple> journalSourceTuple();
 
-    quint64 numSections() override { return numSectionsOfDocument(); }
+    quint64 numSections() override;
 };

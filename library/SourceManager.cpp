@@ -154,7 +154,8 @@ void SourceManager::initAllSources()
     for (const auto& t : all->array()) {
         if (t->confirmedPresent())
             continue;
-        appendToLaunchLog(QStringLiteral("couldn't find the file for %1 (%2). Removing.").arg(t->name(), t->abbr()));
+        appendToLaunchLog(
+            QStringLiteral("couldn't find the file for %1 (%2). Removing.").arg(t->record().name, t->record().abbr));
         removeFromOtherLists(*t);
         all->remove(*t);
         removed = true;
@@ -228,12 +229,12 @@ void SourceManager::addInstalledSourcesWithExtension(const QString& extension)
         if (listedStale) {
             listed.clear();
             for (const auto& t : allSources()->array())
-                listed.insert(t->filepath(), t);
+                listed.insert(t->record().filepath, t);
             listedStale = false;
         }
         if (const SourceTuple::Ptr known = listed.value(path)) {
             const QDateTime now = modificationTimeOf(path);
-            if (now.isValid() && now == known->modificationTime()) {
+            if (now.isValid() && now == known->record().modificationTime) {
                 known->setConfirmedPresent(true);
                 continue;
             }
@@ -270,7 +271,7 @@ SourceTuple::Ptr SourceManager::addNewSource(const QString& path, bool setRemova
     if (listed != nullptr) {
         listed->setConfirmedPresent(true);
         const QDateTime now = modificationTimeOf(path);
-        if (now.isValid() && now == listed->modificationTime())
+        if (now.isValid() && now == listed->record().modificationTime)
             return listed;
         // The file changed: let go of the document of its old contents, so that the book files
         // shared by path are opened afresh (unless a search still holds the old one).
@@ -286,8 +287,8 @@ SourceTuple::Ptr SourceManager::addNewSource(const QString& path, bool setRemova
     SourceTuple::Ptr tuple = SourceTuple::sourceTupleForSource(std::move(doc));
 
     // The known-bad book is refused before it can replace anything.
-    if (tuple->pubID() == kBadBookPubID && tuple->bookID() == 1 && tuple->editionNumber() == 1 &&
-        tuple->revisionNumber() == 1) {
+    if (tuple->record().pubID == kBadBookPubID && tuple->record().bookID == 1 && tuple->record().editionNumber == 1 &&
+        tuple->record().revisionNumber == 1) {
         badBookFound();
         m_lastRefusal = QStringLiteral("this edition of the book is known to cause problems");
         skip(path, m_lastRefusal);
@@ -302,35 +303,35 @@ SourceTuple::Ptr SourceManager::addNewSource(const QString& path, bool setRemova
         removeTuple(listed, FileFate::Keep, path);
         modified = true;
     }
-    if (SourceTuple::Ptr old = all->tupleForPubID(tuple->pubID(), tuple->bookID())) {
-        const bool lowerEdition = tuple->editionNumber() < old->editionNumber();
-        const bool lowerRevision =
-            tuple->editionNumber() == old->editionNumber() && tuple->revisionNumber() < old->revisionNumber();
+    if (SourceTuple::Ptr old = all->tupleForPubID(tuple->record().pubID, tuple->record().bookID)) {
+        const bool lowerEdition = tuple->record().editionNumber < old->record().editionNumber;
+        const bool lowerRevision = tuple->record().editionNumber == old->record().editionNumber &&
+            tuple->record().revisionNumber < old->record().revisionNumber;
         if (lowerEdition || lowerRevision) {
             skip(path,
                 QStringLiteral("%1 holds a later %2 of this book (%3)")
-                    .arg(old->filepath(), lowerEdition ? QStringLiteral("edition") : QStringLiteral("revision"),
+                    .arg(old->record().filepath, lowerEdition ? QStringLiteral("edition") : QStringLiteral("revision"),
                         old->sourceTupleID().colonString()));
             tuple->releaseSourceDoc();
             return old;
         }
         // A second file of the same edition and revision never replaces the listed one while that
         // is still there: it may be a damaged copy, which opens but lacks the text its damage covers.
-        const bool sameRevision =
-            tuple->editionNumber() == old->editionNumber() && tuple->revisionNumber() == old->revisionNumber();
-        if (sameRevision && old->filepath() != path && BookFileInstall::isRegularFile(old->filepath())) {
+        const bool sameRevision = tuple->record().editionNumber == old->record().editionNumber &&
+            tuple->record().revisionNumber == old->record().revisionNumber;
+        if (sameRevision && old->record().filepath != path && BookFileInstall::isRegularFile(old->record().filepath)) {
             skip(path,
                 QStringLiteral("%1 holds this edition and revision of the book (%2)")
-                    .arg(old->filepath(), old->sourceTupleID().colonString()));
+                    .arg(old->record().filepath, old->sourceTupleID().colonString()));
             tuple->releaseSourceDoc();
             return old;
         }
         // The added file wins. When it is the listed file itself (re-copied with a new date), its
         // record is made again from the file's present contents and the file stays.
-        const bool samePath = old->filepath() == path;
+        const bool samePath = old->record().filepath == path;
         if (!samePath) {
-            skip(
-                old->filepath(), QStringLiteral("replaced by %1 (%2)").arg(path, tuple->sourceTupleID().colonString()));
+            skip(old->record().filepath,
+                QStringLiteral("replaced by %1 (%2)").arg(path, tuple->sourceTupleID().colonString()));
         }
         removeTuple(old, samePath ? FileFate::Keep : FileFate::SetAside, path);
         modified = true;
@@ -368,7 +369,7 @@ SourceTupleArray::Ptr SourceManager::categorizeTuple(const SourceTuple::Ptr& tup
     case SourceTuple::kKindStrongsBible:
     case SourceTuple::kKindWordAttributeBible:
         target = bibleSources();
-        if (!tuple->bibleBooks().isEmpty()) {
+        if (!tuple->record().bibleBooks.isEmpty()) {
             const auto custom = customBibles();
             if (custom->indexForTuple(*tuple) == SourceTupleArray::kNotFound)
                 custom->add(tuple);
@@ -403,9 +404,9 @@ void SourceManager::addDictionarySubcategories()
     Operation op(*this);
     const auto books = allSources()->array();
     for (const auto& b : books) {
-        if (!b->docSupports(::kDocSupportsWordAttributes) || b->numWordAttributeDefinitions() <= 0)
+        if (!b->docSupports(::kDocSupportsWordAttributes) || b->record().numWordAttributeDefinitions <= 0)
             continue;
-        for (qint64 a = 0; a < b->numWordAttributeDefinitions(); ++a) {
+        for (qint64 a = 0; a < b->record().numWordAttributeDefinitions; ++a) {
             if (!b->words().linkTypeForAttribute(a).startsWith(QLatin1String("sync:")))
                 continue;
             const QString prefix = b->words().syncPrefixForAttribute(a);
@@ -417,7 +418,7 @@ void SourceManager::addDictionarySubcategories()
             for (quint32 w = step; w < n; w += step)
                 sample.append(prefix + b->words().wordForWordNumber(w, a));
             for (const auto& d : books) {
-                if (d->classification() != SourceTuple::kClassDictionary ||
+                if (d->record().classification != SourceTuple::kClassDictionary ||
                     d->kind() == SourceTuple::kKindWordAttributeDictionary)
                     continue;
                 int misses = 0;
@@ -457,7 +458,7 @@ void SourceManager::removeFromOtherLists(const SourceTuple& tuple)
 void SourceManager::removeTuple(const SourceTuple::Ptr& tuple, FileFate fate, const QString& keepPath)
 {
     Operation op(*this);
-    const QString path = tuple->filepath();
+    const QString path = tuple->record().filepath;
     removeFromOtherLists(*tuple);
     post(LibraryNotifications::qsSourceManagerRemovedBookNotification,
         {{QStringLiteral("tuple"), sharedObjectVariant(tuple)}});
@@ -508,7 +509,7 @@ void SourceManager::removeAllSources()
     if (all->count() == 0)
         return;
     while (SourceTuple::Ptr t = all->tupleAtIndex(0)) {
-        dispose(t->filepath(), FileFate::Delete, QString());
+        dispose(t->record().filepath, FileFate::Delete, QString());
         removeFromOtherLists(*t);
         post(LibraryNotifications::qsSourceManagerRemovedBookNotification,
             {{QStringLiteral("tuple"), sharedObjectVariant(t)}});
@@ -526,7 +527,7 @@ bool SourceManager::isSourceInstalledWithPubID(qint64 pubID, qint64 bookID)
 bool SourceManager::containsOnlyBundledSources()
 {
     for (const auto& t : allSources()->array())
-        if (!m_folders.bundledBookFileNames.contains(fileNameOf(t->filepath())))
+        if (!m_folders.bundledBookFileNames.contains(fileNameOf(t->record().filepath)))
             return false;
     return true;
 }
@@ -561,7 +562,7 @@ void SourceManager::removeMissingSources()
         const SourceTuple::Ptr& t = *it;
         if (!t->removable())
             continue;
-        if (QFileInfo::exists(t->filepath()) && !t->hasModificationTimeChanged())
+        if (QFileInfo::exists(t->record().filepath) && !t->hasModificationTimeChanged())
             continue;
         removeFromOtherLists(*t);
         post(LibraryNotifications::qsSourceManagerRemovedBookNotification,

@@ -107,13 +107,13 @@ bool SourceManager::dearchiveState()
         QSet<QPair<qint64, qint64>> books;
         byFile.reserve(static_cast<qsizetype>(lists[0]->array().size()));
         for (const auto& t : lists[0]->array()) {
-            const QPair<qint64, qint64> book(t->pubID(), t->bookID());
-            if (t->pubID() < 1 || t->bookID() < 1 || t->filepath().isEmpty() || byFile.contains(t->filepath()) ||
-                books.contains(book)) {
+            const QPair<qint64, qint64> book(t->record().pubID, t->record().bookID);
+            if (t->record().pubID < 1 || t->record().bookID < 1 || t->record().filepath.isEmpty() ||
+                byFile.contains(t->record().filepath) || books.contains(book)) {
                 consistent = false;
                 break;
             }
-            byFile.insert(t->filepath(), t);
+            byFile.insert(t->record().filepath, t);
             books.insert(book);
         }
     }
@@ -173,18 +173,18 @@ void SourceManager::removeArchiveFiles(const QString& cacheFolder)
 
 QString SourceManager::imageCacheFolderFor(const SourceTuple& tuple) const
 {
-    const QVariantMap identity {{AppFolders::AppFoldersPublisherIDKey, tuple.pubID()},
-        {AppFolders::AppFoldersBookIDKey, tuple.bookID()},
-        {AppFolders::AppFoldersEditionNumberKey, tuple.editionNumber()},
-        {AppFolders::AppFoldersRevisionNumberKey, tuple.revisionNumber()}};
+    const QVariantMap identity {{AppFolders::AppFoldersPublisherIDKey, tuple.record().pubID},
+        {AppFolders::AppFoldersBookIDKey, tuple.record().bookID},
+        {AppFolders::AppFoldersEditionNumberKey, tuple.record().editionNumber},
+        {AppFolders::AppFoldersRevisionNumberKey, tuple.record().revisionNumber}};
     if (m_folders.cache.isEmpty() || m_folders.cache == AppFolders::cacheDirectory())
         return AppFolders::bookImageCache(identity);
     return QStringLiteral("%1/%2/%3/%4-%5-%6")
         .arg(m_folders.cache, AppFolders::kImageCacheFolderName)
-        .arg(tuple.pubID())
-        .arg(tuple.bookID())
-        .arg(tuple.editionNumber())
-        .arg(tuple.revisionNumber());
+        .arg(tuple.record().pubID)
+        .arg(tuple.record().bookID)
+        .arg(tuple.record().editionNumber)
+        .arg(tuple.record().revisionNumber);
 }
 
 void SourceManager::updateStaticBibleRefDataFromTuple(const SourceTuple::Ptr& tuple)
@@ -210,7 +210,7 @@ void SourceManager::updateStaticBibleRefDataFromTuple(const SourceTuple::Ptr& tu
             loaded = true;
         std::fclose(f);
     };
-    if (tuple->bookNameListVersion() > static_cast<qint64>(BibleRef::bookNameListVersion())) {
+    if (tuple->record().bookNameListVersion > static_cast<qint64>(BibleRef::bookNameListVersion())) {
         std::FILE* english = open(QStringLiteral("EnglishBookNameList.csv"));
         std::FILE* spanish = open(QStringLiteral("SpanishBookNameList.csv"));
         if (english != nullptr && spanish != nullptr && BibleRef::loadBookNameListsFromFile(english, spanish) == 0)
@@ -220,35 +220,35 @@ void SourceManager::updateStaticBibleRefDataFromTuple(const SourceTuple::Ptr& tu
         if (spanish != nullptr)
             std::fclose(spanish);
     }
-    one(tuple->bookNumToNameNumVersion(), BibleRef::bookNumToNameNumVersion(), false, "BookNumToNameNum.csv",
+    one(tuple->record().bookNumToNameNumVersion, BibleRef::bookNumToNameNumVersion(), false, "BookNumToNameNum.csv",
         &BibleRef::loadBookNumToNameNumFromFile);
-    one(tuple->totalOrderOnBookNumberVersion(), BibleRef::totalOrderOnBookNumberVersion(), false,
+    one(tuple->record().totalOrderOnBookNumberVersion, BibleRef::totalOrderOnBookNumberVersion(), false,
         "TotalOrderOnBookNumber.csv", &BibleRef::loadTotalOrderOnBookNumberFromFile);
-    one(tuple->transListVersion(), BibleRef::transListVersion(), false, "TranslationList.csv",
+    one(tuple->record().transListVersion, BibleRef::transListVersion(), false, "TranslationList.csv",
         &BibleRef::loadTransListFromFile);
-    one(tuple->bibleBooksVersion(), BibleRef::bibleBooksVersion(), false, "BibleBooks.csv",
+    one(tuple->record().bibleBooksVersion, BibleRef::bibleBooksVersion(), false, "BibleBooks.csv",
         &BibleRef::loadBibleBooksFromFile);
-    one(tuple->nameNumberToBookCategoriesVersion(), BibleRef::nameNumberToBookCategoriesVersion(), false,
+    one(tuple->record().nameNumberToBookCategoriesVersion, BibleRef::nameNumberToBookCategoriesVersion(), false,
         "NameNumberToBookCategories.csv", &BibleRef::loadNameNumberToBookCategoriesFromFile);
-    one(tuple->verseMapVersion(), BibleRef::verseMapVersion(), false, "VerseMap.csv",
+    one(tuple->record().verseMapVersion, BibleRef::verseMapVersion(), false, "VerseMap.csv",
         &BibleRef::loadFromVerseMapFromFile);
-    one(tuple->fixUpRefMapVersion(), BibleRef::fixUpRefMapVersion(), true, "FixUpRefMap.csv",
+    one(tuple->record().fixUpRefMapVersion, BibleRef::fixUpRefMapVersion(), true, "FixUpRefMap.csv",
         &BibleRef::loadFixUpRefMapFromFile);
-    one(tuple->getKeyMapVersion(), BibleRef::getKeyMapVersion(), true, "GetKeyMap.csv",
+    one(tuple->record().getKeyMapVersion, BibleRef::getKeyMapVersion(), true, "GetKeyMap.csv",
         &BibleRef::loadGetKeyMapFromFile);
-    one(tuple->doMapSpecialCasesMapVersion(), BibleRef::doMapSpecialCasesMapVersion(), true, "DoMapSpecialCasesMap.csv",
-        &BibleRef::loadDoMapSpecialCasesMapFromFile);
-    one(tuple->getChapterNumberSpellingMapVersion(), BibleRef::getChapterNumberSpellingMapVersion(), true,
+    one(tuple->record().doMapSpecialCasesMapVersion, BibleRef::doMapSpecialCasesMapVersion(), true,
+        "DoMapSpecialCasesMap.csv", &BibleRef::loadDoMapSpecialCasesMapFromFile);
+    one(tuple->record().getChapterNumberSpellingMapVersion, BibleRef::getChapterNumberSpellingMapVersion(), true,
         "GetChapterNumberSpellingMap.csv", &BibleRef::loadGetChapterNumberSpellingMapFromFile);
-    one(tuple->isOneChapterBookListVersion(), BibleRef::isOneChapterBookListVersion(), true, "IsOneChapterBookList.csv",
-        &BibleRef::loadIsOneChapterBookListFromFile);
+    one(tuple->record().isOneChapterBookListVersion, BibleRef::isOneChapterBookListVersion(), true,
+        "IsOneChapterBookList.csv", &BibleRef::loadIsOneChapterBookListFromFile);
 
     cBibleRefTables::freeTranslationBookPositionCache();
     cBibleRefTables::allocateTranslationBookPositionCache();
-    if (!loaded && tuple->bibleBooks().isEmpty())
+    if (!loaded && tuple->record().bibleBooks.isEmpty())
         return;
     for (const auto& b : customBibles()->array()) {
         if (loaded || b->isEqual(*tuple))
-            BibleRef::addCustomTranslation(b->abbr(), b->name(), b->bibleBooks());
+            BibleRef::addCustomTranslation(b->record().abbr, b->record().name, b->record().bibleBooks);
     }
 }

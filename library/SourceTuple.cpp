@@ -22,10 +22,25 @@ constexpr qint64 kReservedPubID = 24326;
 constexpr qint64 kJournalBookID = 15184;
 constexpr qint64 kBiblesBookID = 15185;
 
-const char* const kTableVersionKeys[12] = {"bookNameListVersion", "bookNumToNameNumVersion", "transListVersion",
-    "bibleBooksVersion", "nameNumberToBookCategoriesVersion", "verseMapVersion", "totalOrderOnBookNumberVersion",
-    "fixUpRefMapVersion", "getKeyMapVersion", "doMapSpecialCasesMapVersion", "getChapterNumberSpellingMapVersion",
-    "isOneChapterBookListVersion"};
+// The versions of the Bible-reference tables, in archive order, with their archive keys.
+struct TableVersionField {
+    const char* key;
+    qint64 SourceTupleRecord::*field;
+};
+constexpr TableVersionField kTableVersions[12] = {
+    {"bookNameListVersion", &SourceTupleRecord::bookNameListVersion},
+    {"bookNumToNameNumVersion", &SourceTupleRecord::bookNumToNameNumVersion},
+    {"transListVersion", &SourceTupleRecord::transListVersion},
+    {"bibleBooksVersion", &SourceTupleRecord::bibleBooksVersion},
+    {"nameNumberToBookCategoriesVersion", &SourceTupleRecord::nameNumberToBookCategoriesVersion},
+    {"verseMapVersion", &SourceTupleRecord::verseMapVersion},
+    {"totalOrderOnBookNumberVersion", &SourceTupleRecord::totalOrderOnBookNumberVersion},
+    {"fixUpRefMapVersion", &SourceTupleRecord::fixUpRefMapVersion},
+    {"getKeyMapVersion", &SourceTupleRecord::getKeyMapVersion},
+    {"doMapSpecialCasesMapVersion", &SourceTupleRecord::doMapSpecialCasesMapVersion},
+    {"getChapterNumberSpellingMapVersion", &SourceTupleRecord::getChapterNumberSpellingMapVersion},
+    {"isOneChapterBookListVersion", &SourceTupleRecord::isOneChapterBookListVersion},
+};
 // The last five tables arrived with archive version 3.
 constexpr int kFirstVersion3Table = 7;
 
@@ -126,16 +141,16 @@ SourceTuple::Ptr SourceTuple::sourceTupleForFakeBibleDoc()
 {
     static const Ptr placeholder = [] {  // made once, under the compiler's lock for statics
         auto t = std::make_shared<SourceTuple>();
-        t->m_pubID = kReservedPubID;
-        t->m_bookID = kBiblesBookID;
-        t->m_editionNumber = 1;
-        t->m_revisionNumber = 1;
+        t->m_record.pubID = kReservedPubID;
+        t->m_record.bookID = kBiblesBookID;
+        t->m_record.editionNumber = 1;
+        t->m_record.revisionNumber = 1;
         t->m_kind = kKindBible;
-        t->m_classification = kClassBible;
-        t->m_name = QStringLiteral("Bibles");
-        t->m_abbr = QStringLiteral("BIBLES");
-        t->m_sortTitle = QStringLiteral("Bibles");
-        t->m_subtitle = QStringLiteral("");
+        t->m_record.classification = kClassBible;
+        t->m_record.name = QStringLiteral("Bibles");
+        t->m_record.abbr = QStringLiteral("BIBLES");
+        t->m_record.sortTitle = QStringLiteral("Bibles");
+        t->m_record.subtitle = QStringLiteral("");
         return t;
     }();
     return placeholder;
@@ -184,70 +199,6 @@ std::shared_ptr<cSourceDoc> SourceTuple::allocateSourceForFile(const QString& pa
     return doc;
 }
 
-qint64 SourceTuple::sourceClassificationForSource(cSourceDoc& doc)
-{
-    if (doc.supports(::kDocSupportsIsBible))
-        return kClassBible;
-    if (doc.supports(::kDocSupportsIsFakeJournalDoc))
-        return kClassOther;
-    switch (doc.GetBookType()) {
-    case 1:
-        return kClassCommentary;
-    case 2:
-        return kClassDictionary;
-    case 3:
-        return kClassDevotional;
-    default:
-        break;
-    }
-    std::uint8_t fileMajor = 0, fileMinor = 0;
-    if (auto* book = dynamic_cast<cBookDoc*>(&doc); book != nullptr && book->bookFile() != nullptr) {
-        fileMajor = book->bookFile()->genInfo().fileMajor();
-        fileMinor = book->bookFile()->genInfo().fileMinor();
-    }
-    if (fileMajor >= 2 || (fileMajor == 1 && fileMinor > 23))
-        return kClassOther;
-    if (doc.supports(::kDocSupportsBibleSync))
-        return kClassCommentary;
-    if (doc.supports(::kDocSupportsWordLookup))
-        return kClassDictionary;
-    if (doc.supports(::kDocSupportsDateLookup))
-        return kClassDevotional;
-    return kClassOther;
-}
-
-qint64 SourceTuple::sourceKindForSource(cSourceDoc& doc)
-{
-    const qint64 classification = sourceClassificationForSource(doc);
-    switch (classification) {
-    case kClassDictionary: {
-        auto* book = dynamic_cast<cBookDoc*>(&doc);
-        if (book != nullptr) {
-            std::uint32_t first = 0, last = 0;
-            if (book->sectionRangeForDictionaryWord(cLString8("G1"), false, first, last))
-                return kKindStrongsDictionary;
-            if (book->sectionRangeForDictionaryWord(cLString8("H1"), false, first, last))
-                return kKindStrongsDictionary;
-        }
-        return kKindDictionary;
-    }
-    case kClassCommentary: {
-        const BookIdentity id = doc.bookIdentity();
-        if ((id.publisher == 1 && id.book == 111) || (id.publisher == 101 && id.book == 6901))
-            return kKindCrossReferenceCommentary;
-        return kKindCommentary;
-    }
-    case kClassBible:
-        if (doc.supports(::kDocSupportsWordAttributes))
-            return kKindWordAttributeBible;
-        if (doc.supports(::kDocSupportsStrongsGreek) || doc.supports(::kDocSupportsStrongsHebrew))
-            return kKindStrongsBible;
-        return kKindBible;
-    default:
-        return classification;
-    }
-}
-
 qint64 SourceTuple::sourceClassificationForKind(qint64 kind)
 {
     switch (kind) {
@@ -276,8 +227,8 @@ qint64 SourceTuple::sourceClassificationForKind(qint64 kind)
 std::shared_ptr<cSourceDoc> SourceTuple::sourceDoc()
 {
     std::lock_guard<std::mutex> lock(m_docMutex);
-    if (m_doc == nullptr && !m_filepath.isEmpty())
-        m_doc = allocateSourceForFile(m_filepath);
+    if (m_doc == nullptr && !m_record.filepath.isEmpty())
+        m_doc = allocateSourceForFile(m_record.filepath);
     return m_doc;
 }
 
@@ -313,23 +264,171 @@ std::shared_ptr<cDateDoc> SourceTuple::dateDoc()
     return std::dynamic_pointer_cast<cDateDoc>(sourceDoc());
 }
 
-void SourceTuple::clearRecord()
+namespace {
+
+// The book file under a document; null for a document without one (the journal).
+cBkBookFile* bookFileOf(cSourceDoc& doc)
 {
-    m_name = QString();
-    m_abbr = QString();
-    m_sortTitle = QString();
-    m_subtitle = QString();
-    m_modificationTime = QDateTime();
-    m_bibleBooks = QString();
-    m_filepath = QString();
-    m_removable = false;
-    m_pubID = m_bookID = m_editionNumber = m_revisionNumber = 0;
-    m_kind = 0;
-    m_classification = 0;
-    for (qint64& v : m_tableVersions)
-        v = 0;
-    m_confirmedPresent = false;
+    auto* book = dynamic_cast<cBookDoc*>(&doc);
+    return book != nullptr ? book->bookFile() : nullptr;
 }
+
+qint64 sourceClassificationForSource(cSourceDoc& doc)
+{
+    if (doc.supports(::kDocSupportsIsBible))
+        return SourceTuple::kClassBible;
+    if (doc.supports(::kDocSupportsIsFakeJournalDoc))
+        return SourceTuple::kClassOther;
+    switch (doc.GetBookType()) {
+    case 1:
+        return SourceTuple::kClassCommentary;
+    case 2:
+        return SourceTuple::kClassDictionary;
+    case 3:
+        return SourceTuple::kClassDevotional;
+    default:
+        break;
+    }
+    std::uint8_t fileMajor = 0, fileMinor = 0;
+    if (cBkBookFile* file = bookFileOf(doc); file != nullptr) {
+        fileMajor = file->genInfo().fileMajor();
+        fileMinor = file->genInfo().fileMinor();
+    }
+    if (fileMajor >= 2 || (fileMajor == 1 && fileMinor > 23))
+        return SourceTuple::kClassOther;
+    if (doc.supports(::kDocSupportsBibleSync))
+        return SourceTuple::kClassCommentary;
+    if (doc.supports(::kDocSupportsWordLookup))
+        return SourceTuple::kClassDictionary;
+    if (doc.supports(::kDocSupportsDateLookup))
+        return SourceTuple::kClassDevotional;
+    return SourceTuple::kClassOther;
+}
+
+qint64 sourceKindForSource(cSourceDoc& doc)
+{
+    const qint64 classification = sourceClassificationForSource(doc);
+    switch (classification) {
+    case SourceTuple::kClassDictionary: {
+        auto* book = dynamic_cast<cBookDoc*>(&doc);
+        if (book != nullptr) {
+            std::uint32_t first = 0, last = 0;
+            if (book->sectionRangeForDictionaryWord(cLString8("G1"), false, first, last))
+                return SourceTuple::kKindStrongsDictionary;
+            if (book->sectionRangeForDictionaryWord(cLString8("H1"), false, first, last))
+                return SourceTuple::kKindStrongsDictionary;
+        }
+        return SourceTuple::kKindDictionary;
+    }
+    case SourceTuple::kClassCommentary: {
+        const BookIdentity id = doc.bookIdentity();
+        if ((id.publisher == 1 && id.book == 111) || (id.publisher == 101 && id.book == 6901))
+            return SourceTuple::kKindCrossReferenceCommentary;
+        return SourceTuple::kKindCommentary;
+    }
+    case SourceTuple::kClassBible:
+        if (doc.supports(::kDocSupportsWordAttributes))
+            return SourceTuple::kKindWordAttributeBible;
+        if (doc.supports(::kDocSupportsStrongsGreek) || doc.supports(::kDocSupportsStrongsHebrew))
+            return SourceTuple::kKindStrongsBible;
+        return SourceTuple::kKindBible;
+    default:
+        return classification;
+    }
+}
+
+// The record a document's header and contents make, for a book of the kind given.
+SourceTupleRecord recordOfDocument(cSourceDoc& doc, qint64 kind)
+{
+    SourceTupleRecord r;
+    cBkBookFile* file = bookFileOf(doc);
+    if (doc.supports(::kDocSupportsIsBible) && file != nullptr) {
+        cBkGenInfoStg& g = file->genInfo();
+        r.bookNameListVersion = g.bookNameListVersion();
+        r.bookNumToNameNumVersion = g.bookNumToNameNumVersion();
+        r.transListVersion = g.transListVersion();
+        r.bibleBooksVersion = g.bibleBooksVersion();
+        r.nameNumberToBookCategoriesVersion = g.nameNumberToBookCategoriesVersion();
+        r.verseMapVersion = g.verseMapVersion();
+        r.totalOrderOnBookNumberVersion = g.totalOrderOnBookNumberVersion();
+        r.fixUpRefMapVersion = g.fixUpRefMapVersion();
+        r.getKeyMapVersion = g.getKeyMapVersion();
+        r.doMapSpecialCasesMapVersion = g.doMapSpecialCasesMapVersion();
+        r.getChapterNumberSpellingMapVersion = g.getChapterNumberSpellingMapVersion();
+        r.isOneChapterBookListVersion = g.isOneChapterBookListVersion();
+        std::string books;
+        g.bibleBooksString(books, false);
+        r.bibleBooks = EngineStrings::fromUtf8(books);
+    }
+    const BookIdentity id = doc.bookIdentity();
+    r.pubID = id.publisher;
+    r.bookID = id.book;
+    r.editionNumber = id.edition;
+    r.revisionNumber = id.revision;
+
+    cLString8 text;
+    doc.GetFullTitle(text);
+    r.name = EngineStrings::fromUtf8(text);
+    doc.GetTitle(text, true);
+    r.abbr = EngineStrings::fromUtf8(text);
+    doc.GetSortTitle(text);
+    r.sortTitle = EngineStrings::fromUtf8(text);
+    doc.GetSubtitle(text);
+    r.subtitle = EngineStrings::fromUtf8(text);
+
+    r.classification = SourceTuple::sourceClassificationForKind(kind);
+
+    doc.GetPathNameUTF8(text);
+    if (text.isEmpty() || doc.supports(::kDocSupportsIsFakeJournalDoc)) {
+        r.modificationTime = QDateTime::currentDateTimeUtc();
+        r.filepath = QStringLiteral("FakeJournalDoc");
+    } else {
+        r.filepath = EngineStrings::fromUtf8(text);
+        r.modificationTime = SourceTuple::fileModificationTime(r.filepath);
+    }
+    r.docSupportsFlags = doc.GetSupportFlags();
+
+    if (file == nullptr) {
+        // No book file (the journal): no counts, English, empty texts.
+        r.bookLanguage = 1033;
+        r.bookLanguageString = QStringLiteral("English");
+        r.copyrightText = r.author = r.publisher = r.publisherCity = r.publisherDate = QStringLiteral("");
+        return r;
+    }
+    cBkGenInfoStg& g = file->genInfo();
+    r.syncType = doc.GetBookType();
+    r.numSections = doc.GetNumSections();
+    if (r.syncType == 3) {
+        if (auto* dated = dynamic_cast<cDateDoc*>(&doc))
+            r.numReadings = dated->numReadings();
+    }
+    r.numDictionaryLookupWords = file->syncWords() != nullptr ? file->syncWords()->words->wordCount() : 0;
+    r.numCommentaryLookupWords = file->verseSyncWords() != nullptr ? file->verseSyncWords()->words->wordCount() : 0;
+    r.ignoreIntraBookSync = g.ignoreIntraBookSyncFlag();
+    r.noVerseNums = g.noVerseNumbersFlag();
+    r.numBlocks = file->nodes().blockCount();
+    r.bookLanguage = g.languageNumber() == 0 ? 1033 : g.languageNumber();
+    r.bookLanguageString = languageString(r.bookLanguage);
+    std::string s;
+    g.copyright(s, false);
+    r.copyrightText = filtered(s);
+    g.author(s, false);
+    r.author = filtered(s);
+    g.publisher(s, false);
+    r.publisher = filtered(s);
+    g.publisherCity(s, false);
+    r.publisherCity = filtered(s);
+    g.publisherDate(s, false);
+    r.publisherDate = filtered(s);
+    r.minVerMaj = g.minimumReaderMajor();
+    r.minVerMin = g.minimumReaderMinor();
+    r.fileVerMaj = g.fileMajor();
+    r.fileVerMin = g.fileMinor();
+    r.numWordAttributeDefinitions = g.hasWordAttributeDefs() ? g.wordAttributeDefs().definitionCount() : 0;
+    return r;
+}
+
+}  // namespace
 
 void SourceTuple::setSourceDoc(std::shared_ptr<cSourceDoc> doc)
 {
@@ -340,125 +439,30 @@ void SourceTuple::setSourceDoc(std::shared_ptr<cSourceDoc> doc)
         m_doc = doc;
     }
     old.reset();
-    clearRecord();
-    if (doc != nullptr)
-        fillFrom(*doc);
-}
-
-void SourceTuple::fillFrom(cSourceDoc& doc)
-{
-    auto* book = dynamic_cast<cBookDoc*>(&doc);
-    cBkBookFile* file = book != nullptr ? book->bookFile() : nullptr;
-    if (doc.supports(::kDocSupportsIsBible) && file != nullptr) {
-        cBkGenInfoStg& g = file->genInfo();
-        m_tableVersions[0] = g.bookNameListVersion();
-        m_tableVersions[1] = g.bookNumToNameNumVersion();
-        m_tableVersions[2] = g.transListVersion();
-        m_tableVersions[3] = g.bibleBooksVersion();
-        m_tableVersions[4] = g.nameNumberToBookCategoriesVersion();
-        m_tableVersions[5] = g.verseMapVersion();
-        m_tableVersions[6] = g.totalOrderOnBookNumberVersion();
-        m_tableVersions[7] = g.fixUpRefMapVersion();
-        m_tableVersions[8] = g.getKeyMapVersion();
-        m_tableVersions[9] = g.doMapSpecialCasesMapVersion();
-        m_tableVersions[10] = g.getChapterNumberSpellingMapVersion();
-        m_tableVersions[11] = g.isOneChapterBookListVersion();
-        std::string books;
-        g.bibleBooksString(books, false);
-        m_bibleBooks = EngineStrings::fromUtf8(books);
+    m_record = SourceTupleRecord();
+    m_kind = 0;
+    m_removable = false;
+    m_confirmedPresent = false;
+    if (doc != nullptr) {
+        m_kind = sourceKindForSource(*doc);
+        m_record = recordOfDocument(*doc, m_kind);
+        // Only a book with a file is known to be on disk.
+        m_confirmedPresent = bookFileOf(*doc) != nullptr;
     }
-    const BookIdentity id = doc.bookIdentity();
-    m_pubID = id.publisher;
-    m_bookID = id.book;
-    m_editionNumber = id.edition;
-    m_revisionNumber = id.revision;
-
-    cLString8 text;
-    doc.GetFullTitle(text);
-    m_name = EngineStrings::fromUtf8(text);
-    doc.GetTitle(text, true);
-    m_abbr = EngineStrings::fromUtf8(text);
-    doc.GetSortTitle(text);
-    m_sortTitle = EngineStrings::fromUtf8(text);
-    doc.GetSubtitle(text);
-    m_subtitle = EngineStrings::fromUtf8(text);
-
-    m_kind = sourceKindForSource(doc);
-    m_classification = sourceClassificationForKind(m_kind);
-
-    doc.GetPathNameUTF8(text);
-    if (text.isEmpty() || doc.supports(::kDocSupportsIsFakeJournalDoc)) {
-        m_modificationTime = QDateTime::currentDateTimeUtc();
-        m_filepath = QStringLiteral("FakeJournalDoc");
-    } else {
-        m_filepath = EngineStrings::fromUtf8(text);
-        m_modificationTime = fileModificationTime(m_filepath);
-    }
-    m_docSupportsFlags = doc.GetSupportFlags();
-
-    if (file == nullptr) {
-        m_numReadings = 0;
-        m_ignoreIntraBookSync = false;
-        m_numDictionaryLookupWords = m_numCommentaryLookupWords = 0;
-        m_syncType = m_numSections = m_numBlocks = 0;
-        m_bookLanguage = 1033;
-        m_bookLanguageString = QStringLiteral("English");
-        m_copyrightText = m_author = m_publisher = m_publisherCity = m_publisherDate = QStringLiteral("");
-        m_noVerseNums = false;
-        m_minVerMaj = m_minVerMin = m_fileVerMaj = m_fileVerMin = 0;
-        m_numWordAttributeDefinitions = 0;
-        return;
-    }
-    cBkGenInfoStg& g = file->genInfo();
-    m_syncType = doc.GetBookType();
-    m_numSections = doc.GetNumSections();
-    m_numReadings = 0;
-    if (m_syncType == 3) {
-        if (auto* dated = dynamic_cast<cDateDoc*>(&doc))
-            m_numReadings = dated->numReadings();
-    }
-    m_numDictionaryLookupWords = file->syncWords() != nullptr ? file->syncWords()->words->wordCount() : 0;
-    m_numCommentaryLookupWords = file->verseSyncWords() != nullptr ? file->verseSyncWords()->words->wordCount() : 0;
-    m_ignoreIntraBookSync = g.ignoreIntraBookSyncFlag();
-    m_noVerseNums = g.noVerseNumbersFlag();
-    m_numBlocks = file->nodes().blockCount();
-    m_bookLanguage = g.languageNumber() == 0 ? 1033 : g.languageNumber();
-    m_bookLanguageString = languageString(m_bookLanguage);
-    std::string s;
-    g.copyright(s, false);
-    m_copyrightText = filtered(s);
-    g.author(s, false);
-    m_author = filtered(s);
-    g.publisher(s, false);
-    m_publisher = filtered(s);
-    g.publisherCity(s, false);
-    m_publisherCity = filtered(s);
-    g.publisherDate(s, false);
-    m_publisherDate = filtered(s);
-    m_minVerMaj = g.minimumReaderMajor();
-    m_minVerMin = g.minimumReaderMinor();
-    m_fileVerMaj = g.fileMajor();
-    m_fileVerMin = g.fileMinor();
-    m_numWordAttributeDefinitions = g.hasWordAttributeDefs() ? g.wordAttributeDefs().definitionCount() : 0;
-    m_confirmedPresent = true;
-}
-
-quint32 SourceTuple::numSectionsOfDocument()
-{
-    const auto doc = sourceDoc();
-    return doc != nullptr ? doc->GetNumSections() : 0;
 }
 
 // --- identity and record -----------------------------------------------------------------------
 
 bool SourceTuple::isFakeJournalDoc() const
 {
-    return m_pubID == kReservedPubID && m_bookID == kJournalBookID && m_editionNumber == 1 && m_revisionNumber == 1;
+    return m_record.pubID == kReservedPubID && m_record.bookID == kJournalBookID && m_record.editionNumber == 1 &&
+        m_record.revisionNumber == 1;
 }
 
 bool SourceTuple::isFakeBibleDoc() const
 {
-    return m_pubID == kReservedPubID && m_bookID == kBiblesBookID && m_editionNumber == 1 && m_revisionNumber == 1;
+    return m_record.pubID == kReservedPubID && m_record.bookID == kBiblesBookID && m_record.editionNumber == 1 &&
+        m_record.revisionNumber == 1;
 }
 
 bool SourceTuple::isABible() const
@@ -473,42 +477,34 @@ bool SourceTuple::isADevotional() const
 
 bool SourceTuple::hasModificationTimeChanged() const
 {
-    if (m_filepath.isEmpty())
+    if (m_record.filepath.isEmpty())
         return true;
-    const QDateTime now = fileModificationTime(m_filepath);
+    const QDateTime now = fileModificationTime(m_record.filepath);
     if (!now.isValid())
         return true;
-    return now != m_modificationTime;
-}
-
-void SourceTuple::modificationTime(std::tm& out)
-{
-    std::time_t t = std::time(nullptr);
-    if (const auto doc = bookDoc(); doc != nullptr && doc->bookFile() != nullptr) {
-        cLString8 path;
-        doc->GetPathNameUTF8(path);
-        const QDateTime m = fileModificationTime(EngineStrings::fromUtf8(path));
-        if (m.isValid())
-            t = static_cast<std::time_t>(m.toSecsSinceEpoch());
-    }
-    gmtime_r(&t, &out);
+    return now != m_record.modificationTime;
 }
 
 QString SourceTuple::description() const
 {
     QString s;
-    s += QStringLiteral("name: %1\n").arg(m_name);
-    s += QStringLiteral("abbr: %1\n").arg(m_abbr);
-    s += QStringLiteral("sortTitle: %1\n").arg(m_sortTitle);
-    s += QStringLiteral("subtitle: %1\n").arg(m_subtitle);
-    s += QStringLiteral("bookdID=%1:%2:%3:%4\n").arg(m_pubID).arg(m_bookID).arg(m_editionNumber).arg(m_revisionNumber);
+    s += QStringLiteral("name: %1\n").arg(m_record.name);
+    s += QStringLiteral("abbr: %1\n").arg(m_record.abbr);
+    s += QStringLiteral("sortTitle: %1\n").arg(m_record.sortTitle);
+    s += QStringLiteral("subtitle: %1\n").arg(m_record.subtitle);
+    s += QStringLiteral("bookdID=%1:%2:%3:%4\n")
+             .arg(m_record.pubID)
+             .arg(m_record.bookID)
+             .arg(m_record.editionNumber)
+             .arg(m_record.revisionNumber);
     s += QStringLiteral("kind: %1\n").arg(kind());
-    s += QStringLiteral("classification: %1\n").arg(m_classification);
-    s += QStringLiteral("date: %1\n").arg(m_modificationTime.toUTC().toString(Qt::ISODate));
+    s += QStringLiteral("classification: %1\n").arg(m_record.classification);
+    s += QStringLiteral("date: %1\n").arg(m_record.modificationTime.toUTC().toString(Qt::ISODate));
     for (int i = 0; i < 12; ++i)
-        s += QStringLiteral("%1: %2\n").arg(QLatin1String(kTableVersionKeys[i])).arg(m_tableVersions[i]);
-    s += QStringLiteral("bibleBooks: %1\n").arg(m_bibleBooks);
-    s += QStringLiteral("filepath: %1").arg(m_filepath);
+        s +=
+            QStringLiteral("%1: %2\n").arg(QLatin1String(kTableVersions[i].key)).arg(m_record.*kTableVersions[i].field);
+    s += QStringLiteral("bibleBooks: %1\n").arg(m_record.bibleBooks);
+    s += QStringLiteral("filepath: %1").arg(m_record.filepath);
     return s;
 }
 
@@ -557,45 +553,45 @@ QVariant SourceTuple::encode(const QString& booksFolder) const
     KeyedArchiver a(kArchiveClassName);
     a.encodeInt32(QStringLiteral("archiveVersionNumber"), kArchiveVersion);
     a.encodeBool(QStringLiteral("removable"), removable());
-    a.encodeString(QStringLiteral("name"), m_name);
-    a.encodeString(QStringLiteral("abbr"), m_abbr);
-    a.encodeString(QStringLiteral("sortTitle"), m_sortTitle);
-    a.encodeString(QStringLiteral("subtitle"), m_subtitle);
-    a.encodeInt64(QStringLiteral("pubID"), m_pubID);
-    a.encodeInt64(QStringLiteral("bookID"), m_bookID);
-    a.encodeInt64(QStringLiteral("editionNumber"), m_editionNumber);
-    a.encodeInt64(QStringLiteral("revisionNumber"), m_revisionNumber);
+    a.encodeString(QStringLiteral("name"), m_record.name);
+    a.encodeString(QStringLiteral("abbr"), m_record.abbr);
+    a.encodeString(QStringLiteral("sortTitle"), m_record.sortTitle);
+    a.encodeString(QStringLiteral("subtitle"), m_record.subtitle);
+    a.encodeInt64(QStringLiteral("pubID"), m_record.pubID);
+    a.encodeInt64(QStringLiteral("bookID"), m_record.bookID);
+    a.encodeInt64(QStringLiteral("editionNumber"), m_record.editionNumber);
+    a.encodeInt64(QStringLiteral("revisionNumber"), m_record.revisionNumber);
     a.encodeInt64(QStringLiteral("kind"), kind());
-    a.encodeInt64(QStringLiteral("classification"), m_classification);
-    a.encodeDate(QStringLiteral("modificationTime"), m_modificationTime);
+    a.encodeInt64(QStringLiteral("classification"), m_record.classification);
+    a.encodeDate(QStringLiteral("modificationTime"), m_record.modificationTime);
     for (int i = 0; i < kFirstVersion3Table; ++i)
-        a.encodeInt64(QLatin1String(kTableVersionKeys[i]), m_tableVersions[i]);
-    a.encodeString(QStringLiteral("bibleBooks"), m_bibleBooks);
-    a.encodeInt64(QStringLiteral("numDictionaryLookupWords"), static_cast<qint64>(m_numDictionaryLookupWords));
-    a.encodeInt64(QStringLiteral("numCommentaryLookupWords"), static_cast<qint64>(m_numCommentaryLookupWords));
-    a.encodeBool(QStringLiteral("ignoreIntraBookSync"), m_ignoreIntraBookSync);
-    a.encodeInt64(QStringLiteral("syncType"), static_cast<qint64>(m_syncType));
-    a.encodeInt64(QStringLiteral("numSections"), static_cast<qint64>(m_numSections));
-    a.encodeInt64(QStringLiteral("numBlocks"), static_cast<qint64>(m_numBlocks));
-    a.encodeInt64(QStringLiteral("bookLanguage"), static_cast<qint64>(m_bookLanguage));
-    a.encodeString(QStringLiteral("bookLanguageString"), m_bookLanguageString);
-    a.encodeInt64(QStringLiteral("numReadings"), static_cast<qint64>(m_numReadings));
-    a.encodeString(QStringLiteral("copyrightText"), m_copyrightText);
-    a.encodeString(QStringLiteral("author"), m_author);
-    a.encodeString(QStringLiteral("publisher"), m_publisher);
-    a.encodeString(QStringLiteral("publisherCity"), m_publisherCity);
-    a.encodeString(QStringLiteral("publisherDate"), m_publisherDate);
-    a.encodeInt64(QStringLiteral("minVerMaj"), m_minVerMaj);
-    a.encodeInt64(QStringLiteral("minVerMin"), m_minVerMin);
-    a.encodeInt64(QStringLiteral("fileVerMaj"), m_fileVerMaj);
-    a.encodeInt64(QStringLiteral("fileVerMin"), m_fileVerMin);
-    a.encodeBool(QStringLiteral("noVerseNums"), m_noVerseNums);
-    a.encodeInt64(QStringLiteral("numWordAttributeDefinitions"), m_numWordAttributeDefinitions);
-    a.encodeInt64(QStringLiteral("docSupportsFlags"), static_cast<qint64>(m_docSupportsFlags));
+        a.encodeInt64(QLatin1String(kTableVersions[i].key), m_record.*kTableVersions[i].field);
+    a.encodeString(QStringLiteral("bibleBooks"), m_record.bibleBooks);
+    a.encodeInt64(QStringLiteral("numDictionaryLookupWords"), static_cast<qint64>(m_record.numDictionaryLookupWords));
+    a.encodeInt64(QStringLiteral("numCommentaryLookupWords"), static_cast<qint64>(m_record.numCommentaryLookupWords));
+    a.encodeBool(QStringLiteral("ignoreIntraBookSync"), m_record.ignoreIntraBookSync);
+    a.encodeInt64(QStringLiteral("syncType"), static_cast<qint64>(m_record.syncType));
+    a.encodeInt64(QStringLiteral("numSections"), static_cast<qint64>(m_record.numSections));
+    a.encodeInt64(QStringLiteral("numBlocks"), static_cast<qint64>(m_record.numBlocks));
+    a.encodeInt64(QStringLiteral("bookLanguage"), static_cast<qint64>(m_record.bookLanguage));
+    a.encodeString(QStringLiteral("bookLanguageString"), m_record.bookLanguageString);
+    a.encodeInt64(QStringLiteral("numReadings"), static_cast<qint64>(m_record.numReadings));
+    a.encodeString(QStringLiteral("copyrightText"), m_record.copyrightText);
+    a.encodeString(QStringLiteral("author"), m_record.author);
+    a.encodeString(QStringLiteral("publisher"), m_record.publisher);
+    a.encodeString(QStringLiteral("publisherCity"), m_record.publisherCity);
+    a.encodeString(QStringLiteral("publisherDate"), m_record.publisherDate);
+    a.encodeInt64(QStringLiteral("minVerMaj"), m_record.minVerMaj);
+    a.encodeInt64(QStringLiteral("minVerMin"), m_record.minVerMin);
+    a.encodeInt64(QStringLiteral("fileVerMaj"), m_record.fileVerMaj);
+    a.encodeInt64(QStringLiteral("fileVerMin"), m_record.fileVerMin);
+    a.encodeBool(QStringLiteral("noVerseNums"), m_record.noVerseNums);
+    a.encodeInt64(QStringLiteral("numWordAttributeDefinitions"), m_record.numWordAttributeDefinitions);
+    a.encodeInt64(QStringLiteral("docSupportsFlags"), static_cast<qint64>(m_record.docSupportsFlags));
     for (int i = kFirstVersion3Table; i < 12; ++i)
-        a.encodeInt64(QLatin1String(kTableVersionKeys[i]), m_tableVersions[i]);
+        a.encodeInt64(QLatin1String(kTableVersions[i].key), m_record.*kTableVersions[i].field);
     QString folder, rest;
-    splitPath(m_filepath, booksFolder, folder, rest);
+    splitPath(m_record.filepath, booksFolder, folder, rest);
     a.encodeString(QStringLiteral("standardFileFolder"), folder);
     a.encodeString(QStringLiteral("filepath"), rest);
     return a.archivedObject();
@@ -605,12 +601,12 @@ QVariant SourceTuple::encodeReference(const QString& booksFolder) const
 {
     KeyedArchiver a(kArchiveClassName);
     a.encodeInt32(QStringLiteral("archiveVersionNumber"), kArchiveVersion);
-    a.encodeInt64(QStringLiteral("pubID"), m_pubID);
-    a.encodeInt64(QStringLiteral("bookID"), m_bookID);
-    a.encodeInt64(QStringLiteral("editionNumber"), m_editionNumber);
-    a.encodeInt64(QStringLiteral("revisionNumber"), m_revisionNumber);
+    a.encodeInt64(QStringLiteral("pubID"), m_record.pubID);
+    a.encodeInt64(QStringLiteral("bookID"), m_record.bookID);
+    a.encodeInt64(QStringLiteral("editionNumber"), m_record.editionNumber);
+    a.encodeInt64(QStringLiteral("revisionNumber"), m_record.revisionNumber);
     QString folder, rest;
-    splitPath(m_filepath, booksFolder, folder, rest);
+    splitPath(m_record.filepath, booksFolder, folder, rest);
     a.encodeString(QStringLiteral("standardFileFolder"), folder);
     a.encodeString(QStringLiteral("filepath"), rest);
     return a.archivedObject();
@@ -651,46 +647,48 @@ SourceTuple::Ptr SourceTuple::decode(const QVariant& archived, const QString& bo
     auto t = std::make_shared<SourceTuple>();
     const qint32 version = u.decodeInt32(QStringLiteral("archiveVersionNumber"));
     t->m_removable = u.decodeBool(QStringLiteral("removable"));
-    t->m_name = u.decodeString(QStringLiteral("name"));
-    t->m_abbr = u.decodeString(QStringLiteral("abbr"));
-    t->m_sortTitle = u.decodeString(QStringLiteral("sortTitle"));
-    t->m_subtitle = u.decodeString(QStringLiteral("subtitle"));
-    t->m_pubID = u.decodeInt64(QStringLiteral("pubID"));
-    t->m_bookID = u.decodeInt64(QStringLiteral("bookID"));
-    t->m_editionNumber = u.decodeInt64(QStringLiteral("editionNumber"));
-    t->m_revisionNumber = u.decodeInt64(QStringLiteral("revisionNumber"));
+    t->m_record.name = u.decodeString(QStringLiteral("name"));
+    t->m_record.abbr = u.decodeString(QStringLiteral("abbr"));
+    t->m_record.sortTitle = u.decodeString(QStringLiteral("sortTitle"));
+    t->m_record.subtitle = u.decodeString(QStringLiteral("subtitle"));
+    t->m_record.pubID = u.decodeInt64(QStringLiteral("pubID"));
+    t->m_record.bookID = u.decodeInt64(QStringLiteral("bookID"));
+    t->m_record.editionNumber = u.decodeInt64(QStringLiteral("editionNumber"));
+    t->m_record.revisionNumber = u.decodeInt64(QStringLiteral("revisionNumber"));
     t->m_kind = u.decodeInt64(QStringLiteral("kind"));
-    t->m_classification = u.decodeInt64(QStringLiteral("classification"));
-    t->m_modificationTime = u.decodeDate(QStringLiteral("modificationTime"));
+    t->m_record.classification = u.decodeInt64(QStringLiteral("classification"));
+    t->m_record.modificationTime = u.decodeDate(QStringLiteral("modificationTime"));
     for (int i = 0; i < kFirstVersion3Table; ++i)
-        t->m_tableVersions[i] = u.decodeInt64(QLatin1String(kTableVersionKeys[i]));
-    t->m_bibleBooks = u.decodeString(QStringLiteral("bibleBooks"));
-    t->m_numDictionaryLookupWords = static_cast<quint64>(u.decodeInt64(QStringLiteral("numDictionaryLookupWords")));
-    t->m_numCommentaryLookupWords = static_cast<quint64>(u.decodeInt64(QStringLiteral("numCommentaryLookupWords")));
-    t->m_ignoreIntraBookSync = u.decodeBool(QStringLiteral("ignoreIntraBookSync"));
-    t->m_syncType = static_cast<quint64>(u.decodeInt64(QStringLiteral("syncType")));
-    t->m_numSections = static_cast<quint64>(u.decodeInt64(QStringLiteral("numSections")));
-    t->m_numBlocks = static_cast<quint64>(u.decodeInt64(QStringLiteral("numBlocks")));
-    t->m_bookLanguage = static_cast<quint64>(u.decodeInt64(QStringLiteral("bookLanguage")));
-    t->m_bookLanguageString = u.decodeString(QStringLiteral("bookLanguageString"));
-    t->m_numReadings = static_cast<quint64>(u.decodeInt64(QStringLiteral("numReadings")));
-    t->m_copyrightText = u.decodeString(QStringLiteral("copyrightText"));
-    t->m_author = u.decodeString(QStringLiteral("author"));
-    t->m_publisher = u.decodeString(QStringLiteral("publisher"));
-    t->m_publisherCity = u.decodeString(QStringLiteral("publisherCity"));
-    t->m_publisherDate = u.decodeString(QStringLiteral("publisherDate"));
-    t->m_minVerMaj = u.decodeInt64(QStringLiteral("minVerMaj"));
-    t->m_minVerMin = u.decodeInt64(QStringLiteral("minVerMin"));
-    t->m_fileVerMaj = u.decodeInt64(QStringLiteral("fileVerMaj"));
-    t->m_fileVerMin = u.decodeInt64(QStringLiteral("fileVerMin"));
-    t->m_noVerseNums = u.decodeBool(QStringLiteral("noVerseNums"));
-    t->m_numWordAttributeDefinitions = u.decodeInt64(QStringLiteral("numWordAttributeDefinitions"));
-    t->m_docSupportsFlags = static_cast<quint64>(u.decodeInt64(QStringLiteral("docSupportsFlags")));
+        t->m_record.*kTableVersions[i].field = u.decodeInt64(QLatin1String(kTableVersions[i].key));
+    t->m_record.bibleBooks = u.decodeString(QStringLiteral("bibleBooks"));
+    t->m_record.numDictionaryLookupWords =
+        static_cast<quint64>(u.decodeInt64(QStringLiteral("numDictionaryLookupWords")));
+    t->m_record.numCommentaryLookupWords =
+        static_cast<quint64>(u.decodeInt64(QStringLiteral("numCommentaryLookupWords")));
+    t->m_record.ignoreIntraBookSync = u.decodeBool(QStringLiteral("ignoreIntraBookSync"));
+    t->m_record.syncType = static_cast<quint64>(u.decodeInt64(QStringLiteral("syncType")));
+    t->m_record.numSections = static_cast<quint64>(u.decodeInt64(QStringLiteral("numSections")));
+    t->m_record.numBlocks = static_cast<quint64>(u.decodeInt64(QStringLiteral("numBlocks")));
+    t->m_record.bookLanguage = static_cast<quint64>(u.decodeInt64(QStringLiteral("bookLanguage")));
+    t->m_record.bookLanguageString = u.decodeString(QStringLiteral("bookLanguageString"));
+    t->m_record.numReadings = static_cast<quint64>(u.decodeInt64(QStringLiteral("numReadings")));
+    t->m_record.copyrightText = u.decodeString(QStringLiteral("copyrightText"));
+    t->m_record.author = u.decodeString(QStringLiteral("author"));
+    t->m_record.publisher = u.decodeString(QStringLiteral("publisher"));
+    t->m_record.publisherCity = u.decodeString(QStringLiteral("publisherCity"));
+    t->m_record.publisherDate = u.decodeString(QStringLiteral("publisherDate"));
+    t->m_record.minVerMaj = u.decodeInt64(QStringLiteral("minVerMaj"));
+    t->m_record.minVerMin = u.decodeInt64(QStringLiteral("minVerMin"));
+    t->m_record.fileVerMaj = u.decodeInt64(QStringLiteral("fileVerMaj"));
+    t->m_record.fileVerMin = u.decodeInt64(QStringLiteral("fileVerMin"));
+    t->m_record.noVerseNums = u.decodeBool(QStringLiteral("noVerseNums"));
+    t->m_record.numWordAttributeDefinitions = u.decodeInt64(QStringLiteral("numWordAttributeDefinitions"));
+    t->m_record.docSupportsFlags = static_cast<quint64>(u.decodeInt64(QStringLiteral("docSupportsFlags")));
     if (version >= 3) {
         for (int i = kFirstVersion3Table; i < 12; ++i)
-            t->m_tableVersions[i] = u.decodeInt64(QLatin1String(kTableVersionKeys[i]));
+            t->m_record.*kTableVersions[i].field = u.decodeInt64(QLatin1String(kTableVersions[i].key));
     }
-    t->m_filepath = decodedFilepath(u, booksFolder);
+    t->m_record.filepath = decodedFilepath(u, booksFolder);
     // A value of the wrong kind anywhere means the archive is not one of ours: refuse the tuple
     // rather than list a book with made-up fields.
     if (u.typeMismatch())
@@ -701,21 +699,31 @@ SourceTuple::Ptr SourceTuple::decode(const QVariant& archived, const QString& bo
 
 // --- book texts --------------------------------------------------------------------------------
 
-QString SourceTuple::citation(bool escapeName) const
+namespace {
+
+// The citation: author, title, city, publisher, date, each left out when the book has none.
+QString citation(const SourceTupleRecord& r, bool escapeName)
 {
-    const QString name = escapeName ? m_name.toHtmlEscaped() : m_name;
+    const QString name = escapeName ? r.name.toHtmlEscaped() : r.name;
     QString publisher;
-    if (!m_publisher.isEmpty())
-        publisher = m_publisherDate.isEmpty() ? m_publisher + QStringLiteral(".") : m_publisher + QStringLiteral(", ");
+    if (!r.publisher.isEmpty())
+        publisher = r.publisherDate.isEmpty() ? r.publisher + QStringLiteral(".") : r.publisher + QStringLiteral(", ");
     return QStringLiteral("%1\u201C%2\u201D. %3%4%5")
-        .arg(m_author.isEmpty() ? QString() : m_author + QStringLiteral(". "), name,
-            m_publisherCity.isEmpty() ? QString() : m_publisherCity + QStringLiteral(": "), publisher,
-            m_publisherDate.isEmpty() ? QString() : m_publisherDate + QStringLiteral("."));
+        .arg(r.author.isEmpty() ? QString() : r.author + QStringLiteral(". "), name,
+            r.publisherCity.isEmpty() ? QString() : r.publisherCity + QStringLiteral(": "), publisher,
+            r.publisherDate.isEmpty() ? QString() : r.publisherDate + QStringLiteral("."));
 }
+
+}  // namespace
 
 QString SourceTuple::bibliographicCitation() const
 {
-    return citation(false);
+    return citation(m_record, false);
+}
+
+QString SourceTuple::bibliographicCitationHtml() const
+{
+    return citation(m_record, true);
 }
 
 QString SourceTuple::aboutThisBookContents()
@@ -724,32 +732,35 @@ QString SourceTuple::aboutThisBookContents()
     // texts are the book's own HTML, already filtered when the record was made.
     QString html;
     html.reserve(1024);
-    html += QStringLiteral("<p align='center'><b>%1%2 (%3)</b></p>")
-                .arg(m_name.toHtmlEscaped(),
-                    m_subtitle.isEmpty() ? QString() : QStringLiteral(": %1").arg(m_subtitle.toHtmlEscaped()),
-                    m_abbr.toHtmlEscaped());
+    html +=
+        QStringLiteral("<p align='center'><b>%1%2 (%3)</b></p>")
+            .arg(m_record.name.toHtmlEscaped(),
+                m_record.subtitle.isEmpty() ? QString() : QStringLiteral(": %1").arg(m_record.subtitle.toHtmlEscaped()),
+                m_record.abbr.toHtmlEscaped());
     // html-safe: the name escaped, the rest the book's own HTML filtered when the record was read
-    html += QStringLiteral("<p>%1</p>").arg(citation(true));
+    html += QStringLiteral("<p>%1</p>").arg(citation(m_record, true));
     // html-safe: the book's own HTML, filtered when the record was read
-    html += m_copyrightText.isEmpty() ? QStringLiteral("<p>No copyright notice available.</p>")
-                                      : QStringLiteral("<p>%1</p>").arg(m_copyrightText);
+    html += m_record.copyrightText.isEmpty() ? QStringLiteral("<p>No copyright notice available.</p>")
+                                             : QStringLiteral("<p>%1</p>").arg(m_record.copyrightText);
     html += QStringLiteral("<hr />");
     // html-safe: numbers
     html += QStringLiteral("<p>Book Identifier: %1:%2:%3:%4<br />")
-                .arg(m_pubID)
-                .arg(m_bookID)
-                .arg(m_editionNumber)
-                .arg(m_revisionNumber);
+                .arg(m_record.pubID)
+                .arg(m_record.bookID)
+                .arg(m_record.editionNumber)
+                .arg(m_record.revisionNumber);
     // html-safe: numbers
     html += QStringLiteral("Minimum Book Reader Engine: %1.%2 (you have %3.%4)<br />")
-                .arg(m_minVerMaj)
-                .arg(m_minVerMin, 3, 10, QLatin1Char('0'))
+                .arg(m_record.minVerMaj)
+                .arg(m_record.minVerMin, 3, 10, QLatin1Char('0'))
                 .arg(1)
                 .arg(78, 3, 10, QLatin1Char('0'));
     // html-safe: numbers
-    html += QStringLiteral("Book File Format: %1.%2</p>").arg(m_fileVerMaj).arg(m_fileVerMin, 3, 10, QLatin1Char('0'));
+    html += QStringLiteral("Book File Format: %1.%2</p>")
+                .arg(m_record.fileVerMaj)
+                .arg(m_record.fileVerMin, 3, 10, QLatin1Char('0'));
     html += QStringLiteral("<p>This book is ");
-    const QString noVerses = m_noVerseNums
+    const QString noVerses = m_record.noVerseNums
         ? QStringLiteral(" The copyright owner prefers that we not display verse numbers in this Bible.")
         : QString();
     const qint64 k = kind();
@@ -766,10 +777,10 @@ QString SourceTuple::aboutThisBookContents()
         html += QStringLiteral("a Bible with Strong's numbers.%1</p>").arg(noVerses);
         break;
     case kKindWordAttributeBible:
-        if (m_numWordAttributeDefinitions > 0) {
+        if (m_record.numWordAttributeDefinitions > 0) {
             // html-safe: a literal, chosen above
             html += QStringLiteral("a Bible with word attributes.%1</p><p>Attributes:").arg(noVerses);
-            for (qint64 i = 0; i < m_numWordAttributeDefinitions; ++i)
+            for (qint64 i = 0; i < m_record.numWordAttributeDefinitions; ++i)
                 html += QStringLiteral("<br />%1").arg(m_words.humanReadableNameForAttribute(i).toHtmlEscaped());
             html += QStringLiteral("</p>");
         } else if (docSupports(::kDocSupportsStrongsHebrew) || docSupports(::kDocSupportsStrongsGreek)) {
@@ -791,7 +802,7 @@ QString SourceTuple::aboutThisBookContents()
         break;
     case kKindDevotional:
         // html-safe: a number
-        html += QStringLiteral("a devotional with %1 readings.</p>").arg(m_numReadings);
+        html += QStringLiteral("a devotional with %1 readings.</p>").arg(m_record.numReadings);
         break;
     case kKindDictionary:
         html += QStringLiteral("a dictionary.</p>");
@@ -813,14 +824,14 @@ QString SourceTuple::aboutThisBookContents()
         html += QStringLiteral("an unknown kind.</p>");
         break;
     }
-    if ((k == kKindBible || k == kKindStrongsBible || k == kKindWordAttributeBible) && !m_bibleBooks.isEmpty()) {
-        QString books = m_bibleBooks;
+    if ((k == kKindBible || k == kKindStrongsBible || k == kKindWordAttributeBible) && !m_record.bibleBooks.isEmpty()) {
+        QString books = m_record.bibleBooks;
         books.replace(QLatin1Char(','), QStringLiteral(", "));
         html += QStringLiteral("<p>Custom versification: %1</p>").arg(books.toHtmlEscaped());
     }
-    html += QStringLiteral("<p>Base language is %1.</p>").arg(m_bookLanguageString.toHtmlEscaped());
-    if (m_ignoreIntraBookSync)
+    html += QStringLiteral("<p>Base language is %1.</p>").arg(m_record.bookLanguageString.toHtmlEscaped());
+    if (m_record.ignoreIntraBookSync)
         html += QStringLiteral("<p>This book ignores its own 'sync' links to reduce confusion.</p>");
-    html += QStringLiteral("<p>Path: %1</p>").arg(m_filepath.toHtmlEscaped());
+    html += QStringLiteral("<p>Path: %1</p>").arg(m_record.filepath.toHtmlEscaped());
     return html;
 }

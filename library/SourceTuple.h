@@ -1,20 +1,21 @@
-// SourceTuple: the record of one installed book and the one door through which everything above
-// the engine reaches that book's document.
+// SourceTuple: one installed book as the library lists it, and the one door through which
+// everything above the engine reaches that book's document.
 //
-// The record keeps what lists, menus and the library need without opening the book (identity,
-// titles, kind and classification, counts, language, bibliographic text, file path, capability
-// flags, the versions of the Bible-reference tables the book carries). It owns the book's engine
-// document, opened on first use (sourceDoc) and shared with std::shared_ptr: a search thread that
-// got the document keeps it alive even when the library drops the book meanwhile. Its parts work on
-// that document: locations() (places, rendering, completion lists), words() (word numbers,
-// concordances, attributes, limits, bookmarks) and readings() (a devotional's readings and
-// progress); each answers a neutral value when there is none, so callers never check first.
+// Its record (record(), a SourceTupleRecord) keeps what lists, menus and the library need without
+// opening the book: identity, titles, classification, counts, language, bibliographic text, file
+// path, capability flags, the versions of the Bible-reference tables the book carries. Callers read
+// the fields they use (book->record().abbr). The tuple owns the book's engine document, opened on
+// first use (sourceDoc) and shared with std::shared_ptr: a search thread that got the document
+// keeps it alive even when the library drops the book meanwhile. Its parts work on that document:
+// locations() (places, rendering, completion lists), words() (word numbers, concordances,
+// attributes, limits, bookmarks) and readings() (a devotional's readings and progress); each
+// answers a neutral value when there is none, so callers never check first.
 //
 // Tuples are shared too (std::shared_ptr<SourceTuple>): lists, panes, requests and search threads
-// hold them. The record fields are filled once, before a tuple is shared (sourceTupleForSource,
-// decode); afterwards only kind, removable and confirmedPresent change, on the main thread, and
-// those are atomic so that other threads may read them. sourceDoc() and the parts may be called
-// from any thread; the engine serialises access to each book file.
+// hold them. The record is filled once, before a tuple is shared (sourceTupleForSource, decode),
+// and never changes afterwards; only kind, removable and confirmedPresent change, on the main
+// thread, and those are atomic so that other threads may read them. sourceDoc() and the parts may
+// be called from any thread; the engine serialises access to each book file.
 #pragma once
 
 #include "engine/docbase/cSourceDoc.h"
@@ -23,6 +24,7 @@
 #include "library/SourceTupleID.h"
 #include "library/SourceTupleLocations.h"
 #include "library/SourceTupleReadings.h"
+#include "library/SourceTupleRecord.h"
 #include "library/SourceTupleWords.h"
 
 #include <QDateTime>
@@ -33,7 +35,6 @@
 #include <QVariantMap>
 
 #include <atomic>
-#include <ctime>
 #include <memory>
 #include <mutex>
 
@@ -108,8 +109,6 @@ public:
     // that it is never called a damaged book).
     static std::shared_ptr<cSourceDoc> allocateSourceForFile(const QString& path, QString* reason = nullptr);
     static inline const QString kNotABookFile = QStringLiteral("not a book file");
-    static qint64 sourceClassificationForSource(cSourceDoc& doc);
-    static qint64 sourceKindForSource(cSourceDoc& doc);
     static qint64 sourceClassificationForKind(qint64 kind);
 
     // --- the document ------------------------------------------------------------------------
@@ -129,71 +128,39 @@ public:
     std::shared_ptr<cDateDoc> dateDoc();
 
     // --- identity and record -----------------------------------------------------------------
+    // What the library knows of the book without opening it: filled once, before the tuple is
+    // shared, and the same afterwards, so any thread may read it.
+    const SourceTupleRecord& record() const { return m_record; }
     // Same publisher and book (edition and revision are not compared).
-    bool isEqual(const SourceTuple& other) const { return m_pubID == other.m_pubID && m_bookID == other.m_bookID; }
-    bool isEqual(const SourceTupleID& other) const { return m_pubID == other.pubID() && m_bookID == other.bookID(); }
-    SourceTupleID sourceTupleID() const { return SourceTupleID(m_pubID, m_bookID, m_editionNumber, m_revisionNumber); }
+    bool isEqual(const SourceTuple& other) const
+    {
+        return m_record.pubID == other.m_record.pubID && m_record.bookID == other.m_record.bookID;
+    }
+    bool isEqual(const SourceTupleID& other) const
+    {
+        return m_record.pubID == other.pubID() && m_record.bookID == other.bookID();
+    }
+    SourceTupleID sourceTupleID() const
+    {
+        return SourceTupleID(m_record.pubID, m_record.bookID, m_record.editionNumber, m_record.revisionNumber);
+    }
     bool isFakeJournalDoc() const;
     bool isFakeBibleDoc() const;
     // NO only when the file at filepath exists and its modification date equals modificationTime.
     bool hasModificationTimeChanged() const;
-    // The modification time the document's book file reports (now without one), in UTC.
-    void modificationTime(std::tm& out);
     // A file's modification date as the record keeps it (UTC, whole seconds); invalid when the
     // file does not exist.
     static QDateTime fileModificationTime(const QString& path);
+    // The number of sections: the record's, but the journal asks its document (it grows).
+    virtual quint64 numSections() { return m_record.numSections; }
 
-    bool removable() const { return m_removable.load(); }
-    void setRemovable(bool v) { m_removable = v; }
-    bool ignoreIntraBookSync() const { return m_ignoreIntraBookSync; }
-    bool noVerseNums() const { return m_noVerseNums; }
-    bool confirmedPresent() const { return m_confirmedPresent.load(); }
-    void setConfirmedPresent(bool v) { m_confirmedPresent = v; }
-    const QString& name() const { return m_name; }
-    const QString& abbr() const { return m_abbr; }
-    const QString& sortTitle() const { return m_sortTitle; }
-    const QString& subtitle() const { return m_subtitle; }
-    qint64 pubID() const { return m_pubID; }
-    qint64 bookID() const { return m_bookID; }
-    qint64 editionNumber() const { return m_editionNumber; }
-    qint64 revisionNumber() const { return m_revisionNumber; }
+    // What changes after the tuple is shared: on the main thread, read from any.
     qint64 kind() const { return m_kind.load(); }
     void setKind(qint64 kind) { m_kind = kind; }
-    qint64 classification() const { return m_classification; }
-    const QDateTime& modificationTime() const { return m_modificationTime; }
-    qint64 bookNameListVersion() const { return m_tableVersions[0]; }
-    qint64 bookNumToNameNumVersion() const { return m_tableVersions[1]; }
-    qint64 transListVersion() const { return m_tableVersions[2]; }
-    qint64 bibleBooksVersion() const { return m_tableVersions[3]; }
-    qint64 nameNumberToBookCategoriesVersion() const { return m_tableVersions[4]; }
-    qint64 verseMapVersion() const { return m_tableVersions[5]; }
-    qint64 totalOrderOnBookNumberVersion() const { return m_tableVersions[6]; }
-    qint64 fixUpRefMapVersion() const { return m_tableVersions[7]; }
-    qint64 getKeyMapVersion() const { return m_tableVersions[8]; }
-    qint64 doMapSpecialCasesMapVersion() const { return m_tableVersions[9]; }
-    qint64 getChapterNumberSpellingMapVersion() const { return m_tableVersions[10]; }
-    qint64 isOneChapterBookListVersion() const { return m_tableVersions[11]; }
-    const QString& bibleBooks() const { return m_bibleBooks; }
-    const QString& filepath() const { return m_filepath; }
-    quint64 numDictionaryLookupWords() const { return m_numDictionaryLookupWords; }
-    quint64 numCommentaryLookupWords() const { return m_numCommentaryLookupWords; }
-    quint64 syncType() const { return m_syncType; }
-    virtual quint64 numSections() { return m_numSections; }
-    quint64 numBlocks() const { return m_numBlocks; }
-    quint64 bookLanguage() const { return m_bookLanguage; }
-    const QString& bookLanguageString() const { return m_bookLanguageString; }
-    quint64 numReadings() const { return m_numReadings; }
-    const QString& copyrightText() const { return m_copyrightText; }
-    const QString& author() const { return m_author; }
-    const QString& publisher() const { return m_publisher; }
-    const QString& publisherCity() const { return m_publisherCity; }
-    const QString& publisherDate() const { return m_publisherDate; }
-    qint64 minVerMaj() const { return m_minVerMaj; }
-    qint64 minVerMin() const { return m_minVerMin; }
-    qint64 fileVerMaj() const { return m_fileVerMaj; }
-    qint64 fileVerMin() const { return m_fileVerMin; }
-    qint64 numWordAttributeDefinitions() const { return m_numWordAttributeDefinitions; }
-    quint64 docSupportsFlags() const { return m_docSupportsFlags; }
+    bool removable() const { return m_removable.load(); }
+    void setRemovable(bool v) { m_removable = v; }
+    bool confirmedPresent() const { return m_confirmedPresent.load(); }
+    void setConfirmedPresent(bool v) { m_confirmedPresent = v; }
 
     // Diagnostics: a multi-line listing, and the same as log lines.
     QString description() const;
@@ -215,7 +182,7 @@ public:
         const QVariant& archived, const QString& booksFolder, SourceTupleID& identity, QString& filepath);
 
     // --- capabilities ------------------------------------------------------------------------
-    bool docSupports(quint64 mask) const { return (m_docSupportsFlags & mask) == mask; }
+    bool docSupports(quint64 mask) const { return (m_record.docSupportsFlags & mask) == mask; }
     bool isABible() const;
     bool isADevotional() const;
 
@@ -231,19 +198,10 @@ public:
     // The citation as text (the clipboard), and for HTML: the name escaped, the author and the
     // publisher as the book's own filtered HTML.
     QString bibliographicCitation() const;
-    QString bibliographicCitationHtml() const { return citation(true); }
+    QString bibliographicCitationHtml() const;
     QString aboutThisBookContents();
 
-protected:
-    // Clears the record (the journal and placeholder constructors fill it themselves).
-    void clearRecord();
-    void fillFrom(cSourceDoc& doc);
-    quint32 numSectionsOfDocument();
-
 private:
-    friend class JournalSourceTuple;
-    QString citation(bool escapeName) const;
-
     SourceTupleLocations m_locations {*this};
     SourceTupleWords m_words {*this};
     SourceTupleReadings m_readings {*this};
@@ -251,43 +209,10 @@ private:
     mutable std::mutex m_docMutex;
     std::shared_ptr<cSourceDoc> m_doc;
 
-    std::atomic<bool> m_removable {false};
-    bool m_ignoreIntraBookSync = false;
-    bool m_noVerseNums = false;
-    std::atomic<bool> m_confirmedPresent {false};
-    QString m_name;
-    QString m_abbr;
-    QString m_sortTitle;
-    QString m_subtitle;
-    qint64 m_pubID = 0;
-    qint64 m_bookID = 0;
-    qint64 m_editionNumber = 0;
-    qint64 m_revisionNumber = 0;
+    SourceTupleRecord m_record;
     std::atomic<qint64> m_kind {0};
-    qint64 m_classification = 0;
-    QDateTime m_modificationTime;
-    qint64 m_tableVersions[12] = {};
-    QString m_bibleBooks;
-    QString m_filepath;
-    quint64 m_numDictionaryLookupWords = 0;
-    quint64 m_numCommentaryLookupWords = 0;
-    quint64 m_syncType = 0;
-    quint64 m_numSections = 0;
-    quint64 m_numBlocks = 0;
-    quint64 m_bookLanguage = 0;
-    QString m_bookLanguageString;
-    quint64 m_numReadings = 0;
-    QString m_copyrightText;
-    QString m_author;
-    QString m_publisher;
-    QString m_publisherCity;
-    QString m_publisherDate;
-    qint64 m_minVerMaj = 0;
-    qint64 m_minVerMin = 0;
-    qint64 m_fileVerMaj = 0;
-    qint64 m_fileVerMin = 0;
-    qint64 m_numWordAttributeDefinitions = 0;
-    quint64 m_docSupportsFlags = 0;
+    std::atomic<bool> m_removable {false};
+    std::atomic<bool> m_confirmedPresent {false};
 };
 
 Q_DECLARE_METATYPE(std::shared_ptr<SourceTuple>)

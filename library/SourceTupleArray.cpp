@@ -37,9 +37,9 @@ qint64 SourceTupleArray::classification() const
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_array.empty())
         return 0;
-    const qint64 first = m_array.front()->classification();
+    const qint64 first = m_array.front()->record().classification;
     for (const auto& t : m_array)
-        if (t->classification() != first)
+        if (t->record().classification != first)
             return 0;
     return first;
 }
@@ -83,11 +83,11 @@ void SourceTupleArray::add(SourceTuple::Ptr tuple, int inOrder)
         return;
     std::lock_guard<std::mutex> lock(m_mutex);
     if (inOrder == kOrderSortTitle || inOrder == kOrderAbbreviation) {
-        const QString& mine = inOrder == kOrderSortTitle ? tuple->sortTitle() : tuple->abbr();
+        const QString& mine = inOrder == kOrderSortTitle ? tuple->record().sortTitle : tuple->record().abbr;
         // A missing title compares equal to everything, so such a tuple goes to the end.
         if (!mine.isNull()) {
             for (auto it = m_array.begin(); it != m_array.end(); ++it) {
-                const QString& theirs = inOrder == kOrderSortTitle ? (*it)->sortTitle() : (*it)->abbr();
+                const QString& theirs = inOrder == kOrderSortTitle ? (*it)->record().sortTitle : (*it)->record().abbr;
                 if (theirs.isNull())
                     continue;
                 if (compareLocalized(mine, theirs) < 0) {
@@ -135,9 +135,10 @@ void SourceTupleArray::removeAll()
 void SourceTupleArray::remove(const SourceTuple& tuple)
 {
     // Copy the identity first: `tuple` may be one of the listed tuples.
-    const qint64 pub = tuple.pubID(), book = tuple.bookID();
+    const qint64 pub = tuple.record().pubID, book = tuple.record().bookID;
     std::lock_guard<std::mutex> lock(m_mutex);
-    std::erase_if(m_array, [&](const SourceTuple::Ptr& t) { return t->pubID() == pub && t->bookID() == book; });
+    std::erase_if(
+        m_array, [&](const SourceTuple::Ptr& t) { return t->record().pubID == pub && t->record().bookID == book; });
 }
 
 template <class Match> qint64 SourceTupleArray::find(Match&& match) const
@@ -159,27 +160,27 @@ SourceTuple::Ptr SourceTupleArray::at(qint64 index) const
 
 qint64 SourceTupleArray::indexForTuple(const SourceTuple& tuple) const
 {
-    const qint64 pub = tuple.pubID(), book = tuple.bookID();
-    return find([&](const SourceTuple& t) { return t.pubID() == pub && t.bookID() == book; });
+    const qint64 pub = tuple.record().pubID, book = tuple.record().bookID;
+    return find([&](const SourceTuple& t) { return t.record().pubID == pub && t.record().bookID == book; });
 }
 
 qint64 SourceTupleArray::indexForPubID(qint64 pubID, qint64 bookID) const
 {
-    return find([&](const SourceTuple& t) { return t.pubID() == pubID && t.bookID() == bookID; });
+    return find([&](const SourceTuple& t) { return t.record().pubID == pubID && t.record().bookID == bookID; });
 }
 
 qint64 SourceTupleArray::indexForPubID(qint64 pubID, qint64 bookID, qint64 edition) const
 {
     return find([&](const SourceTuple& t) {
-        return t.pubID() == pubID && t.bookID() == bookID && t.editionNumber() == edition;
+        return t.record().pubID == pubID && t.record().bookID == bookID && t.record().editionNumber == edition;
     });
 }
 
 qint64 SourceTupleArray::indexForPubID(qint64 pubID, qint64 bookID, qint64 edition, qint64 revision) const
 {
     return find([&](const SourceTuple& t) {
-        return t.pubID() == pubID && t.bookID() == bookID && t.editionNumber() == edition &&
-            t.revisionNumber() == revision;
+        return t.record().pubID == pubID && t.record().bookID == bookID && t.record().editionNumber == edition &&
+            t.record().revisionNumber == revision;
     });
 }
 
@@ -196,13 +197,13 @@ qint64 SourceTupleArray::indexForSourceTupleID(const SourceTupleID& id) const
 
 qint64 SourceTupleArray::indexForFile(const QString& path) const
 {
-    return find([&](const SourceTuple& t) { return t.filepath() == path; });
+    return find([&](const SourceTuple& t) { return t.record().filepath == path; });
 }
 
 qint64 SourceTupleArray::indexForFileName(const QString& name) const
 {
     return find([&](const SourceTuple& t) {
-        const QString& p = t.filepath();
+        const QString& p = t.record().filepath;
         return p.mid(p.lastIndexOf(QLatin1Char('/')) + 1) == name;
     });
 }

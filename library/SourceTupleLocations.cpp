@@ -128,8 +128,8 @@ quint32 SourceTupleLocations::sectionForBibleKey(quint32 key) const
     std::uint32_t first = 0, last = 0;
     if (doc->supports(::kDocSupportsIsBible)) {
         cBibleRef reference(key);
-        reference.setLanguage(static_cast<int>(m_book.bookLanguage()));
-        reference.setTranslation(translationOf(m_book.abbr()));
+        reference.setLanguage(static_cast<int>(m_book.record().bookLanguage));
+        reference.setTranslation(translationOf(m_book.record().abbr));
         if (!reference.hasRanges())
             return 0;
         return doc->SectionRangeForVerse(reference, first, last) ? first : 0;
@@ -147,7 +147,7 @@ quint32 SourceTupleLocations::lastSectionForAmbiguousKey(quint32 key) const
     if (doc == nullptr || doc->bookFile() == nullptr || !doc->supports(::kDocSupportsIsBible))
         return 0;
     std::uint32_t record = 0, value = 0;
-    doc->bookFile()->verseSync().lastSectionForAmbiguousKey(key, translationOf(m_book.abbr()), record, value);
+    doc->bookFile()->verseSync().lastSectionForAmbiguousKey(key, translationOf(m_book.record().abbr), record, value);
     return record;
 }
 
@@ -193,9 +193,9 @@ bool SourceTupleLocations::sectionRangeForSyncString(
     std::uint32_t first = 0, last = 0;
     if (doc->supports(::kDocSupportsIsBible) || doc->supports(::kDocSupportsBibleSync)) {
         cBibleRef reference;
-        reference.setLanguage(static_cast<int>(m_book.bookLanguage()));
+        reference.setLanguage(static_cast<int>(m_book.record().bookLanguage));
         const cLString8 link = EngineStrings::utf8(text);
-        const cLString8 translation = EngineStrings::utf8(m_book.abbr());
+        const cLString8 translation = EngineStrings::utf8(m_book.record().abbr);
         if (!reference.parseLinkString(link.chars(), translation.chars()))
             return false;
         if (requiresMoreThanBookName && BibleRef::bibleRefWithcBibleRef(reference).isBookOnly())
@@ -223,9 +223,9 @@ bool SourceTupleLocations::sectionRangeForGoTo(const QString& text, quint32* sta
     const auto doc = m_book.bookDoc();
     if (found && start > 1 && doc != nullptr && doc->supports(::kDocSupportsIsBible)) {
         cBibleRef reference;
-        reference.setLanguage(static_cast<int>(m_book.bookLanguage()));
+        reference.setLanguage(static_cast<int>(m_book.record().bookLanguage));
         const cLString8 link = EngineStrings::utf8(text);
-        const cLString8 translation = EngineStrings::utf8(m_book.abbr());
+        const cLString8 translation = EngineStrings::utf8(m_book.record().abbr);
         const bibleRefRange* first =
             reference.parseLinkString(link.chars(), translation.chars()) ? reference.firstRange() : nullptr;
         // No verse named: the chapter's heading.
@@ -297,8 +297,8 @@ QString SourceTupleLocations::getPositionNameForTitleBar(quint64 section) const
     if (doc->bookFile()->genInfo().headerFlag0() && keyForSection(s) != 0) {
         // A book or chapter heading is named by its book, or its book and chapter.
         cBibleRef reference(cBibleDoc::headingAsWhole(keyForSection(s)));
-        reference.setLanguage(static_cast<int>(m_book.bookLanguage()));
-        reference.setTranslation(translationOf(m_book.abbr()));
+        reference.setLanguage(static_cast<int>(m_book.record().bookLanguage));
+        reference.setTranslation(translationOf(m_book.record().abbr));
         BibleRef ref = BibleRef::bibleRefWithcBibleRef(reference);
         // The book's name in full, the translation's abbreviated.
         return ref.spellingUsingAbbreviatedBookName(false, true, true);
@@ -552,8 +552,8 @@ static QStringList completeNames(
     while (!remainder.isEmpty()) {
         if (!remainder.back().isSpace()) {
             ref = BibleRef();
-            ref.setLanguage(static_cast<int>(tuple.bookLanguage()));
-            if (ref.parse(remainder, tuple.abbr()) &&
+            ref.setLanguage(static_cast<int>(tuple.record().bookLanguage));
+            if (ref.parse(remainder, tuple.record().abbr) &&
                 (level == CompletionLevel::Chapters ? ref.isBookOnly() : ref.isBookChapterOnly())) {
                 found = true;
                 break;

@@ -218,7 +218,7 @@ QString SourceTupleWords::commentaryLookupWordForWordNumber(quint32 number) cons
     if (word.empty())
         return QString();
     cBibleRef reference;
-    reference.setLanguage(static_cast<int>(m_book.bookLanguage()));
+    reference.setLanguage(static_cast<int>(m_book.record().bookLanguage));
     doc->syncKeyTextToBibleRef(reference, cLString8(word.c_str()));
     if (!reference.hasRanges())
         return QString();
@@ -230,7 +230,7 @@ QString SourceTupleWords::wordForWordNumber(quint32 number, qint64 inAttributeDe
 {
     const auto doc = m_book.bookDoc();
     if (doc == nullptr || doc->bookFile() == nullptr || inAttributeDefinition < 0 ||
-        inAttributeDefinition >= m_book.numWordAttributeDefinitions())
+        inAttributeDefinition >= m_book.record().numWordAttributeDefinitions)
         return QString();
     cBkWordListStg* list = doc->bookFile()->attributeWordList(static_cast<size_t>(inAttributeDefinition));
     if (list == nullptr || number >= list->wordCount())
@@ -637,8 +637,9 @@ qint64 SourceTupleWords::countOfBookmarksForCategory(const QString& category) co
         return 0;
     const std::int64_t n = m_book.isABible()
         ? bookmarks.countBibleBookmarks(0, catid)
-        : bookmarks.countBookBookmarks(static_cast<std::uint16_t>(m_book.pubID()),
-              static_cast<std::uint16_t>(m_book.bookID()), static_cast<std::uint8_t>(m_book.editionNumber()), 0, catid);
+        : bookmarks.countBookBookmarks(static_cast<std::uint16_t>(m_book.record().pubID),
+              static_cast<std::uint16_t>(m_book.record().bookID),
+              static_cast<std::uint8_t>(m_book.record().editionNumber), 0, catid);
     return n < 0 ? 0 : n;
 }
 
@@ -654,8 +655,8 @@ bool SourceTupleWords::bookmarkExistsForKeyOrBlockNumber(quint32 keyOrBlock) con
     if (keyOrBlock == 0)
         return false;
     const quint32 section = m_book.locations().sectionForBlock(keyOrBlock);
-    return bookmarks.hasBookBookmark(static_cast<std::uint16_t>(m_book.pubID()),
-        static_cast<std::uint16_t>(m_book.bookID()), static_cast<std::int32_t>(section));
+    return bookmarks.hasBookBookmark(static_cast<std::uint16_t>(m_book.record().pubID),
+        static_cast<std::uint16_t>(m_book.record().bookID), static_cast<std::int32_t>(section));
 }
 
 std::unique_ptr<QList<QVariantMap>> SourceTupleWords::getAllBookmarksForKeyOrBlockNumber(quint32 keyOrBlock) const
@@ -673,8 +674,8 @@ std::unique_ptr<QList<QVariantMap>> SourceTupleWords::getAllBookmarksForKeyOrBlo
     if (!bookmarks.openDatabase(nullptr, false, false))
         return out;
     cLPtrArray* list = bible ? bookmarks.bibleBookmarksInRange(keyOrBlock)
-                             : bookmarks.bookBookmarksForSection(static_cast<std::uint16_t>(m_book.pubID()),
-                                   static_cast<std::uint16_t>(m_book.bookID()),
+                             : bookmarks.bookBookmarksForSection(static_cast<std::uint16_t>(m_book.record().pubID),
+                                   static_cast<std::uint16_t>(m_book.record().bookID),
                                    static_cast<std::int32_t>(m_book.locations().sectionForBlock(keyOrBlock)));
     if (list == nullptr)
         return out;

@@ -355,13 +355,14 @@ std::optional<SourceTupleID> AutoStudyElements::sourceTupleIDForBook(const AutoS
 AutoStudyBook AutoStudyElements::bookForSourceTuple(const SourceTuple& tuple)
 {
     AutoStudyBook b;
-    b.pubID = tuple.pubID();
-    b.bookID = tuple.bookID();
-    b.editionNum = tuple.editionNumber();
-    b.revisionNum = tuple.revisionNumber();
+    b.pubID = tuple.record().pubID;
+    b.bookID = tuple.record().bookID;
+    b.editionNum = tuple.record().editionNumber;
+    b.revisionNum = tuple.record().revisionNumber;
     b.checked = true;
-    b.text = tuple.abbr();
-    const QString subtitle = tuple.subtitle().isEmpty() ? QString() : QStringLiteral(": %1").arg(tuple.subtitle());
-    b.detailText = QStringLiteral("%1%2 (%3)").arg(tuple.name(), subtitle, tuple.abbr());
+    b.text = tuple.record().abbr;
+    const QString subtitle =
+        tuple.record().subtitle.isEmpty() ? QString() : QStringLiteral(": %1").arg(tuple.record().subtitle);
+    b.detailText = QStringLiteral("%1%2 (%3)").arg(tuple.record().name, subtitle, tuple.record().abbr);
     return b;
 }

@@ -102,7 +102,8 @@ void AutoStudyManager::makeSureBookIsUsed(const SourceTuple& book, bool checkFor
     const QList<int> ids = autostudyIDsForSourceKind(book.kind());
     if (ids.isEmpty())
         return;
-    const SourceTupleID identity(book.pubID(), book.bookID(), book.editionNumber(), book.revisionNumber());
+    const SourceTupleID identity(
+        book.record().pubID, book.record().bookID, book.record().editionNumber, book.record().revisionNumber);
     for (int study = 0; study < AutoStudyElements::numAutostudies; ++study) {
         AutoStudyElementList& list = m_elements.studyElementsAtIndex(study);
         for (int id : ids) {
@@ -111,9 +112,10 @@ void AutoStudyManager::makeSureBookIsUsed(const SourceTuple& book, bool checkFor
                 continue;
             if (checkForDupes) {
                 if (AutoStudyBook* entry = AutoStudyElements::bookDictionaryForSourceTupleID(identity, *element)) {
-                    if (entry->editionNum != book.editionNumber() || entry->revisionNum != book.revisionNumber()) {
-                        entry->editionNum = book.editionNumber();
-                        entry->revisionNum = book.revisionNumber();
+                    if (entry->editionNum != book.record().editionNumber ||
+                        entry->revisionNum != book.record().revisionNumber) {
+                        entry->editionNum = book.record().editionNumber;
+                        entry->revisionNum = book.record().revisionNumber;
                         m_elements.setDataChanged();
                     }
                     continue;
@@ -129,8 +131,9 @@ void AutoStudyManager::makeSureBookIsNotUsed(const SourceTuple& book)
 {
     for (int study = 0; study < AutoStudyElements::numAutostudies; ++study) {
         for (AutoStudyElement& element : m_elements.studyElementsAtIndex(study)) {
-            const auto removed = element.bookArray.removeIf(
-                [&](const AutoStudyBook& b) { return b.pubID == book.pubID() && b.bookID == book.bookID(); });
+            const auto removed = element.bookArray.removeIf([&](const AutoStudyBook& b) {
+                return b.pubID == book.record().pubID && b.bookID == book.record().bookID;
+            });
             if (removed > 0)
                 m_elements.setDataChanged();
         }
@@ -186,8 +189,8 @@ SourceTuple::Ptr AutoStudyManager::lookupBook(AutoStudyBook& book, const SourceT
         return nullptr;
     auto found = all.tupleForPubID(book.pubID, book.bookID);
     if (found) {
-        book.editionNum = found->editionNumber();
-        book.revisionNum = found->revisionNumber();
+        book.editionNum = found->record().editionNumber;
+        book.revisionNum = found->record().revisionNumber;
         m_elements.setDataChanged();
     }
     return found;
@@ -240,7 +243,7 @@ QString AutoStudyManager::dictionaryEntryHtml(const SourceTuple::Ptr& dictionary
 QString AutoStudyManager::getHtmlTitleForTuple(const SourceTuple& tuple, bool abbreviated)
 {
     return QStringLiteral("\r<div class=\"sourcetitle\">%1</div>\r")
-        .arg((abbreviated ? tuple.abbr() : tuple.name()).toHtmlEscaped());
+        .arg((abbreviated ? tuple.record().abbr : tuple.record().name).toHtmlEscaped());
 }
 
 QString AutoStudyManager::stringWithHeader()
@@ -270,12 +273,15 @@ QString AutoStudyManager::stringWithBibliography(const SourceTupleArray& books)
             continue;
         if (out.isEmpty())
             out += QStringLiteral("\r<div class=\"subtitle\">Bibliography</div>\r<dl>");
-        const QString subtitle = book->subtitle().isEmpty() ? QString() : QStringLiteral(": %1").arg(book->subtitle());
+        const QString subtitle =
+            book->record().subtitle.isEmpty() ? QString() : QStringLiteral(": %1").arg(book->record().subtitle);
         out += QStringLiteral("<dt class=\"bibliography\">%1</dt>")
-                   .arg(QStringLiteral("%1%2 (%3)").arg(book->name(), subtitle, book->abbr()).toHtmlEscaped());
+                   .arg(QStringLiteral("%1%2 (%3)")
+                            .arg(book->record().name, subtitle, book->record().abbr)
+                            .toHtmlEscaped());
         // The citation's name is text, its author and publisher the book's own HTML: both filtered.
         out += QStringLiteral("<dd class=\"bibliography\">%1</dd>").arg(inertHtml(book->bibliographicCitationHtml()));
-        out += QStringLiteral("<dd class=\"bibliography\">%1</dd>").arg(inertHtml(book->copyrightText()));
+        out += QStringLiteral("<dd class=\"bibliography\">%1</dd>").arg(inertHtml(book->record().copyrightText));
     }
     return out;
 }

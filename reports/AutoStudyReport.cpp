@@ -80,8 +80,8 @@ void mergeSorted(QStringList& into, QStringList words)
 // versification.
 QString bibleRefLine(BibleRef ref, const SourceTuple& bible)
 {
-    ref.setLanguage(int(bible.bookLanguage() & 0xFFFF));
-    ref.mapToTranslation(bible.abbr());
+    ref.setLanguage(int(bible.record().bookLanguage & 0xFFFF));
+    ref.mapToTranslation(bible.record().abbr);
     return QStringLiteral("<div class=\"bibleref\">%1</div>")
         .arg(ref.spellingUsingAbbreviatedBookName(false, true, true).toHtmlEscaped());
 }

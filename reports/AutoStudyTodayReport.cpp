@@ -64,18 +64,18 @@ QString AutoStudyTodayReport::resultsFile(const QDate& date, const SourceTuple::
         if (!book)
             continue;
         const auto [start, end] =
-            AutoStudyManager::readingSections(book->readings().readingNumberForDate(day), book->numReadings(),
+            AutoStudyManager::readingSections(book->readings().readingNumberForDate(day), book->record().numReadings,
                 book->numSections(), [&book](quint32 n) { return book->readings().sectionForReadingNumber(n); });
         const QString reading = m_manager.getHtmlTextFromStartSection(start, end, book, config);
 
         QList<BibleRef> linked;
         for (quint64 s = start; s <= end; ++s)
-            if (auto links = book->words().bibleLinksListForSection(quint32(s), bible->abbr()))
+            if (auto links = book->words().bibleLinksListForSection(quint32(s), bible->record().abbr))
                 linked.append(*links);
 
         bool wrote = false;
         const QString heading =
-            QStringLiteral("<div class=\"subtitle\">Reading from %1</div>\r").arg(book->name().toHtmlEscaped());
+            QStringLiteral("<div class=\"subtitle\">Reading from %1</div>\r").arg(book->record().name.toHtmlEscaped());
         if (devotionalFirst && !reading.isEmpty()) {
             report.write(heading + reading);
             report.cite(book);

@@ -16,14 +16,14 @@ namespace {
 
 bool sameBook(const SourceTuple& a, const SourceTuple& b)
 {
-    return a.pubID() == b.pubID() && a.bookID() == b.bookID();
+    return a.record().pubID == b.record().pubID && a.record().bookID == b.record().bookID;
 }
 
 // A commentary that is also a cross-reference book stands in both elements: its article is printed
 // under whichever comes first, and the other lists only what is new (its linked passages).
 QString articleKey(const SourceTuple& book, const SectionRange& r)
 {
-    return QStringLiteral("%1:%2:%3:%4").arg(book.pubID()).arg(book.bookID()).arg(r.start()).arg(r.end());
+    return QStringLiteral("%1:%2:%3:%4").arg(book.record().pubID).arg(book.record().bookID).arg(r.start()).arg(r.end());
 }
 
 }  // namespace
@@ -51,7 +51,7 @@ QString AutoStudyVerseReport::resultsFile(const BibleRef& ref, const SourceTuple
     if (limitToElement == 0 || limitToElement == AutoStudyElements::WordAttributeDictionariesID) {
         forEachAttributeBible(verseList, findInstalled, [&](const SourceTuple::Ptr& book) {
             BibleRef mapped = ref;
-            mapped.mapToTranslation(book->abbr());
+            mapped.mapToTranslation(book->record().abbr);
             if (auto words = book->words().wordListForVerse(mapped, wordListKinds(true)))
                 mergeSorted(m_attributeWords, *words);
         });
@@ -135,7 +135,7 @@ void AutoStudyVerseReport::writeBible(int id, const SourceTuple::Ptr& book, bool
     if (id == AutoStudyElements::BiblesID && m_bible && sameBook(*book, *m_bible))
         return;
     BibleRef mapped = *m_ref;
-    mapped.mapToTranslation(book->abbr());
+    mapped.mapToTranslation(book->record().abbr);
     quint32 s = 0, e = 0;
     if (!book->locations().sectionRangeForVerse(mapped, &s, &e))
         return;
@@ -177,7 +177,8 @@ void AutoStudyVerseReport::writeCommentary(const SourceTuple::Ptr& book)
         if (html.isEmpty())
             continue;
         m_report->appendUnder(headed,
-            QStringLiteral("<div class=\"subtitle\">Commentary from %1</div>").arg(book->name().toHtmlEscaped()), html);
+            QStringLiteral("<div class=\"subtitle\">Commentary from %1</div>").arg(book->record().name.toHtmlEscaped()),
+            html);
         m_articlesWritten.insert(articleKey(*book, r));
     }
     m_report->cite(book);
@@ -192,8 +193,8 @@ void AutoStudyVerseReport::writeCrossReferences(const SourceTuple::Ptr& book)
     if (ranges.isEmpty())
         return;
     bool headed = false;
-    const QString heading =
-        QStringLiteral("<div class=\"subtitle\">Cross References from %1</div>").arg(book->name().toHtmlEscaped());
+    const QString heading = QStringLiteral("<div class=\"subtitle\">Cross References from %1</div>")
+                                .arg(book->record().name.toHtmlEscaped());
     for (const SectionRange& r : ranges) {
         const QString html = m_articlesWritten.contains(articleKey(*book, r))
             ? QString()
@@ -203,7 +204,7 @@ void AutoStudyVerseReport::writeCrossReferences(const SourceTuple::Ptr& book)
             m_articlesWritten.insert(articleKey(*book, r));
         }
         for (quint64 sec = r.start(); sec <= r.end(); ++sec) {
-            auto links = book->words().bibleLinksListForSection(quint32(sec), m_bible->abbr());
+            auto links = book->words().bibleLinksListForSection(quint32(sec), m_bible->record().abbr);
             if (!links)
                 continue;
             for (const BibleRef& link : *links) {
@@ -226,7 +227,7 @@ void AutoStudyVerseReport::writeCrossReferences(const SourceTuple::Ptr& book)
 
 void AutoStudyVerseReport::writeDefinitions(const SourceTuple::Ptr& book)
 {
-    if (!m_bible || book->bookLanguage() != m_bible->bookLanguage())
+    if (!m_bible || book->record().bookLanguage != m_bible->record().bookLanguage)
         return;
     if (!m_verseWords) {
         m_verseWords = m_bible->words().wordListForVerse(*m_ref, wordListKinds(false));
@@ -241,7 +242,8 @@ void AutoStudyVerseReport::writeDefinitions(const SourceTuple::Ptr& book)
         if (html.isEmpty())
             continue;
         m_report->appendUnder(headed,
-            QStringLiteral("<div class=\"subtitle\">Definitions from %1</div>").arg(book->name().toHtmlEscaped()),
+            QStringLiteral("<div class=\"subtitle\">Definitions from %1</div>")
+                .arg(book->record().name.toHtmlEscaped()),
             html);
         m_report->cite(book);
     }
@@ -256,7 +258,7 @@ void AutoStudyVerseReport::writeAttributeDefinitions(const SourceTuple::Ptr& boo
             continue;
         m_report->appendUnder(headed,
             QStringLiteral("<div class=\"subtitle\">Word Attribute Definitions from %1</div>")
-                .arg(book->name().toHtmlEscaped()),
+                .arg(book->record().name.toHtmlEscaped()),
             html);
         m_report->cite(book);
     }

@@ -41,7 +41,7 @@ QString countLine(quint32 count, const SourceTuple& book, const QString& tail)
 {
     return QStringLiteral("%1 %2 in %3 (%4)%5<br />")
         .arg(QString::number(count), count == 1 ? QStringLiteral("verse") : QStringLiteral("verses"),
-            book.name().toHtmlEscaped(), book.abbr().toHtmlEscaped(), tail.toHtmlEscaped());
+            book.record().name.toHtmlEscaped(), book.record().abbr.toHtmlEscaped(), tail.toHtmlEscaped());
 }
 
 }  // namespace
@@ -119,13 +119,13 @@ QString AutoStudyWordReport::resultsFile(const QString& word, const SourceTuple:
                 break;
             }
             case AutoStudyElements::DictionariesID: {
-                if (!source || book->bookLanguage() != source->bookLanguage())
+                if (!source || book->record().bookLanguage != source->record().bookLanguage)
                     break;
                 const QString html = m_manager.dictionaryEntryHtml(book, word, false, config);
                 if (html.isEmpty())
                     break;
                 report.append(QStringLiteral("<div class=\"subtitle\">Definitions from %1</div>")
-                                  .arg(book->name().toHtmlEscaped()));
+                                  .arg(book->record().name.toHtmlEscaped()));
                 report.append(html);
                 report.cite(book);
                 break;
@@ -142,7 +142,7 @@ QString AutoStudyWordReport::resultsFile(const QString& word, const SourceTuple:
                             continue;
                         report.appendUnder(bookHeaded,
                             QStringLiteral("<div class=\"subtitle\">Word Attribute Definitions from %1</div>\n")
-                                .arg(book->name().toHtmlEscaped()),
+                                .arg(book->record().name.toHtmlEscaped()),
                             QString());
                         report.appendUnder(groupHeaded,
                             QStringLiteral("<div class=\"sourcetitle\">%1</div>\n").arg(g.description.toHtmlEscaped()),

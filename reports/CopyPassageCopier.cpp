@@ -695,7 +695,7 @@ bool CopyPassageCopier::composeVerse(const QString& reference, const std::shared
         return false;
     }
     BibleRef ref;
-    ref.setLanguage(static_cast<int>(bible->bookLanguage()));
+    ref.setLanguage(static_cast<int>(bible->record().bookLanguage));
     // Text that parses to nothing at all (an empty field, blanks) is no reference either.
     if (!ref.parse(reference) || ref.numRanges() == 0) {
         fail(error, "Unrecognized verse reference.", "Choose a different passage to copy.",
@@ -707,7 +707,7 @@ bool CopyPassageCopier::composeVerse(const QString& reference, const std::shared
             "The selected Bible may not contain the book(s) from which you're trying to copy.");
         return false;
     };
-    if (!ref.mapToTranslation(bible->abbr()))
+    if (!ref.mapToTranslation(bible->record().abbr))
         return notFound();
     // A passage with no verse in this Bible ("John 3:99") copies nothing: that is a failure, not an
     // empty copy under its reference.
@@ -742,7 +742,7 @@ bool CopyPassageCopier::composeVerse(const QString& reference, const std::shared
         if (!result.plain.isEmpty() && !result.plain.endsWith(QLatin1Char('\r')) &&
             !result.plain.endsWith(QLatin1Char('\n')))
             result.plain += QLatin1Char('\r');
-        range.setLanguage(static_cast<int>(bible->bookLanguage()));
+        range.setLanguage(static_cast<int>(bible->record().bookLanguage));
         const QString spelled =
             range.spellingUsingAbbreviatedBookName(abbreviatedBook, withTranslation, abbreviatedTranslation);
         const QString plainReference = fill(plainFormat, spelled);

@@ -32,10 +32,10 @@ QString& bundleFolder()
 QString cachePathFor(const QString& source, const std::shared_ptr<SourceTuple>& tuple)
 {
     QVariantMap identity;
-    identity.insert(QStringLiteral("pubID"), static_cast<qlonglong>(tuple->pubID()));
-    identity.insert(QStringLiteral("bookID"), static_cast<qlonglong>(tuple->bookID()));
-    identity.insert(QStringLiteral("editionNumber"), static_cast<qlonglong>(tuple->editionNumber()));
-    identity.insert(QStringLiteral("revisionNumber"), static_cast<qlonglong>(tuple->revisionNumber()));
+    identity.insert(QStringLiteral("pubID"), static_cast<qlonglong>(tuple->record().pubID));
+    identity.insert(QStringLiteral("bookID"), static_cast<qlonglong>(tuple->record().bookID));
+    identity.insert(QStringLiteral("editionNumber"), static_cast<qlonglong>(tuple->record().editionNumber));
+    identity.insert(QStringLiteral("revisionNumber"), static_cast<qlonglong>(tuple->record().revisionNumber));
     const QString folder = AppFolders::bookImageCache(identity);
     QString name = QUrl::fromPercentEncoding(source.toUtf8());
     name = name.section(QLatin1Char('/'), -1);

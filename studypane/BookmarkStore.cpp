@@ -118,8 +118,8 @@ std::vector<quint16> BookmarkStore::categoriesOnBlock(quint32 block, const Sourc
     if (section == 0)
         return {};
     cBookmarkMgr store;
-    return categoriesIn(
-        store.bookBookmarksForSection(quint16(book->pubID()), quint16(book->bookID()), std::int32_t(section)));
+    return categoriesIn(store.bookBookmarksForSection(
+        quint16(book->record().pubID), quint16(book->record().bookID), std::int32_t(section)));
 }
 
 bool BookmarkStore::verseHasBookmarks(quint32 key) const
@@ -134,7 +134,7 @@ bool BookmarkStore::blockHasBookmarks(quint32 block, const SourceTuple::Ptr& boo
     if (section == 0)
         return false;
     cBookmarkMgr store;
-    return store.hasBookBookmark(quint16(book->pubID()), quint16(book->bookID()), std::int32_t(section));
+    return store.hasBookBookmark(quint16(book->record().pubID), quint16(book->record().bookID), std::int32_t(section));
 }
 
 quint16 BookmarkStore::categoryIdForName(const QString& name, BookmarkError* error) const
@@ -311,8 +311,8 @@ bool BookmarkStore::bookmarkBlock(
     if (!category)
         return false;
     cBookmark bookmark;
-    bookmark.setBookSection(quint16(book->pubID()), quint16(book->bookID()), quint8(book->editionNumber() & 0xFF),
-        std::int32_t(section), *category);
+    bookmark.setBookSection(quint16(book->record().pubID), quint16(book->record().bookID),
+        quint8(book->record().editionNumber & 0xFF), std::int32_t(section), *category);
     return add(bookmark);
 }
 
@@ -348,7 +348,8 @@ bool BookmarkStore::removeFromBlock(
         return false;
     const bool ok = withBookmarksOpen([&](cBookmarkMgr& store) {
         return deleteListed(store,
-            store.bookBookmarksForSection(quint16(book->pubID()), quint16(book->bookID()), std::int32_t(section)),
+            store.bookBookmarksForSection(
+                quint16(book->record().pubID), quint16(book->record().bookID), std::int32_t(section)),
             *category);
     });
     post(StudyPaneNotifications::qsBookmarksHaveChangedNotification);

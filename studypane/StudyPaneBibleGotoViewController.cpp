@@ -258,8 +258,8 @@ void StudyPaneBibleGotoViewController::everybodySyncToMeNotification(const GoToR
         return;
     const quint32 key = *request.bibleKey;
     BibleRef ref = BibleRef::bibleRefWithStartKey(key, key);
-    ref.setLanguage(int(m_sourceTuple->bookLanguage()));
-    ref.mapToTranslation(m_sourceTuple->abbr());
+    ref.setLanguage(int(m_sourceTuple->record().bookLanguage));
+    ref.mapToTranslation(m_sourceTuple->record().abbr);
     // A chapter's heading (verse 0) shows as the chapter's first verse, which stands under it.
     quint32 shownKey = ref.bibleKey();
     if ((shownKey & 0xFF) == 0 && ((shownKey >> 8) & 0xFF) != 0)
@@ -291,7 +291,7 @@ void StudyPaneBibleGotoViewController::everybodySyncToMeNotification(const GoToR
     QString verse = ref.verseSpelling();
     if (shownKey != ref.bibleKey()) {
         BibleRef first = BibleRef::bibleRefWithStartKey(shownKey, shownKey);
-        first.setLanguage(int(m_sourceTuple->bookLanguage()));
+        first.setLanguage(int(m_sourceTuple->record().bookLanguage));
         verse = first.verseSpelling();
     }
     fillPopup(m_versePopup, QStringList {verse}, {target}, QStringLiteral("Vs"), false);
@@ -356,8 +356,9 @@ void StudyPaneBibleGotoViewController::loadChaptersAndVerses(int bookIndex)
     loadChapters(title, quint32(std::max(0, tagOf(m_bookPopup, bookIndex))));
     m_chapterPopup->setCurrentIndex(0);
     BibleRef ref;
-    ref.setLanguage(int(m_sourceTuple->bookLanguage()));
-    const bool parsed = ref.parse(title, m_sourceTuple->abbr()) && ref.mapToTranslation(m_sourceTuple->abbr());
+    ref.setLanguage(int(m_sourceTuple->record().bookLanguage));
+    const bool parsed =
+        ref.parse(title, m_sourceTuple->record().abbr) && ref.mapToTranslation(m_sourceTuple->record().abbr);
     const QString chapterText = (parsed && ref.isOneChapterBook()) || m_chapterPopup->count() == 0
         ? title
         : QStringLiteral("%1 %2").arg(title, m_chapterPopup->itemText(0));
@@ -423,8 +424,9 @@ void StudyPaneBibleGotoViewController::onChapterSelected(int index)
     m_combo->setEditText(QString());
     const QString title = m_bookPopup->currentText();
     BibleRef ref;
-    ref.setLanguage(int(m_sourceTuple->bookLanguage()));
-    const bool parsed = ref.parse(title, m_sourceTuple->abbr()) && ref.mapToTranslation(m_sourceTuple->abbr());
+    ref.setLanguage(int(m_sourceTuple->record().bookLanguage));
+    const bool parsed =
+        ref.parse(title, m_sourceTuple->record().abbr) && ref.mapToTranslation(m_sourceTuple->record().abbr);
     const QString chapterText =
         parsed && ref.isOneChapterBook() ? title : QStringLiteral("%1 %2").arg(title, m_chapterPopup->itemText(index));
     loadVerses(chapterText, quint32(tagOf(m_chapterPopup, index)));
@@ -461,8 +463,8 @@ void StudyPaneBibleGotoViewController::doGoToRefInString(const QString& text)
     quint32 section = 0;
     BibleRef ref;
     if (m_sourceTuple) {
-        ref.setLanguage(int(m_sourceTuple->bookLanguage()));
-        if (ref.parse(text, m_sourceTuple->abbr()) && ref.mapToTranslation(m_sourceTuple->abbr())) {
+        ref.setLanguage(int(m_sourceTuple->record().bookLanguage));
+        if (ref.parse(text, m_sourceTuple->record().abbr) && ref.mapToTranslation(m_sourceTuple->record().abbr)) {
             section = m_sourceTuple->isABible() ? m_sourceTuple->locations().sectionForBibleKey(ref.bibleKey())
                                                 : m_sourceTuple->locations().sectionForSyncString(text);
             // A chapter named without a verse opens at its heading, its first verse under it.
@@ -474,7 +476,7 @@ void StudyPaneBibleGotoViewController::doGoToRefInString(const QString& text)
         m_env.showToast(QStringLiteral("Verse not found (%1).").arg(text));
         return;
     }
-    emit recentVerseVisited(ref.bibleKey(), m_sourceTuple->abbr());
+    emit recentVerseVisited(ref.bibleKey(), m_sourceTuple->record().abbr);
     reloadRecentList();
     postGoTo(section, ref.bibleKey());
 }
@@ -530,9 +532,9 @@ void StudyPaneBibleGotoViewController::controlTextDidChange(const QString& prefi
     while (!trimmed.isEmpty() && kTrim.contains(trimmed.back()))
         trimmed.chop(1);
     BibleRef ref;
-    ref.setLanguage(int(m_sourceTuple->bookLanguage()));
-    const bool parsed =
-        !trimmed.isEmpty() && ref.parse(trimmed, m_sourceTuple->abbr()) && ref.mapToTranslation(m_sourceTuple->abbr());
+    ref.setLanguage(int(m_sourceTuple->record().bookLanguage));
+    const bool parsed = !trimmed.isEmpty() && ref.parse(trimmed, m_sourceTuple->record().abbr) &&
+        ref.mapToTranslation(m_sourceTuple->record().abbr);
     auto books = [&] {
         return m_sourceTuple->locations().bibleBookNameSpellingsAbbreviated(kCompletionMask, prefix, nullptr);
     };
@@ -637,7 +639,7 @@ void StudyPaneBibleGotoViewController::reloadRecentList()
         return;
     const QList<quint32> keys = paneState() != nullptr ? paneState()->recentGoToVerseKeys : QList<quint32>();
     if (!m_header)
-        m_header = QStringLiteral("Recent Verses - %1").arg(m_sourceTuple ? m_sourceTuple->name() : QString());
+        m_header = QStringLiteral("Recent Verses - %1").arg(m_sourceTuple ? m_sourceTuple->record().name : QString());
     auto* header = new QTableWidgetItem(*m_header);
     header->setToolTip(ContentTextDocument::plainToolTip(*m_header));
     m_recent->setHorizontalHeaderItem(0, header);
@@ -645,9 +647,9 @@ void StudyPaneBibleGotoViewController::reloadRecentList()
     m_recent->setRowCount(m_sourceTuple ? int(keys.size()) : 0);
     for (int r = 0; r < m_recent->rowCount(); ++r) {
         BibleRef ref;
-        ref.setLanguage(int(m_sourceTuple->bookLanguage()));
+        ref.setLanguage(int(m_sourceTuple->record().bookLanguage));
         ref.setBibleKey(keys[r]);
-        ref.mapToTranslation(m_sourceTuple->abbr());
+        ref.mapToTranslation(m_sourceTuple->record().abbr);
         const quint32 section = m_sourceTuple->locations().sectionForBibleKey(ref.bibleKey());
         const QString body = section != 0 && section != 0xFFFFFFFF
             ? withoutParagraphSigns(m_sourceTuple->words().htmlSearchResultTextForSection(section, nullptr, 2))
@@ -668,14 +670,14 @@ void StudyPaneBibleGotoViewController::activateRecentRow(int row)
     if (!m_sourceTuple || row < 0 || row >= keys.size())
         return;
     BibleRef ref;
-    ref.setLanguage(int(m_sourceTuple->bookLanguage()));
+    ref.setLanguage(int(m_sourceTuple->record().bookLanguage));
     ref.setBibleKey(keys[row]);
-    if (!ref.mapToTranslation(m_sourceTuple->abbr()) || !ref.isValid())
+    if (!ref.mapToTranslation(m_sourceTuple->record().abbr) || !ref.isValid())
         return;
     const quint32 section = m_sourceTuple->locations().sectionForBibleKey(ref.bibleKey());
     if (section == 0 || section == 0xFFFFFFFF)
         return;
-    emit recentVerseVisited(ref.bibleKey(), m_sourceTuple->abbr());
+    emit recentVerseVisited(ref.bibleKey(), m_sourceTuple->record().abbr);
     reloadRecentList();
     postGoTo(section, ref.bibleKey());
 }

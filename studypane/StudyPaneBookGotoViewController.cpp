@@ -199,7 +199,7 @@ void StudyPaneBookGotoViewController::thisSourceIsNowActive(const Notification* 
         return;
     if (m_lookupForm) {
         if (!candidate || candidate->docSupports(kDocSupportsIsBible) ||
-            (candidate->syncType() != 1 && candidate->syncType() != 2))
+            (candidate->record().syncType != 1 && candidate->record().syncType != 2))
             return;
         m_sourceTuple = candidate;
         m_words->reload();
@@ -208,7 +208,7 @@ void StudyPaneBookGotoViewController::thisSourceIsNowActive(const Notification* 
             m_combo->setEditText(QString());
         }
     } else {
-        if (candidate && candidate->syncType() != 0)
+        if (candidate && candidate->record().syncType != 0)
             return;
         m_sourceTuple = candidate;
     }
@@ -255,7 +255,7 @@ TOCItem* StudyPaneBookGotoViewController::getOrMakeRootTOCItem()
     if (!m_root) {
         m_root = std::make_unique<TOCItem>();
         if (m_sourceTuple) {
-            m_root->name = m_sourceTuple->name();
+            m_root->name = m_sourceTuple->record().name;
             m_root->numChildren = displayedChildCount(0);
             m_root->hasChildItems = true;
             m_root->childItems.reserve(size_t(m_root->numChildren));
@@ -350,7 +350,7 @@ quint64 StudyPaneBookGotoViewController::lookupKind() const
 {
     if (!m_lookupForm || !m_sourceTuple)
         return 0;
-    const quint64 kind = m_sourceTuple->syncType();
+    const quint64 kind = m_sourceTuple->record().syncType;
     return kind == 1 || kind == 2 ? kind : 0;
 }
 
@@ -358,9 +358,9 @@ int StudyPaneBookGotoViewController::numberOfItemsInComboBox() const
 {
     switch (lookupKind()) {
     case 1:
-        return int(std::min<quint64>(m_sourceTuple->numCommentaryLookupWords(), quint64(INT32_MAX)));
+        return int(std::min<quint64>(m_sourceTuple->record().numCommentaryLookupWords, quint64(INT32_MAX)));
     case 2:
-        return int(std::min<quint64>(m_sourceTuple->numDictionaryLookupWords(), quint64(INT32_MAX)));
+        return int(std::min<quint64>(m_sourceTuple->record().numDictionaryLookupWords, quint64(INT32_MAX)));
     default:
         return 0;
     }

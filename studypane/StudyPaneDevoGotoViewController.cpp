@@ -226,7 +226,7 @@ void StudyPaneDevoGotoViewController::thisSourceIsNowActive(const Notification* 
     const SourceTuple::Ptr book = place.book;
     quint64 section = place.section;
     const quint32 block = place.block;
-    if (!book || book->syncType() != 3)
+    if (!book || book->record().syncType != 3)
         return;
     if (m_sourceTuple && m_sourceTuple->isEqual(*book)) {
         // The same devotional, perhaps at another reading (a pane made current, Back or Forward).
@@ -295,11 +295,11 @@ void StudyPaneDevoGotoViewController::reloadTable()
     if (m_table == nullptr)
         return;
     if (!m_header)
-        m_header = m_sourceTuple ? m_sourceTuple->name() : QString();
+        m_header = m_sourceTuple ? m_sourceTuple->record().name : QString();
     auto* header = new QTableWidgetItem(*m_header);
     header->setToolTip(ContentTextDocument::plainToolTip(*m_header));
     m_table->setHorizontalHeaderItem(0, header);
-    const qint64 count = m_sourceTuple ? qint64(std::min<quint64>(m_sourceTuple->numReadings(), 100000)) : 0;
+    const qint64 count = m_sourceTuple ? qint64(std::min<quint64>(m_sourceTuple->record().numReadings, 100000)) : 0;
     m_table->setRowCount(int(count));
     const UserDefaults* defaults = m_env.defaults;
     const QColor read = QSHTMLColors::colorFromHTMLColorString(
@@ -320,7 +320,7 @@ void StudyPaneDevoGotoViewController::reloadTable()
         // A read reading says so in words as well as by its colour.
         const bool complete = m_sourceTuple->readings().isReadingComplete(reading);
         item->setData(ReadingProgressCellView::ReadingNumberRole,
-            QStringLiteral("Reading %1 of %2").arg(reading).arg(m_sourceTuple->numReadings()) +
+            QStringLiteral("Reading %1 of %2").arg(reading).arg(m_sourceTuple->record().numReadings) +
                 (complete ? QStringLiteral(" \u2014 \u2713 read") : QString()));
         item->setBackground(complete ? read : unread);
     }

@@ -295,7 +295,7 @@ void StudyPaneLibrarySearchViewController::activateRow(int row)
             }
         }
         if (r.book->docSupports(kDocSupportsIsBible) && section != 0)
-            emit recentVerseVisited(r.book->locations().keyForSection(section), r.book->abbr());
+            emit recentVerseVisited(r.book->locations().keyForSection(section), r.book->record().abbr);
         if (m_env.center != nullptr) {
             GoToRequest go;
             go.sourceTupleID = r.book->sourceTupleID();
@@ -335,7 +335,7 @@ QVariant StudyPaneLibrarySearchViewController::resultData(int row, int role) con
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
-        return r.book->name();
+        return r.book->record().name;
     case ExactCountRole:
         return r.exactCount;
     case AllWordsCountRole:

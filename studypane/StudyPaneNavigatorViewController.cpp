@@ -370,7 +370,7 @@ QString StudyPaneNavigatorViewController::textForRow(int row) const
         return QString();
     const BookResults& r = m_results[p.book];
     if (p.item == -1 && !p.more)
-        return QStringLiteral("%1 (%2)").arg(r.book ? r.book->name() : r.id.colonString()).arg(r.total());
+        return QStringLiteral("%1 (%2)").arg(r.book ? r.book->record().name : r.id.colonString()).arg(r.total());
     if (p.more) {
         const quint64 rest = r.total() - quint64(m_maxResultsPerBook);
         return rest == 1 ? QStringLiteral("%1 More Result...").arg(rest)
@@ -387,7 +387,7 @@ void StudyPaneNavigatorViewController::activateRow(int row)
         const BookResults& r = m_results[p.book];
         const uint32_t section = sectionForPath(p);
         if (section != 0 && r.book && r.book->docSupports(kDocSupportsIsBible))
-            emit recentVerseVisited(r.book->locations().keyForSection(section), r.book->abbr());
+            emit recentVerseVisited(r.book->locations().keyForSection(section), r.book->record().abbr);
         GoToRequest g;
         g.layoutUuid = layoutUuid();
         g.sourceTupleID = r.id;

@@ -303,7 +303,8 @@ void StudyPaneNoteViewEditViewController::showTitles(const SourceTuple::Ptr& boo
     const NoteLocation shown = location();
     QString bookTitle;
     if (book != nullptr)
-        bookTitle = book->isFakeJournalDoc() ? book->name() : QStringLiteral("%1 (%2)").arg(book->name(), book->abbr());
+        bookTitle = book->isFakeJournalDoc() ? book->record().name
+                                             : QStringLiteral("%1 (%2)").arg(book->record().name, book->record().abbr);
     QString noteTitle;
     if (shown.hasJournalNote()) {
         noteTitle = shown.journalTitle.value_or(QString());

@@ -56,7 +56,7 @@ StudyPaneNotesListViewController::StudyPaneNotesListViewController(
           [this]() -> std::optional<QString> {
               // The column is named after the searched book once there is one.
               if (const SourceTuple::Ptr book = searchedBook())
-                  return book->name();
+                  return book->record().name;
               return std::nullopt;
           })
 {
@@ -235,7 +235,7 @@ void StudyPaneNotesListViewController::searchFor(const QString& query, const Sou
     m_searchedBook = book;
     m_searchComplete = false;
     m_panel.showStatus(QString());
-    m_panel.searchField()->setPlaceholderText(QStringLiteral("Search Notes in %1").arg(book->name()));
+    m_panel.searchField()->setPlaceholderText(QStringLiteral("Search Notes in %1").arg(book->record().name));
     const QString uuid = layoutUuid();
     if (book->isFakeJournalDoc()) {
         // The saved journal rows of every earlier search of this layout go: none of them is shown any
@@ -315,14 +315,14 @@ bool StudyPaneNotesListViewController::applyChangeOfOneNote(const Notification& 
             return true;  // a Bible note never shows in another book's list
         BibleRef verse;
         verse.setBibleKey(key);
-        if (!verse.mapToTranslation(book->abbr()))
+        if (!verse.mapToTranslation(book->record().abbr))
             return true;
         section = book->locations().sectionForBibleKey(verse.bibleKey());
         location = NoteLocation::bible(key);
     } else if (changedSection != 0 && n.userInfo.contains(QStringLiteral("sourceTupleID"))) {
         const SourceTupleID id = n.userInfo.value(QStringLiteral("sourceTupleID")).value<SourceTupleID>();
-        if (id.pubID() != book->pubID() || id.bookID() != book->bookID() ||
-            (id.editionNumber() & 0xFF) != (book->editionNumber() & 0xFF))
+        if (id.pubID() != book->record().pubID || id.bookID() != book->record().bookID ||
+            (id.editionNumber() & 0xFF) != (book->record().editionNumber & 0xFF))
             return true;  // another book's note
         section = changedSection;
         location = NoteLocation::book(id, changedSection);
@@ -368,8 +368,9 @@ void StudyPaneNotesListViewController::showWhetherFound()
     }
     const QString query = QString::fromStdU16String(searchResultsAggregator().searchedForString).trimmed();
     m_panel.showStatus(query == kAllQuery || query.isEmpty()
-            ? QStringLiteral("There are no notes in %1.").arg(book->name())
-            : QStringLiteral("Nothing was found for \u201C%1\u201D in the notes of %2.").arg(query, book->name()));
+            ? QStringLiteral("There are no notes in %1.").arg(book->record().name)
+            : QStringLiteral("Nothing was found for \u201C%1\u201D in the notes of %2.")
+                  .arg(query, book->record().name));
 }
 
 void StudyPaneNotesListViewController::followActiveBook(const Notification& n)
@@ -453,7 +454,7 @@ void StudyPaneNotesListViewController::activateRow(int row)
         if (book->docSupports(kDocSupportsIsBible)) {
             key = book->locations().keyForSection(position);
             if (key != 0)
-                emit recentVerseVisited(key, book->abbr());
+                emit recentVerseVisited(key, book->record().abbr);
         }
         if (!book->isFakeJournalDoc()) {
             GoToRequest r;

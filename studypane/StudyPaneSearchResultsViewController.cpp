@@ -214,7 +214,7 @@ void StudyPaneSearchResultsViewController::searchStringEntered()
     }
     // The column names the book searched from the start (results of the previous book may still be
     // drawn until the first item of this search arrives).
-    m_hits.setTitle(book->name());
+    m_hits.setTitle(book->record().name);
     m_panel.startProgress();
 
     BibleRef ref;
@@ -225,8 +225,9 @@ void StudyPaneSearchResultsViewController::searchStringEntered()
     m_panel.showStatus(QString());
     // A reference is looked up in the whole book; words within the limit.
     m_nothingFound = limit.trimmed().isEmpty() || isReference
-        ? QStringLiteral("Nothing was found for \u201C%1\u201D in %2.").arg(text.trimmed(), book->name())
-        : QStringLiteral("Nothing was found for \u201C%1\u201D in %2, %3.").arg(text.trimmed(), book->name(), limit);
+        ? QStringLiteral("Nothing was found for \u201C%1\u201D in %2.").arg(text.trimmed(), book->record().name)
+        : QStringLiteral("Nothing was found for \u201C%1\u201D in %2, %3.")
+              .arg(text.trimmed(), book->record().name, limit);
 
     std::vector<SearchRunRequest> requests = SearchSession::standardRequests();
     if (isReference)
@@ -283,7 +284,7 @@ void StudyPaneSearchResultsViewController::addItemToResults(const std::shared_pt
         r.sync = true;
         if (m_searchingABible && m_env.library != nullptr) {
             if (SourceTuple::Ptr book = m_env.library->allSources()->tupleForSourceTupleID(id))
-                emit recentVerseVisited(book->locations().keyForSection(section), book->abbr());
+                emit recentVerseVisited(book->locations().keyForSection(section), book->record().abbr);
         }
         if (m_env.center != nullptr)
             r.post(*m_env.center, this);
@@ -403,7 +404,7 @@ std::optional<QString> StudyPaneSearchResultsViewController::searchedBookName() 
     if (!id.isValid() || m_env.library == nullptr)
         return std::nullopt;
     if (SourceTuple::Ptr book = m_env.library->allSources()->tupleForSourceTupleID(id))
-        return book->name();
+        return book->record().name;
     return std::nullopt;
 }
 
@@ -425,7 +426,7 @@ void StudyPaneSearchResultsViewController::activateRow(int row)
                 const quint32 key = book->locations().keyForSection(section);
                 if (key != 0) {
                     r.bibleKey = key;
-                    emit recentVerseVisited(key, book->abbr());
+                    emit recentVerseVisited(key, book->record().abbr);
                 }
             }
             if (m_env.center != nullptr)

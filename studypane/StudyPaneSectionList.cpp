@@ -40,7 +40,7 @@ void StudyPaneSectionList::show(const SourceTuple::Ptr& book)
     if (m_table == nullptr)
         return;
     if (!m_header)
-        m_header = book ? book->name() : QString();
+        m_header = book ? book->record().name : QString();
     auto* item = new QTableWidgetItem(*m_header);
     item->setToolTip(ContentTextDocument::plainToolTip(*m_header));
     m_table->setHorizontalHeaderItem(0, item);

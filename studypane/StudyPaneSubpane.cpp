@@ -64,7 +64,7 @@ void StudyPaneSubpane::goToSection(const std::shared_ptr<SourceTuple>& book, qui
     if (book->docSupports(kDocSupportsIsBible)) {
         if (const quint32 key = book->locations().keyForSection(section)) {
             g.bibleKey = key;
-            emit recentVerseVisited(key, book->abbr());
+            emit recentVerseVisited(key, book->record().abbr);
         }
     }
     g.section = section;

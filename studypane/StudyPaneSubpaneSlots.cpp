@@ -78,7 +78,7 @@ StudyPaneSubpane* StudyPaneSubpaneSlots::forTab(qint64 id, const SourceTuple::Pt
         return at(kOtherGotoSubpane);
     if (book->docSupports(kDocSupportsIsBible))
         return at(kBibleGotoSubpane);
-    switch (book->syncType()) {
+    switch (book->record().syncType) {
     case 1:
     case 2:
         return at(kBookGotoSubpane);

@@ -72,7 +72,7 @@ PreferredBooksViewController::PreferredBooksViewController(const Environment& en
     top->addStretch(1);
     auto changed = [this](Notification& n) {
         const auto tuple = n.userInfo.value(QStringLiteral("tuple")).value<std::shared_ptr<SourceTuple>>();
-        rebuildPreferredBookMenus(tuple ? tuple->classification() : 0);
+        rebuildPreferredBookMenus(tuple ? tuple->record().classification : 0);
     };
     NotificationCenter& nc = environment().window.notifications();
     nc.addObserver(this, LibraryNotifications::qsSourceManagerAddedBookNotification, changed);
@@ -107,8 +107,9 @@ void PreferredBooksViewController::rebuildPreferredBookMenu(QComboBox* popUp)
         (row->strongsFirst && t->kind() == 6 ? first : rest).append(t);
     }
     auto add = [&](const SourceTuple::Ptr& t) {
-        popUp->addItem(QStringLiteral("%1 (%2)").arg(t->name(), t->abbr()), QVariantList {t->pubID(), t->bookID()});
-        if (t->pubID() == pub && t->bookID() == book)
+        popUp->addItem(QStringLiteral("%1 (%2)").arg(t->record().name, t->record().abbr),
+            QVariantList {t->record().pubID, t->record().bookID});
+        if (t->record().pubID == pub && t->record().bookID == book)
             popUp->setCurrentIndex(popUp->count() - 1);
     };
     for (const SourceTuple::Ptr& t : first)

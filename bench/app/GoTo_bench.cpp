@@ -198,7 +198,7 @@ public:
             for (size_t i = 0; layout != nullptr && i < layout->contents().size(); ++i) {
                 LayoutBookPane* pane = asBookPane(layout->contentsAt(i)->viewController());
                 const auto book = pane != nullptr ? pane->currentSourceTuple() : nullptr;
-                if (book != nullptr && book->pubID() == 1 && book->bookID() == 101) {
+                if (book != nullptr && book->record().pubID == 1 && book->record().bookID == 101) {
                     kjv = pane;
                     region = i;
                     return true;

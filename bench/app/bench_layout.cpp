@@ -65,7 +65,7 @@ int main(int argc, char** argv)
         state->setSection(1);
         contents->items().push_back(std::make_unique<LayoutRegionContentItem>(
             std::make_unique<LayoutRegionContentItemDescriptor>(
-                SourceTupleID::sourceTupleIDForTuple(book), book.abbr(), book.name()),
+                SourceTupleID::sourceTupleIDForTuple(book), book.record().abbr, book.record().name),
             std::move(state)));
         contents->setCurrentItemIndex(0);
     }

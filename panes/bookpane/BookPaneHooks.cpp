@@ -11,14 +11,14 @@ QString BookPaneHooks::passagePlainText(
     quint32 lastBlock = end;
     if (bySection) {
         firstBlock = book->locations().blockForSection(start);
-        const quint32 next =
-            end + 1 < book->numSections() ? book->locations().blockForSection(end + 1) : quint32(book->numBlocks());
+        const quint32 next = end + 1 < book->numSections() ? book->locations().blockForSection(end + 1)
+                                                           : quint32(book->record().numBlocks);
         if (firstBlock == 0xFFFFFFFF || next == 0 || next == 0xFFFFFFFF)
             return {};
         lastBlock = next - 1;
     }
-    if (lastBlock >= book->numBlocks())
-        lastBlock = quint32(book->numBlocks()) - 1;
+    if (lastBlock >= book->record().numBlocks)
+        lastBlock = quint32(book->record().numBlocks) - 1;
     QString text;
     // A passage is never read beyond a few hundred blocks at once.
     for (quint32 b = firstBlock; b <= lastBlock && b - firstBlock < 500; ++b) {

@@ -73,7 +73,7 @@ void BookPaneSpeech::sayFailures(SpeechSynthesizer& synthesizer)
 
 void BookPaneSpeech::speakOnce(const QString& text, const SourceTuple::Ptr& book)
 {
-    configureSpeechSynthesizerForLanguage(book->bookLanguage());
+    configureSpeechSynthesizerForLanguage(book->record().bookLanguage);
     auto synthesizer = this->synthesizer();
     if (!synthesizer)
         return;
@@ -276,7 +276,7 @@ void BookPaneSpeech::speakNext()
             request.section = n;
             request.clearTempHighlight = false;
         } else {
-            if (book->numBlocks() <= n)
+            if (book->record().numBlocks <= n)
                 break;
             text = m_pane.hooks().passagePlainText(book, false, n, n, speechTextOptions());
             request = GoToRequest();
@@ -294,7 +294,7 @@ void BookPaneSpeech::speakNext()
         m_speakingSourceTuple.reset();
         return;
     }
-    configureSpeechSynthesizerForLanguage(book->bookLanguage());
+    configureSpeechSynthesizerForLanguage(book->record().bookLanguage);
     QPointer<QObject> self(this);
     synthesizer->setFinishedHandler(
         [this, self](bool) {

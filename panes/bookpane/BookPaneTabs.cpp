@@ -166,7 +166,8 @@ void BookPaneTabs::openBookFromSourceTuple(const SourceTuple::Ptr& tuple, bool a
         return;
     }
     BookPaneViewController::HistoryStep step(m_pane);
-    auto descriptor = std::make_unique<LayoutRegionContentItemDescriptor>(id, tuple->abbr(), tuple->name());
+    auto descriptor =
+        std::make_unique<LayoutRegionContentItemDescriptor>(id, tuple->record().abbr, tuple->record().name);
     auto state = std::make_unique<LayoutRegionContentItemState>();
     // The first section follows the pane's Bible where the pane shows one, else what the layout
     // last synced to.
@@ -190,8 +191,9 @@ void BookPaneTabs::openBookFromSourceTuple(const SourceTuple::Ptr& tuple, bool a
         chosen = true;
     } else if (defaults.value(SettingsKeys::SyncDevotionals) && supports(tuple, kDocSupportsDailyReadings)) {
         const quint32 reading = m_pane.pageHost().pageSourceFor(tuple)->readingNumberForToday();
-        section =
-            reading >= 1 && reading <= tuple->numReadings() ? tuple->readings().sectionForReadingNumber(reading) : 1;
+        section = reading >= 1 && reading <= tuple->record().numReadings
+            ? tuple->readings().sectionForReadingNumber(reading)
+            : 1;
         if (section == kNoBlock)
             section = 1;
         chosen = true;
@@ -205,7 +207,7 @@ void BookPaneTabs::openBookFromSourceTuple(const SourceTuple::Ptr& tuple, bool a
     m_pane.regionContents()->items().push_back(std::move(item));
     m_pane.setDirty();
     const quint64 previous = m_pane.regionContents()->currentItemIndex();
-    const int tab = m_pane.tabBar()->addTabForItem(itemUuid, tuple->abbr(), tuple->name());
+    const int tab = m_pane.tabBar()->addTabForItem(itemUuid, tuple->record().abbr, tuple->record().name);
     if (activate || previous == kNone)
         selectTab(tab);
     m_pane.hooks().preemptiveSaveState();
@@ -344,8 +346,8 @@ bool BookPaneTabs::validateItem(LayoutRegionContentItem& item)
         return false;
     }
     d->setSourceTupleID(b->sourceTupleID());
-    d->setTitle(b->name());
-    d->setAbbreviation(b->abbr());
+    d->setTitle(b->record().name);
+    d->setAbbreviation(b->record().abbr);
     LayoutRegionContentItemState* state = item.bookState();
     if (!state) {
         item.setState(std::make_unique<LayoutRegionContentItemState>());

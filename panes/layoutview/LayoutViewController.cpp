@@ -301,7 +301,7 @@ void LayoutViewController::doNewLayoutWithBooks(const std::vector<GoToRequest>& 
     }
     QString title = name;
     if (title.isEmpty() && requests.size() == 1 && requests.front().sourceTuple)
-        title = requests.front().sourceTuple->abbr();
+        title = requests.front().sourceTuple->record().abbr;
     if (!title.isEmpty()) {
         layout->setName(title);
         postLayoutNameChanged();

@@ -14,10 +14,10 @@ SourceTupleBookPageSource::SourceTupleBookPageSource(SourceTuple::Ptr tuple) : m
 QString SourceTupleBookPageSource::identityString() const
 {
     return QStringLiteral("%1:%2:%3:%4")
-        .arg(m_tuple->pubID())
-        .arg(m_tuple->bookID())
-        .arg(m_tuple->editionNumber())
-        .arg(m_tuple->revisionNumber());
+        .arg(m_tuple->record().pubID)
+        .arg(m_tuple->record().bookID)
+        .arg(m_tuple->record().editionNumber)
+        .arg(m_tuple->record().revisionNumber);
 }
 
 bool SourceTupleBookPageSource::passageKeysForReference(const QString& text, quint32& startKey, quint32& endKey)
@@ -26,7 +26,7 @@ bool SourceTupleBookPageSource::passageKeysForReference(const QString& text, qui
     if (!m_tuple->isABible())
         return false;
     BibleRef reference;
-    if (!reference.parse(text) || !reference.mapToTranslation(m_tuple->abbr()))
+    if (!reference.parse(text) || !reference.mapToTranslation(m_tuple->record().abbr))
         return false;
     startKey = reference.bibleKey();
     endKey = reference.endBibleKey();

@@ -15,14 +15,14 @@ public:
     const SourceTuple::Ptr& tuple() const { return m_tuple; }
 
     QString identityString() const override;
-    QString abbr() const override { return m_tuple->abbr(); }
+    QString abbr() const override { return m_tuple->record().abbr; }
     bool isABible() const override { return m_tuple->isABible(); }
     bool supportsDailyReadings() const override { return m_tuple->isADevotional(); }
     bool supportsWordAttributes() const override { return m_tuple->docSupports(kDocSupportsWordAttributes); }
-    bool noVerseNums() const override { return m_tuple->noVerseNums(); }
-    quint64 syncType() const override { return m_tuple->syncType(); }
+    bool noVerseNums() const override { return m_tuple->record().noVerseNums; }
+    quint64 syncType() const override { return m_tuple->record().syncType; }
 
-    quint64 numBlocks() override { return m_tuple->numBlocks(); }
+    quint64 numBlocks() override { return m_tuple->record().numBlocks; }
     quint64 numSections() override { return m_tuple->numSections(); }
     quint32 sectionForBlock(quint32 block) override { return m_tuple->locations().sectionForBlock(block); }
     quint32 blockForSection(quint32 section) override { return m_tuple->locations().blockForSection(section); }
@@ -52,7 +52,7 @@ public:
     }
     QByteArray embeddedFile(const QString& name) override;
 
-    quint64 numReadings() override { return m_tuple->numReadings(); }
+    quint64 numReadings() override { return m_tuple->record().numReadings; }
     quint32 readingNumberForSection(quint32 section) override
     {
         return m_tuple->readings().readingNumberForSection(section);

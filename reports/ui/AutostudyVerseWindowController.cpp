@@ -35,7 +35,7 @@ AutostudyVerseWindowController::AutostudyVerseWindowController(
     const SourceTupleArray::Ptr bibles = environment().books().bibleSources();
     for (qsizetype i = 0; bibles && i < bibles->count(); ++i) {
         const SourceTuple::Ptr bible = bibles->tupleAtIndex(i);
-        m_biblePopUpButton->addItem(QStringLiteral("%1 (%2)").arg(bible->name(), bible->abbr()),
+        m_biblePopUpButton->addItem(QStringLiteral("%1 (%2)").arg(bible->record().name, bible->record().abbr),
             QVariant::fromValue(SourceTupleID::sourceTupleIDForTuple(*bible)));
     }
     m_biblePopUpButton->setCurrentIndex(-1);
@@ -109,8 +109,8 @@ void AutostudyVerseWindowController::onPerformAutostudy()
     // The passage is read in the chosen Bible's translation and language.
     BibleRef ref;
     if (bible)
-        ref.setLanguage(int(quint16(bible->bookLanguage())));
-    if (!ref.parse(text, bible ? bible->abbr() : QString()) || !ref.isValid()) {
+        ref.setLanguage(int(quint16(bible->record().bookLanguage)));
+    if (!ref.parse(text, bible ? bible->record().abbr : QString()) || !ref.isValid()) {
         alert(tr("%1 is not a valid verse reference").arg(text));
         return;
     }

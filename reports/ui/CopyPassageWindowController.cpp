@@ -126,10 +126,11 @@ void CopyPassageWindowController::windowDidLoad()
     const SourceTupleArray::Ptr bibles = m_env.books().bibleSources();
     for (qsizetype i = 0; i < bibles->count(); ++i) {
         const std::shared_ptr<SourceTuple> bible = bibles->tupleAtIndex(i);
-        m_biblePopUp->addItem(QStringLiteral("%1 (%2)").arg(bible->name(), bible->abbr()),
+        m_biblePopUp->addItem(QStringLiteral("%1 (%2)").arg(bible->record().name, bible->record().abbr),
             QVariant::fromValue(SourceTupleID::sourceTupleIDForTuple(*bible)));
         if (wanted ? wanted->isEqual(*bible)
-                   : (savedPub != 0 && savedBook != 0 && bible->pubID() == savedPub && bible->bookID() == savedBook))
+                   : (savedPub != 0 && savedBook != 0 && bible->record().pubID == savedPub &&
+                         bible->record().bookID == savedBook))
             selected = m_biblePopUp->count() - 1;
     }
     // Without a wanted or remembered Bible the first one is chosen, never none.

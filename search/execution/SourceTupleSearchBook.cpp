@@ -80,19 +80,19 @@ uint32_t SourceTupleSearchBook::numSections() const
 
 uint16_t SourceTupleSearchBook::bookLanguage() const
 {
-    const uint64_t language = m_tuple->bookLanguage();
+    const uint64_t language = m_tuple->record().bookLanguage;
     return static_cast<uint16_t>(language == 0 ? 1033 : language);
 }
 
 SearchBook::Identity SourceTupleSearchBook::identity() const
 {
-    return {static_cast<uint16_t>(m_tuple->pubID()), static_cast<uint16_t>(m_tuple->bookID()),
-        static_cast<uint8_t>(m_tuple->editionNumber()), static_cast<uint8_t>(m_tuple->revisionNumber())};
+    return {static_cast<uint16_t>(m_tuple->record().pubID), static_cast<uint16_t>(m_tuple->record().bookID),
+        static_cast<uint8_t>(m_tuple->record().editionNumber), static_cast<uint8_t>(m_tuple->record().revisionNumber)};
 }
 
 std::string SourceTupleSearchBook::abbreviation() const
 {
-    return m_tuple->abbr().toStdString();
+    return m_tuple->record().abbr.toStdString();
 }
 
 bool SourceTupleSearchBook::isABible() const

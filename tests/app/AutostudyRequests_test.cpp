@@ -121,7 +121,7 @@ TEST_F(AutostudyCommands, ARequestOpensTheDialogWithItsInput)
 {
     SourceTuple::Ptr kjv;
     for (const auto& t : SourceManager::singleton().bibleSources()->array())
-        if (t->abbr() == QLatin1String("KJV"))
+        if (t->record().abbr == QLatin1String("KJV"))
             kjv = t;
     ASSERT_TRUE(kjv);
     const bool verse = whenShown<AutostudyVerseWindowController>(
@@ -133,7 +133,7 @@ TEST_F(AutostudyCommands, ARequestOpensTheDialogWithItsInput)
         },
         [](AutostudyVerseWindowController* d) {
             EXPECT_EQ(d->refString(), QStringLiteral("John 3:16"));
-            EXPECT_EQ(d->sourceTuple()->abbr(), QStringLiteral("KJV"));
+            EXPECT_EQ(d->sourceTuple()->record().abbr, QStringLiteral("KJV"));
             d->onPerformAutostudy();
             if (d->isVisible())  // no report: the dialog stayed open
                 d->onClose();

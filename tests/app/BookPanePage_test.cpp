@@ -90,7 +90,7 @@ protected:
     static SourceTuple::Ptr bookNamed(const QString& abbreviation)
     {
         for (const auto& t : SourceManager::singleton().allSources()->array())
-            if (t->abbr() == abbreviation)
+            if (t->record().abbr == abbreviation)
                 return t;
         return nullptr;
     }

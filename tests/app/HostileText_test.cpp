@@ -87,7 +87,7 @@ TEST_F(HostileText, ABookNamingFilesInItsTitlesOpensNothingAndShowsItsTitlesAsWr
     m_controller->loadAndOpenBook(path);
     const auto showsHostile = [&] {
         const SourceTuple::Ptr book = pane->currentSourceTuple();
-        return book && book->pubID() == 78 && book->bookID() == 3 &&
+        return book && book->record().pubID == 78 && book->record().bookID == 3 &&
             pane->titleBar()->text().contains(QLatin1String("First part"));
     };
     ASSERT_TRUE(waitFor(showsHostile)) << pane->titleBar()->text().toStdString();

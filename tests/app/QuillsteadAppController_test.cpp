@@ -189,8 +189,8 @@ TEST_F(Shell, FirstRunBuildsTheFirstScreenAndASecondRunRestoresIt)
     const qint64 books[] = {23, 24, 101};
     for (int i = 0; i < 3; ++i) {
         ASSERT_TRUE(m_goTos[i].sourceTuple) << i;
-        EXPECT_EQ(m_goTos[i].sourceTuple->pubID(), 1);
-        EXPECT_EQ(m_goTos[i].sourceTuple->bookID(), books[i]);
+        EXPECT_EQ(m_goTos[i].sourceTuple->record().pubID, 1);
+        EXPECT_EQ(m_goTos[i].sourceTuple->record().bookID, books[i]);
         EXPECT_EQ(m_goTos[i].paneRegion.value_or(-1), i);
         EXPECT_TRUE(m_goTos[i].forcePane);
         EXPECT_EQ(m_goTos[i].layoutUuid, first->uuidString());
@@ -1091,8 +1091,8 @@ TEST_F(Shell, EveryTaggedCommandReachesItsAction)
         case 901:
             ASSERT_FALSE(goTos.isEmpty());
             ASSERT_TRUE(goTos.first().sourceTuple);
-            EXPECT_EQ(goTos.first().sourceTuple->bookID(), 24);
-            EXPECT_EQ(goTos.first().sourceTuple->name(), QStringLiteral("Quillstead Help"));
+            EXPECT_EQ(goTos.first().sourceTuple->record().bookID, 24);
+            EXPECT_EQ(goTos.first().sourceTuple->record().name, QStringLiteral("Quillstead Help"));
             break;
         default:
             break;
@@ -1208,7 +1208,7 @@ TEST_F(Shell, SyncNowReachesTheServerShowsItsProgressAndAReceivedNoteIsFound)
     // The notes of the King James Version are searched once before the sync: the empty result is kept.
     const SourceTuple::Ptr kjv = SourceManager::singleton().allSources()->tupleForPubID(1, 101);
     ASSERT_TRUE(kjv);
-    const auto document = SourceTuple::allocateSourceForFile(kjv->filepath());
+    const auto document = SourceTuple::allocateSourceForFile(kjv->record().filepath);
     ASSERT_TRUE(document);
     const quint32 section = kjv->locations().sectionForBibleKey((40u << 16) | (5u << 8) | 3u);
     auto notedSections = [&document] {
@@ -1429,7 +1429,7 @@ TEST_F(Shell, OpeningTheInstalledBookFileKeepsTheBook)
         EXPECT_EQ(fileBytes(installed), original) << step;
         const SourceTuple::Ptr kjv = SourceManager::singleton().allSources()->tupleForFile(installed);
         ASSERT_TRUE(kjv) << step;
-        EXPECT_EQ(kjv->bookID(), 101) << step;
+        EXPECT_EQ(kjv->record().bookID, 101) << step;
         EXPECT_TRUE(partialBookFiles().isEmpty()) << partialBookFiles().join(' ').toStdString();
     };
 
@@ -1498,14 +1498,14 @@ TEST_F(Shell, OpeningTheInstalledBookFileKeepsTheBook)
     EXPECT_EQ(fileBytes(beside), fileBytes(other));
     const SourceTuple::Ptr nave = SourceManager::singleton().allSources()->tupleForFile(beside);
     ASSERT_TRUE(nave);
-    EXPECT_NE(nave->bookID(), 101);
+    EXPECT_NE(nave->record().bookID, 101);
     EXPECT_EQ(s_alerts->shown().size(), 2);
     // The same book again (the copy that comes with the reader, the same bytes) opens the installed one.
     app.loadAndOpenBook(QStringLiteral(QS_BINARY_DIR "/books/KJV.tvk"));
     stillInstalled("the same book again");
-    EXPECT_EQ(opened, (QStringList {"101", "101", "101", "101", QString::number(nave->bookID()), "101"}));
+    EXPECT_EQ(opened, (QStringList {"101", "101", "101", "101", QString::number(nave->record().bookID), "101"}));
     EXPECT_EQ(s_alerts->shown().size(), 2);
-    SourceManager::singleton().removeSourceForPubID(nave->pubID(), nave->bookID());
+    SourceManager::singleton().removeSourceForPubID(nave->record().pubID, nave->record().bookID);
     NotificationCenter::defaultCenter().removeObserver(&opened);
     quit();
 }
@@ -1584,7 +1584,7 @@ TEST_F(Shell, OpeningABookFileUpdatesOnlyToANewerRevision)
     const QString installed = book(QStringLiteral("Small.tvk"));
     const auto installedRevision = [&] {
         const SourceTuple::Ptr t = SourceManager::singleton().allSources()->tupleForFile(installed);
-        return t ? t->revisionNumber() : -1;
+        return t ? t->record().revisionNumber : -1;
     };
     const QString first = smallBook("r2", 2);
     app.loadAndOpenBook(first);

@@ -133,8 +133,8 @@ protected:
                 if (LayoutBookPane* book = asBookPane(contents->viewController())) {
                     const auto tuple = book->currentSourceTuple();
                     pane += QStringLiteral(" book %1:%2 section %3")
-                                .arg(tuple ? tuple->pubID() : 0)
-                                .arg(tuple ? tuple->bookID() : 0)
+                                .arg(tuple ? tuple->record().pubID : 0)
+                                .arg(tuple ? tuple->record().bookID : 0)
                                 .arg(book->currentSourceSection());
                 }
                 parts << pane;
@@ -318,13 +318,14 @@ TEST_F(MenuWindow, NextAndPreviousBookTurnTheTabsOfAPaneWithTwoBooks)
                                           ->viewController());
     ASSERT_NE(book, nullptr);
     book->openBookFromDictionary(
-        {{QStringLiteral("pubid"), help->pubID()}, {QStringLiteral("bookid"), help->bookID()},
-            {QStringLiteral("edition"), help->editionNumber()}, {QStringLiteral("revision"), help->revisionNumber()}},
+        {{QStringLiteral("pubid"), help->record().pubID}, {QStringLiteral("bookid"), help->record().bookID},
+            {QStringLiteral("edition"), help->record().editionNumber},
+            {QStringLiteral("revision"), help->record().revisionNumber}},
         true);
     PaneTabBar* tabs = pane->tabBar();
     const auto showing = [&](const SourceTuple::Ptr& book) {
         const int current = tabs->currentIndex();
-        return tabs->count() == 2 && current >= 0 && tabs->tabText(current).contains(book->abbr()) &&
+        return tabs->count() == 2 && current >= 0 && tabs->tabText(current).contains(book->record().abbr) &&
             pane->currentSourceTuple() && pane->currentSourceTuple()->isEqual(*book) &&
             !pane->titleBar()->text().isEmpty();
     };
@@ -468,7 +469,7 @@ TEST_F(MenuWindow, F1OpensTheHelpBook)
     // The King James pane is current; F1 brings the help book to the front of the current pane.
     const auto helpShown = [&] {
         const SourceTuple::Ptr active = panes()->activeSourceTuple();
-        return active != nullptr && active->name() == QStringLiteral("Quillstead Help");
+        return active != nullptr && active->record().name == QStringLiteral("Quillstead Help");
     };
     ASSERT_FALSE(helpShown());
     ASSERT_TRUE(reader_test::pressKeys(window(), QKeySequence(Qt::Key_F1)));

@@ -139,7 +139,7 @@ TEST_F(StudyPaneWindow, FindShowsFaithAndLoveInTheKingJamesAndAClickGoesThere)
     const auto [window, kjv, study] = launchAtKjv();
     ASSERT_TRUE(kjv);
     ASSERT_NE(study, nullptr);
-    ASSERT_EQ(kjv->bookID(), 101);
+    ASSERT_EQ(kjv->record().bookID, 101);
 
     // The Find command (the Navigator first, so that Find has to come back).
     EXPECT_TRUE(reader_test::choose(window, CommandNames::LibraryNavigator));
@@ -159,7 +159,7 @@ TEST_F(StudyPaneWindow, FindShowsFaithAndLoveInTheKingJamesAndAClickGoesThere)
     QTableView* table = find->searchResultsTableView();
     ASSERT_GT(table->model()->rowCount(), 1);
     EXPECT_EQ(table->model()->rowCount(), agg.numRows());
-    EXPECT_EQ(table->model()->headerData(0, Qt::Horizontal).toString(), kjv->name());
+    EXPECT_EQ(table->model()->headerData(0, Qt::Horizontal).toString(), kjv->record().name);
     // The book panes mark the hits of the search they show.
     EXPECT_EQ(panes()->view()->searchResultsAggregatorForTuple(SourceTupleID::sourceTupleIDForTuple(*kjv)), &agg);
 
@@ -231,7 +231,7 @@ TEST_F(StudyPaneWindow, TheStudyPaneCommandTheNavigatorAndTheWidthAfterARestart)
     // The commentaries the navigator settings choose by default: Scofield's notes on Romans 8:28.
     bool scofield = false;
     for (const auto& book : navigator->results())
-        scofield = scofield || (book.book != nullptr && book.book->bookID() == 110 && book.total() > 0);
+        scofield = scofield || (book.book != nullptr && book.book->record().bookID == 110 && book.total() > 0);
     if (QFile::exists(QStringLiteral(QS_BINARY_DIR "/library/Scofield.tvk"))) {
         EXPECT_TRUE(scofield);
     }
@@ -527,7 +527,7 @@ TEST_F(StudyPaneWindow, ALibrarySearchRowOpensItsBookAndFindShowsThatBooksResult
     // A book other than the King James one that holds the word.
     int row = -1;
     for (int r = 0; r < rows->rowCount() && row < 0; ++r) {
-        if (rows->index(r, 0).data().toString() != kjv->name() &&
+        if (rows->index(r, 0).data().toString() != kjv->record().name &&
             rows->index(r, 0).data(StudyPaneLibrarySearchViewController::ExactCountRole).toUInt() > 0)
             row = r;
     }
@@ -545,7 +545,7 @@ TEST_F(StudyPaneWindow, ALibrarySearchRowOpensItsBookAndFindShowsThatBooksResult
     const SourceTuple::Ptr searchedBook =
         SourceManager::singleton().allSources()->tupleForSourceTupleID(find->aggregator().searchedSourceTupleID);
     ASSERT_TRUE(searchedBook);
-    EXPECT_EQ(searchedBook->name(), chosen);
+    EXPECT_EQ(searchedBook->record().name, chosen);
     EXPECT_EQ(find->searchField()->text(), QStringLiteral("help"));
 
     EXPECT_TRUE(reader_test::choose(window, CommandNames::LibrarySearch));
@@ -579,7 +579,7 @@ TEST_F(StudyPaneWindow, FindNamesTheBookANavigatorHeadingHandsItTo)
     QCoreApplication::sendEvent(find->searchField(), &enter);
     ASSERT_TRUE(waitFor([find] { return find->aggregator().isComplete(); }));
     QTableView* results = find->searchResultsTableView();
-    EXPECT_EQ(results->model()->headerData(0, Qt::Horizontal).toString(), kjv->name());
+    EXPECT_EQ(results->model()->headerData(0, Qt::Horizontal).toString(), kjv->record().name);
 
     // The navigator lists the places of Romans 8:28; a click on Scofield's heading hands it to Find.
     UserDefaults::standardUserDefaults().set(SettingsKeys::AutoUpdateNavigator, true);
@@ -598,7 +598,7 @@ TEST_F(StudyPaneWindow, FindNamesTheBookANavigatorHeadingHandsItTo)
     for (int row = 0; row < navigator->numberOfRows() && heading < 0; ++row) {
         const NavigatorResultsPath p = navigator->resultsPathForTableRow(row);
         const auto& book = navigator->results()[p.book];
-        if (p.item == -1 && !p.more && book.book != nullptr && book.book->bookID() == 110 && book.total() > 0) {
+        if (p.item == -1 && !p.more && book.book != nullptr && book.book->record().bookID == 110 && book.total() > 0) {
             heading = row;
             scofield = book.book;
         }
@@ -614,11 +614,11 @@ TEST_F(StudyPaneWindow, FindNamesTheBookANavigatorHeadingHandsItTo)
     ASSERT_TRUE(waitFor([study, find] { return study->subpaneViewController() == find; }));
     EXPECT_EQ(find->searchField()->text(), QStringLiteral("Romans 8:28"));
     // The column names the book searched as soon as the search starts, and when its results are in.
-    EXPECT_EQ(results->model()->headerData(0, Qt::Horizontal).toString(), scofield->name());
+    EXPECT_EQ(results->model()->headerData(0, Qt::Horizontal).toString(), scofield->record().name);
     ASSERT_TRUE(waitFor([find] { return find->aggregator().isComplete(); }));
     EXPECT_EQ(find->aggregator().searchedSourceTupleID, SourceTupleID::sourceTupleIDForTuple(*scofield));
-    EXPECT_EQ(results->model()->headerData(0, Qt::Horizontal).toString(), scofield->name());
-    EXPECT_EQ(results->horizontalHeader()->model()->headerData(0, Qt::Horizontal).toString(), scofield->name());
+    EXPECT_EQ(results->model()->headerData(0, Qt::Horizontal).toString(), scofield->record().name);
+    EXPECT_EQ(results->horizontalHeader()->model()->headerData(0, Qt::Horizontal).toString(), scofield->record().name);
     ASSERT_GT(results->model()->rowCount(), 1);
     EXPECT_TRUE(TestSupport::waitForViewsPainted(window->window()));  // what the picture shows
     QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));

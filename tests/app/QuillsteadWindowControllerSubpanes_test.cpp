@@ -167,7 +167,7 @@ TEST_F(SubpaneWindow, EachSubpaneShowsTheCurrentBookAndTheCategoryJustUsed)
     int welcome = -1;
     for (int region = 0; region < panes()->goToPanes().regionCount(); ++region) {
         const auto book = panes()->goToPanes().paneCurrentBook(region);
-        if (book && book->name().startsWith(QStringLiteral("Welcome")))
+        if (book && book->record().name.startsWith(QStringLiteral("Welcome")))
             welcome = region;
     }
     ASSERT_GE(welcome, 0) << "the first screen shows no Welcome book";
@@ -202,7 +202,7 @@ TEST_F(SubpaneWindow, EachSubpaneShowsTheCurrentBookAndTheCategoryJustUsed)
     EXPECT_EQ(again->subpaneViewController(), notes);
     EXPECT_EQ(notes->location().key, john316);
     EXPECT_EQ(notes->view()->findChild<QLabel*>(QStringLiteral("bookTitleTextField"))->text(),
-        QStringLiteral("%1 (%2)").arg(kjv->name(), kjv->abbr()));
+        QStringLiteral("%1 (%2)").arg(kjv->record().name, kjv->record().abbr));
     EXPECT_EQ(notes->view()->findChild<QLineEdit*>(QStringLiteral("noteTitleTextField"))->text(),
         QStringLiteral("John 3:16"));
     ASSERT_TRUE(reader_test::programNotes().remove(NoteLocation::bible(john316)));
@@ -222,7 +222,7 @@ TEST_F(SubpaneWindow, TheDevotionalGoToListsItsReadingsAlsoAfterARestart)
     ASSERT_TRUE(reader_test::choose(window, CommandNames::Find));  // Find: the go-to sub-panes have shown nothing yet
     const SourceTuple::Ptr devo = SourceManager::singleton().allSources()->tupleForFile(to);
     ASSERT_TRUE(devo);
-    ASSERT_GT(devo->numReadings(), 20u);
+    ASSERT_GT(devo->record().numReadings, 20u);
 
     // The reader opens the devotional, then Go To.
     GoToRequest open;
@@ -243,13 +243,13 @@ TEST_F(SubpaneWindow, TheDevotionalGoToListsItsReadingsAlsoAfterARestart)
         ASSERT_NE(go, nullptr);
         QTableWidget* table = go->view()->findChild<QTableWidget*>(QStringLiteral("readingProgress"));
         ASSERT_TRUE(table->isVisible());
-        ASSERT_EQ(quint64(table->rowCount()), devo->numReadings());
+        ASSERT_EQ(quint64(table->rowCount()), devo->record().numReadings);
         ASSERT_NE(table->horizontalHeaderItem(0), nullptr);
-        EXPECT_EQ(table->horizontalHeaderItem(0)->text(), devo->name());
+        EXPECT_EQ(table->horizontalHeaderItem(0)->text(), devo->record().name);
         EXPECT_EQ(table->item(2, 0)->text(),
             devo->readings().dateForReadingNumber(3).stringWithStyle(SimpleDate::kStyleWithWeekday));
         EXPECT_EQ(table->item(2, 0)->data(ReadingProgressCellView::ReadingNumberRole).toString(),
-            QStringLiteral("Reading 3 of %1").arg(devo->numReadings()));
+            QStringLiteral("Reading 3 of %1").arg(devo->record().numReadings));
     };
     ASSERT_TRUE(reader_test::choose(window, CommandNames::GoTo));
     expectReadings(shown(study));
@@ -280,7 +280,7 @@ TEST_F(SubpaneWindow, MarkingAReadingReadKeepsItInViewInTheReadingList)
     ASSERT_TRUE(activateKjv());
     const SourceTuple::Ptr devo = SourceManager::singleton().allSources()->tupleForFile(to);
     ASSERT_TRUE(devo);
-    const quint32 reading = std::min<quint32>(200, quint32(devo->numReadings()));
+    const quint32 reading = std::min<quint32>(200, quint32(devo->record().numReadings));
     ASSERT_GT(reading, 40u);
     if (devo->readings().isReadingComplete(reading))
         devo->readings().toggleReadingNumber(reading, true);

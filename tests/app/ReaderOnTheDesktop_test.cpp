@@ -655,8 +655,9 @@ TEST_F(ReaderOnTheDesktop, ThePanesTabButtonsLieBesideItsTabsAndTheLastCloseBoxC
             books->tupleForFile(QDir(AppFolders::booksDirectory()).filePath(QString::fromLatin1(file)));
         ASSERT_TRUE(t) << file;
         asBookPane(pane)->openBookFromDictionary(
-            {{QStringLiteral("pubid"), t->pubID()}, {QStringLiteral("bookid"), t->bookID()},
-                {QStringLiteral("edition"), t->editionNumber()}, {QStringLiteral("revision"), t->revisionNumber()}},
+            {{QStringLiteral("pubid"), t->record().pubID}, {QStringLiteral("bookid"), t->record().bookID},
+                {QStringLiteral("edition"), t->record().editionNumber},
+                {QStringLiteral("revision"), t->record().revisionNumber}},
             true);
     }
     PaneTabBar* tabs = pane->tabBar();
@@ -915,7 +916,7 @@ TEST_F(ReaderOnTheDesktop, TheHelpAndTheLocationSyncWindowNameWhatTheWindowShows
     ASSERT_TRUE(reader_test::pressKeys(window, QKeySequence(Qt::Key_F1)));
     ASSERT_TRUE(waitFor([&] {
         const SourceTuple::Ptr active = panes()->activeSourceTuple();
-        return active != nullptr && active->name() == QStringLiteral("Quillstead Help");
+        return active != nullptr && active->record().name == QStringLiteral("Quillstead Help");
     }));
     BookPageView* help = panes()->currentBookPane()->paneView()->findChild<BookPageView*>();
     ASSERT_NE(help, nullptr);
@@ -1100,7 +1101,7 @@ TEST_F(ReaderOnTheDesktop, TheFirstStartAndOpenBookWorkFromTheKeyboard)
         QStringList names;
         const SourceTupleArray::Ptr list = sheet->sourcesOfSelectedKind();
         for (qsizetype i = 0; list && i < list->count(); ++i)
-            names << list->tupleAtIndex(i)->name();
+            names << list->tupleAtIndex(i)->record().name;
         return names;
     };
     QString hebrew;
@@ -1130,10 +1131,10 @@ TEST_F(ReaderOnTheDesktop, TheFirstStartAndOpenBookWorkFromTheKeyboard)
         ADD_FAILURE() << "alert: " << alert.messageText.toStdString();
     ASSERT_TRUE(waitFor([&] {
         const SourceTuple::Ptr book = bookPaneAt(target)->currentSourceTuple();
-        return book != nullptr && book->name() == hebrew;
+        return book != nullptr && book->record().name == hebrew;
     })) << "the book did not open in the pane whose + was clicked";
     EXPECT_EQ(go.currentRegion(), target) << "the pane that got the book is not current";
-    EXPECT_TRUE(panes()->activeSourceTuple() != nullptr && panes()->activeSourceTuple()->name() == hebrew);
+    EXPECT_TRUE(panes()->activeSourceTuple() != nullptr && panes()->activeSourceTuple()->record().name == hebrew);
     // The keys are in that pane's page once the sheet has gone (and the main window is active again:
     // the window manager's part; the offscreen platform has none).
     main->activateWindow();

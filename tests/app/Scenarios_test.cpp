@@ -148,7 +148,7 @@ protected:
     {
         for (int region = 0; region < panes().goToPanes().regionCount(); ++region)
             if (const auto book = panes().goToPanes().paneCurrentBook(region))
-                if (book->pubID() == pubID && book->bookID() == bookID)
+                if (book->record().pubID == pubID && book->record().bookID == bookID)
                     return region;
         return -1;
     }
@@ -156,7 +156,7 @@ protected:
     static SourceTuple::Ptr bookNamed(const QString& abbreviation)
     {
         for (const auto& t : SourceManager::singleton().allSources()->array())
-            if (t->abbr() == abbreviation)
+            if (t->record().abbr == abbreviation)
                 return t;
         return nullptr;
     }
@@ -500,7 +500,7 @@ protected:
         const int row = rowOfTheBook();
         if (row < 0 || row >= books->count()) {
             open->close();
-            return ::testing::AssertionFailure() << "no kind lists " << book->abbr().toStdString();
+            return ::testing::AssertionFailure() << "no kind lists " << book->record().abbr.toStdString();
         }
         // A book opens with a double-click, as an item of a desktop's list does.
         QListWidgetItem* item = books->item(row);
@@ -622,7 +622,7 @@ TEST_F(Scenario, FirstRunOpensTheThreeBooksAndGoesToJohn316)
         EXPECT_TRUE(waitFor([&] { return regionShowing(1, book) >= 0; })) << "book 1/" << book << " is not open";
     const auto kjv = bookNamed(QStringLiteral("KJV"));
     ASSERT_TRUE(kjv);
-    const int bible = regionShowing(kjv->pubID(), kjv->bookID());
+    const int bible = regionShowing(kjv->record().pubID, kjv->record().bookID);
     ASSERT_GE(bible, 0);
 
     const quint32 john316 = kjv->locations().sectionForSyncString(QStringLiteral("John 3:16"));
@@ -659,7 +659,7 @@ TEST_F(Scenario, FirstRunOpensTheThreeBooksAndGoesToJohn316)
     EXPECT_TRUE(QFile::exists(QuillsteadAppController::appLayoutArchiveFile()));
     launch();
     EXPECT_TRUE(waitFor([&] {
-        const int region = regionShowing(kjv->pubID(), kjv->bookID());
+        const int region = regionShowing(kjv->record().pubID, kjv->record().bookID);
         return region >= 0 && sectionOf(region) == john316;
     }));
 }
@@ -700,8 +700,8 @@ TEST_F(Scenario, AFoundVerseHighlightedBookmarkedAndAnnotatedSurvivesARestart)
     QuillsteadWindowController& window = *app.mainWindowController();
     const auto kjv = bookNamed(QStringLiteral("KJV"));
     ASSERT_TRUE(kjv);
-    ASSERT_TRUE(waitFor([&] { return regionShowing(kjv->pubID(), kjv->bookID()) >= 0; }));
-    const int bible = regionShowing(kjv->pubID(), kjv->bookID());
+    ASSERT_TRUE(waitFor([&] { return regionShowing(kjv->record().pubID, kjv->record().bookID) >= 0; }));
+    const int bible = regionShowing(kjv->record().pubID, kjv->record().bookID);
     ASSERT_TRUE(reader_test::clickPane(&panes(), bible)) << "a click did not make the pane current";
 
     // Find "faith AND love" in the Bible; the third verse found is opened from the results.
@@ -770,7 +770,7 @@ TEST_F(Scenario, AFoundVerseHighlightedBookmarkedAndAnnotatedSurvivesARestart)
     launch();
     EXPECT_EQ(panes().goToPanes().currentLayoutUuid(), uuid);
     EXPECT_TRUE(waitFor([&] {
-        const int region = regionShowing(kjv->pubID(), kjv->bookID());
+        const int region = regionShowing(kjv->record().pubID, kjv->record().bookID);
         return region >= 0 && sectionOf(region) == left;
     })) << "the Bible pane did not come back to where it was left";
     const BookmarkStore bookmarks(nullptr);
@@ -784,7 +784,7 @@ TEST_F(Scenario, AFoundVerseHighlightedBookmarkedAndAnnotatedSurvivesARestart)
     EXPECT_FALSE(
         list->findItems(kjv->words().plainTextSearchResultTitleForSection(section), Qt::MatchExactly).isEmpty());
     // The page shows the verse highlighted, with the link to its note, and the note shows what was typed.
-    const int shown = regionShowing(kjv->pubID(), kjv->bookID());
+    const int shown = regionShowing(kjv->record().pubID, kjv->record().bookID);
     EXPECT_TRUE(waitForVerseClass(shown, key, QStringLiteral("yellow")));
     EXPECT_TRUE(waitForNoteLink(shown, key));
     const QString note = viewNoteOnVerse(shown, key);
@@ -866,8 +866,8 @@ TEST_F(Scenario, TwoProfilesOfOneAccountSyncTheSameData)
 
     // A highlight, a bookmark in a category of its own and a note of two paragraphs typed in the
     // note editor, then Sync Now.
-    ASSERT_TRUE(waitFor([&] { return regionShowing(kjv->pubID(), kjv->bookID()) >= 0; }));
-    const int bible = regionShowing(kjv->pubID(), kjv->bookID());
+    ASSERT_TRUE(waitFor([&] { return regionShowing(kjv->record().pubID, kjv->record().bookID) >= 0; }));
+    const int bible = regionShowing(kjv->record().pubID, kjv->record().bookID);
     ASSERT_TRUE(reader_test::clickPane(&panes(), bible)) << "a click did not make the pane current";
     typeIntoBibleGoTo(QStringLiteral("Romans 8:28"));
     ASSERT_TRUE(chooseOnVerse(bible, kRomans828, {QStringLiteral("Highlight"), QStringLiteral("Yellow")}));
@@ -913,8 +913,8 @@ TEST_F(Scenario, TwoProfilesOfOneAccountSyncTheSameData)
     // note viewer shows it.
     launch();
     ASSERT_TRUE(syncNow()) << "the first profile's second sync did not finish";
-    ASSERT_TRUE(waitFor([&] { return regionShowing(kjv->pubID(), kjv->bookID()) >= 0; }));
-    const int shownIn = regionShowing(kjv->pubID(), kjv->bookID());
+    ASSERT_TRUE(waitFor([&] { return regionShowing(kjv->record().pubID, kjv->record().bookID) >= 0; }));
+    const int shownIn = regionShowing(kjv->record().pubID, kjv->record().bookID);
     ASSERT_TRUE(reader_test::clickPane(&panes(), shownIn)) << "a click did not make the pane current";
     typeIntoBibleGoTo(QStringLiteral("Romans 8:28"));
     const QString shown = viewNoteOnVerse(shownIn, kRomans828);
@@ -945,8 +945,8 @@ TEST_F(Scenario, TheSecondProfileFindsWhatTheFirstSynced)
     // The page links the note beside the verse; the note viewer shows both paragraphs.
     const auto kjv = bookNamed(QStringLiteral("KJV"));
     ASSERT_TRUE(kjv);
-    ASSERT_TRUE(waitFor([&] { return regionShowing(kjv->pubID(), kjv->bookID()) >= 0; }));
-    const int bible = regionShowing(kjv->pubID(), kjv->bookID());
+    ASSERT_TRUE(waitFor([&] { return regionShowing(kjv->record().pubID, kjv->record().bookID) >= 0; }));
+    const int bible = regionShowing(kjv->record().pubID, kjv->record().bookID);
     ASSERT_TRUE(reader_test::clickPane(&panes(), bible)) << "a click did not make the pane current";
     typeIntoBibleGoTo(QStringLiteral("Romans 8:28"));
     const QString shown = viewNoteOnVerse(bible, kRomans828);
@@ -979,8 +979,8 @@ TEST_F(Scenario, ACommentarySyncedToTheBibleFollowsAndHistoryStepsBack)
     const auto kjv = bookNamed(QStringLiteral("KJV"));
     const auto scofield = bookNamed(QStringLiteral("Scofield"));
     ASSERT_TRUE(kjv && scofield);
-    ASSERT_TRUE(waitFor([&] { return regionShowing(kjv->pubID(), kjv->bookID()) >= 0; }));
-    const int bible = regionShowing(kjv->pubID(), kjv->bookID());
+    ASSERT_TRUE(waitFor([&] { return regionShowing(kjv->record().pubID, kjv->record().bookID) >= 0; }));
+    const int bible = regionShowing(kjv->record().pubID, kjv->record().bookID);
     // The commentary opens in another book pane, which receives location sync by default.
     int other = -1;
     for (int region = 0; region < panes().goToPanes().regionCount() && other < 0; ++region)
@@ -995,7 +995,7 @@ TEST_F(Scenario, ACommentarySyncedToTheBibleFollowsAndHistoryStepsBack)
     ASSERT_TRUE(waitFor([&] { return sectionOf(bible) == john31; }));
     ASSERT_TRUE(reader_test::clickPane(&panes(), other)) << "a click did not make the pane current";
     ASSERT_TRUE(openBookFromTheSheet(scofield));
-    ASSERT_TRUE(waitFor([&] { return regionShowing(scofield->pubID(), scofield->bookID()) == other; }));
+    ASSERT_TRUE(waitFor([&] { return regionShowing(scofield->record().pubID, scofield->record().bookID) == other; }));
     EXPECT_TRUE(waitFor([&] {
         const QString at = scofield->locations().getPositionNameForTitleBar(sectionOf(other));
         return at.contains(QStringLiteral("John 3:"));  // its first note on the chapter, 3:3
@@ -1089,8 +1089,8 @@ TEST_F(Scenario, AVerseAutostudyOpensItsReport)
     launch();
     const auto kjv = bookNamed(QStringLiteral("KJV"));
     ASSERT_TRUE(kjv);
-    ASSERT_TRUE(waitFor([&] { return regionShowing(kjv->pubID(), kjv->bookID()) >= 0; }));
-    const int bible = regionShowing(kjv->pubID(), kjv->bookID());
+    ASSERT_TRUE(waitFor([&] { return regionShowing(kjv->record().pubID, kjv->record().bookID) >= 0; }));
+    const int bible = regionShowing(kjv->record().pubID, kjv->record().bookID);
     const quint32 john316 = kjv->locations().sectionForSyncString(QStringLiteral("John 3:16"));
     const quint32 john31 = kjv->locations().sectionForSyncString(QStringLiteral("John 3:1"));
     ASSERT_TRUE(reader_test::clickPane(&panes(), bible)) << "a click did not make the pane current";

@@ -59,7 +59,7 @@ Walk walkBook(const SourceTuple::Ptr& book)
 {
     static const QRegularExpression kHref(QStringLiteral("<a\\s[^>]*?href=\"([^\"]*)\""));
     Walk walk;
-    const quint64 blocks = book->numBlocks();
+    const quint64 blocks = book->record().numBlocks;
     for (quint64 b = 0; b < blocks; ++b) {
         const QString html = book->locations().htmlTextForBlock(static_cast<quint32>(b));
         ++walk.blocks;
@@ -157,7 +157,7 @@ protected:
                 ++(*kinds)[strongs ? QStringLiteral("strongs") : QStringLiteral("sync")];
                 const qint64 expected = text.startsWith(u'H', Qt::CaseInsensitive) ? kHebrew : kGreek;
                 if (!found || answer.value(GoToKeys::section).toULongLong() == 0 ||
-                    (strongs && found->bookID() != expected))
+                    (strongs && found->record().bookID != expected))
                     failures << target + QStringLiteral(": ") + answer.value(GoToKeys::alertText).toString();
                 break;
             }
@@ -186,7 +186,7 @@ TEST_F(GoToLinkWalkTest, EveryLinkOfTheKingJamesVersionResolves)
     const SourceTuple::Ptr kjv = book(kKJV);
     ASSERT_TRUE(kjv);
     const Walk walk = walkBook(kjv);
-    EXPECT_EQ(walk.blocks, static_cast<int>(kjv->numBlocks()));
+    EXPECT_EQ(walk.blocks, static_cast<int>(kjv->record().numBlocks));
     EXPECT_TRUE(walk.refused.isEmpty()) << walk.refused.mid(0, 5).join(u'\n').toStdString();
     EXPECT_GT(walk.footnoteToggles, 0);
     QHash<QString, int> kinds;
@@ -204,7 +204,7 @@ TEST_F(GoToLinkWalkTest, EveryLinkOfACommentaryResolves)
     const SourceTuple::Ptr scofield = book(kScofield);
     ASSERT_TRUE(scofield);
     const Walk walk = walkBook(scofield);
-    EXPECT_EQ(walk.blocks, static_cast<int>(scofield->numBlocks()));
+    EXPECT_EQ(walk.blocks, static_cast<int>(scofield->record().numBlocks));
     EXPECT_TRUE(walk.refused.isEmpty()) << walk.refused.mid(0, 5).join(u'\n').toStdString();
     QHash<QString, int> kinds;
     const QStringList failures = followAll(walk, scofield, &kinds);
@@ -231,13 +231,13 @@ TEST_F(GoToLinkWalkTest, EveryLinkOfTheOtherSampleBooksResolves)
         ASSERT_TRUE(shown) << id;
         const Walk walk = walkBook(shown);
         EXPECT_TRUE(walk.refused.isEmpty())
-            << shown->abbr().toStdString() << ": " << walk.refused.mid(0, 5).join(u'\n').toStdString();
+            << shown->record().abbr.toStdString() << ": " << walk.refused.mid(0, 5).join(u'\n').toStdString();
         QHash<QString, int> kinds;
         const QStringList failures = followAll(walk, shown, &kinds);
-        EXPECT_TRUE(failures.isEmpty()) << shown->abbr().toStdString() << ": " << failures.size() << " of "
+        EXPECT_TRUE(failures.isEmpty()) << shown->record().abbr.toStdString() << ": " << failures.size() << " of "
                                         << walk.targets.size()
                                         << ", first: " << failures.mid(0, 10).join(u'\n').toStdString();
-        RecordProperty(shown->abbr().toStdString(), static_cast<int>(walk.targets.size()));
+        RecordProperty(shown->record().abbr.toStdString(), static_cast<int>(walk.targets.size()));
     }
     EXPECT_TRUE(m_alerts->shown().isEmpty());
 }

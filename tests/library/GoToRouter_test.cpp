@@ -370,7 +370,7 @@ TEST_F(GoToRouterTest, SyncLinksAndStrongsNumbers)
     EXPECT_TRUE(sameBookForTest(bookFromVariant(answer.value(GoToKeys::sourceTuple)), book(kHebrew)))
         << answer.value(GoToKeys::alertText).toString().toStdString()
         << (answer.contains(GoToKeys::sourceTuple)
-                   ? bookFromVariant(answer.value(GoToKeys::sourceTuple))->abbr().toStdString()
+                   ? bookFromVariant(answer.value(GoToKeys::sourceTuple))->record().abbr.toStdString()
                    : std::string());
 
     // A word goes to the preferred dictionary first.
@@ -382,7 +382,7 @@ TEST_F(GoToRouterTest, SyncLinksAndStrongsNumbers)
     EXPECT_TRUE(sameBookForTest(bookFromVariant(answer.value(GoToKeys::sourceTuple)), book(kNave)))
         << word.wordSync->toStdString() << " " << answer.value(GoToKeys::alertText).toString().toStdString()
         << (answer.contains(GoToKeys::sourceTuple)
-                   ? bookFromVariant(answer.value(GoToKeys::sourceTuple))->abbr().toStdString()
+                   ? bookFromVariant(answer.value(GoToKeys::sourceTuple))->record().abbr.toStdString()
                    : std::string());
 
     answer = ask(link(QStringLiteral("sync:\\\\H999999")));
@@ -582,7 +582,7 @@ TEST_F(GoToRouterTest, LinksInsideABookThatIgnoresIntraBookSyncNeverResolveToIt)
     archived.insert(QStringLiteral("ignoreIntraBookSync"), true);
     const SourceTuple::Ptr flagged = SourceTuple::decode(archived, m_temp.filePath(QStringLiteral("books")));
     ASSERT_TRUE(flagged);
-    ASSERT_TRUE(flagged->ignoreIntraBookSync());
+    ASSERT_TRUE(flagged->record().ignoreIntraBookSync);
     setPanes(flagged, {flagged}, book(kKJV), {book(kKJV)});
     const QString headword = naveHeadwordForTest(book(kNave));
     GoToRequest r = link(QStringLiteral("sync:") + headword);

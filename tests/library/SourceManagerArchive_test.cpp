@@ -91,7 +91,7 @@ TEST(SourceManagerArchive, ReferenceTablesLoadByTheirVersionRuleAndCustomBiblesR
     ASSERT_EQ(1, m.allSources()->count());
     const auto bible = m.allSources()->tupleAtIndex(0);
     EXPECT_TRUE(bible->isABible());
-    EXPECT_EQ(QStringLiteral("1,2,40"), bible->bibleBooks());
+    EXPECT_EQ(QStringLiteral("1,2,40"), bible->record().bibleBooks);
     EXPECT_EQ(1, m.customBibles()->count());
     const QString folder = p.cache + "/TVK Substorage Files/95/1-1-1";
     EXPECT_TRUE(QFile::exists(folder + "/FixUpRefMap.csv"));
@@ -166,7 +166,7 @@ TEST(SourceManagerArchive, AFileChangedInPlaceIsReadAgain)
     ASSERT_TRUE(writeSmallBook(p.books + "/a.tvk", 98, 1, 1, 1, "Before"));
     {
         SourceManager m(p.folders());
-        ASSERT_EQ(QStringLiteral("Before"), m.allSources()->tupleAtIndex(0)->name());
+        ASSERT_EQ(QStringLiteral("Before"), m.allSources()->tupleAtIndex(0)->record().name);
     }
     ASSERT_TRUE(writeSmallBook(p.books + "/a.tvk", 98, 1, 1, 1, "After"));
     QFile f(p.books + "/a.tvk");
@@ -176,7 +176,7 @@ TEST(SourceManagerArchive, AFileChangedInPlaceIsReadAgain)
     SourceManager m(p.folders());
     ASSERT_EQ(1, m.allSources()->count());
     const auto t = m.allSources()->tupleAtIndex(0);
-    EXPECT_EQ(QStringLiteral("After"), t->name());
+    EXPECT_EQ(QStringLiteral("After"), t->record().name);
     EXPECT_FALSE(t->hasModificationTimeChanged());
     EXPECT_TRUE(QFile::exists(p.books + "/a.tvk"));
 }
@@ -257,7 +257,7 @@ TEST(SourceManagerArchive, DictionariesOfAnotherBooksAttributesAreReclassifiedOn
     ASSERT_EQ(4, all->count());
     ASSERT_EQ(SourceTuple::kKindWordAttributeBible, all->tupleForPubID(94, 1)->kind());
     const auto gd = all->tupleForPubID(94, 2), xd = all->tupleForPubID(94, 3), od = all->tupleForPubID(94, 4);
-    ASSERT_EQ(SourceTuple::kClassDictionary, gd->classification());
+    ASSERT_EQ(SourceTuple::kClassDictionary, gd->record().classification);
     EXPECT_EQ(SourceTuple::kKindStrongsDictionary, gd->kind());
     EXPECT_EQ(SourceTuple::kKindWordAttributeDictionary, xd->kind());
     EXPECT_EQ(SourceTuple::kKindDictionary, od->kind());
@@ -293,7 +293,7 @@ TEST(SourceManagerArchive, AListedFileNowHoldingAnotherBookReplacesItsRecord)
     f.close();
     ASSERT_NE(nullptr, m.addNewSource(p.books + "/a.tvk"));
     ASSERT_EQ(1, m.allSources()->count());
-    EXPECT_EQ(QStringLiteral("Second"), m.allSources()->tupleAtIndex(0)->name());
+    EXPECT_EQ(QStringLiteral("Second"), m.allSources()->tupleAtIndex(0)->record().name);
     // Removing the book now deletes the one file, and no stale record is left to delete it again.
     m.removeSourceForPubID(93, 1);
     EXPECT_TRUE(QFile::exists(p.books + "/a.tvk"));

@@ -75,7 +75,7 @@ QStringList abbreviations(const SourceTupleArray& list)
 {
     QStringList out;
     for (const auto& t : list.array())
-        out << t->abbr();
+        out << t->record().abbr;
     return out;
 }
 
@@ -106,7 +106,7 @@ TEST(SourceManager, FirstRunScansTheSampleLibraryIntoItsLists)
     EXPECT_TRUE(m.skippedFiles().isEmpty());
     EXPECT_TRUE(m.isSourceInstalledWithPubID(1, 101));
     EXPECT_FALSE(m.isSourceInstalledWithPubID(1, 999));
-    EXPECT_EQ(p.books + "/nested/deeper/Scofield.tvk", all->tupleForPubID(1, 110)->filepath());
+    EXPECT_EQ(p.books + "/nested/deeper/Scofield.tvk", all->tupleForPubID(1, 110)->record().filepath);
     // One record per book, shared by every list it stands in.
     EXPECT_EQ(all->tupleForPubID(1, 101), m.bibleSources()->tupleForPubID(1, 101));
     // The seven archives, written once the scan ended.
@@ -131,8 +131,8 @@ TEST(SourceManager, RestoredLibraryOpensNoBookAndRescansWhenArchivesAreDamaged)
         const auto all = second.allSources();
         EXPECT_EQ(9, all->count());
         for (const auto& t : all->array()) {
-            EXPECT_FALSE(t->isSourceDocAllocated()) << t->abbr().toStdString();
-            EXPECT_TRUE(t->confirmedPresent()) << t->abbr().toStdString();
+            EXPECT_FALSE(t->isSourceDocAllocated()) << t->record().abbr.toStdString();
+            EXPECT_TRUE(t->confirmedPresent()) << t->record().abbr.toStdString();
         }
         EXPECT_EQ(all->tupleForPubID(1, 121), second.dictionarySources()->tupleForPubID(1, 121));
         EXPECT_EQ(6, all->tupleForPubID(1, 121)->kind());
@@ -284,10 +284,10 @@ TEST(SourceManager, CopiesOfOneBookFollowEditionAndRevision)
     SourceManager m(p.folders());
     const auto all = m.allSources();
     EXPECT_EQ(4, all->count());
-    EXPECT_EQ(p.books + "/b.tvk", all->tupleForPubID(50, 60)->filepath());
-    EXPECT_EQ(p.books + "/c.tvk", all->tupleForPubID(51, 61)->filepath());
-    EXPECT_EQ(p.books + "/e.tvk", all->tupleForPubID(52, 62)->filepath());
-    EXPECT_EQ(p.books + "/g.tvk", all->tupleForPubID(53, 63)->filepath());
+    EXPECT_EQ(p.books + "/b.tvk", all->tupleForPubID(50, 60)->record().filepath);
+    EXPECT_EQ(p.books + "/c.tvk", all->tupleForPubID(51, 61)->record().filepath);
+    EXPECT_EQ(p.books + "/e.tvk", all->tupleForPubID(52, 62)->record().filepath);
+    EXPECT_EQ(p.books + "/g.tvk", all->tupleForPubID(53, 63)->record().filepath);
     EXPECT_EQ((QStringList {"a.tvk"}), p.refusedFiles());
     for (const char* unlisted : {"/d.tvk", "/f.tvk", "/h.tvk"})
         EXPECT_TRUE(QFile::exists(p.books + unlisted)) << unlisted;
@@ -311,14 +311,14 @@ TEST(SourceManager, AddingReplacingAndRemovingAnnounceEveryChange)
     ASSERT_EQ(2, m.allSources()->count());
     ASSERT_EQ((QStringList {LibraryNotifications::qsSourceManagerAddedBookNotification}), r.names());
     EXPECT_FALSE(r.seen.at(0).userInfo.value("modified").toBool());
-    EXPECT_EQ(QStringLiteral("Two"), r.tuple(0)->name());
+    EXPECT_EQ(QStringLiteral("Two"), r.tuple(0)->record().name);
 
     // A later edition under another name replaces the book.
     r.seen.clear();
     ASSERT_TRUE(writeSmallBook(p.books + "/two-b.tvk", 70, 2, 2, 1, "Two Again"));
     auto added = m.addNewSource(p.books + "/two-b.tvk");
     ASSERT_NE(nullptr, added);
-    EXPECT_EQ(2, added->editionNumber());
+    EXPECT_EQ(2, added->record().editionNumber);
     EXPECT_EQ((QStringList {LibraryNotifications::qsSourceManagerRemovedBookNotification,
                   LibraryNotifications::qsSourceManagerAddedBookNotification}),
         r.names());
@@ -332,7 +332,7 @@ TEST(SourceManager, AddingReplacingAndRemovingAnnounceEveryChange)
     ASSERT_TRUE(writeSmallBook(p.books + "/two-c.tvk", 70, 2, 2, 1, "Two Copied"));
     EXPECT_EQ(m.addNewSource(p.books + "/two-c.tvk"), added);
     EXPECT_TRUE(r.seen.isEmpty());
-    EXPECT_EQ(m.allSources()->tupleForPubID(70, 2)->filepath(), p.books + "/two-b.tvk");
+    EXPECT_EQ(m.allSources()->tupleForPubID(70, 2)->record().filepath, p.books + "/two-b.tvk");
     ASSERT_TRUE(QFile::remove(p.books + "/two-c.tvk"));
 
     // A refused file copied in is set aside and announces nothing.
@@ -403,7 +403,7 @@ TEST(SourceManager, KnownBadBookIsRefusedOnceAlerted)
     SourceManager m(p.folders(), center, &alerts);
     // The refused edition never replaces the copy that works.
     EXPECT_EQ(1, m.allSources()->count());
-    EXPECT_EQ(p.books + "/older.tvk", m.allSources()->tupleAtIndex(0)->filepath());
+    EXPECT_EQ(p.books + "/older.tvk", m.allSources()->tupleAtIndex(0)->record().filepath);
     EXPECT_EQ(1, alerts.shown().size());
     EXPECT_EQ(QStringLiteral("ESV Study Bible Notes"), alerts.shown().value(0).informativeText);
     EXPECT_EQ((QStringList {"bad1.tvk", "bad2.tvk"}), p.refusedFiles());
@@ -450,7 +450,7 @@ TEST(SourceManager, RemovingBooksWhileOtherThreadsReadThem)
                         i % 2 ? QStringLiteral("god") : QStringLiteral("love"), hits);
                     (void)t->words().wordOccursInXSections(QStringLiteral("beginning"));
                     (void)t->words().wordNumberForDictionaryLookupWord(QStringLiteral("love"), false);
-                    (void)t->name().size();
+                    (void)t->record().name.size();
                     (void)t->kind();
                     ++reads;
                 }
@@ -464,8 +464,8 @@ TEST(SourceManager, RemovingBooksWhileOtherThreadsReadThem)
         while (reads < (round + 1) * 20)
             std::this_thread::yield();
         const auto t = m.allSources()->tupleAtIndex(round % m.allSources()->count());
-        const QString name = QFileInfo(t->filepath()).fileName();
-        const uint16_t book = static_cast<uint16_t>(t->bookID());
+        const QString name = QFileInfo(t->record().filepath).fileName();
+        const uint16_t book = static_cast<uint16_t>(t->record().bookID);
         m.removeSourceNamed(name);
         ASSERT_TRUE(writeWordyBook(p.books + "/" + name, book));
         ASSERT_NE(nullptr, m.addNewSource(p.books + "/" + name));

@@ -38,7 +38,7 @@ QStringList titles(const SourceTupleArray& list)
 {
     QStringList out;
     for (const auto& t : list.array())
-        out << t->sortTitle();
+        out << t->record().sortTitle;
     return out;
 }
 
@@ -58,14 +58,14 @@ TEST(SourceTupleArray, OrderedInsertionKeepsArrivalOrderOfEquals)
     EXPECT_EQ(untitled, list.tupleAtIndex(3));
     // Arrival order, and by abbreviation.
     list.add(tuple(1, 5, 1, 1, "aardvark"));
-    EXPECT_EQ(QStringLiteral("aardvark"), list.tupleAtIndex(4)->sortTitle());
+    EXPECT_EQ(QStringLiteral("aardvark"), list.tupleAtIndex(4)->record().sortTitle);
     // Equal to "beta" (after it), and nothing after it is greater.
     list.add(tuple(1, 6, 1, 1, "Beta"), SourceTupleArray::kOrderAbbreviation);
-    EXPECT_EQ(QStringLiteral("Beta"), list.tupleAtIndex(5)->sortTitle());
+    EXPECT_EQ(QStringLiteral("Beta"), list.tupleAtIndex(5)->record().sortTitle);
     list.add(tuple(1, 8, 1, 1, "Ab"), SourceTupleArray::kOrderAbbreviation);
-    EXPECT_EQ(QStringLiteral("Ab"), list.tupleAtIndex(0)->sortTitle());
+    EXPECT_EQ(QStringLiteral("Ab"), list.tupleAtIndex(0)->record().sortTitle);
     list.add(tuple(1, 7, 1, 1, "zz"), 42);
-    EXPECT_EQ(QStringLiteral("zz"), list.tupleAtIndex(list.count() - 1)->sortTitle());
+    EXPECT_EQ(QStringLiteral("zz"), list.tupleAtIndex(list.count() - 1)->record().sortTitle);
 }
 
 TEST(SourceTupleArray, LookUpsByIdentityFileAndName)
@@ -98,7 +98,7 @@ TEST(SourceTupleArray, LookUpsByIdentityFileAndName)
     EXPECT_FALSE(list.addNoDupes(tuple(7, 8, 2, 1)));
     EXPECT_TRUE(list.addNoDupes(tuple(7, 9)));
     list.replaceTupleAtIndex(1, tuple(9, 9));
-    EXPECT_EQ(9, list.tupleAtIndex(1)->pubID());
+    EXPECT_EQ(9, list.tupleAtIndex(1)->record().pubID);
     list.removeAtIndex(0);
     list.removeAtIndex(7);
     EXPECT_EQ(1, list.count());
@@ -114,7 +114,7 @@ TEST(SourceTupleArray, RandomTupleCoversTheList)
         list.add(tuple(1, i));
     std::set<qint64> seen;
     for (int i = 0; i < 300; ++i)
-        seen.insert(list.randomTuple()->bookID());
+        seen.insert(list.randomTuple()->record().bookID);
     EXPECT_EQ(3u, seen.size());
 }
 
@@ -131,7 +131,7 @@ TEST(SourceTupleArray, ArchiveRoundTripAndRefusals)
     EXPECT_EQ(2, back->archiveVersion());
     EXPECT_EQ(QStringLiteral("ABC"), back->uuid());
     EXPECT_EQ((QStringList {"x", "y"}), titles(*back));
-    EXPECT_EQ(QStringLiteral("/b/Y.tvk"), back->tupleAtIndex(1)->filepath());
+    EXPECT_EQ(QStringLiteral("/b/Y.tvk"), back->tupleAtIndex(1)->record().filepath);
     // No uuid written when there is none; an element that is no tuple spoils the list.
     SourceTupleArray plain;
     EXPECT_FALSE(plain.encode().toMap().contains("uuid"));
@@ -155,7 +155,7 @@ TEST(SourceTupleArray, ReaderThreadsRunWhileTheListChanges)
         readers.emplace_back([&] {
             while (!done) {
                 for (const auto& t : list.array())
-                    (void)t->sortTitle().size();
+                    (void)t->record().sortTitle.size();
                 (void)list.tupleForPubID(1, 5);
                 (void)list.randomTuple();
             }

@@ -95,7 +95,7 @@ SourceTuple::Ptr book(const char* abbr)
 {
     const auto all = SourceManager::singleton().allSources();
     for (const auto& t : all->array())
-        if (t->abbr() == QLatin1String(abbr))
+        if (t->record().abbr == QLatin1String(abbr))
             return t;
     return nullptr;
 }
@@ -159,7 +159,8 @@ TEST_F(AutoStudyManagerTest, FirstStartFillsTheElementsFromTheLibrary)
     AutoStudyElements::elementDictionaryForID(1, verse)->bookArray.last().editionNum = 99;
     m_manager->makeSureBookIsUsed(*web, true);
     EXPECT_EQ(AutoStudyElements::elementDictionaryForID(1, verse)->bookArray.size(), count);
-    EXPECT_EQ(AutoStudyElements::elementDictionaryForID(1, verse)->bookArray.last().editionNum, web->editionNumber());
+    EXPECT_EQ(
+        AutoStudyElements::elementDictionaryForID(1, verse)->bookArray.last().editionNum, web->record().editionNumber);
     // A notification without a book changes nothing.
     Notification bare {LibraryNotifications::qsSourceManagerRemovedBookNotification, nullptr, {}};
     m_center.post(bare);
@@ -180,9 +181,9 @@ TEST_F(AutoStudyManagerTest, VerseStudyOfJohn316)
     auto kjv = book("KJV");
     ASSERT_TRUE(kjv);
     BibleRef ref;
-    ref.setLanguage(int(kjv->bookLanguage() & 0xFFFF));
+    ref.setLanguage(int(kjv->record().bookLanguage & 0xFFFF));
     ASSERT_TRUE(ref.parse(QStringLiteral("John 3:16")));
-    ASSERT_TRUE(ref.mapToTranslation(kjv->abbr()));
+    ASSERT_TRUE(ref.mapToTranslation(kjv->record().abbr));
     const QString path = m_manager->resultsFileForAutoVerseStudyOn(ref, kjv, 0);
     ASSERT_FALSE(path.isEmpty());
     EXPECT_TRUE(path.startsWith(QDir::homePath()));
@@ -240,7 +241,7 @@ TEST_F(AutoStudyManagerTest, AHostileNoteReachesTheSavedReportInert)
     ASSERT_NE(mine, nullptr);
     mine->checked = true;
     BibleRef ref;
-    ASSERT_TRUE(ref.parse(QStringLiteral("Romans 8:28"), kjv->abbr()));
+    ASSERT_TRUE(ref.parse(QStringLiteral("Romans 8:28"), kjv->record().abbr));
     const QString path = m_manager->resultsFileForAutoVerseStudyOn(ref, kjv, AutoStudyElements::MyNotesID);
     ASSERT_FALSE(path.isEmpty());
     const QString text = readAll(path);
@@ -332,7 +333,7 @@ TEST_F(AutoStudyManagerTest, ReportsThatFindNothingLeaveNoFileBehind)
     EXPECT_TRUE(m_manager->resultsFileForAutoWordStudyOn(QStringLiteral("and"), kjv, 0).isEmpty());
     // A passage the Bible does not hold: no report and no file.
     BibleRef beyond;
-    beyond.parse(QStringLiteral("John 30:1"), kjv->abbr());
+    beyond.parse(QStringLiteral("John 30:1"), kjv->record().abbr);
     EXPECT_TRUE(m_manager->resultsFileForAutoVerseStudyOn(beyond, kjv, 0).isEmpty());
     EXPECT_EQ(files(), before);
 }
@@ -374,9 +375,9 @@ namespace {
 BibleRef kjvRef(const SourceTuple::Ptr& kjv, const char* text)
 {
     BibleRef ref;
-    ref.setLanguage(int(kjv->bookLanguage() & 0xFFFF));
+    ref.setLanguage(int(kjv->record().bookLanguage & 0xFFFF));
     EXPECT_TRUE(ref.parse(QString::fromUtf8(text)));
-    EXPECT_TRUE(ref.mapToTranslation(kjv->abbr()));
+    EXPECT_TRUE(ref.mapToTranslation(kjv->record().abbr));
     return ref;
 }
 
@@ -396,8 +397,8 @@ TEST_F(AutoStudyManagerTest, CrossReferencesPrintThePassagesABookLinksTo)
         m_manager->resultsFileForAutoVerseStudyOn(kjvRef(kjv, "Gen 22:1"), kjv, AutoStudyElements::CrossReferencesID);
     const QString text = readAll(path);
     QFile::remove(path);
-    EXPECT_TRUE(
-        text.contains(QStringLiteral("<div class=\"subtitle\">Cross References from %1</div>").arg(scofield->name())));
+    EXPECT_TRUE(text.contains(
+        QStringLiteral("<div class=\"subtitle\">Cross References from %1</div>").arg(scofield->record().name)));
     // The links of the note's first paragraph, in order, each with its text.
     const QStringList linked {QStringLiteral("<div class=\"bibleref\">Genesis 12:1 (KJV)</div>"),
         QStringLiteral("<div class=\"bibleref\">Matthew 10:34-39 (KJV)</div>"),
@@ -421,9 +422,10 @@ TEST_F(AutoStudyManagerTest, ACommentaryThatIsAlsoACrossReferenceBookIsPrintedOn
     const QString path = m_manager->resultsFileForAutoVerseStudyOn(kjvRef(kjv, "Ps 23:6"), kjv, 0);
     const QString text = readAll(path);
     QFile::remove(path);
-    const QString commentary = QStringLiteral("<div class=\"subtitle\">Commentary from %1</div>").arg(treasury->name());
+    const QString commentary =
+        QStringLiteral("<div class=\"subtitle\">Commentary from %1</div>").arg(treasury->record().name);
     const QString crossReferences =
-        QStringLiteral("<div class=\"subtitle\">Cross References from %1</div>").arg(treasury->name());
+        QStringLiteral("<div class=\"subtitle\">Cross References from %1</div>").arg(treasury->record().name);
     ASSERT_EQ(text.count(commentary), 1);
     ASSERT_EQ(text.count(crossReferences), 1);
     // The article stands under the commentaries only; the cross references list its linked passages.

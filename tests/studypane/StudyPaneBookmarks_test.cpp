@@ -215,7 +215,7 @@ TEST_F(BookmarksTest, ThePaneListsABooksBookmarksAndGoesThere)
     EXPECT_EQ(table->item(0, 0)->text(),
         world().kjv->words().plainTextSearchResultTitleForSection(
             world().kjv->locations().sectionForBibleKey(key(1, 1, 1))));
-    EXPECT_EQ(table->horizontalHeaderItem(0)->text(), world().kjv->name());
+    EXPECT_EQ(table->horizontalHeaderItem(0)->text(), world().kjv->record().name);
     EXPECT_FALSE(rename->isEnabled());
 
     // One category.

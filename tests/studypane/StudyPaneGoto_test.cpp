@@ -300,7 +300,8 @@ TEST_F(GotoTest, TypedReferencesGoThereOrShowAToast)
     go->reloadRecentList();
     auto* recent = control<QTableWidget>(go, "recentVerses");
     ASSERT_EQ(recent->rowCount(), 2);
-    EXPECT_EQ(recent->horizontalHeaderItem(0)->text(), QStringLiteral("Recent Verses - %1").arg(world().kjv->name()));
+    EXPECT_EQ(
+        recent->horizontalHeaderItem(0)->text(), QStringLiteral("Recent Verses - %1").arg(world().kjv->record().name));
     EXPECT_TRUE(recent->item(0, 0)->text().contains(QStringLiteral("23:1")));
     EXPECT_TRUE(
         recent->item(0, 0)->data(BibleVerseTableCellView::HtmlRole).toString().contains(QStringLiteral("shepherd")));
@@ -335,7 +336,7 @@ TEST_F(GotoTest, OutlinesAndLookUpsOpenTheChosenEntry)
     auto* lookUp = control<QComboBox>(book, "lookUpField");
     QAbstractItemModelTester tester(outline->model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
     TOCItem* root = book->getOrMakeRootTOCItem();
-    EXPECT_EQ(root->name, world().nave->name());
+    EXPECT_EQ(root->name, world().nave->record().name);
     const qint64 n = qint64(world().nave->locations().numChildrenOfSection(0));
     ASSERT_GT(n, 0);
     EXPECT_EQ(root->numChildren, StudyPaneBookGotoViewController::displayedRows(n));
@@ -428,14 +429,14 @@ TEST_F(GotoTest, TheDevotionalListsItsReadingsWhenItBecameActiveBeforeTheTabWasS
     QTableWidget* table = control<QTableWidget>(go, "readingProgress");
     ASSERT_NE(table, nullptr);
     EXPECT_TRUE(table->isVisible());
-    ASSERT_EQ(quint64(table->rowCount()), devo->numReadings());
+    ASSERT_EQ(quint64(table->rowCount()), devo->record().numReadings);
     ASSERT_NE(table->horizontalHeaderItem(0), nullptr);
-    EXPECT_EQ(table->horizontalHeaderItem(0)->text(), devo->name());
+    EXPECT_EQ(table->horizontalHeaderItem(0)->text(), devo->record().name);
     EXPECT_EQ(table->item(0, 0)->text(),
         devo->readings().dateForReadingNumber(1).stringWithStyle(SimpleDate::kStyleWithWeekday));
     EXPECT_EQ(table->item(4, 0)->text(), SimpleDate().stringWithStyle(SimpleDate::kStyleWithWeekday));
     EXPECT_EQ(table->item(4, 0)->data(ReadingProgressCellView::ReadingNumberRole).toString(),
-        QStringLiteral("Reading 5 of %1").arg(devo->numReadings()));
+        QStringLiteral("Reading 5 of %1").arg(devo->record().numReadings));
     // What the reader sees: the rows are drawn with their dates.
     EXPECT_FALSE(table->visualItemRect(table->item(0, 0)).isEmpty());
     screenshot(QStringLiteral("devotional-goto.png"));
@@ -450,7 +451,7 @@ TEST_F(GotoTest, DevotionalCatchUpAndStartOver)
 {
     const SourceTuple::Ptr devo = world().devotional;
     ASSERT_TRUE(devo);
-    ASSERT_GT(devo->numReadings(), 20u);
+    ASSERT_GT(devo->record().numReadings, 20u);
     devo->readings().setStartDate(daysFromToday(-9));  // today is reading 10
     devo->readings().resetProgress();
     makePane(devo);
@@ -459,11 +460,11 @@ TEST_F(GotoTest, DevotionalCatchUpAndStartOver)
     ASSERT_EQ(pane->subpaneViewController(), go);
     ASSERT_EQ(go->sourceTuple(), devo);
     QTableWidget* table = control<QTableWidget>(go, "readingProgress");
-    ASSERT_EQ(quint64(table->rowCount()), devo->numReadings());
+    ASSERT_EQ(quint64(table->rowCount()), devo->record().numReadings);
     EXPECT_EQ(table->item(9, 0)->text(), SimpleDate().stringWithStyle(SimpleDate::kStyleWithWeekday));
     EXPECT_EQ(table->item(9, 0)->data(ReadingProgressCellView::ReadingNumberRole).toString(),
-        QStringLiteral("Reading 10 of %1").arg(devo->numReadings()));
-    EXPECT_EQ(table->horizontalHeaderItem(0)->text(), devo->name());
+        QStringLiteral("Reading 10 of %1").arg(devo->record().numReadings));
+    EXPECT_EQ(table->horizontalHeaderItem(0)->text(), devo->record().name);
     EXPECT_TRUE(control<QToolButton>(go, "catchUpButton")->isEnabled());
     EXPECT_EQ(devo->readings().firstUnreadReadingNumber(), 1u);
 

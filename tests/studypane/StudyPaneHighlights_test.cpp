@@ -189,7 +189,7 @@ TEST_F(HighlightsTest, ThePaneListsAColoursVersesAndRemovesThem)
     EXPECT_EQ(popup->currentText(), QStringLiteral("Any Color"));
     EXPECT_FALSE(rename->isEnabled());
     ASSERT_EQ(table->rowCount(), 3);
-    EXPECT_EQ(table->horizontalHeaderItem(0)->text(), world().kjv->name());
+    EXPECT_EQ(table->horizontalHeaderItem(0)->text(), world().kjv->record().name);
 
     popup->setCurrentIndex(1);
     sub->onColorSelected(1);

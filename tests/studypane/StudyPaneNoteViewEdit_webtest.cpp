@@ -194,7 +194,7 @@ TEST_F(NoteEditor, TypingThenSwitchingTabKeepsEveryCharacter)
     openBible(kJohn316, true);
     ASSERT_EQ(editor->selectedTab(), Editor::RichEditTab);
     EXPECT_EQ(shown<QLabel>(QStringLiteral("bookTitleTextField"))->text(),
-        QStringLiteral("%1 (%2)").arg(kjv->name(), kjv->abbr()));
+        QStringLiteral("%1 (%2)").arg(kjv->record().name, kjv->record().abbr));
     EXPECT_EQ(shown<QLineEdit>(QStringLiteral("noteTitleTextField"))->text(), QStringLiteral("John 3:16"));
     type(QStringLiteral("For God so loved the world"));
     // No wait: the tab changes while the last keys may still be on their way to the page.
@@ -569,8 +569,8 @@ TEST_F(NoteEditor, JournalNotesFollowTheTitleRules)
     newJournalNote(QStringLiteral("first entry"));
     EXPECT_EQ(stored(NoteLocation::journal(QStringLiteral("Untitled"))), QStringLiteral("first entry"));
     EXPECT_EQ(shown<QLineEdit>(QStringLiteral("noteTitleTextField"))->text(), QStringLiteral("Untitled"));
-    EXPECT_EQ(
-        shown<QLabel>(QStringLiteral("bookTitleTextField"))->text(), JournalSourceTuple::journalSourceTuple()->name());
+    EXPECT_EQ(shown<QLabel>(QStringLiteral("bookTitleTextField"))->text(),
+        JournalSourceTuple::journalSourceTuple()->record().name);
     newJournalNote(QStringLiteral("second entry"));
     EXPECT_EQ(stored(NoteLocation::journal(QStringLiteral("Untitled-1"))), QStringLiteral("second entry"));
 

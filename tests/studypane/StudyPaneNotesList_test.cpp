@@ -264,7 +264,7 @@ TEST_F(StudyPaneNotesList, FindsNotesByWordStemAndPhrase)
     QTableView* table = list->searchResultsTableView();
     EXPECT_EQ(table->model()->rowCount(), 5);
     EXPECT_EQ(table->model()->index(0, 0).data().toString(), QStringLiteral("All Notes in this Book (4)"));
-    EXPECT_EQ(table->model()->headerData(0, Qt::Horizontal).toString(), kjv->name());
+    EXPECT_EQ(table->model()->headerData(0, Qt::Horizontal).toString(), kjv->record().name);
     const QString cell = table->model()->index(1, 0).data(StudyPaneResultListModel::HtmlRole).toString();
     EXPECT_TRUE(cell.contains(QStringLiteral("In the beginning God created"))) << cell.toStdString();
 
@@ -345,9 +345,9 @@ TEST_F(StudyPaneNotesList, TheListNamesItsBookSaysWhenNothingIsFoundAndFollowsTh
     auto said = [&] { return status->isVisibleTo(status->parentWidget()) ? status->text() : QString(); };
     ASSERT_TRUE(search(list, QStringLiteral("zqxjkvbwpq")));
     ASSERT_TRUE(waitFor([&] { return !said().isEmpty(); }));
-    EXPECT_EQ(
-        said(), QStringLiteral("Nothing was found for \u201Czqxjkvbwpq\u201D in the notes of %1.").arg(kjv->name()));
-    EXPECT_EQ(list->searchField()->placeholderText(), QStringLiteral("Search Notes in %1").arg(kjv->name()));
+    EXPECT_EQ(said(),
+        QStringLiteral("Nothing was found for \u201Czqxjkvbwpq\u201D in the notes of %1.").arg(kjv->record().name));
+    EXPECT_EQ(list->searchField()->placeholderText(), QStringLiteral("Search Notes in %1").arg(kjv->record().name));
     ASSERT_TRUE(search(list, QStringLiteral("loved")));
     ASSERT_TRUE(waitFor([&] { return table->model()->rowCount() == 2; }));
     EXPECT_EQ(said(), QString());
@@ -357,23 +357,24 @@ TEST_F(StudyPaneNotesList, TheListNamesItsBookSaysWhenNothingIsFoundAndFollowsTh
     m_screen->center.postNotificationName(PaneNotifications::ThisSourceIsNowActiveNotification, nullptr,
         {{QStringLiteral("sourceTuple"), QVariant::fromValue(scofield)}});
     ASSERT_TRUE(waitFor([&] { return !said().isEmpty(); }));
+    EXPECT_EQ(said(),
+        QStringLiteral("Nothing was found for \u201Cloved\u201D in the notes of %1.").arg(scofield->record().name));
+    EXPECT_EQ(table->model()->headerData(0, Qt::Horizontal).toString(), scofield->record().name);
     EXPECT_EQ(
-        said(), QStringLiteral("Nothing was found for \u201Cloved\u201D in the notes of %1.").arg(scofield->name()));
-    EXPECT_EQ(table->model()->headerData(0, Qt::Horizontal).toString(), scofield->name());
-    EXPECT_EQ(list->searchField()->placeholderText(), QStringLiteral("Search Notes in %1").arg(scofield->name()));
+        list->searchField()->placeholderText(), QStringLiteral("Search Notes in %1").arg(scofield->record().name));
     list->searchField()->clear();
     activeBook = kjv;
     m_screen->center.postNotificationName(PaneNotifications::ThisSourceIsNowActiveNotification, nullptr,
         {{QStringLiteral("sourceTuple"), QVariant::fromValue(kjv)}});
     ASSERT_TRUE(waitFor([&] { return table->model()->rowCount() == 2; }));
     EXPECT_EQ(said(), QString());
-    EXPECT_EQ(table->model()->headerData(0, Qt::Horizontal).toString(), kjv->name());
+    EXPECT_EQ(table->model()->headerData(0, Qt::Horizontal).toString(), kjv->record().name);
     // A book without notes says so.
     activeBook = scofield;
     m_screen->center.postNotificationName(PaneNotifications::ThisSourceIsNowActiveNotification, nullptr,
         {{QStringLiteral("sourceTuple"), QVariant::fromValue(scofield)}});
     ASSERT_TRUE(waitFor([&] { return !said().isEmpty(); }));
-    EXPECT_EQ(said(), QStringLiteral("There are no notes in %1.").arg(scofield->name()));
+    EXPECT_EQ(said(), QStringLiteral("There are no notes in %1.").arg(scofield->record().name));
     pane->paneView()->hide();
 }
 
@@ -406,7 +407,7 @@ TEST_F(StudyPaneNotesList, AHostileNoteInTheListOpensNoFileItNames)
     // Tool tips of the list show the book's title and the rows' titles as written.
     QTextDocument tip;
     tip.setHtml(table->model()->headerData(0, Qt::Horizontal, Qt::ToolTipRole).toString());
-    EXPECT_EQ(tip.toPlainText(), kjv->name());
+    EXPECT_EQ(tip.toPlainText(), kjv->record().name);
     tip.setHtml(table->model()->index(1, 0).data(Qt::ToolTipRole).toString());
     EXPECT_EQ(tip.toPlainText(), table->model()->index(1, 0).data(Qt::DisplayRole).toString());
 }
@@ -524,7 +525,7 @@ TEST_F(StudyPaneNotesList, LibrarySearchListsTheBooksHoldingAWordWithTheirCounts
         EXPECT_TRUE(r == 0 || exact(r - 1) >= exact(r)) << r;
         // One word: no "All Words" count.
         EXPECT_FALSE(rows->index(r, 0).data(StudyPaneLibrarySearchViewController::AllWordsCountRole).isValid());
-        if (rows->index(r, 0).data().toString() == kjv->name())
+        if (rows->index(r, 0).data().toString() == kjv->record().name)
             kjvIndex = r;
     }
     // The KJV's count is the number of its verses that hold the word.

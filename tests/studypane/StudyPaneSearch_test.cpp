@@ -190,7 +190,7 @@ TEST_F(StudyPaneSearch, FaithAndLoveFillsTheTableInBookOrderAndAClickGoesThere)
     }
     EXPECT_EQ(table->model()->rowCount(), rows);
     EXPECT_EQ(table->model()->rowCount(), agg.numRows());
-    EXPECT_EQ(table->model()->headerData(0, Qt::Horizontal).toString(), kjv->name());
+    EXPECT_EQ(table->model()->headerData(0, Qt::Horizontal).toString(), kjv->record().name);
     EXPECT_EQ(agg.sectionHeader(2), "Exact Match");
 
     // A Bible hit shows its verse with the found words marked.
@@ -420,7 +420,7 @@ TEST_F(StudyPaneSearch, ASearchThatFindsNothingSaysSoAndWhere)
     find->searchField()->setText(QStringLiteral("zqxjkvbwpq"));
     find->searchStringEntered();
     ASSERT_TRUE(waitFor([&] { return !said().isEmpty(); }));
-    EXPECT_EQ(said(), QStringLiteral("Nothing was found for \u201Czqxjkvbwpq\u201D in %1.").arg(kjv->name()));
+    EXPECT_EQ(said(), QStringLiteral("Nothing was found for \u201Czqxjkvbwpq\u201D in %1.").arg(kjv->record().name));
     EXPECT_EQ(find->searchResultsTableView()->model()->rowCount(), 0);
     QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
     pane->paneView()->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/find-nothing-found.png"));
@@ -432,8 +432,8 @@ TEST_F(StudyPaneSearch, ASearchThatFindsNothingSaysSoAndWhere)
     find->searchField()->setText(QStringLiteral("zqxjkvbwpq"));
     find->onSearchLimitSelected(14);  // Revelation
     ASSERT_TRUE(waitFor([&] { return !said().isEmpty(); }));
-    EXPECT_EQ(
-        said(), QStringLiteral("Nothing was found for \u201Czqxjkvbwpq\u201D in %1, Revelation.").arg(kjv->name()));
+    EXPECT_EQ(said(),
+        QStringLiteral("Nothing was found for \u201Czqxjkvbwpq\u201D in %1, Revelation.").arg(kjv->record().name));
 
     // In a book that is no Bible, the book is named.
     activeBook = scofield;
@@ -441,7 +441,8 @@ TEST_F(StudyPaneSearch, ASearchThatFindsNothingSaysSoAndWhere)
     find->searchStringEntered();
     EXPECT_EQ(said(), QString());
     ASSERT_TRUE(waitFor([&] { return !said().isEmpty(); }));
-    EXPECT_EQ(said(), QStringLiteral("Nothing was found for \u201Czqxjkvbwpq\u201D in %1.").arg(scofield->name()));
+    EXPECT_EQ(
+        said(), QStringLiteral("Nothing was found for \u201Czqxjkvbwpq\u201D in %1.").arg(scofield->record().name));
     pane->paneView()->hide();
 }
 
@@ -491,7 +492,8 @@ TEST_F(StudyPaneSearch, TheNavigatorFollowsLocationSyncAndListsThePlacesPerBook)
     // Scofield: heading, one hit, the more row; the missing book: its heading.
     QAbstractItemModel* model = navigator->searchResultsTableView()->model();
     ASSERT_EQ(model->rowCount(), 4);
-    EXPECT_EQ(model->index(0, 0).data().toString(), QStringLiteral("%1 (%2)").arg(scofield->name()).arg(notes.total()));
+    EXPECT_EQ(model->index(0, 0).data().toString(),
+        QStringLiteral("%1 (%2)").arg(scofield->record().name).arg(notes.total()));
     const uint32_t first = !notes.gotoHits.empty() ? notes.gotoHits.front() : notes.xrefHits.front();
     EXPECT_EQ(model->index(1, 0).data().toString(), scofield->words().plainTextSearchResultTitleForSection(first));
     const quint64 rest = notes.total() - 1;
@@ -504,7 +506,7 @@ TEST_F(StudyPaneSearch, TheNavigatorFollowsLocationSyncAndListsThePlacesPerBook)
 
     // Find last searched the Bible.
     ASSERT_TRUE(search(QStringLiteral("love")));
-    EXPECT_EQ(find->searchResultsTableView()->model()->headerData(0, Qt::Horizontal).toString(), kjv->name());
+    EXPECT_EQ(find->searchResultsTableView()->model()->headerData(0, Qt::Horizontal).toString(), kjv->record().name);
 
     // A heading opens the book at its first place and hands the verse to Find.
     Recorder goTos(m_screen->center, LibraryNotifications::GoToNotification);
@@ -515,7 +517,7 @@ TEST_F(StudyPaneSearch, TheNavigatorFollowsLocationSyncAndListsThePlacesPerBook)
     navigator->activateRow(0);
     // The column names the book searched from the moment the search starts.
     QTableView* table = find->searchResultsTableView();
-    EXPECT_EQ(table->model()->headerData(0, Qt::Horizontal).toString(), scofield->name());
+    EXPECT_EQ(table->model()->headerData(0, Qt::Horizontal).toString(), scofield->record().name);
     ASSERT_GE(goTos.posts.size(), 1);
     const GoToRequest r = GoToRequest::of(goTos.posts.first());
     EXPECT_EQ(r.sourceTupleID, SourceTupleID::sourceTupleIDForTuple(*scofield));
@@ -529,8 +531,8 @@ TEST_F(StudyPaneSearch, TheNavigatorFollowsLocationSyncAndListsThePlacesPerBook)
     EXPECT_EQ(find->searchField()->text(), QStringLiteral("John 3:16"));
     EXPECT_TRUE(waitFor([this] { return find->aggregator().isComplete(); }));
     EXPECT_EQ(find->aggregator().searchedSourceTupleID, SourceTupleID::sourceTupleIDForTuple(*scofield));
-    EXPECT_EQ(table->model()->headerData(0, Qt::Horizontal).toString(), scofield->name());
-    EXPECT_EQ(table->horizontalHeader()->model()->headerData(0, Qt::Horizontal).toString(), scofield->name());
+    EXPECT_EQ(table->model()->headerData(0, Qt::Horizontal).toString(), scofield->record().name);
+    EXPECT_EQ(table->horizontalHeader()->model()->headerData(0, Qt::Horizontal).toString(), scofield->record().name);
     ASSERT_GT(table->model()->rowCount(), 1);
     EXPECT_EQ(table->model()->index(1, 0).data().toString(),
         scofield->words().plainTextSearchResultTitleForSection(

@@ -75,10 +75,10 @@ struct World {
         scofield = all->tupleForPubID(1, 110);
         for (qint64 i = 0; i < all->count(); ++i) {
             const SourceTuple::Ptr t = all->tupleAtIndex(i);
-            const QString name = t->name();
-            if (t->isABible() && t != kjv && t->abbr() == QStringLiteral("WEB"))
+            const QString name = t->record().name;
+            if (t->isABible() && t != kjv && t->record().abbr == QStringLiteral("WEB"))
                 web = t;
-            else if (t->syncType() == 3)
+            else if (t->record().syncType == 3)
                 devotional = t;
             else if (name.contains(QStringLiteral("Treasury")))
                 treasury = t;
@@ -86,7 +86,7 @@ struct World {
                 nave = t;
             else if (name.contains(QStringLiteral("Greek")))
                 greek = t;
-            else if (t->syncType() == 0 && !t->isABible())
+            else if (t->record().syncType == 0 && !t->isABible())
                 help = t;
         }
     }

@@ -50,8 +50,8 @@ int listLibrary(const char* folder, std::FILE* out)
     auto library = std::make_unique<SourceManager>(folders);
     for (const auto& t : library->allSources()->array()) {
         std::fprintf(out, "%s\t%s (%lld)\t%s\t%s\n", t->sourceTupleID().colonString().toUtf8().constData(),
-            libraryKindName(t->kind()), static_cast<long long>(t->kind()), t->abbr().toUtf8().constData(),
-            t->name().toUtf8().constData());
+            libraryKindName(t->kind()), static_cast<long long>(t->kind()), t->record().abbr.toUtf8().constData(),
+            t->record().name.toUtf8().constData());
     }
     const auto skipped = library->skippedFiles();
     std::fprintf(out, "%lld skipped\n", static_cast<long long>(skipped.size()));

@@ -252,9 +252,9 @@ bool DownloadBooksSheetWindowController::isInstalled(const OwnedBook& book) cons
 bool DownloadBooksSheetWindowController::isOutOfDate(const OwnedBook& book) const
 {
     const SourceTuple::Ptr tuple = m_context.window.books().allSources()->tupleForPubID(book.publisherId, book.bookId);
-    if (!tuple || !book.fileDate.isValid() || !tuple->modificationTime().isValid())
+    if (!tuple || !book.fileDate.isValid() || !tuple->record().modificationTime.isValid())
         return false;
-    return tuple->modificationTime() < book.fileDate;
+    return tuple->record().modificationTime < book.fileDate;
 }
 
 void DownloadBooksSheetWindowController::loadBookList()
@@ -438,7 +438,7 @@ void DownloadBooksSheetWindowController::chooseBookRow(int row)
                 book, m_context.caller(), m_context.downloads->booksFolder(), m_context.script);
             if (const SourceTuple::Ptr installed =
                     m_context.window.books().allSources()->tupleForPubID(book.publisherId, book.bookId))
-                request.insert(QStringLiteral("replacefile"), installed->filepath());
+                request.insert(QStringLiteral("replacefile"), installed->record().filepath);
             m_context.downloads->enqueue(request);
         } else {
             m_context.window.books().removeSourceForPubID(book.publisherId, book.bookId);

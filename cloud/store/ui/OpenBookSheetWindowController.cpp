@@ -116,7 +116,7 @@ const QList<BookKind>& OpenBookSheetWindowController::kinds()
             // The cover books: distinct tuples drawn at random from the list.
             const std::vector<SourceTuple::Ptr> all = list ? list->array() : std::vector<SourceTuple::Ptr>();
             m_kinds.append(BookKinds::make(row, int(all.size()),
-                [&](int i) { return qMakePair(all[size_t(i)]->pubID(), all[size_t(i)]->bookID()); }));
+                [&](int i) { return qMakePair(all[size_t(i)]->record().pubID, all[size_t(i)]->record().bookID); }));
         }
     }
     return m_kinds;
@@ -143,13 +143,13 @@ void OpenBookSheetWindowController::reloadBooks()
     if (!list)
         return;
     for (const SourceTuple::Ptr& tuple : list->array()) {
-        const QString text = tuple->subtitle().isEmpty()
-            ? tuple->name()
-            : QStringLiteral("%1: %2").arg(tuple->name(), tuple->subtitle());
+        const QString text = tuple->record().subtitle.isEmpty()
+            ? tuple->record().name
+            : QStringLiteral("%1: %2").arg(tuple->record().name, tuple->record().subtitle);
         auto* item = new QListWidgetItem(text, m_lists->books());
-        QPixmap picture = BookKinds::cover(m_context, tuple->pubID(), tuple->bookID());
+        QPixmap picture = BookKinds::cover(m_context, tuple->record().pubID, tuple->record().bookID);
         if (picture.isNull())
-            picture = BookKinds::placeholderForClassification(tuple->classification());
+            picture = BookKinds::placeholderForClassification(tuple->record().classification);
         item->setIcon(QIcon(picture));
     }
 }
@@ -169,9 +169,9 @@ void OpenBookSheetWindowController::chooseBookRow(int row)
     if (row >= 0 && tuple) {
         m_context.window.notifications().postNotificationName(PaneNotifications::UserWantsToOpenThisBookNotification,
             nullptr,
-            {{QStringLiteral("pubid"), tuple->pubID()}, {QStringLiteral("bookid"), tuple->bookID()},
-                {QStringLiteral("edition"), tuple->editionNumber()},
-                {QStringLiteral("revision"), tuple->revisionNumber()}});
+            {{QStringLiteral("pubid"), tuple->record().pubID}, {QStringLiteral("bookid"), tuple->record().bookID},
+                {QStringLiteral("edition"), tuple->record().editionNumber},
+                {QStringLiteral("revision"), tuple->record().revisionNumber}});
     }
     if (m_closeAutomatically->isChecked())
         closeOpenBookSheet();

@@ -233,7 +233,7 @@ TEST(BookPane, TabsAndItemsStayInStep)
     EXPECT_EQ(tabUuids(a), itemUuids(a));
     // Opened in the background: the King James Version stays current.
     EXPECT_EQ(a->regionContents()->currentItemIndex(), 0u);
-    EXPECT_EQ(a->tabBar()->tabText(1), library().scofield->abbr());
+    EXPECT_EQ(a->tabBar()->tabText(1), library().scofield->record().abbr);
     // Opening a book the pane holds only selects it.
     a->tabs().openBookFromSourceTuple(library().scofield, true);
     EXPECT_EQ(a->tabBar()->count(), 2);
@@ -568,7 +568,7 @@ TEST(BookPane, PreviewsScrollerPageItemsAndTaggedWords)
     ASSERT_NE(scroller, nullptr);
     EXPECT_GT(host.scrollerWidth(), 0.0);
     goToSection(pane, library().kjv, library().kjv->locations().sectionForSyncString(QStringLiteral("Psalm 23:1")));
-    const double expected = double(pane->currentSourceBlock()) / double(library().kjv->numBlocks());
+    const double expected = double(pane->currentSourceBlock()) / double(library().kjv->record().numBlocks);
     EXPECT_GT(expected, 0.3);
     EXPECT_NEAR(scroller->doubleValue(), expected, 1e-5);
     // A knob drag waits to rebuild the page; a pane that is going drops the wait.

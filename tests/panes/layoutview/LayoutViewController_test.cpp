@@ -428,9 +428,9 @@ TEST_F(LayoutViewControllerTest, MaximizingAPaneAndABook)
 
     m_center.postNotificationName(PaneNotifications::UserWantsToMaximizeCurrentBookNotification);
     EXPECT_EQ(m_manager.count(), count + 2);
-    EXPECT_EQ(layout()->name(), kjv()->abbr());
+    EXPECT_EQ(layout()->name(), kjv()->record().abbr);
     EXPECT_EQ(pane(0)->currentSourceSection(), 3u);
-    EXPECT_EQ(names, QStringList({"Maximized Pane", kjv()->abbr()}));
+    EXPECT_EQ(names, QStringList({"Maximized Pane", kjv()->record().abbr}));
     m_center.removeObserver(this);
 }
 

@@ -110,8 +110,8 @@ public:
                 index = i;
         }
         if (index == kLayoutNotFound) {
-            auto descriptor = std::make_unique<LayoutRegionContentItemDescriptor>(
-                request.sourceTuple->sourceTupleID(), request.sourceTuple->abbr(), request.sourceTuple->name());
+            auto descriptor = std::make_unique<LayoutRegionContentItemDescriptor>(request.sourceTuple->sourceTupleID(),
+                request.sourceTuple->record().abbr, request.sourceTuple->record().name);
             auto item = std::make_unique<LayoutRegionContentItem>(
                 std::move(descriptor), std::make_unique<LayoutRegionContentItemState>());
             m_contents.items().push_back(std::move(item));
@@ -193,11 +193,12 @@ public:
             return;
         }
         const quint32 section = quint32(std::max<quint64>(currentSourceSection(), 1));
-        m_title->setText(book->abbr() + QStringLiteral(" — ") + book->locations().getPositionNameForTitleBar(section));
+        m_title->setText(
+            book->record().abbr + QStringLiteral(" — ") + book->locations().getPositionNameForTitleBar(section));
         QString html;
         const quint32 first = book->locations().blockForSection(section);
         const quint32 last = std::min<quint32>(book->locations().lastBlockForSection(section), first + 12);
-        for (quint32 b = first; b <= last && b < book->numBlocks(); ++b)
+        for (quint32 b = first; b <= last && b < book->record().numBlocks; ++b)
             html += book->locations().htmlTextForBlock(b);
         m_page->setHtml(html);
     }

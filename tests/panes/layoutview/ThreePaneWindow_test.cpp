@@ -117,9 +117,9 @@ TEST_F(ThreePaneWindowTest, BuiltResizedSplitAndRestoredFromTheArchive)
     goTo(*w, 0, kjv, romans8);
     goTo(*w, 1, scofield, comment);
     goTo(*w, 2, nave, faith);
-    EXPECT_TRUE(paneTitle(paneWidget(*layout, 0)).startsWith(kjv->abbr()));
-    EXPECT_TRUE(paneTitle(paneWidget(*layout, 1)).startsWith(scofield->abbr()));
-    EXPECT_TRUE(paneTitle(paneWidget(*layout, 2)).startsWith(nave->abbr()));
+    EXPECT_TRUE(paneTitle(paneWidget(*layout, 0)).startsWith(kjv->record().abbr));
+    EXPECT_TRUE(paneTitle(paneWidget(*layout, 1)).startsWith(scofield->record().abbr));
+    EXPECT_TRUE(paneTitle(paneWidget(*layout, 2)).startsWith(nave->record().abbr));
     expectPanesOnModel(*w);
 
     // Resized, then split and the new pane closed again.
@@ -152,9 +152,9 @@ TEST_F(ThreePaneWindowTest, BuiltResizedSplitAndRestoredFromTheArchive)
     ASSERT_EQ(back->regions().size(), 3u);
     expectPanesOnModel(*restored);
     EXPECT_EQ(paneTitle(paneWidget(*back, 0)),
-        kjv->abbr() + QStringLiteral(" — ") + kjv->locations().getPositionNameForTitleBar(romans8));
-    EXPECT_TRUE(paneTitle(paneWidget(*back, 1)).startsWith(scofield->abbr()));
-    EXPECT_TRUE(paneTitle(paneWidget(*back, 2)).startsWith(nave->abbr()));
+        kjv->record().abbr + QStringLiteral(" — ") + kjv->locations().getPositionNameForTitleBar(romans8));
+    EXPECT_TRUE(paneTitle(paneWidget(*back, 1)).startsWith(scofield->record().abbr));
+    EXPECT_TRUE(paneTitle(paneWidget(*back, 2)).startsWith(nave->record().abbr));
     auto* pane0 = dynamic_cast<BookPaneDouble*>(back->contentsAt(0)->viewController());
     ASSERT_NE(pane0, nullptr);
     EXPECT_EQ(pane0->currentSourceSection(), romans8);

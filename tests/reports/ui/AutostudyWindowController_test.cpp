@@ -111,7 +111,7 @@ protected:
     static SourceTuple::Ptr book(const char* abbreviation)
     {
         for (const auto& t : SourceManager::singleton().allSources()->array())
-            if (t->abbr() == QLatin1String(abbreviation))
+            if (t->record().abbr == QLatin1String(abbreviation))
                 return t;
         return nullptr;
     }
@@ -315,16 +315,17 @@ TEST_F(AutostudyDialogs, VerseStudyChecksThePassageAndHandsTheReportOn)
     ASSERT_TRUE(kjv && web);
     // Without a Bible given, the one last used for copying is chosen, as the window's defaults hold it
     // (not the process's).
-    s_defaults->set(SettingsKeys::CpBiblePubID, web->pubID());
-    s_defaults->set(SettingsKeys::CpBibleBookID, web->bookID());
-    TestSupport::privateDefaults().set(SettingsKeys::CpBiblePubID, kjv->pubID());
-    TestSupport::privateDefaults().set(SettingsKeys::CpBibleBookID, kjv->bookID());
+    s_defaults->set(SettingsKeys::CpBiblePubID, web->record().pubID);
+    s_defaults->set(SettingsKeys::CpBibleBookID, web->record().bookID);
+    TestSupport::privateDefaults().set(SettingsKeys::CpBiblePubID, kjv->record().pubID);
+    TestSupport::privateDefaults().set(SettingsKeys::CpBibleBookID, kjv->record().bookID);
     const auto lastAlert = [] { return s_alerts->shown().isEmpty() ? Alert() : s_alerts->shown().last(); };
     whileOpen<V>(verseRequest("Jn 3:16-", nullptr), [&](V& dialog) {
         QComboBox* bibles = control<QComboBox>(dialog, "biblePopUpButton");
         EXPECT_EQ(dialog.sourceTuple(), web);
-        EXPECT_EQ(bibles->currentText(), QStringLiteral("%1 (WEB)").arg(web->name()));
-        bibles->setCurrentIndex(bibles->findText(QStringLiteral("%1 (KJV)").arg(kjv->name())));  // the user's pick
+        EXPECT_EQ(bibles->currentText(), QStringLiteral("%1 (WEB)").arg(web->record().name));
+        bibles->setCurrentIndex(
+            bibles->findText(QStringLiteral("%1 (KJV)").arg(kjv->record().name)));  // the user's pick
         EXPECT_EQ(dialog.sourceTuple(), kjv);
         QLineEdit* passage = control<QLineEdit>(dialog, "passageTextField");
         EXPECT_EQ(passage->text(), QStringLiteral("Jn 3:16-"));
@@ -392,14 +393,14 @@ TEST_F(AutostudyDialogs, AStudyAskedFromACommentaryIsReadInThePreferredBible)
     ASSERT_TRUE(scofield && web);
     UserDefaults& defaults = *s_defaults;
     // The Bible last used for copying is not the one a commentary's study is read in.
-    defaults.set(SettingsKeys::CpBiblePubID, book("KJV")->pubID());
-    defaults.set(SettingsKeys::CpBibleBookID, book("KJV")->bookID());
-    defaults.set(SettingsKeys::PreferredBiblePubId, web->pubID());
-    defaults.set(SettingsKeys::PreferredBibleBookId, web->bookID());
+    defaults.set(SettingsKeys::CpBiblePubID, book("KJV")->record().pubID);
+    defaults.set(SettingsKeys::CpBibleBookID, book("KJV")->record().bookID);
+    defaults.set(SettingsKeys::PreferredBiblePubId, web->record().pubID);
+    defaults.set(SettingsKeys::PreferredBibleBookId, web->record().bookID);
     whileOpen<V>(verseRequest("John 3:16", scofield), [&](V& dialog) {
         EXPECT_EQ(dialog.sourceTuple(), web);
-        EXPECT_EQ(
-            control<QComboBox>(dialog, "biblePopUpButton")->currentText(), QStringLiteral("%1 (WEB)").arg(web->name()));
+        EXPECT_EQ(control<QComboBox>(dialog, "biblePopUpButton")->currentText(),
+            QStringLiteral("%1 (WEB)").arg(web->record().name));
         QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
         EXPECT_TRUE(dialog.grab().save(
             QStringLiteral(QS_BINARY_DIR "/screenshots/autostudy-verse-dialog-from-commentary.png")));

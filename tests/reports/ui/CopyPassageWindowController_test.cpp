@@ -56,7 +56,7 @@ protected:
     {
         const auto bibles = SourceManager::singleton().bibleSources();
         for (qint64 i = 0; i < bibles->count(); ++i)
-            if (bibles->tupleAtIndex(i)->abbr() == QLatin1String(abbreviation))
+            if (bibles->tupleAtIndex(i)->record().abbr == QLatin1String(abbreviation))
                 return bibles->tupleAtIndex(i);
         return nullptr;
     }
@@ -92,13 +92,13 @@ TEST_F(CopyPassageDialog, OpensWithTheSavedChoicesAndCopiesBothTexts)
     const auto kjv = bible("KJV");
     ASSERT_TRUE(kjv);
     UserDefaults& defaults = s_env.settings();
-    defaults.set(SettingsKeys::CpBiblePubID, kjv->pubID());
-    defaults.set(SettingsKeys::CpBibleBookID, kjv->bookID());
+    defaults.set(SettingsKeys::CpBiblePubID, kjv->record().pubID);
+    defaults.set(SettingsKeys::CpBibleBookID, kjv->record().bookID);
     defaults.set(SettingsKeys::CpRefLocation, 4);
 
     CopyPassageWindowController dialog(s_env, {{QStringLiteral("passage"), QStringLiteral("John 11:35")}});
     EXPECT_EQ(passage(dialog)->text(), QStringLiteral("John 11:35"));
-    EXPECT_EQ(popUp(dialog, "biblePopUp")->currentText(), kjv->name() + QStringLiteral(" (KJV)"));
+    EXPECT_EQ(popUp(dialog, "biblePopUp")->currentText(), kjv->record().name + QStringLiteral(" (KJV)"));
     EXPECT_EQ(popUp(dialog, "referenceLocationPopUp")->currentData().toInt(), 4);
     EXPECT_EQ(popUp(dialog, "referenceFormatPopUp")->currentData().toInt(), 1);
 

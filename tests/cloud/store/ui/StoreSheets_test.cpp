@@ -530,7 +530,7 @@ TEST_F(Sheets, AnUpdateKeepsTheInstalledBookUntilTheNewOneHasArrivedWhole)
     EXPECT_EQ(store.installed(), 1);
     const SourceTuple::Ptr after = store.library->allSources()->tupleForFile(installedPath);
     ASSERT_NE(after, nullptr);
-    EXPECT_GT(after->modificationTime(), before->modificationTime());
+    EXPECT_GT(after->record().modificationTime, before->record().modificationTime);
     EXPECT_FALSE(sheet.cellForRow(rowOf(sheet, "KJV"))->messageField()->isVisible());
     EXPECT_TRUE(QDir(store.dir.filePath(QStringLiteral("refused"))).isEmpty());
 }
@@ -718,12 +718,12 @@ TEST(OpenBookSheet, ListsInstalledBooksByKindAndOpensTheChosenOnes)
         opened.insert(n.userInfo.value("pubid").toLongLong() * 100000 + n.userInfo.value("bookid").toLongLong());
         EXPECT_EQ(n.userInfo.keys(), (QStringList {"bookid", "edition", "pubid", "revision"}));
     }
-    EXPECT_TRUE(opened.contains(kjv->pubID() * 100000 + kjv->bookID()));
+    EXPECT_TRUE(opened.contains(kjv->record().pubID * 100000 + kjv->record().bookID));
     EXPECT_EQ(opened.size(), 2);
     const QVariantMap first = rec.received[0].userInfo;
     const SourceTuple::Ptr firstTuple = store.library->allSources()->tupleAtIndex(0);
-    EXPECT_EQ(first.value("edition").toLongLong(), firstTuple->editionNumber());
-    EXPECT_EQ(first.value("revision").toLongLong(), firstTuple->revisionNumber());
+    EXPECT_EQ(first.value("edition").toLongLong(), firstTuple->record().editionNumber);
+    EXPECT_EQ(first.value("revision").toLongLong(), firstTuple->record().revisionNumber);
 
     // A book installed while the sheet is open is listed at once.
     ASSERT_TRUE(QFile::copy(QStringLiteral(QS_BINARY_DIR "/library/Nave.tvk"), QDir(store.books).filePath("Nave.tvk")));
@@ -768,7 +768,8 @@ TEST(OpenBookSheet, WorksThroughTheCentreOfItsWindow)
         ASSERT_EQ(store_sheet_test::booksList(&sheet)->count(), 1);
         sheet.chooseBookRow(0);
         ASSERT_EQ(asked.size(), 1);
-        EXPECT_EQ(asked[0].userInfo.value("pubid").toLongLong(), store.library->allSources()->tupleAtIndex(0)->pubID());
+        EXPECT_EQ(asked[0].userInfo.value("pubid").toLongLong(),
+            store.library->allSources()->tupleAtIndex(0)->record().pubID);
         EXPECT_TRUE(onTheLibraryCentre.received.isEmpty());
 
         // The library's news reaches the sheet through the window's centre.

@@ -77,7 +77,7 @@ protected:
     static SourceTuple::Ptr kjv()
     {
         for (const auto& t : SourceManager::singleton().bibleSources()->array())
-            if (t->abbr() == QLatin1String("KJV"))
+            if (t->record().abbr == QLatin1String("KJV"))
                 return t;
         return nullptr;
     }
@@ -95,7 +95,7 @@ protected:
     {
         const SourceTuple::Ptr bible = kjv();
         BibleRef ref;
-        if (!bible || !ref.parse(text) || !ref.mapToTranslation(bible->abbr()))
+        if (!bible || !ref.parse(text) || !ref.mapToTranslation(bible->record().abbr))
             return QString();
         return autoStudy().resultsFileForAutoVerseStudyOn(ref, bible, 0);
     }
@@ -416,7 +416,7 @@ TEST_F(ResultsWindow, AReportFromAHostileNoteReadsNoLocalFile)
     ASSERT_NE(mine, nullptr);
     mine->checked = true;
     BibleRef ref;
-    ASSERT_TRUE(ref.parse(QStringLiteral("Philippians 4:13")) && ref.mapToTranslation(bible->abbr()));
+    ASSERT_TRUE(ref.parse(QStringLiteral("Philippians 4:13")) && ref.mapToTranslation(bible->record().abbr));
     const QString path = autoStudy().resultsFileForAutoVerseStudyOn(ref, bible, AutoStudyElements::MyNotesID);
     note.note.makeEmpty();
     ASSERT_TRUE(notes->saveBibleNote(note, false));
@@ -475,7 +475,7 @@ TEST_F(ResultsWindow, AWordReportShowsABooksMarkupNameAsText)
     autoStudy();  // follows the library from here on: the new Bible joins the word report
     const SourceTuple::Ptr marked = SourceManager::singleton().addNewSource(file);
     ASSERT_TRUE(marked);
-    ASSERT_EQ(marked->name(), name);
+    ASSERT_EQ(marked->record().name, name);
 
     const QString path = autoStudy().resultsFileForAutoWordStudyOn(QStringLiteral("light"), marked, 0);
     ASSERT_FALSE(path.isEmpty());
