@@ -129,16 +129,7 @@ EOF
     find $(files_of "$1") -type f -print0 2>/dev/null | xargs -0 -r fincore --bytes --noheadings --output RES 2>/dev/null |
         awk '{ s += $1 } END { printf "%.1f", s / 1048576 }'
 }
-words_of() { tr '[:upper:]' '[:lower:]' <<<"$1" | tr -c 'a-z0-9\n' ' ' | tr ' ' '\n' | grep -v '^$' || true; }
-shows_words() {
-    local seen found=0 total=0 w
-    seen="$(words_of "$(OMP_THREAD_LIMIT=1 tesseract "$1" - 2>/dev/null || true)")"
-    for w in $(words_of "$2"); do
-        total=$((total + 1))
-        grep -q "^$w" <<<"$seen" && found=$((found + 1))
-    done
-    [ $((found * 4)) -ge $((total * 3)) ]
-}
+. "$(dirname "$0")/screen_words.sh"
 # end PID: ends a started reader and waits until it and its children are gone (10 s at most).
 end() {
     local kids
@@ -164,7 +155,7 @@ start_timed() {
     [ -n "$pid" ] && end "$pid"
     if [ -z "$t" ]; then
         t=fail
-    elif ! shows_words "$WORK/final-$r.ppm" "${WORDS[$r]}"; then
+    elif ! shows_words "$WORK/final-$r.ppm" "${WORDS[$r]}" >/dev/null; then
         mkdir -p "$PICTURES" && cp "$WORK/final-$r.ppm" "$PICTURES/startup-wrong-$r-$(date +%s).ppm"
         t=wrong
     fi
