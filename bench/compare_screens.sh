@@ -303,7 +303,7 @@ go_untimed() {
   sleep 0.8
 }
 
-. "$(dirname "$0")/screen_words.sh"
+. "$ROOT/bench/screen_words.sh"
 
 # reference_picture READER ROW REFERENCE WORDS [RECT [IGNORED]]: sends the reader to the row's verse,
 # lets it settle and keeps the picture of the rectangle as $PICTURES/<row>-<reader>.ppm, for a person

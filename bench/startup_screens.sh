@@ -129,7 +129,7 @@ EOF
     find $(files_of "$1") -type f -print0 2>/dev/null | xargs -0 -r fincore --bytes --noheadings --output RES 2>/dev/null |
         awk '{ s += $1 } END { printf "%.1f", s / 1048576 }'
 }
-. "$(dirname "$0")/screen_words.sh"
+. bench/screen_words.sh
 # end PID: ends a started reader and waits until it and its children are gone (10 s at most).
 end() {
     local kids
