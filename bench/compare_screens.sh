@@ -392,7 +392,7 @@ other_engines() {
   for r in "${!READER_PID[@]}"; do
     for p in $(descendants "${READER_PID[$r]}"); do mine+="$p "; done
   done
-  for p in $(pgrep -x 'QtWebEngineProc|WebKitWebProces' || true); do
+  for p in $(pgrep -x 'QtWebEngineProc|WebKitWebProces' 2>/dev/null || true); do
     [[ "$mine" == *" $p "* ]] || n=$((n + 1))
   done
   echo "$n"

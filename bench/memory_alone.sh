@@ -89,7 +89,7 @@ weigh() {
 other_engines() {
     local mine n=0 p
     mine=" $(tr '\n' ' ' <<<"$*") "
-    for p in $(pgrep -x 'QtWebEngineProc|WebKitWebProces' || true); do
+    for p in $(pgrep -x 'QtWebEngineProc|WebKitWebProces' 2>/dev/null || true); do
         case "$mine" in *" $p "*) ;; *) n=$((n + 1)) ;; esac
     done
     echo "$n"

@@ -161,7 +161,7 @@ start_timed() {
     fi
     echo "$t${cached:+ (of its files, $cached MB were still cached after the drop)}"
 }
-other_engines() { pgrep -x 'QtWebEngineProc|WebKitWebProces' | wc -l; }
+other_engines() { pgrep -x 'QtWebEngineProc|WebKitWebProces' 2>/dev/null | wc -l; }
 
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 engines_before=$(other_engines)
