@@ -418,6 +418,17 @@ QString noteOf(const Dump& d, const QString& place)
     return found.size() == 1 ? found.first() : QStringLiteral("<%1 rows>").arg(found.size());
 }
 
+// An ADD of a Bible note (the field after the time: "3" or "5") as a server writes it, separators
+// inside its text and all, which `line` would take apart.
+QString rawBibleNoteLine(const QString& serverId, const char* field, const QString& verse, const QString& text)
+{
+    return QStringLiteral("00000099") +
+        QStringList {
+            "ADD", "BIBLENOTES", "0", serverId, QStringLiteral("2026-01-01 00:00:00.000"), field, "1", "1", verse, text}
+            .join(QChar(C::kUnitSeparator)) +
+        QChar(C::kRecordSeparator);
+}
+
 }  // namespace
 
 // Notes ending in line breaks or holding "$" once made the server read the upload in the other line
@@ -604,10 +615,8 @@ TEST(SyncTwoReaders, NotesHoldingNulOrSeparatorsAreStoredWholeOrNotAtAll)
     const QString time = QStringLiteral("2026-01-01 00:00:00.000");
     const QString us = QString(QChar(C::kUnitSeparator));
     const QString rs = QString(QChar(C::kRecordSeparator));
-    // A server line written as it stands, separators inside the text and all.
-    auto raw = [&](const QString& serverId, const QString& verse, const QString& text) {
-        return QStringLiteral("00000099") +
-            QStringList {"ADD", "BIBLENOTES", "0", serverId, time, "3", "1", "1", verse, text}.join(us) + rs;
+    auto raw = [](const QString& serverId, const QString& verse, const QString& text) {
+        return rawBibleNoteLine(serverId, "3", verse, text);
     };
     b.activate();
     std::optional<QString> lastSynced;
@@ -667,12 +676,10 @@ TEST(SyncTwoReaders, ADamagedRecordIsPassedOverAndSaidOnce)
     standin_test::Server server;
     ASSERT_TRUE(server.running());
     Reader b(QStringLiteral("device-b"));
-    const QString time = QStringLiteral("2026-01-01 00:00:00.000");
     const QString us = QString(QChar(C::kUnitSeparator));
     const QString rs = QString(QChar(C::kRecordSeparator));
-    auto record = [&](const QString& serverId, const QString& verse, const QString& text) {
-        return QStringLiteral("00000099") +
-            QStringList {"ADD", "BIBLENOTES", "0", serverId, time, "5", "1", "1", verse, text}.join(us) + rs;
+    auto record = [](const QString& serverId, const QString& verse, const QString& text) {
+        return rawBibleNoteLine(serverId, "5", verse, text);
     };
     // Two sound records, one cut short by a record separator (its rest read as two lines), one split
     // by a unit separator, one with a time that does not read, and a last sound one.
