@@ -72,6 +72,15 @@ RecordingAlerts& alerts()
     return TestSupport::programAlerts();
 }
 
+// The book pane of a region of the current screen, its tab bar and its title bar.
+BookPaneViewController* bookPaneAt(int region)
+{
+    Layout* layout = reader_test::programEnvironment().layoutManager().currentLayout();
+    if (layout == nullptr || region < 0 || size_t(region) >= layout->contents().size())
+        return nullptr;
+    return dynamic_cast<BookPaneViewController*>(layout->contentsAt(size_t(region))->viewController());
+}
+
 class MenuWindow : public reader_test::ReaderWindow {
 protected:
     static void SetUpTestSuite() { reader_test::startReaderTestProgram("menus-window-test"); }
@@ -86,6 +95,17 @@ protected:
     }
 
     QuillsteadWindowController* window() const { return m_controller->mainWindowController(); }
+
+    // Starts the reader with the King James pane current; its page once its text shows, else null.
+    BookPageView* launchOnKjvPage()
+    {
+        launch();
+        BookPaneViewController* pane = activateKjv() ? bookPaneAt(kjvRegion()) : nullptr;
+        BookPageView* page = pane != nullptr ? pane->page() : nullptr;
+        const bool shown = page != nullptr &&
+            waitFor([&] { return TestSupport::pageText(page->page(), 5000).contains(QStringLiteral("God")); });
+        return shown ? page : nullptr;
+    }
 
     // Presses Ctrl+, in the main window; true once Settings shows.
     bool openSettingsWithCtrlComma(QuillsteadAppController& app) const
@@ -244,15 +264,6 @@ TEST_F(MenuWindow, EveryEnabledItemChangesTheScreenOrShowsAMessage)
                                   << silent.join(QLatin1Char('\n')).toStdString();
 }
 
-// The book pane of a region of the current screen, its tab bar and its title bar.
-BookPaneViewController* bookPaneAt(int region)
-{
-    Layout* layout = reader_test::programEnvironment().layoutManager().currentLayout();
-    if (layout == nullptr || region < 0 || size_t(region) >= layout->contents().size())
-        return nullptr;
-    return dynamic_cast<BookPaneViewController*>(layout->contentsAt(size_t(region))->viewController());
-}
-
 TEST_F(MenuWindow, ScrollCommandsMoveTheActiveBook)
 {
     launch();
@@ -358,12 +369,8 @@ TEST_F(MenuWindow, NextAndPreviousBookTurnTheTabsOfAPaneWithTwoBooks)
 
 TEST_F(MenuWindow, CopyWithNothingSelectedLeavesTheClipboardAlone)
 {
-    launch();
-    ASSERT_TRUE(activateKjv());
-    BookPaneViewController* pane = bookPaneAt(kjvRegion());
-    ASSERT_NE(pane, nullptr);
-    BookPageView* page = pane->page();
-    ASSERT_TRUE(waitFor([&] { return TestSupport::pageText(page->page(), 5000).contains(QStringLiteral("God")); }));
+    BookPageView* page = launchOnKjvPage();
+    ASSERT_NE(page, nullptr);
     TestSupport::runScript(page->page(), QStringLiteral("window.getSelection().removeAllRanges()"));
 
     auto* held = new QMimeData;
@@ -423,12 +430,8 @@ protected:
 // exactly one.
 TEST_F(MenuWindow, EveryKeyPressedInABookPageBelongsToOneCommand)
 {
-    launch();
-    ASSERT_TRUE(activateKjv());
-    BookPaneViewController* pane = bookPaneAt(kjvRegion());
-    ASSERT_NE(pane, nullptr);
-    BookPageView* page = pane->page();
-    ASSERT_TRUE(waitFor([&] { return TestSupport::pageText(page->page(), 5000).contains(QStringLiteral("God")); }));
+    BookPageView* page = launchOnKjvPage();
+    ASSERT_NE(page, nullptr);
     QMainWindow* main = window()->window();
     main->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(main));
