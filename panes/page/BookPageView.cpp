@@ -560,8 +560,12 @@ void BookPageView::selectionWords(std::function<void(const QString& text, const 
         QStringLiteral(
             "(function(){var w=qsSelectionWords();return [w[0],w[1],getSelectedBlocksOrKeys().slice(0,10000)];})()"),
         [this, alive = m_alive, serial, done](const QVariant& v) {
+            // A view being destroyed (its page answers the calls it still owes) calls nothing: what
+            // waits on these words may be going with it.
+            if (!*alive)
+                return;
             const QVariantList words = v.toList();
-            if (!*alive || serial != m_serial || words.size() != 3) {
+            if (serial != m_serial || words.size() != 3) {
                 done(QString(), QString());
                 return;
             }

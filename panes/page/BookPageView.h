@@ -83,7 +83,7 @@ public:
     // The words of the page's selection, handed to `done` as text (as the page lays it out) and HTML:
     // without the Strong's numbers, verse numbers, note links, footnote markers and paragraph signs
     // that the page shows beside the words. Both empty without a selection (or once the page is
-    // replaced).
+    // replaced); `done` is not called when the view is destroyed first.
     void selectionWords(std::function<void(const QString& text, const QString& html)> done);
     // The web engine's own text of the selection, numbers and all: only whether there is one.
     QString selectedText() const;
