@@ -52,13 +52,19 @@ void RendererEndedAlert::pageEnded(const Notification& n)
         m_anyDrawn = false;
         m_firstEnd.start();
         m_lastKey.invalidate();
+        m_exitCode = 0;
         if (QCoreApplication::instance() != nullptr)
             QCoreApplication::instance()->installEventFilter(this);
         m_gather.start(kGatherMs);
     }
     m_noteText = m_noteText || n.userInfo.value(QStringLiteral("noteText")).toBool();
-    m_status = status;
-    m_exitCode = n.userInfo.value(QStringLiteral("exitCode")).toInt();
+    // Pages that shared the renderer hear of its end one after the other, and the later ones may find
+    // it already gone with nothing to tell (a status of 0): the end that says how it ended stands.
+    const int exitCode = n.userInfo.value(QStringLiteral("exitCode")).toInt();
+    if (exitCode != 0 || m_exitCode == 0) {
+        m_status = status;
+        m_exitCode = exitCode;
+    }
     m_allRestored = m_allRestored && n.userInfo.value(QStringLiteral("restored"), true).toBool();
     m_anyDrawn = m_anyDrawn || drawn;
 }

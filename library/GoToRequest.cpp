@@ -97,7 +97,8 @@ const QStringList& knownKeys()
         K::activatePane, K::sync, K::wasHyperlink, K::noBusyIndicator, K::synchronous, K::noHistory, K::preHistory,
         K::postHistory, K::todaysReading, K::nextReading, K::prevReading, K::firstUnread, K::wordSync,
         K::preferPreferredBible, K::noAlerts, K::alertText, K::doesNotSendLocationSync, K::speakPassage, K::gotoAnchor,
-        K::forceRefresh, K::clearTempHighlight, K::readingNumber, K::syncAnyway, K::following};
+        K::forceRefresh, K::clearTempHighlight, K::readingNumber, K::syncAnyway, K::following,
+        K::prepareOnly};
     return keys;
 }
 
@@ -173,6 +174,7 @@ QVariantMap GoToRequest::toUserInfo() const
         m.insert(GoToKeys::readingNumber, QVariant::fromValue<qlonglong>(*readingNumber));
     flag(GoToKeys::syncAnyway, syncAnyway);
     flag(GoToKeys::following, following);
+    flag(GoToKeys::prepareOnly, prepareOnly);
     return m;
 }
 
@@ -223,6 +225,7 @@ GoToRequest GoToRequest::fromUserInfo(const QVariantMap& m)
     r.readingNumber = readInteger(m.value(GoToKeys::readingNumber), kMin, kMax);
     r.syncAnyway = readBool(m, GoToKeys::syncAnyway);
     r.following = readBool(m, GoToKeys::following);
+    r.prepareOnly = readBool(m, GoToKeys::prepareOnly);
     for (auto it = m.cbegin(); it != m.cend(); ++it) {
         if (!knownKeys().contains(it.key()))
             r.extra.insert(it.key(), it.value());

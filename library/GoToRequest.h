@@ -69,6 +69,7 @@ inline const QString clearTempHighlight = QStringLiteral("clearTempHighlight");
 inline const QString readingNumber = QStringLiteral("readingNumber");
 inline const QString syncAnyway = QStringLiteral("syncAnyway");
 inline const QString following = QStringLiteral("following");
+inline const QString prepareOnly = QStringLiteral("prepareOnly");
 // History requests and recent-stack pushes.
 inline const QString alwaysAdd = QStringLiteral("alwaysAdd");
 inline const QString key = QStringLiteral("key");
@@ -115,6 +116,7 @@ struct GoToRequest {
     bool syncAnyway = false;  // location sync: the panes follow whatever their sync settings say
     bool following = false;   // a pane following another's go-to: its page fills around the place
                               // without holding the renderer that paints the pane gone to
+    bool prepareOnly = false;  // the go-to is only readied (the reader is typing it): nothing moves
 
     QVariantMap extra;  // keys of the map form this type does not know
 

@@ -129,6 +129,11 @@ void GoToRouter::goTo(GoToRequest request)
     if (request.layoutUuid.isEmpty() || request.layoutUuid != layoutUuid)
         return;
 
+    if (request.prepareOnly) {
+        prepare(request);
+        return;
+    }
+
     if ((request.href && request.href->size() > GoToLink::kMaxLinkLength) ||
         (request.wordSync && request.wordSync->size() > GoToLink::kMaxLinkLength)) {
         qWarning() << "Go-to: refused an overlong link";
@@ -226,6 +231,20 @@ void GoToRouter::goTo(GoToRequest request)
         stopBusyIndicator();
 
     requestUserDataSync();
+}
+
+void GoToRouter::prepare(GoToRequest& request)
+{
+    // Only a go-to whose book is named readies its pane: what the routing would have to look for
+    // (a link, the preferred book) is left to the go-to itself.
+    if (!request.sourceTuple)
+        return;
+    paneForGoTo(request, request.sourceTuple);
+    if (!request.paneRegion && m_panes.currentRegion() >= 0)
+        request.paneRegion = m_panes.currentRegion();
+    const int region = request.paneRegion.value_or(-1);
+    if (region >= 0 && region < m_panes.regionCount() && m_panes.isBookPane(region))
+        m_panes.prepareGoTo(region, request);
 }
 
 void GoToRouter::requestUserDataSync()

@@ -67,6 +67,8 @@ public:
     // The pane that shows the book: written under "paneRegion" (removed when there is none);
     // may set "activate".
     std::optional<int> paneForGoTo(GoToRequest& request, const Book& book);
+    // A request only readied (prepareOnly): its pane, chosen as for the go-to, makes it ready.
+    void prepare(GoToRequest& request);
 
     // The book the user prefers in a role, when it is installed.
     Book preferredBook(const SettingKey<qint64>& pubIdKey, const SettingKey<qint64>& bookIdKey);

@@ -43,6 +43,12 @@ void BookPane::goTo(GoToRequest& request)
         page()->goTo(pageHost().pageSourceFor(request.sourceTuple), request);
 }
 
+void BookPane::prepareGoTo(const GoToRequest& request)
+{
+    if (request.sourceTuple)
+        page()->prepareGoTo(pageHost().pageSourceFor(request.sourceTuple), request);
+}
+
 std::shared_ptr<SourceTuple> BookPane::currentSourceTuple() const
 {
     return BookPaneViewController::currentSourceTuple();

@@ -22,6 +22,7 @@ public:
     // The routing's go-to: the page moves to the place in the request's book, whose tab opens (or
     // comes to the front with activate) first, and writes its answers into the request.
     void goTo(GoToRequest& request) override;
+    void prepareGoTo(const GoToRequest& request) override;
     std::shared_ptr<SourceTuple> currentSourceTuple() const override;
     quint64 currentSourceSection() const override;
     qint64 currentSourceBlock() const override;

@@ -91,6 +91,10 @@ StudyPaneBibleGotoViewController::StudyPaneBibleGotoViewController(
     StudyPaneEnvironment env, StudyPaneViewController* host)
     : StudyPaneSubpane(std::move(env), host)
 {
+    // Typing a reference takes longer than this between keys only where the reader stops.
+    m_prepareTimer.setSingleShot(true);
+    m_prepareTimer.setInterval(50);
+    connect(&m_prepareTimer, &QTimer::timeout, this, [this] { prepareGoToTyped(); });
 }
 
 StudyPaneBibleGotoViewController::~StudyPaneBibleGotoViewController()
@@ -451,6 +455,7 @@ void StudyPaneBibleGotoViewController::onGoToBCVButton()
 
 void StudyPaneBibleGotoViewController::comboBoxAction()
 {
+    m_prepareTimer.stop();
     const QString text = m_combo != nullptr ? m_combo->currentText() : QString();
     if (text.isEmpty())
         onGoToBCVButton();
@@ -458,20 +463,40 @@ void StudyPaneBibleGotoViewController::comboBoxAction()
         doGoToRefInString(text);
 }
 
+quint32 StudyPaneBibleGotoViewController::sectionForReference(const QString& text, BibleRef& ref) const
+{
+    if (!m_sourceTuple)
+        return 0;
+    ref.setLanguage(int(m_sourceTuple->record().bookLanguage));
+    if (!ref.parse(text, m_sourceTuple->record().abbr) || !ref.mapToTranslation(m_sourceTuple->record().abbr))
+        return 0;
+    quint32 section = m_sourceTuple->isABible() ? m_sourceTuple->locations().sectionForBibleKey(ref.bibleKey())
+                                                : m_sourceTuple->locations().sectionForSyncString(text);
+    // A chapter named without a verse opens at its heading, its first verse under it.
+    if (m_sourceTuple->isABible() && ref.isBookChapterOnly() && section != 0 && section != 0xFFFFFFFF)
+        section = m_sourceTuple->locations().chapterHeadingSectionAbove(section);
+    return section;
+}
+
+void StudyPaneBibleGotoViewController::prepareGoToTyped()
+{
+    const QString text = m_combo != nullptr ? m_combo->currentText() : QString();
+    BibleRef ref;
+    const quint32 section = text.isEmpty() ? 0 : sectionForReference(text, ref);
+    if (section == 0 || section == 0xFFFFFFFF)
+        return;
+    GoToRequest g;
+    g.section = section;
+    g.sourceTuple = m_sourceTuple;
+    g.bibleKey = ref.bibleKey();
+    g.prepareOnly = true;
+    requestGoTo(std::move(g));
+}
+
 void StudyPaneBibleGotoViewController::doGoToRefInString(const QString& text)
 {
-    quint32 section = 0;
     BibleRef ref;
-    if (m_sourceTuple) {
-        ref.setLanguage(int(m_sourceTuple->record().bookLanguage));
-        if (ref.parse(text, m_sourceTuple->record().abbr) && ref.mapToTranslation(m_sourceTuple->record().abbr)) {
-            section = m_sourceTuple->isABible() ? m_sourceTuple->locations().sectionForBibleKey(ref.bibleKey())
-                                                : m_sourceTuple->locations().sectionForSyncString(text);
-            // A chapter named without a verse opens at its heading, its first verse under it.
-            if (m_sourceTuple->isABible() && ref.isBookChapterOnly() && section != 0 && section != 0xFFFFFFFF)
-                section = m_sourceTuple->locations().chapterHeadingSectionAbove(section);
-        }
-    }
+    const quint32 section = sectionForReference(text, ref);
     if (section == 0 || section == 0xFFFFFFFF) {
         m_env.showToast(QStringLiteral("Verse not found (%1).").arg(text));
         return;
@@ -497,6 +522,7 @@ void StudyPaneBibleGotoViewController::textEdited(const QString& text)
 {
     if (m_updatingCombo)
         return;
+    m_prepareTimer.start();
     QLineEdit* edit = m_combo->lineEdit();
     const int start = edit->hasSelectedText() ? edit->selectionStart() : edit->cursorPosition();
     const QString prefix = text.left(start);

@@ -23,12 +23,14 @@
 #include <QPointer>
 #include <QStringList>
 #include <QStyledItemDelegate>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
 
+class BibleRef;
 class QStringListModel;
 class QTableWidget;
 
@@ -98,6 +100,11 @@ private:
     void loadView() override;
     void viewDidLoad() override;
     void postGoTo(quint32 section, quint32 key);
+    // The section of the book a typed reference names (0 or 0xFFFFFFFF when it names none), the
+    // reference itself into ref.
+    quint32 sectionForReference(const QString& text, BibleRef& ref) const;
+    // The pane readies the go-to to the reference the field holds, while the reader may still type.
+    void prepareGoToTyped();
     void loadChaptersAndVerses(int bookIndex);
     void loadChapters(const QString& bookTitle, quint32 bookSection);
     // Spells the chapter's verses into the verse pop-up (unless it holds them) and selects the first.
@@ -130,6 +137,7 @@ private:
     std::optional<QString> m_comboLoadedFrom;
     std::optional<QString> m_header;
     bool m_updatingCombo = false;
+    QTimer m_prepareTimer;  // a pause in typing readies the go-to
 };
 
 // Paints a recent verse: its reference in bold above its text (HTML).

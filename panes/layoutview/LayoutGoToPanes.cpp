@@ -95,6 +95,12 @@ void LayoutGoToPanes::goTo(int region, GoToRequest& request)
         pane->goTo(request);
 }
 
+void LayoutGoToPanes::prepareGoTo(int region, const GoToRequest& request)
+{
+    if (LayoutBookPane* pane = bookPaneAt(region))
+        pane->prepareGoTo(request);
+}
+
 void LayoutGoToPanes::makePaneCurrent(int region)
 {
     LayoutBookPane* pane = bookPaneAt(region);

@@ -36,6 +36,7 @@ public:
     std::vector<Book> paneTabBooks(int region) const override;
     bool paneDoesNotSendLocationSync(int region) const override;
     void goTo(int region, GoToRequest& request) override;
+    void prepareGoTo(int region, const GoToRequest& request) override;
     void makePaneCurrent(int region) override;
     void showBusyIndicator(bool show) override;
     void openWebLink(const QUrl& url, bool inAppWindow) override;

@@ -37,6 +37,8 @@ public:
     // brought to the front with activate) and the page moves there; the pane writes its answers
     // into the request.
     virtual void goTo(GoToRequest& request) = 0;
+    // Readies that go-to ahead of it (GoToPanes::prepareGoTo): nothing is shown or changed.
+    virtual void prepareGoTo(const GoToRequest& request) = 0;
     // The book of the current tab and where it is; null, 0 when the pane has no book.
     virtual std::shared_ptr<SourceTuple> currentSourceTuple() const = 0;
     virtual quint64 currentSourceSection() const = 0;

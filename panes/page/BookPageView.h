@@ -54,6 +54,10 @@ public:
     // After a move by reading, section and readingNumber are written back into the request.
     // False when the book is missing or the pane cannot show it.
     bool goTo(const BookPageSourcePtr& book, GoToRequest& request);
+    // Readies the go-to the reader is about to make (a reference being typed): when it would stay in
+    // the loaded page and replace its blocks, the page makes the place's first screen now, and the
+    // go-to that brings the same blocks shows those. Nothing else changes: no tab, state or page.
+    void prepareGoTo(const BookPageSourcePtr& book, const GoToRequest& request);
     // Shows the current tab again; refresh builds a new page even when the book's page is loaded.
     void displayCurrentSource(bool refresh);
     // Builds the page again after a change of the display settings (text size, font, colours, what

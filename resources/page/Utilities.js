@@ -311,6 +311,9 @@ var qsPlacement = {
     // re-renderings of the page's blocks (blocks fetched before one are stale).
     ahead: {},
     rendering: 0,
+    // The first screen of a go-to the reader expects (a reference being typed), made ahead:
+    // { first, list, blocks }. The go-to that brings the same markup takes its blocks.
+    prepared: null,
 
     // Room held for the blocks that fill around a new placement: white space above the blocks (in
     // qsFrame.top, with the fraction) and below the end marker (in qsFrame.bottom, after the room
@@ -1310,8 +1313,15 @@ function toggleReadingNumber(n) {
 function qsPlaceBlocks(first, list, target, offset, holdRoom) {
     if (typeof list === 'string')
         list = [list];
-    for (var i = 0; i < list.length; i++)
-        qsFrame.end.parentNode.insertBefore(qsMakeBlock(first + i, String(list[i])), qsFrame.end);
+    var ready = qsPlacement.prepared;
+    qsPlacement.prepared = null;
+    if (ready && ready.first !== first)
+        ready = null;
+    for (var i = 0; i < list.length; i++) {
+        var html = String(list[i]);
+        var block = ready && ready.list[i] === html ? ready.blocks[i] : qsMakeBlock(first + i, html);
+        qsFrame.end.parentNode.insertBefore(block, qsFrame.end);
+    }
     qsScanBlocks();
     qsPlacement.atStart = qsPlacement.first === 0;
     qsPlacement.atEnd = false;
@@ -1335,6 +1345,22 @@ function qsPlaceBlocks(first, list, target, offset, holdRoom) {
         budget--;
     }
     qsUpdateMarkers();
+}
+
+// Makes the blocks of a go-to's first screen (block `first` onwards) while the reader is still
+// typing where to go, and keeps them off the page: the go-to that brings the same markup puts these
+// on the page instead of making them again. A later call replaces them.
+function qsPrepareBlocks(first, list) {
+    qsPlacement.prepared = null;
+    if (!Array.isArray(list) || typeof first !== 'number' || list.length > qsBatchMost)
+        return false;
+    var made = { first: first, list: [], blocks: [] };
+    for (var i = 0; i < list.length; i++) {
+        made.list.push(String(list[i]));
+        made.blocks.push(qsMakeBlock(first + i, made.list[i]));
+    }
+    qsPlacement.prepared = made;
+    return true;
 }
 
 // Called by the page's markup right after the frame's elements and before anything else: holds the
@@ -1367,6 +1393,7 @@ function qsGoToPlace(id, offset, serial, first, list, target, targetOffset, foll
     // Reports of the place before are no longer about this page.
     webViewSerialNumber = serial;
     if (scrollToElement(id, offset)) {
+        qsPlacement.prepared = null;
         qsReportPlacePainted();
         return [true, getPageYOffset(), false];
     }

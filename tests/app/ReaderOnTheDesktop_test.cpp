@@ -372,6 +372,57 @@ TEST_F(ReaderOnTheDesktop, StudyPaneRowsHoldTheirTextAtTextSizes12And20)
     }
 }
 
+// A reference typed in the Bible go-to readies its place in the Bible pane while the reader types:
+// the page makes the place's first screen off the page and nothing moves; Return then shows the
+// verse at the top with those very blocks.
+TEST_F(ReaderOnTheDesktop, ATypedReferenceIsReadiedAndReturnShowsIt)
+{
+    const auto [window, kjv, study] = launchAtKjv();
+    ASSERT_TRUE(kjv);
+    ASSERT_NE(study, nullptr);
+    Layout* layout = reader_test::programEnvironment().layoutManager().currentLayout();
+    LayoutBookPane* pane = layout ? asBookPane(layout->contentsAt(size_t(kjvRegion()))->viewController()) : nullptr;
+    ASSERT_NE(pane, nullptr);
+    BookPageView* page = pane->paneView()->findChild<BookPageView*>();
+    ASSERT_NE(page, nullptr);
+    const auto verseAtTop = [page] {
+        const QString verse = reader_test::evaluate(
+            page, QStringLiteral("(function(){var p=qsCurrentPosition();return p?p.verse:'';})()"))
+                                  .toString();
+        return verse.isEmpty() ? 0u : BookPageHtml::bibleKeyFromDataVerseSpan(verse);
+    };
+    const quint32 john91 =
+        kjv->locations().keyForSection(kjv->locations().sectionForSyncString(QStringLiteral("John 9:1")));
+    ASSERT_NE(john91, 0u);
+    // The page has landed and settled where the reader started.
+    const QString settled = QStringLiteral("qsPlacement.state==='idle'&&!qsPlacement.filling");
+    ASSERT_TRUE(waitFor([&] { return verseAtTop() != 0 && reader_test::evaluate(page, settled).toBool(); }, 10000));
+    const quint32 before = verseAtTop();
+    ASSERT_NE(before, john91);
+
+    ASSERT_TRUE(reader_test::choose(window, CommandNames::GoTo));
+    auto* go = dynamic_cast<StudyPaneBibleGotoViewController*>(study->subpaneViewController());
+    ASSERT_NE(go, nullptr);
+    ASSERT_TRUE(typeInto(go->verseComboBox()->lineEdit(), QStringLiteral("John 9:1")));
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return reader_test::evaluate(page,
+                QStringLiteral("qsPlacement.prepared?(window.madeAhead=qsPlacement.prepared.blocks[0]).id:''"))
+                .toString()
+                .startsWith(QLatin1String("_b"));
+        },
+        10000));
+    EXPECT_EQ(verseAtTop(), before);
+
+    pressKey(Qt::Key_Return);
+    ASSERT_TRUE(waitFor([&] { return verseAtTop() == john91; }, 10000)) << verseAtTop();
+    EXPECT_EQ(reader_test::evaluate(page,
+                  QStringLiteral("window.madeAhead?String(document.getElementById(window.madeAhead.id)===window.madeAhead&&"
+                                 "window.madeAhead.textContent.indexOf('Jesus passed by')>=0):'page loaded again'"))
+                  .toString(),
+        QStringLiteral("true"));
+}
+
 // A change of the text size keeps the verse at the top of the page where it was (it used to move the
 // reader a few verses on with every change), and a text size out of range is refused with a word why.
 TEST_F(ReaderOnTheDesktop, TheTextSizeChangesAndTheVerseAtTheTopStays)

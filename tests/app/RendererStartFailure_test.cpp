@@ -83,7 +83,9 @@ TEST(RendererStartFailure, TheStatusIsDecodedAndAWorkingRendererEndsTheSilence)
             {{QStringLiteral("status"), status}, {QStringLiteral("exitCode"), exitCode},
                 {QStringLiteral("restored"), true}, {QStringLiteral("drawn"), drawn}});
     };
+    // Two pages of one renderer hear of its end: the second finds nothing more to tell.
     ended(false, int(QWebEnginePage::AbnormalTerminationStatus), 127 << 8);
+    ended(false, int(QWebEnginePage::AbnormalTerminationStatus), 0);
     ASSERT_TRUE(TestSupport::waitFor([&] { return alerts.shown().size() == 1; }));
     EXPECT_TRUE(alerts.shown()[0].informativeText.contains(QStringLiteral("(exit code 127)")));
     ended(false, int(QWebEnginePage::AbnormalTerminationStatus), 127 << 8);

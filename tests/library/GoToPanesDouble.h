@@ -91,6 +91,10 @@ public:
                 p->onGoTo(request);
         }
     }
+    void prepareGoTo(int region, const GoToRequest& request) override
+    {
+        log << QStringLiteral("prepare %1 %2").arg(region).arg(request.section.value_or(0));
+    }
     void makePaneCurrent(int region) override
     {
         log << QStringLiteral("current %1").arg(region);

@@ -210,6 +210,33 @@ TEST_F(GoToRouterTest, StudyPaneCurrentAndBookNowhereMovesNothing)
     EXPECT_TRUE(m_panes.layouts[0].panes[2].received.empty());
 }
 
+// A go-to only readied reaches the pane the go-to would go to, and nothing else happens: no move,
+// no pane made current, no history, no busy indicator, no follow-ups, no sync. Without a book named,
+// or with the book in no book pane, nothing is readied.
+TEST_F(GoToRouterTest, AReadiedGoToOnlyReachesItsPane)
+{
+    setPanes(book(kKJV), {book(kKJV)}, book(kNave), {book(kNave)});
+    m_panes.layouts[0].current = 2;  // the study pane, where the reference is typed
+    GoToRequest r;
+    r.layoutUuid = kLayout;
+    r.sourceTuple = book(kNave);
+    r.section = 7;
+    r.sync = true;
+    r.activate = true;
+    r.prepareOnly = true;
+    post(r);
+    EXPECT_EQ(m_panes.log, QStringList {QStringLiteral("prepare 1 7")});
+    r.sourceTuple = book(kDaily);
+    post(r);
+    r.sourceTuple.reset();
+    r.href = QStringLiteral("https://example.org/");
+    post(r);
+    EXPECT_EQ(m_panes.log, QStringList {QStringLiteral("prepare 1 7")});
+    EXPECT_TRUE(m_posted.isEmpty());
+    EXPECT_TRUE(m_panes.layouts[0].panes[1].received.empty());
+    EXPECT_EQ(m_panes.layouts[0].current, 2);
+}
+
 TEST_F(GoToRouterTest, HistoryFlags)
 {
     setPanes(book(kKJV), {book(kKJV)}, book(kNave), {book(kNave)});

@@ -33,6 +33,7 @@ public:
     std::vector<Book> paneTabBooks(int) const override { return {}; }
     bool paneDoesNotSendLocationSync(int) const override { return false; }
     void goTo(int, GoToRequest&) override { }
+    void prepareGoTo(int, const GoToRequest&) override { }
     void makePaneCurrent(int) override { }
     void showBusyIndicator(bool) override { }
     void openWebLink(const QUrl&, bool) override { }

@@ -97,6 +97,7 @@ public:
 
     // --- book pane ---
     QWidget* paneView() override { return m_widget; }
+    void prepareGoTo(const GoToRequest&) override { note(QStringLiteral("prepareGoTo")); }
     void goTo(GoToRequest& request) override
     {
         note(QStringLiteral("goTo"));
