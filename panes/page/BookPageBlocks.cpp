@@ -69,11 +69,11 @@ QJsonValue BookPageBlocks::blockMarkup(
     return header + html;
 }
 
-QStringList BookPageBlocks::screenBlocks(
-    const BookPageSourcePtr& book, qint64 first, const QString& frameKey, qsizetype& characters, bool& images)
+QStringList BookPageBlocks::screenBlocks(const BookPageSourcePtr& book, qint64 first, const QString& frameKey,
+    int screens, qsizetype& characters, bool& images)
 {
     // A Bible's screen of 800 x 600 holds about 25 KB of block markup.
-    const qsizetype budget = std::max<qsizetype>(8192, qsizetype(m_view.width()) * m_view.height() / 16);
+    const qsizetype budget = screens * std::max<qsizetype>(8192, qsizetype(m_view.width()) * m_view.height() / 16);
     QStringList blocks;
     characters = 0;
     for (qint64 b = first; blocks.size() < kMaxBlocksPerFetch && characters < budget; ++b) {
@@ -91,7 +91,7 @@ BookPageBlocks::FirstScreen BookPageBlocks::firstScreen(
 {
     m_pageHasImages = false;
     FirstScreen screen;
-    screen.blocks = screenBlocks(book, state.block(), frameKey, screen.characters, m_pageHasImages);
+    screen.blocks = screenBlocks(book, state.block(), frameKey, 1, screen.characters, m_pageHasImages);
     m_pageTextWidth = m_lastPaneWidth;
     if (!state.gotoAnchor().isEmpty()) {
         screen.target = state.gotoAnchor();
@@ -108,7 +108,9 @@ QStringList BookPageBlocks::firstScreenAhead(
     const double width = m_lastPaneWidth;
     qsizetype characters = 0;
     bool images = false;
-    QStringList blocks = screenBlocks(book, state.block(), frameKey, characters, images);
+    // Two screens' worth: markup dense with links and numbers shows less than a screen in the
+    // first screen's budget, and the page fills the rest of its view from these too.
+    QStringList blocks = screenBlocks(book, state.block(), frameKey, 2, characters, images);
     m_lastPaneWidth = width;
     return blocks;
 }

@@ -49,8 +49,8 @@ public:
     // the target's screen whole without waiting for the bridge. Starts a new page's picture record.
     FirstScreen firstScreen(
         const BookPageSourcePtr& book, const LayoutRegionContentItemState& state, const QString& frameKey);
-    // The blocks the first screen of that place would carry, made ahead of its go-to: the page's
-    // records stay as they are.
+    // The blocks the first screen of that place would carry and those the page fills its view with
+    // after them, made ahead of its go-to: the page's records stay as they are.
     QStringList firstScreenAhead(
         const BookPageSourcePtr& book, const LayoutRegionContentItemState& state, const QString& frameKey);
 
@@ -59,7 +59,8 @@ public:
     bool pageHasImages() const { return m_pageHasImages; }
 
 private:
-    QStringList screenBlocks(const BookPageSourcePtr& book, qint64 first, const QString& frameKey,
+    // The blocks from `first` on, up to `screens` first screens' budget of markup.
+    QStringList screenBlocks(const BookPageSourcePtr& book, qint64 first, const QString& frameKey, int screens,
         qsizetype& characters, bool& images);
     QJsonValue blockMarkup(const BookPageSourcePtr& book, qint64 block, const QString& frameKey, bool& images);
 

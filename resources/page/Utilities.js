@@ -566,7 +566,7 @@ function qsAppendNext() {
         return;
     }
     qsPlacement.last++;
-    var div = qsMakeBlock(qsPlacement.last, html);
+    var div = qsTakePrepared(qsPlacement.last, String(html)) || qsMakeBlock(qsPlacement.last, html);
     qsFrame.end.parentNode.insertBefore(div, qsFrame.end);
     if (qsPlacement.first < 0)
         qsPlacement.first = qsPlacement.last;
@@ -1313,13 +1313,11 @@ function toggleReadingNumber(n) {
 function qsPlaceBlocks(first, list, target, offset, holdRoom) {
     if (typeof list === 'string')
         list = [list];
-    var ready = qsPlacement.prepared;
-    qsPlacement.prepared = null;
-    if (ready && ready.first !== first)
-        ready = null;
+    if (!qsPlacement.prepared || qsPlacement.prepared.first !== first)
+        qsPlacement.prepared = null;
     for (var i = 0; i < list.length; i++) {
         var html = String(list[i]);
-        var block = ready && ready.list[i] === html ? ready.blocks[i] : qsMakeBlock(first + i, html);
+        var block = qsTakePrepared(first + i, html) || qsMakeBlock(first + i, html);
         qsFrame.end.parentNode.insertBefore(block, qsFrame.end);
     }
     qsScanBlocks();
@@ -1344,12 +1342,14 @@ function qsPlaceBlocks(first, list, target, offset, holdRoom) {
         qsAppendNext();
         budget--;
     }
+    qsPlacement.prepared = null;
     qsUpdateMarkers();
 }
 
-// Makes the blocks of a go-to's first screen (block `first` onwards) while the reader is still
-// typing where to go, and keeps them off the page: the go-to that brings the same markup puts these
-// on the page instead of making them again. A later call replaces them.
+// Makes the blocks of a go-to's first screen (block `first` onwards, and some after it) while the
+// reader is still typing where to go, and keeps them off the page: the go-to, and the filling of its
+// screen, put these on the page instead of making them again where the markup is the same. A later
+// call replaces them.
 function qsPrepareBlocks(first, list) {
     qsPlacement.prepared = null;
     if (!Array.isArray(list) || typeof first !== 'number' || list.length > qsBatchMost)
@@ -1361,6 +1361,25 @@ function qsPrepareBlocks(first, list) {
     }
     qsPlacement.prepared = made;
     return true;
+}
+
+// Block n made ahead when it is the next one made ahead and its markup is still `html`, else null
+// (a block whose markup changed since, a note added say, is made again). Taken or not, it is no
+// longer held; a block out of that order drops what was made ahead.
+function qsTakePrepared(n, html) {
+    var ready = qsPlacement.prepared;
+    if (!ready)
+        return null;
+    if (ready.first !== n) {
+        qsPlacement.prepared = null;
+        return null;
+    }
+    var block = ready.blocks.shift();
+    var same = ready.list.shift() === html;
+    ready.first++;
+    if (ready.list.length === 0)
+        qsPlacement.prepared = null;
+    return same ? block : null;
 }
 
 // Called by the page's markup right after the frame's elements and before anything else: holds the

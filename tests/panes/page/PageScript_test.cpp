@@ -250,14 +250,14 @@ TEST_F(PageScript, ASecondGoToOvertakesTheFirst)
     EXPECT_EQ(text(QStringLiteral("called('updatePosition').slice(-1)[0][3]")), "_b60");
 }
 
-// The first screen made while the reader types is what the go-to shows when its markup is the
-// same, block by block: a block whose markup changed in between (a note added, say) is made again,
-// a go-to to another first block or one that only scrolls drops what was made, and a call with
-// arguments the page does not take makes nothing.
+// The blocks made while the reader types are what the go-to shows, and fills its view with, when
+// their markup is the same, block by block: a block whose markup changed in between (a note added,
+// say) is made again, a go-to to another first block or one that only scrolls drops what was made,
+// and a call with arguments the page does not take makes nothing.
 TEST_F(PageScript, AGoToShowsTheBlocksMadeAheadOnlyWhereTheirMarkupIsTheSame)
 {
     startPlaced();
-    ASSERT_TRUE(js(QStringLiteral("qsPrepareBlocks(150,blocksFrom(150,3))")).toBool());
+    ASSERT_TRUE(js(QStringLiteral("qsPrepareBlocks(150,blocksFrom(150,12))")).toBool());
     js(QStringLiteral("window.made=qsPlacement.prepared.blocks.slice();"
                       "var l=blocksFrom(150,3);l[1]='<p style=\"margin:0;height:90px\">Noted</p>';"
                       "qsGoToPlace('_b150',0,2,150,l,'_b150',0,false);"));
@@ -266,6 +266,8 @@ TEST_F(PageScript, AGoToShowsTheBlocksMadeAheadOnlyWhereTheirMarkupIsTheSame)
                                   "return document.getElementById('_b'+n)===window.made[n-150];}))")),
         "[true,false,true]");
     EXPECT_EQ(text(QStringLiteral("document.getElementById('_b151').textContent")), "Noted");
+    // The view was filled past the three blocks the go-to brought, from the blocks made ahead.
+    EXPECT_TRUE(js(QStringLiteral("document.getElementById('_b153')===window.made[3]")).toBool());
     EXPECT_LT(qAbs(topOf(150)), 1.0);
     EXPECT_TRUE(js(QStringLiteral("qsPlacement.prepared === null")).toBool());
 
