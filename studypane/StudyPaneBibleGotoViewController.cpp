@@ -197,6 +197,7 @@ void StudyPaneBibleGotoViewController::studyPaneDidActivateSubview()
 
 void StudyPaneBibleGotoViewController::thisSourceIsNowActive(const Notification* n)
 {
+    m_readiedSection = 0;  // another book, or the pane moved: what was readied may be gone
     if (!isLayoutCurrent())
         return;
     StudyPaneSubpanes::ActiveBook place = StudyPaneSubpanes::notifiedPlace(n);
@@ -255,6 +256,7 @@ GoToRequest StudyPaneBibleGotoViewController::placeIn(const SourceTuple::Ptr& bo
 
 void StudyPaneBibleGotoViewController::everybodySyncToMeNotification(const GoToRequest& request)
 {
+    m_readiedSection = 0;  // a go-to took what was readied
     if (loadedView() == nullptr || host() == nullptr || !m_sourceTuple || request.layoutUuid != layoutUuid())
         return;
     const SourceTuple::Ptr& book = request.sourceTuple;
@@ -456,6 +458,7 @@ void StudyPaneBibleGotoViewController::onGoToBCVButton()
 void StudyPaneBibleGotoViewController::comboBoxAction()
 {
     m_prepareTimer.stop();
+    m_readiedSection = 0;
     const QString text = m_combo != nullptr ? m_combo->currentText() : QString();
     if (text.isEmpty())
         onGoToBCVButton();
@@ -483,8 +486,11 @@ void StudyPaneBibleGotoViewController::prepareGoToTyped()
     const QString text = m_combo != nullptr ? m_combo->currentText() : QString();
     BibleRef ref;
     const quint32 section = text.isEmpty() ? 0 : sectionForReference(text, ref);
-    if (section == 0 || section == 0xFFFFFFFF)
+    // A book's name alone is most often the start of a longer reference; and a place readied once
+    // stays readied until a go-to.
+    if (section == 0 || section == 0xFFFFFFFF || ref.isBookOnly() || section == m_readiedSection)
         return;
+    m_readiedSection = section;
     GoToRequest g;
     g.section = section;
     g.sourceTuple = m_sourceTuple;

@@ -137,7 +137,8 @@ private:
     std::optional<QString> m_comboLoadedFrom;
     std::optional<QString> m_header;
     bool m_updatingCombo = false;
-    QTimer m_prepareTimer;  // a pause in typing readies the go-to
+    QTimer m_prepareTimer;         // a pause in typing readies the go-to
+    quint32 m_readiedSection = 0;  // the section last readied, until the next go-to
 };
 
 // Paints a recent verse: its reference in bold above its text (HTML).
