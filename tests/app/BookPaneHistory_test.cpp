@@ -62,6 +62,7 @@
 namespace {
 
 using reader_test::evaluate;
+using reader_test::keyAtTopOf;
 using reader_test::waitFor;
 
 class BookPaneHistory : public reader_test::ReaderWindow {
@@ -129,14 +130,6 @@ protected:
         const LayoutRegionContentItem* item = contents ? contents->itemAt(contents->currentItemIndex()) : nullptr;
         const auto* state = item ? dynamic_cast<const LayoutRegionContentItemState*>(item->state()) : nullptr;
         return state ? state->section() : 0;
-    }
-
-    // The Bible key of the verse the page itself finds at the top of its view.
-    static quint32 keyAtTopOf(BookPageView* page)
-    {
-        const QString verse =
-            evaluate(page, QStringLiteral("(function(){var p=qsCurrentPosition();return p?p.verse:'';})()")).toString();
-        return verse.isEmpty() ? 0 : BookPageHtml::bibleKeyFromDataVerseSpan(verse);
     }
 
     // Clicks the page's first link to the Strong's number once the page shows it.

@@ -380,17 +380,9 @@ TEST_F(ReaderOnTheDesktop, ATypedReferenceIsReadiedAndReturnShowsIt)
     const auto [window, kjv, study] = launchAtKjv();
     ASSERT_TRUE(kjv);
     ASSERT_NE(study, nullptr);
-    Layout* layout = reader_test::programEnvironment().layoutManager().currentLayout();
-    LayoutBookPane* pane = layout ? asBookPane(layout->contentsAt(size_t(kjvRegion()))->viewController()) : nullptr;
-    ASSERT_NE(pane, nullptr);
-    BookPageView* page = pane->paneView()->findChild<BookPageView*>();
+    BookPageView* page = kjvPage();
     ASSERT_NE(page, nullptr);
-    const auto verseAtTop = [page] {
-        const QString verse = reader_test::evaluate(
-            page, QStringLiteral("(function(){var p=qsCurrentPosition();return p?p.verse:'';})()"))
-                                  .toString();
-        return verse.isEmpty() ? 0u : BookPageHtml::bibleKeyFromDataVerseSpan(verse);
-    };
+    const auto verseAtTop = [page] { return reader_test::keyAtTopOf(page); };
     const quint32 john91 =
         kjv->locations().keyForSection(kjv->locations().sectionForSyncString(QStringLiteral("John 9:1")));
     ASSERT_NE(john91, 0u);
@@ -437,13 +429,7 @@ TEST_F(ReaderOnTheDesktop, TheTextSizeChangesAndTheVerseAtTheTopStays)
     ASSERT_NE(pane, nullptr);
     BookPageView* page = pane->paneView()->findChild<BookPageView*>();
     ASSERT_NE(page, nullptr);
-    // The verse the page itself finds at the top of its view.
-    const auto verseAtTop = [page] {
-        const QString verse = reader_test::evaluate(
-            page, QStringLiteral("(function(){var p=qsCurrentPosition();return p?p.verse:'';})()"))
-                                  .toString();
-        return verse.isEmpty() ? 0u : BookPageHtml::bibleKeyFromDataVerseSpan(verse);
-    };
+    const auto verseAtTop = [page] { return reader_test::keyAtTopOf(page); };
     const quint32 john316 =
         kjv->locations().keyForSection(kjv->locations().sectionForSyncString(QStringLiteral("John 3:16")));
     ASSERT_NE(john316, 0u);

@@ -20,6 +20,7 @@
 #include "panes/layoutview/LayoutPanes.h"
 #include "panes/layoutview/LayoutView.h"
 #include "panes/layoutview/LayoutViewController.h"
+#include "panes/page/BookPageHtml.h"
 #include "panes/page/BookPageView.h"
 #include "platform/AppFolders.h"
 #include "platform/ui/ActionRegistry.h"
@@ -93,6 +94,14 @@ inline BookPaneHooks* bookPaneHooks()
 inline QVariant evaluate(BookPageView* page, const QString& script)
 {
     return TestSupport::runScript(page->page(), script, 10000).value_or(QVariant());
+}
+
+// The Bible key of the verse the page itself finds at the top of its view; 0 when none.
+inline quint32 keyAtTopOf(BookPageView* page)
+{
+    const QString verse =
+        evaluate(page, QStringLiteral("(function(){var p=qsCurrentPosition();return p?p.verse:'';})()")).toString();
+    return verse.isEmpty() ? 0 : BookPageHtml::bibleKeyFromDataVerseSpan(verse);
 }
 
 // Chooses a command as the user does: from the menu that holds it, once the menu has asked for the
@@ -265,6 +274,16 @@ protected:
                 return int(i);
         }
         return -1;
+    }
+
+    // The page of the pane that shows the King James book; null when none does.
+    BookPageView* kjvPage() const
+    {
+        const int region = kjvRegion();
+        Layout* layout = programEnvironment().layoutManager().currentLayout();
+        LayoutBookPane* pane =
+            layout != nullptr && region >= 0 ? asBookPane(layout->contentsAt(size_t(region))->viewController()) : nullptr;
+        return pane != nullptr ? pane->paneView()->findChild<BookPageView*>() : nullptr;
     }
 
     // Makes the King James pane the current pane with a click in it; its book then is the active book.
