@@ -97,8 +97,7 @@ const QStringList& knownKeys()
         K::activatePane, K::sync, K::wasHyperlink, K::noBusyIndicator, K::synchronous, K::noHistory, K::preHistory,
         K::postHistory, K::todaysReading, K::nextReading, K::prevReading, K::firstUnread, K::wordSync,
         K::preferPreferredBible, K::noAlerts, K::alertText, K::doesNotSendLocationSync, K::speakPassage, K::gotoAnchor,
-        K::forceRefresh, K::clearTempHighlight, K::readingNumber, K::syncAnyway, K::following,
-        K::prepareOnly};
+        K::forceRefresh, K::clearTempHighlight, K::readingNumber, K::syncAnyway, K::following, K::prepareOnly};
     return keys;
 }
 

@@ -113,9 +113,9 @@ struct GoToRequest {
     bool forceRefresh = false;
     std::optional<bool> clearTempHighlight;  // absent: YES (a Bible's temporary highlight goes)
     std::optional<qint64> readingNumber;
-    bool syncAnyway = false;  // location sync: the panes follow whatever their sync settings say
-    bool following = false;   // a pane following another's go-to: its page fills around the place
-                              // without holding the renderer that paints the pane gone to
+    bool syncAnyway = false;   // location sync: the panes follow whatever their sync settings say
+    bool following = false;    // a pane following another's go-to: its page fills around the place
+                               // without holding the renderer that paints the pane gone to
     bool prepareOnly = false;  // the go-to is only readied (the reader is typing it): nothing moves
 
     QVariantMap extra;  // keys of the map form this type does not know

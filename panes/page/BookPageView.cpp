@@ -296,8 +296,8 @@ void BookPageView::prepareGoTo(const BookPageSourcePtr& book, const GoToRequest&
     if (blocks.isEmpty())
         return;
     trace("first screen made ahead", QStringLiteral("%1 blocks").arg(blocks.size()));
-    runPageFunction(QStringLiteral("qsPrepareBlocks"),
-        {static_cast<double>(state.block()), QJsonArray::fromStringList(blocks)});
+    runPageFunction(
+        QStringLiteral("qsPrepareBlocks"), {static_cast<double>(state.block()), QJsonArray::fromStringList(blocks)});
 }
 
 void BookPageView::showPosition(const BookPageSourcePtr& book, LayoutRegionContentItemState& state, bool samePage,

@@ -398,8 +398,8 @@ TEST_F(ReaderOnTheDesktop, ATypedReferenceIsReadiedAndReturnShowsIt)
     ASSERT_TRUE(typeInto(go->verseComboBox()->lineEdit(), QStringLiteral("John 9:1")));
     ASSERT_TRUE(waitFor(
         [&] {
-            return reader_test::evaluate(page,
-                QStringLiteral("qsPlacement.prepared?(window.madeAhead=qsPlacement.prepared.blocks[0]).id:''"))
+            return reader_test::evaluate(
+                page, QStringLiteral("qsPlacement.prepared?(window.madeAhead=qsPlacement.prepared.blocks[0]).id:''"))
                 .toString()
                 .startsWith(QLatin1String("_b"));
         },
@@ -408,10 +408,11 @@ TEST_F(ReaderOnTheDesktop, ATypedReferenceIsReadiedAndReturnShowsIt)
 
     pressKey(Qt::Key_Return);
     ASSERT_TRUE(waitFor([&] { return verseAtTop() == john91; }, 10000)) << verseAtTop();
-    EXPECT_EQ(reader_test::evaluate(page,
-                  QStringLiteral("window.madeAhead?String(document.getElementById(window.madeAhead.id)===window.madeAhead&&"
-                                 "window.madeAhead.textContent.indexOf('Jesus passed by')>=0):'page loaded again'"))
-                  .toString(),
+    EXPECT_EQ(
+        reader_test::evaluate(page,
+            QStringLiteral("window.madeAhead?String(document.getElementById(window.madeAhead.id)===window.madeAhead&&"
+                           "window.madeAhead.textContent.indexOf('Jesus passed by')>=0):'page loaded again'"))
+            .toString(),
         QStringLiteral("true"));
 }
 

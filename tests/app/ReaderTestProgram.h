@@ -281,8 +281,9 @@ protected:
     {
         const int region = kjvRegion();
         Layout* layout = programEnvironment().layoutManager().currentLayout();
-        LayoutBookPane* pane =
-            layout != nullptr && region >= 0 ? asBookPane(layout->contentsAt(size_t(region))->viewController()) : nullptr;
+        LayoutBookPane* pane = layout != nullptr && region >= 0
+            ? asBookPane(layout->contentsAt(size_t(region))->viewController())
+            : nullptr;
         return pane != nullptr ? pane->paneView()->findChild<BookPageView*>() : nullptr;
     }
 

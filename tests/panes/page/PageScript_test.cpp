@@ -281,7 +281,8 @@ TEST_F(PageScript, AGoToShowsTheBlocksMadeAheadOnlyWhereTheirMarkupIsTheSame)
     EXPECT_LT(qAbs(topOf(21)), 1.0);
 
     // A go-to within the page scrolls and drops them.
-    js(QStringLiteral("qsPrepareBlocks(22,blocksFrom(22,3));qsGoToPlace('_b22',0,4,22,blocksFrom(22,3),'_b22',0,false);"));
+    js(QStringLiteral(
+        "qsPrepareBlocks(22,blocksFrom(22,3));qsGoToPlace('_b22',0,4,22,blocksFrom(22,3),'_b22',0,false);"));
     EXPECT_TRUE(js(QStringLiteral("qsPlacement.prepared === null")).toBool());
 
     EXPECT_EQ(text(QStringLiteral("JSON.stringify([qsPrepareBlocks(1,'<p>x</p>'),qsPrepareBlocks('1',[]),"
