@@ -1,8 +1,12 @@
 #include "app/DatabaseErrorAlerts.h"
 
+#include "app/AlertWhenFree.h"
+
 #include "library/EngineStrings.h"
 #include "platform/Alerts.h"
 #include "platform/MainThread.h"
+
+#include <QCoreApplication>
 
 void DatabaseErrorAlerts::databaseError(const cLString16& text)
 {
@@ -12,9 +16,10 @@ void DatabaseErrorAlerts::databaseError(const cLString16& text)
     alert.messageText = messageText();
     alert.informativeText = informativeText(EngineStrings::fromUtf16(text));
     alert.style = AlertStyle::Critical;
-    // Never inline: the report may come from inside a database call holding its locks.
+    // Never inline: the report may come from inside a database call holding its locks. Never over
+    // another alert either (a full disk during a sync says so in the sync's own alert too).
     Alerts* alerts = &m_alerts;
-    runOnMainThread([alerts, alert] { alerts->runModal(alert); });
+    runOnMainThread([alerts, alert] { showAlertWhenFree(*alerts, alert, QCoreApplication::instance()); });
 }
 
 QString DatabaseErrorAlerts::messageText()

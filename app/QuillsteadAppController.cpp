@@ -676,7 +676,8 @@ void QuillsteadAppController::onSyncNow()
     if (syncedTo >= 1 && syncedTo != customer)
         userdatasearch::clearUserDataSearchCache();
     if (m_environment.sync != nullptr) {
-        if (m_syncDelegate && !m_environment.sync->itsAllHappening())
+        // Its outcome is said when the connection ends, also when it joins a sync already running.
+        if (m_syncDelegate)
             m_syncDelegate->userAskedForSync();
         m_environment.sync->syncAll(true);
     }

@@ -1,4 +1,5 @@
 #include "app/QuillsteadSyncDelegate.h"
+#include "app/AlertWhenFree.h"
 #include "platform/ui/PlainLabel.h"
 
 #include "app/preferences/AppNotifications.h"
@@ -67,11 +68,16 @@ qsizetype indexOfItem(const QList<QAction*>& items, const QString& identifier)
 
 QuillsteadSyncDelegate::QuillsteadSyncDelegate(
     NotificationCenter& center, UserDefaults& defaults, Alerts& alerts, Environment env)
-    : m_center(center), m_defaults(defaults), m_alerts(alerts), m_environment(std::move(env))
+    : m_center(center),
+      m_defaults(defaults),
+      m_alerts(alerts),
+      m_environment(std::move(env)),
+      m_alertContext(std::make_unique<QObject>())
 {
 }
 
 QuillsteadSyncDelegate::~QuillsteadSyncDelegate() = default;
+
 
 void QuillsteadSyncDelegate::post(const QString& name, const QVariantMap& userInfo, bool fromDelegate)
 {
@@ -83,6 +89,7 @@ void QuillsteadSyncDelegate::syncCommStarted()
     post(AppNotifications::qsSyncCommStartedNotification);
     m_tableBeingSynced.clear();
     m_errorInRun = false;
+    m_commOpen = true;
     // A removal still waiting from the last sync is not due: the item stays for this one.
     const bool stillShown = m_busyRemoval != nullptr;
     m_busyRemoval.reset();
@@ -95,8 +102,12 @@ void QuillsteadSyncDelegate::syncCommStarted()
 void QuillsteadSyncDelegate::syncCommFinished()
 {
     post(AppNotifications::qsSyncCommFinishedNotification);
+    m_commOpen = false;
+    // The outcome of a sync the user asked for: all is in step (a message that goes by itself), or
+    // what went wrong (one alert for the whole sync).
     if (std::exchange(m_userAsked, false) && !m_errorInRun && m_environment.toast)
         m_environment.toast(syncFinishedMessage());
+    sayErrors();
     if (!m_environment.toolbar)
         return;
     // A sync quicker than the eye still shows its busy item for a moment.
@@ -132,15 +143,37 @@ void QuillsteadSyncDelegate::syncErrorOccurred(const QString& message, bool user
     // Automatic syncs fail quietly (the sync log and the settings page show it); a sync the user
     // started always says how it failed.
     const bool settingsShowSync = m_environment.syncSettingsVisible && m_environment.syncSettingsVisible();
-    if (syncAutomatically() && !settingsShowSync && !userAsked)
+    if (syncAutomatically() && !settingsShowSync && !userAsked && !m_userAsked)
         return;
-    // The engine reports from inside its socket handlers: the alert's own event loop runs after
-    // the handler has returned, never inside it.
+    if (!m_errorsToSay.contains(message))
+        m_errorsToSay.append(message);
+    // The errors of a connection are said together when it ends; one without a connection at once.
+    if (!m_commOpen)
+        sayErrors();
+}
+
+void QuillsteadSyncDelegate::sayErrors()
+{
+    if (m_errorsToSay.isEmpty() || m_alertPending)
+        return;
     Alert alert;
     alert.style = AlertStyle::Warning;
-    alert.messageText = message;
-    Alerts* alerts = &m_alerts;
-    QTimer::singleShot(0, QCoreApplication::instance(), [alerts, alert] { alerts->runModal(alert); });
+    if (m_errorsToSay.size() == 1) {
+        alert.messageText = m_errorsToSay.first();
+    } else {
+        alert.messageText = severalErrorsMessage();
+        alert.informativeText = m_errorsToSay.join(QStringLiteral("\n\n"));
+    }
+    m_errorsToSay.clear();
+    m_alertPending = true;
+    // The engine reports from inside its socket handlers: the alert's own event loop runs after the
+    // handler has returned, never inside it, and never over another modal window.
+    showAlertWhenFree(m_alerts, alert, m_alertContext.get(), [this] {
+        m_alertPending = false;
+        // Errors that came while it was up (another sync's) are said next, unless a sync still runs.
+        if (!m_commOpen)
+            sayErrors();
+    });
 }
 
 void QuillsteadSyncDelegate::recordSyncError(const QString& message)

@@ -1,9 +1,14 @@
 // QuillsteadSyncDelegate: the application's side of the cloud-sync engine. It gives the engine the
 // account's log-in values and the permission to sync on its own, and turns the engine's reports into
 // what the rest of the program sees: notifications (start, end, progress, errors, each record type's
-// changes), the busy item in the main window's toolbar, rows of the sync history for errors, an alert
-// when the user should hear of an error at once, and fresh user-data search results after received
-// records changed notes, highlights or bookmarks.
+// changes), the busy item in the main window's toolbar, rows of the sync history for errors, and
+// fresh user-data search results after received records changed notes, highlights or bookmarks.
+//
+// What the user hears of a sync: a sync they asked for (Sync Now) always ends with a word of its
+// outcome: a short message that goes by itself when all is in step, one alert when something went
+// wrong. An automatic sync says nothing unless it fails while the settings show the sync page. The
+// errors of one connection are said together in one alert when it ends (one that came without a
+// connection at once), and an alert never opens while another window is modal (AlertWhenFree.h).
 //
 // Owned by the application controller, which installs it with installSyncEngine at start-up. The
 // toolbar and the settings window are reached through the functions given, so the delegate also works
@@ -46,7 +51,12 @@ public:
     // The busy item stays at least this long, so that a quick sync is seen to happen.
     static constexpr int kMinimumBusyMs = 1200;
     // What a sync the user asked for says when it ends without an error.
-    static QString syncFinishedMessage() { return QStringLiteral("Cloud Sync is complete."); }
+    static QString syncFinishedMessage()
+    {
+        return QStringLiteral("Cloud Sync: your notes, highlights and bookmarks are up to date.");
+    }
+    // The first line of the alert that says several errors of one sync.
+    static QString severalErrorsMessage() { return QStringLiteral("Cloud Sync could not sync everything."); }
 
     // Posts on `center`, reads the account in `defaults` and shows errors through `alerts`.
     QuillsteadSyncDelegate(NotificationCenter& center, UserDefaults& defaults, Alerts& alerts, Environment environment);
@@ -79,6 +89,8 @@ public:
 
 private:
     void post(const QString& name, const QVariantMap& userInfo = {}, bool fromDelegate = false);
+    // Shows the errors waiting to be said, as one alert, once no other is up.
+    void sayErrors();
 
     NotificationCenter& m_center;
     UserDefaults& m_defaults;
@@ -87,6 +99,14 @@ private:
     QString m_tableBeingSynced;
     bool m_userAsked = false;
     bool m_errorInRun = false;
+    // A connection is open: its errors are said when it ends.
+    bool m_commOpen = false;
+    // Errors to be said in the next alert, in order, each once.
+    QStringList m_errorsToSay;
+    // An alert with errors is waiting to be shown or is up; errors that come meanwhile wait for the next.
+    bool m_alertPending = false;
+    // The context of the delegate's alerts: they are not shown once the delegate is gone.
+    std::unique_ptr<QObject> m_alertContext;
     QElapsedTimer m_busySince;
     // Ends the busy item's delayed removal when the delegate goes, or when a new sync starts.
     std::unique_ptr<QObject> m_busyRemoval;

@@ -12,5 +12,8 @@ int lastOnThisThread();
 void clear();
 // The last failure was for want of room on the disk (SQLITE_FULL).
 bool lastWasDiskFull();
+// A failure since `clear` was for want of room, whatever failed after it (a full disk makes the
+// statements after the first fail in other ways too).
+bool diskFullSinceClear();
 
 }  // namespace SQLiteFailure

@@ -130,8 +130,17 @@ int claimDatabasePath(const std::string& path)
     return ::unlink(path.c_str()) == 0 ? SQLITE_OK : SQLITE_CANTOPEN;
 }
 
-// The last failure of a statement on this thread (SQLiteFailure.h).
+// The last failure of a statement on this thread, and whether one since `clear` was for want of room
+// (SQLiteFailure.h).
 thread_local int t_lastFailure = 0;
+thread_local bool t_diskFullSinceClear = false;
+
+void noteFailure(int rc)
+{
+    t_lastFailure = rc & 0xff;
+    if (t_lastFailure == SQLITE_FULL)
+        t_diskFullSinceClear = true;
+}
 
 }  // namespace
 
@@ -143,6 +152,12 @@ int SQLiteFailure::lastOnThisThread()
 void SQLiteFailure::clear()
 {
     t_lastFailure = 0;
+    t_diskFullSinceClear = false;
+}
+
+bool SQLiteFailure::diskFullSinceClear()
+{
+    return t_diskFullSinceClear;
 }
 
 bool SQLiteFailure::lastWasDiskFull()
@@ -235,7 +250,7 @@ bool cSQLiteDbBase::open(const cLString16& path, int* rcOut)
     if (rcOut)
         *rcOut = rc;
     if (rc != SQLITE_OK) {
-        t_lastFailure = rc & 0xff;
+        noteFailure(rc);
         sqlite3_close(handle);
         return false;
     }
@@ -328,7 +343,7 @@ bool cSQLiteDbBase::exec(
     if (rcOut)
         *rcOut = rc;
     if (rc != SQLITE_OK)
-        t_lastFailure = rc & 0xff;
+        noteFailure(rc);
     if (rc != SQLITE_OK && report)
         reportError(rc);
     return rc == SQLITE_OK;

@@ -22,8 +22,22 @@ void SyncLineBuffer::append(const QByteArray& bytes)
     dropGreetingAtFront();
 }
 
+void SyncLineBuffer::skipLongLine()
+{
+    m_skipping = true;
+}
+
 SyncLineBuffer::Result SyncLineBuffer::nextLine(QByteArray& line)
 {
+    if (m_skipping) {
+        const qsizetype end = m_buffer.indexOf(SyncCommand::kRecordSeparator);
+        if (end < 0) {
+            m_buffer.clear();
+            return Result::NeedMore;
+        }
+        m_buffer.remove(0, end + 1);
+        m_skipping = false;
+    }
     const qsizetype rs = m_buffer.indexOf(SyncCommand::kRecordSeparator);
     if (rs < 0)
         return m_buffer.size() > m_maxLineBytes ? Result::Overflow : Result::NeedMore;

@@ -6,8 +6,10 @@
 // it; the same bytes anywhere else stay.
 //
 // A line may not grow past the limit given at construction: once the bytes waiting for their
-// separator exceed it, nextLine answers Overflow and the connection should be closed, so a peer that
-// never sends a separator cannot make the buffer grow without end.
+// separator exceed it, nextLine answers Overflow, so a peer that never sends a separator cannot make
+// the buffer grow without end. The receiver then either closes the connection or passes the line
+// over (skipLongLine): its bytes are dropped as they come, up to and including its separator, and
+// the lines after it are read as usual.
 //
 // Threads: one connection's buffer, used by one thread.
 #pragma once
@@ -29,8 +31,16 @@ public:
     void append(const QByteArray& bytes);
     // Line: `line` holds the bytes up to and including the next separator, which are removed.
     Result nextLine(QByteArray& line);
+    // The first bytes of the line that overflowed (at most `bytes`), to tell what it was.
+    QByteArray head(qsizetype bytes) const { return m_buffer.left(bytes); }
+    // After Overflow: drops that line, the bytes held now and the rest still to come.
+    void skipLongLine();
 
-    void clear() { m_buffer.clear(); }
+    void clear()
+    {
+        m_buffer.clear();
+        m_skipping = false;
+    }
 
 private:
     void dropGreetingAtFront();
@@ -38,6 +48,7 @@ private:
     QByteArray m_buffer;
     qsizetype m_maxLineBytes;
     bool m_dropGreeting;
+    bool m_skipping = false;
 };
 
 }  // namespace qs::cloud

@@ -29,6 +29,7 @@ bool SyncConnection::open(const QString& host, quint16 port)
     m_buffer.clear();
     m_closeWhenWritten = false;
     m_connected = false;
+    m_peerClosed = false;
     m_socket = new QTcpSocket(this);
     QTcpSocket* socket = m_socket;
     QObject::connect(socket, &QTcpSocket::connected, this, [this] {
@@ -96,24 +97,54 @@ void SyncConnection::readLines()
 {
     if (!m_socket)
         return;
+    m_buffer.append(m_socket->readAll());
+    if (!m_moreScheduled)
+        handleLines();
+}
+
+void SyncConnection::handleLines()
+{
+    if (!m_socket)
+        return;
     QPointer<QTcpSocket> socket = m_socket;
-    m_buffer.append(socket->readAll());
     const auto handled = qScopeGuard([this] {
         if (onLinesHandled)
             onLinesHandled();
     });
-    for (;;) {
+    // Enough of a long line to read its verb, noun and record ids.
+    constexpr qsizetype kLongLineHead = 256;
+    for (int handedOn = 0;; ++handedOn) {
+        if (handedOn == kLinesPerSlice) {
+            // The rest waits for the next turn of the event loop; no reply is late meanwhile.
+            m_timer.stop();
+            if (!m_moreScheduled) {
+                m_moreScheduled = true;
+                QTimer::singleShot(0, this, [this] {
+                    m_moreScheduled = false;
+                    handleLines();
+                });
+            }
+            return;
+        }
         QByteArray line;
         const SyncLineBuffer::Result r = m_buffer.nextLine(line);
-        if (r == SyncLineBuffer::Result::NeedMore)
-            return;
-        if (r == SyncLineBuffer::Result::Overflow) {
-            if (onError)
-                onError(QStringLiteral("The Cloud server sent a line that is too long."));
-            close();
+        if (r == SyncLineBuffer::Result::NeedMore) {
+            if (m_peerClosed)
+                close();
             return;
         }
         m_timer.stop();
+        if (r == SyncLineBuffer::Result::Overflow) {
+            const bool passOver = onLongLine && onLongLine(m_buffer.head(kLongLineHead));
+            if (socket != m_socket || !m_socket)
+                return;
+            if (!passOver) {
+                close();
+                return;
+            }
+            m_buffer.skipLongLine();
+            continue;
+        }
         if (onCommand)
             onCommand(SyncCommand::fromReceivedBytes(line));
         // The handler may have closed or replaced the connection.
@@ -126,10 +157,12 @@ void SyncConnection::handleDisconnected()
 {
     if (!m_socket)
         return;
-    // Lines that arrived with the close are still handled.
+    // Lines that arrived with the close are still handled, then the connection ends.
     if (m_socket->bytesAvailable() > 0)
-        readLines();
-    close();
+        m_buffer.append(m_socket->readAll());
+    m_peerClosed = true;
+    if (!m_moreScheduled)
+        handleLines();
 }
 
 }  // namespace qs::cloud

@@ -23,6 +23,19 @@ using Messages = SyncTypeMessages;
 static_assert(kSyncMaxLineBytes == SyncLineBuffer::kDefaultMaxLineBytes,
     "the note editor's limit and the server's line limit are the same");
 
+// Whether a Bible can show a received record of a verse: its book, chapter and verse each fit the
+// byte a verse key gives them (255 there stands for a whole book or chapter, never a verse), and the
+// chapter is one a Bible numbers (from 1). Records of other types have no verse.
+bool isShownPlace(qint64 noun, const QStringList& fields)
+{
+    if (noun != C::BibleBookmarks && noun != C::BibleHighlights && noun != C::BibleNotes)
+        return true;
+    const qint64 book = fields.value(0).toLongLong();
+    const qint64 chapter = fields.value(1).toLongLong();
+    const qint64 verse = fields.value(2).toLongLong();
+    return book >= 1 && book <= 254 && chapter >= 1 && chapter <= 254 && verse >= 0 && verse <= 254;
+}
+
 }  // namespace
 
 SyncExchange::SyncExchange(SyncTriggers& triggers) : m_triggers(triggers)
@@ -32,6 +45,7 @@ SyncExchange::SyncExchange(SyncTriggers& triggers) : m_triggers(triggers)
             m_delegate->syncCommStarted();
     };
     m_connection.onCommand = [this](const SyncCommand& c) { commandReceived(c); };
+    m_connection.onLongLine = [this](const QByteArray& head) { return longLineReceived(head); };
     m_connection.onLinesHandled = [this] { endReceivedBatch(); };
     m_connection.onTimeout = [this] { timedOut(); };
     m_connection.onError = [this](const QString& e) { reportError(e); };
@@ -70,7 +84,8 @@ void SyncExchange::conditionallyStartSync(bool force)
     if (!m_triggers.mayStart(force))
         return;
     // A store failure of this run is told by its own cause, not by one an earlier run left behind.
-    SQLiteFailure::clear();
+    if (!hasConnection())
+        SQLiteFailure::clear();
     if (!m_local.open()) {
         reportError(storeErrorOf(C::BibleBookmarks));
         m_userAsked = false;
@@ -205,6 +220,7 @@ void SyncExchange::syncTable(qint64 noun, bool getServerId)
     m_sentUpTo = 0;
     m_refused.clear();
     m_passedOverRecord = false;
+    m_leftOut = LeftOut();
     m_droppingRemnant = false;
     if (noun == C::ProgramSettings) {
         if (!write(SyncCommand(
@@ -265,6 +281,7 @@ int SyncExchange::getHighestRecordIdForTable(qint64 noun)
 void SyncExchange::finishType(bool recordHistory)
 {
     const qint64 noun = m_recordType;
+    reportLeftOut();
     m_sent.reset();
     m_sentUpTo = 0;
     if (!storeAcknowledgements()) {
@@ -317,6 +334,7 @@ void SyncExchange::disconnect()
         reportError(storeErrorOf(m_recordType));
     m_pendingRecord.reset();
     m_droppingRemnant = false;
+    reportLeftOut();
     m_isConnected = false;
     m_sent.reset();
     m_userAsked = false;
@@ -386,9 +404,11 @@ void SyncExchange::commandReceived(const SyncCommand& command)
         if (verb == C::kNotFound && m_goal == Syncing) {
             // The record is not whole: it is passed over, and so is the rest of it (this line and any
             // other unreadable ones up to the next line of the protocol).
-            passOverRecord(QStringLiteral("Bad record received from server. A %1 (server record %2) was cut short "
-                                          "by a stray separator; it was not stored.")
-                               .arg(recordKindOf(record.nounNumber()), record.paramAtIndex(1)));
+            passOverRecord(record,
+                QStringLiteral("Bad record received from server. A %1 (server record %2) was cut short by a stray "
+                               "separator; it was not stored.")
+                    .arg(recordKindOf(record.nounNumber()), record.paramAtIndex(1)),
+                LeftOutReason::Unreadable);
             m_droppingRemnant = true;
             m_connection.startReplyTimer();
             return;
@@ -623,7 +643,8 @@ void SyncExchange::receivedRecord(const SyncCommand& command)
     };
     // A record that cannot be read whole is passed over: the rest of the type is stored and sent.
     const auto bad = [&](const QString& fault) {
-        passOverRecord(QStringLiteral("Bad record received from server. %1 %2 was not stored.").arg(fault, named()));
+        passOverRecord(command, QStringLiteral("Bad record received from server. %1 %2 was not stored.").arg(fault, named()),
+            LeftOutReason::Unreadable);
     };
     if (command.parameterCount() < (isModify ? 3 : 4)) {
         bad(QStringLiteral("Not enough parameters."));
@@ -675,9 +696,11 @@ void SyncExchange::receivedRecord(const SyncCommand& command)
     }
     if (fields.size() > type->fields.size()) {
         // A separator inside a field (a note's text) split it: no field can be trusted to be whole.
-        passOverRecord(QStringLiteral("Bad record received from server. %1 holds more fields than its type has; it "
-                                      "was not stored.")
-                           .arg(named()));
+        passOverRecord(command,
+            QStringLiteral("Bad record received from server. %1 holds more fields than its type has; it was not "
+                           "stored.")
+                .arg(named()),
+            LeftOutReason::Unreadable);
         return;
     }
     if (const std::optional<QString> fault = checkSyncRecordFields(*type, fields)) {
@@ -685,6 +708,13 @@ void SyncExchange::receivedRecord(const SyncCommand& command)
             bad(QStringLiteral("Devotional start date invalid."));
         else
             bad(*fault);
+        return;
+    }
+    if (!isShownPlace(noun, fields)) {
+        passOverRecord(command,
+            QStringLiteral("%1 is for book %2, chapter %3, verse %4, which no Bible has; it was not stored.")
+                .arg(named(), fields.at(0), fields.at(1), fields.at(2)),
+            LeftOutReason::NoPlace);
         return;
     }
     // Records that arrive together are applied in one transaction (categories a record adds join it).
@@ -704,8 +734,10 @@ void SyncExchange::receivedRecord(const SyncCommand& command)
         if (!row) {
             const QString app = QCoreApplication::applicationName().isEmpty() ? QStringLiteral("Quillstead")
                                                                               : QCoreApplication::applicationName();
-            passOverRecord(QStringLiteral("Server asked %1 to modify a record that doesn't exist. %2 was not stored.")
-                               .arg(app, named()));
+            passOverRecord(command,
+                QStringLiteral("Server asked %1 to modify a record that doesn't exist. %2 was not stored.")
+                    .arg(app, named()),
+                LeftOutReason::Unreadable);
             return;
         }
         if (row->timestamp > timestamp) {
@@ -761,23 +793,86 @@ void SyncExchange::receivedRecord(const SyncCommand& command)
     m_connection.startReplyTimer();
 }
 
-void SyncExchange::passOverRecord(const QString& message)
+void SyncExchange::passOverRecord(const SyncCommand& record, const QString& message, LeftOutReason reason)
 {
     m_passedOverRecord = true;
-    // Said once: a record passed over comes again at every sync while nothing newer of its type is
-    // stored (the watermark is the highest stored server id). The sync log keeps what was said.
-    const SyncRecordType* type = cloud::syncRecordType(m_recordType);
-    const QString table = type ? type->historyName : QString();
-    if (m_local.hasLoggedError(table, message)) {
-        qWarning().noquote() << "sync: passed over again:" << message;
-    } else {
-        if (m_delegate)
-            m_delegate->syncErrorOccurred(message, m_userAsked);
-        // The application's delegate logs what it is told; another may not.
-        if (!m_local.hasLoggedError(table, message))
-            m_local.recordSyncTime(table, SyncLocalData::nowMs(), kRefusedRowErrorCode, message);
+    // A record left out comes again at every sync while nothing newer of its type is stored (the
+    // watermark is the highest stored server id): the user hears of it once in a session, unless
+    // they ask for a sync, whose summary counts all it left out.
+    QSet<QString>& said = m_saidLeftOut[m_recordType];
+    const QString key = record.paramAtIndex(1) + QLatin1Char(' ') + record.paramAtIndex(2);
+    if (said.size() < kMaxSaidLeftOut && !said.contains(key)) {
+        said.insert(key);
+        ++m_leftOut.notSaidBefore;
     }
+    ++m_leftOut.count[static_cast<int>(reason)];
+    // The log names each one, up to a point: a flood of them is counted, not written out.
+    if (m_leftOut.total() <= kLeftOutNamedInLog)
+        qWarning().noquote() << "sync: left out:" << message;
+    else if (m_leftOut.total() == kLeftOutNamedInLog + 1)
+        qWarning().noquote() << "sync: more records left out; the summary counts them";
     m_connection.startReplyTimer();
+}
+
+void SyncExchange::reportLeftOut()
+{
+    const LeftOut leftOut = std::exchange(m_leftOut, LeftOut());
+    const int said = m_userAsked ? leftOut.total() : leftOut.notSaidBefore;
+    if (said == 0 || !m_delegate || !isDataNoun(m_recordType))
+        return;
+    m_delegate->syncErrorOccurred(leftOutSummary(m_recordType, leftOut.count[int(LeftOutReason::Unreadable)],
+                                      leftOut.count[int(LeftOutReason::TooLong)],
+                                      leftOut.count[int(LeftOutReason::NoPlace)]),
+        m_userAsked);
+}
+
+bool SyncExchange::longLineReceived(const QByteArray& head)
+{
+    m_connection.stopReplyTimer();
+    const QString tooLong = QStringLiteral("The Cloud server sent a line that is too long.");
+    if (m_goal != Syncing || m_syncPhase != 0) {
+        if (m_goal == Syncing)
+            endRun(tooLong);
+        return false;
+    }
+    // What the line holds, as far as its first bytes tell.
+    QByteArray start = head;
+    start.append(char(C::kRecordSeparator));
+    const SyncCommand line = SyncCommand::fromReceivedBytes(start);
+    const qint64 verb = line.verbNumber();
+    const bool isRecord = (verb == C::Add || verb == C::Modify || verb == C::Delete) && C::isRecordTypeNoun(line.nounNumber());
+    if (m_pendingRecord) {
+        const SyncCommand record = std::move(*m_pendingRecord);
+        m_pendingRecord.reset();
+        if (!isRecord) {
+            // The record before it was cut short by a stray separator: this is the rest of it.
+            passOverRecord(record,
+                QStringLiteral("Bad record received from server. A %1 (server record %2) was cut short by a stray "
+                               "separator; it was not stored.")
+                    .arg(recordKindOf(record.nounNumber()), record.paramAtIndex(1)),
+                LeftOutReason::Unreadable);
+            m_droppingRemnant = true;
+            return true;
+        }
+        receivedRecord(record);
+        if (m_goal != Syncing)
+            return false;
+    }
+    if (!isRecord) {
+        // The rest of a record cut short (passed over already), or a line no reply of the protocol.
+        if (!m_droppingRemnant) {
+            endRun(tooLong);
+            return false;
+        }
+        m_connection.startReplyTimer();
+        return true;
+    }
+    m_droppingRemnant = false;
+    passOverRecord(line,
+        QStringLiteral("A %1 (server record %2) is longer than the %3 a line may hold; it was not stored.")
+            .arg(recordKindOf(line.nounNumber()), line.paramAtIndex(1), megabytes(kSyncMaxLineBytes)),
+        LeftOutReason::TooLong);
+    return true;
 }
 
 void SyncExchange::timedOut()
@@ -803,6 +898,8 @@ void SyncExchange::connectionClosed()
     // once: a run whose failure was reported already (a refused connection) says nothing more.
     if (wasSyncing && !m_runFailed)
         reportError(QStringLiteral("The connection to the Cloud server was lost. Try again later."));
+    if (wasSyncing)
+        reportLeftOut();
     m_isConnected = false;
     m_sent.reset();
     // A record whose next line never came is not known to be whole: it comes again next time.

@@ -5,13 +5,18 @@
 // results to the delegate.
 //
 // Received records are applied in batches of one transaction (SyncManager.h says what is kept on a
-// failure); a record that cannot be read whole is passed over, said once, and the run goes on. The
+// failure); a record that cannot be read whole, that is longer than a line may be, or that names a
+// place no Bible has is left out and the run goes on. What was left out is said once per type, as one
+// summary when the type ends: every record left out when the user asked for the sync, only the ones
+// not said before in this session otherwise (a record left out comes again while nothing newer of
+// its type is stored). Each one is named in the program's log. The
 // upload half (SyncExchangeUpload.cpp) sends rows in recid order, passes over rows the
 // server refuses and stores the acknowledgements together.
 //
 // Threads: main thread.
 #pragma once
 
+#include <QHash>
 #include <QSet>
 #include <QString>
 
@@ -37,6 +42,10 @@ public:
     static constexpr qint64 kRowStampResolutionMs = 1000;
     // The error code of the sync log rows the engine writes itself (the application's own are 1 too).
     static constexpr int kRefusedRowErrorCode = 1;
+    // Records left out that the log names one by one in a type's sync (the summary counts them all).
+    static constexpr int kLeftOutNamedInLog = 100;
+    // Records left out remembered as said, per type.
+    static constexpr qsizetype kMaxSaidLeftOut = 100000;
 
     enum Goal : int { Idle = 0, Syncing = 1, Disconnecting = 2 };
 
@@ -76,9 +85,17 @@ private:
     std::optional<SyncLocalRow> nextRowToSend(qint64 noun, bool* failed, qint64 afterRecid);
     // `logEach`: a refusal after the run's first is written to the sync log too (not only logged).
     void refuseRow(qint64 recid, const QString& message, bool logEach = false);
+    // Why a received record was left out.
+    enum class LeftOutReason { Unreadable, TooLong, NoPlace };
     // A received record that cannot be read or applied whole: passed over (nothing of it stored),
-    // said once, and the run goes on.
-    void passOverRecord(const QString& message);
+    // counted for the type's summary, named in the log, and the run goes on. `record` names it (its
+    // type, server id and time tell it apart from another).
+    void passOverRecord(const SyncCommand& record, const QString& message, LeftOutReason reason);
+    // Says what the type being synced left out, as one message; nothing when nothing is to be said.
+    void reportLeftOut();
+    // A line longer than the line limit, beginning with `head`: a record in the receiving phase is
+    // left out (true: the connection reads on past it); anywhere else it ends the run.
+    bool longLineReceived(const QByteArray& head);
     bool isAnswerToTheUpload(const SyncCommand& command) const;
     void finishType(bool recordHistory);
     void conditionallyContinueOrDisconnect();
@@ -139,6 +156,16 @@ private:
     bool m_refusalReported = false;
     // The type being synced passed over a received record; it writes no sync-history row.
     bool m_passedOverRecord = false;
+    // What the type being synced left out of the server's records, by reason.
+    struct LeftOut {
+        int count[3] = {0, 0, 0};  // by LeftOutReason
+        int notSaidBefore = 0;
+        int total() const { return count[0] + count[1] + count[2]; }
+    };
+    LeftOut m_leftOut;
+    // The records left out and said in this session, by type (server id and time): said only once
+    // when they come again, unless the user asks.
+    QHash<qint64, QSet<QString>> m_saidLeftOut;
     // The rest of a record cut short by a stray record separator: unreadable lines up to the next
     // readable one are dropped.
     bool m_droppingRemnant = false;

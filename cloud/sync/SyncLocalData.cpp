@@ -633,16 +633,6 @@ bool SyncLocalData::recordSyncTime(const QString& historyName, qint64 calendarMs
     return ok;
 }
 
-bool SyncLocalData::hasLoggedError(const QString& historyName, const QString& message)
-{
-    if (!m_open)
-        return false;
-    cSQLRows rows;
-    return m_db.exec("SELECT 1 FROM SyncHistory WHERE tablename = ? AND errorcode <> 0 AND errormessage = ? LIMIT 1",
-               {textValue(historyName), textValue(message)}, &rows) &&
-        !rows.empty();
-}
-
 qint64 SyncLocalData::syncedCustomerId()
 {
     cSyncCustomerDb customer;

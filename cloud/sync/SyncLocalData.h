@@ -108,8 +108,6 @@ public:
     // Sync history and customer id.
     std::optional<QString> lastSyncTime(const QString& historyName);  // wire form
     bool recordSyncTime(const QString& historyName, qint64 calendarMs, int errorCode, const QString& message);
-    // Whether the history holds an error of the table with exactly this message.
-    bool hasLoggedError(const QString& historyName, const QString& message);
     qint64 syncedCustomerId();
     void setSyncedCustomerId(qint64 id);
 

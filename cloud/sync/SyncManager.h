@@ -17,7 +17,9 @@
 // A received record is stored only when it was read whole: one with more fields than its type (a
 // stray unit separator) is bad, and a record is applied only once the line after it reads as a line
 // of the protocol (a stray record separator cuts a record's text and leaves the rest as a line of its
-// own). A bad record ends the run, reported; nothing of it is stored. Writes are batched: the records that arrive together are applied in one
+// own). A bad record, one longer than a line may be, or one for a place no Bible has is left out:
+// nothing of it is stored, the run goes on, and the type says what it left out in one summary.
+// Writes are batched: the records that arrive together are applied in one
 // transaction (at most SyncExchange::kRecordsPerTransaction), committed before the next other line is handled;
 // acknowledgements are stored kRecordsPerTransaction at a time, when the upload of a type ends and
 // whenever a run ends. An acknowledgement lost with the process only sends its row again. Every

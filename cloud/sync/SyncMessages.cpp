@@ -2,6 +2,7 @@
 
 #include "engine/references/BibleRef.h"
 #include "userdata/SQLiteFailure.h"
+#include "userdata/SyncLineLimit.h"
 
 namespace qs::cloud {
 
@@ -42,7 +43,8 @@ const SyncTypeMessages* messagesOf(qint64 noun)
 // The message of a failed write of the type's records.
 QString storeErrorOf(qint64 noun)
 {
-    if (SQLiteFailure::lastWasDiskFull()) {
+    // The first want of room since the run began is the cause, whatever failed after it.
+    if (SQLiteFailure::diskFullSinceClear()) {
         const QString kind = isDataNoun(noun) ? recordKindOf(noun) : QStringLiteral("data");
         return QStringLiteral("Cloud Sync could not save your %1%2: the disk is full. Free some space on it, then "
                               "sync again.")
@@ -96,6 +98,32 @@ QString recordKindOf(qint64 noun)
     default:
         return QStringLiteral("record");
     }
+}
+
+QString leftOutSummary(qint64 noun, int unreadable, int tooLong, int noPlace)
+{
+    const int total = unreadable + tooLong + noPlace;
+    const QString kind = recordKindOf(noun);
+    const QString records = total == 1 ? kind : kind + QLatin1Char('s');
+    if (total == unreadable) {
+        return QStringLiteral("%1 %2 from the server could not be read and %3 left out.")
+            .arg(QString::number(total), records, total == 1 ? QStringLiteral("was") : QStringLiteral("were"));
+    }
+    QStringList why;
+    if (unreadable > 0)
+        why << QStringLiteral("%1 could not be read").arg(unreadable);
+    if (tooLong > 0) {
+        why << QStringLiteral("%1 %2 longer than the %3 a line may hold")
+                   .arg(QString::number(tooLong), tooLong == 1 ? QStringLiteral("was") : QStringLiteral("were"),
+                       megabytes(kSyncMaxLineBytes));
+    }
+    if (noPlace > 0) {
+        why << QStringLiteral("%1 %2 for a place no Bible has")
+                   .arg(QString::number(noPlace), noPlace == 1 ? QStringLiteral("is") : QStringLiteral("are"));
+    }
+    return QStringLiteral("%1 %2 from the server %3 left out: %4.")
+        .arg(QString::number(total), records, total == 1 ? QStringLiteral("was") : QStringLiteral("were"),
+            why.join(QStringLiteral(", ")));
 }
 
 namespace {

@@ -41,6 +41,9 @@ QString recordKindOf(qint64 noun);
 // A local row as the user knows it: a note by its verse (a Bible note) or its section and opening
 // words (a book or journal note).
 QString describeRow(qint64 noun, const SyncLocalRow& row);
+// What a type's sync left out of the server's records, in one sentence: "412 Bible notes from the
+// server could not be read and were left out."; with other reasons, each counted.
+QString leftOutSummary(qint64 noun, int unreadable, int tooLong, int noPlace);
 // "4 MB", "1.5 MB".
 QString megabytes(qint64 bytes);
 // Why a run failed when its connection did, in words: "Cloud Sync could not reach the server

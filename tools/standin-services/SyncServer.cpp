@@ -143,6 +143,14 @@ private:
         return command.serverLine(QStringLiteral("%1").arg(++m_sent, 8, 10, QLatin1Char('0')).right(8));
     }
 
+    // "$fill:N": N letters, for a line longer than the client can take (which a script could not
+    // carry in one control request); at most kMaxFillBytes.
+    static QString filler(const QString& token)
+    {
+        const qsizetype n = token.mid(6).toLongLong();
+        return QString(qBound<qsizetype>(0, n, kMaxFillBytes), QLatin1Char('w'));
+    }
+
     QList<QByteArray> scriptedReplies(const QJsonArray& entry, const QByteArray& received)
     {
         const SyncCommand in = SyncCommand::fromReceivedBytes(received, false);
@@ -159,6 +167,8 @@ private:
                     s = qs::cloud::formatSyncTime(qs::cloud::currentSyncTimeMs() + m_server->m_faults->clockSkewMs);
                 else if (s.size() == 3 && s.startsWith(QLatin1String("$p")) && s.at(2).isDigit())
                     s = in.paramAtIndex(s.at(2).digitValue());
+                else if (s.startsWith(QLatin1String("$fill:")))
+                    s = filler(s);
                 parts.append(s);
             }
             while (parts.size() < 2)

@@ -34,6 +34,8 @@ public:
     static constexpr int kIdleTimeoutMs = 5 * 60 * 1000;
     static constexpr int kMaxBadLines = 100;
     static constexpr int kMaxSessions = 256;
+    // The longest filler a script's "$fill:N" parameter makes.
+    static constexpr qsizetype kMaxFillBytes = 64 * 1024 * 1024;
 
     SyncServer(StandinDatabase* db, FaultPlan* faults, QObject* parent = nullptr);
     ~SyncServer() override;
@@ -48,7 +50,8 @@ public:
     // Replies for the lines of the next connection, one entry per received line. Each entry is an
     // array of reply lines; a reply line is an array of components (written as a protocol line with
     // a lead field; "$p0".."$p9" stand for the received line's parameters, "$now" for the server
-    // time) or a string sent as raw bytes. False with `error` set when the script is malformed.
+    // time, "$fill:N" for N letters) or a string sent as raw bytes. False with `error` set when the
+    // script is malformed.
     bool setScript(const QJsonArray& script, QString* error);
 
     int sessionCount() const { return m_sessions; }

@@ -58,6 +58,22 @@ TEST(SyncLineBuffer, RefusesLinesPastTheLimit)
                   "abcdefg\x1e");
     ASSERT_EQ(second.nextLine(line), SyncLineBuffer::Result::Line);
     EXPECT_EQ(second.nextLine(line), SyncLineBuffer::Result::Overflow);
+
+    // A receiver may pass the long line over: its bytes go as they come, up to its separator, and the
+    // line after it reads whole.
+    buffer.skipLongLine();
+    EXPECT_EQ(buffer.nextLine(line), SyncLineBuffer::Result::NeedMore);
+    buffer.append(QByteArray(40, 'c'));
+    EXPECT_EQ(buffer.nextLine(line), SyncLineBuffer::Result::NeedMore);
+    buffer.append("c\x1enext\x1eto");
+    ASSERT_EQ(buffer.nextLine(line), SyncLineBuffer::Result::Line);
+    EXPECT_EQ(line, QByteArray("next\x1e"));
+    EXPECT_EQ(buffer.nextLine(line), SyncLineBuffer::Result::NeedMore);
+    second.skipLongLine();
+    EXPECT_EQ(second.nextLine(line), SyncLineBuffer::Result::NeedMore);
+    second.append("x\x1e");
+    ASSERT_EQ(second.nextLine(line), SyncLineBuffer::Result::Line);
+    EXPECT_EQ(line, QByteArray("x\x1e"));
 }
 
 // A line's last parameter may end in line breaks (a note of several paragraphs): the line as the
