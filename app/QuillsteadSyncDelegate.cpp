@@ -90,6 +90,7 @@ void QuillsteadSyncDelegate::syncCommStarted()
     m_tableBeingSynced.clear();
     m_errorInRun = false;
     m_commOpen = true;
+    m_loggedInComm.clear();
     // A removal still waiting from the last sync is not due: the item stays for this one.
     const bool stillShown = m_busyRemoval != nullptr;
     m_busyRemoval.reset();
@@ -139,7 +140,11 @@ void QuillsteadSyncDelegate::syncErrorOccurred(const QString& message, bool user
 {
     m_errorInRun = true;
     post(AppNotifications::qsSyncErrorOccurredNotification, {{QStringLiteral("message"), message}});
-    recordSyncError(message);
+    // The sync log keeps each error of a connection once (a row is a write to the disk).
+    if (!m_loggedInComm.contains(message)) {
+        m_loggedInComm.insert(message);
+        recordSyncError(message);
+    }
     // Automatic syncs fail quietly (the sync log and the settings page show it); a sync the user
     // started always says how it failed.
     const bool settingsShowSync = m_environment.syncSettingsVisible && m_environment.syncSettingsVisible();
@@ -162,7 +167,10 @@ void QuillsteadSyncDelegate::sayErrors()
         alert.messageText = m_errorsToSay.first();
     } else {
         alert.messageText = severalErrorsMessage();
-        alert.informativeText = m_errorsToSay.join(QStringLiteral("\n\n"));
+        QStringList said = m_errorsToSay.mid(0, kErrorsInAnAlert);
+        if (m_errorsToSay.size() > kErrorsInAnAlert)
+            said << QStringLiteral("%1 more are in the sync log.").arg(m_errorsToSay.size() - kErrorsInAnAlert);
+        alert.informativeText = said.join(QStringLiteral("\n\n"));
     }
     m_errorsToSay.clear();
     m_alertPending = true;

@@ -19,6 +19,7 @@
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QVariantMap>
 
@@ -50,6 +51,8 @@ public:
     static constexpr int kErrorCode = 1;
     // The busy item stays at least this long, so that a quick sync is seen to happen.
     static constexpr int kMinimumBusyMs = 1200;
+    // The errors one alert names; the rest are counted (the sync log holds them all).
+    static constexpr int kErrorsInAnAlert = 10;
     // What a sync the user asked for says when it ends without an error.
     static QString syncFinishedMessage()
     {
@@ -101,6 +104,8 @@ private:
     bool m_errorInRun = false;
     // A connection is open: its errors are said when it ends.
     bool m_commOpen = false;
+    // The errors of this connection written to the sync log.
+    QSet<QString> m_loggedInComm;
     // Errors to be said in the next alert, in order, each once.
     QStringList m_errorsToSay;
     // An alert with errors is waiting to be shown or is up; errors that come meanwhile wait for the next.

@@ -320,6 +320,62 @@ TEST_F(SyncDelegate, ErrorsAreRecordedAndShownUnlessTheSyncWasAutomatic)
     EXPECT_EQ(s_alerts->shown()[2].messageText, QStringLiteral("Connection refused"));
 }
 
+// However many errors a sync reports, the user hears one alert when its connection ends; an alert
+// never opens while another is up (errors of a later sync wait for the first alert to close), and a
+// sync the user asked for that went well says so in a message that goes by itself.
+TEST_F(SyncDelegate, EachSyncIsAnsweredOnceAndNoAlertOpensOverAnother)
+{
+    QStringList toasts;
+    QuillsteadSyncDelegate delegate {m_center, m_defaults, *s_alerts,
+        {nullptr, [] { return false; }, [&toasts](const QString& m) { toasts << m; }}};
+    // While an alert is up its own event loop runs, and a later sync may end in it.
+    int up = 0;
+    int mostUp = 0;
+    bool laterSync = true;
+    s_alerts->setWhileShown([&](const Alert&) {
+        mostUp = std::max(mostUp, ++up);
+        if (std::exchange(laterSync, false)) {
+            delegate.userAskedForSync();
+            delegate.syncCommStarted();
+            delegate.syncErrorOccurred(QStringLiteral("Connection lost."), true);
+            delegate.syncCommFinished();
+        }
+        for (int i = 0; i < 20; ++i)
+            QApplication::processEvents(QEventLoop::AllEvents, 5);
+        --up;
+    });
+
+    delegate.userAskedForSync();
+    delegate.syncCommStarted();
+    for (int i = 0; i < 500; ++i)
+        delegate.syncErrorOccurred(QStringLiteral("Record %1 was refused.").arg(i % 12), true);
+    EXPECT_TRUE(s_alerts->shown().isEmpty()) << "an error in the middle of a sync waits for its end";
+    delegate.syncCommFinished();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return s_alerts->shown().size() == 2; }));
+    for (int i = 0; i < 20; ++i)
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    const QList<Alert> shown = s_alerts->shown();
+    ASSERT_EQ(shown.size(), 2);
+    EXPECT_EQ(mostUp, 1) << "an alert opened over another";
+    EXPECT_EQ(shown[0].messageText, QuillsteadSyncDelegate::severalErrorsMessage());
+    QStringList expected;
+    for (int i = 0; i < 10; ++i)
+        expected << QStringLiteral("Record %1 was refused.").arg(i);
+    expected << QStringLiteral("2 more are in the sync log.");
+    EXPECT_EQ(shown[0].informativeText, expected.join(QStringLiteral("\n\n")));
+    EXPECT_EQ(shown[1].messageText, QStringLiteral("Connection lost."));
+    EXPECT_TRUE(toasts.isEmpty());
+    s_alerts->setWhileShown({});
+
+    // A sync the user asked for that went well: a message that goes by itself, no alert.
+    delegate.userAskedForSync();
+    delegate.syncCommStarted();
+    delegate.syncCommFinished();
+    QApplication::processEvents();
+    EXPECT_EQ(toasts, QStringList({QStringLiteral("Cloud Sync: your notes, highlights and bookmarks are up to date.")}));
+    EXPECT_EQ(s_alerts->shown().size(), 2);
+}
+
 TEST_F(SyncDelegate, LogInValuesComeFreshFromTheAccount)
 {
     m_defaults.set(SettingsKeys::CustomerID, QString());
