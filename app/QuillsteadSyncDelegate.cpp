@@ -78,7 +78,6 @@ QuillsteadSyncDelegate::QuillsteadSyncDelegate(
 
 QuillsteadSyncDelegate::~QuillsteadSyncDelegate() = default;
 
-
 void QuillsteadSyncDelegate::post(const QString& name, const QVariantMap& userInfo, bool fromDelegate)
 {
     m_center.postNotificationName(name, fromDelegate ? this : nullptr, userInfo);

@@ -643,7 +643,8 @@ void SyncExchange::receivedRecord(const SyncCommand& command)
     };
     // A record that cannot be read whole is passed over: the rest of the type is stored and sent.
     const auto bad = [&](const QString& fault) {
-        passOverRecord(command, QStringLiteral("Bad record received from server. %1 %2 was not stored.").arg(fault, named()),
+        passOverRecord(command,
+            QStringLiteral("Bad record received from server. %1 %2 was not stored.").arg(fault, named()),
             LeftOutReason::Unreadable);
     };
     if (command.parameterCount() < (isModify ? 3 : 4)) {
@@ -820,9 +821,9 @@ void SyncExchange::reportLeftOut()
     const int said = m_userAsked ? leftOut.total() : leftOut.notSaidBefore;
     if (said == 0 || !m_delegate || !isDataNoun(m_recordType))
         return;
-    m_delegate->syncErrorOccurred(leftOutSummary(m_recordType, leftOut.count[int(LeftOutReason::Unreadable)],
-                                      leftOut.count[int(LeftOutReason::TooLong)],
-                                      leftOut.count[int(LeftOutReason::NoPlace)]),
+    m_delegate->syncErrorOccurred(
+        leftOutSummary(m_recordType, leftOut.count[int(LeftOutReason::Unreadable)],
+            leftOut.count[int(LeftOutReason::TooLong)], leftOut.count[int(LeftOutReason::NoPlace)]),
         m_userAsked);
 }
 
@@ -840,7 +841,8 @@ bool SyncExchange::longLineReceived(const QByteArray& head)
     start.append(char(C::kRecordSeparator));
     const SyncCommand line = SyncCommand::fromReceivedBytes(start);
     const qint64 verb = line.verbNumber();
-    const bool isRecord = (verb == C::Add || verb == C::Modify || verb == C::Delete) && C::isRecordTypeNoun(line.nounNumber());
+    const bool isRecord =
+        (verb == C::Add || verb == C::Modify || verb == C::Delete) && C::isRecordTypeNoun(line.nounNumber());
     if (m_pendingRecord) {
         const SyncCommand record = std::move(*m_pendingRecord);
         m_pendingRecord.reset();

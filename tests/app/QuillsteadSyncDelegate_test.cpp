@@ -326,8 +326,8 @@ TEST_F(SyncDelegate, ErrorsAreRecordedAndShownUnlessTheSyncWasAutomatic)
 TEST_F(SyncDelegate, EachSyncIsAnsweredOnceAndNoAlertOpensOverAnother)
 {
     QStringList toasts;
-    QuillsteadSyncDelegate delegate {m_center, m_defaults, *s_alerts,
-        {nullptr, [] { return false; }, [&toasts](const QString& m) { toasts << m; }}};
+    QuillsteadSyncDelegate delegate {
+        m_center, m_defaults, *s_alerts, {nullptr, [] { return false; }, [&toasts](const QString& m) { toasts << m; }}};
     // While an alert is up its own event loop runs, and a later sync may end in it.
     int up = 0;
     int mostUp = 0;
@@ -372,7 +372,8 @@ TEST_F(SyncDelegate, EachSyncIsAnsweredOnceAndNoAlertOpensOverAnother)
     delegate.syncCommStarted();
     delegate.syncCommFinished();
     QApplication::processEvents();
-    EXPECT_EQ(toasts, QStringList({QStringLiteral("Cloud Sync: your notes, highlights and bookmarks are up to date.")}));
+    EXPECT_EQ(
+        toasts, QStringList({QStringLiteral("Cloud Sync: your notes, highlights and bookmarks are up to date.")}));
     EXPECT_EQ(s_alerts->shown().size(), 2);
 }
 

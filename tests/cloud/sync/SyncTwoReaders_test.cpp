@@ -256,9 +256,11 @@ namespace {
 
 // One scripted run of the note type against the stand-in, on `engine` (a new one when none; the
 // program keeps one engine for its whole life); the delegate's record of it. `whileRunning` is called
-// from a timer of the event loop while the run goes on.
+// from a timer of the event loop while the run goes on. `userAsked`: a sync of every type the user
+// asked for, whose script answers every type (userAskedScript).
 RecordingDelegate runScripted(Reader& r, const standin_test::Server& server, const QJsonArray& script,
-    SyncManager* engine = nullptr, const std::function<void(const RecordingDelegate&)>& whileRunning = {})
+    SyncManager* engine = nullptr, const std::function<void(const RecordingDelegate&)>& whileRunning = {},
+    bool userAsked = false)
 {
     QJsonDocument doc(script);
     EXPECT_EQ(server.post(QStringLiteral("/_control/script"), doc.toJson(QJsonDocument::Compact)).status, 200);
@@ -273,8 +275,12 @@ RecordingDelegate runScripted(Reader& r, const standin_test::Server& server, con
         QObject::connect(&ticks, &QTimer::timeout, [&] { whileRunning(delegate); });
         ticks.start(0);
     }
-    e.syncRecordType(C::BibleNotes, true);
-    e.conditionallyStartSync(true);
+    if (userAsked) {
+        e.syncAll(true);
+    } else {
+        e.syncRecordType(C::BibleNotes, true);
+        e.conditionallyStartSync(true);
+    }
     Reader::waitIdle(e, 30000);
     ticks.stop();
     e.setDelegate(nullptr);
@@ -289,6 +295,22 @@ QJsonArray line(std::initializer_list<QString> parts)
     for (const QString& p : parts)
         out.append(p);
     return out;
+}
+
+// The script of a sync of every type the user asked for, by a reader with one unsynced Bible note and
+// nothing else: the note type's entries (GET TIME onwards) between the counts of the others.
+QJsonArray userAskedScript(const QJsonArray& bibleNoteEntries)
+{
+    auto nothing = [](const char* noun) { return QJsonArray {line({"COUNTED", noun, "0", "0"})}; };
+    QJsonArray script {
+        QJsonArray {line({"CONNECTED", "SUCCESS"})}, nothing("BIBLEBOOKMARKS"), nothing("BIBLEHIGHLIGHTS")};
+    for (const QJsonValue& entry : bibleNoteEntries)
+        script.append(entry);
+    for (const char* noun :
+        {"BOOKBOOKMARKS", "BOOKNOTES", "DEVOTIONALPROGRESS", "DEVOTIONALSTARTDATE", "HIGHLIGHTCOLORNAMES"})
+        script.append(nothing(noun));
+    script.append(QJsonArray {});  // DISCONNECT
+    return script;
 }
 
 // Counts the commits of the user-data connection while the engine's share keeps it open.
@@ -649,7 +671,8 @@ TEST(SyncTwoReaders, NotesHoldingNulOrSeparatorsAreStoredWholeOrNotAtAll)
         QJsonArray {}, QJsonArray {}};
     const RecordingDelegate cutRun = runScripted(b, server, cut);
     ASSERT_EQ(cutRun.errors.size(), 1) << cutRun.errors.join('\n').toStdString();
-    EXPECT_EQ(cutRun.errors.first(), QStringLiteral("1 Bible note from the server could not be read and was left out."));
+    EXPECT_EQ(
+        cutRun.errors.first(), QStringLiteral("1 Bible note from the server could not be read and was left out."));
     Dump db = b.dump(false);
     EXPECT_EQ(noteOf(db, QStringLiteral("1|1|1")), QStringLiteral("kept") + QChar(0) + QStringLiteral("whole"));
     EXPECT_EQ(db.at("BibleNotes").size(), 3u) << "nothing of the cut record is stored";
@@ -724,6 +747,17 @@ TEST(SyncTwoReaders, ADamagedRecordIsPassedOverAndSaidOnce)
     EXPECT_EQ(data.readByRecid(C::BibleNotes, second)->serverid, 302);
     data.close();
     EXPECT_EQ(b.dump(false).at("BibleNotes").size(), sound.size() + 1);
+
+    // A sync the user asks for says what it left out, said before or not.
+    b.edit(C::BibleNotes, {"9", "9", "3", "mine as well"});
+    const RecordingDelegate asked = runScripted(b, server,
+        userAskedScript({QJsonArray {line({"GOT", "TIME", "$p0", "$now"})}, received,
+            QJsonArray {line({"ADDED", "SUCCESS", "BIBLENOTES", "$p0", "303"})}, QJsonArray {}}),
+        &engine, {}, true);
+    EXPECT_EQ(asked.errors,
+        QStringList({QStringLiteral("3 Bible notes from the server could not be read and were left out.")}));
+    EXPECT_EQ(asked.errorsUserAsked, QList<bool>({true}));
+    EXPECT_EQ(b.unsynced(), 0);
 }
 
 // A server that sends hundreds of records the reader cannot take (unreadable ones, one longer than a
@@ -742,8 +776,8 @@ TEST(SyncTwoReaders, AFloodOfRecordsTheReaderCannotTakeIsSaidInOneSentence)
         received.append(line({"ADD", "BIBLENOTES", "0", QString::number(1000 + i), time, "1", "2",
             QString::number(1 + i / 100), QString::number(1 + i % 100), QStringLiteral("<p>sound %1</p>").arg(i)}));
         if (i % 2 == 0)
-            received.append(line({"ADD", "BIBLENOTES", "0", QString::number(5000 + i), "yesterday", "1", "3", "1",
-                "1", "no time"}));
+            received.append(line(
+                {"ADD", "BIBLENOTES", "0", QString::number(5000 + i), "yesterday", "1", "3", "1", "1", "no time"}));
         else
             received.append(rawBibleNoteLine(QString::number(5000 + i), "1", QStringLiteral("1"),
                 QStringLiteral("one") + QChar(C::kUnitSeparator) + "two"));
