@@ -802,7 +802,10 @@ void SyncExchange::passOverRecord(const SyncCommand& record, const QString& mess
     // they ask for a sync, whose summary counts all it left out.
     QSet<QString>& said = m_saidLeftOut[m_recordType];
     const QString key = record.paramAtIndex(1) + QLatin1Char(' ') + record.paramAtIndex(2);
-    if (said.size() < kMaxSaidLeftOut && !said.contains(key)) {
+    if (!said.contains(key)) {
+        // A memory that grew too large starts again: its records are said once more.
+        if (said.size() >= kMaxSaidLeftOut)
+            said.clear();
         said.insert(key);
         ++m_leftOut.notSaidBefore;
     }
@@ -817,9 +820,11 @@ void SyncExchange::passOverRecord(const SyncCommand& record, const QString& mess
 
 void SyncExchange::reportLeftOut()
 {
+    // Said when the user asked for the sync, or when a record not said before is among them; the
+    // sentence counts all this sync left out.
     const LeftOut leftOut = std::exchange(m_leftOut, LeftOut());
-    const int said = m_userAsked ? leftOut.total() : leftOut.notSaidBefore;
-    if (said == 0 || !m_delegate || !isDataNoun(m_recordType))
+    const bool say = leftOut.total() > 0 && (m_userAsked || leftOut.notSaidBefore > 0);
+    if (!say || !m_delegate || !isDataNoun(m_recordType))
         return;
     m_delegate->syncErrorOccurred(
         leftOutSummary(m_recordType, leftOut.count[int(LeftOutReason::Unreadable)],

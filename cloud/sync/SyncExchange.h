@@ -7,9 +7,9 @@
 // Received records are applied in batches of one transaction (SyncManager.h says what is kept on a
 // failure); a record that cannot be read whole, that is longer than a line may be, or that names a
 // place no Bible has is left out and the run goes on. What was left out is said once per type, as one
-// summary when the type ends: every record left out when the user asked for the sync, only the ones
-// not said before in this session otherwise (a record left out comes again while nothing newer of
-// its type is stored). Each one is named in the program's log. The
+// summary when the type ends, counting every record the type left out; a sync the user did not ask
+// for says it only when a record not said before in this session is among them (a record left out
+// comes again while nothing newer of its type is stored). Each one is named in the program's log. The
 // upload half (SyncExchangeUpload.cpp) sends rows in recid order, passes over rows the
 // server refuses and stores the acknowledgements together.
 //
