@@ -14,11 +14,11 @@
 #include "app/QuillsteadWindowController.h"
 #include "app/ReaderInstance.h"
 #include "app/RendererEndedAlert.h"
-#include "app/WindowNotice.h"
 #include "app/StoreCommands.h"
 #include "app/Toast.h"
 #include "app/UpdateAvailableWindowController.h"
 #include "app/ViewCommands.h"
+#include "app/WindowNotice.h"
 #include "app/preferences/AppNotifications.h"
 #include "app/preferences/LoginPreferencesViewController.h"
 #include "app/preferences/MASPreferencesWindowController.h"
@@ -263,8 +263,8 @@ void QuillsteadAppController::applicationDidFinishLaunching(const LaunchResets& 
     listenForAutostudyRequests(this, m_environment,
         [this]() -> QWidget* { return m_mainWindowController ? m_mainWindowController->window() : nullptr; });
     listenForOtherInstances();
-    m_rendererEndedAlert = std::make_unique<RendererEndedAlert>(
-        m_environment.notifications(), m_environment.alert(), [this](const QString& message, const QString& informative) {
+    m_rendererEndedAlert = std::make_unique<RendererEndedAlert>(m_environment.notifications(), m_environment.alert(),
+        [this](const QString& message, const QString& informative) {
             if (m_mainWindowController)
                 m_mainWindowController->notice()->say(message, informative);
         });

@@ -2,11 +2,11 @@
 #include "platform/ui/PlainLabel.h"
 
 #include "app/AboutThisBookWindowController.h"
-#include "app/WindowNotice.h"
 #include "app/AutostudyRequests.h"
 #include "app/EditFormatCommands.h"
 #include "app/ModalTextFieldWindowController.h"
 #include "app/QuillsteadWindowHost.h"
+#include "app/WindowNotice.h"
 #include "app/preferences/NavigatorSettingsWindowController.h"
 #include "library/GoToRequest.h"
 #include "library/GoToRouter.h"

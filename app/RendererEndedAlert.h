@@ -46,8 +46,8 @@ public:
     // empty, the message goes to the log only.
     using Notice = std::function<void(const QString& message, const QString& informative)>;
 
-    RendererEndedAlert(NotificationCenter& center, Alerts& alerts, Notice notice, QObject* parent = nullptr,
-        int quietMs = kQuietMs);
+    RendererEndedAlert(
+        NotificationCenter& center, Alerts& alerts, Notice notice, QObject* parent = nullptr, int quietMs = kQuietMs);
     ~RendererEndedAlert() override;
 
     // The alert's texts for an end with that termination status and raw wait status.

@@ -30,7 +30,8 @@ WindowNotice::WindowNotice(QWidget* parent) : QFrame(parent)
     m_informative = new PlainLabel(this);
     m_informative->setObjectName(QStringLiteral("noticeInformative"));
     m_informative->setWordWrap(true);
-    for (QLabel* label : {static_cast<QLabel*>(icon), static_cast<QLabel*>(m_message), static_cast<QLabel*>(m_informative)})
+    for (QLabel* label :
+        {static_cast<QLabel*>(icon), static_cast<QLabel*>(m_message), static_cast<QLabel*>(m_informative)})
         label->setForegroundRole(QPalette::ToolTipText);
     m_close = new QToolButton(this);
     m_close->setObjectName(QStringLiteral("noticeClose"));

@@ -224,8 +224,7 @@ TEST_F(CSSEditor, KeysAfterSaveGoToTheTextAndNeverDeleteTheSavedStyles)
         typed(Qt::Key_Space);
         EXPECT_TRUE(QFile::exists(AutoStudyCSS::userCopyPath()));
     }
-    EXPECT_EQ(asked,
-        QStringList(2, QStringLiteral("Are you sure you want to restore the default styles?")));
+    EXPECT_EQ(asked, QStringList(2, QStringLiteral("Are you sure you want to restore the default styles?")));
     EXPECT_EQ(defaults, (QStringList {QStringLiteral("No"), QStringLiteral("No")}));
     EXPECT_EQ(userCopy(), mine);
     EXPECT_EQ(shownText(editor), mine + QStringLiteral("  "));
