@@ -60,6 +60,7 @@ void LayoutCommands::deleteLayout()
     Alert alert;
     alert.messageText = QStringLiteral("Are you sure you want to delete the layout '%1'?").arg(layout->name());
     alert.buttons = {QStringLiteral("Yes"), QStringLiteral("No")};
+    alert.defaultButton = 1;  // Return keeps the layout
     if (m_environment.alert().runModal(alert) == AlertFirstButtonReturn)
         manager.deleteLayoutAtIndex(manager.findLayoutIndex(layout));
 }

@@ -18,6 +18,7 @@
 #include "app/Toast.h"
 #include "app/UpdateAvailableWindowController.h"
 #include "app/ViewCommands.h"
+#include "app/WindowNotice.h"
 #include "app/preferences/AppNotifications.h"
 #include "app/preferences/LoginPreferencesViewController.h"
 #include "app/preferences/MASPreferencesWindowController.h"
@@ -262,7 +263,11 @@ void QuillsteadAppController::applicationDidFinishLaunching(const LaunchResets& 
     listenForAutostudyRequests(this, m_environment,
         [this]() -> QWidget* { return m_mainWindowController ? m_mainWindowController->window() : nullptr; });
     listenForOtherInstances();
-    m_rendererEndedAlert = std::make_unique<RendererEndedAlert>(m_environment.notifications(), m_environment.alert());
+    m_rendererEndedAlert = std::make_unique<RendererEndedAlert>(m_environment.notifications(), m_environment.alert(),
+        [this](const QString& message, const QString& informative) {
+            if (m_mainWindowController)
+                m_mainWindowController->notice()->say(message, informative);
+        });
     // The automatic update check, when one is due; it also downloads what the update window asks for.
     m_updateChecker->conditionallyCheckForUpdates(false);
 }

@@ -6,6 +6,7 @@
 #include "app/EditFormatCommands.h"
 #include "app/ModalTextFieldWindowController.h"
 #include "app/QuillsteadWindowHost.h"
+#include "app/WindowNotice.h"
 #include "app/preferences/NavigatorSettingsWindowController.h"
 #include "library/GoToRequest.h"
 #include "library/GoToRouter.h"
@@ -195,6 +196,8 @@ QuillsteadWindowController::QuillsteadWindowController(QuillsteadWindowHost* app
     auto* areaLayout = new QVBoxLayout(m_layoutArea);
     areaLayout->setContentsMargins(0, 0, 0, 0);
     column->addWidget(m_layoutArea, 1);
+    m_notice = new WindowNotice(central);
+    column->addWidget(m_notice);
 
     // Link previews ask this window's router where a link leads and read the passage as the copier
     // does, and a note link's note from the user's notes; the panes of the layouts may outlive the
@@ -689,6 +692,7 @@ void QuillsteadWindowController::tabCloseRequested(int index)
     alert.messageText =
         QStringLiteral("Are you sure you want to delete the layout '%1'?").arg(m_tabBar->tabText(index));
     alert.buttons = {QStringLiteral("Yes"), QStringLiteral("No")};
+    alert.defaultButton = 1;  // Return keeps the layout
     alert.style = AlertStyle::Informational;
     if (m_environment.alert().runModal(alert) != AlertFirstButtonReturn)
         return;

@@ -56,6 +56,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 };
 
+class WindowNotice;
+
 class QuillsteadWindowController : public QObject {
     Q_OBJECT
 public:
@@ -65,6 +67,8 @@ public:
     QuillsteadWindow* window() const { return m_window.get(); }
     QTabBar* tabBar() const { return m_tabBar; }
     QToolBar* toolbar() const { return m_toolbar; }
+    // The line below the layout area that says what happened without taking the keys.
+    WindowNotice* notice() const { return m_notice; }
     // The pane manager, which owns the layout view shown in the layout area.
     LayoutViewController* layoutViewController() const { return m_layoutViewController.get(); }
     // The panes the layout view makes for its regions (not owned; must outlive the window).
@@ -142,6 +146,7 @@ private:
     QToolButton* m_addLayoutButton = nullptr;
     QToolBar* m_toolbar = nullptr;
     QWidget* m_layoutArea = nullptr;
+    WindowNotice* m_notice = nullptr;
     ActionRegistry* m_actions = nullptr;
     WindowEnvironment m_environment;
     // Shared with the panes' note editors, which register in it and may outlive this window (the

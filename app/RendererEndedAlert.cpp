@@ -5,12 +5,14 @@
 #include "platform/NotificationCenter.h"
 
 #include <QCoreApplication>
+#include <QDebug>
 #include <QEvent>
 #include <QPointer>
 #include <QWebEnginePage>
 
-RendererEndedAlert::RendererEndedAlert(NotificationCenter& center, Alerts& alerts, QObject* parent, int quietMs)
-    : QObject(parent), m_center(center), m_alerts(alerts), m_quietMs(quietMs)
+RendererEndedAlert::RendererEndedAlert(
+    NotificationCenter& center, Alerts& alerts, Notice notice, QObject* parent, int quietMs)
+    : QObject(parent), m_center(center), m_alerts(alerts), m_notice(std::move(notice)), m_quietMs(quietMs)
 {
     m_gather.setSingleShot(true);
     m_gather.setInterval(kGatherMs);
@@ -126,22 +128,26 @@ QString RendererEndedAlert::startFailureInformativeText(int exitCode)
 
 void RendererEndedAlert::say()
 {
-    if (m_lastKey.isValid() && m_lastKey.elapsed() < kTypingPauseMs) {
+    const bool startFailed = !m_anyDrawn;
+    if (startFailed && m_lastKey.isValid() && m_lastKey.elapsed() < kTypingPauseMs) {
         m_gather.start(int(kTypingPauseMs - m_lastKey.elapsed()));
         return;
     }
     if (QCoreApplication::instance() != nullptr)
         QCoreApplication::instance()->removeEventFilter(this);
-    Alert alert;
-    const bool startFailed = !m_anyDrawn;
-    if (startFailed) {
-        alert.messageText = startFailureMessageText();
-        alert.informativeText = startFailureInformativeText(m_exitCode);
-        m_startFailureSaid = true;
-    } else {
-        alert.messageText = messageText();
-        alert.informativeText = informativeText(m_status, m_exitCode, m_allRestored, m_noteText);
+    if (!startFailed) {
+        // Said beside the pages: the keys typed meanwhile stay the note's.
+        const QString informative = informativeText(m_status, m_exitCode, m_allRestored, m_noteText);
+        if (m_notice)
+            m_notice(messageText(), informative);
+        else
+            qWarning().noquote() << messageText() << informative;
+        return;
     }
+    Alert alert;
+    alert.messageText = startFailureMessageText();
+    alert.informativeText = startFailureInformativeText(m_exitCode);
+    m_startFailureSaid = true;
     alert.style = AlertStyle::Warning;
     m_showing = true;
     const QPointer<RendererEndedAlert> self(this);

@@ -14,7 +14,7 @@ public:
     {
         qWarning().noquote() << "alert:" << alert.messageText << "|" << alert.informativeText << "|"
                              << alert.effectiveButtons().join(QStringLiteral(", "));
-        return AlertFirstButtonReturn;
+        return AlertFirstButtonReturn + alert.effectiveDefaultButton();
     }
 };
 
@@ -26,6 +26,11 @@ std::shared_ptr<Alerts> g_shared;
 QStringList Alert::effectiveButtons() const
 {
     return buttons.isEmpty() ? QStringList {QStringLiteral("OK")} : buttons;
+}
+
+int Alert::effectiveDefaultButton() const
+{
+    return defaultButton >= 0 && defaultButton < effectiveButtons().size() ? defaultButton : 0;
 }
 
 Alerts::~Alerts() = default;

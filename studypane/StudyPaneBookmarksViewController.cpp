@@ -280,6 +280,7 @@ void StudyPaneBookmarksViewController::onDeleteCategory()
     Alert alert;
     alert.style = AlertStyle::Warning;
     alert.buttons = {QStringLiteral("Yes"), QStringLiteral("No")};
+    alert.defaultButton = 1;  // Return keeps the bookmarks, at both questions
     if (id == BookmarkStore::kNoCategory) {
         alert.messageText = QStringLiteral("Are you sure you want to delete uncategorized bookmarks?");
         alert.informativeText =

@@ -215,6 +215,7 @@ void StudyPaneHighlightsViewController::onRemoveHighlightsButton()
     Alert alert;
     alert.style = AlertStyle::Warning;
     alert.buttons = {QStringLiteral("Yes"), QStringLiteral("No")};
+    alert.defaultButton = 1;  // Return keeps the highlights, at both questions
     if (value != 0) {
         alert.messageText = QStringLiteral("Are you sure you want to remove all highlights in this color?");
         alert.informativeText = QStringLiteral("If you answer 'Yes', you will delete all highlights that use the color "

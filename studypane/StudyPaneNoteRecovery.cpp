@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLoggingCategory>
+#include <QMenuBar>
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 
@@ -26,10 +27,43 @@ StudyPaneNoteRecovery::~StudyPaneNoteRecovery()
         qApp->removeEventFilter(this);
 }
 
-void StudyPaneNoteRecovery::setEditors(NoteWebView* richEditor, NoteWebView* textEditor)
+void StudyPaneNoteRecovery::setEditors(NoteWebView* richEditor, NoteWebView* textEditor, QWidget* pane)
 {
     m_editors = {richEditor, textEditor};
+    m_pane = pane;
     qApp->installEventFilter(this);
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) { focusChanged(now); });
+}
+
+bool StudyPaneNoteRecovery::mayTakeFocus() const
+{
+    if (m_view == nullptr || m_left)
+        return false;
+    QWidget* focus = QApplication::focusWidget();
+    return focus == nullptr || focus == m_view || m_view->isAncestorOf(focus);
+}
+
+void StudyPaneNoteRecovery::focusChanged(QWidget* now)
+{
+    // No focus (the window went to the back, the old page's widget went) says nothing; a popup
+    // (a menu, a completion list) gives it back to where it was.
+    if (m_view == nullptr || now == nullptr || now->window()->windowType() == Qt::Popup)
+        return;
+    m_left = now != m_view && !m_view->isAncestorOf(now);
+}
+
+void StudyPaneNoteRecovery::mousePressed(QWidget* widget)
+{
+    if (widget == m_view || m_view->isAncestorOf(widget)) {
+        m_left = false;
+        return;
+    }
+    // The menus act on the editor; so do the sub-pane's own buttons, which take no focus (a field of
+    // the sub-pane that takes it is left for by the focus change).
+    if (widget->window()->windowType() == Qt::Popup || qobject_cast<QMenuBar*>(widget) != nullptr ||
+        (m_pane != nullptr && (widget == m_pane || m_pane->isAncestorOf(widget))))
+        return;
+    m_left = true;
 }
 
 void StudyPaneNoteRecovery::caretMoved(const NoteWebView* view, const QJsonArray& args)
@@ -150,6 +184,11 @@ void StudyPaneNoteRecovery::rendererEnded(NoteWebView* view)
         }
         m_sent.erase(view);
     }
+    if (m_view == nullptr) {
+        // Typing elsewhere when the page ended: the keys that follow are not the editor's.
+        QWidget* focus = QApplication::focusWidget();
+        m_left = focus != nullptr && focus != view && !view->isAncestorOf(focus);
+    }
     m_view = view;
     m_expectedSerial = 0;
     // Whichever page the view loads next ends the holding: the restored one, or another note's. A
@@ -160,9 +199,8 @@ void StudyPaneNoteRecovery::rendererEnded(NoteWebView* view)
             info.status() != QWebEngineLoadingInfo::LoadStartedStatus)
             pageLoaded(info.status() == QWebEngineLoadingInfo::LoadSucceededStatus);
     });
-    QWidget* focus = QApplication::focusWidget();
     // The editor's keys come to its view from now on, also once the page's own widget is gone.
-    if (focus == nullptr || focus == view || view->isAncestorOf(focus))
+    if (mayTakeFocus())
         view->setFocus(Qt::OtherFocusReason);
     m_deadline.start();
 }
@@ -197,7 +235,8 @@ void StudyPaneNoteRecovery::pageLoaded(bool ok)
     const QString script =
         QStringLiteral("qsRestoreCaret(%1, %2)").arg(m_caretToRestore.start).arg(m_caretToRestore.end);
     QPointer<StudyPaneNoteRecovery> self(this);
-    view->setFocus(Qt::OtherFocusReason);
+    if (mayTakeFocus())
+        view->setFocus(Qt::OtherFocusReason);
     view->page()->runJavaScript(script, [self, serial](const QVariant&) {
         // The keys follow once the caret is back and the editor takes keys; a newer page holding the
         // keys waits for its own.
@@ -207,16 +246,19 @@ void StudyPaneNoteRecovery::pageLoaded(bool ok)
 }
 
 // A page that has just loaded takes keys only once the engine has given it the focus, a moment after
-// the view took it: keys sent before would be lost.
+// the view took it: keys sent before would be lost. When the user went elsewhere, the page's editor
+// takes them without the focus once it is the page's active element.
 void StudyPaneNoteRecovery::whenEditorTakesKeys(quint64 serial)
 {
     NoteWebView* view = m_view;
     if (view == nullptr || m_expectedSerial != serial)
         return;
-    if (!view->hasFocus() && (view->focusProxy() == nullptr || !view->focusProxy()->hasFocus()))
+    const bool focused = mayTakeFocus();
+    if (focused && !view->hasFocus() && (view->focusProxy() == nullptr || !view->focusProxy()->hasFocus()))
         view->setFocus(Qt::OtherFocusReason);
     QPointer<StudyPaneNoteRecovery> self(this);
-    view->page()->runJavaScript(QStringLiteral("qsEditorTakesKeys()"), [self, serial](const QVariant& ready) {
+    const QString asked = focused ? QStringLiteral("qsEditorTakesKeys()") : QStringLiteral("qsEditorTakesKeys(true)");
+    view->page()->runJavaScript(asked, [self, serial](const QVariant& ready) {
         if (!self || self->m_view == nullptr || self->m_expectedSerial != serial)
             return;
         if (ready.toBool()) {
@@ -234,14 +276,17 @@ void StudyPaneNoteRecovery::release()
 {
     m_deadline.stop();
     disconnect(m_loaded);
+    const bool focused = mayTakeFocus();
     const QPointer<NoteWebView> view = m_view;
     m_view = nullptr;
     m_expectedSerial = 0;
+    m_left = false;
     std::vector<std::unique_ptr<QKeyEvent>> held;
     held.swap(m_held);
     if (view == nullptr || held.empty())
         return;
-    view->setFocus(Qt::OtherFocusReason);
+    if (focused)
+        view->setFocus(Qt::OtherFocusReason);
     // Sent to the new page, they are kept again until it confirms them.
     for (const std::unique_ptr<QKeyEvent>& key : held) {
         if (view == nullptr)
@@ -254,6 +299,16 @@ void StudyPaneNoteRecovery::release()
 bool StudyPaneNoteRecovery::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
+    if (type == QEvent::MouseButtonPress && m_view != nullptr) {
+        // A press the widget leaves goes on to its parents: the widget pressed counts, once.
+        const quint64 at = static_cast<QInputEvent*>(event)->timestamp();
+        QWidget* widget = at != m_lastPress ? WidgetLookup::widget(watched) : nullptr;
+        if (widget != nullptr) {
+            m_lastPress = at;
+            mousePressed(widget);
+        }
+        return false;
+    }
     if (type != QEvent::KeyPress && type != QEvent::KeyRelease)
         return false;
     QWidget* widget = WidgetLookup::widget(watched);
@@ -274,9 +329,10 @@ bool StudyPaneNoteRecovery::eventFilter(QObject* watched, QEvent* event)
         return false;
     }
     const bool intoEditor = widget == m_view || m_view->isAncestorOf(widget);
-    // The old page's widget took the focus with it: keys then come to the window itself.
+    // The old page's widget took the focus with it: keys then come to the window itself, and are the
+    // editor's unless the user went elsewhere.
     const bool intoBareWindow =
-        widget->isWindow() && widget == m_view->window() && QApplication::focusWidget() == nullptr;
+        !m_left && widget->isWindow() && widget == m_view->window() && QApplication::focusWidget() == nullptr;
     if (!intoEditor && !intoBareWindow)
         return false;
     if (int(m_held.size()) >= kMaxHeldKeys) {

@@ -13,6 +13,13 @@
 // the focus, in the editor, the keys go to it in the order they were typed. Keys typed elsewhere (a
 // book pane, a field) pass as usual.
 //
+// The user may leave the blank editor meanwhile: the focus going to another widget, or a mouse press
+// outside the note sub-pane (another pane, the toolbar, a divider), says the keys that follow are
+// not the note's. From then on only keys that still reach the editor view are held, the new page
+// never takes the focus back, and the keys held before go to its editor without the focus (the
+// page's editor takes keys sent to it while the user types elsewhere). Coming back into the editor
+// (the focus or a press in it) makes it hold as before.
+//
 // Holding ends at the latest kMaxWaitMs after the end, and never holds more than kMaxHeldKeys
 // events: whatever then is held goes to the editor view as it is. At most kMaxHeldKeys unconfirmed
 // keys are kept per page (a page that never confirms cannot make the list grow).
@@ -36,6 +43,7 @@
 
 class NoteWebView;
 class QKeyEvent;
+class QWidget;
 
 class StudyPaneNoteRecovery : public QObject {
     Q_OBJECT
@@ -48,8 +56,9 @@ public:
     explicit StudyPaneNoteRecovery(QObject* parent);
     ~StudyPaneNoteRecovery() override;
 
-    // The two editor views, whose sent keys are kept until their pages confirm them.
-    void setEditors(NoteWebView* richEditor, NoteWebView* textEditor);
+    // The two editor views, whose sent keys are kept until their pages confirm them, and the note
+    // sub-pane's view that holds them (a press on its buttons does not leave the editor).
+    void setEditors(NoteWebView* richEditor, NoteWebView* textEditor, QWidget* pane);
     // A page of an editor view told where its caret is: {serial, sequence, start, end[, keys taken]}.
     void caretMoved(const NoteWebView* view, const QJsonArray& args);
     // A page of an editor view pushed its content ({serial, change, piece, pieces, text[, keys taken,
@@ -68,6 +77,8 @@ public:
     // Where the caret of the view's page is, as its page told last: {start, end}; none when not told.
     std::optional<std::pair<int, int>> caretOf(const NoteWebView* view) const;
     bool isHolding() const { return m_view != nullptr; }
+    // Holding, and the user went elsewhere since the editor's end.
+    bool userLeftEditor() const { return m_view != nullptr && m_left; }
     // Keys sent to the view's page that it has not confirmed yet.
     int unconfirmedKeyCount(const NoteWebView* view) const;
 
@@ -98,11 +109,18 @@ private:
     void pageLoaded(bool ok);
     void whenEditorTakesKeys(quint64 serial);
     void release();
+    // Whether the editor may take the focus for the held keys: the user did not go elsewhere.
+    bool mayTakeFocus() const;
+    void focusChanged(QWidget* now);
+    void mousePressed(QWidget* widget);
 
     std::array<QPointer<NoteWebView>, 2> m_editors {};
     std::map<const NoteWebView*, Caret> m_carets;
     std::map<const NoteWebView*, SentKeys> m_sent;
     QPointer<NoteWebView> m_view;  // the view whose keys are held; null when none are
+    QPointer<QWidget> m_pane;
+    bool m_left = false;  // the user went elsewhere while the view's keys are held
+    quint64 m_lastPress = 0;
     std::vector<std::unique_ptr<QKeyEvent>> m_held;
     QTimer m_deadline;
     quint64 m_expectedSerial = 0;

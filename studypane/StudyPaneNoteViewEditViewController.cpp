@@ -141,7 +141,7 @@ void StudyPaneNoteViewEditViewController::loadView()
         }
     }
     m_editor->setViews(m_webViews[RichEditTab], m_webViews[TextEditTab]);
-    m_recovery->setEditors(m_webViews[RichEditTab], m_webViews[TextEditTab]);
+    m_recovery->setEditors(m_webViews[RichEditTab], m_webViews[TextEditTab], v);
     // The window's pane keys, Escape back to the page and Ctrl+Tab lead out of the editors.
     new StudyPaneNoteEditorKeys(
         {m_webViews[RichEditTab], m_webViews[TextEditTab]},
@@ -366,11 +366,13 @@ void StudyPaneNoteViewEditViewController::showTab(Tab tab)
     tabDidSelect();
 }
 
-void StudyPaneNoteViewEditViewController::tabDidSelect()
+void StudyPaneNoteViewEditViewController::tabDidSelect(bool takeFocus)
 {
     const bool editing = m_selectedTab == RichEditTab || m_selectedTab == TextEditTab;
     m_header->setNoteTitleEditable(location().hasJournalNote() && editing);
     m_editor->enableStyleButtons(m_selectedTab == RichEditTab);
+    if (!takeFocus)
+        return;
     if (m_selectedTab == RichEditTab)
         focusOnRichEditor();
     else if (m_webViews[m_selectedTab] != nullptr && loadedView() && loadedView()->isVisible())
@@ -535,8 +537,9 @@ void StudyPaneNoteViewEditViewController::restoreTab(Tab tab)
     auto once = std::make_shared<QMetaObject::Connection>();
     *once = connect(v, &QWebEngineView::loadFinished, this, [this, once, tab](bool) {
         disconnect(*once);
+        // The focus is the recovery's to give back: not when the user went elsewhere meanwhile.
         if (m_selectedTab == tab)
-            tabDidSelect();
+            tabDidSelect(false);
     });
     updateStatusPane();
 }
@@ -732,7 +735,8 @@ void StudyPaneNoteViewEditViewController::onDeleteNoteButton()
         .informativeText = QStringLiteral(
             "If you answer 'Yes', you will permanently delete the note. This operation cannot be undone."),
         .buttons = {QStringLiteral("Yes"), QStringLiteral("No")},
-        .style = AlertStyle::Warning};
+        .style = AlertStyle::Warning,
+        .defaultButton = 1};  // Return keeps the note
     if (m_env.ask(alert) != AlertFirstButtonReturn)
         return;
     saveEditedText(false);

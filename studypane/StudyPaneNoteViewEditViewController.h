@@ -125,7 +125,8 @@ private:
     // Draws the tab's page again after its renderer ended, an editor with the text the reader holds.
     void restoreTab(Tab tab);
     void showTab(Tab tab);
-    void tabDidSelect();
+    // The title field and style buttons follow the shown tab; the page takes the focus unless told not to.
+    void tabDidSelect(bool takeFocus = true);
     void webViewDidChange();
     void notesHaveChanged(const Notification& n);
     void displayPreferencesChanged();

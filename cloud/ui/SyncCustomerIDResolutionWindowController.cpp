@@ -112,11 +112,12 @@ void SyncCustomerIDResolutionWindowController::onOptionSelected()
 bool SyncCustomerIDResolutionWindowController::confirmTwice(
     const QString& message, const QString& informative, const QString& lastChanceFormat)
 {
-    Alert first {message, informative, {QStringLiteral("Yes"), QStringLiteral("No")}, AlertStyle::Warning};
+    // Return and Space answer "No": the data stays as it is.
+    Alert first {message, informative, {QStringLiteral("Yes"), QStringLiteral("No")}, AlertStyle::Warning, 1};
     if (m_env.alert().runModal(first) != AlertFirstButtonReturn)
         return false;
     Alert second {QStringLiteral("LAST CHANCE: %1").arg(message), lastChanceFormat.arg(informative),
-        {QStringLiteral("Yes"), QStringLiteral("No")}, AlertStyle::Warning};
+        {QStringLiteral("Yes"), QStringLiteral("No")}, AlertStyle::Warning, 1};
     return m_env.alert().runModal(second) == AlertFirstButtonReturn;
 }
 

@@ -170,6 +170,7 @@ void LocationSyncOptionsWindowController::onResetAllButton()
     alert.messageText = kResetMessage;
     alert.informativeText = kResetInformative;
     alert.buttons = {QStringLiteral("Yes"), QStringLiteral("No")};
+    alert.defaultButton = 1;  // Return keeps the panes' own settings
     alert.style = AlertStyle::Informational;
     if (m_alerts.runModal(alert) != AlertFirstButtonReturn)
         return;

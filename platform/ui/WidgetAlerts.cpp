@@ -35,8 +35,9 @@ int WidgetAlerts::runModal(const Alert& alert)
     QList<QPushButton*> buttons;
     for (const QString& title : alert.effectiveButtons())
         buttons.append(box.addButton(title, QMessageBox::AcceptRole));
+    // The default button also has the focus: Return and Space both choose it.
     if (!buttons.isEmpty())
-        box.setDefaultButton(buttons.first());
+        box.setDefaultButton(buttons[alert.effectiveDefaultButton()]);
     // Escape answers as the button that declines does ("Cancel", else "No"); with one button, that
     // one. An alert of other buttons stays until one is chosen.
     for (const QString& declining : {QStringLiteral("Cancel"), QStringLiteral("No")}) {

@@ -95,6 +95,10 @@ void AutostudyCSSEditorWindowController::onSaveChanges()
         alert.informativeText = why;
         m_alerts.runModal(alert);
     }
+    // The button just pressed is disabled by the save: the typing goes on in the text, never on the
+    // next button (Restore Defaults).
+    if (saved)
+        m_textView->setFocus(Qt::OtherFocusReason);
     setUnsavedChanges(!saved);
 }
 
@@ -105,6 +109,7 @@ void AutostudyCSSEditorWindowController::onRevertToDefaults()
     alert.informativeText = tr("Any changes you may have made either in this editing session or in the past will be "
                                "overwritten with the default styles.");
     alert.buttons = {tr("Yes"), tr("No")};
+    alert.defaultButton = 1;  // Return or Space keeps the user's styles
     alert.style = AlertStyle::Informational;
     if (m_alerts.runModal(alert) != AlertFirstButtonReturn)
         return;
@@ -112,6 +117,7 @@ void AutostudyCSSEditorWindowController::onRevertToDefaults()
         m_delegate->revertToDefaultCssEditorContents();
         setText(m_delegate->cssEditorContents());
     }
+    m_textView->setFocus(Qt::OtherFocusReason);
     setUnsavedChanges(false);
 }
 

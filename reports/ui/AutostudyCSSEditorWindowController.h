@@ -1,6 +1,7 @@
 // AutostudyCSSEditorWindowController: the small modal editor of the report style sheet. Save writes
-// the edited sheet (the user's copy) through its delegate; Restore Defaults drops the user's copy after
-// asking; closing with unsaved edits asks whether to save, discard or go on editing.
+// the edited sheet (the user's copy) through its delegate and puts the typing back in the text; Restore
+// Defaults drops the user's copy after asking (Return keeps it); closing with unsaved edits asks whether
+// to save, discard or go on editing.
 //
 // The delegate (the autostudy manager's style sheet) and the alerts that ask are borrowed, not owned.
 // Run modally by the autostudy dialogs; main thread only.

@@ -263,10 +263,11 @@ function qsReportCaret() {
     qsSend('caret', [qsPageSerial, ++qsCaretSequence, at[0], at[1], qsKeysSeen], false);
 }
 
-// Whether the editor takes keys now: the page has the focus, and the editor within it.
-function qsEditorTakesKeys() {
+// Whether keys sent to the page reach the editor: it is the page's active element, and the page has
+// the focus unless `unfocused` (keys sent while the user types elsewhere reach it all the same).
+function qsEditorTakesKeys(unfocused) {
     var e = qsEditorElement();
-    return !!e && document.hasFocus() && document.activeElement === e;
+    return !!e && (unfocused === true || document.hasFocus()) && document.activeElement === e;
 }
 
 // Focuses the editor with the caret at `start`..`end` (at the end of the text when negative).

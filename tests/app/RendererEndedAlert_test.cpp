@@ -3,6 +3,7 @@
 // typed reaches the database, and the reader says what happened once.
 
 #include "app/RendererEndedAlert.h"
+#include "app/WindowNotice.h"
 #include "engine/references/BibleRef.h"
 #include "library/GoToRequest.h"
 #include "library/LibraryNotifications.h"
@@ -21,6 +22,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDir>
 #include <QLineEdit>
 #include <QRegularExpression>
@@ -48,7 +50,7 @@ protected:
 
     static RecordingAlerts& alerts() { return dynamic_cast<RecordingAlerts&>(Alerts::shared()); }
 
-    // The alerts shown about ended renderers.
+    // The modal alerts shown about ended renderers (there is none: the window's notice says it).
     static int rendererAlerts()
     {
         int n = 0;
@@ -73,6 +75,10 @@ protected:
         LayoutBookPane* pane = region >= 0 ? asBookPane(layout->contentsAt(size_t(region))->viewController()) : nullptr;
         return pane != nullptr ? pane->currentSourceSection() : 0;
     }
+
+    // What the window's notice line says.
+    static QString notice(QuillsteadWindowController* window) { return window->notice()->message(); }
+    static QString noticeText(QuillsteadWindowController* window) { return window->notice()->informativeText(); }
 
     static QString pageTextOf(QWebEnginePage* page)
     {
@@ -101,6 +107,7 @@ TEST_F(RendererEnd, AKilledRendererBringsThePagesBackWhereTheyWereAndKeepsTheTyp
     ASSERT_TRUE(kjv);
     ASSERT_NE(study, nullptr);
     alerts().clear();
+    window->notice()->hide();
 
     // The Bible at Romans 8:28.
     GoToRequest go;
@@ -177,21 +184,33 @@ TEST_F(RendererEnd, AKilledRendererBringsThePagesBackWhereTheyWereAndKeepsTheTyp
     EXPECT_TRUE(saved.contains(QStringLiteral("Typed before")) && saved.contains(QStringLiteral("and after")))
         << saved.toStdString();
 
-    // Said once, for all the pages that ended.
-    EXPECT_TRUE(waitFor([] { return rendererAlerts() >= 1; }));
+    // Said in the window's notice line, for all the pages that ended.
+    EXPECT_TRUE(waitFor([&] { return notice(window) == RendererEndedAlert::messageText(); }));
+    EXPECT_TRUE(noticeText(window).contains(QStringLiteral("shown again where they were")))
+        << noticeText(window).toStdString();
     ASSERT_TRUE(TestSupport::waitForQueuedWork());
-    EXPECT_EQ(rendererAlerts(), 1);
+    EXPECT_EQ(rendererAlerts(), 0);
 }
 
 // The renderer is killed while a note is being typed: every key typed while the editor comes back
-// reaches the note, in order, at the caret the user had put between two words; the alert speaks of
-// the note.
+// reaches the note, in order, at the caret the user had put between two words; the message speaks of
+// the note, in the window's notice line: no modal window is up while the held keys go to the note, nor
+// after, and the keys typed once the message is there reach the note too.
 TEST_F(RendererEnd, KeysTypedWhileTheEditorComesBackLandWhereTheCaretWas)
 {
     const auto [window, kjv, study] = launchAtKjv();
     ASSERT_TRUE(kjv);
     ASSERT_NE(study, nullptr);
     alerts().clear();
+    window->notice()->hide();
+    // Any modal window that comes up is seen (and would take the keys typed meanwhile).
+    QStringList modals;
+    QTimer modalWatch;
+    QObject::connect(&modalWatch, &QTimer::timeout, [&modals] {
+        if (QWidget* modal = QApplication::activeModalWidget())
+            modals.append(modal->windowTitle());
+    });
+    modalWatch.start(10);
     EXPECT_TRUE(reader_test::choose(window, CommandNames::Notes));
     auto* notes = study->studyPaneNoteViewEditViewController();
     ASSERT_NE(notes, nullptr);
@@ -229,26 +248,30 @@ TEST_F(RendererEnd, KeysTypedWhileTheEditorComesBackLandWhereTheCaretWas)
     const QString expected = QStringLiteral("first seventh aftersecond");
     EXPECT_TRUE(waitFor([&] { return pageTextOf(editor->page()).simplified() == expected; }))
         << pageTextOf(editor->page()).toStdString();
-    // The editor goes on where the keys left off, and the note holds every key.
+    // The editor goes on where the keys left off.
     QTest::keyClick(typing, '!');
     EXPECT_TRUE(waitFor([&] {
         return pageTextOf(editor->page()).simplified() == QStringLiteral("first seventh after!second");
     })) << pageTextOf(editor->page()).toStdString();
+
+    // Said of the note being edited, beside it: the keys typed once it is there go on into the note.
+    ASSERT_TRUE(waitFor([&] { return notice(window) == RendererEndedAlert::messageText(); }));
+    EXPECT_TRUE(noticeText(window).contains(QStringLiteral("The note you were editing")))
+        << noticeText(window).toStdString();
+    QTest::keyClick(typing, Qt::Key_Space);
+    QTest::keyClick(typing, Qt::Key_Return);
+    QTest::keyClick(typing, '?');
+    EXPECT_TRUE(waitFor([&] {
+        return pageTextOf(editor->page()).simplified() == QStringLiteral("first seventh after! ?second");
+    })) << pageTextOf(editor->page()).toStdString();
+    EXPECT_TRUE(modals.isEmpty()) << modals.join(QStringLiteral(", ")).toStdString();
+
+    // The note holds every key.
     notes->selectTab(Editor::ViewTab);
     QString saved = reader_test::programNotes().read(NoteLocation::bible(kRomans828)).text;
     saved.remove(QRegularExpression(QStringLiteral("<[^>]*>"))).replace(QStringLiteral("&nbsp;"), QStringLiteral(" "));
-    EXPECT_EQ(saved.simplified(), QStringLiteral("first seventh after!second")) << saved.toStdString();
-
-    // Said once, of the note being edited.
-    ASSERT_TRUE(waitFor([] { return rendererAlerts() >= 1; }));
-    ASSERT_TRUE(TestSupport::waitForQueuedWork());
-    EXPECT_EQ(rendererAlerts(), 1);
-    for (const Alert& alert : alerts().shown()) {
-        if (alert.messageText == RendererEndedAlert::messageText()) {
-            EXPECT_TRUE(alert.informativeText.contains(QStringLiteral("The note you were editing")))
-                << alert.informativeText.toStdString();
-        }
-    }
+    EXPECT_EQ(saved.simplified(), QStringLiteral("first seventh after! ?second")) << saved.toStdString();
+    EXPECT_EQ(rendererAlerts(), 0);
 }
 
 // Keys typed on across a renderer kill: those typed at once, before the end is noticed, those typed
@@ -298,27 +321,93 @@ TEST_F(RendererEnd, EveryKeyTypedAroundARendererKillReachesTheNoteInOrder)
     EXPECT_EQ(saved.simplified(), expected + QStringLiteral(" B")) << saved.toStdString();
 }
 
+// The renderer is killed while a note is typed; the user types on, clicks into the King James page
+// and types there: what was typed before the click reaches the note, what was typed after it does
+// not, and the editor, once back, leaves the focus where the user put it.
+TEST_F(RendererEnd, AClickOnTheBiblePageWhileTheEditorComesBackTakesTheKeysThatFollow)
+{
+    constexpr quint32 kJohn11 = (43u << 16) | (1u << 8) | 1u;
+    const auto [window, kjv, study] = launchAtKjv();
+    ASSERT_TRUE(kjv);
+    ASSERT_NE(study, nullptr);
+    BookPageView* bible = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        bible = kjvPage();
+        return bible != nullptr && bible->isVisible();
+    }));
+    EXPECT_TRUE(reader_test::choose(window, CommandNames::Notes));
+    auto* notes = study->studyPaneNoteViewEditViewController();
+    ASSERT_NE(notes, nullptr);
+    NotificationCenter::defaultCenter().postNotificationName(LibraryNotifications::qsUserNoteLinkSelected, nullptr,
+        {{QStringLiteral("source"), bookVariant(kjv)}, {QStringLiteral("key"), kJohn11},
+            {QStringLiteral("edit"), true}});
+    ASSERT_EQ(notes->selectedTab(), Editor::RichEditTab);
+    NoteWebView* editor = notes->webView(Editor::RichEditTab);
+    ASSERT_TRUE(waitFor([editor] { return editor->isPageReady(); }));
+    ASSERT_TRUE(typeInto(editor, QStringLiteral("one two")));
+    ASSERT_TRUE(waitFor([&] { return notes->recovery()->unconfirmedKeyCount(editor) == 0; }))
+        << "the page did not confirm the keys it took";
+
+    const qint64 renderer = editor->page()->renderProcessPid();
+    ASSERT_GT(renderer, 0);
+    ASSERT_EQ(::kill(pid_t(renderer), SIGKILL), 0);
+    ASSERT_TRUE(waitFor([&] { return !editor->isPageReady(); })) << "the end of the renderer went unnoticed";
+    QWindow* typing = window->window()->windowHandle();
+    for (const char c : std::string(" three"))
+        QTest::keyClick(typing, c);
+    ASSERT_TRUE(notes->recovery()->isHolding()) << "the editor came back before the click";
+    // A click into the Bible page, where the mouse puts it (its margin: no link there).
+    QTest::mouseClick(typing, Qt::LeftButton, Qt::NoModifier, bible->mapTo(window->window(), QPoint(8, 8)));
+    EXPECT_TRUE(notes->recovery()->userLeftEditor());
+    for (const char c : std::string(" four"))
+        QTest::keyClick(typing, c);
+
+    // The editor comes back with the keys typed for it, and only those.
+    ASSERT_TRUE(waitFor([&] {
+        const qint64 pid = editor->page()->renderProcessPid();
+        return !notes->recovery()->isHolding() && editor->isPageReady() && pid > 0 && pid != renderer;
+    })) << "the editor did not come back";
+    const QString expected = QStringLiteral("one two three");
+    EXPECT_TRUE(waitFor([&] { return pageTextOf(editor->page()).simplified() == expected; }))
+        << pageTextOf(editor->page()).toStdString();
+    // The focus stays in the Bible page, which the keys typed now go to.
+    QWidget* focus = QApplication::focusWidget();
+    EXPECT_TRUE(focus != nullptr && (focus == bible || bible->isAncestorOf(focus)))
+        << (focus != nullptr ? focus->metaObject()->className() : "no focus");
+    QTest::keyClick(typing, 'x');
+    ASSERT_TRUE(TestSupport::waitForQueuedWork());
+    EXPECT_EQ(pageTextOf(editor->page()).simplified(), expected) << pageTextOf(editor->page()).toStdString();
+    notes->selectTab(Editor::ViewTab);
+    QString saved = reader_test::programNotes().read(NoteLocation::bible(kJohn11)).text;
+    saved.remove(QRegularExpression(QStringLiteral("<[^>]*>"))).replace(QStringLiteral("&nbsp;"), QStringLiteral(" "));
+    EXPECT_EQ(saved.simplified(), expected) << saved.toStdString();
+}
+
 TEST_F(RendererEnd, TheEndsOfOneRendererAreSaidOnceAndALaterEndAgain)
 {
     NotificationCenter center;
+    // A modal alert would be recorded here: the end of a renderer that drew its pages never is one.
     RecordingAlerts recorded;
+    QList<std::pair<QString, QString>> said;
+    const auto notice = [&said](const QString& message, const QString& informative) {
+        said.append({message, informative});
+    };
     const auto ended = [&](bool restored, bool noteText = false) {
         center.postNotificationName(PaneNotifications::PageRendererEndedNotification, nullptr,
             {{QStringLiteral("status"), int(QWebEnginePage::KilledTerminationStatus)}, {QStringLiteral("exitCode"), 9},
                 {QStringLiteral("restored"), restored}, {QStringLiteral("noteText"), noteText}});
     };
     {
-        RendererEndedAlert alert(center, recorded);
+        RendererEndedAlert alert(center, recorded, notice);
         // Five pages of one renderer, none of them a note editor.
         for (int page = 0; page < 5; ++page)
             ended(true);
-        ASSERT_TRUE(waitFor([&] { return !recorded.shown().isEmpty(); }));
-        ASSERT_EQ(recorded.shown().size(), 1);
-        EXPECT_EQ(recorded.shown()[0].messageText, RendererEndedAlert::messageText());
-        EXPECT_TRUE(recorded.shown()[0].informativeText.contains(QStringLiteral("stopped by the system")));
-        EXPECT_TRUE(recorded.shown()[0].informativeText.contains(QStringLiteral("shown again where they were")));
-        EXPECT_FALSE(recorded.shown()[0].informativeText.contains(QStringLiteral("note")))
-            << recorded.shown()[0].informativeText.toStdString();
+        ASSERT_TRUE(waitFor([&] { return !said.isEmpty(); }));
+        ASSERT_EQ(said.size(), 1);
+        EXPECT_EQ(said[0].first, RendererEndedAlert::messageText());
+        EXPECT_TRUE(said[0].second.contains(QStringLiteral("stopped by the system")));
+        EXPECT_TRUE(said[0].second.contains(QStringLiteral("shown again where they were")));
+        EXPECT_FALSE(said[0].second.contains(QStringLiteral("note"))) << said[0].second.toStdString();
         // Another end within five seconds of the first is the same trouble: nothing more to say, also
         // once the time an alert gathers its ends in has passed.
         ended(true, true);
@@ -327,22 +416,21 @@ TEST_F(RendererEnd, TheEndsOfOneRendererAreSaidOnceAndALaterEndAgain)
         ASSERT_TRUE(waitFor([&] { return gatherTimePassed; }));
     }
     ASSERT_TRUE(TestSupport::waitForQueuedWork());
-    ASSERT_EQ(recorded.shown().size(), 1);
+    ASSERT_EQ(said.size(), 1);
 
     // Past the quiet time a later end is said again, with the note it kept; a page left blank is said.
-    RendererEndedAlert later(center, recorded, nullptr, 0);
+    RendererEndedAlert later(center, recorded, notice, nullptr, 0);
     ended(true, true);
-    ASSERT_TRUE(waitFor([&] { return recorded.shown().size() == 2; }));
-    EXPECT_TRUE(recorded.shown()[1].informativeText.contains(QStringLiteral("The note you were editing")));
+    ASSERT_TRUE(waitFor([&] { return said.size() == 2; }));
+    EXPECT_TRUE(said[1].second.contains(QStringLiteral("The note you were editing")));
     ended(true);
     ended(false);
-    ASSERT_TRUE(waitFor([&] { return recorded.shown().size() == 3; }));
-    EXPECT_TRUE(recorded.shown()[2].informativeText.contains(QStringLiteral("left blank")));
+    ASSERT_TRUE(waitFor([&] { return said.size() == 3; }));
+    EXPECT_TRUE(said[2].second.contains(QStringLiteral("left blank")));
     ASSERT_TRUE(TestSupport::waitForQueuedWork());
-    EXPECT_EQ(recorded.shown().size(), 3);
+    EXPECT_EQ(said.size(), 3);
 
-    // While the user goes on typing the alert waits, so that no key meant for the note goes to it;
-    // it comes in the first pause.
+    // Said while the user goes on typing, without waiting for a pause and without taking a key.
     QLineEdit field;
     int typed = 0;
     QTimer typing;
@@ -353,7 +441,9 @@ TEST_F(RendererEnd, TheEndsOfOneRendererAreSaidOnceAndALaterEndAgain)
     });
     typing.start(250);
     ended(true, true);
-    ASSERT_TRUE(waitFor([&] { return recorded.shown().size() == 4; }));
-    EXPECT_EQ(typed, 12) << "the alert came while keys were being typed";
+    ASSERT_TRUE(waitFor([&] { return said.size() == 4; }));
+    EXPECT_LT(typed, 12) << "the notice waited for the typing to stop";
+    ASSERT_TRUE(waitFor([&] { return typed == 12; }));
     EXPECT_EQ(field.text(), QString(12, QLatin1Char('k')));
+    EXPECT_TRUE(recorded.shown().isEmpty());
 }

@@ -265,6 +265,8 @@ TEST_F(BookmarksTest, ThePaneListsABooksBookmarksAndGoesThere)
         QStringLiteral("Are you sure you want to delete the bookmarks in this category?"));
     EXPECT_EQ(alerts->shown()[1].messageText,
         QStringLiteral("LAST CHANCE: Are you sure you want to delete the bookmarks in this category?"));
+    for (const Alert& asked : alerts->shown())  // Return keeps the bookmarks
+        EXPECT_EQ(asked.effectiveButtons()[asked.effectiveDefaultButton()], QStringLiteral("No"));
     EXPECT_TRUE(alerts->shown()[0].informativeText.contains(QStringLiteral("'Covenant'")));
     EXPECT_EQ(table->rowCount(), 2);
     alerts->clear();

@@ -225,6 +225,8 @@ TEST_F(HighlightsTest, ThePaneListsAColoursVersesAndRemovesThem)
     EXPECT_TRUE(alerts->shown()[0].informativeText.contains(QStringLiteral("'Yellow'")));
     EXPECT_EQ(alerts->shown()[1].messageText,
         QStringLiteral("LAST CHANCE: Are you sure you want to remove all highlights in this color?"));
+    for (const Alert& asked : alerts->shown())  // Return keeps the highlights
+        EXPECT_EQ(asked.effectiveButtons()[asked.effectiveDefaultButton()], QStringLiteral("No"));
     EXPECT_EQ(table->rowCount(), 0);
     EXPECT_EQ(backColour(key(19, 23, 1)), 0x8010);
 

@@ -689,6 +689,8 @@ TEST_F(NoteEditor, DeletingClearsThePaneAndOnlyViewCanBeChosen)
     m_alerts->queueAnswer(AlertSecondButtonReturn);  // "No"
     editor->onDeleteNoteButton();
     EXPECT_TRUE(StudyPaneTest::userNotes().exists(NoteLocation::bible(kJohn316)));
+    ASSERT_EQ(m_alerts->shown().size(), 1);
+    EXPECT_EQ(m_alerts->shown()[0].effectiveDefaultButton(), 1);  // Return keeps the note
     m_alerts->queueAnswer(AlertFirstButtonReturn);
     editor->onDeleteNoteButton();
     EXPECT_FALSE(StudyPaneTest::userNotes().exists(NoteLocation::bible(kJohn316)));

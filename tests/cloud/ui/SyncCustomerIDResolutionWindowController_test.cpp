@@ -101,6 +101,8 @@ TEST(SyncCustomerIDResolutionWindow, ReplacingNeedsTwoYesAnswersThenEmptiesTheLo
     EXPECT_EQ(f.alerts.shown().at(2).messageText,
         QStringLiteral("LAST CHANCE: Are you sure you want to delete your local data?"));
     EXPECT_TRUE(f.alerts.shown().at(2).informativeText.endsWith(QStringLiteral(" THIS OPERATION CAN NOT BE UNDONE.")));
+    for (const Alert& asked : f.alerts.shown())  // Return keeps the data
+        EXPECT_EQ(asked.effectiveDefaultButton(), 1);
     EXPECT_EQ(f.notes(), 1);
 
     f.reader.activate();

@@ -251,6 +251,7 @@ TEST_F(LayoutViewControllerTest, TheWindowsOwnObjectsCarryEveryRequest)
     EXPECT_TRUE(optionsBox(window, "dictionarySync")->isChecked());
     ASSERT_EQ(m_alerts->shown().size(), 1);
     EXPECT_EQ(m_alerts->shown()[0].messageText, LocationSyncOptionsWindowController::kResetMessage);
+    EXPECT_EQ(m_alerts->shown()[0].effectiveDefaultButton(), 1);  // Return answers "No"
 
     EXPECT_TRUE(onProgramCentre.isEmpty()) << onProgramCentre.join(QLatin1Char(' ')).toStdString();
     NotificationCenter::defaultCenter().removeObserver(this);

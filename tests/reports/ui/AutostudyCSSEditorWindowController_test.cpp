@@ -1,6 +1,7 @@
 #include "reports/ui/AutostudyCSSEditorWindowController.h"
 
 #include "platform/AppFolders.h"
+#include "platform/ui/WidgetAlerts.h"
 #include "reports/AutoStudyCSS.h"
 #include "support/RecordingAlerts.h"
 
@@ -12,8 +13,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QTest>
 #include <QTextEdit>
+#include <QTimer>
 
 namespace {
 
@@ -158,6 +162,72 @@ TEST_F(CSSEditor, RestoringTheDefaultsAsksFirstAndDropsTheUserCopy)
     EXPECT_EQ(shownText(editor), css.defaultCSSString());
     EXPECT_FALSE(editor.isWindowModified());
     EXPECT_FALSE(saveButton(editor)->isEnabled());
+}
+
+// By the keyboard, with the questions shown as the user sees them: after Save the typing goes on in the
+// text, and the question before the defaults come back keeps the user's styles on Return or Space.
+TEST_F(CSSEditor, KeysAfterSaveGoToTheTextAndNeverDeleteTheSavedStyles)
+{
+    WidgetAlerts shownAlerts;
+    AutoStudyCSS css;
+    AutostudyCSSEditorWindowController editor(shownAlerts, &css);
+    editor.show();
+    editor.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&editor));
+    // Any question that comes up is answered by the key the test plans next, as the user types on.
+    QStringList asked;
+    QStringList defaults;
+    Qt::Key answerWith = Qt::Key_Space;
+    QTimer answering;
+    QObject::connect(&answering, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr || !box->isVisible() || QApplication::focusWidget() == nullptr)
+            return;
+        asked.append(box->text());
+        defaults.append(box->defaultButton() != nullptr ? box->defaultButton()->text() : QString());
+        QTest::keyClick(QApplication::focusWidget(), answerWith);
+    });
+    answering.start(50);
+    const auto typed = [](Qt::Key key) {
+        if (QWidget* focus = QApplication::focusWidget())
+            QTest::keyClick(focus, key);
+        else
+            ADD_FAILURE() << "no widget has the focus";
+    };
+
+    ASSERT_EQ(QApplication::focusWidget(), textView(editor));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral(".title {color:navy;}"));
+    const QString mine = shownText(editor);
+    ASSERT_EQ(mine, QStringLiteral(".title {color:navy;}"));
+    QTest::mouseClick(saveButton(editor), Qt::LeftButton);
+    ASSERT_EQ(userCopy(), mine);
+    EXPECT_EQ(QApplication::focusWidget(), textView(editor));
+
+    // Space, Space: two blanks in the text, no question, the saved file as it was.
+    typed(Qt::Key_Space);
+    typed(Qt::Key_Space);
+    EXPECT_TRUE(asked.isEmpty()) << asked.join(QStringLiteral(" | ")).toStdString();
+    EXPECT_EQ(shownText(editor), mine + QStringLiteral("  "));
+    EXPECT_EQ(userCopy(), mine);
+
+    // Restore Defaults pressed by the keyboard: Return, then Space, answer the question with No.
+    auto* revert = editor.findChild<QPushButton*>(QStringLiteral("revertButton"));
+    ASSERT_NE(revert, nullptr);
+    for (const Qt::Key answer : {Qt::Key_Return, Qt::Key_Space}) {
+        answerWith = answer;
+        // The editor is the active window again once the question has gone.
+        editor.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&editor));
+        revert->setFocus(Qt::TabFocusReason);
+        ASSERT_EQ(QApplication::focusWidget(), revert);
+        typed(Qt::Key_Space);
+        EXPECT_TRUE(QFile::exists(AutoStudyCSS::userCopyPath()));
+    }
+    EXPECT_EQ(asked, QStringList(2, QStringLiteral("Are you sure you want to restore the default styles?")));
+    EXPECT_EQ(defaults, (QStringList {QStringLiteral("No"), QStringLiteral("No")}));
+    EXPECT_EQ(userCopy(), mine);
+    EXPECT_EQ(shownText(editor), mine + QStringLiteral("  "));
 }
 
 TEST_F(CSSEditor, AFailedWriteKeepsTheEditsUnsaved)
