@@ -1252,11 +1252,12 @@ function getSelectedBlocksOrKeys() {
     return withWords.length ? withWords : selectedElements(r.startContainer, r.endContainer, !qsIsBible);
 }
 
-// Whether some of the range is in the view.
+// Whether some of the range is in the view: more than a sliver of a few pixels that rounding leaves
+// at the view's edge (as the verse at the top is told, qsCurrentPosition).
 function qsRangeInView(range) {
     var rects = range.getClientRects();
     for (var i = 0; i < rects.length; i++)
-        if (rects[i].bottom > 0 && rects[i].top < window.innerHeight && (rects[i].width > 0 || rects[i].height > 0))
+        if (rects[i].bottom > 4 && rects[i].top < window.innerHeight - 4 && rects[i].width > 0)
             return true;
     return false;
 }
