@@ -126,8 +126,7 @@ void BookPaneCommands::showContextMenuFromKeyboard()
     // The page chooses what the menu acts on and selects it: the selection in view, else the verse
     // (or block) at the caret or last pressed while in view, else the one at the top of the view;
     // answered as [left, bottom] of its first line in view and its blocks or verse keys.
-    static const QString script =
-        QStringLiteral("typeof qsMenuSelection === 'function' ? qsMenuSelection() : []");
+    static const QString script = QStringLiteral("typeof qsMenuSelection === 'function' ? qsMenuSelection() : []");
     QPointer<BookPageView> guard(page);
     page->page()->runJavaScript(script, [this, guard](const QVariant& answer) {
         const QVariantList a = answer.toList();

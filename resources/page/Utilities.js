@@ -8,8 +8,8 @@
 // Where the page stands (its blocks, the room held, a placement on its way) is kept in qsPlacement.
 // The reader drives the page through the functions
 // fillExtraScreens, getPageYOffset, scrollToElement, scrollToYOffset, getSelectionHtml,
-// qsSelectionWords, updateDevotionalReadingStatus, resizeDocument, qsReportPlacePainted, qsGoToPlace,
-// qsRenderBlocksAgain and qsShowPartEnd.
+// qsSelectionWords, getSelectedBlocksOrKeys, qsMenuSelection, updateDevotionalReadingStatus,
+// resizeDocument, qsReportPlacePainted, qsGoToPlace, qsRenderBlocksAgain and qsShowPartEnd.
 //
 // The reader sets `sourceTupleString`, `webViewSerialNumber`, `qsBridgeBase` (the bridge address with
 // this page's secret) and `qsFrameKey` (the mark of the reader's own elements among the blocks)

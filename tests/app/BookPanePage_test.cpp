@@ -55,9 +55,9 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTabBar>
 #include <QTableView>
@@ -245,8 +245,9 @@ protected:
     // The page has landed where it was sent and holds still: no placement on its way, no filling.
     static bool pageSettled(BookPageView* page)
     {
-        return evaluate(page, QStringLiteral("qsPlacement.state==='idle'&&!qsPlacement.filling&&"
-                                             "qsPlacement.fillTimer===null"))
+        return evaluate(page,
+            QStringLiteral("qsPlacement.state==='idle'&&!qsPlacement.filling&&"
+                           "qsPlacement.fillTimer===null"))
             .toBool();
     }
 
@@ -857,7 +858,8 @@ TEST_F(PageWindow, ASelectionsPassageIsTheVersesOfItsWords)
     EXPECT_FALSE(engineSelection(page).contains(QStringLiteral("For"))) << engineSelection(page).toStdString();
     EXPECT_TRUE(waitFor([&] { return panes()->selectedBibleRefString() == QStringLiteral("John 3:14-15"); }))
         << panes()->selectedBibleRefString().toStdString();
-    EXPECT_TRUE(copiedNow().startsWith(QStringLiteral("(Jn 3:14-15)"))) << QApplication::clipboard()->text().toStdString();
+    EXPECT_TRUE(copiedNow().startsWith(QStringLiteral("(Jn 3:14-15)")))
+        << QApplication::clipboard()->text().toStdString();
     menu = selectionMenu();
     EXPECT_TRUE(menu.contains(QStringLiteral("Highlight John 3:14-15"))) << menu.toStdString();
 }
@@ -869,7 +871,8 @@ TEST_F(PageWindow, ADragFromTheFirstOrLastLineSelectsWhatItCrossesAndThePageStay
 {
     BookPageView* page = kjvPageShowing(QStringLiteral("John 3:16"), QStringLiteral("_s43.3.17"));
     ASSERT_NE(page, nullptr);
-    ASSERT_TRUE(waitFor([&] { return reader_test::keyAtTopOf(page) == ((43u << 16) | (3u << 8) | 16u) && pageSettled(page); }));
+    ASSERT_TRUE(
+        waitFor([&] { return reader_test::keyAtTopOf(page) == ((43u << 16) | (3u << 8) | 16u) && pageSettled(page); }));
     const auto pageOffset = [&] { return evaluate(page, QStringLiteral("window.pageYOffset")).toDouble(); };
     const double before = pageOffset();
     const QPoint loved = wordAt(page, QStringLiteral("_s43.3.16"), QStringLiteral("loved"));
@@ -899,7 +902,8 @@ TEST_F(PageWindow, ADragFromTheFirstOrLastLineSelectsWhatItCrossesAndThePageStay
     drag(page, last, last - QPoint(0, 40), 50);
     ASSERT_TRUE(waitFor([&] {
         return !engineSelection(page).isEmpty() && !engineSelection(page).contains(QStringLiteral("only beg"));
-    })) << "from " << last.x() << "," << last.y() << ": " << engineSelection(page).toStdString();
+    })) << "from "
+        << last.x() << "," << last.y() << ": " << engineSelection(page).toStdString();
     QTest::qWait(300);
     EXPECT_EQ(pageOffset(), before);
 }
@@ -928,22 +932,29 @@ TEST_F(PageWindow, TheKeyboardMenuActsOnAVerseInViewAndItsNoteDeletionNamesIt)
     ASSERT_TRUE(QTest::qWaitForWindowActive(main));
     QTest::mouseClick(input(page), Qt::LeftButton, Qt::NoModifier, sent);
     const auto keysInPage = [&] {
-        return waitFor([&] { return QApplication::focusWidget() != nullptr && page->isAncestorOf(QApplication::focusWidget()); });
+        return waitFor(
+            [&] { return QApplication::focusWidget() != nullptr && page->isAncestorOf(QApplication::focusWidget()); });
     };
     ASSERT_TRUE(keysInPage()) << "the click left the keys elsewhere";
-    ASSERT_TRUE(waitFor([&] { return evaluate(page, QStringLiteral("getSelection().type")).toString() == QStringLiteral("Caret"); }));
+    ASSERT_TRUE(waitFor(
+        [&] { return evaluate(page, QStringLiteral("getSelection().type")).toString() == QStringLiteral("Caret"); }));
     QString menu = keyboardMenu();
     EXPECT_TRUE(menu.contains(QStringLiteral("Highlight John 3:17|"))) << menu.toStdString();
     EXPECT_TRUE(menu.contains(QStringLiteral("Add Note to John 3:17"))) << menu.toStdString();
     EXPECT_FALSE(menu.contains(QStringLiteral("3:16"))) << menu.toStdString();
 
     // A go-to 3:18 takes 3:17 (and its selection) out of sight: the menu is 3:18's, at the top.
-    goTo(panes()->activeSourceTuple(), panes()->activeSourceTuple()->locations().sectionForSyncString(QStringLiteral("John 3:18")));
-    ASSERT_TRUE(waitFor([&] { return reader_test::keyAtTopOf(page) == ((43u << 16) | (3u << 8) | 18u) && pageSettled(page); }));
+    goTo(panes()->activeSourceTuple(),
+        panes()->activeSourceTuple()->locations().sectionForSyncString(QStringLiteral("John 3:18")));
+    ASSERT_TRUE(
+        waitFor([&] { return reader_test::keyAtTopOf(page) == ((43u << 16) | (3u << 8) | 18u) && pageSettled(page); }));
     ASSERT_FALSE(verseOnScreen(page, QStringLiteral("_s43.3.17")));
     // Back into the page with the keys that go from pane to pane.
-    for (int step = 0; step < 6 && !(QApplication::focusWidget() != nullptr && page->isAncestorOf(QApplication::focusWidget())); ++step)
-        ASSERT_TRUE(reader_test::pressKeys(m_controller->mainWindowController(), QKeySequence(QStringLiteral("Ctrl+]"))));
+    for (int step = 0;
+         step < 6 && !(QApplication::focusWidget() != nullptr && page->isAncestorOf(QApplication::focusWidget()));
+         ++step)
+        ASSERT_TRUE(
+            reader_test::pressKeys(m_controller->mainWindowController(), QKeySequence(QStringLiteral("Ctrl+]"))));
     ASSERT_TRUE(keysInPage()) << "the keys do not reach the page";
     // The note's question, read while it shows and answered with Return.
     QString question;
@@ -986,7 +997,8 @@ TEST_F(PageWindow, ACopyHasAnEmptyLineOnlyWhereAParagraphOpens)
         << engineSelection(page).toStdString();
     QApplication::clipboard()->setText(QStringLiteral("held"));
     QTest::keySequence(input(page), QKeySequence(QKeySequence::Copy));
-    ASSERT_TRUE(waitFor([] { return QApplication::clipboard()->text() != QStringLiteral("held"); })) << "nothing copied";
+    ASSERT_TRUE(waitFor([] { return QApplication::clipboard()->text() != QStringLiteral("held"); }))
+        << "nothing copied";
     EXPECT_EQ(QApplication::clipboard()->text(),
         QStringLiteral("And God called the light Day, and the darkness he called Night. And the evening and the "
                        "morning were the first day.\n\n"
