@@ -1452,11 +1452,16 @@ function qsSelectionWords() {
     // The text breaks paragraphs where the page does: a paragraph's lines follow one another and an
     // empty line stands only before a paragraph that opens (where the page leaves its gap), while
     // the text of a paragraph element alone would stand between empty lines, after it as well.
+    // A paragraph opens at a mark, a character that the words themselves do not hold.
     var laidOut = holder.cloneNode(true);
+    var words = laidOut.textContent;
+    var mark = '\uE000';
+    for (var c = 0xE001; words.indexOf(mark) >= 0 && c <= 0xF8FF; c++)
+        mark = String.fromCharCode(c);
     var paragraphs = laidOut.querySelectorAll('p');
     for (var p = 0; p < paragraphs.length; p++) {
         var line = document.createElement('div');
-        line.appendChild(document.createTextNode('\uE000'));
+        line.appendChild(document.createTextNode(mark));
         while (paragraphs[p].firstChild)
             line.appendChild(paragraphs[p].firstChild);
         paragraphs[p].parentNode.replaceChild(line, paragraphs[p]);
@@ -1468,7 +1473,11 @@ function qsSelectionWords() {
     body.appendChild(laidOut);
     var text = laidOut.innerText;
     body.removeChild(laidOut);
-    text = text.replace(/\u00a0/g, ' ').replace(/[ \t]*\n*\uE000[ \t]*/g, '\n\n').replace(/^\s+|\s+$/g, '');
+    text = text.replace(/\u00a0/g, ' ').split(mark).map(function (part) {
+        return part.replace(/^[ \t\n]+|[ \t\n]+$/g, '');
+    }).filter(function (part) {
+        return part !== '';
+    }).join('\n\n');
     // The blocks are divisions, which a copy's HTML leaves out: a block of running text ends with a
     // line break, so that the next block's words do not run on from it.
     var blocks = holder.querySelectorAll('div[' + qsBlockMark + ']');
