@@ -123,50 +123,10 @@ void BookPaneCommands::attachToPage()
 void BookPaneCommands::showContextMenuFromKeyboard()
 {
     BookPageView* page = m_pane.page();
-    // The selection, or else the verse (or block) at the top of the view, selected whole; answered as
-    // [left, bottom] of its first line in view, its blocks or verse keys and its text.
-    static const QString script = QStringLiteral(R"JS((function () {
-  var s = window.getSelection();
-  if (!s) return [];
-  if (s.rangeCount === 0 || s.isCollapsed) {
-    var p = typeof qsCurrentPosition === 'function' ? qsCurrentPosition() : null;
-    var from = p && p.verse ? document.getElementById(p.verse) : (p ? document.getElementById(p.block) : null);
-    if (!from) return [];
-    var r = document.createRange();
-    if (p.verse) {
-      var anchors = document.querySelectorAll('span[id^="_s"]');
-      var next = null, seen = false;
-      for (var i = 0; i < anchors.length && !next; i++) {
-        if (anchors[i] === from) seen = true;
-        else if (seen && qsIsVerseId(anchors[i].id)) next = anchors[i];
-      }
-      r.setStartBefore(from);
-      // The verse ends with the last text before the next verse's anchor (not in that verse's block).
-      var last = null;
-      if (next) {
-        var w = document.createTreeWalker(document.body, NodeFilter.SHOW_TEXT);
-        w.currentNode = next;
-        last = w.previousNode();
-      }
-      if (last && (from.compareDocumentPosition(last) & Node.DOCUMENT_POSITION_FOLLOWING))
-        r.setEnd(last, last.length);
-      else if (next) r.setEndBefore(next);
-      else r.setEndAfter(from.parentNode.lastChild);
-    } else {
-      r.selectNodeContents(from);
-    }
-    s.removeAllRanges();
-    s.addRange(r);
-  }
-  var range = s.getRangeAt(0);
-  var rects = range.getClientRects(), b = null;
-  for (var k = 0; k < rects.length && !b; k++)
-    if (rects[k].width > 0 && rects[k].bottom > 0 && rects[k].top < window.innerHeight) b = rects[k];
-  if (!b) b = range.getBoundingClientRect();
-  var x = Math.max(0, Math.min(window.innerWidth - 1, b.left));
-  var y = Math.max(0, Math.min(window.innerHeight - 1, b.bottom));
-  return [x, y, getSelectedBlocksOrKeys()];
-})())JS");
+    // The page chooses what the menu acts on and selects it: the selection in view, else the verse
+    // (or block) at the caret or last pressed while in view, else the one at the top of the view;
+    // answered as [left, bottom] of its first line in view and its blocks or verse keys.
+    static const QString script = QStringLiteral("typeof qsMenuSelection === 'function' ? qsMenuSelection() : []");
     QPointer<BookPageView> guard(page);
     page->page()->runJavaScript(script, [this, guard](const QVariant& answer) {
         const QVariantList a = answer.toList();
@@ -431,20 +391,29 @@ void BookPaneCommands::onRemoveNoteSelected()
     SourceTuple::Ptr book = m_pane.currentSourceTuple();
     if (m_selectedBlocksOrKeys.isEmpty() || !book)
         return;
+    // The note is shown first; the question names whose note goes, and Return keeps it.
+    const quint32 first = m_selectedBlocksOrKeys[0];
     onAddViewNoteSelected();
-    QMessageBox box(QMessageBox::Warning, QString(), tr("Are you sure you want to delete this note?"));
+    QMessageBox box(QMessageBox::Warning, QString(), noteDeletionQuestion(first));
     PlainLabel::makePlain(&box);
     box.setInformativeText(
         tr("If you answer 'Yes', you will permanently delete the note. This operation cannot be undone."));
     QPushButton* yes = box.addButton(tr("Yes"), QMessageBox::AcceptRole);
-    box.addButton(tr("No"), QMessageBox::RejectRole);
+    QPushButton* no = box.addButton(tr("No"), QMessageBox::RejectRole);
+    box.setDefaultButton(no);
+    box.setEscapeButton(no);
     box.exec();
     if (box.clickedButton() != static_cast<QAbstractButton*>(yes))
         return;
-    const quint32 first = m_selectedBlocksOrKeys[0];
     const quint32 section =
         m_pane.isABible() ? book->locations().sectionForBibleKey(first) : book->locations().sectionForBlock(first);
     m_pane.hooks().deleteNote(book, m_pane.isABible() ? first : 0, section, m_pane.isABible());
+}
+
+QString BookPaneCommands::noteDeletionQuestion(quint32 blockOrKey) const
+{
+    return m_pane.isABible() ? tr("Delete your note on %1?").arg(spell(blockOrKey, blockOrKey))
+                             : tr("Delete your note on this section?");
 }
 
 void BookPaneCommands::onRemoveTempHL()

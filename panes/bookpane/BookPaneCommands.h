@@ -69,7 +69,11 @@ public:
     void onAutostudyToday();
     void onLookup();
     void onAddViewNoteSelected();
+    // Shows the first selected verse's (block's) note and asks whether to delete it, naming it; "No"
+    // is the default answer.
     void onRemoveNoteSelected();
+    // The question that deletion asks: "Delete your note on John 3:18?".
+    QString noteDeletionQuestion(quint32 blockOrKey) const;
     void onRemoveTempHL();
     void onCopyImage(const QString& imageUrl);
 
@@ -81,9 +85,10 @@ public:
     };
     // The pane's items followed by the kept default items; null when no item qualifies.
     QMenu* contextMenu(const MenuElement& element, const QList<QAction*>& defaultItems, QWidget* parent);
-    // The context menu from the keyboard (Shift+F10, the Menu key): at the selection, or with no
-    // selection at the verse (block) at the top of the view, which it selects first, so the menu's
-    // commands apply to it.
+    // The context menu from the keyboard (Shift+F10, the Menu key): at the selection while some of
+    // it is in view; else at the verse (block) of the caret or the last press while that is in view,
+    // else at the one at the top of the view, which it selects first, so the menu's commands apply to
+    // it. Never for a verse out of sight.
     void showContextMenuFromKeyboard();
 
 private:

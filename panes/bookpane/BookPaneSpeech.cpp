@@ -13,6 +13,7 @@
 #include "platform/UserDefaults.h"
 
 #include <QPointer>
+#include <QRegularExpression>
 #include <QTimer>
 #include <QUrl>
 
@@ -87,6 +88,16 @@ void BookPaneSpeech::speakOnce(const QString& text, const SourceTuple::Ptr& book
     synthesizer->speak(text);
 }
 
+QString BookPaneSpeech::spokenWords(const QString& text)
+{
+    // The paragraph sign (and the blank after it) is a mark on the page, not a word; a copy of the
+    // page's words leaves it out as well.
+    static const QRegularExpression kParagraphSign(QStringLiteral("\u00B6[ \u00A0]?"));
+    QString words = text;
+    words.remove(kParagraphSign);
+    return words.trimmed();
+}
+
 PassageOptions BookPaneSpeech::speechTextOptions()
 {
     PassageOptions options;
@@ -150,12 +161,12 @@ void BookPaneSpeech::onSpeakBlockOrVerse()
         const quint32 start = list.isEmpty() ? 0 : book->locations().sectionForBibleKey(list[0]);
         const quint32 end = list.size() >= 2 ? book->locations().sectionForBibleKey(list[1]) : start;
         if (start != 0 && end != 0 && start <= end)
-            text = m_pane.hooks().passagePlainText(book, true, start, end, speechTextOptions());
+            text = spokenWords(m_pane.hooks().passagePlainText(book, true, start, end, speechTextOptions()));
     } else {
         const quint32 start = list.isEmpty() ? 0 : list[0];
         const quint32 end = list.size() >= 2 ? list[1] : start;
         if (start != kNoBlock && end != kNoBlock && start <= end)
-            text = m_pane.hooks().passagePlainText(book, false, start, end, speechTextOptions());
+            text = spokenWords(m_pane.hooks().passagePlainText(book, false, start, end, speechTextOptions()));
     }
     if (text.isEmpty())
         return;
@@ -174,9 +185,10 @@ void BookPaneSpeech::speakSelectionWords(const QString& text)
     if (!guardSpeech([this, text] { speakSelectionWords(text); }))
         return;
     SourceTuple::Ptr book = m_pane.currentSourceTuple();
-    if (text.isEmpty() || !book)
+    const QString words = spokenWords(text);
+    if (words.isEmpty() || !book)
         return;
-    speakOnce(text, book);
+    speakOnce(words, book);
 }
 
 void BookPaneSpeech::onSpeakStartSpeaking()
@@ -271,14 +283,14 @@ void BookPaneSpeech::speakNext()
         if (bible) {
             if (book->numSections() <= n || n > m_speakingStopAfterSection)
                 break;
-            text = m_pane.hooks().passagePlainText(book, true, n, n, speechTextOptions());
+            text = spokenWords(m_pane.hooks().passagePlainText(book, true, n, n, speechTextOptions()));
             request = GoToRequest();
             request.section = n;
             request.clearTempHighlight = false;
         } else {
             if (book->record().numBlocks <= n)
                 break;
-            text = m_pane.hooks().passagePlainText(book, false, n, n, speechTextOptions());
+            text = spokenWords(m_pane.hooks().passagePlainText(book, false, n, n, speechTextOptions()));
             request = GoToRequest();
             request.block = n;
         }

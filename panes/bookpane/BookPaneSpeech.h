@@ -28,6 +28,9 @@ public:
 
     // Speech text options for the passage formatter.
     static PassageOptions speechTextOptions();
+    // The words of `text` that are read aloud: without the paragraph signs that a Bible shows, as
+    // a copy of the page's words has them.
+    static QString spokenWords(const QString& text);
     void configureSpeechSynthesizerForLanguage(quint64 language);
 
     void onSpeakBlockOrVerse();

@@ -8,8 +8,8 @@
 // Where the page stands (its blocks, the room held, a placement on its way) is kept in qsPlacement.
 // The reader drives the page through the functions
 // fillExtraScreens, getPageYOffset, scrollToElement, scrollToYOffset, getSelectionHtml,
-// qsSelectionWords, updateDevotionalReadingStatus, resizeDocument, qsReportPlacePainted, qsGoToPlace,
-// qsRenderBlocksAgain and qsShowPartEnd.
+// qsSelectionWords, getSelectedBlocksOrKeys, qsMenuSelection, updateDevotionalReadingStatus,
+// resizeDocument, qsReportPlacePainted, qsGoToPlace, qsRenderBlocksAgain and qsShowPartEnd.
 //
 // The reader sets `sourceTupleString`, `webViewSerialNumber`, `qsBridgeBase` (the bridge address with
 // this page's secret) and `qsFrameKey` (the mark of the reader's own elements among the blocks)
@@ -1005,34 +1005,54 @@ function qsFollowLink(target) {
 
 // A drag that starts on a Strong's number selects text, as a drag from a word does. The engine starts
 // no selection on a link (it drags the link instead), so a press on a number's link starts the
-// selection here and the moves until the release extend it. Where the press was tells a click from
-// the end of a drag that selected text.
+// selection here and the moves until the release extend it. So does a press on the first or the last
+// line of the view: the engine scrolls the page as soon as a selection's drag is that near the view's
+// edge, and the text would run under the pointer, selecting lines the reader never pointed at; here
+// the page moves only when the pointer leaves the view. Where the press was tells a click from the
+// end of a drag that selected text.
 var qsPressedAt = null;
-var qsSelectingFromNumber = false;
+var qsSelecting = false;
+var qsEdgeBelt = 24; // the band along the view's top and bottom where the engine's drag scrolls
 
 function qsOnMouseDown(event) {
     qsPressedAt = event.button === 0 ? { x: event.clientX, y: event.clientY } : null;
-    qsSelectingFromNumber = false;
-    if (event.button !== 0 || event.shiftKey || event.altKey || event.ctrlKey || event.metaKey)
+    qsSelecting = false;
+    if (event.button === 0) {
+        var pressed = document.caretRangeFromPoint(event.clientX, event.clientY);
+        qsLastPress = pressed ? { node: pressed.startContainer } : null;
+    }
+    // A double or triple press selects a word or a line as the engine does.
+    if (event.button !== 0 || event.shiftKey || event.altKey || event.ctrlKey || event.metaKey || event.detail > 1)
         return;
     var node = event.target && event.target.nodeType === 1 ? event.target : (event.target || {}).parentElement;
     var link = node && node.closest ? node.closest('a[href]') : null;
-    var at = link && qsIsStrongsTarget(qsLinkTarget(link)) ? document.caretRangeFromPoint(event.clientX, event.clientY) : null;
+    var nearEdge = event.clientY < qsEdgeBelt || event.clientY > window.innerHeight - qsEdgeBelt;
+    if (link ? !qsIsStrongsTarget(qsLinkTarget(link)) : !nearEdge)
+        return;
+    var at = document.caretRangeFromPoint(event.clientX, event.clientY);
     if (!at)
         return;
     event.preventDefault();
     window.getSelection().collapse(at.startContainer, at.startOffset);
-    qsSelectingFromNumber = true;
+    qsSelecting = true;
 }
 
 function qsOnMouseMove(event) {
-    if (!qsSelectingFromNumber)
+    if (!qsSelecting)
         return;
     if ((event.buttons & 1) === 0) {
-        qsSelectingFromNumber = false;
+        qsSelecting = false;
         return;
     }
-    var at = document.caretRangeFromPoint(event.clientX, event.clientY);
+    // Past the view's top or bottom the page scrolls towards the pointer, and the selection reaches
+    // the edge of what is shown.
+    var y = event.clientY;
+    if (y < 0 || y >= window.innerHeight) {
+        var step = y < 0 ? Math.max(-60, y) : Math.min(60, y - window.innerHeight + 1);
+        window.scrollBy(0, step);
+        y = y < 0 ? 0 : window.innerHeight - 1;
+    }
+    var at = document.caretRangeFromPoint(Math.max(0, Math.min(window.innerWidth - 1, event.clientX)), y);
     var s = window.getSelection();
     if (at && s.rangeCount > 0)
         s.extend(at.startContainer, at.startOffset);
@@ -1040,7 +1060,7 @@ function qsOnMouseMove(event) {
 }
 
 function qsOnMouseUp() {
-    qsSelectingFromNumber = false;
+    qsSelecting = false;
 }
 
 function qsOnClick(event) {
@@ -1090,9 +1110,9 @@ function qsOnMouseOut(event) {
 }
 
 // ---------------------------------------------------------------------------------------------------
-// Selection: the blocks (or, in a Bible, the verse keys) the selection touches, found by walking the
-// page backwards from the selection's end to its start. The first entry belongs to the start, the
-// second to the end.
+// Selection: the blocks (or, in a Bible, the verse keys) that hold the selected words, or for a
+// selection of no words those it touches, found by walking the page backwards from the selection's
+// end to its start. The first entry belongs to the start, the second to the end.
 
 function qsHit(node, returnBlocks) {
     if (!node || node.nodeType !== 1)
@@ -1153,13 +1173,187 @@ function selectedElements(start, end, returnBlocks) {
     return results;
 }
 
-// Blocks (books) or verse keys (Bibles) of the current selection; an empty list without one.
+// The block or verse that holds `node`: its nearest enclosing hit; null outside every one.
+function qsHitAround(node, returnBlocks) {
+    for (var n = node; n; n = n.parentNode) {
+        var hit = qsHit(n, returnBlocks);
+        if (hit !== null)
+            return hit;
+    }
+    return null;
+}
+
+// Whether characters from..to of the text node are words the page shows: not blanks, line ends or
+// paragraph signs, and not in a verse's number, a note link, a footnote marker, a Strong's number
+// or anything hidden. `shown` caches the answer per element for one selection.
+function qsIsWordText(text, from, to, shown) {
+    if (!/[^\s\u00a0\u00b6]/.test(text.data.substring(from, to)))
+        return false;
+    var parent = text.parentNode;
+    if (!parent || parent.nodeType !== 1)
+        return false;
+    if (shown.has(parent))
+        return shown.get(parent);
+    var words = parent.getClientRects().length > 0;
+    for (var e = parent; words && e && e.nodeType === 1 && e !== document.body; e = e.parentNode)
+        if (qsIsNotAWord(e))
+            words = false;
+    shown.set(parent, words);
+    return words;
+}
+
+// The blocks or verses that hold selected words, in the walk's order (the start's, the end's, then
+// those between from the end backwards); empty when the range holds no words.
+function qsBlocksOrKeysWithWords(range, returnBlocks) {
+    var root = range.commonAncestorContainer;
+    var found = [];
+    var shown = new Map();
+    if (root.nodeType === 3) {
+        if (qsIsWordText(root, range.startOffset, range.endOffset, shown)) {
+            var only = qsHitAround(root, returnBlocks);
+            if (only !== null)
+                found.push(only);
+        }
+        return found;
+    }
+    var walker = document.createTreeWalker(root, NodeFilter.SHOW_TEXT);
+    var inRange = false;
+    for (var n = walker.nextNode(); n; n = walker.nextNode()) {
+        if (!inRange) {
+            if (!range.intersectsNode(n))
+                continue;
+            inRange = true;
+        } else if (!range.intersectsNode(n)) {
+            break;
+        }
+        var from = n === range.startContainer ? range.startOffset : 0;
+        var to = n === range.endContainer ? range.endOffset : n.data.length;
+        if (!qsIsWordText(n, from, to, shown))
+            continue;
+        var hit = qsHitAround(n, returnBlocks);
+        if (hit !== null && (found.length === 0 || found[found.length - 1] !== hit))
+            qsAddHit(found, hit);
+        if (found.length >= 10000)
+            break;
+    }
+    return found.length <= 2 ? found : [found[0], found[found.length - 1]].concat(found.slice(1, -1).reverse());
+}
+
+// Blocks (books) or verse keys (Bibles) of the current selection; an empty list without one. They
+// are the blocks or verses with selected words: one whose only selected part is a line end, its
+// number or its markers is not in it. A selection of no words at all (a verse's number alone) has
+// the blocks or verses it touches.
 function getSelectedBlocksOrKeys() {
     var s = window.getSelection();
     if (!s || s.rangeCount === 0 || s.isCollapsed)
         return [];
     var r = s.getRangeAt(0);
-    return selectedElements(r.startContainer, r.endContainer, !qsIsBible);
+    var withWords = qsBlocksOrKeysWithWords(r, !qsIsBible);
+    return withWords.length ? withWords : selectedElements(r.startContainer, r.endContainer, !qsIsBible);
+}
+
+// Whether some of the range is in the view: more than a sliver of a few pixels that rounding leaves
+// at the view's edge (as the verse at the top is told, qsCurrentPosition).
+function qsRangeInView(range) {
+    var rects = range.getClientRects();
+    for (var i = 0; i < rects.length; i++)
+        if (rects[i].bottom > 4 && rects[i].top < window.innerHeight - 4 && rects[i].width > 0)
+            return true;
+    return false;
+}
+
+// The whole of the verse whose anchor is `from` (the text up to the next verse's anchor), or of the
+// block `from`, as a range.
+function qsRangeOfVerseOrBlock(from, isVerse) {
+    var r = document.createRange();
+    if (!isVerse) {
+        r.selectNodeContents(from);
+        return r;
+    }
+    var anchors = document.querySelectorAll('span[id^="_s"]');
+    var next = null, seen = false;
+    for (var i = 0; i < anchors.length && !next; i++) {
+        if (anchors[i] === from)
+            seen = true;
+        else if (seen && qsIsVerseId(anchors[i].id))
+            next = anchors[i];
+    }
+    r.setStartBefore(from);
+    // The verse ends with the last text before the next verse's anchor (not in that verse's block).
+    var last = null;
+    if (next) {
+        var w = document.createTreeWalker(document.body, NodeFilter.SHOW_TEXT);
+        w.currentNode = next;
+        last = w.previousNode();
+    }
+    if (last && (from.compareDocumentPosition(last) & Node.DOCUMENT_POSITION_FOLLOWING))
+        r.setEnd(last, last.length);
+    else if (next)
+        r.setEndBefore(next);
+    else
+        r.setEndAfter(from.parentNode.lastChild);
+    return r;
+}
+
+// The verse's anchor (in a Bible) or the block that holds `node`; null outside every one.
+function qsVerseOrBlockAround(node) {
+    if (!node || !document.body.contains(node))
+        return null;
+    var element = node.nodeType === 1 ? node : node.parentElement;
+    if (!element || !element.closest)
+        return null;
+    if (qsIsBible) {
+        var span = element.closest('span[data-verse-span]');
+        var id = span ? '_s' + String(span.getAttribute('data-verse-span')).replace(/^.*?_s/, '') : '';
+        return qsIsVerseId(id) ? document.getElementById(id) : null;
+    }
+    var block = element.closest('[' + qsBlockMark + ']');
+    return block && qsBlockNumberFromId(block.id) !== null ? block : null;
+}
+
+// Where the reader last pressed on the page's text: the verse there is the one the keyboard's
+// context menu acts on while it is in view and nothing is selected.
+var qsLastPress = null;
+
+// What the keyboard's context menu acts on, made the page's selection: the reader's selection while
+// some of it is in view; else the verse (or block) of the caret or of the last press on the page
+// while some of it is in view; else the verse (or block) at the top of the view. Never a verse out of
+// sight. Answered as [left, bottom] of its first line in view and its blocks or verse keys; [] when
+// the page has nothing to act on.
+function qsMenuSelection() {
+    var s = window.getSelection();
+    if (!s)
+        return [];
+    if (s.rangeCount === 0 || s.isCollapsed || !qsRangeInView(s.getRangeAt(0))) {
+        var places = [s.rangeCount > 0 && s.isCollapsed ? s.getRangeAt(0).startContainer : null,
+            qsLastPress ? qsLastPress.node : null];
+        var from = null, range = null;
+        for (var i = 0; i < places.length && !range; i++) {
+            from = qsVerseOrBlockAround(places[i]);
+            range = from ? qsRangeOfVerseOrBlock(from, qsIsBible) : null;
+            if (range && !qsRangeInView(range))
+                range = null;
+        }
+        if (!range) {
+            var p = qsCurrentPosition();
+            from = p && p.verse ? document.getElementById(p.verse) : (p ? document.getElementById(p.block) : null);
+            range = from ? qsRangeOfVerseOrBlock(from, !!p.verse) : null;
+        }
+        if (!range)
+            return [];
+        s.removeAllRanges();
+        s.addRange(range);
+    }
+    var chosen = s.getRangeAt(0);
+    var rects = chosen.getClientRects(), b = null;
+    for (var k = 0; k < rects.length && !b; k++)
+        if (rects[k].width > 0 && rects[k].bottom > 0 && rects[k].top < window.innerHeight)
+            b = rects[k];
+    if (!b)
+        b = chosen.getBoundingClientRect();
+    var x = Math.max(0, Math.min(window.innerWidth - 1, b.left));
+    var y = Math.max(0, Math.min(window.innerHeight - 1, b.bottom));
+    return [x, y, getSelectedBlocksOrKeys()];
 }
 
 var qsSelectionTimer = null;
@@ -1255,15 +1449,35 @@ function qsSelectionWords() {
     for (var i = 0; i < s.rangeCount; i++)
         holder.appendChild(s.getRangeAt(i).cloneContents());
     qsRemoveNonWords(holder);
+    // The text breaks paragraphs where the page does: a paragraph's lines follow one another and an
+    // empty line stands only before a paragraph that opens (where the page leaves its gap), while
+    // the text of a paragraph element alone would stand between empty lines, after it as well.
+    // A paragraph opens at a mark, a character that the words themselves do not hold.
+    var laidOut = holder.cloneNode(true);
+    var words = laidOut.textContent;
+    var mark = '\uE000';
+    for (var c = 0xE001; words.indexOf(mark) >= 0 && c <= 0xF8FF; c++)
+        mark = String.fromCharCode(c);
+    var paragraphs = laidOut.querySelectorAll('p');
+    for (var p = 0; p < paragraphs.length; p++) {
+        var line = document.createElement('div');
+        line.appendChild(document.createTextNode(mark));
+        while (paragraphs[p].firstChild)
+            line.appendChild(paragraphs[p].firstChild);
+        paragraphs[p].parentNode.replaceChild(line, paragraphs[p]);
+    }
     // Laid out out of sight for the moment it is read, at the page's width, so that its text has the
     // page's line breaks between blocks.
-    holder.style.cssText = 'position:fixed;left:-100000px;top:0;pointer-events:none;width:' +
+    laidOut.style.cssText = 'position:fixed;left:-100000px;top:0;pointer-events:none;width:' +
         Math.max(1, body.clientWidth) + 'px';
-    body.appendChild(holder);
-    var text = holder.innerText;
-    body.removeChild(holder);
-    holder.removeAttribute('style');
-    text = text.replace(/\u00a0/g, ' ').replace(/^\s+|\s+$/g, '');
+    body.appendChild(laidOut);
+    var text = laidOut.innerText;
+    body.removeChild(laidOut);
+    text = text.replace(/\u00a0/g, ' ').split(mark).map(function (part) {
+        return part.replace(/^[ \t\n]+|[ \t\n]+$/g, '');
+    }).filter(function (part) {
+        return part !== '';
+    }).join('\n\n');
     // The blocks are divisions, which a copy's HTML leaves out: a block of running text ends with a
     // line break, so that the next block's words do not run on from it.
     var blocks = holder.querySelectorAll('div[' + qsBlockMark + ']');

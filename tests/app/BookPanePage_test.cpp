@@ -30,6 +30,7 @@
 #include "platform/ui/CommandNames.h"
 #include "search/execution/SearchResultsAggregator.h"
 #include "studypane/StudyPaneSearchResultsViewController.h"
+#include "studypane/notes/NoteStore.h"
 #include "support/RecordingAlerts.h"
 
 #include "ReaderTestProgram.h"
@@ -53,8 +54,10 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTabBar>
 #include <QTableView>
@@ -173,14 +176,18 @@ protected:
         QCoreApplication::sendEvent(target, &move);
     }
 
-    // A drag with the left button from `from` to `to` of the page's view, as the reader selects text.
-    static void drag(BookPageView* page, const QPoint& from, const QPoint& to)
+    // A drag with the left button from `from` to `to` of the page's view, as the reader selects text;
+    // `pace` milliseconds between the moves (a hand takes half a second or so).
+    static void drag(BookPageView* page, const QPoint& from, const QPoint& to, int pace = 0)
     {
         QWidget* target = input(page);
         QTest::mouseMove(target, from);
         QTest::mousePress(target, Qt::LeftButton, Qt::NoModifier, from);
-        for (int step = 1; step <= 12; ++step)
+        for (int step = 1; step <= 12; ++step) {
+            if (pace > 0)
+                QTest::qWait(pace);
             QTest::mouseMove(target, from + (to - from) * step / 12);
+        }
         QTest::mouseRelease(target, Qt::LeftButton, Qt::NoModifier, to);
     }
 
@@ -209,6 +216,39 @@ protected:
                 "var r=document.createRange();r.setStart(pick,i);r.setEnd(pick,i+1);var b=r.getBoundingClientRect();"
                 "return [%2?b.right-1:b.left+1,b.top+b.height/2];})()")
                 .arg(verse, end ? QStringLiteral("true") : QStringLiteral("false")));
+    }
+
+    // The middle of the first `word` of the book's text after the verse's anchor (its id, "_s43.3.16");
+    // null when the page does not show it.
+    static QPoint wordAt(BookPageView* page, const QString& verse, const QString& word)
+    {
+        return settledPoint(page,
+            QStringLiteral("(function(){var v=document.getElementById('%1');if(!v)return [];"
+                           "var w=document.createTreeWalker(document.body,NodeFilter.SHOW_TEXT),n;w.currentNode=v;"
+                           "while((n=w.nextNode())){var i=n.data.indexOf('%2');if(i<0)continue;"
+                           "var r=document.createRange();r.setStart(n,i);r.setEnd(n,i+%3);"
+                           "var b=r.getBoundingClientRect();return [b.left+b.width/2,b.top+b.height/2];}return [];})()")
+                .arg(verse, word)
+                .arg(word.size()));
+    }
+
+    // The text the page shows between a verse's number and the next verse: the verse the reader sees.
+    static bool verseOnScreen(BookPageView* page, const QString& verse)
+    {
+        return evaluate(page,
+            QStringLiteral("(function(){var v=document.getElementById('%1');if(!v)return false;"
+                           "var b=v.getBoundingClientRect();return b.bottom>0&&b.top<innerHeight;})()")
+                .arg(verse))
+            .toBool();
+    }
+
+    // The page has landed where it was sent and holds still: no placement on its way, no filling.
+    static bool pageSettled(BookPageView* page)
+    {
+        return evaluate(page,
+            QStringLiteral("qsPlacement.state==='idle'&&!qsPlacement.filling&&"
+                           "qsPlacement.fillTimer===null"))
+            .toBool();
     }
 
     // The page's selection as the web engine gives it, numbers and all.
@@ -752,6 +792,220 @@ TEST_F(PageWindow, CopyPassageNowCopiesThePassageSelectedNow)
     EXPECT_TRUE(copied.startsWith(QStringLiteral("(Ge 1:25-27)"))) << copied.toStdString();
     EXPECT_TRUE(copied.contains(QStringLiteral("male and female"))) << copied.toStdString();
     EXPECT_FALSE(copied.contains(QStringLiteral("And God blessed them"))) << copied.toStdString();
+}
+
+// The passage of a selection is the verses whose words it holds: a drag from the empty space after a
+// verse's last line into the next verse is a selection of that next verse alone, and one that ends
+// before a verse's words (its number and paragraph sign selected, none of its words) leaves that
+// verse out. The menu, Copy Passage Now and the window's passage name those verses only.
+TEST_F(PageWindow, ASelectionsPassageIsTheVersesOfItsWords)
+{
+    BookPageView* page = kjvPageShowing(QStringLiteral("Romans 8:28"), QStringLiteral("_s45.8.29"));
+    ASSERT_NE(page, nullptr);
+    QAction* copyNow = m_controller->mainWindowController()->actions().action(CommandNames::CopyPassageNow);
+    ASSERT_NE(copyNow, nullptr);
+    const auto copiedNow = [&] {
+        QApplication::clipboard()->setText(QStringLiteral("held"));
+        if (!reader_test::pressKeys(m_controller->mainWindowController(), QKeySequence(QStringLiteral("Ctrl+Alt+C"))) ||
+            !waitFor([] { return QApplication::clipboard()->text() != QStringLiteral("held"); }))
+            return QStringLiteral("nothing copied");
+        return QApplication::clipboard()->text();
+    };
+    const auto selectionMenu = [&] {
+        return contextMenuTitles(page,
+            settledPoint(page,
+                QStringLiteral("(function(){var b=getSelection().getRangeAt(0).getClientRects();b=b[b.length-1];"
+                               "return [b.left+b.width/2,b.top+b.height/2];})()")))
+            .join(QLatin1Char('|'));
+    };
+
+    // From the white space right of the end of 8:28's last line into 8:29's words.
+    wordsEdge(page, QStringLiteral("_s45.8.28"), false, true);
+    const QPoint lineEnd = settledPoint(page,
+        QStringLiteral("(function(){var s=document.querySelectorAll('[data-verse-span=\"sel_s45.8.28\"]');"
+                       "var r=document.createRange();r.selectNodeContents(s[s.length-1]);var b=r.getClientRects();"
+                       "b=b[b.length-1];return [Math.min(innerWidth-30,b.right+40),b.top+b.height/2];})()"));
+    const QPoint into = wordAt(page, QStringLiteral("_s45.8.29"), QStringLiteral("foreknow"));
+    ASSERT_FALSE(lineEnd.isNull());
+    ASSERT_FALSE(into.isNull());
+    ASSERT_GT(into.y(), lineEnd.y());
+    drag(page, lineEnd, into);
+    ASSERT_TRUE(waitFor([&] { return engineSelection(page).contains(QStringLiteral("whom")); }))
+        << engineSelection(page).toStdString();
+    EXPECT_TRUE(waitFor([&] { return panes()->selectedBibleRefString() == QStringLiteral("Romans 8:29"); }))
+        << panes()->selectedBibleRefString().toStdString();
+    ASSERT_TRUE(waitFor([&] { return copyNow->isEnabled(); }));
+    EXPECT_TRUE(copiedNow().startsWith(QStringLiteral("(Ro 8:29)"))) << QApplication::clipboard()->text().toStdString();
+    QString menu = selectionMenu();
+    for (const char* item : {"Highlight Romans 8:29", "Bookmark Romans 8:29", "Add Note to Romans 8:29"})
+        EXPECT_TRUE(menu.contains(QLatin1String(item))) << item << " in " << menu.toStdString();
+    EXPECT_FALSE(menu.contains(QStringLiteral("8:28"))) << menu.toStdString();
+
+    // From 3:14's words to the gap before 3:16's words: its number and paragraph sign, no word of it.
+    const SourceTuple::Ptr kjv = panes()->activeSourceTuple();
+    ASSERT_TRUE(kjv);
+    goTo(kjv, kjv->locations().sectionForSyncString(QStringLiteral("John 3:14")));
+    ASSERT_TRUE(waitFor([&] {
+        return evaluate(page, QStringLiteral("!!document.getElementById('_s43.3.17')")).toBool() && pageSettled(page);
+    }));
+    const QPoint start = wordsEdge(page, QStringLiteral("_s43.3.14"), false, true);
+    const QPoint beforeWords = wordsEdge(page, QStringLiteral("_s43.3.16"), false);
+    ASSERT_FALSE(start.isNull());
+    ASSERT_FALSE(beforeWords.isNull());
+    drag(page, start, beforeWords);
+    ASSERT_TRUE(waitFor([&] { return engineSelection(page).contains(QStringLiteral("\u00B6")); }))
+        << "the selection does not reach 3:16's paragraph sign: " << engineSelection(page).toStdString();
+    EXPECT_FALSE(engineSelection(page).contains(QStringLiteral("For"))) << engineSelection(page).toStdString();
+    EXPECT_TRUE(waitFor([&] { return panes()->selectedBibleRefString() == QStringLiteral("John 3:14-15"); }))
+        << panes()->selectedBibleRefString().toStdString();
+    EXPECT_TRUE(copiedNow().startsWith(QStringLiteral("(Jn 3:14-15)")))
+        << QApplication::clipboard()->text().toStdString();
+    menu = selectionMenu();
+    EXPECT_TRUE(menu.contains(QStringLiteral("Highlight John 3:14-15"))) << menu.toStdString();
+}
+
+// Right after a go-to the first line of the page is selectable like any other: a drag from it down
+// selects what it crosses and the page stays where it is (the engine used to scroll the page up under
+// a drag that began at the view's edge, selecting verses above). So does the last line, upwards.
+TEST_F(PageWindow, ADragFromTheFirstOrLastLineSelectsWhatItCrossesAndThePageStays)
+{
+    BookPageView* page = kjvPageShowing(QStringLiteral("John 3:16"), QStringLiteral("_s43.3.17"));
+    ASSERT_NE(page, nullptr);
+    ASSERT_TRUE(
+        waitFor([&] { return reader_test::keyAtTopOf(page) == ((43u << 16) | (3u << 8) | 16u) && pageSettled(page); }));
+    const auto pageOffset = [&] { return evaluate(page, QStringLiteral("window.pageYOffset")).toDouble(); };
+    const double before = pageOffset();
+    const QPoint loved = wordAt(page, QStringLiteral("_s43.3.16"), QStringLiteral("loved"));
+    const QPoint begotten = wordAt(page, QStringLiteral("_s43.3.16"), QStringLiteral("begotten"));
+    ASSERT_FALSE(loved.isNull());
+    ASSERT_FALSE(begotten.isNull());
+    ASSERT_LT(loved.y(), 20) << "the word is not on the first line of the view";
+    drag(page, loved, begotten, 50);
+    ASSERT_TRUE(waitFor([&] { return engineSelection(page).contains(QStringLiteral("the world")); }))
+        << engineSelection(page).toStdString();
+    QTest::qWait(300);  // the engine's own scrolling under a drag would have begun by now
+    EXPECT_EQ(pageOffset(), before);
+    EXPECT_FALSE(engineSelection(page).contains(QStringLiteral("Moses"))) << engineSelection(page).toStdString();
+    EXPECT_TRUE(engineSelection(page).contains(QStringLiteral("only beg"))) << engineSelection(page).toStdString();
+    EXPECT_TRUE(waitFor([&] { return panes()->selectedBibleRefString() == QStringLiteral("John 3:16"); }))
+        << panes()->selectedBibleRefString().toStdString();
+
+    // The last line of the view, dragged upwards.
+    const QPoint last = settledPoint(page,
+        QStringLiteral("(function(){var w=document.createTreeWalker(document.body,NodeFilter.SHOW_TEXT),n,pick=null;"
+                       "while((n=w.nextNode())){if(!/\\S{3}/.test(n.data)||n.parentElement.closest('a'))continue;"
+                       "var r=document.createRange();r.selectNodeContents(n);var b=r.getClientRects();"
+                       "for(var i=0;i<b.length;i++)if(b[i].bottom<=innerHeight&&b[i].bottom>innerHeight-18&&"
+                       "b[i].width>20)pick=b[i];}"
+                       "return pick?[pick.left+pick.width/2,pick.top+pick.height/2]:[];})()"));
+    ASSERT_FALSE(last.isNull()) << "no words on the view's last line";
+    drag(page, last, last - QPoint(0, 40), 50);
+    ASSERT_TRUE(waitFor([&] {
+        return !engineSelection(page).isEmpty() && !engineSelection(page).contains(QStringLiteral("only beg"));
+    })) << "from "
+        << last.x() << "," << last.y() << ": " << engineSelection(page).toStdString();
+    QTest::qWait(300);
+    EXPECT_EQ(pageOffset(), before);
+}
+
+// The keyboard's context menu acts on the verse the reader clicked, and after a go-to that takes it
+// out of sight, on the verse at the top of what is shown, never on one off the screen. Its note
+// deletion names the verse and keeps the note unless the reader answers Yes.
+TEST_F(PageWindow, TheKeyboardMenuActsOnAVerseInViewAndItsNoteDeletionNamesIt)
+{
+    BookPageView* page = kjvPageShowing(QStringLiteral("John 3:16"), QStringLiteral("_s43.3.18"));
+    ASSERT_NE(page, nullptr);
+    ASSERT_TRUE(waitFor([&] { return pageSettled(page); }));
+    const NoteLocation john318 = NoteLocation::bible((43u << 16) | (3u << 8) | 18u);
+    ASSERT_TRUE(reader_test::programNotes().save(john318, QStringLiteral("a note kept")));
+    const auto keyboardMenu = [&](const QString& choose = QString()) {
+        return TestSupport::readPopupMenu(
+            [] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_F10, Qt::ShiftModifier); }, choose)
+            .titles.join(QLatin1Char('|'));
+    };
+
+    // A click on a plain word of 3:17 (the keys then go to the page): the menu is 3:17's.
+    const QPoint sent = wordAt(page, QStringLiteral("_s43.3.17"), QStringLiteral("sent"));
+    ASSERT_FALSE(sent.isNull());
+    QWidget* main = m_controller->mainWindowController()->window();
+    main->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(main));
+    QTest::mouseClick(input(page), Qt::LeftButton, Qt::NoModifier, sent);
+    const auto keysInPage = [&] {
+        return waitFor(
+            [&] { return QApplication::focusWidget() != nullptr && page->isAncestorOf(QApplication::focusWidget()); });
+    };
+    ASSERT_TRUE(keysInPage()) << "the click left the keys elsewhere";
+    ASSERT_TRUE(waitFor(
+        [&] { return evaluate(page, QStringLiteral("getSelection().type")).toString() == QStringLiteral("Caret"); }));
+    QString menu = keyboardMenu();
+    EXPECT_TRUE(menu.contains(QStringLiteral("Highlight John 3:17|"))) << menu.toStdString();
+    EXPECT_TRUE(menu.contains(QStringLiteral("Add Note to John 3:17"))) << menu.toStdString();
+    EXPECT_FALSE(menu.contains(QStringLiteral("3:16"))) << menu.toStdString();
+
+    // A go-to 3:18 takes 3:17 (and its selection) out of sight: the menu is 3:18's, at the top.
+    goTo(panes()->activeSourceTuple(),
+        panes()->activeSourceTuple()->locations().sectionForSyncString(QStringLiteral("John 3:18")));
+    ASSERT_TRUE(
+        waitFor([&] { return reader_test::keyAtTopOf(page) == ((43u << 16) | (3u << 8) | 18u) && pageSettled(page); }));
+    ASSERT_FALSE(verseOnScreen(page, QStringLiteral("_s43.3.17")));
+    // Back into the page with the keys that go from pane to pane.
+    for (int step = 0;
+         step < 6 && !(QApplication::focusWidget() != nullptr && page->isAncestorOf(QApplication::focusWidget()));
+         ++step)
+        ASSERT_TRUE(
+            reader_test::pressKeys(m_controller->mainWindowController(), QKeySequence(QStringLiteral("Ctrl+]"))));
+    ASSERT_TRUE(keysInPage()) << "the keys do not reach the page";
+    // The note's question, read while it shows and answered with Return.
+    QString question;
+    QString defaultAnswer;
+    QTimer watch;
+    watch.setInterval(50);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr || !box->isVisible())
+            return;
+        watch.stop();
+        question = box->text();
+        defaultAnswer = box->defaultButton() != nullptr ? box->defaultButton()->text() : QString();
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    watch.start();
+    menu = keyboardMenu(QStringLiteral("Remove Note from John 3:18"));
+    EXPECT_TRUE(menu.contains(QStringLiteral("Highlight John 3:18|"))) << menu.toStdString();
+    EXPECT_TRUE(menu.contains(QStringLiteral("Remove Note from John 3:18"))) << menu.toStdString();
+    EXPECT_FALSE(menu.contains(QRegularExpression(QStringLiteral("3:1[67]")))) << menu.toStdString();
+    ASSERT_TRUE(waitFor([&] { return !question.isEmpty(); })) << "no question about the note";
+    EXPECT_EQ(question, QStringLiteral("Delete your note on John 3:18?"));
+    EXPECT_EQ(defaultAnswer, QStringLiteral("No"));
+    EXPECT_TRUE(reader_test::programNotes().exists(john318)) << "Return deleted the note";
+    reader_test::programNotes().remove(john318);
+}
+
+// A copy breaks paragraphs where the page does: the verses of one paragraph on lines of their own,
+// one after the other, and an empty line only before the verse that opens the next paragraph.
+TEST_F(PageWindow, ACopyHasAnEmptyLineOnlyWhereAParagraphOpens)
+{
+    BookPageView* page = kjvPageShowing(QStringLiteral("Genesis 1:5"), QStringLiteral("_s1.1.8"));
+    ASSERT_NE(page, nullptr);
+    const QPoint from = wordsEdge(page, QStringLiteral("_s1.1.5"), false, true);
+    const QPoint to = wordsEdge(page, QStringLiteral("_s1.1.7"), true);
+    ASSERT_FALSE(from.isNull());
+    ASSERT_FALSE(to.isNull());
+    drag(page, from, to);
+    ASSERT_TRUE(waitFor([&] { return engineSelection(page).contains(QStringLiteral("it was so")); }))
+        << engineSelection(page).toStdString();
+    QApplication::clipboard()->setText(QStringLiteral("held"));
+    QTest::keySequence(input(page), QKeySequence(QKeySequence::Copy));
+    ASSERT_TRUE(waitFor([] { return QApplication::clipboard()->text() != QStringLiteral("held"); }))
+        << "nothing copied";
+    EXPECT_EQ(QApplication::clipboard()->text(),
+        QStringLiteral("And God called the light Day, and the darkness he called Night. And the evening and the "
+                       "morning were the first day.\n\n"
+                       "And God said, Let there be a firmament in the midst of the waters, and let it divide the "
+                       "waters from the waters.\n"
+                       "And God made the firmament, and divided the waters which were under the firmament from the "
+                       "waters which were above the firmament: and it was so."));
 }
 
 // A drag that starts on a Strong's number selects text as a drag from a word does: the number's link

@@ -12,6 +12,7 @@
 #include "panes/BookPane.h"
 #include "panes/BookPaneFactory.h"
 #include "panes/bookpane/BookPaneCommands.h"
+#include "panes/bookpane/BookPaneHooks.h"
 #include "panes/bookpane/BookPanePage.h"
 #include "panes/bookpane/BookPaneSpeech.h"
 #include "panes/bookpane/BookPaneTabs.h"
@@ -645,6 +646,15 @@ TEST(BookPane, SpeechReadsTheSelectedVersesAndStops)
     EXPECT_TRUE(synthesizer->spoken[0].contains(QStringLiteral("loved the world")))
         << synthesizer->spoken[0].toStdString();
     EXPECT_TRUE(synthesizer->spoken[0].contains(QStringLiteral("condemn")));
+    // The verse's paragraph sign is on the page, not in the words read: the voice gets the words alone.
+    const quint32 john316 = library().kjv->locations().sectionForBibleKey(key(43, 3, 16));
+    ASSERT_TRUE(pane->hooks()
+                    .passagePlainText(library().kjv, true, john316, john316, BookPaneSpeech::speechTextOptions())
+                    .contains(QStringLiteral("\u00B6 For God")));
+    EXPECT_FALSE(synthesizer->spoken[0].contains(QStringLiteral("\u00B6"))) << synthesizer->spoken[0].toStdString();
+    EXPECT_TRUE(synthesizer->spoken[0].contains(QStringLiteral("16 For God so loved")) ||
+        synthesizer->spoken[0].startsWith(QStringLiteral("For God so loved")))
+        << synthesizer->spoken[0].toStdString();
     synthesizer->finish();
 
     // Without a selection "Speak Verse" speaks nothing.
@@ -657,6 +667,7 @@ TEST(BookPane, SpeechReadsTheSelectedVersesAndStops)
     pane->speech().onSpeakStartSpeaking();
     ASSERT_EQ(synthesizer->spoken.size(), 2);
     synthesizer->finish();
+    EXPECT_FALSE(synthesizer->spoken[1].contains(QStringLiteral("\u00B6"))) << synthesizer->spoken[1].toStdString();
     ASSERT_TRUE(TestSupport::waitFor([&] { return synthesizer->spoken.size() == 3; }));
     EXPECT_TRUE(synthesizer->spoken[2].contains(QStringLiteral("condemn")));
     pane->speech().onSpeakStopSpeaking();
