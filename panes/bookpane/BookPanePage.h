@@ -92,6 +92,6 @@ private:
     std::unique_ptr<LayoutRegionContentItemState> m_savedSourceState;
     QPointer<LinkPreviewPopover> m_popover;
     QString m_nothingFor;
-    QString m_nothingForBook;   // the source tuple id of the tab it was said for
+    QString m_nothingForBook;     // the source tuple id of the tab it was said for
     bool m_redisplaying = false;  // the current tab is being shown again where it was
 };

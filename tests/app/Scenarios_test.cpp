@@ -63,10 +63,10 @@
 #include <QClipboard>
 #include <QCollator>
 #include <QComboBox>
-#include <QLabel>
 #include <QDir>
 #include <QFile>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
@@ -1099,8 +1099,10 @@ TEST_F(Scenario, ACommentaryShowsTheNoteCoveringTheVerseOrSaysThereIsNone)
             continue;
         }
         EXPECT_TRUE(waitFor([&] {
-            return scofield->locations().tocNameForSection(quint32(sectionOf(other))) == note && !nothingHere->isVisible();
-        })) << place.toStdString() << ": the commentary is at "
+            return scofield->locations().tocNameForSection(quint32(sectionOf(other))) == note &&
+                !nothingHere->isVisible();
+        })) << place.toStdString()
+            << ": the commentary is at "
             << scofield->locations().getPositionNameForTitleBar(sectionOf(other)).toStdString();
     }
     EXPECT_TRUE(waitForPageText(other, QStringLiteral("John 3:16")));

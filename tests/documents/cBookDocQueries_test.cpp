@@ -36,9 +36,9 @@ cTvkBookBuilder commentaryBuilder()
     b.addSection({"To the end", 2, "From here to the chapter's end.", 0});  // 5
     b.addSection({"Aaron", 1, "The brother of Moses.", 0});                 // 6
     b.addSection({"Cafe", 1, "A place to sit.", 0});                        // 7
-    b.addSection({"Genesis 29:1", 1, "Jacob at Haran.", 0});                 // 8
-    b.addSection({"Genesis 31:11", 1, "The angel.", 0});                     // 9
-    b.addSection({"Genesis 31:12", 1, "To the end of the book.", 0});        // 10
+    b.addSection({"Genesis 29:1", 1, "Jacob at Haran.", 0});                // 8
+    b.addSection({"Genesis 31:11", 1, "The angel.", 0});                    // 9
+    b.addSection({"Genesis 31:12", 1, "To the end of the book.", 0});       // 10
     b.addVerseLookup(bibleKey(43, 3, 16), 2);
     b.addVerseLookup(bibleKey(43, 3, 1), 3, bibleKey(43, 3, 21));
     b.addVerseLookup(bibleKey(43, 3, 10), 5, bibleKey(43, 3, 0xFF));

@@ -344,7 +344,8 @@ TEST_F(GotoTest, ACommentaryGoesToTheNoteCoveringAVerseOrSaysThereIsNone)
         lookUp->setEditText(QString::fromLatin1(typed));
         book->comboBoxEnterKey();
         ASSERT_EQ(goTo.posts.size(), 1) << typed;
-        EXPECT_EQ(world().scofield->locations().tocNameForSection(quint32(GoToRequest::of(goTo.posts[0]).section.value_or(0))),
+        EXPECT_EQ(world().scofield->locations().tocNameForSection(
+                      quint32(GoToRequest::of(goTo.posts[0]).section.value_or(0))),
             QString::fromLatin1(note))
             << typed;
     }

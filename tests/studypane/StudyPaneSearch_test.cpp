@@ -311,8 +311,7 @@ TEST_F(StudyPaneSearch, ABooksNameFindsTheVersesThatHoldItNotItsHeadings)
         SearchResultsAggregator& agg = find->aggregator();
         ASSERT_GT(table->model()->rowCount(), 0);
         ASSERT_LT(agg.tablePathForRow(0).tableRowNum, 0);
-        EXPECT_EQ(table->model()->index(0, 0).data().toString(),
-            QStringLiteral("Exact Match (%1)").arg(holding.size()))
+        EXPECT_EQ(table->model()->index(0, 0).data().toString(), QStringLiteral("Exact Match (%1)").arg(holding.size()))
             << word.toStdString();
         std::set<quint32> listed;
         for (int row = 1; row < table->model()->rowCount(); ++row) {

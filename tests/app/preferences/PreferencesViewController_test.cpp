@@ -32,12 +32,12 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QFocusEvent>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFocusEvent>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
