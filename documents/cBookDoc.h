@@ -134,6 +134,10 @@ public:
     // 0x8 go on after a step that found hits.
     void verseReferenceConcordanceLookup(cBkWordListStg* list, cBkConcordStg* concordance, const cBibleRef& reference,
         std::uint32_t mode, std::uint32_t& count, cBitVector*& holder);
+    // Sets in the holder (made when null) the sections of the range keys ("bbccvvbbccvv") of the key's
+    // book that cover the key's verse and start or end in another chapter.
+    void addChapterCrossingRanges(
+        cBkWordListStg* list, cBkConcordStg* concordance, const cLString8& key, cBitVector*& holder);
     bool bibleKeyToSection(const cBibleRef& reference, std::uint32_t mode, std::uint32_t& first, std::uint32_t& last);
     bool sectionRangeForBibleRef(
         const cBibleRef& reference, std::uint32_t mode, std::uint32_t& first, std::uint32_t& last);

@@ -367,6 +367,11 @@ void cBookDoc::syncKeyTextToBibleRef(cBibleRef& out, const cLString8& text)
         r->endBook = v[3];
         r->endChapter = v[4] == 0xFF ? -2 : v[4];
         r->endVerse = v[5] == 0xFF ? -2 : v[5];
+    } else {
+        // One verse: the range ends where it starts.
+        r->endBook = v[0];
+        r->endChapter = v[1];
+        r->endVerse = v[2];
     }
     out.invalidateSpelling();
 }
@@ -420,6 +425,10 @@ void cBookDoc::verseReferenceConcordanceLookup(cBkWordListStg* list, cBkConcordS
         cBitVector* own = nullptr;
         std::uint32_t ownCount = 0;
         concordanceLookup(list, concordance, wide((a + b).c_str()), ownCount, own);
+        // The patterns see ranges within the verse's chapter only; a note that runs over a chapter
+        // boundary covers the verse as well.
+        addChapterCrossingRanges(list, concordance, key, own);
+        ownCount = own != nullptr ? own->count(1) : 0;
         if (own != nullptr && ownCount > 0 && !(mode & 0x8)) {
             delete holder;
             holder = own;
@@ -435,6 +444,72 @@ void cBookDoc::verseReferenceConcordanceLookup(cBkWordListStg* list, cBkConcordS
         orInto(own);
     }
     count = holder != nullptr ? holder->count(1) : 0;
+}
+
+namespace {
+
+// The value of `n` hexadecimal digits at `at`; false when one is not a hexadecimal digit.
+bool hexValue(const std::string& text, std::size_t at, std::size_t n, std::uint32_t& value)
+{
+    value = 0;
+    if (at + n > text.size())
+        return false;
+    for (std::size_t i = at; i < at + n; ++i) {
+        const char c = text[i];
+        const int digit = c >= '0' && c <= '9' ? c - '0'
+            : c >= 'a' && c <= 'f'             ? c - 'a' + 10
+            : c >= 'A' && c <= 'F'             ? c - 'A' + 10
+                                               : -1;
+        if (digit < 0)
+            return false;
+        value = value << 4 | static_cast<std::uint32_t>(digit);
+    }
+    return true;
+}
+
+}  // namespace
+
+void cBookDoc::addChapterCrossingRanges(
+    cBkWordListStg* list, cBkConcordStg* concordance, const cLString8& key, cBitVector*& holder)
+{
+    std::uint32_t book = 0, chapter = 0, verse = 0;
+    const std::string text(key.chars());
+    if (!hexValue(text, 0, 2, book) || !hexValue(text, 2, 2, chapter) || !hexValue(text, 4, 2, verse))
+        return;
+    verse = std::max<std::uint32_t>(verse, 1);  // a chapter's heading stands for its first verse
+    const std::uint32_t target = book << 16 | chapter << 8 | verse;
+    // Range keys sort by their start: walk the book's keys up to those starting after the verse.
+    const std::uint32_t firstWord = list->wordNumberForString(wide(text.substr(0, 2).c_str()), true);
+    if (firstWord == 0xFFFFFFFF)
+        return;
+    const std::uint32_t words = list->wordCount();
+    std::string word;
+    for (std::uint32_t w = firstWord; w < words; ++w) {
+        list->wordForNumber(w, word);
+        std::uint32_t start = 0, endBook = 0, endChapter = 0, endVerse = 0;
+        if (word.size() < 2 || !hexValue(word, 0, 2, start) || start != book)
+            break;
+        if (!hexValue(word, 0, 6, start))
+            continue;
+        if (start > target)
+            break;
+        if (word.size() != 12 || !hexValue(word, 6, 2, endBook) || !hexValue(word, 8, 2, endChapter) ||
+            !hexValue(word, 10, 2, endVerse))
+            continue;
+        const std::uint32_t startChapter = start >> 8 & 0xFF;
+        // Ranges that start and end in the verse's chapter are the patterns' own.
+        if (startChapter == chapter && endBook == book && endChapter == chapter)
+            continue;
+        // An end chapter or verse of ff is the last one.
+        const bool covers = endBook > book ||
+            (endBook == book &&
+                (endChapter > chapter || (endChapter == chapter && (endVerse >= verse || endVerse == 0xFF))));
+        if (!covers)
+            continue;
+        ensureHolder(holder, GetNumSections());
+        std::uint32_t count = 0;
+        concordance->forEachSection(w, count, [&](std::uint32_t s) { holder->set(s); });
+    }
 }
 
 void cBookDoc::extendOverSubtree(std::uint32_t first, std::uint32_t& last)

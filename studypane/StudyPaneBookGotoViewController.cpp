@@ -1,5 +1,6 @@
 #include "studypane/StudyPaneBookGotoViewController.h"
 
+#include "engine/references/BibleRef.h"
 #include "library/GoToRequest.h"
 #include "library/LibraryNotifications.h"
 #include "panes/layout/PaneNotifications.h"
@@ -440,8 +441,16 @@ void StudyPaneBookGotoViewController::comboBoxEnterKey()
     default:
         return;
     }
-    if (section == 0 || section == kNotFound)
+    if (section == 0 || section == kNotFound) {
+        // A commentary says why nothing moves: no note covers the verse, or the text names none.
+        if (lookupKind() == 1 && !text.trimmed().isEmpty()) {
+            BibleRef verse;
+            m_env.showToast(verse.parse(text) && !verse.isBookOnly()
+                    ? QStringLiteral("No note for %1.").arg(verse.fullSpelling())
+                    : QStringLiteral("Not found (%1).").arg(text.trimmed()));
+        }
         return;
+    }
     GoToRequest g;
     g.section = section;
     g.sourceTuple = m_sourceTuple;

@@ -203,15 +203,8 @@ void StudyPaneSearchResultsViewController::searchStringEntered()
     const QString text = m_panel.searchField()->text();
     m_recents.remember(text);
     m_searchingABible = book->docSupports(kDocSupportsIsBible);
-    // A Bible's counts are of verses: a hit in a heading or in front matter is listed but not counted
-    // (results of the book searched before, drawn until this search's first arrive, count every hit).
-    if (m_searchingABible) {
-        m_hits.setCounted([this, book, id = SourceTupleID::sourceTupleIDForTuple(*book)](quint32 section) {
-            return aggregator().searchedSourceTupleID != id || (book->locations().keyForSection(section) & 0xFF) != 0;
-        });
-    } else {
-        m_hits.setCounted({});
-    }
+    // A section's count is the number of rows it lists.
+    m_hits.setCounted({});
     // The column names the book searched from the start (results of the previous book may still be
     // drawn until the first item of this search arrives).
     m_hits.setTitle(book->record().name);

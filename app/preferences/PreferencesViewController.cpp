@@ -26,6 +26,19 @@
 
 namespace {
 
+// A size field's validator: what its base takes, and an unfinished entry (an empty field, a lone
+// sign or point) as well, so that the edit's end sees it, refuses it with a word and shows the size
+// in force again; otherwise the field would be left so while the old size stays in force.
+template <class Base> class FieldValidator : public Base {
+public:
+    using Base::Base;
+    QValidator::State validate(QString& input, int& pos) const override
+    {
+        const QValidator::State state = Base::validate(input, pos);
+        return state == QValidator::Intermediate ? QValidator::Acceptable : state;
+    }
+};
+
 // How a check box shows and stores its key.
 enum class BoxMode { Flag, IntegerOne, Underline, Flip };
 
@@ -130,9 +143,9 @@ QLineEdit* PreferencesViewController::addField(QFormLayout* form, const QString&
     // The validators keep out what is no number; a number outside the size's range reaches the edit's
     // end and is refused there, with a word on why.
     if (key == SettingsKeys::LineHeight.name)
-        f->setValidator(new QDoubleValidator(0.0, 99.0, 2, f));
+        f->setValidator(new FieldValidator<QDoubleValidator>(0.0, 99.0, 2, f));
     else
-        f->setValidator(new QIntValidator(0, 9999, f));
+        f->setValidator(new FieldValidator<QIntValidator>(0, 9999, f));
     connect(f, &QLineEdit::editingFinished, this, [this, f] { textFieldDidEndEditing(f); });
     if (SettingsRegistry::rangeOf(key)) {
         auto* row = new QHBoxLayout;

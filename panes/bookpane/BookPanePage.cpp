@@ -1,5 +1,6 @@
 #include "panes/bookpane/BookPanePage.h"
 
+#include "engine/references/BibleRef.h"
 #include "library/GoToRequest.h"
 #include "library/LibraryNotifications.h"
 #include "library/SourceManager.h"
@@ -106,6 +107,9 @@ LayoutRegionContentItemState* BookPanePage::stateForGoTo(const BookPageSourcePtr
     if (index == kNone)
         return nullptr;
     isCurrent = index == m_pane.regionContents()->currentItemIndex();
+    // A go-to shows a place of the current tab: what was said of a place it had nothing for goes.
+    if (isCurrent && !m_redisplaying)
+        clearNothingFor();
     return m_pane.regionContents()->itemAt(index)->bookState();
 }
 
@@ -171,15 +175,48 @@ void BookPanePage::closeLinkPreview()
 void BookPanePage::updateTitleBar()
 {
     SourceTuple::Ptr tuple = m_pane.currentSourceTuple();
-    const QString text =
-        tuple ? tuple->locations().getPositionNameForTitleBar(m_pane.currentSourceSection()) : QString();
+    const QString text = !m_nothingFor.isEmpty() ? m_nothingFor
+        : tuple ? tuple->locations().getPositionNameForTitleBar(m_pane.currentSourceSection())
+                : QString();
     m_pane.titleBar()->setText(text);
     m_pane.titleBar()->setToolTip(ContentTextDocument::plainToolTip(text));
 }
 
 void BookPanePage::displayCurrentSource(bool refresh)
 {
+    const SourceTuple::Ptr tuple = m_pane.currentSourceTuple();
+    if (!tuple || tuple->sourceTupleID().colonString() != m_nothingForBook)
+        clearNothingFor();
+    m_redisplaying = true;
     m_pane.page()->displayCurrentSource(refresh);
+    m_redisplaying = false;
+    updateTitleBar();
+}
+
+void BookPanePage::showNothingFor(const QString& text)
+{
+    const SourceTuple::Ptr tuple = m_pane.currentSourceTuple();
+    if (!tuple || text.isEmpty())
+        return;
+    m_nothingFor = text;
+    m_nothingForBook = tuple->sourceTupleID().colonString();
+    if (QLabel* label = m_pane.nothingHereLabel()) {
+        label->setText(text);
+        label->setGeometry(m_pane.page()->geometry());
+        label->show();
+        label->stackUnder(m_pane.overlay());
+    }
+    updateTitleBar();
+}
+
+void BookPanePage::clearNothingFor()
+{
+    if (m_nothingFor.isEmpty())
+        return;
+    m_nothingFor.clear();
+    m_nothingForBook.clear();
+    if (QLabel* label = m_pane.nothingHereLabel())
+        label->hide();
     updateTitleBar();
 }
 
@@ -201,7 +238,9 @@ void BookPanePage::displaySettingsChanged()
             }
         }
     }
+    m_redisplaying = true;
     m_pane.page()->displayKeepingPlace();
+    m_redisplaying = false;
     updateTitleBar();
 }
 
@@ -279,9 +318,15 @@ void BookPanePage::everybodySyncToMe(const Notification& n)
         if (fromThisPane && sender && book->sourceTupleID() == sender->sourceTupleID())
             continue;
         const bool bibleSync = supports(book, kDocSupportsBibleSync);
+        // A commentary follows a verse to the note that covers it, and to none when no note does (a
+        // chapter's heading to the note on its first verse, else to its first note there).
+        const bool commentary = bibleSync && !isBible(book);
         quint32 section = 0;
-        if ((isBible(book) || bibleSync) && biblesComm && r.bibleKey)
-            section = BookSupport::sectionFollowingBibleKey(book->locations(), *r.bibleKey);
+        if ((isBible(book) || bibleSync) && biblesComm && r.bibleKey) {
+            section = commentary && (*r.bibleKey & 0xFF) != 0
+                ? book->locations().sectionForBibleKey(*r.bibleKey)
+                : BookSupport::sectionFollowingBibleKey(book->locations(), *r.bibleKey);
+        }
         if (section == 0 && bibleSync && biblesComm && r.wordSync)
             section = book->locations().sectionForSyncString(*r.wordSync, true);
         if (section == 0 && supports(book, kDocSupportsWordLookup) && dictionaries && r.wordSync)
@@ -291,6 +336,13 @@ void BookPanePage::everybodySyncToMe(const Notification& n)
         if (section != 0) {
             follow.section = section;
             m_pane.page()->goTo(pageSourceFor(book), follow);
+            continue;
+        }
+        const SourceTuple::Ptr current = m_pane.currentSourceTuple();
+        if (commentary && biblesComm && r.bibleKey && current && book->sourceTupleID() == current->sourceTupleID()) {
+            const quint32 key = (*r.bibleKey & 0xFF) != 0 ? *r.bibleKey : (*r.bibleKey | 1);
+            const QString verse = BibleRef::bibleRefWithStartKey(key, key).fullSpelling();
+            showNothingFor(QStringLiteral("No note for %1").arg(verse));
             continue;
         }
         if (supports(book, kDocSupportsDailyReadings) && devotionals) {

@@ -66,6 +66,13 @@ public:
     // is in no layout's region.
     std::optional<int> paneRegion() const;
     void everybodySyncToMe(const Notification& n);
+    // The pane has nothing for the place it follows (a commentary without a note on the verse): the
+    // text stands over the page and in the title bar, instead of the passage shown before, until
+    // the pane next goes somewhere or shows another tab; redisplaying the same tab keeps it.
+    void showNothingFor(const QString& text);
+    void clearNothingFor();
+    // The text shown so; empty when none.
+    const QString& nothingFor() const { return m_nothingFor; }
 
     // --- what the pane hears for its page ---
     // The reading place is kept across a change of pane sizes in the pane's layout.
@@ -84,4 +91,7 @@ private:
     std::map<QString, std::shared_ptr<SourceTupleBookPageSource>> m_sources;
     std::unique_ptr<LayoutRegionContentItemState> m_savedSourceState;
     QPointer<LinkPreviewPopover> m_popover;
+    QString m_nothingFor;
+    QString m_nothingForBook;     // the source tuple id of the tab it was said for
+    bool m_redisplaying = false;  // the current tab is being shown again where it was
 };

@@ -126,6 +126,14 @@ void BookPaneViewController::buildView()
     m_page->installEventFilter(this);
     for (QWidget* child : m_page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
         child->installEventFilter(this);
+    m_nothingHere = new PlainLabel(m_view);
+    m_nothingHere->setObjectName(QStringLiteral("nothingHereLabel"));
+    m_nothingHere->setAlignment(Qt::AlignCenter);
+    m_nothingHere->setWordWrap(true);
+    m_nothingHere->setMargin(12);
+    m_nothingHere->setAutoFillBackground(true);
+    m_nothingHere->setBackgroundRole(QPalette::Base);
+    m_nothingHere->hide();
     m_overlay = new OverlayView(this, m_view);
     m_overlay->setGeometry(m_view->rect());
     m_overlay->raise();
@@ -137,7 +145,9 @@ bool BookPaneViewController::eventFilter(QObject* watched, QEvent* event)
     // The page's input widget (made by the web engine, and made again after a renderer ended) is
     // watched as the page is: the reader's Tab or click into a page that is not current makes its pane
     // the current one.
-    if (event->type() == QEvent::ChildAdded && watched == m_page) {
+    if ((event->type() == QEvent::Resize || event->type() == QEvent::Move) && watched == m_page && m_nothingHere) {
+        m_nothingHere->setGeometry(m_page->geometry());
+    } else if (event->type() == QEvent::ChildAdded && watched == m_page) {
         if (QObject* child = static_cast<QChildEvent*>(event)->child(); child != nullptr && child->isWidgetType())
             child->installEventFilter(this);
     } else if (event->type() == QEvent::FocusIn && !isPaneCurrent()) {

@@ -116,6 +116,9 @@ public:
     BookPaneScroller* scroller() const { return m_scroller; }
     const Environment& environment() const { return m_env; }
     QLabel* titleBar() const { return m_titleBar; }
+    // Lies over the page while the pane has nothing for the place it follows (BookPanePage); hidden
+    // otherwise.
+    QLabel* nothingHereLabel() const { return m_nothingHere; }
     OverlayView* overlay() const { return m_overlay; }
     LayoutRegionContents* regionContents() const { return m_contents; }
     const WindowEnvironment& window() const { return m_env.window; }
@@ -189,6 +192,7 @@ private:
     PaneTabBar* m_tabBar = nullptr;
     QLabel* m_titleBar = nullptr;
     BookPageView* m_page = nullptr;
+    QLabel* m_nothingHere = nullptr;
     BookPaneScroller* m_scroller = nullptr;
     OverlayView* m_overlay = nullptr;
     bool m_dirty = false;

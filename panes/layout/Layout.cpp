@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -529,6 +530,37 @@ bool Layout::canDragDivider(LayoutDivider* divider, LayoutPoint point)
     }
     divider->dragToPoint(start);
     return ok;
+}
+
+std::optional<LayoutPoint> Layout::nearestDragPoint(const LayoutDivider* divider, LayoutPoint point) const
+{
+    if (!divider)
+        return std::nullopt;
+    auto positionOf = [](const LayoutDivider* d) { return d ? d->at() : 0.0; };
+    // Each region beside the line bounds the line's position by its least and greatest extent.
+    double low = -std::numeric_limits<double>::infinity();
+    double high = std::numeric_limits<double>::infinity();
+    for (const auto& r : m_regions) {
+        const bool v = divider->vertical();
+        const double least = v ? r->minSize().width : r->minSize().height;
+        const double most = v ? r->maxSize().width : r->maxSize().height;
+        const LayoutDivider* before = v ? r->left() : r->bottom();
+        const LayoutDivider* after = v ? r->right() : r->top();
+        if (after == divider) {
+            low = std::max(low, positionOf(before) + least);
+            high = std::min(high, positionOf(before) + most);
+        } else if (before == divider) {
+            low = std::max(low, positionOf(after) - most);
+            high = std::min(high, positionOf(after) - least);
+        }
+    }
+    if (low > high)
+        return std::nullopt;
+    if (divider->vertical())
+        point.x = std::clamp(point.x, low, high);
+    else
+        point.y = std::clamp(point.y, low, high);
+    return point;
 }
 
 // ---------------------------------------------------------------------------------------------

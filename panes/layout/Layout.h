@@ -16,6 +16,7 @@
 #include <QVariant>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 class Layout {
@@ -108,6 +109,11 @@ public:
     // Whether every region beside the divider would stay within its limits with the divider at
     // the point. The divider is left where it was.
     bool canDragDivider(LayoutDivider* divider, LayoutPoint point);
+    // The point the divider goes to when dragged to `point`: the point itself when canDragDivider
+    // allows it, otherwise the allowed position nearest to it across the line (a fast drag past a
+    // pane's limit stops at the limit). None when no position keeps every region beside the divider
+    // within its limits.
+    std::optional<LayoutPoint> nearestDragPoint(const LayoutDivider* divider, LayoutPoint point) const;
 
     // --- archive ---
     // Renumbers the dividers (their `index`), then writes the layout record.

@@ -421,8 +421,10 @@ void LayoutView::mouseMoveEvent(QMouseEvent* event)
     const LayoutPoint point = modelPointForWidgetPoint(event->position());
     Layout* layout = currentLayout();
     if (m_draggingDiv && layout) {
-        if (layout->canDragDivider(m_draggingDiv, point)) {
-            m_draggingDiv->dragToPoint(point);
+        // A move past a pane's limit takes the divider to the limit.
+        const std::optional<LayoutPoint> to = layout->nearestDragPoint(m_draggingDiv, point);
+        if (to && (m_draggingDiv->vertical() ? to->x : to->y) != m_draggingDiv->at()) {
+            m_draggingDiv->dragToPoint(*to);
             layoutSubviews();
             update();
         }

@@ -66,6 +66,7 @@
 #include <QDir>
 #include <QFile>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
@@ -987,8 +988,8 @@ TEST_F(Scenario, ACommentarySyncedToTheBibleFollowsAndHistoryStepsBack)
         if (region != bible && panes().goToPanes().isBookPane(region))
             other = region;
     ASSERT_GE(other, 0);
-    // The Bible at John 3:1 first: the commentary opened beside it starts there, at its note on
-    // the chapter, not at its beginning.
+    // The Bible at John 3:1 first: the commentary opened beside it starts there, at the note that
+    // covers the verse (its note at John 1:51 runs to 3:2), not at its beginning.
     const quint32 john31 = kjv->locations().sectionForSyncString(QStringLiteral("John 3:1"));
     ASSERT_TRUE(reader_test::clickPane(&panes(), bible)) << "a click did not make the pane current";
     typeIntoBibleGoTo(QStringLiteral("John 3:1"));
@@ -997,17 +998,16 @@ TEST_F(Scenario, ACommentarySyncedToTheBibleFollowsAndHistoryStepsBack)
     ASSERT_TRUE(openBookFromTheSheet(scofield));
     ASSERT_TRUE(waitFor([&] { return regionShowing(scofield->record().pubID, scofield->record().bookID) == other; }));
     EXPECT_TRUE(waitFor([&] {
-        const QString at = scofield->locations().getPositionNameForTitleBar(sectionOf(other));
-        return at.contains(QStringLiteral("John 3:"));  // its first note on the chapter, 3:3
+        return scofield->locations().tocNameForSection(quint32(sectionOf(other))) == QStringLiteral("John 1:51");
     })) << "the commentary opened at "
         << scofield->locations().getPositionNameForTitleBar(sectionOf(other)).toStdString() << " (section "
         << sectionOf(other) << ")";
     // A chapter typed without a verse: the Bible shows the chapter's heading, and the commentary
-    // follows to its first note on the chapter.
+    // follows to the note that covers the chapter's first verse (its note at 3:19 runs to 4:21).
     ASSERT_TRUE(reader_test::clickPane(&panes(), bible)) << "a click did not make the pane current";
     typeIntoBibleGoTo(QStringLiteral("John 4"));
     EXPECT_TRUE(waitFor([&] {
-        return scofield->locations().getPositionNameForTitleBar(sectionOf(other)).contains(QStringLiteral("John 4:"));
+        return scofield->locations().tocNameForSection(quint32(sectionOf(other))) == QStringLiteral("John 3:19");
     })) << "the commentary is at "
         << scofield->locations().getPositionNameForTitleBar(sectionOf(other)).toStdString();
 
@@ -1053,6 +1053,59 @@ TEST_F(Scenario, ACommentarySyncedToTheBibleFollowsAndHistoryStepsBack)
     EXPECT_TRUE(reader_test::pressKeys(&window, QKeySequence::Forward));
     EXPECT_TRUE(waitFor([&] { return sectionOf(bible) == sections[1]; })) << "after Forward: " << sectionOf(bible);
     EXPECT_TRUE(waitForPageText(bible, QStringLiteral("For God so loved the world")));
+}
+
+// The commentary beside the Bible shows the note that covers the Bible's verse, also when the note
+// runs over a chapter's end, and says so when no note covers it rather than keep another passage.
+TEST_F(Scenario, ACommentaryShowsTheNoteCoveringTheVerseOrSaysThereIsNone)
+{
+    launch();
+    const auto kjv = bookNamed(QStringLiteral("KJV"));
+    const auto scofield = bookNamed(QStringLiteral("Scofield"));
+    ASSERT_TRUE(kjv && scofield);
+    ASSERT_TRUE(waitFor([&] { return regionShowing(kjv->record().pubID, kjv->record().bookID) >= 0; }));
+    const int bible = regionShowing(kjv->record().pubID, kjv->record().bookID);
+    int other = -1;
+    for (int region = 0; region < panes().goToPanes().regionCount() && other < 0; ++region)
+        if (region != bible && panes().goToPanes().isBookPane(region))
+            other = region;
+    ASSERT_GE(other, 0);
+    ASSERT_TRUE(reader_test::clickPane(&panes(), other)) << "a click did not make the pane current";
+    ASSERT_TRUE(openBookFromTheSheet(scofield));
+    ASSERT_TRUE(waitFor([&] { return regionShowing(scofield->record().pubID, scofield->record().bookID) == other; }));
+    const Layout* layout = reader_test::programEnvironment().layoutManager().currentLayout();
+    LayoutBookPane* commentaryPane = asBookPane(layout->contentsAt(size_t(other))->viewController());
+    ASSERT_NE(commentaryPane, nullptr);
+    auto* nothingHere = commentaryPane->paneView()->findChild<QLabel*>(QStringLiteral("nothingHereLabel"));
+    ASSERT_NE(nothingHere, nullptr);
+
+    // In the notes' source the note at Genesis 29:1 is followed by the one at 31:11, the one at
+    // Romans 8:23 by the one at 8:38, and Joel's first note is at 1:4.
+    const std::pair<QString, QString> places[] = {{QStringLiteral("John 3:16"), QStringLiteral("John 3:16")},
+        {QStringLiteral("Gen 29:20"), QStringLiteral("Genesis 29:1")},
+        {QStringLiteral("Romans 8:28"), QStringLiteral("Romans 8:23")}, {QStringLiteral("Joel 1:2"), QString()},
+        {QStringLiteral("John 3:16"), QStringLiteral("John 3:16")}};
+    for (const auto& [place, note] : places) {
+        const quint32 verse = kjv->locations().sectionForSyncString(place);
+        ASSERT_NE(verse, 0u) << place.toStdString();
+        ASSERT_TRUE(reader_test::clickPane(&panes(), bible)) << "a click did not make the pane current";
+        typeIntoBibleGoTo(place);
+        ASSERT_TRUE(waitFor([&] { return sectionOf(bible) == verse; })) << place.toStdString();
+        if (note.isEmpty()) {
+            EXPECT_TRUE(waitFor([&] { return nothingHere->isVisible(); })) << place.toStdString();
+            EXPECT_EQ(nothingHere->text(), QStringLiteral("No note for Joel 1:2"));
+            // It stands over the whole page.
+            EXPECT_EQ(nothingHere->geometry(), pageOf(other)->geometry());
+            continue;
+        }
+        EXPECT_TRUE(waitFor([&] {
+            return scofield->locations().tocNameForSection(quint32(sectionOf(other))) == note &&
+                !nothingHere->isVisible();
+        })) << place.toStdString()
+            << ": the commentary is at "
+            << scofield->locations().getPositionNameForTitleBar(sectionOf(other)).toStdString();
+    }
+    EXPECT_TRUE(waitForPageText(other, QStringLiteral("John 3:16")));
 }
 
 TEST_F(Scenario, CopyPassageWithTheDefaultOptions)

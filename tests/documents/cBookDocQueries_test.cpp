@@ -36,9 +36,15 @@ cTvkBookBuilder commentaryBuilder()
     b.addSection({"To the end", 2, "From here to the chapter's end.", 0});  // 5
     b.addSection({"Aaron", 1, "The brother of Moses.", 0});                 // 6
     b.addSection({"Cafe", 1, "A place to sit.", 0});                        // 7
+    b.addSection({"Genesis 29:1", 1, "Jacob at Haran.", 0});                // 8
+    b.addSection({"Genesis 31:11", 1, "The angel.", 0});                    // 9
+    b.addSection({"Genesis 31:12", 1, "To the end of the book.", 0});       // 10
     b.addVerseLookup(bibleKey(43, 3, 16), 2);
     b.addVerseLookup(bibleKey(43, 3, 1), 3, bibleKey(43, 3, 21));
     b.addVerseLookup(bibleKey(43, 3, 10), 5, bibleKey(43, 3, 0xFF));
+    b.addVerseLookup(bibleKey(1, 29, 1), 8, bibleKey(1, 31, 10));
+    b.addVerseLookup(bibleKey(1, 31, 11), 9);
+    b.addVerseLookup(bibleKey(1, 31, 12), 10, bibleKey(1, 0xFF, 0xFF));
     b.addLookupWord("aaron", 6);
     b.addLookupWord("cafe", 7);
     return b;
@@ -106,6 +112,31 @@ TEST_F(CommentaryTest, VerseReferenceLookups)
     EXPECT_EQ(0xFFFFFFFFu, doc.GoTo(nowhere));
 }
 
+// A note whose range runs over a chapter's end covers every verse of it, in each of its chapters,
+// and no verse outside it.
+TEST_F(CommentaryTest, RangesOverChapterBoundaries)
+{
+    const std::set<std::uint32_t> note {8};
+    for (const std::uint32_t key : {bibleKey(1, 29, 1), bibleKey(1, 29, 20), bibleKey(1, 29, 0), bibleKey(1, 30, 7),
+             bibleKey(1, 31, 1), bibleKey(1, 31, 10)})
+        EXPECT_EQ(note, verseLookup(key, 0x7)) << std::hex << key;
+    EXPECT_EQ((std::set<std::uint32_t> {9}), verseLookup(bibleKey(1, 31, 11), 0x7));
+    EXPECT_EQ((std::set<std::uint32_t> {10}), verseLookup(bibleKey(1, 31, 12), 0x7));
+    EXPECT_EQ((std::set<std::uint32_t> {10}), verseLookup(bibleKey(1, 50, 26), 0x7));
+    EXPECT_TRUE(verseLookup(bibleKey(1, 28, 22), 0x7).empty());
+    EXPECT_TRUE(verseLookup(bibleKey(2, 1, 1), 0x7).empty());
+    // Exact keys alone do not reach into ranges.
+    EXPECT_TRUE(verseLookup(bibleKey(1, 29, 20), 0x1).empty());
+
+    std::uint32_t first = 0, last = 0;
+    ASSERT_TRUE(doc.SectionRangeForBibleKey(cBibleRef(bibleKey(1, 29, 20)), first, last));
+    EXPECT_EQ(8u, first);
+    EXPECT_FALSE(doc.SectionRangeForBibleKey(cBibleRef(bibleKey(1, 28, 22)), first, last));
+    // The notes inside one chapter are found as before.
+    ASSERT_TRUE(doc.SectionRangeForBibleKey(cBibleRef(bibleKey(43, 3, 17)), first, last));
+    EXPECT_EQ(3u, first);
+}
+
 TEST_F(CommentaryTest, SyncKeyTexts)
 {
     cBibleRef reference;
@@ -133,6 +164,14 @@ TEST_F(CommentaryTest, SyncKeyTexts)
     doc.syncKeyTextToBibleRef(reference, cLString8("zz0203"));
     EXPECT_FALSE(reference.hasRanges());
     cBookDoc::syncKeyText(cBibleRef(bibleKey(43, 3, 16)), text);
+    EXPECT_EQ("2b0310", str(text));
+    // A one-verse key reads as that verse, and spells as it.
+    doc.syncKeyTextToBibleRef(reference, cLString8("2b0310"));
+    ASSERT_TRUE(reference.hasRanges());
+    EXPECT_FALSE(cBibleRef::isSpan(reference.firstRange()));
+    reference.formatSpelling(3);
+    EXPECT_EQ("John 3:16", str(reference.spelling()));
+    cBookDoc::syncKeyText(reference, text);
     EXPECT_EQ("2b0310", str(text));
 }
 

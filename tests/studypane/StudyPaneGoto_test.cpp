@@ -324,6 +324,48 @@ TEST_F(GotoTest, TypedReferencesGoThereOrShowAToast)
     screenshot(QStringLiteral("bible-goto-subpane.png"));
 }
 
+// A commentary's look-up field goes to the note that covers a typed verse, across a chapter's end as
+// within one; it says when no note does; a one-verse note completes as that verse.
+TEST_F(GotoTest, ACommentaryGoesToTheNoteCoveringAVerseOrSaysThereIsNone)
+{
+    ASSERT_TRUE(world().scofield);
+    makePane(world().scofield);
+    pane->makeSubpaneTabCurrent(StudyPaneSubpaneSlots::kBibleGotoSubpane);
+    StudyPaneBookGotoViewController* book = bookPane();
+    ASSERT_EQ(book->sourceTuple(), world().scofield);
+    auto* lookUp = control<QComboBox>(book, "lookUpField");
+    Recorder goTo(screen->center, LibraryNotifications::GoToNotification);
+    // In the notes' source the note at Genesis 29:1 is followed by the one at 31:11, and the note at
+    // Romans 8:23 by the one at 8:38.
+    const std::pair<const char*, const char*> covered[] = {{"Gen 29:20", "Genesis 29:1"},
+        {"Genesis 31:10", "Genesis 29:1"}, {"Gen 30:1", "Genesis 29:1"}, {"Romans 8:28", "Romans 8:23"}};
+    for (const auto& [typed, note] : covered) {
+        goTo.posts.clear();
+        lookUp->setEditText(QString::fromLatin1(typed));
+        book->comboBoxEnterKey();
+        ASSERT_EQ(goTo.posts.size(), 1) << typed;
+        EXPECT_EQ(world().scofield->locations().tocNameForSection(
+                      quint32(GoToRequest::of(goTo.posts[0]).section.value_or(0))),
+            QString::fromLatin1(note))
+            << typed;
+    }
+    EXPECT_TRUE(toasts.isEmpty());
+    EXPECT_EQ(book->comboBoxCompletedString(QStringLiteral("Genesis 29:")), QStringLiteral("Genesis 29:1-31:10"));
+    EXPECT_EQ(book->comboBoxCompletedString(QStringLiteral("John 3:16")), QStringLiteral("John 3:16"));
+    EXPECT_EQ(book->comboBoxIndexOfItemWithStringValue(QStringLiteral("john 3:16")) >= 0, true);
+
+    // Joel's first note is at 1:4: nothing covers 1:2.
+    goTo.posts.clear();
+    lookUp->setEditText(QStringLiteral("Joel 1:2"));
+    book->comboBoxEnterKey();
+    EXPECT_TRUE(goTo.posts.isEmpty());
+    EXPECT_EQ(toasts, QStringList {QStringLiteral("No note for Joel 1:2.")});
+    lookUp->setEditText(QStringLiteral("qqqqxz"));
+    book->comboBoxEnterKey();
+    EXPECT_TRUE(goTo.posts.isEmpty());
+    EXPECT_EQ(toasts.value(1), QStringLiteral("Not found (qqqqxz)."));
+}
+
 TEST_F(GotoTest, OutlinesAndLookUpsOpenTheChosenEntry)
 {
     ASSERT_TRUE(world().nave && world().treasury);

@@ -251,9 +251,15 @@ TEST_F(StudyPaneSearch, FaithAndLoveFillsTheTableInBookOrderAndAClickGoesThere)
     EXPECT_TRUE(pane->paneView()->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/study-pane-find.png")));
 }
 
+// The rows one section of the results lists, and the count its header shows.
+struct ListedSection {
+    QString header;
+    std::vector<quint32> sections;
+};
+
 // The WEB's preface holds "love" as 368 verses do: Find lists it under its own title, not as "Genesis",
-// and the counts of the section headers are of verses (as the Word Study's count is).
-TEST_F(StudyPaneSearch, ABiblesPrefaceIsListedByItsTitleAndCountsNoVerse)
+// and a section's header counts the rows it lists.
+TEST_F(StudyPaneSearch, ABiblesPrefaceIsListedByItsTitle)
 {
     const SourceTuple::Ptr web = s_library->allSources()->tupleForPubID(1, 102);
     ASSERT_TRUE(web);
@@ -263,25 +269,18 @@ TEST_F(StudyPaneSearch, ABiblesPrefaceIsListedByItsTitleAndCountsNoVerse)
     QTableView* table = find->searchResultsTableView();
     ASSERT_EQ(table->model()->rowCount(), agg.numRows());
     int prefaceRows = 0;
-    QString exactMatch;
+    std::vector<ListedSection> listed;
     for (int row = 0; row < table->model()->rowCount(); ++row) {
         const SRTablePath path = agg.tablePathForRow(row);
         const QString shown = table->model()->index(row, 0).data().toString();
         if (path.tableRowNum < 0) {
-            const auto item = agg.searchResultsAtIndex(std::size_t(path.tableSectionNum));
-            ASSERT_TRUE(item && item->searchResultsBitVector);
-            const BitVector& hits = *item->searchResultsBitVector;
-            quint32 verses = 0;
-            for (uint32_t h = hits.first(true); h != cBitVector::kNone; h = hits.nextAfter(h, true))
-                verses += (web->locations().keyForSection(h) & 0xFF) != 0 ? 1 : 0;
-            EXPECT_EQ(
-                shown, QStringLiteral("%1 (%2)").arg(QString::fromStdString(item->searchDescription)).arg(verses));
-            if (item->searchDescription == "Exact Match")
-                exactMatch = shown;
+            listed.push_back({shown, {}});
             continue;
         }
+        ASSERT_FALSE(listed.empty());
         EXPECT_NE(shown, QStringLiteral("Genesis")) << row;
         const quint32 section = agg.positionValueForTablePath(path);
+        listed.back().sections.push_back(section);
         if (web->locations().keyForSection(section) == 0) {
             EXPECT_EQ(shown, QStringLiteral("Preface to the World English Bible"));
             // The pane that goes there names it so too.
@@ -290,8 +289,39 @@ TEST_F(StudyPaneSearch, ABiblesPrefaceIsListedByItsTitleAndCountsNoVerse)
         }
     }
     EXPECT_EQ(prefaceRows, 1);
-    EXPECT_EQ(exactMatch, QStringLiteral("Exact Match (368)"));
-    EXPECT_EQ(web->words().wordOccursInXSections(QStringLiteral("love")), 368u);
+    ASSERT_FALSE(listed.empty());
+    for (const ListedSection& l : listed)
+        EXPECT_TRUE(l.header.endsWith(QStringLiteral(" (%1)").arg(l.sections.size()))) << l.header.toStdString();
+    // 368 verses hold the word; the other rows are the book's own text beside them (the preface).
+    EXPECT_TRUE(listed.front().header.startsWith(QStringLiteral("Exact Match (")));
+    EXPECT_EQ(std::count_if(listed.front().sections.begin(), listed.front().sections.end(),
+                  [&web](quint32 s) { return (web->locations().keyForSection(s) & 0xFF) != 0; }),
+        368);
+}
+
+// A word that is also a book's name finds the verses that hold it, not the headings written for the
+// book and its chapters; the header counts the rows listed.
+TEST_F(StudyPaneSearch, ABooksNameFindsTheVersesThatHoldItNotItsHeadings)
+{
+    QTableView* table = find->searchResultsTableView();
+    for (const QString& word : {QStringLiteral("Psalms"), QStringLiteral("Isaiah")}) {
+        const std::set<quint32> holding = versesWithAll({word.toLower()});
+        ASSERT_FALSE(holding.empty()) << word.toStdString();
+        ASSERT_TRUE(search(word)) << word.toStdString();
+        SearchResultsAggregator& agg = find->aggregator();
+        ASSERT_GT(table->model()->rowCount(), 0);
+        ASSERT_LT(agg.tablePathForRow(0).tableRowNum, 0);
+        EXPECT_EQ(table->model()->index(0, 0).data().toString(), QStringLiteral("Exact Match (%1)").arg(holding.size()))
+            << word.toStdString();
+        std::set<quint32> listed;
+        for (int row = 1; row < table->model()->rowCount(); ++row) {
+            const SRTablePath path = agg.tablePathForRow(row);
+            if (path.tableRowNum < 0)
+                break;
+            listed.insert(kjv->locations().keyForSection(agg.positionValueForTablePath(path)));
+        }
+        EXPECT_EQ(listed, holding) << word.toStdString();
+    }
 }
 
 TEST_F(StudyPaneSearch, AVerseReferenceRunsTwoSearchesAndGoesThereAtOnce)

@@ -28,6 +28,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -35,6 +37,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFocusEvent>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
@@ -194,6 +197,33 @@ TEST_F(Preferences, DisplayFieldsWriteTheirKeysAndRestyleOpenPages)
     }
     EXPECT_EQ(display->rangeLabel(QStringLiteral("baseFontSize"))->text(),
         QStringLiteral("73 is out of range: use 6 to 72 points."));
+    // An entry left unfinished (an emptied field, a lone point) is refused at Return and when the
+    // field loses the focus alike: the field shows the size in force again, never stays blank.
+    const std::tuple<const char*, const char*, const char*> unfinished[] = {
+        {"baseFontSize", "", "A size is needed: 6 to 72 points."},
+        {"lineHeight", "", "A size is needed: 0.5 to 5 lines."},
+        {"lineHeight", ".", ". is out of range: use 0.5 to 5 lines."}};
+    for (const bool byFocus : {false, true}) {
+        for (const auto& [key, typed, said] : unfinished) {
+            QLineEdit* f = display->textField(QString::fromLatin1(key));
+            const QString inForce = f->text();
+            const QString stored = d().stringForKey(QString::fromLatin1(key));
+            ASSERT_FALSE(inForce.isEmpty()) << key;
+            f->setFocus();
+            f->selectAll();
+            QTest::keyClick(f, Qt::Key_Backspace);
+            QTest::keyClicks(f, QString::fromLatin1(typed));
+            if (byFocus) {
+                QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+                QApplication::sendEvent(f, &out);
+            } else
+                QTest::keyClick(f, Qt::Key_Return);
+            EXPECT_EQ(f->text(), inForce) << key << " '" << typed << "' " << byFocus;
+            EXPECT_EQ(d().stringForKey(QString::fromLatin1(key)), stored) << key;
+            EXPECT_EQ(display->rangeLabel(QString::fromLatin1(key))->text(), QString::fromLatin1(said))
+                << key << " '" << typed << "' " << byFocus;
+        }
+    }
     // A size in range is taken again, and the line shows the range once more.
     QLineEdit* size = display->textField(QStringLiteral("baseFontSize"));
     size->selectAll();

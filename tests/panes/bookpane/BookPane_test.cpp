@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QLabel>
+
 #include "engine/references/BibleRef.h"
 #include "library/GoToRequest.h"
 #include "library/LibraryNotifications.h"
@@ -362,6 +364,36 @@ TEST(BookPane, CommentaryFollowsTheBible)
     bible->commands().onSyncToSelectedVerse();
     EXPECT_EQ(notes->currentSourceSection(), library().scofield->locations().sectionForBibleKey(key(43, 3, 16)));
     EXPECT_EQ(alone->currentSourceSection(), aloneBefore);
+
+    // A verse inside a note that runs over a chapter's end finds that note (Genesis 29:1 runs to 31:10).
+    screen.defaults.setObject(true, SettingsKeys::SyncBiblesComm.name);
+    auto follow = [&](quint32 verse) {
+        GoToRequest place;
+        place.layoutUuid = screen.layout->uuidString();
+        place.bibleKey = verse;
+        place.postLocationSync(screen.center, nullptr);
+    };
+    const quint32 john316 = library().scofield->locations().sectionForBibleKey(key(43, 3, 16));
+    follow(key(1, 29, 20));
+    EXPECT_EQ(library().scofield->locations().tocNameForSection(quint32(notes->currentSourceSection())),
+        QStringLiteral("Genesis 29:1"));
+    QLabel* nothingHere = notes->nothingHereLabel();
+    EXPECT_TRUE(nothingHere->isHidden());
+    // A verse no note covers (Joel's first note is at 1:4): the pane says so, over the page and in its
+    // title bar, and shows no other passage; showing the same tab again keeps it.
+    follow(key(43, 3, 16));
+    follow(key(29, 1, 2));
+    EXPECT_FALSE(nothingHere->isHidden());
+    EXPECT_EQ(nothingHere->text(), QStringLiteral("No note for Joel 1:2"));
+    EXPECT_EQ(notes->titleBar()->text(), QStringLiteral("No note for Joel 1:2"));
+    EXPECT_EQ(nothingHere->geometry(), notes->page()->geometry());
+    notes->pageHost().displayCurrentSource(true);
+    EXPECT_FALSE(nothingHere->isHidden());
+    // The next place with a note shows it, even the place shown before.
+    follow(key(43, 3, 16));
+    EXPECT_TRUE(nothingHere->isHidden());
+    EXPECT_EQ(notes->currentSourceSection(), john316);
+    EXPECT_NE(notes->titleBar()->text(), QStringLiteral("No note for Joel 1:2"));
 }
 
 // The display settings reach the page the pane shows when they change, as the settings window and

@@ -571,6 +571,12 @@ TEST(LayoutDrag, LimitsOfTheV12Divider)
     EXPECT_EQ(h->at(), 350);
 
     EXPECT_FALSE(layout->canDragDivider(nullptr, {601, 10}));
+    // A point past a limit is taken to the limit; a point within the limits is kept.
+    EXPECT_EQ(layout->nearestDragPoint(v, {950, 10}), (LayoutPoint {900, 10}));
+    EXPECT_EQ(layout->nearestDragPoint(v, {20, 10}), (LayoutPoint {100, 10}));
+    EXPECT_EQ(layout->nearestDragPoint(v, {612.5, 10}), (LayoutPoint {612.5, 10}));
+    EXPECT_EQ(layout->nearestDragPoint(h, {0, 680}), (LayoutPoint {0, 600}));
+    EXPECT_FALSE(layout->nearestDragPoint(nullptr, {601, 10}));
 
     // A stored maximum width of the left pane holds the divider as well.
     const QVariant archived = layout->encode();
@@ -580,6 +586,10 @@ TEST(LayoutDrag, LimitsOfTheV12Divider)
     ASSERT_TRUE(stored);
     EXPECT_TRUE(stored->canDragDivider(stored->dividerAt(4), {600, 10}));
     EXPECT_FALSE(stored->canDragDivider(stored->dividerAt(4), {601, 10}));
+    EXPECT_EQ(stored->nearestDragPoint(stored->dividerAt(4), {750, 10}), (LayoutPoint {600, 10}));
+    // Limits that leave no room: no position at all.
+    stored->regionAt(0)->setMinSize({700, 100});
+    EXPECT_FALSE(stored->nearestDragPoint(stored->dividerAt(4), {650, 10}));
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -115,10 +115,19 @@ TEST_F(LayoutViewTest, DraggingADividerFollowsTheModelWithinItsLimits)
     mouse(QEvent::MouseMove, QPointF(at + 100, 150), Qt::LeftButton);
     EXPECT_EQ(divider->at(), at + 100);
     expectPanesMatchModel(layout);
-    // Past the right pane's minimum width: refused, the divider stays.
+    // A fast move past the right pane's minimum width stops the divider at that limit, not short of it.
+    LayoutRegion* rightPane = layout->regionAt(0)->left() == divider ? layout->regionAt(0) : layout->regionAt(1);
+    const double limit = 600 - rightPane->minSize().width;
     mouse(QEvent::MouseMove, QPointF(590, 150), Qt::LeftButton);
+    EXPECT_EQ(divider->at(), limit);
+    expectPanesMatchModel(layout);
+    // And past the left pane's from the other side.
+    LayoutRegion* leftPane = rightPane == layout->regionAt(0) ? layout->regionAt(1) : layout->regionAt(0);
+    mouse(QEvent::MouseMove, QPointF(3, 150), Qt::LeftButton);
+    EXPECT_EQ(divider->at(), leftPane->minSize().width);
+    mouse(QEvent::MouseMove, QPointF(at + 100, 150), Qt::LeftButton);
     EXPECT_EQ(divider->at(), at + 100);
-    mouse(QEvent::MouseButtonRelease, QPointF(590, 150), Qt::NoButton);
+    mouse(QEvent::MouseButtonRelease, QPointF(at + 100, 150), Qt::NoButton);
     EXPECT_EQ(m_view->cursor().shape(), Qt::ArrowCursor);
     // The drag ended with the release: a later move leaves the divider.
     mouse(QEvent::MouseMove, QPointF(at - 50, 150), Qt::LeftButton);

@@ -1196,6 +1196,7 @@ void tvkCompileBible(const TvkBibleModel& model, const TvkBookIdentity& id, cTvk
         head.blocks = b.headings;
         if (head.blocks.empty())
             head.blocks.push_back(TvkNode::element(TvkTag::kH2, {TvkNode::text(b.name)}));
+        head.headingsIndexed = false;
         book.addSection(std::move(head));
         uint32_t chapter = 0;
         for (const TvkBibleVerse& v : b.verses) {
@@ -1208,6 +1209,7 @@ void tvkCompileBible(const TvkBibleModel& model, const TvkBookIdentity& id, cTvk
                         ch.blocks.insert(ch.blocks.end(), headings.begin(), headings.end());
                 if (ch.blocks.empty())
                     ch.blocks.push_back(TvkNode::element(TvkTag::kH3, {TvkNode::text(ch.title)}));
+                ch.headingsIndexed = false;
                 book.addSection(std::move(ch));
             }
             TvkSection s {std::to_string(c) + ":" + std::to_string(v.key & 0xFF), 3, v.key, v.headings};
@@ -1272,8 +1274,8 @@ void tvkImportCommentary(
                       v = static_cast<uint8_t>(e.key);
         if (b != currentBook) {
             currentBook = b;
-            book.addSection(TvkSection {
-                kBooks[b - 1].keyName, 1, 0, {TvkNode::element(TvkTag::kH2, {TvkNode::text(kBooks[b - 1].keyName)})}});
+            book.addSection(TvkSection {kBooks[b - 1].keyName, 1, 0,
+                {TvkNode::element(TvkTag::kH2, {TvkNode::text(kBooks[b - 1].keyName)})}, false});
         }
         // The entry covers its verses up to the verse before the next entry of the same book.
         uint32_t end;

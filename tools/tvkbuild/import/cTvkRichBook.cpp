@@ -37,7 +37,7 @@ struct CutNode {
     std::vector<Piece> pieces;
     std::vector<std::vector<std::string>> strongsAfter;  // parallel to pieces
     bool blankBefore = false, blankAfter = false;
-    bool inNote = false;  // a footnote's words are shown but not indexed
+    bool inNote = false;  // a footnote's (or a book's or chapter's heading's) words are shown but not indexed
 };
 
 CutNode cutNode(const TvkNode& node)
@@ -219,11 +219,12 @@ std::vector<uint8_t> cTvkRichBook::build() const
     // Pass 1: cut every text node and count the strings.
     std::vector<CutNode> cuts;
     std::map<std::string, uint32_t> wordCounts, punctCounts;
+    auto isHeading = [](uint8_t tag) { return tag == TvkTag::kH2 || tag == TvkTag::kH3 || tag == TvkTag::kH4; };
     for (const TvkSection& s : sections)
         for (const TvkNode& b : s.blocks)
-            forEachText(b, [&](const TvkNode& n, bool inNote) {
+            forEachText(b, [&, unindexed = !s.headingsIndexed && isHeading(b.tag)](const TvkNode& n, bool inNote) {
                 cuts.push_back(cutNode(n));
-                cuts.back().inNote = inNote;
+                cuts.back().inNote = inNote || unindexed;
                 for (const Piece& p : cuts.back().pieces)
                     if (p.type != Piece::Reference)
                         ++(p.type == Piece::Word ? wordCounts : punctCounts)[p.text];

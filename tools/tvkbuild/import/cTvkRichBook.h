@@ -53,6 +53,9 @@ struct TvkSection {
     uint8_t level = 1;
     uint32_t verseKey = 0;  // Bible: book << 16 | chapter << 8 | verse; 0 only before the first book (front matter)
     std::vector<TvkNode> blocks;
+    // False for the headings written for a book or a chapter: their words are shown, not indexed
+    // (a search for a book's name finds the verses that hold it, not every chapter's heading).
+    bool headingsIndexed = true;
 };
 
 class cTvkRichBook : public cTvkBookCompiler {
