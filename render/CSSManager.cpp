@@ -1,8 +1,10 @@
 #include "render/CSSManager.h"
 
+#include "platform/ReadableColors.h"
 #include "platform/SettingsKeys.h"
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
+#include "render/cHTMLColor.h"
 
 #include <QLatin1String>
 #include <QList>
@@ -158,6 +160,30 @@ QString flagWord(bool set, const char* whenSet, const char* otherwise)
     return QString::fromLatin1(set ? whenSet : otherwise);
 }
 
+// The rules of a highlight colour that the highlight template does not style: its background, text
+// in black or white by contrast with it, Strong's numbers in that text colour softened towards the
+// background, and the words of Christ, links and found words in their colours where these read on
+// it.
+QString highlightColorRule(const QString& name, const ReadableColors::Rgb& back, const QString& woc,
+    const QString& link, const QString& search)
+{
+    using namespace ReadableColors;
+    const QString cls = QLatin1Char('.') + name;
+    const Rgb text = labelColorOn(back);
+    QString rule = cls + QStringLiteral(" {text-decoration:none; background-color:%1; color:%2;}")
+                             .arg(toHtml(back), toHtml(text));
+    const QString backText = toHtml(back);
+    rule += cls + QStringLiteral(" ._woc {color:%1;}").arg(woc.isEmpty() ? toHtml(text) : readableOn(woc, backText));
+    rule += QStringLiteral("%1 ._stheb a, %1 ._stgrk a {color:%2;}").arg(cls, toHtml(mix(text, back, 0.4)));
+    const QString readableLink = readableOn(link, backText);
+    if (readableLink != link)
+        rule += cls + QStringLiteral(" a {color:%1;}").arg(readableLink);
+    const QString readableSearch = readableOn(search, backText);
+    if (readableSearch != search)
+        rule += cls + QStringLiteral(" ._search {color:%1;}").arg(readableSearch);
+    return rule;
+}
+
 }  // namespace
 
 QString CSSManager::baseTemplate()
@@ -291,7 +317,11 @@ QString CSSManager::buildSheet(Sheet sheet) const
         }
     }
     set("%@!FNBACKCOLOR!@%", string(SettingsKeys::FootnoteBGColor));
-    set("%@!LINKCOLOR!@%", string(SettingsKeys::LinkColor));
+    // Links and Strong's numbers keep their colours where these read on the page's background, and
+    // are lightened or darkened just enough where they do not (a dark blue on a black page).
+    const QString backColor = string(SettingsKeys::BackColor);
+    const QString linkColor = ReadableColors::readableOn(string(SettingsKeys::LinkColor), backColor);
+    set("%@!LINKCOLOR!@%", linkColor);
 
     const bool indent = !results && flag(SettingsKeys::IndentPoetry);
     set("%@!BQLEFTMARGIN!@%", indent ? integer(SettingsKeys::PoetryLeft) : QStringLiteral("0"));
@@ -300,7 +330,7 @@ QString CSSManager::buildSheet(Sheet sheet) const
     const QString strongsDisplay = flagWord(!results && flag(SettingsKeys::StrongsNumbers), "inline", "none");
     set("%@!STRONGSHEBDISPLAY!@%", strongsDisplay);
     set("%@!STRONGSGRKDISPLAY!@%", strongsDisplay);
-    set("%@!STRONGSCOLOR!@%", string(SettingsKeys::StrongsColor));
+    set("%@!STRONGSCOLOR!@%", ReadableColors::readableOn(string(SettingsKeys::StrongsColor), backColor));
     set("%@!STRONGSDECORATION!@%", string(SettingsKeys::StrongsDecoration));
     set("%@!WORDATTRDISPLAY!@%", QStringLiteral("none"));
     set("%@!SEARCHCOLOR!@%", string(SettingsKeys::SearchColor));
@@ -324,5 +354,28 @@ QString CSSManager::buildSheet(Sheet sheet) const
 
     for (const auto& [placeholder, value] : values)
         css.replace(QLatin1String(placeholder), value);
+    if (sheet != Sheet::NoteView)
+        css += highlightColorRules(wocInRed ? wocColor : QString(), linkColor, string(SettingsKeys::SearchColor));
     return css;
+}
+
+QString CSSManager::highlightColorRules(const QString& wocColor, const QString& linkColor, const QString& searchColor)
+{
+    const QString styled = highlightTemplate();
+    QString rules;
+    for (const HighlightColorRow& row : highlightColorTable()) {
+        if (row.id == 0 || row.id == kHighlightColorEndMarker)
+            continue;
+        const QString name = QString::fromStdString(highlightStyleClassName(row.id));
+        if (styled.contains(QLatin1Char('.') + name + QStringLiteral(" {")))
+            continue;
+        if (row.rgb == kTransparentRGB) {
+            rules += QLatin1Char('.') + name + QStringLiteral(" {text-decoration:none; background-color:transparent;}");
+            continue;
+        }
+        const ReadableColors::Rgb back {
+            ((row.rgb >> 16) & 0xFF) / 255.0, ((row.rgb >> 8) & 0xFF) / 255.0, (row.rgb & 0xFF) / 255.0};
+        rules += highlightColorRule(name, back, wocColor, linkColor, searchColor);
+    }
+    return rules;
 }

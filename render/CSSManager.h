@@ -45,6 +45,11 @@ public:
     // Rules for the bold and italic highlight styles, which the highlight template lacks; they
     // follow it in every sheet that has it.
     static QString highlightStyleRules();
+    // Rules for every other colour of the highlight colour table, which follow the rules above:
+    // each paints its own background with text by contrast. `wocColor` is the words of Christ's
+    // colour (empty when they are not set apart), `linkColor` and `searchColor` those of links and
+    // found words, each kept where it reads on the highlight.
+    static QString highlightColorRules(const QString& wocColor, const QString& linkColor, const QString& searchColor);
 
 private:
     enum class Sheet { BookView, SearchResults, NoteView };

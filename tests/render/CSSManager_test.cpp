@@ -1,8 +1,10 @@
 #include "platform/SettingsKeys.h"
 #include "render/CSSManager.h"
 
+#include "platform/ReadableColors.h"
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
+#include "render/cHTMLColor.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -45,6 +47,11 @@ QString ruleBody(const QString& css, const QString& selector)
     return QStringLiteral("<missing>");
 }
 
+// The rules of the highlight colours beyond the template's sixteen, with the registered defaults: three
+// for each of 122 colours (the colour, the words of Christ, Strong's numbers), one for Transparent,
+// and links or found words set apart where theirs would not read.
+constexpr int kColorTableRules = 482;
+
 class CSSManagerTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -78,7 +85,7 @@ TEST_F(CSSManagerTest, BookSheetWithRegisteredDefaultsMatchesGolden)
     const QString expected = QString::fromUtf8(golden.readAll());
     const QString sheet = css().cssForBookView();
     EXPECT_EQ(sheet, expected);
-    EXPECT_EQ(countRules(sheet), 29 + 68 + 2 + 1);
+    EXPECT_EQ(countRules(sheet), 29 + 68 + 2 + 1 + kColorTableRules);
     EXPECT_FALSE(sheet.contains(QStringLiteral("%@!")));
     EXPECT_TRUE(sheet.startsWith(QStringLiteral("body {padding:0; margin:0 4px 0 12px; font:normal 12pt \"Arial\";")));
     EXPECT_TRUE(sheet.contains(QStringLiteral("p {margin:0em 0em 0.5em 0em;}\th1 {")));
@@ -96,8 +103,9 @@ TEST_F(CSSManagerTest, EachSheetIsBuiltFromItsTemplates)
     m_defaults->set(SettingsKeys::SearchBold, true);
     EXPECT_EQ(ruleBody(css().cssForNoteViewEdit(), QStringLiteral("span._search")),
         QStringLiteral("color:#ff00ff; font-weight:bold;"));
+    m_defaults->remove(SettingsKeys::SearchColor);
     const QString results = css().cssForSearchResultsView();
-    EXPECT_EQ(countRules(results), 29 + 68 + 2);
+    EXPECT_EQ(countRules(results), 29 + 68 + 2 + kColorTableRules);
     EXPECT_FALSE(results.contains(QStringLiteral("%@!")));
     EXPECT_EQ(ruleBody(results, QStringLiteral("body")),
         QStringLiteral("padding:0; margin:0 0px 0 0px; font:normal 12pt \"Arial\"; background-color: #ffffff; "
@@ -138,7 +146,7 @@ TEST_F(CSSManagerTest, EachDisplaySettingChangesItsRule)
         {"footnoteBGColor", "#eeeeee", ".footnote", " display:none;background-color:#eeeeee;"},
         {"footnoteStyle", "Hide", ".footnotetoggle", " display:none; "},
         {"footnoteStyle", "Expand", ".footnote", " display:inline;background-color:#e0e0ff;"},
-        {"linkColor", "#00ff00", "a", "color:#00ff00;"},
+        {"linkColor", "#006600", "a", "color:#006600;"},
         {"poetryLeft", 40, "blockquote", "margin:0.25em 10px 0.25em 40px;"},
         {"poetryRight", 3, "blockquote", "margin:0.25em 3px 0.25em 20px;"},
         {"indentPoetry", false, "blockquote", "margin:0.25em 0px 0.25em 0px;"},
@@ -288,7 +296,7 @@ TEST_F(CSSManagerTest, FontFamilyIsQuotedAndEscaped)
     m_defaults->set(
         SettingsKeys::BodyFont, QStringLiteral("x\"; } body { color:red; } </style><script>%@!BASEFONTSIZE!@%\n/*"));
     const QString sheet = css().cssForBookView();
-    EXPECT_EQ(countRules(sheet), 29 + 68 + 2 + 1);
+    EXPECT_EQ(countRules(sheet), 29 + 68 + 2 + 1 + kColorTableRules);
     const QString body = ruleBody(sheet, QStringLiteral("body"));
     EXPECT_EQ(body.count(QLatin1Char(';')), 6) << body.toStdString();
     EXPECT_EQ(body.count(QLatin1Char('"')), 2) << body.toStdString();
@@ -296,4 +304,62 @@ TEST_F(CSSManagerTest, FontFamilyIsQuotedAndEscaped)
     EXPECT_FALSE(sheet.contains(QStringLiteral("color:red")));
     EXPECT_FALSE(sheet.contains(QLatin1Char('\n')));
     EXPECT_TRUE(body.contains(QStringLiteral("font:normal 12pt \"x\\000022\\00003B \\00007D body")));
+}
+
+TEST_F(CSSManagerTest, EveryColourOfTheTablePaintsAndLinksReadOnAnyBackground)
+{
+    // Each colour of the highlight colour table: its own background, text in black or white by
+    // contrast, in book pages and result lists, not in notes.
+    const QString sheet = css().cssForBookView();
+    int painted = 0;
+    for (const HighlightColorRow& row : highlightColorTable()) {
+        if (row.id == 0 || row.id == kHighlightColorEndMarker)
+            continue;
+        const QString cls = QLatin1Char('.') + QString::fromStdString(highlightStyleClassName(row.id));
+        SCOPED_TRACE(cls.toStdString());
+        const QString body = ruleBody(sheet, cls).toLower();
+        const QString back = row.rgb == kTransparentRGB ? QStringLiteral("transparent")
+                                                        : QStringLiteral("#%1").arg(row.rgb, 6, 16, QLatin1Char('0'));
+        EXPECT_TRUE(body.contains(QStringLiteral("background-color:") + back)) << body.toStdString();
+        if (row.rgb != kTransparentRGB) {
+            const auto text = QRegularExpression(QStringLiteral("[ ;]color:(#[0-9a-f]{6})")).match(body);
+            ASSERT_TRUE(text.hasMatch()) << body.toStdString();
+            EXPECT_GE(ReadableColors::contrast(*ReadableColors::fromHtml(text.captured(1)),
+                          *ReadableColors::fromHtml(back)),
+                4.5);
+        }
+        ++painted;
+    }
+    EXPECT_EQ(painted, 139);
+    EXPECT_EQ(ruleBody(sheet, QStringLiteral(".lightpink")),
+        QStringLiteral("text-decoration:none; background-color:#ffb6c1; color:#000000;"));
+    EXPECT_EQ(ruleBody(sheet, QStringLiteral(".navy")),
+        QStringLiteral("text-decoration:none; background-color:#000080; color:#ffffff;"));
+    // On navy the page's blue links would vanish: they are lightened there.
+    EXPECT_NE(ruleBody(sheet, QStringLiteral(".navy a")), QStringLiteral("<missing>"));
+    EXPECT_EQ(ruleBody(sheet, QStringLiteral(".lightpink a")), QStringLiteral("<missing>"));
+    EXPECT_NE(ruleBody(css().cssForSearchResultsView(), QStringLiteral(".lightpink")), QStringLiteral("<missing>"));
+    EXPECT_EQ(ruleBody(css().cssForNoteViewEdit(), QStringLiteral(".lightpink")), QStringLiteral("<missing>"));
+
+    // A black page: the dark blue links and Strong's numbers become a blue that reads on it; the
+    // stored colours stay as the user chose them, and a light page keeps them as they are.
+    m_defaults->set(SettingsKeys::LinkColor, QStringLiteral("#0000c0"));
+    m_defaults->set(SettingsKeys::StrongsColor, QStringLiteral("#0000c0"));
+    EXPECT_EQ(ruleBody(css().cssForBookView(), QStringLiteral("a")), QStringLiteral("color:#0000c0;"));
+    m_defaults->set(SettingsKeys::BackColor, QStringLiteral("#000000"));
+    const QString night = css().cssForBookView();
+    const ReadableColors::Rgb black {0, 0, 0};
+    for (const char* selector : {"a", "._stgrk a", "._interlinearrow a"}) {
+        SCOPED_TRACE(selector);
+        const auto color = QRegularExpression(QStringLiteral("color:(#[0-9a-f]{6});"))
+                               .match(ruleBody(night, QLatin1String(selector)));
+        ASSERT_TRUE(color.hasMatch());
+        const ReadableColors::Rgb rgb = *ReadableColors::fromHtml(color.captured(1));
+        EXPECT_NEAR(ReadableColors::contrast(rgb, black), ReadableColors::kTargetContrast, 0.1);
+        EXPECT_GT(rgb.blue, rgb.red);  // still a blue
+    }
+    EXPECT_EQ(m_defaults->value(SettingsKeys::LinkColor), QStringLiteral("#0000c0"));
+    // A colour that reads is kept as written; text that is no #rrggbb colour is left alone.
+    EXPECT_EQ(ReadableColors::readableOn(QStringLiteral("#C08080"), QStringLiteral("#FFFFF8")), "#C08080");
+    EXPECT_EQ(ReadableColors::readableOn(QStringLiteral("blue"), QStringLiteral("#000000")), "blue");
 }
