@@ -13,7 +13,8 @@ ColorWell::ColorWell(QWidget* parent) : QPushButton(parent)
 void ColorWell::setColor(const QColor& color)
 {
     m_color = color;
-    setStyleSheet(QStringLiteral("QPushButton { background-color: %1; border: 1px solid #808080; }")
+    // Of the well alone: its chooser (a child) keeps its own look.
+    setStyleSheet(QStringLiteral("ColorWell { background-color: %1; border: 1px solid #808080; }")
                       .arg(color.name(QColor::HexRgb)));
 }
 

@@ -126,11 +126,16 @@ void LayoutView::addSubviewsForCurrentLayout()
         }
     }
     m_paneViews = std::move(views);
+    bool joined = false;
     for (auto& view : m_paneViews) {
-        if (view->parentWidget() != this)
+        if (view->parentWidget() != this) {
             view->setParent(this);
+            joined = true;
+        }
         view->show();
     }
+    if (joined)
+        SchemePalette::apply(this, m_defaults.value(SettingsKeys::BackColor));
     busyIndicator()->raise();
     if (!isBusyIndicatorRunning())
         m_busyIndicator->hide();

@@ -53,10 +53,14 @@ void apply(QWidget* widget, const QString& backColor)
     const QPalette desktop = QApplication::palette(widget);
     const QPalette palette = forBackground(desktop, backColor);
     // Set only when it differs, so the controls follow a change of the desktop's palette.
-    if (palette == desktop)
-        widget->setPalette(QPalette());
-    else
-        widget->setPalette(palette);
+    const bool own = palette != desktop;
+    widget->setPalette(own ? palette : QPalette());
+    // A control under a style sheet (a tab bar styled by one, and what it holds) does not inherit its
+    // parent's palette: it is given the palette itself.
+    for (QWidget* child : widget->findChildren<QWidget*>()) {
+        if (child->testAttribute(Qt::WA_StyleSheet) && !child->isWindow())
+            child->setPalette(own ? palette : QPalette());
+    }
 }
 
 }  // namespace SchemePalette

@@ -19,7 +19,8 @@ namespace SchemePalette {
 QPalette forBackground(const QPalette& desktop, const QString& backColor);
 
 // Gives `widget` and its children forBackground(the application's palette, backColor), or gives
-// them back the inherited palette when that is the desktop's.
+// them back the inherited palette when that is the desktop's. Children under a style sheet, which
+// inherit no palette, are given it one by one: call again when such children join.
 void apply(QWidget* widget, const QString& backColor);
 
 }  // namespace SchemePalette
