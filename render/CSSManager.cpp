@@ -170,8 +170,8 @@ QString highlightColorRule(const QString& name, const ReadableColors::Rgb& back,
     using namespace ReadableColors;
     const QString cls = QLatin1Char('.') + name;
     const Rgb text = labelColorOn(back);
-    QString rule = cls + QStringLiteral(" {text-decoration:none; background-color:%1; color:%2;}")
-                             .arg(toHtml(back), toHtml(text));
+    QString rule =
+        cls + QStringLiteral(" {text-decoration:none; background-color:%1; color:%2;}").arg(toHtml(back), toHtml(text));
     const QString backText = toHtml(back);
     rule += cls + QStringLiteral(" ._woc {color:%1;}").arg(woc.isEmpty() ? toHtml(text) : readableOn(woc, backText));
     rule += QStringLiteral("%1 ._stheb a, %1 ._stgrk a {color:%2;}").arg(cls, toHtml(mix(text, back, 0.4)));

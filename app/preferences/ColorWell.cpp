@@ -33,8 +33,8 @@ void ColorWell::openChooser()
             if (m_dialog->isVisible() && color != m_color)
                 userPicked(color);
         });
-        connect(m_dialog, &QDialog::finished, this,
-            [this](int result) { chooserFinished(result == QDialog::Accepted); });
+        connect(
+            m_dialog, &QDialog::finished, this, [this](int result) { chooserFinished(result == QDialog::Accepted); });
     }
     m_before = m_color;
     m_dialog->setCurrentColor(m_color);  // not reported: the chooser is not shown yet

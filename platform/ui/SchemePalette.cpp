@@ -58,7 +58,7 @@ void apply(QWidget* widget, const QString& backColor)
     // A control under a style sheet (a tab bar styled by one, and what it holds) does not inherit its
     // parent's palette: it is given the palette itself.
     for (QWidget* child : widget->findChildren<QWidget*>()) {
-        if (child->testAttribute(Qt::WA_StyleSheet) && !child->isWindow())
+        if (child->testAttribute(Qt::WA_StyleSheet) && child->window() == widget->window())
             child->setPalette(own ? palette : QPalette());
     }
 }

@@ -103,8 +103,8 @@ TEST_F(ColorsWindow, ABlackPageLeavesTheControlsAndTheLinksReadable)
     ASSERT_TRUE(reader_test::choose(window, CommandNames::ColorSettings));
     MASPreferencesWindowController* settings = m_controller->preferencesWindowController();
     ASSERT_NE(settings, nullptr);
-    QWidget* page = settings->viewControllerForIdentifier(QString::fromLatin1(
-        ColorPreferencesViewController::kIdentity.identifier));
+    QWidget* page = settings->viewControllerForIdentifier(
+        QString::fromLatin1(ColorPreferencesViewController::kIdentity.identifier));
     ASSERT_NE(page, nullptr);
     pickWithTheChooser(page->findChild<ColorWell*>(SettingsKeys::BackColor.name), Qt::black);
     pickWithTheChooser(page->findChild<ColorWell*>(SettingsKeys::TextColor.name), Qt::white);

@@ -324,8 +324,8 @@ TEST_F(CSSManagerTest, EveryColourOfTheTablePaintsAndLinksReadOnAnyBackground)
         if (row.rgb != kTransparentRGB) {
             const auto text = QRegularExpression(QStringLiteral("[ ;]color:(#[0-9a-f]{6})")).match(body);
             ASSERT_TRUE(text.hasMatch()) << body.toStdString();
-            EXPECT_GE(ReadableColors::contrast(*ReadableColors::fromHtml(text.captured(1)),
-                          *ReadableColors::fromHtml(back)),
+            EXPECT_GE(
+                ReadableColors::contrast(*ReadableColors::fromHtml(text.captured(1)), *ReadableColors::fromHtml(back)),
                 4.5);
         }
         ++painted;
@@ -351,8 +351,8 @@ TEST_F(CSSManagerTest, EveryColourOfTheTablePaintsAndLinksReadOnAnyBackground)
     const ReadableColors::Rgb black {0, 0, 0};
     for (const char* selector : {"a", "._stgrk a", "._interlinearrow a"}) {
         SCOPED_TRACE(selector);
-        const auto color = QRegularExpression(QStringLiteral("color:(#[0-9a-f]{6});"))
-                               .match(ruleBody(night, QLatin1String(selector)));
+        const auto color =
+            QRegularExpression(QStringLiteral("color:(#[0-9a-f]{6});")).match(ruleBody(night, QLatin1String(selector)));
         ASSERT_TRUE(color.hasMatch());
         const ReadableColors::Rgb rgb = *ReadableColors::fromHtml(color.captured(1));
         EXPECT_NEAR(ReadableColors::contrast(rgb, black), ReadableColors::kTargetContrast, 0.1);

@@ -32,15 +32,15 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QColorDialog>
-#include <QDialogButtonBox>
-#include <QPushButton>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
@@ -346,9 +346,9 @@ TEST_F(Preferences, ColourDragCommitsOnceAfterThePause)
     QTemporaryDir firstStartDir;
     UserDefaults firstStart(firstStartDir.filePath(QStringLiteral("first.ini")));
     SettingsRegistry::registerDefaultsForAllPreferences(firstStart);
-    for (const char* key : {"textColor", "backColor", "wocColor", "linkColor", "strongsColor", "footnoteBGColor",
-             "searchColor", "tempHLColor", "devoReadColor", "devoUnreadColor", "wocBold", "searchBold",
-             "strongsDecoration"})
+    for (const char* key :
+        {"textColor", "backColor", "wocColor", "linkColor", "strongsColor", "footnoteBGColor", "searchColor",
+            "tempHLColor", "devoReadColor", "devoUnreadColor", "wocBold", "searchBold", "strongsDecoration"})
         EXPECT_EQ(d().objectForKey(QLatin1String(key)), firstStart.objectForKey(QLatin1String(key))) << key;
     EXPECT_EQ(d().value(SettingsKeys::StrongsColor), QStringLiteral("#0000CC"));
     EXPECT_EQ(CSSManager(d()).cssForBookView(), CSSManager(firstStart).cssForBookView());
@@ -367,7 +367,7 @@ TEST_F(Preferences, TheColourChooserHasOkAndCancelAndCancelPutsTheColourBack)
         QTest::mouseClick(well, Qt::LeftButton);
         QColorDialog* chooser = well->chooser();
         return chooser != nullptr && TestSupport::waitFor([chooser] { return chooser->isVisible(); }) ? chooser
-                                                                                                        : nullptr;
+                                                                                                      : nullptr;
     };
     auto press = [](QDialog* dialog, Qt::Key key) {
         QWidget* focus = dialog->focusWidget();
