@@ -9,6 +9,8 @@
 #include <QLatin1String>
 #include <QList>
 #include <QPair>
+#include <QRegularExpression>
+#include <QSet>
 
 #include <algorithm>
 #include <limits>
@@ -354,12 +356,34 @@ QString CSSManager::buildSheet(Sheet sheet) const
 
     for (const auto& [placeholder, value] : values)
         css.replace(QLatin1String(placeholder), value);
-    if (sheet != Sheet::NoteView)
-        css += highlightColorRules(wocInRed ? wocColor : QString(), linkColor, string(SettingsKeys::SearchColor));
+    if (sheet == Sheet::BookView)
+        css += colorRules(nullptr);
     return css;
 }
 
-QString CSSManager::highlightColorRules(const QString& wocColor, const QString& linkColor, const QString& searchColor)
+QString CSSManager::highlightColorRulesFor(const QString& html) const
+{
+    static const QRegularExpression classAttribute(QStringLiteral("\\bclass\\s*=\\s*[\"']([^\"']*)[\"']"));
+    QSet<QString> classes;
+    for (auto it = classAttribute.globalMatch(html); it.hasNext();) {
+        const QString value = it.next().captured(1);
+        for (const QString& name : value.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+            classes.insert(name);
+    }
+    return classes.isEmpty() ? QString() : colorRules(&classes);
+}
+
+QString CSSManager::colorRules(const QSet<QString>* only) const
+{
+    const UserDefaults& d = m_defaults;
+    const QString back = d.value(SettingsKeys::BackColor);
+    const QString link = ReadableColors::readableOn(d.value(SettingsKeys::LinkColor), back);
+    return highlightColorRules(d.value(SettingsKeys::WocInRed) ? d.value(SettingsKeys::WocColor) : QString(), link,
+        d.value(SettingsKeys::SearchColor), only);
+}
+
+QString CSSManager::highlightColorRules(
+    const QString& wocColor, const QString& linkColor, const QString& searchColor, const QSet<QString>* only)
 {
     const QString styled = highlightTemplate();
     QString rules;
@@ -367,7 +391,8 @@ QString CSSManager::highlightColorRules(const QString& wocColor, const QString& 
         if (row.id == 0 || row.id == kHighlightColorEndMarker)
             continue;
         const QString name = QString::fromStdString(highlightStyleClassName(row.id));
-        if (styled.contains(QLatin1Char('.') + name + QStringLiteral(" {")))
+        if ((only != nullptr && !only->contains(name)) ||
+            styled.contains(QLatin1Char('.') + name + QStringLiteral(" {")))
             continue;
         if (row.rgb == kTransparentRGB) {
             rules += QLatin1Char('.') + name + QStringLiteral(" {text-decoration:none; background-color:transparent;}");

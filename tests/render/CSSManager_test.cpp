@@ -103,9 +103,8 @@ TEST_F(CSSManagerTest, EachSheetIsBuiltFromItsTemplates)
     m_defaults->set(SettingsKeys::SearchBold, true);
     EXPECT_EQ(ruleBody(css().cssForNoteViewEdit(), QStringLiteral("span._search")),
         QStringLiteral("color:#ff00ff; font-weight:bold;"));
-    m_defaults->remove(SettingsKeys::SearchColor);
     const QString results = css().cssForSearchResultsView();
-    EXPECT_EQ(countRules(results), 29 + 68 + 2 + kColorTableRules);
+    EXPECT_EQ(countRules(results), 29 + 68 + 2);
     EXPECT_FALSE(results.contains(QStringLiteral("%@!")));
     EXPECT_EQ(ruleBody(results, QStringLiteral("body")),
         QStringLiteral("padding:0; margin:0 0px 0 0px; font:normal 12pt \"Arial\"; background-color: #ffffff; "
@@ -338,8 +337,17 @@ TEST_F(CSSManagerTest, EveryColourOfTheTablePaintsAndLinksReadOnAnyBackground)
     // On navy the page's blue links would vanish: they are lightened there.
     EXPECT_NE(ruleBody(sheet, QStringLiteral(".navy a")), QStringLiteral("<missing>"));
     EXPECT_EQ(ruleBody(sheet, QStringLiteral(".lightpink a")), QStringLiteral("<missing>"));
-    EXPECT_NE(ruleBody(css().cssForSearchResultsView(), QStringLiteral(".lightpink")), QStringLiteral("<missing>"));
     EXPECT_EQ(ruleBody(css().cssForNoteViewEdit(), QStringLiteral(".lightpink")), QStringLiteral("<missing>"));
+    // A result-list cell takes the rules of the colours it names, and only those.
+    const QString cell = css().highlightColorRulesFor(
+        QStringLiteral("<span class=\"_verse lightpink\">red</span><span class='navy'>x</span> class=aqua"));
+    EXPECT_EQ(ruleBody(cell, QStringLiteral(".lightpink")), ruleBody(sheet, QStringLiteral(".lightpink")));
+    EXPECT_EQ(ruleBody(cell, QStringLiteral(".navy a")), ruleBody(sheet, QStringLiteral(".navy a")));
+    for (const QString& rule : cell.split(QLatin1Char('}'), Qt::SkipEmptyParts))
+        EXPECT_TRUE(rule.startsWith(QStringLiteral(".lightpink")) || rule.startsWith(QStringLiteral(".navy")))
+            << rule.toStdString();
+    EXPECT_GE(countRules(cell), 6);
+    EXPECT_TRUE(css().highlightColorRulesFor(QStringLiteral("<p>plain</p>")).isEmpty());
 
     // A black page: the dark blue links and Strong's numbers become a blue that reads on it; the
     // stored colours stay as the user chose them, and a light page keeps them as they are.
