@@ -162,27 +162,27 @@ QString flagWord(bool set, const char* whenSet, const char* otherwise)
     return QString::fromLatin1(set ? whenSet : otherwise);
 }
 
-// The rules of a highlight colour that the highlight template does not style: its background, text
-// in black or white by contrast with it, Strong's numbers in that text colour softened towards the
-// background, and the words of Christ, links and found words in their colours where these read on
-// it.
-QString highlightColorRule(const QString& name, const ReadableColors::Rgb& back, const QString& woc,
-    const QString& link, const QString& search)
+// The rules of a highlight colour that the highlight template does not style: its background with
+// text in black or white by contrast with it, and the words of Christ, links, Strong's numbers and
+// found words in their colours on the page where these read on it, else moved until they do.
+QString highlightColorRule(const QString& name, const ReadableColors::Rgb& back, const CSSManager::PageInks& inks)
 {
     using namespace ReadableColors;
     const QString cls = QLatin1Char('.') + name;
-    const Rgb text = labelColorOn(back);
-    QString rule =
-        cls + QStringLiteral(" {text-decoration:none; background-color:%1; color:%2;}").arg(toHtml(back), toHtml(text));
     const QString backText = toHtml(back);
-    rule += cls + QStringLiteral(" ._woc {color:%1;}").arg(woc.isEmpty() ? toHtml(text) : readableOn(woc, backText));
-    rule += QStringLiteral("%1 ._stheb a, %1 ._stgrk a {color:%2;}").arg(cls, toHtml(mix(text, back, 0.4)));
-    const QString readableLink = readableOn(link, backText);
-    if (readableLink != link)
-        rule += cls + QStringLiteral(" a {color:%1;}").arg(readableLink);
-    const QString readableSearch = readableOn(search, backText);
-    if (readableSearch != search)
-        rule += cls + QStringLiteral(" ._search {color:%1;}").arg(readableSearch);
+    const QString text = toHtml(labelColorOn(back));
+    QString rule = cls + QStringLiteral(" {text-decoration:none; background-color:%1; color:%2;}").arg(backText, text);
+    auto differs = [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) != 0; };
+    const bool setApart = !inks.wordsOfChrist.isEmpty();
+    const QString words = setApart ? readableOn(inks.wordsOfChrist, backText) : text;
+    if (differs(words, setApart ? inks.wordsOfChrist : inks.text))
+        rule += cls + QStringLiteral(" ._woc {color:%1;}").arg(words);
+    if (const QString strongs = readableOn(inks.strongs, backText); differs(strongs, inks.strongs))
+        rule += QStringLiteral("%1 ._stheb a, %1 ._stgrk a {color:%2;}").arg(cls, strongs);
+    if (const QString link = readableOn(inks.link, backText); differs(link, inks.link))
+        rule += cls + QStringLiteral(" a {color:%1;}").arg(link);
+    if (const QString search = readableOn(inks.search, backText); differs(search, inks.search))
+        rule += cls + QStringLiteral(" ._search {color:%1;}").arg(search);
     return rule;
 }
 
@@ -377,13 +377,17 @@ QString CSSManager::colorRules(const QSet<QString>* only) const
 {
     const UserDefaults& d = m_defaults;
     const QString back = d.value(SettingsKeys::BackColor);
-    const QString link = ReadableColors::readableOn(d.value(SettingsKeys::LinkColor), back);
-    return highlightColorRules(d.value(SettingsKeys::WocInRed) ? d.value(SettingsKeys::WocColor) : QString(), link,
-        d.value(SettingsKeys::SearchColor), only);
+    PageInks inks;
+    inks.text = d.value(SettingsKeys::TextColor);
+    if (d.value(SettingsKeys::WocInRed))
+        inks.wordsOfChrist = d.value(SettingsKeys::WocColor);
+    inks.link = ReadableColors::readableOn(d.value(SettingsKeys::LinkColor), back);
+    inks.strongs = ReadableColors::readableOn(d.value(SettingsKeys::StrongsColor), back);
+    inks.search = d.value(SettingsKeys::SearchColor);
+    return highlightColorRules(inks, only);
 }
 
-QString CSSManager::highlightColorRules(
-    const QString& wocColor, const QString& linkColor, const QString& searchColor, const QSet<QString>* only)
+QString CSSManager::highlightColorRules(const PageInks& inks, const QSet<QString>* only)
 {
     const QString styled = highlightTemplate();
     QString rules;
@@ -400,7 +404,7 @@ QString CSSManager::highlightColorRules(
         }
         const ReadableColors::Rgb back {
             ((row.rgb >> 16) & 0xFF) / 255.0, ((row.rgb >> 8) & 0xFF) / 255.0, (row.rgb & 0xFF) / 255.0};
-        rules += highlightColorRule(name, back, wocColor, linkColor, searchColor);
+        rules += highlightColorRule(name, back, inks);
     }
     return rules;
 }
