@@ -356,6 +356,16 @@ QString CSSManager::buildSheet(Sheet sheet) const
 
     for (const auto& [placeholder, value] : values)
         css.replace(QLatin1String(placeholder), value);
+    // The page's text over the footnote and linked-passage backgrounds, where it would not read on
+    // them (white text of a night scheme on the light backgrounds these keep).
+    if (sheet != Sheet::NoteView) {
+        const QString footnoteBack = string(SettingsKeys::FootnoteBGColor);
+        const QString tempBack = string(SettingsKeys::TempHLColor);
+        if (const QString text = ReadableColors::readableOn(textColor, footnoteBack); text != textColor)
+            css += QStringLiteral(".footnote {color:%1;}").arg(text);
+        if (const QString text = ReadableColors::readableOn(textColor, tempBack); text != textColor)
+            css += QStringLiteral("._temphl {color:%1;}").arg(text);
+    }
     if (sheet == Sheet::BookView)
         css += colorRules(nullptr);
     return css;

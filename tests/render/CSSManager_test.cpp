@@ -367,6 +367,20 @@ TEST_F(CSSManagerTest, EveryColourOfTheTablePaintsAndLinksReadOnAnyBackground)
         EXPECT_GT(rgb.blue, rgb.red);  // still a blue
     }
     EXPECT_EQ(m_defaults->value(SettingsKeys::LinkColor), QStringLiteral("#0000c0"));
+    // White text keeps to the black page: on the light footnote and linked-passage backgrounds it
+    // is darkened until it reads.
+    EXPECT_FALSE(night.contains(QStringLiteral(".footnote {color:")));
+    m_defaults->set(SettingsKeys::TextColor, QStringLiteral("#ffffff"));
+    const QString white = css().cssForBookView();
+    EXPECT_EQ(ruleBody(white, QStringLiteral("body")).count(QStringLiteral("color:#ffffff;")), 1);
+    for (const auto& [selector, back] : {std::pair {".footnote {color:", "#e0e0ff"}, {"._temphl {color:", "#ffd8bd"}}) {
+        SCOPED_TRACE(selector);
+        const qsizetype at = white.indexOf(QLatin1String(selector));
+        ASSERT_GE(at, 0);
+        const auto text = ReadableColors::fromHtml(white.mid(at + qsizetype(strlen(selector)), 7));
+        ASSERT_TRUE(text);
+        EXPECT_NEAR(ReadableColors::contrast(*text, *ReadableColors::fromHtml(QLatin1String(back))), 4.5, 0.1);
+    }
     // A colour that reads is kept as written; text that is no #rrggbb colour is left alone.
     EXPECT_EQ(ReadableColors::readableOn(QStringLiteral("#C08080"), QStringLiteral("#FFFFF8")), "#C08080");
     EXPECT_EQ(ReadableColors::readableOn(QStringLiteral("blue"), QStringLiteral("#000000")), "blue");
