@@ -146,6 +146,11 @@ QVariantMap SettingsRegistry::factoryDefaults()
 void SettingsRegistry::registerDefaultsForAllPreferences(UserDefaults& defaults)
 {
     defaults.registerDefaults(factoryDefaults());
+    registerDerivedDefaults(defaults);
+}
+
+void SettingsRegistry::registerDerivedDefaults(UserDefaults& defaults)
+{
     defaults.registerDefaults({{SettingsKeys::StrongsColor.name, defaults.value(SettingsKeys::LinkColor)}});
 }
 

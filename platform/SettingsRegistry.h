@@ -52,6 +52,9 @@ public:
     // Registers the table, then "strongsColor" from the link colour. Once per start, before
     // anything reads a setting.
     static void registerDefaultsForAllPreferences(UserDefaults& defaults);
+    // Registers the derived settings again from the values in effect now (after stored values were
+    // removed, so that they read as at a first start).
+    static void registerDerivedDefaults(UserDefaults& defaults);
 
     // ("voiceEN", "en"), ("voiceEL", "el"), ("voiceES", "es"), in that order.
     static void registerSpeechSynthesisDefaults(UserDefaults& defaults, const QList<SpeechVoice>& installedVoices);

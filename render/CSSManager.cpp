@@ -1,12 +1,16 @@
 #include "render/CSSManager.h"
 
+#include "platform/ReadableColors.h"
 #include "platform/SettingsKeys.h"
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
+#include "render/cHTMLColor.h"
 
 #include <QLatin1String>
 #include <QList>
 #include <QPair>
+#include <QRegularExpression>
+#include <QSet>
 
 #include <algorithm>
 #include <limits>
@@ -158,6 +162,30 @@ QString flagWord(bool set, const char* whenSet, const char* otherwise)
     return QString::fromLatin1(set ? whenSet : otherwise);
 }
 
+// The rules of a highlight colour that the highlight template does not style: its background with
+// text in black or white by contrast with it, and the words of Christ, links, Strong's numbers and
+// found words in their colours on the page where these read on it, else moved until they do.
+QString highlightColorRule(const QString& name, const ReadableColors::Rgb& back, const CSSManager::PageInks& inks)
+{
+    using namespace ReadableColors;
+    const QString cls = QLatin1Char('.') + name;
+    const QString backText = toHtml(back);
+    const QString text = toHtml(labelColorOn(back));
+    QString rule = cls + QStringLiteral(" {text-decoration:none; background-color:%1; color:%2;}").arg(backText, text);
+    auto differs = [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) != 0; };
+    const bool setApart = !inks.wordsOfChrist.isEmpty();
+    const QString words = setApart ? readableOn(inks.wordsOfChrist, backText) : text;
+    if (differs(words, setApart ? inks.wordsOfChrist : inks.text))
+        rule += cls + QStringLiteral(" ._woc {color:%1;}").arg(words);
+    if (const QString strongs = readableOn(inks.strongs, backText); differs(strongs, inks.strongs))
+        rule += QStringLiteral("%1 ._stheb a, %1 ._stgrk a {color:%2;}").arg(cls, strongs);
+    if (const QString link = readableOn(inks.link, backText); differs(link, inks.link))
+        rule += cls + QStringLiteral(" a {color:%1;}").arg(link);
+    if (const QString search = readableOn(inks.search, backText); differs(search, inks.search))
+        rule += cls + QStringLiteral(" ._search {color:%1;}").arg(search);
+    return rule;
+}
+
 }  // namespace
 
 QString CSSManager::baseTemplate()
@@ -291,7 +319,11 @@ QString CSSManager::buildSheet(Sheet sheet) const
         }
     }
     set("%@!FNBACKCOLOR!@%", string(SettingsKeys::FootnoteBGColor));
-    set("%@!LINKCOLOR!@%", string(SettingsKeys::LinkColor));
+    // Links and Strong's numbers keep their colours where these read on the page's background, and
+    // are lightened or darkened just enough where they do not (a dark blue on a black page).
+    const QString backColor = string(SettingsKeys::BackColor);
+    const QString linkColor = ReadableColors::readableOn(string(SettingsKeys::LinkColor), backColor);
+    set("%@!LINKCOLOR!@%", linkColor);
 
     const bool indent = !results && flag(SettingsKeys::IndentPoetry);
     set("%@!BQLEFTMARGIN!@%", indent ? integer(SettingsKeys::PoetryLeft) : QStringLiteral("0"));
@@ -300,7 +332,7 @@ QString CSSManager::buildSheet(Sheet sheet) const
     const QString strongsDisplay = flagWord(!results && flag(SettingsKeys::StrongsNumbers), "inline", "none");
     set("%@!STRONGSHEBDISPLAY!@%", strongsDisplay);
     set("%@!STRONGSGRKDISPLAY!@%", strongsDisplay);
-    set("%@!STRONGSCOLOR!@%", string(SettingsKeys::StrongsColor));
+    set("%@!STRONGSCOLOR!@%", ReadableColors::readableOn(string(SettingsKeys::StrongsColor), backColor));
     set("%@!STRONGSDECORATION!@%", string(SettingsKeys::StrongsDecoration));
     set("%@!WORDATTRDISPLAY!@%", QStringLiteral("none"));
     set("%@!SEARCHCOLOR!@%", string(SettingsKeys::SearchColor));
@@ -324,5 +356,65 @@ QString CSSManager::buildSheet(Sheet sheet) const
 
     for (const auto& [placeholder, value] : values)
         css.replace(QLatin1String(placeholder), value);
+    // The page's text over the footnote and linked-passage backgrounds, where it would not read on
+    // them (white text of a night scheme on the light backgrounds these keep).
+    if (sheet != Sheet::NoteView) {
+        const QString footnoteBack = string(SettingsKeys::FootnoteBGColor);
+        const QString tempBack = string(SettingsKeys::TempHLColor);
+        if (const QString text = ReadableColors::readableOn(textColor, footnoteBack); text != textColor)
+            css += QStringLiteral(".footnote {color:%1;}").arg(text);
+        if (const QString text = ReadableColors::readableOn(textColor, tempBack); text != textColor)
+            css += QStringLiteral("._temphl {color:%1;}").arg(text);
+    }
+    if (sheet == Sheet::BookView)
+        css += colorRules(nullptr);
     return css;
+}
+
+QString CSSManager::highlightColorRulesFor(const QString& html) const
+{
+    static const QRegularExpression classAttribute(QStringLiteral("\\bclass\\s*=\\s*[\"']([^\"']*)[\"']"));
+    QSet<QString> classes;
+    for (auto it = classAttribute.globalMatch(html); it.hasNext();) {
+        const QString value = it.next().captured(1);
+        for (const QString& name : value.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+            classes.insert(name);
+    }
+    return classes.isEmpty() ? QString() : colorRules(&classes);
+}
+
+QString CSSManager::colorRules(const QSet<QString>* only) const
+{
+    const UserDefaults& d = m_defaults;
+    const QString back = d.value(SettingsKeys::BackColor);
+    PageInks inks;
+    inks.text = d.value(SettingsKeys::TextColor);
+    if (d.value(SettingsKeys::WocInRed))
+        inks.wordsOfChrist = d.value(SettingsKeys::WocColor);
+    inks.link = ReadableColors::readableOn(d.value(SettingsKeys::LinkColor), back);
+    inks.strongs = ReadableColors::readableOn(d.value(SettingsKeys::StrongsColor), back);
+    inks.search = d.value(SettingsKeys::SearchColor);
+    return highlightColorRules(inks, only);
+}
+
+QString CSSManager::highlightColorRules(const PageInks& inks, const QSet<QString>* only)
+{
+    const QString styled = highlightTemplate();
+    QString rules;
+    for (const HighlightColorRow& row : highlightColorTable()) {
+        if (row.id == 0 || row.id == kHighlightColorEndMarker)
+            continue;
+        const QString name = QString::fromStdString(highlightStyleClassName(row.id));
+        if ((only != nullptr && !only->contains(name)) ||
+            styled.contains(QLatin1Char('.') + name + QStringLiteral(" {")))
+            continue;
+        if (row.rgb == kTransparentRGB) {
+            rules += QLatin1Char('.') + name + QStringLiteral(" {text-decoration:none; background-color:transparent;}");
+            continue;
+        }
+        const ReadableColors::Rgb back {
+            ((row.rgb >> 16) & 0xFF) / 255.0, ((row.rgb >> 8) & 0xFF) / 255.0, (row.rgb & 0xFF) / 255.0};
+        rules += highlightColorRule(name, back, inks);
+    }
+    return rules;
 }

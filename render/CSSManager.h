@@ -13,6 +13,7 @@
 
 #pragma once
 
+#include <QSet>
 #include <QString>
 
 class UserDefaults;
@@ -45,11 +46,26 @@ public:
     // Rules for the bold and italic highlight styles, which the highlight template lacks; they
     // follow it in every sheet that has it.
     static QString highlightStyleRules();
+    // The colours of what a highlight holds as the page shows them: its text colour, the words of
+    // Christ's colour (empty when they are not set apart), links, Strong's numbers and found words.
+    struct PageInks {
+        QString text, wordsOfChrist, link, strongs, search;
+    };
+    // Rules for every other colour of the highlight colour table (or those named in `only`), which
+    // follow the rules above: each paints its own background with text by contrast, and gives the
+    // words of Christ, links, Strong's numbers and found words a colour of their own where theirs on
+    // the page would not read on it. Book pages have them all.
+    static QString highlightColorRules(const PageInks& inks, const QSet<QString>* only = nullptr);
+    // Those of the rules above whose colours the markup names in a class attribute, filled with the
+    // display settings: a result-list cell carries one or two, and a text document reads a long
+    // style sheet slowly, so result lists add these to their sheet per cell.
+    QString highlightColorRulesFor(const QString& html) const;
 
 private:
     enum class Sheet { BookView, SearchResults, NoteView };
 
     QString buildSheet(Sheet sheet) const;
+    QString colorRules(const QSet<QString>* only) const;
 
     const UserDefaults& m_defaults;
 };

@@ -10,7 +10,10 @@ namespace SearchResultPage {
 
 QString page(const UserDefaults* defaults, const QString& body)
 {
-    const QString css = defaults != nullptr ? CSSManager(*defaults).cssForSearchResultsView() : QString();
+    // The sheet of result lists, and the rules of the highlight colours the cell shows.
+    const QString css = defaults != nullptr
+        ? CSSManager(*defaults).cssForSearchResultsView() + CSSManager(*defaults).highlightColorRulesFor(body)
+        : QString();
     // html-safe: the style sheet is the user's own; the body is the search page, built with its texts escaped
     return QStringLiteral("<html><head><meta charset=\"UTF-8\"><title>Title</title><style type=\"text/css\">%1</style>"
                           "</head><body>")

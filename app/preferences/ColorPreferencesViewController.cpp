@@ -3,6 +3,7 @@
 
 #include "app/preferences/ColorWell.h"
 #include "platform/SettingsKeys.h"
+#include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
 
 #include <QCheckBox>
@@ -51,6 +52,8 @@ const QString* const kSchemeKeys[13][2] = {
     {&SettingsKeys::DevoUnreadColor.name, &SettingsKeys::CustomDevoUnreadColor.name},
 };
 
+// The colour schemes of the menu by tag; the default one (tag 0) is the registered values, the
+// others write these.
 struct FixedScheme {
     const char* title;
     const char* text;
@@ -62,7 +65,7 @@ struct FixedScheme {
     bool searchBold;
 };
 const FixedScheme kSchemes[4] = {
-    {"Default Color Scheme", "#000000", "#ffffff", "#c00000", "#0000c0", "#808080", false, false},
+    {"Default Color Scheme", nullptr, nullptr, nullptr, nullptr, nullptr, false, false},
     {"Ivory Color Scheme", "#800000", "#fffff8", "#c00000", "#0000c0", "#c08080", false, true},
     {"Honeydew Color Scheme", "#0a4b23", "#f8fff8", "#cc0000", "#0000cc", "#8db099", false, true},
     {"Azure Color Scheme", "#00006b", "#f8f8ff", "#cc0000", "#0000cc", "#8080c0", false, true},
@@ -86,6 +89,8 @@ ColorPreferencesViewController::ColorPreferencesViewController(const Environment
         well->setToolTip(tr(kWells[i].label));
         m_wells[i] = well;
         connect(well, &ColorWell::colorChanged, this, [this, i] { colorWellChanged(i); });
+        connect(well, &ColorWell::chooserOpened, this, [this] { m_beforeChooser = storedSchemeState(); });
+        connect(well, &ColorWell::chooserClosed, this, [this, i](bool accepted) { chooserClosed(i, accepted); });
         const int row = i % 5, col = (i / 5) * 2;
         grid->addWidget(new PlainLabel(tr(kWells[i].label) + QLatin1Char(':'), this), row, col);
         grid->addWidget(well, row, col + 1);
@@ -138,6 +143,44 @@ void ColorPreferencesViewController::commitColor(int index)
     notifyOthersDisplaySettingsChanged();
 }
 
+QList<QPair<QString, QVariant>> ColorPreferencesViewController::storedSchemeState() const
+{
+    QList<QPair<QString, QVariant>> state;
+    auto keep = [this, &state](const QString& key) {
+        state.append({key, defaults().hasStoredValue(key) ? defaults().objectForKey(key) : QVariant()});
+    };
+    for (const auto& pair : kSchemeKeys) {
+        keep(*pair[0]);
+        keep(*pair[1]);
+    }
+    keep(SettingsKeys::ColorScheme.name);
+    return state;
+}
+
+void ColorPreferencesViewController::chooserClosed(int index, bool accepted)
+{
+    QTimer* timer = m_colorTimers[index];
+    if (accepted) {
+        // OK: the colour chosen is stored now rather than after the pause.
+        if (timer && timer->isActive())
+            commitColor(index);
+        return;
+    }
+    // Cancel: the colours stored while the chooser was open, and the scheme, are as before it.
+    if (timer)
+        timer->stop();
+    const bool changed = storedSchemeState() != m_beforeChooser;
+    if (changed) {
+        for (const auto& [key, value] : std::as_const(m_beforeChooser))
+            defaults().setObject(value, key);
+    }
+    m_beforeChooser.clear();
+    rebuildColorSchemeMenu();
+    initializeColorWells();
+    if (changed)
+        notifyOthersDisplaySettingsChanged();
+}
+
 void ColorPreferencesViewController::moveCurrentColorsToCustom()
 {
     for (const auto& pair : kSchemeKeys)
@@ -164,9 +207,14 @@ void ColorPreferencesViewController::chooseColorScheme(int tag)
             {&SettingsKeys::StrongsDecoration.name, &SettingsKeys::CustomStrongsDecoration.name}};
         for (const auto& pair : order)
             d.setObject(d.objectForKey(*pair[1]), *pair[0]);
+    } else if (tag < 1 || tag > 3) {
+        // The default scheme is the look of a first start: the scheme's keys lose their stored
+        // values and read as registered, the Strong's colour again following the link colour.
+        tag = 0;
+        for (const auto& pair : kSchemeKeys)
+            d.setObject(QVariant(), *pair[0]);
+        SettingsRegistry::registerDerivedDefaults(d);
     } else {
-        if (tag < 0 || tag > 3)
-            tag = 0;
         const FixedScheme& s = kSchemes[tag];
         d.set(SettingsKeys::TextColor, QString::fromLatin1(s.text));
         d.set(SettingsKeys::BackColor, QString::fromLatin1(s.back));

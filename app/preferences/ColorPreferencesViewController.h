@@ -7,6 +7,10 @@
 
 #include "app/preferences/PreferencesViewController.h"
 
+#include <QList>
+#include <QPair>
+#include <QVariant>
+
 #include <array>
 
 class ColorWell;
@@ -25,7 +29,8 @@ public:
     ~ColorPreferencesViewController() override;
 
     QWidget* initialKeyView() const override;
-    // Writes a colour scheme by its tag (unknown tags are the default scheme).
+    // Writes a colour scheme by its tag (unknown tags are the default scheme, the look of a first
+    // start).
     void chooseColorScheme(int tag);
     // Copies the thirteen scheme values to their custom keys.
     void moveCurrentColorsToCustom();
@@ -36,8 +41,13 @@ private:
     void commitColor(int index);
     void rebuildColorSchemeMenu();
     void initializeColorWells();
+    // The stored values of the scheme's keys, their custom keys and the scheme tag (an invalid value
+    // where nothing is stored).
+    QList<QPair<QString, QVariant>> storedSchemeState() const;
+    void chooserClosed(int index, bool accepted);
 
     QComboBox* m_schemes = nullptr;
     std::array<ColorWell*, 10> m_wells {};
     std::array<QTimer*, 10> m_colorTimers {};
+    QList<QPair<QString, QVariant>> m_beforeChooser;
 };

@@ -9,6 +9,7 @@
 #include "platform/NotificationCenter.h"
 #include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
+#include "platform/ui/SchemePalette.h"
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -25,6 +26,13 @@ LayoutView::LayoutView(LayoutManager& manager, NotificationCenter& center, UserD
     setObjectName(QStringLiteral("LayoutView"));
     setMouseTracking(true);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    SchemePalette::apply(this, m_defaults.value(SettingsKeys::BackColor));
+}
+
+void LayoutView::displaySettingsChanged()
+{
+    SchemePalette::apply(this, m_defaults.value(SettingsKeys::BackColor));
+    update();
 }
 
 LayoutView::~LayoutView()
@@ -118,11 +126,16 @@ void LayoutView::addSubviewsForCurrentLayout()
         }
     }
     m_paneViews = std::move(views);
+    bool joined = false;
     for (auto& view : m_paneViews) {
-        if (view->parentWidget() != this)
+        if (view->parentWidget() != this) {
             view->setParent(this);
+            joined = true;
+        }
         view->show();
     }
+    if (joined)
+        SchemePalette::apply(this, m_defaults.value(SettingsKeys::BackColor));
     busyIndicator()->raise();
     if (!isBusyIndicatorRunning())
         m_busyIndicator->hide();

@@ -49,6 +49,9 @@ public:
     ~LayoutView() override;
 
     int tag() const { return kTag; }
+    // Draws again in the page colours of the display settings; the panes' own controls, which stand
+    // on the page background, take labels that read on it.
+    void displaySettingsChanged();
     // The factory that makes the controllers of regions that have none (not owned; may be null:
     // such regions then stay empty).
     void setPaneFactory(LayoutPaneFactory* factory) { m_factory = factory; }

@@ -68,7 +68,7 @@ LayoutViewController::LayoutViewController(const WindowEnvironment& window, cons
     observe(N::UserWantsToCloseActivePaneNotification, [this](Notification&) { closeActivePane(); });
     observe(N::DisplayPreferencesChangedNotification, [this](Notification&) {
         if (m_view)
-            m_view->update();
+            m_view->displaySettingsChanged();
     });
     observe(LibraryNotifications::EverybodySyncToMeNotification, [this](Notification& n) { everybodySyncToMe(n); });
     for (const QString& name : {N::UserWantsToScrollUpOneLine, N::UserWantsToScrollUpOnePage,

@@ -1,8 +1,10 @@
 #include "platform/SettingsKeys.h"
 #include "render/CSSManager.h"
 
+#include "platform/ReadableColors.h"
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
+#include "render/cHTMLColor.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -45,6 +47,11 @@ QString ruleBody(const QString& css, const QString& selector)
     return QStringLiteral("<missing>");
 }
 
+// The rules of the highlight colours beyond the template's sixteen, with the registered defaults: one
+// for each of the 123 colours, and the words of Christ, links, Strong's numbers or found words set
+// apart on the colours where theirs would not read.
+constexpr int kColorTableRules = 346;
+
 class CSSManagerTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -78,7 +85,7 @@ TEST_F(CSSManagerTest, BookSheetWithRegisteredDefaultsMatchesGolden)
     const QString expected = QString::fromUtf8(golden.readAll());
     const QString sheet = css().cssForBookView();
     EXPECT_EQ(sheet, expected);
-    EXPECT_EQ(countRules(sheet), 29 + 68 + 2 + 1);
+    EXPECT_EQ(countRules(sheet), 29 + 68 + 2 + 1 + kColorTableRules);
     EXPECT_FALSE(sheet.contains(QStringLiteral("%@!")));
     EXPECT_TRUE(sheet.startsWith(QStringLiteral("body {padding:0; margin:0 4px 0 12px; font:normal 12pt \"Arial\";")));
     EXPECT_TRUE(sheet.contains(QStringLiteral("p {margin:0em 0em 0.5em 0em;}\th1 {")));
@@ -138,7 +145,7 @@ TEST_F(CSSManagerTest, EachDisplaySettingChangesItsRule)
         {"footnoteBGColor", "#eeeeee", ".footnote", " display:none;background-color:#eeeeee;"},
         {"footnoteStyle", "Hide", ".footnotetoggle", " display:none; "},
         {"footnoteStyle", "Expand", ".footnote", " display:inline;background-color:#e0e0ff;"},
-        {"linkColor", "#00ff00", "a", "color:#00ff00;"},
+        {"linkColor", "#006600", "a", "color:#006600;"},
         {"poetryLeft", 40, "blockquote", "margin:0.25em 10px 0.25em 40px;"},
         {"poetryRight", 3, "blockquote", "margin:0.25em 3px 0.25em 20px;"},
         {"indentPoetry", false, "blockquote", "margin:0.25em 0px 0.25em 0px;"},
@@ -288,7 +295,7 @@ TEST_F(CSSManagerTest, FontFamilyIsQuotedAndEscaped)
     m_defaults->set(
         SettingsKeys::BodyFont, QStringLiteral("x\"; } body { color:red; } </style><script>%@!BASEFONTSIZE!@%\n/*"));
     const QString sheet = css().cssForBookView();
-    EXPECT_EQ(countRules(sheet), 29 + 68 + 2 + 1);
+    EXPECT_EQ(countRules(sheet), 29 + 68 + 2 + 1 + kColorTableRules);
     const QString body = ruleBody(sheet, QStringLiteral("body"));
     EXPECT_EQ(body.count(QLatin1Char(';')), 6) << body.toStdString();
     EXPECT_EQ(body.count(QLatin1Char('"')), 2) << body.toStdString();
@@ -296,4 +303,85 @@ TEST_F(CSSManagerTest, FontFamilyIsQuotedAndEscaped)
     EXPECT_FALSE(sheet.contains(QStringLiteral("color:red")));
     EXPECT_FALSE(sheet.contains(QLatin1Char('\n')));
     EXPECT_TRUE(body.contains(QStringLiteral("font:normal 12pt \"x\\000022\\00003B \\00007D body")));
+}
+
+TEST_F(CSSManagerTest, EveryColourOfTheTablePaintsAndLinksReadOnAnyBackground)
+{
+    // Each colour of the highlight colour table: its own background, text in black or white by
+    // contrast, in book pages and result lists, not in notes.
+    const QString sheet = css().cssForBookView();
+    int painted = 0;
+    for (const HighlightColorRow& row : highlightColorTable()) {
+        if (row.id == 0 || row.id == kHighlightColorEndMarker)
+            continue;
+        const QString cls = QLatin1Char('.') + QString::fromStdString(highlightStyleClassName(row.id));
+        SCOPED_TRACE(cls.toStdString());
+        const QString body = ruleBody(sheet, cls).toLower();
+        const QString back = row.rgb == kTransparentRGB ? QStringLiteral("transparent")
+                                                        : QStringLiteral("#%1").arg(row.rgb, 6, 16, QLatin1Char('0'));
+        EXPECT_TRUE(body.contains(QStringLiteral("background-color:") + back)) << body.toStdString();
+        if (row.rgb != kTransparentRGB) {
+            const auto text = QRegularExpression(QStringLiteral("[ ;]color:(#[0-9a-f]{6})")).match(body);
+            ASSERT_TRUE(text.hasMatch()) << body.toStdString();
+            EXPECT_GE(
+                ReadableColors::contrast(*ReadableColors::fromHtml(text.captured(1)), *ReadableColors::fromHtml(back)),
+                4.5);
+        }
+        ++painted;
+    }
+    EXPECT_EQ(painted, 139);
+    EXPECT_EQ(ruleBody(sheet, QStringLiteral(".lightpink")),
+        QStringLiteral("text-decoration:none; background-color:#ffb6c1; color:#000000;"));
+    EXPECT_EQ(ruleBody(sheet, QStringLiteral(".navy")),
+        QStringLiteral("text-decoration:none; background-color:#000080; color:#ffffff;"));
+    // On navy the page's blue links would vanish: they are lightened there.
+    EXPECT_NE(ruleBody(sheet, QStringLiteral(".navy a")), QStringLiteral("<missing>"));
+    EXPECT_EQ(ruleBody(sheet, QStringLiteral(".lightpink a")), QStringLiteral("<missing>"));
+    EXPECT_EQ(ruleBody(css().cssForNoteViewEdit(), QStringLiteral(".lightpink")), QStringLiteral("<missing>"));
+    // A result-list cell takes the rules of the colours it names, and only those.
+    const QString cell = css().highlightColorRulesFor(
+        QStringLiteral("<span class=\"_verse lightpink\">red</span><span class='navy'>x</span> class=aqua"));
+    EXPECT_EQ(ruleBody(cell, QStringLiteral(".lightpink")), ruleBody(sheet, QStringLiteral(".lightpink")));
+    EXPECT_EQ(ruleBody(cell, QStringLiteral(".navy a")), ruleBody(sheet, QStringLiteral(".navy a")));
+    for (const QString& rule : cell.split(QLatin1Char('}'), Qt::SkipEmptyParts))
+        EXPECT_TRUE(rule.startsWith(QStringLiteral(".lightpink")) || rule.startsWith(QStringLiteral(".navy")))
+            << rule.toStdString();
+    EXPECT_GE(countRules(cell), 2);
+    EXPECT_TRUE(css().highlightColorRulesFor(QStringLiteral("<p>plain</p>")).isEmpty());
+
+    // A black page: the dark blue links and Strong's numbers become a blue that reads on it; the
+    // stored colours stay as the user chose them, and a light page keeps them as they are.
+    m_defaults->set(SettingsKeys::LinkColor, QStringLiteral("#0000c0"));
+    m_defaults->set(SettingsKeys::StrongsColor, QStringLiteral("#0000c0"));
+    EXPECT_EQ(ruleBody(css().cssForBookView(), QStringLiteral("a")), QStringLiteral("color:#0000c0;"));
+    m_defaults->set(SettingsKeys::BackColor, QStringLiteral("#000000"));
+    const QString night = css().cssForBookView();
+    const ReadableColors::Rgb black {0, 0, 0};
+    for (const char* selector : {"a", "._stgrk a", "._interlinearrow a"}) {
+        SCOPED_TRACE(selector);
+        const auto color =
+            QRegularExpression(QStringLiteral("color:(#[0-9a-f]{6});")).match(ruleBody(night, QLatin1String(selector)));
+        ASSERT_TRUE(color.hasMatch());
+        const ReadableColors::Rgb rgb = *ReadableColors::fromHtml(color.captured(1));
+        EXPECT_NEAR(ReadableColors::contrast(rgb, black), ReadableColors::kTargetContrast, 0.1);
+        EXPECT_GT(rgb.blue, rgb.red);  // still a blue
+    }
+    EXPECT_EQ(m_defaults->value(SettingsKeys::LinkColor), QStringLiteral("#0000c0"));
+    // White text keeps to the black page: on the light footnote and linked-passage backgrounds it
+    // is darkened until it reads.
+    EXPECT_FALSE(night.contains(QStringLiteral(".footnote {color:")));
+    m_defaults->set(SettingsKeys::TextColor, QStringLiteral("#ffffff"));
+    const QString white = css().cssForBookView();
+    EXPECT_EQ(ruleBody(white, QStringLiteral("body")).count(QStringLiteral("color:#ffffff;")), 1);
+    for (const auto& [selector, back] : {std::pair {".footnote {color:", "#e0e0ff"}, {"._temphl {color:", "#ffd8bd"}}) {
+        SCOPED_TRACE(selector);
+        const qsizetype at = white.indexOf(QLatin1String(selector));
+        ASSERT_GE(at, 0);
+        const auto text = ReadableColors::fromHtml(white.mid(at + qsizetype(strlen(selector)), 7));
+        ASSERT_TRUE(text);
+        EXPECT_NEAR(ReadableColors::contrast(*text, *ReadableColors::fromHtml(QLatin1String(back))), 4.5, 0.1);
+    }
+    // A colour that reads is kept as written; text that is no #rrggbb colour is left alone.
+    EXPECT_EQ(ReadableColors::readableOn(QStringLiteral("#C08080"), QStringLiteral("#FFFFF8")), "#C08080");
+    EXPECT_EQ(ReadableColors::readableOn(QStringLiteral("blue"), QStringLiteral("#000000")), "blue");
 }

@@ -33,7 +33,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QColorDialog>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -41,6 +43,7 @@
 #include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
@@ -359,12 +362,86 @@ TEST_F(Preferences, ColourDragCommitsOnceAfterThePause)
     // Back to the default scheme and then to Custom again.
     schemes->setCurrentIndex(0);
     emit schemes->activated(0);
-    EXPECT_EQ(d().value(SettingsKeys::LinkColor), QStringLiteral("#0000c0"));
-    EXPECT_EQ(well->color(), QColor(QStringLiteral("#0000c0")));
+    EXPECT_EQ(d().value(SettingsKeys::LinkColor), QStringLiteral("#0000CC"));
+    EXPECT_EQ(well->color(), QColor(QStringLiteral("#0000CC")));
     schemes->setCurrentIndex(schemes->findData(99));
     emit schemes->activated(schemes->currentIndex());
     EXPECT_EQ(d().value(SettingsKeys::LinkColor), QStringLiteral("#be00c8"));
     EXPECT_EQ(d().value(SettingsKeys::TextColor), QStringLiteral("#800000"));
+
+    // Default after Ivory and Custom is the look of a first start, Strong's numbers in the link
+    // colour among it, and so is the page's style sheet.
+    schemes->setCurrentIndex(0);
+    emit schemes->activated(0);
+    QTemporaryDir firstStartDir;
+    UserDefaults firstStart(firstStartDir.filePath(QStringLiteral("first.ini")));
+    SettingsRegistry::registerDefaultsForAllPreferences(firstStart);
+    for (const char* key :
+        {"textColor", "backColor", "wocColor", "linkColor", "strongsColor", "footnoteBGColor", "searchColor",
+            "tempHLColor", "devoReadColor", "devoUnreadColor", "wocBold", "searchBold", "strongsDecoration"})
+        EXPECT_EQ(d().objectForKey(QLatin1String(key)), firstStart.objectForKey(QLatin1String(key))) << key;
+    EXPECT_EQ(d().value(SettingsKeys::StrongsColor), QStringLiteral("#0000CC"));
+    EXPECT_EQ(CSSManager(d()).cssForBookView(), CSSManager(firstStart).cssForBookView());
+    EXPECT_EQ(colors->findChild<ColorWell*>(QStringLiteral("strongsColor"))->color(), QColor(0, 0, 0xCC));
+    EXPECT_EQ(schemes->currentText(), QStringLiteral("Default Color Scheme"));
+}
+
+TEST_F(Preferences, TheColourChooserHasOkAndCancelAndCancelPutsTheColourBack)
+{
+    auto colors = makePage<ColorPreferencesViewController>();
+    colors->show();
+    colors->chooseColorScheme(1);
+    ColorWell* well = colors->findChild<ColorWell*>(QStringLiteral("backColor"));
+    ASSERT_TRUE(well);
+    auto openChooser = [well] {
+        QTest::mouseClick(well, Qt::LeftButton);
+        QColorDialog* chooser = well->chooser();
+        return chooser != nullptr && TestSupport::waitFor([chooser] { return chooser->isVisible(); }) ? chooser
+                                                                                                      : nullptr;
+    };
+    auto press = [](QDialog* dialog, Qt::Key key) {
+        QWidget* focus = dialog->focusWidget();
+        QTest::keyClick(focus != nullptr ? focus : dialog, key);
+    };
+    QColorDialog* chooser = openChooser();
+    ASSERT_NE(chooser, nullptr);
+    auto* buttons = chooser->findChild<QDialogButtonBox*>();
+    ASSERT_NE(buttons, nullptr);
+    EXPECT_TRUE(buttons->button(QDialogButtonBox::Ok) && buttons->button(QDialogButtonBox::Ok)->isVisible());
+    EXPECT_TRUE(buttons->button(QDialogButtonBox::Cancel) && buttons->button(QDialogButtonBox::Cancel)->isVisible());
+
+    // A colour tried shows on the pages after the pause; Escape takes it back, with the scheme.
+    const int before = m_posted;
+    chooser->setCurrentColor(QColor(QStringLiteral("#203040")));
+    EXPECT_TRUE(TestSupport::waitFor([] { return d().value(SettingsKeys::BackColor) == QLatin1String("#203040"); }));
+    EXPECT_EQ(d().value(SettingsKeys::ColorScheme), 99);
+    press(chooser, Qt::Key_Escape);
+    EXPECT_TRUE(TestSupport::waitFor([chooser] { return !chooser->isVisible(); }));
+    EXPECT_EQ(d().value(SettingsKeys::BackColor), QStringLiteral("#fffff8"));
+    EXPECT_EQ(d().value(SettingsKeys::ColorScheme), 1);
+    EXPECT_FALSE(d().hasStoredValue(SettingsKeys::CustomBackColor));
+    EXPECT_EQ(well->color(), QColor(QStringLiteral("#fffff8")));
+    EXPECT_EQ(colors->popUp(QStringLiteral("colorSchemePopUpButton"))->currentData(), 1);
+    EXPECT_EQ(m_posted, before + 2);  // the colour tried, then the colour before
+
+    // Cancel before the pause: nothing was stored, nothing is announced.
+    chooser = openChooser();
+    ASSERT_NE(chooser, nullptr);
+    chooser->setCurrentColor(QColor(QStringLiteral("#102030")));
+    buttons->button(QDialogButtonBox::Cancel)->click();
+    spin(3 * ColorPreferencesViewController::kColorDebounceMs);
+    EXPECT_EQ(d().value(SettingsKeys::BackColor), QStringLiteral("#fffff8"));
+    EXPECT_EQ(m_posted, before + 2);
+
+    // Return is OK: the colour is kept, stored at once.
+    chooser = openChooser();
+    ASSERT_NE(chooser, nullptr);
+    chooser->setCurrentColor(QColor(QStringLiteral("#102030")));
+    press(chooser, Qt::Key_Return);
+    EXPECT_TRUE(TestSupport::waitFor([chooser] { return !chooser->isVisible(); }));
+    EXPECT_EQ(d().value(SettingsKeys::BackColor), QStringLiteral("#102030"));
+    EXPECT_EQ(d().value(SettingsKeys::ColorScheme), 99);
+    EXPECT_EQ(well->color(), QColor(QStringLiteral("#102030")));
 }
 
 TEST_F(Preferences, StyleBoxesKeepTheSchemeAndTheCustomKeys)
