@@ -13,6 +13,7 @@
 #include "app/QuillsteadSyncDelegate.h"
 #include "app/QuillsteadWindowController.h"
 #include "app/ReaderInstance.h"
+#include "app/RefusedBooksNotice.h"
 #include "app/RendererEndedAlert.h"
 #include "app/StoreCommands.h"
 #include "app/Toast.h"
@@ -211,6 +212,9 @@ void QuillsteadAppController::applicationDidFinishLaunching(const LaunchResets& 
         return voices;
     });
 
+    // The books the library refuses from here on (its first look at the folder among them) are said.
+    m_refusedBooksNotice = std::make_unique<RefusedBooksNotice>(m_environment.notifications(),
+        [this]() -> QWidget* { return m_mainWindowController ? m_mainWindowController->window() : nullptr; });
     initializeSharedCode();
 
     const bool newBuild = appVersion() != defaults.value(SettingsKeys::PrevAppVersion);

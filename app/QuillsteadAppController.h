@@ -30,6 +30,7 @@ class ViewCommands;
 class QuillsteadSyncDelegate;
 class MASPreferencesWindowController;
 class QLocalServer;
+class RefusedBooksNotice;
 class RendererEndedAlert;
 class SourceTuple;
 class StoreCommands;
@@ -143,6 +144,7 @@ private:
     QByteArray m_archivedLayouts;  // what the layout archive holds, as this reader last wrote it
     // Says once that the pages' renderer ended.
     std::unique_ptr<RendererEndedAlert> m_rendererEndedAlert;
+    std::unique_ptr<RefusedBooksNotice> m_refusedBooksNotice;
     std::unique_ptr<DesktopWindows> m_desktopWindows;
     std::unique_ptr<MASPreferencesWindowController> m_preferences;
     std::unique_ptr<QuillsteadSyncDelegate> m_syncDelegate;

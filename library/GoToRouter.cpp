@@ -646,7 +646,8 @@ GoToRouter::Book GoToRouter::resolveReadingRequest(GoToRequest& request, const C
     }
     if (!book) {
         reportFailure(request, QStringLiteral("Unable to find any daily devotional books."),
-            QStringLiteral("No open, preferred, or installed devotional books found."));
+            QStringLiteral("No devotional is open, chosen in Settings or installed. To get one, choose File > Cloud "
+                           "Library... and download a devotional you own."));
         return nullptr;
     }
     paneForGoTo(request, book);

@@ -35,6 +35,10 @@ inline const QString SourceManagerReclassifiedBookNotification =
     QStringLiteral("SourceManagerReclassifiedBookNotification");
 inline const QString qsSourceManagerDidChangeNotification = QStringLiteral("qsSourceManagerDidChangeNotification");
 inline const QString qsSourceManagerIsEmptyNotification = QStringLiteral("qsSourceManagerIsEmptyNotification");
+// A file of the books folder that does not open as a book was moved to the refused-books folder:
+// {"path" (where it was), "movedTo", "folder" (the refused-books folder), "reason"}.
+inline const QString qsSourceManagerSetAsideBookNotification =
+    QStringLiteral("qsSourceManagerSetAsideBookNotification");
 // A book file was placed in the books folder: {"path"}; the library installs it.
 inline const QString qsBookFileCopiedToBooksFolder = QStringLiteral("qsBookFileCopiedToBooksFolder");
 // The reading progress of a devotional changed (object: the book, or nil after a sync).

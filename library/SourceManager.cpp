@@ -20,6 +20,8 @@ namespace {
 std::atomic<SourceManager*> g_singleton {nullptr};
 std::mutex g_singletonMutex;
 
+const QString kBadBookRefusal = QStringLiteral("this edition of the book is known to cause problems");
+
 QDateTime modificationTimeOf(const QString& path)
 {
     return SourceTuple::fileModificationTime(path);
@@ -241,7 +243,7 @@ void SourceManager::addInstalledSourcesWithExtension(const QString& extension)
         }
         listedStale = true;
         if (addNewSource(path) == nullptr)
-            dispose(path, FileFate::SetAside, m_lastRefusal);
+            setAsideRefused(path);
     }
 }
 
@@ -258,7 +260,7 @@ void SourceManager::bookFileCopiedToBooksFolderNotification(const Notification& 
         return;
     Operation op(*this);
     if (addNewSource(path) == nullptr)
-        dispose(path, FileFate::SetAside, m_lastRefusal);
+        setAsideRefused(path);
 }
 
 // --- adding --------------------------------------------------------------------------------------
@@ -290,7 +292,7 @@ SourceTuple::Ptr SourceManager::addNewSource(const QString& path, bool setRemova
     if (tuple->record().pubID == kBadBookPubID && tuple->record().bookID == 1 && tuple->record().editionNumber == 1 &&
         tuple->record().revisionNumber == 1) {
         badBookFound();
-        m_lastRefusal = QStringLiteral("this edition of the book is known to cause problems");
+        m_lastRefusal = kBadBookRefusal;
         skip(path, m_lastRefusal);
         tuple->releaseSourceDoc();
         return nullptr;
@@ -582,25 +584,39 @@ void SourceManager::skip(const QString& path, const QString& reason)
     m_skipped.append(SkippedFile {path, reason});
 }
 
-void SourceManager::dispose(const QString& path, FileFate fate, const QString& reason)
+void SourceManager::setAsideRefused(const QString& path)
+{
+    const QString movedTo = dispose(path, FileFate::SetAside, m_lastRefusal);
+    // The known-bad book has an alert of its own.
+    if (movedTo.isEmpty() || m_lastRefusal == kBadBookRefusal)
+        return;
+    // The book leaves the reader's lists: the reader is told which file went where, and why.
+    post(LibraryNotifications::qsSourceManagerSetAsideBookNotification,
+        {{QStringLiteral("path"), path}, {QStringLiteral("movedTo"), movedTo},
+            {QStringLiteral("folder"), m_folders.refused}, {QStringLiteral("reason"), m_lastRefusal}});
+}
+
+QString SourceManager::dispose(const QString& path, FileFate fate, const QString& reason)
 {
     if (path.isEmpty() || fate == FileFate::Keep || m_folders.readOnly)
-        return;
+        return QString();
     if (fate == FileFate::Delete) {
         QFile::remove(path);
-        return;
+        return QString();
     }
     if (m_folders.refused.isEmpty() || !QFileInfo::exists(path))
-        return;
+        return QString();
     QDir().mkpath(m_folders.refused);
     const QString name = fileNameOf(path);
     QString target = m_folders.refused + QLatin1Char('/') + name;
     for (int i = 2; QFileInfo::exists(target) && i < 1000; ++i)
         target = m_folders.refused + QLatin1Char('/') + QStringLiteral("%1 (%2)").arg(name).arg(i);
-    if (QFile::rename(path, target))
+    if (QFile::rename(path, target)) {
         qWarning().noquote() << QStringLiteral("Library: moved %1 to %2 (%3)").arg(path, target, reason);
-    else
-        qWarning().noquote() << QStringLiteral("Library: could not move %1 aside; it stays in place").arg(path);
+        return target;
+    }
+    qWarning().noquote() << QStringLiteral("Library: could not move %1 aside; it stays in place").arg(path);
+    return QString();
 }
 
 QList<SourceManager::SkippedFile> SourceManager::skippedFiles() const

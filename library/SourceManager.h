@@ -9,7 +9,8 @@
 //
 // Files the library refuses (they do not open as books, or they lose to another copy of the same
 // book) are never lost: they are moved into the refused-books folder with the reason logged, or,
-// without such a folder, left where they are and skipped. Only an explicit removal deletes a file.
+// without such a folder, left where they are and skipped. A file refused because it does not open is
+// also announced, so that the reader can say where it went. Only an explicit removal deletes a file.
 //
 // Threads: the library's operations run on the main thread (or on one thread at a time); each
 // operation holds the library's lock, and the notifications it causes are posted after it has
@@ -137,7 +138,11 @@ private:
     void removeFromOtherLists(const SourceTuple& tuple);
     enum class FileFate { Keep, Delete, SetAside };
     void removeTuple(const SourceTuple::Ptr& tuple, FileFate fate, const QString& keepPath);
-    void dispose(const QString& path, FileFate fate, const QString& reason);
+    // Deletes or moves aside a file; the path it was moved to, or empty when it was not moved.
+    QString dispose(const QString& path, FileFate fate, const QString& reason);
+    // Moves a file the library refused (m_lastRefusal says why) into the refused-books folder and
+    // announces it (qsSourceManagerSetAsideBookNotification).
+    void setAsideRefused(const QString& path);
     void skip(const QString& path, const QString& reason);
     void badBookFound();
     void post(const QString& name, const QVariantMap& userInfo = QVariantMap());

@@ -5,6 +5,7 @@
 // One report owns one OutputFile; single thread.
 #pragma once
 
+#include <QByteArray>
 #include <QFile>
 #include <QString>
 
@@ -16,6 +17,12 @@ public:
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
+
+    // The report as a file to keep outside the reader: its links to places in books (which only
+    // the reader can follow: "bible:", "note:", a page's "javascript:" and the like) become their
+    // text; links a browser can follow (http, https, mailto, ftp, and to a place in the same page)
+    // stay. Everything else is kept byte for byte. The bytes are the report's UTF-8 HTML.
+    static QByteArray withReaderLinksAsText(const QByteArray& html);
 
     // A fresh path in the cache's "Autostudy" folder (created when missing).
     static QString generateFilename();

@@ -16,7 +16,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
-#include <QRegularExpression>
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QToolButton>
@@ -61,14 +60,11 @@ public:
         const int line = option.fontMetrics.height();
         const int half = r.width() / 2;
         const QRect counts(r.x(), r.bottom() - line, half, line);
-        painter->drawText(counts, Qt::AlignLeft | Qt::AlignVCenter,
-            QStringLiteral("Exact Match: %1")
-                .arg(index.data(StudyPaneLibrarySearchViewController::ExactCountRole).toUInt()));
-        // A query of one word has no hits with all its words beyond its exact ones: no count for them.
-        const QVariant allWords = index.data(StudyPaneLibrarySearchViewController::AllWordsCountRole);
-        if (allWords.isValid())
-            painter->drawText(counts.translated(half, 0), Qt::AlignLeft | Qt::AlignVCenter,
-                QStringLiteral("All Words: %1").arg(allWords.toUInt()));
+        const auto [exact, allWords] = StudyPaneLibrarySearchViewController::countLabels(
+            index.data(StudyPaneLibrarySearchViewController::ExactCountRole).toUInt(),
+            index.data(StudyPaneLibrarySearchViewController::AllWordsCountRole).toUInt());
+        painter->drawText(counts, Qt::AlignLeft | Qt::AlignVCenter, exact);
+        painter->drawText(counts.translated(half, 0), Qt::AlignLeft | Qt::AlignVCenter, allWords);
         painter->setPen(option.palette.mid().color());
         painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
         painter->restore();
@@ -83,6 +79,11 @@ int StudyPaneLibrarySearchViewController::rowHeight(const QFont& font)
     QFont bold = font;
     bold.setBold(true);
     return std::max(kRowHeight, 4 + QFontMetrics(bold).height() + 6 + QFontMetrics(font).height() + 4);
+}
+
+std::pair<QString, QString> StudyPaneLibrarySearchViewController::countLabels(quint32 exact, quint32 allWords)
+{
+    return {QStringLiteral("Exact Match: %1").arg(exact), QStringLiteral("All Words: %1").arg(allWords)};
 }
 
 SearchResultsAggregator& StudyPaneLibrarySearchViewController::Row::aggregator() const
@@ -183,8 +184,6 @@ void StudyPaneLibrarySearchViewController::searchStringEntered()
     const QString text = m_panel.searchField()->text();
     m_recents.remember(text);
     const bool reference = isVerseReference(text);
-    m_severalWords =
-        !reference && text.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts).size() > 1;
     const quint64 id = ++m_searchID;
     // The sessions of the previous search stop before their next run; their late items are dropped.
     for (const auto& s : m_sessions)
@@ -339,7 +338,11 @@ QVariant StudyPaneLibrarySearchViewController::resultData(int row, int role) con
     case ExactCountRole:
         return r.exactCount;
     case AllWordsCountRole:
-        return m_severalWords ? QVariant(r.allWordsCount) : QVariant();
+        return r.allWordsCount;
+    case Qt::AccessibleDescriptionRole: {
+        const auto [exact, allWords] = countLabels(r.exactCount, r.allWordsCount);
+        return QStringLiteral("%1, %2").arg(exact, allWords);
+    }
     default:
         return {};
     }

@@ -27,6 +27,7 @@
 
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 class SearchResultsAggregator;
@@ -39,10 +40,11 @@ public:
     // The least height of a row; rows grow with the list's font (rowHeight).
     static constexpr int kRowHeight = 57;
     static int rowHeight(const QFont& font);
-    // A row's two counts, as roles of the table's model.
-    // The counts of a row; AllWordsCountRole is none (invalid) for a query of one word, whose
-    // "All Words" hits are all exact ones.
+    // A row's two counts, as roles of the table's model. Both are shown on every row, 0 included;
+    // the row's accessible description reads them as the row shows them.
     enum Role { ExactCountRole = Qt::UserRole + 1, AllWordsCountRole };
+    // The two labelled counts of a row ("Exact Match: 3", "All Words: 0"), as the row shows them.
+    static std::pair<QString, QString> countLabels(quint32 exact, quint32 allWords);
     // Rows are ordered by their counts, larger first.
     static constexpr quint64 kSortByCounts = 9;
 
@@ -96,7 +98,6 @@ private:
     QMenu* m_menu = nullptr;
     StudyPaneResultListModel* m_model = nullptr;
     quint64 m_searchID = 0;
-    bool m_severalWords = false;
     quint64 m_sortBy = kSortByCounts;
     std::vector<Row> m_results;
     std::vector<std::shared_ptr<SearchSession>> m_sessions;  // every book of the current search

@@ -40,7 +40,7 @@ void BookPaneView::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     if (m_controller && m_controller->overlay())
-        m_controller->overlay()->setGeometry(rect());
+        m_controller->placeOverlay();
 }
 
 OverlayView::OverlayView(BookPaneViewController* controller, QWidget* parent)
@@ -135,9 +135,30 @@ void BookPaneViewController::buildView()
     m_nothingHere->setBackgroundRole(QPalette::Base);
     m_nothingHere->hide();
     m_overlay = new OverlayView(this, m_view);
-    m_overlay->setGeometry(m_view->rect());
+    placeOverlay();
     m_overlay->raise();
+    // A press anywhere in the tab row (a tab, its close box, a scroll arrow, "+" or "»") makes the pane
+    // current, and acts on what it pressed: the row lies outside the shade.
+    watchTabRow(m_tabBar->header(m_view));
     m_tabs->attachToTabBar();
+}
+
+void BookPaneViewController::watchTabRow(QWidget* widget)
+{
+    widget->installEventFilter(this);
+    for (QWidget* child : widget->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        watchTabRow(child);
+}
+
+void BookPaneViewController::placeOverlay()
+{
+    if (m_overlay == nullptr || m_view == nullptr)
+        return;
+    const QRect all = m_view->rect();
+    m_overlay->setGeometry(all);
+    QWidget* row = m_tabBar != nullptr ? m_tabBar->header(m_view) : nullptr;
+    const int top = row != nullptr && !row->isHidden() ? row->geometry().bottom() + 1 : 0;
+    m_overlay->setMask(QRegion(all.adjusted(0, std::clamp(top, 0, all.height()), 0, 0)));
 }
 
 bool BookPaneViewController::eventFilter(QObject* watched, QEvent* event)
@@ -145,11 +166,20 @@ bool BookPaneViewController::eventFilter(QObject* watched, QEvent* event)
     // The page's input widget (made by the web engine, and made again after a renderer ended) is
     // watched as the page is: the reader's Tab or click into a page that is not current makes its pane
     // the current one.
+    QWidget* row = m_tabBar != nullptr ? m_tabBar->header(m_view) : nullptr;
+    auto* widget = qobject_cast<QWidget*>(watched);
+    const bool inRow = row != nullptr && widget != nullptr && (widget == row || row->isAncestorOf(widget));
     if ((event->type() == QEvent::Resize || event->type() == QEvent::Move) && watched == m_page && m_nothingHere) {
         m_nothingHere->setGeometry(m_page->geometry());
-    } else if (event->type() == QEvent::ChildAdded && watched == m_page) {
+    } else if (event->type() == QEvent::ChildAdded && (watched == m_page || inRow)) {
+        // (The tab bar makes a close box for each tab it adds.)
         if (QObject* child = static_cast<QChildEvent*>(event)->child(); child != nullptr && child->isWidgetType())
             child->installEventFilter(this);
+    } else if (inRow && (event->type() == QEvent::Resize || event->type() == QEvent::Move) && widget == row) {
+        placeOverlay();
+    } else if (inRow && event->type() == QEvent::MouseButtonPress && !isPaneCurrent()) {
+        HistoryStep step(*this);
+        requestBecomeCurrent();
     } else if (event->type() == QEvent::FocusIn && !isPaneCurrent()) {
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
         if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::MouseFocusReason) {
@@ -239,7 +269,7 @@ void BookPaneViewController::makeYourselfCurrent(bool current)
     if (m_overlay && m_overlay->isHidden() != current) {
         m_overlay->setHidden(current);
         if (!current) {
-            m_overlay->setGeometry(m_view->rect());
+            placeOverlay();
             m_overlay->raise();
         }
         // Which pane is current is no place of the reader's: it is recorded with the next move,

@@ -65,7 +65,9 @@ private:
     BookPaneViewController* m_controller;
 };
 
-// Lies over the whole pane while the pane is not current; a click makes the pane current.
+// Lies over the pane, all but its tab row, while the pane is not current, shading it; a click on it
+// makes the pane current. The tab row stays uncovered: a click on a tab, a tab's close box or the
+// row's buttons acts at once (and makes the pane current too).
 class OverlayView : public QWidget {
     Q_OBJECT
 public:
@@ -120,6 +122,8 @@ public:
     // otherwise.
     QLabel* nothingHereLabel() const { return m_nothingHere; }
     OverlayView* overlay() const { return m_overlay; }
+    // Lays the shade over the pane below its tab row (after the pane's view changed size).
+    void placeOverlay();
     LayoutRegionContents* regionContents() const { return m_contents; }
     const WindowEnvironment& window() const { return m_env.window; }
     BookPaneHooks& hooks() const { return *m_env.hooks; }
@@ -175,6 +179,8 @@ signals:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Watches a widget of the tab row and its children (presses, and the row's size).
+    void watchTabRow(QWidget* widget);
 
 private:
     void buildView();

@@ -25,6 +25,7 @@
 #include "engine/references/BibleRef.h"
 #include "library/GoToRequest.h"
 #include "library/GoToRouter.h"
+#include "library/LibraryNotifications.h"
 #include "library/SourceManager.h"
 #include "library/SourceTupleArray.h"
 #include "panes/bookpane/BookPaneViewController.h"
@@ -34,6 +35,7 @@
 #include "panes/layout/LayoutManager.h"
 #include "panes/page/BookPageHtml.h"
 #include "panes/page/BookPageView.h"
+#include "panes/page/BookPaneScroller.h"
 #include "platform/Alerts.h"
 #include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
@@ -70,6 +72,8 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -758,6 +762,169 @@ TEST_F(ReaderOnTheDesktop, ThePanesTabButtonsLieBesideItsTabsAndTheLastCloseBoxC
     QTest::mouseClick(hit, Qt::LeftButton, Qt::NoModifier, hit->mapFrom(main, at));
     EXPECT_TRUE(waitFor([tabs] { return tabs->count() == 2; })) << tabs->count() << " tabs";
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+TEST_F(ReaderOnTheDesktop, OneClickOnACloseBoxInAPaneThatIsNotCurrentClosesItsTab)
+{
+    const auto [window, kjv, study] = launchAtKjv();
+    ASSERT_TRUE(kjv);
+    const int kjvAt = kjvRegion();
+    BookPaneViewController* pane = bookPaneAt(kjvAt);
+    ASSERT_NE(pane, nullptr);
+    const SourceTuple::Ptr greek = SourceManager::singleton().allSources()->tupleForFile(
+        QDir(AppFolders::booksDirectory()).filePath(QStringLiteral("StrongsGreek.tvk")));
+    ASSERT_TRUE(greek);
+    asBookPane(pane)->openBookFromDictionary(
+        {{QStringLiteral("pubid"), greek->record().pubID}, {QStringLiteral("bookid"), greek->record().bookID},
+            {QStringLiteral("edition"), greek->record().editionNumber},
+            {QStringLiteral("revision"), greek->record().revisionNumber}},
+        true);
+    PaneTabBar* tabs = pane->tabBar();
+    ASSERT_TRUE(waitFor([tabs] { return tabs->count() == 2; })) << tabs->count() << " tabs";
+
+    // A second pane beside it, made current with a click in it: the King James pane is not current.
+    ASSERT_TRUE(reader_test::choose(window, CommandNames::SplitPaneVertically));
+    Layout* layout = reader_test::programEnvironment().layoutManager().currentLayout();
+    int other = -1;
+    ASSERT_TRUE(waitFor([&] {
+        for (size_t i = 0; layout != nullptr && i < layout->contents().size(); ++i)
+            if (int(i) != kjvAt && bookPaneAt(int(i)) != nullptr && bookPaneAt(int(i))->view()->isVisible())
+                other = int(i);
+        return other >= 0;
+    }));
+    ASSERT_TRUE(reader_test::clickPane(panes(), other));
+    ASSERT_TRUE(waitFor([pane] { return !pane->isPaneCurrent(); }));
+
+    // One click on the second tab's close box, where the window shows it, closes that tab.
+    QMainWindow* main = window->window();
+    QWidget* close = tabs->tabButton(1, QTabBar::RightSide);
+    ASSERT_TRUE(close != nullptr && waitFor([close] { return close->isVisible(); }));
+    const QPoint at = close->mapTo(main, close->rect().center());
+    QWidget* hit = main->childAt(at);
+    ASSERT_NE(hit, nullptr);
+    EXPECT_EQ(hit, close) << "the click lands on " << hit->metaObject()->className();
+    QTest::mouseClick(hit, Qt::LeftButton, Qt::NoModifier, hit->mapFrom(main, at));
+    EXPECT_TRUE(waitFor([tabs] { return tabs->count() == 1; })) << tabs->count() << " tabs";
+    EXPECT_EQ(tabs->tabText(0), QStringLiteral("KJV"));
+    // The click was in that pane: it is the current one now.
+    EXPECT_TRUE(waitFor([pane] { return pane->isPaneCurrent(); }));
+}
+
+// The Help book's way of moving one chapter at a time: in Settings > General a click in the scroller's
+// track is made to step by chapter; then each click in the book's bar below its handle shows the next
+// chapter.
+TEST_F(ReaderOnTheDesktop, WithStepsByChapterEachClickInTheBooksBarShowsTheNextChapter)
+{
+    const auto [window, kjv, study] = launchAtKjv();
+    ASSERT_TRUE(kjv);
+    ASSERT_NE(study, nullptr);
+    BookPageView* page = kjvPage();
+    BookPaneViewController* pane = bookPaneAt(kjvRegion());
+    ASSERT_TRUE(page != nullptr && pane != nullptr);
+    const auto verseAtTop = [page] { return reader_test::keyAtTopOf(page); };
+    const quint32 john91 =
+        kjv->locations().keyForSection(kjv->locations().sectionForSyncString(QStringLiteral("John 9:1")));
+    ASSERT_TRUE(reader_test::choose(window, CommandNames::GoTo));
+    auto* go = dynamic_cast<StudyPaneBibleGotoViewController*>(study->subpaneViewController());
+    ASSERT_NE(go, nullptr);
+    ASSERT_TRUE(typeInto(go->verseComboBox()->lineEdit(), QStringLiteral("John 9:1")));
+    pressKey(Qt::Key_Return);
+    ASSERT_TRUE(waitFor([&] { return verseAtTop() == john91; }, 10000)) << verseAtTop();
+
+    // Settings > General: "A click in the scroller's track" set to "Steps by chapter, reading or section".
+    MASPreferencesWindowController* settings = openSettingsAt(window, QStringLiteral("GeneralPreferences"));
+    ASSERT_NE(settings, nullptr);
+    QComboBox* track = settings_test::shownPage(settings)->popUp(QStringLiteral("scrollTrackIntervalPopUpButton"));
+    ASSERT_NE(track, nullptr);
+    ASSERT_EQ(track->itemText(1), QStringLiteral("Steps by chapter, reading or section"));
+    track->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(track, Qt::Key_Down);
+    EXPECT_EQ(track->currentIndex(), 1);
+    EXPECT_EQ(UserDefaults::standardUserDefaults().value(SettingsKeys::ScrollTrackInterval), QStringLiteral("perbook"));
+    settings->close();
+    ASSERT_TRUE(waitFor([this] { return settingsWindow() == nullptr; }, 5000));
+
+    // A click in the book's bar below its handle, twice: John 10, then John 11.
+    BookPaneScroller* bar = pane->scroller();
+    ASSERT_TRUE(bar != nullptr && bar->isVisible());
+    for (const quint32 chapter : {10u, 11u}) {
+        SCOPED_TRACE(chapter);
+        QStyleOptionSlider option;
+        option.initFrom(bar);
+        option.orientation = bar->orientation();
+        option.minimum = bar->minimum();
+        option.maximum = bar->maximum();
+        option.sliderPosition = bar->sliderPosition();
+        option.sliderValue = bar->value();
+        option.singleStep = bar->singleStep();
+        option.pageStep = bar->pageStep();
+        option.upsideDown = bar->invertedAppearance();
+        const QRect handle =
+            bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, bar);
+        const QRect below =
+            bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarAddPage, bar);
+        ASSERT_FALSE(below.isEmpty()) << "no track below the handle at " << handle.y();
+        QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, below.center());
+        EXPECT_TRUE(waitFor([&] { return verseAtTop() >> 8 == ((john91 >> 8) & ~0xFFu) + chapter; }, 10000))
+            << std::hex << verseAtTop();
+    }
+    UserDefaults::standardUserDefaults().set(SettingsKeys::ScrollTrackInterval, QStringLiteral("page"));
+}
+
+TEST_F(ReaderOnTheDesktop, ABookFileTheLibraryRefusesIsSaidOnceWithoutStoppingTheReader)
+{
+    QuillsteadWindowController* window = launch().mainWindowController();
+    // A book file cut short, as a broken download leaves it, arrives in the books folder.
+    QFile whole(QDir(TestSupport::bundledBooksFolder()).filePath(QStringLiteral("KJV.tvk")));
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    const QByteArray bytes = whole.read(whole.size() / 2);
+    const QString path = QDir(AppFolders::booksDirectory()).filePath(QStringLiteral("Half a Bible.tvk"));
+    QFile part(path);
+    ASSERT_TRUE(part.open(QIODevice::WriteOnly) && part.write(bytes) == bytes.size());
+    part.close();
+    const QString folder = SourceManager::singleton().folders().refused;
+    QFile::remove(QDir(folder).filePath(QStringLiteral("Half a Bible.tvk")));
+    reader_test::programEnvironment().notifications().postNotificationName(
+        LibraryNotifications::qsBookFileCopiedToBooksFolder, nullptr, {{QStringLiteral("path"), path}});
+
+    // One notice over the window names the file, why it was refused and where it went; the
+    // reader goes on, with no modal window.
+    const auto notices = [] {
+        QList<QMessageBox*> shown;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QMessageBox*>(w);
+                box != nullptr && box->isVisible() && box->objectName() == QLatin1String("refusedBooksNotice"))
+                shown.append(box);
+        return shown;
+    };
+    ASSERT_TRUE(waitFor([&] { return !notices().isEmpty(); })) << "no notice";
+    QMessageBox* notice = notices().first();
+    const QString said = notice->text() + QLatin1Char('\n') + notice->informativeText();
+    EXPECT_TRUE(said.contains(QLatin1String("\u201CHalf a Bible.tvk\u201D"))) << said.toStdString();
+    EXPECT_TRUE(said.contains(QLatin1String("(error 223)"))) << said.toStdString();
+    EXPECT_TRUE(said.contains(QDir::toNativeSeparators(folder))) << said.toStdString();
+    EXPECT_FALSE(notice->isModal());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_EQ(notice->parentWidget(), window->window());
+    EXPECT_TRUE(s_alerts->shown().isEmpty());
+    EXPECT_FALSE(QFile::exists(path));
+    EXPECT_TRUE(QFile::exists(QDir(folder).filePath(QStringLiteral("Half a Bible.tvk"))));
+    // Said once: a second refused file brings its own notice, which does not name the first again.
+    const QString junk = QDir(AppFolders::booksDirectory()).filePath(QStringLiteral("Not a Book.tvk"));
+    QFile::remove(QDir(folder).filePath(QStringLiteral("Not a Book.tvk")));
+    QFile other(junk);
+    ASSERT_TRUE(other.open(QIODevice::WriteOnly) && other.write(QByteArray(100, 'j')) == 100);
+    other.close();
+    reader_test::programEnvironment().notifications().postNotificationName(
+        LibraryNotifications::qsBookFileCopiedToBooksFolder, nullptr, {{QStringLiteral("path"), junk}});
+    ASSERT_TRUE(waitFor([&] { return notices().size() == 2; })) << notices().size() << " notices";
+    for (QMessageBox* box : notices())
+        if (box != notice) {
+            EXPECT_TRUE(box->informativeText().contains(QLatin1String("Not a Book.tvk")));
+            EXPECT_FALSE(box->informativeText().contains(QLatin1String("Half a Bible.tvk")));
+        }
+    for (QMessageBox* box : notices())
+        box->close();
 }
 
 TEST_F(ReaderOnTheDesktop, WindowsOpenOnTheScreenWithTheirTitleBars)

@@ -492,8 +492,8 @@ TEST_F(GoToRouterWithoutDevotionalsTest, ReadingAndDictionaryFailures)
     reading.nextReading = true;
     QVariantMap answer = ask(reading);
     EXPECT_EQ(answer.value(GoToKeys::alertText).toString(),
-        QStringLiteral("Unable to find any daily devotional books.\nNo open, preferred, or installed devotional books "
-                       "found."));
+        QStringLiteral("Unable to find any daily devotional books.\nNo devotional is open, chosen in Settings or "
+                       "installed. To get one, choose File > Cloud Library... and download a devotional you own."));
     answer = ask(link(QStringLiteral("sync:\\\\G26")));
     EXPECT_EQ(answer.value(GoToKeys::alertText).toString(),
         QStringLiteral("Entry not found in any installed dictionary.\nWhile looking for G26"));

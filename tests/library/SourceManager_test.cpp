@@ -234,9 +234,27 @@ TEST(SourceManager, BadFilesAreSkippedWithAReasonAndSetAside)
     ASSERT_TRUE(writeBytes(p.books + "/notes.txt", QByteArray("not looked at")));
     ASSERT_TRUE(writeBytes(p.books + "/upper.TVK", QByteArray("extension differs in case")));
     SourceManager m(p.folders());
+    Recorder r(m);
     EXPECT_EQ(2, m.allSources()->count());
     const auto skipped = m.skippedFiles();
     ASSERT_EQ(3, skipped.size());
+    // Each file set aside is announced once, with where it went and why.
+    QStringList announced;
+    for (const Notification& n : r.seen) {
+        if (n.name != LibraryNotifications::qsSourceManagerSetAsideBookNotification)
+            continue;
+        const QString name = QFileInfo(n.userInfo.value("path").toString()).fileName();
+        announced << name;
+        EXPECT_EQ(n.userInfo.value("path").toString(), p.books + "/" + name);
+        EXPECT_EQ(n.userInfo.value("movedTo").toString(), p.refused + "/" + name);
+        EXPECT_EQ(n.userInfo.value("folder").toString(), p.refused);
+        if (name == "truncated.tvk")
+            EXPECT_TRUE(n.userInfo.value("reason").toString().contains("(error 223)"))
+                << n.userInfo.value("reason").toString().toStdString();
+        else
+            EXPECT_FALSE(n.userInfo.value("reason").toString().isEmpty());
+    }
+    EXPECT_EQ((QStringList {"empty.tvk", "foreign.tvk", "truncated.tvk"}), announced);
     for (const auto& s : skipped)
         EXPECT_FALSE(s.reason.isEmpty()) << s.path.toStdString();
     // Set aside, not deleted; the other files are untouched.
@@ -335,12 +353,12 @@ TEST(SourceManager, AddingReplacingAndRemovingAnnounceEveryChange)
     EXPECT_EQ(m.allSources()->tupleForPubID(70, 2)->record().filepath, p.books + "/two-b.tvk");
     ASSERT_TRUE(QFile::remove(p.books + "/two-c.tvk"));
 
-    // A refused file copied in is set aside and announces nothing.
+    // A refused file copied in is set aside, and that alone is announced (the library is unchanged).
     r.seen.clear();
     ASSERT_TRUE(writeBytes(p.books + "/junk.tvk", QByteArray(100, 'j')));
     NotificationCenter::defaultCenter().postNotificationName(
         LibraryNotifications::qsBookFileCopiedToBooksFolder, nullptr, {{"path", p.books + "/junk.tvk"}});
-    EXPECT_TRUE(r.seen.isEmpty());
+    EXPECT_EQ((QStringList {LibraryNotifications::qsSourceManagerSetAsideBookNotification}), r.names());
     EXPECT_FALSE(QFile::exists(p.books + "/junk.tvk"));
     EXPECT_TRUE(p.refusedFiles().contains("junk.tvk"));
 

@@ -11,6 +11,7 @@
 #include "platform/NotificationCenter.h"
 #include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
+#include "reports/OutputFile.h"
 
 #include <QCloseEvent>
 #include <QDebug>
@@ -43,7 +44,9 @@ namespace {
 // address that a book or a synced note names, even where the report's filter would have let one by.
 class ReportRequestGuard final : public QWebEngineUrlRequestInterceptor {
 public:
-    ReportRequestGuard(const QUrl& report, QObject* parent) : QWebEngineUrlRequestInterceptor(parent), m_report(report)
+    // `report`: the report's file and the copy of it that is printed.
+    ReportRequestGuard(QList<QUrl> report, QObject* parent)
+        : QWebEngineUrlRequestInterceptor(parent), m_report(std::move(report))
     {
     }
 
@@ -54,14 +57,24 @@ public:
         if (scheme == QLatin1String("data") || scheme == QLatin1String("about"))
             return;
         if (info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeMainFrame &&
-            url.adjusted(QUrl::RemoveFragment) == m_report)
+            m_report.contains(url.adjusted(QUrl::RemoveFragment)))
             return;
         info.block(true);
     }
 
 private:
-    const QUrl m_report;
+    const QList<QUrl> m_report;
 };
+
+// The settings of a page that shows a report: no scripts, no plug-ins, no other files.
+void makeReportPage(QWebEnginePage* page)
+{
+    QWebEngineSettings* settings = page->settings();
+    settings->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+    settings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
+}
 
 // The report's links to Bible passages go to the passage in the reader's current layout, as the same
 // links do on a page; the page itself never leaves the report.
@@ -117,14 +130,13 @@ AutostudyResultsWindowController::AutostudyResultsWindowController(
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Autostudy %1").arg(userInfo.value(QStringLiteral("windowTitle")).toString()));
 
+    const QFileInfo report(m_filename);
+    m_printFilename = report.dir().filePath(report.completeBaseName() + QStringLiteral("-print.htm"));
     m_profile = new QWebEngineProfile(this);  // off the record: nothing of the report is kept
-    m_profile->setUrlRequestInterceptor(new ReportRequestGuard(QUrl::fromLocalFile(m_filename), m_profile));
+    m_profile->setUrlRequestInterceptor(
+        new ReportRequestGuard({QUrl::fromLocalFile(m_filename), QUrl::fromLocalFile(m_printFilename)}, m_profile));
     auto* page = new ReportPage(m_profile, this, m_env);
-    QWebEngineSettings* settings = page->settings();
-    settings->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
-    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
-    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
-    settings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
+    makeReportPage(page);
     m_view = new QWebEngineView(this);
     m_view->setPage(page);
     // A report whose renderer ended loads again.
@@ -164,10 +176,14 @@ AutostudyResultsWindowController::AutostudyResultsWindowController(
 
 AutostudyResultsWindowController::~AutostudyResultsWindowController()
 {
-    // The page must go before its profile.
-    QWebEnginePage* page = m_view->page();
-    delete m_view;
-    delete page;
+    // The pages must go before their profile.
+    for (QWebEngineView* view : {m_view, m_printView.data()}) {
+        if (view == nullptr)
+            continue;
+        QWebEnginePage* page = view->page();
+        delete view;
+        delete page;
+    }
 }
 
 void AutostudyResultsWindowController::closeEvent(QCloseEvent* event)
@@ -175,8 +191,11 @@ void AutostudyResultsWindowController::closeEvent(QCloseEvent* event)
     if (!m_closing) {
         m_closing = true;
         m_env.settings().set(SettingsKeys::AutostudyResultsWindowFrame, saveGeometry());
+        // Errors ignored: the cache is the system's to clean.
         if (!m_filename.isEmpty())
-            QFile::remove(m_filename);  // errors ignored: the cache is the system's to clean
+            QFile::remove(m_filename);
+        if (!m_printFilename.isEmpty())
+            QFile::remove(m_printFilename);
     }
     event->accept();
 }
@@ -212,24 +231,96 @@ void AutostudyResultsWindowController::onPrint()
     // A printer takes pictures of the pages from the web engine: at the printer's own resolution (not
     // the 1200 dpi of a high-resolution printer, pictures of hundreds of megabytes).
     m_printer->setResolution(std::min(m_printer->resolution(), kPrintDotsPerInch));
-    connect(
-        m_view, &QWebEngineView::printFinished, this,
-        [this](bool ok) {
+    withPrintableView([this](QWebEngineView* view) {
+        if (view == nullptr) {
             m_printer.reset();
-            if (!ok)
-                reportPrintFailure(QStringLiteral("The printer did not accept the report."));
+            reportPrintFailure(QStringLiteral("The report could not be laid out for printing."));
+            return;
+        }
+        connect(
+            view, &QWebEngineView::printFinished, this,
+            [this](bool ok) {
+                m_printer.reset();
+                if (!ok)
+                    reportPrintFailure(QStringLiteral("The printer did not accept the report."));
+            },
+            Qt::SingleShotConnection);
+        view->print(m_printer.get());
+    });
+}
+
+void AutostudyResultsWindowController::withPrintableView(const std::function<void(QWebEngineView*)>& then)
+{
+    // What is printed is the report with its references as text: on paper, or in a PDF file read
+    // outside the reader, a link into the reader leads nowhere. The copy is made and loaded once, in a
+    // view of its own that is never shown.
+    if (m_printView != nullptr && m_printViewReady) {
+        then(m_printView);
+        return;
+    }
+    if (m_printView == nullptr) {
+        QString why;
+        QFile source(m_filename);
+        QByteArray report;
+        if (!source.open(QIODevice::ReadOnly))
+            why = source.errorString();
+        else if (report = source.readAll(); source.error() != QFileDevice::NoError)
+            why = source.errorString();
+        else if (!FileSave::writeFile(m_printFilename, OutputFile::withReaderLinksAsText(report), QString(), &why,
+                     FileSave::Reporting::CallerTells))
+            why = why.isEmpty() ? QStringLiteral("The printable copy could not be written.") : why;
+        if (!why.isEmpty()) {
+            qWarning().noquote() << "Autostudy: no printable copy of" << m_filename << why;
+            then(nullptr);
+            return;
+        }
+        auto* page = new ReportPage(m_profile, this, m_env);
+        makeReportPage(page);
+        m_printView = new QWebEngineView(this);
+        m_printView->setObjectName(QStringLiteral("printableReport"));
+        m_printView->setPage(page);
+        m_printView->hide();
+        m_printView->load(QUrl::fromLocalFile(m_printFilename));
+    }
+    QPointer<QWebEngineView> view = m_printView;
+    connect(
+        m_printView, &QWebEngineView::loadFinished, this,
+        [this, view, then](bool ok) {
+            m_printViewReady = ok && view != nullptr;
+            if (!m_printViewReady && view != nullptr) {
+                // The next print makes the copy again.
+                QWebEnginePage* page = view->page();
+                view->deleteLater();
+                page->deleteLater();
+                m_printView = nullptr;
+            }
+            then(m_printViewReady ? view.data() : nullptr);
         },
         Qt::SingleShotConnection);
-    m_view->print(m_printer.get());
 }
 
 void AutostudyResultsWindowController::printToPdfFile(
     const QString& path, const QPageLayout& layout, const QPageRanges& ranges)
 {
+    QPointer<AutostudyResultsWindowController> self(this);
+    withPrintableView([self, path, layout, ranges](QWebEngineView* view) {
+        if (self)
+            self->printViewToPdfFile(view, path, layout, ranges);
+    });
+}
+
+void AutostudyResultsWindowController::printViewToPdfFile(
+    QWebEngineView* view, const QString& path, const QPageLayout& layout, const QPageRanges& ranges)
+{
+    QPointer<AutostudyResultsWindowController> self(this);
+    if (view == nullptr) {
+        reportPrintFailure(QStringLiteral("The report could not be laid out for printing."));
+        emit printedToFile(path, false);
+        return;
+    }
     // The web engine writes the report as text and vector pages; the file is written beside the
     // target, checked and renamed over it, so a full disk leaves an older file as it was.
-    QPointer<AutostudyResultsWindowController> self(this);
-    m_view->page()->printToPdf(
+    view->page()->printToPdf(
         [self, path](const QByteArray& pdf) {
             if (!self)
                 return;
@@ -269,24 +360,19 @@ bool AutostudyResultsWindowController::saveCopyTo(const QString& path)
     qInfo().noquote() << QStringLiteral("copyItemAtPath:%1 toPath:%2").arg(m_filename, path);
     // The save panel has already asked before replacing a file: the copy is written beside the
     // target and renamed over it, so a failed copy leaves an existing file as it was.
+    // The copy is read outside the reader: its references to places in books are written as text.
     QString why;
     QFile source(m_filename);
     FileSave target(path, QString(), FileSave::Reporting::CallerTells);
+    QByteArray report;
     if (!source.open(QIODevice::ReadOnly))
+        why = source.errorString();
+    else if (report = source.readAll(); source.error() != QFileDevice::NoError)
         why = source.errorString();
     else if (!target.open(FileSave::Folder::MustExist))
         why = target.errorString();
-    else {
-        while (why.isEmpty() && !source.atEnd()) {
-            const QByteArray chunk = source.read(1 << 16);
-            if (chunk.isEmpty() && source.error() != QFileDevice::NoError)
-                why = source.errorString();
-            else if (!target.write(chunk))
-                why = target.errorString();
-        }
-        if (why.isEmpty() && !target.commit())
-            why = target.errorString();
-    }
+    else if (!target.write(OutputFile::withReaderLinksAsText(report)) || !target.commit())
+        why = target.errorString();
     if (why.isEmpty())
         return true;
     Alert alert;

@@ -2,6 +2,9 @@
 // "Autostudy" folder) and lets the user print it, save a copy, or go back to the dialog that made it
 // with the same input. The report file belongs to the window: closing the window deletes it.
 //
+// What is saved or printed is read outside the reader: there the report's references to places in
+// books are text, not links (OutputFile::withReaderLinksAsText).
+//
 // The report is shown in a QWebEngineView rather than a QTextBrowser: the report carries the block
 // renderer's passage markup (floated interlinear tables, word-attribute spans, images from the book
 // cache) and a style sheet that QTextBrowser's HTML subset would mangle. The view runs in its own
@@ -18,10 +21,12 @@
 
 #include "panes/environment/WindowEnvironment.h"
 
+#include <QPointer>
 #include <QPrinter>
 #include <QVariantMap>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 class QPageLayout;
@@ -69,6 +74,11 @@ private:
         const QString& notificationName, const QVariantMap& userInfo);
 
     void reportPrintFailure(const QString& why);
+    // Hands `then` the hidden view of the printable copy once it has loaded (null when it cannot be
+    // made or loaded).
+    void withPrintableView(const std::function<void(QWebEngineView*)>& then);
+    void printViewToPdfFile(
+        QWebEngineView* view, const QString& path, const QPageLayout& layout, const QPageRanges& ranges);
 
     WindowEnvironment m_env;
     QString m_filename;
@@ -76,6 +86,10 @@ private:
     QVariantMap m_userInfo;
     QWebEngineProfile* m_profile = nullptr;
     QWebEngineView* m_view = nullptr;
+    // The report with its references as text, which is what is printed (made on the first print).
+    QString m_printFilename;
+    QPointer<QWebEngineView> m_printView;
+    bool m_printViewReady = false;
     bool m_closing = false;
     std::unique_ptr<QPrinter> m_printer;  // while a printout runs
 };

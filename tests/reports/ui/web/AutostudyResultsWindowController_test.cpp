@@ -15,6 +15,7 @@
 #include "platform/UserDefaults.h"
 #include "reports/AutoStudyElements.h"
 #include "reports/AutoStudyManager.h"
+#include "reports/OutputFile.h"
 #include "support/FileAccessWatch.h"
 #include "support/RecordingAlerts.h"
 #include "support/TestSupport.h"
@@ -29,6 +30,7 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QImage>
 #include <QJsonDocument>
@@ -39,6 +41,7 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -252,6 +255,9 @@ TEST_F(ResultsWindow, PrintsTheJohn316ReportIntoASmallPdfOfText)
     const QString text = QString::fromUtf8(reader.readAllStandardOutput()).simplified();
     EXPECT_TRUE(text.contains(QLatin1String("For God so loved the world"))) << text.left(400).toStdString();
     EXPECT_TRUE(text.contains(QLatin1String("Study on John 3:16"))) << text.left(400).toStdString();
+    // Its references are text, with no link into the reader that the file's reader cannot follow.
+    EXPECT_TRUE(text.contains(QLatin1String("Mk 2:22"))) << text.left(400).toStdString();
+    EXPECT_FALSE(contents(pdf).contains("bible:"));
     EXPECT_TRUE(g_alerts->shown().isEmpty());
     // Kept beside the screenshots, to be looked at.
     QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
@@ -309,7 +315,7 @@ TEST_F(ResultsWindow, SavesCopiesReplacingAnExistingFileAndReportsFailures)
         g_env, path, PaneNotifications::UserWantsToDoVerseAutostudy, info);
     EXPECT_EQ(window->suggestedSaveName(), QStringLiteral("Quillstead Autostudy Ps 23_1_2.htm"));
 
-    const QByteArray report = contents(path);
+    const QByteArray report = OutputFile::withReaderLinksAsText(contents(path));
     ASSERT_FALSE(report.isEmpty());
     QTemporaryDir out;
     const QString copy = out.filePath(window->suggestedSaveName());
@@ -335,6 +341,59 @@ TEST_F(ResultsWindow, SavesCopiesReplacingAnExistingFileAndReportsFailures)
     window->onClose();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(QFile::exists(path));
+}
+
+TEST_F(ResultsWindow, ASavedReportWritesItsReferencesAsText)
+{
+    const QString path = verseReport(QStringLiteral("John 3:16"));
+    ASSERT_FALSE(path.isEmpty());
+    QPointer<AutostudyResultsWindowController> window = AutostudyResultsWindowController::runWithFile(
+        g_env, path, PaneNotifications::UserWantsToDoVerseAutostudy, verseInfo(QStringLiteral("John 3:16")));
+    ASSERT_TRUE(waitForLoad(reportView(window)));
+    const QString shown = QString::fromUtf8(contents(path));
+    static const QRegularExpression link(QStringLiteral("<a href=\"bible:[^\"]*\">([^<]*)</a>"));
+    ASSERT_GT(shown.count(link), 1000) << "the report links its references in the reader";
+
+    // Save As..., a name typed in the dialog, Save.
+    QTemporaryDir out;
+    const QString copy = out.filePath(QStringLiteral("John 3_16.htm"));
+    auto* save = window->findChild<QPushButton*>(QStringLiteral("saveButton"));
+    ASSERT_NE(save, nullptr);
+    const bool asked = TestSupport::whenShown<QFileDialog>([save] { QTest::mouseClick(save, Qt::LeftButton); },
+        [&copy](QFileDialog* dialog) {
+            dialog->selectFile(copy);
+            dialog->accept();
+        });
+    ASSERT_TRUE(asked) << "Save As did not ask where";
+    ASSERT_TRUE(TestSupport::waitFor([&copy] { return QFile::exists(copy); }));
+
+    // No link a browser cannot follow is left; each reference stays, as its text.
+    const QString saved = QString::fromUtf8(contents(copy));
+    EXPECT_FALSE(saved.contains(QLatin1String("bible:")));
+    EXPECT_FALSE(saved.contains(QLatin1String("<a "))) << "the report has no links that work outside the reader";
+    QString expected = shown;
+    expected.replace(link, QStringLiteral("\\1"));
+    EXPECT_EQ(saved, expected);
+    EXPECT_TRUE(saved.contains(QLatin1String("Mk 2:22")));
+    EXPECT_TRUE(g_alerts->shown().isEmpty());
+    // The report in the window keeps its links.
+    EXPECT_EQ(QString::fromUtf8(contents(path)), shown);
+    window->onClose();
+}
+
+TEST(ReportLinks, OnlyLinksThatWorkOutsideTheReaderStay)
+{
+    const QByteArray html = "<p><a href=\"bible:#01290216\">Mk 2:22</a>, <A HREF='note:_3' class=n>note</A>, "
+                            "<a href=\"javascript:href('bible:Ge 1:1');\"><b>Ge 1:1</b></a>, "
+                            "<a href=\"https://example.org/\">web</a>, <a href=\"#top\">top</a>, "
+                            "<a name=\"here\">here</a>, <abbr title=\"a\">x</abbr>, <a href=x:y title=\"a>b\">q</a>"
+                            "<!-- <a href=\"bible:1\"> --><style>a[href^='bible:'] {}</style></p><a href=\"bible:";
+    EXPECT_EQ(OutputFile::withReaderLinksAsText(html),
+        QByteArray(
+            "<p>Mk 2:22, note, <b>Ge 1:1</b>, <a href=\"https://example.org/\">web</a>, <a href=\"#top\">top</a>, "
+            "<a name=\"here\">here</a>, <abbr title=\"a\">x</abbr>, q"
+            "<!-- <a href=\"bible:1\"> --><style>a[href^='bible:'] {}</style></p>"));
+    EXPECT_EQ(OutputFile::withReaderLinksAsText(QByteArray()), QByteArray());
 }
 
 TEST_F(ResultsWindow, ChangeOptionsDeletesTheReportAndAsksForTheDialogAgain)
