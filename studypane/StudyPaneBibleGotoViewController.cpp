@@ -95,6 +95,13 @@ StudyPaneBibleGotoViewController::StudyPaneBibleGotoViewController(
     m_prepareTimer.setSingleShot(true);
     m_prepareTimer.setInterval(50);
     connect(&m_prepareTimer, &QTimer::timeout, this, [this] { prepareGoToTyped(); });
+    m_completeTimer.setSingleShot(true);
+    m_completeTimer.setInterval(kCompleteAfterKeysMs);
+    connect(&m_completeTimer, &QTimer::timeout, this, [this] { completeTyped(); });
+    // The list is filled again once the go-to's page has been drawn, not in the frame that shows it.
+    m_recentReload.setSingleShot(true);
+    m_recentReload.setInterval(kRecentReloadDelayMs);
+    connect(&m_recentReload, &QTimer::timeout, this, [this] { reloadRecentList(); });
 }
 
 StudyPaneBibleGotoViewController::~StudyPaneBibleGotoViewController()
@@ -143,7 +150,13 @@ void StudyPaneBibleGotoViewController::loadView()
     grid->addWidget(go, 1, 2);
     auto* combo = new StudyPanePopUpButton(loadedView());
     // The list opened before anything was typed is the book names.
-    connect(combo, &StudyPanePopUpButton::popupAboutToShow, this, [this] { numberOfItemsInComboBox(); });
+    connect(combo, &StudyPanePopUpButton::popupAboutToShow, this, [this] {
+        if (m_completeTimer.isActive()) {
+            m_completeTimer.stop();
+            completeTyped();
+        }
+        numberOfItemsInComboBox();
+    });
     combo->setEditable(true);
     m_combo = combo;
     m_combo->setInsertPolicy(QComboBox::NoInsert);
@@ -457,6 +470,7 @@ void StudyPaneBibleGotoViewController::onGoToBCVButton()
 
 void StudyPaneBibleGotoViewController::comboBoxAction()
 {
+    m_completeTimer.stop();
     m_prepareTimer.stop();
     m_readiedSection = 0;
     const QString text = m_combo != nullptr ? m_combo->currentText() : QString();
@@ -508,8 +522,8 @@ void StudyPaneBibleGotoViewController::doGoToRefInString(const QString& text)
         return;
     }
     emit recentVerseVisited(ref.bibleKey(), m_sourceTuple->record().abbr);
-    reloadRecentList();
     postGoTo(section, ref.bibleKey());
+    m_recentReload.start();
 }
 
 void StudyPaneBibleGotoViewController::postGoTo(quint32 section, quint32 key)
@@ -524,16 +538,32 @@ void StudyPaneBibleGotoViewController::postGoTo(quint32 section, quint32 key)
 
 // --- the reference field ---
 
-void StudyPaneBibleGotoViewController::textEdited(const QString& text)
+void StudyPaneBibleGotoViewController::textEdited(const QString&)
 {
     if (m_updatingCombo)
         return;
     m_prepareTimer.start();
+    // Whether this key made the text before the cursor longer (typed forward, not deleted).
     QLineEdit* edit = m_combo->lineEdit();
+    const int start = edit->hasSelectedText() ? edit->selectionStart() : edit->cursorPosition();
+    m_typedForward = start > m_typedBefore;
+    m_typedBefore = start;
+    // The keys of a pasted or quickly typed reference come together: the list follows once they
+    // have all been taken.
+    m_completeTimer.start();
+}
+
+void StudyPaneBibleGotoViewController::completeTyped()
+{
+    if (m_combo == nullptr)
+        return;
+    ++m_completions;
+    QLineEdit* edit = m_combo->lineEdit();
+    const QString text = edit->text();
     const int start = edit->hasSelectedText() ? edit->selectionStart() : edit->cursorPosition();
     const QString prefix = text.left(start);
     const bool typedAtEnd = start == text.size();
-    const bool grew = text.size() > m_comboLoadedFrom.value_or(QString()).size();
+    const bool grew = m_typedForward;
     controlTextDidChange(prefix);
     // Inline completion while typing forward at the end: the rest of the first entry that begins with
     // the text is put after it, selected.
@@ -667,6 +697,7 @@ QString withoutParagraphSigns(QString html)
 
 void StudyPaneBibleGotoViewController::reloadRecentList()
 {
+    m_recentReload.stop();
     if (m_recent == nullptr)
         return;
     const QList<quint32> keys = paneState() != nullptr ? paneState()->recentGoToVerseKeys : QList<quint32>();
@@ -677,6 +708,7 @@ void StudyPaneBibleGotoViewController::reloadRecentList()
     m_recent->setHorizontalHeaderItem(0, header);
     m_recent->clearContents();
     m_recent->setRowCount(m_sourceTuple ? int(keys.size()) : 0);
+    m_recentShown = keys;
     for (int r = 0; r < m_recent->rowCount(); ++r) {
         BibleRef ref;
         ref.setLanguage(int(m_sourceTuple->record().bookLanguage));
@@ -698,7 +730,8 @@ void StudyPaneBibleGotoViewController::activateRecentRow(int row)
         const QSignalBlocker block(m_recent->selectionModel());
         m_recent->clearSelection();
     }
-    const QList<quint32> keys = paneState() != nullptr ? paneState()->recentGoToVerseKeys : QList<quint32>();
+    // The verse of the row as shown (the list follows a go-to a moment later).
+    const QList<quint32>& keys = m_recentShown;
     if (!m_sourceTuple || row < 0 || row >= keys.size())
         return;
     BibleRef ref;
@@ -710,8 +743,8 @@ void StudyPaneBibleGotoViewController::activateRecentRow(int row)
     if (section == 0 || section == 0xFFFFFFFF)
         return;
     emit recentVerseVisited(ref.bibleKey(), m_sourceTuple->record().abbr);
-    reloadRecentList();
     postGoTo(section, ref.bibleKey());
+    m_recentReload.start();
 }
 
 // --- the recent verse cell ---
@@ -734,5 +767,5 @@ void BibleVerseTableCellView::paint(
     painter->save();
     painter->setPen(option.palette.mid().color());
     painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
-    painter->restore();
+    painter->restore();    StudyPaneHitDelegate::paintCurrentFrame(painter, option);
 }

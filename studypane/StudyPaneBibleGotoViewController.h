@@ -95,6 +95,14 @@ public:
     // Recent verses: choosing a row.
     void activateRecentRow(int row);
     void reloadRecentList();
+    // The list follows a go-to this long after it: the page gone to is drawn first.
+    static constexpr int kRecentReloadDelayMs = 120;
+
+    // The reference field's completion waits for a pause this long in the keys (a pasted reference
+    // arrives as a burst of keys).
+    static constexpr int kCompleteAfterKeysMs = 25;
+    // How many times the field's completion has run.
+    int completionsRun() const { return m_completions; }
 
 private:
     void loadView() override;
@@ -119,6 +127,9 @@ private:
     static int itemForTarget(const QList<quint32>& sections, quint32 target, const QComboBox* popup);
     void setComboList(const QStringList& list);
     void textEdited(const QString& text);
+    // The completion list for the text in the field, and the rest of its first entry put after a
+    // text typed at its end.
+    void completeTyped();
 
     SourceTuple::Ptr m_sourceTuple;
     StudyPanePopUpButton* m_bookPopup = nullptr;
@@ -139,6 +150,12 @@ private:
     bool m_updatingCombo = false;
     QTimer m_prepareTimer;         // a pause in typing readies the go-to
     quint32 m_readiedSection = 0;  // the section last readied, until the next go-to
+    QTimer m_completeTimer;        // a pause in the keys completes the field
+    QTimer m_recentReload;         // the recent verses after a go-to
+    QList<quint32> m_recentShown;  // the verses of the list's rows
+    int m_completions = 0;
+    int m_typedBefore = 0;       // the length of the text before the cursor at the last key
+    bool m_typedForward = false;  // the last key made it longer
 };
 
 // Paints a recent verse: its reference in bold above its text (HTML).
