@@ -477,7 +477,7 @@ function qsKeepingPlace(change) {
 }
 
 var qsBatch = 8;
-var qsBatchMost = 32; // most blocks one bridge request may carry
+// qsBatchMost, the most blocks one bridge request may carry, is set by the page's header.
 
 // Fetches block n (with the blocks next to it in direction dir, +1 or -1); null when the book has
 // no such block.

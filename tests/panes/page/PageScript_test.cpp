@@ -4,6 +4,7 @@
 // (qsStartPage, qsGoToPlace) and check where the page lands, what it holds and what it tells the
 // reader.
 
+#include "panes/page/BookPageBlocks.h"
 #include "panes/page/BookPageHtml.h"
 #include "support/TestSupport.h"
 
@@ -96,7 +97,8 @@ protected:
         QString page =
             QStringLiteral("<!DOCTYPE html><html><head><style>body{margin:0;font:16px sans-serif}</style><script>"
                            "var sourceTupleString='the book';var webViewSerialNumber=1;var qsBridgeBase='';"
-                           "var qsFrameKey='f00d';</script><script>");
+                           "var qsFrameKey='f00d';var qsBatchMost=%1;</script><script>")
+                .arg(BookPageBlocks::kMaxBlocksPerFetch);
         page += BookPageHtml::scriptWithBridge(QStringLiteral(":/page/Utilities.js"));
         page += QStringLiteral("</script><script>") + QString::fromLatin1(kReader) +
             QStringLiteral("</script></head><body id='body'>"
