@@ -91,10 +91,6 @@ StudyPaneBibleGotoViewController::StudyPaneBibleGotoViewController(
     StudyPaneEnvironment env, StudyPaneViewController* host)
     : StudyPaneSubpane(std::move(env), host)
 {
-    // Typing a reference takes longer than this between keys only where the reader stops.
-    m_prepareTimer.setSingleShot(true);
-    m_prepareTimer.setInterval(50);
-    connect(&m_prepareTimer, &QTimer::timeout, this, [this] { prepareGoToTyped(); });
     m_completeTimer.setSingleShot(true);
     m_completeTimer.setInterval(kCompleteAfterKeysMs);
     connect(&m_completeTimer, &QTimer::timeout, this, [this] { completeTyped(); });
@@ -210,7 +206,6 @@ void StudyPaneBibleGotoViewController::studyPaneDidActivateSubview()
 
 void StudyPaneBibleGotoViewController::thisSourceIsNowActive(const Notification* n)
 {
-    m_readiedSection = 0;  // another book, or the pane moved: what was readied may be gone
     if (!isLayoutCurrent())
         return;
     StudyPaneSubpanes::ActiveBook place = StudyPaneSubpanes::notifiedPlace(n);
@@ -269,7 +264,6 @@ GoToRequest StudyPaneBibleGotoViewController::placeIn(const SourceTuple::Ptr& bo
 
 void StudyPaneBibleGotoViewController::everybodySyncToMeNotification(const GoToRequest& request)
 {
-    m_readiedSection = 0;  // a go-to took what was readied
     if (loadedView() == nullptr || host() == nullptr || !m_sourceTuple || request.layoutUuid != layoutUuid())
         return;
     const SourceTuple::Ptr& book = request.sourceTuple;
@@ -471,8 +465,6 @@ void StudyPaneBibleGotoViewController::onGoToBCVButton()
 void StudyPaneBibleGotoViewController::comboBoxAction()
 {
     m_completeTimer.stop();
-    m_prepareTimer.stop();
-    m_readiedSection = 0;
     const QString text = m_combo != nullptr ? m_combo->currentText() : QString();
     if (text.isEmpty())
         onGoToBCVButton();
@@ -495,20 +487,14 @@ quint32 StudyPaneBibleGotoViewController::sectionForReference(const QString& tex
     return section;
 }
 
-void StudyPaneBibleGotoViewController::prepareGoToTyped()
+void StudyPaneBibleGotoViewController::wakeGoToPane()
 {
-    const QString text = m_combo != nullptr ? m_combo->currentText() : QString();
-    BibleRef ref;
-    const quint32 section = text.isEmpty() ? 0 : sectionForReference(text, ref);
-    // A book's name alone is most often the start of a longer reference; and a place readied once
-    // stays readied until a go-to.
-    if (section == 0 || section == 0xFFFFFFFF || ref.isBookOnly() || section == m_readiedSection)
+    // The pane's renderer is woken once in a few seconds of typing, not at every key.
+    if (!m_sourceTuple || (m_wokeGoToPane.isValid() && m_wokeGoToPane.elapsed() < kWakeGoToPaneMs))
         return;
-    m_readiedSection = section;
+    m_wokeGoToPane.start();
     GoToRequest g;
-    g.section = section;
     g.sourceTuple = m_sourceTuple;
-    g.bibleKey = ref.bibleKey();
     g.prepareOnly = true;
     requestGoTo(std::move(g));
 }
@@ -542,7 +528,8 @@ void StudyPaneBibleGotoViewController::textEdited(const QString&)
 {
     if (m_updatingCombo)
         return;
-    m_prepareTimer.start();
+    // The pane the go-to will move is readied as soon as the reader starts typing.
+    wakeGoToPane();
     // Whether this key made the text before the cursor longer (typed forward, not deleted).
     QLineEdit* edit = m_combo->lineEdit();
     const int start = edit->hasSelectedText() ? edit->selectionStart() : edit->cursorPosition();

@@ -18,6 +18,7 @@
 #include "studypane/StudyPaneSubpane.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -111,8 +112,9 @@ private:
     // The section of the book a typed reference names (0 or 0xFFFFFFFF when it names none), the
     // reference itself into ref.
     quint32 sectionForReference(const QString& text, BibleRef& ref) const;
-    // The pane readies the go-to to the reference the field holds, while the reader may still type.
-    void prepareGoToTyped();
+    // The pane the go-to will move has its renderer woken while the reader types the reference.
+    void wakeGoToPane();
+    static constexpr qint64 kWakeGoToPaneMs = 3000;
     void loadChaptersAndVerses(int bookIndex);
     void loadChapters(const QString& bookTitle, quint32 bookSection);
     // Spells the chapter's verses into the verse pop-up (unless it holds them) and selects the first.
@@ -148,8 +150,7 @@ private:
     std::optional<QString> m_comboLoadedFrom;
     std::optional<QString> m_header;
     bool m_updatingCombo = false;
-    QTimer m_prepareTimer;         // a pause in typing readies the go-to
-    quint32 m_readiedSection = 0;  // the section last readied, until the next go-to
+    QElapsedTimer m_wokeGoToPane;  // since the go-to's pane was last woken
     QTimer m_completeTimer;        // a pause in the keys completes the field
     QTimer m_recentReload;         // the recent verses after a go-to
     QList<quint32> m_recentShown;  // the verses of the list's rows
