@@ -112,7 +112,10 @@ void StudyPaneBibleGotoViewController::viewDidLoad()
         observe(PaneNotifications::ThisSourceIsNowActiveNotification,
             [this](Notification& n) { thisSourceIsNowActive(&n); });
         observe(
-            PaneNotifications::DisplayPreferencesChangedNotification, [this](Notification&) { reloadRecentList(); });
+            PaneNotifications::DisplayPreferencesChangedNotification, [this](Notification&) {
+                m_recentRows.clear();
+                reloadRecentList();
+            });
         observe(LibraryNotifications::EverybodySyncToMeNotification,
             [this](Notification& n) { everybodySyncToMeNotification(GoToRequest::of(n)); });
     }
@@ -193,7 +196,11 @@ void StudyPaneBibleGotoViewController::loadView()
 
 void StudyPaneBibleGotoViewController::studyPaneDidActivateSubview()
 {
-    reloadRecentList();
+    // Shown again (Go > Go To before each reference typed): the list is filled only when its verses
+    // changed meanwhile.
+    if (m_recentShown != (paneState() != nullptr ? paneState()->recentGoToVerseKeys : QList<quint32>()) ||
+        m_recentReload.isActive() || (m_recent != nullptr && m_recent->horizontalHeaderItem(0) == nullptr))
+        reloadRecentList();
     if (m_combo != nullptr) {
         // The field takes the keys with its text selected, so that a reference typed replaces the
         // last one.
@@ -223,6 +230,7 @@ void StudyPaneBibleGotoViewController::thisSourceIsNowActive(const Notification*
         return;
     }
     m_sourceTuple = book;
+    m_recentRows.clear();
     m_header.reset();
     m_comboStrings.reset();
     m_comboLoadedFrom.reset();
@@ -696,17 +704,27 @@ void StudyPaneBibleGotoViewController::reloadRecentList()
     m_recent->clearContents();
     m_recent->setRowCount(m_sourceTuple ? int(keys.size()) : 0);
     m_recentShown = keys;
+    // A row's reference and markup are made once for the Bible and the text settings in use: the
+    // list is filled again after every go-to.
+    if (m_recentRowsBook != m_sourceTuple.get() || m_recentRows.size() > 256) {
+        m_recentRows.clear();
+        m_recentRowsBook = m_sourceTuple.get();
+    }
     for (int r = 0; r < m_recent->rowCount(); ++r) {
-        BibleRef ref;
-        ref.setLanguage(int(m_sourceTuple->record().bookLanguage));
-        ref.setBibleKey(keys[r]);
-        ref.mapToTranslation(m_sourceTuple->record().abbr);
-        const quint32 section = m_sourceTuple->locations().sectionForBibleKey(ref.bibleKey());
-        const QString body = section != 0 && section != 0xFFFFFFFF
-            ? withoutParagraphSigns(m_sourceTuple->words().htmlSearchResultTextForSection(section, nullptr, 2))
-            : QStringLiteral("<p><i>Verse not found in this Bible.</i></p>");
-        auto* item = new QTableWidgetItem(ref.fullSpelling());
-        item->setData(BibleVerseTableCellView::HtmlRole, SearchResultPage::page(m_env.defaults, body));
+        auto row = m_recentRows.constFind(keys[r]);
+        if (row == m_recentRows.constEnd()) {
+            BibleRef ref;
+            ref.setLanguage(int(m_sourceTuple->record().bookLanguage));
+            ref.setBibleKey(keys[r]);
+            ref.mapToTranslation(m_sourceTuple->record().abbr);
+            const quint32 section = m_sourceTuple->locations().sectionForBibleKey(ref.bibleKey());
+            const QString body = section != 0 && section != 0xFFFFFFFF
+                ? withoutParagraphSigns(m_sourceTuple->words().htmlSearchResultTextForSection(section, nullptr, 2))
+                : QStringLiteral("<p><i>Verse not found in this Bible.</i></p>");
+            row = m_recentRows.insert(keys[r], {ref.fullSpelling(), SearchResultPage::page(m_env.defaults, body)});
+        }
+        auto* item = new QTableWidgetItem(row->first);
+        item->setData(BibleVerseTableCellView::HtmlRole, row->second);
         m_recent->setItem(r, 0, item);
     }
 }

@@ -19,6 +19,7 @@
 
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -29,6 +30,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 class BibleRef;
@@ -154,6 +156,8 @@ private:
     QTimer m_completeTimer;        // a pause in the keys completes the field
     QTimer m_recentReload;         // the recent verses after a go-to
     QList<quint32> m_recentShown;  // the verses of the list's rows
+    QHash<quint32, std::pair<QString, QString>> m_recentRows;  // a verse's reference and markup, by key
+    const void* m_recentRowsBook = nullptr;                     // the Bible m_recentRows were made for
     int m_completions = 0;
     int m_typedBefore = 0;       // the length of the text before the cursor at the last key
     bool m_typedForward = false;  // the last key made it longer
