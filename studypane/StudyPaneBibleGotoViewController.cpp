@@ -111,11 +111,10 @@ void StudyPaneBibleGotoViewController::viewDidLoad()
     if (m_env.center != nullptr) {
         observe(PaneNotifications::ThisSourceIsNowActiveNotification,
             [this](Notification& n) { thisSourceIsNowActive(&n); });
-        observe(
-            PaneNotifications::DisplayPreferencesChangedNotification, [this](Notification&) {
-                m_recentRows.clear();
-                reloadRecentList();
-            });
+        observe(PaneNotifications::DisplayPreferencesChangedNotification, [this](Notification&) {
+            m_recentRows.clear();
+            reloadRecentList();
+        });
         observe(LibraryNotifications::EverybodySyncToMeNotification,
             [this](Notification& n) { everybodySyncToMeNotification(GoToRequest::of(n)); });
     }
@@ -772,5 +771,6 @@ void BibleVerseTableCellView::paint(
     painter->save();
     painter->setPen(option.palette.mid().color());
     painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
-    painter->restore();    StudyPaneHitDelegate::paintCurrentFrame(painter, option);
+    painter->restore();
+    StudyPaneHitDelegate::paintCurrentFrame(painter, option);
 }

@@ -152,14 +152,14 @@ private:
     std::optional<QString> m_comboLoadedFrom;
     std::optional<QString> m_header;
     bool m_updatingCombo = false;
-    QElapsedTimer m_wokeGoToPane;  // since the go-to's pane was last woken
-    QTimer m_completeTimer;        // a pause in the keys completes the field
-    QTimer m_recentReload;         // the recent verses after a go-to
-    QList<quint32> m_recentShown;  // the verses of the list's rows
+    QElapsedTimer m_wokeGoToPane;                              // since the go-to's pane was last woken
+    QTimer m_completeTimer;                                    // a pause in the keys completes the field
+    QTimer m_recentReload;                                     // the recent verses after a go-to
+    QList<quint32> m_recentShown;                              // the verses of the list's rows
     QHash<quint32, std::pair<QString, QString>> m_recentRows;  // a verse's reference and markup, by key
-    const void* m_recentRowsBook = nullptr;                     // the Bible m_recentRows were made for
+    const void* m_recentRowsBook = nullptr;                    // the Bible m_recentRows were made for
     int m_completions = 0;
-    int m_typedBefore = 0;       // the length of the text before the cursor at the last key
+    int m_typedBefore = 0;        // the length of the text before the cursor at the last key
     bool m_typedForward = false;  // the last key made it longer
 };
 

@@ -363,7 +363,8 @@ void StudyPaneHitDelegate::paintCurrentFrame(QPainter* painter, const QStyleOpti
     if (!(option.state & QStyle::State_HasFocus))
         return;
     painter->save();
-    QPen pen(option.palette.color(QPalette::Active, QPalette::Highlight).darker(option.state & QStyle::State_Selected ? 160 : 100));
+    QPen pen(option.palette.color(QPalette::Active, QPalette::Highlight)
+                 .darker(option.state & QStyle::State_Selected ? 160 : 100));
     pen.setWidth(2);
     pen.setJoinStyle(Qt::MiterJoin);
     painter->setPen(pen);

@@ -7,8 +7,8 @@
 #include "studypane/StudyPaneResultListModel.h"
 
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>

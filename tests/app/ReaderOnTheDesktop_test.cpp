@@ -390,8 +390,9 @@ TEST_F(ReaderOnTheDesktop, ATypedReferenceWakesItsPaneOnceAndReturnShowsIt)
     ASSERT_TRUE(waitFor([&] { return verseAtTop() != 0 && reader_test::evaluate(page, settled).toBool(); }, 10000));
     const quint32 before = verseAtTop();
     ASSERT_NE(before, john91);
-    reader_test::evaluate(page, QStringLiteral("window.wakes=0;var qsWakeOwn=qsWake;"
-                                               "qsWake=function(){window.wakes++;return qsWakeOwn();};0"));
+    reader_test::evaluate(page,
+        QStringLiteral("window.wakes=0;var qsWakeOwn=qsWake;"
+                       "qsWake=function(){window.wakes++;return qsWakeOwn();};0"));
 
     ASSERT_TRUE(reader_test::choose(window, CommandNames::GoTo));
     auto* go = dynamic_cast<StudyPaneBibleGotoViewController*>(study->subpaneViewController());

@@ -12,9 +12,9 @@
 #include "library/LibraryNotifications.h"
 #include "panes/layout/PaneNotifications.h"
 #include "studypane/StudyPaneBibleGotoViewController.h"
-#include "studypane/StudyPaneHitList.h"
 #include "studypane/StudyPaneBookGotoViewController.h"
 #include "studypane/StudyPaneDevoGotoViewController.h"
+#include "studypane/StudyPaneHitList.h"
 #include "studypane/StudyPaneView.h"
 
 #include <QAbstractItemModelTester>
