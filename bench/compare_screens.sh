@@ -280,10 +280,10 @@ start_bibletime() {
   REST[bibletime]="100 300"
 }
 
-# type_reference READER REFERENCE: puts the reference in the reader's go-to field (Return not pressed)
-# and moves the pointer to its resting place.
+# type_reference READER REFERENCE [DELAY_MS]: puts the reference in the reader's go-to field (Return
+# not pressed), DELAY_MS (2) between its keys, the pointer moved to its resting place before the keys.
 type_reference() {
-  local r=$1 ref=$2
+  local r=$1 ref=$2 delay=${3:-2}
   if [ "${FIELD[$r]}" = key ]; then
     on "$r" xdotool key ctrl+l
   else
@@ -291,9 +291,9 @@ type_reference() {
     on "$r" xdotool mousemove ${FIELD[$r]} click 1
   fi
   on "$r" xdotool key ctrl+a
-  on "$r" xdotool type --delay 2 "$ref"
   # shellcheck disable=SC2086
   on "$r" xdotool mousemove ${REST[$r]}
+  on "$r" xdotool type --delay "$delay" "$ref"
 }
 
 # go_untimed READER REFERENCE
@@ -335,16 +335,30 @@ go_timed() {
     seen="$PICTURES/seen-$r-$(date +%H%M%S)"
     leave_out+=(--save "$seen")
   fi
-  type_reference "$r" "$ref"
-  sleep 0.6
+  # The main thread's processor time from the first key of the reference until the picture settled.
+  local cpu0
+  cpu0="$(main_thread_ns "$r")"
+  # How the reference reaches the field before the timed Return (the row's typing, see QS_SCREEN_TYPING).
+  case "$TYPING" in
+    typed) type_reference "$r" "$ref" 120; sleep 0.3 ;;
+    pasted) type_reference "$r" "$ref" 0 ;;
+    *) type_reference "$r" "$ref"; sleep 0.6 ;;
+  esac
   if out="$("$WATCH" --display "${DISPLAY_OF[$r]}" --rect "$rect" "${leave_out[@]}" --interval "$INTERVAL" --settle 700 \
     --timeout 6000 --expect "$expected" --final "$final" 2>>"$WORK/watch-$r.log")"; then
     echo "$(basename "$expected" .ppm) $out${seen:+ saved=$(basename "$seen")}" >>"$PICTURES/rounds.log"
     echo "$out" >"$final.line"
+    awk -v a="$cpu0" -v b="$(main_thread_ns "$r")" 'BEGIN { printf "%.1f\n", (b - a) / 1e6 }' >"$WORK/cpu-$r.last"
     sed -n 's/.*readable_ms=\([-0-9.]*\).*/\1/p' <<<"$out"
   else
     echo fail
   fi
+}
+
+# main_thread_ns READER: the processor time (ns) the reader's main thread has used so far.
+main_thread_ns() {
+  local p=${READER_PID[$1]}
+  cut -d' ' -f1 "/proc/$p/task/$p/schedstat" 2>/dev/null || echo 0
 }
 
 # judged READER TIME WORDS EXPECTED FINAL: the time when the settled picture shows the verse gone to
@@ -442,8 +456,25 @@ if [ -n "${QS_SCREEN_CASES:-}" ]; then
   CASES=("${picked[@]}")
 fi
 PAUSE="${QS_SCREEN_PAUSE:-0}"
+# QS_SCREEN_TYPING: how the timed reference is typed, one or more of (comma-separated) "settled" (the
+# default: its keys 2 ms apart, Return 0.6 s after the last), "typed" (as a person types: 120 ms a key,
+# Return 300 ms after the last) and "pasted" (the keys sent at once, and Return as soon as the watcher
+# has started, some 5-10 ms later); with more than one, each row is timed in each way, its name
+# followed by the way ("other chapter, typed").
+TYPINGS="${QS_SCREEN_TYPING:-settled}"
+TYPING=settled
+if [ "$TYPINGS" != settled ]; then
+  typed_cases=()
+  for c in "${CASES[@]}"; do
+    for t in ${TYPINGS//,/ }; do
+      case "$t" in settled | typed | pasted) ;; *) die "QS_SCREEN_TYPING: unknown way '$t'" ;; esac
+      typed_cases+=("${c%%|*}, $t|${c#*|}")
+    done
+  done
+  CASES=("${typed_cases[@]}")
+fi
 echo -e "row\tround\treader\tms\tload\tpause_s" >"$PICTURES/rounds.tsv"
-declare -A TIMES EXPECTED ROUND_TIMES
+declare -A TIMES EXPECTED ROUND_TIMES CPU_TIMES
 for c in "${CASES[@]}"; do
   IFS='|' read -r name from to words <<<"$c"
   for r in "${active[@]}"; do
@@ -482,6 +513,8 @@ one_round() {
   for r in "${order[@]}"; do
     t="$(judged "$r" "${raw[$r]}" "$words" "${EXPECTED["$name|$r"]}" "$WORK/final-$r.ppm")"
     TIMES["$name|$r"]+="$t "
+    [[ "$t" =~ ^[0-9.]+$ ]] && [ -f "$WORK/cpu-$r.last" ] && CPU_TIMES["$name|$r"]+="$(cat "$WORK/cpu-$r.last") "
+    rm -f "$WORK/cpu-$r.last"
     ROUND_TIMES["$name|$round|$r"]="$t"
     echo -e "$name\t$((round + 1))\t$r\t$t\t$load\t$PAUSE" >>"$PICTURES/rounds.tsv"
   done
@@ -490,6 +523,9 @@ one_round() {
 for ((round = 0; round < ROUNDS; round++)); do
   for c in "${CASES[@]}"; do
     IFS='|' read -r name from to words <<<"$c"
+    TYPING=settled
+    [[ "$name" == *", typed" ]] && TYPING=typed
+    [[ "$name" == *", pasted" ]] && TYPING=pasted
     one_round "$round" "$name" "$from" "$to" "$words"
   done
 done
@@ -514,6 +550,7 @@ fi
 
 # Six Bibles at once: each reader is started again on the layout that shows them.
 SIX_CASES=()
+TYPING=settled
 if [ "${QS_SCREEN_SIX:-1}" = 1 ]; then
   SIX_CASES=("6 panes, the pane gone to|John 3:1|John 3:36|He that believeth on the Son hath everlasting life"
     "6 panes, all six|John 3:1|John 3:36|He that believeth on the Son hath everlasting life"
@@ -569,6 +606,18 @@ for c in "${CASES[@]}" "${SIX_CASES[@]}"; do
     [ "$fails" -gt 0 ] && cell="$cell ${fails} failed"
     [ "$wrong" -gt 0 ] && cell="$cell ${wrong} wrong"
     printf ' %22s' "$cell"
+  done
+  echo
+done
+echo
+printf '%-52s' "main thread's CPU ms per go-to, median (range)"
+echo
+for c in "${CASES[@]}" "${SIX_CASES[@]}"; do
+  IFS='|' read -r name from to words <<<"$c"
+  printf '%-52s' "$name"
+  for r in "${active[@]}"; do
+    list="$(tr ' ' '\n' <<<"${CPU_TIMES["$name|$r"]:-}" | grep -E '^[0-9.]+$' || true)"
+    printf ' %22s' "$(median <<<"$list") ($(range <<<"$list"))"
   done
   echo
 done

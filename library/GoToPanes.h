@@ -50,8 +50,8 @@ public:
     // page moves there. The pane writes its answers into the request ("section" and "readingNumber"
     // after a move by reading). Nothing happens for a region that is not a book pane.
     virtual void goTo(int region, GoToRequest& request) = 0;
-    // The region's book pane readies the go-to the request names, which the reader is about to make
-    // (the page makes its first screen ahead); nothing is shown, opened or recorded.
+    // The region's book pane readies itself for a go-to in the request's book, which the reader is
+    // typing (its page's renderer is woken); nothing is shown, opened or recorded.
     virtual void prepareGoTo(int region, const GoToRequest& request) = 0;
     // Make the region's pane the current pane (the layout view's makePaneCurrentWithView).
     virtual void makePaneCurrent(int region) = 0;

@@ -116,7 +116,7 @@ struct GoToRequest {
     bool syncAnyway = false;   // location sync: the panes follow whatever their sync settings say
     bool following = false;    // a pane following another's go-to: its page fills around the place
                                // without holding the renderer that paints the pane gone to
-    bool prepareOnly = false;  // the go-to is only readied (the reader is typing it): nothing moves
+    bool prepareOnly = false;  // the reader is typing a go-to: its pane is readied, nothing moves
 
     QVariantMap extra;  // keys of the map form this type does not know
 

@@ -67,7 +67,7 @@ public:
     // The pane that shows the book: written under "paneRegion" (removed when there is none);
     // may set "activate".
     std::optional<int> paneForGoTo(GoToRequest& request, const Book& book);
-    // A request only readied (prepareOnly): its pane, chosen as for the go-to, makes it ready.
+    // A go-to being typed (prepareOnly): its pane, chosen as for the go-to, is readied for it.
     void prepare(GoToRequest& request);
 
     // The book the user prefers in a role, when it is installed.

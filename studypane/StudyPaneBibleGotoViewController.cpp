@@ -91,10 +91,13 @@ StudyPaneBibleGotoViewController::StudyPaneBibleGotoViewController(
     StudyPaneEnvironment env, StudyPaneViewController* host)
     : StudyPaneSubpane(std::move(env), host)
 {
-    // Typing a reference takes longer than this between keys only where the reader stops.
-    m_prepareTimer.setSingleShot(true);
-    m_prepareTimer.setInterval(50);
-    connect(&m_prepareTimer, &QTimer::timeout, this, [this] { prepareGoToTyped(); });
+    m_completeTimer.setSingleShot(true);
+    m_completeTimer.setInterval(kCompleteAfterKeysMs);
+    connect(&m_completeTimer, &QTimer::timeout, this, [this] { completeTyped(); });
+    // The list is filled again once the go-to's page has been drawn, not in the frame that shows it.
+    m_recentReload.setSingleShot(true);
+    m_recentReload.setInterval(kRecentReloadDelayMs);
+    connect(&m_recentReload, &QTimer::timeout, this, [this] { reloadRecentList(); });
 }
 
 StudyPaneBibleGotoViewController::~StudyPaneBibleGotoViewController()
@@ -108,8 +111,10 @@ void StudyPaneBibleGotoViewController::viewDidLoad()
     if (m_env.center != nullptr) {
         observe(PaneNotifications::ThisSourceIsNowActiveNotification,
             [this](Notification& n) { thisSourceIsNowActive(&n); });
-        observe(
-            PaneNotifications::DisplayPreferencesChangedNotification, [this](Notification&) { reloadRecentList(); });
+        observe(PaneNotifications::DisplayPreferencesChangedNotification, [this](Notification&) {
+            m_recentRows.clear();
+            reloadRecentList();
+        });
         observe(LibraryNotifications::EverybodySyncToMeNotification,
             [this](Notification& n) { everybodySyncToMeNotification(GoToRequest::of(n)); });
     }
@@ -143,7 +148,13 @@ void StudyPaneBibleGotoViewController::loadView()
     grid->addWidget(go, 1, 2);
     auto* combo = new StudyPanePopUpButton(loadedView());
     // The list opened before anything was typed is the book names.
-    connect(combo, &StudyPanePopUpButton::popupAboutToShow, this, [this] { numberOfItemsInComboBox(); });
+    connect(combo, &StudyPanePopUpButton::popupAboutToShow, this, [this] {
+        if (m_completeTimer.isActive()) {
+            m_completeTimer.stop();
+            completeTyped();
+        }
+        numberOfItemsInComboBox();
+    });
     combo->setEditable(true);
     m_combo = combo;
     m_combo->setInsertPolicy(QComboBox::NoInsert);
@@ -184,7 +195,11 @@ void StudyPaneBibleGotoViewController::loadView()
 
 void StudyPaneBibleGotoViewController::studyPaneDidActivateSubview()
 {
-    reloadRecentList();
+    // Shown again (Go > Go To before each reference typed): the list is filled only when its verses
+    // changed meanwhile.
+    if (m_recentShown != (paneState() != nullptr ? paneState()->recentGoToVerseKeys : QList<quint32>()) ||
+        m_recentReload.isActive() || (m_recent != nullptr && m_recent->horizontalHeaderItem(0) == nullptr))
+        reloadRecentList();
     if (m_combo != nullptr) {
         // The field takes the keys with its text selected, so that a reference typed replaces the
         // last one.
@@ -197,7 +212,6 @@ void StudyPaneBibleGotoViewController::studyPaneDidActivateSubview()
 
 void StudyPaneBibleGotoViewController::thisSourceIsNowActive(const Notification* n)
 {
-    m_readiedSection = 0;  // another book, or the pane moved: what was readied may be gone
     if (!isLayoutCurrent())
         return;
     StudyPaneSubpanes::ActiveBook place = StudyPaneSubpanes::notifiedPlace(n);
@@ -215,6 +229,7 @@ void StudyPaneBibleGotoViewController::thisSourceIsNowActive(const Notification*
         return;
     }
     m_sourceTuple = book;
+    m_recentRows.clear();
     m_header.reset();
     m_comboStrings.reset();
     m_comboLoadedFrom.reset();
@@ -256,7 +271,6 @@ GoToRequest StudyPaneBibleGotoViewController::placeIn(const SourceTuple::Ptr& bo
 
 void StudyPaneBibleGotoViewController::everybodySyncToMeNotification(const GoToRequest& request)
 {
-    m_readiedSection = 0;  // a go-to took what was readied
     if (loadedView() == nullptr || host() == nullptr || !m_sourceTuple || request.layoutUuid != layoutUuid())
         return;
     const SourceTuple::Ptr& book = request.sourceTuple;
@@ -457,8 +471,7 @@ void StudyPaneBibleGotoViewController::onGoToBCVButton()
 
 void StudyPaneBibleGotoViewController::comboBoxAction()
 {
-    m_prepareTimer.stop();
-    m_readiedSection = 0;
+    m_completeTimer.stop();
     const QString text = m_combo != nullptr ? m_combo->currentText() : QString();
     if (text.isEmpty())
         onGoToBCVButton();
@@ -481,20 +494,14 @@ quint32 StudyPaneBibleGotoViewController::sectionForReference(const QString& tex
     return section;
 }
 
-void StudyPaneBibleGotoViewController::prepareGoToTyped()
+void StudyPaneBibleGotoViewController::wakeGoToPane()
 {
-    const QString text = m_combo != nullptr ? m_combo->currentText() : QString();
-    BibleRef ref;
-    const quint32 section = text.isEmpty() ? 0 : sectionForReference(text, ref);
-    // A book's name alone is most often the start of a longer reference; and a place readied once
-    // stays readied until a go-to.
-    if (section == 0 || section == 0xFFFFFFFF || ref.isBookOnly() || section == m_readiedSection)
+    // The pane's renderer is woken once in a few seconds of typing, not at every key.
+    if (!m_sourceTuple || (m_wokeGoToPane.isValid() && m_wokeGoToPane.elapsed() < kWakeGoToPaneMs))
         return;
-    m_readiedSection = section;
+    m_wokeGoToPane.start();
     GoToRequest g;
-    g.section = section;
     g.sourceTuple = m_sourceTuple;
-    g.bibleKey = ref.bibleKey();
     g.prepareOnly = true;
     requestGoTo(std::move(g));
 }
@@ -508,8 +515,8 @@ void StudyPaneBibleGotoViewController::doGoToRefInString(const QString& text)
         return;
     }
     emit recentVerseVisited(ref.bibleKey(), m_sourceTuple->record().abbr);
-    reloadRecentList();
     postGoTo(section, ref.bibleKey());
+    m_recentReload.start();
 }
 
 void StudyPaneBibleGotoViewController::postGoTo(quint32 section, quint32 key)
@@ -524,16 +531,33 @@ void StudyPaneBibleGotoViewController::postGoTo(quint32 section, quint32 key)
 
 // --- the reference field ---
 
-void StudyPaneBibleGotoViewController::textEdited(const QString& text)
+void StudyPaneBibleGotoViewController::textEdited(const QString&)
 {
     if (m_updatingCombo)
         return;
-    m_prepareTimer.start();
+    // The pane the go-to will move is readied as soon as the reader starts typing.
+    wakeGoToPane();
+    // Whether this key made the text before the cursor longer (typed forward, not deleted).
     QLineEdit* edit = m_combo->lineEdit();
+    const int start = edit->hasSelectedText() ? edit->selectionStart() : edit->cursorPosition();
+    m_typedForward = start > m_typedBefore;
+    m_typedBefore = start;
+    // The keys of a pasted or quickly typed reference come together: the list follows once they
+    // have all been taken.
+    m_completeTimer.start();
+}
+
+void StudyPaneBibleGotoViewController::completeTyped()
+{
+    if (m_combo == nullptr)
+        return;
+    ++m_completions;
+    QLineEdit* edit = m_combo->lineEdit();
+    const QString text = edit->text();
     const int start = edit->hasSelectedText() ? edit->selectionStart() : edit->cursorPosition();
     const QString prefix = text.left(start);
     const bool typedAtEnd = start == text.size();
-    const bool grew = text.size() > m_comboLoadedFrom.value_or(QString()).size();
+    const bool grew = m_typedForward;
     controlTextDidChange(prefix);
     // Inline completion while typing forward at the end: the rest of the first entry that begins with
     // the text is put after it, selected.
@@ -667,6 +691,7 @@ QString withoutParagraphSigns(QString html)
 
 void StudyPaneBibleGotoViewController::reloadRecentList()
 {
+    m_recentReload.stop();
     if (m_recent == nullptr)
         return;
     const QList<quint32> keys = paneState() != nullptr ? paneState()->recentGoToVerseKeys : QList<quint32>();
@@ -677,17 +702,28 @@ void StudyPaneBibleGotoViewController::reloadRecentList()
     m_recent->setHorizontalHeaderItem(0, header);
     m_recent->clearContents();
     m_recent->setRowCount(m_sourceTuple ? int(keys.size()) : 0);
+    m_recentShown = keys;
+    // A row's reference and markup are made once for the Bible and the text settings in use: the
+    // list is filled again after every go-to.
+    if (m_recentRowsBook != m_sourceTuple.get() || m_recentRows.size() > 256) {
+        m_recentRows.clear();
+        m_recentRowsBook = m_sourceTuple.get();
+    }
     for (int r = 0; r < m_recent->rowCount(); ++r) {
-        BibleRef ref;
-        ref.setLanguage(int(m_sourceTuple->record().bookLanguage));
-        ref.setBibleKey(keys[r]);
-        ref.mapToTranslation(m_sourceTuple->record().abbr);
-        const quint32 section = m_sourceTuple->locations().sectionForBibleKey(ref.bibleKey());
-        const QString body = section != 0 && section != 0xFFFFFFFF
-            ? withoutParagraphSigns(m_sourceTuple->words().htmlSearchResultTextForSection(section, nullptr, 2))
-            : QStringLiteral("<p><i>Verse not found in this Bible.</i></p>");
-        auto* item = new QTableWidgetItem(ref.fullSpelling());
-        item->setData(BibleVerseTableCellView::HtmlRole, SearchResultPage::page(m_env.defaults, body));
+        auto row = m_recentRows.constFind(keys[r]);
+        if (row == m_recentRows.constEnd()) {
+            BibleRef ref;
+            ref.setLanguage(int(m_sourceTuple->record().bookLanguage));
+            ref.setBibleKey(keys[r]);
+            ref.mapToTranslation(m_sourceTuple->record().abbr);
+            const quint32 section = m_sourceTuple->locations().sectionForBibleKey(ref.bibleKey());
+            const QString body = section != 0 && section != 0xFFFFFFFF
+                ? withoutParagraphSigns(m_sourceTuple->words().htmlSearchResultTextForSection(section, nullptr, 2))
+                : QStringLiteral("<p><i>Verse not found in this Bible.</i></p>");
+            row = m_recentRows.insert(keys[r], {ref.fullSpelling(), SearchResultPage::page(m_env.defaults, body)});
+        }
+        auto* item = new QTableWidgetItem(row->first);
+        item->setData(BibleVerseTableCellView::HtmlRole, row->second);
         m_recent->setItem(r, 0, item);
     }
 }
@@ -698,7 +734,8 @@ void StudyPaneBibleGotoViewController::activateRecentRow(int row)
         const QSignalBlocker block(m_recent->selectionModel());
         m_recent->clearSelection();
     }
-    const QList<quint32> keys = paneState() != nullptr ? paneState()->recentGoToVerseKeys : QList<quint32>();
+    // The verse of the row as shown (the list follows a go-to a moment later).
+    const QList<quint32>& keys = m_recentShown;
     if (!m_sourceTuple || row < 0 || row >= keys.size())
         return;
     BibleRef ref;
@@ -710,8 +747,8 @@ void StudyPaneBibleGotoViewController::activateRecentRow(int row)
     if (section == 0 || section == 0xFFFFFFFF)
         return;
     emit recentVerseVisited(ref.bibleKey(), m_sourceTuple->record().abbr);
-    reloadRecentList();
     postGoTo(section, ref.bibleKey());
+    m_recentReload.start();
 }
 
 // --- the recent verse cell ---
@@ -735,4 +772,5 @@ void BibleVerseTableCellView::paint(
     painter->setPen(option.palette.mid().color());
     painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
     painter->restore();
+    StudyPaneHitDelegate::paintCurrentFrame(painter, option);
 }

@@ -18,6 +18,8 @@
 #include "studypane/StudyPaneSubpane.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -28,6 +30,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 class BibleRef;
@@ -95,6 +98,14 @@ public:
     // Recent verses: choosing a row.
     void activateRecentRow(int row);
     void reloadRecentList();
+    // The list follows a go-to this long after it: the page gone to is drawn first.
+    static constexpr int kRecentReloadDelayMs = 120;
+
+    // The reference field's completion waits for a pause this long in the keys (a pasted reference
+    // arrives as a burst of keys).
+    static constexpr int kCompleteAfterKeysMs = 25;
+    // How many times the field's completion has run.
+    int completionsRun() const { return m_completions; }
 
 private:
     void loadView() override;
@@ -103,8 +114,9 @@ private:
     // The section of the book a typed reference names (0 or 0xFFFFFFFF when it names none), the
     // reference itself into ref.
     quint32 sectionForReference(const QString& text, BibleRef& ref) const;
-    // The pane readies the go-to to the reference the field holds, while the reader may still type.
-    void prepareGoToTyped();
+    // The pane the go-to will move has its renderer woken while the reader types the reference.
+    void wakeGoToPane();
+    static constexpr qint64 kWakeGoToPaneMs = 3000;
     void loadChaptersAndVerses(int bookIndex);
     void loadChapters(const QString& bookTitle, quint32 bookSection);
     // Spells the chapter's verses into the verse pop-up (unless it holds them) and selects the first.
@@ -119,6 +131,9 @@ private:
     static int itemForTarget(const QList<quint32>& sections, quint32 target, const QComboBox* popup);
     void setComboList(const QStringList& list);
     void textEdited(const QString& text);
+    // The completion list for the text in the field, and the rest of its first entry put after a
+    // text typed at its end.
+    void completeTyped();
 
     SourceTuple::Ptr m_sourceTuple;
     StudyPanePopUpButton* m_bookPopup = nullptr;
@@ -137,8 +152,15 @@ private:
     std::optional<QString> m_comboLoadedFrom;
     std::optional<QString> m_header;
     bool m_updatingCombo = false;
-    QTimer m_prepareTimer;         // a pause in typing readies the go-to
-    quint32 m_readiedSection = 0;  // the section last readied, until the next go-to
+    QElapsedTimer m_wokeGoToPane;                              // since the go-to's pane was last woken
+    QTimer m_completeTimer;                                    // a pause in the keys completes the field
+    QTimer m_recentReload;                                     // the recent verses after a go-to
+    QList<quint32> m_recentShown;                              // the verses of the list's rows
+    QHash<quint32, std::pair<QString, QString>> m_recentRows;  // a verse's reference and markup, by key
+    const void* m_recentRowsBook = nullptr;                    // the Bible m_recentRows were made for
+    int m_completions = 0;
+    int m_typedBefore = 0;        // the length of the text before the cursor at the last key
+    bool m_typedForward = false;  // the last key made it longer
 };
 
 // Paints a recent verse: its reference in bold above its text (HTML).

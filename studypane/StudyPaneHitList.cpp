@@ -8,13 +8,16 @@
 #include "studypane/SearchResultPage.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QCache>
 #include <QHash>
 #include <QHeaderView>
 #include <QPainter>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
+#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
@@ -56,6 +59,64 @@ std::optional<quint32> StudyPaneHitList::positionOfRow(int row) const
     return position;
 }
 
+namespace {
+
+// A table whose rows are as tall as what they show. The rows are measured as they come into view
+// (those in view and a screen below), not all at once: a search may find thousands of verses, and
+// each row's text must be laid out to be measured.
+class HitTable : public QTableView {
+public:
+    explicit HitTable(QWidget* parent) : QTableView(parent)
+    {
+        m_fit.setSingleShot(true);
+        m_fit.setInterval(0);
+        connect(&m_fit, &QTimer::timeout, this, [this] { fitRows(); });
+        connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { fitRows(); });
+        connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this] { m_fit.start(); });
+    }
+
+    void setModel(QAbstractItemModel* model) override
+    {
+        QTableView::setModel(model);
+        if (model == nullptr)
+            return;
+        connect(model, &QAbstractItemModel::modelReset, this, [this] { m_fit.start(); });
+        connect(model, &QAbstractItemModel::layoutChanged, this, [this] { m_fit.start(); });
+        connect(model, &QAbstractItemModel::rowsInserted, this, [this] { m_fit.start(); });
+        connect(model, &QAbstractItemModel::dataChanged, this, [this] { m_fit.start(); });
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override
+    {
+        QTableView::resizeEvent(event);
+        m_fit.start();
+    }
+
+private:
+    void fitRows()
+    {
+        if (m_fitting || model() == nullptr)
+            return;
+        m_fitting = true;
+        const int count = model()->rowCount();
+        const int reach = 2 * viewport()->height();
+        for (int row = std::max(0, verticalHeader()->logicalIndexAt(0)); row < count; ++row) {
+            if (rowViewportPosition(row) > reach)
+                break;
+            const int height = sizeHintForRow(row);
+            if (height > 0 && height != rowHeight(row))
+                setRowHeight(row, height);
+        }
+        m_fitting = false;
+    }
+
+    QTimer m_fit;
+    bool m_fitting = false;
+};
+
+}  // namespace
+
 QTableView* StudyPaneHitList::makeTable(QWidget* parent, QObject* owner, const UserDefaults* defaults)
 {
     m_model = new StudyPaneResultListModel(*this,
@@ -63,7 +124,7 @@ QTableView* StudyPaneHitList::makeTable(QWidget* parent, QObject* owner, const U
         owner);
     labelColumn();
     // One column of rows of their own heights, chosen whole and one at a time, never edited.
-    auto* table = new QTableView(parent);
+    auto* table = new HitTable(parent);
     table->setTabKeyNavigation(false);  // Tab leaves the list for the next control
     table->setObjectName(QStringLiteral("searchResultsTableView"));
     table->setModel(m_model);
@@ -74,7 +135,6 @@ QTableView* StudyPaneHitList::makeTable(QWidget* parent, QObject* owner, const U
     table->setShowGrid(false);
     table->setWordWrap(true);
     table->verticalHeader()->hide();
-    table->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     table->horizontalHeader()->setStretchLastSection(true);
     table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     return table;
@@ -141,6 +201,49 @@ qreal bottomOfLines(const QTextDocument& doc, qreal limit)
 
 }  // namespace
 
+namespace {
+
+// Rows laid out, by font, width and markup: a list repaints its rows whenever anything near it
+// changes (each go-to repaints the recent verses), and parsing a row's markup and style sheet again
+// each time was most of that paint. Costed in KB of markup, so that a few long rows do not push out
+// a screenful of short ones.
+QCache<QString, ContentTextDocument>& laidOutRows()
+{
+    static QCache<QString, ContentTextDocument> rows(16 * 1024);
+    return rows;
+}
+
+int documentsMadeForRows = 0;
+
+}  // namespace
+
+const QTextDocument& StudyPaneHitDelegate::laidOutHtml(const QString& html, const QFont& font, int width)
+{
+    const QString key = font.key() + QLatin1Char('\x1f') + QString::number(width) + QLatin1Char('\x1f') + html;
+    QCache<QString, ContentTextDocument>& rows = laidOutRows();
+    if (ContentTextDocument* doc = rows.object(key))
+        return *doc;
+    auto* doc = new ContentTextDocument;
+    doc->setDefaultFont(font);
+    doc->setHtml(html);
+    doc->setTextWidth(width);
+    doc->documentLayout()->documentSize();  // laid out now, not at the first paint
+    ++documentsMadeForRows;
+    const QTextDocument& made = *doc;
+    rows.insert(key, doc, int(std::min<qsizetype>(html.size() / 1024 + 1, rows.maxCost())));
+    return made;
+}
+
+int StudyPaneHitDelegate::documentsMade()
+{
+    return documentsMadeForRows;
+}
+
+int StudyPaneHitDelegate::htmlHeight(const QString& html, const QFont& font, int width, int room)
+{
+    return int(std::ceil(bottomOfLines(laidOutHtml(html, font, std::max(width, 1)), room)));
+}
+
 QRect StudyPaneHitDelegate::paintTitleAndHtml(QPainter* painter, const QStyleOptionViewItem& option, const QRect& r,
     const QString& title, const QString& html, bool* overflows)
 {
@@ -151,10 +254,7 @@ QRect StudyPaneHitDelegate::paintTitleAndHtml(QPainter* painter, const QStyleOpt
     const int line = QFontMetrics(bold).height();
     painter->drawText(QRect(r.x(), r.y() + 1, r.width(), line), Qt::AlignLeft | Qt::AlignVCenter,
         QFontMetrics(bold).elidedText(title, Qt::ElideRight, r.width()));
-    ContentTextDocument doc;
-    doc.setDefaultFont(option.font);
-    doc.setHtml(html);
-    doc.setTextWidth(r.width());
+    const QTextDocument& doc = laidOutHtml(html, option.font, std::max(r.width(), 1));
     painter->translate(r.x(), r.y() + line + 1);
     // Only whole lines: a line the row cannot hold is left out, never cut through.
     const int room = option.rect.height() - line - 2;
@@ -199,11 +299,17 @@ int StudyPaneHitDelegate::titleAndTextRowHeight(const UserDefaults* defaults, co
 QSize StudyPaneHitDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     const int kind = index.data(StudyPaneResultListModel::KindRole).toInt();
-    if (kind == StudyPaneResultListModel::LargeHit)
-        return QSize(
-            option.rect.width(), titleAndTextRowHeight(m_defaults, option.font, StudyPaneHitList::kLargeRowTextLines));
     QFont bold = option.font;
     bold.setBold(true);
+    if (kind == StudyPaneResultListModel::LargeHit) {
+        // As tall as the lines of text it shows, up to its most: a short verse leaves no gap under it.
+        const int most = titleAndTextRowHeight(m_defaults, option.font, StudyPaneHitList::kLargeRowTextLines);
+        const int title = QFontMetrics(bold).height();
+        const QString html = index.data(StudyPaneResultListModel::HtmlRole).toString();
+        const int width = option.rect.width() - 8;
+        const int text = html.isEmpty() || width <= 0 ? 0 : htmlHeight(html, option.font, width, most - title - 3);
+        return QSize(option.rect.width(), text > 0 ? std::min(most, title + 3 + text) : most);
+    }
     return QSize(option.rect.width(), std::max(StudyPaneHitList::kSmallRowHeight, QFontMetrics(bold).height() + 2));
 }
 
@@ -248,5 +354,21 @@ void StudyPaneHitDelegate::paint(QPainter* painter, const QStyleOptionViewItem& 
         painter->setPen(option.palette.mid().color());
         painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
     }
+    painter->restore();
+    paintCurrentFrame(painter, option);
+}
+
+void StudyPaneHitDelegate::paintCurrentFrame(QPainter* painter, const QStyleOptionViewItem& option)
+{
+    if (!(option.state & QStyle::State_HasFocus))
+        return;
+    painter->save();
+    QPen pen(option.palette.color(QPalette::Active, QPalette::Highlight)
+                 .darker(option.state & QStyle::State_Selected ? 160 : 100));
+    pen.setWidth(2);
+    pen.setJoinStyle(Qt::MiterJoin);
+    painter->setPen(pen);
+    painter->setBrush(Qt::NoBrush);
+    painter->drawRect(option.rect.adjusted(1, 1, -1, -1));
     painter->restore();
 }

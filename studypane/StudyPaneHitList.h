@@ -16,6 +16,7 @@
 #include <optional>
 
 class QTableView;
+class QTextDocument;
 class SearchResultsAggregator;
 class SearchSession;
 class SourceTupleID;
@@ -91,6 +92,15 @@ public:
     // result text at the text size of `defaults` ("baseFontSize" and "bodyFont" of the result pages'
     // style).
     static int titleAndTextRowHeight(const UserDefaults* defaults, const QFont& font, int lines);
+    // The HTML laid out in `font` at `width`: made once per markup, font and width, and kept for the
+    // paints that follow (the most recently used few thousand KB of markup).
+    static const QTextDocument& laidOutHtml(const QString& html, const QFont& font, int width);
+    // The height of the whole lines of that HTML that end within `room` (all of them when negative).
+    static int htmlHeight(const QString& html, const QFont& font, int width, int room);
+    // The frame of the current row while its list has the keyboard focus.
+    static void paintCurrentFrame(QPainter* painter, const QStyleOptionViewItem& option);
+    // How many row documents have been made so far.
+    static int documentsMade();
 
 private:
     const UserDefaults* m_defaults;

@@ -10,6 +10,7 @@
 #include "search/execution/SearchExecutor.h"
 #include "search/execution/SearchResultsAggregator.h"
 #include "search/execution/SourceTupleSearchBook.h"
+#include "studypane/StudyPaneHitList.h"
 #include "studypane/StudyPaneNotifications.h"
 
 #include <QHeaderView>
@@ -68,6 +69,7 @@ public:
         painter->setPen(option.palette.mid().color());
         painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
         painter->restore();
+        StudyPaneHitDelegate::paintCurrentFrame(painter, option);
     }
 };
 

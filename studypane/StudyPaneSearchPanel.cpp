@@ -4,9 +4,11 @@
 #include "platform/ui/PopupMenu.h"
 
 #include "studypane/StudyPaneRecentSearches.h"
+#include "studypane/StudyPaneResultListModel.h"
 
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -83,12 +85,76 @@ void StudyPaneSearchPanel::layOut(
     column->addWidget(m_progress);
     column->addWidget(m_status);
     column->addWidget(table, 1);
-    connect(
-        table->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this, activate = std::move(activate)] {
-            const QModelIndexList rows = m_table->selectionModel()->selectedRows();
-            if (!rows.isEmpty())
-                activate(rows.first().row());
-        });
+    // Tab from the field goes to the results, then to the refresh button.
+    QWidget::setTabOrder(m_searchField, table);
+    QWidget::setTabOrder(table, m_refreshButton);
+    m_activate = std::move(activate);
+    m_searchField->installEventFilter(this);
+    table->installEventFilter(this);
+    table->viewport()->installEventFilter(this);
+    // A row chosen with the pointer opens at once; one the keys move to is only made current, and
+    // Return opens it.
+    connect(table->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (m_keysMoving)
+            return;
+        const QModelIndexList rows = m_table->selectionModel()->selectedRows();
+        if (!rows.isEmpty() && m_activate)
+            m_activate(rows.first().row());
+    });
+}
+
+bool StudyPaneSearchPanel::eventFilter(QObject* watched, QEvent* event)
+{
+    if (m_table == nullptr)
+        return false;
+    if (watched == m_table->viewport() && event->type() == QEvent::MouseButtonPress) {
+        // A row the keys left chosen opens when clicked all the same.
+        const QSignalBlocker block(m_table->selectionModel());
+        m_table->clearSelection();
+        return false;
+    }
+    if (event->type() != QEvent::KeyPress)
+        return false;
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (watched == m_searchField && key->key() == Qt::Key_Down && key->modifiers() == Qt::NoModifier) {
+        enterList();
+        return true;
+    }
+    if (watched != m_table)
+        return false;
+    if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && m_activate) {
+        if (m_table->currentIndex().isValid())
+            m_activate(m_table->currentIndex().row());
+        return true;
+    }
+    // The table moves its current row (and the selection with it) without opening it.
+    m_keysMoving = true;
+    const bool handled = static_cast<QObject*>(m_table)->event(event);
+    m_keysMoving = false;
+    return handled;
+}
+
+void StudyPaneSearchPanel::enterList()
+{
+    QAbstractItemModel* model = m_table->model();
+    if (model == nullptr || model->rowCount() == 0)
+        return;
+    // The current row, else the first result (past a section's header row), chosen and current.
+    int row = m_table->currentIndex().isValid() ? m_table->currentIndex().row() : 0;
+    if (!m_table->currentIndex().isValid()) {
+        const auto isHeader = [model](int r) {
+            const QVariant kind = model->index(r, 0).data(StudyPaneResultListModel::KindRole);
+            return kind.isValid() && kind.toInt() == StudyPaneResultListModel::Header;
+        };
+        while (row + 1 < model->rowCount() && isHeader(row))
+            ++row;
+    }
+    m_keysMoving = true;
+    m_table->selectionModel()->setCurrentIndex(
+        model->index(row, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_keysMoving = false;
+    m_table->scrollTo(model->index(row, 0));
+    m_table->setFocus(Qt::TabFocusReason);
 }
 
 void StudyPaneSearchPanel::setMenu(std::function<QMenu*()> menu)

@@ -2,13 +2,17 @@
 // library search): a row of the menu button, the search field and the refresh button above a thin
 // progress bar and the table of results. The panel makes and lays out the widgets under the
 // sub-pane's root, follows the progress of the sub-pane's search (hidden a second after it is
-// complete), runs the menu button's menu and hands a chosen row to the sub-pane, then deselects it.
+// complete), runs the menu button's menu and hands a row chosen with the pointer, or the current row
+// at Return, to the sub-pane, which then deselects it. Down in the field enters the results, where
+// the keys move the current row (drawn as current) without opening it.
 //
 // Owned by its sub-pane; the widgets belong to the sub-pane's view. Main thread only.
 #pragma once
 
 #include <QObject>
 #include <QTimer>
+
+#include <QEvent>
 
 #include <functional>
 
@@ -66,7 +70,14 @@ public:
     // Deselects the table's row without activating it again.
     void clearSelection();
 
+protected:
+    // Down in the field enters the results; in the results, the keys move the current row and
+    // Return opens it.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    void enterList();
+
     QLineEdit* m_searchField = nullptr;
     QToolButton* m_menuButton = nullptr;
     QToolButton* m_refreshButton = nullptr;
@@ -75,6 +86,8 @@ private:
     QLabel* m_status = nullptr;
     QTimer m_hideTimer;
     std::function<QMenu*()> m_menu;
+    std::function<void(int row)> m_activate;
+    bool m_keysMoving = false;  // the keys are moving the table's current row
     double m_count = 0;
     double m_completed = 0;
 };

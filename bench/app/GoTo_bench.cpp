@@ -19,8 +19,8 @@
 // QT_LOGGING_RULES="qs.panes.page.trace.debug=true" logs where each go-to's time goes;
 // QS_GOTO_BREAKDOWN=1 adds the mean of each step from the key to the screen as counters (the steps:
 // bench/app/GoToBreakdown.h).
-// The reference is typed key by key (QS_GOTO_TYPED=0: put in the field at once, so that the pane
-// readies nothing while it is typed).
+// The reference is typed key by key (QS_GOTO_TYPED=0: put in the field at once, so that neither the
+// completion nor the pane's wake for a go-to being typed runs).
 // QS_GOTO_PAUSE=SECONDS leaves the reader alone that long before each timed go-to (0.15 when unset:
 // go-tos back to back), its event loop waiting as the reader's does: a go-to after a minute of
 // reading is QS_GOTO_PAUSE=60. QS_GOTO_ROUNDS sets the go-tos of each case (12). Beside the times,
@@ -237,8 +237,8 @@ public:
                                     : nullptr;
         if (go == nullptr)
             return nullptr;
-        // Typed key by key, as a reader types it (the field completes and the pane readies the go-to);
-        // QS_GOTO_TYPED=0 puts it in the field at once, so that nothing is readied.
+        // Typed key by key, as a reader types it (the field completes and the pane is woken);
+        // QS_GOTO_TYPED=0 puts it in the field at once.
         QComboBox* field = go->verseComboBox();
         if (qEnvironmentVariable("QS_GOTO_TYPED") == QLatin1String("0")) {
             field->setEditText(reference);

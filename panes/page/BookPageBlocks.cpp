@@ -45,12 +45,6 @@ DisplayOptions BookPageBlocks::renderOptions(const BookPageSourcePtr& book)
 
 QJsonValue BookPageBlocks::htmlForBlock(const BookPageSourcePtr& book, qint64 block, const QString& frameKey)
 {
-    return blockMarkup(book, block, frameKey, m_pageHasImages);
-}
-
-QJsonValue BookPageBlocks::blockMarkup(
-    const BookPageSourcePtr& book, qint64 block, const QString& frameKey, bool& images)
-{
     if (!book || block < 0 || static_cast<quint64>(block) >= book->numBlocks())
         return QJsonValue();
     const auto b = static_cast<quint32>(block);
@@ -65,33 +59,24 @@ QJsonValue BookPageBlocks::blockMarkup(
     }
     const QString html = book->htmlTextForBlock(b, renderOptions(book));
     if (html.contains(QLatin1String("<img"), Qt::CaseInsensitive))
-        images = true;
+        m_pageHasImages = true;
     return header + html;
-}
-
-QStringList BookPageBlocks::screenBlocks(const BookPageSourcePtr& book, qint64 first, const QString& frameKey,
-    int screens, qsizetype& characters, bool& images)
-{
-    // A Bible's screen of 800 x 600 holds about 25 KB of block markup.
-    const qsizetype budget = screens * std::max<qsizetype>(8192, qsizetype(m_view.width()) * m_view.height() / 16);
-    QStringList blocks;
-    characters = 0;
-    for (qint64 b = first; blocks.size() < kMaxBlocksPerFetch && characters < budget; ++b) {
-        const QJsonValue html = blockMarkup(book, b, frameKey, images);
-        if (!html.isString())
-            break;  // past the book's end
-        blocks.append(html.toString());
-        characters += blocks.last().size();
-    }
-    return blocks;
 }
 
 BookPageBlocks::FirstScreen BookPageBlocks::firstScreen(
     const BookPageSourcePtr& book, const LayoutRegionContentItemState& state, const QString& frameKey)
 {
     m_pageHasImages = false;
+    // A Bible's screen of 800 x 600 holds about 25 KB of block markup.
+    const qsizetype budget = std::max<qsizetype>(8192, qsizetype(m_view.width()) * m_view.height() / 16);
     FirstScreen screen;
-    screen.blocks = screenBlocks(book, state.block(), frameKey, 1, screen.characters, m_pageHasImages);
+    for (qint64 b = state.block(); screen.blocks.size() < kMaxBlocksPerFetch && screen.characters < budget; ++b) {
+        const QJsonValue html = htmlForBlock(book, b, frameKey);
+        if (!html.isString())
+            break;  // past the book's end
+        screen.blocks.append(html.toString());
+        screen.characters += screen.blocks.last().size();
+    }
     m_pageTextWidth = m_lastPaneWidth;
     if (!state.gotoAnchor().isEmpty()) {
         screen.target = state.gotoAnchor();
@@ -100,17 +85,4 @@ BookPageBlocks::FirstScreen BookPageBlocks::firstScreen(
         screen.offset = state.yOffset();
     }
     return screen;
-}
-
-QStringList BookPageBlocks::firstScreenAhead(
-    const BookPageSourcePtr& book, const LayoutRegionContentItemState& state, const QString& frameKey)
-{
-    const double width = m_lastPaneWidth;
-    qsizetype characters = 0;
-    bool images = false;
-    // Two screens' worth: markup dense with links and numbers shows less than a screen in the
-    // first screen's budget, and the page fills the rest of its view from these too.
-    QStringList blocks = screenBlocks(book, state.block(), frameKey, 2, characters, images);
-    m_lastPaneWidth = width;
-    return blocks;
 }

@@ -49,21 +49,12 @@ public:
     // the target's screen whole without waiting for the bridge. Starts a new page's picture record.
     FirstScreen firstScreen(
         const BookPageSourcePtr& book, const LayoutRegionContentItemState& state, const QString& frameKey);
-    // The blocks the first screen of that place would carry and those the page fills its view with
-    // after them, made ahead of its go-to: the page's records stay as they are.
-    QStringList firstScreenAhead(
-        const BookPageSourcePtr& book, const LayoutRegionContentItemState& state, const QString& frameKey);
 
     double lastPaneWidth() const { return m_lastPaneWidth; }
     double pageTextWidth() const { return m_pageTextWidth; }
     bool pageHasImages() const { return m_pageHasImages; }
 
 private:
-    // The blocks from `first` on, up to `screens` first screens' budget of markup.
-    QStringList screenBlocks(const BookPageSourcePtr& book, qint64 first, const QString& frameKey, int screens,
-        qsizetype& characters, bool& images);
-    QJsonValue blockMarkup(const BookPageSourcePtr& book, qint64 block, const QString& frameKey, bool& images);
-
     BookPageHost& m_host;
     UserDefaults& m_defaults;
     const QWidget& m_view;

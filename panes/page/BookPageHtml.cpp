@@ -1,5 +1,7 @@
 #include "panes/page/BookPageHtml.h"
 
+#include "panes/page/BookPageBlocks.h"
+
 #include <QFile>
 #include <QJsonDocument>
 #include <QRandomGenerator>
@@ -44,6 +46,7 @@ QString BookPageHtml::nonScrollingHtmlHeader(const Frame& frame)
     s += QStringLiteral("var webViewSerialNumber = %1;\r").arg(frame.serial);
     s += QStringLiteral("var qsBridgeBase = %1;\r").arg(scriptString(frame.bridgeBase));
     s += QStringLiteral("var qsFrameKey = %1;\r").arg(scriptString(frame.frameKey));
+    s += QStringLiteral("var qsBatchMost = %1;\r").arg(BookPageBlocks::kMaxBlocksPerFetch);
     s += frame.script;
     s += QStringLiteral("</script>");
     s += QStringLiteral("</head><body id='body'>");

@@ -278,26 +278,18 @@ bool BookPageView::goTo(const BookPageSourcePtr& book, GoToRequest& request)
     return true;
 }
 
-void BookPageView::prepareGoTo(const BookPageSourcePtr& book, const GoToRequest& request)
+void BookPageView::prepareGoTo(const BookPageSourcePtr& book, const GoToRequest&)
 {
     QS_ASSERT_MAIN_THREAD();
     if (!book || !m_pageReady || m_webViewSourceTupleID != book->identityString())
         return;
-    const BookPageSourcePtr shown = m_host->currentSource();
-    const LayoutRegionContentItemState* current = m_host->currentState();
-    if (!shown || current == nullptr || shown->identityString() != book->identityString())
+    // Once every few seconds of typing at most: the renderer lets go of what it kept warm after a
+    // few seconds of idle, and one call brings it back.
+    if (m_wokenForGoTo.isValid() && m_wokenForGoTo.elapsed() < kWakeForGoToMs)
         return;
-    // The go-to's own rules, on copies.
-    LayoutRegionContentItemState state(*current);
-    GoToRequest ahead(request);
-    if (applyPositionRequest(*book, state, ahead, true) || state.block() == kNoBlock)
-        return;  // that go-to builds a new page
-    const QStringList blocks = m_blocks.firstScreenAhead(book, state, m_frameKey);
-    if (blocks.isEmpty())
-        return;
-    trace("first screen made ahead", QStringLiteral("%1 blocks").arg(blocks.size()));
-    runPageFunction(
-        QStringLiteral("qsPrepareBlocks"), {static_cast<double>(state.block()), QJsonArray::fromStringList(blocks)});
+    m_wokenForGoTo.start();
+    trace("woken for a go-to being typed");
+    runPageFunction(QStringLiteral("qsWake"), {});
 }
 
 void BookPageView::showPosition(const BookPageSourcePtr& book, LayoutRegionContentItemState& state, bool samePage,

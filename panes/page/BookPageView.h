@@ -54,10 +54,11 @@ public:
     // After a move by reading, section and readingNumber are written back into the request.
     // False when the book is missing or the pane cannot show it.
     bool goTo(const BookPageSourcePtr& book, GoToRequest& request);
-    // Readies the go-to the reader is about to make (a reference being typed): when it would stay in
-    // the loaded page and replace its blocks, the page makes the place's first screen now, and the
-    // go-to that brings the same blocks shows those. Nothing else changes: no tab, state or page.
+    // Readies the page for a go-to the reader is typing in its book: its renderer is woken (after a
+    // pause of reading it has gone idle), at most once in kWakeForGoToMs. Nothing changes on the
+    // page: no tab, state, block or scroll position.
     void prepareGoTo(const BookPageSourcePtr& book, const GoToRequest& request);
+    static constexpr qint64 kWakeForGoToMs = 3000;
     // Shows the current tab again; refresh builds a new page even when the book's page is loaded.
     void displayCurrentSource(bool refresh);
     // Builds the page again after a change of the display settings (text size, font, colours, what
@@ -177,6 +178,7 @@ private:
     bool m_landingReport = false;    // the next position report tells where a go-to landed
     quint64 m_generation = 0;        // raised by every go-to and load; older continuations stop
     QElapsedTimer m_goToClock;       // since the latest go-to, for the trace
+    QElapsedTimer m_wokenForGoTo;    // since the renderer was last woken for a go-to being typed
     // The loading page's first blocks were rendered before a change: render them again once loaded.
     bool m_renderAgainWhenLoaded = false;
     QList<quint32> m_selectedBlocksOrKeys;

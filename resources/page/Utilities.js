@@ -311,9 +311,6 @@ var qsPlacement = {
     // re-renderings of the page's blocks (blocks fetched before one are stale).
     ahead: {},
     rendering: 0,
-    // The first screen of a go-to the reader expects (a reference being typed), made ahead:
-    // { first, list, blocks }. The go-to that brings the same markup takes its blocks.
-    prepared: null,
 
     // Room held for the blocks that fill around a new placement: white space above the blocks (in
     // qsFrame.top, with the fraction) and below the end marker (in qsFrame.bottom, after the room
@@ -477,7 +474,7 @@ function qsKeepingPlace(change) {
 }
 
 var qsBatch = 8;
-var qsBatchMost = 32; // most blocks one bridge request may carry
+// qsBatchMost, the most blocks one bridge request may carry, is set by the page's header.
 
 // Fetches block n (with the blocks next to it in direction dir, +1 or -1); null when the book has
 // no such block.
@@ -566,7 +563,7 @@ function qsAppendNext() {
         return;
     }
     qsPlacement.last++;
-    var div = qsTakePrepared(qsPlacement.last, String(html)) || qsMakeBlock(qsPlacement.last, html);
+    var div = qsMakeBlock(qsPlacement.last, html);
     qsFrame.end.parentNode.insertBefore(div, qsFrame.end);
     if (qsPlacement.first < 0)
         qsPlacement.first = qsPlacement.last;
@@ -1527,13 +1524,8 @@ function toggleReadingNumber(n) {
 function qsPlaceBlocks(first, list, target, offset, holdRoom) {
     if (typeof list === 'string')
         list = [list];
-    if (!qsPlacement.prepared || qsPlacement.prepared.first !== first)
-        qsPlacement.prepared = null;
-    for (var i = 0; i < list.length; i++) {
-        var html = String(list[i]);
-        var block = qsTakePrepared(first + i, html) || qsMakeBlock(first + i, html);
-        qsFrame.end.parentNode.insertBefore(block, qsFrame.end);
-    }
+    for (var i = 0; i < list.length; i++)
+        qsFrame.end.parentNode.insertBefore(qsMakeBlock(first + i, String(list[i])), qsFrame.end);
     qsScanBlocks();
     qsPlacement.atStart = qsPlacement.first === 0;
     qsPlacement.atEnd = false;
@@ -1556,44 +1548,13 @@ function qsPlaceBlocks(first, list, target, offset, holdRoom) {
         qsAppendNext();
         budget--;
     }
-    qsPlacement.prepared = null;
     qsUpdateMarkers();
 }
 
-// Makes the blocks of a go-to's first screen (block `first` onwards, and some after it) while the
-// reader is still typing where to go, and keeps them off the page: the go-to, and the filling of its
-// screen, put these on the page instead of making them again where the markup is the same. A later
-// call replaces them.
-function qsPrepareBlocks(first, list) {
-    qsPlacement.prepared = null;
-    if (!Array.isArray(list) || typeof first !== 'number' || list.length > qsBatchMost)
-        return false;
-    var made = { first: first, list: [], blocks: [] };
-    for (var i = 0; i < list.length; i++) {
-        made.list.push(String(list[i]));
-        made.blocks.push(qsMakeBlock(first + i, made.list[i]));
-    }
-    qsPlacement.prepared = made;
-    return true;
-}
-
-// Block n made ahead when it is the next one made ahead and its markup is still `html`, else null
-// (a block whose markup changed since, a note added say, is made again). Taken or not, it is no
-// longer held; a block out of that order drops what was made ahead.
-function qsTakePrepared(n, html) {
-    var ready = qsPlacement.prepared;
-    if (!ready)
-        return null;
-    if (ready.first !== n) {
-        qsPlacement.prepared = null;
-        return null;
-    }
-    var block = ready.blocks.shift();
-    var same = ready.list.shift() === html;
-    ready.first++;
-    if (ready.list.length === 0)
-        qsPlacement.prepared = null;
-    return same ? block : null;
+// Called while the reader types where to go: the renderer does a little work now (the page's
+// layout read, nothing changed), so that the go-to that follows does not find it asleep.
+function qsWake() {
+    return document.body ? document.body.offsetHeight : 0;
 }
 
 // Called by the page's markup right after the frame's elements and before anything else: holds the
@@ -1626,7 +1587,6 @@ function qsGoToPlace(id, offset, serial, first, list, target, targetOffset, foll
     // Reports of the place before are no longer about this page.
     webViewSerialNumber = serial;
     if (scrollToElement(id, offset)) {
-        qsPlacement.prepared = null;
         qsReportPlacePainted();
         return [true, getPageYOffset(), false];
     }

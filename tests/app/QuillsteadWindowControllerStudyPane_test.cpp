@@ -31,12 +31,14 @@
 #include "reports/AutoStudyManager.h"
 #include "search/execution/SearchExecutor.h"
 #include "search/execution/SearchResultsAggregator.h"
+#include "studypane/StudyPaneHitList.h"
 #include "studypane/StudyPaneLibrarySearchViewController.h"
 #include "studypane/StudyPaneNavigatorViewController.h"
 #include "studypane/StudyPaneNoteEditor.h"
 #include "studypane/StudyPaneNoteViewEditViewController.h"
 #include "studypane/StudyPaneNotesListViewController.h"
 #include "studypane/StudyPaneRegionContentItemState.h"
+#include "studypane/StudyPaneResultListModel.h"
 #include "studypane/StudyPaneSearchResultsViewController.h"
 #include "studypane/StudyPaneTabs.h"
 #include "studypane/StudyPaneViewController.h"
@@ -190,6 +192,81 @@ TEST_F(StudyPaneWindow, FindShowsFaithAndLoveInTheKingJamesAndAClickGoesThere)
     EXPECT_TRUE(TestSupport::waitForViewsPainted(window->window()));
     QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
     EXPECT_TRUE(window->window()->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/find-results.png")));
+}
+
+// Find's results by keyboard: Down from the field enters them at the first result, drawn as current
+// (chosen, with the focus); Down moves on without going anywhere, and Return opens the current one.
+// A row is as tall as the lines it shows, and painting the list again lays out no row again.
+TEST_F(StudyPaneWindow, FindsResultsAreWalkedByKeyboardRowsAsTallAsTheirLines)
+{
+    const auto [window, kjv, study] = launchAtKjv();
+    ASSERT_TRUE(kjv);
+    ASSERT_TRUE(reader_test::pressKeys(window, QKeySequence(QStringLiteral("Ctrl+F"))));
+    auto* find =
+        dynamic_cast<StudyPaneSearchResultsViewController*>(study->subpane(StudyPaneViewController::kSearchSubpane));
+    ASSERT_TRUE(waitFor([&] { return study->subpaneViewController() == find; }));
+    QLineEdit* field = find->searchField();
+    field->clear();
+    QTest::keyClicks(field, QStringLiteral("love"));
+    QTest::keyClick(field, Qt::Key_Return);
+    ASSERT_TRUE(waitFor([find] { return find->aggregator().isComplete(); }));
+    SearchResultsAggregator& agg = find->aggregator();
+    QTableView* table = find->searchResultsTableView();
+    ASSERT_GT(table->model()->rowCount(), 3);
+    Layout* layout = reader_test::programEnvironment().layoutManager().currentLayout();
+    LayoutBookPane* kjvPane = asBookPane(layout->contentsAt(size_t(kjvRegion()))->viewController());
+    ASSERT_NE(kjvPane, nullptr);
+    const quint64 shown = kjvPane->currentSourceSection();
+
+    QTest::keyClick(field, Qt::Key_Down);
+    int firstHit = 0;
+    while (agg.tablePathForRow(firstHit).tableRowNum < 0)
+        ++firstHit;
+    EXPECT_TRUE(table->hasFocus() || QApplication::focusWidget() == table);
+    EXPECT_EQ(table->currentIndex().row(), firstHit);
+    EXPECT_TRUE(table->selectionModel()->isRowSelected(firstHit, {}));
+    QTest::keyClick(table, Qt::Key_Down);
+    const int next = firstHit + 1;
+    ASSERT_GE(agg.tablePathForRow(next).tableRowNum, 0);
+    EXPECT_EQ(table->currentIndex().row(), next);
+    EXPECT_TRUE(table->selectionModel()->isRowSelected(next, {}));
+    QTest::qWait(50);
+    EXPECT_EQ(kjvPane->currentSourceSection(), shown) << "a key that moves the current result opened it";
+    const quint32 section = agg.positionValueForTablePath(agg.tablePathForRow(next));
+    QTest::keyClick(table, Qt::Key_Return);
+    EXPECT_TRUE(waitFor([&] { return kjvPane->currentSourceSection() == section; }))
+        << kjvPane->currentSourceSection() << " " << section;
+    EXPECT_EQ(table->currentIndex().row(), next);
+
+    // Every hit row in view is as tall as its title and the whole lines of its verse it shows, and
+    // short verses make short rows.
+    table->scrollToTop();
+    EXPECT_TRUE(TestSupport::waitForViewsPainted(window->window()));
+    QFont bold = table->font();
+    bold.setBold(true);
+    const int title = QFontMetrics(bold).height();
+    const int most = StudyPaneHitDelegate::titleAndTextRowHeight(
+        &UserDefaults::standardUserDefaults(), table->font(), StudyPaneHitList::kLargeRowTextLines);
+    const int width = table->columnWidth(0) - 8;
+    int rowsSeen = 0, shortRows = 0;
+    for (int row = 0; row < table->model()->rowCount() && table->rowViewportPosition(row) < table->viewport()->height();
+         ++row) {
+        const QModelIndex index = table->model()->index(row, 0);
+        if (index.data(StudyPaneResultListModel::KindRole).toInt() != StudyPaneResultListModel::LargeHit)
+            continue;
+        const QString html = index.data(StudyPaneResultListModel::HtmlRole).toString();
+        const int text = table->rowHeight(row) - title - 3;
+        EXPECT_EQ(StudyPaneHitDelegate::htmlHeight(html, table->font(), width, text), text) << "row " << row;
+        EXPECT_LE(table->rowHeight(row), most);
+        ++rowsSeen;
+        shortRows += table->rowHeight(row) < most ? 1 : 0;
+    }
+    EXPECT_GT(rowsSeen, 2);
+    EXPECT_GT(shortRows, 0);
+    const int made = StudyPaneHitDelegate::documentsMade();
+    for (int i = 0; i < 3; ++i)
+        table->viewport()->repaint();
+    EXPECT_EQ(StudyPaneHitDelegate::documentsMade(), made) << "a row's text was laid out again for a paint";
 }
 
 TEST_F(StudyPaneWindow, TheStudyPaneCommandTheNavigatorAndTheWidthAfterARestart)

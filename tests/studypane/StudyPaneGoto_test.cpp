@@ -14,6 +14,7 @@
 #include "studypane/StudyPaneBibleGotoViewController.h"
 #include "studypane/StudyPaneBookGotoViewController.h"
 #include "studypane/StudyPaneDevoGotoViewController.h"
+#include "studypane/StudyPaneHitList.h"
 #include "studypane/StudyPaneView.h"
 
 #include <QAbstractItemModelTester>
@@ -263,12 +264,23 @@ TEST_F(GotoTest, TheCompletionListFollowsWhatIsTyped)
     go->controlTextDidChange(QStringLiteral("Zzz"));
     EXPECT_TRUE(offered().isEmpty());
 
-    // Typing into the field completes the book name in place.
+    // Typing into the field completes the book name in place, once the burst of keys has been
+    // taken: not once a key.
     QLineEdit* edit = go->verseComboBox()->lineEdit();
     edit->setText(QString());
+    const int before = go->completionsRun();
     QTest::keyClicks(edit, QStringLiteral("Rom"));
-    EXPECT_EQ(edit->text(), QStringLiteral("Romans"));
+    EXPECT_EQ(edit->text(), QStringLiteral("Rom"));
+    ASSERT_TRUE(waitFor([&] { return edit->text() == QStringLiteral("Romans"); }));
     EXPECT_EQ(edit->selectedText(), QStringLiteral("ans"));
+    EXPECT_EQ(go->completionsRun(), before + 1);
+    // Typed over the completion, the list follows the whole burst: the verses of the chapter.
+    QTest::keyClicks(edit, QStringLiteral("ans 8:"));
+    ASSERT_TRUE(waitFor([&] { return go->completionsRun() == before + 2; }));
+    EXPECT_TRUE(edit->text().startsWith(QStringLiteral("Romans 8:"))) << edit->text().toStdString();
+    EXPECT_EQ(offered().size(), 39);
+    QTest::qWait(2 * StudyPaneBibleGotoViewController::kCompleteAfterKeysMs);
+    EXPECT_EQ(go->completionsRun(), before + 2);
 }
 
 TEST_F(GotoTest, TypedReferencesGoThereOrShowAToast)
@@ -316,11 +328,20 @@ TEST_F(GotoTest, TypedReferencesGoThereOrShowAToast)
                     ->data(BibleVerseTableCellView::HtmlRole)
                     .toString()
                     .contains(QStringLiteral("<p><i>Verse not found in this Bible.</i></p>")));
-    // Choosing a recent verse goes there and moves it to the front.
+    // Painting the list again, or filling it again with the same verses, lays out no verse again.
+    recent->grab();
+    const int made = StudyPaneHitDelegate::documentsMade();
+    go->reloadRecentList();
+    for (int i = 0; i < 3; ++i)
+        recent->grab();
+    EXPECT_EQ(StudyPaneHitDelegate::documentsMade(), made);
+    // Choosing a recent verse goes there and moves it to the front; the list follows once the
+    // go-to has been drawn.
     goTo.posts.clear();
     go->activateRecentRow(2);
     ASSERT_EQ(goTo.posts.size(), 1);
     EXPECT_EQ(pane->recentGoToVerseKeys().value(0), key(43, 3, 16));
+    ASSERT_TRUE(waitFor([&] { return recent->item(0, 0)->text().contains(QStringLiteral("3:16")); }));
     screenshot(QStringLiteral("bible-goto-subpane.png"));
 }
 

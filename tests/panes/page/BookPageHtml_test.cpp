@@ -25,7 +25,7 @@ TEST(BookPageHtml, BookPageHoldsGlobalsScriptMarkersAndTheBlock)
     EXPECT_TRUE(page.contains(
         QLatin1String("<script language=\"javascript\" nonce=\"N0NCE\">var sourceTupleString = \"1:101:1:1\";\rvar "
                       "webViewSerialNumber = 7;\rvar qsBridgeBase = \"qsbook://bridge/t0k/5ecret/\";\rvar qsFrameKey = "
-                      "\"f00d\";\rvar x = 1;</script>")));
+                      "\"f00d\";\rvar qsBatchMost = 32;\rvar x = 1;</script>")));
     // Scripts only by nonce; images and styles from the page's host, requests only to the bridge's.
     EXPECT_TRUE(page.contains(QLatin1String("script-src 'nonce-N0NCE'; style-src 'unsafe-inline' qsbook://page; "
                                             "img-src qsbook://page data:; font-src qsbook://page data:;")));

@@ -4,6 +4,7 @@
 // (qsStartPage, qsGoToPlace) and check where the page lands, what it holds and what it tells the
 // reader.
 
+#include "panes/page/BookPageBlocks.h"
 #include "panes/page/BookPageHtml.h"
 #include "support/TestSupport.h"
 
@@ -96,7 +97,8 @@ protected:
         QString page =
             QStringLiteral("<!DOCTYPE html><html><head><style>body{margin:0;font:16px sans-serif}</style><script>"
                            "var sourceTupleString='the book';var webViewSerialNumber=1;var qsBridgeBase='';"
-                           "var qsFrameKey='f00d';</script><script>");
+                           "var qsFrameKey='f00d';var qsBatchMost=%1;</script><script>")
+                .arg(BookPageBlocks::kMaxBlocksPerFetch);
         page += BookPageHtml::scriptWithBridge(QStringLiteral(":/page/Utilities.js"));
         page += QStringLiteral("</script><script>") + QString::fromLatin1(kReader) +
             QStringLiteral("</script></head><body id='body'>"
@@ -248,46 +250,6 @@ TEST_F(PageScript, ASecondGoToOvertakesTheFirst)
     EXPECT_LT(qAbs(topOf(60)), 1.0);
     EXPECT_EQ(js(QStringLiteral("called('updatePosition').filter(function(c){return c[2]===5;}).length")).toInt(), 0);
     EXPECT_EQ(text(QStringLiteral("called('updatePosition').slice(-1)[0][3]")), "_b60");
-}
-
-// The blocks made while the reader types are what the go-to shows, and fills its view with, when
-// their markup is the same, block by block: a block whose markup changed in between (a note added,
-// say) is made again, a go-to to another first block or one that only scrolls drops what was made,
-// and a call with arguments the page does not take makes nothing.
-TEST_F(PageScript, AGoToShowsTheBlocksMadeAheadOnlyWhereTheirMarkupIsTheSame)
-{
-    startPlaced();
-    ASSERT_TRUE(js(QStringLiteral("qsPrepareBlocks(150,blocksFrom(150,12))")).toBool());
-    js(QStringLiteral("window.made=qsPlacement.prepared.blocks.slice();"
-                      "var l=blocksFrom(150,3);l[1]='<p style=\"margin:0;height:90px\">Noted</p>';"
-                      "qsGoToPlace('_b150',0,2,150,l,'_b150',0,false);"));
-    ASSERT_TRUE(waitUntil(QStringLiteral("called('updatePosition').some(function(c){return c[2]===2;})")));
-    EXPECT_EQ(text(QStringLiteral("JSON.stringify([150,151,152].map(function(n){"
-                                  "return document.getElementById('_b'+n)===window.made[n-150];}))")),
-        "[true,false,true]");
-    EXPECT_EQ(text(QStringLiteral("document.getElementById('_b151').textContent")), "Noted");
-    // The view was filled past the three blocks the go-to brought, from the blocks made ahead.
-    EXPECT_TRUE(js(QStringLiteral("document.getElementById('_b153')===window.made[3]")).toBool());
-    EXPECT_LT(qAbs(topOf(150)), 1.0);
-    EXPECT_TRUE(js(QStringLiteral("qsPlacement.prepared === null")).toBool());
-
-    // Made for another first block: the go-to makes its own.
-    js(QStringLiteral("qsPrepareBlocks(20,blocksFrom(20,3));window.made=qsPlacement.prepared.blocks.slice();"
-                      "qsGoToPlace('_b21',0,3,21,blocksFrom(21,3),'_b21',0,false);"));
-    ASSERT_TRUE(waitUntil(QStringLiteral("called('updatePosition').some(function(c){return c[2]===3;})")));
-    EXPECT_FALSE(js(QStringLiteral("window.made.indexOf(document.getElementById('_b21'))>=0||"
-                                   "window.made.indexOf(document.getElementById('_b22'))>=0"))
-                     .toBool());
-    EXPECT_LT(qAbs(topOf(21)), 1.0);
-
-    // A go-to within the page scrolls and drops them.
-    js(QStringLiteral(
-        "qsPrepareBlocks(22,blocksFrom(22,3));qsGoToPlace('_b22',0,4,22,blocksFrom(22,3),'_b22',0,false);"));
-    EXPECT_TRUE(js(QStringLiteral("qsPlacement.prepared === null")).toBool());
-
-    EXPECT_EQ(text(QStringLiteral("JSON.stringify([qsPrepareBlocks(1,'<p>x</p>'),qsPrepareBlocks('1',[]),"
-                                  "qsPrepareBlocks(1,blocksFrom(1,33)),qsPlacement.prepared])")),
-        "[false,false,false,null]");
 }
 
 }  // namespace
