@@ -17,7 +17,8 @@ bool gAlertUp = false;
 void tryShow(Alerts* alerts, const Alert& alert, QPointer<QObject> context, std::function<void()> closed, int delayMs)
 {
     QTimer::singleShot(delayMs, context.data(), [alerts, alert, context, closed = std::move(closed)]() mutable {
-        if (gAlertUp || QApplication::activeModalWidget() != nullptr) {
+        // Never over a modal window, another of these alerts or an open menu (the user is choosing).
+        if (gAlertUp || QApplication::activeModalWidget() != nullptr || QApplication::activePopupWidget() != nullptr) {
             tryShow(alerts, alert, context, std::move(closed), kRetryMs);
             return;
         }

@@ -11,8 +11,8 @@ class Alerts;
 class QObject;
 struct Alert;
 
-// Shows `alert` through `alerts` at the next turn of the event loop when no modal window or alert of
-// this function is up; otherwise it waits and looks again. Nothing happens once `context` is gone.
+// Shows `alert` through `alerts` at the next turn of the event loop when no modal window, open menu
+// or alert of this function is up; otherwise it waits and looks again. Nothing happens once `context` is gone.
 // `closed` runs after the alert was answered (and `context` is still there).
 void showAlertWhenFree(Alerts& alerts, const Alert& alert, QObject* context, std::function<void()> closed = {});
 

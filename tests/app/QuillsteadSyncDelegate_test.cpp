@@ -26,6 +26,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMenu>
 #include <QTemporaryDir>
 #include <QToolBar>
 
@@ -375,6 +376,19 @@ TEST_F(SyncDelegate, EachSyncIsAnsweredOnceAndNoAlertOpensOverAnother)
     EXPECT_EQ(
         toasts, QStringList({QStringLiteral("Cloud Sync: your notes, highlights and bookmarks are up to date.")}));
     EXPECT_EQ(s_alerts->shown().size(), 2);
+
+    // Nor over an open menu: the alert waits until the user is done with it.
+    QMenu menu;
+    menu.addAction(QStringLiteral("Sync Now"));
+    menu.popup(QPoint(10, 10));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return QApplication::activePopupWidget() == &menu; }));
+    delegate.syncErrorOccurred(QStringLiteral("Refused."), true);
+    for (int i = 0; i < 20; ++i)
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    EXPECT_EQ(s_alerts->shown().size(), 2) << "an alert opened over the menu";
+    menu.close();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return s_alerts->shown().size() == 3; }));
+    EXPECT_EQ(s_alerts->shown()[2].messageText, QStringLiteral("Refused."));
 }
 
 TEST_F(SyncDelegate, LogInValuesComeFreshFromTheAccount)
