@@ -900,7 +900,7 @@ TEST_F(ReaderOnTheDesktop, ABookFileTheLibraryRefusesIsSaidOnceWithoutStoppingTh
     ASSERT_TRUE(waitFor([&] { return !notices().isEmpty(); })) << "no notice";
     QMessageBox* notice = notices().first();
     const QString said = notice->text() + QLatin1Char('\n') + notice->informativeText();
-    EXPECT_TRUE(said.contains(QLatin1String("\u201CHalf a Bible.tvk\u201D"))) << said.toStdString();
+    EXPECT_TRUE(said.contains(QStringLiteral("\u201CHalf a Bible.tvk\u201D"))) << said.toStdString();
     EXPECT_TRUE(said.contains(QLatin1String("(error 223)"))) << said.toStdString();
     EXPECT_TRUE(said.contains(QDir::toNativeSeparators(folder))) << said.toStdString();
     EXPECT_FALSE(notice->isModal());
