@@ -91,5 +91,4 @@ void RefusedBooksNotice::say()
     m_pending.clear();
     m_shown = box;
     box->show();
-    emit noticeShown(box);
 }

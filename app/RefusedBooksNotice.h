@@ -19,7 +19,6 @@
 
 class NotificationCenter;
 class Notification;
-
 class QWidget;
 
 class RefusedBooksNotice : public QObject {
@@ -35,12 +34,6 @@ public:
     // The notice's text for these refusals (each: file name, reason) moved into `folder`.
     static QString messageText(int count);
     static QString informativeText(const QList<std::pair<QString, QString>>& refusals, const QString& folder);
-
-    // The notice shown last, while it is open.
-    QMessageBox* shownNotice() const { return m_shown; }
-
-signals:
-    void noticeShown(QMessageBox* notice);
 
 private:
     void bookSetAside(const Notification& n);
