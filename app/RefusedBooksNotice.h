@@ -6,7 +6,8 @@
 // once moved it is no longer in the books folder to be refused again.
 //
 // Files refused while the reader starts, before its window is shown, are said once the window is
-// up, over it. Owned by the application controller; the centre must outlive it. Main thread only.
+// up, over it. Owned by the application controller; the centre must outlive it. Made and shown on the
+// main thread; an announcement from another thread is handed to it.
 #pragma once
 
 #include <QMessageBox>
@@ -14,6 +15,7 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QVariantMap>
 
 #include <functional>
 
@@ -36,7 +38,7 @@ public:
     static QString informativeText(const QList<std::pair<QString, QString>>& refusals, const QString& folder);
 
 private:
-    void bookSetAside(const Notification& n);
+    void bookSetAside(const QVariantMap& info);
     void say();
 
     NotificationCenter& m_center;
