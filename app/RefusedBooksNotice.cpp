@@ -7,13 +7,14 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QThread>
 #include <QTimer>
 
 RefusedBooksNotice::RefusedBooksNotice(NotificationCenter& center, std::function<QWidget*()> window, QObject* parent)
     : QObject(parent), m_center(center), m_window(std::move(window))
 {
     m_center.addObserver(this, LibraryNotifications::qsSourceManagerSetAsideBookNotification,
-        [this](Notification& n) { bookSetAside(n); });
+        [this](Notification& n) { bookSetAside(n.userInfo); });
 }
 
 RefusedBooksNotice::~RefusedBooksNotice()
@@ -42,17 +43,23 @@ QString RefusedBooksNotice::informativeText(const QList<std::pair<QString, QStri
     return lines.join(QLatin1Char('\n'));
 }
 
-void RefusedBooksNotice::bookSetAside(const Notification& n)
+void RefusedBooksNotice::bookSetAside(const QVariantMap& info)
 {
-    const QString path = n.userInfo.value(QStringLiteral("path")).toString();
-    const QString folder = n.userInfo.value(QStringLiteral("folder")).toString();
+    // The library may work on another thread: the notice is made on this object's.
+    if (QThread::currentThread() != thread()) {
+        QMetaObject::invokeMethod(
+            this, [this, info] { bookSetAside(info); }, Qt::QueuedConnection);
+        return;
+    }
+    const QString path = info.value(QStringLiteral("path")).toString();
+    const QString folder = info.value(QStringLiteral("folder")).toString();
     if (path.isEmpty())
         return;
     // One refused-books folder per library: a notice names it once.
     if (!m_pending.isEmpty() && folder != m_folder)
         say();
     m_folder = folder;
-    m_pending.append({QFileInfo(path).fileName(), n.userInfo.value(QStringLiteral("reason")).toString()});
+    m_pending.append({QFileInfo(path).fileName(), info.value(QStringLiteral("reason")).toString()});
     if (!m_scheduled) {
         m_scheduled = true;
         QTimer::singleShot(0, this, [this] {
@@ -91,5 +98,4 @@ void RefusedBooksNotice::say()
     m_pending.clear();
     m_shown = box;
     box->show();
-    emit noticeShown(box);
 }

@@ -6,7 +6,8 @@
 // once moved it is no longer in the books folder to be refused again.
 //
 // Files refused while the reader starts, before its window is shown, are said once the window is
-// up, over it. Owned by the application controller; the centre must outlive it. Main thread only.
+// up, over it. Owned by the application controller; the centre must outlive it. Made and shown on the
+// main thread; an announcement from another thread is handed to it.
 #pragma once
 
 #include <QMessageBox>
@@ -14,12 +15,12 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QVariantMap>
 
 #include <functional>
 
 class NotificationCenter;
 class Notification;
-
 class QWidget;
 
 class RefusedBooksNotice : public QObject {
@@ -36,14 +37,8 @@ public:
     static QString messageText(int count);
     static QString informativeText(const QList<std::pair<QString, QString>>& refusals, const QString& folder);
 
-    // The notice shown last, while it is open.
-    QMessageBox* shownNotice() const { return m_shown; }
-
-signals:
-    void noticeShown(QMessageBox* notice);
-
 private:
-    void bookSetAside(const Notification& n);
+    void bookSetAside(const QVariantMap& info);
     void say();
 
     NotificationCenter& m_center;

@@ -609,9 +609,8 @@ TEST_F(StudyPaneWindow, ALibrarySearchRowOpensItsBookAndFindShowsThatBooksResult
             row = r;
     }
     ASSERT_GE(row, 0);
-    // One word: each row counts its exact matches and shows no "All Words" count (its hits with all
-    // the words are the exact ones); two words show both.
-    EXPECT_FALSE(library->resultData(row, StudyPaneLibrarySearchViewController::AllWordsCountRole).isValid());
+    // Every row shows both counts, one word or several.
+    EXPECT_TRUE(library->resultData(row, StudyPaneLibrarySearchViewController::AllWordsCountRole).isValid());
     EXPECT_TRUE(library->resultData(row, StudyPaneLibrarySearchViewController::ExactCountRole).isValid());
     const QString chosen = rows->index(row, 0).data().toString();
     library->activateRow(row);

@@ -821,7 +821,11 @@ TEST_F(ReaderOnTheDesktop, WithStepsByChapterEachClickInTheBooksBarShowsTheNextC
     pressKey(Qt::Key_Return);
     ASSERT_TRUE(waitFor([&] { return verseAtTop() == john91; }, 10000)) << verseAtTop();
 
-    // Settings > General: "A click in the scroller's track" set to "Steps by chapter, reading or section".
+    // Settings > General: "A click in the scroller's track" set to "Steps by chapter, reading or section"
+    // (and back to paging when the test ends, however it ends).
+    const std::unique_ptr<void, void (*)(void*)> restore(reinterpret_cast<void*>(1), [](void*) {
+        UserDefaults::standardUserDefaults().set(SettingsKeys::ScrollTrackInterval, QStringLiteral("page"));
+    });
     MASPreferencesWindowController* settings = openSettingsAt(window, QStringLiteral("GeneralPreferences"));
     ASSERT_NE(settings, nullptr);
     QComboBox* track = settings_test::shownPage(settings)->popUp(QStringLiteral("scrollTrackIntervalPopUpButton"));
@@ -858,7 +862,6 @@ TEST_F(ReaderOnTheDesktop, WithStepsByChapterEachClickInTheBooksBarShowsTheNextC
         EXPECT_TRUE(waitFor([&] { return verseAtTop() >> 8 == ((john91 >> 8) & ~0xFFu) + chapter; }, 10000))
             << std::hex << verseAtTop();
     }
-    UserDefaults::standardUserDefaults().set(SettingsKeys::ScrollTrackInterval, QStringLiteral("page"));
 }
 
 TEST_F(ReaderOnTheDesktop, ABookFileTheLibraryRefusesIsSaidOnceWithoutStoppingTheReader)
@@ -890,7 +893,7 @@ TEST_F(ReaderOnTheDesktop, ABookFileTheLibraryRefusesIsSaidOnceWithoutStoppingTh
     ASSERT_TRUE(waitFor([&] { return !notices().isEmpty(); })) << "no notice";
     QMessageBox* notice = notices().first();
     const QString said = notice->text() + QLatin1Char('\n') + notice->informativeText();
-    EXPECT_TRUE(said.contains(QLatin1String("\u201CHalf a Bible.tvk\u201D"))) << said.toStdString();
+    EXPECT_TRUE(said.contains(QStringLiteral("\u201CHalf a Bible.tvk\u201D"))) << said.toStdString();
     EXPECT_TRUE(said.contains(QLatin1String("(error 223)"))) << said.toStdString();
     EXPECT_TRUE(said.contains(QDir::toNativeSeparators(folder))) << said.toStdString();
     EXPECT_FALSE(notice->isModal());
