@@ -492,6 +492,8 @@ TEST_F(Shell, LayoutTabsFollowTheLayoutManagerBothWays)
     s_alerts->queueAnswer(AlertSecondButtonReturn);
     emit window->tabBar()->tabCloseRequested(1);
     EXPECT_EQ(layouts.count(), 3u);
+    ASSERT_FALSE(s_alerts->shown().isEmpty());
+    EXPECT_EQ(s_alerts->shown().last().effectiveDefaultButton(), 1);  // Return keeps the layout
     const QString second = layouts.layoutAtIndex(1)->uuidString();
     s_alerts->queueAnswer(AlertFirstButtonReturn);
     emit window->tabBar()->tabCloseRequested(1);
