@@ -73,7 +73,7 @@ TEST_F(BibleGotoReturnTest, OneReturnInTheReferenceFieldIsOneGoTo)
     QTest::keyClicks(box->lineEdit(), QStringLiteral("m"));
     EXPECT_TRUE(box->lineEdit()->text().startsWith(QStringLiteral("Rom"))) << box->lineEdit()->text().toStdString();
     // They make no go-to (the pane is only readied for one).
-    const auto goTos = std::count_if(goTo.posts.cbegin(), goTo.posts.cend(),
-        [](const auto& post) { return !GoToRequest::of(post).prepareOnly; });
+    const auto goTos = std::count_if(
+        goTo.posts.cbegin(), goTo.posts.cend(), [](const auto& post) { return !GoToRequest::of(post).prepareOnly; });
     EXPECT_EQ(goTos, 1);
 }
