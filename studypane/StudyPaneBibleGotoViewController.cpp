@@ -535,8 +535,6 @@ void StudyPaneBibleGotoViewController::textEdited(const QString&)
 {
     if (m_updatingCombo)
         return;
-    // The pane the go-to will move is readied as soon as the reader starts typing.
-    wakeGoToPane();
     // Whether this key made the text before the cursor longer (typed forward, not deleted).
     QLineEdit* edit = m_combo->lineEdit();
     const int start = edit->hasSelectedText() ? edit->selectionStart() : edit->cursorPosition();
@@ -552,6 +550,9 @@ void StudyPaneBibleGotoViewController::completeTyped()
     if (m_combo == nullptr)
         return;
     ++m_completions;
+    // The reader is typing a reference (a pasted one with its Return has gone already): the pane the
+    // go-to will move is readied.
+    wakeGoToPane();
     QLineEdit* edit = m_combo->lineEdit();
     const QString text = edit->text();
     const int start = edit->hasSelectedText() ? edit->selectionStart() : edit->cursorPosition();

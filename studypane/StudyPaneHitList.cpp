@@ -205,11 +205,13 @@ namespace {
 
 // Rows laid out, by font, width and markup: a list repaints its rows whenever anything near it
 // changes (each go-to repaints the recent verses), and parsing a row's markup and style sheet again
-// each time was most of that paint. Costed in KB of markup, so that a few long rows do not push out
-// a screenful of short ones.
+// each time was most of that paint. A row costs 4 and one more per KB of its markup: a couple of
+// hundred rows at most, several screens of every list.
+constexpr int kLaidOutRowsCost = 2048;
+
 QCache<QString, ContentTextDocument>& laidOutRows()
 {
-    static QCache<QString, ContentTextDocument> rows(16 * 1024);
+    static QCache<QString, ContentTextDocument> rows(kLaidOutRowsCost);
     return rows;
 }
 
@@ -230,7 +232,7 @@ const QTextDocument& StudyPaneHitDelegate::laidOutHtml(const QString& html, cons
     doc->documentLayout()->documentSize();  // laid out now, not at the first paint
     ++documentsMadeForRows;
     const QTextDocument& made = *doc;
-    rows.insert(key, doc, int(std::min<qsizetype>(html.size() / 1024 + 1, rows.maxCost())));
+    rows.insert(key, doc, int(std::min<qsizetype>(4 + html.size() / 1024, kLaidOutRowsCost)));
     return made;
 }
 

@@ -12,6 +12,7 @@
 #include "search/execution/SearchExecutor.h"
 #include "search/execution/SourceTupleSearchBook.h"
 #include "studypane/StudyPaneNotifications.h"
+#include "studypane/StudyPaneSearchPanel.h"
 
 #include <QCheckBox>
 #include <QFont>
@@ -119,11 +120,9 @@ void StudyPaneNavigatorViewController::loadView()
     connect(m_autoCheckBox, &QCheckBox::toggled, this, [this](bool checked) { onAutoCheckBox(checked); });
     connect(m_refreshButton, &QToolButton::clicked, this, [this] { onRefreshButton(); });
     connect(m_settingsButton, &QToolButton::clicked, this, [this] { onSettingsButton(); });
-    connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
-        const QModelIndexList rows = m_table->selectionModel()->selectedRows();
-        if (!rows.isEmpty())
-            activateRow(rows.first().row());
-    });
+    // A row clicked opens at once; the keys move the current row, and Return opens it.
+    new StudyPaneRowKeys(
+        m_table, nullptr, [this](int row) { activateRow(row); }, this);
 }
 
 void StudyPaneNavigatorViewController::setMaxResultsPerBook(qint64 value)

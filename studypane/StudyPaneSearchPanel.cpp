@@ -88,13 +88,19 @@ void StudyPaneSearchPanel::layOut(
     // Tab from the field goes to the results, then to the refresh button.
     QWidget::setTabOrder(m_searchField, table);
     QWidget::setTabOrder(table, m_refreshButton);
-    m_activate = std::move(activate);
-    m_searchField->installEventFilter(this);
-    table->installEventFilter(this);
-    table->viewport()->installEventFilter(this);
-    // A row chosen with the pointer opens at once; one the keys move to is only made current, and
-    // Return opens it.
-    connect(table->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+    m_keys = new StudyPaneRowKeys(table, m_searchField, std::move(activate), this);
+}
+
+StudyPaneRowKeys::StudyPaneRowKeys(
+    QTableView* table, QLineEdit* field, std::function<void(int row)> activate, QObject* parent)
+    : QObject(parent), m_table(table), m_field(field), m_activate(std::move(activate))
+{
+    if (m_field != nullptr)
+        m_field->installEventFilter(this);
+    m_table->installEventFilter(this);
+    m_table->viewport()->installEventFilter(this);
+    // A row chosen with the pointer opens at once; one the keys move to is only made current.
+    connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         if (m_keysMoving)
             return;
         const QModelIndexList rows = m_table->selectionModel()->selectedRows();
@@ -103,10 +109,8 @@ void StudyPaneSearchPanel::layOut(
     });
 }
 
-bool StudyPaneSearchPanel::eventFilter(QObject* watched, QEvent* event)
+bool StudyPaneRowKeys::eventFilter(QObject* watched, QEvent* event)
 {
-    if (m_table == nullptr)
-        return false;
     if (watched == m_table->viewport() && event->type() == QEvent::MouseButtonPress) {
         // A row the keys left chosen opens when clicked all the same.
         const QSignalBlocker block(m_table->selectionModel());
@@ -116,7 +120,7 @@ bool StudyPaneSearchPanel::eventFilter(QObject* watched, QEvent* event)
     if (event->type() != QEvent::KeyPress)
         return false;
     const auto* key = static_cast<QKeyEvent*>(event);
-    if (watched == m_searchField && key->key() == Qt::Key_Down && key->modifiers() == Qt::NoModifier) {
+    if (m_field != nullptr && watched == m_field && key->key() == Qt::Key_Down && key->modifiers() == Qt::NoModifier) {
         enterList();
         return true;
     }
@@ -134,7 +138,7 @@ bool StudyPaneSearchPanel::eventFilter(QObject* watched, QEvent* event)
     return handled;
 }
 
-void StudyPaneSearchPanel::enterList()
+void StudyPaneRowKeys::enterList()
 {
     QAbstractItemModel* model = m_table->model();
     if (model == nullptr || model->rowCount() == 0)

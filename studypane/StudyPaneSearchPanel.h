@@ -25,6 +25,27 @@ class QToolButton;
 class QWidget;
 class StudyPaneRecentSearches;
 
+// The keys of a study-pane list whose rows open when chosen with the pointer (`activate`): the keys
+// move the current row, chosen and drawn as current, without opening it; Return opens it; Down in
+// the field above the list (when there is one) enters it at its current row, else at its first
+// result. Installed on the table (and the field) by its owner.
+class StudyPaneRowKeys : public QObject {
+public:
+    StudyPaneRowKeys(QTableView* table, QLineEdit* field, std::function<void(int row)> activate, QObject* parent);
+
+    // The field's Down: the keys go to the list at its current row or its first result.
+    void enterList();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QTableView* m_table;
+    QLineEdit* m_field;
+    std::function<void(int row)> m_activate;
+    bool m_keysMoving = false;  // the keys are moving the table's current row
+};
+
 class StudyPaneSearchPanel : public QObject {
     Q_OBJECT
 public:
@@ -70,14 +91,7 @@ public:
     // Deselects the table's row without activating it again.
     void clearSelection();
 
-protected:
-    // Down in the field enters the results; in the results, the keys move the current row and
-    // Return opens it.
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
-    void enterList();
-
     QLineEdit* m_searchField = nullptr;
     QToolButton* m_menuButton = nullptr;
     QToolButton* m_refreshButton = nullptr;
@@ -86,8 +100,7 @@ private:
     QLabel* m_status = nullptr;
     QTimer m_hideTimer;
     std::function<QMenu*()> m_menu;
-    std::function<void(int row)> m_activate;
-    bool m_keysMoving = false;  // the keys are moving the table's current row
+    StudyPaneRowKeys* m_keys = nullptr;
     double m_count = 0;
     double m_completed = 0;
 };

@@ -11,6 +11,8 @@
 #include <QLineEdit>
 #include <QTest>
 
+#include <algorithm>
+
 using namespace SubpaneTest;
 
 namespace {
@@ -70,5 +72,8 @@ TEST_F(BibleGotoReturnTest, OneReturnInTheReferenceFieldIsOneGoTo)
     QTest::keyClicks(box, QStringLiteral("Ro"));
     QTest::keyClicks(box->lineEdit(), QStringLiteral("m"));
     EXPECT_TRUE(box->lineEdit()->text().startsWith(QStringLiteral("Rom"))) << box->lineEdit()->text().toStdString();
-    EXPECT_EQ(goTo.posts.size(), 1);
+    // They make no go-to (the pane is only readied for one).
+    const auto goTos = std::count_if(
+        goTo.posts.cbegin(), goTo.posts.cend(), [](const auto& post) { return !GoToRequest::of(post).prepareOnly; });
+    EXPECT_EQ(goTos, 1);
 }
