@@ -1,23 +1,12 @@
 #include "platform/ReadableColors.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 
 namespace ReadableColors {
 
 namespace {
-
-int hexDigit(QChar c)
-{
-    const char16_t u = c.unicode();
-    if (u >= u'0' && u <= u'9')
-        return u - u'0';
-    if (u >= u'a' && u <= u'f')
-        return u - u'a' + 10;
-    if (u >= u'A' && u <= u'F')
-        return u - u'A' + 10;
-    return -1;
-}
 
 double linear(double channel)
 {
@@ -34,14 +23,14 @@ std::optional<Rgb> fromHtml(const QString& text)
     const QString t = text.trimmed();
     if (t.size() != 7 || t[0] != u'#')
         return std::nullopt;
-    double channels[3];
-    for (int i = 0; i < 3; ++i) {
-        const int high = hexDigit(t[1 + 2 * i]), low = hexDigit(t[2 + 2 * i]);
-        if (high < 0 || low < 0)
-            return std::nullopt;
-        channels[i] = (high * 16 + low) / 255.0;
-    }
-    return Rgb {channels[0], channels[1], channels[2]};
+    const QStringView digits = QStringView(t).mid(1);
+    const bool allHex = std::all_of(digits.begin(), digits.end(),
+        [](QChar c) { return c.unicode() < 128 && std::isxdigit(static_cast<unsigned char>(c.unicode())); });
+    bool ok = false;
+    const uint value = digits.toUInt(&ok, 16);
+    if (!allHex || !ok)
+        return std::nullopt;
+    return Rgb {((value >> 16) & 0xff) / 255.0, ((value >> 8) & 0xff) / 255.0, (value & 0xff) / 255.0};
 }
 
 QString toHtml(const Rgb& color)

@@ -404,11 +404,7 @@ void SyncExchange::commandReceived(const SyncCommand& command)
         if (verb == C::kNotFound && m_goal == Syncing) {
             // The record is not whole: it is passed over, and so is the rest of it (this line and any
             // other unreadable ones up to the next line of the protocol).
-            passOverRecord(record,
-                QStringLiteral("Bad record received from server. A %1 (server record %2) was cut short by a stray "
-                               "separator; it was not stored.")
-                    .arg(recordKindOf(record.nounNumber()), record.paramAtIndex(1)),
-                LeftOutReason::Unreadable);
+            passOverCutShortRecord(record);
             m_droppingRemnant = true;
             m_connection.startReplyTimer();
             return;
@@ -794,6 +790,15 @@ void SyncExchange::receivedRecord(const SyncCommand& command)
     m_connection.startReplyTimer();
 }
 
+void SyncExchange::passOverCutShortRecord(const SyncCommand& record)
+{
+    passOverRecord(record,
+        QStringLiteral("Bad record received from server. A %1 (server record %2) was cut short by a stray "
+                       "separator; it was not stored.")
+            .arg(recordKindOf(record.nounNumber()), record.paramAtIndex(1)),
+        LeftOutReason::Unreadable);
+}
+
 void SyncExchange::passOverRecord(const SyncCommand& record, const QString& message, LeftOutReason reason)
 {
     m_passedOverRecord = true;
@@ -853,11 +858,7 @@ bool SyncExchange::longLineReceived(const QByteArray& head)
         m_pendingRecord.reset();
         if (!isRecord) {
             // The record before it was cut short by a stray separator: this is the rest of it.
-            passOverRecord(record,
-                QStringLiteral("Bad record received from server. A %1 (server record %2) was cut short by a stray "
-                               "separator; it was not stored.")
-                    .arg(recordKindOf(record.nounNumber()), record.paramAtIndex(1)),
-                LeftOutReason::Unreadable);
+            passOverCutShortRecord(record);
             m_droppingRemnant = true;
             return true;
         }

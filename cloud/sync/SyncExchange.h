@@ -91,6 +91,8 @@ private:
     // counted for the type's summary, named in the log, and the run goes on. `record` names it (its
     // type, server id and time tell it apart from another).
     void passOverRecord(const SyncCommand& record, const QString& message, LeftOutReason reason);
+    // A record a stray separator cut short, passed over as unreadable.
+    void passOverCutShortRecord(const SyncCommand& record);
     // Says what the type being synced left out, as one message; nothing when nothing is to be said.
     void reportLeftOut();
     // A line longer than the line limit, beginning with `head`: a record in the receiving phase is
