@@ -34,21 +34,30 @@ const WellInfo kWells[10] = {
     {SettingsKeys::DevoUnreadColor, SettingsKeys::CustomDevoUnreadColor, "Devotional unread"},
 };
 
-// Keys a colour scheme sets, with their custom keys, in the order moveCurrentColorsToCustom copies.
-const QString* const kSchemeKeys[13][2] = {
-    {&SettingsKeys::BackColor.name, &SettingsKeys::CustomBackColor.name},
-    {&SettingsKeys::FootnoteBGColor.name, &SettingsKeys::CustomFootnoteBGColor.name},
-    {&SettingsKeys::LinkColor.name, &SettingsKeys::CustomLinkColor.name},
-    {&SettingsKeys::SearchColor.name, &SettingsKeys::CustomSearchColor.name},
-    {&SettingsKeys::SearchBold.name, &SettingsKeys::CustomSearchBold.name},
-    {&SettingsKeys::StrongsColor.name, &SettingsKeys::CustomStrongsColor.name},
-    {&SettingsKeys::StrongsDecoration.name, &SettingsKeys::CustomStrongsDecoration.name},
-    {&SettingsKeys::TempHLColor.name, &SettingsKeys::CustomTempHLColor.name},
-    {&SettingsKeys::TextColor.name, &SettingsKeys::CustomTextColor.name},
-    {&SettingsKeys::WocColor.name, &SettingsKeys::CustomWocColor.name},
-    {&SettingsKeys::WocBold.name, &SettingsKeys::CustomWocBold.name},
-    {&SettingsKeys::DevoReadColor.name, &SettingsKeys::CustomDevoReadColor.name},
-    {&SettingsKeys::DevoUnreadColor.name, &SettingsKeys::CustomDevoUnreadColor.name},
+// Keys a colour scheme sets, with their custom keys: each entry copies one key to its custom key
+// (`toCustom`) or back.
+template <const auto& key, const auto& custom> void copyKey(UserDefaults& d, bool toCustom)
+{
+    if (toCustom)
+        d.copy(key, custom);
+    else
+        d.copy(custom, key);
+}
+using CopyKey = void (*)(UserDefaults&, bool);
+const CopyKey kSchemeKeys[13] = {
+    copyKey<SettingsKeys::BackColor, SettingsKeys::CustomBackColor>,
+    copyKey<SettingsKeys::FootnoteBGColor, SettingsKeys::CustomFootnoteBGColor>,
+    copyKey<SettingsKeys::LinkColor, SettingsKeys::CustomLinkColor>,
+    copyKey<SettingsKeys::SearchColor, SettingsKeys::CustomSearchColor>,
+    copyKey<SettingsKeys::SearchBold, SettingsKeys::CustomSearchBold>,
+    copyKey<SettingsKeys::StrongsColor, SettingsKeys::CustomStrongsColor>,
+    copyKey<SettingsKeys::StrongsDecoration, SettingsKeys::CustomStrongsDecoration>,
+    copyKey<SettingsKeys::TempHLColor, SettingsKeys::CustomTempHLColor>,
+    copyKey<SettingsKeys::TextColor, SettingsKeys::CustomTextColor>,
+    copyKey<SettingsKeys::WocColor, SettingsKeys::CustomWocColor>,
+    copyKey<SettingsKeys::WocBold, SettingsKeys::CustomWocBold>,
+    copyKey<SettingsKeys::DevoReadColor, SettingsKeys::CustomDevoReadColor>,
+    copyKey<SettingsKeys::DevoUnreadColor, SettingsKeys::CustomDevoUnreadColor>,
 };
 
 struct FixedScheme {
@@ -94,7 +103,8 @@ ColorPreferencesViewController::ColorPreferencesViewController(const Environment
     auto* styles = new QHBoxLayout;
     addBox(styles, tr("Words of Christ in bold"), SettingsKeys::WocBold);
     addBox(styles, tr("Search hits in bold"), SettingsKeys::SearchBold);
-    addBox(styles, tr("Underline Strong's numbers"), SettingsKeys::StrongsDecoration);
+    addBox(styles, tr("Underline Strong's numbers"), SettingsKeys::StrongsDecoration, QStringLiteral("underline"),
+        QStringLiteral("none"));
     top->addLayout(styles);
     top->addStretch(1);
     finishConstruction();
@@ -140,8 +150,8 @@ void ColorPreferencesViewController::commitColor(int index)
 
 void ColorPreferencesViewController::moveCurrentColorsToCustom()
 {
-    for (const auto& pair : kSchemeKeys)
-        defaults().setObject(defaults().objectForKey(*pair[0]), *pair[1]);
+    for (CopyKey copy : kSchemeKeys)
+        copy(defaults(), true);
 }
 
 void ColorPreferencesViewController::chooseColorScheme(int tag)
@@ -149,21 +159,8 @@ void ColorPreferencesViewController::chooseColorScheme(int tag)
     UserDefaults& d = defaults();
     if (tag == kCustomScheme) {
         // Keys with no custom value lose their stored value and fall back to their registered one.
-        const QString* const order[13][2] = {{&SettingsKeys::TextColor.name, &SettingsKeys::CustomTextColor.name},
-            {&SettingsKeys::BackColor.name, &SettingsKeys::CustomBackColor.name},
-            {&SettingsKeys::WocColor.name, &SettingsKeys::CustomWocColor.name},
-            {&SettingsKeys::LinkColor.name, &SettingsKeys::CustomLinkColor.name},
-            {&SettingsKeys::FootnoteBGColor.name, &SettingsKeys::CustomFootnoteBGColor.name},
-            {&SettingsKeys::SearchColor.name, &SettingsKeys::CustomSearchColor.name},
-            {&SettingsKeys::TempHLColor.name, &SettingsKeys::CustomTempHLColor.name},
-            {&SettingsKeys::DevoReadColor.name, &SettingsKeys::CustomDevoReadColor.name},
-            {&SettingsKeys::DevoUnreadColor.name, &SettingsKeys::CustomDevoUnreadColor.name},
-            {&SettingsKeys::SearchBold.name, &SettingsKeys::CustomSearchBold.name},
-            {&SettingsKeys::WocBold.name, &SettingsKeys::CustomWocBold.name},
-            {&SettingsKeys::StrongsColor.name, &SettingsKeys::CustomStrongsColor.name},
-            {&SettingsKeys::StrongsDecoration.name, &SettingsKeys::CustomStrongsDecoration.name}};
-        for (const auto& pair : order)
-            d.setObject(d.objectForKey(*pair[1]), *pair[0]);
+        for (CopyKey copy : kSchemeKeys)
+            copy(d, false);
     } else {
         if (tag < 0 || tag > 3)
             tag = 0;
@@ -210,7 +207,7 @@ void ColorPreferencesViewController::initializeColorWells()
         m_wells[i]->setColor(QColor(defaults().value(kWells[i].key)));
     for (const SettingKey<bool>* key : {&SettingsKeys::WocBold, &SettingsKeys::SearchBold})
         if (QCheckBox* b = checkBox(*key))
-            b->setChecked(defaults().integerForKey(key->name) == 1);
+            b->setChecked(defaults().value(*key));
     if (QCheckBox* b = checkBox(SettingsKeys::StrongsDecoration))
         b->setChecked(defaults().value(SettingsKeys::StrongsDecoration) == QLatin1String("underline"));
 }
