@@ -394,11 +394,10 @@ void QuillsteadAppController::restoreLayouts()
             return;
         }
         if (QFileInfo(archive).isSymLink()) {
-            refuseLayoutLink(
-                ProfileLink::describe(archive, QStringLiteral("which cannot be read as a screen layout")));
+            refuseLayoutLink(ProfileLink::describe(archive, QStringLiteral("which cannot be read as a screen layout")));
         } else {
-        // A damaged archive is kept aside, never lost, and the first screen is built again; the user
-        // is told once the window is up, so a layout that vanished is never a mystery.
+            // A damaged archive is kept aside, never lost, and the first screen is built again; the user
+            // is told once the window is up, so a layout that vanished is never a mystery.
             const QString aside = archive + QStringLiteral(".damaged");
             QFile::remove(aside);
             const bool keptAside = QFile::rename(archive, aside);

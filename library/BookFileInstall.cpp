@@ -13,8 +13,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
-#include <QThreadPool>
 #include <QTemporaryFile>
+#include <QThreadPool>
 
 #include <cstdio>
 
@@ -146,7 +146,8 @@ void onWorker(QObject* context, std::function<bool(QString*)> work, CheckAnswer 
 
 void readsThroughOnWorker(const QString& path, QObject* context, CheckAnswer done)
 {
-    onWorker(context, [path](QString* why) { return readsThrough(path, why); }, std::move(done));
+    onWorker(
+        context, [path](QString* why) { return readsThrough(path, why); }, std::move(done));
 }
 
 void installCopyOnWorker(

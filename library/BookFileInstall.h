@@ -67,8 +67,8 @@ void readsThroughOnWorker(const QString& path, QObject* context, CheckAnswer don
 
 // installCopy on a worker thread, answered as readsThroughOnWorker answers (`why` is installCopy's
 // error). The destination is replaced, on the worker, only once the copy has passed its check.
-void installCopyOnWorker(const QString& source, const QString& destination, Check check, QObject* context,
-    CheckAnswer done);
+void installCopyOnWorker(
+    const QString& source, const QString& destination, Check check, QObject* context, CheckAnswer done);
 
 // The two files hold the same bytes (false when either cannot be read).
 bool haveSameContents(const QString& a, const QString& b);

@@ -5,12 +5,12 @@
 #include "platform/SaveFailureAlerts.h"
 #include "platform/VariantKinds.h"
 
+#include <QDebug>
 #include <QFile>
 #include <QFileInfo>
-#include <QDebug>
 #include <QSettings>
-#include <QTemporaryDir>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 
 #include <cmath>
 #include <cstdio>
@@ -170,7 +170,8 @@ UserDefaults::UserDefaults(const QString& filePath)
     if (m_settings->status() == QSettings::FormatError) {
         m_settings.reset();
         if (QFileInfo(filePath).isSymLink()) {
-            refuseLink(ProfileLink::describe(filePath, QStringLiteral("which cannot be read as Quillstead's settings")));
+            refuseLink(
+                ProfileLink::describe(filePath, QStringLiteral("which cannot be read as Quillstead's settings")));
             return;
         }
         const QString aside = filePath + QStringLiteral(".damaged");

@@ -114,8 +114,8 @@ protected:
     QLineEdit* addField(QFormLayout* form, const QString& label, const SettingKey<double>& key);
     QCheckBox* addBox(
         QLayout* layout, const QString& label, const SettingKey<bool>& key, BoxStores stores = BoxStores::Choice);
-    QCheckBox* addBox(QLayout* layout, const QString& label, const SettingKey<QString>& key, const QString& on,
-        const QString& off);
+    QCheckBox* addBox(
+        QLayout* layout, const QString& label, const SettingKey<QString>& key, const QString& on, const QString& off);
     // A pop-up found by popUp() under `name`; the page stores its choice itself.
     QComboBox* addPopUp(QFormLayout* form, const QString& label, const QString& name);
     // A pop-up the page lays out itself, found by popUp() like the others.

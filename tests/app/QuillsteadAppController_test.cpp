@@ -1580,7 +1580,8 @@ TEST_F(Shell, LinksInTheProfileAreHonouredOrRefusedNeverReplaced)
         said << alert.messageText + QLatin1Char('\n') + alert.informativeText;
     const auto saying = [&](const QString& message, const QString& target) {
         return std::count_if(said.begin(), said.end(), [&](const QString& text) {
-            return text.startsWith(message) && text.contains(QStringLiteral("is a link to \"%1\", which does not exist").arg(target)) &&
+            return text.startsWith(message) &&
+                text.contains(QStringLiteral("is a link to \"%1\", which does not exist").arg(target)) &&
                 text.contains(QStringLiteral("Connect the disk"));
         });
     };

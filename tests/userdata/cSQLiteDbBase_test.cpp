@@ -172,7 +172,8 @@ TEST_F(SQLiteDbBaseTest, ALinkAtTheDatabaseIsHonouredOrRefusedNeverReplaced)
 
     // Refused: the open fails and names the target; nothing is made, moved or removed.
     const std::pair<std::string, const char*> refused[] = {{missing, "which does not exist"},
-        {folder, "which is a folder"}, {loop, "which leads round a loop of links"}, {outsideText, "which is not an SQLite database"}};
+        {folder, "which is a folder"}, {loop, "which leads round a loop of links"},
+        {outsideText, "which is not an SQLite database"}};
     for (const auto& [target, why] : refused) {
         SCOPED_TRACE(target);
         ASSERT_EQ(::symlink(target.c_str(), db.c_str()), 0);

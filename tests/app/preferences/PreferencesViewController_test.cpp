@@ -228,8 +228,8 @@ TEST_F(Preferences, PagesStoreEverySettingThroughItsTypedKey)
     display->checkBox(SettingsKeys::IndentPoetry)->click();
     EXPECT_FALSE(d().value(SettingsKeys::IndentPoetry));
     EXPECT_NE(d().objectForKey(SettingsKeys::IndentPoetry.name).typeId(), QMetaType::QString);
-    const std::pair<QLineEdit*, QString> typed[] = {{display->textField(SettingsKeys::LineHeight), "1.5"},
-        {display->textField(SettingsKeys::BaseFontSize), "20"}};
+    const std::pair<QLineEdit*, QString> typed[] = {
+        {display->textField(SettingsKeys::LineHeight), "1.5"}, {display->textField(SettingsKeys::BaseFontSize), "20"}};
     for (const auto& [field, text] : typed) {
         field->selectAll();
         QTest::keyClicks(field, text);
