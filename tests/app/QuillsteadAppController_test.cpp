@@ -1570,6 +1570,7 @@ TEST_F(Shell, LinksInTheProfileAreHonouredOrRefusedNeverReplaced)
     // The open connection keeps the file it has open; its name is free for the link.
     ASSERT_TRUE(QFile::rename(database, databaseAside));
     QFile::remove(layouts);
+    QFile::remove(layouts + QStringLiteral(".damaged"));  // an earlier test's
     ASSERT_TRUE(QFile::link(unmounted + QStringLiteral("/notes.db"), database));
     ASSERT_TRUE(QFile::link(unmounted + QStringLiteral("/layouts.plist"), layouts));
     s_alerts->clear();
@@ -1595,6 +1596,17 @@ TEST_F(Shell, LinksInTheProfileAreHonouredOrRefusedNeverReplaced)
         << said.join(QStringLiteral("\n---\n")).toStdString();
     EXPECT_FALSE(reader_test::programEnvironment().layoutManager().layouts().empty());
     EXPECT_FALSE(m_controller->archiveLayouts());
+    // Any other save through such a link fails and names the target; nothing is made where it points.
+    const QString password = dataFile(QStringLiteral("account-password"));
+    QFile::remove(password);
+    ASSERT_TRUE(QFile::link(unmounted + QStringLiteral("/password"), password));
+    EXPECT_FALSE(qs::cloud::CustomerPassword::store(QStringLiteral("secret")));
+    SaveFailureAlerts::showPending();
+    EXPECT_TRUE(s_alerts->shown().last().informativeText.contains(
+        QStringLiteral("is a link to \"%1/password\", which does not exist").arg(unmounted)))
+        << s_alerts->shown().last().informativeText.toStdString();
+    EXPECT_TRUE(QFileInfo(password).isSymLink());
+    ASSERT_TRUE(QFile::remove(password));
     quit();
     EXPECT_TRUE(QFileInfo(database).isSymLink());
     EXPECT_TRUE(QFileInfo(layouts).isSymLink());
