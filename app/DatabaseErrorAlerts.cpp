@@ -22,6 +22,23 @@ void DatabaseErrorAlerts::databaseError(const cLString16& text)
     runOnMainThread([alerts, alert] { showAlertWhenFree(*alerts, alert, QCoreApplication::instance()); });
 }
 
+void DatabaseErrorAlerts::refusedLink(const QString& problem)
+{
+    m_reported = true;
+    Alert alert;
+    alert.messageText = refusedLinkMessageText();
+    alert.informativeText =
+        problem + QStringLiteral("\n\nUntil then your notes, highlights and bookmarks can be neither shown nor kept.");
+    alert.style = AlertStyle::Critical;
+    Alerts* alerts = &m_alerts;
+    runOnMainThread([alerts, alert] { alerts->runModal(alert); });
+}
+
+QString DatabaseErrorAlerts::refusedLinkMessageText()
+{
+    return QStringLiteral("Quillstead cannot open your notes, highlights and bookmarks.");
+}
+
 QString DatabaseErrorAlerts::messageText()
 {
     return QStringLiteral("Quillstead could not read or save your notes, highlights and other data.");

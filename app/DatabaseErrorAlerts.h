@@ -22,10 +22,14 @@ public:
     explicit DatabaseErrorAlerts(Alerts& alerts) : m_alerts(alerts) { }
 
     void databaseError(const cLString16& text) override;
+    // The database's place holds a symbolic link that is refused (cSQLiteDbBase::linkProblem): the
+    // user is told so, naming the link and its target, in place of the first report of the run.
+    void refusedLink(const QString& problem);
 
     // The alert's texts for one report.
     static QString messageText();
     static QString informativeText(const QString& report);
+    static QString refusedLinkMessageText();
 
 private:
     Alerts& m_alerts;

@@ -26,6 +26,7 @@
 #include "userdata/cVerseHighlightDoc.h"
 
 #include <QDir>
+#include <QFile>
 #include <QLoggingCategory>
 
 #include <algorithm>
@@ -104,7 +105,13 @@ void installProgramParts(const QString& dataFolder, const WindowEnvironment& env
     hooks.referenceEntities = std::make_shared<ReferenceEntities>();
     hooks.bookInfoEntities = std::make_shared<BookInfoEntities>();
     hooks.referenceFormatter = std::make_shared<ReferenceFormatter>();
-    hooks.databaseErrors = std::make_shared<DatabaseErrorAlerts>(environment.alert());
+    auto databaseErrors = std::make_shared<DatabaseErrorAlerts>(environment.alert());
+    // A database kept elsewhere through a link that leads nowhere now is refused by every store; the
+    // user hears why once, at start.
+    const QByteArray database = QFile::encodeName(folder + QString::fromUtf8(cSQLiteDbBase::kDatabaseFileName));
+    if (const std::string problem = cSQLiteDbBase::linkProblem(database.toStdString()); !problem.empty())
+        databaseErrors->refusedLink(QString::fromStdString(problem));
+    hooks.databaseErrors = databaseErrors;
     // Kept for the whole process: documents close, and trace, during exit.
     static EngineTraces* const traces = new EngineTraces();
     hooks.engineTraces = std::shared_ptr<cEngineTraceLog>(traces, [](cEngineTraceLog*) {});

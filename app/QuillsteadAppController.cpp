@@ -53,6 +53,7 @@
 #include "platform/AppVersion.h"
 #include "platform/KeyedArchive.h"
 #include "platform/MainThread.h"
+#include "platform/ProfileLink.h"
 #include "platform/SaveFailureAlerts.h"
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
@@ -201,6 +202,18 @@ void QuillsteadAppController::applicationDidFinishLaunching(const LaunchResets& 
         defaults.remove(SettingsKeys::Password);
     }
 
+    // Settings kept elsewhere through a link that leads nowhere now are kept for this run only.
+    if (const QString problem = defaults.linkProblem(); !problem.isEmpty()) {
+        Alert alert;
+        alert.style = AlertStyle::Warning;
+        alert.messageText = QStringLiteral("Quillstead cannot read or save your settings.");
+        alert.informativeText = problem +
+            QStringLiteral(" Quillstead started with its factory settings, and changes made now last only until it "
+                           "quits.\n\n") +
+            ProfileLink::advice();
+        Alerts* alerts = &m_environment.alert();
+        runOnMainThread([alerts, alert] { alerts->runModal(alert); });
+    }
     SettingsRegistry::registerDefaultsForAllPreferences(defaults);
     qs::cloud::ServiceHost::registerDefault(defaults);
     // The speech engine loads its voices (several megabytes) only when speech or the Voices
@@ -333,6 +346,9 @@ QString QuillsteadAppController::appLayoutArchiveFile()
 
 bool QuillsteadAppController::archiveLayouts()
 {
+    // A refused link keeps the layout of this run unsaved: the link and what it names stay as they were.
+    if (!m_layoutLinkProblem.isEmpty())
+        return false;
     const LayoutManager& manager = m_environment.layoutManager();
     if (!manager.writeArchive(appLayoutArchiveFile()))
         return false;
@@ -359,24 +375,45 @@ Alert QuillsteadAppController::damagedLayoutAlert(const QString& keptAs)
     return alert;
 }
 
+void QuillsteadAppController::refuseLayoutLink(const QString& problem)
+{
+    m_layoutLinkProblem = problem;
+    Alert alert;
+    alert.style = AlertStyle::Warning;
+    alert.messageText = QStringLiteral("Quillstead cannot read or save your screen layout.");
+    alert.informativeText = problem +
+        QStringLiteral(" Quillstead started with a new layout, which is not saved this time.\n\n") +
+        ProfileLink::advice();
+    Alerts* alerts = &m_environment.alert();
+    runOnMainThread([alerts, alert] { alerts->runModal(alert); });
+}
+
 void QuillsteadAppController::restoreLayouts()
 {
     LayoutManager& manager = m_environment.layoutManager();
     const QString archive = appLayoutArchiveFile();
-    if (QFileInfo::exists(archive)) {
+    // The layout may be kept elsewhere through a link; one that leads nowhere now (a disk not
+    // mounted) is left as it is and never saved over.
+    if (const QString why = ProfileLink::brokenReason(archive); !why.isEmpty()) {
+        refuseLayoutLink(ProfileLink::describe(archive, why));
+    } else if (QFileInfo::exists(archive)) {
         if (manager.readArchive(archive) && manager.count() > 0) {
             // Written again only once the screen changes.
             m_archivedLayouts = KeyedArchive::toXml(manager.encode());
             return;
         }
-        // A damaged archive is kept aside, never lost, and the first screen is built again; the user
-        // is told once the window is up, so a layout that vanished is never a mystery.
-        const QString aside = archive + QStringLiteral(".damaged");
-        QFile::remove(aside);
-        const bool keptAside = QFile::rename(archive, aside);
-        Alerts* alerts = &m_environment.alert();
-        runOnMainThread(
-            [alerts, alert = damagedLayoutAlert(keptAside ? aside : QString())] { alerts->runModal(alert); });
+        if (QFileInfo(archive).isSymLink()) {
+            refuseLayoutLink(ProfileLink::describe(archive, QStringLiteral("which cannot be read as a screen layout")));
+        } else {
+            // A damaged archive is kept aside, never lost, and the first screen is built again; the user
+            // is told once the window is up, so a layout that vanished is never a mystery.
+            const QString aside = archive + QStringLiteral(".damaged");
+            QFile::remove(aside);
+            const bool keptAside = QFile::rename(archive, aside);
+            Alerts* alerts = &m_environment.alert();
+            runOnMainThread(
+                [alerts, alert = damagedLayoutAlert(keptAside ? aside : QString())] { alerts->runModal(alert); });
+        }
     }
     newLayoutFromDescriptor(QStringLiteral("V12"));
     Layout* layout = manager.currentLayout();
@@ -524,32 +561,52 @@ void QuillsteadAppController::loadAndOpenBook(const QString& fileName)
         installed = placement.destination;
         // The copy replaces a file of the same name only when it is the same book at a newer
         // revision (or the same bytes again), and only once it is complete and opens as a book; a
-        // copy that replaces an installed book must also read through, every section of it.
+        // copy that replaces an installed book must also read through, every section of it. That
+        // takes a second for a large book: it runs on a worker while the window stays live, and the
+        // book is replaced and opened once the check has answered.
+        if (placement.replaces) {
+            if (m_booksBeingReplaced.contains(installed))
+                return;  // already on its way: that one opens the book
+            m_booksBeingReplaced.insert(installed);
+            BookFileInstall::installCopyOnWorker(info.absoluteFilePath(), installed,
+                BookFileInstall::Check::ReadsThrough, this,
+                [this, source = info.absoluteFilePath(), installed, replaced = placement.replaces](
+                    bool ok, const QString& error) {
+                    m_booksBeingReplaced.remove(installed);
+                    if (ok) {
+                        m_environment.books().forgetSourceAtPath(installed);
+                        openBookInstalledAt(installed);
+                        return;
+                    }
+                    Alert alert;
+                    alert.messageText =
+                        QStringLiteral("The installed copy of \"%1\" is kept.").arg(replaced->record().name);
+                    alert.informativeText = QStringLiteral(
+                        "%1 holds a newer revision of this book, but it cannot replace the installed copy: %2")
+                                                .arg(source, error);
+                    m_environment.alert().runModal(alert);
+                    openInstalledBook(replaced);
+                });
+            return;
+        }
         QString error;
-        const BookFileInstall::Check check =
-            placement.replaces ? BookFileInstall::Check::ReadsThrough : BookFileInstall::Check::Opens;
-        if (!BookFileInstall::installCopy(info.absoluteFilePath(), installed, &error, check)) {
+        if (!BookFileInstall::installCopy(info.absoluteFilePath(), installed, &error)) {
             Alert alert;
             alert.messageText = QStringLiteral("The book file could not be copied into the books folder.");
             alert.informativeText = error;
-            if (placement.replaces) {
-                alert.messageText =
-                    QStringLiteral("The installed copy of \"%1\" is kept.").arg(placement.replaces->record().name);
-                alert.informativeText =
-                    QStringLiteral("%1 holds a newer revision of this book, but it cannot replace the installed "
-                                   "copy: %2")
-                        .arg(info.absoluteFilePath(), error);
-            }
             m_environment.alert().runModal(alert);
-            if (placement.replaces)
-                openInstalledBook(placement.replaces);
             return;
         }
         library.forgetSourceAtPath(installed);
     }
+    openBookInstalledAt(installed);
+}
+
+void QuillsteadAppController::openBookInstalledAt(const QString& installed)
+{
     m_environment.notifications().postNotificationName(
         LibraryNotifications::qsBookFileCopiedToBooksFolder, nullptr, {{QStringLiteral("path"), installed}});
-    const SourceTuple::Ptr book = library.allSources()->tupleForFile(installed);
+    const SourceTuple::Ptr book = m_environment.books().allSources()->tupleForFile(installed);
     if (!book) {
         Alert alert;
         alert.messageText = QStringLiteral("Unable to open the book after it was installed.");

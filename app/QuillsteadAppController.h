@@ -14,6 +14,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QVariantMap>
 
@@ -72,6 +73,8 @@ public:
     // What the user is told when the layout archive could not be read at start; `keptAs` is where the
     // damaged file was set aside (empty when it could not be).
     static Alert damagedLayoutAlert(const QString& keptAs);
+    // Tells the user the archive's link is refused, and keeps this run's layout from being saved.
+    void refuseLayoutLink(const QString& problem);
     void newLayoutFromDescriptor(const QString& descriptor) override;
     void preemptiveSaveState() override;
 
@@ -79,7 +82,9 @@ public:
     // Installs a book file and opens it. A file of the books folder is opened where it is; another
     // is copied in, never over a different book of the same file name (it gets a free name) and
     // never over a newer copy of the same book (that one is opened). A missing file or one that is
-    // no book is refused with an alert that names it and says why.
+    // no book is refused with an alert that names it and says why. A copy that replaces an installed
+    // book is read through on a worker first: this returns at once, and the book is replaced and
+    // opened (or the installed copy kept, with an alert) when the check answers.
     void loadAndOpenBook(const QString& fileName);
     // Listens for the later starts of the program on this profile (ReaderInstance); false when
     // another process holds the profile. A later start raises the main window and opens its book.
@@ -134,6 +139,8 @@ private:
     };
     Placement placeBookFile(const SourceTuple& incoming, const QString& path);
     void openInstalledBook(const std::shared_ptr<SourceTuple>& book);
+    // Announces the book file just put at `installed` and opens it.
+    void openBookInstalledAt(const QString& installed);
     // The alert for a book file that cannot be opened: which file, and why.
     void showBookFileProblem(const QString& fileName, const QString& why);
     bool askYesNo(const QString& message, const QString& informative);
@@ -141,7 +148,11 @@ private:
     WindowEnvironment m_environment;
     std::unique_ptr<QuillsteadWindowController> m_mainWindowController;
     QLocalServer* m_instanceServer = nullptr;
+    // Books folder files a checked copy is on its way to replace (its check runs on a worker).
+    QSet<QString> m_booksBeingReplaced;
     QByteArray m_archivedLayouts;  // what the layout archive holds, as this reader last wrote it
+    // Why the layout archive's place, a link, is neither read nor written this run; empty when it is.
+    QString m_layoutLinkProblem;
     // Says once that the pages' renderer ended.
     std::unique_ptr<RendererEndedAlert> m_rendererEndedAlert;
     std::unique_ptr<RefusedBooksNotice> m_refusedBooksNotice;

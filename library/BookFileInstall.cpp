@@ -6,12 +6,15 @@
 #include "engine/bookfile/cBkSectionTextWriter.h"
 #include "library/SourceTuple.h"
 #include "platform/FileSave.h"
+#include "platform/MainThread.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QPointer>
 #include <QTemporaryFile>
+#include <QThreadPool>
 
 #include <cstdio>
 
@@ -120,6 +123,39 @@ bool readsThrough(const QString& path, QString* reason)
         }
     }
     return true;
+}
+
+namespace {
+
+// Runs `work` on a worker of the global pool (which the application waits for at exit) and hands its
+// answer to `done` on the main thread while `context` lives.
+void onWorker(QObject* context, std::function<bool(QString*)> work, CheckAnswer done)
+{
+    QPointer<QObject> alive(context);
+    QThreadPool::globalInstance()->start([alive, work = std::move(work), done = std::move(done)]() mutable {
+        QString why;
+        const bool ok = work(&why);
+        runOnMainThread([alive, ok, why, done = std::move(done)] {
+            if (alive)
+                done(ok, why);
+        });
+    });
+}
+
+}  // namespace
+
+void readsThroughOnWorker(const QString& path, QObject* context, CheckAnswer done)
+{
+    onWorker(
+        context, [path](QString* why) { return readsThrough(path, why); }, std::move(done));
+}
+
+void installCopyOnWorker(
+    const QString& source, const QString& destination, Check check, QObject* context, CheckAnswer done)
+{
+    onWorker(
+        context, [source, destination, check](QString* why) { return installCopy(source, destination, why, check); },
+        std::move(done));
 }
 
 bool haveSameContents(const QString& a, const QString& b)

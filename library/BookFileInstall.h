@@ -7,11 +7,15 @@
 // partial files (their extension is not "tvk").
 //
 // Pure file operations on the calling thread; any thread, but two installs to the same final name
-// must not run at once.
+// must not run at once. The *OnWorker calls run them on a worker thread and answer on the main thread.
 #pragma once
 
 #include <QString>
 #include <QStringList>
+
+#include <functional>
+
+class QObject;
 
 namespace BookFileInstall {
 
@@ -51,6 +55,20 @@ enum class Check { Opens, ReadsThrough };
 // the copy as `check` says and then replaces `destination`. On any failure `destination` is
 // untouched, the partial file is gone and `error` says why.
 bool installCopy(const QString& source, const QString& destination, QString* error, Check check = Check::Opens);
+
+// What a check on a worker thread answers on the main thread: whether the book passed, and why not.
+using CheckAnswer = std::function<void(bool ok, const QString& why)>;
+
+// readsThrough of `path` on a worker thread, so that the main thread's event loop runs meanwhile
+// (the window stays live: a large book takes a second). `done` runs on the main thread with the
+// answer, unless `context` is gone by then. Called on the main thread; the file must stay until the
+// answer.
+void readsThroughOnWorker(const QString& path, QObject* context, CheckAnswer done);
+
+// installCopy on a worker thread, answered as readsThroughOnWorker answers (`why` is installCopy's
+// error). The destination is replaced, on the worker, only once the copy has passed its check.
+void installCopyOnWorker(
+    const QString& source, const QString& destination, Check check, QObject* context, CheckAnswer done);
 
 // The two files hold the same bytes (false when either cannot be read).
 bool haveSameContents(const QString& a, const QString& b);

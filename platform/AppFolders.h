@@ -40,7 +40,7 @@ public:
 
     // `path` names a file of the profile: inside the private data or cache folder, or one of the
     // program's own files and folders in the configuration folder (the settings). A save there
-    // replaces a link in the file's place instead of writing through it.
+    // refuses a link in the file's place whose target is missing or no file (FileSave).
     static bool isProfileFile(const QString& path);
 
     // "<cache>/TVK Substorage Files/<publisher>/<book>-<edition>-<revision>", from the four keys

@@ -1,6 +1,7 @@
 #include "platform/FileSave.h"
 
 #include "platform/AppFolders.h"
+#include "platform/ProfileLink.h"
 #include "platform/SaveFailureAlerts.h"
 
 #include <QDebug>
@@ -49,18 +50,15 @@ bool FileSave::open(Folder folder)
     const QString dir = QFileInfo(m_path).absolutePath();
     if (folder == Folder::Make && !QDir().mkpath(dir))
         return fail(QStringLiteral("The folder %1 could not be made.").arg(dir));
-    // QSaveFile writes to the file a link names; inside the profile the link goes instead, and the
-    // save makes a file of its own. What the link named is no copy of the profile's, and is left
-    // as it was.
+    // QSaveFile writes to the file a link names, as the user who made the link expects. A link of the
+    // profile whose target is gone (a disk not mounted) or is no file is refused and left as it is:
+    // a new file in its place would hide the one it stands for.
     const QFileInfo existing(m_path);
     if (existing.isSymLink() && AppFolders::isProfileFile(m_path)) {
-        qWarning().noquote() << "replacing the link" << m_path << "to" << existing.symLinkTarget() << "with a file";
-        if (!QFile::remove(m_path))
-            return fail(QStringLiteral("The link %1 in the file's place could not be removed.").arg(m_path));
-        m_hadCopy = false;
-    } else {
-        m_hadCopy = existing.isFile();
+        if (const QString why = ProfileLink::brokenReason(m_path); !why.isEmpty())
+            return fail(ProfileLink::describe(m_path, why) + QLatin1Char(' ') + ProfileLink::advice());
     }
+    m_hadCopy = existing.isFile();
     if (!m_file.open(QIODevice::WriteOnly))
         return fail(m_file.errorString());
     m_opened = true;

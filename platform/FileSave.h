@@ -6,10 +6,10 @@
 // and then renames a truncated file over the good one when the disk is full. On any failure the
 // temporary file is dropped and the target keeps its old contents.
 //
-// Inside the profile's folders (AppFolders::isProfileFile) a symbolic link in the target's place
-// is replaced by the saved file, never written through: a link planted there cannot send the
-// profile's files elsewhere. Elsewhere (a place the user chose) the save goes to the file the link
-// names, as the user expects of a link.
+// A symbolic link in the target's place is honoured: the save goes to the file the link names, and
+// the link stays. Inside the profile's folders (AppFolders::isProfileFile) a link whose target is
+// missing, a loop or no regular file is refused (ProfileLink.h): the save fails naming the target,
+// and the link and what it names are left as they are.
 //
 // A failed save is reported to SaveFailureAlerts under `what`, the words that name what was being
 // saved to the user ("your screen layout"); the user is told once per `what` until a save of it

@@ -1,14 +1,16 @@
 #include "platform/UserDefaults.h"
 
 #include "platform/AppFolders.h"
-#include "platform/FileSave.h"
+#include "platform/ProfileLink.h"
 #include "platform/SaveFailureAlerts.h"
 #include "platform/VariantKinds.h"
 
+#include <QDebug>
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 
 #include <cmath>
 #include <cstdio>
@@ -145,39 +147,21 @@ QString settingsWhat()
     return QStringLiteral("your settings");
 }
 
-// More than any settings file holds; a larger file behind a link is not copied.
-constexpr qint64 kMaxSettingsFileBytes = qint64(64) << 20;
-
-// QSettings writes to the file a link in its place names. The settings file is the profile's own
-// wherever it lies: a link there is replaced by a file of what it reads now (the settings read at
-// start came from it), so that the write stays in the profile and the link's target is never
-// written. A link to nothing readable is only removed. False: the link is still there.
-bool replaceLinkWithCopy(const QString& path)
-{
-    const QFileInfo info(path);
-    if (!info.isSymLink())
-        return true;
-    QByteArray bytes;
-    QFile file(path);
-    if (info.isFile() && file.open(QIODevice::ReadOnly) && file.size() <= kMaxSettingsFileBytes)
-        bytes = file.readAll();
-    file.close();
-    qWarning("The settings file %s was a link; it is replaced by a file of its own", qPrintable(path));
-    if (!QFile::remove(path))
-        return false;
-    if (!bytes.isEmpty())
-        FileSave::writeFile(path, bytes, settingsWhat());
-    return true;
-}
-
 std::mutex g_standardMutex;
 std::shared_ptr<UserDefaults> g_standard;
 
 }  // namespace
 
 UserDefaults::UserDefaults(const QString& filePath)
-    : m_settings(std::make_unique<QSettings>(filePath, QSettings::IniFormat))
+    : m_filePath(filePath), m_settings(std::make_unique<QSettings>(filePath, QSettings::IniFormat))
 {
+    // A link in the file's place that names no file (a disk not mounted) is refused, as is one naming
+    // a file that is no settings file: the settings are kept in memory for this run and the link and
+    // what it names are never written.
+    if (const QString why = ProfileLink::brokenReason(filePath); !why.isEmpty()) {
+        refuseLink(ProfileLink::describe(filePath, why));
+        return;
+    }
     // A file that cannot be read as settings would never be written again (QSettings refuses to
     // overwrite what it could not read), so every change would be lost. It is kept aside as
     // "<file>.damaged" and the settings start over from the registered defaults. (The file is read
@@ -185,6 +169,11 @@ UserDefaults::UserDefaults(const QString& filePath)
     m_settings->contains(QStringLiteral("-"));
     if (m_settings->status() == QSettings::FormatError) {
         m_settings.reset();
+        if (QFileInfo(filePath).isSymLink()) {
+            refuseLink(
+                ProfileLink::describe(filePath, QStringLiteral("which cannot be read as Quillstead's settings")));
+            return;
+        }
         const QString aside = filePath + QStringLiteral(".damaged");
         QFile::remove(aside);
         if (!QFile::rename(filePath, aside))
@@ -197,6 +186,22 @@ UserDefaults::UserDefaults(const QString& filePath)
     m_settings->moveToThread(nullptr);
 }
 
+void UserDefaults::refuseLink(const QString& problem)
+{
+    m_linkProblem = problem;
+    qWarning().noquote() << "The settings are not saved this time:" << problem;
+    m_scratch = std::make_unique<QTemporaryDir>();
+    m_settings = std::make_unique<QSettings>(
+        m_scratch->isValid() ? m_scratch->filePath(QStringLiteral("settings.conf")) : QString(), QSettings::IniFormat);
+    m_settings->moveToThread(nullptr);
+}
+
+QString UserDefaults::linkProblem() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_linkProblem;
+}
+
 UserDefaults::~UserDefaults()
 {
     std::lock_guard lock(m_mutex);
@@ -205,15 +210,23 @@ UserDefaults::~UserDefaults()
 
 void UserDefaults::syncKeepingThePreviousFile()
 {
+    // Refused at start: the changes stay in this run's scratch file.
+    if (!m_linkProblem.isEmpty()) {
+        m_settings->sync();
+        return;
+    }
+    // A link whose target went away since (a disk taken out) is not written through either: QSaveFile
+    // would make a new file where it pointed, or fail.
+    if (const QString why = ProfileLink::brokenReason(m_filePath); !why.isEmpty()) {
+        SaveFailureAlerts::reportFailure(settingsWhat(), m_filePath, ProfileLink::describe(m_filePath, why), false);
+        return;
+    }
     // QSettings writes through a buffered file and renames it into place even when a full disk cut
     // it short. The file it replaces is held under a second name meanwhile (a hard link: no space
     // needed) and put back unless the new one reads back whole: every line ended, every key there.
-    const QString path = m_settings->fileName();
-    if (!replaceLinkWithCopy(path)) {
-        SaveFailureAlerts::reportFailure(
-            settingsWhat(), path, QStringLiteral("The settings file is a link that could not be replaced."), false);
-        return;
-    }
+    // Behind a link the file is where the link points, and is held there.
+    const QFileInfo info(m_filePath);
+    const QString path = info.isSymLink() ? info.canonicalFilePath() : m_filePath;
     const QString held = path + QStringLiteral(".previous");
     const QByteArray heldName = QFile::encodeName(held);
     ::unlink(heldName.constData());
@@ -232,7 +245,7 @@ void UserDefaults::syncKeepingThePreviousFile()
     }
     if (holding)
         std::rename(heldName.constData(), QFile::encodeName(path).constData());
-    SaveFailureAlerts::reportFailure(settingsWhat(), path, problem, holding);
+    SaveFailureAlerts::reportFailure(settingsWhat(), m_filePath, problem, holding);
 }
 
 bool UserDefaults::isWrittenWhole(const QString& path) const
@@ -267,7 +280,7 @@ QString UserDefaults::defaultFilePath()
 
 QString UserDefaults::filePath() const
 {
-    return m_settings->fileName();
+    return m_filePath;
 }
 
 void UserDefaults::registerDefaults(const QVariantMap& defaults)

@@ -19,6 +19,9 @@
 // Storing an invalid QVariant or a null QString removes the key (the registered default shows
 // through again); an empty string is stored as such. Bools are stored as the integers 1 and 0.
 //
+// A symbolic link in the file's place that names a settings file is read and written where it
+// points; any other link is refused (linkProblem) and left alone.
+//
 // Every change is written to the file (atomically) before the setter returns. A write the disk
 // cannot take keeps the previous file and is reported once to the user (SaveFailureAlerts).
 //
@@ -37,6 +40,7 @@
 #include <type_traits>
 
 class QSettings;
+class QTemporaryDir;
 
 // A setting's stored name and the type its readers take; the keys are in platform/SettingsKeys.h.
 template <typename T> struct SettingKey {
@@ -72,6 +76,10 @@ public:
     static QString defaultFilePath();
 
     QString filePath() const;
+    // Why the settings are kept for this run only: the file's place holds a symbolic link whose
+    // target is missing, a loop, no file or no settings file (ProfileLink.h), named with the link and
+    // its target. The link and what it names are never written. Empty when the file is in use.
+    QString linkProblem() const;
 
     // Adds to the registration domain (a later registration of a key replaces the earlier).
     void registerDefaults(const QVariantMap& defaults);
@@ -109,6 +117,15 @@ public:
             setObject(QVariant::fromValue(value), key.name);
     }
     template <typename T> void remove(const SettingKey<T>& key) { removeObjectForKey(key.name); }
+    // Stores under `to` what `from` reads as (its stored or registered value, as a T); removes `to`
+    // when `from` has neither.
+    template <typename T> void copy(const SettingKey<T>& from, const SettingKey<T>& to)
+    {
+        if (objectForKey(from.name).isValid())
+            set(to, value(from));
+        else
+            remove(to);
+    }
     template <typename T> bool hasStoredValue(const SettingKey<T>& key) const { return hasStoredValue(key.name); }
 
     // The untyped reads and writes, for keys the program does not know by name (a value given on a
@@ -151,7 +168,13 @@ private:
     void syncKeepingThePreviousFile();
     bool isWrittenWhole(const QString& path) const;
 
+    // Keeps the settings of this run in a scratch file: the file's place holds a link that was refused.
+    void refuseLink(const QString& problem);
+
     mutable std::mutex m_mutex;
+    QString m_filePath;
+    QString m_linkProblem;
+    std::unique_ptr<QTemporaryDir> m_scratch;
     std::unique_ptr<QSettings> m_settings;
     QVariantMap m_registered;
 };

@@ -53,12 +53,14 @@ bool cBibleNoteStg::openOrCreate(const cLString16& path, bool report)
 
 // A note that shows nothing is no note; older versions stored such notes (an emptied editor's
 // paragraphs and breaks) as live ones. They become deletions, kept at the time of their last change,
-// and go up to the server as such.
+// and go up to the server as such. Each row is looked at once: the sweep goes on from where it last
+// stopped in this database, since no note stored since then shows nothing.
 void cBibleNoteStg::deleteNotesThatShowNothing()
 {
     if (NoteText::registerSqlFunction(connectionHandle()))
-        exec("UPDATE BibleNotes SET deleted = 1, note = '', serverid = 0 WHERE deleted = 0 AND "
-             "qs_note_shows_nothing(note)");
+        sweepRowsAddedSinceLastSweep("BibleNotes",
+            "UPDATE BibleNotes SET deleted = 1, note = '', serverid = 0 WHERE deleted = 0 AND "
+            "qs_note_shows_nothing(note) AND recid > ? AND recid <= ?");
 }
 
 // Nothing else creates BookNumberOrder, and without it the canonical walk finds nothing. One row per

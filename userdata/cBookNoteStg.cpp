@@ -80,8 +80,9 @@ bool cBookNoteStg::openOrCreate(const cLString16& path, bool report)
 void cBookNoteStg::deleteNotesThatShowNothing()
 {
     if (NoteText::registerSqlFunction(connectionHandle()))
-        exec("UPDATE BookNotes SET deleted = 1, note = '', serverid = 0 WHERE deleted = 0 AND "
-             "qs_note_shows_nothing(note)");
+        sweepRowsAddedSinceLastSweep("BookNotes",
+            "UPDATE BookNotes SET deleted = 1, note = '', serverid = 0 WHERE deleted = 0 AND "
+            "qs_note_shows_nothing(note) AND recid > ? AND recid <= ?");
 }
 
 void cBookNoteStg::close()

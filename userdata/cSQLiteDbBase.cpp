@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -66,68 +68,66 @@ const char* const kMessages[] = {
 };
 static_assert(sizeof(kMessages) / sizeof(kMessages[0]) == 28, "codes -1 to 26");
 
-// The database is the profile's own file, wherever a link in its place points. SQLite writes through
-// a symbolic link (and keeps its journal beside the file the link names), so a link planted in the
-// profile would have every note written into a file outside it. As with the settings file, the link
-// is replaced before the open by a file of its own holding a copy of the database it names (a link
-// the user made keeps its notes), and what it named is never written. A link to anything that is no
-// database is only removed. Links in the places of the journal and write-ahead files (SQLite never
-// makes any) are removed. A FIFO, device or folder in the database's place is not opened (opening a
-// FIFO would wait for ever). Answers SQLITE_OK, or the code the open fails with.
+// SQLite writes every database file, and those its header marks as such start with these 16 bytes.
+constexpr char kSQLiteHeader[] = "SQLite format 3";  // with its terminating zero: 16 bytes
+
+// The target a symbolic link names, as written in it; a relative one is made absolute beside the
+// link.
+std::string linkTarget(const std::string& path)
+{
+    std::string target(4096, '\0');
+    const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
+    if (n <= 0)
+        return std::string();
+    target.resize(static_cast<std::size_t>(n));
+    if (target[0] != '/') {
+        const std::size_t slash = path.rfind('/');
+        if (slash != std::string::npos)
+            target = path.substr(0, slash + 1) + target;
+    }
+    return target;
+}
+
+// Whether the regular file at `path` (followed through links) can be the database: empty (SQLite
+// makes a database of an empty file) or starting with the SQLite header. Empty text when it can,
+// else what it is.
+std::string whyNotADatabase(const std::string& path)
+{
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr)
+        return std::string("which cannot be read (") + std::strerror(errno) + ")";
+    char header[sizeof kSQLiteHeader] = {};
+    const std::size_t n = std::fread(header, 1, sizeof header, f);
+    std::fclose(f);
+    if (n == 0 || (n == sizeof header && std::memcmp(header, kSQLiteHeader, sizeof header) == 0))
+        return std::string();
+    return "which is not an SQLite database";
+}
+
+// The database may lie outside the profile: a symbolic link in its place that names a database
+// (on another disk, in a synced folder) is the user's own choice, opened and written where it
+// points, as SQLite does (the journal goes beside the file it names). A link whose target is
+// missing, a loop, a folder or anything that is no database is refused and left as it is, with
+// what it names: the notes may be on a disk not mounted yet, and a new database in the link's
+// place would hide them. Links in the places of the journal and write-ahead files beside a database
+// of the profile's own (SQLite never makes any) are removed. A FIFO, device or folder in the
+// database's place is not opened (opening a FIFO would wait for ever). Answers SQLITE_OK, or the
+// code the open fails with.
 int claimDatabasePath(const std::string& path)
 {
     struct stat info { };
-    for (const char* suffix : {"-journal", "-wal", "-shm"}) {
-        const std::string beside = path + suffix;
-        if (::lstat(beside.c_str(), &info) == 0 && S_ISLNK(info.st_mode))
-            ::unlink(beside.c_str());
+    if (::lstat(path.c_str(), &info) != 0 || S_ISREG(info.st_mode)) {
+        for (const char* suffix : {"-journal", "-wal", "-shm"}) {
+            const std::string beside = path + suffix;
+            struct stat other { };
+            if (::lstat(beside.c_str(), &other) == 0 && S_ISLNK(other.st_mode))
+                ::unlink(beside.c_str());
+        }
+        return SQLITE_OK;  // a file of the profile's own, or none yet: SQLite makes it
     }
-    if (::lstat(path.c_str(), &info) != 0)
-        return SQLITE_OK;  // no file yet: SQLite makes it
-    if (S_ISREG(info.st_mode))
-        return SQLITE_OK;
     if (!S_ISLNK(info.st_mode))
         return SQLITE_CANTOPEN;
-    struct stat target { };
-    const bool regular = ::stat(path.c_str(), &target) == 0 && S_ISREG(target.st_mode);
-    int rc = SQLITE_NOTADB;
-    const std::string copy = path + "-copy";
-    if (regular) {
-        ::unlink(copy.c_str());
-        sqlite3* from = nullptr;
-        sqlite3* to = nullptr;
-        rc = sqlite3_open_v2(path.c_str(), &from, SQLITE_OPEN_READONLY, nullptr);
-        if (rc == SQLITE_OK)
-            rc = sqlite3_open_v2(copy.c_str(), &to, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-        if (rc == SQLITE_OK) {
-            sqlite3_backup* backup = sqlite3_backup_init(to, "main", from, "main");
-            if (backup == nullptr) {
-                rc = sqlite3_errcode(to);
-            } else {
-                sqlite3_backup_step(backup, -1);
-                rc = sqlite3_backup_finish(backup);
-            }
-        }
-        sqlite3_close(from);
-        if (sqlite3_close(to) != SQLITE_OK && rc == SQLITE_OK)
-            rc = SQLITE_IOERR;
-    }
-    if (rc == SQLITE_OK) {
-        // rename replaces the link itself, never what it names.
-        if (::rename(copy.c_str(), path.c_str()) == 0)
-            return SQLITE_OK;
-        ::unlink(copy.c_str());
-        return SQLITE_CANTOPEN;
-    }
-    ::unlink(copy.c_str());
-    // A database that could not be copied for want of room or memory keeps its link until it can be:
-    // the notes it holds must not seem gone. Anything else behind the link (nothing, a file that is
-    // no database, one this user cannot read) is no database of this profile.
-    const int primary = rc & 0xff;
-    if (primary == SQLITE_FULL || primary == SQLITE_IOERR || primary == SQLITE_NOMEM || primary == SQLITE_BUSY ||
-        primary == SQLITE_LOCKED)
-        return rc;
-    return ::unlink(path.c_str()) == 0 ? SQLITE_OK : SQLITE_CANTOPEN;
+    return cSQLiteDbBase::linkProblem(path).empty() ? SQLITE_OK : SQLITE_CANTOPEN;
 }
 
 // The last failure of a statement on this thread, and whether one since `clear` was for want of room
@@ -452,8 +452,53 @@ void cSQLiteDbBase::reportError(int code)
 
 void cSQLiteDbBase::reportOpenFailure(const cLString16& path, int code)
 {
-    if (!path.isEmpty())
+    if (path.isEmpty())
+        return;
+    const cLString8 utf8(path);
+    const std::string problem = linkProblem(std::string(utf8.chars(), static_cast<std::size_t>(utf8.length())));
+    if (problem.empty() || connectionHandle() != nullptr) {
         reportError(code);
+        return;
+    }
+    cLString8 text("Error ");
+    text.formatInt32(code, 10, true);
+    text.appendCStr(" accessing database \"");
+    text.append(utf8);
+    text.appendCStr("\"\r\n\r\n");
+    text.appendCStr(problem.c_str());
+    cMsgBox box;
+    box.showDatabaseError(cLString16(text));
+}
+
+std::string cSQLiteDbBase::linkProblem(const std::string& path)
+{
+    struct stat info { };
+    if (path.empty() || ::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+        return std::string();
+    const std::string target = linkTarget(path);
+    std::string what;
+    struct stat named { };
+    if (::stat(path.c_str(), &named) != 0) {
+        const int error = errno;
+        if (error == ENOENT || error == ENOTDIR)
+            what = "which does not exist (on a disk that is not connected, or moved or deleted)";
+        else if (error == ELOOP)
+            what = "which leads round a loop of links to no file";
+        else
+            what = std::string("which cannot be reached (") + std::strerror(error) + ")";
+    } else if (S_ISDIR(named.st_mode)) {
+        what = "which is a folder, not a database file";
+    } else if (!S_ISREG(named.st_mode)) {
+        what = "which is not a regular file";
+    } else {
+        what = whyNotADatabase(path);
+        if (what.empty())
+            return std::string();
+    }
+    return "\"" + path + "\" is a link to \"" + target + "\", " + what +
+        ". Quillstead has changed neither the link nor what it names. Connect the disk that holds the database or "
+        "correct the link; to start with a new, empty database instead, move the link out of its folder. Then "
+        "start Quillstead again.";
 }
 
 bool cSQLiteDbBase::openOnDemand(bool& openedHere)
@@ -494,6 +539,22 @@ std::int64_t cSQLiteDbBase::countRowsWhereZero(const char* table, const char* co
     if (!share.ok())
         return 0;
     return selectNumber(sqlOf({"SELECT COUNT(*) FROM ", table, " WHERE ", column, " = 0"}).chars(), {}, 0);
+}
+
+bool cSQLiteDbBase::sweepRowsAddedSinceLastSweep(const char* table, const char* updateSql)
+{
+    return runInTransaction([&] {
+        if (!exec("CREATE TABLE IF NOT EXISTS StoreSweeps ( tablename TEXT PRIMARY KEY, sweptrecid INTEGER )"))
+            return false;
+        std::int64_t swept = selectNumber("SELECT sweptrecid FROM StoreSweeps WHERE tablename = ?", {table}, 0);
+        const std::int64_t highest = selectNumber(sqlOf({"SELECT MAX(recid) FROM ", table}).chars(), {}, 0);
+        if (highest == swept)
+            return true;
+        if (highest < swept)
+            swept = 0;
+        return exec(updateSql, {swept, highest}) &&
+            exec("INSERT OR REPLACE INTO StoreSweeps ( tablename, sweptrecid ) VALUES ( ?, ? )", {table, highest});
+    });
 }
 
 std::int64_t cSQLiteDbBase::selectNumber(const char* sql, const cSQLValues& values, std::int64_t whenEmpty)

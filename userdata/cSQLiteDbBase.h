@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <string>
 #include <variant>
 #include <vector>
 
@@ -77,12 +78,18 @@ public:
     virtual bool deleteRowsWhereNonZero(const char* table, const char* column);
 
     // Takes a share of the connection. Only the first opener's path names the file. A symbolic link
-    // in the file's place is never written through: it is replaced by a copy of the database it names
-    // (or removed when it names none), and links at the journal's places are removed; a FIFO, device
-    // or folder there is not opened. `rcOut` receives the SQLite result of opening the file (0 when
-    // only the count changed) and is left alone when this object was open already.
+    // in the file's place that names a database (or an empty file) is opened where it points; any
+    // other link (a target missing, a loop, a folder, a file that is no database) is refused with
+    // SQLITE_CANTOPEN and left as it is, with what it names (linkProblem says why). Links at the
+    // journal's places beside a file of the profile's own are removed; a FIFO, device or folder in the
+    // file's place is not opened. `rcOut` receives the SQLite result of opening the file (0 when only
+    // the count changed) and is left alone when this object was open already.
     bool open(const cLString16& path, int* rcOut = nullptr);
     void close();
+    // Why the symbolic link at `path` (UTF-8) is refused as the database: one paragraph naming the
+    // link, its target, what is wrong with it and what the user can do. Empty when `path` is no link
+    // or names a database.
+    static std::string linkProblem(const std::string& path);
 
     // The raw handle, for stores that prepare statements themselves (under `statementLock`).
     static sqlite3* connectionHandle();
@@ -120,7 +127,8 @@ public:
     // The error report for `code` (0: the connection's current error code; nothing when that is 0
     // too), handed to the engine's message box.
     void reportError(int code);
-    // After open(path) failed with `code`: the error report, unless the path was empty. An empty path
+    // After open(path) failed with `code`: the error report (naming a refused link and its target),
+    // unless the path was empty. An empty path
     // is a program without a data folder (a command-line tool, a benchmark), which has no database
     // to open: nothing failed that the user should hear about, and nothing was opened.
     void reportOpenFailure(const cLString16& path, int code);
@@ -177,6 +185,13 @@ public:
     bool checkTable(const TableSchema& table, bool report);
     // Only whether each table exists (codes other than "no such table" reported when asked).
     bool probeTables(const cLString16& path, std::initializer_list<const char*> tables, bool report);
+
+    // Runs `updateSql`, an UPDATE of `table` whose WHERE clause ends in "recid > ? AND recid <= ?",
+    // over the rows added since it last ran on this database: the highest recid it went up to is
+    // kept in the database (table StoreSweeps, under `table`), so a sweep reads each row once however
+    // often the store opens. A table whose highest recid fell below the mark (made again) is swept
+    // whole. Answers whether the sweep and its mark were stored (in one transaction).
+    bool sweepRowsAddedSinceLastSweep(const char* table, const char* updateSql);
 
     // For tests: the current share count of the process-wide connection.
     static int openCount();

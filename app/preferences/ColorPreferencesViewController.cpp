@@ -35,21 +35,38 @@ const WellInfo kWells[10] = {
     {SettingsKeys::DevoUnreadColor, SettingsKeys::CustomDevoUnreadColor, "Devotional unread"},
 };
 
-// Keys a colour scheme sets, with their custom keys, in the order moveCurrentColorsToCustom copies.
-const QString* const kSchemeKeys[13][2] = {
-    {&SettingsKeys::BackColor.name, &SettingsKeys::CustomBackColor.name},
-    {&SettingsKeys::FootnoteBGColor.name, &SettingsKeys::CustomFootnoteBGColor.name},
-    {&SettingsKeys::LinkColor.name, &SettingsKeys::CustomLinkColor.name},
-    {&SettingsKeys::SearchColor.name, &SettingsKeys::CustomSearchColor.name},
-    {&SettingsKeys::SearchBold.name, &SettingsKeys::CustomSearchBold.name},
-    {&SettingsKeys::StrongsColor.name, &SettingsKeys::CustomStrongsColor.name},
-    {&SettingsKeys::StrongsDecoration.name, &SettingsKeys::CustomStrongsDecoration.name},
-    {&SettingsKeys::TempHLColor.name, &SettingsKeys::CustomTempHLColor.name},
-    {&SettingsKeys::TextColor.name, &SettingsKeys::CustomTextColor.name},
-    {&SettingsKeys::WocColor.name, &SettingsKeys::CustomWocColor.name},
-    {&SettingsKeys::WocBold.name, &SettingsKeys::CustomWocBold.name},
-    {&SettingsKeys::DevoReadColor.name, &SettingsKeys::CustomDevoReadColor.name},
-    {&SettingsKeys::DevoUnreadColor.name, &SettingsKeys::CustomDevoUnreadColor.name},
+// Keys a colour scheme sets, with their custom keys: each entry names both and copies one to the
+// other (`toCustom`: the key to its custom key; otherwise back).
+template <const auto& key, const auto& custom> void copyKey(UserDefaults& d, bool toCustom)
+{
+    if (toCustom)
+        d.copy(key, custom);
+    else
+        d.copy(custom, key);
+}
+struct SchemeKey {
+    const QString* key;
+    const QString* custom;
+    void (*copy)(UserDefaults&, bool toCustom);
+};
+template <const auto& key, const auto& custom> SchemeKey schemeKey()
+{
+    return {&key.name, &custom.name, copyKey<key, custom>};
+}
+const SchemeKey kSchemeKeys[13] = {
+    schemeKey<SettingsKeys::BackColor, SettingsKeys::CustomBackColor>(),
+    schemeKey<SettingsKeys::FootnoteBGColor, SettingsKeys::CustomFootnoteBGColor>(),
+    schemeKey<SettingsKeys::LinkColor, SettingsKeys::CustomLinkColor>(),
+    schemeKey<SettingsKeys::SearchColor, SettingsKeys::CustomSearchColor>(),
+    schemeKey<SettingsKeys::SearchBold, SettingsKeys::CustomSearchBold>(),
+    schemeKey<SettingsKeys::StrongsColor, SettingsKeys::CustomStrongsColor>(),
+    schemeKey<SettingsKeys::StrongsDecoration, SettingsKeys::CustomStrongsDecoration>(),
+    schemeKey<SettingsKeys::TempHLColor, SettingsKeys::CustomTempHLColor>(),
+    schemeKey<SettingsKeys::TextColor, SettingsKeys::CustomTextColor>(),
+    schemeKey<SettingsKeys::WocColor, SettingsKeys::CustomWocColor>(),
+    schemeKey<SettingsKeys::WocBold, SettingsKeys::CustomWocBold>(),
+    schemeKey<SettingsKeys::DevoReadColor, SettingsKeys::CustomDevoReadColor>(),
+    schemeKey<SettingsKeys::DevoUnreadColor, SettingsKeys::CustomDevoUnreadColor>(),
 };
 
 // The colour schemes of the menu by tag; the default one (tag 0) is the registered values, the
@@ -99,7 +116,8 @@ ColorPreferencesViewController::ColorPreferencesViewController(const Environment
     auto* styles = new QHBoxLayout;
     addBox(styles, tr("Words of Christ in bold"), SettingsKeys::WocBold);
     addBox(styles, tr("Search hits in bold"), SettingsKeys::SearchBold);
-    addBox(styles, tr("Underline Strong's numbers"), SettingsKeys::StrongsDecoration);
+    addBox(styles, tr("Underline Strong's numbers"), SettingsKeys::StrongsDecoration, QStringLiteral("underline"),
+        QStringLiteral("none"));
     top->addLayout(styles);
     top->addStretch(1);
     finishConstruction();
@@ -149,9 +167,9 @@ QList<QPair<QString, QVariant>> ColorPreferencesViewController::storedSchemeStat
     auto keep = [this, &state](const QString& key) {
         state.append({key, defaults().hasStoredValue(key) ? defaults().objectForKey(key) : QVariant()});
     };
-    for (const auto& pair : kSchemeKeys) {
-        keep(*pair[0]);
-        keep(*pair[1]);
+    for (const SchemeKey& k : kSchemeKeys) {
+        keep(*k.key);
+        keep(*k.custom);
     }
     keep(SettingsKeys::ColorScheme.name);
     return state;
@@ -183,8 +201,8 @@ void ColorPreferencesViewController::chooserClosed(int index, bool accepted)
 
 void ColorPreferencesViewController::moveCurrentColorsToCustom()
 {
-    for (const auto& pair : kSchemeKeys)
-        defaults().setObject(defaults().objectForKey(*pair[0]), *pair[1]);
+    for (const SchemeKey& k : kSchemeKeys)
+        k.copy(defaults(), true);
 }
 
 void ColorPreferencesViewController::chooseColorScheme(int tag)
@@ -192,27 +210,14 @@ void ColorPreferencesViewController::chooseColorScheme(int tag)
     UserDefaults& d = defaults();
     if (tag == kCustomScheme) {
         // Keys with no custom value lose their stored value and fall back to their registered one.
-        const QString* const order[13][2] = {{&SettingsKeys::TextColor.name, &SettingsKeys::CustomTextColor.name},
-            {&SettingsKeys::BackColor.name, &SettingsKeys::CustomBackColor.name},
-            {&SettingsKeys::WocColor.name, &SettingsKeys::CustomWocColor.name},
-            {&SettingsKeys::LinkColor.name, &SettingsKeys::CustomLinkColor.name},
-            {&SettingsKeys::FootnoteBGColor.name, &SettingsKeys::CustomFootnoteBGColor.name},
-            {&SettingsKeys::SearchColor.name, &SettingsKeys::CustomSearchColor.name},
-            {&SettingsKeys::TempHLColor.name, &SettingsKeys::CustomTempHLColor.name},
-            {&SettingsKeys::DevoReadColor.name, &SettingsKeys::CustomDevoReadColor.name},
-            {&SettingsKeys::DevoUnreadColor.name, &SettingsKeys::CustomDevoUnreadColor.name},
-            {&SettingsKeys::SearchBold.name, &SettingsKeys::CustomSearchBold.name},
-            {&SettingsKeys::WocBold.name, &SettingsKeys::CustomWocBold.name},
-            {&SettingsKeys::StrongsColor.name, &SettingsKeys::CustomStrongsColor.name},
-            {&SettingsKeys::StrongsDecoration.name, &SettingsKeys::CustomStrongsDecoration.name}};
-        for (const auto& pair : order)
-            d.setObject(d.objectForKey(*pair[1]), *pair[0]);
+        for (const SchemeKey& k : kSchemeKeys)
+            k.copy(d, false);
     } else if (tag < 1 || tag > 3) {
         // The default scheme is the look of a first start: the scheme's keys lose their stored
         // values and read as registered, the Strong's colour again following the link colour.
         tag = 0;
-        for (const auto& pair : kSchemeKeys)
-            d.setObject(QVariant(), *pair[0]);
+        for (const SchemeKey& k : kSchemeKeys)
+            d.setObject(QVariant(), *k.key);
         SettingsRegistry::registerDerivedDefaults(d);
     } else {
         const FixedScheme& s = kSchemes[tag];
@@ -258,7 +263,7 @@ void ColorPreferencesViewController::initializeColorWells()
         m_wells[i]->setColor(QColor(defaults().value(kWells[i].key)));
     for (const SettingKey<bool>* key : {&SettingsKeys::WocBold, &SettingsKeys::SearchBold})
         if (QCheckBox* b = checkBox(*key))
-            b->setChecked(defaults().integerForKey(key->name) == 1);
+            b->setChecked(defaults().value(*key));
     if (QCheckBox* b = checkBox(SettingsKeys::StrongsDecoration))
         b->setChecked(defaults().value(SettingsKeys::StrongsDecoration) == QLatin1String("underline"));
 }

@@ -13,6 +13,8 @@
 #include <QHash>
 #include <QVBoxLayout>
 
+#include <variant>
+
 namespace {
 
 QString firstWord(const QString& title)
@@ -27,13 +29,13 @@ const std::pair<const char*, const SettingKey<QString>*> kWordPopUps[2] = {
 };
 
 // The settings the page edits in text fields and in check boxes, (label, key) in page order.
-const std::pair<const char*, const QString*> kFields[6] = {
-    {"Text size:", &SettingsKeys::BaseFontSize.name},
-    {"Left margin:", &SettingsKeys::LeftMargin.name},
-    {"Right margin:", &SettingsKeys::RightMargin.name},
-    {"Line height:", &SettingsKeys::LineHeight.name},
-    {"Poetry indent, left:", &SettingsKeys::PoetryLeft.name},
-    {"Poetry indent, right:", &SettingsKeys::PoetryRight.name},
+const std::pair<const char*, std::variant<const Setting<qint64>*, const Setting<double>*>> kFields[6] = {
+    {"Text size:", &SettingsKeys::BaseFontSize},
+    {"Left margin:", &SettingsKeys::LeftMargin},
+    {"Right margin:", &SettingsKeys::RightMargin},
+    {"Line height:", &SettingsKeys::LineHeight},
+    {"Poetry indent, left:", &SettingsKeys::PoetryLeft},
+    {"Poetry indent, right:", &SettingsKeys::PoetryRight},
 };
 const std::pair<const char*, const SettingKey<bool>*> kBoxes[9] = {
     {"Indent poetry", &SettingsKeys::IndentPoetry},
@@ -64,7 +66,7 @@ DisplayPreferencesViewController::DisplayPreferencesViewController(const Environ
         notifyOthersDisplaySettingsChanged();
     });
     for (auto [label, key] : kFields)
-        addField(form, tr(label), *key);
+        std::visit([&](const auto* typed) { addField(form, tr(label), *typed); }, key);
     QComboBox* footnotes = addPopUp(form, tr("Footnotes:"), QStringLiteral("footnotePopUpButton"));
     footnotes->addItems({tr("Collapse footnotes"), tr("Expand footnotes"), tr("Hide footnotes")});
     QComboBox* highlights = addPopUp(form, tr("Highlights:"), QStringLiteral("highlightStylePopUpButton"));

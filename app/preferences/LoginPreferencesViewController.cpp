@@ -311,7 +311,8 @@ void LoginPreferencesViewController::finishLogin(const qs::cloud::AccountResult&
 {
     if (r.ok()) {
         UserDefaults& d = defaults();
-        d.setString(r.customerIDNum, SettingsKeys::CustomerIDNum.name);
+        // The server sends the number as text; it is stored as the number it is.
+        d.set(SettingsKeys::CustomerIDNum, UserDefaults::integerFromValue(r.customerIDNum.trimmed()));
         d.set(SettingsKeys::CustomerID, r.customerID);
         // The password stays out of the settings file.
         qs::cloud::CustomerPassword::store(r.password);

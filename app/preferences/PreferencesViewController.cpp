@@ -39,23 +39,6 @@ public:
     }
 };
 
-// How a check box shows and stores its key.
-enum class BoxMode { Flag, IntegerOne, Underline, Flip };
-
-BoxMode modeFor(const QString& key)
-{
-    using namespace SettingsKeys;
-    static const QStringList integerOne = {IndentPoetry.name, StrongsNumbers.name, WocInRed.name,
-        OneVersePerParagraph.name, HideVerseNumbers.name, ShowMsgVerses.name, WocBold.name, SearchBold.name};
-    if (integerOne.contains(key))
-        return BoxMode::IntegerOne;
-    if (key == StrongsDecoration.name)
-        return BoxMode::Underline;
-    if (key == AppUpdateAutomatic.name)
-        return BoxMode::Flip;
-    return BoxMode::Flag;
-}
-
 bool notifies(const QString& key)
 {
     using namespace SettingsKeys;
@@ -105,8 +88,8 @@ QIcon PreferencesViewController::toolbarItemImage() const
 bool PreferencesViewController::commitEditing()
 {
     // Only the settings fields are written; a page's other fields (the account page's) never are.
-    for (QLineEdit* f : m_fields)
-        if (f->hasFocus())
+    for (const Field& f : m_fields)
+        if (f.edit->hasFocus())
             textFieldDidEndEditing(f);
     return true;
 }
@@ -118,10 +101,20 @@ QLineEdit* PreferencesViewController::textField(const QString& key) const
 
 QCheckBox* PreferencesViewController::checkBox(const QString& key) const
 {
-    for (QCheckBox* b : m_boxes)
-        if (b->objectName() == key)
-            return b;
+    for (const Box& b : m_boxes)
+        if (b.name() == key)
+            return b.box;
     return nullptr;
+}
+
+QString PreferencesViewController::Field::name() const
+{
+    return std::visit([](const auto& k) { return k.name; }, key);
+}
+
+QString PreferencesViewController::Box::name() const
+{
+    return std::visit([](const auto& k) { return k.name; }, key);
 }
 
 QComboBox* PreferencesViewController::popUp(const QString& name) const
@@ -134,7 +127,22 @@ QComboBox* PreferencesViewController::popUp(const QString& name) const
 
 // ---- building
 
-QLineEdit* PreferencesViewController::addField(QFormLayout* form, const QString& label, const QString& key)
+QLineEdit* PreferencesViewController::addField(QFormLayout* form, const QString& label, const SettingKey<qint64>& key)
+{
+    QLineEdit* f = addSizeField(form, label, key.name, false);
+    m_fields.append({f, key});
+    return f;
+}
+
+QLineEdit* PreferencesViewController::addField(QFormLayout* form, const QString& label, const SettingKey<double>& key)
+{
+    QLineEdit* f = addSizeField(form, label, key.name, true);
+    m_fields.append({f, key});
+    return f;
+}
+
+QLineEdit* PreferencesViewController::addSizeField(
+    QFormLayout* form, const QString& label, const QString& key, bool real)
 {
     auto* f = new QLineEdit(this);
     f->setObjectName(key);
@@ -142,11 +150,12 @@ QLineEdit* PreferencesViewController::addField(QFormLayout* form, const QString&
     f->setFixedWidth(80);
     // The validators keep out what is no number; a number outside the size's range reaches the edit's
     // end and is refused there, with a word on why.
-    if (key == SettingsKeys::LineHeight.name)
+    if (real)
         f->setValidator(new FieldValidator<QDoubleValidator>(0.0, 99.0, 2, f));
     else
         f->setValidator(new FieldValidator<QIntValidator>(0, 9999, f));
-    connect(f, &QLineEdit::editingFinished, this, [this, f] { textFieldDidEndEditing(f); });
+    const qsizetype index = m_fields.size();
+    connect(f, &QLineEdit::editingFinished, this, [this, index] { textFieldDidEndEditing(m_fields.at(index)); });
     if (SettingsRegistry::rangeOf(key)) {
         auto* row = new QHBoxLayout;
         row->addWidget(f);
@@ -161,7 +170,6 @@ QLineEdit* PreferencesViewController::addField(QFormLayout* form, const QString&
     } else {
         form->addRow(new PlainLabel(label, this), f);
     }
-    m_fields.append(f);
     return f;
 }
 
@@ -188,13 +196,27 @@ QLabel* PreferencesViewController::rangeLabel(const QString& key) const
     return findChild<QLabel*>(key + QStringLiteral("Range"));
 }
 
-QCheckBox* PreferencesViewController::addBox(QLayout* layout, const QString& label, const QString& key)
+QCheckBox* PreferencesViewController::addBox(
+    QLayout* layout, const QString& label, const SettingKey<bool>& key, BoxStores stores)
+{
+    return addBoxControl(layout, label, {nullptr, key, QString(), QString(), stores});
+}
+
+QCheckBox* PreferencesViewController::addBox(
+    QLayout* layout, const QString& label, const SettingKey<QString>& key, const QString& on, const QString& off)
+{
+    return addBoxControl(layout, label, {nullptr, key, on, off, BoxStores::Choice});
+}
+
+QCheckBox* PreferencesViewController::addBoxControl(QLayout* layout, const QString& label, Box box)
 {
     auto* b = new QCheckBox(label, this);
-    b->setObjectName(key);
-    connect(b, &QCheckBox::clicked, this, [this, b] { checkBoxChanged(b); });
+    b->setObjectName(box.name());
+    box.box = b;
+    const qsizetype index = m_boxes.size();
+    connect(b, &QCheckBox::clicked, this, [this, index] { checkBoxChanged(m_boxes.at(index)); });
     layout->addWidget(b);
-    m_boxes.append(b);
+    m_boxes.append(std::move(box));
     return b;
 }
 
@@ -209,14 +231,15 @@ QComboBox* PreferencesViewController::addPopUp(QFormLayout* form, const QString&
 
 // ---- changes
 
-void PreferencesViewController::textFieldDidEndEditing(QLineEdit* field)
+void PreferencesViewController::textFieldDidEndEditing(const Field& field)
 {
     if (m_refreshing)
         return;
-    const QString key = field->objectName();
-    const QString text = field->text().trimmed();
+    const QString key = field.name();
+    const bool real = std::holds_alternative<SettingKey<double>>(field.key);
+    const QString text = field.edit->text().trimmed();
     bool ok = false;
-    const double value = key == SettingsKeys::LineHeight.name ? text.toDouble(&ok) : double(text.toLongLong(&ok));
+    const double value = real ? text.toDouble(&ok) : double(text.toLongLong(&ok));
     if (const std::optional<SettingRange> range = SettingsRegistry::rangeOf(key)) {
         QLabel* hint = rangeLabel(key);
         if (!ok || value < range->minimum || value > range->maximum) {
@@ -225,44 +248,48 @@ void PreferencesViewController::textFieldDidEndEditing(QLineEdit* field)
                 hint->setText(
                     text.isEmpty() ? tr("A size is needed: %1.").arg(rangeText(key)) : refusalText(text, key));
             m_refreshing = true;
-            field->setText(fieldText(key));
+            field.edit->setText(fieldText(field));
             m_refreshing = false;
             return;
         }
         if (hint != nullptr)
             hint->setText(rangeText(key));
     }
-    if (key == SettingsKeys::LineHeight.name)
-        defaults().setDouble(ok ? value : 0.0, key);
+    if (const auto* integer = std::get_if<SettingKey<qint64>>(&field.key))
+        defaults().set(*integer, text.toLongLong());
     else
-        defaults().setInteger(text.toLongLong(), key);
+        defaults().set(std::get<SettingKey<double>>(field.key), ok ? value : 0.0);
     notifyOthersDisplaySettingsChanged();
 }
 
-void PreferencesViewController::checkBoxChanged(QCheckBox* box)
+void PreferencesViewController::checkBoxChanged(const Box& box)
 {
-    const QString key = box->objectName();
-    const bool on = box->isChecked();
-    switch (modeFor(key)) {
-    case BoxMode::Underline:
-        defaults().setString(on ? QStringLiteral("underline") : QStringLiteral("none"), key);
-        break;
-    case BoxMode::Flip: {
-        // The stored value is flipped whatever the box showed.
-        const bool now = !defaults().boolForKey(key);
-        defaults().setBool(now, key);
-        box->setChecked(now);
-        checkBoxDidChange(key, now);
-        break;
+    const bool on = box.box->isChecked();
+    if (const auto* words = std::get_if<SettingKey<QString>>(&box.key)) {
+        defaults().set(*words, on ? box.on : box.off);
+    } else {
+        const SettingKey<bool>& flag = std::get<SettingKey<bool>>(box.key);
+        if (box.stores == BoxStores::Toggle) {
+            // The stored value is flipped whatever the box showed.
+            const bool now = !defaults().value(flag);
+            defaults().set(flag, now);
+            box.box->setChecked(now);
+            checkBoxDidChange(flag.name, now);
+        } else {
+            defaults().set(flag, on);
+            if (flag.name == SettingsKeys::MyOffersNotifications.name && on)
+                defaults().set(SettingsKeys::MyOffersIgnored, 0);
+        }
     }
-    default:
-        defaults().setBool(on, key);
-        if (key == SettingsKeys::MyOffersNotifications.name && on)
-            defaults().set(SettingsKeys::MyOffersIgnored, 0);
-        break;
-    }
-    if (notifies(key))
+    if (notifies(box.name()))
         notifyOthersDisplaySettingsChanged();
+}
+
+bool PreferencesViewController::isChecked(const Box& box) const
+{
+    if (const auto* words = std::get_if<SettingKey<QString>>(&box.key))
+        return defaults().value(*words) == box.on;
+    return defaults().value(std::get<SettingKey<bool>>(box.key));
 }
 
 void PreferencesViewController::notifyOthersDisplaySettingsChanged()
@@ -272,36 +299,24 @@ void PreferencesViewController::notifyOthersDisplaySettingsChanged()
 
 // ---- refresh
 
-QString PreferencesViewController::fieldText(const QString& key) const
+QString PreferencesViewController::fieldText(const Field& field) const
 {
     // A size stored out of its range (by an older reader, or edited by hand) shows as the size in use.
-    if (!SettingsRegistry::rangeOf(key))
-        return defaults().stringForKey(key);
-    if (key == SettingsKeys::LineHeight.name)
-        return QString::number(SettingsRegistry::clampedDouble(defaults(), key));
-    return QString::number(SettingsRegistry::clampedInteger(defaults(), key));
+    const bool ranged = SettingsRegistry::rangeOf(field.name()).has_value();
+    if (const auto* integer = std::get_if<SettingKey<qint64>>(&field.key))
+        return QString::number(
+            ranged ? SettingsRegistry::clampedInteger(defaults(), *integer) : defaults().value(*integer));
+    const SettingKey<double>& real = std::get<SettingKey<double>>(field.key);
+    return QString::number(ranged ? SettingsRegistry::clampedDouble(defaults(), real) : defaults().value(real));
 }
 
 void PreferencesViewController::refresh()
 {
     m_refreshing = true;
-    UserDefaults& d = defaults();
-    for (QLineEdit* f : m_fields)
-        f->setText(fieldText(f->objectName()));
-    for (QCheckBox* b : m_boxes) {
-        const QString key = b->objectName();
-        switch (modeFor(key)) {
-        case BoxMode::IntegerOne:
-            b->setChecked(d.integerForKey(key) == 1);
-            break;
-        case BoxMode::Underline:
-            b->setChecked(d.stringForKey(key) == QLatin1String("underline"));
-            break;
-        default:
-            b->setChecked(d.boolForKey(key));
-            break;
-        }
-    }
+    for (const Field& f : m_fields)
+        f.edit->setText(fieldText(f));
+    for (const Box& b : m_boxes)
+        b.box->setChecked(isChecked(b));
     refreshPage();
     m_refreshing = false;
 }

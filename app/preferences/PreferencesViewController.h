@@ -25,6 +25,7 @@
 #include <QVector>
 #include <QWidget>
 #include <functional>
+#include <variant>
 
 class QCheckBox;
 class QComboBox;
@@ -103,18 +104,19 @@ protected:
     // Observes what every page follows; called by each page's constructor once its controls exist.
     void finishConstruction();
 
-    // Settings controls whose object name is the user-defaults key (fields, boxes) or the pop-up's name.
-    // A size field shows its range beside it, and there says why a size outside it was refused.
-    QLineEdit* addField(QFormLayout* form, const QString& label, const QString& key);
-    QCheckBox* addBox(QLayout* layout, const QString& label, const QString& key);
-    template <typename T> QLineEdit* addField(QFormLayout* form, const QString& label, const SettingKey<T>& key)
-    {
-        return addField(form, label, key.name);
-    }
-    template <typename T> QCheckBox* addBox(QLayout* layout, const QString& label, const SettingKey<T>& key)
-    {
-        return addBox(layout, label, key.name);
-    }
+    // Settings controls bound to their typed keys (the control's object name is the key's name, by
+    // which textField and checkBox find it). A size field stores a whole number or a real as its key
+    // is typed, and shows its range beside it, there saying why a size outside it was refused. A box
+    // stores its key's flag; a box over a key of text stores one of two words. A box that toggles
+    // flips the stored value at each click, whatever it showed.
+    enum class BoxStores { Choice, Toggle };
+    QLineEdit* addField(QFormLayout* form, const QString& label, const SettingKey<qint64>& key);
+    QLineEdit* addField(QFormLayout* form, const QString& label, const SettingKey<double>& key);
+    QCheckBox* addBox(
+        QLayout* layout, const QString& label, const SettingKey<bool>& key, BoxStores stores = BoxStores::Choice);
+    QCheckBox* addBox(
+        QLayout* layout, const QString& label, const SettingKey<QString>& key, const QString& on, const QString& off);
+    // A pop-up found by popUp() under `name`; the page stores its choice itself.
     QComboBox* addPopUp(QFormLayout* form, const QString& label, const QString& name);
     // A pop-up the page lays out itself, found by popUp() like the others.
     void addPopUpControl(QComboBox* popUp) { m_popUps.append(popUp); }
@@ -136,18 +138,36 @@ protected:
     void informational(const QString& message, const QString& informative = QString()) const;
 
 private:
-    void textFieldDidEndEditing(QLineEdit* field);
+    // A size field and the key it stores.
+    struct Field {
+        QLineEdit* edit;
+        std::variant<SettingKey<qint64>, SettingKey<double>> key;
+        QString name() const;
+    };
+    // A box and the key it stores: a flag, or the word `on` or `off`.
+    struct Box {
+        QCheckBox* box;
+        std::variant<SettingKey<bool>, SettingKey<QString>> key;
+        QString on;
+        QString off;
+        BoxStores stores = BoxStores::Choice;
+        QString name() const;
+    };
+    QLineEdit* addSizeField(QFormLayout* form, const QString& label, const QString& name, bool real);
+    QCheckBox* addBoxControl(QLayout* layout, const QString& label, Box box);
+    void textFieldDidEndEditing(const Field& field);
     // What a settings field shows: the stored value, a size held to its range.
-    QString fieldText(const QString& key) const;
+    QString fieldText(const Field& field) const;
     static QString rangeText(const QString& key);
     // The line beside the field when `typed` is out of its range.
     static QString refusalText(const QString& typed, const QString& key);
-    void checkBoxChanged(QCheckBox* box);
+    void checkBoxChanged(const Box& box);
+    bool isChecked(const Box& box) const;
 
     Environment m_env;
     Identity m_identity;
-    QVector<QLineEdit*> m_fields;
-    QVector<QCheckBox*> m_boxes;
+    QVector<Field> m_fields;
+    QVector<Box> m_boxes;
     QVector<QComboBox*> m_popUps;
     bool m_refreshing = false;
 };

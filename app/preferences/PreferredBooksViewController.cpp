@@ -37,13 +37,6 @@ const PreferredRow kPreferred[5] = {
     {"prefDictionaryPopUpButton", "Dictionary:", &SettingsKeys::PreferredDictionaryPubId,
         &SettingsKeys::PreferredDictionaryBookId, "--- Select a Dictionary ---", 2, false},
 };
-const PreferredRow* preferredRow(const QString& name)
-{
-    for (const PreferredRow& r : kPreferred)
-        if (name == QLatin1String(r.name))
-            return &r;
-    return nullptr;
-}
 SourceTupleArray::Ptr listFor(SourceManager& sm, int list)
 {
     return list == 0 ? sm.bibleSources() : list == 1 ? sm.devotionalSources() : sm.dictionarySources();
@@ -85,11 +78,9 @@ void PreferredBooksViewController::refreshPage()
     rebuildPreferredBookMenus(0);
 }
 
-void PreferredBooksViewController::rebuildPreferredBookMenu(QComboBox* popUp)
+void PreferredBooksViewController::rebuildPreferredBookMenu(QComboBox* popUp, int index)
 {
-    const PreferredRow* row = preferredRow(popUp->objectName());
-    if (!row)
-        return;
+    const PreferredRow* row = &kPreferred[index];
     SourceTupleArray::Ptr list = listFor(environment().window.books(), row->list);
     qint64 pub = defaults().value(*row->pubKey);
     qint64 book = defaults().value(*row->bookKey);
@@ -124,10 +115,11 @@ void PreferredBooksViewController::rebuildPreferredBookMenu(QComboBox* popUp)
 
 void PreferredBooksViewController::rebuildPreferredBookMenus(qint64 c)
 {
-    for (const PreferredRow& row : kPreferred) {
+    for (int i = 0; i < 5; ++i) {
+        const PreferredRow& row = kPreferred[i];
         QComboBox* popUp = this->popUp(QString::fromLatin1(row.name));
         const bool affected = row.list == 0 ? c < 2 : row.list == 1 ? (c == 0 || c == 4) : (c == 0 || c == 5);
-        if (affected)
-            rebuildPreferredBookMenu(popUp);
+        if (affected && popUp != nullptr)
+            rebuildPreferredBookMenu(popUp, i);
     }
 }

@@ -21,5 +21,6 @@ public:
 
 private:
     void refreshPage() override;
-    void rebuildPreferredBookMenu(QComboBox* popUp);
+    // The pop-up of the row at `index` of the page's rows, and the keys that row stores.
+    void rebuildPreferredBookMenu(QComboBox* popUp, int index);
 };

@@ -11,7 +11,7 @@ UpdatePreferencesViewController::UpdatePreferencesViewController(const Environme
     : PreferencesViewController(env, kIdentity, parent)
 {
     auto* top = new QVBoxLayout(this);
-    addBox(top, tr("Check for updates automatically"), SettingsKeys::AppUpdateAutomatic);
+    addBox(top, tr("Check for updates automatically"), SettingsKeys::AppUpdateAutomatic, BoxStores::Toggle);
     auto* form = new QFormLayout;
     m_frequency = addPopUp(form, tr("Check:"), QStringLiteral("checkForUpdatesFrequencyButton"));
     m_frequency->addItem(tr("Daily"), 86400);

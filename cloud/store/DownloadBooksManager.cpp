@@ -324,7 +324,26 @@ void DownloadBooksManager::onFinished()
         fail(*refused);
         return;
     }
-    succeed();
+    if (!QFileInfo::exists(m_targetFileName)) {
+        succeed();
+        return;
+    }
+    // An update that replaces an installed book must also read through: its text, contents, tables
+    // and concordances. That takes a second for a large book, so it runs on a worker while the
+    // window stays live; a damaged download leaves the installed copy as it is. An answer that comes
+    // after the download was cancelled is dropped.
+    const quint64 check = m_checkSerial;
+    BookFileInstall::readsThroughOnWorker(m_tempFileName, this, [this, check](bool ok, const QString& reason) {
+        if (!m_current || check != m_checkSerial)
+            return;
+        if (!ok) {
+            fail({QStringLiteral("Quillstead"), 1,
+                tr("The downloaded copy of this book is damaged, so the installed copy is kept."),
+                tr("The download opens as a book, but %1. Try the download again later.").arg(reason), QString()});
+            return;
+        }
+        succeed();
+    });
 }
 
 std::optional<StoreError> DownloadBooksManager::checkFile()
@@ -351,12 +370,6 @@ std::optional<StoreError> DownloadBooksManager::checkFile()
         return StoreError {QStringLiteral("Quillstead"), 1,
             tr("There was a problem reading this book after it was downloaded."),
             tr("The book may not be in a recognized format or may require a newer version of the reader."), QString()};
-    // An update that replaces an installed book must also read through: its text, contents, tables
-    // and concordances. A damaged one leaves the installed copy as it is.
-    if (QFileInfo::exists(m_targetFileName) && !BookFileInstall::readsThrough(m_tempFileName, &reason))
-        return StoreError {QStringLiteral("Quillstead"), 1,
-            tr("The downloaded copy of this book is damaged, so the installed copy is kept."),
-            tr("The download opens as a book, but %1. Try the download again later.").arg(reason), QString()};
     return std::nullopt;
 }
 
@@ -399,6 +412,7 @@ void DownloadBooksManager::fail(const StoreError& error)
 
 void DownloadBooksManager::cleanUp()
 {
+    ++m_checkSerial;  // a check still running answers no one
     if (m_file) {
         m_file->close();
         if (!m_tempFileName.isEmpty() && QFileInfo::exists(m_tempFileName))

@@ -97,6 +97,8 @@ private:
     QNetworkAccessManager m_network;
     QList<QVariantMap> m_queue;
     std::optional<QVariantMap> m_current;
+    // Counts the downloads cleaned up: the read-through check of one that is gone answers no one.
+    quint64 m_checkSerial = 0;
     QPointer<QNetworkReply> m_reply;
     QString m_targetFileName;
     QString m_tempFileName;

@@ -36,6 +36,7 @@
 #include "panes/layoutview/LayoutViewController.h"
 #include "panes/page/BookPageScheme.h"
 #include "platform/AppFolders.h"
+#include "platform/FileSave.h"
 #include "platform/SaveFailureAlerts.h"
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
@@ -1512,10 +1513,12 @@ TEST_F(Shell, OpeningTheInstalledBookFileKeepsTheBook)
     quit();
 }
 
-// A symbolic link planted in the profile in place of a file the reader saves (the password, the
-// layouts, the report styles, the settings) is replaced by the saved file: what it points at
-// outside the profile is never written.
-TEST_F(Shell, SavesInTheProfileReplacePlantedLinksAndLeaveTheirTargetsAlone)
+// Files of the profile kept elsewhere through links. A link to a file (the password, the layouts, the
+// report styles, the settings) is honoured: saves reach the file it names and the link stays. A
+// link that leads nowhere at start (a disk not mounted) is never replaced: the database and the
+// screen layout are refused with an alert naming the link's target and what to do, the layout of
+// that run is not saved over it, and nothing is made where the link points.
+TEST_F(Shell, LinksInTheProfileAreHonouredOrRefusedNeverReplaced)
 {
     QuillsteadAppController& app = launch();
     UserDefaults& settings = reader_test::programEnvironment().settings();
@@ -1524,17 +1527,14 @@ TEST_F(Shell, SavesInTheProfileReplacePlantedLinksAndLeaveTheirTargetsAlone)
         AutoStudyCSS::userCopyPath(), settings.filePath()};
     QTemporaryDir outside;
     QStringList targets;
-    QList<QByteArray> before;
     for (qsizetype i = 0; i < files.size(); ++i) {
         targets << outside.filePath(QStringLiteral("target%1").arg(i));
-        // The settings' link names a copy of them: they come along into the file that replaces it.
-        before << (files[i] == settings.filePath() ? fileBytes(files[i]) : QByteArray("not the reader's\n"));
-        QFile f(targets[i]);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        ASSERT_EQ(f.write(before[i]), before[i].size());
-        f.close();
+        // Each link names a copy of what was there.
         QDir().mkpath(QFileInfo(files[i]).path());
-        QFile::remove(files[i]);
+        if (QFile::exists(files[i]))
+            ASSERT_TRUE(QFile::rename(files[i], targets[i]));
+        else
+            ASSERT_TRUE(FileSave::writeFile(targets[i], QByteArray()));
         ASSERT_TRUE(QFile::link(targets[i], files[i])) << files[i].toStdString();
     }
 
@@ -1545,19 +1545,78 @@ TEST_F(Shell, SavesInTheProfileReplacePlantedLinksAndLeaveTheirTargetsAlone)
     settings.setBool(true, QStringLiteral("linkTestAfter"));
 
     for (qsizetype i = 0; i < files.size(); ++i) {
-        EXPECT_EQ(fileBytes(targets[i]), before[i]) << targets[i].toStdString();
-        EXPECT_FALSE(QFileInfo(files[i]).isSymLink()) << files[i].toStdString();
-        EXPECT_TRUE(QFileInfo(files[i]).isFile()) << files[i].toStdString();
+        EXPECT_TRUE(QFileInfo(files[i]).isSymLink()) << files[i].toStdString();
+        EXPECT_EQ(QFileInfo(files[i]).symLinkTarget(), targets[i]);
     }
     EXPECT_EQ(qs::cloud::CustomerPassword::load(), QStringLiteral("secret"));
-    EXPECT_TRUE(fileBytes(AutoStudyCSS::userCopyPath()).contains("teal"));
-    UserDefaults reread(settings.filePath());
+    EXPECT_FALSE(fileBytes(targets[0]).isEmpty());
+    EXPECT_TRUE(fileBytes(targets[1]).contains("LayoutManager"));
+    EXPECT_TRUE(fileBytes(targets[2]).contains("teal"));
+    UserDefaults reread(targets[3]);
     EXPECT_TRUE(reread.boolForKey(QStringLiteral("linkTestBefore")));
     EXPECT_TRUE(reread.boolForKey(QStringLiteral("linkTestAfter")));
     EXPECT_TRUE(s_alerts->shown().isEmpty());
+    quit();
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        QFile::remove(files[i]);
+        ASSERT_TRUE(QFile::rename(targets[i], files[i]));
+    }
     qs::cloud::CustomerPassword::clear();
     QFile::remove(AutoStudyCSS::userCopyPath());
+
+    // The database and the layout on a disk that is not mounted.
+    const QString database = dataFile(AppFolders::kDatabaseFileName);
+    const QString layouts = dataFile(AppFolders::kLayoutArchiveFileName);
+    const QString unmounted = outside.filePath(QStringLiteral("unmounted"));
+    const QString databaseAside = database + QStringLiteral(".test-aside");
+    // The open connection keeps the file it has open; its name is free for the link.
+    ASSERT_TRUE(QFile::rename(database, databaseAside));
+    QFile::remove(layouts);
+    QFile::remove(layouts + QStringLiteral(".damaged"));  // an earlier test's
+    ASSERT_TRUE(QFile::link(unmounted + QStringLiteral("/notes.db"), database));
+    ASSERT_TRUE(QFile::link(unmounted + QStringLiteral("/layouts.plist"), layouts));
+    s_alerts->clear();
+    launch();
+    ASSERT_TRUE(TestSupport::waitFor([] { return s_alerts->shown().size() >= 2; }));
+    QStringList said;
+    for (const Alert& alert : s_alerts->shown())
+        said << alert.messageText + QLatin1Char('\n') + alert.informativeText;
+    const auto saying = [&](const QString& message, const QString& target) {
+        return std::count_if(said.begin(), said.end(), [&](const QString& text) {
+            return text.startsWith(message) &&
+                text.contains(QStringLiteral("is a link to \"%1\", which does not exist").arg(target)) &&
+                text.contains(QStringLiteral("Connect the disk"));
+        });
+    };
+    EXPECT_EQ(saying(QStringLiteral("Quillstead cannot open your notes, highlights and bookmarks."),
+                  unmounted + QStringLiteral("/notes.db")),
+        1)
+        << said.join(QStringLiteral("\n---\n")).toStdString();
+    EXPECT_EQ(saying(QStringLiteral("Quillstead cannot read or save your screen layout."),
+                  unmounted + QStringLiteral("/layouts.plist")),
+        1)
+        << said.join(QStringLiteral("\n---\n")).toStdString();
+    EXPECT_FALSE(reader_test::programEnvironment().layoutManager().layouts().empty());
+    EXPECT_FALSE(m_controller->archiveLayouts());
+    // Any other save through such a link fails and names the target; nothing is made where it points.
+    const QString password = dataFile(QStringLiteral("account-password"));
+    QFile::remove(password);
+    ASSERT_TRUE(QFile::link(unmounted + QStringLiteral("/password"), password));
+    EXPECT_FALSE(qs::cloud::CustomerPassword::store(QStringLiteral("secret")));
+    SaveFailureAlerts::showPending();
+    EXPECT_TRUE(s_alerts->shown().last().informativeText.contains(
+        QStringLiteral("is a link to \"%1/password\", which does not exist").arg(unmounted)))
+        << s_alerts->shown().last().informativeText.toStdString();
+    EXPECT_TRUE(QFileInfo(password).isSymLink());
+    ASSERT_TRUE(QFile::remove(password));
     quit();
+    EXPECT_TRUE(QFileInfo(database).isSymLink());
+    EXPECT_TRUE(QFileInfo(layouts).isSymLink());
+    EXPECT_FALSE(QFileInfo::exists(unmounted));
+    EXPECT_FALSE(QFile::exists(layouts + QStringLiteral(".damaged")));
+    ASSERT_TRUE(QFile::remove(database));
+    ASSERT_TRUE(QFile::remove(layouts));
+    ASSERT_TRUE(QFile::rename(databaseAside, database));
 }
 
 // The same book at a newer revision is an update of the installed file; an older one never
@@ -1591,8 +1650,22 @@ TEST_F(Shell, OpeningABookFileUpdatesOnlyToANewerRevision)
     const QString first = smallBook("r2", 2);
     app.loadAndOpenBook(first);
     EXPECT_EQ(installedRevision(), 2);
-    const QString newer = smallBook("r3", 3);
+    // The newer revision is read through on a worker: the call returns at once with the installed
+    // copy still in place, the main thread answers a timer meanwhile, and the book is replaced and
+    // opened when the check answers.
+    const QString newer = smallBook("r3", 3, 4000);
+    int ticks = 0;
+    QTimer timer;
+    timer.setInterval(1);
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start();
     app.loadAndOpenBook(newer);
+    EXPECT_EQ(installedRevision(), 2);
+    EXPECT_EQ(opened, QStringList {"2"});
+    app.loadAndOpenBook(newer);  // asked again meanwhile: one replacement, one opening
+    ASSERT_TRUE(TestSupport::waitFor([&] { return opened.size() >= 2; }));
+    timer.stop();
+    EXPECT_GT(ticks, 0);
     EXPECT_EQ(installedRevision(), 3);
     EXPECT_EQ(fileBytes(installed), fileBytes(newer));
     EXPECT_FALSE(QFile::exists(book(QStringLiteral("Small (1).tvk"))));
@@ -1611,6 +1684,8 @@ TEST_F(Shell, OpeningABookFileUpdatesOnlyToANewerRevision)
     const QString damaged = smallBook("r4", 4, 2485);
     ASSERT_TRUE(TestSupport::damageStream(damaged, "TOFC", 3000));
     app.loadAndOpenBook(damaged);
+    EXPECT_EQ(s_alerts->shown().size(), 1);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return s_alerts->shown().size() == 2; }));
     EXPECT_EQ(installedRevision(), 3);
     EXPECT_EQ(fileBytes(installed), fileBytes(newer));
     ASSERT_EQ(s_alerts->shown().size(), 2);

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <limits>
@@ -304,4 +306,71 @@ TEST_F(UserDefaultsTest, ADamagedFileIsKeptAsideAndChangesAreStoredAgain)
     // A readable file is left alone.
     EXPECT_TRUE(again.synchronize());
     EXPECT_FALSE(QFile::exists(path() + QStringLiteral(".damaged.damaged")));
+}
+
+// Settings kept elsewhere through a link: a link to a settings file is read and written where it
+// points and stays a link; a link whose target is missing, a folder, a loop or no settings file is
+// refused, named with its target, and neither it nor what it names is ever written (the settings of
+// the run are kept apart).
+TEST_F(UserDefaultsTest, ALinkInTheFilesPlaceIsHonouredOrRefusedNeverReplaced)
+{
+    const QString target = dir.filePath(QStringLiteral("elsewhere/settings.conf"));
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(target).path()));
+    {
+        UserDefaults seed(target);
+        seed.setInteger(14, QStringLiteral("baseFontSize"));
+    }
+    ASSERT_TRUE(QFile::link(target, path()));
+    {
+        UserDefaults linked(path());
+        EXPECT_TRUE(linked.linkProblem().isEmpty());
+        EXPECT_EQ(linked.integerForKey(QStringLiteral("baseFontSize")), 14);
+        linked.setInteger(18, QStringLiteral("baseFontSize"));
+        EXPECT_EQ(linked.filePath(), path());
+    }
+    EXPECT_TRUE(QFileInfo(path()).isSymLink());
+    EXPECT_EQ(UserDefaults(target).integerForKey(QStringLiteral("baseFontSize")), 18);
+    EXPECT_FALSE(QFile::exists(target + QStringLiteral(".previous")));
+    ASSERT_TRUE(QFile::remove(path()));
+
+    const QString missing = dir.filePath(QStringLiteral("unmounted/settings.conf"));
+    const QString folder = dir.filePath(QStringLiteral("a-folder"));
+    const QString loop = dir.filePath(QStringLiteral("loop"));
+    const QString notSettings = dir.filePath(QStringLiteral("picture.png"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    ASSERT_TRUE(QFile::link(path(), loop));
+    const QByteArray picture("\x89PNG\r\n\x1a\n\x00\x00\x00\rIHDR[[[\xff", 22);
+    {
+        QFile f(notSettings);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(picture);
+    }
+    const std::pair<QString, QString> refused[] = {{missing, QStringLiteral("which does not exist")},
+        {folder, QStringLiteral("which is a folder")}, {loop, QStringLiteral("which leads round a loop of links")},
+        {notSettings, QStringLiteral("which cannot be read as Quillstead's settings")}};
+    for (const auto& [to, why] : refused) {
+        SCOPED_TRACE(to.toStdString());
+        ASSERT_TRUE(QFile::link(to, path()));
+        {
+            UserDefaults d(path());
+            EXPECT_TRUE(d.linkProblem().contains(QStringLiteral("is a link to \"%1\", %2").arg(to, why)))
+                << d.linkProblem().toStdString();
+            d.registerDefaults({{QStringLiteral("baseFontSize"), 12}});
+            EXPECT_EQ(d.integerForKey(QStringLiteral("baseFontSize")), 12);
+            // The run keeps its changes in memory.
+            d.setInteger(20, QStringLiteral("baseFontSize"));
+            EXPECT_EQ(d.integerForKey(QStringLiteral("baseFontSize")), 20);
+            EXPECT_TRUE(d.synchronize());
+        }
+        EXPECT_TRUE(QFileInfo(path()).isSymLink());
+        EXPECT_EQ(QFileInfo(path()).symLinkTarget(), QFileInfo(to).absoluteFilePath());
+        EXPECT_FALSE(QFileInfo::exists(missing));
+        EXPECT_FALSE(QFileInfo::exists(QFileInfo(missing).path()));
+        EXPECT_TRUE(QDir(folder).isEmpty());
+        QFile f(notSettings);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), picture);
+        EXPECT_FALSE(QFile::exists(path() + QStringLiteral(".damaged")));
+        ASSERT_TRUE(QFile::remove(path()));
+    }
 }

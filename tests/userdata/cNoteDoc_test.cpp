@@ -217,6 +217,36 @@ TEST_F(NoteDocTest, NotesThatShowNothingAreNoNotes)
     EXPECT_TRUE(CallRecorder::shared().takeCalls().empty());
 }
 
+// A profile of 50,000 notes opened twice: the sweep reads each note once. Where it stopped is kept
+// in the database, and the second opening looks only at the notes added since: a new note that shows
+// nothing is swept, while an old row changed behind the stores' back is not read again.
+TEST_F(NoteDocTest, TheSweepForNotesThatShowNothingReadsEachNoteOnce)
+{
+    m_doc.Close();
+    openRaw(true);
+    ASSERT_TRUE(run("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 50000) "
+                    "INSERT INTO BibleNotes (timestamp, booknum, chapter, verse, note, serverid, deleted) "
+                    "SELECT '2024:05:06:07:08:09:000:01', 1 + i % 66, 1 + (i / 66) % 150, 1 + i / 9900, "
+                    "CASE WHEN i % 1000 = 0 THEN '<p> </p>' ELSE '<p>note ' || i || '</p>' END, i, 0 FROM n"));
+    ASSERT_TRUE(m_doc.openStores(cLString16()));
+    EXPECT_EQ(query("SELECT COUNT(*), MIN(recid % 1000), SUM(serverid) FROM BibleNotes WHERE deleted = 1"),
+        (cSQLRows {{"50", "0", "0"}}));
+    EXPECT_EQ(query("SELECT tablename, sweptrecid FROM StoreSweeps"), (cSQLRows {{"BibleNotes", "50000"}}));
+
+    m_doc.Close();
+    ASSERT_TRUE(run("UPDATE BibleNotes SET note = '<br>' WHERE recid = 7"));
+    ASSERT_TRUE(run("INSERT INTO BibleNotes (timestamp, booknum, chapter, verse, note, serverid, deleted) VALUES "
+                    "('2024:05:06:07:08:09:000:01', 1, 1, 1, '<p>&nbsp;</p>', 9, 0)"));
+    ASSERT_TRUE(m_doc.openStores(cLString16()));
+    EXPECT_EQ(query("SELECT recid, deleted FROM BibleNotes WHERE recid IN (7, 50001)"),
+        (cSQLRows {{"7", "0"}, {"50001", "1"}}));
+    EXPECT_EQ(query("SELECT sweptrecid FROM StoreSweeps WHERE tablename = 'BibleNotes'"), (cSQLRows {{"50001"}}));
+    // Opening again with nothing added changes nothing.
+    m_doc.Close();
+    ASSERT_TRUE(m_doc.openStores(cLString16()));
+    EXPECT_EQ(query("SELECT COUNT(*) FROM BibleNotes WHERE deleted = 1"), (cSQLRows {{"51"}}));
+}
+
 TEST_F(NoteDocTest, JournalSearchResultsAreForwarded)
 {
     m_doc.addJournalSearchResult(cLString16("Form"), 5, "layout-1", 0, 0);

@@ -141,15 +141,19 @@ bool isLink(const std::string& path)
     return ::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
 }
 
-// A symbolic link planted in the profile at the database (and at its journal) sends no note out of
-// the profile: the link is replaced by a file of the profile's own, a copy of the database it named
-// (a link the user made keeps its notes), or a new database when it named anything else; what it
-// named is left byte for byte as it was. A FIFO in the database's place is not opened.
-TEST_F(SQLiteDbBaseTest, APlantedLinkAtTheDatabaseIsNeverWrittenThrough)
+// The database may be kept elsewhere through a link. One that names a database is honoured: notes
+// typed later reach the file it names and the link stays a link. One whose target is missing (a
+// disk not mounted), a folder, a loop of links or a file that is no database is refused: the open
+// fails, the report names the link's target and says what to do, and the link and its target stay
+// as they were. A FIFO in the database's place is not opened.
+TEST_F(SQLiteDbBaseTest, ALinkAtTheDatabaseIsHonouredOrRefusedNeverReplaced)
 {
     const std::string db = text(m_raw.databasePath());
     const std::string outsideDb = m_folder + "/outside.db";
     const std::string outsideText = m_folder + "/outside.txt";
+    const std::string missing = m_folder + "/unmounted-disk/notes.db";
+    const std::string folder = m_folder + "/a-folder";
+    const std::string loop = m_folder + "/loop";
     {
         sqlite3* other = nullptr;
         ASSERT_EQ(sqlite3_open(outsideDb.c_str(), &other), SQLITE_OK);
@@ -161,37 +165,71 @@ TEST_F(SQLiteDbBaseTest, APlantedLinkAtTheDatabaseIsNeverWrittenThrough)
         ASSERT_NE(f, nullptr);
         std::fputs("not a database\n", f);
         std::fclose(f);
+        ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+        ASSERT_EQ(::symlink(db.c_str(), loop.c_str()), 0);  // the database's link names this one
     }
-    const std::string dbBefore = fileBytes(outsideDb);
     const std::string textBefore = fileBytes(outsideText);
 
-    for (const std::string& target : {outsideDb, outsideText}) {
+    // Refused: the open fails and names the target; nothing is made, moved or removed.
+    const std::pair<std::string, const char*> refused[] = {{missing, "which does not exist"},
+        {folder, "which is a folder"}, {loop, "which leads round a loop of links"},
+        {outsideText, "which is not an SQLite database"}};
+    for (const auto& [target, why] : refused) {
         SCOPED_TRACE(target);
         ASSERT_EQ(::symlink(target.c_str(), db.c_str()), 0);
-        ASSERT_EQ(::symlink(outsideText.c_str(), (db + "-journal").c_str()), 0);
+        {
+            cDatabaseErrorCapture capture;
+            cBibleNoteStg notes;
+            EXPECT_FALSE(notes.openOrCreate(cLString16(), true));
+            EXPECT_FALSE(notes.isOpen());
+            ASSERT_TRUE(capture.captured());
+            const std::string report = text(capture.text());
+            EXPECT_NE(report.find("is a link to \"" + target + "\", " + why), std::string::npos) << report;
+            EXPECT_NE(report.find("Connect the disk"), std::string::npos) << report;
+        }
+        EXPECT_EQ(cSQLiteDbBase::openCount(), 0);
+        EXPECT_NE(cSQLiteDbBase::linkProblem(db).find(target), std::string::npos);
+        EXPECT_TRUE(isLink(db));
+        struct stat info { };
+        EXPECT_NE(::lstat(missing.c_str(), &info), 0);
+        EXPECT_NE(::lstat((m_folder + "/unmounted-disk").c_str(), &info), 0);
+        EXPECT_EQ(::lstat((folder + "/Tavrosen Data.db").c_str(), &info), -1);
+        EXPECT_EQ(fileBytes(outsideText), textBefore);
+        ASSERT_EQ(::unlink(db.c_str()), 0);
+    }
+
+    // Honoured: the notes go into the linked database, beside what it held, and the link stays.
+    ASSERT_EQ(::symlink(outsideDb.c_str(), db.c_str()), 0);
+    EXPECT_EQ(cSQLiteDbBase::linkProblem(db), "");
+    {
         cBibleNoteStg notes;
         ASSERT_TRUE(notes.openOrCreate(cLString16(), true));
         cBibleNote typed;
         typed.booknum = 43;
         typed.chapter = 3;
         typed.verse = 16;
-        typed.note.assign(cLString16("typed in the profile"));
+        typed.note.assign(cLString16("typed through the link"));
         ASSERT_TRUE(notes.addBibleNote(typed, false, true, false));
-        EXPECT_FALSE(isLink(db));
-        EXPECT_FALSE(isLink(db + "-journal"));
-        EXPECT_EQ(fileBytes(outsideDb), dbBefore);
-        EXPECT_EQ(fileBytes(outsideText), textBefore);
-        EXPECT_EQ(asTable(query("SELECT note FROM BibleNotes")), (Table {{"typed in the profile"}}));
-        const bool copied = target == outsideDb;
-        EXPECT_EQ(asTable(query("SELECT name FROM sqlite_master WHERE name = 'Kept'")).size(), copied ? 1u : 0u);
-        if (copied) {
-            EXPECT_EQ(asTable(query("SELECT x FROM Kept")), (Table {{"theirs"}}));
-        }
-        notes.close();
-        m_raw.close();
-        ASSERT_EQ(cSQLiteDbBase::openCount(), 0);
-        ASSERT_EQ(::unlink(db.c_str()), 0);
     }
+    EXPECT_EQ(cSQLiteDbBase::openCount(), 0);
+    EXPECT_TRUE(isLink(db));
+    struct stat info { };
+    EXPECT_NE(::lstat((db + "-journal").c_str(), &info), 0);
+    {
+        sqlite3* other = nullptr;
+        ASSERT_EQ(sqlite3_open_v2(outsideDb.c_str(), &other, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+        std::vector<std::string> seen;
+        sqlite3_exec(
+            other, "SELECT x FROM Kept UNION ALL SELECT note FROM BibleNotes",
+            [](void* out, int, char** values, char**) {
+                static_cast<std::vector<std::string>*>(out)->push_back(values[0] ? values[0] : "");
+                return 0;
+            },
+            &seen, nullptr);
+        sqlite3_close(other);
+        EXPECT_EQ(seen, (std::vector<std::string> {"theirs", "typed through the link"}));
+    }
+    ASSERT_EQ(::unlink(db.c_str()), 0);
 
     ASSERT_EQ(::mkfifo(db.c_str(), 0600), 0);
     cSQLiteDbBase fifo;

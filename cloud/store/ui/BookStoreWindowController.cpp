@@ -168,7 +168,7 @@ StoreExitAction BookStoreWindowController::exitActionForUrl(const QUrl& url)
 StoreCustomerBlock BookStoreWindowController::customerBlock() const
 {
     StoreCustomerBlock block;
-    block.customerIdNumber = m_context.window.settings().stringForKey(SettingsKeys::CustomerIDNum.name);
+    block.customerIdNumber = QString::number(m_context.window.settings().value(SettingsKeys::CustomerIDNum));
     block.clearPassword = StoreCredentials::clearPassword(m_context.window.settings(), m_context.passwordFolder);
     block.version = AppVersion::version();
     block.applicationName = QCoreApplication::applicationName();

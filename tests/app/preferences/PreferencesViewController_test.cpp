@@ -244,6 +244,48 @@ TEST_F(Preferences, DisplayFieldsWriteTheirKeysAndRestyleOpenPages)
     EXPECT_EQ(size->text(), QStringLiteral("6"));
 }
 
+// Every control of the pages reads and writes its setting through the setting's typed key: a flag an
+// earlier version stored as text shows as the reader reads it, a size is stored as a number of its
+// key's type and read back by a page made afresh, and the Strong's box stores its two words.
+TEST_F(Preferences, PagesStoreEverySettingThroughItsTypedKey)
+{
+    d().setString(QStringLiteral("true"), SettingsKeys::IndentPoetry.name);
+    d().setString(QStringLiteral("YES"), SettingsKeys::WocBold.name);
+    d().set(SettingsKeys::StrongsDecoration, QStringLiteral("none"));
+    auto display = makePage<DisplayPreferencesViewController>();
+    auto colors = makePage<ColorPreferencesViewController>();
+    ASSERT_TRUE(display->checkBox(SettingsKeys::IndentPoetry));
+    EXPECT_TRUE(display->checkBox(SettingsKeys::IndentPoetry)->isChecked());
+    EXPECT_TRUE(colors->checkBox(SettingsKeys::WocBold)->isChecked());
+
+    display->checkBox(SettingsKeys::IndentPoetry)->click();
+    EXPECT_FALSE(d().value(SettingsKeys::IndentPoetry));
+    EXPECT_NE(d().objectForKey(SettingsKeys::IndentPoetry.name).typeId(), QMetaType::QString);
+    const std::pair<QLineEdit*, QString> typed[] = {
+        {display->textField(SettingsKeys::LineHeight), "1.5"}, {display->textField(SettingsKeys::BaseFontSize), "20"}};
+    for (const auto& [field, text] : typed) {
+        field->selectAll();
+        QTest::keyClicks(field, text);
+        QTest::keyClick(field, Qt::Key_Return);
+    }
+    EXPECT_EQ(d().objectForKey(SettingsKeys::LineHeight.name).typeId(), QMetaType::Double);
+    EXPECT_DOUBLE_EQ(d().value(SettingsKeys::LineHeight), 1.5);
+    EXPECT_EQ(d().objectForKey(SettingsKeys::BaseFontSize.name).typeId(), QMetaType::LongLong);
+    EXPECT_EQ(d().value(SettingsKeys::BaseFontSize), 20);
+
+    QCheckBox* underline = colors->checkBox(SettingsKeys::StrongsDecoration);
+    ASSERT_TRUE(underline);
+    EXPECT_FALSE(underline->isChecked());
+    underline->click();
+    EXPECT_EQ(d().value(SettingsKeys::StrongsDecoration), QStringLiteral("underline"));
+
+    auto again = makePage<DisplayPreferencesViewController>();
+    EXPECT_EQ(again->textField(SettingsKeys::LineHeight)->text(), QStringLiteral("1.5"));
+    EXPECT_EQ(again->textField(SettingsKeys::BaseFontSize)->text(), QStringLiteral("20"));
+    EXPECT_FALSE(again->checkBox(SettingsKeys::IndentPoetry)->isChecked());
+    EXPECT_TRUE(makePage<ColorPreferencesViewController>()->checkBox(SettingsKeys::StrongsDecoration)->isChecked());
+}
+
 TEST_F(Preferences, DisplayCheckBoxesAndPopUpsWriteTheirKeys)
 {
     auto display = makePage<DisplayPreferencesViewController>();
@@ -707,6 +749,8 @@ TEST_F(Preferences, CustomerAccountLogsInAndOutAgainstTheStandIn)
     EXPECT_EQ(alerts->shown().size(), 1);
     EXPECT_TRUE(d().value(SettingsKeys::CredentialsValid));
     EXPECT_EQ(d().value(SettingsKeys::CustomerIDNum), 10001);
+    // Stored as the number it is typed as, not as the server's text.
+    EXPECT_EQ(d().objectForKey(SettingsKeys::CustomerIDNum.name).typeId(), QMetaType::LongLong);
     EXPECT_EQ(d().value(SettingsKeys::CustomerID), QStringLiteral("demo@quillstead.test"));
     EXPECT_EQ(d().value(SettingsKeys::Optionsbitfield), QString());
     EXPECT_EQ(qs::cloud::CustomerPassword::load(), QStringLiteral("demo"));

@@ -129,6 +129,15 @@ TEST_F(DownloadFixture, TwoBooksOneAfterTheOtherWithProgressAndOpenInTheLibrary)
     manager->enqueue(requestFor(QStringLiteral("KJV")));
     ASSERT_TRUE(waitFor([&] { return rec.count(kDone) == 3; }, 60000));
     EXPECT_TRUE(bookFiles().contains(QStringLiteral("KJV (1).tvk")));
+
+    // An update takes the installed file's place once it reads through (checked on a worker).
+    QVariantMap update = requestFor(QStringLiteral("KJV"));
+    update.insert(QStringLiteral("replacefile"), QDir(books).filePath(QStringLiteral("KJV.tvk")));
+    const QStringList filesBefore = bookFiles();
+    manager->enqueue(update);
+    ASSERT_TRUE(waitFor([&] { return rec.count(kDone) == 4; }, 60000));
+    EXPECT_EQ(rec.count(kFailed), 0);
+    EXPECT_EQ(bookFiles(), filesBefore);
 }
 
 TEST_F(DownloadFixture, TruncatedBodyIsRefusedAndLeavesTheLibraryAsItWas)
