@@ -93,12 +93,12 @@ void StudyPaneSearchPanel::layOut(
 
 StudyPaneRowKeys::StudyPaneRowKeys(
     QTableView* table, QLineEdit* field, std::function<void(int row)> activate, QObject* parent)
-    : QObject(parent), m_table(table), m_field(field), m_activate(std::move(activate))
+    : QObject(parent), m_table(table), m_viewport(table->viewport()), m_field(field), m_activate(std::move(activate))
 {
     if (m_field != nullptr)
         m_field->installEventFilter(this);
     m_table->installEventFilter(this);
-    m_table->viewport()->installEventFilter(this);
+    m_viewport->installEventFilter(this);
     // A row chosen with the pointer opens at once; one the keys move to is only made current.
     connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         if (m_keysMoving)
@@ -111,7 +111,7 @@ StudyPaneRowKeys::StudyPaneRowKeys(
 
 bool StudyPaneRowKeys::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_table->viewport() && event->type() == QEvent::MouseButtonPress) {
+    if (watched == m_viewport && event->type() == QEvent::MouseButtonPress) {
         // A row the keys left chosen opens when clicked all the same.
         const QSignalBlocker block(m_table->selectionModel());
         m_table->clearSelection();

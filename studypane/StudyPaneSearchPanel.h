@@ -41,6 +41,8 @@ protected:
 
 private:
     QTableView* m_table;
+    // The table's viewport, kept to be told apart while the table is being taken down.
+    QObject* m_viewport;
     QLineEdit* m_field;
     std::function<void(int row)> m_activate;
     bool m_keysMoving = false;  // the keys are moving the table's current row

@@ -94,6 +94,9 @@ BookPaneViewController::~BookPaneViewController()
 {
     stopObserving();
     m_pageHost->closeLinkPreview();
+    // The view's widgets still send events while they are taken down (a hide, a focus change); none
+    // is this controller's business any more.
+    m_viewGoing = true;
     delete m_view.data();
 }
 
@@ -163,6 +166,8 @@ void BookPaneViewController::placeOverlay()
 
 bool BookPaneViewController::eventFilter(QObject* watched, QEvent* event)
 {
+    if (m_viewGoing)
+        return false;
     // The page's input widget (made by the web engine, and made again after a renderer ended) is
     // watched as the page is: the reader's Tab or click into a page that is not current makes its pane
     // the current one.

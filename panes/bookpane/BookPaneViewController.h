@@ -195,6 +195,7 @@ private:
     std::unique_ptr<BookPaneCommands> m_commands;
     std::unique_ptr<BookPaneSpeech> m_speech;
     QPointer<BookPaneView> m_view;
+    bool m_viewGoing = false;
     PaneTabBar* m_tabBar = nullptr;
     QLabel* m_titleBar = nullptr;
     BookPageView* m_page = nullptr;

@@ -339,7 +339,8 @@ TEST_F(UserDefaultsTest, ALinkInTheFilesPlaceIsHonouredOrRefusedNeverReplaced)
     const QString notSettings = dir.filePath(QStringLiteral("picture.png"));
     ASSERT_TRUE(QDir().mkpath(folder));
     ASSERT_TRUE(QFile::link(path(), loop));
-    const QByteArray picture("\x89PNG\r\n\x1a\n\x00\x00\x00\rIHDR[[[\xff", 22);
+    static const char kPicture[] = "\x89PNG\r\n\x1a\n\x00\x00\x00\rIHDR[[[\xff";
+    const QByteArray picture(kPicture, sizeof kPicture - 1);
     {
         QFile f(notSettings);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
