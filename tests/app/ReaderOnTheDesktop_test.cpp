@@ -88,6 +88,17 @@ namespace {
 
 using reader_test::waitFor;
 
+// A click on `widget` at the point where the window shows it: it reaches whatever lies on top there,
+// which must be the widget itself.
+void clickWhereTheWindowShows(QWidget* main, QWidget* widget)
+{
+    const QPoint at = widget->mapTo(main, widget->rect().center());
+    QWidget* hit = main->childAt(at);
+    ASSERT_NE(hit, nullptr);
+    EXPECT_EQ(hit, widget) << "the click lands on " << hit->metaObject()->className();
+    QTest::mouseClick(hit, Qt::LeftButton, Qt::NoModifier, hit->mapFrom(main, at));
+}
+
 class ReaderOnTheDesktop : public reader_test::ReaderWindow {
 protected:
     static void SetUpTestSuite()
@@ -745,11 +756,7 @@ TEST_F(ReaderOnTheDesktop, ThePanesTabButtonsLieBesideItsTabsAndTheLastCloseBoxC
     tabs->setCurrentIndex(2);
     QWidget* close = tabs->tabButton(2, QTabBar::RightSide);
     ASSERT_TRUE(close != nullptr && waitFor([close] { return close->isVisible(); }));
-    const QPoint at = close->mapTo(main, close->rect().center());
-    QWidget* hit = main->childAt(at);
-    ASSERT_NE(hit, nullptr);
-    EXPECT_EQ(hit, close) << "the click lands on " << hit->metaObject()->className();
-    QTest::mouseClick(hit, Qt::LeftButton, Qt::NoModifier, hit->mapFrom(main, at));
+    clickWhereTheWindowShows(main, close);
     EXPECT_TRUE(waitFor([tabs] { return tabs->count() == 2; })) << tabs->count() << " tabs";
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
@@ -789,11 +796,7 @@ TEST_F(ReaderOnTheDesktop, OneClickOnACloseBoxInAPaneThatIsNotCurrentClosesItsTa
     QMainWindow* main = window->window();
     QWidget* close = tabs->tabButton(1, QTabBar::RightSide);
     ASSERT_TRUE(close != nullptr && waitFor([close] { return close->isVisible(); }));
-    const QPoint at = close->mapTo(main, close->rect().center());
-    QWidget* hit = main->childAt(at);
-    ASSERT_NE(hit, nullptr);
-    EXPECT_EQ(hit, close) << "the click lands on " << hit->metaObject()->className();
-    QTest::mouseClick(hit, Qt::LeftButton, Qt::NoModifier, hit->mapFrom(main, at));
+    clickWhereTheWindowShows(main, close);
     EXPECT_TRUE(waitFor([tabs] { return tabs->count() == 1; })) << tabs->count() << " tabs";
     EXPECT_EQ(tabs->tabText(0), QStringLiteral("KJV"));
     // The click was in that pane: it is the current one now.

@@ -154,6 +154,15 @@ protected:
         return -1;
     }
 
+    // The first book pane other than the one in `notThis`; -1 when there is none.
+    int otherBookPane(int notThis) const
+    {
+        for (int region = 0; region < panes().goToPanes().regionCount(); ++region)
+            if (region != notThis && panes().goToPanes().isBookPane(region))
+                return region;
+        return -1;
+    }
+
     static SourceTuple::Ptr bookNamed(const QString& abbreviation)
     {
         for (const auto& t : SourceManager::singleton().allSources()->array())
@@ -983,10 +992,7 @@ TEST_F(Scenario, ACommentarySyncedToTheBibleFollowsAndHistoryStepsBack)
     ASSERT_TRUE(waitFor([&] { return regionShowing(kjv->record().pubID, kjv->record().bookID) >= 0; }));
     const int bible = regionShowing(kjv->record().pubID, kjv->record().bookID);
     // The commentary opens in another book pane, which receives location sync by default.
-    int other = -1;
-    for (int region = 0; region < panes().goToPanes().regionCount() && other < 0; ++region)
-        if (region != bible && panes().goToPanes().isBookPane(region))
-            other = region;
+    const int other = otherBookPane(bible);
     ASSERT_GE(other, 0);
     // The Bible at John 3:1 first: the commentary opened beside it starts there, at the note that
     // covers the verse (its note at John 1:51 runs to 3:2), not at its beginning.
@@ -1065,10 +1071,7 @@ TEST_F(Scenario, ACommentaryShowsTheNoteCoveringTheVerseOrSaysThereIsNone)
     ASSERT_TRUE(kjv && scofield);
     ASSERT_TRUE(waitFor([&] { return regionShowing(kjv->record().pubID, kjv->record().bookID) >= 0; }));
     const int bible = regionShowing(kjv->record().pubID, kjv->record().bookID);
-    int other = -1;
-    for (int region = 0; region < panes().goToPanes().regionCount() && other < 0; ++region)
-        if (region != bible && panes().goToPanes().isBookPane(region))
-            other = region;
+    const int other = otherBookPane(bible);
     ASSERT_GE(other, 0);
     ASSERT_TRUE(reader_test::clickPane(&panes(), other)) << "a click did not make the pane current";
     ASSERT_TRUE(openBookFromTheSheet(scofield));
