@@ -352,6 +352,7 @@ TEST_F(ReaderOnTheDesktop, StudyPaneRowsHoldTheirTextAtTextSizes12And20)
         ASSERT_TRUE(reader_test::choose(window, CommandNames::GoTo));
         ASSERT_TRUE(waitFor([recent] { return recent->isVisible() && recent->rowCount() > 0; }));
         const QString verse = recent->item(0, 0)->data(BibleVerseTableCellView::HtmlRole).toString();
+        waitFor([&] { return bool(rowHoldsLines(recent, 0, verse, BibleVerseTableCellView::kTextLines, "")); });
         EXPECT_TRUE(rowHoldsLines(recent, 0, verse, BibleVerseTableCellView::kTextLines, "recent verse"));
         if (size == 12)
             heightAt12 = recent->rowHeight(0);
@@ -375,6 +376,8 @@ TEST_F(ReaderOnTheDesktop, StudyPaneRowsHoldTheirTextAtTextSizes12And20)
             ++hit;
         ASSERT_LT(hit, table->model()->rowCount()) << "no hit with its text";
         const QString html = table->model()->index(hit, 0).data(StudyPaneResultListModel::HtmlRole).toString();
+        // The rows in view are measured once the list has taken the results in, not with them.
+        waitFor([&] { return bool(rowHoldsLines(table, hit, html, StudyPaneHitList::kLargeRowTextLines, "")); });
         EXPECT_TRUE(rowHoldsLines(table, hit, html, StudyPaneHitList::kLargeRowTextLines, "find hit"));
         if (size == 12)
             findHeightAt12 = table->rowHeight(hit);
