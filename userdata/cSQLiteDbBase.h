@@ -112,8 +112,10 @@ public:
     static std::recursive_mutex& statementLock();
     // The current change mark (one small read of the file's header, under the statement lock). False
     // while no connection is open or a transaction is running on it (a transaction's rows are not
-    // final until it commits, and a rollback leaves no mark): nothing may be kept then.
-    static bool changeMark(cSQLiteChangeMark& mark);
+    // final until it commits, and a rollback leaves no mark): nothing may be kept then. Without
+    // `lookAtFile` the file is not read: other connections' commits count as far as the last read of
+    // this connection saw them (this connection's own changes always count).
+    static bool changeMark(cSQLiteChangeMark& mark, bool lookAtFile = true);
 
     // Runs the statement text (one or several statements separated by ";"), binding `values` to its
     // "?" marks in order. Rows are appended to `rows` when given. With `report`, a failure is

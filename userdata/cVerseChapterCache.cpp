@@ -1,12 +1,35 @@
 #include "userdata/cVerseChapterCache.h"
 
+namespace {
+
+// This thread's batch: how deep, and whether a lookup in it has read the file's data version.
+thread_local int tBatchDepth = 0;
+thread_local bool tBatchLookedAtFile = false;
+
+}  // namespace
+
+void cVerseChapterCache::beginBatch()
+{
+    if (tBatchDepth++ == 0)
+        tBatchLookedAtFile = false;
+}
+
+void cVerseChapterCache::endBatch()
+{
+    if (tBatchDepth > 0)
+        --tBatchDepth;
+}
+
 bool cVerseChapterCache::begin()
 {
     cSQLiteChangeMark now;
-    if (!cSQLiteDbBase::changeMark(now)) {
+    const bool lookAtFile = tBatchDepth == 0 || !tBatchLookedAtFile;
+    if (!cSQLiteDbBase::changeMark(now, lookAtFile)) {
         clear();
         return false;
     }
+    if (tBatchDepth > 0)
+        tBatchLookedAtFile = true;
     if (!m_marked || !(now == m_mark)) {
         clear();
         m_mark = now;

@@ -13,6 +13,11 @@
 // inside a transaction is answered by the owner without the cache. At most kChapters chapters are
 // kept; the one used longest ago goes first.
 //
+// Lookups made together on one thread (the verses of one rendered block) may form a batch
+// (beginBatch/endBatch): the first lookup of the batch reads the file's data version, the others only
+// compare this connection's own changes and openings, so a commit by another connection or process
+// while a batch runs is seen from the next batch on.
+//
 // Not thread-safe: the owner calls it under its own lock.
 #pragma once
 
@@ -55,6 +60,10 @@ public:
         std::uint32_t& value, bool& failed);
     void clear();
     std::size_t keptChapters() const { return m_entries.size(); }
+
+    // A batch of lookups on this thread; batches may nest (the outermost one counts).
+    static void beginBatch();
+    static void endBatch();
 
 private:
     struct Entry {

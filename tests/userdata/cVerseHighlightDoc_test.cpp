@@ -420,6 +420,28 @@ TEST_F(EquivalentHighlights, ChapterLookupsAnswerAsTheRowsAcrossEveryWrite)
                   nullptr, nullptr, nullptr),
         SQLITE_OK);
     agree("written by another connection");
+    // The verses of one rendered block are a batch, which looks at the file once: this connection's
+    // writes count at once, another connection's from the next batch on.
+    const auto inBatch = [&] {
+        cVerseChapterCache::beginBatch();
+        const std::vector<std::uint32_t> out = answers();
+        cVerseChapterCache::endBatch();
+        return out;
+    };
+    inBatch();
+    ASSERT_EQ(sqlite3_exec(other, "UPDATE VerseHighlights SET backcolor = 15; DELETE FROM BibleNotes WHERE verse = 33",
+                  nullptr, nullptr, nullptr),
+        SQLITE_OK);
+    const std::vector<std::uint32_t> nextBatch = inBatch();
+    agree("written by another connection between batches");
+    EXPECT_EQ(nextBatch, answers());
+    cVerseChapterCache::beginBatch();
+    answers();
+    ASSERT_TRUE(m_doc->setHighlight(ref(50, 7, 9), 16, 17));
+    std::uint16_t fore9 = 0, back9 = 0;
+    EXPECT_TRUE(m_doc->getHighlight(ref(50, 7, 9), fore9, back9));
+    EXPECT_EQ(back9, 17);
+    cVerseChapterCache::endBatch();
     // A hostile sync's many live rows of one verse: the first row answers, as verse by verse.
     ASSERT_EQ(sqlite3_exec(other,
                   "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
