@@ -311,8 +311,8 @@ bool cSQLiteDbBase::changeMark(cSQLiteChangeMark& mark, bool lookAtFile)
         return false;
     if (lookAtFile || !c.dataVersionRead) {
         if (c.dataVersion == nullptr &&
-            sqlite3_prepare_v3(c.handle, "PRAGMA data_version", -1, SQLITE_PREPARE_PERSISTENT, &c.dataVersion,
-                nullptr) != SQLITE_OK) {
+            sqlite3_prepare_v3(
+                c.handle, "PRAGMA data_version", -1, SQLITE_PREPARE_PERSISTENT, &c.dataVersion, nullptr) != SQLITE_OK) {
             sqlite3_finalize(c.dataVersion);
             c.dataVersion = nullptr;
             return false;
