@@ -44,8 +44,7 @@ void cVerseChapterCache::clear()
     m_marked = false;
 }
 
-const cVerseChapterCache::Chapter* cVerseChapterCache::chapter(
-    std::uint32_t chapterKey, bool keep, const Loader& load, Chapter& scratch)
+const cVerseChapterCache::Chapter* cVerseChapterCache::chapter(std::uint32_t chapterKey, const Loader& load)
 {
     for (Entry& entry : m_entries) {
         if (entry.chapterKey == chapterKey) {
@@ -53,11 +52,9 @@ const cVerseChapterCache::Chapter* cVerseChapterCache::chapter(
             return &entry.chapter;
         }
     }
-    scratch = Chapter();
-    if (!load(chapterKey, scratch))
+    Chapter read;
+    if (!load(chapterKey, read))
         return nullptr;
-    if (!keep)
-        return &scratch;
     if (m_entries.size() < kChapters) {
         if (m_entries.capacity() == 0)
             m_entries.reserve(kChapters);
@@ -73,7 +70,7 @@ const cVerseChapterCache::Chapter* cVerseChapterCache::chapter(
     Entry& entry = m_entries.back();
     entry.chapterKey = chapterKey;
     entry.used = ++m_tick;
-    entry.chapter = scratch;
+    entry.chapter = read;
     return &entry.chapter;
 }
 
@@ -85,10 +82,12 @@ bool cVerseChapterCache::firstInRange(
         return false;
     const std::uint64_t firstChapter = first >> 8;
     const std::uint64_t lastChapter = last >> 8;
-    const bool keep = lastChapter - firstChapter < kKeptChaptersPerRange;
-    Chapter scratch;
+    if (lastChapter - firstChapter >= kChaptersPerRange) {
+        failed = true;  // the owner's own range query answers
+        return false;
+    }
     for (std::uint64_t c = firstChapter; c <= lastChapter; ++c) {
-        const Chapter* verses = chapter(static_cast<std::uint32_t>(c & 0xFFFF), keep, load, scratch);
+        const Chapter* verses = chapter(static_cast<std::uint32_t>(c & 0xFFFF), load);
         if (verses == nullptr) {
             failed = true;
             return false;

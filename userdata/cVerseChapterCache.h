@@ -32,9 +32,9 @@
 class cVerseChapterCache {
 public:
     static constexpr std::size_t kChapters = 64;
-    // A range of keys over more chapters than this is read chapter by chapter without keeping them,
-    // so that one odd reference cannot push out the chapters of the page.
-    static constexpr std::uint64_t kKeptChaptersPerRange = 4;
+    // A range of keys over more chapters than this (from a broken mapping table) is not read through
+    // the cache: the owner answers it from the tables with one query, and the page's chapters stay.
+    static constexpr std::uint64_t kChaptersPerRange = 4;
 
     struct Chapter {
         std::bitset<256> present;
@@ -55,7 +55,8 @@ public:
     bool begin();
     // The first key from `first` to `last` (both taken as book << 16 | chapter << 8 | verse; the
     // book's bits above 8 are ignored) that has a value in the cache's chapters, read with `load`
-    // where missing. False when none does or a read failed (`failed` set then).
+    // where missing. False when none does, or with `failed` set when a read failed or the range spans
+    // more than kChaptersPerRange chapters (the owner's tables answer then).
     bool firstInRange(std::uint32_t first, std::uint32_t last, const Loader& load, std::uint32_t& key,
         std::uint32_t& value, bool& failed);
     void clear();
@@ -71,7 +72,7 @@ private:
         std::uint64_t used = 0;
         Chapter chapter;
     };
-    const Chapter* chapter(std::uint32_t chapterKey, bool keep, const Loader& load, Chapter& scratch);
+    const Chapter* chapter(std::uint32_t chapterKey, const Loader& load);
 
     std::vector<Entry> m_entries;
     std::uint64_t m_tick = 0;
