@@ -451,6 +451,8 @@ std::uint32_t cBookDoc::htmlTextForBlockCore(
     out.makeEmpty();
     if (!IsOpen() || m_bookFile == nullptr)
         return 1;
+    // The block's verses look at the user's data once.
+    const cBlockRenderUserData::LookupBatch lookups(cBlockRenderUserData::current());
     static std::once_flag kjvOnce;
     static std::int32_t kjvNumber = -1;
     std::call_once(kjvOnce, [] {

@@ -5,6 +5,7 @@
 
 #include "engine/docbase/cSourceDoc.h"
 #include "userdata/cNoteDoc.h"
+#include "userdata/cVerseChapterCache.h"
 #include "userdata/cVerseHighlightDoc.h"
 
 namespace {
@@ -59,6 +60,16 @@ bool cBookUserData::verseHighlight(const cBibleRef& reference, std::uint16_t& fo
 bool cBookUserData::hasBibleNote(const cBibleRef& reference) const
 {
     return m_notes != nullptr && m_notes->hasBibleNoteInReference(reference);
+}
+
+void cBookUserData::beginLookupBatch() const
+{
+    cVerseChapterCache::beginBatch();
+}
+
+void cBookUserData::endLookupBatch() const
+{
+    cVerseChapterCache::endBatch();
 }
 
 bool cBookUserData::install()

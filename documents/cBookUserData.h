@@ -27,6 +27,9 @@ public:
 
     bool verseHighlight(const cBibleRef& reference, std::uint16_t& fore, std::uint16_t& back) const override;
     bool hasBibleNote(const cBibleRef& reference) const override;
+    // A block's lookups look at the database file once (cVerseChapterCache batches).
+    void beginLookupBatch() const override;
+    void endLookupBatch() const override;
     cNoteDoc* noteDoc() const override { return m_notes; }
 
     // The process-wide highlight and note documents on the database at its default path, installed

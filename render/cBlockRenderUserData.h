@@ -26,4 +26,19 @@ public:
     }
     // Whether the user has a Bible note in the reference.
     virtual bool hasBibleNote(const cBibleRef& /*reference*/) const { return false; }
+
+    // The renderer brackets the lookups of one block with these (LookupBatch), so that an
+    // implementation may look at what changed once per block rather than once per verse.
+    virtual void beginLookupBatch() const { }
+    virtual void endLookupBatch() const { }
+    class LookupBatch {
+    public:
+        explicit LookupBatch(const cBlockRenderUserData& data) : m_data(data) { m_data.beginLookupBatch(); }
+        ~LookupBatch() { m_data.endLookupBatch(); }
+        LookupBatch(const LookupBatch&) = delete;
+        LookupBatch& operator=(const LookupBatch&) = delete;
+
+    private:
+        const cBlockRenderUserData& m_data;
+    };
 };

@@ -655,6 +655,7 @@ void cHTMLBlockRenderer::renderElement(cHTMLParser& parser, cHTMLTagElement* ite
     std::uint16_t language, bool rightToLeft, const cHTMLRenderConfiguration* configuration,
     cHTMLBlockRenderContext* context)
 {
+    const cBlockRenderUserData::LookupBatch lookups(cBlockRenderUserData::current());
     Renderer(parser, out, configuration, context).chain(item, language, rightToLeft, 0);
 }
 

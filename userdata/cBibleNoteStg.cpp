@@ -201,6 +201,20 @@ bool cBibleNoteStg::findBibleNoteRecid(std::int32_t booknum, std::int32_t chapte
         !rows.empty();
 }
 
+bool cBibleNoteStg::readChapterNotes(std::uint32_t chapterKey, cVerseChapterCache::Chapter& chapter)
+{
+    cSQLRows rows;
+    if (!exec("SELECT DISTINCT verse FROM BibleNotes WHERE deleted = 0 AND booknum = ? AND chapter = ? AND verse "
+              "BETWEEN 0 AND 255 AND verse = CAST(verse AS INTEGER)",
+            {(chapterKey >> 8) & 0xFF, chapterKey & 0xFF}, &rows))
+        return false;
+    for (const cSQLRow& row : rows) {
+        if (!row.empty())
+            chapter.set(static_cast<std::uint32_t>(row[0].toInt64()), 1);
+    }
+    return true;
+}
+
 bool cBibleNoteStg::readBibleNote(cBibleNote& record, bool report)
 {
     if (record.recid != 0) {

@@ -17,6 +17,7 @@
 
 #include "userdata/cBibleNote.h"
 #include "userdata/cSQLiteDbBase.h"
+#include "userdata/cVerseChapterCache.h"
 
 class cBibleNoteStg : public cSQLiteDbBase {
 public:
@@ -47,6 +48,9 @@ public:
         std::int32_t booknum, std::int32_t chapter, std::int32_t verse, bool includeDeleted);
     // Whether a live note exists at the verse.
     bool findBibleNoteRecid(std::int32_t booknum, std::int32_t chapter, std::int32_t verse);
+    // The verses of one chapter (book << 8 | chapter) that have a live note, as findBibleNoteRecid
+    // answers for each verse number. One statement.
+    bool readChapterNotes(std::uint32_t chapterKey, cVerseChapterCache::Chapter& chapter);
     // By recid (any row); without a recid, the live note of the record's verse.
     bool readBibleNote(cBibleNote& record, bool report);
     // Live notes; -1 when no row came back, 0 on failure.

@@ -10,6 +10,12 @@ namespace {
 // across a few chapters); a wider range comes from a broken table and is cut short.
 constexpr std::uint32_t kMaxKeysPerRange = 0x10000;
 
+// The last key of a range of equivalent keys that is looked through.
+std::uint32_t rangeEnd(std::uint32_t first, std::uint32_t last)
+{
+    return last - first >= kMaxKeysPerRange ? first + kMaxKeysPerRange - 1 : last;
+}
+
 struct Instance {
     std::mutex lock;
     cNoteDoc* doc = nullptr;
@@ -103,6 +109,39 @@ void cNoteDoc::GetTitleW(cLString16& out, bool /*abbreviated*/)
 
 std::uint32_t cNoteDoc::noteVerseInReference(const cBibleRef& reference)
 {
+    const std::lock_guard<std::recursive_mutex> statements(cSQLiteDbBase::statementLock());
+    if (!m_noteVerses.begin())
+        return noteVerseFromTable(reference);
+    const auto load = [this](std::uint32_t chapterKey, cVerseChapterCache::Chapter& chapter) {
+        return m_bibleNoteStore.readChapterNotes(chapterKey, chapter);
+    };
+    std::uint32_t found = 0;
+    std::uint32_t value = 0;
+    bool failed = false;
+    const packedBibleKey key = reference.startKey();
+    if (key != 0 && m_noteVerses.firstInRange(key, key, load, found, value, failed))
+        return key;
+    if (failed)
+        return noteVerseFromTable(reference);
+    cLIntArray starts;
+    cLIntArray ends;
+    reference.collectEquivalentKeys(starts, ends);
+    for (std::int32_t i = 1; i < starts.count(); ++i) {
+        const auto first = static_cast<std::uint32_t>(starts.at(i));
+        const auto last = static_cast<std::uint32_t>(ends.at(i));
+        if (last < first)
+            continue;
+        const std::uint32_t end = rangeEnd(first, last);
+        if (m_noteVerses.firstInRange(first, end, load, found, value, failed))
+            return found;
+        if (failed)
+            return noteVerseFromTable(reference);
+    }
+    return 0;
+}
+
+std::uint32_t cNoteDoc::noteVerseFromTable(const cBibleRef& reference)
+{
     const packedBibleKey key = reference.startKey();
     if (key != 0 && m_bibleNoteStore.findBibleNoteRecid(bibleKeyBook(key), bibleKeyChapter(key), bibleKeyVerse(key)))
         return key;
@@ -114,10 +153,11 @@ std::uint32_t cNoteDoc::noteVerseInReference(const cBibleRef& reference)
         const auto last = static_cast<std::uint32_t>(ends.at(i));
         if (last < first)
             continue;
-        const std::uint32_t end = last - first >= kMaxKeysPerRange ? first + kMaxKeysPerRange - 1 : last;
-        for (std::uint32_t k = first; k <= end; ++k) {
-            if (m_bibleNoteStore.findBibleNoteRecid(bibleKeyBook(k), bibleKeyChapter(k), bibleKeyVerse(k)))
-                return k;
+        const std::uint32_t end = rangeEnd(first, last);
+        for (std::uint64_t k = first; k <= end; ++k) {
+            const auto verse = static_cast<std::uint32_t>(k);
+            if (m_bibleNoteStore.findBibleNoteRecid(bibleKeyBook(verse), bibleKeyChapter(verse), bibleKeyVerse(verse)))
+                return verse;
         }
     }
     return 0;

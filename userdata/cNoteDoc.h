@@ -23,6 +23,7 @@
 #include "engine/docbase/cSourceDoc.h"
 #include "userdata/cBibleNoteStg.h"
 #include "userdata/cBookNoteStg.h"
+#include "userdata/cVerseChapterCache.h"
 
 class cBibleRef;
 
@@ -46,7 +47,8 @@ public:
     // --- Bible notes ---
     // The key (book << 16 | chapter << 8 | verse) of the first verse of the reference holding a live
     // note, trying the verse itself and then its equivalents in the other versifications; 0 when
-    // none. No open test.
+    // none. No open test. Answered from the notes of the chapters read lately (cVerseChapterCache,
+    // kept under the connection's statement lock), one statement per chapter.
     std::uint32_t noteVerseInReference(const cBibleRef& reference);
     bool hasBibleNoteInReference(const cBibleRef& reference);
     bool readBibleNoteInReference(const cBibleRef& reference, cBibleNote& record);
@@ -93,6 +95,10 @@ public:
 private:
     cBibleNoteStg m_bibleNoteStore;
     cBookNoteStg m_bookNoteStore;
+    // noteVerseInReference without the cache, a statement per verse (inside a transaction).
+    std::uint32_t noteVerseFromTable(const cBibleRef& reference);
+
+    cVerseChapterCache m_noteVerses;  // under cSQLiteDbBase::statementLock
     std::int32_t m_openCount = 0;
     std::atomic<bool> m_open {false};
     mutable std::mutex m_lifecycle;  // guards m_openCount and the stores' opening and closing

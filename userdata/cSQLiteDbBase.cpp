@@ -22,6 +22,13 @@ struct Connection {
     sqlite3* handle = nullptr;
     cLString16 path;
     int openCount = 0;
+    // Counts the connection's openings, for the change mark.
+    std::uint64_t openings = 0;
+    // "PRAGMA data_version", kept prepared while the connection is open, and what it answered last
+    // (under the statement lock).
+    sqlite3_stmt* dataVersion = nullptr;
+    std::int64_t lastDataVersion = 0;
+    bool dataVersionRead = false;
     std::mutex openCloseLock;
     std::recursive_mutex statementLock;
     std::mutex folderLock;
@@ -257,7 +264,12 @@ bool cSQLiteDbBase::open(const cLString16& path, int* rcOut)
     // Another process (a second copy of the reader, a crash-test child) may hold a write lock for a
     // moment; wait for it rather than failing the user's edit.
     sqlite3_busy_timeout(handle, 5000);
-    c.handle = handle;
+    {
+        std::lock_guard<std::recursive_mutex> statements(c.statementLock);
+        c.handle = handle;
+        ++c.openings;
+        c.dataVersionRead = false;
+    }
     c.path.assign(path);
     c.openCount = 1;
     m_opened = true;
@@ -273,6 +285,8 @@ void cSQLiteDbBase::close()
     m_opened = false;
     if (c.openCount > 0 && --c.openCount == 0) {
         std::lock_guard<std::recursive_mutex> statements(c.statementLock);
+        sqlite3_finalize(c.dataVersion);
+        c.dataVersion = nullptr;
         sqlite3_close(c.handle);
         c.handle = nullptr;
         c.path.release();
@@ -282,6 +296,44 @@ void cSQLiteDbBase::close()
 sqlite3* cSQLiteDbBase::connectionHandle()
 {
     return connection().handle;
+}
+
+std::recursive_mutex& cSQLiteDbBase::statementLock()
+{
+    return connection().statementLock;
+}
+
+bool cSQLiteDbBase::changeMark(cSQLiteChangeMark& mark, bool lookAtFile)
+{
+    Connection& c = connection();
+    std::lock_guard<std::recursive_mutex> guard(c.statementLock);
+    if (c.handle == nullptr || sqlite3_get_autocommit(c.handle) == 0)
+        return false;
+    if (lookAtFile || !c.dataVersionRead) {
+        if (c.dataVersion == nullptr &&
+            sqlite3_prepare_v3(
+                c.handle, "PRAGMA data_version", -1, SQLITE_PREPARE_PERSISTENT, &c.dataVersion, nullptr) != SQLITE_OK) {
+            sqlite3_finalize(c.dataVersion);
+            c.dataVersion = nullptr;
+            return false;
+        }
+        // The statement starts a read, which is when SQLite looks whether another connection has
+        // committed; the file's own version below is only current after that.
+        const bool read = sqlite3_step(c.dataVersion) == SQLITE_ROW;
+        c.lastDataVersion = read ? sqlite3_column_int64(c.dataVersion, 0) : 0;
+        sqlite3_reset(c.dataVersion);
+        c.dataVersionRead = read;
+        if (!read)
+            return false;
+    }
+    unsigned int fileVersion = 0;
+    if (sqlite3_file_control(c.handle, "main", SQLITE_FCNTL_DATA_VERSION, &fileVersion) != SQLITE_OK)
+        return false;
+    mark.dataVersion = c.lastDataVersion;
+    mark.fileVersion = fileVersion;
+    mark.opening = c.openings;
+    mark.ownChanges = sqlite3_total_changes64(c.handle);
+    return true;
 }
 
 int cSQLiteDbBase::openCount()

@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <mutex>
 #include <string>
 #include <variant>
 #include <vector>
@@ -51,6 +52,19 @@ private:
 };
 
 using cSQLValues = std::vector<cSQLValue>;
+
+// Where the database stood at one moment: which opening of the connection, how many rows this
+// connection has changed since it opened, and the file's data versions (which move with every commit
+// to the file, by this connection or by any other, in this process or another). A reader that keeps
+// answers drawn from the tables keeps the mark taken before it read them and drops them as soon as
+// the current mark differs.
+struct cSQLiteChangeMark {
+    std::uint64_t opening = 0;
+    std::int64_t ownChanges = 0;
+    std::int64_t dataVersion = 0;
+    std::uint32_t fileVersion = 0;
+    bool operator==(const cSQLiteChangeMark&) const = default;
+};
 using cSQLRow = std::vector<cLString8>;
 using cSQLRows = std::vector<cSQLRow>;
 
@@ -93,6 +107,15 @@ public:
 
     // The raw handle, for stores that prepare statements themselves (under `statementLock`).
     static sqlite3* connectionHandle();
+    // The lock every statement runs under. A reader may hold it across a check of the change mark and
+    // the reads that follow, so that no write on the connection comes between them.
+    static std::recursive_mutex& statementLock();
+    // The current change mark (one small read of the file's header, under the statement lock). False
+    // while no connection is open or a transaction is running on it (a transaction's rows are not
+    // final until it commits, and a rollback leaves no mark): nothing may be kept then. Without
+    // `lookAtFile` the file is not read: other connections' commits count as far as the last read of
+    // this connection saw them (this connection's own changes always count).
+    static bool changeMark(cSQLiteChangeMark& mark, bool lookAtFile = true);
 
     // Runs the statement text (one or several statements separated by ";"), binding `values` to its
     // "?" marks in order. Rows are appended to `rows` when given. With `report`, a failure is

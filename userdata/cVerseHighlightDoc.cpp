@@ -118,17 +118,45 @@ bool cVerseHighlightDoc::getHighlight(const cBibleRef& reference, std::uint16_t&
     back = 0;
     if (!m_docOpen)
         return false;
-    cVerseHighlightRecord record;
-    record.bcv = reference.startKey() & 0xFFFFFF;
-    if (!lastLookupHit(record)) {
-        if (!findHighlightInReference(reference, record))
-            return false;  // misses are not cached
-        record.bcv = reference.startKey() & 0xFFFFFF;
-        rememberLastLookup(record);
+    std::uint32_t colours = 0;
+    bool failed = true;
+    bool found = false;
+    if (m_verses.begin())
+        found = highlightFromChapters(reference, colours, failed);
+    if (failed) {
+        // Inside a transaction, or a chapter could not be read: the rows themselves answer.
+        cVerseHighlightRecord record;
+        found = findHighlightInReference(reference, record);
+        colours = std::uint32_t {record.forecolor} << 16 | record.backcolor;
     }
-    fore = record.forecolor;
-    back = record.backcolor;
+    if (!found)
+        return false;
+    fore = static_cast<std::uint16_t>(colours >> 16);
+    back = static_cast<std::uint16_t>(colours & 0xFFFF);
     return true;
+}
+
+bool cVerseHighlightDoc::highlightFromChapters(const cBibleRef& reference, std::uint32_t& colours, bool& failed)
+{
+    const auto load = [this](std::uint32_t chapterKey, cVerseChapterCache::Chapter& chapter) {
+        return readChapterHighlights(chapterKey, chapter);
+    };
+    std::uint32_t found = 0;
+    const std::uint32_t key = reference.startKey() & 0xFFFFFF;
+    if (m_verses.firstInRange(key, key, load, found, colours, failed) || failed)
+        return !failed;
+    cLIntArray starts;
+    cLIntArray ends;
+    reference.collectEquivalentKeys(starts, ends);
+    for (std::int32_t i = 1; i < starts.count(); ++i) {
+        const std::uint32_t first = static_cast<std::uint32_t>(starts.getAt(i)) & 0xFFFFFF;
+        const std::uint32_t last = static_cast<std::uint32_t>(ends.getAt(i)) & 0xFFFFFF;
+        if (first <= last && m_verses.firstInRange(first, last, load, found, colours, failed))
+            return true;
+        if (failed)
+            return false;
+    }
+    return false;
 }
 
 bool cVerseHighlightDoc::setHighlight(const cBibleRef& reference, std::uint16_t fore, std::uint16_t back,

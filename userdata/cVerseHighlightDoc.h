@@ -1,5 +1,5 @@
 // cVerseHighlightDoc: the one process-wide highlight store that the renderer, the documents and the
-// study pane share, fronted by the one-entry cache of the last verse looked up.
+// study pane share, fronted by a cache of the highlights of the chapters read lately.
 //
 // Every document operation runs under the highlight lock (cVerseHighlightStg.h), so they are
 // serialised across threads. A walk over the highlights (firstHighlight, any number of nextHighlight,
@@ -41,7 +41,8 @@ public:
 
     // The colours of the reference's first verse, or of an equivalent verse under another
     // versification (0 and 0 when none). False when there is no live highlight or the document is
-    // closed.
+    // closed. Answered from the highlights of the chapters read lately (cVerseChapterCache, kept under
+    // the highlight lock), one statement per chapter.
     bool getHighlight(const cBibleRef& reference, std::uint16_t& fore, std::uint16_t& back, bool lockHeld = false);
     // The live row of the reference's first verse, else of the first equivalent verse that has one.
     bool findHighlightInReference(const cBibleRef& reference, cVerseHighlightRecord& record);
@@ -59,5 +60,9 @@ public:
     void endHighlightWalk(bool lockHeld = false);
 
 private:
+    // getHighlight from the chapter cache; false with `failed` set when a chapter could not be read.
+    bool highlightFromChapters(const cBibleRef& reference, std::uint32_t& colours, bool& failed);
+
     bool m_docOpen = false;
+    cVerseChapterCache m_verses;  // under the highlight lock
 };

@@ -242,6 +242,28 @@ bool cVerseHighlightStg::findLiveHighlightInRange(
     return found;
 }
 
+bool cVerseHighlightStg::readChapterHighlights(std::uint32_t chapterKey, cVerseChapterCache::Chapter& chapter)
+{
+    // One row per verse number, the one of the lowest recid (as the look-up of one verse finds it);
+    // a key that is no whole number is no verse.
+    const std::uint32_t first = (chapterKey & 0xFFFF) << 8;
+    cSQLRows rows;
+    if (!exec("SELECT bcv, MIN(recid), forecolor, backcolor FROM VerseHighlights WHERE deleted = 0 AND bcv BETWEEN ? "
+              "AND ? AND bcv = CAST(bcv AS INTEGER) GROUP BY bcv",
+            {first, first + 255}, &rows))
+        return false;
+    for (const cSQLRow& row : rows) {
+        if (row.size() < 4)
+            continue;
+        const auto fore = static_cast<std::uint16_t>(row[2].toInt32());
+        const auto back = static_cast<std::uint16_t>(row[3].toInt32());
+        chapter.set(static_cast<std::uint32_t>(row[0].toInt64()) - first, std::uint32_t {fore} << 16 | back);
+    }
+    if (!rows.empty())
+        afterHighlightUnlock(readerFoundRow);
+    return true;
+}
+
 bool cVerseHighlightStg::writeRow(cVerseHighlightRecord& record, bool report, bool keepTimestamp)
 {
     if (record.recid == 0) {

@@ -24,6 +24,7 @@
 
 #include "engine/foundation/cLIntArray.h"
 #include "userdata/cSQLiteDbBase.h"
+#include "userdata/cVerseChapterCache.h"
 #include "userdata/cVerseHighlightRecord.h"
 
 class cVerseHighlightStg : public cSQLiteDbBase {
@@ -89,6 +90,9 @@ protected:
     static void afterHighlightUnlock(std::function<void()> call);
     // The range query behind equivalent-verse look-ups: the first live row with a key in first..last.
     bool findLiveHighlightInRange(std::uint32_t first, std::uint32_t last, cVerseHighlightRecord& record);
+    // The live highlights of one chapter (book << 8 | chapter), each verse's colours as fore << 16 |
+    // back, taken from the row findHighlightByVerse answers for it. One statement.
+    bool readChapterHighlights(std::uint32_t chapterKey, cVerseChapterCache::Chapter& chapter);
 
 private:
     bool readOne(const char* sql, const cSQLValues& values, cVerseHighlightRecord& record, bool report = false);

@@ -3,7 +3,9 @@
 #include "panes/page/BookPageHtml.h"
 #include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
+#include "render/cBlockRenderUserData.h"
 
+#include <QJsonArray>
 #include <QWidget>
 
 #include <algorithm>
@@ -63,6 +65,17 @@ QJsonValue BookPageBlocks::htmlForBlock(const BookPageSourcePtr& book, qint64 bl
     return header + html;
 }
 
+QJsonArray BookPageBlocks::htmlForBlocks(
+    const BookPageSourcePtr& book, qint64 first, qint64 count, const QString& frameKey)
+{
+    const cBlockRenderUserData::LookupBatch lookups(cBlockRenderUserData::current());
+    QJsonArray blocks;
+    const qint64 n = std::clamp<qint64>(count, 0, kMaxBlocksPerFetch);
+    for (qint64 b = first; b < first + n; ++b)
+        blocks.append(htmlForBlock(book, b, frameKey));
+    return blocks;
+}
+
 BookPageBlocks::FirstScreen BookPageBlocks::firstScreen(
     const BookPageSourcePtr& book, const LayoutRegionContentItemState& state, const QString& frameKey)
 {
@@ -70,6 +83,7 @@ BookPageBlocks::FirstScreen BookPageBlocks::firstScreen(
     // A Bible's screen of 800 x 600 holds about 25 KB of block markup.
     const qsizetype budget = std::max<qsizetype>(8192, qsizetype(m_view.width()) * m_view.height() / 16);
     FirstScreen screen;
+    const cBlockRenderUserData::LookupBatch lookups(cBlockRenderUserData::current());
     for (qint64 b = state.block(); screen.blocks.size() < kMaxBlocksPerFetch && screen.characters < budget; ++b) {
         const QJsonValue html = htmlForBlock(book, b, frameKey);
         if (!html.isString())

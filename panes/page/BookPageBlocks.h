@@ -11,6 +11,7 @@
 
 #include "panes/page/BookPageHost.h"
 
+#include <QJsonArray>
 #include <QJsonValue>
 #include <QStringList>
 #include <QtNumeric>
@@ -37,6 +38,9 @@ public:
     // A block's HTML; null past the book's ends (so the page knows where the book stops), an empty
     // string for a block that does not render. frameKey marks the reading headers.
     QJsonValue htmlForBlock(const BookPageSourcePtr& book, qint64 block, const QString& frameKey);
+    // The markup of `count` blocks from `first` (at most kMaxBlocksPerFetch), as one array; the
+    // user's highlights and notes of all of them are looked up as one batch.
+    QJsonArray htmlForBlocks(const BookPageSourcePtr& book, qint64 first, qint64 count, const QString& frameKey);
 
     // The blocks of a place's first screen and the element to bring to the top.
     struct FirstScreen {

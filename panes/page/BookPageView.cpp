@@ -661,14 +661,8 @@ QJsonValue BookPageView::bridgeCall(const QString& name, const QJsonArray& a)
     };
     if (name == QLatin1String("getHTMLTextForBlock") && a.size() == 1 && integers(0, 1))
         return m_blocks.htmlForBlock(m_source, integer(0), m_frameKey);
-    if (name == QLatin1String("getHTMLTextForBlocks") && a.size() == 2 && integers(0, 2)) {
-        QJsonArray blocks;
-        const qint64 first = integer(0);
-        const qint64 count = std::clamp<qint64>(integer(1), 0, BookPageBlocks::kMaxBlocksPerFetch);
-        for (qint64 b = first; b < first + count; ++b)
-            blocks.append(m_blocks.htmlForBlock(m_source, b, m_frameKey));
-        return blocks;
-    }
+    if (name == QLatin1String("getHTMLTextForBlocks") && a.size() == 2 && integers(0, 2))
+        return m_blocks.htmlForBlocks(m_source, integer(0), integer(1), m_frameKey);
     if (name == QLatin1String("isABible") && a.isEmpty())
         return m_source && m_source->isABible();
     if (name == QLatin1String("updatePosition") && a.size() == 6 && integers(4, 6) && isIntegral(a.at(1))) {

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <future>
 #include <thread>
 
@@ -18,6 +19,7 @@
 #include "userdata/cBookmarkMgr.h"
 #include "userdata/cCategoryStg.h"
 #include "userdata/cHighlightColorNameStg.h"
+#include "userdata/cNoteDoc.h"
 
 namespace {
 
@@ -99,11 +101,13 @@ TEST_F(HighlightTest, LookupsAreCachedUntilTheNextChange)
     EXPECT_EQ(takeCalls(), (Calls {"sync BIBLEHIGHLIGHTS now=0"}));  // read from the table
     EXPECT_EQ(back, 4);
 
-    // Behind the store's back: the cache still answers.
+    // A kept chapter answers without reading the table again.
+    ASSERT_TRUE(m_doc->getHighlight(ref(1, 1, 1), fore, back));
+    EXPECT_TRUE(takeCalls().empty());
+    // A write behind the store's back is seen all the same.
     ASSERT_TRUE(run("UPDATE VerseHighlights SET backcolor = 99"));
     ASSERT_TRUE(m_doc->getHighlight(ref(1, 1, 1), fore, back));
-    EXPECT_EQ(back, 4);
-    EXPECT_TRUE(takeCalls().empty());
+    EXPECT_EQ(back, 99);
 
     // Any change through the store, the sync engine's included, empties it.
     cVerseHighlightRecord record;
@@ -287,10 +291,6 @@ TEST_F(EquivalentHighlights, EquivalentVersesShareTheirHighlight)
     ASSERT_TRUE(m_doc->getHighlight(ref(3, 1, 6), fore, back));
     EXPECT_EQ(fore, 6);
     EXPECT_EQ(back, 7);
-    cVerseHighlightRecord cached;
-    cached.bcv = makeBibleKey(3, 1, 6);  // cached under the verse asked about
-    EXPECT_TRUE(cVerseHighlightStg::lastLookupHit(cached));
-    EXPECT_EQ(cached.backcolor, 7);
 
     // Colouring the equivalent verse changes the row that is there.
     ASSERT_TRUE(m_doc->setHighlight(ref(3, 1, 6), 1, 2));
@@ -298,6 +298,173 @@ TEST_F(EquivalentHighlights, EquivalentVersesShareTheirHighlight)
         query("SELECT bcv, backcolor FROM VerseHighlights"), (Table {{std::to_string(makeBibleKey(1, 1, 5)), "2"}}));
     ASSERT_TRUE(m_doc->removeHighlight(ref(3, 1, 6)));
     EXPECT_FALSE(m_doc->getHighlight(ref(1, 1, 5), fore, back));
+}
+
+// Counts the statements run on the process-wide connection that read each table.
+struct StatementCounter {
+    int highlights = 0;
+    int notes = 0;
+    static int count(unsigned, void* self, void*, void* sql)
+    {
+        auto* counter = static_cast<StatementCounter*>(self);
+        const char* text = static_cast<const char*>(sql);
+        counter->highlights += std::strstr(text, "FROM VerseHighlights") != nullptr;
+        counter->notes += std::strstr(text, "FROM BibleNotes") != nullptr;
+        return 0;
+    }
+    StatementCounter() { sqlite3_trace_v2(cSQLiteDbBase::connectionHandle(), SQLITE_TRACE_STMT, &count, this); }
+    ~StatementCounter() { sqlite3_trace_v2(cSQLiteDbBase::connectionHandle(), 0, nullptr, nullptr); }
+};
+
+// What the renderer asks of every verse of a page, read through the chapter caches, must be what the
+// rows answer verse by verse, whoever wrote them:
+// the documents, the sync engine's store calls, this connection behind the stores' back, another
+// connection to the file.
+TEST_F(EquivalentHighlights, ChapterLookupsAnswerAsTheRowsAcrossEveryWrite)
+{
+    cNoteDoc notes;
+    ASSERT_TRUE(notes.openStores(cLString16()));
+    std::vector<cBibleRef> verses;
+    for (const auto& [book, chapter] : std::vector<std::pair<int, int>> {{1, 1}, {3, 1}, {3, 2}, {2, 1}, {50, 7}}) {
+        for (int verse = 0; verse <= 40; ++verse)
+            verses.push_back(ref(book, chapter, verse));
+    }
+    const auto answers = [&] {
+        std::vector<std::uint32_t> out;
+        for (const cBibleRef& verse : verses) {
+            std::uint16_t fore = 1, back = 1;
+            const bool lit = m_doc->getHighlight(verse, fore, back);
+            out.push_back(lit ? (std::uint32_t {fore} << 16 | back) : 0xFFFFFFFF);
+            out.push_back(notes.noteVerseInReference(verse));
+        }
+        return out;
+    };
+    // The rows verse by verse: a highlight's row as a writer finds it, and the notes asked inside a
+    // transaction, where nothing is kept.
+    const auto rows = [&] {
+        std::vector<std::uint32_t> out;
+        EXPECT_TRUE(m_raw.runInTransaction([&] {
+            for (const cBibleRef& verse : verses) {
+                out.push_back(0);
+                out.push_back(notes.noteVerseInReference(verse));
+            }
+            return true;
+        }));
+        for (std::size_t i = 0; i < verses.size(); ++i) {
+            cVerseHighlightRecord record;
+            out[2 * i] = m_doc->findHighlightInReference(verses[i], record)
+                ? (std::uint32_t {record.forecolor} << 16 | record.backcolor)
+                : 0xFFFFFFFF;
+        }
+        return out;
+    };
+    // The chapters of the verses were kept before the write; they are read again for the next step.
+    const auto agree = [&](const char* step) {
+        const std::vector<std::uint32_t> kept = answers();
+        const std::vector<std::uint32_t> fromRows = rows();
+        EXPECT_EQ(kept, fromRows) << step;
+        EXPECT_EQ(answers(), fromRows) << step << ", read again";
+    };
+    const auto note = [&](int book, int chapter, int verse, const char* words) {
+        cBibleNote n;
+        n.booknum = book;
+        n.chapter = chapter;
+        n.verse = verse;
+        n.note.assign(cLString16(words));
+        return notes.saveBibleNote(n, false);
+    };
+
+    agree("nothing stored");
+    ASSERT_TRUE(m_doc->setHighlight(ref(1, 1, 5), 6, 7));
+    ASSERT_TRUE(m_doc->setHighlight(ref(3, 2, 30), 8, 9));
+    ASSERT_TRUE(m_doc->setHighlight(ref(50, 7, 40), 0, 0));  // no colours is still a highlight
+    ASSERT_TRUE(note(1, 1, 3, "a"));
+    ASSERT_TRUE(note(3, 2, 12, "b"));
+    ASSERT_TRUE(note(50, 7, 1, "c"));
+    agree("set");
+    std::uint16_t fore, back;
+    ASSERT_TRUE(m_doc->getHighlight(ref(3, 1, 6), fore, back));  // an equivalent verse's highlight
+    EXPECT_EQ(back, 7);
+    EXPECT_EQ(notes.noteVerseInReference(ref(3, 1, 4)), makeBibleKey(1, 1, 3));  // and note
+
+    // A chapter read once: one statement per table for all its verses, none while it is kept.
+    ASSERT_TRUE(m_doc->setHighlight(ref(50, 7, 2), 3, 4));
+    {
+        StatementCounter counter;
+        for (int pass = 0; pass < 2; ++pass) {
+            for (int verse = 1; verse <= 40; ++verse) {
+                EXPECT_EQ(m_doc->getHighlight(ref(50, 7, verse), fore, back), verse == 2 || verse == 40);
+                EXPECT_EQ(notes.hasBibleNoteInReference(ref(50, 7, verse)), verse == 1);
+            }
+        }
+        EXPECT_EQ(counter.highlights, 1);
+        EXPECT_EQ(counter.notes, 1);
+    }
+
+    ASSERT_TRUE(m_doc->removeHighlight(ref(3, 1, 6)));  // through the equivalent verse
+    ASSERT_TRUE(notes.deleteBibleNoteAtVerse(3, 2, 12));
+    ASSERT_TRUE(note(50, 7, 1, " "));  // shows nothing: a deletion
+    agree("deleted");
+
+    // The sync engine's store calls.
+    cVerseHighlightRecord synced;
+    synced.bcv = makeBibleKey(2, 1, 4);
+    synced.forecolor = 11;
+    synced.backcolor = 12;
+    synced.serverid = 70;
+    ASSERT_TRUE(m_doc->addHighlight(synced, true, true, true));
+    cBibleNote syncedNote;
+    syncedNote.booknum = 3;
+    syncedNote.chapter = 1;
+    syncedNote.verse = 20;
+    syncedNote.serverid = 71;
+    syncedNote.note.assign(cLString16("from the server"));
+    ASSERT_TRUE(notes.bibleNoteStore().addBibleNote(syncedNote, true, true, true));
+    agree("synced");
+
+    // This connection behind the stores' back, then another connection to the file.
+    ASSERT_TRUE(run("UPDATE VerseHighlights SET backcolor = 13 WHERE serverid = 70"));
+    agree("written on this connection");
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(cLString8(m_raw.databasePath()).chars(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other,
+                  "UPDATE VerseHighlights SET forecolor = 14; UPDATE BibleNotes SET deleted = 1 WHERE verse = 3; "
+                  "INSERT INTO BibleNotes (booknum, chapter, verse, note, serverid, deleted) "
+                  "VALUES (50, 7, 33, 'x', 0, 0)",
+                  nullptr, nullptr, nullptr),
+        SQLITE_OK);
+    agree("written by another connection");
+    // The verses of one rendered block are a batch, which looks at the file once: this connection's
+    // writes count at once, another connection's from the next batch on.
+    const auto inBatch = [&] {
+        cVerseChapterCache::beginBatch();
+        const std::vector<std::uint32_t> out = answers();
+        cVerseChapterCache::endBatch();
+        return out;
+    };
+    inBatch();
+    ASSERT_EQ(sqlite3_exec(other, "UPDATE VerseHighlights SET backcolor = 15; DELETE FROM BibleNotes WHERE verse = 33",
+                  nullptr, nullptr, nullptr),
+        SQLITE_OK);
+    const std::vector<std::uint32_t> nextBatch = inBatch();
+    EXPECT_EQ(nextBatch, rows());
+    cVerseChapterCache::beginBatch();
+    answers();
+    ASSERT_TRUE(m_doc->setHighlight(ref(50, 7, 9), 16, 17));
+    std::uint16_t fore9 = 0, back9 = 0;
+    EXPECT_TRUE(m_doc->getHighlight(ref(50, 7, 9), fore9, back9));
+    EXPECT_EQ(back9, 17);
+    cVerseChapterCache::endBatch();
+    // A hostile sync's many live rows of one verse: the first row answers, as verse by verse.
+    ASSERT_EQ(sqlite3_exec(other,
+                  "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
+                  "INSERT INTO VerseHighlights (bcv, forecolor, backcolor, serverid, deleted) "
+                  "SELECT 65793 + (i % 2), i, i, 0, 0 FROM n",
+                  nullptr, nullptr, nullptr),
+        SQLITE_OK);
+    agree("many rows of one verse");
+    sqlite3_close(other);
+    notes.Close();
 }
 
 // A search cache that looks highlights up again while it is told of a change, as the colour cache
