@@ -91,15 +91,18 @@ void NavigationHistory::snapshotWritten(const QString& entry, quint64 ticket, bo
     // A snapshot dropped meanwhile, or the history read again, leaves nothing to do.
     if (writing == m_writing.cend() || writing->ticket != ticket)
         return;
+    const QString layoutUuid = entry.section(u'/', 0, 0);
     if (ok) {
-        // The newest snapshot is the one the next go-to compares with: it is not read back.
-        m_lastRead = {entry, writing->archived};
+        // The state shown is the one the next go-to compares with: it is not read back.
+        if (const auto stack = stackForLayout(layoutUuid);
+            stack && stack->cursor >= 1 && stack->cursor <= static_cast<quint64>(stack->entries.size()) &&
+            stack->entries[static_cast<qsizetype>(stack->cursor - 1)] == entry)
+            m_lastRead = {entry, writing->archived};
         m_writing.erase(writing);
         return;
     }
     m_writing.erase(writing);
     ++m_failedWrites;
-    const QString layoutUuid = entry.section(u'/', 0, 0);
     qWarning() << "History: could not record a state of the layout" << layoutUuid;
     if (m_unwritten.contains(entry) || !m_stacks)
         return;  // recorded again since: the next write may succeed

@@ -245,7 +245,7 @@ TEST_F(FileSaveTest, APrivateFileIsNeverReadableByOthers)
 
 // The worker writes one at a time: while it is held inside the first write, a burst of writes of two
 // files leaves only the newest of each waiting, and nothing older is written after anything newer.
-TEST_F(FileSaveTest, ABurstOfWritesOnTheWorkerEndsWithTheNewestOfEachFileInOrder)
+TEST_F(FileSaveTest, ABurstOfWritesOnTheWriteThreadEndsWithTheNewestOfEachFileInOrder)
 {
     const QString a = file("a/history.plist");
     const QString b = file("b/layout.plist");
@@ -304,7 +304,7 @@ TEST_F(FileSaveTest, ABurstOfWritesOnTheWorkerEndsWithTheNewestOfEachFileInOrder
     EXPECT_TRUE(m_alerts->shown().isEmpty());
 }
 
-TEST_F(FileSaveTest, WritesStillWaitingWhenTheWorkerGoesAreOnDiskAndTheirDoneCallsRun)
+TEST_F(FileSaveTest, WritesStillWaitingWhenTheWriteThreadGoesAreOnDiskAndTheirDoneCallsRun)
 {
     int doneCalls = 0;
     {
@@ -319,7 +319,7 @@ TEST_F(FileSaveTest, WritesStillWaitingWhenTheWorkerGoesAreOnDiskAndTheirDoneCal
         EXPECT_EQ(readAll(file("many/f") + QString::number(n % 20)), QByteArray::number(n));
 }
 
-TEST_F(FileSaveTest, AFailedWriteOnTheWorkerIsSaidOnTheMainThreadAndKeepsTheOldFile)
+TEST_F(FileSaveTest, AFailedWriteOnTheWriteThreadIsSaidOnTheMainThreadAndKeepsTheOldFile)
 {
     const QString layout = file("layout.plist");
     const QString folder = file("history.plist");
