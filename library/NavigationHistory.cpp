@@ -73,7 +73,8 @@ void NavigationHistory::queueRecordedStates()
         const quint64 ticket = ++m_lastTicket;
         m_writing.insert(it.key(), {it.value(), ticket});
         KeyedArchive::queueWriteFile(absolutePath(it.key()), it.value(), kHistoryWhat,
-            [this, entry = it.key(), ticket](const FileWriteQueue::Result& r) { snapshotWritten(entry, ticket, r.ok); });
+            [this, entry = it.key(), ticket](
+                const FileWriteQueue::Result& r) { snapshotWritten(entry, ticket, r.ok); });
     }
 }
 
@@ -94,8 +95,8 @@ void NavigationHistory::snapshotWritten(const QString& entry, quint64 ticket, bo
     const QString layoutUuid = entry.section(u'/', 0, 0);
     if (ok) {
         // The state shown is the one the next go-to compares with: it is not read back.
-        if (const auto stack = stackForLayout(layoutUuid);
-            stack && stack->cursor >= 1 && stack->cursor <= static_cast<quint64>(stack->entries.size()) &&
+        if (const auto stack = stackForLayout(layoutUuid); stack && stack->cursor >= 1 &&
+            stack->cursor <= static_cast<quint64>(stack->entries.size()) &&
             stack->entries[static_cast<qsizetype>(stack->cursor - 1)] == entry)
             m_lastRead = {entry, writing->archived};
         m_writing.erase(writing);

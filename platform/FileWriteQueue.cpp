@@ -119,7 +119,9 @@ FileWriteQueue& FileWriteQueue::shared()
     return queue;
 }
 
-FileWriteQueue::FileWriteQueue() : m_state(std::make_shared<State>()) { }
+FileWriteQueue::FileWriteQueue() : m_state(std::make_shared<State>())
+{
+}
 
 FileWriteQueue::~FileWriteQueue()
 {
@@ -163,7 +165,12 @@ void FileWriteQueue::write(const QString& path, Encoder encode, const QString& w
 
 void FileWriteQueue::write(const QString& path, const QByteArray& bytes, const QString& what, Done done)
 {
-    write(path, [bytes] { return Content {bytes, QString(), false}; }, what, std::move(done));
+    write(
+        path,
+        [bytes] {
+            return Content {bytes, QString(), false};
+        },
+        what, std::move(done));
 }
 
 void FileWriteQueue::remove(const QString& path, Done done)

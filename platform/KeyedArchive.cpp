@@ -5,8 +5,8 @@
 #include <QtGlobal>
 
 #include <cmath>
-#include <utility>
 #include <limits>
+#include <utility>
 
 namespace {
 

@@ -334,7 +334,10 @@ TEST_F(FileSaveTest, AFailedWriteOnTheWriteThreadIsSaidOnTheMainThreadAndKeepsTh
         queue.write(layout, QByteArray(8000, 'n'), QStringLiteral("your screen layout"), keep);
         queue.write(folder, QByteArray("new"), QStringLiteral("the reading history"), keep);
         queue.write(
-            file("unmade.plist"), [] { return FileWriteQueue::Content {QByteArray(), QStringLiteral("no"), false}; },
+            file("unmade.plist"),
+            [] {
+                return FileWriteQueue::Content {QByteArray(), QStringLiteral("no"), false};
+            },
             QStringLiteral("the list of installed books"), keep);
         queue.finish();
     }

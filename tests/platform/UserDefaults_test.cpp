@@ -182,8 +182,8 @@ TEST_F(UserDefaultsTest, ChangesReachTheFileAtOnce)
 
     // Several at once, each stored as one call would store it; a null string removes its key.
     d.setString("gone soon", "lastWord");
-    d.setObjects({{"syncBibleKey", QVariant::fromValue<qint64>(43003016)}, {"wordSync", true},
-        {"lastWord", QString()}, {"layoutName", QStringLiteral("Two columns")}});
+    d.setObjects({{"syncBibleKey", QVariant::fromValue<qint64>(43003016)}, {"wordSync", true}, {"lastWord", QString()},
+        {"layoutName", QStringLiteral("Two columns")}});
     const QByteArray text = fileText();
     EXPECT_TRUE(text.contains("syncBibleKey=43003016")) << text.constData();
     EXPECT_TRUE(text.contains("wordSync=1"));
