@@ -51,6 +51,7 @@
 #include "platform/Alerts.h"
 #include "platform/AppFolders.h"
 #include "platform/AppVersion.h"
+#include "platform/FileWriteQueue.h"
 #include "platform/KeyedArchive.h"
 #include "platform/MainThread.h"
 #include "platform/ProfileLink.h"
@@ -120,6 +121,8 @@ QuillsteadAppController::QuillsteadAppController(const WindowEnvironment& enviro
 
 QuillsteadAppController::~QuillsteadAppController()
 {
+    // The layout writes still queued are done, with their calls back here.
+    FileWriteQueue::shared().finish();
     m_environment.notifications().removeObserver(this);
     if (m_syncDelegate && m_environment.sync != nullptr)
         qs::cloud::installSyncEngine(*m_environment.sync, nullptr);
@@ -300,6 +303,8 @@ void QuillsteadAppController::applicationWillTerminate()
 {
     if (m_mainWindowController)
         m_mainWindowController->exitIsImminent();
+    // Every file handed to the write queue is on disk before the reader ends.
+    FileWriteQueue::shared().finish();
     // The event loop does not run again: a save that failed just now is said before the reader ends.
     SaveFailureAlerts::showPending();
 }
@@ -344,24 +349,41 @@ QString QuillsteadAppController::appLayoutArchiveFile()
     return QDir(AppFolders::privateDataDirectory()).filePath(AppFolders::kLayoutArchiveFileName);
 }
 
+void QuillsteadAppController::queueLayoutArchive(const QByteArray& unlessItHolds, std::function<void(bool)> then)
+{
+    // The layouts are taken now; the worker encodes and writes them.
+    KeyedArchive::queueWriteFile(
+        appLayoutArchiveFile(), m_environment.layoutManager().encode(), QStringLiteral("your screen layout"),
+        [this, then = std::move(then)](const FileWriteQueue::Result& r) {
+            if (r.written)
+                m_archivedLayouts = r.bytes;
+            if (!r.ok)
+                qWarning().noquote() << "LayoutManager: cannot write the layout archive:" << r.error;
+            if (then)
+                then(r.ok);
+        },
+        unlessItHolds);
+}
+
 bool QuillsteadAppController::archiveLayouts()
 {
     // A refused link keeps the layout of this run unsaved: the link and what it names stay as they were.
     if (!m_layoutLinkProblem.isEmpty())
         return false;
-    const LayoutManager& manager = m_environment.layoutManager();
-    if (!manager.writeArchive(appLayoutArchiveFile()))
-        return false;
-    m_archivedLayouts = KeyedArchive::toXml(manager.encode());
-    return true;
+    bool written = false;
+    queueLayoutArchive(QByteArray(), [&written](bool ok) { written = ok; });
+    FileWriteQueue::shared().finish();
+    return written;
 }
 
 bool QuillsteadAppController::archiveLayoutsIfChanged()
 {
-    const LayoutManager& manager = m_environment.layoutManager();
-    if (manager.count() == 0 || KeyedArchive::toXml(manager.encode()) == m_archivedLayouts)
+    if (m_environment.layoutManager().count() == 0)
         return true;
-    return archiveLayouts();
+    if (!m_layoutLinkProblem.isEmpty())
+        return false;
+    queueLayoutArchive(m_archivedLayouts, nullptr);
+    return true;
 }
 
 Alert QuillsteadAppController::damagedLayoutAlert(const QString& keptAs)
@@ -392,6 +414,8 @@ void QuillsteadAppController::restoreLayouts()
 {
     LayoutManager& manager = m_environment.layoutManager();
     const QString archive = appLayoutArchiveFile();
+    // A layout still being written (by a reader made before in this process) is read whole.
+    FileWriteQueue::shared().finish();
     // The layout may be kept elsewhere through a link; one that leads nowhere now (a disk not
     // mounted) is left as it is and never saved over.
     if (const QString why = ProfileLink::brokenReason(archive); !why.isEmpty()) {

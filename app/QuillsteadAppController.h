@@ -18,6 +18,7 @@
 #include <QString>
 #include <QVariantMap>
 
+#include <functional>
 #include <memory>
 
 class ActionRegistry;
@@ -65,9 +66,11 @@ public:
 
     // Layouts.
     static QString appLayoutArchiveFile();
+    // Writes the layout archive and returns once it is on disk (or failed).
     bool archiveLayouts() override;
     // Writes the layout archive when the layouts differ from what was last written (a screen with
-    // no layout is not written: the next start would find nothing to restore).
+    // no layout is not written: the next start would find nothing to restore). Only the layouts are
+    // taken now: the file-write queue's worker encodes, compares and writes them.
     bool archiveLayoutsIfChanged() override;
     void restoreLayouts() override;
     // What the user is told when the layout archive could not be read at start; `keptAs` is where the
@@ -144,6 +147,8 @@ private:
     // The alert for a book file that cannot be opened: which file, and why.
     void showBookFileProblem(const QString& fileName, const QString& why);
     bool askYesNo(const QString& message, const QString& informative);
+    // Queues the layout archive's write; `then` gets whether the file holds the layouts.
+    void queueLayoutArchive(const QByteArray& unlessItHolds, std::function<void(bool)> then);
 
     WindowEnvironment m_environment;
     std::unique_ptr<QuillsteadWindowController> m_mainWindowController;

@@ -1,6 +1,7 @@
 #include "library/NavigationHistory.h"
 
 #include "library/GoToPanes.h"
+#include "platform/FileWriteQueue.h"
 #include "platform/KeyedArchive.h"
 #include "platform/MainThread.h"
 
@@ -50,36 +51,71 @@ NavigationHistory::NavigationHistory(GoToPanes& panes, const QString& cacheDirec
 {
     m_writeTimer.setSingleShot(true);
     m_writeTimer.setInterval(kWriteDelayMs);
-    m_writeTimer.callOnTimeout([this] { writeRecordedStates(); });
+    m_writeTimer.callOnTimeout([this] { queueRecordedStates(); });
 }
 
 NavigationHistory::~NavigationHistory()
 {
+    // Also runs the done calls of the writes queued, which refer to this history.
     writeRecordedStates();
+}
+
+void NavigationHistory::finishWrites()
+{
+    FileWriteQueue::shared().finish();
+}
+
+void NavigationHistory::queueRecordedStates()
+{
+    m_writeTimer.stop();
+    const QMap<QString, QVariant> pending = std::exchange(m_unwritten, {});
+    for (auto it = pending.cbegin(); it != pending.cend(); ++it) {
+        const quint64 ticket = ++m_lastTicket;
+        m_writing.insert(it.key(), {it.value(), ticket});
+        KeyedArchive::queueWriteFile(absolutePath(it.key()), it.value(), kHistoryWhat,
+            [this, entry = it.key(), ticket](
+                const FileWriteQueue::Result& r) { snapshotWritten(entry, ticket, r.ok); });
+    }
 }
 
 bool NavigationHistory::writeRecordedStates()
 {
-    m_writeTimer.stop();
-    bool ok = true;
-    const QMap<QString, QVariant> pending = std::exchange(m_unwritten, {});
-    for (auto it = pending.cbegin(); it != pending.cend(); ++it) {
-        QDir().mkpath(QFileInfo(absolutePath(it.key())).absolutePath());
-        if (KeyedArchive::writeFile(absolutePath(it.key()), it.value(), nullptr, kHistoryWhat))
-            continue;
-        ok = false;
-        qWarning() << "History: could not record a state of the layout" << it.key().section(u'/', 0, 0);
-        if (!m_stacks)
-            continue;
-        Stack& stack = (*m_stacks)[it.key().section(u'/', 0, 0)];
-        const qsizetype index = stack.entries.indexOf(it.key());
-        if (index < 0)
-            continue;
-        stack.entries.removeAt(index);
-        if (static_cast<quint64>(index) < stack.cursor)
-            --stack.cursor;
+    const int failedBefore = m_failedWrites;
+    queueRecordedStates();
+    finishWrites();
+    return m_failedWrites == failedBefore;
+}
+
+void NavigationHistory::snapshotWritten(const QString& entry, quint64 ticket, bool ok)
+{
+    const auto writing = m_writing.constFind(entry);
+    // A snapshot dropped meanwhile, or the history read again, leaves nothing to do.
+    if (writing == m_writing.cend() || writing->ticket != ticket)
+        return;
+    const QString layoutUuid = entry.section(u'/', 0, 0);
+    if (ok) {
+        // The state shown is the one the next go-to compares with: it is not read back.
+        if (const auto stack = stackForLayout(layoutUuid); stack && stack->cursor >= 1 &&
+            stack->cursor <= static_cast<quint64>(stack->entries.size()) &&
+            stack->entries[static_cast<qsizetype>(stack->cursor - 1)] == entry)
+            m_lastRead = {entry, writing->archived};
+        m_writing.erase(writing);
+        return;
     }
-    return ok;
+    m_writing.erase(writing);
+    ++m_failedWrites;
+    qWarning() << "History: could not record a state of the layout" << layoutUuid;
+    if (m_unwritten.contains(entry) || !m_stacks)
+        return;  // recorded again since: the next write may succeed
+    const auto stack = m_stacks->find(layoutUuid);
+    if (stack == m_stacks->end())
+        return;
+    const qsizetype index = stack->entries.indexOf(entry);
+    if (index < 0)
+        return;
+    stack->entries.removeAt(index);
+    if (static_cast<quint64>(index) < stack->cursor)
+        --stack->cursor;
 }
 
 bool NavigationHistory::isUsableLayoutUuid(const QString& uuid)
@@ -115,8 +151,17 @@ void NavigationHistory::dropEntry(Stack& stack, qsizetype index)
 {
     if (index < 0 || index >= stack.entries.size())
         return;
-    if (m_unwritten.remove(stack.entries[index]) == 0)
-        QFile::remove(absolutePath(stack.entries[index]));
+    const QString& entry = stack.entries[index];
+    // A snapshot only kept in memory has no file; one being written goes in its place among its
+    // file's writes, once the write is over.
+    const bool queued = m_writing.remove(entry) > 0;
+    const bool kept = m_unwritten.remove(entry) > 0;
+    if (queued)
+        FileWriteQueue::shared().remove(absolutePath(entry));
+    else if (!kept)
+        QFile::remove(absolutePath(entry));
+    if (m_lastRead.first == entry)
+        m_lastRead = {};
     stack.entries.removeAt(index);
 }
 
@@ -187,6 +232,8 @@ QVariant NavigationHistory::recordedState(const QString& entry, const QString& l
         return {};
     if (m_unwritten.contains(entry))
         return m_unwritten.value(entry);
+    if (const auto writing = m_writing.constFind(entry); writing != m_writing.cend())
+        return writing->archived;
     if (entry == m_lastRead.first)
         return m_lastRead.second;
     const QString path = absolutePath(entry);
@@ -299,7 +346,8 @@ bool NavigationHistory::saveHistoryToFile()
     writeRecordedStates();
     QDir().mkpath(m_historyFolder);
     if (!m_stacks) {
-        QFile::remove(historyFilePath());
+        FileWriteQueue::shared().remove(historyFilePath());
+        finishWrites();
         return true;
     }
     QVariantMap stacks;
@@ -312,11 +360,14 @@ bool NavigationHistory::saveHistoryToFile()
     }
     KeyedArchiver archiver(kArchiveClass);
     archiver.encodeValue(kStacksKey, stacks);
-    if (!KeyedArchive::writeFile(historyFilePath(), archiver.archivedObject(), nullptr, kHistoryWhat)) {
+    // Through the queue, behind the snapshots it names and any earlier history file.
+    bool written = false;
+    KeyedArchive::queueWriteFile(historyFilePath(), archiver.archivedObject(), kHistoryWhat,
+        [&written](const FileWriteQueue::Result& r) { written = r.ok; });
+    finishWrites();
+    if (!written)
         qWarning() << "History: could not write" << historyFilePath();
-        return false;
-    }
-    return true;
+    return written;
 }
 
 void NavigationHistory::repairStack(const QString& layoutUuid, Stack& stack) const
@@ -348,9 +399,13 @@ void NavigationHistory::repairStack(const QString& layoutUuid, Stack& stack) con
 void NavigationHistory::loadHistoryFromFile()
 {
     QS_ASSERT_MAIN_THREAD();
-    // The stacks read replace the ones in memory, and with them their unwritten states.
+    // The stacks read replace the ones in memory, and with them their unwritten states; what was
+    // handed to the disk is on it before the folder is read.
     m_writeTimer.stop();
     m_unwritten.clear();
+    m_writing.clear();
+    m_lastRead = {};
+    finishWrites();
     m_stacks.reset();
     const QFileInfo file(historyFilePath());
     if (file.isFile() && file.size() <= kMaxFileSize) {
@@ -431,15 +486,24 @@ void NavigationHistory::addOrRemoveLayoutsFromHistory()
     QS_ASSERT_MAIN_THREAD();
     if (!m_stacks)
         return;
-    for (auto it = m_stacks->begin(); it != m_stacks->end();) {
-        if (m_panes.hasLayout(it.key())) {
-            ++it;
-            continue;
-        }
-        for (const QString& entry : it->entries)
+    QStringList gone;
+    for (auto it = m_stacks->cbegin(); it != m_stacks->cend(); ++it) {
+        if (!m_panes.hasLayout(it.key()))
+            gone.append(it.key());
+    }
+    if (gone.isEmpty())
+        return;
+    for (const QString& uuid : gone) {
+        for (const QString& entry : m_stacks->value(uuid).entries) {
             m_unwritten.remove(entry);
-        if (isUsableLayoutUuid(it.key()))
-            QDir(QDir(m_historyFolder).filePath(it.key())).removeRecursively();
-        it = m_stacks->erase(it);
+            m_writing.remove(entry);
+        }
+    }
+    // No snapshot of theirs is written into their folders after the folders went.
+    finishWrites();
+    for (const QString& uuid : gone) {
+        if (isUsableLayoutUuid(uuid))
+            QDir(QDir(m_historyFolder).filePath(uuid)).removeRecursively();
+        m_stacks->remove(uuid);
     }
 }

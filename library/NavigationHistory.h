@@ -13,10 +13,12 @@
 // dropped from its stack when Back or Forward meets it (the next one in that direction is
 // tried). Files are written atomically.
 //
-// A recorded state's snapshot is kept in memory and written a moment later (kWriteDelayMs after the
-// last one recorded), so that recording costs a go-to no disk write; writing the history file,
-// and destroying the history, write every snapshot still unwritten first. A snapshot that cannot be
-// written is dropped from its stack.
+// A recorded state's snapshot is kept in memory and handed a moment later (kWriteDelayMs after the
+// last one recorded) to the shared file-write queue (FileWriteQueue), whose worker encodes and saves
+// it, so that recording costs a go-to no disk write and the main thread neither encodes nor syncs;
+// the snapshot stays in memory until it is on disk. Writing the history file, reading it, and
+// destroying the history wait until every snapshot recorded is written. A snapshot that cannot be
+// written is dropped from its stack (on the main thread, once its write is over).
 //
 // A step is a change the reader sees: a state that shows the places of the state shown last (the
 // same books in the same panes at the same places; GoToPanes::showSamePlaces) takes that state's
@@ -78,9 +80,11 @@ public:
     // Writes the history file (removes it when there is no history), after the snapshots not yet
     // written; false when writing failed.
     bool saveHistoryToFile();
-    // Writes the snapshots recorded and not yet written; false when one could not be written (it is
-    // dropped from its stack).
+    // Writes the snapshots recorded and not yet written, and waits until they are on disk; false when
+    // one could not be written (it is dropped from its stack).
     bool writeRecordedStates();
+    // Hands the snapshots recorded to the write queue without waiting (the timer's write).
+    void queueRecordedStates();
     // Reads the history file, repairs the stacks against the files that exist, and deletes
     // snapshot files and folders that no stack names.
     void loadHistoryFromFile();
@@ -108,11 +112,21 @@ private:
     bool hasUnrecordedChanges(const QString& layoutUuid);
     void repairStack(const QString& layoutUuid, Stack& stack) const;
     void cleanFolder();
+    void snapshotWritten(const QString& entry, quint64 ticket, bool ok);
+    // Waits for every write queued (the shared queue's, so also those of another history).
+    static void finishWrites();
 
     GoToPanes& m_panes;
     QString m_historyFolder;
     std::optional<QMap<QString, Stack>> m_stacks;
-    QMap<QString, QVariant> m_unwritten;  // entry -> the layout's archive, recorded and not yet written
+    QMap<QString, QVariant> m_unwritten;  // entry -> the layout's archive, recorded and not yet queued
+    struct Writing {
+        QVariant archived;
+        quint64 ticket = 0;
+    };
+    QMap<QString, Writing> m_writing;  // entry -> the archive queued and not yet on disk
+    quint64 m_lastTicket = 0;
+    int m_failedWrites = 0;
     QTimer m_writeTimer;
     QPair<QString, QVariant> m_lastRead;  // the snapshot file read last: entry, archive
     // Layouts showing a recorded state since the last Back or Forward: their panes re-report

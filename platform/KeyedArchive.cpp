@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -57,6 +58,22 @@ bool KeyedArchive::writeFile(
         return false;
     }
     return PropertyList::writeFile(path, envelope(rootObject), error, what);
+}
+
+void KeyedArchive::queueWriteFile(const QString& path, const QVariant& rootObject, const QString& what,
+    FileWriteQueue::Done done, const QByteArray& unlessItHolds)
+{
+    FileWriteQueue::shared().write(
+        path,
+        [path, rootObject, unlessItHolds] {
+            PropertyList::Error error;
+            QByteArray xml = toXml(rootObject, &error);
+            if (xml.isEmpty())
+                return FileWriteQueue::Content {{}, path + QStringLiteral(": ") + error.message, false};
+            const bool unchanged = !unlessItHolds.isEmpty() && xml == unlessItHolds;
+            return FileWriteQueue::Content {std::move(xml), QString(), unchanged};
+        },
+        what, std::move(done));
 }
 
 QVariant KeyedArchive::readFile(const QString& path, PropertyList::Error* error)

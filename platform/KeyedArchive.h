@@ -32,6 +32,7 @@
 // Value classes: use from any thread; an instance is not shared between threads.
 #pragma once
 
+#include "platform/FileWriteQueue.h"
 #include "platform/PropertyList.h"
 
 #include <QByteArray>
@@ -60,6 +61,11 @@ public:
     static bool writeFile(const QString& path, const QVariant& rootObject, PropertyList::Error* error = nullptr,
         const QString& what = QString());
     static QVariant readFile(const QString& path, PropertyList::Error* error = nullptr);
+    // Written as writeFile writes, on the shared write queue's worker (FileWriteQueue), which also
+    // encodes it: the main thread hands over the object and goes on. With `unlessItHolds` given, a
+    // file whose bytes would be those is not written (the result says ok, not written). Main thread.
+    static void queueWriteFile(const QString& path, const QVariant& rootObject, const QString& what,
+        FileWriteQueue::Done done = {}, const QByteArray& unlessItHolds = QByteArray());
 
 private:
     static QVariantMap envelope(const QVariant& rootObject);

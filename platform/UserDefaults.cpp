@@ -356,16 +356,31 @@ QStringList UserDefaults::storedKeys() const
     return keys;
 }
 
-void UserDefaults::setObject(const QVariant& value, const QString& key)
+void UserDefaults::store(const QVariant& value, const QString& key)
 {
     const bool remove = !value.isValid() || (value.typeId() == QMetaType::QString && value.toString().isNull());
-    std::lock_guard lock(m_mutex);
     if (remove)
         m_settings->remove(storageKey(key));
     else if (value.typeId() == QMetaType::Bool)
         m_settings->setValue(storageKey(key), value.toBool() ? 1 : 0);
     else
         m_settings->setValue(storageKey(key), value);
+}
+
+void UserDefaults::setObject(const QVariant& value, const QString& key)
+{
+    std::lock_guard lock(m_mutex);
+    store(value, key);
+    syncKeepingThePreviousFile();
+}
+
+void UserDefaults::setObjects(const QVariantMap& values)
+{
+    if (values.isEmpty())
+        return;
+    std::lock_guard lock(m_mutex);
+    for (auto it = values.cbegin(); it != values.cend(); ++it)
+        store(it.value(), it.key());
     syncKeepingThePreviousFile();
 }
 

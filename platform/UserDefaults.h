@@ -149,6 +149,8 @@ public:
     void setInteger(qint64 value, const QString& key);
     void setDouble(double value, const QString& key);
     void removeObjectForKey(const QString& key);
+    // Several keys at once (each as setObject stores it), with one write of the file.
+    void setObjects(const QVariantMap& values);
 
     // Removes every stored value of the application (the registered defaults stay).
     void removePersistentDomain();
@@ -166,6 +168,8 @@ private:
     // Writes the changes; a write cut short (a full disk) leaves the previous file in place and is
     // reported once (SaveFailureAlerts). With m_mutex held.
     void syncKeepingThePreviousFile();
+    // One value into the settings, not yet written; the caller holds the lock.
+    void store(const QVariant& value, const QString& key);
     bool isWrittenWhole(const QString& path) const;
 
     // Keeps the settings of this run in a scratch file: the file's place holds a link that was refused.

@@ -25,11 +25,6 @@ void LayoutSyncMemory::remember(const QString& key, const QVariant& value)
 
 void LayoutSyncMemory::write()
 {
-    const QVariantMap pending = std::exchange(m_pending, {});
-    for (auto it = pending.cbegin(); it != pending.cend(); ++it) {
-        if (it.value().typeId() == QMetaType::LongLong)
-            m_defaults.setInteger(it.value().toLongLong(), it.key());
-        else
-            m_defaults.setObject(it.value(), it.key());
-    }
+    // One write of the settings file for every value kept.
+    m_defaults.setObjects(std::exchange(m_pending, {}));
 }

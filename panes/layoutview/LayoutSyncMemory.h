@@ -1,6 +1,6 @@
 // The location-sync memory of the go-tos (the last Bible key and word-sync value of each layout),
 // kept as they come and written to the user defaults a moment later, after the page has painted:
-// one write for a burst of go-tos. `write` writes what is kept at once (a save, the exit); so does
+// one write of the settings file for a burst of go-tos. `write` writes what is kept at once (a save, the exit); so does
 // the memory when it goes. Main thread only.
 #pragma once
 

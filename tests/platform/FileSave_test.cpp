@@ -3,6 +3,8 @@
 // once per kind of file until a save of it succeeds again.
 #include "platform/FileSave.h"
 
+#include "platform/FileWriteQueue.h"
+
 #include "platform/KeyedArchive.h"
 #include "platform/PropertyList.h"
 #include "platform/SaveFailureAlerts.h"
@@ -15,6 +17,8 @@
 #include <QTemporaryDir>
 
 #include <csignal>
+#include <future>
+#include <mutex>
 
 #include <sys/resource.h>
 
@@ -237,6 +241,122 @@ TEST_F(FileSaveTest, APrivateFileIsNeverReadableByOthers)
     ASSERT_TRUE(save.write("s"));
     ASSERT_TRUE(save.commit());
     EXPECT_EQ(QFile::permissions(path) & (QFileDevice::ReadGroup | QFileDevice::ReadOther), QFileDevice::Permissions());
+}
+
+// The worker writes one at a time: while it is held inside the first write, a burst of writes of two
+// files leaves only the newest of each waiting, and nothing older is written after anything newer.
+TEST_F(FileSaveTest, ABurstOfWritesOnTheWriteThreadEndsWithTheNewestOfEachFileInOrder)
+{
+    const QString a = file("a/history.plist");
+    const QString b = file("b/layout.plist");
+    std::mutex mutex;
+    QStringList encoded;  // in the worker's order
+    auto encoder = [&](const QString& name, int n) {
+        return [&, name, n] {
+            std::lock_guard lock(mutex);
+            encoded.append(name + QString::number(n));
+            return FileWriteQueue::Content {QByteArray::number(n), QString(), false};
+        };
+    };
+    QStringList done;  // in the order the done calls ran
+    auto doneFor = [&](const QString& name) {
+        return [&done, name](const FileWriteQueue::Result& r) {
+            EXPECT_TRUE(r.ok && r.written) << r.error.toStdString();
+            done.append(name + QString::fromLatin1(r.bytes));
+        };
+    };
+    {
+        FileWriteQueue queue;
+        std::promise<void> started;
+        std::promise<void> release;
+        std::shared_future<void> released = release.get_future().share();
+        queue.write(
+            a,
+            [&, released] {
+                started.set_value();
+                released.wait();
+                return FileWriteQueue::Content {"0", QString(), false};
+            },
+            QStringLiteral("the reading history"), doneFor(QStringLiteral("a")));
+        started.get_future().wait();
+        for (int n = 1; n < 300; ++n) {
+            const bool toA = n % 2 == 0;
+            queue.write(toA ? a : b, encoder(toA ? QStringLiteral("a") : QStringLiteral("b"), n),
+                QStringLiteral("the reading history"), doneFor(toA ? QStringLiteral("a") : QStringLiteral("b")));
+        }
+        release.set_value();
+        queue.finish();
+        EXPECT_EQ(encoded, (QStringList {"a298", "b299"}));
+        EXPECT_EQ(done, (QStringList {"a0", "a298", "b299"}));
+        EXPECT_EQ(readAll(a), QByteArray("298"));
+        EXPECT_EQ(readAll(b), QByteArray("299"));
+
+        // A removal takes its place among the file's writes; a write after it brings the file back.
+        queue.write(a, QByteArray("gone soon"), QString());
+        queue.remove(a);
+        queue.remove(b);
+        queue.write(b, QByteArray("back"), QString());
+        queue.finish();
+        EXPECT_FALSE(QFileInfo::exists(a));
+        EXPECT_EQ(readAll(b), QByteArray("back"));
+    }
+    EXPECT_EQ(QDir(QFileInfo(b).absolutePath()).entryList(QDir::Files | QDir::Hidden), QStringList {"layout.plist"});
+    EXPECT_TRUE(m_alerts->shown().isEmpty());
+}
+
+TEST_F(FileSaveTest, WritesStillWaitingWhenTheWriteThreadGoesAreOnDiskAndTheirDoneCallsRun)
+{
+    int doneCalls = 0;
+    {
+        FileWriteQueue queue;
+        for (int n = 0; n < 40; ++n) {
+            queue.write(file("many/f") + QString::number(n % 20), QByteArray::number(n), QString(),
+                [&doneCalls](const FileWriteQueue::Result& r) { doneCalls += r.ok ? 1 : 0; });
+        }
+    }
+    EXPECT_GE(doneCalls, 20);
+    for (int n = 20; n < 40; ++n)
+        EXPECT_EQ(readAll(file("many/f") + QString::number(n % 20)), QByteArray::number(n));
+}
+
+TEST_F(FileSaveTest, AFailedWriteOnTheWriteThreadIsSaidOnTheMainThreadAndKeepsTheOldFile)
+{
+    const QString layout = file("layout.plist");
+    const QString folder = file("history.plist");
+    ASSERT_TRUE(FileSave::writeFile(layout, "old"));
+    ASSERT_TRUE(QDir().mkpath(folder));  // a folder where the file should be
+    QList<FileWriteQueue::Result> results;
+    auto keep = [&results](const FileWriteQueue::Result& r) { results.append(r); };
+    FileWriteQueue queue;
+    {
+        FileSizeLimit limit(1024);
+        ASSERT_TRUE(limit.ok());
+        queue.write(layout, QByteArray(8000, 'n'), QStringLiteral("your screen layout"), keep);
+        queue.write(folder, QByteArray("new"), QStringLiteral("the reading history"), keep);
+        queue.write(
+            file("unmade.plist"),
+            [] {
+                return FileWriteQueue::Content {QByteArray(), QStringLiteral("no"), false};
+            },
+            QStringLiteral("the list of installed books"), keep);
+        queue.finish();
+    }
+    ASSERT_EQ(results.size(), 3);
+    for (const FileWriteQueue::Result& r : results) {
+        EXPECT_FALSE(r.ok) << r.path.toStdString();
+        EXPECT_FALSE(r.written);
+        EXPECT_FALSE(r.error.isEmpty());
+    }
+    EXPECT_EQ(readAll(layout), QByteArray("old"));
+    EXPECT_TRUE(QFileInfo(folder).isDir());
+    EXPECT_FALSE(QFileInfo::exists(file("unmade.plist")));
+    // The alerts wait for the main thread, as a save made there does.
+    EXPECT_TRUE(m_alerts->shown().isEmpty());
+    SaveFailureAlerts::showPending();
+    ASSERT_EQ(m_alerts->shown().size(), 2);
+    EXPECT_EQ(m_alerts->shown()[0].messageText, QStringLiteral("Quillstead could not save your screen layout."));
+    EXPECT_TRUE(m_alerts->shown()[0].informativeText.contains(QStringLiteral("The copy saved before is kept")));
+    EXPECT_EQ(m_alerts->shown()[1].messageText, QStringLiteral("Quillstead could not save the reading history."));
 }
 
 }  // namespace

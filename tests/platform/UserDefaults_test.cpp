@@ -179,6 +179,19 @@ TEST_F(UserDefaultsTest, ChangesReachTheFileAtOnce)
     EXPECT_TRUE(fileText().contains("findProximity=5"));
     d.removeObjectForKey("findProximity");
     EXPECT_FALSE(fileText().contains("findProximity"));
+
+    // Several at once, each stored as one call would store it; a null string removes its key.
+    d.setString("gone soon", "lastWord");
+    d.setObjects({{"syncBibleKey", QVariant::fromValue<qint64>(43003016)}, {"wordSync", true}, {"lastWord", QString()},
+        {"layoutName", QStringLiteral("Two columns")}});
+    const QByteArray text = fileText();
+    EXPECT_TRUE(text.contains("syncBibleKey=43003016")) << text.constData();
+    EXPECT_TRUE(text.contains("wordSync=1"));
+    EXPECT_TRUE(text.contains("layoutName=Two columns"));
+    EXPECT_FALSE(text.contains("lastWord"));
+    UserDefaults reread(path());
+    EXPECT_EQ(reread.integerForKey("syncBibleKey"), 43003016);
+    EXPECT_TRUE(reread.boolForKey("wordSync"));
 }
 
 TEST_F(UserDefaultsTest, TypedKeysWriteTheSameFileAsTheUntypedCalls)
