@@ -118,49 +118,30 @@ std::uint32_t cNoteDoc::noteVerseInReference(const cBibleRef& reference)
     std::uint32_t found = 0;
     std::uint32_t value = 0;
     bool failed = false;
-    const packedBibleKey key = reference.startKey();
-    if (key != 0 && m_noteVerses.firstInRange(key, key, load, found, value, failed))
-        return key;
+    const bool hit = cVerseChapterCache::visitKeyRanges(reference, [&](std::uint32_t first, std::uint32_t last) {
+        return m_noteVerses.firstInRange(first, rangeEnd(first, last), load, found, value, failed) || failed;
+    });
     if (failed)
         return noteVerseFromTable(reference);
-    cLIntArray starts;
-    cLIntArray ends;
-    reference.collectEquivalentKeys(starts, ends);
-    for (std::int32_t i = 1; i < starts.count(); ++i) {
-        const auto first = static_cast<std::uint32_t>(starts.at(i));
-        const auto last = static_cast<std::uint32_t>(ends.at(i));
-        if (last < first)
-            continue;
-        const std::uint32_t end = rangeEnd(first, last);
-        if (m_noteVerses.firstInRange(first, end, load, found, value, failed))
-            return found;
-        if (failed)
-            return noteVerseFromTable(reference);
-    }
-    return 0;
+    return hit ? found : 0;
 }
 
 std::uint32_t cNoteDoc::noteVerseFromTable(const cBibleRef& reference)
 {
-    const packedBibleKey key = reference.startKey();
-    if (key != 0 && m_bibleNoteStore.findBibleNoteRecid(bibleKeyBook(key), bibleKeyChapter(key), bibleKeyVerse(key)))
-        return key;
-    cLIntArray starts;
-    cLIntArray ends;
-    reference.collectEquivalentKeys(starts, ends);
-    for (std::int32_t i = 1; i < starts.count(); ++i) {
-        const auto first = static_cast<std::uint32_t>(starts.at(i));
-        const auto last = static_cast<std::uint32_t>(ends.at(i));
-        if (last < first)
-            continue;
+    std::uint32_t found = 0;
+    cVerseChapterCache::visitKeyRanges(reference, [&](std::uint32_t first, std::uint32_t last) {
         const std::uint32_t end = rangeEnd(first, last);
         for (std::uint64_t k = first; k <= end; ++k) {
             const auto verse = static_cast<std::uint32_t>(k);
-            if (m_bibleNoteStore.findBibleNoteRecid(bibleKeyBook(verse), bibleKeyChapter(verse), bibleKeyVerse(verse)))
-                return verse;
+            if (m_bibleNoteStore.findBibleNoteRecid(
+                    bibleKeyBook(verse), bibleKeyChapter(verse), bibleKeyVerse(verse))) {
+                found = verse;
+                return true;
+            }
         }
-    }
-    return 0;
+        return false;
+    });
+    return found;
 }
 
 bool cNoteDoc::hasBibleNoteInReference(const cBibleRef& reference)

@@ -1,5 +1,8 @@
 #include "userdata/cVerseChapterCache.h"
 
+#include "engine/foundation/cLIntArray.h"
+#include "engine/references/cBibleRef.h"
+
 namespace {
 
 // This thread's batch: how deep, and whether a lookup in it has read the file's data version.
@@ -7,6 +10,24 @@ thread_local int tBatchDepth = 0;
 thread_local bool tBatchLookedAtFile = false;
 
 }  // namespace
+
+bool cVerseChapterCache::visitKeyRanges(
+    const cBibleRef& reference, const std::function<bool(std::uint32_t first, std::uint32_t last)>& visit)
+{
+    const auto key = static_cast<std::uint32_t>(reference.startKey());
+    if (key != 0 && visit(key, key))
+        return true;
+    cLIntArray starts;
+    cLIntArray ends;
+    reference.collectEquivalentKeys(starts, ends);  // the first entry is the reference's own key
+    for (std::int32_t i = 1; i < starts.count(); ++i) {
+        const auto first = static_cast<std::uint32_t>(starts.at(i));
+        const auto last = static_cast<std::uint32_t>(ends.at(i));
+        if (first <= last && visit(first, last))
+            return true;
+    }
+    return false;
+}
 
 void cVerseChapterCache::beginBatch()
 {

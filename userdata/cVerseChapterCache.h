@@ -29,8 +29,17 @@
 
 #include "userdata/cSQLiteDbBase.h"
 
+class cBibleRef;
+
 class cVerseChapterCache {
 public:
+    // Calls `visit(first, last)` with the key ranges a lookup of the reference looks through, in
+    // order: its own first key (a range of one; none for key 0, which names no verse), then each
+    // range of its equivalent keys in the other versifications (empty ranges left out), until
+    // `visit` answers true. Answers whether it did.
+    static bool visitKeyRanges(
+        const cBibleRef& reference, const std::function<bool(std::uint32_t first, std::uint32_t last)>& visit);
+
     static constexpr std::size_t kChapters = 64;
     // A range of keys over more chapters than this (from a broken mapping table) is not read through
     // the cache: the owner answers it from the tables with one query, and the page's chapters stay.

@@ -142,21 +142,13 @@ bool cVerseHighlightDoc::highlightFromChapters(const cBibleRef& reference, std::
         return readChapterHighlights(chapterKey, chapter);
     };
     std::uint32_t found = 0;
-    const std::uint32_t key = reference.startKey() & 0xFFFFFF;
-    if (m_verses.firstInRange(key, key, load, found, colours, failed) || failed)
-        return !failed;
-    cLIntArray starts;
-    cLIntArray ends;
-    reference.collectEquivalentKeys(starts, ends);
-    for (std::int32_t i = 1; i < starts.count(); ++i) {
-        const std::uint32_t first = static_cast<std::uint32_t>(starts.getAt(i)) & 0xFFFFFF;
-        const std::uint32_t last = static_cast<std::uint32_t>(ends.getAt(i)) & 0xFFFFFF;
-        if (first <= last && m_verses.firstInRange(first, last, load, found, colours, failed))
-            return true;
-        if (failed)
-            return false;
-    }
-    return false;
+    failed = false;
+    const bool hit = cVerseChapterCache::visitKeyRanges(reference, [&](std::uint32_t first, std::uint32_t last) {
+        first &= 0xFFFFFF;
+        last &= 0xFFFFFF;
+        return first <= last && (m_verses.firstInRange(first, last, load, found, colours, failed) || failed);
+    });
+    return hit && !failed;
 }
 
 bool cVerseHighlightDoc::setHighlight(const cBibleRef& reference, std::uint16_t fore, std::uint16_t back,
