@@ -30,7 +30,8 @@ legacy_concurrency=(
 concurrency_regex="$convention$(printf '|%s' "${legacy_concurrency[@]}")"
 # The same selection as it reads in a test source: TEST(Suite, Name).
 source_regex="$convention$(printf '|%s' "${legacy_concurrency[@]#*.}")"
-thread_use='std::thread|std::jthread|std::async|QThread|QtConcurrent'
+# FileWriteQueue: the file writes' own worker thread, started inside the queue.
+thread_use='std::thread|std::jthread|std::async|QThread|QtConcurrent|FileWriteQueue'
 
 export QT_QPA_PLATFORM=offscreen
 # Warnings are the normal build's business: under the sanitizers GCC 12 reports uninitialised values
