@@ -157,7 +157,6 @@ bool cVerseHighlightDoc::setHighlight(const cBibleRef& reference, std::uint16_t 
     HighlightLock lock;
     if (!m_docOpen)
         return false;
-    clearLastLookup();
     cVerseHighlightRecord record;
     if (findHighlightInReference(reference, record)) {
         record.forecolor = fore;
@@ -179,7 +178,6 @@ bool cVerseHighlightDoc::removeHighlight(const cBibleRef& reference)
     HighlightLock lock;
     if (!m_docOpen)
         return false;
-    clearLastLookup();
     cVerseHighlightRecord record;
     if (!findHighlightInReference(reference, record))
         return true;

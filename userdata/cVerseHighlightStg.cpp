@@ -22,13 +22,9 @@ const cSQLiteDbBase::TableSchema kHighlightsTable = {"VerseHighlights", 7,
 constexpr const char* kColumns =
     "SELECT recid, timestamp, bcv, forecolor, backcolor, serverid, deleted FROM VerseHighlights ";
 
-// Process-wide: the highlight lock and the cache it guards. Never destroyed, so stores closed during
-// exit still find them.
+// Process-wide: the highlight lock. Never destroyed, so stores closed during exit still find it.
 struct HighlightState {
     std::recursive_mutex mutex;
-    std::uint32_t cachedBcv = 0;
-    std::uint16_t cachedFore = 0;
-    std::uint16_t cachedBack = 0;
 };
 
 HighlightState& state()
@@ -105,33 +101,6 @@ void cVerseHighlightStg::afterHighlightUnlock(std::function<void()> call)
     } else {
         call();
     }
-}
-
-void cVerseHighlightStg::clearLastLookup()
-{
-    HighlightLock lock;
-    state().cachedBcv = 0;
-    state().cachedFore = 0;
-    state().cachedBack = 0;
-}
-
-bool cVerseHighlightStg::lastLookupHit(cVerseHighlightRecord& record)
-{
-    HighlightLock lock;
-    // A cleared cache (verse 0) answers for no verse.
-    if (record.bcv == 0 || record.bcv != state().cachedBcv)
-        return false;
-    record.forecolor = state().cachedFore;
-    record.backcolor = state().cachedBack;
-    return true;
-}
-
-void cVerseHighlightStg::rememberLastLookup(const cVerseHighlightRecord& record)
-{
-    HighlightLock lock;
-    state().cachedBcv = record.bcv;
-    state().cachedFore = record.forecolor;
-    state().cachedBack = record.backcolor;
 }
 
 cVerseHighlightStg::~cVerseHighlightStg()
@@ -292,7 +261,6 @@ bool cVerseHighlightStg::writeRow(cVerseHighlightRecord& record, bool report, bo
 bool cVerseHighlightStg::writeHighlight(cVerseHighlightRecord& record, bool report, bool keepTimestamp)
 {
     HighlightLock lock;
-    clearLastLookup();
     const std::int64_t recidBefore = record.recid;
     const bool ok = runInTransaction([&] { return writeRow(record, report, keepTimestamp); }, report);
     if (!ok)
@@ -307,7 +275,6 @@ bool cVerseHighlightStg::writeHighlight(cVerseHighlightRecord& record, bool repo
 bool cVerseHighlightStg::deleteHighlightRow(const cVerseHighlightRecord& record)
 {
     HighlightLock lock;
-    clearLastLookup();
     return exec("DELETE FROM VerseHighlights WHERE recid = ?", {record.recid});
 }
 
@@ -339,7 +306,6 @@ bool cVerseHighlightStg::markHighlightDeleted(
 bool cVerseHighlightStg::deleteHighlightsWithColor(std::int32_t backColor, bool report, const cDBTimestamp* timestamp)
 {
     HighlightLock lock;
-    clearLastLookup();
     cSQLValues values;
     values.emplace_back(cDBRecord::timestampTextOf(timestamp));
     const char* colourClause = "";

@@ -7,9 +7,9 @@
 // verse is brought up to date and a highlight sync is requested with now = 1; readers that find a row
 // request it with now = 0.
 //
-// The highlight lock: one process-wide lock guards the last-lookup cache (the colours of the verse
-// looked up last) and every change of the table made through a store, so that the cache never
-// answers with colours a writer is replacing. It may be taken again by the thread that holds it. It
+// The highlight lock: one process-wide lock guards every change of the table made through a store and
+// the document's chapters kept for lookups, so that a lookup never answers with colours a writer is
+// replacing. It may be taken again by the thread that holds it. It
 // is taken before the connection's statement lock, never inside it: do not call a highlight writer
 // inside cSQLiteDbBase::runInTransaction. The search-cache and sync calls of reads and writes are
 // made once the calling thread has let the highlight lock go.
@@ -67,12 +67,6 @@ public:
     // Row count: deletedFilter 0 live, 1 deleted, other values all (the colour list only applies with
     // 0 or 1). 0 when the statement fails.
     std::int64_t countHighlights(std::int32_t deletedFilter, const cLIntArray* colours);
-
-    // The last-lookup cache.
-    static void clearLastLookup();
-    // When the record's verse is the cached one, copies the cached colours into it.
-    static bool lastLookupHit(cVerseHighlightRecord& record);
-    static void rememberLastLookup(const cVerseHighlightRecord& record);
 
     // The highlight lock (see above). unlockHighlights on a thread that does not hold it does nothing.
     static void lockHighlights();

@@ -11,7 +11,6 @@
 #include "userdata/SQLiteFailure.h"
 #include "userdata/SyncLineLimit.h"
 #include "userdata/UserDataHooks.h"
-#include "userdata/cVerseHighlightStg.h"
 
 namespace qs::cloud {
 
@@ -291,10 +290,8 @@ void SyncExchange::finishType(bool recordHistory)
     }
     if (recordHistory) {
         if (m_someRecordsWereModified) {
-            if (noun == C::BibleHighlights) {
-                cVerseHighlightStg::clearLastLookup();
+            if (noun == C::BibleHighlights)
                 ::clearColorSearchCache();
-            }
         }
         if (m_delegate && isDataNoun(noun))
             m_delegate->syncRecordTypeComplete(nounWord(noun), m_someRecordsWereModified);
@@ -781,8 +778,6 @@ void SyncExchange::receivedRecord(const SyncCommand& command)
             const auto edition = static_cast<std::uint8_t>(columns->value(2).toUInt());
             afterReceivedBatch(
                 [=] { ::invalidateNoteSearchCache(kUserDataCacheNote, section, pubid, bookid, edition); });
-        } else if (noun == C::BibleHighlights) {
-            afterReceivedBatch([] { cVerseHighlightStg::clearLastLookup(); });
         }
     }
     if (m_batchOpen && ++m_batchRecords >= kRecordsPerTransaction && !endReceivedBatch())

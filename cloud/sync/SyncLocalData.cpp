@@ -602,7 +602,6 @@ bool SyncLocalData::removeAllUserData()
     for (const TableInfo& t : tables())
         ok = m_db.deleteAllRows(t.table) && ok;
     ok = m_db.deleteAllRows("Categories") && ok;
-    cVerseHighlightStg::clearLastLookup();
     return ok;
 }
 
