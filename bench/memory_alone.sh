@@ -18,7 +18,8 @@
 #                                      start   QS_MEMORY_WAIT (5) s after its main window appeared;
 #                                      go-tos  1 s after QS_MEMORY_GOTOS (40) go-tos typed into its
 #                                              go-to field (xdotool: a reference and Return, each to
-#                                              another book, 0.3 s apart);
+#                                              another book, QS_MEMORY_GAP (0.3) s
+#                                              apart);
 #                                      idle    QS_MEMORY_IDLE (60) s after its last go-to, left alone.
 #                                    Each weighing: the tree's RSS, PSS, and PSS split into anonymous
 #                                    memory (heaps, the pictures of windows and pages: what the
@@ -40,6 +41,7 @@ MODE=${1:-moments}
 BUILD=${QS_BUILD_DIR:-build}
 RUNS=${QS_MEMORY_RUNS:-3}
 WAIT=${QS_MEMORY_WAIT:-5}
+GAP=${QS_MEMORY_GAP:-0.3}
 COPY=${QS_QT_COPY:-/tmp/qs-qt-private}
 
 # shellcheck source=bench/private_copies.sh
@@ -200,8 +202,10 @@ if [ "$MODE" = moments ]; then
     }
     until_time() { local now; now=$(date +%s.%N); awk -v a="$1" -v b="$now" 'BEGIN{ d = a - b; if (d > 0) system("sleep " d) }'; }
     books=(Genesis Exodus Psalms Isaiah Matthew John Acts Romans Hebrews Revelation)
-    echo "memory at the same moments: ${active[*]}; $RUNS runs, $GOTOS go-tos, weighed $WAIT s after the window," \
+    echo "memory at the same moments: ${active[*]}; $RUNS runs, $GOTOS go-tos $GAP s apart, weighed $WAIT s after the window," \
         "1 s after the go-tos and $IDLE s later; $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg), $(date -u +%H:%MZ)"
+    # The figures belong to these settings: the engine's flags change which of its processes run.
+    echo "Quillstead's engine flags: --no-sandbox ${QS_MEMORY_FLAGS:-}; environment: ${QS_MEMORY_ENV:-none}"
     for run in $(seq 1 "$RUNS"); do
         for r in "${active[@]}"; do
             h="$WORK/$r-$run"
@@ -255,7 +259,7 @@ if [ "$MODE" = moments ]; then
             esac
             for i in $(seq 1 "$GOTOS"); do
                 go_to "$r" "${books[$((i % 10))]} $((i % 9 + 1)):$((i % 7 + 1))"
-                sleep 0.3
+                sleep "$GAP"
             done
             sleep 1
             LAST[$r]=$(date +%s.%N)

@@ -4,17 +4,37 @@
 words_of() { tr '[:upper:]' '[:lower:]' <<<"$1" | tr -c 'a-z0-9\n' ' ' | tr ' ' '\n' | grep -v '^$' || true; }
 
 # shows_words PICTURE WORDS: whether the text tesseract reads in the picture holds at least three
-# quarters of WORDS; prints "<found> of <total>".
+# quarters of WORDS in their order, close together: read from some word of the picture on, each word
+# of WORDS is looked for after the one found before it, within twice as many words of the picture as
+# WORDS has (verse numbers, Strong's numbers and a word tesseract misreads come between). The old
+# chapter still on the screen under the new title holds the common words, but scattered and out of
+# order, so it does not pass. Prints "<found> of <total>", the best start's count.
 shows_words() {
-  local seen found=0 total=0 w
+  local seen
   # One thread: tesseract's threads spin while they wait, and on a busy machine a picture then
   # takes minutes instead of a second.
   seen="$(words_of "$(OMP_THREAD_LIMIT=1 tesseract "$1" - 2>/dev/null || true)")"
-  for w in $(words_of "$2"); do
-    total=$((total + 1))
-    # A word read with the Strong's number after it ("lifeG2222") counts by its start.
-    grep -q "^$w" <<<"$seen" && found=$((found + 1))
-  done
-  echo "$found of $total"
-  [ $((found * 4)) -ge $((total * 3)) ]
+  in_order_count "$seen" "$(words_of "$2")"
+}
+
+# in_order_count SEEN WANTED: the test of shows_words on two lists of words, one a line.
+in_order_count() {
+  awk -v wanted="$2" '
+    BEGIN { total = split(wanted, want, "\n") }
+    { seen[++n] = $0 }
+    END {
+      best = 0
+      span = 2 * total + 2
+      for (start = 1; start <= n; start++) {
+        found = 0; at = start
+        for (i = 1; i <= total && at <= n && at < start + span; i++) {
+          # A word read with the Strong'"'"'s number after it ("lifeG2222") counts by its start.
+          for (j = at; j <= n && j < start + span; j++)
+            if (index(seen[j], want[i]) == 1) { found++; at = j + 1; break }
+        }
+        if (found > best) best = found
+      }
+      printf "%d of %d\n", best, total
+      exit !(total > 0 && best * 4 >= total * 3)
+    }' <<<"$1"
 }
