@@ -205,6 +205,9 @@ void StudyPaneBibleGotoViewController::studyPaneDidActivateSubview()
         // last one.
         m_combo->setFocus();
         m_combo->lineEdit()->selectAll();
+        // A reference is about to be typed or pasted: the pane it will move is readied now, before a
+        // pasted reference and its Return arrive together with no pause to ready it in.
+        wakeGoToPane();
     }
 }
 

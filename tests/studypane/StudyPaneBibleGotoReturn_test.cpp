@@ -1,6 +1,6 @@
 // Return in the Bible go-to's reference field moves the Bible once, whether the key comes to the
 // field's box (as the window system delivers it) or to the field itself; a Return in the chapter
-// or verse pop-ups moves nothing.
+// or verse pop-ups moves nothing. The field taking the keys readies the pane the go-to will move.
 
 #include "SubpaneTestSupport.h"
 #include "library/LibraryNotifications.h"
@@ -37,13 +37,17 @@ void press(QWidget* target, int key)
 TEST_F(BibleGotoReturnTest, OneReturnInTheReferenceFieldIsOneGoTo)
 {
     makePane(world().kjv);
+    Recorder goTo(screen->center, LibraryNotifications::GoToNotification);
     pane->makeSubpaneTabCurrent(StudyPaneSubpaneSlots::kBibleGotoSubpane);
+    // The field taking the keys readies the Bible's pane at once: a reference pasted with its Return
+    // leaves no pause in which to ready it.
+    ASSERT_EQ(goTo.posts.size(), 1);
+    EXPECT_TRUE(GoToRequest::of(goTo.posts[0]).prepareOnly);
     StudyPaneBibleGotoViewController* go = biblePane();
     QComboBox* box = go->verseComboBox();
     ASSERT_NE(box, nullptr);
     // Keys typed go to the box: the field hands its focus to it.
     EXPECT_EQ(box->lineEdit()->focusProxy(), box);
-    Recorder goTo(screen->center, LibraryNotifications::GoToNotification);
     struct Case {
         QString reference;
         quint32 key;
