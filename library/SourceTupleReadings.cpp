@@ -2,6 +2,8 @@
 
 #include "library/SourceTupleReadings.h"
 
+#include <algorithm>
+
 #include "documents/cDateDoc.h"
 #include "library/LibraryNotifications.h"
 #include "library/SourceTuple.h"
@@ -27,6 +29,18 @@ quint32 SourceTupleReadings::readingNumberForDate(const SimpleDate& date) const
 {
     const auto doc = m_book.dateDoc();
     return doc == nullptr ? 0 : doc->readingNumberForDate(date.simpleDate());
+}
+
+quint32 SourceTupleReadings::lastReadingScheduledThrough(const SimpleDate& date) const
+{
+    const auto doc = m_book.dateDoc();
+    if (doc == nullptr)
+        return 0;
+    const cSimpleDate start = doc->startDate();
+    const qint64 days = date.simpleDate().daysBetween(start);
+    if (days < 0)
+        return 0;
+    return quint32(std::min<qint64>(days + 1, doc->numReadings()));
 }
 
 quint32 SourceTupleReadings::readingNumberForSection(quint32 section) const

@@ -23,6 +23,9 @@ public:
     // 0xFFFFFFFF without a dated document.
     quint32 sectionForReadingNumber(quint32 number) const;
     quint32 readingNumberForDate(const SimpleDate& date) const;
+    // The last reading the schedule holds on or before `date`, counted from the start date without
+    // wrapping: 0 when the date is before the start, every reading once a whole cycle has passed.
+    quint32 lastReadingScheduledThrough(const SimpleDate& date) const;
     quint32 readingNumberForSection(quint32 section) const;
     quint32 firstUnreadReadingNumber() const;
     bool isReadingComplete(quint32 number) const;

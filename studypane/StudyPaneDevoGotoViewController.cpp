@@ -418,7 +418,9 @@ void StudyPaneDevoGotoViewController::onCatchUp()
         SimpleDate end;
         if (endPoint == DevotionalCatchUpWindowController::kThroughYesterday)
             end.addDays(-1);
-        const quint32 last = m_sourceTuple->readings().readingNumberForDate(end);
+        // The readings scheduled from the start date through the chosen day; a day before the start
+        // has none (the reading cycle does not wrap back from the year's end for a range).
+        const quint32 last = m_sourceTuple->readings().lastReadingScheduledThrough(end);
         if (last < firstUnread) {
             Alert alert;
             alert.style = AlertStyle::Informational;

@@ -357,8 +357,13 @@ std::unique_ptr<BitVector> searchResults(const PhraseList& list, const SearchBoo
         if (member == nullptr)
             continue;
         std::unique_ptr<BitVector> hits = searchResults(*member, book, options);
-        if (hits == nullptr)
-            continue;
+        if (hits == nullptr) {
+            // A member that finds nothing leaves no section holding every member, as a phrase's own
+            // missing word does; only "any" passes it over.
+            if (any)
+                continue;
+            return nullptr;
+        }
         if (result == nullptr)
             result = std::move(hits);
         else if (any)

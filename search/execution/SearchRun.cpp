@@ -81,6 +81,34 @@ std::unique_ptr<BibleRef> queryReference(const SearchSpecification& query)
     return reference;
 }
 
+// The query read as a Bible reference as the book's own language spells it, in the book's numbering;
+// null when it is none there or names a book alone.
+std::unique_ptr<BibleRef> bookReference(const SearchSpecification& query, const SearchBook& book)
+{
+    auto reference = std::make_unique<BibleRef>();
+    reference->setLanguage(book.bookLanguage());
+    if (!reference->parse(QString::fromStdU16String(query.searchSpec()), QString::fromStdString(book.abbreviation())) ||
+        !reference->isValid() || reference->isBookOnly())
+        return nullptr;
+    return reference;
+}
+
+// The section of a go-to query in a Bible or a book synced to Bible verses: the reference as the
+// book's language spells it, else as English does (the navigator and other books name verses in
+// English), mapped from the common numbering to the book's. 0 when the book does not hold it.
+uint32_t sectionForReference(
+    const SearchSpecification& query, const SearchBook& book, const BibleRef* english, bool requiresMoreThanBookName)
+{
+    const uint32_t own = book.sectionForSyncString(query.searchSpec(), requiresMoreThanBookName);
+    if (own != 0 || english == nullptr)
+        return own;
+    BibleRef mapped = *english;
+    // A book whose translation the reference tables do not know keeps the common numbering.
+    if (!mapped.mapToTranslation(QString::fromStdString(book.abbreviation())))
+        mapped = *english;
+    return book.sectionForBibleKey(mapped.bibleKey());
+}
+
 std::u16string engineText(const cLString16& s)
 {
     return std::u16string(reinterpret_cast<const char16_t*>(s.chars()), static_cast<std::size_t>(s.length()));
@@ -284,14 +312,13 @@ std::unique_ptr<BitVector> searchResultsForGoTo(
     (void)options;
     const std::unique_ptr<BibleRef> reference = queryReference(query);
     const uint32_t size = book.numSections();
-    if (book.isABible()) {
-        if (reference == nullptr)
+    const bool bible = book.isABible();
+    if (bible || book.docSupports(kDocSupportsBibleSync)) {
+        const bool isReference = reference != nullptr || bookReference(query, book) != nullptr;
+        if (bible && !isReference)
             return nullptr;
-        return oneSection(size, book.sectionForSyncString(query.searchSpec(), false));
-    }
-    if (book.docSupports(kDocSupportsBibleSync) && reference != nullptr) {
-        const uint32_t section = book.sectionForSyncString(query.searchSpec(), true);
-        if (section != 0)
+        const uint32_t section = isReference ? sectionForReference(query, book, reference.get(), !bible) : 0;
+        if (bible || section != 0)
             return oneSection(size, section);
     }
     if (book.docSupports(kDocSupportsWordLookup)) {

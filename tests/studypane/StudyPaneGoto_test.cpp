@@ -510,6 +510,66 @@ TEST_F(GotoTest, TheDevotionalListsItsReadingsWhenItBecameActiveBeforeTheTabWasS
     EXPECT_EQ(GoToRequest::of(goTos.posts.first()).section.value_or(0), devo->readings().sectionForReadingNumber(2));
 }
 
+TEST_F(GotoTest, CatchingUpOnOrBeforeTheStartDayMarksNothing)
+{
+    // The schedule starts today and today's reading is read: no reading is scheduled through
+    // yesterday, and none but the first through today. Then a start date in the future.
+    const SourceTuple::Ptr devo = world().devotional;
+    ASSERT_TRUE(devo);
+    devo->readings().setStartDate(SimpleDate());
+    devo->readings().resetProgress();
+    devo->readings().toggleReadingNumber(1, true);
+    makePane(devo);
+    pane->makeSubpaneTabCurrent(StudyPaneSubpaneSlots::kBibleGotoSubpane);
+    StudyPaneDevoGotoViewController* go = devoPane();
+    ASSERT_EQ(go->sourceTuple(), devo);
+    QTableWidget* table = control<QTableWidget>(go, "readingProgress");
+    auto shades = [table] {
+        QStringList out;
+        for (int row = 0; row < table->rowCount(); ++row)
+            out << table->item(row, 0)->background().color().name();
+        return out;
+    };
+    const QStringList before = shades();
+    ASSERT_NE(before.value(0), before.value(1));
+    EXPECT_TRUE(control<QToolButton>(go, "catchUpButton")->isEnabled());
+
+    auto markRead = [&](int endPointIndex) {
+        dialogAnswer = [endPointIndex](QDialog& d) {
+            auto& c = static_cast<DevotionalCatchUpWindowController&>(d);
+            c.findChild<QComboBox*>(QStringLiteral("catchUpMethodPopUp"))->setCurrentIndex(1);
+            c.findChild<QComboBox*>(QStringLiteral("endPointPopUp"))->setCurrentIndex(endPointIndex);
+            c.onOK();
+            return c.result();
+        };
+        go->onCatchUp();
+    };
+    const QString yesterday = QStringLiteral("You have already read all readings scheduled through yesterday.");
+    const QString today = QStringLiteral("You have already read all readings scheduled through today.");
+    markRead(0);
+    ASSERT_EQ(alerts->shown().size(), 1);
+    EXPECT_EQ(alerts->shown()[0].messageText, yesterday);
+    EXPECT_EQ(devo->readings().numReadReadings(), 1u);
+    EXPECT_EQ(devo->readings().firstUnreadReadingNumber(), 2u);
+    markRead(1);
+    ASSERT_EQ(alerts->shown().size(), 2);
+    EXPECT_EQ(alerts->shown()[1].messageText, today);
+    EXPECT_EQ(devo->readings().numReadReadings(), 1u);
+    EXPECT_EQ(shades(), before);
+
+    // Starting in three days, nothing is due yet, through either day.
+    devo->readings().resetProgress();
+    SimpleDate later;
+    later.addDays(3);
+    devo->readings().setStartDate(later);
+    markRead(0);
+    markRead(1);
+    ASSERT_EQ(alerts->shown().size(), 4);
+    EXPECT_EQ(alerts->shown()[2].messageText, yesterday);
+    EXPECT_EQ(alerts->shown()[3].messageText, today);
+    EXPECT_EQ(devo->readings().numReadReadings(), 0u);
+}
+
 TEST_F(GotoTest, DevotionalCatchUpAndStartOver)
 {
     const SourceTuple::Ptr devo = world().devotional;

@@ -66,7 +66,8 @@ protected:
     static void SetUpTestSuite()
     {
         ensureApplication();
-        s_library = openSampleLibrary({"KJV.tvk", "Scofield.tvk", "TreasuryOfDavid.tvk", "Nave.tvk", "WEB.tvk"});
+        s_library =
+            openSampleLibrary({"KJV.tvk", "Scofield.tvk", "TreasuryOfDavid.tvk", "Nave.tvk", "WEB.tvk", "RV1909.tvk"});
     }
     static void TearDownTestSuite()
     {
@@ -579,6 +580,54 @@ TEST_F(StudyPaneSearch, TheNavigatorFollowsLocationSyncAndListsThePlacesPerBook)
     EXPECT_EQ(navigator->searchResultsTableView()->model()->headerData(0, Qt::Horizontal).toString(),
         QStringLiteral("Genesis 1:1"));
     EXPECT_TRUE(waitFor([this] { return navigator->isComplete(); }));
+}
+
+TEST_F(StudyPaneSearch, ABibleInAnotherLanguageFindsAVerseByEitherNameAndTheNavigatorCountsIt)
+{
+    const SourceTuple::Ptr web = s_library->allSources()->tupleForPubID(1, 102);
+    const SourceTuple::Ptr rv = s_library->allSources()->tupleForPubID(1, 103);
+    ASSERT_TRUE(web && rv);
+    // Find in the Reina-Valera goes to Psalm 23:1 by its English and its Spanish name.
+    const quint32 psalm = rv->locations().sectionForSyncString(QStringLiteral("Salmos 23:1"));
+    ASSERT_EQ(rv->locations().keyForSection(psalm), makeBibleKey(19, 23, 1));
+    activeBook = rv;
+    for (const QString& query : {QStringLiteral("Psalms 23:1"), QStringLiteral("Salmos 23:1"),
+             QStringLiteral("Revelation 22:21"), QStringLiteral("Apocalipsis 22:21")}) {
+        Recorder goTos(m_screen->center, LibraryNotifications::GoToNotification);
+        ASSERT_TRUE(search(query));
+        EXPECT_EQ(find->searchResultsTableView()->model()->index(0, 0).data().toString(),
+            QStringLiteral("Did You Mean 'Go To'? (1)"))
+            << query.toStdString();
+        ASSERT_EQ(goTos.posts.size(), 1) << query.toStdString();
+        const GoToRequest r = GoToRequest::of(goTos.posts.first());
+        EXPECT_EQ(r.sourceTupleID, SourceTupleID::sourceTupleIDForTuple(*rv));
+        EXPECT_EQ(rv->locations().keyForSection(quint32(r.section.value_or(0))) >> 8,
+            query.contains(QStringLiteral("23")) ? makeBibleKey(19, 23, 1) >> 8 : makeBibleKey(66, 22, 21) >> 8)
+            << query.toStdString();
+    }
+
+    // The navigator with the Bibles ticked, at Psalm 23:1: one place in each Bible.
+    navigator->view();
+    navigatorElements = [&] {
+        StudyPaneNavigatorViewController::Element e;
+        e.name = QStringLiteral("Bibles");
+        for (const SourceTuple::Ptr& b : {kjv, rv, web})
+            e.books.push_back({SourceTupleID::sourceTupleIDForTuple(*b), true});
+        return std::vector<StudyPaneNavigatorViewController::Element> {e};
+    };
+    navigator->onAutoCheckBox(true);
+    syncTo(m_screen->layout->uuidString(), makeBibleKey(19, 23, 1));
+    ASSERT_TRUE(waitFor([this] { return navigator->isComplete(); }));
+    ASSERT_EQ(navigator->results().size(), 3u);
+    EXPECT_EQ(navigator->results()[1].gotoHits, std::vector<uint32_t> {psalm});
+    QAbstractItemModel* model = navigator->searchResultsTableView()->model();
+    QStringList groups;
+    for (int row = 0; row < model->rowCount(); ++row)
+        if (navigator->isGroupRow(row))
+            groups << model->index(row, 0).data().toString();
+    EXPECT_EQ(groups,
+        QStringList({QStringLiteral("%1 (1)").arg(kjv->record().name), QStringLiteral("Reina-Valera 1909 (1)"),
+            QStringLiteral("%1 (1)").arg(web->record().name)}));
 }
 
 TEST_F(StudyPaneSearch, TwoQuickSyncsShowOnlyTheSecondVerse)

@@ -283,6 +283,33 @@ TEST_F(KjvSearch, AndOrAndNot)
     EXPECT_SAME(found("man -\"son of man\""), expected([](const Verse& v) {
         return has(v, "man") && !hasPhrase(v, {"son", "of", "man"});
     }));
+    // A word the book lacks beside a quoted phrase or an OR group finds nothing either; "any" still
+    // takes every member that finds something.
+    for (const char* query : {"\"in the beginning\" qqqzz", "qqqzz \"in the beginning\"", "\"son of man\" gloryfied",
+             "love OR charity qqqzz", "\"son of man\" love|charity qqqzz"}) {
+        EXPECT_TRUE(found(query).empty()) << query;
+        EXPECT_TRUE(found(query, "exact").empty()) << query;
+    }
+    EXPECT_SAME(found("\"son of man\" gloryfied", "any"), expected([](const Verse& v) {
+        return hasPhrase(v, {"son", "of", "man"});
+    }));
+}
+
+TEST_F(KjvSearch, APhraseIsFoundInTheMainTextAloneUnderEveryInterpretation)
+{
+    // 2 Samuel 20:18 holds "in the beginning" only in its translators' note: no interpretation finds
+    // it there, and an exclusion of the phrase keeps the verse.
+    const auto phrase = expected([](const Verse& v) { return hasPhrase(v, {"in", "the", "beginning"}); });
+    EXPECT_EQ(phrase.size(), 17u);
+    const uint32_t samuel = (10u << 16) | (20 << 8) | 18;
+    EXPECT_EQ(phrase.count(samuel), 0u);
+    for (const char* interpretation : {"any", "all", "exact"})
+        EXPECT_SAME(found("\"in the beginning\"", interpretation), phrase);
+    const auto saying = found("saying -\"in the beginning\"");
+    EXPECT_EQ(saying.count(samuel), 1u);
+    EXPECT_SAME(saying, expected([](const Verse& v) {
+        return has(v, "saying") && !hasPhrase(v, {"in", "the", "beginning"});
+    }));
 }
 
 TEST_F(KjvSearch, PhrasesKeepTheirWordOrder)

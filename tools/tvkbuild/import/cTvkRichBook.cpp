@@ -257,6 +257,13 @@ std::vector<uint8_t> cTvkRichBook::build() const
         const uint32_t offset = static_cast<uint32_t>(kHeaderSize + tokens.size());
         if (firstOfSection)
             sectionStarts.emplace_back(0, offset);
+        // The words of a footnote (or of a heading left out of the index) are shown but belong to no
+        // phrase of the main text: the phrase test passes over them as the concordance does, so that
+        // a phrase is found by the words of the main text alone, whatever the interpretation.
+        const bool phraseOff = c.inNote &&
+            std::any_of(c.pieces.begin(), c.pieces.end(), [](const Piece& p) { return p.type == Piece::Word; });
+        if (phraseOff)
+            tokens.push_back(kPhraseOff);
         for (size_t i = 0; i < c.pieces.size(); ++i) {
             const Piece& p = c.pieces[i];
             if (p.type == Piece::Word) {
@@ -282,6 +289,8 @@ std::vector<uint8_t> cTvkRichBook::build() const
                     (t[0] == kStrongsHebrew ? hebrew : greek)[std::to_string(n)].insert(sectionNo);
             }
         }
+        if (phraseOff)
+            tokens.push_back(kPhraseOn);
         tokens.push_back(kEndOfSection);
         into.push_back(TvkEncode::Node {TvkTag::kText, {TvkEncode::NodeAttribute::textAt(offset)}, {}});
         if (c.blankAfter)
