@@ -105,7 +105,8 @@ protected:
     NotificationCenter& m_center = NotificationCenter::defaultCenter();
     UserDefaults& m_defaults = UserDefaults::standardUserDefaults();
     bool m_syncPaneShown = false;
-    QuillsteadSyncDelegate m_delegate {m_center, m_defaults, *s_alerts, {{}, [this] { return m_syncPaneShown; }, {}}};
+    QuillsteadSyncDelegate m_delegate {
+        m_center, m_defaults, *s_alerts, {{}, [this] { return m_syncPaneShown; }, {}, {}}};
     QList<Notification> m_posted;
     QList<const void*> m_senders;
 };
@@ -142,7 +143,7 @@ TEST_F(SyncDelegate, AQuickSyncShowsItsBusyItemForAMomentAndOneTheUserAskedForSa
     item(toolbar, QStringLiteral("Cloud Sync"));
     QStringList toasts;
     QuillsteadSyncDelegate delegate {m_center, m_defaults, *s_alerts,
-        {[&toolbar] { return &toolbar; }, [] { return false; }, [&toasts](const QString& m) { toasts << m; }}};
+        {[&toolbar] { return &toolbar; }, [] { return false; }, [&toasts](const QString& m) { toasts << m; }, {}}};
 
     // A sync the user asked for that ends at once: the busy item stays a moment, then the button
     // comes back, and a toast says the sync ended.
@@ -202,7 +203,7 @@ TEST_F(SyncDelegate, AToolbarWithoutTheButtonGainsASpaceAndTheItemAtTheEndAndLos
 
     // The engine's start and end go through the toolbar the window gives.
     QToolBar window;
-    QuillsteadSyncDelegate withToolbar(m_center, m_defaults, *s_alerts, {[&window] { return &window; }, {}, {}});
+    QuillsteadSyncDelegate withToolbar(m_center, m_defaults, *s_alerts, {[&window] { return &window; }, {}, {}, {}});
     withToolbar.syncCommStarted();
     EXPECT_EQ(identifiers(window), (QStringList {"flexibleSpace", "progressTemp"}));
     withToolbar.syncCommFinished();
@@ -327,8 +328,8 @@ TEST_F(SyncDelegate, ErrorsAreRecordedAndShownUnlessTheSyncWasAutomatic)
 TEST_F(SyncDelegate, EachSyncIsAnsweredOnceAndNoAlertOpensOverAnother)
 {
     QStringList toasts;
-    QuillsteadSyncDelegate delegate {
-        m_center, m_defaults, *s_alerts, {nullptr, [] { return false; }, [&toasts](const QString& m) { toasts << m; }}};
+    QuillsteadSyncDelegate delegate {m_center, m_defaults, *s_alerts,
+        {nullptr, [] { return false; }, [&toasts](const QString& m) { toasts << m; }, {}}};
     // While an alert is up its own event loop runs, and a later sync may end in it.
     int up = 0;
     int mostUp = 0;
