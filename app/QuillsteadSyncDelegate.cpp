@@ -183,6 +183,9 @@ void QuillsteadSyncDelegate::syncRecordsLeftOut(const QString& summary, bool use
     }
     if (!m_leftOutToSay.contains(summary))
         m_leftOutToSay.append(summary);
+    // While nothing can say them (no window), only the latest are kept (the sync log has them all).
+    if (m_leftOutToSay.size() > kErrorsInAnAlert)
+        m_leftOutToSay.removeFirst();
     if (!m_commOpen)
         sayLeftOut();
 }
