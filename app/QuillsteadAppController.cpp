@@ -252,6 +252,12 @@ void QuillsteadAppController::applicationDidFinishLaunching(const LaunchResets& 
     QuillsteadSyncDelegate::Environment syncEnvironment;
     syncEnvironment.toolbar = [this] { return m_mainWindowController ? m_mainWindowController->toolbar() : nullptr; };
     syncEnvironment.toast = [this](const QString& message) { showToast(message); };
+    syncEnvironment.notice = [this](const QString& message, const QString& informative) {
+        if (!m_mainWindowController)
+            return false;
+        m_mainWindowController->notice()->say(message, informative);
+        return true;
+    };
     syncEnvironment.syncSettingsVisible = [this] {
         return isPreferencesPaneVisible(SettingsPages::indexOf(SyncPreferencesViewController::kIdentity.identifier));
     };

@@ -6,6 +6,7 @@
 #include "cloud/account/CustomerPassword.h"
 #include "cloud/sync/SyncLocalData.h"
 #include "cloud/sync/SyncManager.h"
+#include "engine/foundation/cMsgBox.h"
 #include "library/JavaScript.h"
 #include "library/LibraryNotifications.h"
 #include "panes/layout/PaneNotifications.h"
@@ -104,9 +105,16 @@ void QuillsteadSyncDelegate::syncCommFinished()
     post(AppNotifications::qsSyncCommFinishedNotification);
     m_commOpen = false;
     // The outcome of a sync the user asked for: all is in step (a message that goes by itself), or
-    // what went wrong (one alert for the whole sync).
-    if (std::exchange(m_userAsked, false) && !m_errorInRun && m_environment.toast)
-        m_environment.toast(syncFinishedMessage());
+    // what went wrong (one alert for the whole sync), with what earlier syncs left out and could not
+    // say: those records are not up to date.
+    if (std::exchange(m_userAsked, false)) {
+        for (const QString& summary : std::exchange(m_leftOutToSay, {}))
+            if (!m_errorsToSay.contains(summary))
+                m_errorsToSay.append(summary);
+        if (m_errorsToSay.isEmpty() && !m_errorInRun && m_environment.toast)
+            m_environment.toast(syncFinishedMessage());
+    }
+    sayLeftOut();
     sayErrors();
     if (!m_environment.toolbar)
         return;
@@ -156,6 +164,40 @@ void QuillsteadSyncDelegate::syncErrorOccurred(const QString& message, bool user
         sayErrors();
 }
 
+void QuillsteadSyncDelegate::syncRecordsLeftOut(const QString& summary, bool userAsked)
+{
+    post(AppNotifications::qsSyncErrorOccurredNotification, {{QStringLiteral("message"), summary}});
+    if (!m_loggedInComm.contains(summary)) {
+        m_loggedInComm.insert(summary);
+        recordSyncError(summary);
+    }
+    // A sync the user asked for answers with it; any other says it on the notice line when its
+    // connection ends, not in a modal over the user's work.
+    if (userAsked || m_userAsked) {
+        m_errorInRun = true;
+        if (!m_errorsToSay.contains(summary))
+            m_errorsToSay.append(summary);
+        if (!m_commOpen)
+            sayErrors();
+        return;
+    }
+    if (!m_leftOutToSay.contains(summary))
+        m_leftOutToSay.append(summary);
+    // While nothing can say them (no window), only the latest are kept (the sync log has them all).
+    if (m_leftOutToSay.size() > kErrorsInAnAlert)
+        m_leftOutToSay.removeFirst();
+    if (!m_commOpen)
+        sayLeftOut();
+}
+
+void QuillsteadSyncDelegate::sayLeftOut()
+{
+    if (m_leftOutToSay.isEmpty() || !m_environment.notice)
+        return;
+    if (m_environment.notice(leftOutNoticeMessage(), m_leftOutToSay.join(QLatin1Char('\n'))))
+        m_leftOutToSay.clear();
+}
+
 void QuillsteadSyncDelegate::sayErrors()
 {
     if (m_errorsToSay.isEmpty() || m_alertPending)
@@ -185,6 +227,9 @@ void QuillsteadSyncDelegate::sayErrors()
 
 void QuillsteadSyncDelegate::recordSyncError(const QString& message)
 {
+    // The sync log is no place the user asked to save: a write it cannot make (a full disk) is no
+    // alert of its own; the sync's error says what went wrong.
+    cDatabaseErrorCapture captured;
     qs::cloud::SyncLocalData().recordSyncTime(
         m_tableBeingSynced, qs::cloud::SyncLocalData::nowMs(), kErrorCode, message);
 }
@@ -231,6 +276,9 @@ void QuillsteadSyncDelegate::syncRecordTypeComplete(const QString& noun, bool ch
 
 qint64 QuillsteadSyncDelegate::syncedToCustomerID()
 {
+    // Asked before every automatic sync: a database that cannot be read or made answers -1 here,
+    // never with an alert each time.
+    cDatabaseErrorCapture captured;
     return qs::cloud::SyncLocalData().syncedCustomerId();
 }
 

@@ -9,6 +9,9 @@
 // wrong. An automatic sync says nothing unless it fails while the settings show the sync page. The
 // errors of one connection are said together in one alert when it ends (one that came without a
 // connection at once), and an alert never opens while another window is modal (AlertWhenFree.h).
+// Records a sync left out of the server's are no failure of it: those of a sync the user did not ask
+// for are said once, when its connection ends, on the window's notice line (no modal over the user's
+// work); a sync the user asks for says those not said yet in its own answer, never "up to date".
 //
 // Owned by the application controller, which installs it with installSyncEngine at start-up. The
 // toolbar and the settings window are reached through the functions given, so the delegate also works
@@ -40,6 +43,9 @@ public:
         std::function<bool()> syncSettingsVisible;
         // Says a short message for a moment (a toast); none when not given.
         std::function<void(const QString&)> toast;
+        // Says a message on the main window's notice line (message, informative text); false when it
+        // could not (no window). None when not given.
+        std::function<bool(const QString&, const QString&)> notice;
     };
 
     // The identifiers of the toolbar items the delegate looks for and inserts (QAction::objectName).
@@ -60,6 +66,12 @@ public:
     }
     // The first line of the alert that says several errors of one sync.
     static QString severalErrorsMessage() { return QStringLiteral("Cloud Sync could not sync everything."); }
+    // The notice line's message over what syncs the user did not ask for left out (each type's summary
+    // below it).
+    static QString leftOutNoticeMessage()
+    {
+        return QStringLiteral("Cloud Sync left out records from the server that it could not use.");
+    }
 
     // Posts on `center`, reads the account in `defaults` and shows errors through `alerts`.
     QuillsteadSyncDelegate(NotificationCenter& center, UserDefaults& defaults, Alerts& alerts, Environment environment);
@@ -71,6 +83,7 @@ public:
     void syncLoginComplete(bool valid) override;
     void syncProgressPercent(float progress, const QString& statusMessage) override;
     void syncErrorOccurred(const QString& message, bool userAsked) override;
+    void syncRecordsLeftOut(const QString& summary, bool userAsked) override;
     void syncRecordTypeWillStart(const QString& noun) override;
     void syncRecordTypeComplete(const QString& noun, bool changed) override;
     bool syncAutomatically() override;
@@ -94,6 +107,8 @@ private:
     void post(const QString& name, const QVariantMap& userInfo = {}, bool fromDelegate = false);
     // Shows the errors waiting to be said, as one alert, once no other is up.
     void sayErrors();
+    // Says on the notice line what syncs the user did not ask for left out; kept when it cannot.
+    void sayLeftOut();
 
     NotificationCenter& m_center;
     UserDefaults& m_defaults;
@@ -108,6 +123,8 @@ private:
     QSet<QString> m_loggedInComm;
     // Errors to be said in the next alert, in order, each once.
     QStringList m_errorsToSay;
+    // What syncs the user did not ask for left out and the user has not been told yet, in order.
+    QStringList m_leftOutToSay;
     // An alert with errors is waiting to be shown or is up; errors that come meanwhile wait for the next.
     bool m_alertPending = false;
     // The context of the delegate's alerts: they are not shown once the delegate is gone.

@@ -10,8 +10,10 @@
 // summary when the type ends, counting every record the type left out; a sync the user did not ask
 // for says it only when a record not said before in this session is among them (a record left out
 // comes again while nothing newer of its type is stored). Each one is named in the program's log. The
-// upload half (SyncExchangeUpload.cpp) sends rows in recid order, passes over rows the
-// server refuses and stores the acknowledgements together.
+// receiving half (SyncExchangeReceive.cpp) reads and applies the server's records; the upload half
+// (SyncExchangeUpload.cpp) sends rows in recid order, passes over rows the server refuses and stores
+// the acknowledgements together. The statements' own database error reports are captured while the
+// engine works: it says its store failures itself (storeErrorOf), once.
 //
 // Threads: main thread.
 #pragma once

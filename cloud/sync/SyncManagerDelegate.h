@@ -37,6 +37,10 @@ public:
     // One report per failure; `userAsked` when the failing run serves a sync the user asked for
     // (Sync Now), which the user hears of even when syncs otherwise run quietly.
     virtual void syncErrorOccurred(const QString& /*message*/, bool /*userAsked*/) { }
+    // What a type's sync left out of the server's records, in one sentence; said once per record in a
+    // session unless the user asked for the sync. No failure of the run, which went on: by default it
+    // is reported as an error all the same.
+    virtual void syncRecordsLeftOut(const QString& summary, bool userAsked) { syncErrorOccurred(summary, userAsked); }
     // A record type starts (noun such as "BIBLENOTES"; the delegate names it with
     // SyncManager::lastSyncTableNames) and ends; `changed` tells whether received records changed
     // local data. The note types' start is where a note editor must save first.

@@ -43,15 +43,19 @@ const SyncTypeMessages* messagesOf(qint64 noun)
 // The message of a failed write of the type's records.
 QString storeErrorOf(qint64 noun)
 {
-    // The first want of room since the run began is the cause, whatever failed after it.
+    // The first want of room since the run began is the cause, whatever failed after it. Without a
+    // type the words are those of all the synced data, never one kind the user may have none of.
+    const bool isData = isDataNoun(noun);
     if (SQLiteFailure::diskFullSinceClear()) {
-        const QString kind = isDataNoun(noun) ? recordKindOf(noun) : QStringLiteral("data");
-        return QStringLiteral("Cloud Sync could not save your %1%2: the disk is full. Free some space on it, then "
-                              "sync again.")
-            .arg(kind, isDataNoun(noun) ? QStringLiteral("s") : QString());
+        const QString kind =
+            isData ? recordKindOf(noun) + QLatin1Char('s') : QStringLiteral("notes, highlights and bookmarks");
+        return QStringLiteral(
+            "Cloud Sync could not save your %1: the disk is full. Free some space on it, then sync again.")
+            .arg(kind);
     }
-    const SyncTypeMessages* m = messagesOf(noun);
-    return QString::fromLatin1(m ? m->openError : messagesOf(C::BibleBookmarks)->openError);
+    if (!isData)
+        return QStringLiteral("Error opening the database of your notes, highlights and bookmarks.");
+    return QString::fromLatin1(messagesOf(noun)->openError);
 }
 
 bool isDataNoun(qint64 noun)

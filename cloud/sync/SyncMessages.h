@@ -26,7 +26,8 @@ struct SyncTypeMessages {
 // Null for a noun that is no data type.
 const SyncTypeMessages* messagesOf(qint64 noun);
 // The message of a failed write of the type's records; when the disk is full (the last failure of a
-// statement on this thread), it says so.
+// statement on this thread), it says so. A noun that is no data type (-1: the tables could not be
+// opened) names all the synced data.
 QString storeErrorOf(qint64 noun);
 // A type of the user's data (bookmarks to highlight color names), not a program setting.
 bool isDataNoun(qint64 noun);

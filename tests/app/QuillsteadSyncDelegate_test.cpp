@@ -1,12 +1,15 @@
 // The application's sync delegate without a main window: the toolbar's busy item on bare toolbars,
 // the notifications of each record type, the permission to sync automatically, errors in the sync
 // history and alerts, the log-in values, and the search results dropped after received records.
+#include "app/DatabaseErrorAlerts.h"
 #include "app/QuillsteadSyncDelegate.h"
 #include "app/preferences/AppNotifications.h"
 #include "platform/SettingsKeys.h"
 
 #include "cloud/account/CustomerPassword.h"
+#include "cloud/sync/FillingDisk.h"
 #include "cloud/sync/SyncLocalData.h"
+#include "cloud/sync/SyncManager.h"
 #include "library/EngineStrings.h"
 #include "library/JavaScript.h"
 #include "platform/AppFolders.h"
@@ -18,6 +21,7 @@
 #include "userdata/cSQLiteDbBase.h"
 
 #include "support/TestSupport.h"
+#include "tests/tools/standin-services/StandinTestServer.h"
 
 #include <gtest/gtest.h>
 
@@ -26,6 +30,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QToolBar>
@@ -101,11 +107,37 @@ protected:
         return QString::fromUtf8(page.readAll());
     }
 
+    // The user data of the test's own folder from now on (none of it open).
+    static void useDataFolder(const QString& folder)
+    {
+        ASSERT_EQ(cSQLiteDbBase::openCount(), 0);
+        cSQLiteDbBase::setEngineDataFolder(EngineStrings::utf16(folder + QLatin1Char('/')));
+    }
+
+    // One run of the engine against the stand-in's script: one type for a sync nobody asked for,
+    // every type for one the user asked for (Sync Now); waits until the connection has closed.
+    static void runScripted(
+        qs::cloud::SyncManager& engine, const standin_test::Server& server, const QJsonArray& script, bool userAsked)
+    {
+        ASSERT_EQ(server.post(QStringLiteral("/_control/script"), QJsonDocument(script).toJson(QJsonDocument::Compact))
+                      .status,
+            200);
+        if (userAsked) {
+            engine.syncAll(true);
+        } else {
+            engine.syncRecordType(qs::cloud::SyncCommand::BibleNotes, true);
+            engine.conditionallyStartSync(true);
+        }
+        ASSERT_TRUE(TestSupport::waitFor(
+            [&] { return engine.goal() == qs::cloud::SyncManager::Idle && !engine.hasConnection(); }, 30000));
+    }
+
     static inline std::shared_ptr<RecordingAlerts> s_alerts;
     NotificationCenter& m_center = NotificationCenter::defaultCenter();
     UserDefaults& m_defaults = UserDefaults::standardUserDefaults();
     bool m_syncPaneShown = false;
-    QuillsteadSyncDelegate m_delegate {m_center, m_defaults, *s_alerts, {{}, [this] { return m_syncPaneShown; }, {}}};
+    QuillsteadSyncDelegate m_delegate {
+        m_center, m_defaults, *s_alerts, {{}, [this] { return m_syncPaneShown; }, {}, {}}};
     QList<Notification> m_posted;
     QList<const void*> m_senders;
 };
@@ -142,7 +174,7 @@ TEST_F(SyncDelegate, AQuickSyncShowsItsBusyItemForAMomentAndOneTheUserAskedForSa
     item(toolbar, QStringLiteral("Cloud Sync"));
     QStringList toasts;
     QuillsteadSyncDelegate delegate {m_center, m_defaults, *s_alerts,
-        {[&toolbar] { return &toolbar; }, [] { return false; }, [&toasts](const QString& m) { toasts << m; }}};
+        {[&toolbar] { return &toolbar; }, [] { return false; }, [&toasts](const QString& m) { toasts << m; }, {}}};
 
     // A sync the user asked for that ends at once: the busy item stays a moment, then the button
     // comes back, and a toast says the sync ended.
@@ -202,7 +234,7 @@ TEST_F(SyncDelegate, AToolbarWithoutTheButtonGainsASpaceAndTheItemAtTheEndAndLos
 
     // The engine's start and end go through the toolbar the window gives.
     QToolBar window;
-    QuillsteadSyncDelegate withToolbar(m_center, m_defaults, *s_alerts, {[&window] { return &window; }, {}, {}});
+    QuillsteadSyncDelegate withToolbar(m_center, m_defaults, *s_alerts, {[&window] { return &window; }, {}, {}, {}});
     withToolbar.syncCommStarted();
     EXPECT_EQ(identifiers(window), (QStringList {"flexibleSpace", "progressTemp"}));
     withToolbar.syncCommFinished();
@@ -327,8 +359,8 @@ TEST_F(SyncDelegate, ErrorsAreRecordedAndShownUnlessTheSyncWasAutomatic)
 TEST_F(SyncDelegate, EachSyncIsAnsweredOnceAndNoAlertOpensOverAnother)
 {
     QStringList toasts;
-    QuillsteadSyncDelegate delegate {
-        m_center, m_defaults, *s_alerts, {nullptr, [] { return false; }, [&toasts](const QString& m) { toasts << m; }}};
+    QuillsteadSyncDelegate delegate {m_center, m_defaults, *s_alerts,
+        {nullptr, [] { return false; }, [&toasts](const QString& m) { toasts << m; }, {}}};
     // While an alert is up its own event loop runs, and a later sync may end in it.
     int up = 0;
     int mostUp = 0;
@@ -445,4 +477,130 @@ TEST_F(SyncDelegate, ReceivedRecordsDropTheKeptSearchResultsOfTheirKind)
     EXPECT_TRUE(QFile::exists(color));
     m_delegate.syncRecordTypeComplete(QStringLiteral("BIBLEHIGHLIGHTS"), true);
     EXPECT_FALSE(QFile::exists(color));
+}
+
+namespace {
+
+QJsonArray line(const QStringList& parts)
+{
+    return QJsonArray::fromStringList(parts);
+}
+
+// The server's side of a sync of the Bible notes nobody asked for, by a reader with nothing to send:
+// 25 notes with one field too many (ids from `firstId`), then 3 sound ones.
+QJsonArray badNotesThenSoundOnes(int firstId)
+{
+    const QString time = QStringLiteral("2026-01-01 00:00:00.000");
+    QJsonArray records;
+    for (int i = 0; i < 28; ++i) {
+        QStringList record {"ADD", "BIBLENOTES", "0", QString::number(firstId + i), time, "28", "43", "3",
+            QString::number(1 + i), QStringLiteral("<p>note %1</p>").arg(i)};
+        if (i < 25)
+            record << QStringLiteral("a field too many");
+        records.append(line(record));
+    }
+    records.append(line({"SYNC", "COMPLETE"}));
+    return QJsonArray {QJsonArray {line({"CONNECTED", "SUCCESS"})},
+        QJsonArray {line({"COUNTED", "BIBLENOTES", "28", "28"})}, QJsonArray {line({"GOT", "TIME", "$p0", "$now"})},
+        records, QJsonArray {}, QJsonArray {}};
+}
+
+// The server's side of a Sync Now with nothing new on either side.
+QJsonArray nothingNew()
+{
+    QJsonArray script {QJsonArray {line({"CONNECTED", "SUCCESS"})}};
+    for (const char* noun : {"BIBLEBOOKMARKS", "BIBLEHIGHLIGHTS", "BIBLENOTES", "BOOKBOOKMARKS", "BOOKNOTES",
+             "DEVOTIONALPROGRESS", "DEVOTIONALSTARTDATE", "HIGHLIGHTCOLORNAMES"})
+        script.append(QJsonArray {line({"COUNTED", noun, "0", "0"})});
+    script.append(QJsonArray {});
+    return script;
+}
+
+}  // namespace
+
+// What a sync nobody asked for left out of the server's records reaches the user once, on the
+// window's notice line, with no alert over their work; while it could not be said there (no window),
+// the user's Sync Now says it instead of "up to date".
+TEST_F(SyncDelegate, RecordsAnAutomaticSyncLeftOutAreSaidOnceAndNeverCalledUpToDate)
+{
+    standin_test::Server server;
+    ASSERT_TRUE(server.running());
+    QTemporaryDir data;
+    useDataFolder(data.path());
+    QStringList toasts;
+    QList<QStringList> notices;
+    bool windowShown = true;
+    QuillsteadSyncDelegate delegate {m_center, m_defaults, *s_alerts,
+        {nullptr, [] { return false; }, [&toasts](const QString& m) { toasts << m; },
+            [&](const QString& message, const QString& informative) {
+                if (windowShown)
+                    notices.append({message, informative});
+                return windowShown;
+            }}};
+    const QString summary = QStringLiteral("25 Bible notes from the server could not be read and were left out.");
+    const QList<QStringList> said {{QuillsteadSyncDelegate::leftOutNoticeMessage(), summary}};
+    {
+        qs::cloud::SyncManager engine;
+        engine.setServer(QStringLiteral("127.0.0.1"), server.syncPort());
+        engine.setDelegate(&delegate);
+        ASSERT_TRUE(delegate.syncAutomatically());
+
+        runScripted(engine, server, badNotesThenSoundOnes(1000), false);
+        EXPECT_EQ(notices, said);
+        // The same records at the next sync: said already.
+        runScripted(engine, server, badNotesThenSoundOnes(1000), false);
+        EXPECT_EQ(notices, said);
+        delegate.userAskedForSync();
+        runScripted(engine, server, nothingNew(), true);
+        for (int i = 0; i < 20; ++i)
+            QApplication::processEvents(QEventLoop::AllEvents, 5);
+        EXPECT_EQ(toasts, QStringList {QuillsteadSyncDelegate::syncFinishedMessage()});
+        EXPECT_TRUE(s_alerts->shown().isEmpty());
+
+        // Other records left out while no notice line can say them: Sync Now does, once.
+        windowShown = false;
+        toasts.clear();
+        runScripted(engine, server, badNotesThenSoundOnes(2000), false);
+        delegate.userAskedForSync();
+        runScripted(engine, server, nothingNew(), true);
+        ASSERT_TRUE(TestSupport::waitFor([&] { return !s_alerts->shown().isEmpty(); }));
+        EXPECT_TRUE(toasts.isEmpty()) << toasts.join('\n').toStdString();
+        ASSERT_EQ(s_alerts->shown().size(), 1);
+        EXPECT_EQ(s_alerts->shown()[0].messageText, summary);
+        delegate.userAskedForSync();
+        runScripted(engine, server, nothingNew(), true);
+        EXPECT_EQ(toasts, QStringList {QuillsteadSyncDelegate::syncFinishedMessage()});
+        EXPECT_EQ(notices, said);
+        engine.setDelegate(nullptr);
+    }
+    useDataFolder(AppFolders::privateDataDirectory());
+}
+
+// A sync on a full disk (here one on which not even the tables can be made) is one alert, naming the
+// synced data as a whole, never a kind of record the user has none of; the database's own report of
+// the failure is no second alert.
+TEST_F(SyncDelegate, ASyncOnAFullDiskIsOneAlertNamingNoKindTheUserLacks)
+{
+    QTemporaryDir data;
+    useDataFolder(data.path());
+    cDatabaseErrorReporter::install(std::make_shared<DatabaseErrorAlerts>(*s_alerts));
+    {
+        sync_test::FillingDisk disk;
+        sync_test::FillingDisk::room = 0;
+        qs::cloud::SyncManager engine;
+        engine.setServer(QStringLiteral("127.0.0.1"), 9);
+        engine.setDelegate(&m_delegate);
+        m_delegate.userAskedForSync();
+        engine.syncAll(true);
+        ASSERT_TRUE(TestSupport::waitFor([&] { return !s_alerts->shown().isEmpty(); }));
+        for (int i = 0; i < 20; ++i)
+            QApplication::processEvents(QEventLoop::AllEvents, 5);
+        engine.setDelegate(nullptr);
+    }
+    cDatabaseErrorReporter::install(nullptr);
+    useDataFolder(AppFolders::privateDataDirectory());
+    ASSERT_EQ(s_alerts->shown().size(), 1) << s_alerts->shown().last().informativeText.toStdString();
+    EXPECT_EQ(s_alerts->shown()[0].messageText,
+        QStringLiteral("Cloud Sync could not save your notes, highlights and bookmarks: the disk is full. Free some "
+                       "space on it, then sync again."));
 }

@@ -811,6 +811,48 @@ TEST(SyncTwoReaders, AFloodOfRecordsTheReaderCannotTakeIsSaidInOneSentence)
     EXPECT_GT(turnsAmidTheRecords, 0) << "the event loop did not run while the records came";
 }
 
+// Bookmarks, highlights and notes the server holds for a book no versification of the reference
+// tables has (book 200, or 254, which still fits a verse key's byte) would be live rows that no Bible
+// ever shows: each type leaves them out, counts them in its summary, and stores the sound ones.
+TEST(SyncTwoReaders, RecordsForABookNoBibleHasAreLeftOutAndCounted)
+{
+    standin_test::Server server;
+    ASSERT_TRUE(server.running());
+    Reader b(QStringLiteral("device-b"));
+    const QString time = QStringLiteral("2026-01-01 00:00:00.000");
+    // Sound records at John 3:16, then the same place in books 200 and 254.
+    auto records = [&](const char* noun, int firstId, const QStringList& rest) {
+        QJsonArray lines;
+        int id = firstId;
+        for (const char* book : {"43", "200", "254"}) {
+            QJsonArray record = line({"ADD", noun, "0", QString::number(id++), time, "3", book, "3", "16"});
+            for (const QString& field : rest)
+                record.append(field);
+            lines.append(record);
+        }
+        lines.append(line({"SYNC", "COMPLETE"}));
+        return lines;
+    };
+    auto counted = [](const char* noun, const char* n) { return QJsonArray {line({"COUNTED", noun, n, n})}; };
+    QJsonArray script {QJsonArray {line({"CONNECTED", "SUCCESS"})}, counted("BIBLEBOOKMARKS", "3"),
+        QJsonArray {line({"GOT", "TIME", "$p0", "$now"})}, records("BIBLEBOOKMARKS", 401, {"Gospel"}), QJsonArray {},
+        counted("BIBLEHIGHLIGHTS", "3"), records("BIBLEHIGHLIGHTS", 501, {"0", "4"}), QJsonArray {},
+        counted("BIBLENOTES", "3"), records("BIBLENOTES", 601, {"<p>for God so loved</p>"}), QJsonArray {}};
+    for (const char* noun :
+        {"BOOKBOOKMARKS", "BOOKNOTES", "DEVOTIONALPROGRESS", "DEVOTIONALSTARTDATE", "HIGHLIGHTCOLORNAMES"})
+        script.append(counted(noun, "0"));
+    script.append(QJsonArray {});  // DISCONNECT
+    const RecordingDelegate run = runScripted(b, server, script, nullptr, {}, true);
+    EXPECT_EQ(run.errors,
+        QStringList({QStringLiteral("2 Bible bookmarks from the server were left out: 2 are for a place no Bible has."),
+            QStringLiteral("2 Bible highlights from the server were left out: 2 are for a place no Bible has."),
+            QStringLiteral("2 Bible notes from the server were left out: 2 are for a place no Bible has.")}));
+    const Dump stored = b.dump(false);
+    EXPECT_EQ(stored.at("BibleBookmarks"), std::set<std::string>({"43|3|16|Gospel"}));
+    EXPECT_EQ(stored.at("VerseHighlights"), std::set<std::string>({"43|3|16|0|4"}));
+    EXPECT_EQ(stored.at("BibleNotes"), std::set<std::string>({"43|3|16|<p>for God so loved</p>"}));
+}
+
 // The engine holds no lock of the user-data connection while it waits for the server: a note saved on
 // another thread while the server stalls in the middle of its records is stored at once, while the
 // run still waits, not after it.
