@@ -521,7 +521,7 @@ one_round() {
   for r in "${order[@]}"; do
     [ -f "$WORK/cpu0-$r" ] || continue
     read -r cpu0 start_s <"$WORK/cpu0-$r"
-    sleep "$(awk -v s="$start_s" -v w="$CPU_WINDOW" -v now="$(date +%s.%N)" 'BEGIN { d = s + w - now; printf "%.3f", d > 0 ? d : 0 }')"
+    sleep "$(awk -v s="$start_s" -v w="$CPU_WINDOW" -v now="$(date +%s.%N)" 'BEGIN { d = s + w - now; printf "%.3f", (d > 0 ? d : 0) }')"
     awk -v a="$cpu0" -v b="$(main_thread_ns "$r")" 'BEGIN { printf "%.1f\n", (b - a) / 1e6 }' >"$WORK/cpu-whole-$r.last"
     rm -f "$WORK/cpu0-$r"
   done
