@@ -63,7 +63,7 @@ Rgb mix(const Rgb& from, const Rgb& to, double amount)
 
 Rgb readableOn(const Rgb& color, const Rgb& background)
 {
-    if (contrast(color, background) >= kMinimumContrast)
+    if (contrast(color, background) >= kTargetContrast)
         return color;
     const Rgb label = labelColorOn(background);
     if (contrast(label, background) <= kTargetContrast)
