@@ -232,6 +232,11 @@ void MASPreferencesWindowController::fitSelectedPage(bool useStoredFrame)
     const int toolbarHeight = m_toolbar->sizeHint().height();
     // Never narrower than the row of pane buttons.
     setMinimumWidth(m_toolbar->sizeHint().width());
+    // The window's least size follows the page's new one now, not at the next layout pass: a page
+    // that shrinks lets the window shrink with it.
+    for (QLayout* own : {static_cast<QLayout*>(m_content), layout()})
+        if (own != nullptr)
+            own->activate();
     m_restoring = true;
     resize(std::max(size.width(), m_toolbar->sizeHint().width()), size.height() + toolbarHeight);
     if (keepPlace)
@@ -246,7 +251,8 @@ bool MASPreferencesWindowController::eventFilter(QObject* watched, QEvent* event
     // window fits the page again once its layout has settled.
     if (event->type() == QEvent::LayoutRequest && watched == m_selected && !m_fitting)
         QTimer::singleShot(0, this, [this, page = QPointer<QWidget>(m_selected)] {
-            if (page && page == m_selected && neededSize(m_selected) != m_minimumViewRects.value(m_selected->identifier()).size())
+            if (page && page == m_selected &&
+                neededSize(m_selected) != m_minimumViewRects.value(m_selected->identifier()).size())
                 fitSelectedPage(false);
         });
     return QMainWindow::eventFilter(watched, event);

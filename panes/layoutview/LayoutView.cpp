@@ -135,7 +135,8 @@ void LayoutView::addSubviewsForCurrentLayout()
         view->show();
     }
     if (joined)
-        SchemePalette::apply(this, m_defaults.value(SettingsKeys::BackColor), m_defaults.value(SettingsKeys::TextColor));
+        SchemePalette::apply(
+            this, m_defaults.value(SettingsKeys::BackColor), m_defaults.value(SettingsKeys::TextColor));
     busyIndicator()->raise();
     if (!isBusyIndicatorRunning())
         m_busyIndicator->hide();
