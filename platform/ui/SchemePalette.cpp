@@ -20,6 +20,28 @@ QColor colorOf(const ReadableColors::Rgb& rgb)
     return QColor::fromRgbF(float(rgb.red), float(rgb.green), float(rgb.blue));
 }
 
+// Fields and lists on the page's background `back`, with its text `text` (readable there) and the
+// label colour `label` that reads best there.
+void setListColors(QPalette& palette, QPalette::ColorGroup group, const QPalette& desktop,
+    const ReadableColors::Rgb& back, const ReadableColors::Rgb& label, const ReadableColors::Rgb& text)
+{
+    using namespace ReadableColors;
+    const bool disabled = group == QPalette::Disabled;
+    palette.setColor(group, QPalette::Base, colorOf(back));
+    palette.setColor(group, QPalette::AlternateBase, colorOf(mix(back, label, 0.08)));
+    palette.setColor(group, QPalette::Text, disabled ? colorOf(mix(back, text, 0.55)) : colorOf(text));
+    palette.setColor(group, QPalette::PlaceholderText, colorOf(mix(back, text, 0.55)));
+    // The lists draw a chosen row's verse in the page's text over the selection: the selection keeps
+    // the desktop's colour where that text reads on it and it stands apart from the page, else it is
+    // a shade of the page towards the label colour.
+    const Rgb highlight = rgbOf(desktop.color(group, QPalette::Highlight));
+    if (contrast(highlight, back) < 1.5 || contrast(text, highlight) < kTargetContrast) {
+        const Rgb selection = mix(back, label, 0.3);
+        palette.setColor(group, QPalette::Highlight, colorOf(selection));
+        palette.setColor(group, QPalette::HighlightedText, colorOf(text));
+    }
+}
+
 // Where the scheme's rule begins in a tab bar's style sheet.
 constexpr const char* kTabRuleMark = "\n/* scheme */ ";
 
@@ -38,21 +60,14 @@ QPalette forBackground(const QPalette& desktop, const QString& backColor, const 
     auto shade = [&](double amount) { return colorOf(mix(*back, label, amount)); };
     const Rgb desktopLabel = rgbOf(desktop.color(QPalette::Active, QPalette::WindowText));
     const bool ownControls = contrast(desktopLabel, *back) < kTargetContrast;
+    // Fields and lists keep the desktop's colours where these already are the page's (a white page
+    // under a light desktop).
+    const bool ownLists = contrast(rgbOf(desktop.color(QPalette::Active, QPalette::Base)), *back) > 1.05 ||
+        contrast(rgbOf(desktop.color(QPalette::Active, QPalette::Text)), *back) < kTargetContrast;
     for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
         const bool disabled = group == QPalette::Disabled;
-        palette.setColor(group, QPalette::Base, colorOf(*back));
-        palette.setColor(group, QPalette::AlternateBase, shade(0.08));
-        palette.setColor(group, QPalette::Text, disabled ? colorOf(mix(*back, text, 0.55)) : colorOf(text));
-        palette.setColor(group, QPalette::PlaceholderText, colorOf(mix(*back, text, 0.55)));
-        // The lists draw a chosen row's verse in the page's text over the selection: the selection
-        // keeps the desktop's colour where that text reads on it and it stands apart from the page,
-        // else it is a shade of the page towards the label colour.
-        const Rgb highlight = rgbOf(desktop.color(group, QPalette::Highlight));
-        if (contrast(highlight, *back) < 1.5 || contrast(text, highlight) < kTargetContrast) {
-            const Rgb selection = mix(*back, label, 0.3);
-            palette.setColor(group, QPalette::Highlight, colorOf(selection));
-            palette.setColor(group, QPalette::HighlightedText, colorOf(text));
-        }
+        if (ownLists)
+            setListColors(palette, group, desktop, *back, label, text);
         if (!ownControls)
             continue;
         palette.setColor(group, QPalette::Window, colorOf(*back));

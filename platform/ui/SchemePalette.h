@@ -3,9 +3,10 @@
 // the user's colour scheme rather than on the desktop's. While the desktop's label colour reads on
 // that background the controls keep the desktop's palette; on a background where it does not (a
 // black page for night reading under a light desktop) they take black or white labels, whichever
-// reads, and buttons a shade of the background. Fields and lists always take the page's background
-// and text colours (the text made readable there), so that the verses they draw in the page's own
-// style sheet sit on the page's colour, not in a box of it on the desktop's white; the current
+// reads, and buttons a shade of the background. Fields and lists take the page's background and
+// text colours (the text made readable there) unless the desktop's already are the page's, so that
+// the verses they draw in the page's own style sheet sit on the page's colour, not in a box of it on
+// the desktop's white; the current
 // tab of a tab bar is given the lightest of the shades on a dark page, so that it stands out from
 // the others on any scheme. Main thread only.
 #pragma once
