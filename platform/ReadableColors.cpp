@@ -63,17 +63,19 @@ Rgb mix(const Rgb& from, const Rgb& to, double amount)
 
 Rgb readableOn(const Rgb& color, const Rgb& background)
 {
-    if (contrast(color, background) >= kMinimumContrast)
+    if (contrast(color, background) >= kTargetContrast)
         return color;
     const Rgb label = labelColorOn(background);
     if (contrast(label, background) <= kTargetContrast)
         return label;
     // Contrast grows steadily along the way to the label colour: halve the interval to the least
-    // move that reaches the target.
+    // move that reaches the target, with a little to spare so that the colour still reaches it
+    // once its channels are rounded to whole bytes ("#rrggbb", a screen's pixels).
+    const double target = std::min(kTargetContrast + 0.04, contrast(label, background));
     double low = 0, high = 1;
     for (int i = 0; i < 24; ++i) {
         const double middle = (low + high) / 2;
-        if (contrast(mix(color, label, middle), background) >= kTargetContrast)
+        if (contrast(mix(color, label, middle), background) >= target)
             high = middle;
         else
             low = middle;

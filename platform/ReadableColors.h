@@ -17,8 +17,8 @@ struct Rgb {
     bool operator==(const Rgb&) const = default;
 };
 
-// Below this contrast a text is hard to read; a colour moved to read is moved to kTargetContrast.
-inline constexpr double kMinimumContrast = 3.0;
+// Below this contrast a text is hard to read (the contrast the window's controls are given); a
+// colour moved to read is moved just far enough to reach it.
 inline constexpr double kTargetContrast = 4.5;
 
 // "#rrggbb" (either case); none for any other text.
@@ -32,9 +32,9 @@ double contrast(const Rgb& a, const Rgb& b);
 // Black or white, whichever reads better on the background.
 Rgb labelColorOn(const Rgb& background);
 
-// `color` itself when it reads on `background` (contrast at least kMinimumContrast); otherwise the
-// colour moved towards labelColorOn(background) just far enough to reach kTargetContrast (or as
-// far as it goes), so a dark blue link on black becomes a light blue.
+// `color` itself when it reads on `background` (contrast at least kTargetContrast); otherwise the
+// colour moved towards labelColorOn(background) just far enough to reach it (or as far as it goes),
+// so a dark blue link on black becomes a light blue, and a green of 4.1:1 a lighter green.
 Rgb readableOn(const Rgb& color, const Rgb& background);
 // The same for "#rrggbb" texts; a text that is not of that form is given back unchanged.
 QString readableOn(const QString& color, const QString& background);

@@ -287,8 +287,13 @@ QString CSSManager::buildSheet(Sheet sheet) const
     set("%@!LINEHEIGHT!@%",
         results ? QStringLiteral("1.1")
                 : QString::asprintf("%.1f", SettingsRegistry::clampedDouble(d, SettingsKeys::LineHeight)));
-    set("%@!BACKCOLOR!@%", string(SettingsKeys::BackColor));
-    set("%@!COLOR!@%", string(SettingsKeys::TextColor));
+    // The page's text, and every ink drawn on the page's background below, keeps its colour where it
+    // reads there and is lightened or darkened just enough where it does not (dark blue links or a
+    // dark green for found words on a black page).
+    const QString backColor = string(SettingsKeys::BackColor);
+    const QString textColor = ReadableColors::readableOn(string(SettingsKeys::TextColor), backColor);
+    set("%@!BACKCOLOR!@%", backColor);
+    set("%@!COLOR!@%", textColor);
     if (results) {
         set("%@!LEFTMARGIN!@%", QStringLiteral("0"));
         set("%@!RIGHTMARGIN!@%", QStringLiteral("0"));
@@ -319,9 +324,6 @@ QString CSSManager::buildSheet(Sheet sheet) const
         }
     }
     set("%@!FNBACKCOLOR!@%", string(SettingsKeys::FootnoteBGColor));
-    // Links and Strong's numbers keep their colours where these read on the page's background, and
-    // are lightened or darkened just enough where they do not (a dark blue on a black page).
-    const QString backColor = string(SettingsKeys::BackColor);
     const QString linkColor = ReadableColors::readableOn(string(SettingsKeys::LinkColor), backColor);
     set("%@!LINKCOLOR!@%", linkColor);
 
@@ -335,7 +337,7 @@ QString CSSManager::buildSheet(Sheet sheet) const
     set("%@!STRONGSCOLOR!@%", ReadableColors::readableOn(string(SettingsKeys::StrongsColor), backColor));
     set("%@!STRONGSDECORATION!@%", string(SettingsKeys::StrongsDecoration));
     set("%@!WORDATTRDISPLAY!@%", QStringLiteral("none"));
-    set("%@!SEARCHCOLOR!@%", string(SettingsKeys::SearchColor));
+    set("%@!SEARCHCOLOR!@%", ReadableColors::readableOn(string(SettingsKeys::SearchColor), backColor));
     set("%@!SEARCHBOLD!@%", flagWord(flag(SettingsKeys::SearchBold), "bold", "normal"));
     set("%@!DEVOREADCOLOR!@%", string(SettingsKeys::DevoReadColor));
     set("%@!DEVOUNREADCOLOR!@%", string(SettingsKeys::DevoUnreadColor));
@@ -344,8 +346,7 @@ QString CSSManager::buildSheet(Sheet sheet) const
 
     // Words of Christ, in plain text and over each highlight colour.
     const bool wocInRed = flag(SettingsKeys::WocInRed);
-    const QString textColor = string(SettingsKeys::TextColor);
-    const QString wocColor = string(SettingsKeys::WocColor);
+    const QString wocColor = ReadableColors::readableOn(string(SettingsKeys::WocColor), backColor);
     set("%@!WOCCOLOR!@%", wocInRed ? wocColor : textColor);
     set("%@!WOC-OR-BLACK!@%", wocInRed ? wocColor : QStringLiteral("#000000"));
     set("%@!PINKWOC!@%", wocInRed ? QStringLiteral("#760000") : textColor);
@@ -388,12 +389,13 @@ QString CSSManager::colorRules(const QSet<QString>* only) const
     const UserDefaults& d = m_defaults;
     const QString back = d.value(SettingsKeys::BackColor);
     PageInks inks;
-    inks.text = d.value(SettingsKeys::TextColor);
+    // The inks as the page draws them (see buildSheet).
+    inks.text = ReadableColors::readableOn(d.value(SettingsKeys::TextColor), back);
     if (d.value(SettingsKeys::WocInRed))
-        inks.wordsOfChrist = d.value(SettingsKeys::WocColor);
+        inks.wordsOfChrist = ReadableColors::readableOn(d.value(SettingsKeys::WocColor), back);
     inks.link = ReadableColors::readableOn(d.value(SettingsKeys::LinkColor), back);
     inks.strongs = ReadableColors::readableOn(d.value(SettingsKeys::StrongsColor), back);
-    inks.search = d.value(SettingsKeys::SearchColor);
+    inks.search = ReadableColors::readableOn(d.value(SettingsKeys::SearchColor), back);
     return highlightColorRules(inks, only);
 }
 

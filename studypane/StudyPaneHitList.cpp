@@ -16,6 +16,7 @@
 #include <QTableView>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTextFrame>
 #include <QTextLayout>
 #include <QTimer>
 
@@ -228,6 +229,11 @@ const QTextDocument& StudyPaneHitDelegate::laidOutHtml(const QString& html, cons
     auto* doc = new ContentTextDocument;
     doc->setDefaultFont(font);
     doc->setHtml(html);
+    // The row stands on the list's own colours (the page's, see SchemePalette): the page's background
+    // is not painted again behind the text, where it would box the verse in on a selected row.
+    QTextFrameFormat root = doc->rootFrame()->frameFormat();
+    root.clearBackground();
+    doc->rootFrame()->setFrameFormat(root);
     doc->setTextWidth(width);
     doc->documentLayout()->documentSize();  // laid out now, not at the first paint
     ++documentsMadeForRows;

@@ -4,6 +4,7 @@
 #include "cloud/account/CustomerAccount.h"
 #include "cloud/account/CustomerPassword.h"
 #include "cloud/protocol/ServiceHost.h"
+#include "platform/Alerts.h"
 #include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 
@@ -125,6 +126,10 @@ QLineEdit* LoginPreferencesViewController::accountField(
 
 QWidget* LoginPreferencesViewController::initialKeyView() const
 {
+    // The first control of the view shown: the customer ID field, or Log Out (which asks before it
+    // leaves unsynced data behind) where the account is shown.
+    if (shownCredentialsView() == QLatin1String("LogoutView"))
+        return findChild<QPushButton*>(QStringLiteral("logoutButton"));
     return textField(SettingsKeys::CustomerID);
 }
 
@@ -182,16 +187,14 @@ void LoginPreferencesViewController::swapInCredentialsView(const QString& identi
         if (m_credentials->widget(i)->objectName() != identifier)
             continue;
         m_credentials->setCurrentIndex(i);
-        if (QWidget* key = initialKeyView(); key && key->isVisibleTo(this) && key->focusPolicy() != Qt::NoFocus)
-            key->setFocus();
     }
     if (shownCredentialsView() == QLatin1String("LogoutView")) {
         initializeLoggedInCustomerMessage();
         initializeUserCreatedDataStatusMessage();
-        // The keys stay in the page: the focus moves from the hidden field to the Log Out button.
-        if (QPushButton* logOut = findChild<QPushButton*>(QStringLiteral("logoutButton")); logOut && isVisible())
-            logOut->setFocus();
     }
+    // The keys stay in the page, on the first control of the view now shown.
+    if (QWidget* key = initialKeyView(); key && isVisible() && key->isVisibleTo(this))
+        key->setFocus();
 }
 
 void LoginPreferencesViewController::initializeLoggedInCustomerMessage()
@@ -283,8 +286,27 @@ void LoginPreferencesViewController::onResetPassword()
     account()->resetPassword(id);
 }
 
+bool LoginPreferencesViewController::confirmLogOut()
+{
+    SyncServices& sync = syncServices();
+    if (!defaults().value(SettingsKeys::CredentialsValid) || !sync.hasUnsyncedData || !sync.hasUnsyncedData())
+        return true;
+    Alert alert;
+    alert.messageText = tr("Log out with changes that have not been synced?");
+    alert.informativeText =
+        tr("Your notes, highlights, bookmarks or other changes made since the last Cloud Sync have not reached the "
+           "Tavrosen Cloud. They stay on this computer, but reach your other devices only once you log in with this "
+           "account again and sync.");
+    alert.buttons = {tr("Log Out"), tr("Stay Logged In")};
+    alert.defaultButton = 1;  // Return or Space keeps the account
+    alert.style = AlertStyle::Warning;
+    return environment().window.alert().runModal(alert) == AlertFirstButtonReturn;
+}
+
 void LoginPreferencesViewController::onLogOut()
 {
+    if (!confirmLogOut())
+        return;
     UserDefaults& d = defaults();
     d.set(SettingsKeys::CustomerIDNum, 0);
     for (const SettingKey<QString>* key : {&SettingsKeys::CustomerID, &SettingsKeys::Optionsbitfield,

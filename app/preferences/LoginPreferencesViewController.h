@@ -35,6 +35,7 @@ public:
     void onLogIn();
     void onCreateAccount();
     void onResetPassword();
+    // Logs out, after asking when unsynced changes would be left behind.
     void onLogOut();
     void onPrivacyPolicy();
 
@@ -44,6 +45,9 @@ private:
     void initializeLoggedInCustomerMessage();
     void initializeUserCreatedDataStatusMessage();
     bool refuseWhileSyncing();
+    // True when the log-out may go on: asked first (keeping the account as the default) while
+    // changes wait for a sync.
+    bool confirmLogOut();
     void enableLoginControls(bool enabled);
     void finishLogin(const qs::cloud::AccountResult& result);
     void finishPasswordReminder(const qs::cloud::AccountResult& result);

@@ -11,8 +11,10 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLayout>
 #include <QPushButton>
 #include <QSizePolicy>
+#include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <QWindow>
@@ -93,6 +95,7 @@ void MASPreferencesWindowController::addViewController(PreferencesViewController
     if (pane) {
         pane->setParent(centralWidget());
         pane->hide();
+        pane->installEventFilter(this);
     }
     m_panes.append(pane);
     addToolbarItem(m_panes.size() - 1);
@@ -179,13 +182,41 @@ void MASPreferencesWindowController::setSelectedViewController(PreferencesViewCo
     UserDefaults& d = m_env.settings();
     d.set(SettingsKeys::PreferencesSelectedView, p->identifier());
 
-    const QRect bounds(QPoint(0, 0), p->sizeHint().expandedTo(p->minimumSizeHint()).expandedTo(QSize(360, 120)));
-    if (!m_minimumViewRects.contains(p->identifier()))
-        m_minimumViewRects.insert(p->identifier(), bounds);
-    const QRect minimum = m_minimumViewRects.value(p->identifier());
-    QRect old = bounds;
+    m_selected = p;
+    m_content->addWidget(p);
+    p->show();
+    fitSelectedPage(true);
+    if (QWidget* key = p->initialKeyView())
+        key->setFocus();
+    m_env.notifications().postNotificationName(
+        AppNotifications::MASPreferencesWindowControllerDidChangeViewNotification, this);
+}
+
+QSize MASPreferencesWindowController::neededSize(PreferencesViewController* p)
+{
+    if (QLayout* layout = p->layout())
+        layout->activate();
+    QSize size = p->sizeHint().expandedTo(p->minimumSizeHint()).expandedTo(QSize(360, 120));
+    // Wrapped text (a description shown or changed) takes the height its lines need at that width.
+    if (QLayout* layout = p->layout(); layout && layout->hasHeightForWidth())
+        size.setHeight(std::max(size.height(), layout->totalHeightForWidth(size.width())));
+    return size;
+}
+
+void MASPreferencesWindowController::fitSelectedPage(bool useStoredFrame)
+{
+    PreferencesViewController* p = m_selected;
+    if (p == nullptr || m_fitting)
+        return;
+    m_fitting = true;
+    UserDefaults& d = m_env.settings();
+    const QRect needed(QPoint(0, 0), neededSize(p));
+    // A page that grows (a description shown) keeps the larger least size; one that shrinks gives it up.
+    m_minimumViewRects.insert(p->identifier(), needed);
+    const QRect minimum = needed;
+    QRect old = useStoredFrame ? needed : QRect(QPoint(0, 0), p->size());
     QVector<int> r;
-    if (parseNumbers(d.value(SettingsKeys::PreferencesPaneFrame(p->identifier())), 4, r))
+    if (useStoredFrame && parseNumbers(d.value(SettingsKeys::PreferencesPaneFrame(p->identifier())), 4, r))
         old = QRect(r[0], r[1], r[2], r[3]);
     const bool wide = p->hasResizableWidth();
     const bool tall = p->hasResizableHeight();
@@ -196,23 +227,35 @@ void MASPreferencesWindowController::setSelectedViewController(PreferencesViewCo
     // place yet (never shown, none stored) gets none here: it is placed as it first shows.
     const bool keepPlace = isVisible() || testAttribute(Qt::WA_Moved);
     const QPoint topLeft = pos();
-    m_selected = p;
-    m_content->addWidget(p);
-    p->show();
     p->setMinimumSize(minimum.size());
     p->setMaximumSize(wide ? QWIDGETSIZE_MAX : size.width(), tall ? QWIDGETSIZE_MAX : size.height());
     const int toolbarHeight = m_toolbar->sizeHint().height();
     // Never narrower than the row of pane buttons.
     setMinimumWidth(m_toolbar->sizeHint().width());
+    // The window's least size follows the page's new one now, not at the next layout pass: a page
+    // that shrinks lets the window shrink with it.
+    for (QLayout* own : {static_cast<QLayout*>(m_content), layout()})
+        if (own != nullptr)
+            own->activate();
     m_restoring = true;
     resize(std::max(size.width(), m_toolbar->sizeHint().width()), size.height() + toolbarHeight);
     if (keepPlace)
         move(topLeft);
     m_restoring = false;
-    if (QWidget* key = p->initialKeyView())
-        key->setFocus();
-    m_env.notifications().postNotificationName(
-        AppNotifications::MASPreferencesWindowControllerDidChangeViewNotification, this);
+    m_fitting = false;
+}
+
+bool MASPreferencesWindowController::eventFilter(QObject* watched, QEvent* event)
+{
+    // What the shown page holds changed its size (a description shown, hidden or reworded): the
+    // window fits the page again once its layout has settled.
+    if (event->type() == QEvent::LayoutRequest && watched == m_selected && !m_fitting)
+        QTimer::singleShot(0, this, [this, page = QPointer<QWidget>(m_selected)] {
+            if (page && page == m_selected &&
+                neededSize(m_selected) != m_minimumViewRects.value(m_selected->identifier()).size())
+                fitSelectedPage(false);
+        });
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void MASPreferencesWindowController::closeEvent(QCloseEvent* event)

@@ -1,7 +1,7 @@
 // The settings window: a toolbar of pane buttons over one pane at a time.
 //
 // Clicking a button swaps the window's content for that pane and resizes the window around it with
-// its top-left corner kept in place. The window remembers in the user defaults where it was, which
+// its top-left corner kept in place; so does a change of what the pane holds (a description shown). The window remembers in the user defaults where it was, which
 // pane showed last and the size the user gave each resizable pane, in the defaults of the environment
 // it is made with, and posts its changes of pane and its closing on that environment's centre. The
 // controller owns its panes (they are children of its content widget).
@@ -53,9 +53,14 @@ protected:
     void moveEvent(QMoveEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void addToolbarItem(int index);
+    // The size the page needs: its size hint, with the height its wrapped text takes at that width.
+    static QSize neededSize(PreferencesViewController* p);
+    // Sizes the shown page and the window around it (the stored size of a resizable page first).
+    void fitSelectedPage(bool useStoredFrame);
 
     WindowEnvironment m_env;
     QVector<PreferencesViewController*> m_panes;
@@ -67,5 +72,6 @@ private:
     QVBoxLayout* m_content = nullptr;  // the shown page
     QActionGroup* m_group = nullptr;
     bool m_restoring = false;
+    bool m_fitting = false;
     bool m_hiddenWhileInactive = false;
 };

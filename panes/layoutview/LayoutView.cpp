@@ -26,12 +26,12 @@ LayoutView::LayoutView(LayoutManager& manager, NotificationCenter& center, UserD
     setObjectName(QStringLiteral("LayoutView"));
     setMouseTracking(true);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-    SchemePalette::apply(this, m_defaults.value(SettingsKeys::BackColor));
+    SchemePalette::apply(this, m_defaults.value(SettingsKeys::BackColor), m_defaults.value(SettingsKeys::TextColor));
 }
 
 void LayoutView::displaySettingsChanged()
 {
-    SchemePalette::apply(this, m_defaults.value(SettingsKeys::BackColor));
+    SchemePalette::apply(this, m_defaults.value(SettingsKeys::BackColor), m_defaults.value(SettingsKeys::TextColor));
     update();
 }
 
@@ -135,7 +135,8 @@ void LayoutView::addSubviewsForCurrentLayout()
         view->show();
     }
     if (joined)
-        SchemePalette::apply(this, m_defaults.value(SettingsKeys::BackColor));
+        SchemePalette::apply(
+            this, m_defaults.value(SettingsKeys::BackColor), m_defaults.value(SettingsKeys::TextColor));
     busyIndicator()->raise();
     if (!isBusyIndicatorRunning())
         m_busyIndicator->hide();

@@ -2,6 +2,8 @@
 // (through the colour chooser and its keys) leaves the study pane's buttons, the pane's title and
 // its tab bar's "+" readable, and links and Strong's numbers read on the page; a verse highlighted in
 // a colour of the colour table beyond the menu's (Light Pink, from another computer) is painted in it.
+// On a near-black page the study pane's lists (Recent Verses, Find's results, Library Search) take
+// the page's colours, every colour they draw reads there, and the current tab stands out.
 
 #include "app/QuillsteadAppController.h"
 #include "app/QuillsteadWindowController.h"
@@ -10,6 +12,7 @@
 #include "app/preferences/MASPreferencesWindowController.h"
 #include "engine/references/cBibleRef.h"
 #include "library/GoToRequest.h"
+#include "panes/bookpane/PaneTabBar.h"
 #include "panes/layoutview/LayoutPanes.h"
 #include "panes/layoutview/LayoutView.h"
 #include "panes/layoutview/LayoutViewController.h"
@@ -18,7 +21,11 @@
 #include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 #include "platform/ui/CommandNames.h"
+#include "search/execution/SearchResultsAggregator.h"
 #include "studypane/HighlightStore.h"
+#include "studypane/StudyPaneBibleGotoViewController.h"
+#include "studypane/StudyPaneLibrarySearchViewController.h"
+#include "studypane/StudyPaneSearchResultsViewController.h"
 #include "studypane/StudyPaneViewController.h"
 
 #include "ReaderTestProgram.h"
@@ -27,11 +34,15 @@
 
 #include <QColorDialog>
 #include <QHash>
+#include <QHeaderView>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMainWindow>
+#include <QTableView>
 #include <QTest>
 #include <QToolButton>
+#include <functional>
 
 namespace {
 
@@ -65,28 +76,55 @@ protected:
         ASSERT_TRUE(waitFor([chooser] { return !chooser->isVisible(); }));
     }
 
-    // How well what the window draws in the widget's place reads: the contrast between the colour
-    // most of it has (what it is drawn on) and the colour that stands out most from it (its text).
-    static double drawnContrast(QMainWindow* window, const QWidget* widget)
+    static ReadableColors::Rgb rgb(QRgb c) { return {qRed(c) / 255.0, qGreen(c) / 255.0, qBlue(c) / 255.0}; }
+
+    // The colours the window draws in the widget's place, with how many pixels have each.
+    static QHash<QRgb, int> drawnColors(QMainWindow* window, const QWidget* widget)
     {
         const QRect place(widget->mapTo(window, QPoint(0, 0)), widget->size());
         const QImage image = window->grab(place).toImage().convertToFormat(QImage::Format_RGB32);
         QHash<QRgb, int> counts;
         for (int y = 0; y < image.height(); ++y)
             for (int x = 0; x < image.width(); ++x)
-                ++counts[image.pixel(x, y)];
-        QRgb background = 0;
+                ++counts[image.pixel(x, y) & 0xffffff];
+        return counts;
+    }
+
+    // The colour that most of the pixels counted for which `which` holds have (0 when none).
+    static QRgb mostDrawn(const QHash<QRgb, int>& counts, const std::function<bool(QRgb)>& which = {})
+    {
+        QRgb color = 0;
         int most = -1;
         for (auto it = counts.cbegin(); it != counts.cend(); ++it)
-            if (it.value() > most) {
+            if (it.value() > most && (!which || which(it.key()))) {
                 most = it.value();
-                background = it.key();
+                color = it.key();
             }
-        auto rgb = [](QRgb c) { return ReadableColors::Rgb {qRed(c) / 255.0, qGreen(c) / 255.0, qBlue(c) / 255.0}; };
+        return color;
+    }
+
+    // How well what the window draws in the widget's place reads: the contrast between the colour
+    // most of it has (what it is drawn on) and the colour that stands out most from it (its text).
+    static double drawnContrast(QMainWindow* window, const QWidget* widget)
+    {
+        const QHash<QRgb, int> counts = drawnColors(window, widget);
+        const QRgb background = mostDrawn(counts);
         double best = 1;
         for (auto it = counts.cbegin(); it != counts.cend(); ++it)
             best = std::max(best, ReadableColors::contrast(rgb(it.key()), rgb(background)));
         return best;
+    }
+
+    // A list drawn on the page's colour (what most of its rows are drawn on), its text reading there.
+    static void expectListOnThePage(QMainWindow* window, QAbstractItemView* list, const ReadableColors::Rgb& page)
+    {
+        ASSERT_TRUE(waitFor([list] { return list->model() != nullptr && list->model()->rowCount() > 0; }));
+        ASSERT_TRUE(TestSupport::waitForViewsPainted(window));
+        const QHash<QRgb, int> counts = drawnColors(window, list->viewport());
+        const QRgb background = mostDrawn(counts);
+        EXPECT_LT(ReadableColors::contrast(rgb(background), page), 1.1)
+            << "the list is drawn on #" << QString::number(background, 16).toStdString();
+        EXPECT_GE(drawnContrast(window, list->viewport()), ReadableColors::kTargetContrast);
     }
 };
 
@@ -203,4 +241,101 @@ TEST_F(ColorsWindow, AVerseHighlightedInLightPinkIsPaintedInIt)
         << parts[2].toStdString();
     HighlightStore(&reader_test::programEnvironment().notifications(), reader_test::programEnvironment().highlights())
         .highlightVerses({john316}, 0);
+}
+
+TEST_F(ColorsWindow, ANearBlackPageReachesTheListsAndTheCurrentTab)
+{
+    const auto [window, kjv, study] = launchAtKjv();
+    ASSERT_TRUE(kjv);
+    ASSERT_NE(study, nullptr);
+    QMainWindow* main = window->window();
+
+    // Settings > Color: a near-black background; the text stays the default black.
+    ASSERT_TRUE(reader_test::choose(window, CommandNames::ColorSettings));
+    MASPreferencesWindowController* settings = m_controller->preferencesWindowController();
+    ASSERT_NE(settings, nullptr);
+    QWidget* colors = settings->viewControllerForIdentifier(
+        QString::fromLatin1(ColorPreferencesViewController::kIdentity.identifier));
+    ASSERT_NE(colors, nullptr);
+    pickWithTheChooser(colors->findChild<ColorWell*>(SettingsKeys::BackColor.name), QColor(0x10, 0x10, 0x10));
+    settings->close();
+    QApplication::processEvents();
+    const ReadableColors::Rgb page = *ReadableColors::fromHtml(QStringLiteral("#101010"));
+
+    // Recent Verses, after a go-to by the keys.
+    ASSERT_TRUE(reader_test::pressKeys(window, QKeySequence(QStringLiteral("Ctrl+L"))));
+    StudyPaneBibleGotoViewController* gotoPane = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        gotoPane = dynamic_cast<StudyPaneBibleGotoViewController*>(study->subpaneViewController());
+        QWidget* focus = QApplication::focusWidget();
+        return gotoPane != nullptr && focus != nullptr &&
+            (focus == gotoPane->verseComboBox() || gotoPane->verseComboBox()->isAncestorOf(focus));
+    })) << "the keys are in "
+        << (QApplication::focusWidget() ? QApplication::focusWidget()->metaObject()->className() : "nothing");
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("John 3:16"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    auto* recent = study->paneView()->findChild<QTableView*>(QStringLiteral("recentVerses"));
+    ASSERT_NE(recent, nullptr);
+    {
+        SCOPED_TRACE("Recent Verses");
+        expectListOnThePage(main, recent, page);
+    }
+
+    // Find's results, with the found words in a green that reads on the page.
+    ASSERT_TRUE(reader_test::pressKeys(window, QKeySequence(QStringLiteral("Ctrl+F"))));
+    auto* find =
+        dynamic_cast<StudyPaneSearchResultsViewController*>(study->subpane(StudyPaneViewController::kSearchSubpane));
+    ASSERT_NE(find, nullptr);
+    ASSERT_TRUE(waitFor([&] { return study->subpaneViewController() == find && find->searchField()->hasFocus(); }));
+    QTest::keyClicks(find->searchField(), QStringLiteral("loved"));
+    QTest::keyClick(find->searchField(), Qt::Key_Return);
+    ASSERT_TRUE(waitFor([find] { return find->aggregator().isComplete(); }));
+    {
+        SCOPED_TRACE("Find");
+        QTableView* results = find->searchResultsTableView();
+        expectListOnThePage(main, results, page);
+        const QRgb green = mostDrawn(drawnColors(main, results->viewport()),
+            [](QRgb c) { return qGreen(c) > std::max(qRed(c), qBlue(c)) + 40; });
+        ASSERT_NE(green, 0u) << "no found word is drawn in green";
+        EXPECT_GE(ReadableColors::contrast(rgb(green), page), ReadableColors::kTargetContrast - 0.05)
+            << "#" << QString::number(green, 16).toStdString();
+    }
+
+    // Library Search.
+    ASSERT_TRUE(reader_test::choose(window, CommandNames::LibrarySearch));
+    auto* library = dynamic_cast<StudyPaneLibrarySearchViewController*>(
+        study->subpane(StudyPaneViewController::kLibrarySearchSubpane));
+    ASSERT_NE(library, nullptr);
+    ASSERT_TRUE(waitFor([&] { return study->subpaneViewController() == library; }));
+    library->searchField()->setFocus();
+    QTest::keyClicks(library->searchField(), QStringLiteral("loved"));
+    QTest::keyClick(library->searchField(), Qt::Key_Return);
+    const QAbstractItemModel* rows = library->searchResultsTableView()->model();
+    ASSERT_TRUE(waitFor([rows] {
+        const QString title = rows->headerData(0, Qt::Horizontal).toString();
+        return title.endsWith(QStringLiteral(" Books in Library")) && !title.startsWith(QStringLiteral("Searched"));
+    }));
+    {
+        SCOPED_TRACE("Library Search");
+        expectListOnThePage(main, library->searchResultsTableView(), page);
+    }
+
+    // The King James pane's current tab: set apart from the page its pane is drawn on, its label readable.
+    LayoutBookPane* pane = panes()->currentBookPane();
+    ASSERT_NE(pane, nullptr);
+    PaneTabBar* tabs = pane->paneView()->findChild<PaneTabBar*>();
+    ASSERT_NE(tabs, nullptr);
+    ASSERT_GE(tabs->currentIndex(), 0);
+    const QRect tab = tabs->tabRect(tabs->currentIndex());
+    const QImage drawn = main->grab(QRect(tabs->mapTo(main, tab.topLeft()), tab.size())).toImage();
+    QHash<QRgb, int> tabColors;
+    for (int y = 0; y < drawn.height(); ++y)
+        for (int x = 0; x < drawn.width(); ++x)
+            ++tabColors[drawn.pixel(x, y) & 0xffffff];
+    const QRgb fill = mostDrawn(tabColors);
+    EXPECT_GE(ReadableColors::contrast(rgb(fill), page), 1.5) << "#" << QString::number(fill, 16).toStdString();
+    double label = 1;
+    for (auto it = tabColors.cbegin(); it != tabColors.cend(); ++it)
+        label = std::max(label, ReadableColors::contrast(rgb(it.key()), rgb(fill)));
+    EXPECT_GE(label, ReadableColors::kTargetContrast);
 }

@@ -50,7 +50,7 @@ QString ruleBody(const QString& css, const QString& selector)
 // The rules of the highlight colours beyond the template's sixteen, with the registered defaults: one
 // for each of the 123 colours, and the words of Christ, links, Strong's numbers or found words set
 // apart on the colours where theirs would not read.
-constexpr int kColorTableRules = 346;
+constexpr int kColorTableRules = 427;
 
 class CSSManagerTest : public ::testing::Test {
 protected:
@@ -99,10 +99,10 @@ TEST_F(CSSManagerTest, EachSheetIsBuiltFromItsTemplates)
     EXPECT_FALSE(base.contains(QStringLiteral("._stheb")));
     EXPECT_TRUE(base.startsWith(QStringLiteral("body {padding:0; margin:0 6px 0 6px;")));
     EXPECT_TRUE(base.endsWith(QStringLiteral("span._search {color:#008000; font-weight:normal;}")));
-    m_defaults->set(SettingsKeys::SearchColor, QStringLiteral("#ff00ff"));
+    m_defaults->set(SettingsKeys::SearchColor, QStringLiteral("#aa00aa"));
     m_defaults->set(SettingsKeys::SearchBold, true);
     EXPECT_EQ(ruleBody(css().cssForNoteViewEdit(), QStringLiteral("span._search")),
-        QStringLiteral("color:#ff00ff; font-weight:bold;"));
+        QStringLiteral("color:#aa00aa; font-weight:bold;"));
     const QString results = css().cssForSearchResultsView();
     EXPECT_EQ(countRules(results), 29 + 68 + 2);
     EXPECT_FALSE(results.contains(QStringLiteral("%@!")));
@@ -128,8 +128,9 @@ TEST_F(CSSManagerTest, EachDisplaySettingChangesItsRule)
         {"bodyFont", "Georgia", "body",
             "padding:0; margin:0 4px 0 12px; font:normal 12pt \"Georgia\"; background-color: #ffffff; color:#000000;  "
             "line-height: 1.2;"},
+        // Black text does not read there: it is lightened just enough.
         {"backColor", "#101010", "body",
-            "padding:0; margin:0 4px 0 12px; font:normal 12pt \"Arial\"; background-color: #101010; color:#000000;  "
+            "padding:0; margin:0 4px 0 12px; font:normal 12pt \"Arial\"; background-color: #101010; color:#7c7c7c;  "
             "line-height: 1.2;"},
         {"lineHeight", 1.75, "body",
             "padding:0; margin:0 4px 0 12px; font:normal 12pt \"Arial\"; background-color: #ffffff; color:#000000;  "
@@ -152,7 +153,7 @@ TEST_F(CSSManagerTest, EachDisplaySettingChangesItsRule)
         {"strongsNumbers", false, "._stheb", "font-size:80%;display:none;"},
         {"strongsColor", "#123456", "._interlinearrow", "font-size:80%;color:#123456;"},
         {"strongsDecoration", "underline", "._stgrk a", "color:#0000CC;text-decoration:underline;"},
-        {"searchColor", "#ff00ff", "span._search", "color:#ff00ff; font-weight:normal;"},
+        {"searchColor", "#aa00aa", "span._search", "color:#aa00aa; font-weight:normal;"},
         {"searchBold", true, "span._search", "color:#008000; font-weight:bold;"},
         {"wocColor", "#aa0000", "span._woc", "color:#aa0000; font-weight:normal;"},
         {"wocBold", true, "span._woc", "color:#CC0000; font-weight:bold;"},
@@ -367,9 +368,24 @@ TEST_F(CSSManagerTest, EveryColourOfTheTablePaintsAndLinksReadOnAnyBackground)
         EXPECT_GT(rgb.blue, rgb.red);  // still a blue
     }
     EXPECT_EQ(m_defaults->value(SettingsKeys::LinkColor), QStringLiteral("#0000c0"));
-    // White text keeps to the black page: on the light footnote and linked-passage backgrounds it
-    // is darkened until it reads.
-    EXPECT_FALSE(night.contains(QStringLiteral(".footnote {color:")));
+    // So do the found words' green (4.1:1 on black) and the words of Christ's red, on the page and in
+    // the result lists.
+    for (const QString& sheet : {night, css().cssForSearchResultsView()}) {
+        for (const char* selector : {"span._search", "span._woc"}) {
+            SCOPED_TRACE(selector);
+            const auto color = QRegularExpression(QStringLiteral("color:(#[0-9a-f]{6});"))
+                                   .match(ruleBody(sheet, QLatin1String(selector)));
+            ASSERT_TRUE(color.hasMatch()) << ruleBody(sheet, QLatin1String(selector)).toStdString();
+            EXPECT_NEAR(ReadableColors::contrast(*ReadableColors::fromHtml(color.captured(1)), black),
+                ReadableColors::kTargetContrast, 0.1);
+        }
+    }
+    // The black text is lightened on the black page; white text keeps to it, and on the light
+    // footnote and linked-passage backgrounds it is darkened until it reads.
+    const auto nightText =
+        QRegularExpression(QStringLiteral("color:(#[0-9a-f]{6});")).match(ruleBody(night, QStringLiteral("body")));
+    ASSERT_TRUE(nightText.hasMatch());
+    EXPECT_NEAR(ReadableColors::contrast(*ReadableColors::fromHtml(nightText.captured(1)), black), 4.5, 0.1);
     m_defaults->set(SettingsKeys::TextColor, QStringLiteral("#ffffff"));
     const QString white = css().cssForBookView();
     EXPECT_EQ(ruleBody(white, QStringLiteral("body")).count(QStringLiteral("color:#ffffff;")), 1);
@@ -381,7 +397,14 @@ TEST_F(CSSManagerTest, EveryColourOfTheTablePaintsAndLinksReadOnAnyBackground)
         ASSERT_TRUE(text);
         EXPECT_NEAR(ReadableColors::contrast(*text, *ReadableColors::fromHtml(QLatin1String(back))), 4.5, 0.1);
     }
-    // A colour that reads is kept as written; text that is no #rrggbb colour is left alone.
-    EXPECT_EQ(ReadableColors::readableOn(QStringLiteral("#C08080"), QStringLiteral("#FFFFF8")), "#C08080");
+    // A colour that reads is kept as written, one short of the controls' contrast is moved (a pink of
+    // 3.1:1 on white); text that is no #rrggbb colour is left alone.
+    EXPECT_EQ(ReadableColors::readableOn(QStringLiteral("#767676"), QStringLiteral("#FFFFFF")), "#767676");
+    const auto pink =
+        ReadableColors::fromHtml(ReadableColors::readableOn(QStringLiteral("#C08080"), QStringLiteral("#FFFFF8")));
+    ASSERT_TRUE(pink);
+    const double pinkContrast = ReadableColors::contrast(*pink, *ReadableColors::fromHtml(QStringLiteral("#FFFFF8")));
+    EXPECT_GE(pinkContrast, ReadableColors::kTargetContrast);
+    EXPECT_LT(pinkContrast, ReadableColors::kTargetContrast + 0.1);
     EXPECT_EQ(ReadableColors::readableOn(QStringLiteral("blue"), QStringLiteral("#000000")), "blue");
 }

@@ -21,6 +21,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTableWidget>
@@ -343,6 +344,42 @@ TEST_F(GotoTest, TypedReferencesGoThereOrShowAToast)
     EXPECT_EQ(pane->recentGoToVerseKeys().value(0), key(43, 3, 16));
     ASSERT_TRUE(waitFor([&] { return recent->item(0, 0)->text().contains(QStringLiteral("3:16")); }));
     screenshot(QStringLiteral("bible-goto-subpane.png"));
+
+    // The list made narrower between two paints: a verse drawn on one line in the wide list is drawn
+    // laid out again at the new width, wrapped onto the cell's lines, never the wide line cut short.
+    {
+        pane->pushKeyOnRecentStack(key(45, 6, 23), QString());
+        go->reloadRecentList();
+        ASSERT_TRUE(recent->item(0, 0)->text().contains(QStringLiteral("6:23")));
+        QWidget* view = pane->paneView();
+        view->show();
+        // The lines of ink the first row's verse shows below its title.
+        const auto verseLines = [&](int width) {
+            view->resize(width, 600);
+            for (int i = 0; i < 5; ++i)
+                QCoreApplication::processEvents();
+            const QImage image = recent->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            const QRect cell = recent->visualRect(recent->model()->index(0, 0)).adjusted(4, 0, -4, 0);
+            QFont bold = recent->font();
+            bold.setBold(true);
+            const int top = cell.y() + QFontMetrics(bold).height() + 2;
+            const QRgb ground = image.pixel(cell.x(), cell.bottom() - 1);
+            int lines = 0;
+            bool inLine = false;
+            for (int y = top; y < cell.bottom(); ++y) {
+                bool ink = false;
+                for (int x = cell.x(); x <= cell.right() && !ink; ++x)
+                    ink = std::abs(qGray(image.pixel(x, y)) - qGray(ground)) > 96;
+                lines += ink && !inLine ? 1 : 0;
+                inLine = ink;
+            }
+            return lines;
+        };
+        ASSERT_EQ(verseLines(900), 1) << "the verse does not fit one line of the wide list";
+        EXPECT_EQ(verseLines(260), BibleVerseTableCellView::kTextLines)
+            << "the verse is drawn as laid out for the wide list";
+        view->resize(320, 600);
+    }
 }
 
 // A commentary's look-up field goes to the note that covers a typed verse, across a chapter's end as

@@ -44,6 +44,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
@@ -911,6 +912,135 @@ TEST_F(Preferences, CloudSyncIntervalsAndAutomaticSync)
     auto* syncNow = pane->findChild<QPushButton*>(QStringLiteral("syncNowButton"));
     syncNow->click();
     EXPECT_EQ(fake.syncNow, 1);
+}
+
+// The automatic sync's description, shown as the box is ticked and reworded with each interval, is
+// never cut: the page, and the window around it, grow to hold its lines, and shrink when it goes.
+TEST_F(Preferences, TheAutomaticSyncDescriptionWrapsAndThePageGrowsToHoldIt)
+{
+    FakeSync fake;
+    fake.install();
+    d().set(SettingsKeys::AutoSyncEnabled, false);
+    d().set(SettingsKeys::AutoSyncFreq, 3600000);
+    d().set(SettingsKeys::PreferencesSelectedView, QStringLiteral("SyncPreferences"));
+    MASPreferencesWindowController window(pageEnv().window, allPages(), QStringLiteral("Settings"));
+    window.show();
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    auto* page = settings_test::shownPage<SyncPreferencesViewController>(&window);
+    ASSERT_NE(page, nullptr);
+    auto* box = page->findChild<QCheckBox*>(QStringLiteral("autoSyncCheckbox"));
+    auto* freq = page->findChild<QComboBox*>(QStringLiteral("autoSyncFrequencyPopUpButton"));
+    auto* description = page->findChild<QLabel*>(QStringLiteral("autoSyncFrequencyDescriptionTextField"));
+    ASSERT_TRUE(box && freq && description);
+    const int closedHeight = window.height();
+
+    // Every line of the description inside the page, and the page inside the window.
+    const auto wholeDescription = [&] {
+        return description->isVisible() && description->height() >= description->heightForWidth(description->width()) &&
+            description->geometry().bottom() < page->height() &&
+            page->mapTo(&window, QPoint(0, page->height())).y() <= window.height();
+    };
+    // The box ticked by the keys: the window grows to hold the hourly description.
+    box->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([box] { return box->hasFocus(); }));
+    QTest::keyClick(box, Qt::Key_Space);
+    ASSERT_TRUE(d().value(SettingsKeys::AutoSyncEnabled));
+    EXPECT_TRUE(QTest::qWaitFor(wholeDescription))
+        << description->height() << " of " << description->heightForWidth(description->width());
+    EXPECT_GT(window.height(), closedHeight);
+    // "Every few seconds", chosen with the keys: its longer description is whole too.
+    freq->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([freq] { return freq->hasFocus(); }));
+    QTest::keyClick(freq, Qt::Key_Down);
+    QTest::keyClick(freq, Qt::Key_Down);
+    ASSERT_EQ(d().value(SettingsKeys::AutoSyncFreq), SyncPreferencesViewController::kAutoSyncSecondsMs);
+    ASSERT_TRUE(description->text().contains(QStringLiteral("every few seconds")));
+    EXPECT_TRUE(QTest::qWaitFor(wholeDescription))
+        << description->height() << " of " << description->heightForWidth(description->width());
+    // Unticked, the page gives the room back.
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_Space);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.height() == closedHeight; }))
+        << window.height() << " " << closedHeight << " page " << page->sizeHint().height() << " " << page->height()
+        << " vis " << description->isVisible();
+}
+
+// Reopened on Customer ID, the settings window puts the keys in the page's first control: the
+// customer ID field, or Log Out once logged in. A log-out that would leave unsynced changes asks
+// first, and the answer Return or Space gives keeps the account.
+TEST_F(Preferences, TheAccountPageTakesTheKeysAndALogOutLeavingUnsyncedChangesAsksFirst)
+{
+    QTemporaryDir home;
+    setenv("XDG_DATA_HOME", home.path().toUtf8().constData(), 1);
+    FakeSync fake;
+    fake.install();
+    fake.someData = true;
+    fake.unsynced = true;
+    d().set(SettingsKeys::PreferencesSelectedView, QStringLiteral("LoginPreferences"));
+    const auto openSettings = [] {
+        auto window =
+            std::make_unique<MASPreferencesWindowController>(pageEnv().window, allPages(), QStringLiteral("Settings"));
+        window->show();
+        QApplication::setActiveWindow(window.get());
+        EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        return window;
+    };
+    {
+        auto window = openSettings();
+        auto* page = settings_test::shownPage<LoginPreferencesViewController>(window.get());
+        ASSERT_NE(page, nullptr);
+        QLineEdit* customer = page->textField(SettingsKeys::CustomerID);
+        EXPECT_TRUE(QTest::qWaitFor([customer] { return QApplication::focusWidget() == customer; }));
+    }
+
+    // Logged in: the keys are on Log Out.
+    d().set(SettingsKeys::CredentialsValid, true);
+    d().set(SettingsKeys::CustomerID, QStringLiteral("demo@quillstead.test"));
+    d().set(SettingsKeys::CustomerIDNum, 10001);
+    d().set(SettingsKeys::CustomerFirstName, QStringLiteral("Demo"));
+    auto window = openSettings();
+    auto* page = settings_test::shownPage<LoginPreferencesViewController>(window.get());
+    ASSERT_NE(page, nullptr);
+    ASSERT_EQ(page->shownCredentialsView(), QStringLiteral("LogoutView"));
+    auto* logOut = page->findChild<QPushButton*>(QStringLiteral("logoutButton"));
+    ASSERT_TRUE(QTest::qWaitFor([logOut] { return QApplication::focusWidget() == logOut; }))
+        << (QApplication::focusWidget() ? QApplication::focusWidget()->metaObject()->className() : "nothing");
+
+    // Space: asked first; the default answer keeps the account, and the settings file keeps it.
+    m_alerts.clear();
+    m_alerts.setWhileShown(
+        [this](const Alert& a) { m_alerts.queueAnswer(AlertFirstButtonReturn + a.effectiveDefaultButton()); });
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    ASSERT_EQ(m_alerts.shown().size(), 1);
+    const Alert asked = m_alerts.shown()[0];
+    EXPECT_EQ(asked.effectiveButtons().value(asked.effectiveDefaultButton()), QStringLiteral("Stay Logged In"));
+    EXPECT_EQ(page->shownCredentialsView(), QStringLiteral("LogoutView"));
+    ASSERT_TRUE(d().synchronize());
+    QSettings stored(m_dir->filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
+    EXPECT_TRUE(stored.value(SettingsKeys::CredentialsValid.name).toBool());
+    EXPECT_EQ(stored.value(SettingsKeys::CustomerIDNum.name).toLongLong(), 10001);
+
+    // The other answer logs out.
+    m_alerts.setWhileShown([this](const Alert& a) {
+        m_alerts.queueAnswer(AlertFirstButtonReturn + int(a.effectiveButtons().indexOf(QStringLiteral("Log Out"))));
+    });
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    EXPECT_EQ(m_alerts.shown().size(), 2);
+    EXPECT_EQ(page->shownCredentialsView(), QStringLiteral("LoginView"));
+    ASSERT_TRUE(d().synchronize());
+    stored.sync();
+    EXPECT_FALSE(stored.value(SettingsKeys::CredentialsValid.name).toBool());
+    // Nothing left to lose: no question.
+    m_alerts.setWhileShown({});
+    window.reset();
+    d().set(SettingsKeys::CredentialsValid, true);
+    fake.unsynced = false;
+    window = openSettings();
+    page = settings_test::shownPage<LoginPreferencesViewController>(window.get());
+    page->findChild<QPushButton*>(QStringLiteral("logoutButton"))->click();
+    EXPECT_EQ(m_alerts.shown().size(), 2);
+    EXPECT_FALSE(d().value(SettingsKeys::CredentialsValid));
 }
 
 TEST_F(Preferences, CloudSyncShowsTheProgressOfARunningSync)
