@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <future>
+#include <mutex>
 #include <thread>
 
 #include "engine/foundation/cMsgBox.h"
@@ -595,11 +596,31 @@ TEST_F(HighlightTest, TwoReaderThreadsReadTheChapterCachesAtOnce)
             }
         }
     };
+    // The statements in the order they ran, and on which thread: a note lookup holds the connection
+    // from its look at the file to its read of a chapter, so no other thread's statement runs between.
+    struct Trace {
+        std::mutex lock;
+        std::vector<std::pair<std::thread::id, bool>> statements;  // thread, a read of notes
+        static int record(unsigned, void* self, void*, void* sql)
+        {
+            auto* trace = static_cast<Trace*>(self);
+            const bool notes = std::strstr(static_cast<const char*>(sql), "FROM BibleNotes") != nullptr;
+            const std::lock_guard<std::mutex> guard(trace->lock);
+            trace->statements.emplace_back(std::this_thread::get_id(), notes);
+            return 0;
+        }
+    } trace;
+    sqlite3_trace_v2(cSQLiteDbBase::connectionHandle(), SQLITE_TRACE_STMT, &Trace::record, &trace);
     std::thread one(reader, false);
     std::thread two(reader, true);
     one.join();
     two.join();
+    sqlite3_trace_v2(cSQLiteDbBase::connectionHandle(), 0, nullptr, nullptr);
     EXPECT_EQ(wrong, 0);
+    int between = 0;
+    for (std::size_t i = 1; i < trace.statements.size(); ++i)
+        between += trace.statements[i].second && trace.statements[i - 1].first != trace.statements[i].first;
+    EXPECT_EQ(between, 0) << "another thread's statement ran inside a note lookup";
     notes.Close();
 }
 
