@@ -850,11 +850,11 @@ TEST_F(Scenario, ThePageShowsWhatTheDatabaseHoldsAfterANoteIsClearedOrAHighlight
     BookPageView* page = pageOf(bible);
     ASSERT_NE(page, nullptr);
     ASSERT_TRUE(waitFor([&] { return page->webViewSerialNumber() >= renderAfterDeletion && page->isPageReady(); }));
+    ASSERT_TRUE(
+        TestSupport::waitForScript(page->page(), QStringLiteral("!!document.getElementById('_s43.3.17')"), true));
     const QString noteLink = QStringLiteral("document.querySelector('a[href*=\"note:_043003017000\"]') !== null");
     EXPECT_EQ(TestSupport::runScript(page->page(), noteLink).value_or(QVariant()), QVariant(false))
         << "the page rendered after the deletion still links the note";
-    EXPECT_TRUE(
-        TestSupport::waitForScript(page->page(), QStringLiteral("!!document.getElementById('_s43.3.17')"), true));
 
     // Two highlights written through another connection to the database, as another program writes
     // them, while the page shows John 3; then Go To a verse of John 3.
