@@ -201,6 +201,30 @@ bool cBibleNoteStg::findBibleNoteRecid(std::int32_t booknum, std::int32_t chapte
         !rows.empty();
 }
 
+bool cBibleNoteStg::firstLiveNoteKeyInRange(std::uint32_t first, std::uint32_t last, std::uint32_t& key)
+{
+    if (last < first || last - first > 0xFFFF)
+        return false;
+    // The keys in the order they are tried: from the first, masked, up to the last or to 0xFFFFFF
+    // where the range wraps, then from 0 on. A row's numbers match a key as the statement of one
+    // verse matches them: whole numbers of 0 to 255.
+    const std::uint32_t from = first & 0xFFFFFF;
+    const std::uint32_t to = last & 0xFFFFFF;
+    const bool wraps = (first >> 24) != (last >> 24);
+    const std::uint32_t end = wraps ? 0xFFFFFF : to;
+    const std::uint32_t wrappedEnd = wraps ? to : 0;
+    cSQLRows rows;
+    if (!exec("SELECT k FROM (SELECT booknum * 65536 + chapter * 256 + verse AS k FROM BibleNotes WHERE deleted = 0 "
+              "AND booknum BETWEEN ? AND ? AND chapter BETWEEN 0 AND 255 AND verse BETWEEN 0 AND 255 AND booknum = "
+              "CAST(booknum AS INTEGER) AND chapter = CAST(chapter AS INTEGER) AND verse = CAST(verse AS INTEGER)) "
+              "WHERE k BETWEEN ? AND ? OR (? AND k <= ?) ORDER BY k < ?, k LIMIT 1",
+            {wraps ? 0u : from >> 16, wraps ? 255u : to >> 16, from, end, wraps ? 1 : 0, wrappedEnd, from}, &rows) ||
+        rows.empty() || rows[0].empty())
+        return false;
+    key = static_cast<std::uint32_t>(rows[0][0].toInt64());
+    return true;
+}
+
 bool cBibleNoteStg::readChapterNotes(std::uint32_t chapterKey, cVerseChapterCache::Chapter& chapter)
 {
     cSQLRows rows;

@@ -48,6 +48,11 @@ public:
         std::int32_t booknum, std::int32_t chapter, std::int32_t verse, bool includeDeleted);
     // Whether a live note exists at the verse.
     bool findBibleNoteRecid(std::int32_t booknum, std::int32_t chapter, std::int32_t verse);
+    // The first key from `first` to `last` (at most 0x10000 keys, each book << 16 | chapter << 8 |
+    // verse with the bits above those ignored, so that a range that runs past 0xFFFFFF goes on from
+    // 0) at which a live note stands, as findBibleNoteRecid answers key by key, into `key` without
+    // those bits; false when none does (or on failure). One statement.
+    bool firstLiveNoteKeyInRange(std::uint32_t first, std::uint32_t last, std::uint32_t& key);
     // The verses of one chapter (book << 8 | chapter) that have a live note, as findBibleNoteRecid
     // answers for each verse number. One statement.
     bool readChapterNotes(std::uint32_t chapterKey, cVerseChapterCache::Chapter& chapter);

@@ -131,15 +131,7 @@ std::uint32_t cNoteDoc::noteVerseFromTable(const cBibleRef& reference)
     std::uint32_t found = 0;
     cVerseChapterCache::visitKeyRanges(reference, [&](std::uint32_t first, std::uint32_t last) {
         const std::uint32_t end = rangeEnd(first, last);
-        for (std::uint64_t k = first; k <= end; ++k) {
-            const auto verse = static_cast<std::uint32_t>(k);
-            if (m_bibleNoteStore.findBibleNoteRecid(
-                    bibleKeyBook(verse), bibleKeyChapter(verse), bibleKeyVerse(verse))) {
-                found = verse;
-                return true;
-            }
-        }
-        return false;
+        return end >= first && m_bibleNoteStore.firstLiveNoteKeyInRange(first, end, found);
     });
     return found;
 }

@@ -95,7 +95,8 @@ public:
 private:
     cBibleNoteStg m_bibleNoteStore;
     cBookNoteStg m_bookNoteStore;
-    // noteVerseInReference without the cache, a statement per verse (inside a transaction).
+    // noteVerseInReference without the cache (inside a transaction, or for a range wider than the
+    // cache reads): a statement per range of keys.
     std::uint32_t noteVerseFromTable(const cBibleRef& reference);
 
     cVerseChapterCache m_noteVerses;  // under cSQLiteDbBase::statementLock

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <future>
+#include <mutex>
 #include <thread>
 
 #include "engine/foundation/cMsgBox.h"
@@ -254,7 +255,8 @@ TEST_F(HighlightTest, MigratesTheOlderTable)
     EXPECT_EQ(record.deleted, 0);
 }
 
-// A verse map in which verse 3:1:6 of one versification is 1:1:5 of another.
+// A verse map in which verse 3:1:6 of one versification is 1:1:5 of another, and 7:2:1 covers the
+// verses 6:2:1-250.
 class EquivalentHighlights : public HighlightTest {
 protected:
     static void load(std::int32_t (*loader)(std::FILE*), int count, const std::string& rows)
@@ -272,9 +274,9 @@ protected:
         HighlightTest::SetUp();
         load(cBibleRefTables::loadBookNumToNameNum, 7, "1,1\n2,2\n3,1\n4,19\n5,19\n6,27\n7,40\n");
         load(cBibleRefTables::loadBibleBooks, 5, "1,0,1\n1,1,2\n2,0,3\n2,1,2\n3,0,5\n4,0,1\n4,1,3\n5,0,6\n5,1,7\n");
-        load(cBibleRefTables::loadVerseMap, 6,
+        load(cBibleRefTables::loadVerseMap, 7,
             "1,1,1,10,3,1,2,1\n1,1,11,250,3,2,1,1\n2,1,1,5,6,1,1,1\n3,1,2,11,1,1,1,1\n3,2,1,250,1,1,11,1\n"
-            "4,5,1,3,5,5,1,0\n");
+            "4,5,1,3,5,5,1,0\n6,2,1,250,7,2,1,0\n");
     }
     void TearDown() override
     {
@@ -325,7 +327,8 @@ TEST_F(EquivalentHighlights, ChapterLookupsAnswerAsTheRowsAcrossEveryWrite)
     cNoteDoc notes;
     ASSERT_TRUE(notes.openStores(cLString16()));
     std::vector<cBibleRef> verses;
-    for (const auto& [book, chapter] : std::vector<std::pair<int, int>> {{1, 1}, {3, 1}, {3, 2}, {2, 1}, {50, 7}}) {
+    for (const auto& [book, chapter] :
+        std::vector<std::pair<int, int>> {{1, 1}, {3, 1}, {3, 2}, {2, 1}, {50, 7}, {7, 2}, {6, 2}}) {
         for (int verse = 0; verse <= 40; ++verse)
             verses.push_back(ref(book, chapter, verse));
     }
@@ -434,6 +437,23 @@ TEST_F(EquivalentHighlights, ChapterLookupsAnswerAsTheRowsAcrossEveryWrite)
                   nullptr, nullptr, nullptr),
         SQLITE_OK);
     agree("written by another connection");
+    // Rows whose numbers name no verse are no note, in the cache as in the rows; a note in the wide
+    // range of keys 7:2:1 covers is found there.
+    ASSERT_EQ(sqlite3_exec(other,
+                  "INSERT INTO BibleNotes (booknum, chapter, verse, note, serverid, deleted) VALUES "
+                  "(6, 2, 12.5, 'x', 0, 0), (6, 258, 12, 'x', 0, 0), (6, 2, 'twelve', 'x', 0, 0), "
+                  "(262, 2, 12, 'x', 0, 0), (6, 2, 200, 'x', 0, 0)",
+                  nullptr, nullptr, nullptr),
+        SQLITE_OK);
+    agree("rows that name no verse");
+    EXPECT_EQ(notes.noteVerseInReference(ref(7, 2, 1)), makeBibleKey(6, 2, 200));
+    // Without the cache (inside a transaction) each range is one statement, not one per key.
+    EXPECT_TRUE(m_raw.runInTransaction([&] {
+        StatementCounter counter;
+        EXPECT_EQ(notes.noteVerseInReference(ref(7, 2, 1)), makeBibleKey(6, 2, 200));
+        EXPECT_LE(counter.notes, 3);
+        return true;
+    }));
     // The verses of one rendered block are a batch, which looks at the file once: this connection's
     // writes count at once, another connection's from the next batch on.
     const auto inBatch = [&] {
@@ -464,6 +484,143 @@ TEST_F(EquivalentHighlights, ChapterLookupsAnswerAsTheRowsAcrossEveryWrite)
         SQLITE_OK);
     agree("many rows of one verse");
     sqlite3_close(other);
+    notes.Close();
+}
+
+// A transaction's rows are final only once it commits: what a lookup read inside it is not kept, so
+// rows rolled back are never answered afterwards.
+TEST_F(HighlightTest, RowsOfARolledBackTransactionAreNeverAnswered)
+{
+    cNoteDoc notes;
+    ASSERT_TRUE(notes.openStores(cLString16()));
+    const std::uint32_t key = makeBibleKey(5, 5, 5);
+    std::uint16_t fore, back;
+    EXPECT_FALSE(m_doc->getHighlight(ref(5, 5, 5), fore, back));
+    EXPECT_EQ(notes.noteVerseInReference(ref(5, 5, 5)), 0u);
+    const std::string insert = "INSERT INTO VerseHighlights (bcv, forecolor, backcolor, serverid, deleted) VALUES (" +
+        std::to_string(key) +
+        ", 1, 2, 0, 0); INSERT INTO BibleNotes (booknum, chapter, verse, note, serverid, deleted) VALUES (5, 5, 5, "
+        "'undone', 0, 0)";
+    EXPECT_FALSE(m_raw.runInTransaction([&] {
+        EXPECT_TRUE(run(insert.c_str()));
+        // The transaction's own rows, as this connection sees them.
+        EXPECT_EQ(notes.noteVerseInReference(ref(5, 5, 5)), key);
+        EXPECT_EQ(notes.noteVerseInReference(ref(5, 5, 6)), 0u);
+        return false;  // rolled back
+    }));
+    EXPECT_EQ(notes.noteVerseInReference(ref(5, 5, 5)), 0u);
+    EXPECT_FALSE(m_doc->getHighlight(ref(5, 5, 5), fore, back));
+    EXPECT_EQ(query("SELECT COUNT(*) FROM BibleNotes"), (Table {{"0"}}));
+    notes.Close();
+}
+
+// The connection opened again on another file (another profile's database) is read afresh: what was
+// kept of the first file's chapters is not answered for the second's.
+TEST_F(HighlightTest, ChaptersKeptFromOneFileAreNotAnsweredForAnother)
+{
+    cNoteDoc notes;
+    closeDocument();
+    m_raw.close();
+    ASSERT_EQ(cSQLiteDbBase::openCount(), 0);
+    const cLString16 first((m_folder + "/first.db").c_str());
+    const cLString16 second((m_folder + "/second.db").c_str());
+    // Each file gets the tables, then a highlight and a note on Psalm 23: verse 1 in the first file,
+    // verse 2 in the second, written by a connection of its own.
+    for (const auto& [path, verse] : {std::pair {&first, 1}, std::pair {&second, 2}}) {
+        ASSERT_TRUE(m_doc->openShared(path));
+        ASSERT_TRUE(notes.openStores(*path));
+        notes.Close();
+        closeDocument();
+        ASSERT_EQ(cSQLiteDbBase::openCount(), 0);
+        sqlite3* other = nullptr;
+        ASSERT_EQ(sqlite3_open(cLString8(*path).chars(), &other), SQLITE_OK);
+        const std::string rows = "INSERT INTO VerseHighlights (bcv, forecolor, backcolor, serverid, deleted) VALUES (" +
+            std::to_string(makeBibleKey(19, 23, verse)) +
+            ", 0, 7, 0, 0); INSERT INTO BibleNotes (booknum, chapter, verse, note, serverid, deleted) VALUES (19, "
+            "23, " +
+            std::to_string(verse) + ", 'n', 0, 0)";
+        EXPECT_EQ(sqlite3_exec(other, rows.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(other);
+    }
+    // The first three verses as each file answers them: the highlight's back colour and the note's
+    // verse, verse by verse.
+    const auto read = [&](const cLString16& path) {
+        std::vector<int> out;
+        EXPECT_TRUE(m_doc->openShared(&path));
+        EXPECT_TRUE(notes.openStores(path));
+        for (int verse = 1; verse <= 3; ++verse) {
+            std::uint16_t fore = 0, back = 0;
+            out.push_back(m_doc->getHighlight(ref(19, 23, verse), fore, back) ? back : 0);
+            out.push_back(static_cast<int>(notes.noteVerseInReference(ref(19, 23, verse)) & 0xFF));
+        }
+        notes.Close();
+        closeDocument();
+        EXPECT_EQ(cSQLiteDbBase::openCount(), 0);
+        return out;
+    };
+    const std::vector<int> inFirst {7, 1, 0, 0, 0, 0};
+    const std::vector<int> inSecond {0, 0, 7, 2, 0, 0};
+    EXPECT_EQ(read(first), inFirst);
+    EXPECT_EQ(read(second), inSecond);
+    EXPECT_EQ(read(first), inFirst);
+    openRaw();
+}
+
+// Two threads render at once (two panes' pages, a search's report): each reads chapters the other
+// pushes out of the caches, and every answer is the rows'.
+TEST_F(HighlightTest, TwoReaderThreadsReadTheChapterCachesAtOnce)
+{
+    cNoteDoc notes;
+    ASSERT_TRUE(notes.openStores(cLString16()));
+    // Book 10, chapters 1-100 (more than the caches keep): a note on verse c % 40 + 1 of chapter c and
+    // a highlight of back colour c on verse (c * 7) % 40 + 1.
+    ASSERT_TRUE(run("WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < 100) "
+                    "INSERT INTO BibleNotes (booknum, chapter, verse, note, serverid, deleted) "
+                    "SELECT 10, n, n % 40 + 1, 'n', 0, 0 FROM c; "
+                    "WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < 100) "
+                    "INSERT INTO VerseHighlights (bcv, forecolor, backcolor, serverid, deleted) "
+                    "SELECT 10 * 65536 + n * 256 + (n * 7) % 40 + 1, 0, n, 0, 0 FROM c"));
+    std::atomic<int> wrong {0};
+    const auto reader = [&](bool backwards) {
+        for (int pass = 0; pass < 3; ++pass) {
+            for (int i = 1; i <= 100; ++i) {
+                const int chapter = backwards ? 101 - i : i;
+                for (int verse = 1; verse <= 40; ++verse) {
+                    const bool noted = notes.noteVerseInReference(ref(10, chapter, verse)) != 0;
+                    std::uint16_t fore = 0, back = 0;
+                    const bool lit = m_doc->getHighlight(ref(10, chapter, verse), fore, back);
+                    if (noted != (verse == chapter % 40 + 1) || lit != (verse == (chapter * 7) % 40 + 1) ||
+                        (lit && back != chapter))
+                        ++wrong;
+                }
+            }
+        }
+    };
+    // The statements in the order they ran, and on which thread: a note lookup holds the connection
+    // from its look at the file to its read of a chapter, so no other thread's statement runs between.
+    struct Trace {
+        std::mutex lock;
+        std::vector<std::pair<std::thread::id, bool>> statements;  // thread, a read of notes
+        static int record(unsigned, void* self, void*, void* sql)
+        {
+            auto* trace = static_cast<Trace*>(self);
+            const bool notes = std::strstr(static_cast<const char*>(sql), "FROM BibleNotes") != nullptr;
+            const std::lock_guard<std::mutex> guard(trace->lock);
+            trace->statements.emplace_back(std::this_thread::get_id(), notes);
+            return 0;
+        }
+    } trace;
+    sqlite3_trace_v2(cSQLiteDbBase::connectionHandle(), SQLITE_TRACE_STMT, &Trace::record, &trace);
+    std::thread one(reader, false);
+    std::thread two(reader, true);
+    one.join();
+    two.join();
+    sqlite3_trace_v2(cSQLiteDbBase::connectionHandle(), 0, nullptr, nullptr);
+    EXPECT_EQ(wrong, 0);
+    int between = 0;
+    for (std::size_t i = 1; i < trace.statements.size(); ++i)
+        between += trace.statements[i].second && trace.statements[i - 1].first != trace.statements[i].first;
+    EXPECT_EQ(between, 0) << "another thread's statement ran inside a note lookup";
     notes.Close();
 }
 
