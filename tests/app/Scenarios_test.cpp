@@ -19,6 +19,7 @@
 #include "library/SourceManager.h"
 #include "library/SourceTuple.h"
 #include "library/SourceTupleArray.h"
+#include "panes/bookpane/PaneTabBar.h"
 #include "panes/environment/WindowEnvironment.h"
 #include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
@@ -1062,7 +1063,8 @@ TEST_F(Scenario, ACommentarySyncedToTheBibleFollowsAndHistoryStepsBack)
 }
 
 // The commentary beside the Bible shows the note that covers the Bible's verse, also when the note
-// runs over a chapter's end, and says so when no note covers it rather than keep another passage.
+// runs over a chapter's end, and says so when no note covers it rather than keep another passage; so
+// does the same commentary in a tab behind the Bible, once the reader brings it forward.
 TEST_F(Scenario, ACommentaryShowsTheNoteCoveringTheVerseOrSaysThereIsNone)
 {
     launch();
@@ -1081,6 +1083,24 @@ TEST_F(Scenario, ACommentaryShowsTheNoteCoveringTheVerseOrSaysThereIsNone)
     ASSERT_NE(commentaryPane, nullptr);
     auto* nothingHere = commentaryPane->paneView()->findChild<QLabel*>(QStringLiteral("nothingHereLabel"));
     ASSERT_NE(nothingHere, nullptr);
+    // The commentary also opens as a tab of the Bible's pane, and the Bible's tab is clicked to the
+    // front again.
+    ASSERT_TRUE(reader_test::clickPane(&panes(), bible)) << "a click did not make the pane current";
+    ASSERT_TRUE(openBookFromTheSheet(scofield));
+    LayoutBookPane* biblePane = asBookPane(layout->contentsAt(size_t(bible))->viewController());
+    ASSERT_NE(biblePane, nullptr);
+    auto* bibleTabs = biblePane->paneView()->findChild<PaneTabBar*>();
+    auto* behindNothing = biblePane->paneView()->findChild<QLabel*>(QStringLiteral("nothingHereLabel"));
+    ASSERT_TRUE(bibleTabs != nullptr && behindNothing != nullptr);
+    const auto clickTab = [&](const SourceTuple::Ptr& book) {
+        for (int i = 0; i < bibleTabs->count(); ++i)
+            if (bibleTabs->tabText(i) == book->record().abbr)
+                QTest::mouseClick(bibleTabs, Qt::LeftButton, Qt::NoModifier, bibleTabs->tabRect(i).center());
+        return waitFor(
+            [&] { return biblePane->currentSourceTuple() && biblePane->currentSourceTuple()->isEqual(*book); });
+    };
+    ASSERT_TRUE(waitFor([&] { return bibleTabs->count() == 2; })) << "the commentary did not open beside the Bible";
+    ASSERT_TRUE(clickTab(kjv)) << "the Bible's tab did not come to the front";
 
     // In the notes' source the note at Genesis 29:1 is followed by the one at 31:11, the one at
     // Romans 8:23 by the one at 8:38, and Joel's first note is at 1:4.
@@ -1099,6 +1119,14 @@ TEST_F(Scenario, ACommentaryShowsTheNoteCoveringTheVerseOrSaysThereIsNone)
             EXPECT_EQ(nothingHere->text(), QStringLiteral("No note for Joel 1:2"));
             // It stands over the whole page.
             EXPECT_EQ(nothingHere->geometry(), pageOf(other)->geometry());
+            // The commentary behind the Bible, brought forward, says the same.
+            EXPECT_TRUE(behindNothing->isHidden());
+            EXPECT_TRUE(clickTab(scofield));
+            EXPECT_TRUE(waitFor([&] { return behindNothing->isVisible(); })) << "the tab behind shows its old note";
+            EXPECT_EQ(behindNothing->text(), QStringLiteral("No note for Joel 1:2"));
+            EXPECT_EQ(behindNothing->geometry(), pageOf(bible)->geometry());
+            EXPECT_TRUE(clickTab(kjv));
+            EXPECT_TRUE(waitFor([&] { return behindNothing->isHidden(); }));
             continue;
         }
         EXPECT_TRUE(waitFor([&] {
@@ -1109,6 +1137,10 @@ TEST_F(Scenario, ACommentaryShowsTheNoteCoveringTheVerseOrSaysThereIsNone)
             << scofield->locations().getPositionNameForTitleBar(sectionOf(other)).toStdString();
     }
     EXPECT_TRUE(waitForPageText(other, QStringLiteral("John 3:16")));
+    // The tab behind the Bible followed to the note too.
+    EXPECT_TRUE(clickTab(scofield));
+    EXPECT_TRUE(waitForPageText(bible, QStringLiteral("John 3:16")));
+    EXPECT_TRUE(behindNothing->isHidden());
 }
 
 TEST_F(Scenario, CopyPassageWithTheDefaultOptions)
