@@ -299,10 +299,19 @@ void BookPanePage::conditionallySyncToMe()
 {
     SourceTuple::Ptr tuple = m_pane.currentSourceTuple();
     LayoutRegionContentItemState* state = m_pane.currentSourceState();
-    if (!m_pane.isPaneCurrent() || !state || state->section() == 0 ||
+    if (!m_pane.isPaneCurrent() || !state || state->section() >= 0xFFFFFFFFu ||
         !(isBible(tuple) || supports(tuple, kDocSupportsDailyReadings)))
         return;
-    const quint32 section = quint32(state->section());
+    quint32 section = quint32(state->section());
+    quint32 key = isBible(tuple) ? tuple->locations().keyForSection(section) : 0;
+    // A Bible's opening, before its first book (its top block: section 0, key 0), stands for its
+    // first verse: the panes that follow go there rather than stay where the reader passed by.
+    if (isBible(tuple) && key == 0) {
+        section = BookSupport::firstVerseSection(tuple->locations());
+        key = section != 0 ? tuple->locations().keyForSection(section) : 0;
+    }
+    if (section == 0 || (isBible(tuple) && key == 0))
+        return;
     GoToRequest request;
     request.layoutUuid = m_pane.layoutUuid();
     request.sourceTuple = tuple;
@@ -310,7 +319,7 @@ void BookPanePage::conditionallySyncToMe()
     request.doesNotSendLocationSync = state->doesNotSendLocationSync() || paneDoesNotSendLocationSync();
     request.paneRegion = paneRegion();
     if (isBible(tuple))
-        request.bibleKey = tuple->locations().keyForSection(section);
+        request.bibleKey = key;
     else
         request.readingNumber = tuple->readings().readingNumberForSection(section);
     request.postLocationSync(m_pane.window().notifications(), &m_pane);

@@ -33,6 +33,7 @@
 #include "panes/layoutview/LayoutViewController.h"
 #include "panes/page/BookPageScheme.h"
 #include "panes/page/BookPageView.h"
+#include "panes/page/BookPaneScroller.h"
 #include "platform/AppFolders.h"
 #include "platform/NotificationCenter.h"
 #include "platform/SettingsKeys.h"
@@ -74,6 +75,8 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTabBar>
 #include <QTableView>
 #include <QTableWidget>
@@ -1141,6 +1144,65 @@ TEST_F(Scenario, ACommentaryShowsTheNoteCoveringTheVerseOrSaysThereIsNone)
     EXPECT_TRUE(clickTab(scofield));
     EXPECT_TRUE(waitForPageText(bible, QStringLiteral("John 3:16")));
     EXPECT_TRUE(behindNothing->isHidden());
+}
+
+// The scroller's knob dragged slowly from Psalms to the very top of the Bible: the Bible beside it,
+// which followed every place on the way, ends at the book's first verse too (the top block is the
+// Bible's opening, before any book).
+TEST_F(Scenario, TheKnobDraggedToTheTopTakesTheFollowingPaneToTheFirstVerse)
+{
+    launch();
+    const auto kjv = bookNamed(QStringLiteral("KJV"));
+    const auto web = bookNamed(QStringLiteral("WEB"));
+    ASSERT_TRUE(kjv && web);
+    ASSERT_TRUE(waitFor([&] { return regionShowing(kjv->record().pubID, kjv->record().bookID) >= 0; }));
+    const int bible = regionShowing(kjv->record().pubID, kjv->record().bookID);
+    const int other = otherBookPane(bible);
+    ASSERT_GE(other, 0);
+    ASSERT_TRUE(reader_test::clickPane(&panes(), other)) << "a click did not make the pane current";
+    ASSERT_TRUE(openBookFromTheSheet(web));
+    ASSERT_TRUE(waitFor([&] { return regionShowing(web->record().pubID, web->record().bookID) == other; }));
+    ASSERT_TRUE(reader_test::clickPane(&panes(), bible)) << "a click did not make the pane current";
+    typeIntoBibleGoTo(QStringLiteral("Psalms 107:1"));
+    const quint32 psalm = (19u << 16) | (107u << 8) | 1u;
+    ASSERT_TRUE(waitFor([&] { return sectionOf(other) == web->locations().sectionForBibleKey(psalm); }))
+        << "the WEB did not follow to Psalms 107:1";
+
+    const Layout* layout = reader_test::programEnvironment().layoutManager().currentLayout();
+    LayoutBookPane* pane = asBookPane(layout->contentsAt(size_t(bible))->viewController());
+    ASSERT_NE(pane, nullptr);
+    auto* scroller = pane->paneView()->findChild<BookPaneScroller*>();
+    ASSERT_NE(scroller, nullptr);
+    QStyleOptionSlider option;
+    option.initFrom(scroller);
+    option.orientation = Qt::Vertical;
+    option.minimum = scroller->minimum();
+    option.maximum = scroller->maximum();
+    option.sliderPosition = scroller->sliderPosition();
+    option.sliderValue = scroller->value();
+    option.pageStep = scroller->pageStep();
+    option.singleStep = scroller->singleStep();
+    option.subControls = QStyle::SC_All;
+    const QPoint knob =
+        scroller->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, scroller).center();
+    ASSERT_GT(knob.y(), 20) << "the knob is not down in the track";
+    // A hand's drag: the panes follow the places it passes, and it goes on past the track's top.
+    QTest::mousePress(scroller, Qt::LeftButton, Qt::NoModifier, knob);
+    const quint64 before = sectionOf(other);
+    const int steps = 6;
+    for (int step = 1; step <= steps; ++step) {
+        QTest::mouseMove(scroller, QPoint(knob.x(), knob.y() - (knob.y() + 40) * step / steps));
+        // Halfway the hand rests a moment: the WEB follows the place the knob passes.
+        if (step == steps / 2) {
+            ASSERT_TRUE(waitFor([&] { return sectionOf(other) != before; })) << "the WEB did not follow the knob";
+        }
+    }
+    QTest::mouseRelease(scroller, Qt::LeftButton, Qt::NoModifier, QPoint(knob.x(), -40));
+    EXPECT_TRUE(waitFor([&] { return scroller->doubleValue() == 0.0; })) << scroller->doubleValue();
+    const quint32 first = (1u << 16) | (1u << 8) | 1u;
+    EXPECT_TRUE(waitFor([&] { return sectionOf(other) == web->locations().sectionForBibleKey(first); }))
+        << "the WEB stays at " << web->locations().getPositionNameForTitleBar(sectionOf(other)).toStdString();
+    EXPECT_TRUE(waitForPageText(other, QStringLiteral("In the beginning")));
 }
 
 TEST_F(Scenario, CopyPassageWithTheDefaultOptions)
