@@ -425,6 +425,51 @@ TEST_F(PageWindow, AMenuClosesTheLinkPreviewAndNoneOpensOverIt)
     EXPECT_FALSE(previewOverMenu) << "a preview opened over the menu";
 }
 
+// The pointer reaches every pane: resting on a Strong's number in the Bible's page while another pane
+// is current shows its preview, and leaving it closes the preview; the pane stays as it was until a
+// click makes it current.
+TEST_F(PageWindow, ALinkShowsItsPreviewInAPaneThatIsNotCurrent)
+{
+    launch();
+    const SourceTuple::Ptr kjv = activateKjv();
+    ASSERT_TRUE(kjv);
+    UserDefaults::standardUserDefaults().set(SettingsKeys::VersePopovers, true);
+    goTo(kjv, kjv->locations().sectionForSyncString(QStringLiteral("Genesis 1:6")));
+    BookPageView* page = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        page = currentPage();
+        return page != nullptr && evaluate(page, QStringLiteral("!!document.querySelector('span._stheb a')")).toBool();
+    })) << "no Strong's number on the page";
+    const int bible = kjvRegion();
+    int other = -1;
+    for (int region = 0; region < panes()->goToPanes().regionCount() && other < 0; ++region)
+        if (region != bible && panes()->goToPanes().isBookPane(region))
+            other = region;
+    ASSERT_GE(other, 0);
+    ASSERT_TRUE(reader_test::clickPane(panes(), other));
+    const QPoint number = centreOf(page, QStringLiteral("span._stheb a"));
+    ASSERT_FALSE(number.isNull());
+    QWidget* window = m_controller->mainWindowController()->window();
+    const auto preview = [window] {
+        auto* shown = window->findChild<LinkPreviewPopover*>();
+        return shown != nullptr && shown->isVisible() ? shown : nullptr;
+    };
+    // The pointer as the window system moves it: to the widget under it, the shade over the page.
+    const auto pointTo = [&](QWidget* over, const QPoint& at) { QTest::mouseMove(window, over->mapTo(window, at)); };
+    ASSERT_NE(window->childAt(page->mapTo(window, number)), page->focusProxy()) << "the pane is not shaded";
+    pointTo(page, number + QPoint(1, 0));
+    pointTo(page, number);
+    ASSERT_TRUE(waitFor([&] { return preview() != nullptr; })) << "no preview in the pane that is not current";
+    EXPECT_FALSE(preview()->label()->text().isEmpty());
+    EXPECT_EQ(panes()->goToPanes().currentRegion(), other) << "the pointer made the pane current";
+
+    // Away to the other pane: the preview closes.
+    QWidget* otherView = panes()->goToPanes().bookPaneAt(other)->paneView();
+    pointTo(otherView, otherView->rect().center());
+    EXPECT_TRUE(waitFor([&] { return preview() == nullptr; })) << "the preview stays open";
+    EXPECT_EQ(panes()->goToPanes().currentRegion(), other);
+}
+
 TEST_F(PageWindow, AFoundWordIsMarkedOnThePageItOpens)
 {
     launch();

@@ -1144,6 +1144,8 @@ TEST_F(Scenario, ACommentaryShowsTheNoteCoveringTheVerseOrSaysThereIsNone)
     EXPECT_TRUE(clickTab(scofield));
     EXPECT_TRUE(waitForPageText(bible, QStringLiteral("John 3:16")));
     EXPECT_TRUE(behindNothing->isHidden());
+    // (The screen is kept for the next test: the Bible in front again.)
+    EXPECT_TRUE(clickTab(kjv));
 }
 
 // The scroller's knob dragged slowly from Psalms to the very top of the Bible: the Bible beside it,
@@ -1151,6 +1153,7 @@ TEST_F(Scenario, ACommentaryShowsTheNoteCoveringTheVerseOrSaysThereIsNone)
 // Bible's opening, before any book).
 TEST_F(Scenario, TheKnobDraggedToTheTopTakesTheFollowingPaneToTheFirstVerse)
 {
+    QFile::remove(QuillsteadAppController::appLayoutArchiveFile());  // the first screen
     launch();
     const auto kjv = bookNamed(QStringLiteral("KJV"));
     const auto web = bookNamed(QStringLiteral("WEB"));
