@@ -22,6 +22,7 @@
 
 #include <QLabel>
 #include <limits>
+#include <set>
 
 using BookSupport::isBible;
 using BookSupport::supports;
@@ -107,9 +108,10 @@ LayoutRegionContentItemState* BookPanePage::stateForGoTo(const BookPageSourcePtr
     if (index == kNone)
         return nullptr;
     isCurrent = index == m_pane.regionContents()->currentItemIndex();
-    // A go-to shows a place of the current tab: what was said of a place it had nothing for goes.
-    if (isCurrent && !m_redisplaying)
-        clearNothingFor();
+    // A go-to shows a place of the tab, in view or not: what was said of a place it had nothing for
+    // goes.
+    if (!m_redisplaying)
+        clearNothingFor(tuple);
     return m_pane.regionContents()->itemAt(index)->bookState();
 }
 
@@ -175,7 +177,8 @@ void BookPanePage::closeLinkPreview()
 void BookPanePage::updateTitleBar()
 {
     SourceTuple::Ptr tuple = m_pane.currentSourceTuple();
-    const QString text = !m_nothingFor.isEmpty() ? m_nothingFor
+    const QString nothing = nothingFor();
+    const QString text = !nothing.isEmpty() ? nothing
         : tuple ? tuple->locations().getPositionNameForTitleBar(m_pane.currentSourceSection())
                 : QString();
     m_pane.titleBar()->setText(text);
@@ -184,40 +187,59 @@ void BookPanePage::updateTitleBar()
 
 void BookPanePage::displayCurrentSource(bool refresh)
 {
-    const SourceTuple::Ptr tuple = m_pane.currentSourceTuple();
-    if (!tuple || tuple->sourceTupleID().colonString() != m_nothingForBook)
-        clearNothingFor();
+    // What was said for a tab since closed goes with it.
+    if (LayoutRegionContents* contents = m_pane.regionContents()) {
+        std::set<QString> open;
+        for (std::size_t i = 0; i < contents->items().size(); ++i)
+            if (const SourceTuple::Ptr tuple = m_pane.tabs().tupleAt(i))
+                open.insert(tuple->sourceTupleID().colonString());
+        std::erase_if(m_nothingFor, [&open](const auto& entry) { return !open.contains(entry.first); });
+    }
+    showNothingLabel();
     m_redisplaying = true;
     m_pane.page()->displayCurrentSource(refresh);
     m_redisplaying = false;
     updateTitleBar();
 }
 
-void BookPanePage::showNothingFor(const QString& text)
+QString BookPanePage::nothingFor() const
 {
     const SourceTuple::Ptr tuple = m_pane.currentSourceTuple();
-    if (!tuple || text.isEmpty())
+    const auto found = tuple ? m_nothingFor.find(tuple->sourceTupleID().colonString()) : m_nothingFor.end();
+    return found != m_nothingFor.end() ? found->second : QString();
+}
+
+void BookPanePage::showNothingFor(const SourceTuple::Ptr& book, const QString& text)
+{
+    if (!book || text.isEmpty())
         return;
-    m_nothingFor = text;
-    m_nothingForBook = tuple->sourceTupleID().colonString();
-    if (QLabel* label = m_pane.nothingHereLabel()) {
-        label->setText(text);
-        label->setGeometry(m_pane.page()->geometry());
-        label->show();
-        label->stackUnder(m_pane.overlay());
-    }
+    m_nothingFor[book->sourceTupleID().colonString()] = text;
+    showNothingLabel();
     updateTitleBar();
 }
 
-void BookPanePage::clearNothingFor()
+void BookPanePage::clearNothingFor(const SourceTuple::Ptr& book)
 {
-    if (m_nothingFor.isEmpty())
+    if (!book || m_nothingFor.erase(book->sourceTupleID().colonString()) == 0)
         return;
-    m_nothingFor.clear();
-    m_nothingForBook.clear();
-    if (QLabel* label = m_pane.nothingHereLabel())
-        label->hide();
+    showNothingLabel();
     updateTitleBar();
+}
+
+void BookPanePage::showNothingLabel()
+{
+    QLabel* label = m_pane.nothingHereLabel();
+    if (label == nullptr)
+        return;
+    const QString text = nothingFor();
+    if (text.isEmpty()) {
+        label->hide();
+        return;
+    }
+    label->setText(text);
+    label->setGeometry(m_pane.page()->geometry());
+    label->show();
+    label->stackUnder(m_pane.overlay());
 }
 
 void BookPanePage::displaySettingsChanged()
@@ -277,10 +299,19 @@ void BookPanePage::conditionallySyncToMe()
 {
     SourceTuple::Ptr tuple = m_pane.currentSourceTuple();
     LayoutRegionContentItemState* state = m_pane.currentSourceState();
-    if (!m_pane.isPaneCurrent() || !state || state->section() == 0 ||
+    if (!m_pane.isPaneCurrent() || !state || state->section() >= 0xFFFFFFFFu ||
         !(isBible(tuple) || supports(tuple, kDocSupportsDailyReadings)))
         return;
-    const quint32 section = quint32(state->section());
+    quint32 section = quint32(state->section());
+    quint32 key = isBible(tuple) ? tuple->locations().keyForSection(section) : 0;
+    // A Bible's opening, before its first book (its top block: section 0, key 0), stands for its
+    // first verse: the panes that follow go there rather than stay where the reader passed by.
+    if (isBible(tuple) && key == 0) {
+        section = BookSupport::firstVerseSection(tuple->locations());
+        key = section != 0 ? tuple->locations().keyForSection(section) : 0;
+    }
+    if (section == 0 || (isBible(tuple) && key == 0))
+        return;
     GoToRequest request;
     request.layoutUuid = m_pane.layoutUuid();
     request.sourceTuple = tuple;
@@ -288,7 +319,7 @@ void BookPanePage::conditionallySyncToMe()
     request.doesNotSendLocationSync = state->doesNotSendLocationSync() || paneDoesNotSendLocationSync();
     request.paneRegion = paneRegion();
     if (isBible(tuple))
-        request.bibleKey = tuple->locations().keyForSection(section);
+        request.bibleKey = key;
     else
         request.readingNumber = tuple->readings().readingNumberForSection(section);
     request.postLocationSync(m_pane.window().notifications(), &m_pane);
@@ -338,11 +369,11 @@ void BookPanePage::everybodySyncToMe(const Notification& n)
             m_pane.page()->goTo(pageSourceFor(book), follow);
             continue;
         }
-        const SourceTuple::Ptr current = m_pane.currentSourceTuple();
-        if (commentary && biblesComm && r.bibleKey && current && book->sourceTupleID() == current->sourceTupleID()) {
+        // Every commentary that follows says so, the one in view and those in tabs behind it.
+        if (commentary && biblesComm && r.bibleKey) {
             const quint32 key = (*r.bibleKey & 0xFF) != 0 ? *r.bibleKey : (*r.bibleKey | 1);
             const QString verse = BibleRef::bibleRefWithStartKey(key, key).fullSpelling();
-            showNothingFor(QStringLiteral("No note for %1").arg(verse));
+            showNothingFor(book, QStringLiteral("No note for %1").arg(verse));
             continue;
         }
         if (supports(book, kDocSupportsDailyReadings) && devotionals) {

@@ -66,13 +66,14 @@ public:
     // is in no layout's region.
     std::optional<int> paneRegion() const;
     void everybodySyncToMe(const Notification& n);
-    // The pane has nothing for the place it follows (a commentary without a note on the verse): the
-    // text stands over the page and in the title bar, instead of the passage shown before, until
-    // the pane next goes somewhere or shows another tab; redisplaying the same tab keeps it.
-    void showNothingFor(const QString& text);
-    void clearNothingFor();
-    // The text shown so; empty when none.
-    const QString& nothingFor() const { return m_nothingFor; }
+    // A tab of the pane has nothing for the place it follows (a commentary without a note on the
+    // verse): while that tab is in front, the text stands over its page and in the title bar instead
+    // of the passage shown before, until the tab next goes somewhere (or closes); showing it again,
+    // now or after another tab, keeps it.
+    void showNothingFor(const SourceTuple::Ptr& book, const QString& text);
+    void clearNothingFor(const SourceTuple::Ptr& book);
+    // The text said so for the tab in front; empty when none.
+    QString nothingFor() const;
 
     // --- what the pane hears for its page ---
     // The reading place is kept across a change of pane sizes in the pane's layout.
@@ -86,12 +87,13 @@ public:
 private:
     // The book of a page source this pane made; null for any other.
     static SourceTuple::Ptr tupleOf(const BookPageSourcePtr& book);
+    // The label over the page shows what was said for the tab in front, or hides.
+    void showNothingLabel();
 
     BookPaneViewController& m_pane;
     std::map<QString, std::shared_ptr<SourceTupleBookPageSource>> m_sources;
     std::unique_ptr<LayoutRegionContentItemState> m_savedSourceState;
     QPointer<LinkPreviewPopover> m_popover;
-    QString m_nothingFor;
-    QString m_nothingForBook;     // the source tuple id of the tab it was said for
-    bool m_redisplaying = false;  // the current tab is being shown again where it was
+    std::map<QString, QString> m_nothingFor;  // by the source tuple id of the tab it was said for
+    bool m_redisplaying = false;              // the current tab is being shown again where it was
 };

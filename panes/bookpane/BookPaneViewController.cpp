@@ -17,6 +17,7 @@
 #include "platform/UserDefaults.h"
 
 #include <QChildEvent>
+#include <QCoreApplication>
 #include <QFocusEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -47,6 +48,53 @@ OverlayView::OverlayView(BookPaneViewController* controller, QWidget* parent)
     : QWidget(parent), m_controller(controller)
 {
     setAttribute(Qt::WA_NoSystemBackground);
+    setMouseTracking(true);
+}
+
+void OverlayView::mouseMoveEvent(QMouseEvent* event)
+{
+    if (event->buttons() == Qt::NoButton) {
+        const QPointF at = event->position();
+        hoverPage(&at, event->globalPosition());
+    }
+    QWidget::mouseMoveEvent(event);
+}
+
+void OverlayView::leaveEvent(QEvent* event)
+{
+    hoverPage(nullptr, QPointF());
+    QWidget::leaveEvent(event);
+}
+
+void OverlayView::hideEvent(QHideEvent* event)
+{
+    // The pane became current: the page gets the pointer itself from now on.
+    m_overPage = false;
+    QWidget::hideEvent(event);
+}
+
+void OverlayView::hoverPage(const QPointF* at, const QPointF& global)
+{
+    BookPageView* page = m_controller->page();
+    QWidget* input = page == nullptr ? nullptr : page->focusProxy() != nullptr ? page->focusProxy() : page;
+    if (input == nullptr)
+        return;
+    // Over the page's own input widget, unless the pane's notice lies over the page there.
+    QLabel* notice = m_controller->nothingHereLabel();
+    const QPoint inWindow = at != nullptr ? mapTo(window(), at->toPoint()) : QPoint();
+    const QPointF local =
+        at != nullptr ? *at + QPointF(mapTo(window(), QPoint()) - input->mapTo(window(), QPoint())) : QPointF();
+    const bool over = at != nullptr && input->isVisible() && input->rect().contains(local.toPoint()) &&
+        !(notice != nullptr && notice->isVisible() && notice->rect().contains(notice->mapFrom(window(), inWindow)));
+    if (over) {
+        QMouseEvent move(QEvent::MouseMove, local, global, Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(input, &move);
+        m_overPage = true;
+    } else if (m_overPage) {
+        QEvent leave(QEvent::Leave);
+        QCoreApplication::sendEvent(input, &leave);
+        m_overPage = false;
+    }
 }
 
 void OverlayView::paintEvent(QPaintEvent* event)

@@ -39,4 +39,16 @@ inline quint32 sectionFollowingBibleKey(const SourceTupleLocations& book, quint3
     return 0;
 }
 
+// The section of a Bible's first verse: the first of its opening sections whose key names a verse
+// (after the Bible's own opening, its first book's and first chapter's headings). 0 when none of
+// the first sections does.
+inline quint32 firstVerseSection(const SourceTupleLocations& book)
+{
+    constexpr quint32 kOpeningSections = 64;
+    for (quint32 section = 0; section < kOpeningSections; ++section)
+        if (const quint32 key = book.keyForSection(section); (key & 0xFF) != 0 && (key & 0xFFFF0000) != 0)
+            return section;
+    return 0;
+}
+
 }  // namespace BookSupport

@@ -140,10 +140,21 @@ void LayoutView::addSubviewsForCurrentLayout()
     busyIndicator()->raise();
     if (!isBusyIndicatorRunning())
         m_busyIndicator->hide();
-    if (layout) {
-        const LayoutSize min = layout->minSize();
-        setMinimumSize(int(std::ceil(min.width)), int(std::ceil(min.height)));
-    }
+    updateMinimumSize();
+}
+
+void LayoutView::updateMinimumSize()
+{
+    Layout* layout = currentLayout();
+    if (!layout)
+        return;
+    // The layout's minimum changes with its regions and with the study pane's width (a hidden one
+    // needs no room); the window's minimum is this one with what the window shows around it, which
+    // the window's layouts add.
+    const LayoutSize min = layout->minSize();
+    const QSize size(int(std::ceil(min.width)), int(std::ceil(min.height)));
+    if (size != minimumSize())
+        setMinimumSize(size);
 }
 
 LayoutRect LayoutView::adjustedBoundsForRegion(const LayoutRegion* region) const
@@ -186,6 +197,7 @@ LayoutPoint LayoutView::modelPointForWidgetPoint(const QPointF& point) const
 
 void LayoutView::layoutSubviews()
 {
+    updateMinimumSize();
     Layout* layout = currentLayout();
     if (layout) {
         for (size_t i = 0; i < layout->regions().size(); ++i) {

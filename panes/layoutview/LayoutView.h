@@ -92,8 +92,11 @@ public:
     // The same in widget pixels: every edge rounded to the nearest point, y flipped.
     QRect widgetRectForModelRect(const LayoutRect& rect) const;
     LayoutPoint modelPointForWidgetPoint(const QPointF& point) const;
+    // Places the panes in their regions' bounds; the view's minimum size follows the layout's.
     void layoutSubviews();
     void addSubviewsForCurrentLayout();
+    // The view's minimum size is the current layout's minSize (the window adds what is around it).
+    void updateMinimumSize();
 
     QProgressBar* busyIndicator();
     void setBusyIndicatorRunning(bool running);

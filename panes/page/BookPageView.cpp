@@ -652,6 +652,21 @@ QByteArray BookPageView::bookFile(const QString& name)
     return m_source ? m_source->embeddedFile(name) : QByteArray();
 }
 
+QJsonValue BookPageView::verseKeyForBlock(qint64 block) const
+{
+    if (!m_source || !m_source->isABible() || block < 0 || quint64(block) >= m_source->numBlocks())
+        return QJsonValue();
+    quint32 key = m_source->keyForSection(m_source->sectionForBlock(static_cast<quint32>(block)));
+    // The whole Bible's opening has no book; a book's or a chapter's heading leads to its first verse.
+    if ((key & 0xFFFF0000) == 0)
+        return QJsonValue();
+    if ((key & 0xFF00) == 0)
+        key |= 0x0100;
+    if ((key & 0xFF) == 0)
+        key |= 0x01;
+    return double(key);
+}
+
 QJsonValue BookPageView::bridgeCall(const QString& name, const QJsonArray& a)
 {
     QS_ASSERT_MAIN_THREAD();
@@ -670,6 +685,8 @@ QJsonValue BookPageView::bridgeCall(const QString& name, const QJsonArray& a)
         return m_blocks.htmlForBlocks(m_source, integer(0), integer(1), m_frameKey);
     if (name == QLatin1String("isABible") && a.isEmpty())
         return m_source && m_source->isABible();
+    if (name == QLatin1String("verseKeyForBlock") && a.size() == 1 && integers(0, 1))
+        return verseKeyForBlock(integer(0));
     if (name == QLatin1String("updatePosition") && a.size() == 6 && integers(4, 6) && isIntegral(a.at(1))) {
         updatePosition(text(0), static_cast<quint64>(a.at(1).toDouble()), text(2), text(3), integer(4), integer(5));
         return QJsonValue();

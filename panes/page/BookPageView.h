@@ -143,6 +143,10 @@ private:
     bool isBridgeSecret(const QString& secret) const override;
     QJsonValue bridgeCall(const QString& name, const QJsonArray& arguments) override;
     QByteArray bookFile(const QString& name) override;
+    // The verse that what a Bible's block shows outside its verses belongs to: the key of the
+    // block's section, a book's or chapter's heading counting as its first verse; null in any other
+    // book, outside the book and for the Bible's opening before its first book.
+    QJsonValue verseKeyForBlock(qint64 block) const;
 
     void updatePosition(const QString& identity, quint64 serial, const QString& blockId, const QString& verseId,
         qint64 yOffset, qint64 pageYOffset);

@@ -36,6 +36,12 @@ var jsInterface = {
     },
     writeToLog: function (text) { qsSend('writeToLog', [qsText(text)], false); },
     isABible: function () { return qsSend('isABible', [], true) === true; },
+    // In a Bible, the verse key that what block `block` shows outside its verses belongs to; null when
+    // none does.
+    verseKeyForBlock: function (block) {
+        var key = qsSend('verseKeyForBlock', [block | 0], true);
+        return typeof key === 'number' && key > 0 ? key : null;
+    },
     updatePosition: function (book, serial, blockId, verseId, offset, pageOffset) {
         qsSend('updatePosition', [String(book), serial, blockId, verseId, offset | 0, pageOffset | 0], false);
     },
@@ -1165,19 +1171,56 @@ function qsWalkOlderSiblingsAndMe(node, results, stopAtFirst, stopNode, returnBl
 
 function selectedElements(start, end, returnBlocks) {
     var results = [];
-    for (var n = start; n && !qsWalkOlderSiblingsAndMe(n, results, true, null, returnBlocks); n = n.parentElement) { }
+    // The start's verse is the one around it or, outside every verse, the one its block gives it:
+    // never one before it that the walk back would find (the last verse above a psalm's title).
+    var first = returnBlocks ? null : qsHitAround(start, false);
+    if (first !== null)
+        results.push(first);
+    for (var n = start; first === null && n && !qsWalkOlderSiblingsAndMe(n, results, true, null, returnBlocks);
+        n = n.parentElement) { }
     for (n = end; n && !qsWalkOlderSiblingsAndMe(n, results, false, start, returnBlocks); n = n.parentElement) { }
     return results;
 }
 
-// The block or verse that holds `node`: its nearest enclosing hit; null outside every one.
-function qsHitAround(node, returnBlocks) {
+// The block or verse that holds `node`: its nearest enclosing hit. In a Bible, what lies outside
+// every verse belongs to the verse its block gives it (qsVerseOfBlockAround, `keys` its cache). Null
+// when there is none.
+function qsHitAround(node, returnBlocks, keys) {
     for (var n = node; n; n = n.parentNode) {
         var hit = qsHit(n, returnBlocks);
         if (hit !== null)
             return hit;
     }
-    return null;
+    return returnBlocks ? null : qsVerseOfBlockAround(node, keys);
+}
+
+// The verse key that text outside every verse belongs to: the first verse after it in its block
+// (a heading between verses), else the verse of its block's section as the reader gives it (a
+// psalm's title, in a block of its own before its first verse; a closing line a book puts after its
+// last verse; a chapter's or a book's heading, whose first verse it leads to); for a block that has
+// none (the opening before the Bible's first book), the first verse after it on the page. Null
+// outside every block or when none is found. `keys` keeps the blocks' answers for one selection.
+function qsVerseOfBlockAround(node, keys) {
+    var element = node && (node.nodeType === 1 ? node : node.parentElement);
+    var block = element && element.closest ? element.closest('div[' + qsBlockMark + ']') : null;
+    var number = block ? qsBlockNumberFromId(block.id) : null;
+    if (number === null)
+        return null;
+    var spans = block.querySelectorAll('span[data-verse-span]');
+    for (var i = 0; i < spans.length; i++)
+        if (node.compareDocumentPosition(spans[i]) & Node.DOCUMENT_POSITION_FOLLOWING)
+            return qsBibleKeyFromDataVerseSpan(spans[i].getAttribute('data-verse-span'));
+    if (keys && keys.has(block))
+        return keys.get(block);
+    var key = jsInterface.verseKeyForBlock(number);
+    for (var b = block.nextElementSibling; key === null && b; b = b.nextElementSibling) {
+        var span = b.hasAttribute(qsBlockMark) ? b.querySelector('span[data-verse-span]') : null;
+        if (span)
+            key = qsBibleKeyFromDataVerseSpan(span.getAttribute('data-verse-span'));
+    }
+    if (keys)
+        keys.set(block, key);
+    return key;
 }
 
 // Whether characters from..to of the text node are words the page shows: not blanks, line ends or
@@ -1205,9 +1248,10 @@ function qsBlocksOrKeysWithWords(range, returnBlocks) {
     var root = range.commonAncestorContainer;
     var found = [];
     var shown = new Map();
+    var keys = new Map();
     if (root.nodeType === 3) {
         if (qsIsWordText(root, range.startOffset, range.endOffset, shown)) {
-            var only = qsHitAround(root, returnBlocks);
+            var only = qsHitAround(root, returnBlocks, keys);
             if (only !== null)
                 found.push(only);
         }
@@ -1227,7 +1271,7 @@ function qsBlocksOrKeysWithWords(range, returnBlocks) {
         var to = n === range.endContainer ? range.endOffset : n.data.length;
         if (!qsIsWordText(n, from, to, shown))
             continue;
-        var hit = qsHitAround(n, returnBlocks);
+        var hit = qsHitAround(n, returnBlocks, keys);
         if (hit !== null && (found.length === 0 || found[found.length - 1] !== hit))
             qsAddHit(found, hit);
         if (found.length >= 10000)

@@ -667,6 +667,55 @@ TEST_F(BookPaneHistory, ClicksBetweenPanesAreNoStepAndEveryBackShowsAChange)
     EXPECT_TRUE(waitFor([&] { return keyAtTopOf(pageOf(kjvRegion())) == ((1u << 16) | (20u << 8) | 1u); }));
 }
 
+// The window is never smaller than its layout's minimum with what the window shows around the layout
+// (menu bar, toolbar, layout tabs): also once the study pane, hidden when a pane was split, shows
+// again. Made as small as it goes, every pane keeps its region's minimum size.
+TEST_F(BookPaneHistory, TheWindowsMinimumIsItsLayoutsMinimumWithWhatIsAroundIt)
+{
+    launch();
+    ASSERT_TRUE(waitFor([&] { return kjvRegion() >= 0; }));
+    QuillsteadWindowController* controller = m_controller->mainWindowController();
+    QMainWindow* window = controller->window();
+    LayoutView* view = panes()->view();
+    Layout* layout = reader_test::programEnvironment().layoutManager().currentLayout();
+    ASSERT_NE(layout, nullptr);
+    // The layout's minimum and what stands around the layout in the window.
+    const auto expected = [&] {
+        const LayoutSize min = layout->minSize();
+        return QSize(int(std::ceil(min.width)), int(std::ceil(min.height))) + (window->size() - view->size());
+    };
+    const auto minimumFollows = [&] { return waitFor([&] { return window->minimumSize() == expected(); }); };
+    EXPECT_TRUE(minimumFollows()) << window->minimumWidth() << "x" << window->minimumHeight();
+
+    // The study pane hidden, a pane split, the study pane shown again.
+    ASSERT_TRUE(reader_test::choose(controller, CommandNames::StudyPanel));
+    ASSERT_TRUE(waitFor([&] { return layout->minSize().width < 300; }));
+    EXPECT_TRUE(minimumFollows()) << "with the study pane hidden " << window->minimumWidth() << " for "
+                                  << expected().width();
+    ASSERT_TRUE(activateKjv());
+    const size_t regions = layout->regions().size();
+    ASSERT_TRUE(reader_test::choose(controller, CommandNames::SplitPaneVertically));
+    ASSERT_TRUE(waitFor([&] { return layout->regions().size() == regions + 1; }));
+    ASSERT_TRUE(reader_test::choose(controller, CommandNames::StudyPanel));
+    ASSERT_TRUE(waitFor([&] { return layout->minSize().width >= 400; })) << layout->minSize().width;
+    EXPECT_TRUE(minimumFollows()) << "with the study pane shown again " << window->minimumWidth() << "x"
+                                  << window->minimumHeight() << " for " << expected().width() << "x"
+                                  << expected().height();
+
+    // As small as the window goes: each region keeps its minimum.
+    window->resize(200, 200);
+    ASSERT_TRUE(waitFor([&] { return view->width() < 1000; }));
+    EXPECT_GE(view->width(), int(std::floor(layout->minSize().width)));
+    EXPECT_GE(view->height(), int(std::floor(layout->minSize().height)));
+    for (size_t i = 0; i < layout->regions().size(); ++i) {
+        const LayoutRegion* region = layout->regionAt(i);
+        const double least =
+            i == layout->firstRegionIndexWithKind(LayoutRegionContents::kStudyKind) ? 100.0 : region->minSize().width;
+        EXPECT_GE(region->bounds().width + 0.5, least) << "region " << i;
+        EXPECT_GE(region->bounds().height + 0.5, region->minSize().height) << "region " << i;
+    }
+}
+
 TEST_F(BookPaneHistory, DividersKeepTheirProportionsThroughARestartAndASmallWindow)
 {
     launch();

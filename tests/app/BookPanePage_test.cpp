@@ -425,6 +425,51 @@ TEST_F(PageWindow, AMenuClosesTheLinkPreviewAndNoneOpensOverIt)
     EXPECT_FALSE(previewOverMenu) << "a preview opened over the menu";
 }
 
+// The pointer reaches every pane: resting on a Strong's number in the Bible's page while another pane
+// is current shows its preview, and leaving it closes the preview; the pane stays as it was until a
+// click makes it current.
+TEST_F(PageWindow, ALinkShowsItsPreviewInAPaneThatIsNotCurrent)
+{
+    launch();
+    const SourceTuple::Ptr kjv = activateKjv();
+    ASSERT_TRUE(kjv);
+    UserDefaults::standardUserDefaults().set(SettingsKeys::VersePopovers, true);
+    goTo(kjv, kjv->locations().sectionForSyncString(QStringLiteral("Genesis 1:6")));
+    BookPageView* page = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        page = currentPage();
+        return page != nullptr && evaluate(page, QStringLiteral("!!document.querySelector('span._stheb a')")).toBool();
+    })) << "no Strong's number on the page";
+    const int bible = kjvRegion();
+    int other = -1;
+    for (int region = 0; region < panes()->goToPanes().regionCount() && other < 0; ++region)
+        if (region != bible && panes()->goToPanes().isBookPane(region))
+            other = region;
+    ASSERT_GE(other, 0);
+    ASSERT_TRUE(reader_test::clickPane(panes(), other));
+    const QPoint number = centreOf(page, QStringLiteral("span._stheb a"));
+    ASSERT_FALSE(number.isNull());
+    QWidget* window = m_controller->mainWindowController()->window();
+    const auto preview = [window] {
+        auto* shown = window->findChild<LinkPreviewPopover*>();
+        return shown != nullptr && shown->isVisible() ? shown : nullptr;
+    };
+    // The pointer as the window system moves it: to the widget under it, the shade over the page.
+    const auto pointTo = [&](QWidget* over, const QPoint& at) { QTest::mouseMove(window, over->mapTo(window, at)); };
+    ASSERT_NE(window->childAt(page->mapTo(window, number)), page->focusProxy()) << "the pane is not shaded";
+    pointTo(page, number + QPoint(1, 0));
+    pointTo(page, number);
+    ASSERT_TRUE(waitFor([&] { return preview() != nullptr; })) << "no preview in the pane that is not current";
+    EXPECT_FALSE(preview()->label()->text().isEmpty());
+    EXPECT_EQ(panes()->goToPanes().currentRegion(), other) << "the pointer made the pane current";
+
+    // Away to the other pane: the preview closes.
+    QWidget* otherView = panes()->goToPanes().bookPaneAt(other)->paneView();
+    pointTo(otherView, otherView->rect().center());
+    EXPECT_TRUE(waitFor([&] { return preview() == nullptr; })) << "the preview stays open";
+    EXPECT_EQ(panes()->goToPanes().currentRegion(), other);
+}
+
 TEST_F(PageWindow, AFoundWordIsMarkedOnThePageItOpens)
 {
     launch();
@@ -862,6 +907,86 @@ TEST_F(PageWindow, ASelectionsPassageIsTheVersesOfItsWords)
         << QApplication::clipboard()->text().toStdString();
     menu = selectionMenu();
     EXPECT_TRUE(menu.contains(QStringLiteral("Highlight John 3:14-15"))) << menu.toStdString();
+}
+
+// The words of a psalm's title belong to their psalm, and a chapter's heading to its chapter: a drag
+// across Psalm 23's title names Psalm 23:1 (not the last verse of Psalm 22 above it) in the menu and in
+// Copy Passage Now, and one across the heading "John 4" (after John 3:36) names John 4:1.
+TEST_F(PageWindow, ATitlesWordsNameTheVerseTheyLeadTo)
+{
+    BookPageView* page = kjvPageShowing(QStringLiteral("Psalms 22:30"), QStringLiteral("_s19.23.1"));
+    ASSERT_NE(page, nullptr);
+    QAction* copyNow = m_controller->mainWindowController()->actions().action(CommandNames::CopyPassageNow);
+    ASSERT_NE(copyNow, nullptr);
+    // Where the words of the first element the script names begin (inside their first letter) or end
+    // (inside their last), the element in the middle of the view.
+    const auto edge = [&](const QString& element, bool end) {
+        return settledPoint(page,
+            QStringLiteral("(function(){var e=%1;if(!e)return [];var b=e.getBoundingClientRect();"
+                           "if(b.top<40||b.bottom>innerHeight-40)window.scrollBy(0,b.top-innerHeight/2);"
+                           "var w=document.createTreeWalker(e,NodeFilter.SHOW_TEXT),n,pick=null;"
+                           "while((n=w.nextNode())){if(!/\\S/.test(n.data)||n.parentElement.closest('a'))continue;"
+                           "pick=n;if(!%2)break;}if(!pick)return [];"
+                           "var i=%2?pick.data.replace(/\\s+$/,'').length-1:pick.data.search(/\\S/);"
+                           "var r=document.createRange();r.setStart(pick,i);r.setEnd(pick,i+1);"
+                           "var c=r.getBoundingClientRect();return [%2?c.right-1:c.left+1,c.top+c.height/2];})()")
+                .arg(element, end ? QStringLiteral("true") : QStringLiteral("false")));
+    };
+    const auto selectionMenu = [&] {
+        return contextMenuTitles(page,
+            settledPoint(page,
+                QStringLiteral("(function(){var b=getSelection().getRangeAt(0).getClientRects()[0];"
+                               "return [b.left+b.width/2,b.top+b.height/2];})()")))
+            .join(QLatin1Char('|'));
+    };
+
+    // The title stands in a block of its own, just before the psalm's first verse.
+    const QString title = QStringLiteral("[].filter.call(document.querySelectorAll('h4'),function(h){"
+                                         "return h.compareDocumentPosition(document.getElementById('_s19.23.1'))&"
+                                         "Node.DOCUMENT_POSITION_FOLLOWING;}).pop()");
+    const QPoint from = edge(title, false);
+    const QPoint to = edge(title, true);
+    ASSERT_FALSE(from.isNull());
+    ASSERT_FALSE(to.isNull());
+    drag(page, from, to);
+    ASSERT_TRUE(waitFor([&] { return engineSelection(page).contains(QStringLiteral("Psalm")); }))
+        << engineSelection(page).toStdString();
+    ASSERT_TRUE(engineSelection(page).contains(QStringLiteral("David"))) << engineSelection(page).toStdString();
+    EXPECT_TRUE(waitFor([&] { return panes()->selectedBibleRefString() == QStringLiteral("Psalms 23:1"); }))
+        << panes()->selectedBibleRefString().toStdString();
+    ASSERT_TRUE(waitFor([&] { return copyNow->isEnabled(); }));
+    QApplication::clipboard()->setText(QStringLiteral("held"));
+    ASSERT_TRUE(
+        reader_test::pressKeys(m_controller->mainWindowController(), QKeySequence(QStringLiteral("Ctrl+Alt+C"))));
+    ASSERT_TRUE(waitFor([] { return QApplication::clipboard()->text() != QStringLiteral("held"); }))
+        << "nothing copied";
+    const QString copied = QApplication::clipboard()->text();
+    EXPECT_TRUE(copied.startsWith(QStringLiteral("(Ps 23:1)"))) << copied.toStdString();
+    EXPECT_TRUE(copied.contains(QStringLiteral("my shepherd"))) << copied.toStdString();
+    EXPECT_FALSE(copied.contains(QStringLiteral("righteousness"))) << copied.toStdString();
+    const QString menu = selectionMenu();
+    for (const char* item : {"Highlight Psalms 23:1", "Bookmark Psalms 23:1", "Add Note to Psalms 23:1"})
+        EXPECT_TRUE(menu.contains(QLatin1String(item))) << item << " in " << menu.toStdString();
+    EXPECT_FALSE(menu.contains(QStringLiteral("22:31"))) << menu.toStdString();
+
+    // The heading of John 4, the last verse of John 3 above it.
+    const SourceTuple::Ptr kjv = panes()->activeSourceTuple();
+    ASSERT_TRUE(kjv);
+    goTo(kjv, kjv->locations().sectionForSyncString(QStringLiteral("John 3:35")));
+    ASSERT_TRUE(waitFor([&] {
+        return evaluate(page, QStringLiteral("!!document.getElementById('_s43.4.2')")).toBool() && pageSettled(page);
+    }));
+    const QString heading = QStringLiteral("[].find.call(document.querySelectorAll('h3'),"
+                                           "function(h){return h.textContent.trim()==='John 4';})");
+    const QPoint headingFrom = edge(heading, false);
+    const QPoint headingTo = edge(heading, true);
+    ASSERT_FALSE(headingFrom.isNull());
+    ASSERT_FALSE(headingTo.isNull());
+    drag(page, headingFrom, headingTo);
+    ASSERT_TRUE(waitFor([&] { return engineSelection(page).trimmed() == QStringLiteral("John 4"); }))
+        << engineSelection(page).toStdString();
+    EXPECT_TRUE(waitFor([&] { return panes()->selectedBibleRefString() == QStringLiteral("John 4:1"); }))
+        << panes()->selectedBibleRefString().toStdString();
 }
 
 // Right after a go-to the first line of the page is selectable like any other: a drag from it down

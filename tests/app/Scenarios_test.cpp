@@ -19,6 +19,7 @@
 #include "library/SourceManager.h"
 #include "library/SourceTuple.h"
 #include "library/SourceTupleArray.h"
+#include "panes/bookpane/PaneTabBar.h"
 #include "panes/environment/WindowEnvironment.h"
 #include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
@@ -32,6 +33,7 @@
 #include "panes/layoutview/LayoutViewController.h"
 #include "panes/page/BookPageScheme.h"
 #include "panes/page/BookPageView.h"
+#include "panes/page/BookPaneScroller.h"
 #include "platform/AppFolders.h"
 #include "platform/NotificationCenter.h"
 #include "platform/SettingsKeys.h"
@@ -75,6 +77,8 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTabBar>
 #include <QTableView>
 #include <QTableWidget>
@@ -1140,7 +1144,8 @@ TEST_F(Scenario, ACommentarySyncedToTheBibleFollowsAndHistoryStepsBack)
 }
 
 // The commentary beside the Bible shows the note that covers the Bible's verse, also when the note
-// runs over a chapter's end, and says so when no note covers it rather than keep another passage.
+// runs over a chapter's end, and says so when no note covers it rather than keep another passage; so
+// does the same commentary in a tab behind the Bible, once the reader brings it forward.
 TEST_F(Scenario, ACommentaryShowsTheNoteCoveringTheVerseOrSaysThereIsNone)
 {
     launch();
@@ -1159,6 +1164,24 @@ TEST_F(Scenario, ACommentaryShowsTheNoteCoveringTheVerseOrSaysThereIsNone)
     ASSERT_NE(commentaryPane, nullptr);
     auto* nothingHere = commentaryPane->paneView()->findChild<QLabel*>(QStringLiteral("nothingHereLabel"));
     ASSERT_NE(nothingHere, nullptr);
+    // The commentary also opens as a tab of the Bible's pane, and the Bible's tab is clicked to the
+    // front again.
+    ASSERT_TRUE(reader_test::clickPane(&panes(), bible)) << "a click did not make the pane current";
+    ASSERT_TRUE(openBookFromTheSheet(scofield));
+    LayoutBookPane* biblePane = asBookPane(layout->contentsAt(size_t(bible))->viewController());
+    ASSERT_NE(biblePane, nullptr);
+    auto* bibleTabs = biblePane->paneView()->findChild<PaneTabBar*>();
+    auto* behindNothing = biblePane->paneView()->findChild<QLabel*>(QStringLiteral("nothingHereLabel"));
+    ASSERT_TRUE(bibleTabs != nullptr && behindNothing != nullptr);
+    const auto clickTab = [&](const SourceTuple::Ptr& book) {
+        for (int i = 0; i < bibleTabs->count(); ++i)
+            if (bibleTabs->tabText(i) == book->record().abbr)
+                QTest::mouseClick(bibleTabs, Qt::LeftButton, Qt::NoModifier, bibleTabs->tabRect(i).center());
+        return waitFor(
+            [&] { return biblePane->currentSourceTuple() && biblePane->currentSourceTuple()->isEqual(*book); });
+    };
+    ASSERT_TRUE(waitFor([&] { return bibleTabs->count() == 2; })) << "the commentary did not open beside the Bible";
+    ASSERT_TRUE(clickTab(kjv)) << "the Bible's tab did not come to the front";
 
     // In the notes' source the note at Genesis 29:1 is followed by the one at 31:11, the one at
     // Romans 8:23 by the one at 8:38, and Joel's first note is at 1:4.
@@ -1177,6 +1200,14 @@ TEST_F(Scenario, ACommentaryShowsTheNoteCoveringTheVerseOrSaysThereIsNone)
             EXPECT_EQ(nothingHere->text(), QStringLiteral("No note for Joel 1:2"));
             // It stands over the whole page.
             EXPECT_EQ(nothingHere->geometry(), pageOf(other)->geometry());
+            // The commentary behind the Bible, brought forward, says the same.
+            EXPECT_TRUE(behindNothing->isHidden());
+            EXPECT_TRUE(clickTab(scofield));
+            EXPECT_TRUE(waitFor([&] { return behindNothing->isVisible(); })) << "the tab behind shows its old note";
+            EXPECT_EQ(behindNothing->text(), QStringLiteral("No note for Joel 1:2"));
+            EXPECT_EQ(behindNothing->geometry(), pageOf(bible)->geometry());
+            EXPECT_TRUE(clickTab(kjv));
+            EXPECT_TRUE(waitFor([&] { return behindNothing->isHidden(); }));
             continue;
         }
         EXPECT_TRUE(waitFor([&] {
@@ -1187,6 +1218,72 @@ TEST_F(Scenario, ACommentaryShowsTheNoteCoveringTheVerseOrSaysThereIsNone)
             << scofield->locations().getPositionNameForTitleBar(sectionOf(other)).toStdString();
     }
     EXPECT_TRUE(waitForPageText(other, QStringLiteral("John 3:16")));
+    // The tab behind the Bible followed to the note too.
+    EXPECT_TRUE(clickTab(scofield));
+    EXPECT_TRUE(waitForPageText(bible, QStringLiteral("John 3:16")));
+    EXPECT_TRUE(behindNothing->isHidden());
+    // (The screen is kept for the next test: the Bible in front again.)
+    EXPECT_TRUE(clickTab(kjv));
+}
+
+// The scroller's knob dragged slowly from Psalms to the very top of the Bible: the Bible beside it,
+// which followed every place on the way, ends at the book's first verse too (the top block is the
+// Bible's opening, before any book).
+TEST_F(Scenario, TheKnobDraggedToTheTopTakesTheFollowingPaneToTheFirstVerse)
+{
+    QFile::remove(QuillsteadAppController::appLayoutArchiveFile());  // the first screen
+    launch();
+    const auto kjv = bookNamed(QStringLiteral("KJV"));
+    const auto web = bookNamed(QStringLiteral("WEB"));
+    ASSERT_TRUE(kjv && web);
+    ASSERT_TRUE(waitFor([&] { return regionShowing(kjv->record().pubID, kjv->record().bookID) >= 0; }));
+    const int bible = regionShowing(kjv->record().pubID, kjv->record().bookID);
+    const int other = otherBookPane(bible);
+    ASSERT_GE(other, 0);
+    ASSERT_TRUE(reader_test::clickPane(&panes(), other)) << "a click did not make the pane current";
+    ASSERT_TRUE(openBookFromTheSheet(web));
+    ASSERT_TRUE(waitFor([&] { return regionShowing(web->record().pubID, web->record().bookID) == other; }));
+    ASSERT_TRUE(reader_test::clickPane(&panes(), bible)) << "a click did not make the pane current";
+    typeIntoBibleGoTo(QStringLiteral("Psalms 107:1"));
+    const quint32 psalm = (19u << 16) | (107u << 8) | 1u;
+    ASSERT_TRUE(waitFor([&] { return sectionOf(other) == web->locations().sectionForBibleKey(psalm); }))
+        << "the WEB did not follow to Psalms 107:1";
+
+    const Layout* layout = reader_test::programEnvironment().layoutManager().currentLayout();
+    LayoutBookPane* pane = asBookPane(layout->contentsAt(size_t(bible))->viewController());
+    ASSERT_NE(pane, nullptr);
+    auto* scroller = pane->paneView()->findChild<BookPaneScroller*>();
+    ASSERT_NE(scroller, nullptr);
+    QStyleOptionSlider option;
+    option.initFrom(scroller);
+    option.orientation = Qt::Vertical;
+    option.minimum = scroller->minimum();
+    option.maximum = scroller->maximum();
+    option.sliderPosition = scroller->sliderPosition();
+    option.sliderValue = scroller->value();
+    option.pageStep = scroller->pageStep();
+    option.singleStep = scroller->singleStep();
+    option.subControls = QStyle::SC_All;
+    const QPoint knob =
+        scroller->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, scroller).center();
+    ASSERT_GT(knob.y(), 20) << "the knob is not down in the track";
+    // A hand's drag: the panes follow the places it passes, and it goes on past the track's top.
+    QTest::mousePress(scroller, Qt::LeftButton, Qt::NoModifier, knob);
+    const quint64 before = sectionOf(other);
+    const int steps = 6;
+    for (int step = 1; step <= steps; ++step) {
+        QTest::mouseMove(scroller, QPoint(knob.x(), knob.y() - (knob.y() + 40) * step / steps));
+        // Halfway the hand rests a moment: the WEB follows the place the knob passes.
+        if (step == steps / 2) {
+            ASSERT_TRUE(waitFor([&] { return sectionOf(other) != before; })) << "the WEB did not follow the knob";
+        }
+    }
+    QTest::mouseRelease(scroller, Qt::LeftButton, Qt::NoModifier, QPoint(knob.x(), -40));
+    EXPECT_TRUE(waitFor([&] { return scroller->doubleValue() == 0.0; })) << scroller->doubleValue();
+    const quint32 first = (1u << 16) | (1u << 8) | 1u;
+    EXPECT_TRUE(waitFor([&] { return sectionOf(other) == web->locations().sectionForBibleKey(first); }))
+        << "the WEB stays at " << web->locations().getPositionNameForTitleBar(sectionOf(other)).toStdString();
+    EXPECT_TRUE(waitForPageText(other, QStringLiteral("In the beginning")));
 }
 
 TEST_F(Scenario, CopyPassageWithTheDefaultOptions)
