@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QFontMetrics>
 #include <QKeyEvent>
+#include <QPointer>
 #include <QScreen>
 #include <QTimer>
 #include <QWidget>
@@ -16,6 +17,8 @@ namespace {
 constexpr int kReachableWidth = 60;
 constexpr int kReachableHeight = 10;
 constexpr char kPlacedProperty[] = "qsDesktopWindowPlaced";
+// The window that had the keys when a window showed (a QPointer<QWidget>), where they go back to.
+constexpr char kCameFromProperty[] = "qsDesktopWindowCameFrom";
 // The width a title bar takes besides its title: the icon, the buttons and their margins.
 constexpr int kTitleBarControlsWidth = 160;
 // How often a window not yet framed is looked at again (every 50 ms).
@@ -157,6 +160,29 @@ void DesktopWindows::place(QWidget* window)
     QTimer::singleShot(0, window, [window] { keepTitleBarOnScreen(window, kFrameTries); });
 }
 
+void DesktopWindows::returnKeysFrom(QWidget* window)
+{
+    // Only a window that had the keys gives them back (the last one activated: the application has
+    // let go of it by now); one closed behind another leaves them where they are.
+    if (m_lastActive != window)
+        return;
+    m_lastActive = nullptr;
+    QWidget* to = window->parentWidget() != nullptr ? window->parentWidget()->window() : nullptr;
+    if (to == nullptr || to == window || !to->isVisible())
+        to = window->property(kCameFromProperty).value<QPointer<QWidget>>();
+    if (to == nullptr || to == window || !to->isVisible())
+        return;
+    // After the window system has taken the closed window away (and its window manager has given
+    // the focus wherever it gives it), the window it came from asks for the keys.
+    QTimer::singleShot(0, to, [to = QPointer<QWidget>(to)] {
+        const QWidget* modal = QApplication::activeModalWidget();
+        if (to == nullptr || !to->isVisible() || QApplication::activePopupWidget() != nullptr ||
+            (modal != nullptr && modal != to->window()))
+            return;
+        to->activateWindow();
+    });
+}
+
 void DesktopWindows::keepTitleBarOnScreen(QWidget* window, int triesLeft)
 {
     if (!window->isVisible())
@@ -186,8 +212,24 @@ bool DesktopWindows::eventFilter(QObject* watched, QEvent* event)
     const QEvent::Type type = event->type();
     if (type == QEvent::Show) {
         QWidget* widget = WidgetLookup::window(watched);
-        if (widget != nullptr && widget->isWindow() && isOrdinaryWindow(widget) && !isMainWindow(widget))
+        if (widget != nullptr && widget->isWindow() && isOrdinaryWindow(widget) && !isMainWindow(widget)) {
             place(widget);
+            QWidget* active = QApplication::activeWindow();
+            if (active != widget)
+                widget->setProperty(kCameFromProperty, QVariant::fromValue(QPointer<QWidget>(active)));
+        }
+        return false;
+    }
+    if (type == QEvent::WindowActivate) {
+        if (QWidget* widget = WidgetLookup::window(watched); widget != nullptr && widget->isWindow())
+            m_lastActive = widget;
+        return false;
+    }
+    if (type == QEvent::Hide) {
+        // Not a window the window manager hid (minimised with its owner): one the reader closed.
+        QWidget* widget = event->spontaneous() ? nullptr : WidgetLookup::window(watched);
+        if (widget != nullptr && widget->isWindow() && isOrdinaryWindow(widget) && !isMainWindow(widget))
+            returnKeysFrom(widget);
         return false;
     }
     if (type == QEvent::Move) {

@@ -28,6 +28,7 @@
 #include <QPrinterInfo>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QStandardPaths>
 #include <QVBoxLayout>
 #include <QWebEnginePage>
@@ -154,6 +155,11 @@ AutostudyResultsWindowController::AutostudyResultsWindowController(
     connect(save, &QPushButton::clicked, this, &AutostudyResultsWindowController::onSave);
     connect(options, &QPushButton::clicked, this, &AutostudyResultsWindowController::onChangeOptions);
     connect(close, &QPushButton::clicked, this, &AutostudyResultsWindowController::onClose);
+    // The window's keys, wherever the keys are in it: Escape closes it, the Save key saves a copy.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &AutostudyResultsWindowController::onClose);
+    auto* saveKey = new QShortcut(QKeySequence::Save, this);
+    connect(saveKey, &QShortcut::activated, this, &AutostudyResultsWindowController::onSave);
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(options);
