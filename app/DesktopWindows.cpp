@@ -174,10 +174,12 @@ void DesktopWindows::returnKeysFrom(QWidget* window)
         return;
     // After the window system has taken the closed window away (and its window manager has given
     // the focus wherever it gives it), the window it came from asks for the keys.
-    QTimer::singleShot(0, to, [to = QPointer<QWidget>(to)] {
+    // A window shown while the closed one had the keys (a report its dialog made as it closed), or
+    // since, keeps them.
+    QTimer::singleShot(0, this, [this, to = QPointer<QWidget>(to), shown = m_shownWhenActivated] {
         const QWidget* modal = QApplication::activeModalWidget();
-        if (to == nullptr || !to->isVisible() || QApplication::activePopupWidget() != nullptr ||
-            (modal != nullptr && modal != to->window()))
+        if (to == nullptr || !to->isVisible() || shown != m_windowsShown ||
+            QApplication::activePopupWidget() != nullptr || (modal != nullptr && modal != to->window()))
             return;
         to->activateWindow();
     });
@@ -213,6 +215,7 @@ bool DesktopWindows::eventFilter(QObject* watched, QEvent* event)
     if (type == QEvent::Show) {
         QWidget* widget = WidgetLookup::window(watched);
         if (widget != nullptr && widget->isWindow() && isOrdinaryWindow(widget) && !isMainWindow(widget)) {
+            ++m_windowsShown;
             place(widget);
             QWidget* active = QApplication::activeWindow();
             if (active != widget)
@@ -221,8 +224,10 @@ bool DesktopWindows::eventFilter(QObject* watched, QEvent* event)
         return false;
     }
     if (type == QEvent::WindowActivate) {
-        if (QWidget* widget = WidgetLookup::window(watched); widget != nullptr && widget->isWindow())
+        if (QWidget* widget = WidgetLookup::window(watched); widget != nullptr && widget->isWindow()) {
             m_lastActive = widget;
+            m_shownWhenActivated = m_windowsShown;
+        }
         return false;
     }
     if (type == QEvent::Hide) {

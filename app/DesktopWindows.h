@@ -14,6 +14,7 @@
 //   panel, an alert), the keys go back to the window it came from: its parent's window, else the
 //   window that had the keys when it showed. A window manager that picks the window to focus itself
 //   passes over utility windows (Settings, the reports) and would give the keys to the main window.
+//   A window that shows as another closes (the report a dialog makes) takes the keys instead.
 //
 // Main thread only.
 #pragma once
@@ -52,5 +53,7 @@ private:
     // A window that had the keys has closed: they go back to the window it came from.
     void returnKeysFrom(QWidget* window);
     std::function<QWidget*()> m_mainWindow;
-    QPointer<QWidget> m_lastActive;  // the window last activated
+    QPointer<QWidget> m_lastActive;    // the window last activated
+    quint64 m_windowsShown = 0;        // how many windows have shown, the main window's aside
+    quint64 m_shownWhenActivated = 0;  // how many had when the last window was activated
 };

@@ -14,6 +14,7 @@
 #include "search/execution/SearchResultsAggregator.h"
 #include "search/execution/SourceTupleSearchBook.h"
 #include "studypane/SearchResultPage.h"
+#include "studypane/StudyPaneNoteEditorKeys.h"
 #include "studypane/StudyPaneNotifications.h"
 #include "studypane/StudyPaneProgressForwarder.h"
 
@@ -447,8 +448,11 @@ void StudyPaneSearchResultsViewController::fillRowMenu(QMenu* menu, int row)
     QAction* newTab = menu->addAction(tr("Open in New Tab"));
     newTab->setEnabled(static_cast<bool>(m_env.openInNewTab));
     connect(newTab, &QAction::triggered, this, [this, request] {
-        if (m_env.openInNewTab)
-            m_env.openInNewTab(*request);
+        if (!m_env.openInNewTab)
+            return;
+        m_env.openInNewTab(*request);
+        // The keys go with the place, to the new tab's page.
+        StudyPaneNoteEditorKeys::focusCurrentBookPage(m_env.layoutManager);
     });
     QAction* copy = menu->addAction(tr("Copy Reference"));
     copy->setEnabled(!title.isEmpty());

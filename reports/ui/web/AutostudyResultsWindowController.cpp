@@ -13,12 +13,14 @@
 #include "platform/UserDefaults.h"
 #include "reports/OutputFile.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFocusFrame>
 #include <QHBoxLayout>
 #include <QPageLayout>
 #include <QPageRanges>
@@ -160,6 +162,20 @@ AutostudyResultsWindowController::AutostudyResultsWindowController(
     connect(escape, &QShortcut::activated, this, &AutostudyResultsWindowController::onClose);
     auto* saveKey = new QShortcut(QKeySequence::Save, this);
     connect(saveKey, &QShortcut::activated, this, &AutostudyResultsWindowController::onSave);
+    // Tab goes from the report through the buttons as they stand, and the button with the keys is
+    // framed in the text colour (the style's own hint of it is a faint tint of its border).
+    QWidget::setTabOrder(m_view, options);
+    QWidget::setTabOrder(options, print);
+    QWidget::setTabOrder(print, save);
+    QWidget::setTabOrder(save, close);
+    auto* focusFrame = new QFocusFrame(this);
+    focusFrame->setObjectName(QStringLiteral("buttonFocusFrame"));
+    connect(qApp, &QApplication::focusChanged, focusFrame,
+        [focusFrame, buttons = QList<QWidget*> {options, print, save, close}](QWidget*, QWidget* now) {
+            // (Compared by address: the focus may be the web engine's item.)
+            const qsizetype at = buttons.indexOf(now);
+            focusFrame->setWidget(at >= 0 ? buttons[at] : nullptr);
+        });
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(options);
