@@ -11,6 +11,8 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <algorithm>
+
 namespace {
 
 // How much of a title bar must be on a screen to take hold of it.
@@ -19,6 +21,8 @@ constexpr int kReachableHeight = 10;
 constexpr char kPlacedProperty[] = "qsDesktopWindowPlaced";
 // The window that had the keys when a window showed (a QPointer<QWidget>), where they go back to.
 constexpr char kCameFromProperty[] = "qsDesktopWindowCameFrom";
+// The number of windows shown, this one included, when a window last showed.
+constexpr char kShownSerialProperty[] = "qsDesktopWindowShownSerial";
 // The width a title bar takes besides its title: the icon, the buttons and their margins.
 constexpr int kTitleBarControlsWidth = 160;
 // How often a window not yet framed is looked at again (every 50 ms).
@@ -162,21 +166,22 @@ void DesktopWindows::place(QWidget* window)
 
 void DesktopWindows::returnKeysFrom(QWidget* window)
 {
-    // Only a window that had the keys gives them back (the last one activated: the application has
-    // let go of it by now); one closed behind another leaves them where they are.
-    if (m_lastActive != window)
-        return;
-    m_lastActive = nullptr;
     QWidget* to = window->parentWidget() != nullptr ? window->parentWidget()->window() : nullptr;
     if (to == nullptr || to == window || !to->isVisible())
         to = window->property(kCameFromProperty).value<QPointer<QWidget>>();
     if (to == nullptr || to == window || !to->isVisible())
         return;
+    // Only a window that had the keys gives them back (the last one activated: the application has
+    // let go of it by now), or one closed before the window system activated it, the window it came
+    // from still the last; one closed behind another leaves them where they are.
+    if (m_lastActive != window && m_lastActive != to)
+        return;
+    // A window shown after the closed one had the keys (a report its dialog made as it closes), or
+    // since, keeps them.
+    const quint64 shown = std::max(m_shownWhenActivated, window->property(kShownSerialProperty).toULongLong());
     // After the window system has taken the closed window away (and its window manager has given
     // the focus wherever it gives it), the window it came from asks for the keys.
-    // A window shown while the closed one had the keys (a report its dialog made as it closed), or
-    // since, keeps them.
-    QTimer::singleShot(0, this, [this, to = QPointer<QWidget>(to), shown = m_shownWhenActivated] {
+    QTimer::singleShot(0, this, [this, to = QPointer<QWidget>(to), shown] {
         const QWidget* modal = QApplication::activeModalWidget();
         if (to == nullptr || !to->isVisible() || shown != m_windowsShown ||
             QApplication::activePopupWidget() != nullptr || (modal != nullptr && modal != to->window()))
@@ -215,7 +220,7 @@ bool DesktopWindows::eventFilter(QObject* watched, QEvent* event)
     if (type == QEvent::Show) {
         QWidget* widget = WidgetLookup::window(watched);
         if (widget != nullptr && widget->isWindow() && isOrdinaryWindow(widget) && !isMainWindow(widget)) {
-            ++m_windowsShown;
+            widget->setProperty(kShownSerialProperty, ++m_windowsShown);
             place(widget);
             QWidget* active = QApplication::activeWindow();
             if (active != widget)
