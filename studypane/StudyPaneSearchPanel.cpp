@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QProgressBar>
 #include <QTableView>
 #include <QToolButton>
@@ -160,6 +161,9 @@ bool StudyPaneRowKeys::eventFilter(QObject* watched, QEvent* event)
         }
     }
     if (watched == m_viewport && event->type() == QEvent::MouseButtonPress) {
+        // A right-click opens the row's menu (which follows the press), not the row.
+        if (m_rowMenu && static_cast<QMouseEvent*>(event)->button() == Qt::RightButton)
+            return true;
         // A row the keys left chosen opens when clicked all the same.
         const QSignalBlocker block(m_table->selectionModel());
         m_table->clearSelection();

@@ -61,6 +61,7 @@
 #include <QClipboard>
 #include <QColorDialog>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QFileDialog>
@@ -1499,6 +1500,30 @@ TEST_F(ReaderOnTheDesktop, TheKeyboardsMenuKeysOpenAFindRowsMenu)
                 QStringLiteral("Copy Reference")}))
             << QKeySequence(keys).toString().toStdString();
     }
+
+    // A right-click opens the menu of the row under the pointer, without going there.
+    int other = table->currentIndex().row() + 1;
+    while (other < table->model()->rowCount() &&
+        table->model()->index(other, 0).data(StudyPaneResultListModel::KindRole).toInt() ==
+            StudyPaneResultListModel::Header)
+        ++other;
+    ASSERT_LT(other, table->model()->rowCount());
+    const QString otherTitle = table->model()->index(other, 0).data(StudyPaneResultListModel::TitleRole).toString();
+    table->scrollTo(table->model()->index(other, 0));
+    const QPoint at = table->visualRect(table->model()->index(other, 0)).center();
+    quint32 shownBefore = 0;
+    ASSERT_TRUE(waitFor([&] { return (shownBefore = reader_test::keyAtTopOf(kjvPage())) != 0; }));
+    const TestSupport::ShownPopupMenu clicked = TestSupport::readPopupMenu([&] {
+        // The press, then the menu event the window system sends with it.
+        QTest::mousePress(table->viewport(), Qt::RightButton, Qt::NoModifier, at);
+        QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, at, table->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(table->viewport(), &menuEvent);
+    });
+    QTest::mouseRelease(table->viewport(), Qt::RightButton, Qt::NoModifier, at);
+    EXPECT_EQ(clicked.titles.value(0), QStringLiteral("Go To ") + otherTitle);
+    EXPECT_EQ(reader_test::keyAtTopOf(kjvPage()), shownBefore) << "the right-click went to the row";
+    table->setFocus(Qt::OtherFocusReason);
+    table->setCurrentIndex(table->model()->index(table->currentIndex().row(), 0));
 
     // Copy Reference puts the row's reference on the clipboard.
     QGuiApplication::clipboard()->clear();
