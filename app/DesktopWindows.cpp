@@ -176,6 +176,10 @@ void DesktopWindows::returnKeysFrom(QWidget* window)
     // from still the last; one closed behind another leaves them where they are.
     if (m_lastActive != window && m_lastActive != to)
         return;
+    // The keys are the reader's to give only while it has them: a window closing while the user works
+    // in another program takes nothing from it.
+    if (QGuiApplication::applicationState() != Qt::ApplicationActive)
+        return;
     // A window shown after the closed one had the keys (a report its dialog made as it closes), or
     // since, keeps them.
     const quint64 shown = std::max(m_shownWhenActivated, window->property(kShownSerialProperty).toULongLong());
