@@ -6,9 +6,12 @@
 #include <QDialog>
 #include <QFontMetrics>
 #include <QKeyEvent>
+#include <QPointer>
 #include <QScreen>
 #include <QTimer>
 #include <QWidget>
+
+#include <algorithm>
 
 namespace {
 
@@ -16,6 +19,10 @@ namespace {
 constexpr int kReachableWidth = 60;
 constexpr int kReachableHeight = 10;
 constexpr char kPlacedProperty[] = "qsDesktopWindowPlaced";
+// The window that had the keys when a window showed (a QPointer<QWidget>), where they go back to.
+constexpr char kCameFromProperty[] = "qsDesktopWindowCameFrom";
+// The number of windows shown, this one included, when a window last showed.
+constexpr char kShownSerialProperty[] = "qsDesktopWindowShownSerial";
 // The width a title bar takes besides its title: the icon, the buttons and their margins.
 constexpr int kTitleBarControlsWidth = 160;
 // How often a window not yet framed is looked at again (every 50 ms).
@@ -157,6 +164,36 @@ void DesktopWindows::place(QWidget* window)
     QTimer::singleShot(0, window, [window] { keepTitleBarOnScreen(window, kFrameTries); });
 }
 
+void DesktopWindows::returnKeysFrom(QWidget* window)
+{
+    QWidget* to = window->parentWidget() != nullptr ? window->parentWidget()->window() : nullptr;
+    if (to == nullptr || to == window || !to->isVisible())
+        to = window->property(kCameFromProperty).value<QPointer<QWidget>>();
+    if (to == nullptr || to == window || !to->isVisible())
+        return;
+    // Only a window that had the keys gives them back (the last one activated: the application has
+    // let go of it by now), or one closed before the window system activated it, the window it came
+    // from still the last; one closed behind another leaves them where they are.
+    if (m_lastActive != window && m_lastActive != to)
+        return;
+    // The keys are the reader's to give only while it has them: a window closing while the user works
+    // in another program takes nothing from it.
+    if (QGuiApplication::applicationState() != Qt::ApplicationActive)
+        return;
+    // A window shown after the closed one had the keys (a report its dialog made as it closes), or
+    // since, keeps them.
+    const quint64 shown = std::max(m_shownWhenActivated, window->property(kShownSerialProperty).toULongLong());
+    // After the window system has taken the closed window away (and its window manager has given
+    // the focus wherever it gives it), the window it came from asks for the keys.
+    QTimer::singleShot(0, this, [this, to = QPointer<QWidget>(to), shown] {
+        const QWidget* modal = QApplication::activeModalWidget();
+        if (to == nullptr || !to->isVisible() || shown != m_windowsShown ||
+            QApplication::activePopupWidget() != nullptr || (modal != nullptr && modal != to->window()))
+            return;
+        to->activateWindow();
+    });
+}
+
 void DesktopWindows::keepTitleBarOnScreen(QWidget* window, int triesLeft)
 {
     if (!window->isVisible())
@@ -186,8 +223,27 @@ bool DesktopWindows::eventFilter(QObject* watched, QEvent* event)
     const QEvent::Type type = event->type();
     if (type == QEvent::Show) {
         QWidget* widget = WidgetLookup::window(watched);
-        if (widget != nullptr && widget->isWindow() && isOrdinaryWindow(widget) && !isMainWindow(widget))
+        if (widget != nullptr && widget->isWindow() && isOrdinaryWindow(widget) && !isMainWindow(widget)) {
+            widget->setProperty(kShownSerialProperty, ++m_windowsShown);
             place(widget);
+            QWidget* active = QApplication::activeWindow();
+            if (active != widget)
+                widget->setProperty(kCameFromProperty, QVariant::fromValue(QPointer<QWidget>(active)));
+        }
+        return false;
+    }
+    if (type == QEvent::WindowActivate) {
+        if (QWidget* widget = WidgetLookup::window(watched); widget != nullptr && widget->isWindow()) {
+            m_lastActive = widget;
+            m_shownWhenActivated = m_windowsShown;
+        }
+        return false;
+    }
+    if (type == QEvent::Hide) {
+        // Not a window the window manager hid (minimised with its owner): one the reader closed.
+        QWidget* widget = event->spontaneous() ? nullptr : WidgetLookup::window(watched);
+        if (widget != nullptr && widget->isWindow() && isOrdinaryWindow(widget) && !isMainWindow(widget))
+            returnKeysFrom(widget);
         return false;
     }
     if (type == QEvent::Move) {

@@ -10,6 +10,11 @@
 // - keys: Ctrl+W (the platform's Close key) closes the window it is pressed in, a dialog as Cancel
 //   does; in the main window the key stays the window's own command (closing the current book).
 //   Escape is left to dialogs, which close with it themselves.
+// - the keys' way back: when a window that has the keys closes (a dialog, a colour chooser, a save
+//   panel, an alert), the keys go back to the window it came from: its parent's window, else the
+//   window that had the keys when it showed. A window manager that picks the window to focus itself
+//   passes over utility windows (Settings, the reports) and would give the keys to the main window.
+//   A window that shows as another closes (the report a dialog makes) takes the keys instead.
 //
 // Main thread only.
 #pragma once
@@ -45,5 +50,10 @@ private:
     // Once the window manager has framed it: a title bar off the screen is moved back onto it.
     static void keepTitleBarOnScreen(QWidget* window, int triesLeft);
     bool isMainWindow(const QWidget* window) const;
+    // A window that had the keys has closed: they go back to the window it came from.
+    void returnKeysFrom(QWidget* window);
     std::function<QWidget*()> m_mainWindow;
+    QPointer<QWidget> m_lastActive;    // the window last activated
+    quint64 m_windowsShown = 0;        // how many windows have shown, the main window's aside
+    quint64 m_shownWhenActivated = 0;  // how many had when the last window was activated
 };

@@ -243,6 +243,9 @@ QuillsteadWindowController::QuillsteadWindowController(QuillsteadWindowHost* app
         return ModalTextFieldWindowController::run(options, m_window.get());
     };
     m_studyPaneEnvironment.toast = [this](const QString& message) { m_app->showToast(message); };
+    m_studyPaneEnvironment.openInNewTab = [this](const GoToRequest& request) {
+        m_layoutViewController->doNewLayoutWithBooks({request});
+    };
     // What the book panes ask of the study pane, the copier and the application.
     m_bookPaneHooks = m_app->makeBookPaneHooks(m_environment);
     environment.hooks = m_bookPaneHooks;

@@ -32,6 +32,7 @@ class QDialog;
 class StudyPaneViewController;
 class StudyPaneSubpane;
 struct Alert;
+struct GoToRequest;
 class NotificationCenter;
 class SourceManager;
 class UserDefaults;
@@ -116,6 +117,9 @@ struct StudyPaneEnvironment {
     // Asks where to save a file, the suggested file name given; an empty path when cancelled. Empty: the
     // platform's save dialog asks.
     std::function<QString(const QString& suggestedName)> chooseSaveFile;
+    // Opens a place in a new tab of the window (a layout of its own); empty: Find's row menu offers
+    // no new tab.
+    std::function<void(const GoToRequest& request)> openInNewTab;
     // Whether the sync runs by itself (the note editor's cloud status line); empty: it does not.
     std::function<bool()> syncAutomatically;
     // The factories of sub-panes by slot (StudyPaneSubpaneSlots::Slot), filled by whoever makes the

@@ -6,12 +6,14 @@
 #include "studypane/StudyPaneRecentSearches.h"
 #include "studypane/StudyPaneResultListModel.h"
 
+#include <QContextMenuEvent>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QProgressBar>
 #include <QTableView>
 #include <QToolButton>
@@ -109,9 +111,59 @@ StudyPaneRowKeys::StudyPaneRowKeys(
     });
 }
 
+bool StudyPaneRowKeys::showRowMenu(int row, const QPoint& globalPos)
+{
+    QAbstractItemModel* model = m_table->model();
+    if (!m_rowMenu || model == nullptr || row < 0 || row >= model->rowCount())
+        return false;
+    auto* menu = new QMenu(m_table);
+    menu->setObjectName(QStringLiteral("rowMenu"));
+    m_rowMenu(menu, row);
+    if (menu->isEmpty()) {
+        delete menu;
+        return false;
+    }
+    PopupMenu::exec(menu, globalPos);
+    return true;
+}
+
 bool StudyPaneRowKeys::eventFilter(QObject* watched, QEvent* event)
 {
+    if ((watched == m_table || watched == m_viewport) && event->type() == QEvent::ContextMenu && m_rowMenu) {
+        // A right-click opens the menu of the row under the pointer, the keyboard's of the current row.
+        auto* asked = static_cast<QContextMenuEvent*>(event);
+        if (asked->reason() == QContextMenuEvent::Mouse) {
+            const QPoint at = m_table->viewport()->mapFromGlobal(asked->globalPos());
+            const int row = m_table->rowAt(at.y());
+            if (row >= 0)
+                showRowMenu(row, asked->globalPos());
+        } else if (m_table->currentIndex().isValid()) {
+            const int row = m_table->currentIndex().row();
+            const QRect shown =
+                m_table->visualRect(m_table->model()->index(row, 0)).intersected(m_table->viewport()->rect());
+            showRowMenu(row, m_table->viewport()->mapToGlobal(shown.isValid() ? shown.bottomLeft() : QPoint(0, 0)));
+        }
+        return true;
+    }
+    if (watched == m_table && (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride) &&
+        m_rowMenu) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
+        if ((key->key() == Qt::Key_Menu && mods == Qt::NoModifier) ||
+            (key->key() == Qt::Key_F10 && mods == Qt::ShiftModifier)) {
+            if (event->type() == QEvent::ShortcutOverride) {
+                // The list's own key, not a shortcut of the window's.
+                event->accept();
+                return true;
+            }
+            QContextMenuEvent asked(QContextMenuEvent::Keyboard, QPoint(0, 0), m_table->mapToGlobal(QPoint(0, 0)));
+            return eventFilter(m_table, &asked);
+        }
+    }
     if (watched == m_viewport && event->type() == QEvent::MouseButtonPress) {
+        // A right-click opens the row's menu (which follows the press), not the row.
+        if (m_rowMenu && static_cast<QMouseEvent*>(event)->button() == Qt::RightButton)
+            return true;
         // A row the keys left chosen opens when clicked all the same.
         const QSignalBlocker block(m_table->selectionModel());
         m_table->clearSelection();
@@ -159,6 +211,12 @@ void StudyPaneRowKeys::enterList()
     m_keysMoving = false;
     m_table->scrollTo(model->index(row, 0));
     m_table->setFocus(Qt::TabFocusReason);
+}
+
+void StudyPaneSearchPanel::setRowMenu(StudyPaneRowKeys::RowMenu fill)
+{
+    if (m_keys != nullptr)
+        m_keys->setRowMenu(std::move(fill));
 }
 
 void StudyPaneSearchPanel::setMenu(std::function<QMenu*()> menu)

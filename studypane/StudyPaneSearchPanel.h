@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include <QEvent>
+#include <QPoint>
 
 #include <functional>
 
@@ -28,13 +29,21 @@ class StudyPaneRecentSearches;
 // The keys of a study-pane list whose rows open when chosen with the pointer (`activate`): the keys
 // move the current row, chosen and drawn as current, without opening it; Return opens it; Down in
 // the field above the list (when there is one) enters it at its current row, else at its first
-// result. Installed on the table (and the field) by its owner.
+// result. A list with a row menu opens it for the row under the pointer at a right-click, and for
+// the current row at the keyboard's menu keys (Shift+F10, the Menu key), below the row. Installed on
+// the table (and the field) by its owner.
 class StudyPaneRowKeys : public QObject {
 public:
+    // Fills a row's menu; the menu is shown only when it has items.
+    using RowMenu = std::function<void(QMenu* menu, int row)>;
+
     StudyPaneRowKeys(QTableView* table, QLineEdit* field, std::function<void(int row)> activate, QObject* parent);
 
     // The field's Down: the keys go to the list at its current row or its first result.
     void enterList();
+    void setRowMenu(RowMenu fill) { m_rowMenu = std::move(fill); }
+    // Shows the row's menu at `globalPos`; false when the row has none.
+    bool showRowMenu(int row, const QPoint& globalPos);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -45,6 +54,7 @@ private:
     QObject* m_viewport;
     QLineEdit* m_field;
     std::function<void(int row)> m_activate;
+    RowMenu m_rowMenu;
     bool m_keysMoving = false;  // the keys are moving the table's current row
 };
 
@@ -75,6 +85,8 @@ public:
 
     // The menu button pops up the menu it gives (nothing when it gives null).
     void setMenu(std::function<QMenu*()> menu);
+    // The results' rows have a menu, filled for a row by `fill` (after `layOut`).
+    void setRowMenu(StudyPaneRowKeys::RowMenu fill);
     // Fills the menu's recent searches now and each time it shows; choosing one puts it in the field
     // and runs `search`.
     void showRecentSearches(QMenu* menu, StudyPaneRecentSearches& recents, std::function<void()> search);

@@ -14,9 +14,12 @@
 #include "search/execution/SearchResultsAggregator.h"
 #include "search/execution/SourceTupleSearchBook.h"
 #include "studypane/SearchResultPage.h"
+#include "studypane/StudyPaneNoteEditorKeys.h"
 #include "studypane/StudyPaneNotifications.h"
 #include "studypane/StudyPaneProgressForwarder.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -97,6 +100,7 @@ void StudyPaneSearchResultsViewController::loadView()
     connect(m_panel.searchField(), &QLineEdit::returnPressed, this, [this] { searchStringEntered(); });
     connect(m_panel.refreshButton(), &QToolButton::clicked, this, [this] { onRefreshButton(); });
     m_panel.setMenu([this] { return m_template; });
+    m_panel.setRowMenu([this](QMenu* menu, int row) { fillRowMenu(menu, row); });
 
     buildMenus();
     m_template = m_bibleMenu;
@@ -401,32 +405,58 @@ std::optional<QString> StudyPaneSearchResultsViewController::searchedBookName() 
     return std::nullopt;
 }
 
+std::optional<GoToRequest> StudyPaneSearchResultsViewController::requestForRow(int row) const
+{
+    const std::optional<quint32> position = m_hits.positionOfRow(row);
+    SourceTuple::Ptr book = position.has_value() && m_env.library != nullptr
+        ? m_env.library->allSources()->tupleForSourceTupleID(m_hits.aggregator().searchedSourceTupleID)
+        : nullptr;
+    if (book == nullptr)
+        return std::nullopt;
+    GoToRequest r;
+    r.layoutUuid = layoutUuid();
+    r.section = *position;
+    r.sourceTuple = book;
+    r.activate = true;
+    r.sync = true;
+    if (m_searchingABible) {
+        if (const quint32 key = book->locations().keyForSection(*position); key != 0)
+            r.bibleKey = key;
+    }
+    return r;
+}
+
 void StudyPaneSearchResultsViewController::activateRow(int row)
 {
-    if (const std::optional<quint32> position = m_hits.positionOfRow(row)) {
-        const quint32 section = *position;
-        SourceTuple::Ptr book = m_env.library != nullptr
-            ? m_env.library->allSources()->tupleForSourceTupleID(aggregator().searchedSourceTupleID)
-            : nullptr;
-        if (book != nullptr) {
-            GoToRequest r;
-            r.layoutUuid = layoutUuid();
-            r.section = section;
-            r.sourceTuple = book;
-            r.activate = true;
-            r.sync = true;
-            if (m_searchingABible) {
-                const quint32 key = book->locations().keyForSection(section);
-                if (key != 0) {
-                    r.bibleKey = key;
-                    emit recentVerseVisited(key, book->record().abbr);
-                }
-            }
-            if (m_env.center != nullptr)
-                r.post(*m_env.center, this);
-        }
+    if (const std::optional<GoToRequest> r = requestForRow(row)) {
+        if (r->bibleKey.has_value())
+            emit recentVerseVisited(*r->bibleKey, r->sourceTuple->record().abbr);
+        if (m_env.center != nullptr)
+            r->post(*m_env.center, this);
     }
     m_panel.clearSelection();
+}
+
+void StudyPaneSearchResultsViewController::fillRowMenu(QMenu* menu, int row)
+{
+    const std::optional<GoToRequest> request = requestForRow(row);
+    if (!request.has_value())
+        return;
+    const QString title = m_hits.resultData(row, StudyPaneResultListModel::TitleRole).toString();
+    connect(menu->addAction(title.isEmpty() ? tr("Go To") : tr("Go To %1").arg(title)), &QAction::triggered, this,
+        [this, row] { activateRow(row); });
+    QAction* newTab = menu->addAction(tr("Open in New Tab"));
+    newTab->setEnabled(static_cast<bool>(m_env.openInNewTab));
+    connect(newTab, &QAction::triggered, this, [this, request] {
+        if (!m_env.openInNewTab)
+            return;
+        m_env.openInNewTab(*request);
+        // The keys go with the place, to the new tab's page.
+        StudyPaneNoteEditorKeys::focusCurrentBookPage(m_env.layoutManager);
+    });
+    QAction* copy = menu->addAction(tr("Copy Reference"));
+    copy->setEnabled(!title.isEmpty());
+    connect(copy, &QAction::triggered, this, [title] { QGuiApplication::clipboard()->setText(title); });
 }
 
 // --- hit rows ---

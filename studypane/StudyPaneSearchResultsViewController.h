@@ -12,6 +12,7 @@
 // only (the runs themselves execute on the search pool).
 #pragma once
 
+#include "library/GoToRequest.h"
 #include "platform/NotificationCenter.h"
 #include "studypane/StudyPaneEnvironment.h"
 #include "studypane/StudyPaneHitList.h"
@@ -76,9 +77,14 @@ public:
 
     // Activates a row as a click does: a hit row posts a go-to request; every row is deselected.
     void activateRow(int row);
+    // The menu of a hit row (a right-click, the keyboard's menu keys): go to it, open it in a new tab
+    // of the window, copy its reference. Nothing for a section header.
+    void fillRowMenu(QMenu* menu, int row);
 
 private:
     void loadView() override;
+    // The go-to request of a hit row; nothing for a header row or a book no longer installed.
+    std::optional<GoToRequest> requestForRow(int row) const;
     void buildMenus();
     void addItemToResults(const std::shared_ptr<SearchResultsItem>& item);
     void searchCompleted();

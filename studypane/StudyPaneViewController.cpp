@@ -8,6 +8,7 @@
 #include "panes/layout/LayoutRegionContentItem.h"
 #include "panes/layout/LayoutRegionContents.h"
 #include "panes/layout/PaneNotifications.h"
+#include "studypane/StudyPaneFieldKeys.h"
 #include "studypane/StudyPaneLayoutViewHost.h"
 #include "studypane/StudyPaneNoteViewEditViewController.h"
 #include "studypane/StudyPaneRegionContentItemDescriptor.h"
@@ -52,6 +53,7 @@ StudyPaneView* StudyPaneViewController::paneView()
 {
     if (m_view == nullptr) {
         m_view = new StudyPaneView(this);
+        new StudyPaneFieldKeys(m_view, m_env.layoutManager);
         m_layoutViewHost = std::make_unique<StudyPaneLayoutViewHost>(m_view);
         for (const StudyPaneTabs::Tab& tab : StudyPaneTabs::all()) {
             const qint64 id = tab.id;

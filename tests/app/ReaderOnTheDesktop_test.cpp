@@ -16,6 +16,7 @@
 #include "app/QuillsteadAppController.h"
 #include "app/QuillsteadSyncDelegate.h"
 #include "app/QuillsteadWindowController.h"
+#include "app/preferences/ColorWell.h"
 #include "app/preferences/LoginPreferencesViewController.h"
 #include "app/preferences/MASPreferencesWindowController.h"
 #include "app/preferences/PreferencesViewController.h"
@@ -57,9 +58,13 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractTextDocumentLayout>
+#include <QClipboard>
+#include <QColorDialog>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -982,7 +987,7 @@ TEST_F(ReaderOnTheDesktop, CtrlWClosesTheWindowItIsPressedInAndEscapeADialog)
     const auto [window, kjv, study] = launchAtKjv();
     ASSERT_TRUE(kjv);
 
-    // A dialog closes with Escape; the report its study opens closes with Ctrl+W, not with Escape.
+    // A dialog closes with Escape; the report its study opens closes with Ctrl+W.
     bool escaped = false;
     EXPECT_TRUE(TestSupport::whenShown<AutostudyTodayWindowController>(
         [&] { EXPECT_TRUE(reader_test::choose(window, CommandNames::AutostudyToday)); },
@@ -1000,8 +1005,6 @@ TEST_F(ReaderOnTheDesktop, CtrlWClosesTheWindowItIsPressedInAndEscapeADialog)
     ASSERT_NE(report, nullptr);
     EXPECT_TRUE(report->windowTitle().startsWith(QStringLiteral("Autostudy ")));
     ASSERT_TRUE(QTest::qWaitForWindowExposed(report));
-    pressIn(report, QKeySequence(Qt::Key_Escape));
-    EXPECT_TRUE(report->isVisible()) << "Escape closed a report";
     QPointer<AutostudyResultsWindowController> reportAlive(report);
     pressIn(report, QKeySequence(QStringLiteral("Ctrl+W")));
     EXPECT_TRUE(waitFor([&] { return reportAlive.isNull() || !reportAlive->isVisible(); }, 5000))
@@ -1350,4 +1353,280 @@ TEST_F(ReaderOnTheDesktop, TheFirstStartAndOpenBookWorkFromTheKeyboard)
         << (QApplication::focusWidget() ? QApplication::focusWidget()->metaObject()->className() : "nothing") << " of "
         << (QApplication::activeWindow() ? QApplication::activeWindow()->metaObject()->className() : "no window");
     main->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/book-opened-by-keys.png"));
+}
+
+TEST_F(ReaderOnTheDesktop, TheKeysGoBackToTheWindowADialogCameFrom)
+{
+    const auto [window, kjv, study] = launchAtKjv();
+    ASSERT_TRUE(kjv);
+    const auto activeTitle = [] {
+        const QWidget* active = QApplication::activeWindow();
+        return active != nullptr ? active->windowTitle().toStdString() : std::string("no window");
+    };
+
+    // View > Colors..., the background's well, Space opens its chooser, Escape closes it: the
+    // keys are in Settings again, and what is typed next goes there.
+    ASSERT_TRUE(reader_test::choose(window, CommandNames::ColorSettings));
+    MASPreferencesWindowController* settings = TestSupport::waitForWindow<MASPreferencesWindowController>();
+    ASSERT_NE(settings, nullptr);
+    settings->activateWindow();
+    ASSERT_TRUE(waitFor([settings] { return QApplication::activeWindow() == settings; }));
+    auto* well = settings->findChild<ColorWell*>(SettingsKeys::BackColor.name);
+    ASSERT_NE(well, nullptr);
+    // (The keys are put on the well as Tab puts them: the page's sample page keeps Tab to itself.)
+    well->setFocus(Qt::TabFocusReason);
+    ASSERT_EQ(QApplication::focusWidget(), well);
+    QTest::keyClick(well, Qt::Key_Space);
+    QColorDialog* chooser = well->chooser();
+    ASSERT_NE(chooser, nullptr);
+    ASSERT_TRUE(waitFor([chooser] { return QApplication::activeWindow() == chooser; }));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    ASSERT_TRUE(waitFor([chooser] { return !chooser->isVisible(); }));
+    EXPECT_TRUE(waitFor([settings] { return QApplication::activeWindow() == settings; }))
+        << "after the chooser the keys are in " << activeTitle();
+    EXPECT_TRUE(QApplication::focusWidget() != nullptr && QApplication::focusWidget()->window() == settings);
+    pressKey(Qt::Key_Escape);
+    EXPECT_TRUE(waitFor([this] { return settingsWindow() == nullptr; })) << "Escape did not reach Settings";
+
+    // A report's Save As... cancelled: the keys are in the report again.
+    EXPECT_TRUE(TestSupport::whenShown<AutostudyTodayWindowController>(
+        [&] { EXPECT_TRUE(reader_test::choose(window, CommandNames::AutostudyToday)); },
+        [](AutostudyTodayWindowController* dialog) { dialog->onPerformAutostudy(); }));
+    AutostudyResultsWindowController* report = TestSupport::waitForWindow<AutostudyResultsWindowController>();
+    ASSERT_NE(report, nullptr);
+    QPointer<AutostudyResultsWindowController> reportAlive(report);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(report));
+    ASSERT_TRUE(waitFor([report] {
+        if (QApplication::activeWindow() != report)
+            report->activateWindow();
+        return QApplication::activeWindow() == report;
+    }));
+    auto* save = report->findChild<QPushButton*>(QStringLiteral("saveButton"));
+    ASSERT_NE(save, nullptr);
+    save->setFocus(Qt::TabFocusReason);
+    bool cancelled = false;
+    EXPECT_TRUE(TestSupport::whenShown<QFileDialog>([save] { QTest::keyClick(save, Qt::Key_Space); },
+        [&](QFileDialog* dialog) {
+            if (waitFor([dialog] { return QApplication::activeWindow() == dialog; }) &&
+                QApplication::focusWidget() != nullptr) {
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+                cancelled = waitFor([dialog] { return !dialog->isVisible(); });
+            }
+            if (!cancelled)
+                dialog->reject();
+        }));
+    EXPECT_TRUE(cancelled) << "Escape left the save dialog open";
+    EXPECT_TRUE(waitFor([&] { return reportAlive != nullptr && QApplication::activeWindow() == reportAlive; }))
+        << "after the save dialog the keys are in " << activeTitle();
+    if (reportAlive != nullptr)
+        reportAlive->close();
+}
+
+TEST_F(ReaderOnTheDesktop, EscapeFromTheStudyPanesFieldsGivesTheKeyboardToThePage)
+{
+    const auto [window, kjv, study] = launchAtKjv();
+    ASSERT_TRUE(kjv);
+    ASSERT_NE(study, nullptr);
+    const auto keysInCurrentPage = [&] {
+        LayoutBookPane* pane = panes()->currentBookPane();
+        QWidget* focus = QApplication::focusWidget();
+        return pane != nullptr && focus != nullptr && pane->paneView()->isAncestorOf(focus);
+    };
+    const auto keysAreIn = [] {
+        QWidget* focus = QApplication::focusWidget();
+        return std::string(focus != nullptr ? focus->metaObject()->className() : "nothing");
+    };
+
+    // Go To "John 3:16", Return, Escape: the keys are in the page, whose menu key opens its menu.
+    ASSERT_TRUE(reader_test::choose(window, CommandNames::GoTo));
+    auto* go = dynamic_cast<StudyPaneBibleGotoViewController*>(study->subpaneViewController());
+    ASSERT_NE(go, nullptr);
+    ASSERT_TRUE(typeInto(go->verseComboBox()->lineEdit(), QString()));
+    go->verseComboBox()->lineEdit()->selectAll();
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("John 3:16"));
+    pressKey(Qt::Key_Return);
+    const quint32 john316 =
+        kjv->locations().keyForSection(kjv->locations().sectionForSyncString(QStringLiteral("John 3:16")));
+    ASSERT_TRUE(waitFor([&] { return reader_test::keyAtTopOf(kjvPage()) == john316; }, 10000));
+    ASSERT_TRUE(QApplication::focusWidget() == go->verseComboBox() ||
+        QApplication::focusWidget() == go->verseComboBox()->lineEdit())
+        << "the keys are in " << keysAreIn();
+    pressKey(Qt::Key_Escape);
+    EXPECT_TRUE(waitFor(keysInCurrentPage)) << "after Escape in Go To the keys are in " << keysAreIn();
+    const TestSupport::ShownPopupMenu menu = TestSupport::readPopupMenu(
+        [] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_F10, Qt::ShiftModifier); });
+    EXPECT_TRUE(menu.titles.join(QLatin1Char('|')).contains(QStringLiteral("Highlight")))
+        << menu.titles.join(QLatin1Char('|')).toStdString();
+
+    // The same from Find's field.
+    ASSERT_TRUE(reader_test::choose(window, CommandNames::Find));
+    auto* find =
+        dynamic_cast<StudyPaneSearchResultsViewController*>(study->subpane(StudyPaneViewController::kSearchSubpane));
+    ASSERT_NE(find, nullptr);
+    ASSERT_TRUE(typeInto(find->searchField(), QStringLiteral("light")));
+    pressKey(Qt::Key_Escape);
+    EXPECT_TRUE(waitFor(keysInCurrentPage)) << "after Escape in Find the keys are in " << keysAreIn();
+}
+
+TEST_F(ReaderOnTheDesktop, TheKeyboardsMenuKeysOpenAFindRowsMenu)
+{
+    const auto [window, kjv, study] = launchAtKjv();
+    ASSERT_TRUE(kjv);
+    ASSERT_NE(study, nullptr);
+    ASSERT_TRUE(reader_test::choose(window, CommandNames::Find));
+    auto* find =
+        dynamic_cast<StudyPaneSearchResultsViewController*>(study->subpane(StudyPaneViewController::kSearchSubpane));
+    ASSERT_NE(find, nullptr);
+    ASSERT_TRUE(typeInto(find->searchField(), QString()));
+    find->searchField()->selectAll();
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("world AND loved"));
+    pressKey(Qt::Key_Return);
+    ASSERT_TRUE(waitFor([find] { return find->aggregator().isComplete(); }));
+    QTableView* table = find->searchResultsTableView();
+    // Down enters the list at its first result.
+    pressKey(Qt::Key_Down);
+    ASSERT_EQ(QApplication::focusWidget(), table);
+    ASSERT_TRUE(table->currentIndex().isValid());
+    const QString title = table->currentIndex().data(StudyPaneResultListModel::TitleRole).toString();
+    ASSERT_FALSE(title.isEmpty());
+
+    // Shift+F10 and the Menu key open the row's menu.
+    for (const QKeyCombination keys :
+        {QKeyCombination(Qt::ShiftModifier, Qt::Key_F10), QKeyCombination(Qt::Key_Menu)}) {
+        const TestSupport::ShownPopupMenu menu = TestSupport::readPopupMenu(
+            [keys] { QTest::keyClick(QApplication::focusWidget(), keys.key(), keys.keyboardModifiers()); });
+        EXPECT_EQ(menu.titles,
+            QStringList({QStringLiteral("Go To ") + title, QStringLiteral("Open in New Tab"),
+                QStringLiteral("Copy Reference")}))
+            << QKeySequence(keys).toString().toStdString();
+    }
+
+    // A right-click opens the menu of the row under the pointer, without going there.
+    int other = table->currentIndex().row() + 1;
+    while (other < table->model()->rowCount() &&
+        table->model()->index(other, 0).data(StudyPaneResultListModel::KindRole).toInt() ==
+            StudyPaneResultListModel::Header)
+        ++other;
+    ASSERT_LT(other, table->model()->rowCount());
+    const QString otherTitle = table->model()->index(other, 0).data(StudyPaneResultListModel::TitleRole).toString();
+    table->scrollTo(table->model()->index(other, 0));
+    const QPoint at = table->visualRect(table->model()->index(other, 0)).center();
+    quint32 shownBefore = 0;
+    ASSERT_TRUE(waitFor([&] { return (shownBefore = reader_test::keyAtTopOf(kjvPage())) != 0; }));
+    const TestSupport::ShownPopupMenu clicked = TestSupport::readPopupMenu([&] {
+        // The press, then the menu event the window system sends with it.
+        QTest::mousePress(table->viewport(), Qt::RightButton, Qt::NoModifier, at);
+        QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, at, table->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(table->viewport(), &menuEvent);
+    });
+    QTest::mouseRelease(table->viewport(), Qt::RightButton, Qt::NoModifier, at);
+    EXPECT_EQ(clicked.titles.value(0), QStringLiteral("Go To ") + otherTitle);
+    EXPECT_EQ(reader_test::keyAtTopOf(kjvPage()), shownBefore) << "the right-click went to the row";
+    table->setFocus(Qt::OtherFocusReason);
+    table->setCurrentIndex(table->model()->index(table->currentIndex().row(), 0));
+
+    // Copy Reference puts the row's reference on the clipboard.
+    QGuiApplication::clipboard()->clear();
+    TestSupport::readPopupMenu(
+        [] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Menu); }, QStringLiteral("Copy Reference"));
+    EXPECT_TRUE(waitFor([&] { return QGuiApplication::clipboard()->text() == title; }))
+        << QGuiApplication::clipboard()->text().toStdString();
+
+    // Open in New Tab: a new tab of the window shows the verse, with the keys in its page.
+    LayoutManager& layouts = reader_test::programEnvironment().layoutManager();
+    const size_t before = layouts.count();
+    Layout* was = layouts.currentLayout();
+    const quint32 key = kjv->locations().keyForSection(kjv->locations().sectionForSyncString(title));
+    TestSupport::readPopupMenu([] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_F10, Qt::ShiftModifier); },
+        QStringLiteral("Open in New Tab"));
+    ASSERT_TRUE(waitFor([&] { return layouts.count() == before + 1 && layouts.currentLayout() != was; }));
+    LayoutBookPane* pane = panes()->currentBookPane();
+    ASSERT_NE(pane, nullptr);
+    EXPECT_TRUE(waitFor(
+        [&] {
+            auto* page = pane->paneView()->findChild<BookPageView*>();
+            return page != nullptr && key != 0 && reader_test::keyAtTopOf(page) == key;
+        },
+        10000))
+        << title.toStdString();
+}
+
+TEST_F(ReaderOnTheDesktop, AStudyWindowClosesWithEscapeSavesWithCtrlSAndFramesItsFocusedButton)
+{
+    const auto [window, kjv, study] = launchAtKjv();
+    ASSERT_TRUE(kjv);
+    const auto openReport = [&]() -> AutostudyResultsWindowController* {
+        EXPECT_TRUE(TestSupport::whenShown<AutostudyTodayWindowController>(
+            [&] { EXPECT_TRUE(reader_test::choose(window, CommandNames::AutostudyToday)); },
+            [](AutostudyTodayWindowController* dialog) { dialog->onPerformAutostudy(); }));
+        AutostudyResultsWindowController* report = TestSupport::waitForWindow<AutostudyResultsWindowController>();
+        if (report == nullptr || !QTest::qWaitForWindowExposed(report))
+            return nullptr;
+        waitFor([report] {
+            if (QApplication::activeWindow() != report)
+                report->activateWindow();
+            return QApplication::activeWindow() == report;
+        });
+        return report;
+    };
+    AutostudyResultsWindowController* report = openReport();
+    ASSERT_NE(report, nullptr);
+    QPointer<AutostudyResultsWindowController> alive(report);
+
+    // Tab from the report goes through the buttons as they stand, and the button with the keys is
+    // framed in the text colour, around it.
+    const auto framePixels = [report](QPushButton* button) {
+        const QRect place(button->mapTo(report, QPoint(0, 0)), button->size());
+        const QImage image = report->grab(place.adjusted(-3, -3, 3, 3)).toImage().convertToFormat(QImage::Format_RGB32);
+        const QColor text = report->palette().windowText().color();
+        int framed = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                if (x >= 3 && x < image.width() - 3 && y >= 3 && y < image.height() - 3)
+                    continue;  // the button itself
+                const QColor c = image.pixelColor(x, y);
+                if (std::abs(c.red() - text.red()) + std::abs(c.green() - text.green()) +
+                        std::abs(c.blue() - text.blue()) <
+                    60)
+                    ++framed;
+            }
+        return framed;
+    };
+    // (The keys start on the first button as Tab from the report puts them there.)
+    auto* options = report->findChild<QPushButton*>(QStringLiteral("changeOptionsButton"));
+    ASSERT_NE(options, nullptr);
+    options->setFocus(Qt::TabFocusReason);
+    QStringList order;
+    for (const Qt::Key key :
+        {Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Backtab, Qt::Key_Backtab, Qt::Key_Backtab}) {
+        QTest::keyClick(QApplication::focusWidget(), key, key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
+        auto* button = qobject_cast<QPushButton*>(QApplication::focusWidget());
+        order.append(button != nullptr ? button->text() : QStringLiteral("?"));
+        if (button != nullptr) {
+            EXPECT_TRUE(waitFor([&] { return framePixels(button) > button->width(); }))
+                << button->text().toStdString() << " is not framed";
+        }
+    }
+    EXPECT_EQ(order.join(QLatin1Char('|')), QStringLiteral("Print…|Save As…|Close|Save As…|Print…|Change Options…"));
+    auto* save = report->findChild<QPushButton*>(QStringLiteral("saveButton"));
+    ASSERT_NE(save, nullptr);
+    EXPECT_EQ(framePixels(save), 0) << "a button without the keys is framed";
+
+    // Ctrl+S is Save As...
+    bool saveShown = false;
+    TestSupport::whenShown<QFileDialog>([save] { QTest::keySequence(save, QKeySequence::Save); },
+        [&](QFileDialog* dialog) {
+            saveShown = dialog->acceptMode() == QFileDialog::AcceptSave;
+            dialog->reject();
+        },
+        5000);
+    EXPECT_TRUE(saveShown) << "Ctrl+S did not ask where to save";
+
+    // Escape closes the window (the keys back in it once the dialog has gone).
+    ASSERT_TRUE(waitFor([&] { return alive != nullptr && QApplication::activeWindow() == alive; }));
+    QTest::keyClick(
+        QApplication::focusWidget() != nullptr ? QApplication::focusWidget() : alive.data(), Qt::Key_Escape);
+    EXPECT_TRUE(waitFor([&] { return alive == nullptr || !alive->isVisible(); })) << "Escape left the report open";
+    if (alive != nullptr)
+        alive->close();
 }

@@ -13,12 +13,14 @@
 #include "platform/UserDefaults.h"
 #include "reports/OutputFile.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFocusFrame>
 #include <QHBoxLayout>
 #include <QPageLayout>
 #include <QPageRanges>
@@ -28,6 +30,7 @@
 #include <QPrinterInfo>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QStandardPaths>
 #include <QVBoxLayout>
 #include <QWebEnginePage>
@@ -154,6 +157,25 @@ AutostudyResultsWindowController::AutostudyResultsWindowController(
     connect(save, &QPushButton::clicked, this, &AutostudyResultsWindowController::onSave);
     connect(options, &QPushButton::clicked, this, &AutostudyResultsWindowController::onChangeOptions);
     connect(close, &QPushButton::clicked, this, &AutostudyResultsWindowController::onClose);
+    // The window's keys, wherever the keys are in it: Escape closes it, the Save key saves a copy.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &AutostudyResultsWindowController::onClose);
+    auto* saveKey = new QShortcut(QKeySequence::Save, this);
+    connect(saveKey, &QShortcut::activated, this, &AutostudyResultsWindowController::onSave);
+    // Tab goes from the report through the buttons as they stand, and the button with the keys is
+    // framed in the text colour (the style's own hint of it is a faint tint of its border).
+    QWidget::setTabOrder(m_view, options);
+    QWidget::setTabOrder(options, print);
+    QWidget::setTabOrder(print, save);
+    QWidget::setTabOrder(save, close);
+    auto* focusFrame = new QFocusFrame(this);
+    focusFrame->setObjectName(QStringLiteral("buttonFocusFrame"));
+    connect(qApp, &QApplication::focusChanged, focusFrame,
+        [focusFrame, buttons = QList<QWidget*> {options, print, save, close}](QWidget*, QWidget* now) {
+            // (Compared by address: the focus may be the web engine's item.)
+            const qsizetype at = buttons.indexOf(now);
+            focusFrame->setWidget(at >= 0 ? buttons[at] : nullptr);
+        });
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(options);

@@ -14,6 +14,8 @@
 // book or note names is read or fetched. A click on a link to a Bible passage (a commentary's
 // reference) shows the passage in the main window's current layout.
 //
+// Escape closes the window and Ctrl+S saves a copy (Save As...), wherever the keys are in it.
+//
 // The window keeps its frame in the environment's defaults, reports failures through its alerts and
 // asks for the dialog again on its centre. Each window owns itself (deleted on close); several may be
 // open. Main thread only.
