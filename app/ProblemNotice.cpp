@@ -36,11 +36,10 @@ ProblemNotice::ProblemNotice(std::function<WindowNotice*()> notice, Alerts& aler
 
 ProblemNotice::~ProblemNotice()
 {
-    {
-        std::lock_guard lock(gMutex);
-        if (gInstalled == this)
-            gInstalled = nullptr;
-    }
+    std::lock_guard lock(gMutex);
+    if (gInstalled != this)
+        return;  // a newer one says the problems now
+    gInstalled = nullptr;
     SaveFailureAlerts::setSayer({});
 }
 
