@@ -30,8 +30,6 @@
 #include "studypane/StudyPaneViewController.h"
 #include "userdata/SyncLineLimit.h"
 
-#include <optional>
-
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -43,6 +41,8 @@
 #include <QTabBar>
 #include <QVBoxLayout>
 #include <QWebEnginePage>
+
+#include <optional>
 
 namespace {
 
