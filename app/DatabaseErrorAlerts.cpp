@@ -1,12 +1,9 @@
 #include "app/DatabaseErrorAlerts.h"
 
-#include "app/AlertWhenFree.h"
+#include "app/ProblemNotice.h"
 
 #include "library/EngineStrings.h"
 #include "platform/Alerts.h"
-#include "platform/MainThread.h"
-
-#include <QCoreApplication>
 
 void DatabaseErrorAlerts::databaseError(const cLString16& text)
 {
@@ -16,10 +13,9 @@ void DatabaseErrorAlerts::databaseError(const cLString16& text)
     alert.messageText = messageText();
     alert.informativeText = informativeText(EngineStrings::fromUtf16(text));
     alert.style = AlertStyle::Critical;
-    // Never inline: the report may come from inside a database call holding its locks. Never over
-    // another alert either (a full disk during a sync says so in the sync's own alert too).
-    Alerts* alerts = &m_alerts;
-    runOnMainThread([alerts, alert] { showAlertWhenFree(*alerts, alert, QCoreApplication::instance()); });
+    // Never inline (the report may come from inside a database call holding its locks), and never in
+    // a modal alert that would take the keys of a user typing: said with the other problems.
+    ProblemNotice::report(alert.messageText, alert.informativeText, m_alerts);
 }
 
 void DatabaseErrorAlerts::refusedLink(const QString& problem)
@@ -30,8 +26,8 @@ void DatabaseErrorAlerts::refusedLink(const QString& problem)
     alert.informativeText =
         problem + QStringLiteral("\n\nUntil then your notes, highlights and bookmarks can be neither shown nor kept.");
     alert.style = AlertStyle::Critical;
-    Alerts* alerts = &m_alerts;
-    runOnMainThread([alerts, alert] { alerts->runModal(alert); });
+    // Said together with what else the start refused.
+    ProblemNotice::report(alert.messageText, alert.informativeText, m_alerts);
 }
 
 QString DatabaseErrorAlerts::refusedLinkMessageText()

@@ -1,11 +1,11 @@
 // The application's answer to the engine's database error reports: the first report of the run is
-// shown to the user as an alert (the database could not be opened or written, with the engine's
-// text); later reports only reach the log, so that a database that keeps failing does not bury the
+// said to the user with the reader's other problems (ProblemNotice: the database could not be opened
+// or written, with the engine's text); later reports only reach the log, so that a database that keeps failing does not bury the
 // reader in alerts. Callers that tell the user about their own failure (a note that could not be
 // saved) capture their reports (cDatabaseErrorCapture) and do not reach this.
 //
-// Installed at start-up through the StartupHooks list. Any thread may report; the alert is shown on
-// the main thread.
+// Installed at start-up through the StartupHooks list. Any thread may report; it is said on the main
+// thread.
 #pragma once
 
 #include "engine/foundation/cMsgBox.h"
@@ -18,7 +18,8 @@ class Alerts;
 
 class DatabaseErrorAlerts final : public cDatabaseErrorReporter {
 public:
-    // The alert goes to `alerts`, which must outlive this reporter.
+    // Said through the installed ProblemNotice; without one, in an alert through `alerts`, which must
+    // outlive this reporter.
     explicit DatabaseErrorAlerts(Alerts& alerts) : m_alerts(alerts) { }
 
     void databaseError(const cLString16& text) override;

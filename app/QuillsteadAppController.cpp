@@ -9,6 +9,7 @@
 #include "app/HelpCommands.h"
 #include "app/LayoutCommands.h"
 #include "app/PaneCommands.h"
+#include "app/ProblemNotice.h"
 #include "app/ProgramParts.h"
 #include "app/QuillsteadSyncDelegate.h"
 #include "app/QuillsteadWindowController.h"
@@ -166,6 +167,10 @@ void QuillsteadAppController::applicationDidFinishLaunching(const LaunchResets& 
 {
     Q_ASSERT(isMainThread());
     UserDefaults& defaults = m_environment.settings();
+    // From here on the problems with the user's files wait for the window, and are said there together.
+    m_problems = std::make_unique<ProblemNotice>(
+        [this]() -> WindowNotice* { return m_mainWindowController ? m_mainWindowController->notice() : nullptr; },
+        m_environment.alert());
     bool reinstallAll = false;
     if (resets.resetLayout &&
         askYesNo(QStringLiteral("Are you sure you want to delete Quillstead's screen layout?"),
@@ -214,8 +219,7 @@ void QuillsteadAppController::applicationDidFinishLaunching(const LaunchResets& 
             QStringLiteral(" Quillstead started with its factory settings, and changes made now last only until it "
                            "quits.\n\n") +
             ProfileLink::advice();
-        Alerts* alerts = &m_environment.alert();
-        runOnMainThread([alerts, alert] { alerts->runModal(alert); });
+        sayProblem(alert);
     }
     SettingsRegistry::registerDefaultsForAllPreferences(defaults);
     qs::cloud::ServiceHost::registerDefault(defaults);
@@ -311,8 +315,12 @@ void QuillsteadAppController::applicationWillTerminate()
         m_mainWindowController->exitIsImminent();
     // Every file handed to the write queue is on disk before the reader ends.
     FileWriteQueue::shared().finish();
-    // The event loop does not run again: a save that failed just now is said before the reader ends.
-    SaveFailureAlerts::showPending();
+    // The event loop does not run again: a save that failed just now, and what was not said yet, are
+    // said before the reader ends.
+    if (m_problems)
+        m_problems->sayAtQuit();
+    else
+        SaveFailureAlerts::showPending();
 }
 
 // ---- Books that come with the application ----
@@ -403,6 +411,14 @@ Alert QuillsteadAppController::damagedLayoutAlert(const QString& keptAs)
     return alert;
 }
 
+void QuillsteadAppController::sayProblem(const Alert& alert)
+{
+    if (m_problems)
+        m_problems->add(alert.messageText, alert.informativeText);
+    else
+        ProblemNotice::report(alert.messageText, alert.informativeText, m_environment.alert());
+}
+
 void QuillsteadAppController::refuseLayoutLink(const QString& problem)
 {
     m_layoutLinkProblem = problem;
@@ -412,8 +428,7 @@ void QuillsteadAppController::refuseLayoutLink(const QString& problem)
     alert.informativeText = problem +
         QStringLiteral(" Quillstead started with a new layout, which is not saved this time.\n\n") +
         ProfileLink::advice();
-    Alerts* alerts = &m_environment.alert();
-    runOnMainThread([alerts, alert] { alerts->runModal(alert); });
+    sayProblem(alert);
 }
 
 void QuillsteadAppController::restoreLayouts()
@@ -440,9 +455,8 @@ void QuillsteadAppController::restoreLayouts()
             const QString aside = archive + QStringLiteral(".damaged");
             QFile::remove(aside);
             const bool keptAside = QFile::rename(archive, aside);
-            Alerts* alerts = &m_environment.alert();
-            runOnMainThread(
-                [alerts, alert = damagedLayoutAlert(keptAside ? aside : QString())] { alerts->runModal(alert); });
+            const Alert alert = damagedLayoutAlert(keptAside ? aside : QString());
+            sayProblem(alert);
         }
     }
     newLayoutFromDescriptor(QStringLiteral("V12"));

@@ -32,6 +32,7 @@ class ViewCommands;
 class QuillsteadSyncDelegate;
 class MASPreferencesWindowController;
 class QLocalServer;
+class ProblemNotice;
 class RefusedBooksNotice;
 class RendererEndedAlert;
 class SourceTuple;
@@ -147,6 +148,8 @@ private:
     // The alert for a book file that cannot be opened: which file, and why.
     void showBookFileProblem(const QString& fileName, const QString& why);
     bool askYesNo(const QString& message, const QString& informative);
+    // Says a problem with the user's files that asks nothing, with the others (ProblemNotice).
+    void sayProblem(const Alert& alert);
     // Queues the layout archive's write; `then` gets whether the file holds the layouts.
     void queueLayoutArchive(const QByteArray& unlessItHolds, std::function<void(bool)> then);
 
@@ -161,6 +164,8 @@ private:
     // Says once that the pages' renderer ended.
     std::unique_ptr<RendererEndedAlert> m_rendererEndedAlert;
     std::unique_ptr<RefusedBooksNotice> m_refusedBooksNotice;
+    // Says the problems with the user's files (saves that failed, what the start refused) together.
+    std::unique_ptr<ProblemNotice> m_problems;
     std::unique_ptr<DesktopWindows> m_desktopWindows;
     std::unique_ptr<MASPreferencesWindowController> m_preferences;
     std::unique_ptr<QuillsteadSyncDelegate> m_syncDelegate;

@@ -3,8 +3,8 @@
 #include "platform/MainThread.h"
 
 #include <QDebug>
-#include <QList>
 #include <QSet>
+#include <QStringList>
 
 #include <mutex>
 
@@ -13,8 +13,9 @@ namespace {
 struct State {
     std::mutex mutex;
     QSet<QString> said;
-    QList<Alert> pending;
+    QList<SaveFailureAlerts::Failure> pending;
     bool scheduled = false;
+    SaveFailureAlerts::Sayer sayer;  // main thread only
 };
 
 State& state()
@@ -22,6 +23,33 @@ State& state()
     // Never destroyed: files are saved from static destructors (the settings) too.
     static State* s = new State;
     return *s;
+}
+
+// The system's words as a sentence.
+QString sentence(const QString& reason)
+{
+    QString why = reason.trimmed();
+    if (why.isEmpty())
+        return QStringLiteral("The file could not be written.");
+    if (!why.endsWith(QLatin1Char('.')))
+        why += QLatin1Char('.');
+    return why;
+}
+
+const QString kAdvice =
+    QStringLiteral("Check that the disk has free space and that the folder can be written. Until a save succeeds "
+                   "again, further failures to save this are written to the log only.");
+
+// The pending failures said, through the sayer when there is one.
+void sayPending()
+{
+    const QList<SaveFailureAlerts::Failure> failures = SaveFailureAlerts::takePending();
+    if (failures.isEmpty())
+        return;
+    if (state().sayer)
+        state().sayer(failures);
+    else
+        Alerts::shared().runModal(SaveFailureAlerts::alertFor(failures));
 }
 
 }  // namespace
@@ -34,10 +62,10 @@ void SaveFailureAlerts::reportFailure(const QString& what, const QString& path, 
     if (s.said.contains(what))
         return;
     s.said.insert(what);
-    s.pending.append(alertFor(what, path, reason, copyKept));
+    s.pending.append({what, path, reason, copyKept});
     if (s.scheduled)
         return;
-    s.scheduled = runOnMainThread([] { showPending(); });
+    s.scheduled = runOnMainThread([] { sayPending(); });
 }
 
 void SaveFailureAlerts::reportSuccess(const QString& what)
@@ -47,35 +75,62 @@ void SaveFailureAlerts::reportSuccess(const QString& what)
     s.said.remove(what);
 }
 
-void SaveFailureAlerts::showPending()
+void SaveFailureAlerts::setSayer(Sayer sayer)
 {
     QS_ASSERT_MAIN_THREAD();
-    QList<Alert> alerts;
+    state().sayer = std::move(sayer);
+}
+
+QList<SaveFailureAlerts::Failure> SaveFailureAlerts::takePending()
+{
+    QS_ASSERT_MAIN_THREAD();
+    QList<Failure> failures;
     {
         State& s = state();
         std::lock_guard lock(s.mutex);
-        alerts.swap(s.pending);
+        failures.swap(s.pending);
         s.scheduled = false;
     }
-    for (const Alert& alert : alerts)
-        Alerts::shared().runModal(alert);
+    return failures;
+}
+
+void SaveFailureAlerts::showPending()
+{
+    const QList<Failure> failures = takePending();
+    if (!failures.isEmpty())
+        Alerts::shared().runModal(alertFor(failures));
 }
 
 Alert SaveFailureAlerts::alertFor(const QString& what, const QString& path, const QString& reason, bool copyKept)
 {
+    return alertFor(QList<Failure> {{what, path, reason, copyKept}});
+}
+
+Alert SaveFailureAlerts::alertFor(const QList<Failure>& failures)
+{
     Alert alert;
     alert.style = AlertStyle::Critical;
-    alert.messageText = QStringLiteral("Quillstead could not save %1.").arg(what);
-    QString why = reason.trimmed();
-    if (why.isEmpty())
-        why = QStringLiteral("The file could not be written.");
-    else if (!why.endsWith(QLatin1Char('.')))
-        why += QLatin1Char('.');
-    const QString kept = copyKept ? QStringLiteral("The copy saved before is kept. ") : QString();
-    alert.informativeText =
-        QStringLiteral("%1\n\nFile: %2\n\n%3Check that the disk has free space and that the folder can be written. "
-                       "Until a save succeeds again, further failures to save this are written to the log only.")
-            .arg(why, path, kept);
+    QStringList whats;
+    for (const Failure& f : failures)
+        whats << f.what;
+    QString named = whats.value(0);
+    if (whats.size() > 1)
+        named = whats.mid(0, whats.size() - 1).join(QStringLiteral(", ")) + QStringLiteral(" and ") + whats.last();
+    alert.messageText = QStringLiteral("Quillstead could not save %1.").arg(named);
+    if (failures.size() == 1) {
+        const Failure& f = failures.first();
+        const QString kept = f.copyKept ? QStringLiteral("The copy saved before is kept. ") : QString();
+        alert.informativeText = QStringLiteral("%1\n\nFile: %2\n\n%3").arg(sentence(f.reason), f.path, kept) + kAdvice;
+        return alert;
+    }
+    // Several: one line each, the advice once.
+    QStringList lines;
+    for (const Failure& f : failures) {
+        const QString kept = f.copyKept ? QStringLiteral(" The copy saved before is kept.") : QString();
+        lines << QStringLiteral("%1: %2 File: %3.%4")
+                     .arg(f.what.left(1).toUpper() + f.what.mid(1), sentence(f.reason), f.path, kept);
+    }
+    alert.informativeText = lines.join(QLatin1Char('\n')) + QStringLiteral("\n\n") + kAdvice;
     return alert;
 }
 

@@ -5,6 +5,7 @@
 #include "library/LibraryNotifications.h"
 #include "panes/layout/PaneNotifications.h"
 #include "platform/ui/ContentTextDocument.h"
+#include "studypane/BibleVerseTableCellView.h"
 #include "studypane/SearchResultPage.h"
 #include "studypane/StudyPaneHitList.h"
 #include "studypane/StudyPaneRegionContentItemState.h"
@@ -12,16 +13,13 @@
 
 #include <QGridLayout>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QStringListModel>
 #include <QTableWidget>
 #include <QVBoxLayout>
-#include <QWheelEvent>
 
 #include <utility>
 
@@ -43,49 +41,6 @@ int selectedTag(const QComboBox* popup)
 }
 
 }  // namespace
-
-void StudyPanePopUpButton::showPopup()
-{
-    emit popupAboutToShow();
-    QComboBox::showPopup();
-}
-
-void StudyPanePopUpButton::setEditable(bool editable)
-{
-    QComboBox::setEditable(editable);
-    if (lineEdit() != nullptr)
-        lineEdit()->installEventFilter(this);
-}
-
-bool StudyPanePopUpButton::eventFilter(QObject* watched, QEvent* event)
-{
-    // Seen here only when the key was sent to the line edit itself; the box hands the keys it gets
-    // to the line edit directly, past the filter.
-    if (watched == lineEdit() && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        m_returnAtLineEdit = key == Qt::Key_Return || key == Qt::Key_Enter ? event : nullptr;
-    }
-    return QComboBox::eventFilter(watched, event);
-}
-
-void StudyPanePopUpButton::keyPressEvent(QKeyEvent* event)
-{
-    if (std::exchange(m_returnAtLineEdit, nullptr) == event) {
-        event->ignore();  // the line edit has had it
-        return;
-    }
-    // The keys step through the items without opening the list: it is filled first all the same.
-    if (!isEditable())
-        emit popupAboutToShow();
-    QComboBox::keyPressEvent(event);
-}
-
-void StudyPanePopUpButton::wheelEvent(QWheelEvent* event)
-{
-    if (!isEditable())
-        emit popupAboutToShow();
-    QComboBox::wheelEvent(event);
-}
 
 StudyPaneBibleGotoViewController::StudyPaneBibleGotoViewController(
     StudyPaneEnvironment env, StudyPaneViewController* host)
@@ -753,28 +708,4 @@ void StudyPaneBibleGotoViewController::activateRecentRow(int row)
     emit recentVerseVisited(ref.bibleKey(), m_sourceTuple->record().abbr);
     postGoTo(section, ref.bibleKey());
     m_recentReload.start();
-}
-
-// --- the recent verse cell ---
-
-QSize BibleVerseTableCellView::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const
-{
-    return QSize(option.rect.width(), StudyPaneHitDelegate::titleAndTextRowHeight(m_defaults, option.font, kTextLines));
-}
-
-void BibleVerseTableCellView::paint(
-    QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
-{
-    painter->save();
-    painter->setClipRect(option.rect);
-    if (option.state & QStyle::State_Selected)
-        painter->fillRect(option.rect, option.palette.highlight());
-    StudyPaneHitDelegate::paintTitleAndHtml(
-        painter, option, option.rect.adjusted(4, 0, -4, 0), index.data().toString(), index.data(HtmlRole).toString());
-    painter->restore();
-    painter->save();
-    painter->setPen(option.palette.mid().color());
-    painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
-    painter->restore();
-    StudyPaneHitDelegate::paintCurrentFrame(painter, option);
 }

@@ -15,6 +15,7 @@
 #include "library/SourceTuple.h"
 #include "platform/NotificationCenter.h"
 #include "studypane/StudyPaneEnvironment.h"
+#include "studypane/StudyPanePopUpButton.h"
 #include "studypane/StudyPaneSubpane.h"
 
 #include <QComboBox>
@@ -24,7 +25,6 @@
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
-#include <QStyledItemDelegate>
 #include <QTimer>
 
 #include <functional>
@@ -36,29 +36,6 @@
 class BibleRef;
 class QStringListModel;
 class QTableWidget;
-
-// A pop-up that asks for its items just before it opens. When editable, a Return or Enter key
-// press reaches its line edit once: one sent to the line edit itself (which ignores it) is not
-// handed to the line edit a second time when it passes on to the box.
-class StudyPanePopUpButton : public QComboBox {
-    Q_OBJECT
-public:
-    using QComboBox::QComboBox;
-    void showPopup() override;
-    void setEditable(bool editable);
-
-signals:
-    // The list is about to open, or the keys or the wheel step through it: its owner fills it now.
-    void popupAboutToShow();
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void wheelEvent(QWheelEvent* event) override;
-
-private:
-    const QEvent* m_returnAtLineEdit = nullptr;  // the Return the line edit got first, passing on to the box
-};
 
 class StudyPaneBibleGotoViewController : public StudyPaneSubpane {
     Q_OBJECT
@@ -161,23 +138,4 @@ private:
     int m_completions = 0;
     int m_typedBefore = 0;        // the length of the text before the cursor at the last key
     bool m_typedForward = false;  // the last key made it longer
-};
-
-// Paints a recent verse: its reference in bold above its text (HTML).
-class BibleVerseTableCellView : public QStyledItemDelegate {
-    Q_OBJECT
-public:
-    // A row shows the reference and this many lines of the verse.
-    static constexpr int kTextLines = 2;
-    enum Role { HtmlRole = Qt::UserRole + 1 };
-    // The verse is measured at the text size of `defaults` (the pane's).
-    BibleVerseTableCellView(const UserDefaults* defaults, QObject* parent)
-        : QStyledItemDelegate(parent), m_defaults(defaults)
-    {
-    }
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
-
-private:
-    const UserDefaults* m_defaults;
 };

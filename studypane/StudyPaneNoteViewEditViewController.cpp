@@ -42,6 +42,8 @@
 #include <QVBoxLayout>
 #include <QWebEnginePage>
 
+#include <optional>
+
 namespace {
 
 // The viewer's and editor's style sheet from the display settings (none without defaults).
@@ -519,6 +521,11 @@ void StudyPaneNoteViewEditViewController::restoreTab(Tab tab)
     // The editor comes back with the newest text the reader holds: what its page pushed last is
     // stored, as an autosave stores it, and a new page shows it and takes the typing from there,
     // with its caret where it was and the keys typed meanwhile.
+    // The new page starts from exactly what the old one had confirmed, not from the stored form of
+    // it: storing trims the blank typed last, and the words typed next would run into the last one.
+    const StudyPaneNoteEditor::Page* ended = m_editor->livePage(v);
+    const std::optional<QString> confirmed =
+        ended != nullptr && ended->latestChange > 0 ? std::optional<QString>(ended->latest) : std::nullopt;
     const bool saved = saveEditedText(true);
     if (tab != m_selectedTab) {
         // What the editor held was empty: the note is gone and the pane shows that.
@@ -526,6 +533,8 @@ void StudyPaneNoteViewEditViewController::restoreTab(Tab tab)
         return;
     }
     m_editor->retireLivePages();
+    if (confirmed)
+        m_webViewString = *confirmed;
     const quint64 endedPage = v->serial();
     populateTab(tab, true);
     m_recovery->restoring(v, endedPage);

@@ -15,6 +15,7 @@
 #include "app/QuillsteadSyncDelegate.h"
 #include "app/QuillsteadWindowController.h"
 #include "app/Toast.h"
+#include "app/WindowNotice.h"
 #include "app/preferences/MASPreferencesWindowController.h"
 #include "app/preferences/PreferencesViewController.h"
 #include "cloud/account/CustomerPassword.h"
@@ -137,6 +138,14 @@ protected:
     }
 
     static QString dataFile(const QString& name) { return QDir(AppFolders::privateDataDirectory()).filePath(name); }
+    // What the window's notice line says (message, then the longer text); empty when it is closed.
+    QString noticeSays() const
+    {
+        const WindowNotice* notice = m_controller ? m_controller->mainWindowController()->notice() : nullptr;
+        return notice == nullptr || notice->message().isEmpty()
+            ? QString()
+            : notice->message() + QLatin1Char('\n') + notice->informativeText();
+    }
     static QString book(const QString& name) { return QDir(AppFolders::booksDirectory()).filePath(name); }
 
     static inline QString s_home;
@@ -224,12 +233,12 @@ TEST_F(Shell, ADamagedLayoutArchiveIsKeptAsideAndTheFirstScreenBuilt)
     QFile aside(QuillsteadAppController::appLayoutArchiveFile() + QStringLiteral(".damaged"));
     ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
     EXPECT_TRUE(aside.readAll().contains("broken"));
-    // The user is told, once the window is up, and where the damaged file went.
-    ASSERT_TRUE(TestSupport::waitFor([] { return !s_alerts->shown().isEmpty(); }));
-    ASSERT_EQ(s_alerts->shown().size(), 1);
-    EXPECT_EQ(s_alerts->shown()[0].messageText,
-        QStringLiteral("Your screen layout could not be read, so Quillstead started with a new one."));
-    EXPECT_TRUE(s_alerts->shown()[0].informativeText.contains(aside.fileName()));
+    // The user is told, once the window is up, and where the damaged file went, beside the window.
+    ASSERT_TRUE(TestSupport::waitFor([this] { return !noticeSays().isEmpty(); }));
+    EXPECT_TRUE(noticeSays().startsWith(
+        QStringLiteral("Your screen layout could not be read, so Quillstead started with a new one.\n")));
+    EXPECT_TRUE(noticeSays().contains(aside.fileName()));
+    EXPECT_TRUE(s_alerts->shown().isEmpty());
     quit();
 }
 
@@ -1577,25 +1586,25 @@ TEST_F(Shell, LinksInTheProfileAreHonouredOrRefusedNeverReplaced)
     ASSERT_TRUE(QFile::link(unmounted + QStringLiteral("/layouts.plist"), layouts));
     s_alerts->clear();
     launch();
-    ASSERT_TRUE(TestSupport::waitFor([] { return s_alerts->shown().size() >= 2; }));
-    QStringList said;
-    for (const Alert& alert : s_alerts->shown())
-        said << alert.messageText + QLatin1Char('\n') + alert.informativeText;
-    const auto saying = [&](const QString& message, const QString& target) {
-        return std::count_if(said.begin(), said.end(), [&](const QString& text) {
-            return text.startsWith(message) &&
-                text.contains(QStringLiteral("is a link to \"%1\", which does not exist").arg(target)) &&
-                text.contains(QStringLiteral("Connect the disk"));
-        });
-    };
-    EXPECT_EQ(saying(QStringLiteral("Quillstead cannot open your notes, highlights and bookmarks."),
-                  unmounted + QStringLiteral("/notes.db")),
-        1)
-        << said.join(QStringLiteral("\n---\n")).toStdString();
-    EXPECT_EQ(saying(QStringLiteral("Quillstead cannot read or save your screen layout."),
-                  unmounted + QStringLiteral("/layouts.plist")),
-        1)
-        << said.join(QStringLiteral("\n---\n")).toStdString();
+    // Both refusals said once, together, beside the window: no alert opens over it.
+    const QString notes = QStringLiteral("Quillstead cannot open your notes, highlights and bookmarks.");
+    const QString layout = QStringLiteral("Quillstead cannot read or save your screen layout.");
+    ASSERT_TRUE(TestSupport::waitFor([&] { return noticeSays().contains(notes) && noticeSays().contains(layout); }))
+        << noticeSays().toStdString();
+    const QString said = noticeSays();
+    const QString message = said.section(QLatin1Char('\n'), 0, 0);
+    EXPECT_TRUE(message.contains(notes) && message.contains(layout)) << message.toStdString();
+    for (const QString& problem : {notes, layout})
+        EXPECT_EQ(said.count(problem), 2) << said.toStdString();  // in the message, and before its own text
+    const QString details = said.section(QLatin1Char('\n'), 1);
+    for (const QString& target : {QStringLiteral("/notes.db"), QStringLiteral("/layouts.plist")})
+        EXPECT_TRUE(
+            details.contains(QStringLiteral("is a link to \"%1\", which does not exist").arg(unmounted + target)))
+            << said.toStdString();
+    EXPECT_EQ(details.count(QStringLiteral("Connect the disk")), 2) << said.toStdString();
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents();
+    EXPECT_TRUE(s_alerts->shown().isEmpty()) << s_alerts->shown().value(0).messageText.toStdString();
     EXPECT_FALSE(reader_test::programEnvironment().layoutManager().layouts().empty());
     EXPECT_FALSE(m_controller->archiveLayouts());
     // Any other save through such a link fails and names the target; nothing is made where it points.
@@ -1866,14 +1875,16 @@ TEST_F(Shell, ADatabaseThatCannotBeWrittenIsReportedOncePerRun)
     EXPECT_FALSE(reader_test::programNotes().save(NoteLocation::bible(key), QStringLiteral("lost?")));
     EXPECT_FALSE(reader_test::programNotes().save(NoteLocation::bible(key), QStringLiteral("again")));
     std::thread([] { cMsgBox().showDatabaseError(cLString16("Error 8 from a worker")); }).join();
-    EXPECT_TRUE(waitFor([] { return !s_alerts->shown().isEmpty(); }));
+    EXPECT_TRUE(waitFor([this] { return !noticeSays().isEmpty(); }));
     for (int i = 0; i < 3; ++i)
         QCoreApplication::processEvents();
     ASSERT_EQ(sqlite3_exec(db, "PRAGMA query_only = OFF", nullptr, nullptr, nullptr), SQLITE_OK);
-    ASSERT_EQ(s_alerts->shown().size(), 1);
-    EXPECT_EQ(s_alerts->shown()[0].messageText, DatabaseErrorAlerts::messageText());
-    EXPECT_TRUE(s_alerts->shown()[0].informativeText.contains(QStringLiteral("readonly")))
-        << s_alerts->shown()[0].informativeText.toStdString();
-    EXPECT_EQ(s_alerts->shown()[0].style, AlertStyle::Critical);
+    // Said once, beside the window.
+    EXPECT_TRUE(s_alerts->shown().isEmpty());
+    const QString said = noticeSays();
+    EXPECT_TRUE(said.startsWith(DatabaseErrorAlerts::messageText() + QLatin1Char('\n'))) << said.toStdString();
+    EXPECT_EQ(said.count(DatabaseErrorAlerts::messageText()), 1) << said.toStdString();
+    EXPECT_TRUE(said.contains(QStringLiteral("readonly"))) << said.toStdString();
+    EXPECT_FALSE(said.contains(QStringLiteral("Error 8 from a worker")));
     quit();
 }

@@ -7,6 +7,7 @@
 #include "app/ProgramParts.h"
 #include "app/QuillsteadAppController.h"
 #include "app/QuillsteadWindowController.h"
+#include "app/WindowNotice.h"
 #include "engine/foundation/SimpleDate.h"
 #include "library/GoToRequest.h"
 #include "library/LibraryNotifications.h"
@@ -24,6 +25,7 @@
 #include "panes/page/BookPageView.h"
 #include "platform/AppFolders.h"
 #include "platform/NotificationCenter.h"
+#include "platform/SaveFailureAlerts.h"
 #include "platform/UserDefaults.h"
 #include "platform/ui/ActionRegistry.h"
 #include "search/execution/SearchExecutor.h"
@@ -51,10 +53,14 @@
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
+#include <QScopeGuard>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTreeView>
 #include <algorithm>
+
+#include <sys/mount.h>
 
 namespace {
 
@@ -132,6 +138,89 @@ TEST_F(SubpaneWindow, GoToHighlightsAndBookmarksOpenTheirSubpanesAndGoThere)
 // The sub-panes show what is there now: a bookmark put into a new category lists that category;
 // Go To on Welcome stops listing its contents once Welcome is closed; after a restart the note
 // viewer shows its note under the note's book and verse.
+// A full disk under the profile while references are typed into Go To, one after the other: the saves
+// that fail (the screen layout, the reading history, the settings) are said once, together, on the
+// window's notice line. No alert opens under the typing, so every key stays in the field.
+TEST_F(SubpaneWindow, AFullDiskWhileGoTosAreTypedIsSaidOnceBesideTheWindowAndTakesNoKeys)
+{
+    const auto [window, kjv, study] = launchAtKjv();
+    ASSERT_TRUE(kjv);
+    ASSERT_NE(study, nullptr);
+    auto* alerts = dynamic_cast<RecordingAlerts*>(&Alerts::shared());
+    ASSERT_NE(alerts, nullptr);
+    ASSERT_TRUE(reader_test::choose(window, CommandNames::GoTo));
+    auto* go = dynamic_cast<StudyPaneBibleGotoViewController*>(study->subpaneViewController());
+    ASSERT_NE(go, nullptr);
+    QLineEdit* field = go->verseComboBox()->lineEdit();
+    window->window()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window->window()));
+    field->setFocus(Qt::MouseFocusReason);
+    ASSERT_TRUE(waitFor([field] { return field->hasFocus(); }));
+    LayoutBookPane* kjvPane = asBookPane(reader_test::programEnvironment()
+                                             .layoutManager()
+                                             .currentLayout()
+                                             ->contentsAt(size_t(kjvRegion()))
+                                             ->viewController());
+    ASSERT_NE(kjvPane, nullptr);
+    alerts->clear();
+
+    // The data folder and the settings' folder on small file systems, filled up (mounting needs root).
+    const QByteArray folders[] = {QFile::encodeName(AppFolders::privateDataDirectory()),
+        QFile::encodeName(QFileInfo(UserDefaults::standardUserDefaults().filePath()).path())};
+    int mounted = 0;
+    for (const QByteArray& folder : folders) {
+        if (::mount("tmpfs", folder.constData(), "tmpfs", 0, "size=256k") != 0)
+            break;
+        ++mounted;
+        QFile filler(QFile::decodeName(folder) + QStringLiteral("/filler"));
+        ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        const QByteArray chunk(4096, 'f');
+        while (filler.write(chunk) == chunk.size()) { }
+    }
+    const auto unmount = qScopeGuard([&] {
+        for (int i = mounted - 1; i >= 0; --i)
+            ::umount2(folders[i].constData(), MNT_DETACH);
+        SaveFailureAlerts::reset();
+    });
+    if (mounted < 2)
+        GTEST_SKIP() << "a small file system cannot be mounted here (needs root)";
+
+    WindowNotice* notice = window->notice();
+    const std::pair<QString, quint32> goTos[] = {{QStringLiteral("Gen 1:3"), makeBibleKey(1, 1, 3)},
+        {QStringLiteral("Exod 3:14"), makeBibleKey(2, 3, 14)}, {QStringLiteral("Ps 23:1"), makeBibleKey(19, 23, 1)},
+        {QStringLiteral("Jer 29:11"), makeBibleKey(24, 29, 11)}, {QStringLiteral("Rom 8:28"), makeBibleKey(45, 8, 28)}};
+    for (const auto& [reference, key] : goTos) {
+        QTest::keyClicks(QApplication::focusWidget(), reference);
+        EXPECT_EQ(field->text(), reference) << "the keys went elsewhere";
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        const quint32 section = kjv->locations().sectionForBibleKey(key);
+        EXPECT_TRUE(waitFor([&] { return kjvPane->currentSourceSection() == section; })) << reference.toStdString();
+        // Once something is said, the next reference is typed over the selected one.
+        if (key == goTos[0].second) {
+            ASSERT_TRUE(waitFor([&] { return !notice->message().isEmpty() || !alerts->shown().isEmpty(); }, 20000));
+            ASSERT_TRUE(alerts->shown().isEmpty())
+                << "an alert opened under the typing: " << alerts->shown()[0].messageText.toStdString();
+        }
+        ASSERT_TRUE(field->hasFocus());
+        field->selectAll();
+    }
+    ASSERT_TRUE(waitFor(
+        [notice] {
+            return notice->message().contains(QStringLiteral("your screen layout")) &&
+                notice->message().contains(QStringLiteral("your settings"));
+        },
+        20000))
+        << notice->message().toStdString();
+    // Each kind once, and no alert at all while the window is up.
+    const QString said = notice->message();
+    EXPECT_EQ(said.count(QStringLiteral("your screen layout")), 1) << said.toStdString();
+    EXPECT_EQ(said.count(QStringLiteral("your settings")), 1) << said.toStdString();
+    EXPECT_TRUE(notice->informativeText().contains(QStringLiteral("No space left on device")))
+        << notice->informativeText().toStdString();
+    EXPECT_TRUE(alerts->shown().isEmpty()) << alerts->shown().value(0).messageText.toStdString();
+    EXPECT_EQ(field->text(), goTos[4].first);
+}
+
 TEST_F(SubpaneWindow, EachSubpaneShowsTheCurrentBookAndTheCategoryJustUsed)
 {
     const auto [window, kjv, study] = launchAtKjv();

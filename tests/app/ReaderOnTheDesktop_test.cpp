@@ -45,6 +45,7 @@
 #include "reports/ui/AutostudyTodayWindowController.h"
 #include "reports/ui/web/AutostudyResultsWindowController.h"
 #include "search/execution/SearchResultsAggregator.h"
+#include "studypane/BibleVerseTableCellView.h"
 #include "studypane/StudyPaneBibleGotoViewController.h"
 #include "studypane/StudyPaneHitList.h"
 #include "studypane/StudyPaneResultListModel.h"

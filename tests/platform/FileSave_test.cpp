@@ -157,19 +157,25 @@ TEST_F(FileSaveTest, FailuresAreSaidOncePerKindUntilASaveOfItSucceeds)
         EXPECT_FALSE(FileSave::writeFile(
             other, QByteArray(8000, 'n'), QStringLiteral("mine"), nullptr, FileSave::Reporting::CallerTells));
     }
-    // Nothing is shown inside a save; the alerts wait for the main thread.
+    // Nothing is shown inside a save; the failures wait for the main thread, and are said together.
     EXPECT_TRUE(m_alerts->shown().isEmpty());
     SaveFailureAlerts::showPending();
-    ASSERT_EQ(m_alerts->shown().size(), 2);
-    EXPECT_EQ(m_alerts->shown()[0].messageText, QStringLiteral("Quillstead could not save your screen layout."));
+    ASSERT_EQ(m_alerts->shown().size(), 1);
+    EXPECT_EQ(m_alerts->shown()[0].messageText,
+        QStringLiteral("Quillstead could not save your screen layout and the reading history."));
     EXPECT_EQ(m_alerts->shown()[0].style, AlertStyle::Critical);
-    EXPECT_TRUE(m_alerts->shown()[0].informativeText.contains(layout));
-    EXPECT_TRUE(m_alerts->shown()[0].informativeText.contains(QStringLiteral("The copy saved before is kept")));
-    EXPECT_EQ(m_alerts->shown()[1].messageText, QStringLiteral("Quillstead could not save the reading history."));
-    // Nothing was saved there before, so no copy is said to be kept.
-    EXPECT_FALSE(m_alerts->shown()[1].informativeText.contains(QStringLiteral("copy saved before")));
+    // Each file with its own words: only the layout had a copy saved before, kept.
+    const QString said = m_alerts->shown()[0].informativeText;
+    const qsizetype history = said.indexOf(QStringLiteral("The reading history: File too large."));
+    ASSERT_GT(history, 0) << said.toStdString();
+    EXPECT_TRUE(said.startsWith(QStringLiteral("Your screen layout: File too large. File: ") + layout))
+        << said.toStdString();
+    EXPECT_TRUE(said.left(history).contains(QStringLiteral("The copy saved before is kept")));
+    EXPECT_TRUE(said.mid(history).contains(other));
+    EXPECT_FALSE(said.mid(history).contains(QStringLiteral("copy saved before")));
+    EXPECT_EQ(said.count(QStringLiteral("Check that the disk has free space")), 1);
     SaveFailureAlerts::showPending();
-    EXPECT_EQ(m_alerts->shown().size(), 2);
+    EXPECT_EQ(m_alerts->shown().size(), 1);
 
     // A success re-arms the alert for that kind only.
     ASSERT_TRUE(FileSave::writeFile(layout, "good", QStringLiteral("your screen layout")));
@@ -179,8 +185,8 @@ TEST_F(FileSaveTest, FailuresAreSaidOncePerKindUntilASaveOfItSucceeds)
         EXPECT_FALSE(FileSave::writeFile(other, QByteArray(8000, 'n'), QStringLiteral("the reading history")));
     }
     SaveFailureAlerts::showPending();
-    ASSERT_EQ(m_alerts->shown().size(), 3);
-    EXPECT_EQ(m_alerts->shown()[2].messageText, QStringLiteral("Quillstead could not save your screen layout."));
+    ASSERT_EQ(m_alerts->shown().size(), 2);
+    EXPECT_EQ(m_alerts->shown()[1].messageText, QStringLiteral("Quillstead could not save your screen layout."));
     EXPECT_EQ(readAll(layout), QByteArray("good"));
 }
 
@@ -353,10 +359,10 @@ TEST_F(FileSaveTest, AFailedWriteOnTheWriteThreadIsSaidOnTheMainThreadAndKeepsTh
     // The alerts wait for the main thread, as a save made there does.
     EXPECT_TRUE(m_alerts->shown().isEmpty());
     SaveFailureAlerts::showPending();
-    ASSERT_EQ(m_alerts->shown().size(), 2);
-    EXPECT_EQ(m_alerts->shown()[0].messageText, QStringLiteral("Quillstead could not save your screen layout."));
+    ASSERT_EQ(m_alerts->shown().size(), 1);
+    EXPECT_EQ(m_alerts->shown()[0].messageText,
+        QStringLiteral("Quillstead could not save your screen layout and the reading history."));
     EXPECT_TRUE(m_alerts->shown()[0].informativeText.contains(QStringLiteral("The copy saved before is kept")));
-    EXPECT_EQ(m_alerts->shown()[1].messageText, QStringLiteral("Quillstead could not save the reading history."));
 }
 
 }  // namespace

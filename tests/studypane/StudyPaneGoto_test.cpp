@@ -11,6 +11,7 @@
 #include "library/GoToRequest.h"
 #include "library/LibraryNotifications.h"
 #include "panes/layout/PaneNotifications.h"
+#include "studypane/BibleVerseTableCellView.h"
 #include "studypane/StudyPaneBibleGotoViewController.h"
 #include "studypane/StudyPaneBookGotoViewController.h"
 #include "studypane/StudyPaneDevoGotoViewController.h"

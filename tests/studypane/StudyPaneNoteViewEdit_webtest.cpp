@@ -24,6 +24,7 @@
 #include "studypane/EditFormatDelegate.h"
 #include "studypane/StudyPaneNoteEditor.h"
 #include "studypane/StudyPaneNoteLinks.h"
+#include "studypane/StudyPaneNoteRecovery.h"
 #include "studypane/StudyPaneNoteViewEditViewController.h"
 #include "studypane/StudyPaneNotesListViewController.h"
 #include "studypane/StudyPaneNotifications.h"
@@ -923,6 +924,43 @@ TEST_F(NoteEditor, AnEditorWhoseRendererEndedComesBackWithItsTextThoughTheDataba
         return stored(NoteLocation::bible(kJohn316)).contains(QStringLiteral("kept through the end, and more"));
     })) << stored(NoteLocation::bible(kJohn316)).toStdString();
     EXPECT_EQ(m_alerts->shown().size(), 1);
+}
+
+// A new note whose renderer ends just after a blank: the editor comes back with exactly the text its
+// page had confirmed, the blank included, so the words typed next do not run into the last one.
+TEST_F(NoteEditor, AnEditorWhoseRendererEndedKeepsTheBlankTypedLast)
+{
+    ASSERT_FALSE(StudyPaneTest::userNotes().exists(NoteLocation::bible(kJohn316)));
+    openBible(kJohn316, true);
+    NoteWebView* view = editor->webView(Editor::RichEditTab);
+    type(QStringLiteral("Sent to save "));
+    // Every key confirmed by the page: nothing is left to send again to the new one.
+    ASSERT_TRUE(waitFor([&] {
+        const StudyPaneNoteEditor::Page* held = editor->noteEditor()->pageShownBy(view);
+        return held != nullptr && held->latest.contains(QStringLiteral("Sent to save")) &&
+            editor->recovery()->unconfirmedKeyCount(view) == 0;
+    }));
+    const qint64 renderer = view->page()->renderProcessPid();
+    ASSERT_GT(renderer, 0);
+    ASSERT_EQ(::kill(pid_t(renderer), SIGKILL), 0);
+    ASSERT_TRUE(waitFor([&] {
+        const qint64 pid = view->page()->renderProcessPid();
+        return pid > 0 && pid != renderer && view->isPageReady();
+    })) << "the editor did not come back";
+    ASSERT_TRUE(waitForPage(Editor::RichEditTab));
+    // The blank is there as the page had it (a no-break space at the end of a line).
+    const QString restored = editorText();
+    EXPECT_TRUE(restored == QStringLiteral("Sent to save ") || restored == QStringLiteral("Sent to save\u00a0"))
+        << restored.toStdString();
+    type(QStringLiteral("more words"));
+    ASSERT_TRUE(waitFor([&] { return editorText().endsWith(QStringLiteral("more words")); }))
+        << editorText().toStdString();
+    editor->selectTab(Editor::ViewTab);
+    EXPECT_TRUE(waitFor([] {
+        return stored(NoteLocation::bible(kJohn316))
+            .replace(QStringLiteral("&nbsp;"), QStringLiteral(" "))
+            .contains(QStringLiteral("Sent to save more words"));
+    })) << stored(NoteLocation::bible(kJohn316)).toStdString();
 }
 
 // Quitting with a note the database refused: the text is offered for a file (a cancelled dialog asks
