@@ -167,7 +167,7 @@ TEST_F(NavigationHistoryWritesTest, BackReachesAStateNotYetWritten)
     EXPECT_EQ(h.stackForLayout(kA)->cursor, 1u);
 }
 
-TEST_F(NavigationHistoryWritesTest, BackReadsTheSnapshotsTheHeldWorkerHasNotWritten)
+TEST_F(NavigationHistoryWritesTest, BackReadsSnapshotsWhileTheWriteThreadIsHeld)
 {
     NavigationHistory h(m_panes, m_cache.path());
     for (int state = 1; state <= 3; ++state)
