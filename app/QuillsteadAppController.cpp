@@ -363,20 +363,19 @@ QString QuillsteadAppController::appLayoutArchiveFile()
     return QDir(AppFolders::privateDataDirectory()).filePath(AppFolders::kLayoutArchiveFileName);
 }
 
-void QuillsteadAppController::queueLayoutArchive(const QByteArray& unlessItHolds, std::function<void(bool)> then)
+void QuillsteadAppController::queueLayoutArchive(bool ifChanged, std::function<void(bool)> then)
 {
-    // The layouts are taken now; the worker encodes and writes them.
+    // The layouts are taken now; the worker encodes them and, in the file's order of writes, tells
+    // whether the file holds them already.
     KeyedArchive::queueWriteFile(
         appLayoutArchiveFile(), m_environment.layoutManager().encode(), QStringLiteral("your screen layout"),
-        [this, then = std::move(then)](const FileWriteQueue::Result& r) {
-            if (r.written)
-                m_archivedLayouts = r.bytes;
+        [then = std::move(then)](const FileWriteQueue::Result& r) {
             if (!r.ok)
                 qWarning().noquote() << "LayoutManager: cannot write the layout archive:" << r.error;
             if (then)
                 then(r.ok);
         },
-        unlessItHolds);
+        ifChanged);
 }
 
 bool QuillsteadAppController::archiveLayouts()
@@ -385,7 +384,7 @@ bool QuillsteadAppController::archiveLayouts()
     if (!m_layoutLinkProblem.isEmpty())
         return false;
     bool written = false;
-    queueLayoutArchive(QByteArray(), [&written](bool ok) { written = ok; });
+    queueLayoutArchive(false, [&written](bool ok) { written = ok; });
     FileWriteQueue::shared().finish();
     return written;
 }
@@ -396,7 +395,7 @@ bool QuillsteadAppController::archiveLayoutsIfChanged()
         return true;
     if (!m_layoutLinkProblem.isEmpty())
         return false;
-    queueLayoutArchive(m_archivedLayouts, nullptr);
+    queueLayoutArchive(true, nullptr);
     return true;
 }
 
@@ -442,11 +441,8 @@ void QuillsteadAppController::restoreLayouts()
     if (const QString why = ProfileLink::brokenReason(archive); !why.isEmpty()) {
         refuseLayoutLink(ProfileLink::describe(archive, why));
     } else if (QFileInfo::exists(archive)) {
-        if (manager.readArchive(archive) && manager.count() > 0) {
-            // Written again only once the screen changes.
-            m_archivedLayouts = KeyedArchive::toXml(manager.encode());
-            return;
-        }
+        if (manager.readArchive(archive) && manager.count() > 0)
+            return;  // written again only once the screen changes
         if (QFileInfo(archive).isSymLink()) {
             refuseLayoutLink(ProfileLink::describe(archive, QStringLiteral("which cannot be read as a screen layout")));
         } else {

@@ -150,15 +150,15 @@ private:
     bool askYesNo(const QString& message, const QString& informative);
     // Says a problem with the user's files that asks nothing, with the others (ProblemNotice).
     void sayProblem(const Alert& alert);
-    // Queues the layout archive's write; `then` gets whether the file holds the layouts.
-    void queueLayoutArchive(const QByteArray& unlessItHolds, std::function<void(bool)> then);
+    // Queues the layout archive's write (with `ifChanged`, none when the file holds the layouts
+    // already); `then` gets whether the file holds the layouts.
+    void queueLayoutArchive(bool ifChanged, std::function<void(bool)> then);
 
     WindowEnvironment m_environment;
     std::unique_ptr<QuillsteadWindowController> m_mainWindowController;
     QLocalServer* m_instanceServer = nullptr;
     // Books folder files a checked copy is on its way to replace (its check runs on a worker).
     QSet<QString> m_booksBeingReplaced;
-    QByteArray m_archivedLayouts;  // what the layout archive holds, as this reader last wrote it
     // Why the layout archive's place, a link, is neither read nor written this run; empty when it is.
     QString m_layoutLinkProblem;
     // Says once that the pages' renderer ended.

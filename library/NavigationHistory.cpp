@@ -76,6 +76,45 @@ void NavigationHistory::queueRecordedStates()
             [this, entry = it.key(), ticket](
                 const FileWriteQueue::Result& r) { snapshotWritten(entry, ticket, r.ok); });
     }
+    // The history file follows the snapshots it names, so that a crash keeps the stacks up to the
+    // last write.
+    if (std::exchange(m_stacksChanged, false))
+        queueHistoryFile({});
+}
+
+void NavigationHistory::scheduleWrite()
+{
+    // Not put off by the next change: what is recorded reaches the disk a moment later however
+    // long the reader goes on moving.
+    if (!m_writeTimer.isActive())
+        m_writeTimer.start();
+}
+
+void NavigationHistory::stacksChanged()
+{
+    m_stacksChanged = true;
+    scheduleWrite();
+}
+
+void NavigationHistory::queueHistoryFile(FileWriteQueue::Done done)
+{
+    QDir().mkpath(m_historyFolder);
+    if (!m_stacks) {
+        FileWriteQueue::shared().remove(historyFilePath(), std::move(done));
+        return;
+    }
+    QVariantMap stacks;
+    for (auto it = m_stacks->cbegin(); it != m_stacks->cend(); ++it) {
+        QVariantList list;
+        list.append(QVariant::fromValue<qulonglong>(it->cursor));
+        for (const QString& e : it->entries)
+            list.append(e);
+        stacks.insert(it.key(), list);
+    }
+    KeyedArchiver archiver(kArchiveClass);
+    archiver.encodeValue(kStacksKey, stacks);
+    // Through the queue, behind the snapshots it names and any earlier history file.
+    KeyedArchive::queueWriteFile(historyFilePath(), archiver.archivedObject(), kHistoryWhat, std::move(done));
 }
 
 bool NavigationHistory::writeRecordedStates()
@@ -116,6 +155,7 @@ void NavigationHistory::snapshotWritten(const QString& entry, quint64 ticket, bo
     stack->entries.removeAt(index);
     if (static_cast<quint64>(index) < stack->cursor)
         --stack->cursor;
+    stacksChanged();
 }
 
 bool NavigationHistory::isUsableLayoutUuid(const QString& uuid)
@@ -152,17 +192,17 @@ void NavigationHistory::dropEntry(Stack& stack, qsizetype index)
     if (index < 0 || index >= stack.entries.size())
         return;
     const QString& entry = stack.entries[index];
-    // A snapshot only kept in memory has no file; one being written goes in its place among its
-    // file's writes, once the write is over.
-    const bool queued = m_writing.remove(entry) > 0;
-    const bool kept = m_unwritten.remove(entry) > 0;
-    if (queued)
+    // A snapshot being written goes in its place among its file's writes, once the write is over;
+    // any other one's file goes now (a snapshot brought up to date in memory has its older file).
+    m_unwritten.remove(entry);
+    if (m_writing.remove(entry) > 0)
         FileWriteQueue::shared().remove(absolutePath(entry));
-    else if (!kept)
+    else
         QFile::remove(absolutePath(entry));
     if (m_lastRead.first == entry)
         m_lastRead = {};
     stack.entries.removeAt(index);
+    stacksChanged();
 }
 
 void NavigationHistory::addStateToHistory(bool force, const QString& layoutUuid)
@@ -179,8 +219,9 @@ void NavigationHistory::addStateToHistory(bool force, const QString& layoutUuid)
             captured = true;
         }
     }
-    // A state shown from the history is recorded already, whatever its panes re-reported.
-    if (m_showingRecordedState.contains(layoutUuid))
+    // A state shown from the history is recorded already, whatever its panes re-reported, until
+    // the reader moves from it.
+    if (captured && m_showingRecordedState.contains(layoutUuid) && !movedFromRecordedState(layoutUuid))
         captured = false;
     if (!force && !captured && m_stacks && m_stacks->contains(layoutUuid) && m_stacks->value(layoutUuid).cursor != 0)
         return;  // the present state is recorded already
@@ -198,7 +239,7 @@ void NavigationHistory::addStateToHistory(bool force, const QString& layoutUuid)
         const QVariant recorded = recordedState(shown, layoutUuid);
         if (recorded.isValid() && m_panes.showSamePlaces(recorded, archived)) {
             m_unwritten.insert(shown, archived);
-            m_writeTimer.start();
+            scheduleWrite();
             if (m_lastRead.first == shown)
                 m_lastRead = {};
             return;
@@ -217,13 +258,14 @@ void NavigationHistory::addStateToHistory(bool force, const QString& layoutUuid)
     if (!archived.isValid()) {
         qWarning() << "History: could not record the layout" << layoutUuid;
         stack.cursor = static_cast<quint64>(stack.entries.size());
+        stacksChanged();
         return;
     }
     m_unwritten.insert(entry, archived);
-    m_writeTimer.start();
     stack.entries.append(entry);
     stack.cursor = static_cast<quint64>(stack.entries.size());
     m_showingRecordedState.remove(layoutUuid);
+    stacksChanged();
 }
 
 QVariant NavigationHistory::recordedState(const QString& entry, const QString& layoutUuid)
@@ -273,11 +315,19 @@ bool NavigationHistory::canGoBackInHistory()
 
 bool NavigationHistory::hasUnrecordedChanges(const QString& layoutUuid)
 {
-    if (m_showingRecordedState.contains(layoutUuid) || !somethingIsDirty())
-        return false;
     // A change that left every pane where the recorded state has it shows nothing to go back to.
+    return somethingIsDirty() && movedFromRecordedState(layoutUuid);
+}
+
+bool NavigationHistory::movedFromRecordedState(const QString& layoutUuid)
+{
     const auto stack = stackForLayout(layoutUuid);
-    return !stack || !showsPresentPlaces(*stack, stack->cursor, layoutUuid);
+    if (stack && showsPresentPlaces(*stack, stack->cursor, layoutUuid))
+        return false;
+    // The panes show other places than the state shown: a state shown from the history was moved
+    // from, which is a change like any other.
+    m_showingRecordedState.remove(layoutUuid);
+    return true;
 }
 
 bool NavigationHistory::canGoForwardInHistory()
@@ -295,6 +345,7 @@ bool NavigationHistory::goToItem(quint64 target, Stack& stack, const QString& la
         return false;
     stack.cursor = target;
     m_showingRecordedState.insert(layoutUuid);
+    stacksChanged();
     return true;
 }
 
@@ -304,12 +355,16 @@ void NavigationHistory::goBackInHistory()
     const QString uuid = m_panes.currentLayoutUuid();
     if (!m_stacks || !m_stacks->contains(uuid))
         return;
+    // With unrecorded changes, Back first returns to the recorded state itself; the place the
+    // reader leaves is recorded after it (as a go-to records the place it leaves), so that Forward
+    // comes back to it.
+    if (hasUnrecordedChanges(uuid))
+        addStateToHistory(true, uuid);
     Stack& stack = (*m_stacks)[uuid];
     for (;;) {
-        // With unrecorded changes, Back first returns to the recorded state itself.
-        quint64 target = hasUnrecordedChanges(uuid) ? stack.cursor : stack.cursor - 1;
-        if (stack.cursor == 0 || target < 1)
+        if (stack.cursor <= 1)
             return;
+        quint64 target = stack.cursor - 1;
         // Every Back shows a change: states with the places shown now are passed over.
         while (target > 1 && showsPresentPlaces(stack, target, uuid))
             --target;
@@ -317,8 +372,7 @@ void NavigationHistory::goBackInHistory()
             return;
         qWarning() << "History: dropped an unreadable snapshot of the layout" << uuid;
         dropEntry(stack, static_cast<qsizetype>(target - 1));
-        if (target <= stack.cursor)
-            --stack.cursor;
+        --stack.cursor;
     }
 }
 
@@ -343,27 +397,10 @@ void NavigationHistory::goForwardInHistory()
 bool NavigationHistory::saveHistoryToFile()
 {
     QS_ASSERT_MAIN_THREAD();
+    m_stacksChanged = false;
     writeRecordedStates();
-    QDir().mkpath(m_historyFolder);
-    if (!m_stacks) {
-        FileWriteQueue::shared().remove(historyFilePath());
-        finishWrites();
-        return true;
-    }
-    QVariantMap stacks;
-    for (auto it = m_stacks->cbegin(); it != m_stacks->cend(); ++it) {
-        QVariantList list;
-        list.append(QVariant::fromValue<qulonglong>(it->cursor));
-        for (const QString& e : it->entries)
-            list.append(e);
-        stacks.insert(it.key(), list);
-    }
-    KeyedArchiver archiver(kArchiveClass);
-    archiver.encodeValue(kStacksKey, stacks);
-    // Through the queue, behind the snapshots it names and any earlier history file.
     bool written = false;
-    KeyedArchive::queueWriteFile(historyFilePath(), archiver.archivedObject(), kHistoryWhat,
-        [&written](const FileWriteQueue::Result& r) { written = r.ok; });
+    queueHistoryFile([&written](const FileWriteQueue::Result& r) { written = r.ok; });
     finishWrites();
     if (!written)
         qWarning() << "History: could not write" << historyFilePath();
@@ -402,6 +439,7 @@ void NavigationHistory::loadHistoryFromFile()
     // The stacks read replace the ones in memory, and with them their unwritten states; what was
     // handed to the disk is on it before the folder is read.
     m_writeTimer.stop();
+    m_stacksChanged = false;
     m_unwritten.clear();
     m_writing.clear();
     m_lastRead = {};
@@ -506,4 +544,5 @@ void NavigationHistory::addOrRemoveLayoutsFromHistory()
             QDir(QDir(m_historyFolder).filePath(uuid)).removeRecursively();
         m_stacks->remove(uuid);
     }
+    stacksChanged();
 }

@@ -14,20 +14,25 @@
 // tried). Files are written atomically.
 //
 // A recorded state's snapshot is kept in memory and handed a moment later (kWriteDelayMs after the
-// last one recorded) to the shared file-write queue (FileWriteQueue), whose worker encodes and saves
-// it, so that recording costs a go-to no disk write and the main thread neither encodes nor syncs;
-// the snapshot stays in memory until it is on disk. Writing the history file, reading it, and
-// destroying the history wait until every snapshot recorded is written. A snapshot that cannot be
-// written is dropped from its stack (on the main thread, once its write is over).
+// first change not yet handed over) to the shared file-write queue (FileWriteQueue), whose worker
+// encodes and saves it, so that recording costs a go-to no disk write and the main thread neither
+// encodes nor syncs; the snapshot stays in memory until it is on disk. A change of the stacks (a
+// recording, Back, Forward, an entry dropped) queues the history file at the same moment, behind
+// the snapshots it names, so that a crash or a kill loses at most the last moment of Back and
+// Forward. Writing the history file (at quit), reading it, and destroying the history wait until
+// every snapshot recorded is written. A snapshot that cannot be written is dropped from its stack
+// (on the main thread, once its write is over).
 //
 // A step is a change the reader sees: a state that shows the places of the state shown last (the
 // same books in the same panes at the same places; GoToPanes::showSamePlaces) takes that state's
 // place instead of being added, and Back and Forward pass over states that show the places shown
-// now.
+// now. Back from a place not yet recorded records it first, then shows the state recorded last.
 //
 // Owned by the pane manager; reaches the layouts and panes through GoToPanes, which must
 // outlive it. Main thread only.
 #pragma once
+
+#include "platform/FileWriteQueue.h"
 
 #include <QMap>
 #include <QPair>
@@ -50,7 +55,8 @@ public:
     static constexpr qint64 kMaxFileSize = 4 * 1024 * 1024;
     // More stacks than this in a history file are not read.
     static constexpr int kMaxStacks = 1000;
-    // How long recorded snapshots wait to be written, so that a burst of go-tos writes once.
+    // How long recorded snapshots and the stacks wait to be written, so that a burst of go-tos
+    // writes once.
     static constexpr int kWriteDelayMs = 500;
 
     struct Stack {
@@ -83,7 +89,8 @@ public:
     // Writes the snapshots recorded and not yet written, and waits until they are on disk; false when
     // one could not be written (it is dropped from its stack).
     bool writeRecordedStates();
-    // Hands the snapshots recorded to the write queue without waiting (the timer's write).
+    // Hands the snapshots recorded, and the history file when the stacks changed, to the write queue
+    // without waiting (the timer's write).
     void queueRecordedStates();
     // Reads the history file, repairs the stacks against the files that exist, and deletes
     // snapshot files and folders that no stack names.
@@ -108,8 +115,15 @@ private:
     bool showsPresentPlaces(const Stack& stack, quint64 index, const QString& layoutUuid);
     void dropEntry(Stack& stack, qsizetype index);  // index into entries (0-based); deletes the file
     bool isEntryOfLayout(const QString& entry, const QString& layoutUuid) const;
-    // Changes count for Back only when the layout was not just shown from its history.
+    // Some pane changed since the state shown was recorded, and the layout shows other places.
     bool hasUnrecordedChanges(const QString& layoutUuid);
+    // Whether the layout shows other places than the state at its cursor; when so, a state shown
+    // from the history has been moved from (its mark goes).
+    bool movedFromRecordedState(const QString& layoutUuid);
+    void scheduleWrite();
+    void stacksChanged();  // the history file is written with the next write
+    // Queues the history file (or its removal, without history) behind everything queued.
+    void queueHistoryFile(FileWriteQueue::Done done);
     void repairStack(const QString& layoutUuid, Stack& stack) const;
     void cleanFolder();
     void snapshotWritten(const QString& entry, quint64 ticket, bool ok);
@@ -128,10 +142,11 @@ private:
     quint64 m_lastTicket = 0;
     int m_failedWrites = 0;
     QTimer m_writeTimer;
+    bool m_stacksChanged = false;         // since the history file was last queued
     QPair<QString, QVariant> m_lastRead;  // the snapshot file read last: entry, archive
     // Layouts showing a recorded state since the last Back or Forward: their panes re-report
     // where the restored pages landed (a block's top a few points off, a commentary note
     // sharing a block with the one before), which marks them changed without the reader having
-    // moved. Recording a new state ends it.
+    // moved. A move to other places, or recording a new state, ends it.
     QSet<QString> m_showingRecordedState;
 };

@@ -3,12 +3,14 @@
 #include "platform/FileSave.h"
 #include "platform/MainThread.h"
 
+#include <QDateTime>
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
 
 #include <condition_variable>
 #include <deque>
+#include <map>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -20,6 +22,14 @@ struct FileWriteQueue::State : std::enable_shared_from_this<FileWriteQueue::Stat
         Encoder encode;  // none for a removal
         QString what;
         Done done;
+        bool ifChanged = false;
+    };
+    // The bytes last written to a file by a write that asked to be skipped when unchanged, and the
+    // file as it was then. Worker only.
+    struct Written {
+        QByteArray bytes;
+        qint64 size = 0;
+        QDateTime modified;
     };
     struct Finished {
         Done done;
@@ -35,17 +45,39 @@ struct FileWriteQueue::State : std::enable_shared_from_this<FileWriteQueue::Stat
     bool stopping = false;
     bool deliveryScheduled = false;
     std::thread worker;
+    std::map<QString, Written> lastWritten;
 
-    static Result perform(const Job& job);
+    Result perform(const Job& job);
+    bool holdsAlready(const QString& path, const QByteArray& bytes);
     void enqueue(Job job);
     void run();
     void deliver();
 };
 
+bool FileWriteQueue::State::holdsAlready(const QString& path, const QByteArray& bytes)
+{
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return false;
+    if (const auto it = lastWritten.find(path);
+        it != lastWritten.end() && it->second.size == info.size() && it->second.modified == info.lastModified())
+        return it->second.bytes == bytes;
+    // Not written here, or changed since: what the file holds now (read only when it can be equal).
+    if (info.size() != bytes.size())
+        return false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.readAll() != bytes)
+        return false;
+    lastWritten[path] = {bytes, info.size(), info.lastModified()};
+    return true;
+}
+
 FileWriteQueue::Result FileWriteQueue::State::perform(const Job& job)
 {
     Result result;
     result.path = job.path;
+    if (!job.ifChanged)
+        lastWritten.erase(job.path);
     if (!job.encode) {
         QFile::remove(job.path);
         result.ok = !QFileInfo(job.path).isFile();
@@ -59,12 +91,19 @@ FileWriteQueue::Result FileWriteQueue::State::perform(const Job& job)
         result.error = content.error;
         return result;
     }
-    if (content.unchanged) {
+    if (content.unchanged || (job.ifChanged && holdsAlready(job.path, content.bytes))) {
         result.ok = true;
         return result;
     }
     result.ok = FileSave::writeFile(job.path, content.bytes, job.what, &result.error);
     result.written = result.ok;
+    if (job.ifChanged) {
+        const QFileInfo info(job.path);
+        if (result.ok)
+            lastWritten[job.path] = {content.bytes, info.size(), info.lastModified()};
+        else
+            lastWritten.erase(job.path);
+    }
     if (result.ok)
         result.bytes = std::move(content.bytes);
     return result;
@@ -161,6 +200,14 @@ void FileWriteQueue::write(const QString& path, Encoder encode, const QString& w
     if (!encode)
         encode = [] { return Content(); };
     m_state->enqueue({path, std::move(encode), what, std::move(done)});
+}
+
+void FileWriteQueue::writeIfChanged(const QString& path, Encoder encode, const QString& what, Done done)
+{
+    QS_ASSERT_MAIN_THREAD();
+    if (!encode)
+        encode = [] { return Content(); };
+    m_state->enqueue({path, std::move(encode), what, std::move(done), true});
 }
 
 void FileWriteQueue::write(const QString& path, const QByteArray& bytes, const QString& what, Done done)

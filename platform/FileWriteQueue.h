@@ -57,6 +57,11 @@ public:
     // `encode` runs on the worker; it may hold only what it owns (copies, implicitly shared values).
     void write(const QString& path, Encoder encode, const QString& what, Done done = {});
     void write(const QString& path, const QByteArray& bytes, const QString& what, Done done = {});
+    // Written as write() writes, unless the file already holds the bytes: the worker compares them, in
+    // the file's place among its writes, with the bytes it last wrote to that path (while the file is
+    // still the one it wrote: same size and time) or else with what the file holds. Nothing is
+    // written then (ok, not written).
+    void writeIfChanged(const QString& path, Encoder encode, const QString& what, Done done = {});
     // Removes the file, in its place among the file's writes.
     void remove(const QString& path, Done done = {});
 

@@ -60,20 +60,20 @@ bool KeyedArchive::writeFile(
     return PropertyList::writeFile(path, envelope(rootObject), error, what);
 }
 
-void KeyedArchive::queueWriteFile(const QString& path, const QVariant& rootObject, const QString& what,
-    FileWriteQueue::Done done, const QByteArray& unlessItHolds)
+void KeyedArchive::queueWriteFile(
+    const QString& path, const QVariant& rootObject, const QString& what, FileWriteQueue::Done done, bool ifChanged)
 {
-    FileWriteQueue::shared().write(
-        path,
-        [path, rootObject, unlessItHolds] {
-            PropertyList::Error error;
-            QByteArray xml = toXml(rootObject, &error);
-            if (xml.isEmpty())
-                return FileWriteQueue::Content {{}, path + QStringLiteral(": ") + error.message, false};
-            const bool unchanged = !unlessItHolds.isEmpty() && xml == unlessItHolds;
-            return FileWriteQueue::Content {std::move(xml), QString(), unchanged};
-        },
-        what, std::move(done));
+    FileWriteQueue::Encoder encode = [path, rootObject] {
+        PropertyList::Error error;
+        QByteArray xml = toXml(rootObject, &error);
+        if (xml.isEmpty())
+            return FileWriteQueue::Content {{}, path + QStringLiteral(": ") + error.message, false};
+        return FileWriteQueue::Content {std::move(xml), QString(), false};
+    };
+    if (ifChanged)
+        FileWriteQueue::shared().writeIfChanged(path, std::move(encode), what, std::move(done));
+    else
+        FileWriteQueue::shared().write(path, std::move(encode), what, std::move(done));
 }
 
 QVariant KeyedArchive::readFile(const QString& path, PropertyList::Error* error)

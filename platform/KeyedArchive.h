@@ -62,10 +62,11 @@ public:
         const QString& what = QString());
     static QVariant readFile(const QString& path, PropertyList::Error* error = nullptr);
     // Written as writeFile writes, on the shared write queue's worker (FileWriteQueue), which also
-    // encodes it: the main thread hands over the object and goes on. With `unlessItHolds` given, a
-    // file whose bytes would be those is not written (the result says ok, not written). Main thread.
+    // encodes it: the main thread hands over the object and goes on. With `ifChanged`, a file that
+    // holds these bytes already is not written (FileWriteQueue::writeIfChanged; the result says ok,
+    // not written). Main thread.
     static void queueWriteFile(const QString& path, const QVariant& rootObject, const QString& what,
-        FileWriteQueue::Done done = {}, const QByteArray& unlessItHolds = QByteArray());
+        FileWriteQueue::Done done = {}, bool ifChanged = false);
 
 private:
     static QVariantMap envelope(const QVariant& rootObject);

@@ -4,7 +4,7 @@
 // under a psalm's title is reported, synced and restored as that verse; a dictionary's title bar
 // names its entry. Maximize Pane and Maximize Book are one step of their new layout; the toolbar's
 // Back follows a switch of layout tabs at once; Back keeps the layout's name, also over a restart;
-// the go-to pop-ups follow Back; the book scroller steps a chapter at a time down and up, each
+// the go-to pop-ups follow Back; a place scrolled to after Back and Forward is a step of its own; the book scroller steps a chapter at a time down and up, each
 // landing on its heading, and so does a chapter typed without a verse; clicks between panes are no
 // step and every Back shows a change; the dividers keep their proportions through a restart and a
 // small window. What the page shows is read from its DOM, what the pane shows from its widgets.
@@ -482,6 +482,58 @@ TEST_F(BookPaneHistory, TheGoToPopUpsFollowBackAndForward)
     ASSERT_TRUE(reader_test::choose(window, CommandNames::Forward));
     EXPECT_TRUE(waitFor([&] { return chapterPopUp->currentText() == QStringLiteral("45"); }))
         << "after Forward the chapter pop-up shows " << chapterPopUp->currentText().toStdString();
+}
+
+TEST_F(BookPaneHistory, APlaceScrolledToAfterBackAndForwardIsAStepOfItsOwn)
+{
+    launch();
+    QuillsteadWindowController* window = m_controller->mainWindowController();
+    const auto key = [](quint32 book, quint32 chapter, quint32 verse) { return (book << 16) | (chapter << 8) | verse; };
+    const quint32 john = key(43, 3, 16);
+    const quint32 isaiah53 = key(23, 53, 5);
+    const quint32 isaiah54 = key(23, 54, 5);
+    // The pane's page and title bar both show the verse.
+    const auto shows = [&](quint32 verse, const QString& title) {
+        return waitFor([&] {
+            return keyAtTopOf(pageOf(kjvRegion())) == verse && titleBarOf(kjvRegion())->text().contains(title);
+        });
+    };
+    goToVerse(QStringLiteral("John 3:16"));
+    const int region = goToVerse(QStringLiteral("Isaiah 53:5"));
+    if (HasFatalFailure())
+        return;
+    ASSERT_TRUE(reader_test::choose(window, CommandNames::Back));
+    ASSERT_TRUE(shows(john, QStringLiteral("John 3:16")));
+    ASSERT_TRUE(reader_test::choose(window, CommandNames::Forward));
+    ASSERT_TRUE(shows(isaiah53, QStringLiteral("Isaiah 53:5")));
+    // Once the page has settled where Forward put it, the reader scrolls down, a little at a time,
+    // until Isaiah 54:5 is at the top.
+    ASSERT_TRUE(waitFor([&] {
+        return evaluate(pageOf(region), QStringLiteral("!qsPlacement.pending()&&qsPlacement.lastReport!==''")).toBool();
+    }));
+    ASSERT_TRUE(waitFor([&] {
+        return evaluate(pageOf(region),
+            QStringLiteral(
+                "(function(){var v=document.getElementById('%1');if(!v){window.scrollBy(0,150);"
+                "return false;}window.scrollBy(0,Math.round(v.getBoundingClientRect().top));return true;})()")
+                .arg(BookPageHtml::verseAnchor(isaiah54)))
+            .toBool();
+    }));
+    ASSERT_TRUE(shows(isaiah54, QStringLiteral("Isaiah 54:5")))
+        << "the page's top is " << keyAtTopOf(pageOf(region)) << ", its title "
+        << titleBarOf(region)->text().toStdString();
+    // Back returns to the place Forward showed, and Forward to the place scrolled to.
+    ASSERT_TRUE(reader_test::choose(window, CommandNames::Back));
+    ASSERT_TRUE(shows(isaiah53, QStringLiteral("Isaiah 53:5")))
+        << "after Back the page's top is " << keyAtTopOf(pageOf(kjvRegion())) << ", its title "
+        << titleBarOf(kjvRegion())->text().toStdString();
+    ASSERT_TRUE(reader_test::choose(window, CommandNames::Forward)) << "the place scrolled to was not recorded";
+    EXPECT_TRUE(shows(isaiah54, QStringLiteral("Isaiah 54:5")))
+        << "after Forward the page's top is " << keyAtTopOf(pageOf(kjvRegion()));
+    ASSERT_TRUE(reader_test::choose(window, CommandNames::Back));
+    EXPECT_TRUE(shows(isaiah53, QStringLiteral("Isaiah 53:5")));
+    ASSERT_TRUE(reader_test::choose(window, CommandNames::Back));
+    EXPECT_TRUE(shows(john, QStringLiteral("John 3:16")));
 }
 
 TEST_F(BookPaneHistory, TheBookScrollerStepsAChapterAtATimeLandingOnItsHeading)

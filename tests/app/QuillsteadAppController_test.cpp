@@ -38,6 +38,7 @@
 #include "panes/page/BookPageScheme.h"
 #include "platform/AppFolders.h"
 #include "platform/FileSave.h"
+#include "platform/FileWriteQueue.h"
 #include "platform/SaveFailureAlerts.h"
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
@@ -65,9 +66,12 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCryptographicHash>
+#include <QDateTime>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -83,6 +87,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
+#include <QThread>
 #include <QTimer>
 #include <QToolBar>
 
@@ -655,6 +660,47 @@ TEST_F(Shell, TheLayoutArchiveFollowsTheScreenWithoutAQuit)
     ASSERT_TRUE(window->actions().trigger(CommandNames::SplitPaneHorizontally));
     ASSERT_EQ(int(layouts.currentLayout()->contents().size()), panes + 1);
     EXPECT_TRUE(TestSupport::waitFor([&] { return archivedPanes() == panes + 1; }, 10000));
+
+    // A change and its undoing, each written before the main thread hears of the write before it
+    // (its event loop held): the file ends with what the screen shows.
+    const auto archivedName = [] {
+        NotificationCenter center;
+        LayoutManager read(center);
+        return read.readArchive(QuillsteadAppController::appLayoutArchiveFile()) && read.currentLayout() != nullptr
+            ? read.currentLayout()->name()
+            : QString();
+    };
+    const auto waitHoldingEvents = [](const std::function<bool()>& condition) {
+        for (QDeadlineTimer deadline(10000); !condition();) {
+            if (deadline.hasExpired())
+                return false;
+            QThread::msleep(5);
+        }
+        return true;
+    };
+    const QString name = layouts.currentLayout()->name();
+    const QString renamed = name + QStringLiteral(" (renamed)");
+    ASSERT_TRUE(app.archiveLayoutsIfChanged());
+    FileWriteQueue::shared().finish();
+    ASSERT_EQ(archivedName().toStdString(), name.toStdString());
+    layouts.currentLayout()->setName(renamed);
+    ASSERT_TRUE(app.archiveLayoutsIfChanged());
+    ASSERT_TRUE(waitHoldingEvents([&] { return archivedName() == renamed; }));
+    layouts.currentLayout()->setName(name);
+    ASSERT_TRUE(app.archiveLayoutsIfChanged());
+    FileWriteQueue::shared().finish();
+    EXPECT_EQ(archivedName().toStdString(), name.toStdString())
+        << "the layout file keeps a layout the screen no longer shows";
+    // Unchanged, nothing is written; a file removed meanwhile is written again.
+    const QDateTime written = QFileInfo(QuillsteadAppController::appLayoutArchiveFile()).lastModified();
+    const QByteArray bytes = fileBytes(QuillsteadAppController::appLayoutArchiveFile());
+    ASSERT_TRUE(app.archiveLayoutsIfChanged());
+    FileWriteQueue::shared().finish();
+    EXPECT_EQ(QFileInfo(QuillsteadAppController::appLayoutArchiveFile()).lastModified(), written);
+    ASSERT_TRUE(QFile::remove(QuillsteadAppController::appLayoutArchiveFile()));
+    ASSERT_TRUE(app.archiveLayoutsIfChanged());
+    FileWriteQueue::shared().finish();
+    EXPECT_TRUE(fileBytes(QuillsteadAppController::appLayoutArchiveFile()) == bytes);
     quit();
 }
 
