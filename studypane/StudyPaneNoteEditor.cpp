@@ -311,7 +311,7 @@ void StudyPaneNoteEditor::storeFailed(const NoteLocation& location, const QStrin
     if (!firstFailure)
         return;
     m_saveFailureWhat = noteWords(location);
-    SaveFailureAlerts::reportFailure(m_saveFailureWhat, QString(), m_saveFailureReason, false,
+    SaveFailureAlerts::reportFailure(m_saveFailureWhat, QString(), m_saveFailureReason.simplified(), false,
         QStringLiteral("Its text stays in the editor. It is saved as soon as the notes database can be written "
                        "again: switch tabs or keep typing to try again."));
 }
