@@ -40,6 +40,16 @@ const QString kAdvice =
     QStringLiteral("Check that the disk has free space and that the folder can be written. Until a save succeeds "
                    "again, further failures to save this are written to the log only.");
 
+// What is kept of a failed save, as a sentence; empty when nothing is.
+QString kept(const SaveFailureAlerts::Failure& f)
+{
+    if (!f.stays.isEmpty())
+        return sentence(f.stays);
+    if (f.copyKept)
+        return QStringLiteral("The copy saved before is kept.");
+    return QString();
+}
+
 // The pending failures said, through the sayer when there is one.
 void sayPending()
 {
@@ -54,15 +64,16 @@ void sayPending()
 
 }  // namespace
 
-void SaveFailureAlerts::reportFailure(const QString& what, const QString& path, const QString& reason, bool copyKept)
+void SaveFailureAlerts::reportFailure(
+    const QString& what, const QString& path, const QString& reason, bool copyKept, const QString& stays)
 {
-    qWarning().noquote() << "could not save" << path << ":" << reason;
+    qWarning().noquote() << "could not save" << (path.isEmpty() ? what : path) << ":" << reason;
     State& s = state();
     std::lock_guard lock(s.mutex);
     if (s.said.contains(what))
         return;
     s.said.insert(what);
-    s.pending.append({what, path, reason, copyKept});
+    s.pending.append({what, path, reason, copyKept, stays});
     if (s.scheduled)
         return;
     s.scheduled = runOnMainThread([] { sayPending(); });
@@ -101,9 +112,10 @@ void SaveFailureAlerts::showPending()
         Alerts::shared().runModal(alertFor(failures));
 }
 
-Alert SaveFailureAlerts::alertFor(const QString& what, const QString& path, const QString& reason, bool copyKept)
+Alert SaveFailureAlerts::alertFor(
+    const QString& what, const QString& path, const QString& reason, bool copyKept, const QString& stays)
 {
-    return alertFor(QList<Failure> {{what, path, reason, copyKept}});
+    return alertFor(QList<Failure> {{what, path, reason, copyKept, stays}});
 }
 
 Alert SaveFailureAlerts::alertFor(const QList<Failure>& failures)
@@ -119,16 +131,19 @@ Alert SaveFailureAlerts::alertFor(const QList<Failure>& failures)
     alert.messageText = QStringLiteral("Quillstead could not save %1.").arg(named);
     if (failures.size() == 1) {
         const Failure& f = failures.first();
-        const QString kept = f.copyKept ? QStringLiteral("The copy saved before is kept. ") : QString();
-        alert.informativeText = QStringLiteral("%1\n\nFile: %2\n\n%3").arg(sentence(f.reason), f.path, kept) + kAdvice;
+        const QString file = f.path.isEmpty() ? QString() : QStringLiteral("File: %1\n\n").arg(f.path);
+        const QString keeps = kept(f);
+        alert.informativeText = sentence(f.reason) + QStringLiteral("\n\n") + file +
+            (keeps.isEmpty() ? QString() : keeps + QLatin1Char(' ')) + kAdvice;
         return alert;
     }
     // Several: one line each, the advice once.
     QStringList lines;
     for (const Failure& f : failures) {
-        const QString kept = f.copyKept ? QStringLiteral(" The copy saved before is kept.") : QString();
-        lines << QStringLiteral("%1: %2 File: %3.%4")
-                     .arg(f.what.left(1).toUpper() + f.what.mid(1), sentence(f.reason), f.path, kept);
+        const QString file = f.path.isEmpty() ? QString() : QStringLiteral(" File: %1.").arg(f.path);
+        const QString keeps = kept(f);
+        lines << f.what.left(1).toUpper() + f.what.mid(1) + QStringLiteral(": ") + sentence(f.reason) + file +
+                (keeps.isEmpty() ? QString() : QStringLiteral(" ") + keeps);
     }
     alert.informativeText = lines.join(QLatin1Char('\n')) + QStringLiteral("\n\n") + kAdvice;
     return alert;

@@ -27,12 +27,16 @@ public:
         QString path;
         QString reason;
         bool copyKept = false;
+        // Where what was not saved stays meanwhile, said in place of the copy kept (empty: nothing).
+        QString stays;
     };
     using Sayer = std::function<void(const QList<Failure>&)>;
 
     // A save of `what` to `path` failed for `reason` (the system's words); `copyKept`: a copy saved
-    // before is still there (the alert says so only then).
-    static void reportFailure(const QString& what, const QString& path, const QString& reason, bool copyKept);
+    // before is still there (the alert says so only then). `stays`, when given, says where what was
+    // not saved is kept meanwhile. An empty `path` (a database the user never names) is not said.
+    static void reportFailure(
+        const QString& what, const QString& path, const QString& reason, bool copyKept, const QString& stays = {});
     // A save of `what` succeeded: its next failure is said again.
     static void reportSuccess(const QString& what);
     // Main thread: who says the failures from now on, in place of a modal alert; empty: the alert.
@@ -42,7 +46,8 @@ public:
     // Main thread: shows every failure reported and not said yet, now, in one alert.
     static void showPending();
     // The alert said for one failure, and for several together.
-    static Alert alertFor(const QString& what, const QString& path, const QString& reason, bool copyKept);
+    static Alert alertFor(
+        const QString& what, const QString& path, const QString& reason, bool copyKept, const QString& stays = {});
     static Alert alertFor(const QList<Failure>& failures);
     // Forgets what was said and drops what is pending (tests).
     static void reset();

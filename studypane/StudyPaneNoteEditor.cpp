@@ -1,12 +1,16 @@
 #include "studypane/StudyPaneNoteEditor.h"
 
 #include "engine/foundation/cMsgBox.h"
+#include "engine/references/BibleRef.h"
 #include "library/EngineStrings.h"
+#include "library/SourceManager.h"
+#include "library/SourceTupleArray.h"
 #include "panes/layout/PaneNotifications.h"
 #include "platform/Alerts.h"
 #include "platform/FileSave.h"
 #include "platform/MainThread.h"
 #include "platform/NotificationCenter.h"
+#include "platform/SaveFailureAlerts.h"
 #include "platform/ui/ContentTextDocument.h"
 #include "studypane/StudyPaneNoteViewEditViewController.h"
 
@@ -256,7 +260,7 @@ bool StudyPaneNoteEditor::store(const NoteLocation& l, const QString& text, QStr
     const bool created = how.newNote;
     if (!saved) {
         qCWarning(lcNoteEditor) << "the note could not be stored" << reason;
-        storeFailed(reason);
+        storeFailed(l, reason);
         return false;
     }
     clearSaveFailure();
@@ -296,28 +300,58 @@ bool StudyPaneNoteEditor::store(const NoteLocation& l, const QString& text, QStr
     return true;
 }
 
-void StudyPaneNoteEditor::storeFailed(const QString& reason)
+void StudyPaneNoteEditor::storeFailed(const NoteLocation& location, const QString& reason)
 {
     const bool firstFailure = !m_saveFailed;
     m_saveFailed = true;
     m_saveFailureReason = reason.isEmpty() ? QStringLiteral("The notes database could not be written.") : reason;
     emit storeFinished(false);
-    // Said once until a save succeeds again: the autosave's retries do not repeat it.
+    // Said once until a save succeeds again: the autosave's retries do not repeat it. Said with the
+    // other failed saves, never in an alert: the autosave fails while the user is typing.
     if (!firstFailure)
         return;
-    Alert alert;
-    alert.messageText = QStringLiteral("This note could not be saved.");
-    alert.informativeText = QStringLiteral("Your text stays in the editor. It is saved as soon as the notes database "
-                                           "can be written again: switch tabs or keep typing to try again.\n\n") +
-        m_saveFailureReason;
-    alert.style = AlertStyle::Critical;
-    m_env.ask(alert);
+    m_saveFailureWhat = noteWords(location);
+    SaveFailureAlerts::reportFailure(m_saveFailureWhat, QString(), m_saveFailureReason.simplified(), false,
+        QStringLiteral("Its text stays in the editor. It is saved as soon as the notes database can be written "
+                       "again: switch tabs or keep typing to try again."));
 }
 
 void StudyPaneNoteEditor::clearSaveFailure()
 {
+    // The next failure is said again, as it is once a save succeeds.
+    if (!m_saveFailureWhat.isEmpty())
+        SaveFailureAlerts::reportSuccess(m_saveFailureWhat);
+    m_saveFailureWhat.clear();
     m_saveFailed = false;
     m_saveFailureReason.clear();
+}
+
+QString StudyPaneNoteEditor::noteWords(const NoteLocation& location) const
+{
+    switch (location.kind()) {
+    case NoteLocation::Kind::Bible: {
+        BibleRef ref;
+        ref.setBibleKey(location.key);
+        return QStringLiteral("your note on %1").arg(ref.fullSpelling());
+    }
+    case NoteLocation::Kind::Book: {
+        const SourceTuple::Ptr book =
+            m_env.library != nullptr ? m_env.library->allSources()->tupleForSourceTupleID(*location.source) : nullptr;
+        if (book == nullptr)
+            return QStringLiteral("your note in a book");
+        const QString section = book->words().plainTextSearchResultTitleForSection(location.section);
+        return section.isEmpty() ? QStringLiteral("your note in %1").arg(book->record().name)
+                                 : QStringLiteral("your note on \"%1\" in %2").arg(section, book->record().name);
+    }
+    case NoteLocation::Kind::Journal: {
+        const QString title = location.journalTitle.value_or(QString()).trimmed();
+        return title.isEmpty() ? QStringLiteral("your new journal note")
+                               : QStringLiteral("your journal note \"%1\"").arg(title);
+    }
+    case NoteLocation::Kind::None:
+        break;
+    }
+    return QStringLiteral("your note");
 }
 
 void StudyPaneNoteEditor::offerUnsavedText(const QString& text, const QString& title)

@@ -107,7 +107,8 @@ public:
         const NoteLocation& replaced = NoteLocation(), const QDateTime& changedAt = QDateTime(),
         bool* written = nullptr);
 
-    // The last store failed, and why; the user is told once until a store succeeds again.
+    // The last store failed, and why; the user is told once until a store succeeds again, with the
+    // other failed saves (SaveFailureAlerts), never in an alert under the typing.
     bool saveFailed() const { return m_saveFailed; }
     const QString& saveFailureReason() const { return m_saveFailureReason; }
     // Forgets a failure (another note is shown).
@@ -151,7 +152,9 @@ private:
     void applyIf(int tag);
     void prunePages();
     void saveLatePush(Page& page);
-    void storeFailed(const QString& reason);
+    void storeFailed(const NoteLocation& location, const QString& reason);
+    // The note at the location as the user knows it ("your note on John 3:16").
+    QString noteWords(const NoteLocation& location) const;
 
     StudyPaneEnvironment m_env;
     const void* m_sender;
@@ -163,5 +166,6 @@ private:
     bool m_richEditorShown = false;
     bool m_saveFailed = false;
     QString m_saveFailureReason;
+    QString m_saveFailureWhat;  // the note whose failure was said
     bool m_registered = false;
 };

@@ -8,6 +8,7 @@
 #include "app/ProgramParts.h"
 #include "app/QuillsteadAppController.h"
 #include "app/QuillsteadWindowController.h"
+#include "app/WindowNotice.h"
 #include "app/preferences/NavigatorSettingsWindowController.h"
 #include "engine/references/BibleRef.h"
 #include "engine/references/cBibleRef.h"
@@ -24,6 +25,7 @@
 #include "panes/layoutview/LayoutViewController.h"
 #include "panes/page/BookPageScheme.h"
 #include "platform/AppFolders.h"
+#include "platform/SaveFailureAlerts.h"
 #include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 #include "platform/ui/ActionRegistry.h"
@@ -63,6 +65,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QProgressBar>
+#include <QScopeGuard>
 #include <QTabBar>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -440,9 +443,11 @@ TEST_F(StudyPaneWindow, NoteCommandsReachTheirSubpanesAndFormattingTheRichEditor
     }));
 }
 
-// Ctrl+Q after the database refused a note: before the reader ends, the typed text is offered, and
-// the user's "Copy" puts it on the clipboard.
-TEST_F(StudyPaneWindow, QuittingAfterARefusedNoteSaveOffersItsText)
+// A note typed while the database refuses every write: the autosave's failure is said on the
+// window's notice line, never in an alert that would take the keys, so what is typed after it all
+// reaches the editor. Ctrl+Q then offers the typed text before the reader ends, and the user's
+// "Copy" puts it on the clipboard.
+TEST_F(StudyPaneWindow, ARefusedNoteSaveIsSaidBesideTheTypingAndQuittingOffersItsText)
 {
     const auto [window, kjv, study] = launchAtKjv();
     ASSERT_TRUE(kjv);
@@ -450,18 +455,50 @@ TEST_F(StudyPaneWindow, QuittingAfterARefusedNoteSaveOffersItsText)
     QWebEngineView* editor = openNoteEditorOnJohn317(window, kjv, study);
     ASSERT_NE(editor, nullptr) << "the note on John 3:17 did not open in the rich editor";
     StudyPaneNoteViewEditViewController* notes = study->studyPaneNoteViewEditViewController();
-    // The database refuses every write from here on, as a read-only file or a full disk does.
-    ASSERT_EQ(sqlite3_exec(cSQLiteDbBase::connectionHandle(), "PRAGMA query_only = ON", nullptr, nullptr, nullptr),
-        SQLITE_OK);
-    ASSERT_TRUE(TestSupport::runScript(editor->page(),
-        QStringLiteral("qsFocusEditor(); document.execCommand('insertText', false, 'words the disk refused');"))
-                    .has_value());
-    ASSERT_TRUE(waitFor([notes] { return notes->webViewHasBeenEdited(); }));
     // The recorder the program installed (the window holds it; a new one would not be asked).
     auto* alerts = dynamic_cast<RecordingAlerts*>(&Alerts::shared());
     ASSERT_NE(alerts, nullptr);
     alerts->clear();
-    alerts->queueAnswer(AlertFirstButtonReturn);   // "This note could not be saved."
+    // The database refuses every write from here on, as a read-only file or a full disk does.
+    ASSERT_EQ(sqlite3_exec(cSQLiteDbBase::connectionHandle(), "PRAGMA query_only = ON", nullptr, nullptr, nullptr),
+        SQLITE_OK);
+    const auto writable = qScopeGuard([] {
+        sqlite3_exec(cSQLiteDbBase::connectionHandle(), "PRAGMA query_only = OFF", nullptr, nullptr, nullptr);
+        SaveFailureAlerts::reset();
+    });
+    window->window()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window->window()));
+    editor->setFocus();
+    ASSERT_TRUE(TestSupport::runScript(editor->page(), QStringLiteral("qsFocusEditor()")).has_value());
+    ASSERT_TRUE(TestSupport::waitForScript(
+        editor->page(), QStringLiteral("document.activeElement === qsEditorElement()"), true));
+    QWidget* keys = editor->focusProxy() != nullptr ? editor->focusProxy() : editor;
+    QTest::keyClicks(keys, QStringLiteral("words the disk refused"));
+    ASSERT_TRUE(waitFor([notes] { return notes->webViewHasBeenEdited(); }));
+
+    // The autosave fails while the user goes on typing: said beside the window, no alert.
+    WindowNotice* notice = window->notice();
+    ASSERT_NE(notice, nullptr);
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return notice->message().contains(QStringLiteral("could not save your note on John 3:17")) ||
+                !alerts->shown().isEmpty();
+        },
+        (StudyPaneNoteViewEditViewController::kAutosaveSeconds + 30) * 1000))
+        << notice->message().toStdString();
+    ASSERT_TRUE(alerts->shown().isEmpty())
+        << "an alert opened under the typing: " << alerts->shown()[0].messageText.toStdString();
+    EXPECT_TRUE(notice->informativeText().contains(QStringLiteral("Its text stays in the editor")))
+        << notice->informativeText().toStdString();
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral(" and typed on"));
+    EXPECT_TRUE(TestSupport::waitForScript(editor->page(),
+        QStringLiteral("qsEditorElement().textContent === 'words the disk refused and typed on'"), true))
+        << TestSupport::runScript(editor->page(), QStringLiteral("qsEditorElement().textContent"))
+               .value_or(QVariant())
+               .toString()
+               .toStdString();
+    EXPECT_TRUE(alerts->shown().isEmpty());
+
     alerts->queueAnswer(AlertSecondButtonReturn);  // "Copy"
     QGuiApplication::clipboard()->setText(QStringLiteral("before"));
     ASSERT_TRUE(reader_test::pressKeys(window, QKeySequence(QStringLiteral("Ctrl+Q"))));
@@ -470,9 +507,10 @@ TEST_F(StudyPaneWindow, QuittingAfterARefusedNoteSaveOffersItsText)
     QStringList messages;
     for (const Alert& a : alerts->shown())
         messages << a.messageText;
-    EXPECT_TRUE(messages.contains(QStringLiteral("The note \"John 3:17\" could not be saved.")))
+    // Only the offer: the failure was said already.
+    EXPECT_EQ(messages, QStringList {QStringLiteral("The note \"John 3:17\" could not be saved.")})
         << messages.join(QStringLiteral(" | ")).toStdString();
-    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("words the disk refused"));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("words the disk refused and typed on"));
     EXPECT_FALSE(reader_test::programNotes().exists(NoteLocation::bible(makeBibleKey(43, 3, 17))));
 }
 

@@ -157,12 +157,16 @@ TEST_F(FileSaveTest, FailuresAreSaidOncePerKindUntilASaveOfItSucceeds)
         EXPECT_FALSE(FileSave::writeFile(
             other, QByteArray(8000, 'n'), QStringLiteral("mine"), nullptr, FileSave::Reporting::CallerTells));
     }
+    // A record the database refused: no file to name, and where its text stays instead.
+    SaveFailureAlerts::reportFailure(QStringLiteral("your note on John 3:16"), QString(),
+        QStringLiteral("readonly database"), false, QStringLiteral("Its text stays in the editor"));
     // Nothing is shown inside a save; the failures wait for the main thread, and are said together.
     EXPECT_TRUE(m_alerts->shown().isEmpty());
     SaveFailureAlerts::showPending();
     ASSERT_EQ(m_alerts->shown().size(), 1);
     EXPECT_EQ(m_alerts->shown()[0].messageText,
-        QStringLiteral("Quillstead could not save your screen layout and the reading history."));
+        QStringLiteral(
+            "Quillstead could not save your screen layout, the reading history and your note on John 3:16."));
     EXPECT_EQ(m_alerts->shown()[0].style, AlertStyle::Critical);
     // Each file with its own words: only the layout had a copy saved before, kept.
     const QString said = m_alerts->shown()[0].informativeText;
@@ -173,6 +177,14 @@ TEST_F(FileSaveTest, FailuresAreSaidOncePerKindUntilASaveOfItSucceeds)
     EXPECT_TRUE(said.left(history).contains(QStringLiteral("The copy saved before is kept")));
     EXPECT_TRUE(said.mid(history).contains(other));
     EXPECT_FALSE(said.mid(history).contains(QStringLiteral("copy saved before")));
+    EXPECT_TRUE(said.contains(
+        QStringLiteral("\nYour note on John 3:16: readonly database. Its text stays in the editor.\n\nCheck ")))
+        << said.toStdString();
+    EXPECT_EQ(SaveFailureAlerts::alertFor(
+                  QStringLiteral("your note"), QString(), QStringLiteral("why"), true, QStringLiteral("It stays."))
+                  .informativeText,
+        QStringLiteral("why.\n\nIt stays. Check that the disk has free space and that the folder can be written. "
+                       "Until a save succeeds again, further failures to save this are written to the log only."));
     EXPECT_EQ(said.count(QStringLiteral("Check that the disk has free space")), 1);
     SaveFailureAlerts::showPending();
     EXPECT_EQ(m_alerts->shown().size(), 1);

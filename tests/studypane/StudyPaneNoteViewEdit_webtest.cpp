@@ -18,6 +18,7 @@
 #include "library/SourceTupleArray.h"
 #include "panes/layout/PaneNotifications.h"
 #include "panes/page/BookPageScheme.h"
+#include "platform/SaveFailureAlerts.h"
 #include "platform/SettingsKeys.h"
 #include "search/execution/SearchExecutor.h"
 #include "search/execution/SearchResultsAggregator.h"
@@ -98,6 +99,10 @@ protected:
             GTEST_SKIP() << "the sample library is not built";
         deleteAllNotes();
         m_alerts = std::make_shared<RecordingAlerts>();
+        // The failed saves, as the window's notice line gets them.
+        SaveFailureAlerts::reset();
+        SaveFailureAlerts::setSayer(
+            [this](const QList<SaveFailureAlerts::Failure>& failures) { m_saveFailures.append(failures); });
         m_screen = std::make_unique<Screen>();
         std::tie(kjv, scofield) = kjvAndScofield(*s_library);
         ASSERT_TRUE(kjv && scofield);
@@ -123,6 +128,8 @@ protected:
             pane->exitIsImminent();
         m_screen.reset();
         QCoreApplication::processEvents();
+        SaveFailureAlerts::setSayer({});
+        SaveFailureAlerts::reset();
     }
 
     // Asks for a note as the notes list or the book pane does and waits for its page.
@@ -178,6 +185,7 @@ protected:
 
     static inline SourceManager* s_library = nullptr;
     std::shared_ptr<RecordingAlerts> m_alerts;
+    QList<SaveFailureAlerts::Failure> m_saveFailures;
     std::shared_ptr<EditFormatRegistry> m_formats = std::make_shared<EditFormatRegistry>();
     std::unique_ptr<Screen> m_screen;
     SourceTuple::Ptr kjv, scofield;
@@ -849,12 +857,18 @@ TEST_F(NoteEditor, ANoteTheDatabaseRefusesStaysInTheEditorAndIsReportedOnce)
         ReadOnlyDatabase readOnly;
         type(QStringLiteral("typed while the disk was full"));
         ASSERT_TRUE(waitFor([this] { return editor->webViewHasBeenEdited(); }));
-        // View: the save fails, the user is told why, and the editor stays with the text.
+        // View: the save fails, the user is told why with the other failed saves (no alert), and the
+        // editor stays with the text.
         clickTab(Editor::ViewTab);
-        ASSERT_EQ(m_alerts->shown().size(), 1);
-        EXPECT_EQ(m_alerts->shown()[0].messageText, QStringLiteral("This note could not be saved."));
-        EXPECT_TRUE(m_alerts->shown()[0].informativeText.contains(QStringLiteral("readonly")))
-            << m_alerts->shown()[0].informativeText.toStdString();
+        ASSERT_TRUE(waitFor([this] { return !m_saveFailures.isEmpty(); }));
+        ASSERT_EQ(m_saveFailures.size(), 1);
+        const Alert said = SaveFailureAlerts::alertFor(m_saveFailures);
+        EXPECT_EQ(said.messageText, QStringLiteral("Quillstead could not save your note on John 3:16."));
+        EXPECT_TRUE(said.informativeText.contains(QStringLiteral("readonly"))) << said.informativeText.toStdString();
+        EXPECT_TRUE(said.informativeText.contains(QStringLiteral(
+            "Its text stays in the editor. It is saved as soon as the notes database can be written again")))
+            << said.informativeText.toStdString();
+        EXPECT_TRUE(m_alerts->shown().isEmpty());
         EXPECT_EQ(editor->selectedTab(), Editor::RichEditTab);
         EXPECT_EQ(shown<QTabBar>(QStringLiteral("tabView"))->currentIndex(), int(Editor::RichEditTab));
         EXPECT_EQ(editorText(), QStringLiteral("typed while the disk was full"));
@@ -864,11 +878,12 @@ TEST_F(NoteEditor, ANoteTheDatabaseRefusesStaysInTheEditorAndIsReportedOnce)
         EXPECT_FALSE(StudyPaneTest::userNotes().exists(NoteLocation::bible(kJohn316)));
         EXPECT_TRUE(changes.posts.isEmpty());
 
-        // The autosave and another note's request fail alike, without a second alert; the note stays.
+        // The autosave and another note's request fail alike, without saying it again; the note stays.
         EXPECT_FALSE(editor->saveEditedText(true));
         openBible(kGen11, true);
         EXPECT_EQ(editor->location().key, kJohn316);
-        EXPECT_EQ(m_alerts->shown().size(), 1);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(m_saveFailures.size(), 1);
         EXPECT_EQ(localStatus(), QStringLiteral("Local Storage: Not saved"));
         EXPECT_EQ(editorText(), QStringLiteral("typed while the disk was full"));
     }
@@ -878,12 +893,26 @@ TEST_F(NoteEditor, ANoteTheDatabaseRefusesStaysInTheEditorAndIsReportedOnce)
     EXPECT_EQ(stored(NoteLocation::bible(kJohn316)), QStringLiteral("typed while the disk was full"));
     EXPECT_EQ(localStatus(), QStringLiteral("Local Storage: Saved"));
     EXPECT_EQ(changes.posts.size(), 1);
-    EXPECT_EQ(m_alerts->shown().size(), 1);
+    EXPECT_TRUE(m_alerts->shown().isEmpty());
     ASSERT_TRUE(waitFor([this] {
         return js(editor->webView(Editor::ViewTab), QStringLiteral("document.body.textContent"))
             .toString()
             .contains(QStringLiteral("typed while the disk was full"));
     }));
+    // Saved again: the next failure is said again.
+    {
+        ReadOnlyDatabase readOnly;
+        editor->selectTab(Editor::RichEditTab);
+        ASSERT_TRUE(waitForPage(Editor::RichEditTab));
+        type(QStringLiteral(", twice"));
+        ASSERT_TRUE(waitFor([this] { return editor->webViewHasBeenEdited(); }));
+        clickTab(Editor::ViewTab);
+        EXPECT_TRUE(waitFor([this] { return m_saveFailures.size() == 2; })) << m_saveFailures.size();
+        EXPECT_EQ(editor->selectedTab(), Editor::RichEditTab);
+    }
+    clickTab(Editor::ViewTab);
+    EXPECT_EQ(editor->selectedTab(), Editor::ViewTab);
+    EXPECT_TRUE(m_alerts->shown().isEmpty());
 }
 
 TEST_F(NoteEditor, AnEditorWhoseRendererEndedComesBackWithItsTextThoughTheDatabaseRefusesIt)
@@ -908,8 +937,10 @@ TEST_F(NoteEditor, AnEditorWhoseRendererEndedComesBackWithItsTextThoughTheDataba
         ASSERT_TRUE(waitForPage(Editor::RichEditTab));
         EXPECT_EQ(editor->selectedTab(), Editor::RichEditTab);
         EXPECT_EQ(editorText(), QStringLiteral("kept through the end"));
-        ASSERT_EQ(m_alerts->shown().size(), 1);
-        EXPECT_EQ(m_alerts->shown()[0].messageText, QStringLiteral("This note could not be saved."));
+        ASSERT_TRUE(waitFor([this] { return !m_saveFailures.isEmpty(); }));
+        ASSERT_EQ(m_saveFailures.size(), 1);
+        EXPECT_EQ(m_saveFailures[0].what, QStringLiteral("your note on John 3:16"));
+        EXPECT_TRUE(m_alerts->shown().isEmpty());
         EXPECT_TRUE(editor->webViewHasBeenEdited());
         EXPECT_TRUE(editor->webViewNeedsFinalSave());
         EXPECT_EQ(localStatus(), QStringLiteral("Local Storage: Not saved"));
@@ -923,7 +954,8 @@ TEST_F(NoteEditor, AnEditorWhoseRendererEndedComesBackWithItsTextThoughTheDataba
     EXPECT_TRUE(waitFor([] {
         return stored(NoteLocation::bible(kJohn316)).contains(QStringLiteral("kept through the end, and more"));
     })) << stored(NoteLocation::bible(kJohn316)).toStdString();
-    EXPECT_EQ(m_alerts->shown().size(), 1);
+    EXPECT_TRUE(m_alerts->shown().isEmpty());
+    EXPECT_EQ(m_saveFailures.size(), 1);
 }
 
 // A new note whose renderer ends just after a blank: the editor comes back with exactly the text its
@@ -975,14 +1007,14 @@ TEST_F(NoteEditor, QuittingAfterARefusedSaveOffersTheTextForAFile)
     const QString target = dir.filePath(QStringLiteral("kept.html"));
     m_saveTo = {QString(), target};
     pane->exitIsImminent();
-    ASSERT_EQ(m_alerts->shown().size(), 3);
-    EXPECT_EQ(m_alerts->shown()[0].messageText, QStringLiteral("This note could not be saved."));
-    const Alert& offer = m_alerts->shown()[1];
+    // The failed save is left to the quit's own words on failed saves; the editor offers the text.
+    ASSERT_EQ(m_alerts->shown().size(), 2);
+    const Alert& offer = m_alerts->shown()[0];
     EXPECT_EQ(offer.messageText, QStringLiteral("The note \"John 3:16\" could not be saved."));
     EXPECT_EQ(offer.buttons,
         (QStringList {QStringLiteral("Save to File..."), QStringLiteral("Copy"), QStringLiteral("Discard")}));
     EXPECT_TRUE(offer.informativeText.contains(QStringLiteral("readonly"))) << offer.informativeText.toStdString();
-    EXPECT_EQ(m_alerts->shown()[2], offer);  // asked again after the cancelled dialog
+    EXPECT_EQ(m_alerts->shown()[1], offer);  // asked again after the cancelled dialog
     EXPECT_EQ(m_suggestedNames, (QStringList {QStringLiteral("John 3_16.html"), QStringLiteral("John 3_16.html")}));
     QFile kept(target);
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
@@ -1000,11 +1032,10 @@ TEST_F(NoteEditor, QuittingAfterARefusedSaveCanCopyTheText)
         type(QStringLiteral("copied <b>before</b> quitting"));
         ASSERT_TRUE(waitFor([this] { return editor->webViewHasBeenEdited(); }));
         QGuiApplication::clipboard()->setText(QStringLiteral("older clipboard"));
-        m_alerts->queueAnswer(AlertFirstButtonReturn);
         m_alerts->queueAnswer(AlertSecondButtonReturn);
         pane->exitIsImminent();
     }
-    ASSERT_EQ(m_alerts->shown().size(), 2);
+    ASSERT_EQ(m_alerts->shown().size(), 1);
     EXPECT_TRUE(m_saveTo.isEmpty() && m_suggestedNames.isEmpty());
     const QMimeData* copied = QGuiApplication::clipboard()->mimeData();
     ASSERT_NE(copied, nullptr);
