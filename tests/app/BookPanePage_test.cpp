@@ -90,6 +90,20 @@ protected:
         ASSERT_TRUE(TestSupport::linkSampleBooks(AppFolders::booksDirectory(), {"Scofield.tvk", "RV1909.tvk"}));
     }
 
+    // The Bible's page at Genesis 1:6, previews on, once a Strong's number shows on it; null when none does.
+    BookPageView* pageWithAStrongsNumber(const SourceTuple::Ptr& kjv)
+    {
+        UserDefaults::standardUserDefaults().set(SettingsKeys::VersePopovers, true);
+        goTo(kjv, kjv->locations().sectionForSyncString(QStringLiteral("Genesis 1:6")));
+        BookPageView* page = nullptr;
+        const bool shown = waitFor([&] {
+            page = currentPage();
+            return page != nullptr &&
+                evaluate(page, QStringLiteral("!!document.querySelector('span._stheb a')")).toBool();
+        });
+        return shown ? page : nullptr;
+    }
+
     static SourceTuple::Ptr bookNamed(const QString& abbreviation)
     {
         for (const auto& t : SourceManager::singleton().allSources()->array())
@@ -374,13 +388,8 @@ TEST_F(PageWindow, AMenuClosesTheLinkPreviewAndNoneOpensOverIt)
     launch();
     const SourceTuple::Ptr kjv = activateKjv();
     ASSERT_TRUE(kjv);
-    UserDefaults::standardUserDefaults().set(SettingsKeys::VersePopovers, true);
-    goTo(kjv, kjv->locations().sectionForSyncString(QStringLiteral("Genesis 1:6")));
-    BookPageView* page = nullptr;
-    ASSERT_TRUE(waitFor([&] {
-        page = currentPage();
-        return page != nullptr && evaluate(page, QStringLiteral("!!document.querySelector('span._stheb a')")).toBool();
-    })) << "no Strong's number on the page";
+    BookPageView* page = pageWithAStrongsNumber(kjv);
+    ASSERT_NE(page, nullptr) << "no Strong's number on the page";
     const QPoint number = centreOf(page, QStringLiteral("span._stheb a"));
     ASSERT_FALSE(number.isNull());
     QWidget* window = panes()->currentBookPane()->paneView()->window();
@@ -433,13 +442,8 @@ TEST_F(PageWindow, ALinkShowsItsPreviewInAPaneThatIsNotCurrent)
     launch();
     const SourceTuple::Ptr kjv = activateKjv();
     ASSERT_TRUE(kjv);
-    UserDefaults::standardUserDefaults().set(SettingsKeys::VersePopovers, true);
-    goTo(kjv, kjv->locations().sectionForSyncString(QStringLiteral("Genesis 1:6")));
-    BookPageView* page = nullptr;
-    ASSERT_TRUE(waitFor([&] {
-        page = currentPage();
-        return page != nullptr && evaluate(page, QStringLiteral("!!document.querySelector('span._stheb a')")).toBool();
-    })) << "no Strong's number on the page";
+    BookPageView* page = pageWithAStrongsNumber(kjv);
+    ASSERT_NE(page, nullptr) << "no Strong's number on the page";
     const int bible = kjvRegion();
     int other = -1;
     for (int region = 0; region < panes()->goToPanes().regionCount() && other < 0; ++region)

@@ -126,6 +126,16 @@ protected:
             << "the list is drawn on #" << QString::number(background, 16).toStdString();
         EXPECT_GE(drawnContrast(window, list->viewport()), ReadableColors::kTargetContrast);
     }
+
+    // Settings > Color, opened through its command: the page of the colour wells.
+    QWidget* colorSettings(QuillsteadWindowController* window)
+    {
+        EXPECT_TRUE(reader_test::choose(window, CommandNames::ColorSettings));
+        MASPreferencesWindowController* settings = m_controller->preferencesWindowController();
+        return settings == nullptr ? nullptr
+                                   : settings->viewControllerForIdentifier(
+                                         QString::fromLatin1(ColorPreferencesViewController::kIdentity.identifier));
+    }
 };
 
 }  // namespace
@@ -138,11 +148,7 @@ TEST_F(ColorsWindow, ABlackPageLeavesTheControlsAndTheLinksReadable)
     QMainWindow* main = window->window();
 
     // Settings > Color: background black, text white.
-    ASSERT_TRUE(reader_test::choose(window, CommandNames::ColorSettings));
-    MASPreferencesWindowController* settings = m_controller->preferencesWindowController();
-    ASSERT_NE(settings, nullptr);
-    QWidget* page = settings->viewControllerForIdentifier(
-        QString::fromLatin1(ColorPreferencesViewController::kIdentity.identifier));
+    QWidget* page = colorSettings(window);
     ASSERT_NE(page, nullptr);
     pickWithTheChooser(page->findChild<ColorWell*>(SettingsKeys::BackColor.name), Qt::black);
     pickWithTheChooser(page->findChild<ColorWell*>(SettingsKeys::TextColor.name), Qt::white);
@@ -150,7 +156,7 @@ TEST_F(ColorsWindow, ABlackPageLeavesTheControlsAndTheLinksReadable)
     // OK stores the colour at once.
     EXPECT_EQ(d.value(SettingsKeys::BackColor), QStringLiteral("#000000"));
     EXPECT_EQ(d.value(SettingsKeys::TextColor), QStringLiteral("#ffffff"));
-    settings->close();
+    m_controller->preferencesWindowController()->close();
     QApplication::processEvents();
 
     // The study pane's buttons, the pane's title and the tab bar's "+", each against what it is
@@ -251,14 +257,10 @@ TEST_F(ColorsWindow, ANearBlackPageReachesTheListsAndTheCurrentTab)
     QMainWindow* main = window->window();
 
     // Settings > Color: a near-black background; the text stays the default black.
-    ASSERT_TRUE(reader_test::choose(window, CommandNames::ColorSettings));
-    MASPreferencesWindowController* settings = m_controller->preferencesWindowController();
-    ASSERT_NE(settings, nullptr);
-    QWidget* colors = settings->viewControllerForIdentifier(
-        QString::fromLatin1(ColorPreferencesViewController::kIdentity.identifier));
+    QWidget* colors = colorSettings(window);
     ASSERT_NE(colors, nullptr);
     pickWithTheChooser(colors->findChild<ColorWell*>(SettingsKeys::BackColor.name), QColor(0x10, 0x10, 0x10));
-    settings->close();
+    m_controller->preferencesWindowController()->close();
     QApplication::processEvents();
     const ReadableColors::Rgb page = *ReadableColors::fromHtml(QStringLiteral("#101010"));
 
