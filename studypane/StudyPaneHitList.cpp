@@ -1,5 +1,7 @@
 #include "studypane/StudyPaneHitList.h"
 
+#include "platform/ReadableColors.h"
+
 #include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 #include "platform/ui/ContentTextDocument.h"
@@ -371,8 +373,14 @@ void StudyPaneHitDelegate::paintCurrentFrame(QPainter* painter, const QStyleOpti
     if (!(option.state & QStyle::State_HasFocus))
         return;
     painter->save();
-    QPen pen(option.palette.color(QPalette::Active, QPalette::Highlight)
-                 .darker(option.state & QStyle::State_Selected ? 160 : 100));
+    const QColor selection = option.palette.color(QPalette::Active, QPalette::Highlight);
+    QColor frame = selection.darker(option.state & QStyle::State_Selected ? 160 : 100);
+    // A selection that barely stands apart from the list (a page whose text reads on nothing lighter)
+    // is framed in the text's colour, which reads there.
+    const auto rgb = [](const QColor& c) { return ReadableColors::Rgb {c.redF(), c.greenF(), c.blueF()}; };
+    if (ReadableColors::contrast(rgb(selection), rgb(option.palette.color(QPalette::Active, QPalette::Base))) < 1.5)
+        frame = option.palette.color(QPalette::Active, QPalette::Text);
+    QPen pen(frame);
     pen.setWidth(2);
     pen.setJoinStyle(Qt::MiterJoin);
     painter->setPen(pen);

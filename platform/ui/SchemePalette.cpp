@@ -20,6 +20,30 @@ QColor colorOf(const ReadableColors::Rgb& rgb)
     return QColor::fromRgbF(float(rgb.red), float(rgb.green), float(rgb.blue));
 }
 
+// The selection behind a chosen row of a list on `back`, whose text `text` is drawn over it: the
+// shade of the page towards the label colour `label` that stands out most while the text still reads
+// on it (at most 30 % of the way). A text that only just reads on the page reads on no lighter shade:
+// the selection then goes the other way, towards black or white away from the text, as far as it
+// stands apart; where neither way keeps the text readable, the page's own colour (the row stands
+// out by its frame alone), never a fill the text cannot be read on.
+ReadableColors::Rgb selectionOn(
+    const ReadableColors::Rgb& back, const ReadableColors::Rgb& label, const ReadableColors::Rgb& text)
+{
+    using namespace ReadableColors;
+    for (int percent = 30; percent >= 6; --percent) {
+        const Rgb shade = mix(back, label, percent / 100.0);
+        if (contrast(text, shade) >= kTargetContrast)
+            return shade;
+    }
+    const Rgb away = relativeLuminance(text) > relativeLuminance(back) ? Rgb {0, 0, 0} : Rgb {1, 1, 1};
+    for (int percent = 100; percent >= 6; --percent) {
+        const Rgb shade = mix(back, away, percent / 100.0);
+        if (contrast(text, shade) >= kTargetContrast && contrast(shade, back) >= 1.05)
+            return shade;
+    }
+    return back;
+}
+
 // Fields and lists on the page's background `back`, with its text `text` (readable there) and the
 // label colour `label` that reads best there.
 void setListColors(QPalette& palette, QPalette::ColorGroup group, const QPalette& desktop,
@@ -36,7 +60,7 @@ void setListColors(QPalette& palette, QPalette::ColorGroup group, const QPalette
     // a shade of the page towards the label colour.
     const Rgb highlight = rgbOf(desktop.color(group, QPalette::Highlight));
     if (contrast(highlight, back) < 1.5 || contrast(text, highlight) < kTargetContrast) {
-        const Rgb selection = mix(back, label, 0.3);
+        const Rgb selection = selectionOn(back, label, text);
         palette.setColor(group, QPalette::Highlight, colorOf(selection));
         palette.setColor(group, QPalette::HighlightedText, colorOf(text));
     }
