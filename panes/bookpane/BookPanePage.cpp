@@ -10,6 +10,7 @@
 #include "panes/bookpane/BookPaneViewController.h"
 #include "panes/bookpane/BookSupport.h"
 #include "panes/bookpane/LinkPreviewPopover.h"
+#include "panes/bookpane/OverlayView.h"
 #include "panes/layout/Layout.h"
 #include "panes/page/BookPageView.h"
 #include "panes/page/BookPaneScroller.h"

@@ -50,6 +50,7 @@ class QLabel;
 class SourceManager;
 class UserDefaults;
 class BookPaneViewController;
+class OverlayView;
 
 // The pane's root view; the tab drop rule recognises a book pane by this class.
 class BookPaneView : public QWidget {
@@ -63,30 +64,6 @@ protected:
 
 private:
     BookPaneViewController* m_controller;
-};
-
-// Lies over the pane, all but its tab row, while the pane is not current, shading it; a click on it
-// makes the pane current. The tab row stays uncovered: a click on a tab, a tab's close box or the
-// row's buttons acts at once (and makes the pane current too). The pointer's moves without a button
-// pass on to the page under it, so that its links show their previews as in the current pane.
-class OverlayView : public QWidget {
-    Q_OBJECT
-public:
-    explicit OverlayView(BookPaneViewController* controller, QWidget* parent);
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void leaveEvent(QEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
-
-private:
-    // The pointer at `at` (the overlay's coordinates) over the page, or gone from it (null).
-    void hoverPage(const QPointF* at, const QPointF& global);
-
-    BookPaneViewController* m_controller;
-    bool m_overPage = false;  // the page was last told the pointer is over it
 };
 
 class BookPaneViewController : public QObject, public LayoutRegionContentsViewControllerProtocol {

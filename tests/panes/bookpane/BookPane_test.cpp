@@ -20,6 +20,7 @@
 #include "panes/bookpane/BookPaneTabs.h"
 #include "panes/bookpane/BookPaneViewController.h"
 #include "panes/bookpane/LinkPreviewPopover.h"
+#include "panes/bookpane/OverlayView.h"
 #include "panes/bookpane/PaneTabBar.h"
 #include "panes/bookpane/SpeechSynthesizer.h"
 #include "panes/bookpane/WebViewWindowController.h"

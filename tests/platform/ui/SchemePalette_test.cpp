@@ -39,8 +39,8 @@ TEST(SchemePalette, AChosenRowsTextReadsOnItsSelectionOnAnyPage)
     const char* texts[] = {"#000000", "#ffffff", "#7c7c7c", "#c0c0c0", "#202020", "#ff0000", ""};
     for (const char* back : backs)
         for (const char* text : texts) {
-            const QPalette p = SchemePalette::forBackground(
-                desktop, QString::fromLatin1(back), QString::fromLatin1(text));
+            const QPalette p =
+                SchemePalette::forBackground(desktop, QString::fromLatin1(back), QString::fromLatin1(text));
             for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
                 const auto shown = rgbOf(p.color(group, QPalette::Text));
                 const auto selection = rgbOf(p.color(group, QPalette::Highlight));
