@@ -299,9 +299,7 @@ void BookPageView::showPosition(const BookPageSourcePtr& book, LayoutRegionConte
         loadPage(BookPageHtml::invalidLocationPage(nextFrame(book->identityString()), description));
         return;
     }
-    // A highlight or note written since the page's blocks were rendered (by this program or another)
-    // is shown by a new page, also when the place is on the page.
-    if (!samePage || refresh || !m_pageReady || !m_blocks.pageShowsCurrentUserData()) {
+    if (!samePage || refresh || !m_pageReady) {
         loadBookPage(book, state);
         return;
     }
@@ -322,7 +320,7 @@ void BookPageView::showPosition(const BookPageSourcePtr& book, LayoutRegionConte
     const QString script = BookPageHtml::scriptCall(QStringLiteral("qsGoToPlace"),
         {id, static_cast<double>(offset), static_cast<double>(serial), static_cast<double>(state.block()),
             QJsonArray::fromStringList(screen.blocks), screen.target, static_cast<double>(screen.offset), following});
-    page()->runJavaScript(script, [this, alive = m_alive, generation, stamp = screen.userData](const QVariant& result) {
+    page()->runJavaScript(script, [this, alive = m_alive, generation](const QVariant& result) {
         if (!*alive || generation != m_generation)
             return;  // a newer go-to took over
         const QVariantList answer = result.toList();
@@ -331,8 +329,6 @@ void BookPageView::showPosition(const BookPageSourcePtr& book, LayoutRegionConte
         trace(moved ? "scrolled within the page" : replaced ? "replaced the page's blocks" : "no blocks on the page");
         LayoutRegionContentItemState* current = m_host->currentState();
         const BookPageSourcePtr source = m_host->currentSource();
-        if (replaced)
-            m_blocks.pageShows(stamp);
         if (moved || replaced) {
             if (current != nullptr)
                 current->setPageYOffset(answer.value(1).toLongLong());
@@ -352,7 +348,6 @@ void BookPageView::loadBookPage(const BookPageSourcePtr& book, const LayoutRegio
     m_webViewSourceTupleID = book->identityString();
     const BookPageHtml::Frame frame = nextFrame(book->identityString());
     const BookPageBlocks::FirstScreen screen = m_blocks.firstScreen(book, state, m_frameKey);
-    m_blocks.pageShows(screen.userData);
     trace("page built", QStringLiteral("%1 blocks, %2 characters").arg(screen.blocks.size()).arg(screen.characters));
     loadPage(BookPageHtml::bookPage(frame, state.block(), screen.blocks, screen.target, screen.offset));
 }
