@@ -72,6 +72,15 @@ using reader_test::waitFor;
 
 const QString kBuild = QStringLiteral(QS_BINARY_DIR);  // screenshots go here
 
+// A selection's menu offers its verse's highlight, bookmark and note, and names not `other`.
+void expectMenuOffers(const QString& menu, const QString& verse, const QString& other)
+{
+    for (const QString& item :
+        {QStringLiteral("Highlight "), QStringLiteral("Bookmark "), QStringLiteral("Add Note to ")})
+        EXPECT_TRUE(menu.contains(item + verse)) << (item + verse).toStdString() << " in " << menu.toStdString();
+    EXPECT_FALSE(menu.contains(other)) << menu.toStdString();
+}
+
 class PageWindow : public reader_test::ReaderWindow {
 protected:
     static void SetUpTestSuite() { reader_test::startReaderTestProgram("book-pane-page-test"); }
@@ -886,9 +895,7 @@ TEST_F(PageWindow, ASelectionsPassageIsTheVersesOfItsWords)
     ASSERT_TRUE(waitFor([&] { return copyNow->isEnabled(); }));
     EXPECT_TRUE(copiedNow().startsWith(QStringLiteral("(Ro 8:29)"))) << QApplication::clipboard()->text().toStdString();
     QString menu = selectionMenu();
-    for (const char* item : {"Highlight Romans 8:29", "Bookmark Romans 8:29", "Add Note to Romans 8:29"})
-        EXPECT_TRUE(menu.contains(QLatin1String(item))) << item << " in " << menu.toStdString();
-    EXPECT_FALSE(menu.contains(QStringLiteral("8:28"))) << menu.toStdString();
+    expectMenuOffers(menu, QStringLiteral("Romans 8:29"), QStringLiteral("8:28"));
 
     // From 3:14's words to the gap before 3:16's words: its number and paragraph sign, no word of it.
     const SourceTuple::Ptr kjv = panes()->activeSourceTuple();
@@ -969,9 +976,7 @@ TEST_F(PageWindow, ATitlesWordsNameTheVerseTheyLeadTo)
     EXPECT_TRUE(copied.contains(QStringLiteral("my shepherd"))) << copied.toStdString();
     EXPECT_FALSE(copied.contains(QStringLiteral("righteousness"))) << copied.toStdString();
     const QString menu = selectionMenu();
-    for (const char* item : {"Highlight Psalms 23:1", "Bookmark Psalms 23:1", "Add Note to Psalms 23:1"})
-        EXPECT_TRUE(menu.contains(QLatin1String(item))) << item << " in " << menu.toStdString();
-    EXPECT_FALSE(menu.contains(QStringLiteral("22:31"))) << menu.toStdString();
+    expectMenuOffers(menu, QStringLiteral("Psalms 23:1"), QStringLiteral("22:31"));
 
     // The heading of John 4, the last verse of John 3 above it.
     const SourceTuple::Ptr kjv = panes()->activeSourceTuple();
