@@ -16,6 +16,15 @@ namespace {
 std::mutex gMutex;
 ProblemNotice* gInstalled = nullptr;  // under gMutex
 
+Alert problemAlert(const QString& message, const QString& informative)
+{
+    Alert alert;
+    alert.style = AlertStyle::Critical;
+    alert.messageText = message;
+    alert.informativeText = informative;
+    return alert;
+}
+
 }  // namespace
 
 ProblemNotice::ProblemNotice(std::function<WindowNotice*()> notice, Alerts& alerts, QObject* parent)
@@ -53,10 +62,7 @@ void ProblemNotice::report(const QString& message, const QString& informative, A
             notice, [notice, message, informative] { notice->add(message, informative); }, Qt::QueuedConnection);
         return;
     }
-    Alert alert;
-    alert.style = AlertStyle::Critical;
-    alert.messageText = message;
-    alert.informativeText = informative;
+    const Alert alert = problemAlert(message, informative);
     Alerts* shown = &alerts;
     runOnMainThread([shown, alert] { showAlertWhenFree(*shown, alert, QCoreApplication::instance()); });
 }
@@ -64,11 +70,7 @@ void ProblemNotice::report(const QString& message, const QString& informative, A
 void ProblemNotice::add(const QString& message, const QString& informative)
 {
     QS_ASSERT_MAIN_THREAD();
-    Alert problem;
-    problem.style = AlertStyle::Critical;
-    problem.messageText = message;
-    problem.informativeText = informative;
-    m_pending.append(problem);
+    m_pending.append(problemAlert(message, informative));
     gather();
 }
 

@@ -53,13 +53,13 @@ QString kept(const SaveFailureAlerts::Failure& f)
 // The pending failures said, through the sayer when there is one.
 void sayPending()
 {
-    const QList<SaveFailureAlerts::Failure> failures = SaveFailureAlerts::takePending();
-    if (failures.isEmpty())
+    if (!state().sayer) {
+        SaveFailureAlerts::showPending();
         return;
-    if (state().sayer)
+    }
+    const QList<SaveFailureAlerts::Failure> failures = SaveFailureAlerts::takePending();
+    if (!failures.isEmpty())
         state().sayer(failures);
-    else
-        Alerts::shared().runModal(SaveFailureAlerts::alertFor(failures));
 }
 
 }  // namespace
