@@ -5,6 +5,7 @@
 
 #include "engine/docbase/cSourceDoc.h"
 #include "userdata/cNoteDoc.h"
+#include "userdata/cSQLiteDbBase.h"
 #include "userdata/cVerseChapterCache.h"
 #include "userdata/cVerseHighlightDoc.h"
 
@@ -60,6 +61,11 @@ bool cBookUserData::verseHighlight(const cBibleRef& reference, std::uint16_t& fo
 bool cBookUserData::hasBibleNote(const cBibleRef& reference) const
 {
     return m_notes != nullptr && m_notes->hasBibleNoteInReference(reference);
+}
+
+std::uint64_t cBookUserData::changeStamp() const
+{
+    return m_highlights != nullptr || m_notes != nullptr ? cSQLiteDbBase::changeSerial() : 0;
 }
 
 void cBookUserData::beginLookupBatch() const

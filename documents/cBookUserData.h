@@ -27,6 +27,8 @@ public:
 
     bool verseHighlight(const cBibleRef& reference, std::uint16_t& fore, std::uint16_t& back) const override;
     bool hasBibleNote(const cBibleRef& reference) const override;
+    // The database's change serial (cSQLiteDbBase::changeSerial); 0 with no documents.
+    std::uint64_t changeStamp() const override;
     // A block's lookups look at the database file once (cVerseChapterCache batches).
     void beginLookupBatch() const override;
     void endLookupBatch() const override;

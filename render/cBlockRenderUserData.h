@@ -27,6 +27,11 @@ public:
     // Whether the user has a Bible note in the reference.
     virtual bool hasBibleNote(const cBibleRef& /*reference*/) const { return false; }
 
+    // A number that moves whenever what the lookups answer may have changed (any write to the user's
+    // data, by this program or another). A page keeps the number its verses were rendered under and
+    // renders them again, even for a move within the page, once it has moved. 0 when nothing is read.
+    virtual std::uint64_t changeStamp() const { return 0; }
+
     // The renderer brackets the lookups of one block with these (LookupBatch), so that an
     // implementation may look at what changed once per block rather than once per verse.
     virtual void beginLookupBatch() const { }

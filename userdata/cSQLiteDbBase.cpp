@@ -29,6 +29,10 @@ struct Connection {
     sqlite3_stmt* dataVersion = nullptr;
     std::int64_t lastDataVersion = 0;
     bool dataVersionRead = false;
+    // changeSerial's number and the mark it last moved at (under the statement lock).
+    std::uint64_t serial = 1;
+    cSQLiteChangeMark serialMark;
+    bool serialMarked = false;
     std::mutex openCloseLock;
     std::recursive_mutex statementLock;
     std::mutex folderLock;
@@ -334,6 +338,24 @@ bool cSQLiteDbBase::changeMark(cSQLiteChangeMark& mark, bool lookAtFile)
     mark.opening = c.openings;
     mark.ownChanges = sqlite3_total_changes64(c.handle);
     return true;
+}
+
+std::uint64_t cSQLiteDbBase::changeSerial()
+{
+    Connection& c = connection();
+    std::lock_guard<std::recursive_mutex> guard(c.statementLock);
+    cSQLiteChangeMark now;
+    if (!changeMark(now, true)) {
+        if (c.handle != nullptr)
+            ++c.serial;  // inside a transaction: nothing read now is final
+        return c.serial;
+    }
+    if (!c.serialMarked || !(now == c.serialMark)) {
+        ++c.serial;
+        c.serialMark = now;
+        c.serialMarked = true;
+    }
+    return c.serial;
 }
 
 int cSQLiteDbBase::openCount()

@@ -116,6 +116,11 @@ public:
     // `lookAtFile` the file is not read: other connections' commits count as far as the last read of
     // this connection saw them (this connection's own changes always count).
     static bool changeMark(cSQLiteChangeMark& mark, bool lookAtFile = true);
+    // A number that moves whenever the change mark does (the file is looked at), and at every call
+    // while no mark can be taken inside a transaction: something that keeps what it showed of the
+    // tables under one number shows them again when the number has moved. Stays put while no
+    // connection is open.
+    static std::uint64_t changeSerial();
 
     // Runs the statement text (one or several statements separated by ";"), binding `values` to its
     // "?" marks in order. Rows are appended to `rows` when given. With `report`, a failure is

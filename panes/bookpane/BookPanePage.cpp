@@ -413,7 +413,7 @@ void BookPanePage::notesChanged(const Notification& n)
 {
     const QVariantMap& info = n.userInfo;
     if (info.isEmpty()) {
-        displayCurrentSource(true);
+        renderBlocksAgain();
         return;
     }
     if (info.contains("journalTitle"))
@@ -426,7 +426,7 @@ void BookPanePage::notesChanged(const Notification& n)
     else
         redisplay = !info.contains("changed") || info.value("changed").toBool();
     if (redisplay)
-        displayCurrentSource(true);
+        renderBlocksAgain();
 }
 
 void BookPanePage::userWantsToToggleCurrentReading(const Notification& n)

@@ -55,7 +55,9 @@ public:
     void displayCurrentSource(bool refresh);
     // The display settings changed: the page is built again with the same place at its top.
     void displaySettingsChanged();
-    // The loaded page's blocks rendered again in place (a search has marked its hits).
+    // The loaded page's blocks rendered again in place: a search has marked its hits, or the user's
+    // highlights or notes changed. The page shows the change at once; a new page would leave the old
+    // picture on screen until it had painted.
     void renderBlocksAgain();
     // --- location sync ---
     bool paneDoesNotSendLocationSync() const;

@@ -179,10 +179,10 @@ void BookPaneViewController::observe()
     auto on = [this, &center](const QString& name, std::function<void(Notification&)> handler) {
         m_observations.emplace_back(center, center.addObserver(this, name, std::move(handler)));
     };
-    auto redisplay = [this](Notification&) { m_pageHost->displayCurrentSource(true); };
     on(PaneNotifications::DisplayPreferencesChangedNotification,
         [this](Notification&) { m_pageHost->displaySettingsChanged(); });
-    on(PaneNotifications::qsHighlightsHaveChangedNotification, redisplay);
+    on(PaneNotifications::qsHighlightsHaveChangedNotification,
+        [this](Notification&) { m_pageHost->renderBlocksAgain(); });
     // Found words are marked in the page that is loaded: no page is built for them.
     on(PaneNotifications::qsSearchHasCompletedNotification, [this](Notification&) { m_pageHost->renderBlocksAgain(); });
     on(PaneNotifications::qsNotesHaveChangedNotification, [this](Notification& n) { m_pageHost->notesChanged(n); });

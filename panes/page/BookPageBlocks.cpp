@@ -45,7 +45,29 @@ DisplayOptions BookPageBlocks::renderOptions(const BookPageSourcePtr& book)
     return o;
 }
 
+std::uint64_t BookPageBlocks::userDataStamp()
+{
+    return cBlockRenderUserData::current().changeStamp();
+}
+
+bool BookPageBlocks::pageShowsCurrentUserData() const
+{
+    return !m_pageMixed && userDataStamp() == m_pageUserData;
+}
+
+void BookPageBlocks::noteFetch()
+{
+    if (!m_pageMixed && userDataStamp() != m_pageUserData)
+        m_pageMixed = true;
+}
+
 QJsonValue BookPageBlocks::htmlForBlock(const BookPageSourcePtr& book, qint64 block, const QString& frameKey)
+{
+    noteFetch();
+    return renderBlock(book, block, frameKey);
+}
+
+QJsonValue BookPageBlocks::renderBlock(const BookPageSourcePtr& book, qint64 block, const QString& frameKey)
 {
     if (!book || block < 0 || static_cast<quint64>(block) >= book->numBlocks())
         return QJsonValue();
@@ -68,11 +90,12 @@ QJsonValue BookPageBlocks::htmlForBlock(const BookPageSourcePtr& book, qint64 bl
 QJsonArray BookPageBlocks::htmlForBlocks(
     const BookPageSourcePtr& book, qint64 first, qint64 count, const QString& frameKey)
 {
+    noteFetch();
     const cBlockRenderUserData::LookupBatch lookups(cBlockRenderUserData::current());
     QJsonArray blocks;
     const qint64 n = std::clamp<qint64>(count, 0, kMaxBlocksPerFetch);
     for (qint64 b = first; b < first + n; ++b)
-        blocks.append(htmlForBlock(book, b, frameKey));
+        blocks.append(renderBlock(book, b, frameKey));
     return blocks;
 }
 
@@ -83,9 +106,10 @@ BookPageBlocks::FirstScreen BookPageBlocks::firstScreen(
     // A Bible's screen of 800 x 600 holds about 25 KB of block markup.
     const qsizetype budget = std::max<qsizetype>(8192, qsizetype(m_view.width()) * m_view.height() / 16);
     FirstScreen screen;
+    screen.userData = userDataStamp();
     const cBlockRenderUserData::LookupBatch lookups(cBlockRenderUserData::current());
     for (qint64 b = state.block(); screen.blocks.size() < kMaxBlocksPerFetch && screen.characters < budget; ++b) {
-        const QJsonValue html = htmlForBlock(book, b, frameKey);
+        const QJsonValue html = renderBlock(book, b, frameKey);
         if (!html.isString())
             break;  // past the book's end
         screen.blocks.append(html.toString());

@@ -3,8 +3,9 @@
 // hits and the linked passage), a
 // block's HTML (with a daily reading's header before its first block), and the first screen of a
 // place that goes with a new or replaced page. It remembers the text width the blocks were last
-// rendered for, the width the first screen of the loaded page was rendered for, and whether any
-// block of the page holds a picture (pictures are sized for the text width).
+// rendered for, the width the first screen of the loaded page was rendered for, whether any
+// block of the page holds a picture (pictures are sized for the text width), and whether the
+// user's highlights and notes may have changed since the page's blocks were rendered.
 //
 // Owned by its view; the host, the defaults and the view must outlive it. Main thread only.
 #pragma once
@@ -15,6 +16,8 @@
 #include <QJsonValue>
 #include <QStringList>
 #include <QtNumeric>
+
+#include <cstdint>
 
 class QWidget;
 class UserDefaults;
@@ -37,6 +40,8 @@ public:
     DisplayOptions renderOptions(const BookPageSourcePtr& book);
     // A block's HTML; null past the book's ends (so the page knows where the book stops), an empty
     // string for a block that does not render. frameKey marks the reading headers.
+    // Asked for the loaded page: a block rendered after a change to the user's data makes the page
+    // one of mixed blocks.
     QJsonValue htmlForBlock(const BookPageSourcePtr& book, qint64 block, const QString& frameKey);
     // The markup of `count` blocks from `first` (at most kMaxBlocksPerFetch), as one array; the
     // user's highlights and notes of all of them are looked up as one batch.
@@ -48,11 +53,24 @@ public:
         QString target;
         qint64 offset = 0;
         qsizetype characters = 0;
+        std::uint64_t userData = 0;  // the user data's change stamp the blocks were rendered under
     };
     // The target block and as many after it as the view shows, so that the page's first paint shows
     // the target's screen whole without waiting for the bridge. Starts a new page's picture record.
     FirstScreen firstScreen(
         const BookPageSourcePtr& book, const LayoutRegionContentItemState& state, const QString& frameKey);
+
+    // The page now shows the blocks of a first screen (a new page, or its blocks replaced), rendered
+    // under that change stamp.
+    static std::uint64_t userDataStamp();
+    void pageShows(std::uint64_t userDataStamp)
+    {
+        m_pageUserData = userDataStamp;
+        m_pageMixed = false;
+    }
+    // No highlight or note was written since the page's blocks were rendered, so a move within the
+    // page shows what the database holds (cBlockRenderUserData::changeStamp).
+    bool pageShowsCurrentUserData() const;
 
     double lastPaneWidth() const { return m_lastPaneWidth; }
     double pageTextWidth() const { return m_pageTextWidth; }
@@ -66,4 +84,9 @@ private:
     double m_lastPaneWidth = qQNaN();
     double m_pageTextWidth = qQNaN();  // the text width the loaded page's first blocks were rendered for
     bool m_pageHasImages = false;      // a block of the page holds an image
+    std::uint64_t m_pageUserData = 0;  // the change stamp the page's first blocks were rendered under
+    bool m_pageMixed = false;          // a block of the page was rendered under another stamp
+
+    QJsonValue renderBlock(const BookPageSourcePtr& book, qint64 block, const QString& frameKey);
+    void noteFetch();
 };

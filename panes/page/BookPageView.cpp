@@ -306,7 +306,10 @@ void BookPageView::showPosition(const BookPageSourcePtr& book, LayoutRegionConte
     // Within the loaded page: one script call scrolls there when the page holds the place, and
     // otherwise replaces the page's blocks by the place's first screen, which comes with the call
     // (the page stays: no load, no new script or style sheet). A page without the frame's markers
-    // (an invalid location) is built anew.
+    // (an invalid location) is built anew. A highlight or note written since the page's blocks were
+    // rendered (by this program or another) is shown too: the same call renders the blocks on the
+    // page again before it scrolls, so that the place is never shown as it was.
+    const bool renderAgain = !m_blocks.pageShowsCurrentUserData();
     const bool anchor = !state.gotoAnchor().isEmpty();
     const QString id = anchor ? state.gotoAnchor() : QStringLiteral("_b%1").arg(state.block());
     const qint64 offset = anchor ? 0 : state.yOffset();
@@ -319,16 +322,23 @@ void BookPageView::showPosition(const BookPageSourcePtr& book, LayoutRegionConte
     trace("go to within the page", id);
     const QString script = BookPageHtml::scriptCall(QStringLiteral("qsGoToPlace"),
         {id, static_cast<double>(offset), static_cast<double>(serial), static_cast<double>(state.block()),
-            QJsonArray::fromStringList(screen.blocks), screen.target, static_cast<double>(screen.offset), following});
-    page()->runJavaScript(script, [this, alive = m_alive, generation](const QVariant& result) {
+            QJsonArray::fromStringList(screen.blocks), screen.target, static_cast<double>(screen.offset), following,
+            renderAgain});
+    page()->runJavaScript(script, [this, alive = m_alive, generation, stamp = screen.userData](const QVariant& result) {
         if (!*alive || generation != m_generation)
             return;  // a newer go-to took over
         const QVariantList answer = result.toList();
         const bool moved = answer.value(0).toBool();
         const bool replaced = answer.value(2).toBool();
-        trace(moved ? "scrolled within the page" : replaced ? "replaced the page's blocks" : "no blocks on the page");
+        const bool renderedAgain = answer.value(3).toBool();
+        trace(moved        ? "scrolled within the page"
+                : replaced ? "replaced the page's blocks"
+                           : "no blocks on the page",
+            renderedAgain ? QStringLiteral("its blocks rendered again") : QString());
         LayoutRegionContentItemState* current = m_host->currentState();
         const BookPageSourcePtr source = m_host->currentSource();
+        if (replaced || renderedAgain)
+            m_blocks.pageShows(stamp);
         if (moved || replaced) {
             if (current != nullptr)
                 current->setPageYOffset(answer.value(1).toLongLong());
@@ -348,6 +358,7 @@ void BookPageView::loadBookPage(const BookPageSourcePtr& book, const LayoutRegio
     m_webViewSourceTupleID = book->identityString();
     const BookPageHtml::Frame frame = nextFrame(book->identityString());
     const BookPageBlocks::FirstScreen screen = m_blocks.firstScreen(book, state, m_frameKey);
+    m_blocks.pageShows(screen.userData);
     trace("page built", QStringLiteral("%1 blocks, %2 characters").arg(screen.blocks.size()).arg(screen.characters));
     loadPage(BookPageHtml::bookPage(frame, state.block(), screen.blocks, screen.target, screen.offset));
 }
@@ -447,7 +458,16 @@ void BookPageView::renderBlocksAgain()
         return;
     }
     trace("render the page's blocks again");
-    page()->runJavaScript(QStringLiteral("qsRenderBlocksAgain()"));
+    const quint64 generation = m_generation;
+    page()->runJavaScript(QStringLiteral("qsRenderBlocksAgain()"),
+        [this, alive = m_alive, generation, stamp = BookPageBlocks::userDataStamp()](const QVariant& replaced) {
+            if (!*alive || generation != m_generation)
+                return;  // a go-to or a new page came meanwhile, and says what the page shows
+            if (replaced.toInt() >= 0)
+                m_blocks.pageShows(stamp);
+            trace("blocks rendered again", replaced.toString());
+            emit blocksRenderedAgain(m_serial);
+        });
 }
 
 void BookPageView::onLoadFinished(bool ok)

@@ -65,8 +65,10 @@ public:
     // the text shows) with the same place at the top: in a Bible the verse at the top, from its start;
     // in another book the block at the top, its offset scaled with the text size.
     void displayKeepingPlace();
-    // Renders the blocks of the loaded page again in place (a search's hits to mark, say): no page
-    // is loaded and the reader's place stays. A page still loading does it once it has loaded.
+    // Renders the blocks of the loaded page again in place (a search's hits to mark, a note or a
+    // highlight written): no page is loaded and the reader's place stays. A page still loading does
+    // it once it has loaded. Nothing when the view shows no page of the current tab's book: its next
+    // page is rendered as things are then.
     void renderBlocksAgain();
     // The position rules of a go-to applied to a tab state (no page work); true when the page must
     // be built anew (a temporary highlight came or went).
@@ -131,6 +133,8 @@ signals:
     // The place a go-to asked for is painted: a new page's first paint, or the first paint after a
     // move within the loaded page.
     void goToPainted(quint64 serial);
+    // The blocks of the page with this serial were rendered again in place (renderBlocksAgain).
+    void blocksRenderedAgain(quint64 serial);
     // A page finished loading (ok false: it failed).
     void pageLoaded(quint64 serial, bool ok);
 

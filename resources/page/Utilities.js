@@ -1627,15 +1627,18 @@ function qsStartPage(first, list, target, offset) {
 // follows another pane's go-to; it shows the place's screen and fills around it only once the reader
 // scrolls it, so that its first paint is its last (its scroll bar too) and the renderer, which paints
 // every book page, is left to the other panes. The pane gone to fills a frame after its paint.
-function qsGoToPlace(id, offset, serial, first, list, target, targetOffset, following) {
+function qsGoToPlace(id, offset, serial, first, list, target, targetOffset, following, renderAgain) {
     // Reports of the place before are no longer about this page.
     webViewSerialNumber = serial;
+    // The reader's data changed since the blocks were rendered: a place on the page is shown as the
+    // reader renders it now (a place elsewhere comes with fresh blocks anyway).
+    var renderedAgain = renderAgain && document.getElementById(id) !== null && qsRenderBlocksAgain() >= 0;
     if (scrollToElement(id, offset)) {
         qsReportPlacePainted();
-        return [true, getPageYOffset(), false];
+        return [true, getPageYOffset(), false, renderedAgain];
     }
     if (!qsFrame.end)
-        return [false, 0, false];
+        return [false, 0, false, false];
     qsPlacement.state = qsPlacementState.LANDING;
     if (qsPlacement.fillTimer !== null) {
         clearTimeout(qsPlacement.fillTimer);
@@ -1677,7 +1680,7 @@ function qsGoToPlace(id, offset, serial, first, list, target, targetOffset, foll
             }, 0);
         });
     });
-    return [false, getPageYOffset(), true];
+    return [false, getPageYOffset(), true, false];
 }
 
 // Listeners go on while the page holds no content yet, so no element of a book can stand in for

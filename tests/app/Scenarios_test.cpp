@@ -40,6 +40,7 @@
 #include "platform/UserDefaults.h"
 #include "platform/ui/ActionRegistry.h"
 #include "platform/ui/CommandNames.h"
+#include "render/cHTMLColor.h"
 #include "reports/ui/AutostudyVerseWindowController.h"
 #include "reports/ui/CopyPassageWindowController.h"
 #include "reports/ui/web/AutostudyResultsWindowController.h"
@@ -53,6 +54,7 @@
 #include "studypane/StudyPaneViewController.h"
 #include "support/RecordingAlerts.h"
 #include "tools/standin-services/StandinTestServer.h"
+#include "userdata/cSQLiteDbBase.h"
 #include "userdata/cVerseHighlightDoc.h"
 
 #include "ReaderTestProgram.h"
@@ -75,6 +77,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QTabBar>
@@ -803,6 +806,82 @@ TEST_F(Scenario, AFoundVerseHighlightedBookmarkedAndAnnotatedSurvivesARestart)
     EXPECT_TRUE(waitForNoteLink(shown, key));
     const QString note = viewNoteOnVerse(shown, key);
     EXPECT_TRUE(note.contains(QStringLiteral("Faith works by love"))) << note.toStdString();
+}
+
+// The page follows the notes database at once: a note emptied in its editor loses its link with the
+// render that the deletion starts, and highlights written by another program show at the next go-to,
+// also one that stays in the chapter on the page.
+TEST_F(Scenario, ThePageShowsWhatTheDatabaseHoldsAfterANoteIsClearedOrAHighlightWrittenElsewhere)
+{
+    launch();
+    const auto kjv = bookNamed(QStringLiteral("KJV"));
+    ASSERT_TRUE(kjv);
+    ASSERT_TRUE(waitFor([&] { return regionShowing(kjv->record().pubID, kjv->record().bookID) >= 0; }));
+    const int bible = regionShowing(kjv->record().pubID, kjv->record().bookID);
+    ASSERT_TRUE(reader_test::clickPane(&panes(), bible)) << "a click did not make the pane current";
+    typeIntoBibleGoTo(QStringLiteral("John 3:16"));
+    ASSERT_TRUE(waitForPageText(bible, QStringLiteral("For God so loved the world")));
+
+    // A note of two paragraphs on 3:17, from the page's menu, kept by the editor's own save.
+    const quint32 john317 = (43u << 16) | (3u << 8) | 17u;
+    const NoteLocation onJohn317 = NoteLocation::bible(john317);
+    ASSERT_TRUE(typeNoteOnVerse(bible, john317,
+        {QStringLiteral("Not sent to condemn the world"), QStringLiteral("but that the world might be saved")}));
+    ASSERT_TRUE(waitFor([&] {
+        return reader_test::programNotes().read(onJohn317).text.contains(QStringLiteral("might be saved"));
+    })) << "the editor did not store the note";
+    ASSERT_TRUE(waitForNoteLink(bible, john317));
+
+    // Select all and Delete in the editor: its save deletes the note, and the page's blocks are
+    // rendered again. Once that render is done the page no longer links the note.
+    BookPageView* page = pageOf(bible);
+    ASSERT_NE(page, nullptr);
+    QSignalSpy rendered(page, &BookPageView::blocksRenderedAgain);
+    qsizetype rendersBefore = -1;
+    NotificationCenter& center = NotificationCenter::defaultCenter();
+    center.addObserver(&rendersBefore, PaneNotifications::qsNotesHaveChangedNotification, [&](Notification& n) {
+        if (n.userInfo.value(QStringLiteral("deletedNote")).toBool())
+            rendersBefore = rendered.count();
+    });
+    auto* editor = dynamic_cast<StudyPaneNoteViewEditViewController*>(studyPane()->subpaneViewController());
+    ASSERT_NE(editor, nullptr);
+    NoteWebView* typed = editor->webView(editor->selectedTab());
+    ASSERT_NE(typed, nullptr);
+    QWidget* keys = typed->focusProxy() != nullptr ? typed->focusProxy() : typed;
+    QTest::keyClick(keys, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(keys, Qt::Key_Delete);
+    const bool deleted = waitFor([&] { return !reader_test::programNotes().exists(onJohn317) && rendersBefore >= 0; });
+    center.removeObserver(&rendersBefore);
+    ASSERT_TRUE(deleted) << "the cleared note was not deleted";
+    ASSERT_TRUE(waitFor([&] { return rendered.count() > rendersBefore; })) << "the page was not rendered again";
+    const QString noteLink = QStringLiteral("document.querySelector('a[href*=\"note:_043003017000\"]') !== null");
+    EXPECT_EQ(TestSupport::runScript(page->page(), noteLink).value_or(QVariant()), QVariant(false))
+        << "the page rendered after the deletion still links the note";
+    EXPECT_EQ(TestSupport::runScript(page->page(), QStringLiteral("!!document.getElementById('_s43.3.17')"))
+                  .value_or(QVariant()),
+        QVariant(true));
+
+    // Two highlights written through another connection to the database, as another program writes
+    // them, while the page shows John 3; then Go To a verse of John 3.
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(sqlite3_db_filename(cSQLiteDbBase::connectionHandle(), "main"), &other), SQLITE_OK);
+    const quint32 john318 = (43u << 16) | (3u << 8) | 18u;
+    const quint32 john319 = john318 + 1;
+    const QByteArray insert = QStringLiteral("INSERT INTO VerseHighlights (timestamp, bcv, forecolor, backcolor, "
+                                             "serverid, deleted) VALUES ('2026:01:01:00:00:00:000:00', %1, 0, 3, 0, "
+                                             "0), ('2026:01:01:00:00:00:000:00', %2, 0, 3, 0, 0)")
+                                  .arg(john318)
+                                  .arg(john319)
+                                  .toUtf8();
+    ASSERT_EQ(sqlite3_exec(other, insert.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(other);
+    const QString colour = QString::fromStdString(highlightStyleClassName(3));
+    ASSERT_FALSE(colour.isEmpty());
+    const quint32 at = kjv->locations().sectionForSyncString(QStringLiteral("John 3:18"));
+    typeIntoBibleGoTo(QStringLiteral("John 3:18"));
+    ASSERT_TRUE(waitFor([&] { return sectionOf(bible) == at; })) << "the Bible pane is at " << sectionOf(bible);
+    EXPECT_TRUE(waitForVerseClass(bible, john318, colour));
+    EXPECT_TRUE(waitForVerseClass(bible, john319, colour));
 }
 
 TEST_F(Scenario, ADownloadedOwnedBookOpensInANewTab)
