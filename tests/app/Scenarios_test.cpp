@@ -837,6 +837,9 @@ TEST_F(Scenario, ThePageShowsWhatTheDatabaseHoldsAfterANoteIsClearedOrAHighlight
     BookPageView* page = pageOf(bible);
     ASSERT_NE(page, nullptr);
     QSignalSpy rendered(page, &BookPageView::blocksRenderedAgain);
+    // The page stays the document it is: a new one would be shown only once painted, the old picture
+    // (with the link) standing until then.
+    ASSERT_TRUE(TestSupport::runScript(page->page(), QStringLiteral("window.qsSameDocument = true")).has_value());
     qsizetype rendersBefore = -1;
     NotificationCenter& center = NotificationCenter::defaultCenter();
     center.addObserver(&rendersBefore, PaneNotifications::qsNotesHaveChangedNotification, [&](Notification& n) {
@@ -860,6 +863,10 @@ TEST_F(Scenario, ThePageShowsWhatTheDatabaseHoldsAfterANoteIsClearedOrAHighlight
     EXPECT_EQ(TestSupport::runScript(page->page(), QStringLiteral("!!document.getElementById('_s43.3.17')"))
                   .value_or(QVariant()),
         QVariant(true));
+    EXPECT_EQ(
+        TestSupport::runScript(page->page(), QStringLiteral("window.qsSameDocument === true")).value_or(QVariant()),
+        QVariant(true))
+        << "the page was replaced by a new one";
 
     // Two highlights written through another connection to the database, as another program writes
     // them, while the page shows John 3; then Go To a verse of John 3.
