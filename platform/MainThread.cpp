@@ -40,6 +40,11 @@ bool runOnMainThread(std::function<void()> fn)
     QCoreApplication* app = QCoreApplication::instance();
     if (!app || !fn)
         return false;
+    // Workers post one at a time under a lock of ours. Qt's event queue takes a lock of its own, but
+    // one that thread checkers do not see, and to them two workers growing the queue at once would
+    // look like a race.
+    static std::mutex posting;
+    const std::lock_guard<std::mutex> lock(posting);
     return QMetaObject::invokeMethod(app, std::move(fn), Qt::QueuedConnection);
 }
 
