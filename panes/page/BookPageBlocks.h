@@ -60,9 +60,10 @@ public:
     FirstScreen firstScreen(
         const BookPageSourcePtr& book, const LayoutRegionContentItemState& state, const QString& frameKey);
 
-    // The page now shows the blocks of a first screen (a new page, or its blocks replaced), rendered
-    // under that change stamp.
+    // The user data's change stamp now (cBlockRenderUserData::changeStamp).
     static std::uint64_t userDataStamp();
+    // The page now shows blocks rendered under that change stamp: a new page's first screen, its
+    // blocks replaced by one, or all of them rendered again.
     void pageShows(std::uint64_t userDataStamp)
     {
         m_pageUserData = userDataStamp;

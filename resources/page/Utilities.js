@@ -1619,14 +1619,16 @@ function qsStartPage(first, list, target, offset) {
     qsReportFirstPaint();
 }
 
-// A go-to in the book of the loaded page, as [moved, page offset, replaced]. When the page holds the
-// element `id` it scrolls there (moved); otherwise the page's blocks are replaced by `list` (block
-// `first` onwards) with `target` at the top, without loading a page: the script and the style sheet
-// stay, and the blocks around the target follow after the paint that shows it. Either way the page's
-// serial becomes `serial` and the reader is told once the place has painted. `following`: the pane
-// follows another pane's go-to; it shows the place's screen and fills around it only once the reader
-// scrolls it, so that its first paint is its last (its scroll bar too) and the renderer, which paints
-// every book page, is left to the other panes. The pane gone to fills a frame after its paint.
+// A go-to in the book of the loaded page, as [moved, page offset, replaced, rendered again]. When the
+// page holds the element `id` it scrolls there (moved); otherwise the page's blocks are replaced by
+// `list` (block `first` onwards) with `target` at the top, without loading a page: the script and the
+// style sheet stay, and the blocks around the target follow after the paint that shows it. Either way
+// the page's serial becomes `serial` and the reader is told once the place has painted. `following`:
+// the pane follows another pane's go-to; it shows the place's screen and fills around it only once the
+// reader scrolls it, so that its first paint is its last (its scroll bar too) and the renderer, which
+// paints every book page, is left to the other panes. The pane gone to fills a frame after its paint.
+// `renderAgain`: the reader's data changed since the page's blocks were rendered; a page that holds
+// `id` has its blocks rendered again before it scrolls (rendered again).
 function qsGoToPlace(id, offset, serial, first, list, target, targetOffset, following, renderAgain) {
     // Reports of the place before are no longer about this page.
     webViewSerialNumber = serial;
