@@ -30,6 +30,7 @@
 #include "studypane/StudyPaneViewController.h"
 #include "userdata/SyncLineLimit.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -42,6 +43,7 @@
 #include <QVBoxLayout>
 #include <QWebEnginePage>
 
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -144,9 +146,10 @@ void StudyPaneNoteViewEditViewController::loadView()
     }
     m_editor->setViews(m_webViews[RichEditTab], m_webViews[TextEditTab]);
     m_recovery->setEditors(m_webViews[RichEditTab], m_webViews[TextEditTab], v);
-    // The window's pane keys, Escape back to the page and Ctrl+Tab lead out of the editors.
+    // The window's pane keys, Escape back to the page and Ctrl+Tab lead out of the editors and the
+    // viewer.
     new StudyPaneNoteEditorKeys(
-        {m_webViews[RichEditTab], m_webViews[TextEditTab]},
+        {m_webViews[ViewTab], m_webViews[RichEditTab], m_webViews[TextEditTab]},
         [manager = m_env.layoutManager] { return StudyPaneNoteEditorKeys::focusCurrentBookPage(manager); }, this);
     QLayout* statusRow = m_header->makeStatusLine(v);
 
@@ -658,7 +661,10 @@ void StudyPaneNoteViewEditViewController::notesHaveChanged(const Notification& n
     const QString before = m_webViewString;
     const qint64 serverID = m_currentServerID;
     loadNote(location());
-    if (m_webViewString == before) {
+    // This editor's own save deleted the note it emptied: the pane says there is no note, also when
+    // the editor was left holding nothing at all (the same text as none).
+    const bool ownDeletion = n.object == this && n.userInfo.value(QStringLiteral("deletedNote")).toBool();
+    if (m_webViewString == before && !(ownDeletion && m_webViewString.isEmpty())) {
         if (serverID != 0 && m_currentServerID == 0)
             m_currentServerID = serverID;
         updateStatusPane();
@@ -678,13 +684,20 @@ void StudyPaneNoteViewEditViewController::notesHaveChanged(const Notification& n
         }
     } else {
         // The note is gone (deleted here or elsewhere, or emptied in the editor): there is no note
-        // to view.
+        // to view. Keys that were in its editor go back to the page, where Escape would take them.
+        QWidget* focus = QApplication::focusWidget();
+        const bool keysInEditor = focus != nullptr &&
+            std::any_of(m_webViews.begin() + RichEditTab, m_webViews.end(), [focus](const QPointer<NoteWebView>& v) {
+                return v != nullptr && (v == focus || v->isAncestorOf(focus));
+            });
         m_editor->retireLivePages();
         clearState();
         if (loadedView()) {
             populateViewWebView();
             showTab(ViewTab);
         }
+        if (keysInEditor)
+            StudyPaneNoteEditorKeys::focusCurrentBookPage(m_env.layoutManager);
     }
     updateStatusPane();
 }

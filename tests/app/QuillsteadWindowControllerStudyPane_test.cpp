@@ -822,11 +822,14 @@ TEST_F(StudyPaneWindow, ThePaneKeysEscapeAndCtrlTabLeaveTheNoteEditor)
     };
     const auto keysIntoEditor = [&] {
         window->window()->activateWindow();
-        if (!QTest::qWaitForWindowActive(window->window()))
+        if (!QTest::qWaitForWindowActive(window->window()) ||
+            !waitFor([editor] { return static_cast<NoteWebView*>(editor)->isPageReady(); }))
             return false;
         editor->setFocus(Qt::MouseFocusReason);
         TestSupport::runScript(editor->page(), QStringLiteral("qsFocusEditor(); true"));
-        return waitFor(inEditor);
+        return waitFor(inEditor) &&
+            TestSupport::waitForScript(
+                editor->page(), QStringLiteral("document.activeElement === qsEditorElement()"), true);
     };
     const auto press = [](const QKeySequence& keys) { QTest::keySequence(QApplication::focusWidget(), keys); };
 
@@ -841,18 +844,64 @@ TEST_F(StudyPaneWindow, ThePaneKeysEscapeAndCtrlTabLeaveTheNoteEditor)
     EXPECT_TRUE(waitFor([&] { return go.currentRegion() != next; })) << "Ctrl+[ stayed in the editor";
 
     // Escape: back to the page of the current pane.
-    ASSERT_TRUE(keysIntoEditor());
-    press(QKeySequence(Qt::Key_Escape));
-    EXPECT_TRUE(waitFor([&] {
+    const auto inPage = [this] {
         LayoutBookPane* pane = panes()->currentBookPane();
         QWidget* focus = QApplication::focusWidget();
         return pane != nullptr && focus != nullptr && pane->paneView()->isAncestorOf(focus);
-    })) << "Escape left the keys in "
-        << (QApplication::focusWidget() ? QApplication::focusWidget()->metaObject()->className() : "nothing");
+    };
+    const auto keysAt = [] {
+        return QApplication::focusWidget() ? QApplication::focusWidget()->metaObject()->className() : "nothing";
+    };
+    ASSERT_TRUE(keysIntoEditor());
+    press(QKeySequence(Qt::Key_Escape));
+    EXPECT_TRUE(waitFor(inPage)) << "Escape left the keys in " << keysAt();
 
     // Ctrl+Tab: on to a control outside the editor.
     ASSERT_TRUE(keysIntoEditor());
     press(QKeySequence(QStringLiteral("Ctrl+Tab")));
     EXPECT_TRUE(waitFor([&] { return !inEditor() && QApplication::focusWidget() != nullptr; }))
         << "Ctrl+Tab stayed in the editor";
+
+    // The viewer, chosen with its tab: Escape there gives the keys back to the page too.
+    using Notes = StudyPaneNoteViewEditViewController;
+    Notes* notes = study->studyPaneNoteViewEditViewController();
+    auto* tabs = notes->view()->findChild<QTabBar*>(QStringLiteral("tabView"));
+    ASSERT_NE(tabs, nullptr);
+    const auto chooseTab = [tabs, notes](Notes::Tab tab) {
+        QTest::mouseClick(tabs, Qt::LeftButton, Qt::NoModifier, tabs->tabRect(tab).center());
+        return waitFor([notes, tab] { return notes->selectedTab() == tab; });
+    };
+    ASSERT_TRUE(chooseTab(Notes::ViewTab));
+    QWidget* viewer = notes->webView(Notes::ViewTab);
+    viewer->setFocus(Qt::MouseFocusReason);
+    ASSERT_TRUE(waitFor([viewer] {
+        QWidget* focus = QApplication::focusWidget();
+        return focus != nullptr && (focus == viewer || viewer->isAncestorOf(focus));
+    }));
+    press(QKeySequence(Qt::Key_Escape));
+    EXPECT_TRUE(waitFor(inPage)) << "Escape in the viewer left the keys in " << keysAt();
+
+    // A note emptied in the editor goes at its save, and the editor with it: the keys it held go back
+    // to the page rather than nowhere.
+    ASSERT_TRUE(chooseTab(Notes::RichEditTab));
+    ASSERT_TRUE(keysIntoEditor());
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("gone soon"));
+    ASSERT_TRUE(waitFor([notes] { return notes->webViewHasBeenEdited(); }));
+    notes->saveEditedText(true);
+    const NoteLocation john317 = NoteLocation::bible(makeBibleKey(43, 3, 17));
+    ASSERT_TRUE(reader_test::programNotes().exists(john317));
+    ASSERT_TRUE(keysIntoEditor());
+    press(QKeySequence(QStringLiteral("Ctrl+A")));
+    press(QKeySequence(Qt::Key_Delete));
+    ASSERT_TRUE(waitFor([&] {
+        return notes->webViewHasBeenEdited() &&
+            TestSupport::runScript(editor->page(), QStringLiteral("qsEditorElement().textContent"))
+                .value_or(QVariant())
+                .toString()
+                .isEmpty();
+    }));
+    notes->saveEditedText(true);
+    EXPECT_FALSE(reader_test::programNotes().exists(john317));
+    EXPECT_EQ(notes->selectedTab(), Notes::ViewTab);
+    EXPECT_TRUE(waitFor(inPage)) << "the emptied note's keys are in " << keysAt();
 }

@@ -764,6 +764,22 @@ TEST_F(NoteEditor, ClearingTheTextDeletesTheNoteAndSaysSo)
     EXPECT_EQ(editor->selectedTab(), Editor::ViewTab);
     EXPECT_EQ(deletedPosts(), 1) << "the note was deleted once";
 
+    // A new note of one line, typed and saved, then cleared: the editor holds nothing at all (no empty
+    // paragraph), and the pane says there is no note all the same.
+    openBible(kJohn316 + 1, true);
+    ASSERT_TRUE(waitForPage(Editor::RichEditTab));
+    type(QStringLiteral("one line"));
+    ASSERT_TRUE(waitFor([this] { return editorText() == QStringLiteral("one line"); }));
+    editor->saveEditedText(true);
+    ASSERT_TRUE(StudyPaneTest::userNotes().exists(NoteLocation::bible(kJohn316 + 1)));
+    clearAndType(QString());
+    ASSERT_TRUE(waitFor([this] { return editor->webViewHasBeenEdited() && editorText().isEmpty(); }));
+    editor->saveEditedText(true);
+    EXPECT_FALSE(StudyPaneTest::userNotes().exists(NoteLocation::bible(kJohn316 + 1)));
+    ASSERT_EQ(deletedPosts(), 2);
+    EXPECT_EQ(editor->selectedTab(), Editor::ViewTab);
+    EXPECT_EQ(shown<QLineEdit>(QStringLiteral("noteTitleTextField"))->text(), QStringLiteral("No Note to View"));
+
     // Text Edit of a book note: markup that shows nothing is no note either.
     const NoteLocation bookNote = NoteLocation::book(scofield->sourceTupleID(), 12);
     ASSERT_TRUE(StudyPaneTest::userNotes().save(bookNote, QStringLiteral("<p>a book note</p>")));
@@ -776,7 +792,7 @@ TEST_F(NoteEditor, ClearingTheTextDeletesTheNoteAndSaysSo)
         << editorText().toStdString();
     clickTab(Editor::ViewTab);
     EXPECT_FALSE(StudyPaneTest::userNotes().exists(bookNote));
-    ASSERT_EQ(deletedPosts(), 2);
+    ASSERT_EQ(deletedPosts(), 3);
     EXPECT_EQ(changes.posts.last().userInfo.value(QStringLiteral("section")).toUInt(), 12u);
     EXPECT_EQ(shown<QLineEdit>(QStringLiteral("noteTitleTextField"))->text(), QStringLiteral("No Note to View"));
     ASSERT_TRUE(waitForPage(Editor::ViewTab));
