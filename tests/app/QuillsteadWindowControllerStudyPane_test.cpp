@@ -141,6 +141,18 @@ protected:
         go.post(NotificationCenter::defaultCenter(), nullptr);
     }
 
+    // Puts the keys into the text of a note editor as a click there does; the widget the keys then go
+    // to, null when the text did not take them.
+    static QWidget* keysIntoNoteEditor(QWebEngineView* editor)
+    {
+        editor->setFocus(Qt::MouseFocusReason);
+        if (!TestSupport::runScript(editor->page(), QStringLiteral("qsFocusEditor(); true")).has_value() ||
+            !TestSupport::waitForScript(
+                editor->page(), QStringLiteral("document.activeElement === qsEditorElement()"), true))
+            return nullptr;
+        return editor->focusProxy() != nullptr ? editor->focusProxy() : editor;
+    }
+
     // Opens the Notes sub-pane and the note on John 3:17 in its rich editor, as its link does; the
     // editor once its page is ready, else null.
     static QWebEngineView* openNoteEditorOnJohn317(
@@ -468,11 +480,8 @@ TEST_F(StudyPaneWindow, ARefusedNoteSaveIsSaidBesideTheTypingAndQuittingOffersIt
     });
     window->window()->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window->window()));
-    editor->setFocus();
-    ASSERT_TRUE(TestSupport::runScript(editor->page(), QStringLiteral("qsFocusEditor()")).has_value());
-    ASSERT_TRUE(TestSupport::waitForScript(
-        editor->page(), QStringLiteral("document.activeElement === qsEditorElement()"), true));
-    QWidget* keys = editor->focusProxy() != nullptr ? editor->focusProxy() : editor;
+    QWidget* keys = keysIntoNoteEditor(editor);
+    ASSERT_NE(keys, nullptr);
     QTest::keyClicks(keys, QStringLiteral("words the disk refused"));
     ASSERT_TRUE(waitFor([notes] { return notes->webViewHasBeenEdited(); }));
 
@@ -547,11 +556,8 @@ TEST_F(StudyPaneWindow, ANoteClearedInRichEditIsDeletedAndItsLinkGoesAtOnce)
     const auto click = [tabs](StudyPaneNoteViewEditViewController::Tab tab) {
         QTest::mouseClick(tabs, Qt::LeftButton, Qt::NoModifier, tabs->tabRect(tab).center());
     };
-    editor->setFocus();
-    ASSERT_TRUE(TestSupport::runScript(editor->page(), QStringLiteral("qsFocusEditor()")).has_value());
-    ASSERT_TRUE(TestSupport::waitForScript(
-        editor->page(), QStringLiteral("document.activeElement === qsEditorElement()"), true));
-    QWidget* keys = editor->focusProxy() != nullptr ? editor->focusProxy() : editor;
+    QWidget* keys = keysIntoNoteEditor(editor);
+    ASSERT_NE(keys, nullptr);
     QTest::keyClicks(keys, QStringLiteral("God so loved"));
     QTest::keyClick(keys, Qt::Key_Return);
     QTest::keyClicks(keys, QStringLiteral("the world"));
@@ -569,11 +575,8 @@ TEST_F(StudyPaneWindow, ANoteClearedInRichEditIsDeletedAndItsLinkGoesAtOnce)
     ASSERT_TRUE(waitFor([editor] { return editor->isPageReady(); }));
     ASSERT_TRUE(TestSupport::waitForScript(
         editor->page(), QStringLiteral("qsEditorElement().textContent.indexOf('the world') >= 0"), true));
-    editor->setFocus();
-    ASSERT_TRUE(TestSupport::runScript(editor->page(), QStringLiteral("qsFocusEditor()")).has_value());
-    ASSERT_TRUE(TestSupport::waitForScript(
-        editor->page(), QStringLiteral("document.activeElement === qsEditorElement()"), true));
-    keys = editor->focusProxy() != nullptr ? editor->focusProxy() : editor;
+    keys = keysIntoNoteEditor(editor);
+    ASSERT_NE(keys, nullptr);
     QTest::keyClick(keys, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(keys, Qt::Key_Delete);
     ASSERT_TRUE(waitFor([&] {
@@ -825,11 +828,7 @@ TEST_F(StudyPaneWindow, ThePaneKeysEscapeAndCtrlTabLeaveTheNoteEditor)
         if (!QTest::qWaitForWindowActive(window->window()) ||
             !waitFor([editor] { return static_cast<NoteWebView*>(editor)->isPageReady(); }))
             return false;
-        editor->setFocus(Qt::MouseFocusReason);
-        TestSupport::runScript(editor->page(), QStringLiteral("qsFocusEditor(); true"));
-        return waitFor(inEditor) &&
-            TestSupport::waitForScript(
-                editor->page(), QStringLiteral("document.activeElement === qsEditorElement()"), true);
+        return keysIntoNoteEditor(editor) != nullptr && waitFor(inEditor);
     };
     const auto press = [](const QKeySequence& keys) { QTest::keySequence(QApplication::focusWidget(), keys); };
 

@@ -161,6 +161,18 @@ protected:
         // The page's own script has run once its content is there.
         return ok && waitFor([v] { return js(v, QStringLiteral("typeof qsPageSerial")).toString() == "number"; });
     }
+    // Ends the view's renderer as a crash or the system's memory killer does; true once the view has
+    // come back with a page of a new renderer.
+    static bool killRendererAndWaitForItsReturn(NoteWebView* view)
+    {
+        const qint64 renderer = view->page()->renderProcessPid();
+        if (renderer <= 0 || ::kill(pid_t(renderer), SIGKILL) != 0)
+            return false;
+        return waitFor([&] {
+            const qint64 pid = view->page()->renderProcessPid();
+            return pid > 0 && pid != renderer && view->isPageReady();
+        });
+    }
     // Types as the keyboard does into the shown editor.
     void type(const QString& text)
     {
@@ -940,16 +952,10 @@ TEST_F(NoteEditor, AnEditorWhoseRendererEndedComesBackWithItsTextThoughTheDataba
         const StudyPaneNoteEditor::Page* held = editor->noteEditor()->pageShownBy(view);
         return held != nullptr && held->latest.contains(QStringLiteral("kept through the end"));
     }));
-    const qint64 renderer = view->page()->renderProcessPid();
-    ASSERT_GT(renderer, 0);
     {
         ReadOnlyDatabase readOnly;
-        ASSERT_EQ(::kill(pid_t(renderer), SIGKILL), 0);
         // A new page holds the text; the save the restore tried was refused and is still owed.
-        ASSERT_TRUE(waitFor([&] {
-            const qint64 pid = view->page()->renderProcessPid();
-            return pid > 0 && pid != renderer && view->isPageReady();
-        })) << "the editor did not come back";
+        ASSERT_TRUE(killRendererAndWaitForItsReturn(view)) << "the editor did not come back";
         ASSERT_TRUE(waitForPage(Editor::RichEditTab));
         EXPECT_EQ(editor->selectedTab(), Editor::RichEditTab);
         EXPECT_EQ(editorText(), QStringLiteral("kept through the end"));
@@ -988,13 +994,7 @@ TEST_F(NoteEditor, AnEditorWhoseRendererEndedKeepsTheBlankTypedLast)
         return held != nullptr && held->latest.contains(QStringLiteral("Sent to save")) &&
             editor->recovery()->unconfirmedKeyCount(view) == 0;
     }));
-    const qint64 renderer = view->page()->renderProcessPid();
-    ASSERT_GT(renderer, 0);
-    ASSERT_EQ(::kill(pid_t(renderer), SIGKILL), 0);
-    ASSERT_TRUE(waitFor([&] {
-        const qint64 pid = view->page()->renderProcessPid();
-        return pid > 0 && pid != renderer && view->isPageReady();
-    })) << "the editor did not come back";
+    ASSERT_TRUE(killRendererAndWaitForItsReturn(view)) << "the editor did not come back";
     ASSERT_TRUE(waitForPage(Editor::RichEditTab));
     // The blank is there as the page had it (a no-break space at the end of a line).
     const QString restored = editorText();
