@@ -180,12 +180,15 @@ TEST_F(CSSEditor, KeysAfterSaveGoToTheTextAndNeverDeleteTheSavedStyles)
     Qt::Key answerWith = Qt::Key_Space;
     QTimer answering;
     QObject::connect(&answering, &QTimer::timeout, [&] {
+        // Keys reach the question only once it holds the focus (before that they would go to the
+        // editor's window behind it, which no user's keys can reach while the question is up).
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (box == nullptr || !box->isVisible() || QApplication::focusWidget() == nullptr)
+        QWidget* focus = QApplication::focusWidget();
+        if (box == nullptr || !box->isVisible() || focus == nullptr || (focus != box && !box->isAncestorOf(focus)))
             return;
         asked.append(box->text());
         defaults.append(box->defaultButton() != nullptr ? box->defaultButton()->text() : QString());
-        QTest::keyClick(QApplication::focusWidget(), answerWith);
+        QTest::keyClick(focus, answerWith);
     });
     answering.start(50);
     const auto typed = [](Qt::Key key) {
