@@ -170,6 +170,14 @@ protected:
         return -1;
     }
 
+    // The region that shows the book once the reader has put it on screen; -1 when none does.
+    int regionOnceShowing(const SourceTuple::Ptr& book) const
+    {
+        const auto shown = [&] { return regionShowing(book->record().pubID, book->record().bookID); };
+        waitFor([&] { return shown() >= 0; });
+        return shown();
+    }
+
     static SourceTuple::Ptr bookNamed(const QString& abbreviation)
     {
         for (const auto& t : SourceManager::singleton().allSources()->array())
@@ -717,8 +725,8 @@ TEST_F(Scenario, AFoundVerseHighlightedBookmarkedAndAnnotatedSurvivesARestart)
     QuillsteadWindowController& window = *app.mainWindowController();
     const auto kjv = bookNamed(QStringLiteral("KJV"));
     ASSERT_TRUE(kjv);
-    ASSERT_TRUE(waitFor([&] { return regionShowing(kjv->record().pubID, kjv->record().bookID) >= 0; }));
-    const int bible = regionShowing(kjv->record().pubID, kjv->record().bookID);
+    const int bible = regionOnceShowing(kjv);
+    ASSERT_GE(bible, 0) << "no pane shows the book";
     ASSERT_TRUE(reader_test::clickPane(&panes(), bible)) << "a click did not make the pane current";
 
     // Find "faith AND love" in the Bible; the third verse found is opened from the results.
@@ -816,8 +824,8 @@ TEST_F(Scenario, ThePageShowsWhatTheDatabaseHoldsAfterANoteIsClearedOrAHighlight
     launch();
     const auto kjv = bookNamed(QStringLiteral("KJV"));
     ASSERT_TRUE(kjv);
-    ASSERT_TRUE(waitFor([&] { return regionShowing(kjv->record().pubID, kjv->record().bookID) >= 0; }));
-    const int bible = regionShowing(kjv->record().pubID, kjv->record().bookID);
+    const int bible = regionOnceShowing(kjv);
+    ASSERT_GE(bible, 0) << "no pane shows the book";
     ASSERT_TRUE(reader_test::clickPane(&panes(), bible)) << "a click did not make the pane current";
     typeIntoBibleGoTo(QStringLiteral("John 3:16"));
     ASSERT_TRUE(waitForPageText(bible, QStringLiteral("For God so loved the world")));
@@ -966,8 +974,8 @@ TEST_F(Scenario, TwoProfilesOfOneAccountSyncTheSameData)
 
     // A highlight, a bookmark in a category of its own and a note of two paragraphs typed in the
     // note editor, then Sync Now.
-    ASSERT_TRUE(waitFor([&] { return regionShowing(kjv->record().pubID, kjv->record().bookID) >= 0; }));
-    const int bible = regionShowing(kjv->record().pubID, kjv->record().bookID);
+    const int bible = regionOnceShowing(kjv);
+    ASSERT_GE(bible, 0) << "no pane shows the book";
     ASSERT_TRUE(reader_test::clickPane(&panes(), bible)) << "a click did not make the pane current";
     typeIntoBibleGoTo(QStringLiteral("Romans 8:28"));
     ASSERT_TRUE(chooseOnVerse(bible, kRomans828, {QStringLiteral("Highlight"), QStringLiteral("Yellow")}));
@@ -1013,8 +1021,8 @@ TEST_F(Scenario, TwoProfilesOfOneAccountSyncTheSameData)
     // note viewer shows it.
     launch();
     ASSERT_TRUE(syncNow()) << "the first profile's second sync did not finish";
-    ASSERT_TRUE(waitFor([&] { return regionShowing(kjv->record().pubID, kjv->record().bookID) >= 0; }));
-    const int shownIn = regionShowing(kjv->record().pubID, kjv->record().bookID);
+    const int shownIn = regionOnceShowing(kjv);
+    ASSERT_GE(shownIn, 0) << "no pane shows the book";
     ASSERT_TRUE(reader_test::clickPane(&panes(), shownIn)) << "a click did not make the pane current";
     typeIntoBibleGoTo(QStringLiteral("Romans 8:28"));
     const QString shown = viewNoteOnVerse(shownIn, kRomans828);
@@ -1045,8 +1053,8 @@ TEST_F(Scenario, TheSecondProfileFindsWhatTheFirstSynced)
     // The page links the note beside the verse; the note viewer shows both paragraphs.
     const auto kjv = bookNamed(QStringLiteral("KJV"));
     ASSERT_TRUE(kjv);
-    ASSERT_TRUE(waitFor([&] { return regionShowing(kjv->record().pubID, kjv->record().bookID) >= 0; }));
-    const int bible = regionShowing(kjv->record().pubID, kjv->record().bookID);
+    const int bible = regionOnceShowing(kjv);
+    ASSERT_GE(bible, 0) << "no pane shows the book";
     ASSERT_TRUE(reader_test::clickPane(&panes(), bible)) << "a click did not make the pane current";
     typeIntoBibleGoTo(QStringLiteral("Romans 8:28"));
     const QString shown = viewNoteOnVerse(bible, kRomans828);
@@ -1079,8 +1087,8 @@ TEST_F(Scenario, ACommentarySyncedToTheBibleFollowsAndHistoryStepsBack)
     const auto kjv = bookNamed(QStringLiteral("KJV"));
     const auto scofield = bookNamed(QStringLiteral("Scofield"));
     ASSERT_TRUE(kjv && scofield);
-    ASSERT_TRUE(waitFor([&] { return regionShowing(kjv->record().pubID, kjv->record().bookID) >= 0; }));
-    const int bible = regionShowing(kjv->record().pubID, kjv->record().bookID);
+    const int bible = regionOnceShowing(kjv);
+    ASSERT_GE(bible, 0) << "no pane shows the book";
     // The commentary opens in another book pane, which receives location sync by default.
     const int other = otherBookPane(bible);
     ASSERT_GE(other, 0);
@@ -1160,8 +1168,8 @@ TEST_F(Scenario, ACommentaryShowsTheNoteCoveringTheVerseOrSaysThereIsNone)
     const auto kjv = bookNamed(QStringLiteral("KJV"));
     const auto scofield = bookNamed(QStringLiteral("Scofield"));
     ASSERT_TRUE(kjv && scofield);
-    ASSERT_TRUE(waitFor([&] { return regionShowing(kjv->record().pubID, kjv->record().bookID) >= 0; }));
-    const int bible = regionShowing(kjv->record().pubID, kjv->record().bookID);
+    const int bible = regionOnceShowing(kjv);
+    ASSERT_GE(bible, 0) << "no pane shows the book";
     const int other = otherBookPane(bible);
     ASSERT_GE(other, 0);
     ASSERT_TRUE(reader_test::clickPane(&panes(), other)) << "a click did not make the pane current";
@@ -1244,8 +1252,8 @@ TEST_F(Scenario, TheKnobDraggedToTheTopTakesTheFollowingPaneToTheFirstVerse)
     const auto kjv = bookNamed(QStringLiteral("KJV"));
     const auto web = bookNamed(QStringLiteral("WEB"));
     ASSERT_TRUE(kjv && web);
-    ASSERT_TRUE(waitFor([&] { return regionShowing(kjv->record().pubID, kjv->record().bookID) >= 0; }));
-    const int bible = regionShowing(kjv->record().pubID, kjv->record().bookID);
+    const int bible = regionOnceShowing(kjv);
+    ASSERT_GE(bible, 0) << "no pane shows the book";
     const int other = otherBookPane(bible);
     ASSERT_GE(other, 0);
     ASSERT_TRUE(reader_test::clickPane(&panes(), other)) << "a click did not make the pane current";
@@ -1328,8 +1336,8 @@ TEST_F(Scenario, AVerseAutostudyOpensItsReport)
     launch();
     const auto kjv = bookNamed(QStringLiteral("KJV"));
     ASSERT_TRUE(kjv);
-    ASSERT_TRUE(waitFor([&] { return regionShowing(kjv->record().pubID, kjv->record().bookID) >= 0; }));
-    const int bible = regionShowing(kjv->record().pubID, kjv->record().bookID);
+    const int bible = regionOnceShowing(kjv);
+    ASSERT_GE(bible, 0) << "no pane shows the book";
     const quint32 john316 = kjv->locations().sectionForSyncString(QStringLiteral("John 3:16"));
     const quint32 john31 = kjv->locations().sectionForSyncString(QStringLiteral("John 3:1"));
     ASSERT_TRUE(reader_test::clickPane(&panes(), bible)) << "a click did not make the pane current";
