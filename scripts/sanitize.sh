@@ -59,6 +59,15 @@ borrow_library() { # build-folder
   return 0
 }
 
+# What a failed test said, from a run's log: its failed checks and any sanitizer report, so that a run
+# read only from its printout still tells why (the log itself stays in the build folder).
+failure_details() { # ctest-log
+  grep -q -E '\*\*\*(Failed|Exception|Timeout)|SEGFAULT|Subprocess aborted' "$1" || return 0
+  echo "-- what the failed tests said ($1):"
+  grep -E -A 8 '(: Failure$|^\[  FAILED  \] [^0-9]|ERROR: (Address|Leak|Thread)Sanitizer|WARNING: ThreadSanitizer|runtime error:)' "$1" |
+    cut -c 1-300 | head -n 200
+}
+
 configure() { # build-folder extra-options...
   local build=$1; shift
   mkdir -p "$build"
@@ -81,6 +90,7 @@ if [ "$what" != tsan ]; then
     status=1
   fi
   tail -n 30 build-asan/ctest.log
+  failure_details build-asan/ctest.log
   unset ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS
 fi
 
@@ -106,6 +116,7 @@ if [ "$what" != asan ]; then
     status=1
   fi
   tail -n 30 build-tsan/ctest.log
+  failure_details build-tsan/ctest.log
   # Races that show once in many runs get many runs: each entry is program:test and a repeat count.
   # Their databases live in memory where it can (a commit to disk takes longer than the race).
   scratch=/tmp

@@ -1264,7 +1264,7 @@ TEST_F(PageWindow, EveryItemOfEveryMenuChosenInTurnLeavesTheReaderRunning)
         poll.start();
         choosing = true;
         open();
-        waitFor([&] { return read && QApplication::activePopupWidget() == nullptr; }, 10000);
+        waitFor([&] { return read && QApplication::activePopupWidget() == nullptr; });
         choosing = false;
         return shape;
     };
@@ -1323,7 +1323,7 @@ TEST_F(PageWindow, EveryItemOfEveryMenuChosenInTurnLeavesTheReaderRunning)
         poll.start();
         choosing = true;
         open();
-        waitFor([&] { return done && QApplication::activePopupWidget() == nullptr; }, 10000);
+        waitFor([&] { return done && QApplication::activePopupWidget() == nullptr; });
         choosing = false;
         if (!done)
             giveUp();
@@ -1362,8 +1362,8 @@ TEST_F(PageWindow, EveryItemOfEveryMenuChosenInTurnLeavesTheReaderRunning)
                     continue;
                 const QString item = name + QStringLiteral(" > ") + path.join(QStringLiteral(" > "));
                 tried << item;
-                waitFor([] { return QApplication::activeModalWidget() == nullptr; }, 10000);
-                ASSERT_TRUE(waitFor(alive, 10000)) << "the reader stopped answering after " << item.toStdString();
+                waitFor([] { return QApplication::activeModalWidget() == nullptr; });
+                ASSERT_TRUE(waitFor(alive)) << "the reader stopped answering after " << item.toStdString();
                 // Windows it opened go again, so that the next item starts from the main window.
                 for (QWidget* top : QApplication::topLevelWidgets())
                     if (top != main && top->isVisible() && top->isWindow() && qobject_cast<QMenu*>(top) == nullptr)
