@@ -65,7 +65,7 @@ failure_details() { # ctest-log
   grep -q -E '\*\*\*(Failed|Exception|Timeout)|SEGFAULT|Subprocess aborted' "$1" || return 0
   echo "-- what the failed tests said ($1):"
   grep -E -A 8 '(: Failure$|^\[  FAILED  \] [^0-9]|ERROR: (Address|Leak|Thread)Sanitizer|WARNING: ThreadSanitizer|runtime error:)' "$1" |
-    cut -c 1-300 | head -n 200
+    cut -c 1-300 | head -n 200 || true
 }
 
 configure() { # build-folder extra-options...
