@@ -710,6 +710,7 @@ function qsRenderBlocksAgain() {
     var anchor = qsAnchorElement();
     var anchorId = anchor ? anchor.id : '';
     var before = anchor ? anchor.getBoundingClientRect().top : 0;
+    var pressed = qsPressedPlace();
     var replaced = 0;
     for (var j = 0; j < blocks.length; j++) {
         var html = fresh[qsBlockNumberFromId(blocks[j].id)];
@@ -717,6 +718,11 @@ function qsRenderBlocksAgain() {
             continue;
         blocks[j].parentNode.replaceChild(qsMakeBlock(qsBlockNumberFromId(blocks[j].id), html), blocks[j]);
         replaced++;
+    }
+    // The last press stays on its verse (or block), whose nodes were just replaced.
+    if (qsLastPress && !document.body.contains(qsLastPress.node)) {
+        var again = pressed ? document.querySelector(pressed) : null;
+        qsLastPress = again ? { node: again } : null;
     }
     var now = anchorId ? document.getElementById(anchorId) : null;
     var delta = now ? Math.round(now.getBoundingClientRect().top - before) : 0;
@@ -1355,6 +1361,22 @@ function qsVerseOrBlockAround(node) {
 // Where the reader last pressed on the page's text: the verse there is the one the keyboard's
 // context menu acts on while it is in view and nothing is selected.
 var qsLastPress = null;
+
+// The verse (or block) of the last press as a selector that finds it again once its nodes have been
+// replaced by the same blocks rendered anew; null without one.
+function qsPressedPlace() {
+    var node = qsLastPress ? qsLastPress.node : null;
+    if (!node || !document.body.contains(node))
+        return null;
+    var element = node.nodeType === 1 ? node : node.parentElement;
+    if (!element || !element.closest)
+        return null;
+    var span = qsIsBible ? element.closest('span[data-verse-span]') : null;
+    if (span)
+        return 'span[data-verse-span="' + CSS.escape(span.getAttribute('data-verse-span')) + '"]';
+    var block = element.closest('[' + qsBlockMark + ']');
+    return block && block.id ? '#' + CSS.escape(block.id) : null;
+}
 
 // What the keyboard's context menu acts on, made the page's selection: the reader's selection while
 // some of it is in view; else the verse (or block) of the caret or of the last press on the page

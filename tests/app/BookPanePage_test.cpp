@@ -17,6 +17,7 @@
 #include "panes/bookpane/LinkPreviewPopover.h"
 #include "panes/bookpane/QtSpeechSynthesizer.h"
 #include "panes/layout/Layout.h"
+#include "panes/layout/PaneNotifications.h"
 #include "panes/layoutview/LayoutGoToPanes.h"
 #include "panes/layoutview/LayoutPanes.h"
 #include "panes/layoutview/LayoutViewController.h"
@@ -59,6 +60,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTabBar>
 #include <QTableView>
 #include <QTest>
@@ -1076,6 +1078,20 @@ TEST_F(PageWindow, TheKeyboardMenuActsOnAVerseInViewAndItsNoteDeletionNamesIt)
     EXPECT_TRUE(menu.contains(QStringLiteral("Highlight John 3:17|"))) << menu.toStdString();
     EXPECT_TRUE(menu.contains(QStringLiteral("Add Note to John 3:17"))) << menu.toStdString();
     EXPECT_FALSE(menu.contains(QStringLiteral("3:16"))) << menu.toStdString();
+
+    // A note written on 3:16 renders the page's blocks again, the clicked words' nodes among them:
+    // the menu is still 3:17's.
+    QSignalSpy rendered(page, &BookPageView::blocksRenderedAgain);
+    const NoteLocation john316 = NoteLocation::bible((43u << 16) | (3u << 8) | 16u);
+    ASSERT_TRUE(reader_test::programNotes().save(john316, QStringLiteral("a note written elsewhere")));
+    NotificationCenter::defaultCenter().postNotificationName(PaneNotifications::qsNotesHaveChangedNotification);
+    ASSERT_TRUE(waitFor([&] { return !rendered.isEmpty(); })) << "the page's blocks were not rendered again";
+    main->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(main));
+    ASSERT_TRUE(keysInPage());
+    menu = keyboardMenu();
+    EXPECT_TRUE(menu.contains(QStringLiteral("Highlight John 3:17|"))) << menu.toStdString();
+    reader_test::programNotes().remove(john316);
 
     // A go-to 3:18 takes 3:17 (and its selection) out of sight: the menu is 3:18's, at the top.
     goTo(panes()->activeSourceTuple(),
