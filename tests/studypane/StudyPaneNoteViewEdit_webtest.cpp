@@ -497,12 +497,12 @@ TEST_F(NoteEditor, ANoteTooLargeToSyncSaysSoAsItGrows)
     // A long paste, as the page's own input handling pushes it.
     js(editor->webView(Editor::RichEditTab),
         QStringLiteral("document.getElementById('editor').textContent += 'w'.repeat(4300000); qsOnInput();"));
-    ASSERT_TRUE(waitFor([cloud] { return cloud->text() == QStringLiteral("Cloud Sync: Too large to sync"); }, 20000))
+    ASSERT_TRUE(waitFor([cloud] { return cloud->text() == QStringLiteral("Cloud Sync: Too large to sync"); }))
         << cloud->text().toStdString();
     EXPECT_TRUE(cloud->toolTip().contains(QStringLiteral("does not sync until it is shortened")));
     js(editor->webView(Editor::RichEditTab),
         QStringLiteral("document.getElementById('editor').textContent = 'short again'; qsOnInput();"));
-    ASSERT_TRUE(waitFor([cloud] { return cloud->text() == QStringLiteral("Cloud Sync: Manual"); }, 20000))
+    ASSERT_TRUE(waitFor([cloud] { return cloud->text() == QStringLiteral("Cloud Sync: Manual"); }))
         << cloud->text().toStdString();
 }
 
