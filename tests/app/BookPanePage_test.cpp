@@ -1280,7 +1280,7 @@ TEST_F(PageWindow, EveryItemOfEveryMenuChosenInTurnLeavesTheReaderRunning)
         poll.start();
         choosing = true;
         open();
-        waitFor([&] { return read && QApplication::activePopupWidget() == nullptr; });
+        waitFor([&] { return read && QApplication::activePopupWidget() == nullptr; }, 10000);
         choosing = false;
         return shape;
     };
@@ -1339,7 +1339,7 @@ TEST_F(PageWindow, EveryItemOfEveryMenuChosenInTurnLeavesTheReaderRunning)
         poll.start();
         choosing = true;
         open();
-        waitFor([&] { return done && QApplication::activePopupWidget() == nullptr; });
+        waitFor([&] { return done && QApplication::activePopupWidget() == nullptr; }, 10000);
         choosing = false;
         if (!done)
             giveUp();
@@ -1378,7 +1378,7 @@ TEST_F(PageWindow, EveryItemOfEveryMenuChosenInTurnLeavesTheReaderRunning)
                     continue;
                 const QString item = name + QStringLiteral(" > ") + path.join(QStringLiteral(" > "));
                 tried << item;
-                waitFor([] { return QApplication::activeModalWidget() == nullptr; });
+                waitFor([] { return QApplication::activeModalWidget() == nullptr; }, 10000);
                 ASSERT_TRUE(waitFor(alive)) << "the reader stopped answering after " << item.toStdString();
                 // Windows it opened go again, so that the next item starts from the main window.
                 for (QWidget* top : QApplication::topLevelWidgets())
