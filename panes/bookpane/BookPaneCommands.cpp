@@ -25,9 +25,13 @@
 #include <QMimeData>
 #include <QPointer>
 #include <QPushButton>
+#include <QTimer>
 #include <QUrl>
 #include <QWebEngineContextMenuRequest>
 #include <QWebEngineView>
+
+#include <memory>
+#include <utility>
 
 namespace {
 
@@ -123,6 +127,24 @@ void BookPaneCommands::attachToPage()
 void BookPaneCommands::showContextMenuFromKeyboard()
 {
     BookPageView* page = m_pane.page();
+    if (page->isPageLoading()) {
+        // Once, however often the key was pressed meanwhile; after the load's own placing of the view
+        // (queued behind it), and only while the keys are still in the page.
+        if (std::exchange(m_keyboardMenuWaits, true))
+            return;
+        auto once = std::make_shared<QMetaObject::Connection>();
+        *once = connect(page, &BookPageView::pageLoaded, this, [this, once, page](quint64, bool ok) {
+            QObject::disconnect(*once);
+            m_keyboardMenuWaits = false;
+            if (ok)
+                QTimer::singleShot(0, this, [this, guard = QPointer<BookPageView>(page)] {
+                    if (guard && guard == m_pane.page() &&
+                        (guard->hasFocus() || guard->isAncestorOf(QApplication::focusWidget())))
+                        showContextMenuFromKeyboard();
+                });
+        });
+        return;
+    }
     // The page chooses what the menu acts on and selects it: the selection in view, else the verse
     // (or block) at the caret or last pressed while in view, else the one at the top of the view;
     // answered as [left, bottom] of its first line in view and its blocks or verse keys.

@@ -88,7 +88,8 @@ public:
     // The context menu from the keyboard (Shift+F10, the Menu key): at the selection while some of
     // it is in view; else at the verse (block) of the caret or the last press while that is in view,
     // else at the one at the top of the view, which it selects first, so the menu's commands apply to
-    // it. Never for a verse out of sight.
+    // it. Never for a verse out of sight. Asked while the page loads (it knows no verse yet), the menu
+    // opens once the page has loaded, if the keys are still in it.
     void showContextMenuFromKeyboard();
 
 private:
@@ -106,6 +107,7 @@ private:
     BookPaneViewController& m_pane;
     QList<quint32> m_selectedBlocksOrKeys;
     bool m_hasSelectionOverride = false;
+    bool m_keyboardMenuWaits = false;  // a keyboard menu waits for the page being loaded
     QString m_selectionText;
     QString m_selectionHtml;
 };

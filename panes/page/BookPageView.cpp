@@ -124,6 +124,7 @@ BookPageView::BookPageView(BookPageHost* host, NotificationCenter& center, UserD
     connect(watch, &PageRendererWatch::rendererEnded, this, [this] {
         ++m_generation;
         m_pageReady = false;
+        m_pageLoading = false;
     });
     m_resizeTimer.setSingleShot(true);
     m_resizeTimer.setInterval(200);
@@ -390,6 +391,7 @@ void BookPageView::loadPage(const QString& html)
 {
     ++m_generation;
     m_pageReady = false;
+    m_pageLoading = true;
     m_landingReport = true;
     m_renderAgainWhenLoaded = false;  // this page's blocks are rendered from now on
     m_pageHtml = html.toUtf8();
@@ -476,6 +478,7 @@ void BookPageView::onLoadFinished(bool ok)
         return;  // a page that was replaced meanwhile
     trace("page loaded", ok ? QStringLiteral("ok") : QStringLiteral("failed"));
     m_pageReady = ok;
+    m_pageLoading = false;
     emit pageLoaded(m_serial, ok);
     LayoutRegionContentItemState* state = m_host->currentState();
     if (!ok || !m_source || state == nullptr)

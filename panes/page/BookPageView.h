@@ -107,6 +107,8 @@ public:
     quint64 webViewSerialNumber() const { return m_serial; }
     // The page of that serial has finished loading (a go-to may move within it).
     bool isPageReady() const { return m_pageReady; }
+    // A page was asked for and has not finished loading yet.
+    bool isPageLoading() const { return m_pageLoading; }
     double lastPaneWidth() const { return m_blocks.lastPaneWidth(); }
     // A block of the loaded page holds a picture.
     bool pageHasImages() const { return m_blocks.pageHasImages(); }
@@ -183,6 +185,7 @@ private:
     QString m_frameKey;              // marks the reader's own elements among that page's blocks
     QByteArray m_pageHtml;           // the page of that serial, served once asked
     bool m_pageReady = false;        // the page of m_serial has finished loading
+    bool m_pageLoading = false;      // the page of m_serial is on its way
     bool m_landingReport = false;    // the next position report tells where a go-to landed
     quint64 m_generation = 0;        // raised by every go-to and load; older continuations stop
     QElapsedTimer m_goToClock;       // since the latest go-to, for the trace

@@ -1100,12 +1100,15 @@ TEST_F(PageWindow, TheKeyboardMenuActsOnAVerseInViewAndItsNoteDeletionNamesIt)
         waitFor([&] { return reader_test::keyAtTopOf(page) == ((43u << 16) | (3u << 8) | 18u) && pageSettled(page); }));
     ASSERT_FALSE(verseOnScreen(page, QStringLiteral("_s43.3.17")));
     // Back into the page with the keys that go from pane to pane.
-    for (int step = 0;
-         step < 6 && !(QApplication::focusWidget() != nullptr && page->isAncestorOf(QApplication::focusWidget()));
-         ++step)
-        ASSERT_TRUE(
-            reader_test::pressKeys(m_controller->mainWindowController(), QKeySequence(QStringLiteral("Ctrl+]"))));
-    ASSERT_TRUE(keysInPage()) << "the keys do not reach the page";
+    const auto backToPage = [&] {
+        for (int step = 0;
+             step < 6 && !(QApplication::focusWidget() != nullptr && page->isAncestorOf(QApplication::focusWidget()));
+             ++step)
+            if (!reader_test::pressKeys(m_controller->mainWindowController(), QKeySequence(QStringLiteral("Ctrl+]"))))
+                return false;
+        return keysInPage();
+    };
+    ASSERT_TRUE(backToPage()) << "the keys do not reach the page";
     // The note's question, read while it shows and answered with Return.
     QString question;
     QString defaultAnswer;
@@ -1130,6 +1133,26 @@ TEST_F(PageWindow, TheKeyboardMenuActsOnAVerseInViewAndItsNoteDeletionNamesIt)
     EXPECT_EQ(defaultAnswer, QStringLiteral("No"));
     EXPECT_TRUE(reader_test::programNotes().exists(john318)) << "Return deleted the note";
     reader_test::programNotes().remove(john318);
+
+    // The menu key pressed while the page is loaded again (the display settings changed), as soon as
+    // the new document has replaced the old one and before its script has placed the blocks, opens
+    // the menu once the page has loaded, on the verse at the top.
+    ASSERT_TRUE(backToPage()) << "the keys do not reach the page";
+    bool pressedWhileLoading = false;
+    const QMetaObject::Connection press = QObject::connect(page, &QWebEngineView::urlChanged, page, [&] {
+        pressedWhileLoading = page->isPageLoading() && page->isAncestorOf(QApplication::focusWidget());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F10, Qt::ShiftModifier);
+        QObject::disconnect(press);
+    });
+    menu = TestSupport::readPopupMenu(
+        [] {
+            NotificationCenter::defaultCenter().postNotificationName(
+                PaneNotifications::DisplayPreferencesChangedNotification);
+        },
+        QString(), 30000)
+               .titles.join(QLatin1Char('|'));
+    EXPECT_TRUE(pressedWhileLoading) << "the key was not pressed in the page while it loaded";
+    EXPECT_TRUE(menu.contains(QStringLiteral("Highlight John 3:18|"))) << menu.toStdString();
 }
 
 // A copy breaks paragraphs where the page does: the verses of one paragraph on lines of their own,
