@@ -200,7 +200,9 @@ TEST_F(PageScript, AGoToLandsItsBlockAtTheTopAndTheBlocksAroundTakeTheHeldRoom)
     EXPECT_LT(qAbs(top), 1.0);
 
     // The blocks around came into that room: two screens of them above the place, and the offset,
-    // the length and the place on screen are those of the paint.
+    // the length and the place on screen are those of the paint. (They come after the paint: on a
+    // loaded machine a moment after it.)
+    waitUntil(QStringLiteral("pageNow().room <= window.atPaint[0].room - 1200"));
     const QVariantMap now = js(QStringLiteral("pageNow()")).toMap();
     const int first = now.value(QStringLiteral("first")).toInt();
     double above = 0;
