@@ -617,7 +617,9 @@ void BookPageView::setSelectedBlocksOrKeys(const QJsonArray& blocksOrKeys)
     for (const QJsonValue v : blocksOrKeys)
         if (isIntegral(v) && v.toDouble() >= 0 && v.toDouble() <= 0xFFFFFFFF)
             list.append(static_cast<quint32>(v.toDouble()));
-    if (list == m_selectedBlocksOrKeys)
+    // (QList's == hands memcmp a null pointer when one of two empty lists never had storage.)
+    if (list.size() == m_selectedBlocksOrKeys.size() &&
+        std::equal(list.cbegin(), list.cend(), m_selectedBlocksOrKeys.cbegin()))
         return;
     m_selectedBlocksOrKeys = list;
     emit selectedBlocksOrKeysChanged();
