@@ -1029,7 +1029,8 @@ TEST_F(ReaderOnTheDesktop, CtrlWClosesTheWindowItIsPressedInAndEscapeADialog)
 
 TEST_F(ReaderOnTheDesktop, TheKeyboardReachesThePagesAndTheirMenu)
 {
-    QuillsteadWindowController* window = launch().mainWindowController();
+    const auto [window, kjv, study] = launchAtKjv();
+    ASSERT_TRUE(kjv);
     QMainWindow* main = window->window();
     // The first screen has three book panes.
     LayoutGoToPanes& go = panes()->goToPanes();
@@ -1044,14 +1045,6 @@ TEST_F(ReaderOnTheDesktop, TheKeyboardReachesThePagesAndTheirMenu)
         LayoutBookPane* pane = panes()->currentBookPane();
         return pane != nullptr ? pane->paneView()->findChild<BookPageView*>() : nullptr;
     };
-
-    // The keys start in the current pane's page.
-    EXPECT_TRUE(waitFor([&] { return focusedPage() != nullptr && focusedPage() == currentPage(); }))
-        << "at the start the keys are in "
-        << (QApplication::focusWidget() ? QApplication::focusWidget()->metaObject()->className() : "nothing");
-    ASSERT_TRUE(activateKjv());
-    StudyPaneViewController* study = studyPane();
-    ASSERT_NE(study, nullptr);
 
     // Ctrl+] goes to the next pane, and the keys go with it; round the panes back to the Bible's.
     const int kjvPane = kjvRegion();
