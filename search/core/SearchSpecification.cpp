@@ -183,6 +183,9 @@ PhrasePtr SearchSpecification::parsePhrase()
     while (term) {
         auto alternatives = std::make_shared<OredTerms>();
         alternatives->add(std::move(*term));
+        // An OR followed by no plain word (a quoted phrase, an exclusion) ends an unquoted phrase
+        // here: the list around it joins what follows as an alternative. It is never a word.
+        bool orEndsPhrase = false;
         while (true) {
             const uint64_t beforeOr = m_position;
             if (!isOr())
@@ -190,11 +193,14 @@ PhrasePtr SearchSpecification::parsePhrase()
             auto next = parseTerm();
             if (!next) {
                 m_position = beforeOr;
+                orEndsPhrase = !quoted;
                 break;
             }
             alternatives->add(std::move(*next));
         }
         phrase->add(std::move(alternatives));
+        if (orEndsPhrase)
+            break;
         const uint64_t afterPosition = m_position;
         term = parseTerm();
         if (!term)
@@ -221,15 +227,10 @@ PhraseListPtr SearchSpecification::parsePhraseList()
     while (phrase) {
         auto alternatives = std::make_shared<OredPhrases>();
         alternatives->add(std::move(phrase));
-        while (true) {
-            const uint64_t beforeOr = m_position;
-            if (!isOr())
-                break;
+        while (isOr()) {
             auto next = parsePhrase();
-            if (!next) {
-                m_position = beforeOr;
-                break;
-            }
+            if (!next)
+                break;  // a dangling OR before an exclusion or the end: nothing to join
             alternatives->add(std::move(next));
         }
         if (!list)

@@ -172,7 +172,13 @@ TEST(SearchSpecification, MalformedQueriesNeverFailOrHang)
     EXPECT_EQ(parse(u"|").included, "nil");
     EXPECT_EQ(parse(u"a || b").included, "a");
     EXPECT_EQ(parse(u"OR OR OR").included, "OR|OR");
-    EXPECT_EQ(parse(u"love OR \"x\"").included, "love OR & \"x\"");
+    // An OR before a phrase or an exclusion is never searched as a word.
+    EXPECT_EQ(parse(u"love OR \"x\"").included, "love OR \"x\"");
+    EXPECT_EQ(parse(u"a love OR \"x y\" b").included, "a love OR \"x y\" & b");
+    EXPECT_EQ(parse(u"\"x y\" OR love OR \"z\"").included, "\"x y\" OR love OR \"z\"");
+    p = parse(u"love | -hate");
+    EXPECT_EQ(p.included, "love");
+    EXPECT_EQ(p.excluded, "hate");
     EXPECT_EQ(parse(u"[unclosed class").included, "[unclosed class");
     p = parse(u"a -b \"c");
     EXPECT_EQ(p.included, "a");

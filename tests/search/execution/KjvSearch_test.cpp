@@ -275,6 +275,15 @@ TEST_F(KjvSearch, AndOrAndNot)
     EXPECT_SAME(found("love|charity"), either);
     EXPECT_SAME(found("love charity", "any"), either);
     EXPECT_SAME(found("\"love\" OR \"charity\""), either);
+    // A word OR a phrase, in either order and under every interpretation (472 verses).
+    const auto wordOrPhrase = expected([](const Verse& v) {
+        return has(v, "love") || hasPhrase(v, {"son", "of", "man"});
+    });
+    EXPECT_EQ(wordOrPhrase.size(), 472u);
+    for (const char* interpretation : {"all", "exact", "any"}) {
+        EXPECT_SAME(found("love OR \"son of man\"", interpretation), wordOrPhrase);
+        EXPECT_SAME(found("\"son of man\" OR love", interpretation), wordOrPhrase);
+    }
     // Exclusions: the first "-" takes the rest of the query, and any of its words excludes a verse.
     EXPECT_SAME(found("love -hate"), expected([](const Verse& v) { return has(v, "love") && !has(v, "hate"); }));
     EXPECT_SAME(found("lord -god israel"),
