@@ -252,7 +252,10 @@ std::unique_ptr<BitVector> termHits(
     const bool pattern = hasWildcard(word);
     std::unique_ptr<BitVector> hits;
     if (word == u"*") {
+        // In a Bible "*" is every verse, not the book and chapter headings between them.
         hits = everySection(size);
+        if (attribute.empty() && !notes)
+            book.keepVersesOnly(*hits);
     } else if (pattern && !attribute.empty()) {
         if (!notes)
             hits = everySection(size);

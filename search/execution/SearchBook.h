@@ -94,4 +94,7 @@ public:
     virtual uint32_t sectionForSyncString(const std::u16string& text, bool requiresMoreThanBookName) const = 0;
     // The section of a Bible key in this Bible; 0 when none.
     virtual uint32_t sectionForBibleKey(uint32_t key) const = 0;
+    // Clears the sections of a Bible that are no verse (its book and chapter headings); a book of
+    // another kind keeps every section.
+    virtual void keepVersesOnly(BitVector& results) const { (void)results; }
 };

@@ -242,3 +242,13 @@ uint32_t SourceTupleSearchBook::sectionForBibleKey(uint32_t key) const
 {
     return m_tuple->locations().sectionForBibleKey(key);
 }
+
+void SourceTupleSearchBook::keepVersesOnly(BitVector& results) const
+{
+    if (!isABible())
+        return;
+    const SourceTupleLocations& locations = m_tuple->locations();
+    for (uint32_t s = results.first(true); s != cBitVector::kNone; s = results.nextAfter(s, true))
+        if ((locations.keyForSection(s) & 0xFF) == 0)
+            results.clear(s);
+}

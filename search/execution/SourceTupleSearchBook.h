@@ -66,6 +66,7 @@ public:
 
     uint32_t sectionForSyncString(const std::u16string& text, bool requiresMoreThanBookName) const override;
     uint32_t sectionForBibleKey(uint32_t key) const override;
+    void keepVersesOnly(BitVector& results) const override;
 
 private:
     // The results sized to the book (the facade fills a vector of the size it is given).

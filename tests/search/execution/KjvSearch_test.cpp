@@ -349,11 +349,20 @@ TEST_F(KjvSearch, WildcardsMatchWholeWords)
         EXPECT_SAME(found(p), expected([&](const Verse& v) { return hasMatch(v, p); }));
     // A pattern and a word.
     EXPECT_SAME(found("lov* god"), expected([](const Verse& v) { return hasMatch(v, "lov*") && has(v, "god"); }));
-    // "*" alone is every section of the book.
+    // "*" alone is every verse of the Bible, never a book or chapter heading: 31,102 in the whole
+    // book, and the 34 verses of Genesis 1:1-2:3 without the heading "Genesis 2".
     const std::unique_ptr<BitVector> all =
         searchrun::searchResults(SearchSpecification(u"*"), *s_book, SearchOptions {}, 1);
     ASSERT_NE(all, nullptr);
-    EXPECT_EQ(all->count(true), s_book->numSections() - 1);
+    EXPECT_EQ(all->count(true), s_keyOf.size());
+    EXPECT_EQ(s_verses.size(), 31102u);
+    EXPECT_EQ(found("*").size(), 31102u);
+    SearchOptions limited;
+    limited.searchlimits = u"Genesis 1:1-2:3";
+    const std::unique_ptr<BitVector> creation =
+        searchrun::searchResults(SearchSpecification(u"*"), *s_book, limited, 1);
+    ASSERT_NE(creation, nullptr);
+    EXPECT_EQ(creation->count(true), 34u);
 }
 
 TEST_F(KjvSearch, StrongsNumbersAndTaggedWords)
