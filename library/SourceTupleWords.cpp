@@ -6,8 +6,10 @@
 #include "documents/DocLanguage.h"
 #include "documents/cBibleDoc.h"
 #include "documents/cBookDoc.h"
+#include "engine/bookfile/BkText.h"
 #include "engine/bookfile/cBkBookFile.h"
 #include "engine/bookfile/cBkWordLinks.h"
+#include "engine/bookfile/cBkWordListStg.h"
 #include "engine/foundation/cLPtrArray.h"
 #include "engine/references/BibleRef.h"
 #include "library/EngineStrings.h"
@@ -15,6 +17,7 @@
 #include "render/HTMLInlineMarkers.h"
 #include "render/cHTMLRenderConfiguration.h"
 #include "search/core/BitVector.h"
+#include "search/core/TextFolding.h"
 #include "userdata/cBookmark.h"
 #include "userdata/cBookmarkMgr.h"
 #include "userdata/cCategory.h"
@@ -23,6 +26,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+
+#include <algorithm>
 
 namespace {
 
@@ -150,6 +155,40 @@ quint32 SourceTupleWords::canonicalWordNumberForString(const QString& word) cons
     marked.append(folded);
     const quint32 n = doc->CanonicalWordNumber(marked, false);
     return n;
+}
+
+std::vector<quint32> SourceTupleWords::markedWordNumbersFoldingTo(const std::u16string& folded) const
+{
+    std::call_once(m_markedWordsOnce, [this] {
+        const auto doc = m_book.bookDoc();
+        if (doc == nullptr || doc->bookFile() == nullptr)
+            return;
+        cBkWordListStg& list = doc->bookFile()->wordList();
+        const quint32 count = list.wordCount();
+        std::string word;
+        for (quint32 w = 0; w < count; ++w) {
+            list.wordForNumber(w, word);
+            // Plain ASCII words and the list's marked (canonical) entries have nothing to fold.
+            if (word.empty() || static_cast<unsigned char>(word[0]) == 0xFF ||
+                std::all_of(word.begin(), word.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+                continue;
+            const std::u16string text = BkText::utf8ToUtf16(word);
+            std::u16string key = TextFolding::foldToBaseLetters(text);
+            for (char16_t& c : key)
+                c = TextFolding::toLower(c);
+            std::u16string lower = text;
+            for (char16_t& c : lower)
+                c = TextFolding::toLower(c);
+            if (key != lower)
+                m_markedWords.emplace(std::move(key), w);
+        }
+    });
+    std::vector<quint32> numbers;
+    const auto [first, last] = m_markedWords.equal_range(folded);
+    for (auto it = first; it != last; ++it)
+        numbers.push_back(it->second);
+    std::sort(numbers.begin(), numbers.end());
+    return numbers;
 }
 
 quint32 SourceTupleWords::wordNumberForString(const QString& word, bool partialMatch) const

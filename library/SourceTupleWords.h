@@ -3,8 +3,8 @@
 // reader's bookmarks in the book.
 //
 // A part of its SourceTuple and lives as long as it; it keeps no state of its own and works on the
-// book's document (opened on first use), answering a neutral value when there is none. Any thread,
-// as the document's own calls.
+// book's document (opened on first use), answering a neutral value when there is none, and an index
+// of its marked words built on first use. Any thread, as the document's own calls.
 #pragma once
 
 #include <QList>
@@ -13,6 +13,10 @@
 #include <QVariantMap>
 
 #include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <vector>
 
 class BibleRef;
 class BitVector;
@@ -26,6 +30,10 @@ public:
     SourceTupleWords& operator=(const SourceTupleWords&) = delete;
 
     bool isPhrasePresent(const cSearchWordList& phrase, quint32 section) const;
+    // The numbers of the main word list's words that carry accents or other marks and read as
+    // `folded` once reduced to base letters in lower case ("corazón" for "corazon"), so that a word
+    // typed with or without its accents finds the same verses. Built once, on first use.
+    std::vector<quint32> markedWordNumbersFoldingTo(const std::u16string& folded) const;
     QString plainTextSearchResultTitleForSection(quint32 section) const;
     QString htmlSearchResultTextForSection(quint32 section, const cSearchWordList* markWords, quint32 style) const;
     // Null when the book lists none.
@@ -97,4 +105,6 @@ private:
     quint32 testamentSet(BitVector& results, bool oldTestament) const;
 
     SourceTuple& m_book;
+    mutable std::once_flag m_markedWordsOnce;
+    mutable std::unordered_multimap<std::u16string, quint32> m_markedWords;
 };

@@ -134,6 +134,26 @@ WordNumber exactWordNumber(const SearchBook& book, const std::u16string& word, b
     return n;
 }
 
+// The other numbers of the same letters: the word without its accents, and the words of the book
+// that carry accents and read as it without them ("corazon" and "corazón" alike). A word typed with
+// or without its accents finds the same verses.
+std::vector<uint32_t> sameLetterNumbers(const SearchBook& book, const std::u16string& word, uint32_t own)
+{
+    std::u16string folded = TextFolding::foldToBaseLetters(word);
+    for (char16_t& c : folded)
+        c = TextFolding::toLower(c);
+    std::vector<uint32_t> numbers = book.markedWordNumbersFoldingTo(folded);
+    if (folded != word) {
+        const uint32_t plain = book.wordNumberForString(folded, false);
+        if (plain != kSearchNoWord)
+            numbers.push_back(plain);
+    }
+    std::sort(numbers.begin(), numbers.end());
+    numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+    numbers.erase(std::remove(numbers.begin(), numbers.end(), own), numbers.end());
+    return numbers;
+}
+
 // "G0025" and "G25" name the same number; the concordances list numbers without leading zeros.
 std::u16string strongsKey(const std::u16string& number)
 {
@@ -198,11 +218,14 @@ std::unique_ptr<BitVector> plainWordHits(
         std::unique_ptr<BitVector> hits;
         for (const std::u16string& w : forms) {
             const WordNumber n = exactWordNumber(book, w, true);
-            if (n.number == kSearchNoWord)
-                continue;
-            auto v = std::make_unique<BitVector>(size);
-            book.resultsFromMainConcordanceForWordNum(n.number, *v);
-            unite(hits, orNull(std::move(v)));
+            std::vector<uint32_t> numbers = sameLetterNumbers(book, w, n.number);
+            if (n.number != kSearchNoWord)
+                numbers.push_back(n.number);
+            for (const uint32_t number : numbers) {
+                auto v = std::make_unique<BitVector>(size);
+                book.resultsFromMainConcordanceForWordNum(number, *v);
+                unite(hits, orNull(std::move(v)));
+            }
         }
         return orNull(std::move(hits));
     }
@@ -420,10 +443,13 @@ std::unique_ptr<SearchWordListRef> makeSearchWordList(
                     bool added = false;
                     for (const std::u16string& w : forms) {
                         const WordNumber n = exactWordNumber(book, w, false);
-                        if (n.number == kSearchNoWord && added)
-                            continue;
-                        add(w, n.number, n.canonical, attr);
-                        added = true;
+                        const std::vector<uint32_t> others = sameLetterNumbers(book, w, n.number);
+                        if (n.number != kSearchNoWord || !added) {
+                            add(w, n.number, n.canonical, attr);
+                            added = true;
+                        }
+                        for (const uint32_t other : others)
+                            add(w, other, false, attr);
                     }
                 }
             } else if (form == kWordFormMetaphone) {

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "search/core/BitVector.h"
 #include "search/core/SearchSource.h"
@@ -55,6 +56,13 @@ public:
     virtual uint32_t wordNumberForString(const std::u16string& word, bool partialMatch) const = 0;
     virtual uint32_t metaphoneWordNumberForString(const std::u16string& key) const = 0;
     virtual uint32_t stemmerWordNumberForString(const std::u16string& stem) const = 0;
+    // The numbers of the words that carry marks (accents) and read as `folded` (base letters, lower
+    // case) without them; none where the book has no such word.
+    virtual std::vector<uint32_t> markedWordNumbersFoldingTo(const std::u16string& folded) const
+    {
+        (void)folded;
+        return {};
+    }
 
     // Concordance lookups.
     virtual uint32_t resultsFromMainConcordanceForWordNum(uint32_t word, BitVector& results) const = 0;

@@ -243,6 +243,12 @@ uint32_t SourceTupleSearchBook::sectionForBibleKey(uint32_t key) const
     return m_tuple->locations().sectionForBibleKey(key);
 }
 
+std::vector<uint32_t> SourceTupleSearchBook::markedWordNumbersFoldingTo(const std::u16string& folded) const
+{
+    const std::vector<quint32> numbers = m_tuple->words().markedWordNumbersFoldingTo(folded);
+    return std::vector<uint32_t>(numbers.begin(), numbers.end());
+}
+
 void SourceTupleSearchBook::keepVersesOnly(BitVector& results) const
 {
     if (!isABible())

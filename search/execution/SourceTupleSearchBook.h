@@ -41,6 +41,7 @@ public:
     uint32_t wordNumberForString(const std::u16string& word, bool partialMatch) const override;
     uint32_t metaphoneWordNumberForString(const std::u16string& key) const override;
     uint32_t stemmerWordNumberForString(const std::u16string& stem) const override;
+    std::vector<uint32_t> markedWordNumbersFoldingTo(const std::u16string& folded) const override;
 
     uint32_t resultsFromMainConcordanceForWordNum(uint32_t word, BitVector& results) const override;
     uint32_t resultsFromMainConcordanceForWord(const std::u16string& word, BitVector& results) const override;

@@ -128,6 +128,30 @@ Verse readVerse(const std::string& markup)
     return v;
 }
 
+// The verses of an exported module, by verse key.
+std::map<uint32_t, Verse> readExport(const std::string& path)
+{
+    std::map<uint32_t, Verse> verses;
+    std::ifstream in(path, std::ios::binary);
+    std::string line, key, text;
+    auto flush = [&] {
+        const uint32_t k = key.empty() ? 0 : tvkVerseKeyFromExportKey(key);
+        if (k != 0 && (k & 0xFF) != 0)
+            verses[k] = readVerse(text);
+    };
+    while (std::getline(in, line)) {
+        if (line.rfind("$$$", 0) == 0) {
+            flush();
+            key = line.substr(3);
+            text.clear();
+        } else {
+            text += (text.empty() ? "" : "\n") + line;
+        }
+    }
+    flush();
+    return verses;
+}
+
 class KjvSearch : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -136,23 +160,7 @@ protected:
             !std::filesystem::exists(kBuild + "/library-src/engKJV2006eb.imp"))
             return;
         s_book = SourceTupleSearchBook::openFile(kBuild + "/library/KJV.tvk");
-        std::ifstream in(kBuild + "/library-src/engKJV2006eb.imp", std::ios::binary);
-        std::string line, key, text;
-        auto flush = [&] {
-            const uint32_t k = key.empty() ? 0 : tvkVerseKeyFromExportKey(key);
-            if (k != 0 && (k & 0xFF) != 0)
-                s_verses[k] = readVerse(text);
-        };
-        while (std::getline(in, line)) {
-            if (line.rfind("$$$", 0) == 0) {
-                flush();
-                key = line.substr(3);
-                text.clear();
-            } else {
-                text += (text.empty() ? "" : "\n") + line;
-            }
-        }
-        flush();
+        s_verses = readExport(kBuild + "/library-src/engKJV2006eb.imp");
         auto* doc = static_cast<cBookDoc*>(s_book->document());
         for (uint32_t s = 1; s < s_book->numSections(); ++s) {
             const uint32_t k = doc->bibleKeyForSection(s);
@@ -551,4 +559,55 @@ TEST_F(KjvSearch, TheTestamentsSplitAtMatthew)
         EXPECT_EQ(oldTestament.getCBitVector()->test(section), book <= 39) << std::hex << key;
         EXPECT_EQ(newTestament.getCBitVector()->test(section), book >= 40 && book <= 66) << std::hex << key;
     }
+}
+
+// A word typed with or without its accents finds the same verses of the Spanish Bible: those whose
+// words read as it once reduced to base letters ("corazon" 804, "Jesus" 759 "Jesús" and 5 "Jesus").
+TEST(SpanishSearch, AccentsDoNotMatter)
+{
+    const std::string book = kBuild + "/library/RV1909.tvk", source = kBuild + "/library-src/spaRV1909eb.imp";
+    if (!std::filesystem::exists(book) || !std::filesystem::exists(source))
+        GTEST_SKIP() << "the sample library has not been compiled (scripts/build-library.sh)";
+    const std::shared_ptr<SourceTupleSearchBook> bible = SourceTupleSearchBook::openFile(book);
+    ASSERT_NE(bible, nullptr);
+    const std::map<uint32_t, Verse> verses = readExport(source);
+    auto* doc = static_cast<cBookDoc*>(bible->document());
+    auto found = [&](const std::u16string& query) {
+        std::set<uint32_t> keys;
+        const std::unique_ptr<BitVector> hits =
+            searchrun::searchResults(SearchSpecification(query), *bible, SearchOptions {}, 1);
+        if (hits != nullptr)
+            for (uint32_t s = hits->first(true); s != cBitVector::kNone; s = hits->nextAfter(s, true))
+                keys.insert(doc->bibleKeyForSection(s));
+        return keys;
+    };
+    auto folded = [](const std::string& w) {
+        std::u16string f = TextFolding::foldToBaseLetters(TextFolding::utf8ToUtf16(w));
+        for (char16_t& c : f)
+            c = TextFolding::toLower(c);
+        return f;
+    };
+    auto holding = [&](const std::vector<std::u16string>& phrase) {
+        std::set<uint32_t> keys;
+        for (const auto& [k, v] : verses) {
+            std::vector<std::u16string> words;
+            for (const std::string& w : v.words)
+                words.push_back(folded(w));
+            if (std::search(words.begin(), words.end(), phrase.begin(), phrase.end()) != words.end())
+                keys.insert(k);
+        }
+        return keys;
+    };
+    EXPECT_EQ(holding({u"corazon"}).size(), 804u);
+    EXPECT_EQ(holding({u"jesus"}).size(), 764u);
+    for (const auto& [plain, marked] : std::vector<std::pair<std::u16string, std::u16string>> {
+             {u"corazon", u"corazón"}, {u"Jesus", u"Jesús"}, {u"espiritu", u"espíritu"}, {u"senor", u"señor"}}) {
+        const std::set<uint32_t> want = holding({folded(TextFolding::utf16ToUtf8(plain))});
+        EXPECT_FALSE(want.empty());
+        EXPECT_EQ(found(plain), want) << TextFolding::utf16ToUtf8(plain);
+        EXPECT_EQ(found(marked), want) << TextFolding::utf16ToUtf8(marked);
+    }
+    // In a phrase too.
+    EXPECT_EQ(found(u"\"mi corazon\""), holding({u"mi", u"corazon"}));
+    EXPECT_EQ(found(u"\"mi corazón\""), found(u"\"mi corazon\""));
 }
