@@ -51,6 +51,36 @@ bool isTrailingPunctuation(char16_t c)
     return SearchSpecification::isInPunctuationSet(c) && kKept.find(c) == std::u16string_view::npos;
 }
 
+// A hyphen between two other characters ("Beth-el"): the book's word lists hold the parts as words
+// of their own, so such a term is read as its parts side by side.
+bool hasInnerHyphen(const std::u16string& term)
+{
+    // A word with an attribute ("love:-G26") and a code in capitals ("V-PAI") keep their hyphens.
+    if (term.find(u':') != std::u16string::npos ||
+        std::none_of(term.begin(), term.end(), [](char16_t c) { return (c >= u'a' && c <= u'z') || c > 0x7F; }))
+        return false;
+    for (std::size_t i = 1; i + 1 < term.size(); ++i)
+        if (term[i] == u'-' && term[i - 1] != u'-' && term[i + 1] != u'-')
+            return true;
+    return false;
+}
+
+void addHyphenParts(Phrase& phrase, const std::u16string& term)
+{
+    std::size_t start = 0;
+    while (start <= term.size()) {
+        std::size_t end = term.find(u'-', start);
+        if (end == std::u16string::npos)
+            end = term.size();
+        if (end > start) {
+            auto position = std::make_shared<OredTerms>();
+            position->add(term.substr(start, end - start));
+            phrase.add(std::move(position));
+        }
+        start = end + 1;
+    }
+}
+
 }  // namespace
 
 void SearchSpecification::setSearchSpec(std::u16string text)
@@ -180,7 +210,19 @@ PhrasePtr SearchSpecification::parsePhrase()
         return nullptr;
     }
     auto phrase = std::make_shared<Phrase>();
+    // A hyphenated word outside quotes is a quoted phrase of its own parts; inside quotes its parts
+    // are positions of the phrase.
+    if (!quoted && hasInnerHyphen(*term)) {
+        addHyphenParts(*phrase, *term);
+        phrase->setQuoted(true);
+        return phrase;
+    }
     while (term) {
+        if (quoted && hasInnerHyphen(*term)) {
+            addHyphenParts(*phrase, *term);
+            term = parseTerm();
+            continue;
+        }
         auto alternatives = std::make_shared<OredTerms>();
         alternatives->add(std::move(*term));
         // An OR followed by no plain word (a quoted phrase, an exclusion) ends an unquoted phrase
@@ -191,7 +233,7 @@ PhrasePtr SearchSpecification::parsePhrase()
             if (!isOr())
                 break;
             auto next = parseTerm();
-            if (!next) {
+            if (!next || (!quoted && hasInnerHyphen(*next))) {
                 m_position = beforeOr;
                 orEndsPhrase = !quoted;
                 break;
@@ -203,8 +245,11 @@ PhrasePtr SearchSpecification::parsePhrase()
             break;
         const uint64_t afterPosition = m_position;
         term = parseTerm();
-        if (!term)
+        if (!term || (!quoted && hasInnerHyphen(*term))) {
+            // A hyphenated word starts a phrase of its own.
             m_position = afterPosition;
+            term.reset();
+        }
     }
     if (!quoted)
         return phrase;

@@ -531,12 +531,29 @@ void scanForPhrase(
 
 namespace {
 
+// A hyphen inside a word ("well-known") parts it, as it does in a book's word list: the query reads a
+// hyphenated word as its parts side by side.
+bool isInnerHyphen(const std::u16string& text, std::size_t i)
+{
+    auto wordChar = [](char16_t c) { return c != u'-' && !TextFolding::isWhitespaceOrNewline(c); };
+    return text[i] == u'-' && i > 0 && i + 1 < text.size() && wordChar(text[i - 1]) && wordChar(text[i + 1]);
+}
+
+std::u16string hyphensParted(std::u16string text)
+{
+    for (std::size_t i = 1; i + 1 < text.size(); ++i)
+        if (isInnerHyphen(text, i))
+            text[i] = u' ';
+    return text;
+}
+
 std::vector<std::u16string> tokens(const std::u16string& text)
 {
     std::vector<std::u16string> out;
     std::u16string current;
-    for (char16_t c : text) {
-        if (TextFolding::isWhitespaceOrNewline(c)) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        if (TextFolding::isWhitespaceOrNewline(c) || isInnerHyphen(text, i)) {
             if (!current.empty())
                 out.push_back(std::move(current));
             current.clear();
@@ -613,7 +630,7 @@ bool wordOccursInString(const std::u16string& word, const std::u16string& text, 
     if (word.empty() || text.empty())
         return false;
     if (options == 0) {
-        const std::u16string hay = u" " + foldedLower(text) + u" ";
+        const std::u16string hay = u" " + hyphensParted(foldedLower(text)) + u" ";
         const std::u16string needle = u" " + foldedLower(word) + u" ";
         return hay.find(needle) != std::u16string::npos;
     }

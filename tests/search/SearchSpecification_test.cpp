@@ -103,6 +103,21 @@ TEST(SearchSpecification, OrBindsTermsInsideAPhrase)
     EXPECT_EQ(parse(u"love ORcharity").included, "love ORcharity");
 }
 
+TEST(SearchSpecification, AHyphenatedWordIsItsPartsSideBySide)
+{
+    EXPECT_EQ(parse(u"Beth-el").included, "\"Beth el\"");
+    EXPECT_EQ(parse(u"\"house of Beth-el\"").included, "\"house of Beth el\"");
+    EXPECT_EQ(parse(u"Jacob Beth-el altar").included, "Jacob & \"Beth el\" & altar");
+    EXPECT_EQ(parse(u"Beth-el OR Bethel").included, "\"Beth el\" OR Bethel");
+    EXPECT_EQ(parse(u"Bethel OR Beth-el").included, "Bethel OR \"Beth el\"");
+    EXPECT_EQ(parse(u"Beth-*").included, "\"Beth *\"");
+    Parsed p = parse(u"Jacob -Beth-el");
+    EXPECT_EQ(p.included, "Jacob");
+    EXPECT_EQ(p.excluded, "\"Beth el\"");
+    // A hyphen that joins nothing is no word's.
+    EXPECT_EQ(parse(u"love- -hate").excluded, "hate");
+}
+
 TEST(SearchSpecification, Exclusions)
 {
     Parsed p = parse(u"-hate love");
@@ -123,7 +138,7 @@ TEST(SearchSpecification, Exclusions)
 
 TEST(SearchSpecification, TermBoundaries)
 {
-    EXPECT_EQ(parse(u"well-known").included, "well-known");
+    EXPECT_EQ(parse(u"well-known").included, "\"well known\"");
     EXPECT_EQ(parse(u"word, next").included, "word next");
     EXPECT_EQ(parse(u"[a|b]c").included, "[a|b]c");
     EXPECT_EQ(parse(u"[\"x y\"]").included, "[\"x y");  // white space still ends a term
@@ -145,7 +160,7 @@ TEST(SearchSpecification, PunctuationAroundATermIsNotPartOfIt)
     EXPECT_EQ(parse(u"love!?").included, "love!?");  // a trailing "?" is a wildcard
     EXPECT_EQ(parse(u"(love), [joy]. peace;").included, "love [joy] peace");
     // Inside a word it stays; wildcards and the attribute colon are never cut.
-    EXPECT_EQ(parse(u"it's, well-known.").included, "it's well-known");
+    EXPECT_EQ(parse(u"it's, well-known.").included, "it's & \"well known\"");
     EXPECT_EQ(parse(u"lov*, ?ove? _ove_. [lh]ove) G2[0-9]]").included, "lov* ?ove? _ove_ [lh]ove G2[0-9]]");
     EXPECT_EQ(parse(u"love:G26. G26:").included, "love:G26 G26:");
     // Syntax still ends and splits terms: OR, quotes and the exclusion.

@@ -283,6 +283,22 @@ TEST_F(KjvSearch, AndOrAndNot)
     EXPECT_SAME(found("love|charity"), either);
     EXPECT_SAME(found("love charity", "any"), either);
     EXPECT_SAME(found("\"love\" OR \"charity\""), either);
+    // A hyphenated name is its parts side by side, wherever it stands (60 verses: "Beth-el" 59 and
+    // one "Beth el").
+    const auto bethel = expected([](const Verse& v) { return hasPhrase(v, {"beth", "el"}); });
+    EXPECT_EQ(bethel.size(), 60u);
+    for (const char* interpretation : {"all", "exact", "any"})
+        EXPECT_SAME(found("Beth-el", interpretation), bethel);
+    EXPECT_SAME(found("\"Beth-el\""), bethel);
+    EXPECT_SAME(found("Beth-el OR Bethel"), expected([](const Verse& v) {
+        return hasPhrase(v, {"beth", "el"}) || has(v, "bethel");
+    }));
+    EXPECT_SAME(found("Jacob -Beth-el"), expected([](const Verse& v) {
+        return has(v, "jacob") && !hasPhrase(v, {"beth", "el"});
+    }));
+    EXPECT_SAME(found("\"up to Beth-el\""), expected([](const Verse& v) {
+        return hasPhrase(v, {"up", "to", "beth", "el"});
+    }));
     // A word OR a phrase, in either order and under every interpretation (472 verses).
     const auto wordOrPhrase = expected([](const Verse& v) {
         return has(v, "love") || hasPhrase(v, {"son", "of", "man"});
