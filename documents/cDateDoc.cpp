@@ -1,5 +1,6 @@
 #include "documents/cDateDoc.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "engine/bookfile/cBkBookFile.h"
@@ -85,13 +86,43 @@ std::uint32_t cDateDoc::readingOfDate(const cSimpleDate& start, const cSimpleDat
 {
     if (n == 0)
         return 0;
-    // Days from the start, reduced into the cycle without stepping one cycle at a time.
+    // Days from the start, reduced into the cycle without stepping one cycle at a time. Before the
+    // start nothing is due and the plan's first reading comes next.
     const std::int64_t d = date.daysBetween(start);
-    const std::int64_t cycle = static_cast<std::int64_t>(n);
-    std::int64_t r = d % cycle;
-    if (r < 0)
-        r += cycle;
-    return static_cast<std::uint32_t>(r + 1);
+    if (d < 0)
+        return 1;
+    return static_cast<std::uint32_t>(d % static_cast<std::int64_t>(n) + 1);
+}
+
+namespace {
+
+// Days from the start to the first day of the cycle that holds `today` (0 before the start).
+std::int64_t cycleOffset(const cSimpleDate& start, const cSimpleDate& today, std::uint32_t n)
+{
+    const std::int64_t d = today.daysBetween(start);
+    return d <= 0 ? 0 : d - d % static_cast<std::int64_t>(n);
+}
+
+}  // namespace
+
+cSimpleDate cDateDoc::dateOfReading(
+    const cSimpleDate& start, const cSimpleDate& today, std::uint32_t reading, std::uint32_t n)
+{
+    if (n == 0 || reading == 0)
+        return start;
+    const std::int64_t day = cycleOffset(start, today, n) + static_cast<std::int64_t>(std::min(reading, n)) - 1;
+    return start.addDays(static_cast<std::int32_t>(day));
+}
+
+std::uint32_t cDateDoc::lastReadingDueThrough(
+    const cSimpleDate& start, const cSimpleDate& today, const cSimpleDate& end, std::uint32_t n)
+{
+    if (n == 0)
+        return 0;
+    const std::int64_t e = end.daysBetween(start) - cycleOffset(start, today, n);
+    if (end.daysBetween(start) < 0 || e < 0)
+        return 0;
+    return static_cast<std::uint32_t>(std::min<std::int64_t>(e + 1, n));
 }
 
 void cDateDoc::refreshStartDate()
@@ -164,9 +195,8 @@ std::uint32_t cDateDoc::dateForReadingNumber(std::uint32_t reading, cSimpleDate&
 {
     if (reading == 0)
         return 0;
-    const cSimpleDate today;
-    const std::uint32_t todays = readingNumberForDate(today);
-    date = today.addDays(static_cast<std::int32_t>(reading) - static_cast<std::int32_t>(todays));
+    refreshStartDate();
+    date = dateOfReading(m_startDate, cSimpleDate(), reading, m_numReadings);
     return 1;
 }
 

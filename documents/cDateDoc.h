@@ -43,7 +43,8 @@ public:
     // A section of the contents that lies inside `reading` without starting it and holds sections of
     // its own (a month over its days): it is named by its contents title, not by the reading.
     bool isHeadingOverReadings(std::uint32_t section, std::uint32_t reading);
-    // The date reading r falls on in the current cycle; 0 for reading 0, else 1.
+    // The date reading r falls on in the current cycle (from the start date for a plan that has not
+    // begun); 0 for reading 0, else 1.
     std::uint32_t dateForReadingNumber(std::uint32_t reading, cSimpleDate& date);
     // Keeps a valid date as the start date (and writes it to the store with `store`).
     bool setStartDate(const cSimpleDate& date, bool store);
@@ -51,8 +52,17 @@ public:
     std::uint32_t numReadings() const { return m_numReadings; }
     // The reading of the current location; 0 when it has none.
     std::uint32_t currentReading();
-    // The reading of a date for a given start date and cycle length (1..n; 0 when n is 0).
+    // The reading of a date for a given start date and cycle length (1..n; 0 when n is 0). A plan
+    // that has not begun has reading 1 next: a date before the start gives 1.
     static std::uint32_t readingOfDate(const cSimpleDate& start, const cSimpleDate& date, std::uint32_t n);
+    // The day reading r (1..n) falls on in the cycle that holds `today`; before the start date, in
+    // the first cycle, so that reading 1 falls on the start date.
+    static cSimpleDate dateOfReading(
+        const cSimpleDate& start, const cSimpleDate& today, std::uint32_t reading, std::uint32_t n);
+    // The last reading due on or before `end` in the cycle that holds `today` (0..n): 0 when `end`
+    // is before the start date or before that cycle began.
+    static std::uint32_t lastReadingDueThrough(
+        const cSimpleDate& start, const cSimpleDate& today, const cSimpleDate& end, std::uint32_t n);
 
 private:
     std::uint32_t jumpToReading(std::uint32_t reading);

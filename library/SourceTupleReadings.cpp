@@ -36,11 +36,7 @@ quint32 SourceTupleReadings::lastReadingScheduledThrough(const SimpleDate& date)
     const auto doc = m_book.dateDoc();
     if (doc == nullptr)
         return 0;
-    const cSimpleDate start = doc->startDate();
-    const qint64 days = date.simpleDate().daysBetween(start);
-    if (days < 0)
-        return 0;
-    return quint32(std::min<qint64>(days + 1, doc->numReadings()));
+    return cDateDoc::lastReadingDueThrough(doc->startDate(), cSimpleDate(), date.simpleDate(), doc->numReadings());
 }
 
 quint32 SourceTupleReadings::readingNumberForSection(quint32 section) const

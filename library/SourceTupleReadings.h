@@ -23,8 +23,8 @@ public:
     // 0xFFFFFFFF without a dated document.
     quint32 sectionForReadingNumber(quint32 number) const;
     quint32 readingNumberForDate(const SimpleDate& date) const;
-    // The last reading the schedule holds on or before `date`, counted from the start date without
-    // wrapping: 0 when the date is before the start, every reading once a whole cycle has passed.
+    // The last reading due on or before `date` in the current cycle (the one that holds today): 0
+    // when the date is before the start date or before the current cycle began.
     quint32 lastReadingScheduledThrough(const SimpleDate& date) const;
     quint32 readingNumberForSection(quint32 section) const;
     quint32 firstUnreadReadingNumber() const;

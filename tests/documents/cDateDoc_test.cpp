@@ -70,9 +70,9 @@ TEST_F(DateDocTest, CycleAroundTheYearEndAndALeapDay)
     ASSERT_TRUE(doc.setStartDate(cSimpleDate(1, 1, 2023), true));
     EXPECT_EQ(1u, reading(1, 1, 2023));
     EXPECT_EQ(365u, reading(12, 31, 2023));
-    EXPECT_EQ(365u, reading(12, 31, 2022));
+    EXPECT_EQ(1u, reading(12, 31, 2022));  // before the start the plan's first reading comes next
     EXPECT_EQ(1u, reading(1, 1, 2024));
-    const std::uint32_t farAway = reading(1, 1, 1023);  // reduced into the cycle, not walked back
+    const std::uint32_t farAway = reading(1, 1, 3023);  // reduced into the cycle, not walked forward
     EXPECT_GE(farAway, 1u);
     EXPECT_LE(farAway, kReadings);
 
@@ -84,7 +84,7 @@ TEST_F(DateDocTest, CycleAroundTheYearEndAndALeapDay)
 
     EXPECT_EQ(1u, cDateDoc::readingOfDate(cSimpleDate(1, 1, 2000), cSimpleDate(1, 1, 2000), 365));
     EXPECT_EQ(0u, cDateDoc::readingOfDate(cSimpleDate(1, 1, 2000), cSimpleDate(1, 1, 2000), 0));
-    EXPECT_EQ(365u, cDateDoc::readingOfDate(cSimpleDate(1, 1, 2000), cSimpleDate(12, 31, 1999), 365));
+    EXPECT_EQ(1u, cDateDoc::readingOfDate(cSimpleDate(1, 1, 2000), cSimpleDate(12, 31, 1999), 365));
 
     // The stored start date is read again by a document opened later.
     cDateDoc again;
@@ -92,6 +92,49 @@ TEST_F(DateDocTest, CycleAroundTheYearEndAndALeapDay)
     const cSimpleDate start = again.startDate();
     EXPECT_EQ(2024, start.year());
     EXPECT_EQ(1, start.month());
+}
+
+// The schedule's rules against a plain walk over the days from the start date, for plans that
+// began 0 to 800 days ago or begin 1 to 30 days ahead, on days across a year's end and a leap day.
+TEST(ReadingSchedule, MatchesADayByDayWalk)
+{
+    for (const cSimpleDate& today :
+        {cSimpleDate(12, 10, 2026), cSimpleDate(1, 1, 2027), cSimpleDate(2, 29, 2028), cSimpleDate(3, 1, 2028)}) {
+        for (const std::uint32_t n : {7u, 365u, 366u}) {
+            for (int ago = -30; ago <= 800; ++ago) {
+                const cSimpleDate start = today.addDays(-ago);
+                // The walk: day i from the start holds reading i % n + 1 of cycle i / n.
+                const int todayCycle = ago < 0 ? 0 : ago / int(n);
+                const std::uint32_t todays = cDateDoc::readingOfDate(start, today, n);
+                ASSERT_EQ(todays, ago < 0 ? 1u : std::uint32_t(ago % int(n)) + 1) << ago;
+                for (const int back : {0, 1}) {
+                    const int endDay = ago - back;  // the end's day index from the start
+                    std::uint32_t plainLast = 0;
+                    for (int i = todayCycle * int(n); i <= endDay && i < (todayCycle + 1) * int(n); ++i)
+                        plainLast = std::uint32_t(i % int(n)) + 1;
+                    const std::uint32_t last = cDateDoc::lastReadingDueThrough(start, today, today.addDays(-back), n);
+                    ASSERT_EQ(last, plainLast) << "start " << ago << " days ago, n " << n << ", back " << back;
+                    // No reading dated after the end is ever due.
+                    for (std::uint32_t r = 1; r <= n; r += (n > 7 ? 29 : 1)) {
+                        const cSimpleDate date = cDateDoc::dateOfReading(start, today, r, n);
+                        ASSERT_EQ(date.daysBetween(start), todayCycle * int(n) + int(r) - 1) << ago << " r " << r;
+                        ASSERT_EQ(r <= last, date.daysBetween(today.addDays(-back)) <= 0) << ago << " r " << r;
+                    }
+                }
+                // Reading 1 falls on the start date in a plan's first cycle and in one yet to begin.
+                if (ago < int(n)) {
+                    ASSERT_EQ(cDateDoc::dateOfReading(start, today, 1, n).daysBetween(start), 0);
+                }
+            }
+        }
+    }
+    // The plan in its second year: begun 374 days ago, today is reading 10; through yesterday is 9.
+    const cSimpleDate today(12, 10, 2026);
+    EXPECT_EQ(cDateDoc::readingOfDate(today.addDays(-374), today, 365), 10u);
+    EXPECT_EQ(cDateDoc::lastReadingDueThrough(today.addDays(-374), today, today.addDays(-1), 365), 9u);
+    // A plan ten days ahead: nothing due, reading 1 on its start date.
+    EXPECT_EQ(cDateDoc::lastReadingDueThrough(today.addDays(10), today, today, 365), 0u);
+    EXPECT_EQ(cDateDoc::dateOfReading(today.addDays(10), today, 1, 365).daysBetween(today), 10);
 }
 
 TEST_F(DateDocTest, GoToReadings)
