@@ -423,7 +423,13 @@ void QuillsteadWindowController::setupActions()
             .toolbarLabel = tr("Read"),
             .menu = A::in(Menus::Go, 1, 2),
             .toolbarOrder = 150,
-            .enabled = [this] { return m_layoutViewController->canToggleReadingComplete(); }},
+            .enabled = [this] { return m_layoutViewController->canToggleReadingComplete(); },
+            // The command says what it will do: a reading already read is marked unread.
+            .refresh =
+                [this](QAction& item) {
+                    item.setText(m_layoutViewController->isCurrentReadingComplete() ? tr("Mark Reading Unread")
+                                                                                    : tr("Mark Reading Complete"));
+                }},
         this, [this] {
             const Layout* layout = m_environment.layoutManager().currentLayout();
             m_environment.notifications().postNotificationName(PaneNotifications::UserWantsToToggleCurrentReading, this,

@@ -124,6 +124,11 @@ QString BookPane::selectedText() const
 {
     return commands().selectedText();
 }
+bool BookPane::isCurrentReadingComplete() const
+{
+    return page()->isCurrentReadingComplete();
+}
+
 bool BookPane::canToggleReadingComplete() const
 {
     return page()->canToggleReadingComplete();

@@ -41,6 +41,7 @@ public:
     void readSelectionNow(std::function<void()> done) override;
     QString selectedText() const override;
     bool canToggleReadingComplete() const override;
+    bool isCurrentReadingComplete() const override;
     bool paneDoesNotSendLocationSync() const override;
     bool paneDoesNotReceiveLocationSync() const override;
     void setPaneDoesNotSendLocationSync(bool value) override;

@@ -63,6 +63,7 @@ public:
     virtual void readSelectionNow(std::function<void()> done) { done(); }
     virtual QString selectedText() const = 0;
     virtual bool canToggleReadingComplete() const { return false; }
+    virtual bool isCurrentReadingComplete() const { return false; }
 
     // The pane's location-sync flags (kept in its contents' state).
     virtual bool paneDoesNotSendLocationSync() const = 0;

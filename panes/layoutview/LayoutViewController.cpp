@@ -329,6 +329,12 @@ bool LayoutViewController::canToggleReadingComplete() const
     return pane && pane->canToggleReadingComplete();
 }
 
+bool LayoutViewController::isCurrentReadingComplete() const
+{
+    LayoutBookPane* pane = currentBookPane();
+    return pane && pane->isCurrentReadingComplete();
+}
+
 void LayoutViewController::nextBookPane()
 {
     stepBookPane(true);

@@ -92,6 +92,8 @@ public:
     bool canCurrentPaneSplitHorizontally() const;
     bool canCurrentPaneSplitVertically() const;
     bool canToggleReadingComplete() const;
+    // The current pane's reading is marked read.
+    bool isCurrentReadingComplete() const;
     void nextBookPane();
     void previousBookPane();
     void resetLocationSyncToDefaults();

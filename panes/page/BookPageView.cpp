@@ -633,6 +633,15 @@ bool BookPageView::canToggleReadingComplete()
         book->readingNumberForSection(static_cast<quint32>(state->section())) != 0;
 }
 
+bool BookPageView::isCurrentReadingComplete()
+{
+    if (!canToggleReadingComplete())
+        return false;
+    const BookPageSourcePtr book = m_host->currentSource();
+    return book->isReadingComplete(
+        book->readingNumberForSection(static_cast<quint32>(m_host->currentState()->section())));
+}
+
 QString BookPageView::selectedBibleRefString() const
 {
     if (!m_source || !m_source->isABible() || m_selectedBlocksOrKeys.isEmpty())

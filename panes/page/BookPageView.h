@@ -98,6 +98,8 @@ public:
     const QList<quint32>& selectedBlocksOrKeys() const { return m_selectedBlocksOrKeys; }
     // The current book has daily readings and the current section belongs to one.
     bool canToggleReadingComplete();
+    // The reading shown is marked read (the command then marks it unread).
+    bool isCurrentReadingComplete();
     // In a Bible, the selected verses spelled out ("John 3:16-18"); empty otherwise or without one.
     QString selectedBibleRefString() const;
 

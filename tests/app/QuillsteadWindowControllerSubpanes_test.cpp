@@ -407,8 +407,15 @@ TEST_F(SubpaneWindow, MarkingAReadingReadKeepsItInViewInTheReadingList)
     }
     const QColor unread = table->item(row, 0)->background().color();
 
-    // The reader marks the reading read from the menu.
-    ASSERT_TRUE(reader_test::choose(window, CommandNames::ReadingComplete));
+    // The reader marks the reading read from the menu; the same item then says it marks it unread,
+    // and does (never a "Mark Reading Complete" that unmarks).
+    EXPECT_FALSE(reader_test::chooseMenuItem(window, QStringLiteral("Go"), QStringLiteral("Mark Reading Unread")));
+    ASSERT_TRUE(reader_test::chooseMenuItem(window, QStringLiteral("Go"), QStringLiteral("Mark Reading Complete")));
+    ASSERT_TRUE(waitFor([&] { return devo->readings().isReadingComplete(reading); }));
+    EXPECT_FALSE(reader_test::chooseMenuItem(window, QStringLiteral("Go"), QStringLiteral("Mark Reading Complete")));
+    ASSERT_TRUE(reader_test::chooseMenuItem(window, QStringLiteral("Go"), QStringLiteral("Mark Reading Unread")));
+    ASSERT_TRUE(waitFor([&] { return !devo->readings().isReadingComplete(reading); }));
+    ASSERT_TRUE(reader_test::chooseMenuItem(window, QStringLiteral("Go"), QStringLiteral("Mark Reading Complete")));
     ASSERT_TRUE(waitFor([&] { return devo->readings().isReadingComplete(reading); }));
     EXPECT_TRUE(waitFor([&] { return table->item(row, 0)->background().color() != unread; }))
         << "the row does not show the reading as read";
