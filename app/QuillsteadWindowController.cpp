@@ -31,6 +31,7 @@
 #include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 #include "platform/ui/ActionRegistry.h"
+#include "platform/ui/MenuText.h"
 #include "reports/AutoStudyManager.h"
 #include "reports/ui/CopyPassageWindowController.h"
 #include "search/execution/SearchHooks.h"
@@ -612,7 +613,8 @@ void QuillsteadWindowController::makeTabsForLayoutManagerLayouts()
         m_tabBar->removeTab(m_tabBar->count() - 1);
     LayoutManager& manager = m_environment.layoutManager();
     for (const auto& layout : manager.layouts()) {
-        const int index = m_tabBar->addTab(layout->name().isEmpty() ? tr("Untitled Layout") : layout->name());
+        const int index =
+            m_tabBar->addTab(layout->name().isEmpty() ? tr("Untitled Layout") : MenuText::asWritten(layout->name()));
         m_tabBar->setTabData(index, layout->uuidString());
     }
     m_tabBar->setTabsClosable(m_tabBar->count() > 1);
@@ -698,8 +700,8 @@ void QuillsteadWindowController::tabCloseRequested(int index)
     if (m_tabBar->count() < 2)
         return;
     Alert alert;
-    alert.messageText =
-        QStringLiteral("Are you sure you want to delete the layout '%1'?").arg(m_tabBar->tabText(index));
+    alert.messageText = QStringLiteral("Are you sure you want to delete the layout '%1'?")
+                            .arg(MenuText::nameOf(m_tabBar->tabText(index)));
     alert.buttons = {QStringLiteral("Yes"), QStringLiteral("No")};
     alert.defaultButton = 1;  // Return keeps the layout
     alert.style = AlertStyle::Informational;

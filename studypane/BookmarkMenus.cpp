@@ -1,6 +1,7 @@
 #include "studypane/BookmarkMenus.h"
 
 #include "platform/Alerts.h"
+#include "platform/ui/MenuText.h"
 
 #include <QMenu>
 
@@ -10,7 +11,7 @@ using namespace BookmarkMenus;
 
 QAction* addItem(QMenu* menu, const QVariantMap& payload, const MenuHandler& onChosen)
 {
-    QAction* a = menu->addAction(payload.value(kTitle).toString());
+    QAction* a = menu->addAction(MenuText::asWritten(payload.value(kTitle).toString()));
     a->setData(payload);
     if (onChosen)
         QObject::connect(a, &QAction::triggered, menu, [onChosen, payload] { onChosen(payload); });

@@ -1,5 +1,6 @@
 #include "studypane/HighlightMenus.h"
 
+#include "platform/ui/MenuText.h"
 #include "render/cHTMLColor.h"
 
 #include <QColor>
@@ -42,7 +43,7 @@ QIcon swatch(const QVariantMap& payload)
 
 QAction* addItem(QMenu* menu, const QVariantMap& payload, const MenuHandler& onChosen)
 {
-    QAction* a = menu->addAction(swatch(payload), payload.value(kTitle).toString());
+    QAction* a = menu->addAction(swatch(payload), MenuText::asWritten(payload.value(kTitle).toString()));
     a->setData(payload);
     if (onChosen)
         QObject::connect(a, &QAction::triggered, menu, [onChosen, payload] { onChosen(payload); });

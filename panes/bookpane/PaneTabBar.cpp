@@ -1,5 +1,6 @@
 #include "panes/bookpane/PaneTabBar.h"
 #include "platform/ui/ContentTextDocument.h"
+#include "platform/ui/MenuText.h"
 
 #include <QApplication>
 #include <QDrag>
@@ -47,7 +48,7 @@ int PaneTabBar::addTabForItem(const QString& uuid, const QString& label, const Q
     // The first tab of a bar becomes current as it is added: no one hears of it before it
     // carries its uuid.
     const QSignalBlocker blocker(this);
-    const int index = addTab(label);
+    const int index = addTab(MenuText::asWritten(label));
     setTabData(index, uuid);
     setTabToolTip(index, ContentTextDocument::plainToolTip(tooltip));
     return index;

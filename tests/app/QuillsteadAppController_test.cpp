@@ -497,6 +497,14 @@ TEST_F(Shell, LayoutTabsFollowTheLayoutManagerBothWays)
     window->selectLayoutWithName(QStringLiteral("maximized pane"));
     EXPECT_EQ(layouts.currentLayout(), layouts.layoutAtIndex(2));
 
+    // A name with an ampersand is shown as typed: the tab makes no mnemonic of it.
+    layouts.layoutAtIndex(1)->setName(QStringLiteral("Gospels & Notes"));
+    NotificationCenter::defaultCenter().postNotificationName(
+        PaneNotifications::qsLayoutManagerLayoutNameChangedNotification);
+    EXPECT_TRUE(QKeySequence::mnemonic(window->tabBar()->tabText(1)).isEmpty());
+    EXPECT_EQ(TestSupport::menuText(window->tabBar()->tabText(1)), QStringLiteral("Gospels & Notes"));
+    EXPECT_EQ(layouts.currentLayout(), layouts.layoutAtIndex(2));
+
     // Dragging the third tab to the front reorders the layouts; the current one stays current.
     const QString third = layouts.layoutAtIndex(2)->uuidString();
     window->tabBar()->moveTab(2, 0);

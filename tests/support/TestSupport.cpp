@@ -52,7 +52,16 @@ bool whenShownImpl(const std::function<void()>& trigger, const std::function<boo
 
 QString menuText(QString text)
 {
-    text.remove(QLatin1Char('&'));
+    // As Qt draws it: "&&" is an ampersand, a lone "&" marks the mnemonic and is not shown.
+    QString shown;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == QLatin1Char('&') && i + 1 < text.size())
+            ++i;
+        else if (text[i] == QLatin1Char('&'))
+            continue;
+        shown += text[i];
+    }
+    text = shown;
     if (text.endsWith(QLatin1String("...")))
         text.chop(3);
     else if (text.endsWith(QChar(0x2026)))
