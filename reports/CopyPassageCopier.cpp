@@ -6,6 +6,7 @@
 #include "library/JavaScript.h"
 #include "library/SourceManager.h"
 #include "library/SourceTuple.h"
+#include "library/SourceTupleLocations.h"
 #include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 #include "render/cHTMLColor.h"
@@ -678,6 +679,19 @@ QString fill(const QString& format, const QString& reference)
     return QString(format).replace(QLatin1String("%@"), reference);
 }
 
+// The last verse of the chapter of `key` in the Bible; 0 when the Bible lacks the chapter.
+quint32 lastVerseOfChapter(const SourceTupleLocations& locations, packedBibleKey key)
+{
+    const quint32 chapter = key & 0xFFFFFF00;
+    quint32 last = 0;
+    for (quint32 verse = 1; verse < 255; ++verse) {
+        const quint32 section = locations.sectionForBibleKey(chapter | verse);
+        if (section != 0 && locations.keyForSection(section) == (chapter | verse))
+            last = verse;
+    }
+    return last;
+}
+
 void fail(CopyPassageError* error, const char* description, const char* suggestion, const char* reason)
 {
     if (error != nullptr)
@@ -696,17 +710,23 @@ bool CopyPassageCopier::composeVerse(const QString& reference, const std::shared
     }
     BibleRef ref;
     ref.setLanguage(static_cast<int>(bible->record().bookLanguage));
-    // Text that parses to nothing at all (an empty field, blanks) is no reference either.
-    if (!ref.parse(reference) || ref.numRanges() == 0) {
-        fail(error, "Unrecognized verse reference.", "Choose a different passage to copy.",
-            "Quillstead could not parse the reference you entered.");
-        return false;
-    }
+    // Read as Go To reads it, in this Bible (its own book names and abbreviations). Text that parses
+    // to nothing at all (an empty field, blanks) is no reference either.
     const auto notFound = [error] {
         fail(error, "Could not find the passage in this Bible.", "Choose a different passage to copy.",
             "The selected Bible may not contain the book(s) from which you're trying to copy.");
         return false;
     };
+    if (!ref.parse(reference, bible->record().abbr) || ref.numRanges() == 0) {
+        // A reference to a book this Bible does not hold ("Tobit 1:1" in the KJV) is read without it.
+        BibleRef anywhere;
+        anywhere.setLanguage(static_cast<int>(bible->record().bookLanguage));
+        if (anywhere.parse(reference) && anywhere.numRanges() > 0)
+            return notFound();
+        fail(error, "Unrecognized verse reference.", "Choose a different passage to copy.",
+            "Quillstead could not parse the reference you entered.");
+        return false;
+    }
     if (!ref.mapToTranslation(bible->record().abbr))
         return notFound();
     // A passage with no verse in this Bible ("John 3:99") copies nothing: that is a failure, not an
@@ -716,8 +736,26 @@ bool CopyPassageCopier::composeVerse(const QString& reference, const std::shared
         return notFound();
     for (const BibleRef& range : ranges) {
         quint32 start = 0, end = 0;
-        if (!bible->locations().sectionRangeForVerse(range, &start, &end) || start < 1 || start > end)
-            return notFound();
+        if (bible->locations().sectionRangeForVerse(range, &start, &end) && start >= 1 && start <= end)
+            continue;
+        // A verse past its chapter's end is named, with the chapter's last verse; a book or chapter
+        // this Bible lacks keeps the general answer.
+        for (const packedBibleKey key : {range.bibleKey(), range.endBibleKey()}) {
+            const quint32 last = lastVerseOfChapter(bible->locations(), key);
+            if (last == 0 || (key & 0xFF) <= last)
+                continue;
+            BibleRef missing = BibleRef::bibleRefWithStartKey(key, key);
+            missing.setLanguage(static_cast<int>(bible->record().bookLanguage));
+            const QString chapter = missing.isOneChapterBook()
+                ? missing.bookSpelling()
+                : QStringLiteral("%1 %2").arg(missing.bookSpelling()).arg((key >> 8) & 0xFF);
+            if (error != nullptr)
+                *error = {QStringLiteral("%1 is not in this Bible.").arg(missing.fullSpelling()),
+                    QStringLiteral("Choose a different passage to copy."),
+                    QStringLiteral("%1 ends at verse %2.").arg(chapter).arg(last)};
+            return false;
+        }
+        return notFound();
     }
 
     const QString plainFormat = delimiterFormat(defaults.value(SettingsKeys::CpRefDelimPlain));

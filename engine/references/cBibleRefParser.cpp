@@ -396,9 +396,27 @@ bool cBibleRefParser::chapterLevel(std::int32_t book, std::int32_t groupStart, b
         const std::int32_t save = m_pos;
         if (readDash()) {
             const std::int32_t afterDash = m_pos;
-            std::int32_t endBook = 0, endChapter = 0;
+            std::int32_t endBook = 0, endChapter = 0, endVerse = 0;
             bool found = false;
-            if (readBook(endBook)) {
+            // A one-chapter book's lone number is its verse, also at the start of a range that ends
+            // at a verse of another book ("Jude 25-Rev 1:1", as the copy heads such a passage).
+            if (first && m_t.isOneChapterBook(book) && readBook(endBook)) {
+                skipBlanks();
+                if (readChapter(endBook, endChapter) && readVerseSeparator() && readNumber(endVerse)) {
+                    std::uint8_t part = 0;
+                    readPart(part);
+                    range->startChapter = 1;
+                    range->startVerse = chapter;
+                    range->endBook = endBook;
+                    range->endChapter = endChapter;
+                    range->endVerse = endVerse;
+                    range->endPart = part;
+                    found = true;
+                } else {
+                    m_pos = afterDash;
+                }
+            }
+            if (!found && readBook(endBook)) {
                 skipBlanks();
                 if (readChapter(endBook, endChapter)) {
                     range->endBook = endBook;

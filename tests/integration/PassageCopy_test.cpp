@@ -103,6 +103,22 @@ TEST_F(PassageCopy, AHeadingInsideAPassageStandsOnItsOwnLine)
         "[1] The book of the generation of Jesus Christ, the son of David, the son of Abraham.\n");
 }
 
+// A passage from a one-chapter book into the next reads in the form the copy heads it with, and that
+// heading reads again as the same passage.
+TEST_F(PassageCopy, ARangeFromAOneChapterBookReadsAsTheCopyWritesIt)
+{
+    for (const char* reference : {"Jude 1:25-Rev 1:1", "Jude 25-Rev 1:1", "Jude 25-Revelation 1:1"}) {
+        const ToolRun run = copy("KJV.tvk", reference);
+        EXPECT_EQ(0, run.status) << reference << ": " << run.err;
+        EXPECT_EQ(0u, run.out.rfind("(Jude 25-Rev 1:1)\n[25] To the only wise God", 0)) << reference << ": " << run.out;
+        EXPECT_NE(run.out.find("[1] The Revelation of Jesus Christ"), std::string::npos) << reference;
+    }
+    const ToolRun obadiah = copy("KJV.tvk", "Obad 21-Jonah 1:1");
+    EXPECT_EQ(0, obadiah.status) << obadiah.err;
+    EXPECT_EQ(0u, obadiah.out.rfind("(Ob 21-Jon 1:1)\n[21] And saviours", 0)) << obadiah.out;
+    EXPECT_EQ(copy("KJV.tvk", "Ob 21-Jon 1:1").out, obadiah.out);
+}
+
 // The copy keeps the book's paragraphs: a verse that opens one starts a line, and the verses that go on
 // with it share that line (KJV Genesis 1:3 and 1:6, John 3:16 and 3:18; WEB Genesis 1:3 and 1:6).
 TEST_F(PassageCopy, AVerseThatOpensAParagraphStartsALine)
@@ -144,10 +160,13 @@ TEST_F(PassageCopy, APassageWithoutVersesFailsWithItsReason)
         const char* reason;
     };
     const Case cases[] = {
-        {"John 3:99", "Could not find the passage in this Bible."},
+        // A verse past its chapter's end is named, with where the chapter ends.
+        {"John 3:99", "John 3:99 is not in this Bible. John 3 ends at verse 36."},
+        {"John 3:35-40", "John 3:40 is not in this Bible. John 3 ends at verse 36."},
+        {"Jude 30", "Jude 30 is not in this Bible. Jude ends at verse 25."},
         {"Tobit 1:1", "Could not find the passage in this Bible."},
         // One range without verses fails the whole copy: nothing is copied in part.
-        {"John 3:16; 3:99", "Could not find the passage in this Bible."},
+        {"John 3:16; 3:99", "John 3:99 is not in this Bible."},
         {"", "Unrecognized verse reference."},
         {"   ", "Unrecognized verse reference."},
     };

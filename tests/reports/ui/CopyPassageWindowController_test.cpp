@@ -217,7 +217,9 @@ TEST_F(CopyPassageDialog, ARefusedReferenceKeepsTheDialogOpenWithAnAlert)
     dialog.onCopyPassage();
     EXPECT_TRUE(dialog.isVisible());
     ASSERT_EQ(s_alerts->shown().size(), 2);
-    EXPECT_EQ(s_alerts->shown().last().messageText, QStringLiteral("Could not find the passage in this Bible."));
+    EXPECT_EQ(s_alerts->shown().last().messageText, QStringLiteral("John 3:99 is not in this Bible."));
+    EXPECT_EQ(s_alerts->shown().last().informativeText.contains(QStringLiteral("John 3 ends at verse 36.")), true)
+        << s_alerts->shown().last().informativeText.toStdString();
     passage(dialog)->clear();
     dialog.onCopyPassage();
     EXPECT_TRUE(dialog.isVisible());
