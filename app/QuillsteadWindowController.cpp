@@ -772,15 +772,19 @@ bool QuillsteadWindowController::isStudyPaneVisible() const
 
 void QuillsteadWindowController::goBackInHistory()
 {
-    if (m_layoutViewController->history().canGoBackInHistory())
+    if (m_layoutViewController->history().canGoBackInHistory()) {
         m_layoutViewController->history().goBackInHistory();
+        m_layoutViewController->rememberPlaceShown();
+    }
     m_actions->updateStates();
 }
 
 void QuillsteadWindowController::goForwardInHistory()
 {
-    if (m_layoutViewController->history().canGoForwardInHistory())
+    if (m_layoutViewController->history().canGoForwardInHistory()) {
         m_layoutViewController->history().goForwardInHistory();
+        m_layoutViewController->rememberPlaceShown();
+    }
     m_actions->updateStates();
 }
 

@@ -399,6 +399,29 @@ void LayoutViewController::everybodySyncToMe(const Notification& notification)
         m_syncMemory->remember(SettingsKeys::SyncWordSync(request.layoutUuid).name, *request.wordSync);
 }
 
+void LayoutViewController::rememberPlaceShown()
+{
+    Layout* layout = m_manager.currentLayout();
+    if (layout == nullptr)
+        return;
+    auto keyShownBy = [](LayoutBookPane* pane) -> quint32 {
+        const std::shared_ptr<SourceTuple> book = pane ? pane->currentSourceTuple() : nullptr;
+        const quint64 section = pane ? pane->currentSourceSection() : 0;
+        if (!book || !book->isABible() || section == 0 || pane->paneDoesNotSendLocationSync())
+            return 0;
+        return book->locations().keyForSection(quint32(section));
+    };
+    quint32 key = keyShownBy(currentBookPane());
+    for (const auto& contents : layout->contents()) {
+        if (key != 0)
+            break;
+        if (contents->kind().isEmpty() && contents->viewController())
+            key = keyShownBy(asBookPane(contents->viewController()));
+    }
+    if (key != 0)
+        m_syncMemory->remember(SettingsKeys::SyncBibleKey(layout->uuidString()).name, qint64(key));
+}
+
 void LayoutViewController::resetLocationSyncToDefaults()
 {
     m_defaults.set(SettingsKeys::SyncBiblesComm, true);

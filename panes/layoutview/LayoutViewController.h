@@ -94,6 +94,10 @@ public:
     bool canToggleReadingComplete() const;
     // The current pane's reading is marked read.
     bool isCurrentReadingComplete() const;
+    // Remembers the Bible place the layout shows now (the current pane's, else the first pane's that
+    // shows a Bible) as the place a book opened in a new tab starts at: after Back and Forward, which
+    // change the places shown without a go-to.
+    void rememberPlaceShown();
     void nextBookPane();
     void previousBookPane();
     void resetLocationSyncToDefaults();

@@ -482,6 +482,25 @@ TEST_F(BookPaneHistory, TheGoToPopUpsFollowBackAndForward)
     ASSERT_TRUE(reader_test::choose(window, CommandNames::Forward));
     EXPECT_TRUE(waitFor([&] { return chapterPopUp->currentText() == QStringLiteral("45"); }))
         << "after Forward the chapter pop-up shows " << chapterPopUp->currentText().toStdString();
+
+    // Back once more: a book opened in a new tab of another pane starts where Back returned, not at the
+    // place left.
+    ASSERT_TRUE(reader_test::choose(window, CommandNames::Back));
+    ASSERT_TRUE(waitFor([&] { return keyAtTopOf(pageOf(kjvRegion())) == ((1u << 16) | (30u << 8) | 1u); }));
+    const SourceTuple::Ptr kjv = kjvBook();
+    Layout* layout = reader_test::programEnvironment().layoutManager().currentLayout();
+    LayoutBookPane* other = nullptr;
+    for (int r = 0; r < int(layout->contents().size()) && other == nullptr; ++r)
+        if (r != kjvRegion() && layout->contentsAt(size_t(r))->kind().isEmpty())
+            other = asBookPane(layout->contentsAt(size_t(r))->viewController());
+    ASSERT_NE(other, nullptr);
+    other->openBookFromDictionary(
+        {{QStringLiteral("pubid"), kjv->record().pubID}, {QStringLiteral("bookid"), kjv->record().bookID},
+            {QStringLiteral("edition"), kjv->record().editionNumber},
+            {QStringLiteral("revision"), kjv->record().revisionNumber}},
+        true);
+    ASSERT_TRUE(waitFor([&] { return other->currentSourceTuple() && other->currentSourceTuple()->isEqual(*kjv); }));
+    EXPECT_EQ(kjv->locations().keyForSection(quint32(other->currentSourceSection())), (1u << 16) | (30u << 8) | 1u);
 }
 
 TEST_F(BookPaneHistory, APlaceScrolledToAfterBackAndForwardIsAStepOfItsOwn)
