@@ -389,6 +389,84 @@ TEST_F(KjvSearch, WildcardsMatchWholeWords)
     EXPECT_EQ(creation->count(true), 34u);
 }
 
+// A few hundred queries of every documented form, made from the book's own words and numbers, each
+// against the verses a plain reading of the source text gives.
+TEST_F(KjvSearch, GeneratedQueriesOfEveryFormAgreeWithThePlainReading)
+{
+    std::vector<const Verse*> verses;
+    for (const auto& [k, v] : s_verses)
+        if (v.words.size() >= 4)
+            verses.push_back(&v);
+    uint64_t seed = 20261210;
+    auto next = [&](std::size_t n) {
+        seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+        return std::size_t((seed >> 33) % n);
+    };
+    // Words of three letters or more that are no stop word, so that each interpretation reads them alike.
+    auto word = [&] {
+        for (;;) {
+            const Verse& v = *verses[next(verses.size())];
+            const std::string& w = v.words[next(v.words.size())];
+            if (w.size() >= 3 && w.find('\'') == std::string::npos &&
+                !SearchSpecification::isStopWord(TextFolding::utf8ToUtf16(w)))
+                return w;
+        }
+    };
+    auto phrase = [&] {
+        const Verse& v = *verses[next(verses.size())];
+        const std::size_t at = next(v.words.size() - 2);
+        return std::vector<std::string> {v.words[at], v.words[at + 1], v.words[at + 2]};
+    };
+    auto quoted = [](const std::vector<std::string>& p) { return "\"" + p[0] + " " + p[1] + " " + p[2] + "\""; };
+    int compared = 0;
+    for (int i = 0; i < 300; ++i) {
+        const std::string a = word(), b = word();
+        const std::vector<std::string> p = phrase();
+        std::string query;
+        std::function<bool(const Verse&)> holds;
+        switch (i % 8) {
+        case 0:
+            query = a;
+            holds = [=](const Verse& v) { return has(v, a); };
+            break;
+        case 1:
+            query = a + " " + b;
+            holds = [=](const Verse& v) { return has(v, a) && has(v, b); };
+            break;
+        case 2:
+            query = a + " OR " + b;
+            holds = [=](const Verse& v) { return has(v, a) || has(v, b); };
+            break;
+        case 3:
+            query = a + " OR " + quoted(p);
+            holds = [=](const Verse& v) { return has(v, a) || hasPhrase(v, p); };
+            break;
+        case 4:
+            query = quoted(p) + " | " + a;
+            holds = [=](const Verse& v) { return has(v, a) || hasPhrase(v, p); };
+            break;
+        case 5:
+            query = quoted(p);
+            holds = [=](const Verse& v) { return hasPhrase(v, p); };
+            break;
+        case 6:
+            query = a + " -" + b;
+            holds = [=](const Verse& v) { return has(v, a) && !has(v, b); };
+            break;
+        default: {
+            const std::string pattern = a.substr(0, 3) + "*";
+            query = pattern + " " + b;
+            holds = [=](const Verse& v) { return hasMatch(v, pattern) && has(v, b); };
+            break;
+        }
+        }
+        const std::set<uint32_t> want = expected(holds);
+        EXPECT_TRUE(found(query) == want) << query << ": " << describe(found(query), want);
+        ++compared;
+    }
+    EXPECT_EQ(compared, 300);
+}
+
 TEST_F(KjvSearch, StrongsNumbersAndTaggedWords)
 {
     for (const char* n : {"G26", "H430", "G2424", "H3068"})
