@@ -75,12 +75,14 @@ CutNode cutNode(const TvkNode& node)
             }
             if (!pieces.empty() && trailing)
                 pieces.back().blankAfter = true;
-            // A number tags every word of its run ("love ye" both carry G25), so that a word tied to
-            // the number finds each of them.
+            size_t lastWord = pieces.size();
+            for (size_t i = 0; i < pieces.size(); ++i)
+                if (pieces[i].type == Piece::Word)
+                    lastWord = i;
             for (size_t i = 0; i < pieces.size(); ++i) {
                 out.pieces.push_back(pieces[i]);
                 out.strongsAfter.emplace_back();
-                if (pieces[i].type == Piece::Word)
+                if (i == lastWord)
                     out.strongsAfter.back() = run.strongs;
             }
             pendingBlank = trailing;

@@ -30,7 +30,7 @@ constexpr uint32_t kValueNow = 63, kValueVerse = 116;
 
 struct TvkRun {
     std::string text;
-    std::vector<std::string> strongs;  // "H430", "G26", "H1234a": follow each word of the run
+    std::vector<std::string> strongs;  // "H430", "G26", "H1234a": follow the run's last word
     std::vector<uint8_t> reference;    // when not empty: an embedded Bible reference (a compact
                                        // record, its length field first) shown in place of `text`
 };
