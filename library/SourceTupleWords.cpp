@@ -18,6 +18,7 @@
 #include "render/cHTMLRenderConfiguration.h"
 #include "search/core/BitVector.h"
 #include "search/core/TextFolding.h"
+#include "search/core/WildcardPattern.h"
 #include "userdata/cBookmark.h"
 #include "userdata/cBookmarkMgr.h"
 #include "userdata/cCategory.h"
@@ -184,9 +185,15 @@ std::vector<quint32> SourceTupleWords::markedWordNumbersFoldingTo(const std::u16
         }
     });
     std::vector<quint32> numbers;
-    const auto [first, last] = m_markedWords.equal_range(folded);
-    for (auto it = first; it != last; ++it)
-        numbers.push_back(it->second);
+    if (hasWildcard(folded)) {
+        for (const auto& [key, number] : m_markedWords)
+            if (wildcardMatch(folded, key, false))
+                numbers.push_back(number);
+    } else {
+        const auto [first, last] = m_markedWords.equal_range(folded);
+        for (auto it = first; it != last; ++it)
+            numbers.push_back(it->second);
+    }
     std::sort(numbers.begin(), numbers.end());
     return numbers;
 }

@@ -32,7 +32,8 @@ public:
     bool isPhrasePresent(const cSearchWordList& phrase, quint32 section) const;
     // The numbers of the main word list's words that carry accents or other marks and read as
     // `folded` once reduced to base letters in lower case ("corazón" for "corazon"), so that a word
-    // typed with or without its accents finds the same verses. Built once, on first use.
+    // typed with or without its accents finds the same verses. `folded` may be a pattern with
+    // wildcards ("cora*"): then every such word whose plain form it matches. Built once, on first use.
     std::vector<quint32> markedWordNumbersFoldingTo(const std::u16string& folded) const;
     QString plainTextSearchResultTitleForSection(quint32 section) const;
     QString htmlSearchResultTextForSection(quint32 section, const cSearchWordList* markWords, quint32 style) const;

@@ -74,6 +74,16 @@ std::u16string lower(const std::u16string& s)
     return out;
 }
 
+std::u16string straight(const std::u16string& s)
+{
+    return TextFolding::withApostrophe(s, TextFolding::kStraightApostrophe);
+}
+
+std::u16string foldedLower(const std::u16string& s)
+{
+    return lower(straight(TextFolding::foldToBaseLetters(s)));
+}
+
 std::u16string soundKey(const std::u16string& word)
 {
     return lower(TextFolding::utf8ToUtf16(metaphoneKey(std::u16string_view(word))));
@@ -295,6 +305,12 @@ std::unique_ptr<BitVector> termHits(
                 book.resultsFromMainConcordanceForWord(w, *v);
                 unite(hits, orNull(std::move(v)));
             }
+            // Accented words whose plain letters match: "cora*" finds "corazón".
+            for (const uint32_t n : book.markedWordNumbersFoldingTo(foldedLower(word))) {
+                auto v = std::make_unique<BitVector>(size);
+                book.resultsFromMainConcordanceForWordNum(n, *v);
+                unite(hits, orNull(std::move(v)));
+            }
         }
     } else if (!word.empty()) {
         hits = plainWordHits(word, book, options, size);
@@ -434,6 +450,9 @@ std::unique_ptr<SearchWordListRef> makeSearchWordList(
             const bool pattern = hasWildcard(word);
             if (pattern) {
                 add(word, kSearchNoWord, false, attr);
+                if (!notes)
+                    for (const uint32_t n : book.markedWordNumbersFoldingTo(foldedLower(word)))
+                        add(word, n, false, attr);
             } else if (form == kWordFormExact) {
                 const std::vector<std::u16string> forms = lookupForms(word, notes);
                 if (notes) {
@@ -567,16 +586,6 @@ std::vector<std::u16string> tokens(const std::u16string& text)
 }
 
 // Apostrophes compare alike in notes: every form is made straight.
-std::u16string straight(const std::u16string& s)
-{
-    return TextFolding::withApostrophe(s, TextFolding::kStraightApostrophe);
-}
-
-std::u16string foldedLower(const std::u16string& s)
-{
-    return lower(straight(TextFolding::foldToBaseLetters(s)));
-}
-
 // A form of a word list against one token of a note. The notes run has put the note's text into the
 // word form of the search (its words replaced by their stems, or by their sound keys), so a derived
 // form ("@" and a stem, "$" and a sound key) is compared without its prefix.

@@ -57,7 +57,8 @@ public:
     virtual uint32_t metaphoneWordNumberForString(const std::u16string& key) const = 0;
     virtual uint32_t stemmerWordNumberForString(const std::u16string& stem) const = 0;
     // The numbers of the words that carry marks (accents) and read as `folded` (base letters, lower
-    // case) without them; none where the book has no such word.
+    // case) without them, or whose plain form a pattern with wildcards matches; none where the book
+    // has no such word.
     virtual std::vector<uint32_t> markedWordNumbersFoldingTo(const std::u16string& folded) const
     {
         (void)folded;

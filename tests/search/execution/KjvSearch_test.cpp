@@ -154,13 +154,14 @@ std::map<uint32_t, Verse> readExport(const std::string& path)
 
 class KjvSearch : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
+    static void SetUpTestSuite() { openBook("KJV.tvk", "engKJV2006eb.imp"); }
+    static void openBook(const std::string& name, const std::string& source)
     {
-        if (!std::filesystem::exists(kBuild + "/library/KJV.tvk") ||
-            !std::filesystem::exists(kBuild + "/library-src/engKJV2006eb.imp"))
+        if (!std::filesystem::exists(kBuild + "/library/" + name) ||
+            !std::filesystem::exists(kBuild + "/library-src/" + source))
             return;
-        s_book = SourceTupleSearchBook::openFile(kBuild + "/library/KJV.tvk");
-        s_verses = readExport(kBuild + "/library-src/engKJV2006eb.imp");
+        s_book = SourceTupleSearchBook::openFile(kBuild + "/library/" + name);
+        s_verses = readExport(kBuild + "/library-src/" + source);
         auto* doc = static_cast<cBookDoc*>(s_book->document());
         for (uint32_t s = 1; s < s_book->numSections(); ++s) {
             const uint32_t k = doc->bibleKeyForSection(s);
@@ -181,13 +182,14 @@ protected:
     }
 
     // The verse keys a run finds.
-    static std::set<uint32_t> found(
-        const std::string& query, const char* interpretation = "all", const char* wordform = "exact")
+    static std::set<uint32_t> found(const std::string& query, const char* interpretation = "all",
+        const char* wordform = "exact", const char16_t* limits = u"")
     {
         SearchSpecification parsed(TextFolding::utf8ToUtf16(query));
         SearchOptions options;
         options.interpretation = interpretation;
         options.wordform = wordform;
+        options.searchlimits = limits;
         std::set<uint32_t> keys;
         const std::unique_ptr<BitVector> hits = searchrun::searchResults(parsed, *s_book, options, 1);
         if (hits == nullptr)
@@ -223,6 +225,8 @@ protected:
                 return true;
         return false;
     }
+
+    static void compareGeneratedQueries(uint64_t seed, int count);
 
     static std::shared_ptr<SourceTupleSearchBook> s_book;
     static std::map<uint32_t, Verse> s_verses;
@@ -389,82 +393,191 @@ TEST_F(KjvSearch, WildcardsMatchWholeWords)
     EXPECT_EQ(creation->count(true), 34u);
 }
 
-// A few hundred queries of every documented form, made from the book's own words and numbers, each
-// against the verses a plain reading of the source text gives.
-TEST_F(KjvSearch, GeneratedQueriesOfEveryFormAgreeWithThePlainReading)
+namespace {
+
+// A word as it reads once its accents are gone: decomposed, marks dropped, lower case.
+std::string plainLetters(const std::string& word)
 {
-    std::vector<const Verse*> verses;
-    for (const auto& [k, v] : s_verses)
+    const QString decomposed = QString::fromUtf8(word.c_str()).normalized(QString::NormalizationForm_D);
+    QString plain;
+    for (const QChar c : decomposed)
+        if (!c.isMark())
+            plain += c.toLower();
+    return plain.toStdString();
+}
+
+}  // namespace
+
+// A few hundred queries of every documented form, made from the book's own words and numbers, each
+// against the verses a plain reading of the source text gives. A word matches whatever it reads as
+// without its accents, as the reader promises.
+void KjvSearch::compareGeneratedQueries(uint64_t seed, int count)
+{
+    std::map<uint32_t, std::vector<std::string>> plainWords;
+    std::vector<const Verse*> verses, tagged;
+    for (const auto& [k, v] : s_verses) {
+        for (const std::string& w : v.words)
+            plainWords[k].push_back(plainLetters(w));
         if (v.words.size() >= 4)
             verses.push_back(&v);
-    uint64_t seed = 20261210;
+        if (!v.tagged.empty())
+            tagged.push_back(&v);
+    }
     auto next = [&](std::size_t n) {
         seed = seed * 6364136223846793005ull + 1442695040888963407ull;
         return std::size_t((seed >> 33) % n);
+    };
+    auto usable = [](const std::string& w) {
+        return w.size() >= 3 && w.find('\'') == std::string::npos && w.find("\u2019") == std::string::npos &&
+            !std::any_of(w.begin(), w.end(), [](char c) { return c >= '0' && c <= '9'; }) &&
+            !SearchSpecification::isStopWord(TextFolding::utf8ToUtf16(w));
     };
     // Words of three letters or more that are no stop word, so that each interpretation reads them alike.
     auto word = [&] {
         for (;;) {
             const Verse& v = *verses[next(verses.size())];
             const std::string& w = v.words[next(v.words.size())];
-            if (w.size() >= 3 && w.find('\'') == std::string::npos &&
-                !SearchSpecification::isStopWord(TextFolding::utf8ToUtf16(w)))
+            if (usable(w))
                 return w;
         }
     };
-    auto phrase = [&] {
-        const Verse& v = *verses[next(verses.size())];
-        const std::size_t at = next(v.words.size() - 2);
-        return std::vector<std::string> {v.words[at], v.words[at + 1], v.words[at + 2]};
+    // Two or three words side by side in one verse.
+    auto run = [&](std::size_t n) {
+        for (;;) {
+            const Verse& v = *verses[next(verses.size())];
+            const std::size_t at = next(v.words.size() - n + 1);
+            const std::vector<std::string> r(v.words.begin() + long(at), v.words.begin() + long(at + n));
+            if (std::all_of(r.begin(), r.end(), [](const std::string& w) {
+                    return w.find('\'') == std::string::npos && w.find("\u2019") == std::string::npos;
+                }))
+                return r;
+        }
     };
     auto quoted = [](const std::vector<std::string>& p) { return "\"" + p[0] + " " + p[1] + " " + p[2] + "\""; };
-    int compared = 0;
-    for (int i = 0; i < 300; ++i) {
+    auto in = [&](uint32_t k, const std::vector<std::string>& phrase) {
+        std::vector<std::string> want;
+        for (const std::string& w : phrase)
+            want.push_back(plainLetters(w));
+        const std::vector<std::string>& words = plainWords[k];
+        return std::search(words.begin(), words.end(), want.begin(), want.end()) != words.end();
+    };
+    auto matches = [&](uint32_t k, const std::string& pattern) {
+        const std::u16string p = TextFolding::utf8ToUtf16(pattern);
+        const std::vector<std::string>& words = plainWords[k];
+        return std::any_of(words.begin(), words.end(),
+            [&](const std::string& w) { return wildcardMatch(p, TextFolding::utf8ToUtf16(w), false); });
+    };
+    struct Limit {
+        const char16_t* text;
+        uint32_t first, last;  // book, chapter << 8
+    };
+    const Limit limits[] = {{u"Genesis-Deuteronomy", 1u << 16, (5u << 16) | 0xFF00},
+        {u"Psalms", 19u << 16, (19u << 16) | 0xFF00}, {u"Matthew-John", 40u << 16, (43u << 16) | 0xFF00},
+        {u"Romans 1-8", (45u << 16) | (1 << 8), (45u << 16) | (8 << 8)}};
+    const bool numbered = !tagged.empty();
+    for (int i = 0; i < count; ++i) {
         const std::string a = word(), b = word();
-        const std::vector<std::string> p = phrase();
+        const std::vector<std::string> p = run(3), pair = run(2);
         std::string query;
-        std::function<bool(const Verse&)> holds;
-        switch (i % 8) {
+        const char16_t* limit = u"";
+        std::function<bool(uint32_t, const Verse&)> holds;
+        switch (i % (numbered ? 13 : 11)) {
         case 0:
             query = a;
-            holds = [=](const Verse& v) { return has(v, a); };
+            holds = [&, a](uint32_t k, const Verse&) { return in(k, {a}); };
             break;
         case 1:
             query = a + " " + b;
-            holds = [=](const Verse& v) { return has(v, a) && has(v, b); };
+            holds = [&, a, b](uint32_t k, const Verse&) { return in(k, {a}) && in(k, {b}); };
             break;
         case 2:
             query = a + " OR " + b;
-            holds = [=](const Verse& v) { return has(v, a) || has(v, b); };
+            holds = [&, a, b](uint32_t k, const Verse&) { return in(k, {a}) || in(k, {b}); };
             break;
         case 3:
             query = a + " OR " + quoted(p);
-            holds = [=](const Verse& v) { return has(v, a) || hasPhrase(v, p); };
+            holds = [&, a, p](uint32_t k, const Verse&) { return in(k, {a}) || in(k, p); };
             break;
         case 4:
             query = quoted(p) + " | " + a;
-            holds = [=](const Verse& v) { return has(v, a) || hasPhrase(v, p); };
+            holds = [&, a, p](uint32_t k, const Verse&) { return in(k, {a}) || in(k, p); };
             break;
         case 5:
             query = quoted(p);
-            holds = [=](const Verse& v) { return hasPhrase(v, p); };
+            holds = [&, p](uint32_t k, const Verse&) { return in(k, p); };
             break;
         case 6:
             query = a + " -" + b;
-            holds = [=](const Verse& v) { return has(v, a) && !has(v, b); };
+            holds = [&, a, b](uint32_t k, const Verse&) { return in(k, {a}) && !in(k, {b}); };
             break;
-        default: {
-            const std::string pattern = a.substr(0, 3) + "*";
+        case 7: {
+            const std::string stem = plainLetters(a).substr(0, 3);
+            if (!std::all_of(stem.begin(), stem.end(), [](char c) { return c >= 'a' && c <= 'z'; }))
+                continue;
+            const std::string pattern = stem + "*";
             query = pattern + " " + b;
-            holds = [=](const Verse& v) { return hasMatch(v, pattern) && has(v, b); };
+            holds = [&, pattern, b](uint32_t k, const Verse&) { return matches(k, pattern) && in(k, {b}); };
+            break;
+        }
+        case 8:
+            // Two words joined by a hyphen are the two side by side, alone or beside another word.
+            query = pair[0] + "-" + pair[1] + (i % 2 ? "" : " OR " + a);
+            holds = [&, pair, a, i](uint32_t k, const Verse&) { return in(k, pair) || (i % 2 == 0 && in(k, {a})); };
+            break;
+        case 9:
+            // A word typed without its accents, or with them.
+            query = i % 2 ? plainLetters(a) : a;
+            holds = [&, a](uint32_t k, const Verse&) { return in(k, {a}); };
+            break;
+        case 10: {
+            const Limit& l = limits[next(std::size(limits))];
+            query = a;
+            limit = l.text;
+            holds = [&, a, l](uint32_t k, const Verse&) { return k >= l.first && k <= (l.last | 0xFF) && in(k, {a}); };
+            break;
+        }
+        case 11: {
+            const Verse& v = *tagged[next(tagged.size())];
+            const std::string n = *std::next(v.strongs.begin(), long(next(v.strongs.size())));
+            query = n;
+            holds = [n](uint32_t, const Verse& v) { return v.strongs.count(n) > 0; };
+            break;
+        }
+        default: {
+            const Verse& v = *tagged[next(tagged.size())];
+            const auto t = *std::next(v.tagged.begin(), long(next(v.tagged.size())));
+            query = t.first + ":" + t.second;
+            holds = [t](uint32_t, const Verse& v) {
+                return std::any_of(v.tagged.begin(), v.tagged.end(), [&](const auto& u) {
+                    return u.second == t.second && plainLetters(u.first) == plainLetters(t.first);
+                });
+            };
             break;
         }
         }
-        const std::set<uint32_t> want = expected(holds);
-        EXPECT_TRUE(found(query) == want) << query << ": " << describe(found(query), want);
-        ++compared;
+        std::set<uint32_t> want;
+        for (const auto& [k, v] : s_verses)
+            if (holds(k, v))
+                want.insert(k);
+        const std::set<uint32_t> got = found(query, "all", "exact", limit);
+        EXPECT_TRUE(got == want) << query << " " << TextFolding::utf16ToUtf8(limit) << ": " << describe(got, want);
     }
-    EXPECT_EQ(compared, 300);
+}
+
+TEST_F(KjvSearch, GeneratedQueriesOfEveryFormAgreeWithThePlainReading)
+{
+    compareGeneratedQueries(20261210, 390);
+}
+
+// The same forms over the Spanish Bible, whose words carry accents and Strong's numbers too.
+class Rv1909Search : public KjvSearch {
+protected:
+    static void SetUpTestSuite() { openBook("RV1909.tvk", "spaRV1909eb.imp"); }
+};
+
+TEST_F(Rv1909Search, GeneratedQueriesOfEveryFormAgreeWithThePlainReading)
+{
+    compareGeneratedQueries(20261211, 390);
 }
 
 TEST_F(KjvSearch, StrongsNumbersAndTaggedWords)
