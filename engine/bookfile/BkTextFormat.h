@@ -18,6 +18,8 @@
 //           0xC8 L [u32 when L = 0] + L bytes: compact reference record,
 //           0xCB u16 language run, 0xCC u16 [u8] Strong's Hebrew, 0xCD u16 Strong's Greek,
 //           0xCE end of section, 0xCF d u16 [u32], 0xD0 as 0xCF then two more values,
+//           0xC5 (right after a word) the word shares the Strong's numbers and attributes of the
+//           next word (a number over "love ye" is written once, after "ye"; shown nowhere),
 //           0xE0-0xEF capitalisation (k = low three bits; k == 7: a u32 mask follows, for every such
 //           byte), 0xF0-0xF7 no blank before, 0xFF n + n literal bytes, 0xF8-0xFE invalid.
 //
@@ -48,7 +50,8 @@ constexpr uint8_t kPunctEscapeNibble = 0x0F;
 
 constexpr uint8_t kPhraseOff = 0xC1, kPhraseOn = 0xC2, kBracketOpen = 0xC3, kBracketClose = 0xC4,
                   kBracketOpenAlt = 0xC7, kReference = 0xC8, kLanguage = 0xCB, kStrongsHebrew = 0xCC,
-                  kStrongsGreek = 0xCD, kEndOfSection = 0xCE, kAttribute = 0xCF, kAttributeWithTexts = 0xD0;
+                  kStrongsGreek = 0xCD, kEndOfSection = 0xCE, kAttribute = 0xCF, kAttributeWithTexts = 0xD0,
+                  kTagsOfNextWord = 0xC5;
 constexpr uint8_t kCapitalFirst = 0xE0, kCapitalLast = 0xEF;
 constexpr uint8_t kCapitalAll = 1, kCapitalInitial = 2, kCapitalHyphenated = 4, kCapitalMask = 7;
 constexpr uint8_t kNoBlankFirst = 0xF0, kNoBlankLast = 0xF7;

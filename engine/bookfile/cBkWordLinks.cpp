@@ -200,7 +200,7 @@ bool cBkWordLinks::tokensMatchAttributeTerm(const std::u16string& term, uint32_t
 
     bool matched = false;
     cBkTextToken t;
-    uint32_t p = position;
+    uint32_t p = tagsAfterWord(position);
     while (!matched && m_reader.read(p, t) && (t.isStrongs() || t.isAttribute())) {
         std::u16string text;
         if (t.isStrongs()) {
@@ -217,6 +217,29 @@ bool cBkWordLinks::tokensMatchAttributeTerm(const std::u16string& term, uint32_t
                                 : matchSearchPattern(T.c_str(), text.c_str(), 0) || equalIgnoringCase(F, folded(text));
     }
     return matched != negate;
+}
+
+uint32_t cBkWordLinks::tagsAfterWord(uint32_t position)
+{
+    cBkTextToken t;
+    uint32_t p = position;
+    bool tied = false;
+    for (uint32_t steps = 0; steps < kMostTiedTokens; ++steps) {
+        if (!m_reader.read(p, t))
+            return tied ? position : p;
+        if (t.lead == kTagsOfNextWord) {
+            tied = true;
+        } else if (!tied) {
+            return p;
+        } else if (t.isWord()) {
+            tied = false;
+        } else if (!t.isPunctuation() && !(t.lead >= kCapitalFirst && t.lead <= kCapitalLast) &&
+            !(t.lead >= kNoBlankFirst && t.lead <= kNoBlankLast)) {
+            return position;  // a tie broken by other markup (a reference, the section's end): no tokens
+        }
+        p = t.next();
+    }
+    return position;
 }
 
 bool cBkWordLinks::matchWordAttributes(const std::u16string& term, std::vector<int32_t>& D)

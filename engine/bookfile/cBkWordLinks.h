@@ -2,7 +2,9 @@
 // does a word of the text match an item of a search word list, does a phrase occur in a section,
 // which attribute definitions a word-attribute term addresses, and which Strong's numbers and word
 // attributes a word carries. A word's Strong's numbers and attributes are the 0xCC/0xCD and
-// 0xCF/0xD0 tokens that directly follow its token.
+// 0xCF/0xD0 tokens that directly follow its token; for a search term, a word tied to the next by
+// kTagsOfNextWord also carries those of the next word (a number over several words is written once,
+// after the last of them, which is where the page shows it).
 //
 // A cBkWordLinks is a short-lived view of one open book file; any thread may make one. Everything
 // reads through the text and word-list storages, which take their own locks; the phrase test reads a
@@ -52,7 +54,14 @@ public:
     bool wordMatchesSearchItem(const cSearchWordList& list, uint32_t item, uint32_t w, const std::u16string* word,
         uint32_t afterWord, uint32_t* formIndex = nullptr);
     // Whether a Strong's or attribute token that follows `position` matches the term ("-" negates).
+    // A word followed by kTagsOfNextWord carries the tokens of the next word (see tagsAfterWord).
     bool tokensMatchAttributeTerm(const std::u16string& term, uint32_t position);
+    // Where the Strong's and attribute tokens of the word that ends at `position` stand: there, or,
+    // when the word is tied to the next one by kTagsOfNextWord, after the last word of the tie.
+    // A tie that reaches no word within kMostTiedTokens tokens leaves the word without tokens (the
+    // answer is then `position`, where a tie code stands).
+    uint32_t tagsAfterWord(uint32_t position);
+    static constexpr uint32_t kMostTiedTokens = 256;
     // The definitions a term addresses (by the longest matching search prefix, else every prefix-less
     // definition whose word list holds the term); true when there is at least one.
     bool matchWordAttributes(const std::u16string& term, std::vector<int32_t>& definitions);

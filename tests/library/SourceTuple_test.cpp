@@ -443,6 +443,21 @@ TEST(SourceTuple, ReadingsOfADevotional)
     ASSERT_NE(0xFFFFFFFFu, first);
     EXPECT_EQ(1u, daily->readings().readingNumberForSection(first));
     EXPECT_EQ(0xFFFFFFFFu, daily->readings().sectionForReadingNumber(100000));
+    // The verse index finds the reading that reads a verse, as the navigator asks: the 2 February
+    // reading (the 33rd) reads Psalms 22:31-24:3, the first Psalms 1:1.
+    const std::pair<const char*, quint32> cases[] = {
+        {"Psalms 23:1", 33}, {"Psalms 22:31", 33}, {"Psalms 24:3", 33}, {"Psalms 1:1", 1}};
+    for (const auto& [text, reading] : cases) {
+        BibleRef verse;
+        ASSERT_TRUE(verse.parse(QString::fromLatin1(text)));
+        BitVector hits;
+        EXPECT_EQ(1u, daily->words().resultsFromVerseReferenceConcordanceForVerse(verse, hits)) << text;
+        ASSERT_EQ(1u, hits.count(true)) << text;
+        EXPECT_EQ(reading, daily->readings().readingNumberForSection(hits.first(true))) << text;
+    }
+    const quint32 february2 = daily->readings().sectionForReadingNumber(33);
+    EXPECT_TRUE(daily->locations().getPositionNameForTitleBar(february2).contains(QStringLiteral("February 2")))
+        << daily->locations().getPositionNameForTitleBar(february2).toStdString();
 }
 
 TEST(SourceTuple, WithoutADocumentEveryAnswerIsNeutral)

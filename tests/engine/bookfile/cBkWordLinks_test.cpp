@@ -161,6 +161,71 @@ TEST(WordLinks, AttributeTermsFollowTheWord)
     EXPECT_EQ(1u, form);
 }
 
+TEST(WordLinks, AWordTiedToTheNextCarriesItsNumbersForSearchOnly)
+{
+    // "love" 0xC5 "a" 0xC5 "," 0xF0 0xE2 "b" G26 "the" | "x" 0xC5 (reference) "a" G27 | "loved" 0xC5 end.
+    Bytes t = wordsOf({"love"});
+    t.push_back(0xC5);
+    wordToken(t, W("a"));
+    t.push_back(0xC5);
+    punctToken(t, 0);  // ","
+    t.insert(t.end(), {0xF0, 0xE2});
+    wordToken(t, W("b"));
+    t.insert(t.end(), {0xCD, 0x00, 0xD0});  // G26
+    wordToken(t, W("the"));
+    wordToken(t, W("x"));
+    t.insert(t.end(), {0xC5, 0xC8, 0x04, 0x00, 43, 3, 16});
+    wordToken(t, W("a"));
+    t.insert(t.end(), {0xCD, 0x00, 0xD8});  // G27
+    wordToken(t, W("loved"));
+    t.insert(t.end(), {0xC5, 0xCE});
+    TextTestBook book(textBookOf(t));
+    cBkWordLinks links(book.book);
+    // Positions after each word: love 6, a 9, b 16, the 21, x 23, a 32, loved 37.
+    for (uint32_t after : {6u, 9u, 16u})
+        EXPECT_TRUE(links.tokensMatchAttributeTerm(u"G26", after)) << after;
+    EXPECT_FALSE(links.tokensMatchAttributeTerm(u"-G26", 6));
+    EXPECT_FALSE(links.tokensMatchAttributeTerm(u"G26", 21));  // "the" is not tied
+    EXPECT_FALSE(links.tokensMatchAttributeTerm(u"G27", 23));  // a reference breaks the tie
+    EXPECT_TRUE(links.tokensMatchAttributeTerm(u"G27", 32));
+    EXPECT_FALSE(links.tokensMatchAttributeTerm(u"G26", 37));  // a tie at the section's end
+    EXPECT_TRUE(links.tokensMatchAttributeTerm(u"-G26", 37));
+    cSearchWordList love;
+    add(love, u"love", u"G26");
+    EXPECT_TRUE(links.isPhrasePresentInSection(0, love));
+    cSearchWordList phrase;
+    add(phrase, u"love", u"G26");
+    add(phrase, u"a", u"G26");
+    add(phrase, u"b");
+    EXPECT_TRUE(links.isPhrasePresentInSection(0, phrase));
+    cSearchWordList loved;
+    add(loved, u"loved", u"G26");
+    EXPECT_FALSE(links.isPhrasePresentInSection(0, loved));
+
+    // The page shows the number once, after the last word, and nothing for the tie codes.
+    std::string shown;
+    cBkSectionTextWriter::renderTextRangeToHTML(book.book, 4, false, nullptr, shown);
+    std::string words;
+    for (char c : shown)
+        if (c != '\x01')
+            words += c;
+    EXPECT_EQ(words.rfind("love a,B\x05g26 the x", 0), 0u) << words;
+    EXPECT_EQ(words.find("g26"), words.rfind("g26")) << words;
+
+    // A tie that runs on and on reaches no number: the walk is bounded.
+    Bytes chain;
+    for (int i = 0; i < 400; ++i) {
+        wordToken(chain, W("love"));
+        chain.push_back(0xC5);
+    }
+    wordToken(chain, W("b"));
+    chain.insert(chain.end(), {0xCD, 0x00, 0xD0, 0xCE});
+    TextTestBook longTie(textBookOf(chain));
+    cBkWordLinks longLinks(longTie.book);
+    EXPECT_FALSE(longLinks.tokensMatchAttributeTerm(u"G26", 6));
+    EXPECT_TRUE(longLinks.tokensMatchAttributeTerm(u"G26", 4 + 3 * 399 + 2));
+}
+
 TEST(WordLinks, AttributeTermsThroughDefinitions)
 {
     Bytes t = wordsOf({"love"});

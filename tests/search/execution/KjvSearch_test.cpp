@@ -31,7 +31,7 @@ const std::string kBuild = QS_BINARY_DIR;
 struct Verse {
     std::vector<std::string> words;  // lower-cased, outside notes
     std::set<std::string> strongs;   // "G26", "H430"
-    // (last word of a tagged element, number), once per element
+    // (word of a tagged element, number), once per word of the element
     std::multiset<std::pair<std::string, std::string>> tagged;
 };
 
@@ -103,8 +103,8 @@ Verse readVerse(const std::string& markup)
                 const std::vector<std::string> inside = splitWords(plain.substr(start));
                 for (const std::string& n : numbers) {
                     v.strongs.insert(n);
-                    if (!inside.empty())
-                        v.tagged.insert({inside.back(), n});
+                    for (const std::string& w : inside)
+                        v.tagged.insert({w, n});
                 }
             }
         }
@@ -589,6 +589,11 @@ TEST_F(KjvSearch, StrongsNumbersAndTaggedWords)
     // A word that must carry the number, in either order.
     const auto tagged = expected([](const Verse& v) { return v.tagged.count({"love", "G26"}) > 0; });
     EXPECT_SAME(found("love:G26"), tagged);
+    // Every word of a tag carries its number: "love ye" in Luke 6:35 is tagged G25 as a whole.
+    const auto g25 = expected([](const Verse& v) { return v.tagged.count({"love", "G25"}) > 0; });
+    EXPECT_TRUE(g25.count((42u << 16) | (6 << 8) | 35)) << "Luke 6:35";
+    EXPECT_SAME(found("love:G25"), g25);
+    EXPECT_SAME(found("ye:G25"), expected([](const Verse& v) { return v.tagged.count({"ye", "G25"}) > 0; }));
     EXPECT_SAME(found("love:g0026"), tagged);
     EXPECT_SAME(found("G26:love"), tagged);
     EXPECT_SAME(found("*:G26"), found("G26"));

@@ -495,6 +495,25 @@ TEST(TvkModuleImport, DevotionalHas365ReadingsInOrder)
     EXPECT_NE(all.find("Psalms 2:6 Verse 26"), std::string::npos);
     EXPECT_LT(all.find("Verse 16"), all.find("Verse 21"));
     EXPECT_EQ(r.section(b.file.dateSync().sectionOfReading(364)).text.rfind("December 31", 0), 0u);
+    // The verse index finds each verse's reading, and only it; a verse no reading reads, nothing.
+    ASSERT_NE(b.file.verseIndex(), nullptr);
+    const auto indexed = [&](const std::string& key) {
+        return bookreading::concordanceSections(*b.file.verseIndex()->words, *b.file.verseIndex()->concordance, key);
+    };
+    for (int c = 1; c <= 2; ++c)
+        for (int v = 1; v <= 6; ++v) {
+            const std::string shown = "Psalms " + std::to_string(c) + ":" + std::to_string(v) + " Verse";
+            std::set<uint32_t> readers;
+            for (uint32_t i = 0; i < 365; ++i) {
+                const uint32_t s = b.file.dateSync().sectionOfReading(i);
+                if (r.section(s).text.find(shown) != std::string::npos)
+                    readers.insert(s);
+            }
+            const std::string key = BkSyncFormat::verseKeyText((19u << 16) | (uint32_t(c) << 8) | uint32_t(v));
+            EXPECT_EQ(readers.size(), 1u) << shown;
+            EXPECT_EQ(indexed(key), readers) << key;
+        }
+    EXPECT_TRUE(indexed(BkSyncFormat::verseKeyText((19u << 16) | (1u << 8) | 7u)).empty());
 }
 
 TEST(TvkModuleImport, ReferenceTablesTravelWithTheBible)

@@ -8,7 +8,10 @@
 #include <string>
 
 #include "engine/bookfile/BkSyncFormat.h"
+#include "engine/bookfile/cBkSectionTextWriter.h"
 #include "engine/bookfile/cBkVerseSyncStg.h"
+#include "engine/bookfile/cBkWordLinks.h"
+#include "search/core/cSearchWordList.h"
 #include "tests/tools/import/BookReading.h"
 #include "tools/tvkbuild/import/cTvkRichBook.h"
 
@@ -103,6 +106,28 @@ TEST(TvkRichBook, BibleReadsBackWithMarkupStrongsAndPairs)
     EXPECT_TRUE(s1.words[5].inWoc);                                        // "Let"
     EXPECT_EQ(s1.words[7].strongs, (std::vector<std::string> {"H1961"}));  // after the run's last word
     EXPECT_TRUE(s1.words.back().inNote);
+    // Every word of the run carries the number for a search ("let:H1961" as well as "be:H1961"),
+    // while the page shows it once, after the run.
+    cBkWordLinks links(t.file);
+    for (const char16_t* w : {u"let", u"there", u"be", u"said", u"light"}) {
+        cSearchWordList one;
+        one.appendItem(w, AnItem::kNoWordNumber, false, u"H1961");
+        const bool tagged = std::u16string(w) != u"said" && std::u16string(w) != u"light";
+        EXPECT_EQ(links.isPhrasePresentInSection(2, one), tagged) << BkText::utf16ToUtf8(w);
+    }
+    cBkTextRangeOptions whole;
+    uint32_t start, end;
+    links.sectionRange(2, start, whole.endPosition);
+    end = whole.endPosition;
+    ASSERT_LT(start, end);
+    std::string shown;
+    cBkSectionTextWriter::renderTextRangeToHTML(t.file, start, false, nullptr, shown, &whole);
+    std::string plain;
+    for (char c : shown)
+        if (c != '\x01')
+            plain += c;
+    EXPECT_NE(plain.find("Let there be\x06h1961"), std::string::npos) << plain;
+    EXPECT_EQ(plain.find("h1961"), plain.rfind("h1961")) << plain;
     const auto s2 = r.section(3);
     EXPECT_EQ(s2.text, "and darkness was upon the deep ");
     EXPECT_TRUE(s2.words[2].inItalic);

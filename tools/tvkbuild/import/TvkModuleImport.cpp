@@ -1404,8 +1404,12 @@ void tvkCompileDevotional(
                 link.runs.back().reference = std::move(record);
                 s.blocks.push_back(TvkNode::element(TvkTag::kP, {std::move(link)}));
             }
+            // The verses the day reads, for the verse index: a verse's readings are found by it, as a
+            // commentary's entries are by the verses their links name.
+            std::vector<uint32_t> covered;
             for (; next < end; ++next) {
                 const TvkBibleVerse& v = *verses[next].second;
+                covered.push_back(v.key);
                 const std::string ref =
                     verses[next].first + " " + std::to_string((v.key >> 8) & 0xFF) + ":" + std::to_string(v.key & 0xFF);
                 std::string text = tvkCollapseSpace(tvkPlainText(v.inlines));
@@ -1413,6 +1417,8 @@ void tvkCompileDevotional(
                     TvkTag::kP, {TvkNode::element(TvkTag::kB, {TvkNode::text(ref)}), TvkNode::text(" " + text)}));
             }
             readings.push_back(book.addSection(std::move(s)));
+            for (const uint32_t key : covered)
+                book.addVerseIndex(key, readings.back());
         }
     }
     book.setReadings(readings, 1, 1);

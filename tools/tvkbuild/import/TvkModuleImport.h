@@ -87,7 +87,8 @@ enum class TvkDictionaryKind { StrongsHebrew, StrongsGreek, Topical };
 void tvkImportDictionary(const std::vector<TvkImpEntry>& entries, TvkDictionaryKind kind, const TvkBookIdentity& id,
     cTvkRichBook& book, TvkImportReport& report);
 
-// 365 readings that walk through the given books of the model in order, the start on January 1.
+// 365 readings that walk through the given books of the model in order, the start on January 1; the
+// verse index finds each reading by the verses it reads.
 void tvkCompileDevotional(
     const TvkBibleModel& model, const std::vector<uint8_t>& books, const TvkBookIdentity& id, cTvkRichBook& book);
 

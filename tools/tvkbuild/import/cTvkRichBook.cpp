@@ -36,6 +36,9 @@ struct Piece {
 struct CutNode {
     std::vector<Piece> pieces;
     std::vector<std::vector<std::string>> strongsAfter;  // parallel to pieces
+    // Parallel to pieces: a word of a tagged run before its last word, which shares the numbers
+    // written after the last (for search; the page shows them once, after the run).
+    std::vector<bool> tiedToNext;
     bool blankBefore = false, blankAfter = false;
     bool inNote = false;  // a footnote's (or a book's or chapter's heading's) words are shown but not indexed
 };
@@ -53,6 +56,7 @@ CutNode cutNode(const TvkNode& node)
                 out.pieces.back().blankAfter = true;
             out.pieces.push_back(std::move(p));
             out.strongsAfter.emplace_back();
+            out.tiedToNext.push_back(false);
             pendingBlank = false;
             continue;
         }
@@ -82,6 +86,7 @@ CutNode cutNode(const TvkNode& node)
             for (size_t i = 0; i < pieces.size(); ++i) {
                 out.pieces.push_back(pieces[i]);
                 out.strongsAfter.emplace_back();
+                out.tiedToNext.push_back(!run.strongs.empty() && pieces[i].type == Piece::Word && i < lastWord);
                 if (i == lastWord)
                     out.strongsAfter.back() = run.strongs;
             }
@@ -273,6 +278,8 @@ std::vector<uint8_t> cTvkRichBook::build() const
                 const uint32_t w = writer.appendWord(tokens, p.piece());
                 if (!c.inNote && (wordSections[w].empty() || wordSections[w].back() != sectionNo))
                     wordSections[w].push_back(sectionNo);
+                if (c.tiedToNext[i])
+                    tokens.push_back(kTagsOfNextWord);
             } else if (p.type == Piece::Reference) {
                 tokens.push_back(kReference);
                 tokens.insert(tokens.end(), p.text.begin(), p.text.end());
