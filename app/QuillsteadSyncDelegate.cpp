@@ -111,6 +111,9 @@ void QuillsteadSyncDelegate::syncCommFinished()
         for (const QString& summary : std::exchange(m_leftOutToSay, {}))
             if (!m_errorsToSay.contains(summary))
                 m_errorsToSay.append(summary);
+        // Said in this answer: the notice line lists them no more.
+        if (std::exchange(m_leftOutOnNotice, false) && m_environment.notice)
+            m_environment.notice({}, {}, {});
         if (m_errorsToSay.isEmpty() && !m_errorInRun && m_environment.toast)
             m_environment.toast(syncFinishedMessage());
     }
@@ -194,8 +197,15 @@ void QuillsteadSyncDelegate::sayLeftOut()
 {
     if (m_leftOutToSay.isEmpty() || !m_environment.notice)
         return;
-    if (m_environment.notice(leftOutNoticeMessage(), m_leftOutToSay.join(QLatin1Char('\n'))))
-        m_leftOutToSay.clear();
+    // Said once the user has closed the notice that listed them; those that come meanwhile join it.
+    const QPointer<QObject> alive(m_alertContext.get());
+    const QStringList said = m_leftOutToSay;
+    m_leftOutOnNotice = m_environment.notice(leftOutNoticeMessage(), said.join(QLatin1Char('\n')), [this, alive, said] {
+        if (!alive)
+            return;
+        m_leftOutOnNotice = false;
+        m_leftOutToSay.removeIf([&said](const QString& summary) { return said.contains(summary); });
+    });
 }
 
 void QuillsteadSyncDelegate::sayErrors()
