@@ -147,6 +147,25 @@ protected:
     }
 
     static QString dataFile(const QString& name) { return QDir(AppFolders::privateDataDirectory()).filePath(name); }
+    // Signed in as the stand-in's demo customer with automatic sync on, syncing with the server at
+    // `port` on this machine; false when the password could not be stored.
+    static bool signInForSync(quint16 port)
+    {
+        UserDefaults& defaults = UserDefaults::standardUserDefaults();
+        defaults.set(SettingsKeys::CustomerID, QStringLiteral("demo@quillstead.test"));
+        defaults.set(SettingsKeys::CustomerIDNum, 10001);
+        defaults.set(SettingsKeys::CredentialsValid, true);
+        defaults.set(SettingsKeys::AutoSyncEnabled, true);
+        qs::cloud::SyncManager::instance().setServer(QStringLiteral("127.0.0.1"), port);
+        return qs::cloud::CustomerPassword::store(QStringLiteral("demo"));
+    }
+    static void signOutOfSync()
+    {
+        UserDefaults& defaults = UserDefaults::standardUserDefaults();
+        defaults.set(SettingsKeys::AutoSyncEnabled, false);
+        defaults.set(SettingsKeys::CredentialsValid, false);
+        qs::cloud::CustomerPassword::clear();
+    }
     // What the window's notice line says (message, then the longer text); empty when it is closed.
     QString noticeSays() const
     {
@@ -1889,14 +1908,8 @@ TEST_F(Shell, SyncNowAgainstAStoppedServerShowsOneAlertWithAutomaticSyncOn)
     const quint16 port = probe.serverPort();
     probe.close();
     QuillsteadAppController& app = launch();
-    UserDefaults& defaults = UserDefaults::standardUserDefaults();
-    defaults.set(SettingsKeys::CustomerID, QStringLiteral("demo@quillstead.test"));
-    defaults.set(SettingsKeys::CustomerIDNum, 10001);
-    defaults.set(SettingsKeys::CredentialsValid, true);
-    defaults.set(SettingsKeys::AutoSyncEnabled, true);
-    ASSERT_TRUE(qs::cloud::CustomerPassword::store(QStringLiteral("demo")));
+    ASSERT_TRUE(signInForSync(port));
     qs::cloud::SyncManager& engine = qs::cloud::SyncManager::instance();
-    engine.setServer(QStringLiteral("127.0.0.1"), port);
     QStringList errors;
     NotificationCenter::defaultCenter().addObserver(&errors, AppNotifications::qsSyncErrorOccurredNotification,
         [&errors](Notification& n) { errors.append(n.userInfo.value(QStringLiteral("message")).toString()); });
@@ -1915,9 +1928,7 @@ TEST_F(Shell, SyncNowAgainstAStoppedServerShowsOneAlertWithAutomaticSyncOn)
     EXPECT_EQ(s_alerts->shown()[0].messageText, errors.value(0));
 
     NotificationCenter::defaultCenter().removeObserver(&errors);
-    defaults.set(SettingsKeys::AutoSyncEnabled, false);
-    defaults.set(SettingsKeys::CredentialsValid, false);
-    qs::cloud::CustomerPassword::clear();
+    signOutOfSync();
     quit();
 }
 
@@ -1976,14 +1987,8 @@ TEST_F(Shell, LeftOutRecordsStayListedBesideAFailedSaveAndEverySyncNowIsAnswered
     QuillsteadWindowController* window = app.mainWindowController();
     ASSERT_TRUE(waitFor([window] { return window->window()->isVisible(); }));
     SaveFailureAlerts::reset();
-    UserDefaults& defaults = UserDefaults::standardUserDefaults();
-    defaults.set(SettingsKeys::CustomerID, QStringLiteral("demo@quillstead.test"));
-    defaults.set(SettingsKeys::CustomerIDNum, 10001);
-    defaults.set(SettingsKeys::CredentialsValid, true);
-    defaults.set(SettingsKeys::AutoSyncEnabled, true);
-    ASSERT_TRUE(qs::cloud::CustomerPassword::store(QStringLiteral("demo")));
+    ASSERT_TRUE(signInForSync(server.syncPort()));
     qs::cloud::SyncManager& engine = qs::cloud::SyncManager::instance();
-    engine.setServer(QStringLiteral("127.0.0.1"), server.syncPort());
     QStringList toasts;
     QObject::connect(&app, &QuillsteadAppController::toastShown, [&toasts](const QString& m) { toasts << m; });
     const auto idle = [&engine] { return engine.goal() == qs::cloud::SyncManager::Idle && !engine.hasConnection(); };
@@ -2058,9 +2063,7 @@ TEST_F(Shell, LeftOutRecordsStayListedBesideAFailedSaveAndEverySyncNowIsAnswered
         QCoreApplication::processEvents();
     EXPECT_TRUE(noticeSays().isEmpty()) << noticeSays().toStdString();
 
-    defaults.set(SettingsKeys::AutoSyncEnabled, false);
-    defaults.set(SettingsKeys::CredentialsValid, false);
-    qs::cloud::CustomerPassword::clear();
+    signOutOfSync();
     quit();
 }
 
