@@ -123,6 +123,9 @@ private:
     bool m_commOpen = false;
     // The errors of this connection written to the sync log.
     QSet<QString> m_loggedInComm;
+    // The errors of this connection not said (an automatic sync's), in order: said after all when the
+    // user asks for a sync that joins the connection.
+    QStringList m_quietInComm;
     // Errors to be said in the next alert, in order, each once.
     QStringList m_errorsToSay;
     // What syncs the user did not ask for left out and the user has not closed yet, in order.

@@ -423,6 +423,35 @@ TEST_F(SyncDelegate, EachSyncIsAnsweredOnceAndNoAlertOpensOverAnother)
     EXPECT_EQ(s_alerts->shown()[2].messageText, QStringLiteral("Refused."));
 }
 
+// A Sync Now that joins a connection whose automatic part already failed quietly is answered with
+// that failure, never with nothing.
+TEST_F(SyncDelegate, ASyncNowJoiningAQuietlyFailedSyncIsAnswered)
+{
+    QStringList toasts;
+    QuillsteadSyncDelegate delegate {m_center, m_defaults, *s_alerts,
+        {nullptr, [] { return false; }, [&toasts](const QString& m) { toasts << m; }, {}}};
+    ASSERT_TRUE(delegate.syncAutomatically());
+    delegate.syncCommStarted();
+    delegate.syncErrorOccurred(QStringLiteral("Record 7 was refused."), false);
+    delegate.userAskedForSync();
+    delegate.syncCommFinished();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !s_alerts->shown().isEmpty() || !toasts.isEmpty(); }));
+    EXPECT_TRUE(toasts.isEmpty());
+    ASSERT_EQ(s_alerts->shown().size(), 1);
+    EXPECT_EQ(s_alerts->shown()[0].messageText, QStringLiteral("Record 7 was refused."));
+
+    // An automatic sync alone still fails quietly, and the next Sync Now does not say its failure.
+    delegate.syncCommStarted();
+    delegate.syncErrorOccurred(QStringLiteral("Record 8 was refused."), false);
+    delegate.syncCommFinished();
+    delegate.userAskedForSync();
+    delegate.syncCommStarted();
+    delegate.syncCommFinished();
+    QApplication::processEvents();
+    EXPECT_EQ(toasts, QStringList {QuillsteadSyncDelegate::syncFinishedMessage()});
+    EXPECT_EQ(s_alerts->shown().size(), 1);
+}
+
 TEST_F(SyncDelegate, LogInValuesComeFreshFromTheAccount)
 {
     m_defaults.set(SettingsKeys::CustomerID, QString());
