@@ -1998,13 +1998,18 @@ TEST_F(Shell, LeftOutRecordsStayListedBesideAFailedSaveAndEverySyncNowIsAnswered
     };
     const QString summary = QStringLiteral("25 Bible notes from the server could not be read and were left out.");
     const WindowNotice* notice = window->notice();
+    // An automatic sync of the Bible notes, the server sending notesWithBadOnes(firstId).
+    const auto automaticSyncOfNotes = [&](int firstId) {
+        ASSERT_TRUE(script(QJsonArray {QJsonArray {syncLine({"CONNECTED", "SUCCESS"})},
+            QJsonArray {syncLine({"COUNTED", "BIBLENOTES", "28", "28"})},
+            QJsonArray {syncLine({"GOT", "TIME", "$p0", "$now"})}, notesWithBadOnes(firstId), QJsonArray {},
+            QJsonArray {}}));
+        engine.syncRecordType(qs::cloud::SyncCommand::BibleNotes, true);
+        engine.conditionallyStartSync(true);
+    };
 
     // An automatic sync of the notes leaves 25 out: said on the notice line.
-    ASSERT_TRUE(script(QJsonArray {QJsonArray {syncLine({"CONNECTED", "SUCCESS"})},
-        QJsonArray {syncLine({"COUNTED", "BIBLENOTES", "28", "28"})},
-        QJsonArray {syncLine({"GOT", "TIME", "$p0", "$now"})}, notesWithBadOnes(1000), QJsonArray {}, QJsonArray {}}));
-    engine.syncRecordType(qs::cloud::SyncCommand::BibleNotes, true);
-    engine.conditionallyStartSync(true);
+    automaticSyncOfNotes(1000);
     ASSERT_TRUE(waitFor([&] { return idle() && noticeSays().contains(summary); }, 30000)) << noticeSays().toStdString();
 
     // The layout cannot be saved (a folder stands where its file goes): listed beside the sync's news.
@@ -2037,11 +2042,7 @@ TEST_F(Shell, LeftOutRecordsStayListedBesideAFailedSaveAndEverySyncNowIsAnswered
 
     // Other records left out, then Sync Now while the notice lists them and the server sends them
     // again: answered, once.
-    ASSERT_TRUE(script(QJsonArray {QJsonArray {syncLine({"CONNECTED", "SUCCESS"})},
-        QJsonArray {syncLine({"COUNTED", "BIBLENOTES", "28", "28"})},
-        QJsonArray {syncLine({"GOT", "TIME", "$p0", "$now"})}, notesWithBadOnes(2000), QJsonArray {}, QJsonArray {}}));
-    engine.syncRecordType(qs::cloud::SyncCommand::BibleNotes, true);
-    engine.conditionallyStartSync(true);
+    automaticSyncOfNotes(2000);
     ASSERT_TRUE(waitFor([&] { return idle() && noticeSays().contains(summary); }, 30000)) << noticeSays().toStdString();
     s_alerts->clear();
     toasts.clear();
