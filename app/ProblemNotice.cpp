@@ -38,7 +38,11 @@ ProblemNotice::ProblemNotice(std::function<WindowNotice*()> notice, Alerts& aler
         gInstalled = this;
     }
     SaveFailureAlerts::setSayer([this](const QList<SaveFailureAlerts::Failure>& failures) {
-        m_pendingSaves.append(failures);
+        // One entry for each kind of file: a kind that fails again keeps its one line.
+        for (const SaveFailureAlerts::Failure& f : failures) {
+            const Alert alert = SaveFailureAlerts::alertFor({f});
+            merge(m_pending, {QStringLiteral("save: ") + f.what, alert.messageText, alert.informativeText, {}});
+        }
         gather();
     });
 }
@@ -69,9 +73,54 @@ void ProblemNotice::report(const QString& message, const QString& informative, A
 
 void ProblemNotice::add(const QString& message, const QString& informative)
 {
+    put(message, message, informative);
+}
+
+void ProblemNotice::put(
+    const QString& key, const QString& message, const QString& informative, std::function<void()> closed)
+{
     QS_ASSERT_MAIN_THREAD();
-    m_pending.append(problemAlert(message, informative));
+    // Shown already: updated where it is, at once.
+    for (Problem& p : m_open) {
+        if (p.key == key) {
+            p.message = message;
+            p.informative = informative;
+            p.closed = std::move(closed);
+            showOpen();
+            return;
+        }
+    }
+    merge(m_pending, {key, message, informative, std::move(closed)});
     gather();
+}
+
+void ProblemNotice::withdraw(const QString& key)
+{
+    QS_ASSERT_MAIN_THREAD();
+    const auto sameKind = [&key](const Problem& p) { return p.key == key; };
+    m_pending.removeIf(sameKind);
+    if (m_open.removeIf(sameKind) > 0)
+        showOpen();
+}
+
+QStringList ProblemNotice::openKinds() const
+{
+    QStringList kinds;
+    for (const QList<Problem>* list : {&m_open, &m_pending})
+        for (const Problem& p : *list)
+            kinds << p.key;
+    return kinds;
+}
+
+void ProblemNotice::merge(QList<Problem>& list, Problem p)
+{
+    for (Problem& listed : list) {
+        if (listed.key == p.key) {
+            listed = std::move(p);
+            return;
+        }
+    }
+    list.append(std::move(p));
 }
 
 void ProblemNotice::gather()
@@ -107,7 +156,7 @@ Alert ProblemNotice::together(const QList<Alert>& problems, const QList<SaveFail
 
 void ProblemNotice::say()
 {
-    if (m_pending.isEmpty() && m_pendingSaves.isEmpty())
+    if (m_pending.isEmpty())
         return;
     WindowNotice* notice = m_notice ? m_notice() : nullptr;
     if (notice == nullptr || !notice->window()->isVisible()) {
@@ -115,19 +164,34 @@ void ProblemNotice::say()
         m_gather.start(kWindowWaitMs);
         return;
     }
-    // The problems said last join the new ones while their notice is still up; once it was closed
-    // (or replaced by another notice), the new ones are said alone.
-    if (notice->message().isEmpty() || notice->message() != m_shownMessage) {
-        m_shown.clear();
-        m_shownSaves.clear();
-    }
-    m_shown.append(m_pending);
+    for (Problem& p : m_pending)
+        merge(m_open, std::move(p));
     m_pending.clear();
-    m_shownSaves.append(m_pendingSaves);
-    m_pendingSaves.clear();
-    const Alert alert = together(m_shown, m_shownSaves);
-    m_shownMessage = alert.messageText;
-    notice->say(alert.messageText, alert.informativeText);
+    showOpen();
+}
+
+void ProblemNotice::showOpen()
+{
+    WindowNotice* notice = m_notice ? m_notice() : nullptr;
+    if (notice == nullptr)
+        return;
+    if (m_connected != notice) {
+        m_connected = notice;
+        connect(notice, &WindowNotice::closed, this, &ProblemNotice::closedByUser);
+    }
+    QList<WindowNotice::Problem> shown;
+    for (const Problem& p : m_open)
+        shown.append({p.message, p.informative});
+    notice->showProblems(shown);
+}
+
+void ProblemNotice::closedByUser()
+{
+    // Closed: what it listed was said. A callback may report again (it joins a new notice).
+    const QList<Problem> closed = std::exchange(m_open, {});
+    for (const Problem& p : closed)
+        if (p.closed)
+            p.closed();
 }
 
 void ProblemNotice::sayAtQuit()
@@ -135,10 +199,9 @@ void ProblemNotice::sayAtQuit()
     QS_ASSERT_MAIN_THREAD();
     m_gather.stop();
     QList<Alert> unsaid;
-    unsaid.swap(m_pending);
-    QList<SaveFailureAlerts::Failure> saves;
-    saves.swap(m_pendingSaves);
-    saves.append(SaveFailureAlerts::takePending());
+    for (const Problem& p : std::exchange(m_pending, {}))
+        unsaid.append(problemAlert(p.message, p.informative));
+    const QList<SaveFailureAlerts::Failure> saves = SaveFailureAlerts::takePending();
     if (!unsaid.isEmpty() || !saves.isEmpty())
         m_alerts.runModal(together(unsaid, saves));
 }

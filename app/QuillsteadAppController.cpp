@@ -85,6 +85,10 @@ namespace {
 // The book id (publisher 1) of the King James Version that comes with the application.
 constexpr qint64 kFirstBible = 101;
 
+// The kinds of problem the notice line lists besides the files and the database.
+const QString kSyncLeftOutProblem = QStringLiteral("sync: records left out");
+const QString kRendererEndedProblem = QStringLiteral("pages: renderer ended");
+
 QString& bundledFolder()
 {
     static QString folder;
@@ -256,10 +260,14 @@ void QuillsteadAppController::applicationDidFinishLaunching(const LaunchResets& 
     QuillsteadSyncDelegate::Environment syncEnvironment;
     syncEnvironment.toolbar = [this] { return m_mainWindowController ? m_mainWindowController->toolbar() : nullptr; };
     syncEnvironment.toast = [this](const QString& message) { showToast(message); };
-    syncEnvironment.notice = [this](const QString& message, const QString& informative) {
-        if (!m_mainWindowController)
+    // The sync's news joins the other problems on the notice line: one entry, kept until closed.
+    syncEnvironment.notice = [this](const QString& message, const QString& informative, std::function<void()> closed) {
+        if (!m_mainWindowController || !m_problems)
             return false;
-        m_mainWindowController->notice()->say(message, informative);
+        if (message.isEmpty())
+            m_problems->withdraw(kSyncLeftOutProblem);
+        else
+            m_problems->put(kSyncLeftOutProblem, message, informative, std::move(closed));
         return true;
     };
     syncEnvironment.syncSettingsVisible = [this] {
@@ -295,8 +303,8 @@ void QuillsteadAppController::applicationDidFinishLaunching(const LaunchResets& 
     listenForOtherInstances();
     m_rendererEndedAlert = std::make_unique<RendererEndedAlert>(m_environment.notifications(), m_environment.alert(),
         [this](const QString& message, const QString& informative) {
-            if (m_mainWindowController)
-                m_mainWindowController->notice()->say(message, informative);
+            if (m_problems)
+                m_problems->put(kRendererEndedProblem, message, informative);
         });
     // The automatic update check, when one is due; it also downloads what the update window asks for.
     m_updateChecker->conditionallyCheckForUpdates(false);

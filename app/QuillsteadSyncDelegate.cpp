@@ -91,6 +91,7 @@ void QuillsteadSyncDelegate::syncCommStarted()
     m_errorInRun = false;
     m_commOpen = true;
     m_loggedInComm.clear();
+    m_quietInComm.clear();
     // A removal still waiting from the last sync is not due: the item stays for this one.
     const bool stillShown = m_busyRemoval != nullptr;
     m_busyRemoval.reset();
@@ -107,10 +108,19 @@ void QuillsteadSyncDelegate::syncCommFinished()
     // The outcome of a sync the user asked for: all is in step (a message that goes by itself), or
     // what went wrong (one alert for the whole sync), with what earlier syncs left out and could not
     // say: those records are not up to date.
+    const QStringList quiet = std::exchange(m_quietInComm, {});
     if (std::exchange(m_userAsked, false)) {
+        // The user's sync joined a connection whose automatic part failed quietly: that failure is
+        // this sync's too, and its answer.
+        for (const QString& message : quiet)
+            if (!m_errorsToSay.contains(message))
+                m_errorsToSay.append(message);
         for (const QString& summary : std::exchange(m_leftOutToSay, {}))
             if (!m_errorsToSay.contains(summary))
                 m_errorsToSay.append(summary);
+        // Said in this answer: the notice line lists them no more.
+        if (std::exchange(m_leftOutOnNotice, false) && m_environment.notice)
+            m_environment.notice({}, {}, {});
         if (m_errorsToSay.isEmpty() && !m_errorInRun && m_environment.toast)
             m_environment.toast(syncFinishedMessage());
     }
@@ -155,8 +165,11 @@ void QuillsteadSyncDelegate::syncErrorOccurred(const QString& message, bool user
     // Automatic syncs fail quietly (the sync log and the settings page show it); a sync the user
     // started always says how it failed.
     const bool settingsShowSync = m_environment.syncSettingsVisible && m_environment.syncSettingsVisible();
-    if (syncAutomatically() && !settingsShowSync && !userAsked && !m_userAsked)
+    if (syncAutomatically() && !settingsShowSync && !userAsked && !m_userAsked) {
+        if (m_commOpen && !m_quietInComm.contains(message))
+            m_quietInComm.append(message);
         return;
+    }
     if (!m_errorsToSay.contains(message))
         m_errorsToSay.append(message);
     // The errors of a connection are said together when it ends; one without a connection at once.
@@ -194,8 +207,15 @@ void QuillsteadSyncDelegate::sayLeftOut()
 {
     if (m_leftOutToSay.isEmpty() || !m_environment.notice)
         return;
-    if (m_environment.notice(leftOutNoticeMessage(), m_leftOutToSay.join(QLatin1Char('\n'))))
-        m_leftOutToSay.clear();
+    // Said once the user has closed the notice that listed them; those that come meanwhile join it.
+    const QPointer<QObject> alive(m_alertContext.get());
+    const QStringList said = m_leftOutToSay;
+    m_leftOutOnNotice = m_environment.notice(leftOutNoticeMessage(), said.join(QLatin1Char('\n')), [this, alive, said] {
+        if (!alive)
+            return;
+        m_leftOutOnNotice = false;
+        m_leftOutToSay.removeIf([&said](const QString& summary) { return said.contains(summary); });
+    });
 }
 
 void QuillsteadSyncDelegate::sayErrors()

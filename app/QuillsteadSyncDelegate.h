@@ -10,8 +10,9 @@
 // errors of one connection are said together in one alert when it ends (one that came without a
 // connection at once), and an alert never opens while another window is modal (AlertWhenFree.h).
 // Records a sync left out of the server's are no failure of it: those of a sync the user did not ask
-// for are said once, when its connection ends, on the window's notice line (no modal over the user's
-// work); a sync the user asks for says those not said yet in its own answer, never "up to date".
+// for are said when its connection ends, on the window's notice line (no modal over the user's work),
+// and count as said once the user has closed that notice; a sync the user asks for says those not
+// said yet in its own answer (they leave the notice line then), never "up to date".
 //
 // Owned by the application controller, which installs it with installSyncEngine at start-up. The
 // toolbar and the settings window are reached through the functions given, so the delegate also works
@@ -43,9 +44,10 @@ public:
         std::function<bool()> syncSettingsVisible;
         // Says a short message for a moment (a toast); none when not given.
         std::function<void(const QString&)> toast;
-        // Says a message on the main window's notice line (message, informative text); false when it
-        // could not (no window). None when not given.
-        std::function<bool(const QString&, const QString&)> notice;
+        // Puts the delegate's entry on the main window's notice line (message, informative text), in
+        // place of the one it put before; `closed` runs once the user has closed it. An empty message
+        // takes the entry back. False when it could not (no window). None when not given.
+        std::function<bool(const QString&, const QString&, std::function<void()> closed)> notice;
     };
 
     // The identifiers of the toolbar items the delegate looks for and inserts (QAction::objectName).
@@ -121,10 +123,15 @@ private:
     bool m_commOpen = false;
     // The errors of this connection written to the sync log.
     QSet<QString> m_loggedInComm;
+    // The errors of this connection not said (an automatic sync's), in order: said after all when the
+    // user asks for a sync that joins the connection.
+    QStringList m_quietInComm;
     // Errors to be said in the next alert, in order, each once.
     QStringList m_errorsToSay;
-    // What syncs the user did not ask for left out and the user has not been told yet, in order.
+    // What syncs the user did not ask for left out and the user has not closed yet, in order.
     QStringList m_leftOutToSay;
+    // m_leftOutToSay is on the notice line.
+    bool m_leftOutOnNotice = false;
     // An alert with errors is waiting to be shown or is up; errors that come meanwhile wait for the next.
     bool m_alertPending = false;
     // The context of the delegate's alerts: they are not shown once the delegate is gone.

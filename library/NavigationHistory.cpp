@@ -22,7 +22,11 @@ namespace {
 const QString kArchiveClass = QStringLiteral("NavigationHistory");
 const QString kStacksKey = QStringLiteral("stacks");
 const QString kSnapshotSuffix = QStringLiteral(".plist");
+// The history file and the snapshots it names are saved and said apart: a snapshot that cannot be
+// saved (a large one on a nearly full disk) is said once until a snapshot is saved again, however
+// often the small history file is.
 const QString kHistoryWhat = QStringLiteral("the reading history (Back and Forward)");
+const QString kSnapshotWhat = QStringLiteral("the places of the reading history (Back and Forward)");
 
 bool isIntegerValue(const QVariant& v)
 {
@@ -72,7 +76,7 @@ void NavigationHistory::queueRecordedStates()
     for (auto it = pending.cbegin(); it != pending.cend(); ++it) {
         const quint64 ticket = ++m_lastTicket;
         m_writing.insert(it.key(), {it.value(), ticket});
-        KeyedArchive::queueWriteFile(absolutePath(it.key()), it.value(), kHistoryWhat,
+        KeyedArchive::queueWriteFile(absolutePath(it.key()), it.value(), kSnapshotWhat,
             [this, entry = it.key(), ticket](
                 const FileWriteQueue::Result& r) { snapshotWritten(entry, ticket, r.ok); });
     }

@@ -34,6 +34,9 @@ struct FileWriteQueue::State : std::enable_shared_from_this<FileWriteQueue::Stat
     struct Finished {
         Done done;
         Result result;
+        // What the job's encoder held (a QVariant's shared data): dropped with the delivery, on the
+        // main thread, so that the data the main thread shares with a job is never freed on the worker.
+        Encoder encode;
     };
 
     std::mutex mutex;
@@ -123,10 +126,9 @@ void FileWriteQueue::State::run()
             busy = true;
         }
         Result result = perform(job);
-        job.encode = nullptr;  // what it held goes here, not under the lock
         std::lock_guard lock(mutex);
         busy = false;
-        finished.push_back({std::move(job.done), std::move(result)});
+        finished.push_back({std::move(job.done), std::move(result), std::move(job.encode)});
         if (!deliveryScheduled) {
             // The call finds the state only while its queue lives.
             deliveryScheduled = runOnMainThread([self = weak_from_this()] {

@@ -1,6 +1,9 @@
 #include <QCoreApplication>
 #include <QDebug>
 
+#include <algorithm>
+#include <optional>
+
 #include "cloud/protocol/SyncRecordTypes.h"
 #include "cloud/sync/SyncExchange.h"
 #include "cloud/sync/SyncMessages.h"
@@ -18,10 +21,44 @@ namespace {
 
 using C = SyncCommand;
 
+// Whether a versification of the reference tables numbers this chapter and verse of the book: a row
+// of the verse map covers it on its own side (the King James numbering of every canonical chapter
+// is there), or maps other verses onto it. Verse 0 stands for the chapter itself. A book the map has
+// no row for (none of the tables' versifications counts its verses) is not judged: nullopt.
+std::optional<bool> versificationHas(const cBibleRefTables& tables, int book, int chapter, int verse)
+{
+    bool bookKnown = false;
+    for (const VerseMapRow& row : tables.verseMap().rows) {
+        if (row.sourceBook == book) {
+            bookKnown = true;
+            if (row.sourceChapter == chapter &&
+                (verse == 0 ||
+                    (verse >= row.sourceFirstVerse &&
+                        (row.sourceLastVerse == kToChapterEnd || verse <= row.sourceLastVerse))))
+                return true;
+        }
+        if (row.targetBook == book) {
+            bookKnown = true;
+            if (row.targetChapter != chapter)
+                continue;
+            if (verse == 0 || row.sourceLastVerse == kToChapterEnd)
+                return true;
+            const int span = row.sourceLastVerse - row.sourceFirstVerse;
+            const int reach = row.targetFirstVerse + row.step * span;
+            if (verse >= std::min<int>(row.targetFirstVerse, reach) &&
+                verse <= std::max<int>(row.targetFirstVerse, reach))
+                return true;
+        }
+    }
+    return bookKnown ? std::optional<bool>(false) : std::nullopt;
+}
+
 // Whether a Bible can show a received record of a verse: its book is one a versification of the
 // reference tables knows (a book number with a name, or one a translation lists), its chapter and
 // verse each fit the byte a verse key gives them (255 there stands for a whole book or chapter, never
-// a verse), and the chapter is one a Bible numbers (from 1). Records of other types have no verse.
+// a verse), the chapter is one a Bible numbers (from 1), and, where the tables count the book's
+// verses, a versification has that chapter and verse (no Bible shows Exodus 5:100). Records of
+// other types have no verse.
 bool isShownPlace(qint64 noun, const QStringList& fields)
 {
     if (noun != C::BibleBookmarks && noun != C::BibleHighlights && noun != C::BibleNotes)
@@ -32,12 +69,12 @@ bool isShownPlace(qint64 noun, const QStringList& fields)
     if (book < 1 || book > 254 || chapter < 1 || chapter > 254 || verse < 0 || verse > 254)
         return false;
     const cBibleRefTables::Ptr tables = cBibleRefTables::current();
-    if (tables->nameNumberOfBook(int(book)) > 0)
-        return true;
-    for (int translation = 1; translation <= tables->translationCount(); ++translation)
-        if (tables->positionOfBook(translation, int(book)) >= 0)
-            return true;
-    return false;
+    bool bookKnown = tables->nameNumberOfBook(int(book)) > 0;
+    for (int translation = 1; translation <= tables->translationCount() && !bookKnown; ++translation)
+        bookKnown = tables->positionOfBook(translation, int(book)) >= 0;
+    if (!bookKnown)
+        return false;
+    return versificationHas(*tables, int(book), int(chapter), int(verse)).value_or(true);
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include "app/preferences/PreferencesViewController.h"
 #include "cloud/account/CustomerPassword.h"
 #include "cloud/protocol/ScrambledText.h"
+#include "cloud/protocol/SyncCommand.h"
 #include "cloud/protocol/SyncTime.h"
 #include "cloud/sync/SyncLocalData.h"
 #include "cloud/sync/SyncManager.h"
@@ -72,6 +73,8 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -90,6 +93,7 @@
 #include <QThread>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 
 #include <algorithm>
 #include <atomic>
@@ -143,6 +147,25 @@ protected:
     }
 
     static QString dataFile(const QString& name) { return QDir(AppFolders::privateDataDirectory()).filePath(name); }
+    // Signed in as the stand-in's demo customer with automatic sync on, syncing with the server at
+    // `port` on this machine; false when the password could not be stored.
+    static bool signInForSync(quint16 port)
+    {
+        UserDefaults& defaults = UserDefaults::standardUserDefaults();
+        defaults.set(SettingsKeys::CustomerID, QStringLiteral("demo@quillstead.test"));
+        defaults.set(SettingsKeys::CustomerIDNum, 10001);
+        defaults.set(SettingsKeys::CredentialsValid, true);
+        defaults.set(SettingsKeys::AutoSyncEnabled, true);
+        qs::cloud::SyncManager::instance().setServer(QStringLiteral("127.0.0.1"), port);
+        return qs::cloud::CustomerPassword::store(QStringLiteral("demo"));
+    }
+    static void signOutOfSync()
+    {
+        UserDefaults& defaults = UserDefaults::standardUserDefaults();
+        defaults.set(SettingsKeys::AutoSyncEnabled, false);
+        defaults.set(SettingsKeys::CredentialsValid, false);
+        qs::cloud::CustomerPassword::clear();
+    }
     // What the window's notice line says (message, then the longer text); empty when it is closed.
     QString noticeSays() const
     {
@@ -1885,14 +1908,8 @@ TEST_F(Shell, SyncNowAgainstAStoppedServerShowsOneAlertWithAutomaticSyncOn)
     const quint16 port = probe.serverPort();
     probe.close();
     QuillsteadAppController& app = launch();
-    UserDefaults& defaults = UserDefaults::standardUserDefaults();
-    defaults.set(SettingsKeys::CustomerID, QStringLiteral("demo@quillstead.test"));
-    defaults.set(SettingsKeys::CustomerIDNum, 10001);
-    defaults.set(SettingsKeys::CredentialsValid, true);
-    defaults.set(SettingsKeys::AutoSyncEnabled, true);
-    ASSERT_TRUE(qs::cloud::CustomerPassword::store(QStringLiteral("demo")));
+    ASSERT_TRUE(signInForSync(port));
     qs::cloud::SyncManager& engine = qs::cloud::SyncManager::instance();
-    engine.setServer(QStringLiteral("127.0.0.1"), port);
     QStringList errors;
     NotificationCenter::defaultCenter().addObserver(&errors, AppNotifications::qsSyncErrorOccurredNotification,
         [&errors](Notification& n) { errors.append(n.userInfo.value(QStringLiteral("message")).toString()); });
@@ -1911,9 +1928,143 @@ TEST_F(Shell, SyncNowAgainstAStoppedServerShowsOneAlertWithAutomaticSyncOn)
     EXPECT_EQ(s_alerts->shown()[0].messageText, errors.value(0));
 
     NotificationCenter::defaultCenter().removeObserver(&errors);
-    defaults.set(SettingsKeys::AutoSyncEnabled, false);
-    defaults.set(SettingsKeys::CredentialsValid, false);
-    qs::cloud::CustomerPassword::clear();
+    signOutOfSync();
+    quit();
+}
+
+namespace {
+
+QJsonArray syncLine(const QStringList& parts)
+{
+    return QJsonArray::fromStringList(parts);
+}
+
+// The server's records of the Bible notes: 25 with one field too many (ids from `firstId`), then 3
+// sound ones, and the end of the type.
+QJsonArray notesWithBadOnes(int firstId)
+{
+    QJsonArray records;
+    for (int i = 0; i < 28; ++i) {
+        QStringList record {"ADD", "BIBLENOTES", "0", QString::number(firstId + i), "2026-01-01 00:00:00.000", "28",
+            "43", "3", QString::number(1 + i), QStringLiteral("<p>note %1</p>").arg(i)};
+        if (i < 25)
+            record << QStringLiteral("a field too many");
+        records.append(syncLine(record));
+    }
+    records.append(syncLine({"SYNC", "COMPLETE"}));
+    return records;
+}
+
+// The server's side of a sync of every type (Sync Now), with those notes when `firstId` is not 0.
+QJsonArray everyType(int firstId)
+{
+    QJsonArray script {QJsonArray {syncLine({"CONNECTED", "SUCCESS"})}};
+    for (const char* noun : {"BIBLEBOOKMARKS", "BIBLEHIGHLIGHTS", "BIBLENOTES", "BOOKBOOKMARKS", "BOOKNOTES",
+             "DEVOTIONALPROGRESS", "DEVOTIONALSTARTDATE", "HIGHLIGHTCOLORNAMES"}) {
+        if (firstId != 0 && QLatin1String(noun) == QLatin1String("BIBLENOTES")) {
+            script.append(QJsonArray {syncLine({"COUNTED", noun, "28", "28"})});
+            script.append(QJsonArray {syncLine({"GOT", "TIME", "$p0", "$now"})});
+            script.append(notesWithBadOnes(firstId));
+            script.append(QJsonArray {});
+        } else {
+            script.append(QJsonArray {syncLine({"COUNTED", noun, "0", "0"})});
+        }
+    }
+    script.append(QJsonArray {});
+    return script;
+}
+
+}  // namespace
+
+// The notice line has one owner: records an automatic sync left out stay listed when a save fails
+// meanwhile, until the user closes them; Sync Now says them while they are not closed (never "up to
+// date"), and answers with a word also while the server sends the same bad records again.
+TEST_F(Shell, LeftOutRecordsStayListedBesideAFailedSaveAndEverySyncNowIsAnswered)
+{
+    standin_test::Server server;
+    ASSERT_TRUE(server.running());
+    QuillsteadAppController& app = launch();
+    QuillsteadWindowController* window = app.mainWindowController();
+    ASSERT_TRUE(waitFor([window] { return window->window()->isVisible(); }));
+    SaveFailureAlerts::reset();
+    ASSERT_TRUE(signInForSync(server.syncPort()));
+    qs::cloud::SyncManager& engine = qs::cloud::SyncManager::instance();
+    QStringList toasts;
+    QObject::connect(&app, &QuillsteadAppController::toastShown, [&toasts](const QString& m) { toasts << m; });
+    const auto idle = [&engine] { return engine.goal() == qs::cloud::SyncManager::Idle && !engine.hasConnection(); };
+    const auto script = [&server](const QJsonArray& replies) {
+        return server.post(QStringLiteral("/_control/script"), QJsonDocument(replies).toJson(QJsonDocument::Compact))
+                   .status == 200;
+    };
+    const QString summary = QStringLiteral("25 Bible notes from the server could not be read and were left out.");
+    const WindowNotice* notice = window->notice();
+    // An automatic sync of the Bible notes, the server sending notesWithBadOnes(firstId).
+    const auto automaticSyncOfNotes = [&](int firstId) {
+        ASSERT_TRUE(script(QJsonArray {QJsonArray {syncLine({"CONNECTED", "SUCCESS"})},
+            QJsonArray {syncLine({"COUNTED", "BIBLENOTES", "28", "28"})},
+            QJsonArray {syncLine({"GOT", "TIME", "$p0", "$now"})}, notesWithBadOnes(firstId), QJsonArray {},
+            QJsonArray {}}));
+        engine.syncRecordType(qs::cloud::SyncCommand::BibleNotes, true);
+        engine.conditionallyStartSync(true);
+    };
+
+    // An automatic sync of the notes leaves 25 out: said on the notice line.
+    automaticSyncOfNotes(1000);
+    ASSERT_TRUE(waitFor([&] { return idle() && noticeSays().contains(summary); }, 30000)) << noticeSays().toStdString();
+
+    // The layout cannot be saved (a folder stands where its file goes): listed beside the sync's news.
+    const QString layouts = QuillsteadAppController::appLayoutArchiveFile();
+    const QString kept = layouts + QStringLiteral(".test-aside");
+    QFile::remove(kept);
+    ASSERT_TRUE(!QFile::exists(layouts) || QFile::rename(layouts, kept));
+    ASSERT_TRUE(QDir().mkpath(layouts));
+    EXPECT_FALSE(m_controller->archiveLayouts());
+    ASSERT_TRUE(waitFor([&] { return notice->message().contains(QStringLiteral("your screen layout")); }))
+        << noticeSays().toStdString();
+    EXPECT_TRUE(noticeSays().contains(summary)) << "another problem took the place of the sync's news";
+    EXPECT_LE(notice->shownLines().size(), WindowNotice::kMostLines);
+    ASSERT_TRUE(QDir(layouts).removeRecursively());
+    if (QFile::exists(kept)) {
+        ASSERT_TRUE(QFile::rename(kept, layouts));
+    }
+
+    // Sync Now with nothing new: its answer names what was left out and not closed, never "up to date";
+    // said there, it leaves the notice line, and the layout's failure stays.
+    s_alerts->clear();
+    ASSERT_TRUE(script(everyType(0)));
+    ASSERT_TRUE(reader_test::choose(window, CommandNames::SyncNow));
+    ASSERT_TRUE(waitFor([&] { return idle() && (!s_alerts->shown().isEmpty() || !toasts.isEmpty()); }, 30000));
+    EXPECT_TRUE(toasts.isEmpty()) << toasts.join('\n').toStdString();
+    ASSERT_EQ(s_alerts->shown().size(), 1);
+    EXPECT_EQ(s_alerts->shown()[0].messageText, summary);
+    EXPECT_FALSE(noticeSays().contains(summary)) << noticeSays().toStdString();
+    EXPECT_TRUE(notice->message().contains(QStringLiteral("your screen layout")));
+
+    // Other records left out, then Sync Now while the notice lists them and the server sends them
+    // again: answered, once.
+    automaticSyncOfNotes(2000);
+    ASSERT_TRUE(waitFor([&] { return idle() && noticeSays().contains(summary); }, 30000)) << noticeSays().toStdString();
+    s_alerts->clear();
+    toasts.clear();
+    ASSERT_TRUE(script(everyType(2000)));
+    ASSERT_TRUE(reader_test::choose(window, CommandNames::SyncNow));
+    ASSERT_TRUE(waitFor([&] { return idle() && (!s_alerts->shown().isEmpty() || !toasts.isEmpty()); }, 30000))
+        << "Sync Now was not answered";
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents();
+    EXPECT_TRUE(toasts.isEmpty()) << toasts.join('\n').toStdString();
+    ASSERT_EQ(s_alerts->shown().size(), 1);
+    EXPECT_EQ(s_alerts->shown()[0].messageText, summary);
+
+    // Closed by the user, the notice goes, and what it listed with it.
+    window->notice()->findChild<QToolButton*>(QStringLiteral("noticeClose"))->click();
+    EXPECT_TRUE(noticeSays().isEmpty());
+    EXPECT_TRUE(m_controller->archiveLayouts());
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents();
+    EXPECT_TRUE(noticeSays().isEmpty()) << noticeSays().toStdString();
+
+    signOutOfSync();
     quit();
 }
 

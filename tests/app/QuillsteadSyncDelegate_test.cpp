@@ -423,6 +423,35 @@ TEST_F(SyncDelegate, EachSyncIsAnsweredOnceAndNoAlertOpensOverAnother)
     EXPECT_EQ(s_alerts->shown()[2].messageText, QStringLiteral("Refused."));
 }
 
+// A Sync Now that joins a connection whose automatic part already failed quietly is answered with
+// that failure, never with nothing.
+TEST_F(SyncDelegate, ASyncNowJoiningAQuietlyFailedSyncIsAnswered)
+{
+    QStringList toasts;
+    QuillsteadSyncDelegate delegate {m_center, m_defaults, *s_alerts,
+        {nullptr, [] { return false; }, [&toasts](const QString& m) { toasts << m; }, {}}};
+    ASSERT_TRUE(delegate.syncAutomatically());
+    delegate.syncCommStarted();
+    delegate.syncErrorOccurred(QStringLiteral("Record 7 was refused."), false);
+    delegate.userAskedForSync();
+    delegate.syncCommFinished();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !s_alerts->shown().isEmpty() || !toasts.isEmpty(); }));
+    EXPECT_TRUE(toasts.isEmpty());
+    ASSERT_EQ(s_alerts->shown().size(), 1);
+    EXPECT_EQ(s_alerts->shown()[0].messageText, QStringLiteral("Record 7 was refused."));
+
+    // An automatic sync alone still fails quietly, and the next Sync Now does not say its failure.
+    delegate.syncCommStarted();
+    delegate.syncErrorOccurred(QStringLiteral("Record 8 was refused."), false);
+    delegate.syncCommFinished();
+    delegate.userAskedForSync();
+    delegate.syncCommStarted();
+    delegate.syncCommFinished();
+    QApplication::processEvents();
+    EXPECT_EQ(toasts, QStringList {QuillsteadSyncDelegate::syncFinishedMessage()});
+    EXPECT_EQ(s_alerts->shown().size(), 1);
+}
+
 TEST_F(SyncDelegate, LogInValuesComeFreshFromTheAccount)
 {
     m_defaults.set(SettingsKeys::CustomerID, QString());
@@ -518,27 +547,31 @@ QJsonArray nothingNew()
 
 }  // namespace
 
-// What a sync nobody asked for left out of the server's records reaches the user once, on the
-// window's notice line, with no alert over their work; while it could not be said there (no window),
-// the user's Sync Now says it instead of "up to date".
-TEST_F(SyncDelegate, RecordsAnAutomaticSyncLeftOutAreSaidOnceAndNeverCalledUpToDate)
+// What a sync nobody asked for left out of the server's records reaches the user on the window's
+// notice line, with no alert over their work, and counts as said once the user has closed it: until
+// then (or while no notice line could say it) the user's Sync Now says it instead of "up to date".
+TEST_F(SyncDelegate, RecordsAnAutomaticSyncLeftOutAreSaidUntilClosedAndNeverCalledUpToDate)
 {
     standin_test::Server server;
     ASSERT_TRUE(server.running());
     QTemporaryDir data;
     useDataFolder(data.path());
     QStringList toasts;
-    QList<QStringList> notices;
+    // The delegate's entry on the notice line: message, informative text; empty when taken back.
+    QStringList notice;
+    std::function<void()> close;
     bool windowShown = true;
     QuillsteadSyncDelegate delegate {m_center, m_defaults, *s_alerts,
         {nullptr, [] { return false; }, [&toasts](const QString& m) { toasts << m; },
-            [&](const QString& message, const QString& informative) {
-                if (windowShown)
-                    notices.append({message, informative});
-                return windowShown;
+            [&](const QString& message, const QString& informative, std::function<void()> closed) {
+                if (!windowShown)
+                    return false;
+                notice = message.isEmpty() ? QStringList() : QStringList {message, informative};
+                close = std::move(closed);
+                return true;
             }}};
     const QString summary = QStringLiteral("25 Bible notes from the server could not be read and were left out.");
-    const QList<QStringList> said {{QuillsteadSyncDelegate::leftOutNoticeMessage(), summary}};
+    const QStringList said {QuillsteadSyncDelegate::leftOutNoticeMessage(), summary};
     {
         qs::cloud::SyncManager engine;
         engine.setServer(QStringLiteral("127.0.0.1"), server.syncPort());
@@ -546,21 +579,35 @@ TEST_F(SyncDelegate, RecordsAnAutomaticSyncLeftOutAreSaidOnceAndNeverCalledUpToD
         ASSERT_TRUE(delegate.syncAutomatically());
 
         runScripted(engine, server, badNotesThenSoundOnes(1000), false);
-        EXPECT_EQ(notices, said);
+        EXPECT_EQ(notice, said);
         // The same records at the next sync: said already.
         runScripted(engine, server, badNotesThenSoundOnes(1000), false);
-        EXPECT_EQ(notices, said);
+        EXPECT_EQ(notice, said);
+        // Not closed yet: Sync Now says them, and they leave the notice line.
+        delegate.userAskedForSync();
+        runScripted(engine, server, nothingNew(), true);
+        ASSERT_TRUE(TestSupport::waitFor([&] { return !s_alerts->shown().isEmpty(); }));
+        EXPECT_TRUE(toasts.isEmpty()) << toasts.join('\n').toStdString();
+        EXPECT_EQ(s_alerts->shown()[0].messageText, summary);
+        EXPECT_TRUE(notice.isEmpty());
+
+        // Other records left out, closed by the user: said; Sync Now is up to date.
+        runScripted(engine, server, badNotesThenSoundOnes(2000), false);
+        EXPECT_EQ(notice, said);
+        ASSERT_TRUE(close);
+        close();
         delegate.userAskedForSync();
         runScripted(engine, server, nothingNew(), true);
         for (int i = 0; i < 20; ++i)
             QApplication::processEvents(QEventLoop::AllEvents, 5);
         EXPECT_EQ(toasts, QStringList {QuillsteadSyncDelegate::syncFinishedMessage()});
-        EXPECT_TRUE(s_alerts->shown().isEmpty());
+        EXPECT_EQ(s_alerts->shown().size(), 1);
 
         // Other records left out while no notice line can say them: Sync Now does, once.
         windowShown = false;
         toasts.clear();
-        runScripted(engine, server, badNotesThenSoundOnes(2000), false);
+        s_alerts->clear();
+        runScripted(engine, server, badNotesThenSoundOnes(3000), false);
         delegate.userAskedForSync();
         runScripted(engine, server, nothingNew(), true);
         ASSERT_TRUE(TestSupport::waitFor([&] { return !s_alerts->shown().isEmpty(); }));
@@ -570,7 +617,6 @@ TEST_F(SyncDelegate, RecordsAnAutomaticSyncLeftOutAreSaidOnceAndNeverCalledUpToD
         delegate.userAskedForSync();
         runScripted(engine, server, nothingNew(), true);
         EXPECT_EQ(toasts, QStringList {QuillsteadSyncDelegate::syncFinishedMessage()});
-        EXPECT_EQ(notices, said);
         engine.setDelegate(nullptr);
     }
     useDataFolder(AppFolders::privateDataDirectory());

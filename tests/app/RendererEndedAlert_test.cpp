@@ -29,6 +29,7 @@
 #include <QSet>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <QWebEnginePage>
 #include <QWindow>
 
@@ -79,6 +80,12 @@ protected:
     // What the window's notice line says.
     static QString notice(QuillsteadWindowController* window) { return window->notice()->message(); }
     static QString noticeText(QuillsteadWindowController* window) { return window->notice()->informativeText(); }
+    // Closes what the notice line shows, as the user does.
+    static void closeNotice(QuillsteadWindowController* window)
+    {
+        if (!window->notice()->isHidden())
+            window->notice()->findChild<QToolButton*>(QStringLiteral("noticeClose"))->click();
+    }
 
     static QString pageTextOf(QWebEnginePage* page)
     {
@@ -107,7 +114,7 @@ TEST_F(RendererEnd, AKilledRendererBringsThePagesBackWhereTheyWereAndKeepsTheTyp
     ASSERT_TRUE(kjv);
     ASSERT_NE(study, nullptr);
     alerts().clear();
-    window->notice()->hide();
+    closeNotice(window);
 
     // The Bible at Romans 8:28.
     GoToRequest go;
@@ -202,7 +209,7 @@ TEST_F(RendererEnd, KeysTypedWhileTheEditorComesBackLandWhereTheCaretWas)
     ASSERT_TRUE(kjv);
     ASSERT_NE(study, nullptr);
     alerts().clear();
-    window->notice()->hide();
+    closeNotice(window);
     // Any modal window that comes up is seen (and would take the keys typed meanwhile).
     QStringList modals;
     QTimer modalWatch;

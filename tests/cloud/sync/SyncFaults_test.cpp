@@ -248,7 +248,7 @@ TEST(SyncFaults, AFullDiskIsSaidAndTheNextSyncRecovers)
     Reader a(QStringLiteral("device-a"));
     Reader b(QStringLiteral("device-b"));
     for (int i = 0; i < 200; ++i)
-        a.edit(C::BibleNotes, {"19", QString::number(1 + i / 100), QString::number(1 + i % 100), QString(400, 'n')});
+        a.edit(C::BibleNotes, {"19", nthVerse(19, i).first, nthVerse(19, i).second, QString(400, 'n')});
     ASSERT_TRUE(a.sync(server.syncPort()).errors.isEmpty());
 
     b.activate();
@@ -298,7 +298,7 @@ TEST(SyncFaults, AFullDiskIsSaidAsSuchWhateverFailsAfterIt)
     Reader a(QStringLiteral("device-a"));
     Reader b(QStringLiteral("device-b"));
     for (int i = 0; i < 300; ++i)
-        a.edit(C::BibleNotes, {"20", QString::number(1 + i / 100), QString::number(1 + i % 100), QString(2000, 'n')});
+        a.edit(C::BibleNotes, {"20", nthVerse(20, i).first, nthVerse(20, i).second, QString(2000, 'n')});
     ASSERT_TRUE(a.sync(server.syncPort()).errors.isEmpty());
     b.edit(C::BibleNotes, {"9", "9", "9", "mine"});
 

@@ -8,6 +8,7 @@
 #include "cloud/protocol/SyncCommand.h"
 #include "cloud/protocol/SyncRecordTypes.h"
 #include "cloud/sync/SyncManager.h"
+#include "engine/references/cBibleRefDefaults.h"
 #include "userdata/cSQLiteDbBase.h"
 
 #include <QCoreApplication>
@@ -197,6 +198,19 @@ private:
     Account m_account;
 };
 
+// The place (chapter, verse) of the `n`th verse (from 0) of a canonical book in the King James
+// numbering: places any Bible has, for as many records as a test needs.
+inline std::pair<QString, QString> nthVerse(int book, int n)
+{
+    const std::vector<std::uint8_t>& counts = cBibleRefDefaults::kjvVerseCounts(book);
+    for (std::size_t c = 0; c < counts.size(); ++c) {
+        if (n < counts[c])
+            return {QString::number(c + 1), QString::number(n + 1)};
+        n -= counts[c];
+    }
+    return {};
+}
+
 // The stand-in's script for a server that answers a reader with nothing to send (CONNECT, COUNT,
 // GET TIME), sends `records` Bible notes after SYNC and then stalls: no SYNC COMPLETE comes, and the
 // reader waits on the network with the records stored (all but the last, which waits for the line
@@ -208,7 +222,7 @@ inline QJsonArray stallAfterNotesScript(int records)
     const QString time = QStringLiteral("2026-01-01 00:00:00.000");
     for (int i = 0; i < records; ++i) {
         notes.append(line({"ADD", "BIBLENOTES", "0", QString::number(1000 + i), time, QString::number(records),
-            QString::number(1 + i / 150), QString::number(1 + i / 50 % 3), QString::number(1 + i % 50),
+            QString::number(1 + i / 150), nthVerse(1 + i / 150, i % 150).first, nthVerse(1 + i / 150, i % 150).second,
             QStringLiteral("<p>received note %1</p>").arg(i)}));
     }
     return QJsonArray {QJsonArray {line({"CONNECTED", "SUCCESS"})},

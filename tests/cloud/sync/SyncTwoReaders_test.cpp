@@ -376,8 +376,7 @@ TEST(SyncTwoReaders, ManyRecordsAreStoredAFewTransactionsAtATime)
     Reader b(QStringLiteral("device-b"));
     const int n = 600;
     for (int i = 0; i < n; ++i)
-        a.edit(C::BibleNotes,
-            {"1", QString::number(1 + i / 100), QString::number(1 + i % 100), QStringLiteral("note %1").arg(i)});
+        a.edit(C::BibleNotes, {"1", nthVerse(1, i).first, nthVerse(1, i).second, QStringLiteral("note %1").arg(i)});
 
     // Up: the acknowledgements are stored a batch at a time, not one commit each.
     int upCommits = 0;
@@ -761,9 +760,9 @@ TEST(SyncTwoReaders, ADamagedRecordIsPassedOverAndSaidOnce)
 }
 
 // A server that sends hundreds of records the reader cannot take (unreadable ones, one longer than a
-// line may be, notes at places no Bible has) among sound ones: the run goes on to its end, stores every
-// sound record and uploads the local note, says what it left out in one sentence, and the event loop
-// runs between the lines meanwhile.
+// line may be, notes at places no Bible has: a book, a chapter 0, a verse past its chapter's end) among
+// sound ones: the run goes on to its end, stores every sound record and uploads the local note, says
+// what it left out in one sentence, and the event loop runs between the lines meanwhile.
 TEST(SyncTwoReaders, AFloodOfRecordsTheReaderCannotTakeIsSaidInOneSentence)
 {
     standin_test::Server server;
@@ -771,10 +770,11 @@ TEST(SyncTwoReaders, AFloodOfRecordsTheReaderCannotTakeIsSaidInOneSentence)
     Reader b(QStringLiteral("device-b"));
     const QString time = QStringLiteral("2026-01-01 00:00:00.000");
     const int pairs = 500;
+    // The sound notes are on the first verses of Exodus, in order.
     QJsonArray received;
     for (int i = 0; i < pairs; ++i) {
-        received.append(line({"ADD", "BIBLENOTES", "0", QString::number(1000 + i), time, "1", "2",
-            QString::number(1 + i / 100), QString::number(1 + i % 100), QStringLiteral("<p>sound %1</p>").arg(i)}));
+        received.append(line({"ADD", "BIBLENOTES", "0", QString::number(1000 + i), time, "1", "2", nthVerse(2, i).first,
+            nthVerse(2, i).second, QStringLiteral("<p>sound %1</p>").arg(i)}));
         if (i % 2 == 0)
             received.append(line(
                 {"ADD", "BIBLENOTES", "0", QString::number(5000 + i), "yesterday", "1", "3", "1", "1", "no time"}));
@@ -785,6 +785,7 @@ TEST(SyncTwoReaders, AFloodOfRecordsTheReaderCannotTakeIsSaidInOneSentence)
             received.append(line({"ADD", "BIBLENOTES", "0", "7000", time, "1", "3", "1", "2", "$fill:5242880"}));
             received.append(line({"ADD", "BIBLENOTES", "0", "7001", time, "1", "999", "1", "1", "nowhere"}));
             received.append(line({"ADD", "BIBLENOTES", "0", "7002", time, "1", "3", "0", "0", "nowhere"}));
+            received.append(line({"ADD", "BIBLENOTES", "0", "7003", time, "1", "2", "5", "100", "past the end"}));
         }
     }
     received.append(line({"SYNC", "COMPLETE"}));
@@ -800,12 +801,14 @@ TEST(SyncTwoReaders, AFloodOfRecordsTheReaderCannotTakeIsSaidInOneSentence)
             ++turnsAmidTheRecords;
     });
     EXPECT_EQ(run.errors,
-        QStringList({QStringLiteral("503 Bible notes from the server were left out: 500 could not be read, 1 was "
-                                    "longer than the 4 MB a line may hold, 2 are for a place no Bible has.")}));
+        QStringList({QStringLiteral("504 Bible notes from the server were left out: 500 could not be read, 1 was "
+                                    "longer than the 4 MB a line may hold, 3 are for a place no Bible has.")}));
     const std::set<std::string> stored = b.dump(false).at("BibleNotes");
     EXPECT_EQ(stored.size(), size_t(pairs + 1));
     EXPECT_EQ(stored.count("2|1|1|<p>sound 0</p>"), 1u);
-    EXPECT_EQ(stored.count("2|5|100|<p>sound 499</p>"), 1u);
+    const auto [lastChapter, lastVerse] = nthVerse(2, pairs - 1);
+    EXPECT_EQ(stored.count(QStringLiteral("2|%1|%2|<p>sound 499</p>").arg(lastChapter, lastVerse).toStdString()), 1u);
+    EXPECT_EQ(stored.count("2|5|100|past the end"), 0u);
     EXPECT_EQ(stored.count("9|9|1|mine"), 1u);
     EXPECT_EQ(b.unsynced(), 0) << "the local note went up";
     EXPECT_GT(turnsAmidTheRecords, 0) << "the event loop did not run while the records came";
