@@ -261,7 +261,22 @@ void LayoutView::setStudyPaneWidth(double newWidth)
         return;
     postResize(false);
     const LayoutRect bounds = layout->bounds();
-    const double delta = newWidth - studyPaneWidth();
+    const double current = studyPaneWidth();
+    double width = newWidth;
+    LayoutRect fitted = bounds;
+    const LayoutRegion* study = layout->regionAt(studyPaneRegionIndex());
+    if (newWidth > current && study->right()) {
+        const double books = layout
+                                 ->minSizeOfRegionsBoundedByTop(layout->outerDivider(LayoutRegion::Top),
+                                     layout->outerDivider(LayoutRegion::Right),
+                                     layout->outerDivider(LayoutRegion::Bottom), study->right())
+                                 .width;
+        const double room = bounds.width - books;
+        if (width > room)
+            width = std::max({room, std::min(newWidth, kStudyPaneVisibleWidth), current});
+        fitted.width = std::max(bounds.width, layoutRound(width + books));
+    }
+    const double delta = width - current;
     const double leftEdge = layoutRound(bounds.left());
     for (const auto& divider : layout->dividers()) {
         if (!divider->vertical())
@@ -269,8 +284,8 @@ void LayoutView::setStudyPaneWidth(double newWidth)
         if (divider->treatAsOutside() || layoutRound(divider->at()) != leftEdge)
             divider->setAt(divider->at() + delta);
     }
-    layout->resizeLayoutIntoRect(bounds, true);  // the book panes make room for the new width
-    layoutSubviews();
+    layout->resizeLayoutIntoRect(fitted, true);  // the book panes make room for the new width
+    layoutSubviews();                            // with the minimum raised, a window too narrow grows to the layout
     update();
     postResize(true);
 }
