@@ -266,11 +266,11 @@ void LayoutView::setStudyPaneWidth(double newWidth)
     LayoutRect fitted = bounds;
     const LayoutRegion* study = layout->regionAt(studyPaneRegionIndex());
     if (newWidth > current && study->right()) {
-        const double books = layout
-                                 ->minSizeOfRegionsBoundedByTop(layout->outerDivider(LayoutRegion::Top),
-                                     layout->outerDivider(LayoutRegion::Right),
-                                     layout->outerDivider(LayoutRegion::Bottom), study->right())
-                                 .width;
+        const LayoutDivider* top = layout->outerDivider(LayoutRegion::Top);
+        const LayoutDivider* right = layout->outerDivider(LayoutRegion::Right);
+        const LayoutDivider* bottom = layout->outerDivider(LayoutRegion::Bottom);
+        // What the book panes right of the study pane need at the least.
+        const double books = layout->minSizeOfRegionsBoundedByTop(top, right, bottom, study->right()).width;
         const double room = bounds.width - books;
         if (width > room)
             width = std::max({room, std::min(newWidth, kStudyPaneVisibleWidth), current});
@@ -285,7 +285,8 @@ void LayoutView::setStudyPaneWidth(double newWidth)
             divider->setAt(divider->at() + delta);
     }
     layout->resizeLayoutIntoRect(fitted, true);  // the book panes make room for the new width
-    layoutSubviews();                            // with the minimum raised, a window too narrow grows to the layout
+    // The minimum follows the layout's, so a window too narrow for it grows.
+    layoutSubviews();
     update();
     postResize(true);
 }
