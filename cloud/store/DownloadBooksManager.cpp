@@ -56,6 +56,8 @@ QVariantMap DownloadBooksManager::requestForBook(
     r.insert(QStringLiteral("filesize"), book.fileSize);
     if (!book.fileSha256.isEmpty())
         r.insert(QStringLiteral("filesha256"), book.fileSha256);
+    if (book.fileDate.isValid())
+        r.insert(QStringLiteral("filedate"), book.fileDate.toUTC());
     r.insert(QStringLiteral("customerid"), caller.customerId);
     r.insert(QStringLiteral("clearpassword"), caller.clearPassword);
     r.insert(QStringLiteral("version"), caller.version);
@@ -375,6 +377,15 @@ std::optional<StoreError> DownloadBooksManager::checkFile()
 
 void DownloadBooksManager::succeed()
 {
+    // The installed copy carries the date the store gives its file, not the time it arrived: a later
+    // list is compared with that date, whatever this computer's clock said when it was installed.
+    const QDateTime storeDate = m_current->value(QStringLiteral("filedate")).toDateTime();
+    if (storeDate.isValid()) {
+        QFile file(m_tempFileName);
+        if (!file.open(QIODevice::ReadWrite) || !file.setFileTime(storeDate, QFileDevice::FileModificationTime))
+            qWarning().noquote() << "book download: the store's date could not be given to" << m_tempFileName
+                                 << file.errorString();
+    }
     // Same folder, so the rename is atomic: the final name holds the whole checked file or nothing.
     if (!BookFileInstall::replaceWith(m_tempFileName, m_targetFileName)) {
         fail(problem(tr("The book file could not be moved into the books folder.")));

@@ -59,7 +59,8 @@ public:
     // The request the download sheet makes for an owned book: pubid, bookid, productid, filename,
     // filesize, filesha256 (when the list names one), customerid, clearpassword, version, targetfile
     // (books folder + productid + ".tvk", or "%04x%04x.tvk" of publisher and book), platform, deviceid,
-    // fileactionstring "file2", webscript (when `script` is given). An update adds "replacefile".
+    // fileactionstring "file2", webscript (when `script` is given), filedate (when the list names
+    // one; the installed file takes it as its modification date). An update adds "replacefile".
     static QVariantMap requestForBook(
         const OwnedBook& book, const WebScriptCaller& caller, const QString& booksFolder, const QUrl& script = QUrl());
 

@@ -648,6 +648,9 @@ std::unique_ptr<Layout> Layout::decode(const QVariant& archived)
         : layout->m_regions.front().get();
     if (!layout->relink())
         return nullptr;
+    // A pane stored under its minimum (squeezed to nothing by an older fit) is widened to it: the
+    // next fit keeps proportions, and a pane of no width would stay so at any size.
+    LayoutFitting(*layout).widenToMinimumSizes(true);
     return layout;
 }
 

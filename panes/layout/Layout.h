@@ -118,7 +118,8 @@ public:
     // --- archive ---
     // Renumbers the dividers (their `index`), then writes the layout record.
     QVariant encode();
-    // Null with a log line for an unknown version, no regions, or links outside the dividers.
+    // Null with a log line for an unknown version, no regions, or links outside the dividers. A
+    // region stored under its minimum size is widened to it.
     static std::unique_ptr<Layout> decode(const QVariant& archived);
 
 private:

@@ -5,6 +5,7 @@
 #include <QDebug>
 
 #include <algorithm>
+#include <unordered_map>
 
 namespace {
 
@@ -231,8 +232,97 @@ void LayoutFitting::fitIntoRect(const LayoutRect& rect, bool keepSidePaneWidth)
         const LayoutRect b = r->bounds();
         return b.width < r->minSize().width || b.height < r->minSize().height;
     });
-    if (belowMinimum)
+    if (belowMinimum) {
         enforceMinimumSizes(*areas, w >= areas->min.width, h >= areas->min.height);
+        // The cuts are found by position, so a region already at no width between two dividers at
+        // one place escapes them: the sides of the regions still tell it apart.
+        widenToMinimumSizes(false);
+    }
+}
+
+bool LayoutFitting::widenToMinimumSizes(bool mayGrow)
+{
+    if (m_layout.dividers().size() < 4)
+        return false;
+    const bool widths = widenAlong(true, mayGrow);
+    const bool heights = widenAlong(false, mayGrow);
+    return widths || heights;
+}
+
+// Along x with the regions' left and right sides, or along y with their bottom and top sides. The
+// sides of the regions order the dividers (each region's low side before its high side), so two
+// passes over them reach every divider however the positions lie: the first pushes each high side
+// to its region's low side plus the region's least extent, the second pulls each low side back
+// to its region's high side less that extent, which leaves every region its least extent whenever
+// the layout's extent holds them all. Each pass takes at most one round per divider (a chain of
+// regions is no longer than that), so a damaged layout cannot keep it going.
+bool LayoutFitting::widenAlong(bool vertical, bool mayGrow)
+{
+    const LayoutDivider* lowOuter = m_layout.outerDivider(vertical ? LayoutRegion::Left : LayoutRegion::Bottom);
+    const LayoutDivider* highOuter = m_layout.outerDivider(vertical ? LayoutRegion::Right : LayoutRegion::Top);
+    struct Span {
+        const LayoutDivider* low;
+        const LayoutDivider* high;
+        double least;
+    };
+    std::vector<Span> spans;
+    spans.reserve(m_layout.regions().size());
+    for (const auto& g : m_layout.regions()) {
+        const LayoutDivider* low = vertical ? g->left() : g->bottom();
+        const LayoutDivider* high = vertical ? g->right() : g->top();
+        if (!low || !high || low == high)
+            continue;
+        double least = vertical ? g->minSize().width : g->minSize().height;
+        if (vertical && high->treatAsOutside() && low == lowOuter)
+            least = std::max(least, std::min(high->at() - low->at(), sidePaneMinimum(*g)));
+        spans.push_back({low, high, std::max(0.0, least)});
+    }
+    std::unordered_map<const LayoutDivider*, double> at;
+    for (const auto& d : m_layout.dividers())
+        at[d.get()] = d->at();
+    // Half a point: positions are whole points, and the insets are drawn within them.
+    const auto squeezed = [&](const Span& s) { return at[s.high] - at[s.low] < s.least - 0.5; };
+    if (std::none_of(spans.begin(), spans.end(), squeezed))
+        return false;
+
+    const size_t rounds = m_layout.dividers().size() + 1;
+    for (size_t round = 0; round < rounds; ++round) {
+        bool moved = false;
+        for (const Span& s : spans) {
+            if (s.high == lowOuter || (s.high == highOuter && !mayGrow))
+                continue;
+            if (at[s.low] + s.least > at[s.high]) {
+                at[s.high] = at[s.low] + s.least;
+                moved = true;
+            }
+        }
+        if (!moved)
+            break;
+    }
+    for (size_t round = 0; round < rounds; ++round) {
+        bool moved = false;
+        for (const Span& s : spans) {
+            if (s.low == lowOuter || s.low == highOuter)
+                continue;
+            if (at[s.high] - s.least < at[s.low]) {
+                at[s.low] = at[s.high] - s.least;
+                moved = true;
+            }
+        }
+        if (!moved)
+            break;
+    }
+    if (std::any_of(spans.begin(), spans.end(), squeezed))
+        return false;  // no room for every minimum: left as it was
+    bool changed = false;
+    for (const auto& d : m_layout.dividers()) {
+        const double to = at[d.get()];
+        if (to != d->at()) {
+            d->setAt(to);
+            changed = true;
+        }
+    }
+    return changed;
 }
 
 // One direction of the fit. Along x for vertical dividers (start = left, extent = width), along

@@ -261,7 +261,22 @@ void LayoutView::setStudyPaneWidth(double newWidth)
         return;
     postResize(false);
     const LayoutRect bounds = layout->bounds();
-    const double delta = newWidth - studyPaneWidth();
+    const double current = studyPaneWidth();
+    double width = newWidth;
+    LayoutRect fitted = bounds;
+    const LayoutRegion* study = layout->regionAt(studyPaneRegionIndex());
+    if (newWidth > current && study->right()) {
+        const LayoutDivider* top = layout->outerDivider(LayoutRegion::Top);
+        const LayoutDivider* right = layout->outerDivider(LayoutRegion::Right);
+        const LayoutDivider* bottom = layout->outerDivider(LayoutRegion::Bottom);
+        // What the book panes right of the study pane need at the least.
+        const double books = layout->minSizeOfRegionsBoundedByTop(top, right, bottom, study->right()).width;
+        const double room = bounds.width - books;
+        if (width > room)
+            width = std::max({room, std::min(newWidth, kStudyPaneVisibleWidth), current});
+        fitted.width = std::max(bounds.width, layoutRound(width + books));
+    }
+    const double delta = width - current;
     const double leftEdge = layoutRound(bounds.left());
     for (const auto& divider : layout->dividers()) {
         if (!divider->vertical())
@@ -269,7 +284,8 @@ void LayoutView::setStudyPaneWidth(double newWidth)
         if (divider->treatAsOutside() || layoutRound(divider->at()) != leftEdge)
             divider->setAt(divider->at() + delta);
     }
-    layout->resizeLayoutIntoRect(bounds, true);  // the book panes make room for the new width
+    layout->resizeLayoutIntoRect(fitted, true);  // the book panes make room for the new width
+    // The minimum follows the layout's, so a window too narrow for it grows.
     layoutSubviews();
     update();
     postResize(true);

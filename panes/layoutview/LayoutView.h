@@ -74,6 +74,9 @@ public:
     bool isStudyPaneVisible() const;
     // true: a hidden study pane gets the default width; false: a visible one gets 6 points.
     void setShowStudyPane(bool show);
+    // The book panes never go under their minimum widths for the study pane: a wider study pane
+    // takes what they can give (a shown one no less than it needs to show), and for what is still
+    // missing the layout grows and, with the minimum raised, the window with it.
     void setStudyPaneWidth(double width);
     LayoutStudyPane* studyPane() const;
     SearchResultsAggregator* searchResultsAggregatorForTuple(const SourceTupleID& id);

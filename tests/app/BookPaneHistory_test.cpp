@@ -785,6 +785,37 @@ TEST_F(BookPaneHistory, TheWindowsMinimumIsItsLayoutsMinimumWithWhatIsAroundIt)
         EXPECT_GE(region->bounds().width + 0.5, least) << "region " << i;
         EXPECT_GE(region->bounds().height + 0.5, region->minSize().height) << "region " << i;
     }
+
+    // The study pane hidden in the smallest window and shown again: the window grows rather than a
+    // book pane going under its minimum, and no pane comes back without width in a large window.
+    ASSERT_TRUE(reader_test::choose(controller, CommandNames::StudyPanel));
+    ASSERT_TRUE(waitFor([&] { return !controller->isStudyPaneVisible() && minimumFollows(); }));
+    window->resize(100, 100);
+    ASSERT_TRUE(waitFor([&] { return window->size() == window->minimumSize(); }))
+        << window->width() << "x" << window->height() << " for " << window->minimumWidth();
+    const auto bookPanesKeepTheirMinimum = [&](const char* step) {
+        const quint64 study = layout->firstRegionIndexWithKind(LayoutRegionContents::kStudyKind);
+        for (size_t i = 0; i < layout->regions().size(); ++i) {
+            const LayoutRegion* region = layout->regionAt(i);
+            if (i != study) {
+                EXPECT_GE(region->bounds().width + 0.5, region->minSize().width) << step << " region " << i;
+            }
+        }
+    };
+    const int smallest = window->width();
+    ASSERT_TRUE(reader_test::choose(controller, CommandNames::StudyPanel));
+    EXPECT_TRUE(controller->isStudyPaneVisible());
+    bookPanesKeepTheirMinimum("the study pane shown in the smallest window");
+    EXPECT_TRUE(waitFor([&] {
+        return window->width() >= smallest + 90 && view->width() >= int(std::floor(layout->minSize().width)) &&
+            layout->bounds().width == view->width();
+    })) << "the window is "
+        << window->width() << " wide, its layout " << layout->bounds().width;
+    bookPanesKeepTheirMinimum("the window grown for the study pane");
+    window->resize(1440, 900);
+    ASSERT_TRUE(waitFor([&] { return view->width() > 1000 && layout->bounds().width == view->width(); }));
+    bookPanesKeepTheirMinimum("in a large window");
+    EXPECT_TRUE(controller->isStudyPaneVisible());
 }
 
 TEST_F(BookPaneHistory, DividersKeepTheirProportionsThroughARestartAndASmallWindow)

@@ -12,6 +12,9 @@
 #include "platform/UserDefaults.h"
 
 #include <QCheckBox>
+#include <QCryptographicHash>
+#include <QFile>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
@@ -254,7 +257,38 @@ bool DownloadBooksSheetWindowController::isOutOfDate(const OwnedBook& book) cons
     const SourceTuple::Ptr tuple = m_context.window.books().allSources()->tupleForPubID(book.publisherId, book.bookId);
     if (!tuple || !book.fileDate.isValid() || !tuple->record().modificationTime.isValid())
         return false;
-    return tuple->record().modificationTime < book.fileDate;
+    // A downloaded copy carries the store's date of its file (DownloadBooksManager).
+    if (tuple->record().modificationTime >= book.fileDate)
+        return false;
+    // An older date on a copy of the very file the store offers (a copy made before the dates were
+    // kept, or a file the store dated anew) offers nothing newer.
+    return book.fileSha256.isEmpty() || !sameContents(tuple->record().filepath, book.fileSize, book.fileSha256);
+}
+
+bool DownloadBooksSheetWindowController::sameContents(const QString& path, qint64 size, const QString& sha256)
+{
+    const QFileInfo info(path);
+    if (!info.isFile() || info.size() != size)
+        return false;
+    // Each file is read once while it stays as it is: the list is drawn again on every download.
+    struct Known {
+        qint64 size;
+        QDateTime modified;
+        QString sha256;
+    };
+    static QHash<QString, Known> known;
+    const QDateTime modified = info.lastModified();
+    auto it = known.constFind(path);
+    if (it == known.cend() || it->size != info.size() || it->modified != modified) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return false;
+        QCryptographicHash hash(QCryptographicHash::Sha256);
+        if (!hash.addData(&file))
+            return false;
+        it = known.insert(path, {info.size(), modified, QString::fromLatin1(hash.result().toHex())});
+    }
+    return it->sha256 == sha256;
 }
 
 void DownloadBooksSheetWindowController::loadBookList()

@@ -78,7 +78,8 @@ public:
     void downloadBook(const OwnedBook& book);
     bool bookIsBeingDownloaded(const OwnedBook& book) const;
     bool isInstalled(const OwnedBook& book) const;
-    // Installed and the installed copy is older than the server's file.
+    // Installed, the installed copy's date is earlier than the server's file's, and (when the list
+    // names the file's digest) its contents are not that file's.
     bool isOutOfDate(const OwnedBook& book) const;
     // The row of the book a request names, or -1.
     int rowForBook(const QVariantMap& request) const;
@@ -103,6 +104,8 @@ private:
     void automaticDownloads();
     QVariantMap identityRequest(const OwnedBook& book) const;
     static QString progressKey(const QVariantMap& request);
+    // Whether the file has this size and SHA-256 digest (lower-case hex).
+    static bool sameContents(const QString& path, qint64 size, const QString& sha256);
 
     StoreContext m_context;
     QList<BookKind> m_kinds;

@@ -646,6 +646,54 @@ TEST(LayoutArchive, BuiltSplitFittedEditedReadsBackIdentical)
     EXPECT_EQ(back->currentRegionIndex(), 2u);
 }
 
+// A book pane squeezed to no width (its divider on the study pane's edge, as an older fit left it)
+// is widened to its minimum when its layout is read, or fitted, and keeps it at any size; a layout
+// stored too small for its minimums grows to hold them.
+TEST(LayoutArchive, APaneUnderItsMinimumIsWidenedWhenReadOrFitted)
+{
+    const auto squeezed = [](double studyEdge, double right) {
+        auto layout = firstStartLayout();
+        layout->resizeLayoutIntoRect({0, 0, 1440, 900});
+        layout->outerDivider(LayoutRegion::Right)->setAt(right);
+        layout->regionAt(3)->right()->setAt(studyEdge);
+        layout->regionAt(0)->right()->setAt(studyEdge);
+        return layout;
+    };
+    const auto expectMinimums = [](const Layout& layout, const char* step) {
+        for (size_t i = 0; i < layout.regions().size(); ++i) {
+            const double least = i == 3 ? 6 : 100;
+            EXPECT_GE(layout.regionAt(i)->bounds().width, least) << step << " region " << i;
+            EXPECT_GE(layout.regionAt(i)->bounds().height, 100) << step << " region " << i;
+        }
+    };
+    auto stored = squeezed(106, 1440);
+    ASSERT_EQ(regionBounds(*stored, 0).width, 0);
+    auto back = Layout::decode(KeyedArchive::fromXml(KeyedArchive::toXml(stored->encode())));
+    ASSERT_TRUE(back);
+    EXPECT_EQ(regionBounds(*back, 3), (LayoutRect {0, 0, 106, 900}));
+    EXPECT_EQ(regionBounds(*back, 0), (LayoutRect {106, 0, 100, 900}));
+    EXPECT_EQ(regionBounds(*back, 1), (LayoutRect {206, 0, 1234, 450}));
+    EXPECT_EQ(back->bounds(), (LayoutRect {0, 0, 1440, 900}));
+    for (double width : {1440.0, 306.0, 207.0, 800.0, 1440.0}) {
+        back->resizeLayoutIntoRect({0, 0, width, 900});
+        if (width >= 306)
+            expectMinimums(*back, "read, then fitted");
+    }
+    EXPECT_GE(regionBounds(*back, 0).width, 100);
+
+    // Not read but fitted: the same.
+    auto fitted = squeezed(106, 1440);
+    fitted->resizeLayoutIntoRect({0, 0, 1440, 900});
+    expectMinimums(*fitted, "fitted");
+
+    // Stored in 150 points, where the minimums need 250: the layout grows by the 100 missing.
+    auto small = Layout::decode(squeezed(50, 150)->encode());
+    ASSERT_TRUE(small);
+    expectMinimums(*small, "read from a small rectangle");
+    EXPECT_EQ(small->bounds(), (LayoutRect {0, 0, 250, 900}));
+    EXPECT_EQ(regionBounds(*small, 3).width, 50);
+}
+
 TEST(LayoutArchive, VersionsAndCurrentRegion)
 {
     auto layout = descriptorLayout("V12");

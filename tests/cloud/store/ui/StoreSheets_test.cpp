@@ -155,6 +155,31 @@ QStringList names(const QList<OwnedBook>& books)
     return out;
 }
 
+// A small book under the publisher and book numbers of `numbersOf`, with one section of `text`.
+bool smallBook(const QString& numbersOf, const char* text, const QString& path)
+{
+    cTvkBookBuilder builder;
+    {
+        std::shared_ptr<cSourceDoc> doc = SourceTuple::allocateSourceForFile(numbersOf);
+        if (!doc)
+            return false;
+        const SourceTuple::Ptr tuple = SourceTuple::sourceTupleForSource(std::move(doc));
+        builder.info.publisherId = uint16_t(tuple->record().pubID);
+        builder.info.bookId = uint16_t(tuple->record().bookID);
+        tuple->releaseSourceDoc();
+    }
+    builder.info.bookName = "Small Book";
+    builder.info.abbreviatedTitle = "Small";
+    builder.addSection({"Part", 1, text, 0});
+    return builder.writeFile(path.toStdString());
+}
+
+bool setModified(const QString& path, const QDateTime& when)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadWrite) && file.setFileTime(when, QFileDevice::FileModificationTime);
+}
+
 class Sheets : public ::testing::Test {
 protected:
     void SetUp() override
@@ -466,7 +491,8 @@ TEST_F(Sheets, AnUpdateKeepsTheInstalledBookUntilTheNewOneHasArrivedWhole)
 {
     Store store;
     const QString installedPath = QDir(store.books).filePath(QStringLiteral("KJV.tvk"));
-    ASSERT_TRUE(QFile::copy(QStringLiteral(QS_BINARY_DIR "/library/KJV.tvk"), installedPath));
+    // An older edition under the store's book numbers: another file than the one the store sells.
+    ASSERT_TRUE(smallBook(QStringLiteral(QS_BINARY_DIR "/library/KJV.tvk"), "An older edition.", installedPath));
     {
         QFile installedFile(installedPath);
         ASSERT_TRUE(installedFile.open(QIODevice::ReadWrite));
@@ -533,6 +559,88 @@ TEST_F(Sheets, AnUpdateKeepsTheInstalledBookUntilTheNewOneHasArrivedWhole)
     EXPECT_GT(after->record().modificationTime, before->record().modificationTime);
     EXPECT_FALSE(sheet.cellForRow(rowOf(sheet, "KJV"))->messageField()->isVisible());
     EXPECT_TRUE(QDir(store.dir.filePath(QStringLiteral("refused"))).isEmpty());
+}
+
+// The store dates its file an hour past this computer's clock: the update, once installed, is not
+// offered again, and a store that dates the same file anew offers nothing either.
+TEST(DownloadSheet, AnUpdateWithTheClockBehindTheStoresDateEndsInstalled)
+{
+    ensureWidgetApplication();
+    if (!standin_test::haveSampleLibrary())
+        GTEST_SKIP() << "the sample library is not built";
+    QTemporaryDir dir;
+    const QString catalog = dir.filePath(QStringLiteral("catalog"));
+    QDir().mkpath(catalog);
+    const QString sold = QDir(catalog).filePath(QStringLiteral("Nave.tvk"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(QS_BINARY_DIR "/library/Nave.tvk"), sold));
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const QDateTime ahead = QDateTime::fromSecsSinceEpoch(now.toSecsSinceEpoch() + 3600, QTimeZone::utc());
+    ASSERT_TRUE(setModified(sold, ahead));
+
+    Store store;
+    const QString installedPath = QDir(store.books).filePath(QStringLiteral("Nave.tvk"));
+    ASSERT_TRUE(smallBook(sold, "The edition before.", installedPath));
+    ASSERT_TRUE(store.library->addNewSource(installedPath));
+    const auto openSheet = [&](const standin_test::Server& server) {
+        auto sheet = std::make_unique<DownloadBooksSheetWindowController>(store.context(&server, false));
+        Recorder rec(store.center, {kListDone, kListFailed});
+        sheet->show();
+        sheet->windowDidLoad();
+        EXPECT_TRUE(waitFor([&] { return rec.count(kListDone) == 1; }));
+        return sheet;
+    };
+    const auto offered = [](DownloadBooksSheetWindowController& sheet) {
+        const int row = rowOf(sheet, QStringLiteral("Nave"));
+        BookTableCellView* cell = sheet.cellForRow(row);
+        EXPECT_NE(cell, nullptr);
+        return cell && !cell->messageField()->isHidden() &&
+            cell->messageField()->text() == DownloadBooksSheetWindowController::kNewerVersionMessage;
+    };
+    const auto bytesOf = [](const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    {
+        standin_test::Server server({QStringLiteral("--books"), catalog});
+        ASSERT_TRUE(server.running());
+        std::unique_ptr<DownloadBooksSheetWindowController> sheet = openSheet(server);
+        ASSERT_GE(rowOf(*sheet, QStringLiteral("Nave")), 0);
+        EXPECT_EQ(sheet->bookList()[rowOf(*sheet, QStringLiteral("Nave"))].fileDate, ahead);
+        ASSERT_TRUE(offered(*sheet));
+
+        // Yes to the update: the store's file is installed in the place of the old one.
+        Recorder rec(store.center, {kDone, kFailed});
+        store.alerts->queueAnswer(AlertFirstButtonReturn);
+        sheet->chooseBookRow(rowOf(*sheet, QStringLiteral("Nave")));
+        ASSERT_TRUE(waitFor([&] { return rec.count(kDone) + rec.count(kFailed) == 1; }, 60000));
+        ASSERT_EQ(rec.count(kDone), 1) << store.alertTexts().join("\n").toStdString();
+        EXPECT_EQ(bytesOf(installedPath), bytesOf(sold));
+        const SourceTuple::Ptr installed = store.library->allSources()->tupleForFile(installedPath);
+        ASSERT_NE(installed, nullptr);
+        EXPECT_EQ(installed->record().modificationTime, ahead);
+        EXPECT_EQ(QFileInfo(installedPath).lastModified().toUTC(), ahead);
+        EXPECT_FALSE(offered(*sheet)) << "the update is offered again after it was installed";
+        sheet->close();
+        // A fresh list says the same.
+        sheet = openSheet(server);
+        EXPECT_FALSE(offered(*sheet));
+    }
+
+    // The store dates the same file two hours ahead: the installed copy is that file, nothing newer.
+    ASSERT_TRUE(setModified(sold, ahead.addSecs(3600)));
+    standin_test::Server redated({QStringLiteral("--books"), catalog});
+    ASSERT_TRUE(redated.running());
+    std::unique_ptr<DownloadBooksSheetWindowController> sheet = openSheet(redated);
+    ASSERT_EQ(sheet->bookList()[rowOf(*sheet, QStringLiteral("Nave"))].fileDate, ahead.addSecs(3600));
+    EXPECT_FALSE(offered(*sheet)) << "the same file dated anew is offered as newer";
+    // Another file with that date is newer.
+    sheet->close();
+    ASSERT_TRUE(smallBook(sold, "The edition after.", sold));
+    ASSERT_TRUE(setModified(sold, ahead.addSecs(7200)));
+    standin_test::Server changed({QStringLiteral("--books"), catalog});
+    ASSERT_TRUE(changed.running());
+    sheet = openSheet(changed);
+    EXPECT_TRUE(offered(*sheet));
 }
 
 // The list the server sent last is kept when a refresh fails; what it names is still checked.
