@@ -720,7 +720,7 @@ function qsRenderBlocksAgain() {
     var changed = new Map();
     for (var j = 0; j < blocks.length; j++) {
         var html = fresh[qsBlockNumberFromId(blocks[j].id)];
-        if (typeof html === 'string' && html !== qsBlockSources.get(blocks[j]))
+        if (typeof html === 'string' && !qsSameMarkup(html, qsBlockSources.get(blocks[j])))
             changed.set(blocks[j], html);
     }
     if (!changed.size)
@@ -745,6 +745,17 @@ function qsRenderBlocksAgain() {
         qsLastPress = again ? { node: again } : null;
     }
     return changed.size;
+}
+
+// Whether a block's new markup shows what its markup before showed. A footnote's marker and text are
+// tied by a number that every rendering counts on: a block whose footnotes are numbered anew is the
+// same block.
+function qsSameMarkup(now, before) {
+    if (now === before)
+        return true;
+    if (typeof before !== 'string' || now.indexOf('_fn') < 0)
+        return false;
+    return now.replace(/_fn\d+/g, '_fn') === before.replace(/_fn\d+/g, '_fn');
 }
 
 // The first verse whose anchor stands in the view, from block `top` on: what a render keeps in

@@ -1144,6 +1144,13 @@ TEST(BookPageView, RenderingTheBlocksAgainKeepsTheSelectionAndItsVerses)
     EXPECT_EQ(js(page.view, QStringLiteral("document.querySelectorAll('.yellow').length")).toInt(), 2);
     page.settle();
     EXPECT_EQ(page.view.selectedBibleRefString(), QStringLiteral("John 3:19-20"));
+
+    // A block with a footnote, whose number every rendering counts anew, is the same block.
+    const quint32 footnoted = firstBlockWithANote(*page.source);
+    ASSERT_NE(footnoted, 0u);
+    page.goToSection(page.source->sectionForBlock(footnoted));
+    ASSERT_TRUE(page.blocksOnPage().contains(int(footnoted)));
+    EXPECT_EQ(page.renderAgain(), 0);
 }
 
 // A note link added above the view moves the text under it by a fraction of a pixel now and then:
