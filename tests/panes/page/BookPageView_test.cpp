@@ -1055,6 +1055,11 @@ TEST(BookPageView, RenderingTheBlocksAgainReplacesThemInPlaceWithoutALoad)
 // written elsewhere does.
 class RenderedAgainPage : public Page {
 public:
+    // The page gone to the verse.
+    explicit RenderedAgainPage(quint32 verseKey) : RenderedAgainPage(std::make_shared<WrappedBookPageSource>(kjv()))
+    {
+        goToKey(verseKey);
+    }
     explicit RenderedAgainPage(std::shared_ptr<WrappedBookPageSource> wrapped) : Page(wrapped), book(std::move(wrapped))
     {
     }
@@ -1111,8 +1116,7 @@ TEST(BookPageView, RenderingTheBlocksAgainKeepsTheSelectionAndItsVerses)
 {
     REQUIRE_WEB_VIEW();
     REQUIRE_LIBRARY();
-    RenderedAgainPage page(std::make_shared<WrappedBookPageSource>(kjv()));
-    page.goToKey(key(43, 3, 18));
+    RenderedAgainPage page(key(43, 3, 18));
     // From "this" in 3:19 to "For ev" in 3:20 (a Strong's number between them), as a drag selects it.
     ASSERT_TRUE(js(page.view,
         QStringLiteral("(function(){function at(v,word,after){var s=document.querySelector("
@@ -1159,8 +1163,7 @@ TEST(BookPageView, RenderingTheBlocksAgainKeepsTheTopVerseToTheFractionOfAPixel)
 {
     REQUIRE_WEB_VIEW();
     REQUIRE_LIBRARY();
-    RenderedAgainPage page(std::make_shared<WrappedBookPageSource>(kjv()));
-    page.goToKey(key(43, 3, 16));
+    RenderedAgainPage page(key(43, 3, 16));
     // Lines a fraction of a pixel high (each as high as the next), and the view's top inside 3:16.
     js(page.view,
         QStringLiteral("document.styleSheets[0].insertRule('[data-qs-block],[data-qs-block] *"
@@ -1195,8 +1198,7 @@ TEST(BookPageView, ARenderDuringAFillLeavesTheFillToFinish)
 {
     REQUIRE_WEB_VIEW();
     REQUIRE_LIBRARY();
-    RenderedAgainPage page(std::make_shared<WrappedBookPageSource>(kjv()));
-    page.goToKey(key(43, 3, 16));
+    RenderedAgainPage page(key(43, 3, 16));
     // The page as a new one stands after its first paint: the place's screen only, no room held.
     // (Placed as landing, so that the scroll this makes fills nothing.)
     ASSERT_TRUE(js(page.view,
