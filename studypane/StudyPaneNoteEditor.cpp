@@ -15,9 +15,13 @@
 #include "studypane/StudyPaneNoteViewEditViewController.h"
 
 #include <QClipboard>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QJsonDocument>
+#include <QKeyEvent>
 #include <QLoggingCategory>
 #include <QMimeData>
 #include <QRegularExpression>
@@ -228,6 +232,41 @@ void StudyPaneNoteEditor::contentChanged(NoteWebView* view, const QJsonArray& ar
         emit liveContentChanged();
     else
         saveLatePush(page);
+}
+
+void StudyPaneNoteEditor::takeLastPush(NoteWebView* v, int waitMs)
+{
+    if (v == nullptr || !v->isPageReady())
+        return;
+    m_flushedSerial = 0;
+    QWidget* target = v->focusProxy() != nullptr ? v->focusProxy() : v;
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_F24, Qt::NoModifier);
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_F24, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &press);
+    QCoreApplication::sendEvent(target, &release);
+    const quint64 serial = v->serial();
+    QElapsedTimer t;
+    t.start();
+    while (m_flushedSerial != serial && t.elapsed() < waitMs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    if (m_flushedSerial == serial)
+        return;
+    // No answer to the key: ask the page's script directly for what it holds.
+    bool answered = false;
+    QPointer<StudyPaneNoteEditor> self(this);
+    QPointer<NoteWebView> view(v);
+    v->page()->runJavaScript(QStringLiteral("qsFlush()"), [self, view, &answered](const QVariant& result) {
+        answered = true;
+        if (!self || !view)
+            return;
+        const QJsonArray a = QJsonArray::fromVariantList(result.toList());
+        if (a.size() == 3 && a[2].isString())
+            self->contentChanged(view, {a[0], a[1], 0, 1, a[2]});
+    });
+    while (!answered && t.elapsed() < 2 * waitMs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    if (!answered)
+        qCWarning(lcNoteEditor) << "the editor did not answer before quitting";
 }
 
 void StudyPaneNoteEditor::saveLatePush(Page& page)

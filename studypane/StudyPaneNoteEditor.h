@@ -95,6 +95,12 @@ public:
     void forgetPagesOf(const NoteLocation& location);
     // A page's push ({serial, change, piece index, piece count, text}) from the view showing it.
     void contentChanged(NoteWebView* view, const QJsonArray& args);
+    // Before the program quits: a flush key sent to the editor view behind the keys typed into it
+    // makes its page push what it holds once it has taken every one of them; without an answer
+    // within `waitMs` its script is asked directly (as long again). The view's page is live.
+    void takeLastPush(NoteWebView* view, int waitMs);
+    // The page with that serial answered the flush key.
+    void flushed(quint64 serial) { m_flushedSerial = serial; }
     // A piece of pasted HTML ({text, last}); the filtered paste once the last piece is in.
     QJsonValue pastedHtml(const QJsonArray& args);
     // Writes a converted text at the location, stamped `changedAt` (invalid: now), and posts the
@@ -168,4 +174,5 @@ private:
     QString m_saveFailureReason;
     QString m_saveFailureWhat;  // the note whose failure was said
     bool m_registered = false;
+    quint64 m_flushedSerial = 0;  // the page that answered the flush key
 };

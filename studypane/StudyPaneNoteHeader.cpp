@@ -98,10 +98,17 @@ void StudyPaneNoteHeader::showStatus(const Status& status)
         m_localStatus->setText(QStringLiteral("Local Storage: Not saved"));
         m_localStatus->setToolTip(ContentTextDocument::plainToolTip(
             QStringLiteral("The last save failed; your text is kept in the editor. ") + status.failureReason));
+    } else if (status.deletedElsewhere) {
+        m_localStatus->setText(QStringLiteral("Local Storage: Deleted elsewhere"));
+        m_localStatus->setToolTip(QStringLiteral("Another program or device deleted this note. It stays deleted "
+                                                 "unless you type in it: what you type then saves it again."));
     } else if (status.autosavePending) {
         m_localStatus->setText(QStringLiteral("Local Storage: Will auto-save..."));
         m_localStatus->setToolTip(QStringLiteral(
             "Changes to this note will be automatically saved every few seconds or when you switch to 'View'."));
+    } else if (status.broughtBack) {
+        m_localStatus->setText(QStringLiteral("Local Storage: Saved again"));
+        m_localStatus->setToolTip(QStringLiteral("This note had been deleted elsewhere; your typing saved it again."));
     } else if (!status.isEmpty) {
         m_localStatus->setText(QStringLiteral("Local Storage: Saved"));
         m_localStatus->setToolTip(QStringLiteral("Changes to this note have been saved."));

@@ -26,8 +26,10 @@ public:
         QString failureReason;
         bool autosavePending = false;
         bool syncsAutomatically = false;
-        bool hasServerCopy = false;   // the cloud has a copy of it
-        bool tooLargeToSync = false;  // it is larger than one sync line carries
+        bool hasServerCopy = false;     // the cloud has a copy of it
+        bool tooLargeToSync = false;    // it is larger than one sync line carries
+        bool deletedElsewhere = false;  // another program or device deleted it while it was shown
+        bool broughtBack = false;       // and the user's typing stored it again
     };
 
     using QObject::QObject;

@@ -3,6 +3,7 @@
 #include "library/GoToRequest.h"
 #include "panes/bookpane/XrefPopupViewController.h"
 #include "panes/page/LinkPreview.h"
+#include "platform/Alerts.h"
 #include "platform/NotificationCenter.h"
 #include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
@@ -87,4 +88,24 @@ void StudyPaneNoteLinks::hidePreview()
     m_timer.stop();
     m_pending.clear();
     delete m_preview.data();
+}
+
+void StudyPaneNoteLinks::clickedInEditor()
+{
+    if (m_env.defaults != nullptr && !m_env.defaults->value(SettingsKeys::ShowLinksDisabledMessage))
+        return;
+    const Alert alert {.messageText = QStringLiteral("Links are disabled in the editor."),
+        .informativeText = QStringLiteral("Use Text Edit to edit the link. Switch to View mode to make links active."),
+        .buttons = {QStringLiteral("OK"), QStringLiteral("Don't show this message again")},
+        .style = AlertStyle::Informational};
+    // Shown after the page's call returns: the page waits for no answer.
+    QPointer<StudyPaneNoteLinks> self(this);
+    QTimer::singleShot(0, this, [self, alert] {
+        if (!self)
+            return;
+        const int answer = self->m_env.ask(alert);
+        // The editor may have gone while the alert was up.
+        if (answer == AlertSecondButtonReturn && self && self->m_env.defaults != nullptr)
+            self->m_env.defaults->set(SettingsKeys::ShowLinksDisabledMessage, false);
+    });
 }

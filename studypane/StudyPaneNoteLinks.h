@@ -33,6 +33,9 @@ public:
     // The pointer rests on a link at that rectangle of the page: its preview shows after the delay.
     void showPreview(const QString& escapedHref, int left, int top, int width, int height);
     void hidePreview();
+    // A link was clicked in an editor, which follows none: the user is told how to follow it (once
+    // the page's call has returned), unless they asked not to be told again.
+    void clickedInEditor();
     bool isPreviewPending() const { return m_timer.isActive(); }
     QWidget* preview() const { return m_preview; }
 

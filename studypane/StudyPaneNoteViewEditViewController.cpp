@@ -15,7 +15,6 @@
 #include "panes/page/PageRendererWatch.h"
 #include "platform/Alerts.h"
 #include "platform/MainThread.h"
-#include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
 #include "render/CSSManager.h"
 #include "search/execution/SearchResultsAggregator.h"
@@ -28,15 +27,10 @@
 #include "studypane/StudyPaneNotifications.h"
 #include "studypane/StudyPaneRegionContentItemState.h"
 #include "studypane/StudyPaneViewController.h"
+#include "userdata/NoteText.h"
 #include "userdata/SyncLineLimit.h"
 
 #include <QApplication>
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QFile>
-#include <QJsonDocument>
-#include <QKeyEvent>
 #include <QLoggingCategory>
 #include <QStackedWidget>
 #include <QTabBar>
@@ -250,7 +244,27 @@ void StudyPaneNoteViewEditViewController::loadNote(const NoteLocation& requested
         m_webViewString = note.text;
         m_currentServerID = note.serverID;
     }
+    m_stored = note.found;
     setLocation(l);
+}
+
+bool StudyPaneNoteViewEditViewController::noticeDeletionElsewhere()
+{
+    if (m_deletion == Deletion::Elsewhere || !m_stored || !hasSomethingToDisplay())
+        return m_deletion == Deletion::Elsewhere;
+    // Only a read that went through says the note is gone: a database that cannot be read says nothing.
+    cDatabaseErrorCapture capture;
+    const bool live = NoteStore(m_env.notes).exists(location());
+    if (live || capture.captured() || NoteStore(m_env.notes).openDocument() == nullptr)
+        return false;
+    m_deletion = Deletion::Elsewhere;
+    m_typedSinceDeletion = false;
+    m_currentServerID = 0;
+    m_webViewHasBeenEdited = false;
+    m_webViewNeedsFinalSave = false;
+    m_autosaveTimer.stop();
+    updateStatusPane();
+    return true;
 }
 
 void StudyPaneNoteViewEditViewController::userNoteLinkSelected(const Notification& n)
@@ -421,6 +435,7 @@ void StudyPaneNoteViewEditViewController::studyPaneWillChangeSubview()
 
 void StudyPaneNoteViewEditViewController::studyPaneDidActivateSubview()
 {
+    noticeDeletionElsewhere();
     if (m_selectedTab == RichEditTab)
         focusOnRichEditor();
     else if (m_selectedTab == TextEditTab && m_webViews[TextEditTab] != nullptr)
@@ -560,6 +575,7 @@ void StudyPaneNoteViewEditViewController::restoreTab(Tab tab)
 
 void StudyPaneNoteViewEditViewController::webViewDidChange()
 {
+    m_typedSinceDeletion = true;
     m_webViewHasBeenEdited = true;
     m_webViewNeedsFinalSave = true;
     if (!m_autosaveTimer.isActive())
@@ -575,6 +591,12 @@ bool StudyPaneNoteViewEditViewController::saveEditedText(bool intermediate)
         return true;
     StudyPaneNoteEditor::Page* page =
         m_editor->livePage(m_selectedTab == ViewTab ? nullptr : m_webViews[m_selectedTab].data());
+    // A note deleted elsewhere is written back only by what the reader types into it from then on.
+    if ((m_webViewHasBeenEdited || m_webViewNeedsFinalSave) && noticeDeletionElsewhere() && !m_typedSinceDeletion) {
+        m_webViewHasBeenEdited = m_webViewNeedsFinalSave = false;
+        updateStatusPane();
+        return true;
+    }
     const bool owedFinal = !intermediate && m_webViewNeedsFinalSave;
     NoteLocation replaced;
     bool titleRetyped = false;
@@ -630,6 +652,11 @@ bool StudyPaneNoteViewEditViewController::saveEditedText(bool intermediate)
     m_currentServerID = 0;
     bool written = false;
     if (m_editor->store(l, stored, nullptr, replaced, changedAt, &written)) {
+        m_stored = !NoteText::showsNothing(stored.toStdU16String());
+        if (m_deletion == Deletion::Elsewhere && written) {
+            m_deletion = Deletion::BroughtBack;
+            updateStatusPane();
+        }
         if (!written) {
             m_currentServerID = serverID;  // the stored copy, and its server copy, are as they were
             updateStatusPane();
@@ -654,7 +681,8 @@ void StudyPaneNoteViewEditViewController::notesHaveChanged(const Notification& n
         return;
     }
     // Typing since the last save is not thrown away for a copy from elsewhere: the next save writes it.
-    if (m_webViewHasBeenEdited) {
+    // A note deleted elsewhere stays shown as deleted until it is stored again.
+    if (m_webViewHasBeenEdited || (m_deletion == Deletion::Elsewhere && !NoteStore(m_env.notes).exists(location()))) {
         updateStatusPane();
         return;
     }
@@ -720,6 +748,8 @@ void StudyPaneNoteViewEditViewController::clearState()
     m_webViewHasBeenEdited = false;
     m_webViewNeedsFinalSave = false;
     m_currentServerID = 0;
+    m_stored = false;
+    m_deletion = Deletion::None;
     m_editor->clearSaveFailure();
     m_owedJournalRemoval = NoteLocation();
     m_autosaveTimer.stop();
@@ -737,6 +767,8 @@ void StudyPaneNoteViewEditViewController::updateStatusPane()
     status.autosavePending = m_autosaveTimer.isActive();
     status.syncsAutomatically = m_env.syncAutomatically && m_env.syncAutomatically();
     status.hasServerCopy = m_currentServerID != 0;
+    status.deletedElsewhere = m_deletion == Deletion::Elsewhere;
+    status.broughtBack = m_deletion == Deletion::BroughtBack;
     // The text as the editor holds it now (pushed as it is typed), else as stored.
     const QString* text = &m_webViewString;
     if (m_selectedTab != ViewTab) {
@@ -789,42 +821,10 @@ void StudyPaneNoteViewEditViewController::exitIsImminent()
     m_links->hidePreview();
     stopObserving();
     m_editor->registerAsFormatTarget(false);
-    // Keys typed just before may still wait in the web engine's input queue: a flush key sent behind
-    // them makes the page push its content once it has taken every one of them.
-    StudyPaneNoteEditor::Page* page =
-        m_editor->livePage(m_selectedTab == ViewTab ? nullptr : m_webViews[m_selectedTab].data());
-    NoteWebView* v = m_selectedTab != ViewTab ? m_webViews[m_selectedTab] : nullptr;
-    if (page != nullptr && v != nullptr && v->isPageReady()) {
-        m_flushedSerial = 0;
-        QWidget* target = v->focusProxy() != nullptr ? v->focusProxy() : v;
-        QKeyEvent press(QEvent::KeyPress, Qt::Key_F24, Qt::NoModifier);
-        QKeyEvent release(QEvent::KeyRelease, Qt::Key_F24, Qt::NoModifier);
-        QCoreApplication::sendEvent(target, &press);
-        QCoreApplication::sendEvent(target, &release);
-        const quint64 serial = v->serial();
-        QElapsedTimer t;
-        t.start();
-        while (m_flushedSerial != serial && t.elapsed() < kExitWaitMs)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        if (m_flushedSerial != serial) {
-            // No answer to the key: ask the page's script directly for what it holds.
-            bool answered = false;
-            QPointer<StudyPaneNoteViewEditViewController> self(this);
-            QPointer<NoteWebView> view(v);
-            v->page()->runJavaScript(QStringLiteral("qsFlush()"), [self, view, &answered](const QVariant& result) {
-                answered = true;
-                if (!self || !view)
-                    return;
-                const QJsonArray a = QJsonArray::fromVariantList(result.toList());
-                if (a.size() == 3 && a[2].isString())
-                    self->m_editor->contentChanged(view, {a[0], a[1], 0, 1, a[2]});
-            });
-            while (!answered && t.elapsed() < 2 * kExitWaitMs)
-                QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-            if (!answered)
-                qCWarning(lcNoteEditor) << "the editor did not answer before quitting";
-        }
-    }
+    // Keys typed just before may still wait in the web engine's input queue: the editor takes what
+    // the page holds once it has taken every one of them.
+    if (m_selectedTab != ViewTab && m_editor->livePage(m_webViews[m_selectedTab].data()) != nullptr)
+        m_editor->takeLastPush(m_webViews[m_selectedTab], kExitWaitMs);
     if (!saveEditedText(false)) {
         QString title = m_header->typedNoteTitle().trimmed();
         if (title.isEmpty())
@@ -859,7 +859,7 @@ QJsonValue StudyPaneNoteViewEditViewController::bridgeCall(
     }
     if (name == QLatin1String("flushed")) {
         if (!fromView && args.size() == 2 && NoteWebView::isWholeNumber(args[0]))
-            m_flushedSerial = quint64(args[0].toDouble());
+            m_editor->flushed(quint64(args[0].toDouble()));
         return {};
     }
     if (name == QLatin1String("href")) {
@@ -889,25 +889,7 @@ QJsonValue StudyPaneNoteViewEditViewController::bridgeCall(
     }
     if (name == QLatin1String("pastedHtml"))
         return fromRich ? m_editor->pastedHtml(args) : QJsonValue();
-    if (name == QLatin1String("linkClickedInEditor")) {
-        if (m_env.defaults == nullptr || m_env.defaults->value(SettingsKeys::ShowLinksDisabledMessage)) {
-            const Alert alert {.messageText = QStringLiteral("Links are disabled in the editor."),
-                .informativeText =
-                    QStringLiteral("Use Text Edit to edit the link. Switch to View mode to make links active."),
-                .buttons = {QStringLiteral("OK"), QStringLiteral("Don't show this message again")},
-                .style = AlertStyle::Informational};
-            // Shown after the page's call returns: the page waits for no answer.
-            QPointer<StudyPaneNoteViewEditViewController> self(this);
-            QTimer::singleShot(0, this, [self, alert] {
-                if (!self)
-                    return;
-                const int answer = self->m_env.ask(alert);
-                // The editor may have gone while the alert was up.
-                if (answer == AlertSecondButtonReturn && self && self->m_env.defaults != nullptr)
-                    self->m_env.defaults->set(SettingsKeys::ShowLinksDisabledMessage, false);
-            });
-        }
-        return {};
-    }
+    if (name == QLatin1String("linkClickedInEditor"))
+        m_links->clickedInEditor();
     return {};
 }

@@ -19,6 +19,9 @@
 // (read-only, disk full) keeps the text in the editor, which then stays on its note and tab; the user
 // is told once, with the database's reason, and the status line says "Not saved" until a later save
 // succeeds. Quitting with such a text offers it for saving to a file or copying before the reader ends. The view page's links and their previews are StudyPaneNoteLinks'.
+// A note deleted elsewhere (another program, a sync) while it is shown is never written back by a
+// save the reader did not type for: it is shown as deleted, with its text, until the reader types
+// into it, which stores it again and says so.
 //
 // All note HTML passes NoteHtml's filters on its way into a page and into the store: the pages run
 // only their own script (by its nonce), load nothing from outside the reader, and pasted HTML is
@@ -129,6 +132,10 @@ private:
     void tabDidSelect(bool takeFocus = true);
     void webViewDidChange();
     void notesHaveChanged(const Notification& n);
+    // Whether the shown note, live when this pane last read or stored it, was deleted elsewhere (by
+    // another program or device), noticed now or before: the pane then shows it as deleted, keeps its
+    // text, and stores it again only once the reader types into it (and says so).
+    bool noticeDeletionElsewhere();
     void displayPreferencesChanged();
     void focusOnRichEditor();
     QList<NoteHtml::SearchItem> searchWordsForShownNote() const;
@@ -152,5 +159,8 @@ private:
     QTimer m_autosaveTimer;
     quint64 m_nextSerial = 0;
     bool m_exiting = false;
-    quint64 m_flushedSerial = 0;  // the page that answered the flush key
+    bool m_stored = false;  // the shown note had a live row when this pane last read or stored it
+    enum class Deletion { None, Elsewhere, BroughtBack };
+    Deletion m_deletion = Deletion::None;
+    bool m_typedSinceDeletion = false;  // the reader typed into the note since its deletion was noticed
 };

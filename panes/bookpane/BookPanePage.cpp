@@ -272,6 +272,11 @@ void BookPanePage::renderBlocksAgain()
     m_pane.page()->renderBlocksAgain();
 }
 
+void BookPanePage::userDataChanged()
+{
+    m_pane.page()->userDataChanged();
+}
+
 bool BookPanePage::paneDoesNotSendLocationSync() const
 {
     const LayoutRegionContentsState* state = paneState(m_pane);
@@ -413,7 +418,7 @@ void BookPanePage::notesChanged(const Notification& n)
 {
     const QVariantMap& info = n.userInfo;
     if (info.isEmpty()) {
-        renderBlocksAgain();
+        userDataChanged();
         return;
     }
     if (info.contains("journalTitle"))
@@ -426,7 +431,7 @@ void BookPanePage::notesChanged(const Notification& n)
     else
         redisplay = !info.contains("changed") || info.value("changed").toBool();
     if (redisplay)
-        renderBlocksAgain();
+        userDataChanged();
 }
 
 void BookPanePage::userWantsToToggleCurrentReading(const Notification& n)

@@ -59,6 +59,8 @@ public:
     // highlights or notes changed. The page shows the change at once; a new page would leave the old
     // picture on screen until it had painted.
     void renderBlocksAgain();
+    // The same for a change of the user's highlights or notes: only a page that can show them.
+    void userDataChanged();
     // --- location sync ---
     bool paneDoesNotSendLocationSync() const;
     void setPaneDoesNotSendLocationSync(bool v);

@@ -182,7 +182,7 @@ void BookPaneViewController::observe()
     on(PaneNotifications::DisplayPreferencesChangedNotification,
         [this](Notification&) { m_pageHost->displaySettingsChanged(); });
     on(PaneNotifications::qsHighlightsHaveChangedNotification,
-        [this](Notification&) { m_pageHost->renderBlocksAgain(); });
+        [this](Notification&) { m_pageHost->userDataChanged(); });
     // Found words are marked in the page that is loaded: no page is built for them.
     on(PaneNotifications::qsSearchHasCompletedNotification, [this](Notification&) { m_pageHost->renderBlocksAgain(); });
     on(PaneNotifications::qsNotesHaveChangedNotification, [this](Notification& n) { m_pageHost->notesChanged(n); });

@@ -52,7 +52,7 @@ std::uint64_t BookPageBlocks::userDataStamp()
 
 bool BookPageBlocks::pageShowsCurrentUserData() const
 {
-    return !m_pageMixed && userDataStamp() == m_pageUserData;
+    return !m_pageShowsUserData || (!m_pageMixed && userDataStamp() == m_pageUserData);
 }
 
 void BookPageBlocks::noteFetch()
@@ -84,6 +84,9 @@ QJsonValue BookPageBlocks::renderBlock(const BookPageSourcePtr& book, qint64 blo
     const QString html = book->htmlTextForBlock(b, renderOptions(book));
     if (html.contains(QLatin1String("<img"), Qt::CaseInsensitive))
         m_pageHasImages = true;
+    // The renderer's verse anchors: where it looked up the verse's highlight and note.
+    if (!m_pageShowsUserData && html.contains(QLatin1String("<span id='_s")))
+        m_pageShowsUserData = true;
     return header + html;
 }
 
@@ -103,6 +106,7 @@ BookPageBlocks::FirstScreen BookPageBlocks::firstScreen(
     const BookPageSourcePtr& book, const LayoutRegionContentItemState& state, const QString& frameKey)
 {
     m_pageHasImages = false;
+    m_pageShowsUserData = false;
     // A Bible's screen of 800 x 600 holds about 25 KB of block markup.
     const qsizetype budget = std::max<qsizetype>(8192, qsizetype(m_view.width()) * m_view.height() / 16);
     FirstScreen screen;

@@ -70,8 +70,12 @@ public:
         m_pageMixed = false;
     }
     // No highlight or note was written since the page's blocks were rendered, so a move within the
-    // page shows what the database holds (cBlockRenderUserData::changeStamp).
+    // page shows what the database holds (cBlockRenderUserData::changeStamp); always so for a page
+    // that shows no user data.
     bool pageShowsCurrentUserData() const;
+    // A block rendered for the page since its first screen shows verses, which carry the user's
+    // highlights and note links; other books' blocks look the same whatever the user's data.
+    bool pageShowsUserData() const { return m_pageShowsUserData; }
 
     double lastPaneWidth() const { return m_lastPaneWidth; }
     double pageTextWidth() const { return m_pageTextWidth; }
@@ -85,6 +89,7 @@ private:
     double m_lastPaneWidth = qQNaN();
     double m_pageTextWidth = qQNaN();  // the text width the loaded page's first blocks were rendered for
     bool m_pageHasImages = false;      // a block of the page holds an image
+    bool m_pageShowsUserData = false;  // a block of the page shows verses
     std::uint64_t m_pageUserData = 0;  // the change stamp the page's first blocks were rendered under
     bool m_pageMixed = false;          // a block of the page was rendered under another stamp
 

@@ -472,6 +472,12 @@ void BookPageView::renderBlocksAgain()
         });
 }
 
+void BookPageView::userDataChanged()
+{
+    if (m_blocks.pageShowsUserData())
+        renderBlocksAgain();
+}
+
 void BookPageView::onLoadFinished(bool ok)
 {
     if (page()->url() != BookPageScheme::pageUrl(m_token, m_serial))

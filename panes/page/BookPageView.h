@@ -68,8 +68,12 @@ public:
     // Renders the blocks of the loaded page again in place (a search's hits to mark, a note or a
     // highlight written): no page is loaded and the reader's place stays. A page still loading does
     // it once it has loaded. Nothing when the view shows no page of the current tab's book: its next
-    // page is rendered as things are then.
+    // page is rendered as things are then. The page replaces only the blocks whose markup changed and
+    // keeps the reader's selection and place.
     void renderBlocksAgain();
+    // The user's highlights or notes changed: the blocks are rendered again when they can show it
+    // (a page that shows verses); a page without any (a book's introduction, the Help) stays.
+    void userDataChanged();
     // The position rules of a go-to applied to a tab state (no page work); true when the page must
     // be built anew (a temporary highlight came or went).
     static bool applyPositionRequest(

@@ -296,7 +296,8 @@ function qsMakeInert(root) {
 // a frame later the page is brought back to its place (unless the reader moved it) and filled around
 // it. A new page instead fetches the blocks around its place without waiting and settles once they
 // came. A placement landing or fetching is not final, so the page does not report its position
-// meanwhile; a newer placement or a new rendering of the blocks ends the older one's wait.
+// meanwhile; a newer placement ends the older one's wait (a new rendering of the blocks does not: the
+// blocks fetched around the place are then fetched again as the page fills).
 var qsPlacementState = Object.freeze({
     IDLE: 'idle', // placed: the page fills as the reader scrolls
     LANDING: 'landing', // waiting for the paint of the place's blocks; no filling
@@ -401,8 +402,12 @@ function qsScanBlocks() {
         qsPlacement.atStart = qsPlacement.atEnd = true;
 }
 
+// The markup each block on the page was made from: a block rendered again to the same markup stays.
+var qsBlockSources = new WeakMap();
+
 function qsMakeBlock(n, html) {
     var div = document.createElement('div');
+    qsBlockSources.set(div, html);
     div.id = '_b' + n;
     div.setAttribute(qsBlockMark, '');
     div.style.clear = 'both';
@@ -434,12 +439,15 @@ function qsSetTopSpace() {
 // a whole batch of changes is compensated in one step. Blocks are rarely a whole number of pixels
 // high: a shift of 312.4 pixels scrolled back by 312 would leave the text 0.4 pixels lower, which
 // the next paint shows as a line of text jumping a pixel. The white space at the top takes the
-// fraction up, and the scroll is the whole number that is left.
-function qsKeepingPlace(change) {
-    var anchor = qsAnchorElement();
+// fraction up, and the scroll is the whole number that is left. `find`, when given, answers the
+// element to keep in place, before the change and after it (an element the change replaces is found
+// again by its id); without it the block at the top of the view is kept.
+function qsKeepingPlace(change, find) {
+    var anchor = find ? find() : qsAnchorElement();
     var before = anchor ? anchor.getBoundingClientRect().top : 0;
     var shift = function () {
-        return anchor && anchor.parentNode ? anchor.getBoundingClientRect().top - before : 0;
+        var now = find ? find() : anchor;
+        return anchor && now && now.parentNode ? now.getBoundingClientRect().top - before : 0;
     };
     change(shift);
     var delta = shift();
@@ -502,8 +510,8 @@ function qsFetch(n, dir) {
 }
 
 // After a placement has painted: fetches the blocks on either side of the page's window without
-// waiting (qsBatchMost each), keeps them in qsPlacement.ahead, and then runs done(), unless another
-// placement or a new rendering of the blocks came meanwhile. The filling that follows finds its first
+// waiting (qsBatchMost each), keeps them in qsPlacement.ahead (unless the page's blocks were rendered
+// again meanwhile), and then runs done(), unless another placement came meanwhile. The filling that follows finds its first
 // blocks there: every book page is painted by one renderer, which a synchronous request would hold
 // while the other pages wait to paint.
 function qsFetchAroundThen(done) {
@@ -520,9 +528,11 @@ function qsFetchAroundThen(done) {
                 for (var i = 0; i < list.length && i < count; i++)
                     got[first + i] = list[i];
             }
-            if (--pending === 0 && token === qsPlacement.token && rendering === qsPlacement.rendering) {
+            if (--pending === 0 && token === qsPlacement.token) {
+                // Blocks rendered before the page's blocks were rendered again are stale: the filling
+                // fetches them anew. The placement goes on all the same.
                 for (var n in got) {
-                    if (Object.prototype.hasOwnProperty.call(got, n))
+                    if (rendering === qsPlacement.rendering && Object.prototype.hasOwnProperty.call(got, n))
                         qsPlacement.ahead[n] = got[n];
                 }
                 done();
@@ -685,15 +695,15 @@ function fillExtraScreens() {
         }, 0);
 }
 
-// Replaces every block on the page by the reader's new rendering of it (a search's hits marked, say)
-// without loading a page; the block at the top of the view keeps its place on screen. Returns the
-// number of blocks replaced, or -1 when the reader did not answer (the page is left as it was).
+// Renders the page's blocks again (a search's hits marked, a note or a highlight written) without
+// loading a page: only the blocks whose markup changed are replaced. Nothing the reader holds
+// changes: the text at the top of the view keeps its place to the fraction of a pixel, the selection
+// keeps its words (an end in a replaced block is put back at the same place in its text), and a
+// placement on its way goes on. Returns the number of blocks replaced, or -1 when the reader did not
+// answer (the page is left as it was).
 function qsRenderBlocksAgain() {
     qsPlacement.ahead = {};
     qsPlacement.rendering++;
-    // The blocks around a placement fetched before are stale: it is placed as it stands.
-    if (qsPlacement.state === qsPlacementState.FETCHING)
-        qsPlacement.state = qsPlacementState.IDLE;
     var blocks = qsBlocks();
     if (!blocks.length)
         return 0;
@@ -707,28 +717,160 @@ function qsRenderBlocksAgain() {
         for (var i = 0; i < list.length; i++)
             fresh[b + i] = list[i];
     }
-    var anchor = qsAnchorElement();
-    var anchorId = anchor ? anchor.id : '';
-    var before = anchor ? anchor.getBoundingClientRect().top : 0;
-    var pressed = qsPressedPlace();
-    var replaced = 0;
+    var changed = new Map();
     for (var j = 0; j < blocks.length; j++) {
         var html = fresh[qsBlockNumberFromId(blocks[j].id)];
-        if (typeof html !== 'string')
-            continue;
-        blocks[j].parentNode.replaceChild(qsMakeBlock(qsBlockNumberFromId(blocks[j].id), html), blocks[j]);
-        replaced++;
+        if (typeof html === 'string' && !qsSameMarkup(html, qsBlockSources.get(blocks[j])))
+            changed.set(blocks[j], html);
     }
+    if (!changed.size)
+        return 0;
+    var top = qsAnchorElement();
+    var keep = top ? top.id : '';
+    if (top && changed.has(top))
+        keep = qsVerseStartingInView(top) || keep;
+    var selection = qsHoldSelection(changed);
+    var pressed = qsPressedPlace();
+    qsKeepingPlace(function () {
+        changed.forEach(function (markup, old) {
+            old.parentNode.replaceChild(qsMakeBlock(qsBlockNumberFromId(old.id), markup), old);
+        });
+    }, function () {
+        return keep ? document.getElementById(keep) : null;
+    });
+    qsPutBackSelection(selection);
     // The last press stays on its verse (or block), whose nodes were just replaced.
     if (qsLastPress && !document.body.contains(qsLastPress.node)) {
         var again = pressed ? document.querySelector(pressed) : null;
         qsLastPress = again ? { node: again } : null;
     }
-    var now = anchorId ? document.getElementById(anchorId) : null;
-    var delta = now ? Math.round(now.getBoundingClientRect().top - before) : 0;
-    if (delta !== 0)
-        window.scrollBy(0, delta);
-    return replaced;
+    return changed.size;
+}
+
+// Whether a block's new markup shows what its markup before showed. A footnote's marker and text are
+// tied by a number that every rendering counts on: a block whose footnotes are numbered anew is the
+// same block.
+function qsSameMarkup(now, before) {
+    if (now === before)
+        return true;
+    if (typeof before !== 'string' || now.indexOf('_fn') < 0)
+        return false;
+    return now.replace(/_fn\d+/g, '_fn') === before.replace(/_fn\d+/g, '_fn');
+}
+
+// The first verse whose anchor stands in the view, from block `top` on: what a render keeps in
+// place when the block at the top is replaced (a note link put in above it moves nothing under it).
+// Empty when none does.
+function qsVerseStartingInView(top) {
+    var h = window.innerHeight || 600;
+    for (var b = top; b && qsBlockNumberFromId(b.id) !== null && b.getBoundingClientRect().top < h;
+        b = b.nextElementSibling) {
+        var anchors = b.querySelectorAll('span[id^="_s"]');
+        for (var i = 0; i < anchors.length; i++) {
+            var at = anchors[i].getBoundingClientRect().top;
+            if (qsIsVerseId(anchors[i].id) && at >= 0 && at < h)
+                return anchors[i].id;
+        }
+    }
+    return '';
+}
+
+// The page's block (a child of the body) that holds `node`; null outside every block.
+function qsBlockAround(node) {
+    var body = qsBody();
+    var n = node;
+    while (n && n.parentNode !== body)
+        n = n.parentNode;
+    return n && n.nodeType === 1 && qsBlockNumberFromId(n.id) !== null ? n : null;
+}
+
+// The links to the reader's notes come and go with the notes (each with a space after it): a place
+// in a block's text is counted without them. Answers where the counted characters of text node `n`
+// start, or -1 when none of them count.
+function qsCountedFrom(n, block) {
+    var isNoteLink = function (e) {
+        return e && e.nodeType === 1 && e.tagName === 'A' && /^note:/.test(qsLinkTarget(e));
+    };
+    for (var e = n.parentNode; e && e !== block; e = e.parentNode) {
+        if (isNoteLink(e) || (e.tagName === 'TABLE' && / _interlinearnotelinktable /.test(' ' + e.className + ' ')))
+            return -1;
+    }
+    return isNoteLink(n.previousSibling) && n.data.charAt(0) === '\u00a0' ? 1 : 0;
+}
+
+// A point of the page (node, offset) inside `block`, as the block's id and the count of its text's
+// characters before the point.
+function qsTextPlace(block, node, offset) {
+    var upTo = document.createRange();
+    upTo.setStart(block, 0);
+    upTo.setEnd(node, offset);
+    var count = 0;
+    var walker = document.createTreeWalker(block, NodeFilter.SHOW_TEXT);
+    for (var n = walker.nextNode(); n && upTo.intersectsNode(n); n = walker.nextNode()) {
+        var from = qsCountedFrom(n, block);
+        if (from >= 0)
+            count += Math.max(0, (n === node ? offset : n.data.length) - from);
+    }
+    return { block: block.id, count: count };
+}
+
+// The point that a qsTextPlace names, on the page as it is now; null when its block is gone. Where
+// one text ends and the next begins, a point that starts something (`forward`) goes to the next.
+function qsPointAt(place, forward) {
+    var block = document.getElementById(place.block);
+    if (!block)
+        return null;
+    var left = place.count;
+    var found = null;
+    var walker = document.createTreeWalker(block, NodeFilter.SHOW_TEXT);
+    for (var n = walker.nextNode(); n; n = walker.nextNode()) {
+        var from = qsCountedFrom(n, block);
+        if (from < 0)
+            continue;
+        var length = n.data.length - from;
+        if (left < length || (left === length && !forward))
+            return { node: n, offset: from + left };
+        found = { node: n, offset: n.data.length };
+        left -= length;
+    }
+    return found || { node: block, offset: block.childNodes.length };
+}
+
+// The selection's ends before the blocks in `replaced` (a Map keyed by block) are replaced: an end
+// in one of them as its place in the block's text, any other as it stands; null when no end is in
+// one of them.
+function qsHoldSelection(replaced) {
+    var s = window.getSelection();
+    if (!s || s.rangeCount === 0 || !s.anchorNode || !s.focusNode)
+        return null;
+    var r = s.getRangeAt(0);
+    var anchorStarts = s.anchorNode === r.startContainer && s.anchorOffset === r.startOffset;
+    var end = function (node, offset, forward) {
+        var block = qsBlockAround(node);
+        return block && replaced.has(block) ? { place: qsTextPlace(block, node, offset), forward: forward }
+            : { node: node, offset: offset };
+    };
+    var anchor = end(s.anchorNode, s.anchorOffset, anchorStarts);
+    var focus = s.isCollapsed ? null : end(s.focusNode, s.focusOffset, !anchorStarts);
+    return anchor.place || (focus && focus.place) ? { anchor: anchor, focus: focus } : null;
+}
+
+// Puts back a selection that qsHoldSelection kept.
+function qsPutBackSelection(held) {
+    if (!held)
+        return;
+    var at = function (end) {
+        return end.place ? qsPointAt(end.place, end.forward) : end;
+    };
+    var anchor = at(held.anchor);
+    var focus = held.focus ? at(held.focus) : anchor;
+    if (!anchor || !focus)
+        return;
+    try {
+        window.getSelection().setBaseAndExtent(anchor.node, anchor.offset, focus.node, focus.offset);
+    } catch (e) {
+        jsInterface.writeToLog('the selection could not be put back');
+    }
 }
 
 // ---------------------------------------------------------------------------------------------------

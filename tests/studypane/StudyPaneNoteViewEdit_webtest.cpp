@@ -729,6 +729,59 @@ TEST_F(NoteEditor, DeletingClearsThePaneAndOnlyViewCanBeChosen)
                     .contains(QStringLiteral("Note is empty.")));
 }
 
+// A note deleted by another program while the editor shows it, with a final save owed after an
+// autosave: the saves that follow (a sync's, a tab switch's) and other notes' changes do not bring
+// it back. The pane shows it as deleted, with its text, and the reader's typing stores it again and
+// says so.
+TEST_F(NoteEditor, ANoteDeletedElsewhereComesBackOnlyWhenTheReaderTypesIntoIt)
+{
+    const NoteLocation john316 = NoteLocation::bible(kJohn316);
+    openBible(kJohn316, true);
+    type(QStringLiteral("Written here"));
+    ASSERT_TRUE(waitFor([&] {
+        editor->saveEditedText(true);  // the autosave: the final save stays owed
+        return stored(john316).contains(QStringLiteral("Written here"));
+    }));
+    ASSERT_TRUE(editor->webViewNeedsFinalSave());
+    // Another program deletes it, as sqlite3 would.
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(sqlite3_db_filename(cSQLiteDbBase::connectionHandle(), "main"), &other), SQLITE_OK);
+    const int rc =
+        sqlite3_exec(other, "UPDATE BibleNotes SET deleted = 1 WHERE booknum = 43 AND chapter = 3 AND verse = 16",
+            nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    ASSERT_EQ(rc, SQLITE_OK);
+    ASSERT_FALSE(StudyPaneTest::userNotes().exists(john316));
+
+    m_screen->center.postNotificationName(StudyPaneNotifications::qsBibleNoteSynchronizationWillStartNotification);
+    EXPECT_FALSE(StudyPaneTest::userNotes().exists(john316)) << "the owed final save wrote the note back";
+    EXPECT_EQ(localStatus(), QStringLiteral("Local Storage: Deleted elsewhere"));
+    EXPECT_EQ(editorText(), QStringLiteral("Written here"));
+    ASSERT_TRUE(StudyPaneTest::userNotes().save(NoteLocation::bible(kGen11), QStringLiteral("<p>another note</p>")));
+    m_screen->center.postNotificationName(PaneNotifications::qsNotesHaveChangedNotification);
+    QTabBar* bar = shown<QTabBar>(QStringLiteral("tabView"));
+    QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->tabRect(Editor::ViewTab).center());
+    ASSERT_EQ(editor->selectedTab(), Editor::ViewTab);
+    EXPECT_FALSE(StudyPaneTest::userNotes().exists(john316)) << "leaving the editor wrote the note back";
+    ASSERT_TRUE(waitForPage(Editor::ViewTab));
+    EXPECT_EQ(js(editor->webView(Editor::ViewTab), QStringLiteral("document.body.textContent")).toString().trimmed(),
+        QStringLiteral("Written here"));
+    EXPECT_EQ(localStatus(), QStringLiteral("Local Storage: Deleted elsewhere"));
+
+    // Typed into again: stored again, and the pane says so.
+    QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->tabRect(Editor::RichEditTab).center());
+    ASSERT_TRUE(waitForPage(Editor::RichEditTab));
+    type(QStringLiteral(", kept"));
+    ASSERT_TRUE(waitFor([&] {
+        const StudyPaneNoteEditor::Page* p = editor->noteEditor()->livePage(editor->webView(Editor::RichEditTab));
+        return p != nullptr && p->latest.contains(QStringLiteral(", kept"));
+    }));
+    EXPECT_FALSE(StudyPaneTest::userNotes().exists(john316));
+    editor->saveEditedText(true);
+    EXPECT_EQ(stored(john316), QStringLiteral("<p>Written here, kept</p>\n"));
+    EXPECT_EQ(localStatus(), QStringLiteral("Local Storage: Saved again"));
+}
+
 // An editor emptied as a user empties it deletes the note, in either tab and for Bible and book
 // notes alike, and the change says it deleted the note (the book panes drop its link on that).
 TEST_F(NoteEditor, ClearingTheTextDeletesTheNoteAndSaysSo)

@@ -36,6 +36,7 @@
 #include <QFile>
 #include <QImage>
 #include <QJsonArray>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTemporaryDir>
@@ -1048,6 +1049,187 @@ TEST(BookPageView, RenderingTheBlocksAgainReplacesThemInPlaceWithoutALoad)
         EXPECT_TRUE(after.contains(b)) << "block " << b << " went";
     expectConsecutive(after);
     EXPECT_NEAR(page.topOf(QStringLiteral("_s43.3.16")), 0.0, 8.0);
+}
+
+// A page of the wrapped KJV whose blocks the tests render differently, as a note or a highlight
+// written elsewhere does.
+class RenderedAgainPage : public Page {
+public:
+    // The page gone to the verse.
+    explicit RenderedAgainPage(quint32 verseKey) : RenderedAgainPage(std::make_shared<WrappedBookPageSource>(kjv()))
+    {
+        goToKey(verseKey);
+    }
+    explicit RenderedAgainPage(std::shared_ptr<WrappedBookPageSource> wrapped) : Page(wrapped), book(std::move(wrapped))
+    {
+    }
+    quint32 blockOf(quint32 verseKey) { return source->blockForSection(source->sectionForBibleKey(verseKey)); }
+    // The markup the page made the verse's block from.
+    QString markupOf(quint32 verseKey)
+    {
+        return js(view, QStringLiteral("qsBlockSources.get(document.getElementById('_b%1'))").arg(blockOf(verseKey)))
+            .toString();
+    }
+    // The verse highlighted, as the renderer marks it.
+    void highlight(quint32 verseKey)
+    {
+        const QString span = QStringLiteral("data-verse-span=\"sel_s%1.%2.%3\"")
+                                 .arg(verseKey >> 16)
+                                 .arg((verseKey >> 8) & 0xFF)
+                                 .arg(verseKey & 0xFF);
+        QString markup = markupOf(verseKey);
+        ASSERT_TRUE(markup.contains(span)) << markup.toStdString();
+        book->replaced[blockOf(verseKey)] = markup.replace(span, QStringLiteral("class=\"yellow\" ") + span);
+    }
+    // The link to a note on the verse, after its number, as the renderer writes it.
+    void addNoteLink(quint32 verseKey)
+    {
+        const QString id =
+            QStringLiteral("_s%1.%2.%3").arg(verseKey >> 16).arg((verseKey >> 8) & 0xFF).arg(verseKey & 0xFF);
+        QString markup = markupOf(verseKey);
+        const QRegularExpression number(
+            QStringLiteral("(<span id='%1'>.*?</span>)").arg(QRegularExpression::escape(id)));
+        ASSERT_TRUE(markup.contains(number)) << markup.toStdString();
+        book->replaced[blockOf(verseKey)] = markup.replace(number,
+            QStringLiteral("\\1<a href=\"javascript:href('note:_%1%2%3000')\">Note</a>&nbsp;")
+                .arg(verseKey >> 16, 3, 10, QLatin1Char('0'))
+                .arg((verseKey >> 8) & 0xFF, 3, 10, QLatin1Char('0'))
+                .arg(verseKey & 0xFF, 3, 10, QLatin1Char('0')));
+    }
+    // Renders the page's blocks again and answers how many of them were replaced.
+    int renderAgain()
+    {
+        js(view, QStringLiteral("window.qsBefore=qsBlocks()"));
+        QSignalSpy rendered(&view, &BookPageView::blocksRenderedAgain);
+        view.renderBlocksAgain();
+        EXPECT_TRUE(waitFor([&] { return !rendered.isEmpty(); })) << "the blocks were not rendered again";
+        return js(view, QStringLiteral("qsBefore.filter(function(b){return !document.body.contains(b);}).length"))
+            .toInt();
+    }
+    std::shared_ptr<WrappedBookPageSource> book;
+};
+
+// A render of the page's blocks replaces only the blocks whose markup changed, and the reader's
+// selection keeps its words and its verses, also when its own verses are replaced: nothing the
+// reader holds changes under a highlight or note written elsewhere.
+TEST(BookPageView, RenderingTheBlocksAgainKeepsTheSelectionAndItsVerses)
+{
+    REQUIRE_WEB_VIEW();
+    REQUIRE_LIBRARY();
+    RenderedAgainPage page(key(43, 3, 18));
+    // From "this" in 3:19 to "For ev" in 3:20 (a Strong's number between them), as a drag selects it.
+    ASSERT_TRUE(js(page.view,
+        QStringLiteral("(function(){function at(v,word,after){var s=document.querySelector("
+                       "'span[data-verse-span=\"sel_s43.3.'+v+'\"]');var w=document.createTreeWalker(s,"
+                       "NodeFilter.SHOW_TEXT);for(var n=w.nextNode();n;n=w.nextNode()){var i=n.data.indexOf(word);"
+                       "if(i>=0)return [n,i+(after?word.length:0)];}return null;}var a=at(19,'this',false),"
+                       "b=at(20,'ev',true);if(!a||!b)return false;"
+                       "getSelection().setBaseAndExtent(a[0],a[1],b[0],b[1]);return true;})()"))
+                    .toBool());
+    const auto selection = [&] {
+        return js(page.view, QStringLiteral("JSON.stringify([qsSelectionWords()[0],getSelectedBlocksOrKeys()])"))
+            .toString();
+    };
+    const QString held = selection();
+    ASSERT_TRUE(held.startsWith(QStringLiteral("[\"this is the condemnation"))) << held.toStdString();
+    ASSERT_TRUE(held.endsWith(QStringLiteral("evil.\\nFor ev\",[%1,%2]]").arg(key(43, 3, 19)).arg(key(43, 3, 20))))
+        << held.toStdString();
+    ASSERT_TRUE(waitFor([&] { return page.view.selectedBibleRefString() == QStringLiteral("John 3:19-20"); }));
+
+    EXPECT_EQ(page.renderAgain(), 0) << "a render with no change replaced blocks";
+    EXPECT_EQ(selection(), held);
+    page.highlight(key(43, 3, 21));
+    EXPECT_EQ(page.renderAgain(), 1);
+    EXPECT_EQ(selection(), held) << "a highlight on another verse";
+    page.highlight(key(43, 3, 19));
+    page.addNoteLink(key(43, 3, 20));
+    EXPECT_EQ(page.renderAgain(), 2);
+    EXPECT_EQ(selection(), held) << "a highlight and a note link on the selected verses";
+    EXPECT_EQ(js(page.view, QStringLiteral("document.querySelectorAll('.yellow').length")).toInt(), 2);
+    page.settle();
+    EXPECT_EQ(page.view.selectedBibleRefString(), QStringLiteral("John 3:19-20"));
+
+    // A block with a footnote, whose number every rendering counts anew, is the same block.
+    const quint32 footnoted = firstBlockWithANote(*page.source);
+    ASSERT_NE(footnoted, 0u);
+    page.goToSection(page.source->sectionForBlock(footnoted));
+    ASSERT_TRUE(page.blocksOnPage().contains(int(footnoted)));
+    EXPECT_EQ(page.renderAgain(), 0);
+}
+
+// A note link added above the view moves the text under it by a fraction of a pixel now and then:
+// the verse at the top stays exactly where it was.
+TEST(BookPageView, RenderingTheBlocksAgainKeepsTheTopVerseToTheFractionOfAPixel)
+{
+    REQUIRE_WEB_VIEW();
+    REQUIRE_LIBRARY();
+    RenderedAgainPage page(key(43, 3, 16));
+    // Lines a fraction of a pixel high (each as high as the next), and the view's top inside 3:16.
+    js(page.view,
+        QStringLiteral("document.styleSheets[0].insertRule('[data-qs-block],[data-qs-block] *"
+                       "{line-height:19.3px !important;vertical-align:baseline !important}',0);"
+                       "scrollToElement('_s43.3.16',23)"));
+    page.settle();
+    const QString verse = QStringLiteral("_s43.3.16");
+    const auto placeOf = [&] {
+        return js(page.view,
+            QStringLiteral("(function(){var t=document.getElementById('%1').getBoundingClientRect().top;"
+                           "return [t, t-document.getElementById('_s43.3.6').getBoundingClientRect().top];})()")
+                .arg(verse))
+            .toList();
+    };
+    const QVariantList before = placeOf();
+    ASSERT_EQ(before.size(), 2);
+    ASSERT_LT(before[0].toDouble(), 0.0) << "the verse starts above the view";
+    for (quint32 v = 6; v <= 14; ++v)
+        page.addNoteLink(key(43, 3, v));
+    EXPECT_EQ(page.renderAgain(), 9);
+    const QVariantList after = placeOf();
+    ASSERT_EQ(after.size(), 2);
+    const double moved = after[1].toDouble() - before[1].toDouble();
+    ASSERT_GT(moved, 0.0) << "the note links took no room";
+    ASSERT_GT(std::abs(moved - std::round(moved)), 0.05) << moved << ": nothing to keep to a fraction";
+    EXPECT_EQ(after[0].toDouble(), before[0].toDouble());
+}
+
+// A render that comes while a new page fetches the blocks around its place leaves the placement to
+// finish: the page is filled around the place, which stays where it painted.
+TEST(BookPageView, ARenderDuringAFillLeavesTheFillToFinish)
+{
+    REQUIRE_WEB_VIEW();
+    REQUIRE_LIBRARY();
+    RenderedAgainPage page(key(43, 3, 16));
+    // The page as a new one stands after its first paint: the place's screen only, no room held.
+    // (Placed as landing, so that the scroll this makes fills nothing.)
+    ASSERT_TRUE(js(page.view,
+        QStringLiteral("(function(){qsPlacement.state=qsPlacementState.LANDING;var top=qsAnchorElement();"
+                       "var bs=qsBlocks(),at=bs.indexOf(top);qsKeepingPlace(function(){bs.forEach(function(b,i){"
+                       "if(i<at||i>at+6)b.parentNode.removeChild(b);});});qsScanBlocks();"
+                       "qsPlacement.atStart=qsPlacement.atEnd=false;return qsBlocks().length===7;})()"))
+                    .toBool());
+    ASSERT_TRUE(TestSupport::waitForPainted(page.view.page(), &page.view));
+    const double top = page.topOf(QStringLiteral("_s43.3.16"));
+    // The blocks around the place are on their way (held here until the render is done).
+    ASSERT_EQ(js(page.view,
+                  QStringLiteral("window.qsHeld=[];var real=jsInterface.getHTMLTextForBlocksLater;"
+                                 "jsInterface.getHTMLTextForBlocksLater=function(f,c,done){qsHeld.push(function(){"
+                                 "real(f,c,done);});};qsPlacement.state=qsPlacementState.IDLE;"
+                                 "qsFillAroundPlacement();qsPlacement.state"))
+                  .toString(),
+        QStringLiteral("fetching"));
+    page.highlight(key(43, 3, 17));
+    EXPECT_EQ(page.renderAgain(), 1);
+    EXPECT_EQ(js(page.view, QStringLiteral("qsPlacement.state")).toString(), QStringLiteral("fetching"));
+    js(page.view,
+        QStringLiteral("jsInterface.getHTMLTextForBlocksLater=real;qsHeld.forEach(function(f){f();});qsHeld=[]"));
+    const quint32 shown = page.blockOf(key(43, 3, 16));
+    ASSERT_TRUE(waitFor([&] {
+        const QList<int> blocks = page.blocksOnPage();
+        return !blocks.isEmpty() && blocks.first() < int(shown) - 5 && blocks.last() > int(shown) + 10 &&
+            js(page.view, QStringLiteral("qsPlacement.state")).toString() == QStringLiteral("idle");
+    })) << "the page was not filled around its place";
+    expectConsecutive(page.blocksOnPage());
+    EXPECT_NEAR(page.topOf(QStringLiteral("_s43.3.16")), top, 1.0);
 }
 
 TEST(BookPageView, AChaptersHeadingLandsAtTheTopAndIsReportedAsThePlace)
