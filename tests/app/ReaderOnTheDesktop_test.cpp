@@ -1048,6 +1048,21 @@ TEST_F(ReaderOnTheDesktop, TheKeyboardReachesThePagesAndTheirMenu)
         return std::string(focus != nullptr ? focus->metaObject()->className() : "nothing");
     };
 
+    // The keys start in the current pane's page once the window is active, on the first start and
+    // after a restart.
+    for (int start = 0; start < 2; ++start) {
+        SCOPED_TRACE(start == 0 ? "first start" : "after a restart");
+        if (start == 1) {
+            quit();
+            window = launch().mainWindowController();
+            main = window->window();
+        }
+        // (The window manager makes the new window active; the offscreen platform has none.)
+        main->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(main));
+        EXPECT_TRUE(waitFor([&] { return focusedPage() != nullptr && focusedPage() == currentPage(); }))
+            << "at the start the keys are in " << keysAreIn();
+    }
     // The first screen has three book panes.
     LayoutGoToPanes& go = panes()->goToPanes();
     ASSERT_TRUE(activateKjv());
