@@ -568,6 +568,11 @@ void QuillsteadWindowController::showWindow()
     if (manager.currentLayout() != nullptr)
         selectLayoutAtIndex(manager.findLayoutIndex(manager.currentLayout()));
     m_actions->updateStates();
+    // The keys start in the current pane's page, so that the page keys (Page Down, the menu key) work
+    // from the first moment: the window gives them to it once the window manager makes it active.
+    if (LayoutBookPane* pane = m_layoutViewController->currentBookPane())
+        if (QWidget* view = pane->paneView(); view != nullptr && view->isVisible())
+            view->setFocus(Qt::OtherFocusReason);
     m_window->setWindowOpacity(1.0);
 }
 

@@ -30,6 +30,9 @@ struct Alert {
     AlertStyle style = AlertStyle::Warning;
     // The index in the buttons shown of the one chosen by Return or Space as the alert opens.
     int defaultButton = 0;
+    // The index of the button that Escape and the window's close box choose; -1: the one that
+    // declines ("Cancel", else "No"), and with one button that one.
+    int escapeButton = -1;
 
     // The buttons as shown: "OK" alone when none were given.
     QStringList effectiveButtons() const;

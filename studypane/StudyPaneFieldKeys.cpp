@@ -2,6 +2,7 @@
 
 #include "studypane/StudyPaneNoteEditorKeys.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QKeyEvent>
@@ -34,11 +35,25 @@ bool StudyPaneFieldKeys::eventFilter(QObject* watched, QEvent* event)
     // call may be made.)
     if (focus == nullptr || static_cast<QObject*>(focus) != watched)
         return false;
-    // An editable pop-up (Go To, the look-up) has the focus itself and hands the keys to its field.
+    // An editable pop-up (Go To, the look-up) has the focus itself and hands the keys to its field. A
+    // list of the pane (Find's results, the bookmarks, the highlights, the recent verses) hands them
+    // on too; a row being edited in one keeps Escape for its editor, and a pop-up's open list (a
+    // window of its own) for closing.
+    const auto inList = [](const QWidget* widget) {
+        for (const QWidget* w = widget; w != nullptr && !w->isWindow(); w = w->parentWidget())
+            if (qobject_cast<const QAbstractItemView*>(w) != nullptr)
+                return true;
+        return false;
+    };
     const QList<QLineEdit*> fields = m_pane->findChildren<QLineEdit*>();
     const QList<QComboBox*> popups = m_pane->findChildren<QComboBox*>();
-    if (std::ranges::none_of(fields, [focus](const QLineEdit* field) { return field == focus; }) &&
-        std::ranges::none_of(popups, [focus](const QComboBox* popup) { return popup == focus && popup->isEditable(); }))
+    const QList<QAbstractItemView*> lists = m_pane->findChildren<QAbstractItemView*>();
+    const bool field = std::ranges::any_of(fields, [&](const QLineEdit* f) { return f == focus && !inList(f); });
+    const bool popup =
+        std::ranges::any_of(popups, [focus](const QComboBox* popup) { return popup == focus && popup->isEditable(); });
+    const bool list = std::ranges::any_of(lists,
+        [this, focus](const QAbstractItemView* list) { return list == focus && list->window() == m_pane->window(); });
+    if (!field && !popup && !list)
         return false;
     if (type == QEvent::ShortcutOverride) {
         // Handled here as a key press, before a shortcut or the field's pop-up sees it.

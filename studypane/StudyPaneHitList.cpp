@@ -17,6 +17,7 @@
 #include <QScrollBar>
 #include <QTableView>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextFrame>
 #include <QTextLayout>
@@ -220,11 +221,47 @@ QCache<QString, ContentTextDocument>& laidOutRows()
 
 int documentsMadeForRows = 0;
 
+ReadableColors::Rgb rgbOf(const QColor& color)
+{
+    return {color.redF(), color.greenF(), color.blueF()};
+}
+
+// Text of a colour of its own (a search hit's) that does not read on `background` is given the
+// nearest colour that does; text on a background of its own (a highlight) keeps its colours.
+void readableOn(QTextDocument& doc, const QColor& background)
+{
+    const ReadableColors::Rgb under = rgbOf(background);
+    std::vector<std::pair<QTextFragment, QColor>> changes;
+    for (QTextBlock block = doc.begin(); block.isValid(); block = block.next())
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const QTextCharFormat format = fragment.charFormat();
+            if (!fragment.isValid() || format.foreground().style() == Qt::NoBrush ||
+                format.background().style() != Qt::NoBrush)
+                continue;
+            const QColor color = format.foreground().color();
+            const ReadableColors::Rgb readable = ReadableColors::readableOn(rgbOf(color), under);
+            if (readable != rgbOf(color))
+                changes.emplace_back(fragment,
+                    QColor::fromRgbF(float(readable.red), float(readable.green), float(readable.blue), color.alphaF()));
+        }
+    QTextCursor cursor(&doc);
+    for (const auto& [fragment, color] : changes) {
+        cursor.setPosition(fragment.position());
+        cursor.setPosition(fragment.position() + fragment.length(), QTextCursor::KeepAnchor);
+        QTextCharFormat readable;
+        readable.setForeground(color);
+        cursor.mergeCharFormat(readable);
+    }
+}
+
 }  // namespace
 
-const QTextDocument& StudyPaneHitDelegate::laidOutHtml(const QString& html, const QFont& font, int width)
+const QTextDocument& StudyPaneHitDelegate::laidOutHtml(
+    const QString& html, const QFont& font, int width, const QColor& background)
 {
-    const QString key = font.key() + QLatin1Char('\x1f') + QString::number(width) + QLatin1Char('\x1f') + html;
+    const QString key = font.key() + QLatin1Char('\x1f') + QString::number(width) + QLatin1Char('\x1f') +
+        (background.isValid() ? background.name() : QString()) + QLatin1Char('\x1f') + html;
     QCache<QString, ContentTextDocument>& rows = laidOutRows();
     if (ContentTextDocument* doc = rows.object(key))
         return *doc;
@@ -236,6 +273,8 @@ const QTextDocument& StudyPaneHitDelegate::laidOutHtml(const QString& html, cons
     QTextFrameFormat root = doc->rootFrame()->frameFormat();
     root.clearBackground();
     doc->rootFrame()->setFrameFormat(root);
+    if (background.isValid())
+        readableOn(*doc, background);
     doc->setTextWidth(width);
     doc->documentLayout()->documentSize();  // laid out now, not at the first paint
     ++documentsMadeForRows;
@@ -264,7 +303,8 @@ QRect StudyPaneHitDelegate::paintTitleAndHtml(QPainter* painter, const QStyleOpt
     const int line = QFontMetrics(bold).height();
     painter->drawText(QRect(r.x(), r.y() + 1, r.width(), line), Qt::AlignLeft | Qt::AlignVCenter,
         QFontMetrics(bold).elidedText(title, Qt::ElideRight, r.width()));
-    const QTextDocument& doc = laidOutHtml(html, option.font, std::max(r.width(), 1));
+    const QTextDocument& doc = laidOutHtml(html, option.font, std::max(r.width(), 1),
+        (option.state & QStyle::State_Selected) != 0 ? option.palette.highlight().color() : QColor());
     painter->translate(r.x(), r.y() + line + 1);
     // Only whole lines: a line the row cannot hold is left out, never cut through.
     const int room = option.rect.height() - line - 2;

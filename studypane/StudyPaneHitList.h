@@ -94,7 +94,10 @@ public:
     static int titleAndTextRowHeight(const UserDefaults* defaults, const QFont& font, int lines);
     // The HTML laid out in `font` at `width`: made once per markup, font and width, and kept for the
     // paints that follow (the most recently used few thousand KB of markup).
-    static const QTextDocument& laidOutHtml(const QString& html, const QFont& font, int width);
+    // On `background` (a chosen row's selection colour), the text's own colours (a search hit's) that
+    // would not read there are drawn in the nearest colour that does.
+    static const QTextDocument& laidOutHtml(
+        const QString& html, const QFont& font, int width, const QColor& background = QColor());
     // The height of the whole lines of that HTML that end within `room` (all of them when negative).
     static int htmlHeight(const QString& html, const QFont& font, int width, int room);
     // The frame of the current row while its list has the keyboard focus.

@@ -4,6 +4,7 @@
 #include "panes/layout/LayoutManager.h"
 #include "panes/layout/LayoutRegionContents.h"
 #include "panes/layoutview/LayoutPanes.h"
+#include "platform/ui/FocusChain.h"
 #include "platform/ui/WidgetLookup.h"
 
 #include <QApplication>
@@ -96,27 +97,11 @@ bool StudyPaneNoteEditorKeys::eventFilter(QObject* watched, QEvent* event)
     }
     if (escape) {
         if (!m_toPage || !m_toPage())
-            moveFocus(editor, true);
+            FocusChain::moveFocusPast(editor, true);
     } else {
-        moveFocus(editor, forward);
+        FocusChain::moveFocusPast(editor, forward);
     }
     return true;
-}
-
-void StudyPaneNoteEditorKeys::moveFocus(QWidget* from, bool forward)
-{
-    // The next control of the window's focus chain outside the editor that takes focus by Tab.
-    QWidget* next = from;
-    for (int steps = 0; steps < 1000; ++steps) {
-        next = forward ? next->nextInFocusChain() : next->previousInFocusChain();
-        if (next == nullptr || next == from)
-            return;
-        if (next != from && !from->isAncestorOf(next) && next->isVisible() && next->isEnabled() &&
-            (next->focusPolicy() & Qt::TabFocus) != 0 && next->window() == from->window()) {
-            next->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
-            return;
-        }
-    }
 }
 
 bool StudyPaneNoteEditorKeys::focusCurrentBookPage(LayoutManager* manager)

@@ -34,7 +34,6 @@ public:
 private:
     bool eventFilter(QObject* watched, QEvent* event) override;
     QWidget* editorHolding(QObject* watched) const;
-    static void moveFocus(QWidget* from, bool forward);
 
     std::vector<QPointer<QWidget>> m_editors;
     std::function<bool()> m_toPage;

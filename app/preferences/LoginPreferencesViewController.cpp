@@ -299,6 +299,7 @@ bool LoginPreferencesViewController::confirmLogOut()
            "account again and sync.");
     alert.buttons = {tr("Log Out"), tr("Stay Logged In")};
     alert.defaultButton = 1;  // Return or Space keeps the account
+    alert.escapeButton = 1;   // and so do Escape and the close box
     alert.style = AlertStyle::Warning;
     return environment().window.alert().runModal(alert) == AlertFirstButtonReturn;
 }

@@ -13,9 +13,11 @@
 #include <QKeyEvent>
 #include <QLayout>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSizePolicy>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <QWindow>
 #include <algorithm>
@@ -68,6 +70,15 @@ MASPreferencesWindowController::MASPreferencesWindowController(const WindowEnvir
     setCentralWidget(content);
     for (PreferencesViewController* p : panes)
         addViewController(p);
+    // The pages from the keyboard, wherever the keys are in the window: Ctrl+Tab and Ctrl+Page Down
+    // go to the next page, Ctrl+Shift+Tab and Ctrl+Page Up to the one before (round the bar).
+    for (const auto& [keys, step] : {std::pair {QKeyCombination(Qt::ControlModifier, Qt::Key_Tab), 1},
+             std::pair {QKeyCombination(Qt::ControlModifier, Qt::Key_PageDown), 1},
+             std::pair {QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_Tab), -1},
+             std::pair {QKeyCombination(Qt::ControlModifier, Qt::Key_PageUp), -1}}) {
+        auto* shortcut = new QShortcut(QKeySequence(keys), this);
+        connect(shortcut, &QShortcut::activated, this, [this, step] { selectNeighbourPage(step); });
+    }
 
     // Window loaded: title, the last pane, the last position.
     if (!m_title.isEmpty())
@@ -115,6 +126,9 @@ void MASPreferencesWindowController::addToolbarItem(int index)
     a->setCheckable(true);
     m_group->addAction(a);
     a->setObjectName(p->identifier());
+    // The page bar is in the window's Tab order: Space on a button shows its page.
+    if (QWidget* button = m_toolbar->widgetForAction(a))
+        button->setFocusPolicy(Qt::TabFocus);
     connect(a, &QAction::triggered, this, [this, a] {
         PreferencesViewController* target = viewControllerForIdentifier(a->objectName());
         setSelectedViewController(target);
@@ -190,6 +204,19 @@ void MASPreferencesWindowController::setSelectedViewController(PreferencesViewCo
         key->setFocus();
     m_env.notifications().postNotificationName(
         AppNotifications::MASPreferencesWindowControllerDidChangeViewNotification, this);
+}
+
+void MASPreferencesWindowController::selectNeighbourPage(int step)
+{
+    const qsizetype count = m_panes.size();
+    const qsizetype from = m_panes.indexOf(m_selected);
+    for (qsizetype i = 1; i <= count; ++i) {
+        PreferencesViewController* p = m_panes[((from < 0 ? 0 : from) + step * i % count + count) % count];
+        if (p != nullptr) {
+            setSelectedViewController(p);
+            return;
+        }
+    }
 }
 
 QSize MASPreferencesWindowController::neededSize(PreferencesViewController* p)

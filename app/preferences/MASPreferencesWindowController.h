@@ -7,9 +7,11 @@
 // controller owns its panes (they are children of its content widget).
 //
 // The window answers the keys of a dialog: Return or Enter presses the default button of the part of
-// the page being typed in (the Log In button for the password field), Escape closes the window. Given
-// an owner window (floatAbove), it floats above that window, as a tool window the window manager keeps
-// in front of it, and hides while the application is not active. Main thread only.
+// the page being typed in (the Log In button for the password field), Escape closes the window,
+// Ctrl+Tab and Ctrl+Page Down show the next page, Ctrl+Shift+Tab and Ctrl+Page Up the one before, and
+// the page bar's buttons are in the Tab order. Given an owner window (floatAbove), it floats above
+// that window, as a tool window the window manager keeps in front of it, and hides while the
+// application is not active. Main thread only.
 #pragma once
 
 #include "panes/environment/WindowEnvironment.h"
@@ -57,6 +59,8 @@ protected:
 
 private:
     void addToolbarItem(int index);
+    // Shows the next page (`step` 1) or the one before (-1), round the bar.
+    void selectNeighbourPage(int step);
     // The size the page needs: its size hint, with the height its wrapped text takes at that width.
     static QSize neededSize(PreferencesViewController* p);
     // Sizes the shown page and the window around it (the stored size of a resizable page first).

@@ -16,11 +16,13 @@
 #include "panes/page/BookPageView.h"
 #include "panes/page/BookPaneScroller.h"
 #include "platform/UserDefaults.h"
+#include "platform/ui/FocusChain.h"
 
 #include <QChildEvent>
 #include <QCoreApplication>
 #include <QFocusEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -170,7 +172,36 @@ bool BookPaneViewController::eventFilter(QObject* watched, QEvent* event)
             requestBecomeCurrent();
         }
     }
+    if (m_page != nullptr && watched == m_page->focusProxy() && enteredOrLeftByTab(event))
+        return true;
     return QObject::eventFilter(watched, event);
+}
+
+bool BookPaneViewController::enteredOrLeftByTab(QEvent* event)
+{
+    // The page is one stop of the window's Tab order, and entering it by Tab keeps the reading place:
+    // the web engine would give the keys to the first (or, by Shift+Tab, the last) link of the loaded
+    // text and scroll there, and walk the links with each Tab after.
+    QWidget* input = m_page->focusProxy();
+    if (event->type() == QEvent::FocusIn) {
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason != Qt::TabFocusReason && reason != Qt::BacktabFocusReason)
+            return false;
+        QFocusEvent entered(QEvent::FocusIn, Qt::OtherFocusReason);
+        QCoreApplication::sendEvent(input, &entered);
+        return true;
+    }
+    if (event->type() != QEvent::KeyPress)
+        return false;
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
+    if ((mods & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) != 0)
+        return false;
+    if (key->key() == Qt::Key_Backtab || (key->key() == Qt::Key_Tab && (mods & Qt::ShiftModifier) != 0))
+        return FocusChain::moveFocusPast(m_page, false);
+    if (key->key() == Qt::Key_Tab)
+        return FocusChain::moveFocusPast(m_page, true);
+    return false;
 }
 
 void BookPaneViewController::observe()

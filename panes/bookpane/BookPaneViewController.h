@@ -164,6 +164,8 @@ signals:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Tab into and out of the page's input widget (the event is `event`, sent to it): true when handled.
+    bool enteredOrLeftByTab(QEvent* event);
     // Watches a widget of the tab row and its children (presses, and the row's size).
     void watchTabRow(QWidget* widget);
 

@@ -38,8 +38,11 @@ int WidgetAlerts::runModal(const Alert& alert)
     // The default button also has the focus: Return and Space both choose it.
     if (!buttons.isEmpty())
         box.setDefaultButton(buttons[alert.effectiveDefaultButton()]);
-    // Escape answers as the button that declines does ("Cancel", else "No"); with one button, that
-    // one. An alert of other buttons stays until one is chosen.
+    // Escape (and the close box) answers as the button the alert names for it, else as the one that
+    // declines ("Cancel", else "No"); with one button, that one. An alert of other buttons stays
+    // until one is chosen.
+    if (alert.escapeButton >= 0 && alert.escapeButton < buttons.size())
+        box.setEscapeButton(buttons[alert.escapeButton]);
     for (const QString& declining : {QStringLiteral("Cancel"), QStringLiteral("No")}) {
         const qsizetype at = alert.effectiveButtons().indexOf(declining);
         if (at >= 0 && box.escapeButton() == nullptr)

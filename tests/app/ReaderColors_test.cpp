@@ -25,6 +25,7 @@
 #include "studypane/HighlightStore.h"
 #include "studypane/StudyPaneBibleGotoViewController.h"
 #include "studypane/StudyPaneLibrarySearchViewController.h"
+#include "studypane/StudyPaneResultListModel.h"
 #include "studypane/StudyPaneSearchResultsViewController.h"
 #include "studypane/StudyPaneViewController.h"
 
@@ -42,6 +43,8 @@
 #include <QTableView>
 #include <QTest>
 #include <QToolButton>
+#include <algorithm>
+#include <cmath>
 #include <functional>
 
 namespace {
@@ -340,4 +343,86 @@ TEST_F(ColorsWindow, ANearBlackPageReachesTheListsAndTheCurrentTab)
     for (auto it = tabColors.cbegin(); it != tabColors.cend(); ++it)
         label = std::max(label, ReadableColors::contrast(rgb(it.key()), rgb(fill)));
     EXPECT_GE(label, ReadableColors::kTargetContrast);
+}
+
+// Find's chosen row draws its found words in a colour that reads on the selection, on the light
+// page and on a near-black one.
+TEST_F(ColorsWindow, FindsChosenRowDrawsItsFoundWordsReadably)
+{
+    const auto [window, kjv, study] = launchAtKjv();
+    ASSERT_TRUE(kjv);
+    ASSERT_NE(study, nullptr);
+    QMainWindow* main = window->window();
+    ASSERT_TRUE(reader_test::pressKeys(window, QKeySequence(QStringLiteral("Ctrl+F"))));
+    auto* find =
+        dynamic_cast<StudyPaneSearchResultsViewController*>(study->subpane(StudyPaneViewController::kSearchSubpane));
+    ASSERT_NE(find, nullptr);
+    ASSERT_TRUE(waitFor([&] { return study->subpaneViewController() == find && find->searchField()->hasFocus(); }));
+    find->searchField()->selectAll();
+    QTest::keyClicks(find->searchField(), QStringLiteral("loved"));
+    QTest::keyClick(find->searchField(), Qt::Key_Return);
+    ASSERT_TRUE(waitFor([find] { return find->aggregator().isComplete(); }));
+    QTableView* results = find->searchResultsTableView();
+    // Down enters the results at the first, chosen.
+    QTest::keyClick(find->searchField(), Qt::Key_Down);
+    ASSERT_EQ(QApplication::focusWidget(), results);
+    ASSERT_TRUE(results->selectionModel()->isSelected(results->currentIndex()));
+
+    // The colour most of the chosen row's pixels have that is neither the selection nor a blend of
+    // it with the text colour: the found words' own; it reads on the selection.
+    const auto expectFoundWordsRead = [&](const char* scheme) {
+        SCOPED_TRACE(scheme);
+        ASSERT_TRUE(results->selectionModel()->isSelected(results->currentIndex()));
+        ASSERT_FALSE(results->currentIndex().data(StudyPaneResultListModel::HtmlRole).toString().isEmpty());
+        ASSERT_TRUE(TestSupport::waitForViewsPainted(main));
+        // (Inside the row's edges: its current-row frame and the line under it are left out.)
+        const QRect row = results->visualRect(results->currentIndex()).adjusted(4, 3, -4, -3);
+        QHash<QRgb, int> counts;
+        const QImage image = main->grab(QRect(results->viewport()->mapTo(main, row.topLeft()), row.size()))
+                                 .toImage()
+                                 .convertToFormat(QImage::Format_RGB32);
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                ++counts[image.pixel(x, y) & 0xffffff];
+        // The selection is what the row is drawn on, the text what most of the rest is drawn in.
+        const QRgb selection = mostDrawn(counts);
+        const QRgb text =
+            mostDrawn(counts, [&](QRgb c) { return ReadableColors::contrast(rgb(c), rgb(selection)) > 2; });
+        const auto offTheTextsBlend = [&](QRgb c) {
+            // The distance from the line between the selection and the text colour.
+            const double s[3] = {double(qRed(selection)), double(qGreen(selection)), double(qBlue(selection))};
+            const double d[3] = {qRed(text) - s[0], qGreen(text) - s[1], qBlue(text) - s[2]};
+            const double p[3] = {qRed(c) - s[0], qGreen(c) - s[1], qBlue(c) - s[2]};
+            const double length = d[0] * d[0] + d[1] * d[1] + d[2] * d[2];
+            const double t = length > 0 ? std::clamp((p[0] * d[0] + p[1] * d[1] + p[2] * d[2]) / length, 0.0, 1.0) : 0;
+            double off = 0;
+            for (int i = 0; i < 3; ++i)
+                off += (p[i] - t * d[i]) * (p[i] - t * d[i]);
+            return std::sqrt(off) > 24;
+        };
+        const QRgb found = mostDrawn(counts, offTheTextsBlend);
+        ASSERT_NE(found, 0u) << "the chosen row shows no found word";
+        // (The glyphs' own pixels come within a little of the colour they are drawn in.)
+        EXPECT_GE(ReadableColors::contrast(rgb(found), rgb(selection)), ReadableColors::kTargetContrast - 0.25)
+            << "#" << QString::number(found, 16).toStdString() << " on #"
+            << QString::number(selection, 16).toStdString();
+    };
+    expectFoundWordsRead("the light page");
+
+    // Settings > Color: a near-black background.
+    QWidget* colors = colorSettings(window);
+    ASSERT_NE(colors, nullptr);
+    pickWithTheChooser(colors->findChild<ColorWell*>(SettingsKeys::BackColor.name), QColor(0x10, 0x10, 0x10));
+    m_controller->preferencesWindowController()->close();
+    QApplication::processEvents();
+    // The list is drawn again in the page's colours: Down from the field chooses the first result again.
+    find->searchField()->setFocus(Qt::OtherFocusReason);
+    ASSERT_TRUE(waitFor([find] {
+        if (QApplication::activeWindow() == nullptr)
+            find->searchField()->window()->activateWindow();
+        return QApplication::focusWidget() == find->searchField();
+    }));
+    QTest::keyClick(find->searchField(), Qt::Key_Down);
+    ASSERT_EQ(QApplication::focusWidget(), results);
+    expectFoundWordsRead("the near-black page");
 }

@@ -58,6 +58,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QAbstractTextDocumentLayout>
 #include <QClipboard>
 #include <QColorDialog>
@@ -1029,11 +1030,8 @@ TEST_F(ReaderOnTheDesktop, CtrlWClosesTheWindowItIsPressedInAndEscapeADialog)
 
 TEST_F(ReaderOnTheDesktop, TheKeyboardReachesThePagesAndTheirMenu)
 {
-    const auto [window, kjv, study] = launchAtKjv();
-    ASSERT_TRUE(kjv);
+    QuillsteadWindowController* window = launch().mainWindowController();
     QMainWindow* main = window->window();
-    // The first screen has three book panes.
-    LayoutGoToPanes& go = panes()->goToPanes();
     const auto focusedPage = [&]() -> BookPageView* {
         QWidget* focus = QApplication::focusWidget();
         for (QWidget* w = focus; w != nullptr; w = w->parentWidget())
@@ -1045,6 +1043,32 @@ TEST_F(ReaderOnTheDesktop, TheKeyboardReachesThePagesAndTheirMenu)
         LayoutBookPane* pane = panes()->currentBookPane();
         return pane != nullptr ? pane->paneView()->findChild<BookPageView*>() : nullptr;
     };
+    const auto keysAreIn = [] {
+        QWidget* focus = QApplication::focusWidget();
+        return std::string(focus != nullptr ? focus->metaObject()->className() : "nothing");
+    };
+
+    // The keys start in the current pane's page once the window is active, on the first start and
+    // after a restart.
+    for (int start = 0; start < 2; ++start) {
+        SCOPED_TRACE(start == 0 ? "first start" : "after a restart");
+        if (start == 1) {
+            quit();
+            window = launch().mainWindowController();
+            main = window->window();
+        }
+        // (The window manager makes the new window active; the offscreen platform has none.)
+        main->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(main));
+        EXPECT_TRUE(waitFor([&] { return focusedPage() != nullptr && focusedPage() == currentPage(); }))
+            << "at the start the keys are in " << keysAreIn();
+    }
+    // The first screen has three book panes.
+    LayoutGoToPanes& go = panes()->goToPanes();
+    ASSERT_TRUE(activateKjv());
+    StudyPaneViewController* study = studyPane();
+    ASSERT_NE(study, nullptr);
+    const SourceTuple::Ptr kjv = panes()->activeSourceTuple();
 
     // Ctrl+] goes to the next pane, and the keys go with it; round the panes back to the Bible's.
     const int kjvPane = kjvRegion();
@@ -1098,21 +1122,46 @@ TEST_F(ReaderOnTheDesktop, TheKeyboardReachesThePagesAndTheirMenu)
         EXPECT_TRUE(pageOnScreen.contains(menu.geometry.topLeft())) << "the menu opens away from the page";
     }
 
-    // Tab from the study pane's field reaches a page.
+    // Tab from the study pane's field reaches the pages, each one stop of the Tab order: at 1 Cor
+    // 15:40 the King James page keeps the verse at its top (its first Strong's link lies above it)
+    // and its document has the keys, none of its links. So does it for Shift+Tab.
     ASSERT_TRUE(reader_test::choose(window, CommandNames::GoTo));
     auto* gotoPane = dynamic_cast<StudyPaneBibleGotoViewController*>(study->subpaneViewController());
     ASSERT_NE(gotoPane, nullptr);
     QLineEdit* field = gotoPane->verseComboBox()->lineEdit();
     ASSERT_TRUE(typeInto(field, QString()));
-    bool reached = false;
-    for (int presses = 0; presses < 80 && !reached; ++presses) {
+    field->selectAll();
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("1 Cor 15:40"));
+    pressKey(Qt::Key_Return);
+    BookPageView* bible = kjvPage();
+    ASSERT_NE(bible, nullptr);
+    const quint32 verse =
+        kjv->locations().keyForSection(kjv->locations().sectionForSyncString(QStringLiteral("1 Cor 15:40")));
+    ASSERT_TRUE(waitFor([&] { return reader_test::keyAtTopOf(bible) == verse; }, 10000));
+    ASSERT_TRUE(typeInto(field, QString()));
+    for (int presses = 0; presses < 80 && focusedPage() != bible; ++presses)
         QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : main, Qt::Key_Tab);
-        reached = focusedPage() != nullptr;
-    }
-    EXPECT_TRUE(reached) << "Tab never entered a book pane";
-    if (reached) {
-        EXPECT_TRUE(waitFor([&] { return focusedPage() == currentPage(); })) << "the pane Tab entered is not current";
-    }
+    ASSERT_EQ(focusedPage(), bible) << "Tab never entered the King James page";
+    EXPECT_TRUE(waitFor([&] { return focusedPage() == currentPage(); })) << "the pane Tab entered is not current";
+    const auto keptItsPlace = [&](const char* how) {
+        EXPECT_TRUE(waitFor([&] {
+            return reader_test::evaluate(bible, QStringLiteral("document.hasFocus()")).toBool();
+        })) << how;
+        EXPECT_EQ(reader_test::evaluate(bible, QStringLiteral("document.activeElement.tagName")).toString(),
+            QStringLiteral("BODY"))
+            << how;
+        EXPECT_EQ(reader_test::keyAtTopOf(bible), verse) << how;
+    };
+    keptItsPlace("Tab");
+    // Tab again leaves the page; Shift+Tab comes back into it, and Shift+Tab again leaves it.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_NE(focusedPage(), bible) << "the second Tab stayed in the page";
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+    ASSERT_EQ(focusedPage(), bible) << "Shift+Tab went to " << keysAreIn();
+    keptItsPlace("Shift+Tab");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_NE(focusedPage(), bible) << "the second Shift+Tab stayed in the page";
+    EXPECT_EQ(reader_test::keyAtTopOf(bible), verse);
 }
 
 TEST_F(ReaderOnTheDesktop, TheHelpAndTheLocationSyncWindowNameWhatTheWindowShows)
@@ -1295,9 +1344,12 @@ TEST_F(ReaderOnTheDesktop, TheFirstStartAndOpenBookWorkFromTheKeyboard)
     ASSERT_TRUE(kinds != nullptr && books != nullptr);
     sheet->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(sheet));
-    ASSERT_TRUE(waitFor([kinds] { return QApplication::focusWidget() == kinds; }))
+    // The keys start in the book list; Left goes to the kinds.
+    ASSERT_TRUE(waitFor([books] { return QApplication::focusWidget() == books; }))
         << "the keys are in "
-        << (QApplication::focusWidget() ? QApplication::focusWidget()->metaObject()->className() : "nothing");
+        << (QApplication::focusWidget() ? QApplication::focusWidget()->objectName().toStdString() : "nothing");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Left);
+    ASSERT_EQ(QApplication::focusWidget(), kinds);
     // Down moves through the kinds, and the books listed follow the kind.
     const auto listed = [books] {
         QStringList names;
@@ -1471,6 +1523,85 @@ TEST_F(ReaderOnTheDesktop, EscapeFromTheStudyPanesFieldsGivesTheKeyboardToThePag
     EXPECT_TRUE(waitFor(keysInCurrentPage)) << "after Escape in Find the keys are in " << keysAreIn();
 }
 
+// Escape in any of the study pane's lists gives the keys to the page as it does in the fields.
+TEST_F(ReaderOnTheDesktop, EscapeFromTheStudyPanesListsGivesTheKeyboardToThePage)
+{
+    const auto [window, kjv, study] = launchAtKjv();
+    ASSERT_TRUE(kjv);
+    ASSERT_NE(study, nullptr);
+    const auto keysInCurrentPage = [&] {
+        LayoutBookPane* pane = panes()->currentBookPane();
+        QWidget* focus = QApplication::focusWidget();
+        return pane != nullptr && focus != nullptr && pane->paneView()->isAncestorOf(focus);
+    };
+    const auto keysAreIn = [] {
+        QWidget* focus = QApplication::focusWidget();
+        return std::string(focus != nullptr ? focus->metaObject()->className() : "nothing");
+    };
+    quint32 shown = 0;
+    ASSERT_TRUE(waitFor([&] { return (shown = reader_test::keyAtTopOf(kjvPage())) != 0; }));
+    ASSERT_TRUE(reader_test::choose(window, CommandNames::Find));
+    auto* find =
+        dynamic_cast<StudyPaneSearchResultsViewController*>(study->subpane(StudyPaneViewController::kSearchSubpane));
+    ASSERT_NE(find, nullptr);
+    ASSERT_TRUE(typeInto(find->searchField(), QString()));
+    find->searchField()->selectAll();
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("light"));
+
+    // From Find's results: a result opened with Return, then Escape, and Page Down moves the page,
+    // not the list's choice.
+    pressKey(Qt::Key_Return);
+    ASSERT_TRUE(waitFor([find] { return find->aggregator().isComplete(); }));
+    QTableView* results = find->searchResultsTableView();
+    pressKey(Qt::Key_Down);
+    ASSERT_EQ(QApplication::focusWidget(), results);
+    pressKey(Qt::Key_Return);
+    const int chosen = results->currentIndex().row();
+    ASSERT_TRUE(waitFor([&] { return reader_test::keyAtTopOf(kjvPage()) != shown; }, 10000));
+    pressKey(Qt::Key_Escape);
+    ASSERT_TRUE(waitFor(keysInCurrentPage)) << "after Escape in Find's results the keys are in " << keysAreIn();
+    BookPageView* page = kjvPage();
+    const auto offset = [&] { return reader_test::evaluate(page, QStringLiteral("window.pageYOffset")).toDouble(); };
+    // (Once the page has filled below the verse: a page still filling has no room to go down yet. A
+    // page just loaded drops the keys until its first paint: Page Down is pressed again until one
+    // lands, as a reader would.)
+    ASSERT_TRUE(waitFor([&] {
+        return reader_test::evaluate(page,
+            QStringLiteral("document.scrollingElement.scrollHeight - window.innerHeight - window.pageYOffset > "
+                           "window.innerHeight / 2"))
+            .toBool();
+    }));
+    const double before = offset();
+    EXPECT_TRUE(waitFor([&] {
+        if (offset() > before)
+            return true;
+        pressKey(Qt::Key_PageDown);
+        return false;
+    })) << "Page Down left the page at "
+        << before;
+    EXPECT_EQ(results->currentIndex().row(), chosen);
+
+    // The other lists of the pane: the bookmarks, the highlights and the recent verses (Go To's).
+    for (const auto& [command, slot] : {std::pair {CommandNames::Bookmarks, StudyPaneViewController::kBookmarksSubpane},
+             std::pair {CommandNames::Highlights, StudyPaneViewController::kHighlightsSubpane},
+             std::pair {CommandNames::GoTo, StudyPaneViewController::kBibleGotoSubpane}}) {
+        SCOPED_TRACE(command.name);
+        ASSERT_TRUE(reader_test::choose(window, command));
+        StudyPaneSubpane* subpane = study->subpane(slot);
+        ASSERT_TRUE(waitFor([&] { return study->subpaneViewController() == subpane; }));
+        QAbstractItemView* list = nullptr;
+        for (QAbstractItemView* view : subpane->view()->findChildren<QAbstractItemView*>())
+            if (view->isVisible() && view->window() == window->window() && (view->focusPolicy() & Qt::TabFocus) != 0)
+                list = view;
+        ASSERT_NE(list, nullptr);
+        // (Put there as Tab puts the keys there.)
+        list->setFocus(Qt::TabFocusReason);
+        ASSERT_TRUE(waitFor([list] { return QApplication::focusWidget() == list; }));
+        pressKey(Qt::Key_Escape);
+        EXPECT_TRUE(waitFor(keysInCurrentPage)) << "after Escape in the list the keys are in " << keysAreIn();
+    }
+}
+
 // Whether the keys are back in `list` once a menu over it has closed. The offscreen platform, unlike a
 // window manager, leaves no window active when a pop-up closes after a while on a loaded machine: the
 // window is made active again as a window manager would, and the list must then hold the keys.
@@ -1591,6 +1722,26 @@ TEST_F(ReaderOnTheDesktop, AStudyWindowClosesWithEscapeSavesWithCtrlSAndFramesIt
     AutostudyResultsWindowController* report = openReport();
     ASSERT_NE(report, nullptr);
     QPointer<AutostudyResultsWindowController> alive(report);
+
+    // The study's text has the keys as it opens: Page Down reads on.
+    auto* text = report->findChild<QWebEngineView*>();
+    ASSERT_NE(text, nullptr);
+    EXPECT_TRUE(waitFor([text] { return text->isAncestorOf(QApplication::focusWidget()); }))
+        << "the keys are in "
+        << (QApplication::focusWidget() ? QApplication::focusWidget()->metaObject()->className() : "nothing");
+    // (Read from the view: the report runs no script.)
+    ASSERT_TRUE(waitFor([text] { return text->page()->contentsSize().height() > text->height() + 100; }))
+        << "the study is too short to scroll";
+    const double top = text->page()->scrollPosition().y();
+    // (A page drops the keys until its first paint: Page Down is pressed again until one lands.)
+    EXPECT_TRUE(waitFor([&] {
+        if (text->page()->scrollPosition().y() > top)
+            return true;
+        QTest::keyClick(
+            QApplication::focusWidget() != nullptr ? QApplication::focusWidget() : report, Qt::Key_PageDown);
+        return false;
+    })) << "Page Down left the study at "
+        << top;
 
     // Tab from the report goes through the buttons as they stand, and the button with the keys is
     // framed in the text colour, around it.

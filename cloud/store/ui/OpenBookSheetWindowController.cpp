@@ -73,6 +73,8 @@ OpenBookSheetWindowController::OpenBookSheetWindowController(const StoreContext&
         reloadTables();
     });
     reloadTables();
+    // The keys start in the book list: typing a book's first letters chooses it, Return opens it.
+    m_lists->books()->setFocus(Qt::OtherFocusReason);
 }
 
 OpenBookSheetWindowController::~OpenBookSheetWindowController()

@@ -168,6 +168,8 @@ AutostudyResultsWindowController::AutostudyResultsWindowController(
     QWidget::setTabOrder(options, print);
     QWidget::setTabOrder(print, save);
     QWidget::setTabOrder(save, close);
+    // The report has the keys when the window opens: Page Down and the arrows read on at once.
+    m_view->setFocus(Qt::OtherFocusReason);
     auto* focusFrame = new QFocusFrame(this);
     focusFrame->setObjectName(QStringLiteral("buttonFocusFrame"));
     connect(qApp, &QApplication::focusChanged, focusFrame,

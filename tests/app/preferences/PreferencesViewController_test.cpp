@@ -49,6 +49,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
+#include <QToolButton>
 #include <memory>
 
 namespace {
@@ -651,6 +652,48 @@ TEST_F(Preferences, WindowRemembersPaneAndPositionAndSavesScreenshots)
     EXPECT_EQ(fallback.windowTitle(), QStringLiteral("General"));
 }
 
+// Every page from the keyboard, wherever the keys are in the window: Ctrl+Tab and Ctrl+Page Down go
+// on round the page bar, Ctrl+Shift+Tab and Ctrl+Page Up back; Tab reaches the bar, and Space on one
+// of its buttons shows that page.
+TEST_F(Preferences, EveryPageIsReachedFromTheKeyboard)
+{
+    d().set(SettingsKeys::PreferencesSelectedView, QStringLiteral("GeneralPreferences"));
+    MASPreferencesWindowController window(pageEnv().window, allPages(), QStringLiteral("Settings"));
+    window.show();
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    const QStringList ids = SettingsPages::identifiers();
+    ASSERT_EQ(ids.size(), 8);
+    const auto shown = [&window] { return settings_test::shownPage(&window)->identifier(); };
+    const auto press = [](QKeyCombination keys) {
+        QWidget* focus = QApplication::focusWidget();
+        ASSERT_NE(focus, nullptr);
+        QTest::keyClick(focus, keys.key(), keys.keyboardModifiers());
+    };
+    ASSERT_EQ(shown(), ids[0]);
+    for (int step = 1; step <= 8; ++step) {
+        press(QKeyCombination(Qt::ControlModifier, step % 2 != 0 ? Qt::Key_Tab : Qt::Key_PageDown));
+        EXPECT_EQ(shown(), ids[step % 8]) << "step " << step;
+    }
+    for (int step = 1; step <= 8; ++step) {
+        press(step % 2 != 0 ? QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_Backtab)
+                            : QKeyCombination(Qt::ControlModifier, Qt::Key_PageUp));
+        EXPECT_EQ(shown(), ids[(8 - step) % 8]) << "step back " << step;
+    }
+    // Tab from the page reaches the page bar's buttons; Space on Voices shows it.
+    QToolButton* voices = nullptr;
+    for (int presses = 0; presses < 60 && voices == nullptr; ++presses) {
+        press(QKeyCombination(Qt::Key_Tab));
+        auto* button = qobject_cast<QToolButton*>(QApplication::focusWidget());
+        if (button != nullptr && button->parentWidget() == window.toolbar() && button->defaultAction() != nullptr &&
+            button->defaultAction()->objectName() == ids[7])
+            voices = button;
+    }
+    ASSERT_NE(voices, nullptr) << "Tab never reached the page bar's last button";
+    press(QKeyCombination(Qt::Key_Space));
+    EXPECT_EQ(shown(), ids[7]);
+}
+
 // A settings window made over an environment of its own: its pages write those defaults and tell
 // that centre and those alerts, and leave the program's alone.
 TEST_F(Preferences, TheWindowAndItsPagesWorkThroughTheEnvironmentTheyAreMadeWith)
@@ -1015,6 +1058,8 @@ TEST_F(Preferences, TheAccountPageTakesTheKeysAndALogOutLeavingUnsyncedChangesAs
     ASSERT_EQ(m_alerts.shown().size(), 1);
     const Alert asked = m_alerts.shown()[0];
     EXPECT_EQ(asked.effectiveButtons().value(asked.effectiveDefaultButton()), QStringLiteral("Stay Logged In"));
+    // Escape and the close box keep the account too.
+    EXPECT_EQ(asked.effectiveButtons().value(asked.escapeButton), QStringLiteral("Stay Logged In"));
     EXPECT_EQ(page->shownCredentialsView(), QStringLiteral("LogoutView"));
     ASSERT_TRUE(d().synchronize());
     QSettings stored(m_dir->filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);

@@ -11,6 +11,7 @@
 #include <QBuffer>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPainter>
@@ -221,4 +222,42 @@ TEST(WidgetAlerts, EscapeAnswersAsTheDecliningButton)
         escapeOf({QStringLiteral("Delete"), QStringLiteral("Cancel")}), std::make_pair(QStringLiteral("Cancel"), 1));
     // Neither: the box's own rule (one button answers Escape, several do not).
     EXPECT_EQ(escapeOf({QStringLiteral("Keep"), QStringLiteral("Replace")}).first, QStringLiteral("(none)"));
+}
+
+TEST(WidgetAlerts, EscapeAndTheCloseBoxAnswerAsTheButtonTheAlertNames)
+{
+    app();
+    // The log-out question: neither button declines by name; Stay Logged In is named for Escape.
+    Alert alert;
+    alert.messageText = QStringLiteral("Log out with changes that have not been synced?");
+    alert.buttons = {QStringLiteral("Log Out"), QStringLiteral("Stay Logged In")};
+    alert.defaultButton = 1;
+    alert.escapeButton = 1;
+    // How the box is left: Escape pressed where the keys are, or the window closed as its close box does.
+    for (const bool escape : {true, false}) {
+        SCOPED_TRACE(escape ? "Escape" : "close box");
+        int tries = 0;
+        QTimer poll;
+        poll.setInterval(20);
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr || !box->isVisible())
+                return;
+            if (++tries > 100) {
+                box->buttons().constFirst()->click();  // never left: answered as the wrong button
+                return;
+            }
+            if (escape) {
+                QWidget* focus = QApplication::focusWidget() != nullptr ? QApplication::focusWidget() : box;
+                QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+                QApplication::sendEvent(focus, &press);
+            } else {
+                box->close();
+            }
+        });
+        poll.start();
+        WidgetAlerts alerts;
+        EXPECT_EQ(alerts.runModal(alert), AlertFirstButtonReturn + 1);
+        poll.stop();
+    }
 }

@@ -815,8 +815,28 @@ TEST(OpenBookSheet, ListsInstalledBooksByKindAndOpensTheChosenOnes)
     ASSERT_TRUE(kjv);
     sheet.chooseKindRow(0);
 
-    // With the check box off, each chosen book opens and the sheet stays.
+    // The keys start in the book list: the first letters of a book choose it, Return opens it.
     Recorder rec(store.center, {PaneNotifications::UserWantsToOpenThisBookNotification});
+    {
+        OpenBookSheetWindowController typed(store.context(nullptr));
+        typed.show();
+        typed.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&typed));
+        QListWidget* books = store_sheet_test::booksList(&typed);
+        ASSERT_TRUE(QTest::qWaitFor([books] { return QApplication::focusWidget() == books; }))
+            << "the keys are in "
+            << (QApplication::focusWidget() ? QApplication::focusWidget()->objectName().toStdString() : "nothing");
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("Sco"));
+        ASSERT_NE(books->currentItem(), nullptr);
+        EXPECT_TRUE(books->currentItem()->text().startsWith(QStringLiteral("Sco")))
+            << books->currentItem()->text().toStdString();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        ASSERT_EQ(rec.received.size(), 1);
+        EXPECT_EQ(rec.received[0].userInfo.value("bookid").toLongLong(), 110);  // Scofield's notes
+        rec.received.clear();
+    }
+
+    // With the check box off, each chosen book opens and the sheet stays.
     sheet.chooseBookRow(0);
     sheet.chooseBookRow(1);
     ASSERT_EQ(rec.received.size(), 2);
