@@ -60,6 +60,7 @@
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
 #include "platform/ui/ActionRegistry.h"
+#include "platform/ui/CaretRest.h"
 #include "search/execution/UserDataSearchCache.h"
 
 #include <QAction>
@@ -112,7 +113,8 @@ QString legacyNameFor(const QString& name)
 QuillsteadAppController::QuillsteadAppController(const WindowEnvironment& environment, QObject* parent)
     : QObject(parent),
       m_environment(environment),
-      m_updateChecker(std::make_unique<AppUpdateChecker>(m_environment.notifications(), m_environment.settings()))
+      m_updateChecker(std::make_unique<AppUpdateChecker>(m_environment.notifications(), m_environment.settings())),
+      m_caretRest(std::make_unique<CaretRest>())
 {
     // The update checker shows its alerts, toasts and update window over the main window.
     AppUpdateChecker::Presenter& updates = m_updateChecker->presenter();

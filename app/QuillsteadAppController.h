@@ -23,6 +23,7 @@
 
 class ActionRegistry;
 class AppUpdateChecker;
+class CaretRest;
 class DesktopWindows;
 class HelpCommands;
 class LayoutCommands;
@@ -106,6 +107,8 @@ public:
     Q_INVOKABLE void showInFolder(const QString& path);
 
     QuillsteadWindowController* mainWindowController() const { return m_mainWindowController.get(); }
+    // Stops the caret's blinking while the reader leaves the keys alone.
+    CaretRest& caretRest() const { return *m_caretRest; }
 
     // Makes the objects that perform the window's application commands, and registers those this
     // controller performs (the sync and settings commands), in the window's registry.
@@ -170,6 +173,7 @@ private:
     std::unique_ptr<MASPreferencesWindowController> m_preferences;
     std::unique_ptr<QuillsteadSyncDelegate> m_syncDelegate;
     std::unique_ptr<AppUpdateChecker> m_updateChecker;
+    std::unique_ptr<CaretRest> m_caretRest;
     std::unique_ptr<PaneCommands> m_paneCommands;
     std::unique_ptr<LayoutCommands> m_layoutCommands;
     std::unique_ptr<ViewCommands> m_viewCommands;

@@ -20,7 +20,8 @@
 #                   view in a window of its own; BibleTime: one window of six parallel columns).
 #                   QS_SCREEN_SIX=0 leaves these rows out
 # and the CPU time each reader's whole process tree used while idle for $QS_IDLE_SECONDS (10) after
-# the first three rows' rounds (from /proc, the reader and every process below it).
+# the first three rows' rounds (from /proc, the reader and every process below it), and its main
+# thread's in milliseconds a second.
 #
 # Prints, per row and reader, the median of $QS_SCREEN_ROUNDS rounds (12), the fastest and the
 # slowest, with the load average before and after; then, per row and peer, the ratio of Quillstead's
@@ -546,7 +547,7 @@ for ((round = 0; round < ROUNDS; round++)); do
   done
 done
 
-declare -A IDLE
+declare -A IDLE IDLE_MAIN
 if [ "$IDLE_SECONDS" != 0 ]; then
   hz="$(getconf CLK_TCK)"
   for r in "${active[@]}"; do
@@ -556,11 +557,14 @@ if [ "$IDLE_SECONDS" != 0 ]; then
   sleep 2
   for r in "${active[@]}"; do
     IDLE[$r]="$(tree_cpu_ticks "${READER_PID[$r]}")"
+    IDLE_MAIN[$r]="$(main_thread_ns "$r")"
   done
   sleep "$IDLE_SECONDS"
   for r in "${active[@]}"; do
     IDLE[$r]="$(awk -v a="${IDLE[$r]}" -v b="$(tree_cpu_ticks "${READER_PID[$r]}")" -v hz="$hz" \
       'BEGIN { printf "%.2f", (b - a) / hz }')"
+    IDLE_MAIN[$r]="$(awk -v a="${IDLE_MAIN[$r]}" -v b="$(main_thread_ns "$r")" -v s="$IDLE_SECONDS" \
+      'BEGIN { printf "%.2f", (b - a) / 1e6 / s }')"
   done
 fi
 
@@ -643,6 +647,9 @@ done
 if [ "$IDLE_SECONDS" != 0 ]; then
   printf '%-52s' "idle, CPU s of the process tree in ${IDLE_SECONDS} s"
   for r in "${active[@]}"; do printf ' %22s' "${IDLE[$r]}"; done
+  echo
+  printf '%-52s' "idle, main thread CPU ms a second"
+  for r in "${active[@]}"; do printf ' %22s' "${IDLE_MAIN[$r]}"; done
   echo
 fi
 

@@ -277,14 +277,15 @@ if [ "$MODE" = moments ]; then
         done
     done
     echo
-    echo "median over $RUNS runs, MB (whole process tree)"
-    printf '%-8s %-11s %8s %8s %10s %8s %8s\n' moment reader RSS PSS anonymous file shared
+    echo "median (lowest-highest) over $RUNS runs, MB (whole process tree)"
+    printf '%-8s %-11s %19s %19s %19s %19s %19s\n' moment reader RSS PSS anonymous file shared
     for moment in start go-tos idle; do
         for r in "${active[@]}"; do
             printf '%-8s %-11s' "$moment" "$r"
             for column in 1 2 3 4 5; do
                 tr ';' '\n' <<<"${FIGURES["$moment|$r"]}" | awk -v c="$column" 'NF{print $c}' | sort -n |
-                    awk '{v[NR]=$1} END{m=(NR%2)?v[(NR+1)/2]:(v[NR/2]+v[NR/2+1])/2; printf " %8.1f", m/1024}'
+                    awk '{v[NR]=$1} END{m=(NR%2)?v[(NR+1)/2]:(v[NR/2]+v[NR/2+1])/2
+                        printf " %19s", sprintf("%.1f (%.1f-%.1f)", m/1024, v[1]/1024, v[NR]/1024)}'
             done
             echo
         done

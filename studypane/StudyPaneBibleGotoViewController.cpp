@@ -117,6 +117,9 @@ void StudyPaneBibleGotoViewController::loadView()
     m_comboModel = new QStringListModel(m_combo);
     m_combo->setModel(m_comboModel);
     m_combo->lineEdit()->setPlaceholderText(tr("Type a reference"));
+    // The field paints its own background, so that a blink of its caret repaints the caret's
+    // rectangle of the field alone, not the combo box and the pane beneath it too.
+    m_combo->lineEdit()->setAutoFillBackground(true);
     m_combo->setToolTip(tr("Type a reference, e.g. \"John 3:16\", and press Return"));
     grid->addWidget(m_combo, 2, 0, 1, 3);
     column->addLayout(grid);
@@ -464,8 +467,28 @@ void StudyPaneBibleGotoViewController::wakeGoToPane()
     requestGoTo(std::move(g));
 }
 
+void StudyPaneBibleGotoViewController::readyGoTo(const QString& text)
+{
+    BibleRef ref;
+    const quint32 section = m_sourceTuple && !text.trimmed().isEmpty() ? sectionForReference(text, ref) : 0;
+    // A book's name alone is no place yet: the next key names its chapter.
+    if (section == 0 || section == 0xFFFFFFFF || ref.isBookOnly() || section == m_readiedSection) {
+        wakeGoToPane();
+        return;
+    }
+    m_readiedSection = section;
+    m_wokeGoToPane.start();  // the pane is woken with it
+    GoToRequest g;
+    g.section = section;
+    g.bibleKey = ref.bibleKey();
+    g.sourceTuple = m_sourceTuple;
+    g.prepareOnly = true;
+    requestGoTo(std::move(g));
+}
+
 void StudyPaneBibleGotoViewController::doGoToRefInString(const QString& text)
 {
+    m_readiedSection = 0;
     BibleRef ref;
     const quint32 section = sectionForReference(text, ref);
     if (section == 0 || section == 0xFFFFFFFF) {
@@ -508,9 +531,6 @@ void StudyPaneBibleGotoViewController::completeTyped()
     if (m_combo == nullptr)
         return;
     ++m_completions;
-    // The reader is typing a reference (a pasted one with its Return has gone already): the pane the
-    // go-to will move is readied.
-    wakeGoToPane();
     QLineEdit* edit = m_combo->lineEdit();
     const QString text = edit->text();
     const int start = edit->hasSelectedText() ? edit->selectionStart() : edit->cursorPosition();
@@ -529,6 +549,9 @@ void StudyPaneBibleGotoViewController::completeTyped()
             m_updatingCombo = false;
         }
     }
+    // The reader is typing a reference (a pasted one with its Return has gone already): the pane the
+    // go-to will move is readied for the text as Return would take it.
+    readyGoTo(edit->text());
 }
 
 void StudyPaneBibleGotoViewController::controlTextDidChange(const QString& prefix)

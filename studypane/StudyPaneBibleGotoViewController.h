@@ -94,6 +94,9 @@ private:
     // The pane the go-to will move has its renderer woken while the reader types the reference.
     void wakeGoToPane();
     static constexpr qint64 kWakeGoToPaneMs = 3000;
+    // While the text names a place, the pane also renders the place's first screen for the go-to
+    // (once for each place named); otherwise the pane is woken.
+    void readyGoTo(const QString& text);
     void loadChaptersAndVerses(int bookIndex);
     void loadChapters(const QString& bookTitle, quint32 bookSection);
     // Spells the chapter's verses into the verse pop-up (unless it holds them) and selects the first.
@@ -130,6 +133,7 @@ private:
     std::optional<QString> m_header;
     bool m_updatingCombo = false;
     QElapsedTimer m_wokeGoToPane;                              // since the go-to's pane was last woken
+    quint32 m_readiedSection = 0;                              // the place the pane was last readied for
     QTimer m_completeTimer;                                    // a pause in the keys completes the field
     QTimer m_recentReload;                                     // the recent verses after a go-to
     QList<quint32> m_recentShown;                              // the verses of the list's rows

@@ -10,6 +10,23 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
+
+namespace {
+
+// Whether blocks rendered with one set of options read as with the other (every field).
+bool sameRendering(const DisplayOptions& a, const DisplayOptions& b)
+{
+    const auto fields = [](const DisplayOptions& o) {
+        return std::tie(o.oneVersePerParagraph, o.hideVerseNumbers, o.showVerseNumbersBooksHide, o.highlightStyle,
+            o.omitStrongsNumbers, o.omitUserNoteLinks, o.enableTempHighlights, o.omitFootnotes, o.strongsTag,
+            o.strongsGreekTagAttributes, o.strongsHebrewTagAttributes, o.paneWidth, o.tempHighlightStartSection,
+            o.tempHighlightEndSection, o.search, o.highlightHits, o.replaceOldLogo);
+    };
+    return fields(a) == fields(b);
+}
+
+}  // namespace
 
 double BookPageBlocks::textWidth() const
 {
@@ -52,7 +69,7 @@ std::uint64_t BookPageBlocks::userDataStamp()
 
 bool BookPageBlocks::pageShowsCurrentUserData() const
 {
-    return !m_pageShowsUserData || (!m_pageMixed && userDataStamp() == m_pageUserData);
+    return !m_page.userData || (!m_pageMixed && userDataStamp() == m_pageUserData);
 }
 
 void BookPageBlocks::noteFetch()
@@ -71,6 +88,14 @@ QJsonValue BookPageBlocks::renderBlock(const BookPageSourcePtr& book, qint64 blo
 {
     if (!book || block < 0 || static_cast<quint64>(block) >= book->numBlocks())
         return QJsonValue();
+    return renderBlock(book, block, frameKey, renderOptions(book), m_page);
+}
+
+QJsonValue BookPageBlocks::renderBlock(const BookPageSourcePtr& book, qint64 block, const QString& frameKey,
+    const DisplayOptions& options, Marks& marks)
+{
+    if (!book || block < 0 || static_cast<quint64>(block) >= book->numBlocks())
+        return QJsonValue();
     const auto b = static_cast<quint32>(block);
     QString header;
     if (book->syncType() == 3) {
@@ -81,12 +106,12 @@ QJsonValue BookPageBlocks::renderBlock(const BookPageSourcePtr& book, qint64 blo
             header = BookPageHtml::readingHeader(
                 reading, book->isReadingComplete(reading), book->readingDateText(reading), frameKey);
     }
-    const QString html = book->htmlTextForBlock(b, renderOptions(book));
+    const QString html = book->htmlTextForBlock(b, options);
     if (html.contains(QLatin1String("<img"), Qt::CaseInsensitive))
-        m_pageHasImages = true;
+        marks.images = true;
     // The renderer's verse anchors: where it looked up the verse's highlight and note.
-    if (!m_pageShowsUserData && html.contains(QLatin1String("<span id='_s")))
-        m_pageShowsUserData = true;
+    if (html.contains(QLatin1String("<span id='_s")))
+        marks.userData = true;
     return header + html;
 }
 
@@ -102,24 +127,26 @@ QJsonArray BookPageBlocks::htmlForBlocks(
     return blocks;
 }
 
-BookPageBlocks::FirstScreen BookPageBlocks::firstScreen(
-    const BookPageSourcePtr& book, const LayoutRegionContentItemState& state, const QString& frameKey)
+qsizetype BookPageBlocks::firstScreenBudget() const
 {
-    m_pageHasImages = false;
-    m_pageShowsUserData = false;
     // A Bible's screen of 800 x 600 holds about 25 KB of block markup.
-    const qsizetype budget = std::max<qsizetype>(8192, qsizetype(m_view.width()) * m_view.height() / 16);
+    return std::max<qsizetype>(8192, qsizetype(m_view.width()) * m_view.height() / 16);
+}
+
+BookPageBlocks::FirstScreen BookPageBlocks::renderFirstScreen(const BookPageSourcePtr& book,
+    const LayoutRegionContentItemState& state, const QString& frameKey, const DisplayOptions& options, Marks& marks)
+{
+    const qsizetype budget = firstScreenBudget();
     FirstScreen screen;
     screen.userData = userDataStamp();
     const cBlockRenderUserData::LookupBatch lookups(cBlockRenderUserData::current());
     for (qint64 b = state.block(); screen.blocks.size() < kMaxBlocksPerFetch && screen.characters < budget; ++b) {
-        const QJsonValue html = renderBlock(book, b, frameKey);
+        const QJsonValue html = renderBlock(book, b, frameKey, options, marks);
         if (!html.isString())
             break;  // past the book's end
         screen.blocks.append(html.toString());
         screen.characters += screen.blocks.last().size();
     }
-    m_pageTextWidth = m_lastPaneWidth;
     if (!state.gotoAnchor().isEmpty()) {
         screen.target = state.gotoAnchor();
     } else {
@@ -127,4 +154,59 @@ BookPageBlocks::FirstScreen BookPageBlocks::firstScreen(
         screen.offset = state.yOffset();
     }
     return screen;
+}
+
+bool BookPageBlocks::fits(const ReadyScreen& ready, const BookPageSourcePtr& book, qint64 block,
+    const QString& frameKey, const DisplayOptions& options) const
+{
+    return book && ready.book == book->identityString() && ready.block == block && ready.frameKey == frameKey &&
+        sameRendering(ready.options, options) && ready.budget == firstScreenBudget() &&
+        ready.screen.userData == userDataStamp();
+}
+
+BookPageBlocks::FirstScreen BookPageBlocks::firstScreen(
+    const BookPageSourcePtr& book, const LayoutRegionContentItemState& state, const QString& frameKey)
+{
+    const DisplayOptions options = renderOptions(book);
+    m_pageTextWidth = m_lastPaneWidth;
+    std::optional<ReadyScreen> ready;
+    ready.swap(m_ready);  // taken once at most
+    if (ready && fits(*ready, book, state.block(), frameKey, options)) {
+        FirstScreen screen = std::move(ready->screen);
+        // The anchor and offset are the go-to's own.
+        screen.offset = 0;
+        if (!state.gotoAnchor().isEmpty()) {
+            screen.target = state.gotoAnchor();
+        } else {
+            screen.target = QStringLiteral("_b%1").arg(state.block());
+            screen.offset = state.yOffset();
+        }
+        m_page = ready->marks;
+        ++m_readyTaken;
+        return screen;
+    }
+    m_page = {};
+    return renderFirstScreen(book, state, frameKey, options, m_page);
+}
+
+bool BookPageBlocks::readyFirstScreen(
+    const BookPageSourcePtr& book, const LayoutRegionContentItemState& state, const QString& frameKey)
+{
+    if (!book || state.block() < 0 || static_cast<quint64>(state.block()) >= book->numBlocks())
+        return false;
+    // renderOptions notes the text width the blocks are rendered for, which is the loaded page's
+    // business: it is put back.
+    const double lastWidth = m_lastPaneWidth;
+    ReadyScreen ready;
+    ready.options = renderOptions(book);
+    m_lastPaneWidth = lastWidth;
+    if (m_ready && fits(*m_ready, book, state.block(), frameKey, ready.options))
+        return false;
+    ready.book = book->identityString();
+    ready.block = state.block();
+    ready.frameKey = frameKey;
+    ready.budget = firstScreenBudget();
+    ready.screen = renderFirstScreen(book, state, frameKey, ready.options, ready.marks);
+    m_ready = std::move(ready);
+    return true;
 }

@@ -18,6 +18,7 @@
 #include <QtNumeric>
 
 #include <cstdint>
+#include <optional>
 
 class QWidget;
 class UserDefaults;
@@ -57,8 +58,18 @@ public:
     };
     // The target block and as many after it as the view shows, so that the page's first paint shows
     // the target's screen whole without waiting for the bridge. Starts a new page's picture record.
+    // A screen readied for that place (readyFirstScreen) is taken instead when the book, the place,
+    // the frame, the options, the view's size and the user's data are those it was rendered for.
     FirstScreen firstScreen(
         const BookPageSourcePtr& book, const LayoutRegionContentItemState& state, const QString& frameKey);
+    // Renders the first screen of a place ahead of the go-to to it (a reference being typed), for
+    // firstScreen to take; false when that screen is readied already. Nothing else changes: not the
+    // loaded page's record of widths or pictures.
+    bool readyFirstScreen(
+        const BookPageSourcePtr& book, const LayoutRegionContentItemState& state, const QString& frameKey);
+    // Whether a readied screen is kept, and how many readied screens a first screen has taken.
+    bool hasReadyScreen() const { return m_ready.has_value(); }
+    int readyScreensTaken() const { return m_readyTaken; }
 
     // The user data's change stamp now (cBlockRenderUserData::changeStamp).
     static std::uint64_t userDataStamp();
@@ -75,11 +86,11 @@ public:
     bool pageShowsCurrentUserData() const;
     // A block rendered for the page since its first screen shows verses, which carry the user's
     // highlights and note links; other books' blocks look the same whatever the user's data.
-    bool pageShowsUserData() const { return m_pageShowsUserData; }
+    bool pageShowsUserData() const { return m_page.userData; }
 
     double lastPaneWidth() const { return m_lastPaneWidth; }
     double pageTextWidth() const { return m_pageTextWidth; }
-    bool pageHasImages() const { return m_pageHasImages; }
+    bool pageHasImages() const { return m_page.images; }
 
 private:
     BookPageHost& m_host;
@@ -88,11 +99,38 @@ private:
     DisplayOptions m_display;
     double m_lastPaneWidth = qQNaN();
     double m_pageTextWidth = qQNaN();  // the text width the loaded page's first blocks were rendered for
-    bool m_pageHasImages = false;      // a block of the page holds an image
-    bool m_pageShowsUserData = false;  // a block of the page shows verses
+    // What the page's blocks hold: an image; verses, which carry the user's highlights and notes.
+    struct Marks {
+        bool images = false;
+        bool userData = false;
+    };
+    Marks m_page;
     std::uint64_t m_pageUserData = 0;  // the change stamp the page's first blocks were rendered under
     bool m_pageMixed = false;          // a block of the page was rendered under another stamp
 
+    // A first screen readied ahead, with what it was rendered for.
+    struct ReadyScreen {
+        FirstScreen screen;
+        QString book;
+        qint64 block = 0;
+        QString frameKey;
+        DisplayOptions options;
+        qsizetype budget = 0;
+        Marks marks;
+    };
+    std::optional<ReadyScreen> m_ready;
+    // Whether a readied screen was rendered for that first screen as things are now.
+    bool fits(const ReadyScreen& ready, const BookPageSourcePtr& book, qint64 block, const QString& frameKey,
+        const DisplayOptions& options) const;
+    int m_readyTaken = 0;
+
+    // Markup budget of a first screen: about a screen of the view's text.
+    qsizetype firstScreenBudget() const;
+    // The first screen's blocks, rendered with `options`; `marks` gains what they hold.
+    FirstScreen renderFirstScreen(const BookPageSourcePtr& book, const LayoutRegionContentItemState& state,
+        const QString& frameKey, const DisplayOptions& options, Marks& marks);
     QJsonValue renderBlock(const BookPageSourcePtr& book, qint64 block, const QString& frameKey);
+    QJsonValue renderBlock(const BookPageSourcePtr& book, qint64 block, const QString& frameKey,
+        const DisplayOptions& options, Marks& marks);
     void noteFetch();
 };

@@ -279,11 +279,25 @@ bool BookPageView::goTo(const BookPageSourcePtr& book, GoToRequest& request)
     return true;
 }
 
-void BookPageView::prepareGoTo(const BookPageSourcePtr& book, const GoToRequest&)
+void BookPageView::prepareGoTo(const BookPageSourcePtr& book, const GoToRequest& request)
 {
     QS_ASSERT_MAIN_THREAD();
     if (!book || !m_pageReady || m_webViewSourceTupleID != book->identityString())
         return;
+    // A place of a Bible named (the field's text reads as a reference): its first screen is rendered
+    // now, for the go-to to send at once. Only a go-to that stays on the loaded page takes it (a page
+    // built anew has a frame of its own), so one whose place would build a page is not readied.
+    LayoutRegionContentItemState* current = m_host->currentState();
+    const BookPageSourcePtr shown = m_host->currentSource();
+    if (request.section && book->isABible() && current != nullptr && shown &&
+        shown->identityString() == book->identityString()) {
+        LayoutRegionContentItemState place = *current;
+        GoToRequest asked = request;
+        asked.prepareOnly = false;
+        const bool refresh = applyPositionRequest(*book, place, asked, false);
+        if (!refresh && place.block() != kNoBlock && m_blocks.readyFirstScreen(book, place, m_frameKey))
+            trace("first screen readied", QString::number(place.block()));
+    }
     // Once every few seconds of typing at most: the renderer lets go of what it kept warm after a
     // few seconds of idle, and one call brings it back.
     if (m_wokenForGoTo.isValid() && m_wokenForGoTo.elapsed() < kWakeForGoToMs)

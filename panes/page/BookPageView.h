@@ -55,8 +55,9 @@ public:
     // False when the book is missing or the pane cannot show it.
     bool goTo(const BookPageSourcePtr& book, GoToRequest& request);
     // Readies the page for a go-to the reader is typing in its book: its renderer is woken (after a
-    // pause of reading it has gone idle), at most once in kWakeForGoToMs. Nothing changes on the
-    // page: no tab, state, block or scroll position.
+    // pause of reading it has gone idle) and draws a frame, at most once in kWakeForGoToMs; and when
+    // the request names a place (its section), that place's first screen is rendered for the go-to.
+    // Nothing changes on the page: no tab, state, block or scroll position.
     void prepareGoTo(const BookPageSourcePtr& book, const GoToRequest& request);
     static constexpr qint64 kWakeForGoToMs = 3000;
     // Shows the current tab again; refresh builds a new page even when the book's page is loaded.

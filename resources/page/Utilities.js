@@ -1759,9 +1759,19 @@ function qsPlaceBlocks(first, list, target, offset, holdRoom) {
     qsUpdateMarkers();
 }
 
-// Called while the reader types where to go: the renderer does a little work now (the page's
-// layout read, nothing changed), so that the go-to that follows does not find it asleep.
+// Called while the reader types where to go: the renderer reads the page's layout and draws a frame
+// (one pixel in the corner changes by less than a shade), so that the go-to that follows finds the
+// renderer, its compositor and the window's drawing of the page awake rather than gone idle.
+var qsWakeDot = null;
 function qsWake() {
+    if (!qsWakeDot) {
+        qsWakeDot = document.createElement('div');
+        qsWakeDot.setAttribute('aria-hidden', 'true');
+        qsWakeDot.style.cssText = 'position:fixed;left:0;top:0;width:1px;height:1px;pointer-events:none;' +
+            'user-select:none;z-index:-1';
+        document.documentElement.appendChild(qsWakeDot);
+    }
+    qsWakeDot.style.backgroundColor = qsWakeDot.style.backgroundColor ? '' : 'rgba(128,128,128,0.004)';
     return document.body ? document.body.offsetHeight : 0;
 }
 

@@ -40,6 +40,7 @@
 #include "platform/Alerts.h"
 #include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
+#include "platform/ui/CaretRest.h"
 #include "platform/ui/CommandNames.h"
 #include "platform/ui/ContentTextDocument.h"
 #include "reports/ui/AutostudyTodayWindowController.h"
@@ -398,7 +399,8 @@ TEST_F(ReaderOnTheDesktop, StudyPaneRowsHoldTheirTextAtTextSizes12And20)
 }
 
 // A reference typed in the Bible go-to wakes the Bible pane's renderer once as the typing starts (not
-// at every key) and moves nothing; Return then shows the verse at the top.
+// at every key) and renders the place's first screen, and moves nothing; Return then shows the verse
+// at the top with that screen. The field's caret then rests once the keys stop.
 TEST_F(ReaderOnTheDesktop, ATypedReferenceWakesItsPaneOnceAndReturnShowsIt)
 {
     const auto [window, kjv, study] = launchAtKjv();
@@ -422,13 +424,44 @@ TEST_F(ReaderOnTheDesktop, ATypedReferenceWakesItsPaneOnceAndReturnShowsIt)
     ASSERT_TRUE(reader_test::choose(window, CommandNames::GoTo));
     auto* go = dynamic_cast<StudyPaneBibleGotoViewController*>(study->subpaneViewController());
     ASSERT_NE(go, nullptr);
-    ASSERT_TRUE(typeInto(go->verseComboBox()->lineEdit(), QStringLiteral("John 9:1")));
+    QLineEdit* field = go->verseComboBox()->lineEdit();
+    ASSERT_TRUE(typeInto(field, QStringLiteral("John 9:1")));
     ASSERT_TRUE(waitFor([&] { return reader_test::evaluate(page, QStringLiteral("window.wakes")).toInt() > 0; }));
+    // The place's first screen is rendered while the reference stands in the field.
+    ASSERT_TRUE(waitFor([&] { return page->blocks().hasReadyScreen(); }));
     EXPECT_EQ(reader_test::evaluate(page, QStringLiteral("window.wakes")).toInt(), 1);
     EXPECT_EQ(verseAtTop(), before);
+    const int taken = page->blocks().readyScreensTaken();
 
     pressKey(Qt::Key_Return);
     ASSERT_TRUE(waitFor([&] { return verseAtTop() == john91; }, 10000)) << verseAtTop();
+    // The go-to sent the screen readied for it.
+    EXPECT_EQ(page->blocks().readyScreensTaken(), taken + 1);
+    EXPECT_FALSE(page->blocks().hasReadyScreen());
+
+    // Left alone, the field's caret stops blinking, shown; the next key sets it blinking again.
+    const int flashTime = QApplication::cursorFlashTime();
+    ASSERT_GT(flashTime, 0);
+    CaretRest& caret = m_controller->caretRest();
+    ASSERT_TRUE(typeInto(field, QString()));
+    caret.setRestAfterMs(150);
+    ASSERT_TRUE(waitFor([&] { return caret.resting(); }));
+    EXPECT_EQ(QApplication::cursorFlashTime(), 0);
+    ASSERT_TRUE(field->hasFocus());
+    const QRect at = field->inputMethodQuery(Qt::ImCursorRectangle).toRect();
+    const QImage shown = field->grab().toImage();
+    const QColor base = field->palette().color(QPalette::Base);
+    bool caretDrawn = false;
+    for (int y = at.top(); y <= at.bottom() && !caretDrawn; ++y)
+        for (int x = at.center().x() - 2; x <= at.center().x() + 2 && !caretDrawn; ++x)
+            caretDrawn =
+                shown.rect().contains(x, y) && std::abs(shown.pixelColor(x, y).lightness() - base.lightness()) > 100;
+    EXPECT_TRUE(caretDrawn) << "no caret at " << at.x() << "," << at.y();
+    QTest::keyClick(field, Qt::Key_End);
+    EXPECT_FALSE(caret.resting());
+    EXPECT_EQ(QApplication::cursorFlashTime(), flashTime);
+    ASSERT_TRUE(waitFor([&] { return caret.resting(); }));
+    caret.setRestAfterMs(CaretRest::kRestAfterMs);
 }
 
 // A change of the text size keeps the verse at the top of the page where it was (it used to move the
