@@ -312,8 +312,8 @@ void StudyPaneNoteEditor::storeFailed(const NoteLocation& location, const QStrin
         return;
     m_saveFailureWhat = noteWords(location);
     SaveFailureAlerts::reportFailure(m_saveFailureWhat, QString(), m_saveFailureReason.simplified(), false,
-        QStringLiteral("Its text stays in the editor. It is saved as soon as the notes database can be written "
-                       "again: switch tabs or keep typing to try again."));
+        QStringLiteral("Its text stays in the editor. Quillstead tries again every few seconds and saves it as soon "
+                       "as the notes database can be written again."));
 }
 
 void StudyPaneNoteEditor::clearSaveFailure()
