@@ -164,8 +164,8 @@ thread_local bool t_diskFullSinceClear = false;
 thread_local int t_transactionDepth = 0;
 // Whether this thread holds a transaction open across calls (beginHeldTransaction).
 thread_local bool t_holdsTransaction = false;
-// Whether a statement of this thread found the file moved since the flag was cleared.
-thread_local bool t_sawMovedFile = false;
+// The last failure of a statement on this thread was for a file moved under the connection.
+thread_local bool t_movedFile = false;
 
 // Another program holding the file (a write, or a read while it commits) makes a statement wait a
 // moment and try again. The thread that draws the window waits at most kWindowWaitMs, a part of one
@@ -210,8 +210,9 @@ int waitForLock(void*, int attempt)
     return 1;
 }
 
-void noteFailure(int rc)
+void noteFailure(int rc, bool movedFile = false)
 {
+    t_movedFile = movedFile;
     t_lastFailure = rc & 0xff;
     if (t_lastFailure == SQLITE_FULL)
         t_diskFullSinceClear = true;
@@ -238,6 +239,11 @@ bool SQLiteFailure::diskFullSinceClear()
 bool SQLiteFailure::lastWasDiskFull()
 {
     return t_lastFailure == SQLITE_FULL;
+}
+
+bool SQLiteFailure::lastWasAnotherProgram()
+{
+    return t_lastFailure == SQLITE_BUSY || t_lastFailure == SQLITE_LOCKED || t_movedFile;
 }
 
 void cSQLValue::bind(sqlite3_stmt* statement, int index) const
@@ -502,6 +508,7 @@ bool cSQLiteDbBase::exec(
 {
     Connection& c = connection();
     int rc = SQLITE_OK;
+    bool moved = false;
     {
         std::lock_guard<std::recursive_mutex> guard(c.statementLock);
         if (c.moved && t_transactionDepth == 0)
@@ -509,20 +516,17 @@ bool cSQLiteDbBase::exec(
         if (c.handle == nullptr) {
             rc = SQLITE_MISUSE;
         } else {
-            const std::size_t rowsBefore = rows ? rows->size() : 0;
             rc = runStatements(c.handle, sql, values, rows, lastRowidOut);
             if (rc != SQLITE_OK && sqlite3_extended_errcode(c.handle) == SQLITE_READONLY_DBMOVED) {
+                // The statement is not run again in the file now at the path: what it was to change
+                // was read from the old one (a row's id, a note's earlier text). It fails; the file at
+                // the path is opened (now, or once the transaction has ended) and what happened is
+                // said, and the caller's next try reads and writes there.
                 c.moved = true;
-                t_sawMovedFile = true;
-                // Outside a transaction the statement goes to the file now at the path; inside one,
-                // the transaction fails and runInTransaction runs it again there (a held one fails).
-                if (t_transactionDepth == 0 && reopenMovedFile()) {
-                    if (rows)
-                        rows->resize(rowsBefore);
-                    rc = runStatements(c.handle, sql, values, rows, lastRowidOut);
-                } else if (t_transactionDepth > 0 && !t_holdsTransaction) {
-                    report = false;  // said, if at all, by the transaction's second run
-                }
+                moved = true;
+                report = false;
+                if (t_transactionDepth == 0)
+                    reopenMovedFile();
             }
             if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED)
                 c.lockFailed = true;
@@ -531,7 +535,7 @@ bool cSQLiteDbBase::exec(
     if (rcOut)
         *rcOut = rc;
     if (rc != SQLITE_OK)
-        noteFailure(rc);
+        noteFailure(rc, moved);
     if (rc != SQLITE_OK && report)
         reportError(rc);
     return rc == SQLITE_OK;
@@ -566,11 +570,16 @@ bool cSQLiteDbBase::reopenMovedFile()
     c.handle = fresh;
     ++c.openings;
     c.dataVersionRead = false;
-    // A file made anew has none of the tables: the stores' tables are made again.
+    // A file made anew has none of the tables: the stores' tables are made again. The failure that
+    // led here stays this thread's last.
     reopening = true;
+    const int lastFailure = t_lastFailure;
+    const bool movedFile = t_movedFile;
     const std::vector<TableSchema> schemas = c.schemas;
     for (const TableSchema& table : schemas)
         checkTable(table, false);
+    t_lastFailure = lastFailure;
+    t_movedFile = movedFile;
     reopening = false;
     const std::string words = fileThere ? "The file \"" + path +
             "\" was replaced by another file while Quillstead was running (another program or a sync service "
@@ -592,15 +601,13 @@ bool cSQLiteDbBase::runInTransaction(const std::function<bool()>& work, bool rep
 {
     Connection& c = connection();
     std::lock_guard<std::recursive_mutex> guard(c.statementLock);
-    if (t_transactionDepth > 0)
-        return runTransactionOnce(work, report);
-    // A transaction that met a file moved under the connection runs again on the file now at the path.
-    t_sawMovedFile = false;
     if (runTransactionOnce(work, report))
         return true;
-    if (!std::exchange(t_sawMovedFile, false) || !reopenMovedFile())
-        return false;
-    return runTransactionOnce(work, report);
+    // A transaction that met a file moved under the connection failed: the file at the path is
+    // opened once it has ended.
+    if (c.moved && t_transactionDepth == 0)
+        reopenMovedFile();
+    return false;
 }
 
 bool cSQLiteDbBase::runTransactionOnce(const std::function<bool()>& work, bool report)

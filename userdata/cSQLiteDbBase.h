@@ -134,9 +134,11 @@ public:
 
     // After SQLite said the file at the path is no longer the one opened (SQLITE_READONLY_DBMOVED:
     // moved, replaced or deleted), the connection opens the path again (a new file gets the stores'
-    // tables) and says what happened (cDatabaseErrorReporter::databaseNotice). A statement that met
-    // it outside a transaction, and a transaction (runInTransaction), run once more there. False
-    // inside a transaction or when the path cannot be opened (the old handle stays).
+    // tables) and says what happened (cDatabaseErrorReporter::databaseNotice): at once outside a
+    // transaction, else as soon as it has ended. The statement that met it fails unreported (what
+    // it was to change was read from the old file), so its caller keeps what it meant to save and
+    // its next try reads and writes the file at the path. False when nothing was moved, inside a
+    // transaction, or when the path cannot be opened (the old handle stays).
     bool reopenMovedFile();
 
     // Runs the statement text (one or several statements separated by ";"), binding `values` to its

@@ -10,6 +10,7 @@
 
 #include "engine/foundation/cMsgBox.h"
 #include "tests/userdata/UserDataTestSupport.h"
+#include "userdata/SQLiteFailure.h"
 #include "userdata/cBibleNoteStg.h"
 #include "userdata/cDevotionalDataStg.h"
 #include "userdata/cHighlightColorNameStg.h"
@@ -584,19 +585,26 @@ TEST_F(SQLiteDbBaseTest, AFileReplacedOrDeletedUnderTheConnectionIsOpenedAgainAt
         SQLITE_OK);
     sqlite3_close(other);
     ASSERT_EQ(std::rename(replacement.c_str(), path.c_str()), 0);
+    // The write that meets it fails, unreported (what it changes was read from the old file), and
+    // the file in its place is opened and the user told; the caller's next try is stored there.
     cDatabaseErrorCapture unseen;  // a save's own failure report would land here
-    EXPECT_TRUE(db.exec("INSERT INTO T VALUES (2)", {}, nullptr, true)) << text(unseen.text());
-    EXPECT_EQ(valuesInFile(), "2 7 ");
+    EXPECT_FALSE(db.exec("INSERT INTO T VALUES (2)", {}, nullptr, true));
+    EXPECT_TRUE(SQLiteFailure::lastWasAnotherProgram());
     ASSERT_EQ(notices->titles.size(), 1u);
     EXPECT_EQ(notices->titles[0], "Your notes database was replaced while Quillstead was running.");
     EXPECT_NE(notices->texts[0].find(path), std::string::npos);
+    EXPECT_TRUE(db.exec("INSERT INTO T VALUES (2)", {}, nullptr, true)) << text(unseen.text());
+    EXPECT_EQ(valuesInFile(), "2 7 ");
 
-    // The file deleted: a transaction is saved in a new one at the path, with the stores' tables.
+    // The file deleted: a transaction fails and a new file is made at the path, with the stores'
+    // tables; the next one is saved there.
     ASSERT_EQ(::unlink(path.c_str()), 0);
-    EXPECT_TRUE(db.runInTransaction([&] { return db.exec("INSERT INTO T VALUES (3)", {}, nullptr, true); }, true));
-    EXPECT_EQ(valuesInFile(), "3 ");
+    EXPECT_FALSE(db.runInTransaction([&] { return db.exec("INSERT INTO T VALUES (3)", {}, nullptr, true); }, true));
+    EXPECT_TRUE(SQLiteFailure::lastWasAnotherProgram());
     ASSERT_EQ(notices->titles.size(), 2u);
     EXPECT_EQ(notices->titles[1], "Your notes database was moved or deleted while Quillstead was running.");
+    EXPECT_TRUE(db.runInTransaction([&] { return db.exec("INSERT INTO T VALUES (3)", {}, nullptr, true); }, true));
+    EXPECT_EQ(valuesInFile(), "3 ");
     EXPECT_FALSE(unseen.captured()) << text(unseen.text());
     EXPECT_TRUE(db.exec("INSERT INTO T VALUES (4)"));
     EXPECT_EQ(valuesInFile(), "3 4 ");
