@@ -18,6 +18,11 @@ void DatabaseErrorAlerts::databaseError(const cLString16& text)
     ProblemNotice::report(alert.messageText, alert.informativeText, m_alerts);
 }
 
+void DatabaseErrorAlerts::databaseNotice(const cLString16& title, const cLString16& text)
+{
+    ProblemNotice::report(EngineStrings::fromUtf16(title), EngineStrings::fromUtf16(text), m_alerts);
+}
+
 void DatabaseErrorAlerts::refusedLink(const QString& problem)
 {
     m_reported = true;

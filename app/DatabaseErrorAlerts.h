@@ -23,6 +23,8 @@ public:
     explicit DatabaseErrorAlerts(Alerts& alerts) : m_alerts(alerts) { }
 
     void databaseError(const cLString16& text) override;
+    // Said with the reader's other problems, each time (the database says each once).
+    void databaseNotice(const cLString16& title, const cLString16& text) override;
     // The database's place holds a symbolic link that is refused (cSQLiteDbBase::linkProblem): the
     // user is told so, naming the link and its target, in place of the first report of the run.
     void refusedLink(const QString& problem);

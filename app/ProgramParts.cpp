@@ -99,6 +99,7 @@ void installProgramParts(const QString& dataFolder, const WindowEnvironment& env
     if (!folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
     cSQLiteDbBase::setEngineDataFolder(EngineStrings::utf16(folder));
+    cSQLiteDbBase::setWindowThread();
 
     StartupHooks hooks;
     hooks.findProximity = std::make_shared<FindProximityFromDefaults>(environment.settings());

@@ -289,6 +289,12 @@ QuillsteadWindowController::QuillsteadWindowController(QuillsteadWindowHost* app
         if (m_observingLayouts)
             m_app->archiveLayoutsIfChanged();
     });
+    // The layout archive goes to the disk with each history file, just before it: a kill after a
+    // go-to restarts at the place the history's cursor is at, so Back goes back in time.
+    m_layoutViewController->history().setBeforeHistoryFile([this] {
+        if (m_observingLayouts)
+            m_app->archiveLayoutsIfChanged();
+    });
     // Whatever the parts of the window tell one another may move a command's state (a go-to makes
     // Back possible, a pane or tab becomes current, a search ends): the toolbar follows a moment
     // later. Posts from other threads leave it to the main thread's own. The same goes for the
@@ -314,6 +320,7 @@ QuillsteadWindowController::~QuillsteadWindowController()
     m_actions->disconnect();
     m_environment.notifications().removeObserver(this);
     m_linkPreview->clearLinkResolver();
+    m_layoutViewController->history().setBeforeHistoryFile({});
     m_layoutViewController.reset();
     m_paneFactory.reset();
 }

@@ -67,6 +67,8 @@ NavigationHistory::~NavigationHistory()
 void NavigationHistory::finishWrites()
 {
     FileWriteQueue::shared().finish();
+    // Once more for the removals that a history file's write queued when it was done.
+    FileWriteQueue::shared().finish();
 }
 
 void NavigationHistory::queueRecordedStates()
@@ -103,6 +105,24 @@ void NavigationHistory::stacksChanged()
 void NavigationHistory::queueHistoryFile(FileWriteQueue::Done done)
 {
     QDir().mkpath(m_historyFolder);
+    if (m_beforeHistoryFile)
+        m_beforeHistoryFile();
+    // The files the stacks no longer name go once the history file that leaves them out is on disk;
+    // should it fail, the next one takes them.
+    done = [this, files = std::exchange(m_droppedFiles, {}), folders = std::exchange(m_droppedFolders, {}),
+               done = std::move(done)](const FileWriteQueue::Result& r) {
+        if (r.ok) {
+            for (const QString& path : files)
+                FileWriteQueue::shared().remove(path);
+            for (const QString& path : folders)
+                QDir(path).removeRecursively();
+        } else {
+            m_droppedFiles += files;
+            m_droppedFolders += folders;
+        }
+        if (done)
+            done(r);
+    };
     if (!m_stacks) {
         FileWriteQueue::shared().remove(historyFilePath(), std::move(done));
         return;
@@ -196,13 +216,11 @@ void NavigationHistory::dropEntry(Stack& stack, qsizetype index)
     if (index < 0 || index >= stack.entries.size())
         return;
     const QString& entry = stack.entries[index];
-    // A snapshot being written goes in its place among its file's writes, once the write is over;
-    // any other one's file goes now (a snapshot brought up to date in memory has its older file).
+    // Its file (also one being written, or a snapshot brought up to date in memory, which has an
+    // older file) goes after the next history file, which no longer names it.
     m_unwritten.remove(entry);
-    if (m_writing.remove(entry) > 0)
-        FileWriteQueue::shared().remove(absolutePath(entry));
-    else
-        QFile::remove(absolutePath(entry));
+    m_writing.remove(entry);
+    m_droppedFiles.append(absolutePath(entry));
     if (m_lastRead.first == entry)
         m_lastRead = {};
     stack.entries.removeAt(index);
@@ -448,6 +466,8 @@ void NavigationHistory::loadHistoryFromFile()
     m_writing.clear();
     m_lastRead = {};
     finishWrites();
+    m_droppedFiles.clear();  // the folder is cleaned of what the stacks read do not name
+    m_droppedFolders.clear();
     m_stacks.reset();
     const QFileInfo file(historyFilePath());
     if (file.isFile() && file.size() <= kMaxFileSize) {
@@ -541,11 +561,11 @@ void NavigationHistory::addOrRemoveLayoutsFromHistory()
             m_writing.remove(entry);
         }
     }
-    // No snapshot of theirs is written into their folders after the folders went.
-    finishWrites();
+    // Their folders go after the history file that no longer names them, behind the snapshots of
+    // theirs queued already.
     for (const QString& uuid : gone) {
         if (isUsableLayoutUuid(uuid))
-            QDir(QDir(m_historyFolder).filePath(uuid)).removeRecursively();
+            m_droppedFolders.append(QDir(m_historyFolder).filePath(uuid));
         m_stacks->remove(uuid);
     }
     stacksChanged();

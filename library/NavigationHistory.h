@@ -19,9 +19,13 @@
 // encodes nor syncs; the snapshot stays in memory until it is on disk. A change of the stacks (a
 // recording, Back, Forward, an entry dropped) queues the history file at the same moment, behind
 // the snapshots it names, so that a crash or a kill loses at most the last moment of Back and
-// Forward. Writing the history file (at quit), reading it, and destroying the history wait until
-// every snapshot recorded is written. A snapshot that cannot be written is dropped from its stack
-// (on the main thread, once its write is over).
+// Forward. A snapshot that leaves its stack leaves the disk only once a history file that no longer
+// names it is written, so the history file never names a snapshot that is not on disk. What else
+// must reach the disk with the history file (the layout archive, whose place the reader starts at)
+// is queued just before it (setBeforeHistoryFile), so that after a kill the place shown and the
+// history's cursor agree. Writing the history file (at quit), reading it, and destroying the history
+// wait until every snapshot recorded is written. A snapshot that cannot be written is dropped from
+// its stack (on the main thread, once its write is over).
 //
 // A step is a change the reader sees: a state that shows the places of the state shown last (the
 // same books in the same panes at the same places; GoToPanes::showSamePlaces) takes that state's
@@ -42,6 +46,7 @@
 #include <QTimer>
 #include <QVariant>
 
+#include <functional>
 #include <optional>
 
 class GoToPanes;
@@ -97,6 +102,8 @@ public:
     void loadHistoryFromFile();
     // Drops the stacks (and folders) of layouts the layout manager no longer holds.
     void addOrRemoveLayoutsFromHistory();
+    // Called each time the history file is queued, just before it (empty: nothing).
+    void setBeforeHistoryFile(std::function<void()> queueWrites) { m_beforeHistoryFile = std::move(queueWrites); }
 
     // --- inspection ---
     QMap<QString, Stack> stacks() const { return m_stacks.value_or(QMap<QString, Stack>()); }
@@ -142,7 +149,12 @@ private:
     quint64 m_lastTicket = 0;
     int m_failedWrites = 0;
     QTimer m_writeTimer;
-    bool m_stacksChanged = false;         // since the history file was last queued
+    bool m_stacksChanged = false;  // since the history file was last queued
+    // Snapshot files and layout folders that left the stacks: they go once a history file without
+    // them is on disk.
+    QStringList m_droppedFiles;
+    QStringList m_droppedFolders;
+    std::function<void()> m_beforeHistoryFile;
     QPair<QString, QVariant> m_lastRead;  // the snapshot file read last: entry, archive
     // Layouts showing a recorded state since the last Back or Forward: their panes re-report
     // where the restored pages landed (a block's top a few points off, a commentary note

@@ -1,5 +1,7 @@
 #include "platform/SaveFailureAlerts.h"
 
+#include <algorithm>
+
 #include "platform/MainThread.h"
 
 #include <QDebug>
@@ -36,9 +38,15 @@ QString sentence(const QString& reason)
     return why;
 }
 
-const QString kAdvice =
-    QStringLiteral("Check that the disk has free space and that the folder can be written. Until a save succeeds "
-                   "again, further failures to save this are written to the log only.");
+const QString kDiskAdvice = QStringLiteral("Check that the disk has free space and that the folder can be written. ");
+const QString kLogOnly =
+    QStringLiteral("Until a save succeeds again, further failures to save this are written to the log only.");
+
+QString advice(const QList<SaveFailureAlerts::Failure>& failures)
+{
+    const bool disk = std::any_of(failures.begin(), failures.end(), [](const auto& f) { return f.diskAdvice; });
+    return (disk ? kDiskAdvice : QString()) + kLogOnly;
+}
 
 // What is kept of a failed save, as a sentence; empty when nothing is.
 QString kept(const SaveFailureAlerts::Failure& f)
@@ -64,8 +72,8 @@ void sayPending()
 
 }  // namespace
 
-void SaveFailureAlerts::reportFailure(
-    const QString& what, const QString& path, const QString& reason, bool copyKept, const QString& stays)
+void SaveFailureAlerts::reportFailure(const QString& what, const QString& path, const QString& reason, bool copyKept,
+    const QString& stays, bool diskAdvice)
 {
     qWarning().noquote() << "could not save" << (path.isEmpty() ? what : path) << ":" << reason;
     State& s = state();
@@ -73,7 +81,7 @@ void SaveFailureAlerts::reportFailure(
     if (s.said.contains(what))
         return;
     s.said.insert(what);
-    s.pending.append({what, path, reason, copyKept, stays});
+    s.pending.append({what, path, reason, copyKept, stays, diskAdvice});
     if (s.scheduled)
         return;
     s.scheduled = runOnMainThread([] { sayPending(); });
@@ -134,7 +142,7 @@ Alert SaveFailureAlerts::alertFor(const QList<Failure>& failures)
         const QString file = f.path.isEmpty() ? QString() : QStringLiteral("File: %1\n\n").arg(f.path);
         const QString keeps = kept(f);
         alert.informativeText = sentence(f.reason) + QStringLiteral("\n\n") + file +
-            (keeps.isEmpty() ? QString() : keeps + QLatin1Char(' ')) + kAdvice;
+            (keeps.isEmpty() ? QString() : keeps + QLatin1Char(' ')) + advice(failures);
         return alert;
     }
     // Several: one line each, the advice once.
@@ -145,7 +153,7 @@ Alert SaveFailureAlerts::alertFor(const QList<Failure>& failures)
         lines << f.what.left(1).toUpper() + f.what.mid(1) + QStringLiteral(": ") + sentence(f.reason) + file +
                 (keeps.isEmpty() ? QString() : QStringLiteral(" ") + keeps);
     }
-    alert.informativeText = lines.join(QLatin1Char('\n')) + QStringLiteral("\n\n") + kAdvice;
+    alert.informativeText = lines.join(QLatin1Char('\n')) + QStringLiteral("\n\n") + advice(failures);
     return alert;
 }
 

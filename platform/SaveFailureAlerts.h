@@ -29,14 +29,17 @@ public:
         bool copyKept = false;
         // Where what was not saved stays meanwhile, said in place of the copy kept (empty: nothing).
         QString stays;
+        // The failure is the disk's or the folder's (the advice to look at them is given); false when
+        // the reason says whose it is (another program holding the file).
+        bool diskAdvice = true;
     };
     using Sayer = std::function<void(const QList<Failure>&)>;
 
     // A save of `what` to `path` failed for `reason` (the system's words); `copyKept`: a copy saved
     // before is still there (the alert says so only then). `stays`, when given, says where what was
     // not saved is kept meanwhile. An empty `path` (a database the user never names) is not said.
-    static void reportFailure(
-        const QString& what, const QString& path, const QString& reason, bool copyKept, const QString& stays = {});
+    static void reportFailure(const QString& what, const QString& path, const QString& reason, bool copyKept,
+        const QString& stays = {}, bool diskAdvice = true);
     // A save of `what` succeeded: its next failure is said again.
     static void reportSuccess(const QString& what);
     // Main thread: who says the failures from now on, in place of a modal alert; empty: the alert.

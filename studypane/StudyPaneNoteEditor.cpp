@@ -13,6 +13,7 @@
 #include "platform/SaveFailureAlerts.h"
 #include "platform/ui/ContentTextDocument.h"
 #include "studypane/StudyPaneNoteViewEditViewController.h"
+#include "userdata/SQLiteFailure.h"
 
 #include <QClipboard>
 #include <QCoreApplication>
@@ -350,9 +351,12 @@ void StudyPaneNoteEditor::storeFailed(const NoteLocation& location, const QStrin
     if (!firstFailure)
         return;
     m_saveFailureWhat = noteWords(location);
+    // Another program holding or replacing the database is no matter of the disk.
+    const bool busy = SQLiteFailure::lastWasAnotherProgram();
     SaveFailureAlerts::reportFailure(m_saveFailureWhat, QString(), m_saveFailureReason.simplified(), false,
-        QStringLiteral("Its text stays in the editor. It is saved as soon as the notes database can be written "
-                       "again: switch tabs or keep typing to try again."));
+        QStringLiteral("Its text stays in the editor. Quillstead tries again every few seconds and saves it as soon "
+                       "as the notes database can be written again."),
+        !busy);
 }
 
 void StudyPaneNoteEditor::clearSaveFailure()

@@ -664,12 +664,14 @@ bool StudyPaneNoteViewEditViewController::saveEditedText(bool intermediate)
         return true;
     }
     m_owedJournalRemoval = replaced;
-    // Nothing was written: the text is still owed, whole, and the editor keeps it.
+    // Nothing was written: the text is still owed, whole, and the editor keeps it; the autosave tries
+    // again (another program may hold the database for a while).
     m_webViewHasBeenEdited = true;
     m_webViewNeedsFinalSave = true;
     m_currentServerID = serverID;
     if (page != nullptr)
         page->savedChange = savedBefore;
+    m_autosaveTimer.start();
     updateStatusPane();
     return false;
 }

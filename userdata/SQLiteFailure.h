@@ -12,6 +12,9 @@ int lastOnThisThread();
 void clear();
 // The last failure was for want of room on the disk (SQLITE_FULL).
 bool lastWasDiskFull();
+// The last failure was another program's doing: it holds the lock (SQLITE_BUSY or SQLITE_LOCKED), or
+// it moved, replaced or deleted the file (opened again at its path, so the next try may succeed).
+bool lastWasAnotherProgram();
 // A failure since `clear` was for want of room, whatever failed after it (a full disk makes the
 // statements after the first fail in other ways too).
 bool diskFullSinceClear();

@@ -4,13 +4,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <utility>
 
+#include "userdata/NoteText.h"
 #include "userdata/SQLiteFailure.h"
 #include "userdata/cDBRecord.h"
 
@@ -33,6 +38,14 @@ struct Connection {
     std::uint64_t serial = 1;
     cSQLiteChangeMark serialMark;
     bool serialMarked = false;
+    // SQLite said the file at the path is no longer the one opened (moved, replaced or deleted): the
+    // next statement outside a transaction opens the path again (under the statement lock).
+    bool moved = false;
+    // A statement failed for want of the lock since changeSerial last looked: what was read then
+    // may be missing rows (under the statement lock).
+    bool lockFailed = false;
+    // The tables the stores checked, made again in a new file at the path (under the statement lock).
+    std::vector<cSQLiteDbBase::TableSchema> schemas;
     std::mutex openCloseLock;
     std::recursive_mutex statementLock;
     std::mutex folderLock;
@@ -146,8 +159,60 @@ int claimDatabasePath(const std::string& path)
 thread_local int t_lastFailure = 0;
 thread_local bool t_diskFullSinceClear = false;
 
-void noteFailure(int rc)
+// The depth of transactions this thread runs (a held transaction counts as one): an inner one becomes
+// a savepoint of the outer.
+thread_local int t_transactionDepth = 0;
+// Whether this thread holds a transaction open across calls (beginHeldTransaction).
+thread_local bool t_holdsTransaction = false;
+// The last failure of a statement on this thread was for a file moved under the connection.
+thread_local bool t_movedFile = false;
+
+// Another program holding the file (a write, or a read while it commits) makes a statement wait a
+// moment and try again. The thread that draws the window waits at most kWindowWaitMs, a part of one
+// frame, so the window always answers; its work fails then, and what needs it says so and tries again
+// later. Other threads wait up to kOtherWaitMs.
+constexpr int kWindowWaitMs = 10;
+constexpr int kOtherWaitMs = 5000;
+std::atomic<std::thread::id> g_windowThread {};
+// The waits of one locking attempt on this thread, added up; the longest of the window thread's.
+thread_local int t_waitedMs = 0;
+std::atomic<int> g_longestWindowWaitMs {0};
+// Whether the window thread's failure for want of the lock was said since a write last went through.
+std::atomic<bool> g_busySaid {false};
+
+// After the window thread gave up waiting, its statements fail without waiting for a moment: a
+// go-to's many reads do not add their waits up while another program holds the file.
+constexpr auto kWindowGiveUpSpell = std::chrono::milliseconds(500);
+thread_local std::chrono::steady_clock::time_point t_gaveUpAt {};
+
+int waitForLock(void*, int attempt)
 {
+    const bool window = std::this_thread::get_id() == g_windowThread.load();
+    const auto now = std::chrono::steady_clock::now();
+    if (attempt == 0) {
+        t_waitedMs = 0;
+        if (window && t_gaveUpAt != std::chrono::steady_clock::time_point {} && now - t_gaveUpAt < kWindowGiveUpSpell)
+            return 0;
+    }
+    const int limit = window ? kWindowWaitMs : kOtherWaitMs;
+    if (t_waitedMs >= limit) {
+        if (window)
+            t_gaveUpAt = now;
+        return 0;
+    }
+    const int step = std::min({1 << std::min(attempt, 5), window ? 2 : 25, limit - t_waitedMs});
+    std::this_thread::sleep_for(std::chrono::milliseconds(step));
+    t_waitedMs += step;
+    if (window) {
+        int longest = g_longestWindowWaitMs.load();
+        while (t_waitedMs > longest && !g_longestWindowWaitMs.compare_exchange_weak(longest, t_waitedMs)) { }
+    }
+    return 1;
+}
+
+void noteFailure(int rc, bool movedFile = false)
+{
+    t_movedFile = movedFile;
     t_lastFailure = rc & 0xff;
     if (t_lastFailure == SQLITE_FULL)
         t_diskFullSinceClear = true;
@@ -174,6 +239,11 @@ bool SQLiteFailure::diskFullSinceClear()
 bool SQLiteFailure::lastWasDiskFull()
 {
     return t_lastFailure == SQLITE_FULL;
+}
+
+bool SQLiteFailure::lastWasAnotherProgram()
+{
+    return t_lastFailure == SQLITE_BUSY || t_lastFailure == SQLITE_LOCKED || t_movedFile;
 }
 
 void cSQLValue::bind(sqlite3_stmt* statement, int index) const
@@ -266,8 +336,8 @@ bool cSQLiteDbBase::open(const cLString16& path, int* rcOut)
         return false;
     }
     // Another process (a second copy of the reader, a crash-test child) may hold a write lock for a
-    // moment; wait for it rather than failing the user's edit.
-    sqlite3_busy_timeout(handle, 5000);
+    // moment; wait for it, as long as the thread may wait.
+    sqlite3_busy_handler(handle, &waitForLock, nullptr);
     {
         std::lock_guard<std::recursive_mutex> statements(c.statementLock);
         c.handle = handle;
@@ -294,6 +364,8 @@ void cSQLiteDbBase::close()
         sqlite3_close(c.handle);
         c.handle = nullptr;
         c.path.release();
+        c.moved = false;
+        c.schemas.clear();
     }
 }
 
@@ -340,11 +412,28 @@ bool cSQLiteDbBase::changeMark(cSQLiteChangeMark& mark, bool lookAtFile)
     return true;
 }
 
+void cSQLiteDbBase::setWindowThread(std::thread::id id)
+{
+    g_windowThread.store(id);
+}
+
+int cSQLiteDbBase::longestWindowWaitMs()
+{
+    return g_longestWindowWaitMs.load();
+}
+
+void cSQLiteDbBase::resetLongestWindowWait()
+{
+    g_longestWindowWaitMs.store(0);
+}
+
 std::uint64_t cSQLiteDbBase::changeSerial()
 {
     Connection& c = connection();
     std::lock_guard<std::recursive_mutex> guard(c.statementLock);
     cSQLiteChangeMark now;
+    if (std::exchange(c.lockFailed, false))
+        ++c.serial;
     if (!changeMark(now, true)) {
         if (c.handle != nullptr)
             ++c.serial;  // inside a transaction: nothing read now is final
@@ -365,75 +454,163 @@ int cSQLiteDbBase::openCount()
     return c.openCount;
 }
 
+namespace {
+
+// Runs the statement text on the open handle (under the statement lock).
+int runStatements(
+    sqlite3* handle, const char* sql, const cSQLValues& values, cSQLRows* rows, std::int64_t* lastRowidOut)
+{
+    int rc = SQLITE_OK;
+    const char* tail = sql ? sql : "";
+    std::size_t nextValue = 0;
+    while (rc == SQLITE_OK && *tail) {
+        sqlite3_stmt* statement = nullptr;
+        rc = sqlite3_prepare_v2(handle, tail, -1, &statement, &tail);
+        if (rc != SQLITE_OK || statement == nullptr)
+            break;  // an error, or only blanks left
+        const int parameters = sqlite3_bind_parameter_count(statement);
+        for (int i = 1; i <= parameters; ++i) {
+            if (nextValue < values.size()) {
+                values[nextValue++].bind(statement, i);
+            } else {
+                sqlite3_bind_null(statement, i);
+            }
+        }
+        int step;
+        while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
+            if (!rows)
+                continue;
+            cSQLRow row;
+            const int columns = sqlite3_column_count(statement);
+            row.reserve(static_cast<std::size_t>(columns));
+            for (int col = 0; col < columns; ++col) {
+                const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, col));
+                cLString8 value;
+                if (text)
+                    value.appendChars(text, sqlite3_column_bytes(statement, col));
+                row.push_back(std::move(value));
+            }
+            rows->push_back(std::move(row));
+        }
+        if (step != SQLITE_DONE)
+            rc = step;
+        sqlite3_finalize(statement);
+    }
+    if (rc == SQLITE_OK && lastRowidOut)
+        *lastRowidOut = sqlite3_last_insert_rowid(handle);
+    return rc;
+}
+
+}  // namespace
+
 bool cSQLiteDbBase::exec(
     const char* sql, const cSQLValues& values, cSQLRows* rows, bool report, int* rcOut, std::int64_t* lastRowidOut)
 {
     Connection& c = connection();
     int rc = SQLITE_OK;
+    bool moved = false;
     {
         std::lock_guard<std::recursive_mutex> guard(c.statementLock);
+        if (c.moved && t_transactionDepth == 0)
+            reopenMovedFile();
         if (c.handle == nullptr) {
             rc = SQLITE_MISUSE;
         } else {
-            const char* tail = sql ? sql : "";
-            std::size_t nextValue = 0;
-            while (rc == SQLITE_OK && *tail) {
-                sqlite3_stmt* statement = nullptr;
-                rc = sqlite3_prepare_v2(c.handle, tail, -1, &statement, &tail);
-                if (rc != SQLITE_OK || statement == nullptr)
-                    break;  // an error, or only blanks left
-                const int parameters = sqlite3_bind_parameter_count(statement);
-                for (int i = 1; i <= parameters; ++i) {
-                    if (nextValue < values.size()) {
-                        values[nextValue++].bind(statement, i);
-                    } else {
-                        sqlite3_bind_null(statement, i);
-                    }
-                }
-                int step;
-                while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
-                    if (!rows)
-                        continue;
-                    cSQLRow row;
-                    const int columns = sqlite3_column_count(statement);
-                    row.reserve(static_cast<std::size_t>(columns));
-                    for (int col = 0; col < columns; ++col) {
-                        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, col));
-                        cLString8 value;
-                        if (text)
-                            value.appendChars(text, sqlite3_column_bytes(statement, col));
-                        row.push_back(std::move(value));
-                    }
-                    rows->push_back(std::move(row));
-                }
-                if (step != SQLITE_DONE)
-                    rc = step;
-                sqlite3_finalize(statement);
+            rc = runStatements(c.handle, sql, values, rows, lastRowidOut);
+            if (rc != SQLITE_OK && sqlite3_extended_errcode(c.handle) == SQLITE_READONLY_DBMOVED) {
+                // The statement is not run again in the file now at the path: what it was to change
+                // was read from the old one (a row's id, a note's earlier text). It fails; the file at
+                // the path is opened (now, or once the transaction has ended) and what happened is
+                // said, and the caller's next try reads and writes there.
+                c.moved = true;
+                moved = true;
+                report = false;
+                if (t_transactionDepth == 0)
+                    reopenMovedFile();
             }
-            if (rc == SQLITE_OK && lastRowidOut)
-                *lastRowidOut = sqlite3_last_insert_rowid(c.handle);
+            if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED)
+                c.lockFailed = true;
         }
     }
     if (rcOut)
         *rcOut = rc;
     if (rc != SQLITE_OK)
-        noteFailure(rc);
+        noteFailure(rc, moved);
     if (rc != SQLITE_OK && report)
         reportError(rc);
     return rc == SQLITE_OK;
 }
 
-namespace {
-
-// The depth of transactions this thread runs (a held transaction counts as one): an inner one becomes
-// a savepoint of the outer.
-thread_local int t_transactionDepth = 0;
-// Whether this thread holds a transaction open across calls (beginHeldTransaction).
-thread_local bool t_holdsTransaction = false;
-
-}  // namespace
+bool cSQLiteDbBase::reopenMovedFile()
+{
+    Connection& c = connection();
+    std::lock_guard<std::recursive_mutex> guard(c.statementLock);
+    static thread_local bool reopening = false;
+    if (!c.moved || reopening || c.handle == nullptr || t_transactionDepth > 0 || c.path.isEmpty() ||
+        sqlite3_get_autocommit(c.handle) == 0)
+        return false;
+    c.moved = false;
+    const cLString8 utf8(c.path);
+    const std::string path(utf8.chars(), static_cast<std::size_t>(utf8.length()));
+    struct stat info { };
+    const bool fileThere = ::stat(path.c_str(), &info) == 0;
+    sqlite3* fresh = nullptr;
+    int rc = claimDatabasePath(path);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_open(path.c_str(), &fresh);
+    if (rc != SQLITE_OK) {
+        sqlite3_close(fresh);
+        return false;  // the old handle stays: its statements say why they fail
+    }
+    sqlite3_busy_handler(fresh, &waitForLock, nullptr);
+    NoteText::registerSqlFunction(fresh);
+    sqlite3_finalize(c.dataVersion);
+    c.dataVersion = nullptr;
+    sqlite3_close_v2(c.handle);
+    c.handle = fresh;
+    ++c.openings;
+    c.dataVersionRead = false;
+    // A file made anew has none of the tables: the stores' tables are made again. The failure that
+    // led here stays this thread's last.
+    reopening = true;
+    const int lastFailure = t_lastFailure;
+    const bool movedFile = t_movedFile;
+    const std::vector<TableSchema> schemas = c.schemas;
+    for (const TableSchema& table : schemas)
+        checkTable(table, false);
+    t_lastFailure = lastFailure;
+    t_movedFile = movedFile;
+    reopening = false;
+    const std::string words = fileThere ? "The file \"" + path +
+            "\" was replaced by another file while Quillstead was running (another program or a sync service "
+            "wrote it). Quillstead now reads and saves the file in its place: the notes, highlights and bookmarks "
+            "shown are the ones it holds."
+                                        : "The file \"" + path +
+            "\" was moved or deleted while Quillstead was running. Quillstead has made a new, empty one in its "
+            "place and saves there from now on. If the file was moved by mistake, quit Quillstead, put it back "
+            "and start Quillstead again.";
+    cMsgBox box;
+    box.showDatabaseNotice(
+        cLString16(fileThere ? "Your notes database was replaced while Quillstead was running."
+                             : "Your notes database was moved or deleted while Quillstead was running."),
+        cLString16(cLString8(words.c_str())));
+    return true;
+}
 
 bool cSQLiteDbBase::runInTransaction(const std::function<bool()>& work, bool report)
+{
+    Connection& c = connection();
+    std::lock_guard<std::recursive_mutex> guard(c.statementLock);
+    if (runTransactionOnce(work, report))
+        return true;
+    // A transaction that met a file moved under the connection failed: the file at the path is
+    // opened once it has ended.
+    if (c.moved && t_transactionDepth == 0)
+        reopenMovedFile();
+    return false;
+}
+
+bool cSQLiteDbBase::runTransactionOnce(const std::function<bool()>& work, bool report)
 {
     Connection& c = connection();
     std::lock_guard<std::recursive_mutex> guard(c.statementLock);
@@ -452,8 +629,11 @@ bool cSQLiteDbBase::runInTransaction(const std::function<bool()>& work, bool rep
         throw;
     }
     --t_transactionDepth;
-    if (ok && exec(nested ? "RELEASE nested" : "COMMIT", {}, nullptr, report))
+    if (ok && exec(nested ? "RELEASE nested" : "COMMIT", {}, nullptr, report)) {
+        if (!nested)
+            g_busySaid = false;  // the database takes writes again
         return true;
+    }
     exec(nested ? "ROLLBACK TO nested; RELEASE nested" : "ROLLBACK");
     return false;
 }
@@ -517,6 +697,25 @@ cLString16 cSQLiteDbBase::composeErrorReport(int code)
 
 void cSQLiteDbBase::reportError(int code)
 {
+    if (code == 0 && connectionHandle() != nullptr)
+        code = sqlite3_errcode(connectionHandle());
+    if ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED) {
+        // Not the user's disk or file: another program has the database for the moment. A caller that
+        // tells the user itself (a note being typed) takes these words as its reason; otherwise they
+        // are said once until a write goes through again.
+        cLString8 text("Quillstead could not read or save your notes, highlights and bookmarks just now, because "
+                       "another program holds the database \"");
+        text.append(cLString8(connection().path));
+        text.appendCStr("\". Quillstead does not wait for it: a note being typed is kept and saved once the database "
+                        "is free, and pages show your notes and highlights again then. A highlight, bookmark or "
+                        "other change made meanwhile may need to be made again.");
+        cMsgBox box;
+        if (cDatabaseErrorCapture::isActive())
+            box.showDatabaseError(cLString16(text));
+        else if (!g_busySaid.exchange(true))
+            box.showDatabaseNotice(cLString16("Another program is using your notes database."), cLString16(text));
+        return;
+    }
     const cLString16 text = composeErrorReport(code);
     if (text.isEmpty())
         return;
@@ -731,7 +930,11 @@ bool cSQLiteDbBase::checkTable(const TableSchema& table, bool report)
 {
     // Probe and creation form one step: two threads checking a missing table at once must not both
     // try to create it (the second would fail with "table already exists").
-    std::lock_guard<std::recursive_mutex> guard(connection().statementLock);
+    Connection& c = connection();
+    std::lock_guard<std::recursive_mutex> guard(c.statementLock);
+    if (std::none_of(c.schemas.begin(), c.schemas.end(),
+            [&](const TableSchema& known) { return std::strcmp(known.name, table.name) == 0; }))
+        c.schemas.push_back(table);
     int rc = 0;
     const char* change = nullptr;
     if (exec(sqlOf({"SELECT * FROM ", table.name, " WHERE 0"}), {}, nullptr, false, &rc)) {

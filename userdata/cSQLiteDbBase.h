@@ -23,6 +23,7 @@
 #include <initializer_list>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <variant>
 #include <vector>
 
@@ -121,6 +122,24 @@ public:
     // tables under one number shows them again when the number has moved. Stays put while no
     // connection is open.
     static std::uint64_t changeSerial();
+
+    // The calling thread draws the window: its statements wait only a few milliseconds for another
+    // program's lock (other threads up to five seconds), then fail with SQLITE_BUSY, so the window
+    // never freezes; the serial moves after such a failure, so what was read then is read again.
+    static void setWindowThread(std::thread::id id = std::this_thread::get_id());
+    // The longest the window thread waited for a lock in one attempt since the last reset (ms, the
+    // waits added up).
+    static int longestWindowWaitMs();
+    static void resetLongestWindowWait();
+
+    // After SQLite said the file at the path is no longer the one opened (SQLITE_READONLY_DBMOVED:
+    // moved, replaced or deleted), the connection opens the path again (a new file gets the stores'
+    // tables) and says what happened (cDatabaseErrorReporter::databaseNotice): at once outside a
+    // transaction, else as soon as it has ended. The statement that met it fails unreported (what
+    // it was to change was read from the old file), so its caller keeps what it meant to save and
+    // its next try reads and writes the file at the path. False when nothing was moved, inside a
+    // transaction, or when the path cannot be opened (the old handle stays).
+    bool reopenMovedFile();
 
     // Runs the statement text (one or several statements separated by ";"), binding `values` to its
     // "?" marks in order. Rows are appended to `rows` when given. With `report`, a failure is
@@ -229,6 +248,8 @@ public:
     bool openOnDemand(bool& openedHere);
 
 private:
+    bool runTransactionOnce(const std::function<bool()>& work, bool report);
+
     bool m_opened = false;
 };
 

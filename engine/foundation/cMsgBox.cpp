@@ -64,6 +64,20 @@ int cMsgBox::showDatabaseError(const cLString16& text)
     return 1;
 }
 
+int cMsgBox::showDatabaseNotice(const cLString16& title, const cLString16& text)
+{
+    const cLString8 utf8(text);
+    std::fprintf(stderr, "engine database notice: %s\n", utf8.chars());
+    gShownCount.fetch_add(1);
+    cDatabaseErrorReporter::current().databaseNotice(title, text);
+    return 1;
+}
+
+bool cDatabaseErrorCapture::isActive()
+{
+    return tCapture != nullptr;
+}
+
 std::uint32_t cMsgBox::shownCount()
 {
     return gShownCount.load();

@@ -23,6 +23,14 @@ class cDatabaseErrorReporter : public cStartupHook<cDatabaseErrorReporter> {
 public:
     virtual ~cDatabaseErrorReporter() = default;
     virtual void databaseError(const cLString16& text) { (void)text; }
+    // Something that happened to the database that the user should hear of, though it is no error of
+    // the disk or the file (another program holds it, it was replaced and opened again): the words'
+    // title and what happened. The default does nothing more.
+    virtual void databaseNotice(const cLString16& title, const cLString16& text)
+    {
+        (void)title;
+        (void)text;
+    }
 };
 
 // Where the engine's traces go (cMsgBox::trace): the application hands them to its log. The default
@@ -47,6 +55,8 @@ public:
     cDatabaseErrorCapture& operator=(const cDatabaseErrorCapture&) = delete;
 
     bool captured() const { return m_count > 0; }
+    // Whether a capture lives on this thread.
+    static bool isActive();
     // The first report taken (empty when none).
     const cLString16& text() const { return m_first; }
 
@@ -73,6 +83,9 @@ public:
     // A database error report (UTF-16 text): logged, then taken by the thread's capture or
     // handed to the reporter hook.
     int showDatabaseError(const cLString16& text);
+    // A database notice (cDatabaseErrorReporter::databaseNotice): logged, then handed to the reporter
+    // hook whatever capture lives on the thread.
+    int showDatabaseNotice(const cLString16& title, const cLString16& text);
 
     // A trace of the engine's work ("Starting cBibleDoc::Close()"): one line for the log
     // (cEngineTraceLog), never standard output, which belongs to the programs' own results. A

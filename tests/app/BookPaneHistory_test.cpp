@@ -2,7 +2,8 @@
 // a click on a Strong's number is one step of the history, and one Back shows the verse that was at
 // the top again; Maximize Pane keeps the pane's current tab in front; a go-to to the first verse
 // under a psalm's title is reported, synced and restored as that verse; a dictionary's title bar
-// names its entry. Maximize Pane and Maximize Book are one step of their new layout; the toolbar's
+// names its entry; a kill right after a go-to restarts at the place its history is at. Maximize
+// Pane and Maximize Book are one step of their new layout; the toolbar's
 // Back follows a switch of layout tabs at once; Back keeps the layout's name, also over a restart;
 // the go-to pop-ups follow Back; a place scrolled to after Back and Forward is a step of its own; the book scroller steps a chapter at a time down and up, each
 // landing on its heading, and so does a chapter typed without a verse; clicks between panes are no
@@ -33,6 +34,7 @@
 #include "panes/page/BookPageView.h"
 #include "panes/page/BookPaneScroller.h"
 #include "platform/AppFolders.h"
+#include "platform/KeyedArchive.h"
 #include "platform/NotificationCenter.h"
 #include "platform/SettingsKeys.h"
 #include "platform/UserDefaults.h"
@@ -49,6 +51,8 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -256,6 +260,64 @@ TEST_F(BookPaneHistory, AFreshStartOffersNoBackAndAStrongsClickIsOneStepBack)
         << "the page's top is " << keyAtTopOf(pageOf(kjvRegion()));
     EXPECT_TRUE(titleBarOf(kjvRegion())->text().contains(QStringLiteral("Genesis 1:1")))
         << titleBarOf(kjvRegion())->text().toStdString();
+}
+
+// A kill right after a go-to leaves the disk as it is once the history file names the new place:
+// the restart shows that place, and Back goes to the one before it.
+TEST_F(BookPaneHistory, AKillRightAfterAGoToRestartsAtThePlaceItsHistoryIsAt)
+{
+    launch();
+    goToVerse(QStringLiteral("Genesis 10:1"));
+    const SourceTuple::Ptr kjv = kjvBook();
+    ASSERT_TRUE(kjv);
+    const quint32 genesis11 = kjv->locations().sectionForSyncString(QStringLiteral("Genesis 11:1"));
+    goToVerse(QStringLiteral("Genesis 11:1"));
+    NavigationHistory& history = panes()->history();
+    const QString uuid = panes()->goToPanes().currentLayoutUuid();
+    const auto onDisk = [&] {
+        const QVariant stacks =
+            KeyedUnarchiver(KeyedArchive::readFile(history.historyFilePath())).decodeValue(QStringLiteral("stacks"));
+        const QVariantList stack = stacks.toMap().value(uuid).toList();
+        const auto now = history.stackForLayout(uuid);
+        return now && !stack.isEmpty() && stack[0].toULongLong() == now->cursor &&
+            stack.size() == now->entries.size() + 1;
+    };
+    ASSERT_TRUE(waitFor(onDisk)) << "the history file was not written";
+    // The kill: what is on disk now is what the next start reads.
+    const QString layoutFile = QuillsteadAppController::appLayoutArchiveFile();
+    QFile layout(layoutFile);
+    ASSERT_TRUE(layout.open(QIODevice::ReadOnly));
+    const QByteArray layoutBytes = layout.readAll();
+    layout.close();
+    const QDir historyFolder = QFileInfo(history.historyFilePath()).dir();
+    QMap<QString, QByteArray> historyFiles;
+    for (QDirIterator walk(historyFolder.path(), QDir::Files, QDirIterator::Subdirectories); walk.hasNext();) {
+        QFile f(walk.next());
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        historyFiles.insert(historyFolder.relativeFilePath(f.fileName()), f.readAll());
+    }
+
+    quit();
+    ASSERT_TRUE(QDir(historyFolder.path()).removeRecursively());
+    for (auto it = historyFiles.cbegin(); it != historyFiles.cend(); ++it) {
+        const QString path = historyFolder.filePath(it.key());
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(it.value()) == it.value().size());
+    }
+    QFile rewritten(layoutFile);
+    ASSERT_TRUE(rewritten.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(rewritten.write(layoutBytes), layoutBytes.size());
+    rewritten.close();
+
+    launch();
+    ASSERT_TRUE(waitFor([&] { return kjvRegion() >= 0; }));
+    const int region = kjvRegion();
+    EXPECT_TRUE(waitFor([&] { return sectionOf(region) == genesis11; }))
+        << "the restart shows section " << sectionOf(region) << ", not the place the history is at";
+    ASSERT_TRUE(reader_test::choose(m_controller->mainWindowController(), CommandNames::Back));
+    EXPECT_TRUE(waitFor([&] { return keyAtTopOf(pageOf(kjvRegion())) == ((1u << 16) | (10u << 8) | 1u); }))
+        << "Back shows " << keyAtTopOf(pageOf(kjvRegion()));
 }
 
 TEST_F(BookPaneHistory, MaximizePaneKeepsTheCurrentTabInFront)

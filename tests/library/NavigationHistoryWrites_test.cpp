@@ -1,7 +1,8 @@
 // When the history's snapshots reach the disk: a go-to records its state in memory, and the files
 // follow a moment later, when the history file is written, or when the history goes. The stacks
 // follow their snapshots a moment later too, so that a kill keeps Back and Forward; a snapshot that
-// leaves its stack leaves the disk; Back reads what the held worker has not written yet.
+// leaves its stack leaves the disk, after the history file that no longer names it, also at the
+// stack's cap; Back reads what the held worker has not written yet.
 #include "library/NavigationHistory.h"
 
 #include "GoToPanesDouble.h"
@@ -262,13 +263,47 @@ TEST_F(NavigationHistoryWritesTest, ASnapshotBroughtUpToDateAndThenDroppedLeaves
     m_panes.layouts[0].panes[0].dirty = true;
     h.addStateToHistory(true, kA);
     ASSERT_EQ(h.stackForLayout(kA)->entries.size(), 2);
-    // Back, and a new place: the state brought up to date leaves its stack, and its file the disk.
+    // Back, and a new place: the state brought up to date leaves its stack, and its file the disk
+    // once the history file no longer names it.
     h.goBackInHistory();
     record(h, 5);
-    EXPECT_FALSE(QFileInfo::exists(second));
     ASSERT_TRUE(h.writeRecordedStates());
     EXPECT_FALSE(QFileInfo::exists(second));
     EXPECT_EQ(snapshotFiles(m_cache.path()).size(), 2);
+}
+
+TEST_F(NavigationHistoryWritesTest, AtTheCapTheHistoryFileNeverNamesASnapshotThatIsGone)
+{
+    NavigationHistory h(m_panes, m_cache.path());
+    for (int state = 1; state <= NavigationHistory::kMaxEntries; ++state)
+        record(h, state);
+    ASSERT_TRUE(h.saveHistoryToFile());
+    // What a kill would leave at this moment: every snapshot the history file names is on disk.
+    const auto namedAreOnDisk = [&] {
+        const QVariantList stack = stackOnDisk(h);
+        if (stack.size() != NavigationHistory::kMaxEntries + 1)
+            return false;
+        for (qsizetype i = 1; i < stack.size(); ++i) {
+            if (!QFileInfo(h.absolutePath(stack[i].toString())).isFile())
+                return false;
+        }
+        return true;
+    };
+    ASSERT_TRUE(namedAreOnDisk());
+    const QString oldest = h.absolutePath(h.stackForLayout(kA)->entries.first());
+    record(h, 31);  // the oldest state leaves the full stack
+    EXPECT_TRUE(namedAreOnDisk()) << "a kill now leaves the history naming a snapshot that is gone";
+    {
+        HeldWorker held(QDir(m_cache.path()).filePath(QStringLiteral("held")));
+        h.queueRecordedStates();
+        EXPECT_TRUE(namedAreOnDisk());
+    }
+    EXPECT_TRUE(namedAreOnDisk());
+    ASSERT_TRUE(h.writeRecordedStates());
+    EXPECT_TRUE(namedAreOnDisk());
+    EXPECT_FALSE(QFileInfo::exists(oldest));
+    EXPECT_EQ(snapshotFiles(m_cache.path()).size(), NavigationHistory::kMaxEntries);
+    EXPECT_EQ(stateIn(h.absolutePath(stackOnDisk(h).last().toString())), 31);
 }
 
 TEST_F(NavigationHistoryWritesTest, ADroppedStateIsNeverWritten)

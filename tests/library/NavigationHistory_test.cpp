@@ -232,6 +232,8 @@ TEST_F(NavigationHistoryTest, UnreadableSnapshotIsDroppedAndTheNextOneTried)
     EXPECT_EQ(stack->entries.size(), 3);
     EXPECT_EQ(stack->cursor, 2u);
     EXPECT_EQ(stateOfEntry(h, kA, 1), 2);
+    // Its file goes after the history file that no longer names it.
+    EXPECT_TRUE(h.writeRecordedStates());
     EXPECT_FALSE(QFileInfo::exists(damaged.fileName()));
 
     QFile::remove(h.absolutePath(stack->entries[2]));
@@ -403,6 +405,7 @@ TEST_F(NavigationHistoryTest, LoadDeletesSnapshotsNoStackNames)
     m_panes.layouts.erase(m_panes.layouts.begin() + 1);
     h.addOrRemoveLayoutsFromHistory();
     EXPECT_FALSE(h.stackForLayout(kB));
+    EXPECT_TRUE(h.writeRecordedStates());
     EXPECT_FALSE(QFileInfo::exists(folder + u'/' + kB));
     EXPECT_TRUE(h.stackForLayout(kA));
 }

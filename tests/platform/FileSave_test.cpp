@@ -13,7 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <csignal>
@@ -375,6 +377,60 @@ TEST_F(FileSaveTest, AFailedWriteOnTheWriteThreadIsSaidOnTheMainThreadAndKeepsTh
     EXPECT_EQ(m_alerts->shown()[0].messageText,
         QStringLiteral("Quillstead could not save your screen layout and the reading history."));
     EXPECT_TRUE(m_alerts->shown()[0].informativeText.contains(QStringLiteral("The copy saved before is kept")));
+}
+
+TEST_F(FileSaveTest, WriteIfChangedWritesOnlyWhatTheFileDoesNotHoldAlready)
+{
+    const QString path = file("layout.plist");
+    QList<FileWriteQueue::Result> results;
+    FileWriteQueue queue;
+    const auto write = [&](const QByteArray& bytes, bool ifChanged) {
+        const auto encode = [bytes] { return FileWriteQueue::Content {bytes, QString(), false}; };
+        const auto keep = [&results](const FileWriteQueue::Result& r) { results.append(r); };
+        if (ifChanged)
+            queue.writeIfChanged(path, encode, QStringLiteral("your screen layout"), keep);
+        else
+            queue.write(path, encode, QStringLiteral("your screen layout"), keep);
+        queue.finish();
+        return results.isEmpty() ? FileWriteQueue::Result() : results.takeLast();
+    };
+    const auto setModified = [&](int secondsAgo) {
+        QFile f(path);
+        return f.open(QIODevice::ReadWrite) &&
+            f.setFileTime(QDateTime::currentDateTime().addSecs(-secondsAgo), QFileDevice::FileModificationTime);
+    };
+    FileWriteQueue::Result r = write("one", true);
+    EXPECT_TRUE(r.ok && r.written) << "a file not there yet is written";
+    EXPECT_EQ(readAll(path), QByteArray("one"));
+    ASSERT_TRUE(setModified(3600));
+    const QDateTime before = QFileInfo(path).lastModified();
+    r = write("one", true);
+    EXPECT_TRUE(r.ok);
+    EXPECT_FALSE(r.written) << "the same bytes were written again";
+    EXPECT_EQ(QFileInfo(path).lastModified(), before);
+
+    // Another program's bytes of the same size, at another time: the file no longer holds them.
+    ASSERT_TRUE(FileSave::writeFile(path, "two"));
+    ASSERT_TRUE(setModified(7200));
+    r = write("one", true);
+    EXPECT_TRUE(r.ok && r.written);
+    EXPECT_EQ(readAll(path), QByteArray("one"));
+    // A file that holds the bytes, written by someone else, is left alone; one that is gone is made.
+    ASSERT_TRUE(FileSave::writeFile(path, "three"));
+    ASSERT_TRUE(setModified(60));
+    r = write("three", true);
+    EXPECT_TRUE(r.ok);
+    EXPECT_FALSE(r.written);
+    ASSERT_TRUE(QFile::remove(path));
+    r = write("three", true);
+    EXPECT_TRUE(r.ok && r.written);
+    EXPECT_EQ(readAll(path), QByteArray("three"));
+    // A plain write in between is not taken for the bytes written last when unchanged.
+    r = write("four!", false);
+    ASSERT_TRUE(r.ok && r.written);
+    r = write("three", true);
+    EXPECT_TRUE(r.written);
+    EXPECT_EQ(readAll(path), QByteArray("three"));
 }
 
 }  // namespace

@@ -947,7 +947,8 @@ TEST_F(NoteEditor, ANoteTheDatabaseRefusesStaysInTheEditorAndIsReportedOnce)
         EXPECT_EQ(said.messageText, QStringLiteral("Quillstead could not save your note on John 3:16."));
         EXPECT_TRUE(said.informativeText.contains(QStringLiteral("readonly"))) << said.informativeText.toStdString();
         EXPECT_TRUE(said.informativeText.contains(QStringLiteral(
-            "Its text stays in the editor. It is saved as soon as the notes database can be written again")))
+            "Its text stays in the editor. Quillstead tries again every few seconds and saves it as soon as the notes "
+            "database can be written again")))
             << said.informativeText.toStdString();
         EXPECT_TRUE(m_alerts->shown().isEmpty());
         EXPECT_EQ(editor->selectedTab(), Editor::RichEditTab);
@@ -968,7 +969,11 @@ TEST_F(NoteEditor, ANoteTheDatabaseRefusesStaysInTheEditorAndIsReportedOnce)
         EXPECT_EQ(localStatus(), QStringLiteral("Local Storage: Not saved"));
         EXPECT_EQ(editorText(), QStringLiteral("typed while the disk was full"));
     }
-    // Writable again: the next View saves the whole text and the status line says so.
+    // Writable again: the autosave, trying again, stores the whole text without another key.
+    ASSERT_TRUE(waitFor(
+        [this] { return stored(NoteLocation::bible(kJohn316)) == QStringLiteral("typed while the disk was full"); },
+        60000));
+    // The next View saves nothing new, and the status line says it is saved.
     clickTab(Editor::ViewTab);
     EXPECT_EQ(editor->selectedTab(), Editor::ViewTab);
     EXPECT_EQ(stored(NoteLocation::bible(kJohn316)), QStringLiteral("typed while the disk was full"));

@@ -10,6 +10,7 @@
 
 #include "engine/foundation/cMsgBox.h"
 #include "tests/userdata/UserDataTestSupport.h"
+#include "userdata/SQLiteFailure.h"
 #include "userdata/cBibleNoteStg.h"
 #include "userdata/cDevotionalDataStg.h"
 #include "userdata/cHighlightColorNameStg.h"
@@ -449,6 +450,166 @@ TEST_F(SQLiteDbBaseTest, AHeldTransactionSpansCallsAndHoldsOtherThreadsBack)
     cSQLRows rows;
     ASSERT_TRUE(db.exec("SELECT COUNT(*) FROM T", {}, &rows));
     EXPECT_EQ(text(rows[0][0]), "3");
+    db.close();
+}
+
+// What the database says to the user, kept.
+class RecordedNotices final : public cDatabaseErrorReporter {
+public:
+    void databaseNotice(const cLString16& title, const cLString16& words) override
+    {
+        titles.push_back(text(title));
+        texts.push_back(text(words));
+    }
+    std::vector<std::string> titles;
+    std::vector<std::string> texts;
+};
+
+TEST_F(SQLiteDbBaseTest, TheWindowThreadWaitsOnlyAMomentWhileAnotherProgramHoldsTheDatabase)
+{
+    cSQLiteDbBase db;
+    ASSERT_TRUE(db.open(db.databasePath()));
+    ASSERT_TRUE(db.exec("CREATE TABLE T (x INTEGER); INSERT INTO T VALUES (1)"));
+    auto notices = std::make_shared<RecordedNotices>();
+    cDatabaseErrorReporter::install(notices);
+    cSQLiteDbBase::setWindowThread();
+    cSQLiteDbBase::resetLongestWindowWait();
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(text(db.databasePath()).c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    const std::uint64_t serialBefore = cSQLiteDbBase::changeSerial();
+
+    // Reads and writes fail at once with "busy", however often they are tried.
+    cSQLRows rows;
+    int rc = 0;
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_FALSE(db.exec("SELECT x FROM T", {}, &rows, false, &rc));
+        EXPECT_EQ(rc, SQLITE_BUSY);
+        EXPECT_FALSE(db.runInTransaction([&] { return db.exec("INSERT INTO T VALUES (2)"); }));
+    }
+    EXPECT_GT(cSQLiteDbBase::longestWindowWaitMs(), 0) << "no wait at all: a commit of a moment fails";
+    EXPECT_LE(cSQLiteDbBase::longestWindowWaitMs(), 16) << "the window waits longer than a frame";
+    // A save that says its own failure is given these words; otherwise they are said once.
+    {
+        cDatabaseErrorCapture capture;
+        EXPECT_FALSE(db.exec("INSERT INTO T VALUES (3)", {}, nullptr, true));
+        ASSERT_TRUE(capture.captured());
+        EXPECT_NE(text(capture.text()).find("another program holds the database"), std::string::npos)
+            << text(capture.text());
+    }
+    EXPECT_TRUE(notices->titles.empty());
+    EXPECT_FALSE(db.exec("INSERT INTO T VALUES (3)", {}, nullptr, true));
+    EXPECT_FALSE(db.exec("INSERT INTO T VALUES (3)", {}, nullptr, true));
+    ASSERT_EQ(notices->titles.size(), 1u);
+    EXPECT_EQ(notices->titles[0], "Another program is using your notes database.");
+
+    // Once the other program lets go, what failed for want of the lock is read again: the serial moved.
+    ASSERT_EQ(sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr), SQLITE_OK);
+    EXPECT_NE(cSQLiteDbBase::changeSerial(), serialBefore);
+    rows.clear();
+    EXPECT_TRUE(db.exec("SELECT x FROM T", {}, &rows));
+    EXPECT_EQ(rows.size(), 1u);
+
+    // Another thread waits for the lock rather than failing at once.
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    std::atomic<bool> written {false};
+    std::thread worker([&] { written = db.runInTransaction([&] { return db.exec("INSERT INTO T VALUES (4)"); }); });
+    ASSERT_EQ(sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr), SQLITE_OK);
+    worker.join();
+    EXPECT_TRUE(written.load());
+    EXPECT_LE(cSQLiteDbBase::longestWindowWaitMs(), 16);
+    sqlite3_close(other);
+    cSQLiteDbBase::setWindowThread(std::thread::id());
+    cDatabaseErrorReporter::install(nullptr);
+    db.close();
+}
+
+TEST_F(SQLiteDbBaseTest, TheSerialMovesOnAnotherConnectionsWriteAndInsideATransaction)
+{
+    cSQLiteDbBase db;
+    ASSERT_TRUE(db.open(db.databasePath()));
+    ASSERT_TRUE(db.exec("CREATE TABLE T (x INTEGER)"));
+    const std::uint64_t first = cSQLiteDbBase::changeSerial();
+    EXPECT_EQ(cSQLiteDbBase::changeSerial(), first) << "the serial moved with nothing changed";
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(text(db.databasePath()).c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "INSERT INTO T VALUES (1)", nullptr, nullptr, nullptr), SQLITE_OK);
+    const std::uint64_t afterOther = cSQLiteDbBase::changeSerial();
+    EXPECT_NE(afterOther, first) << "another connection's write left the serial";
+    EXPECT_EQ(cSQLiteDbBase::changeSerial(), afterOther);
+    ASSERT_TRUE(db.exec("INSERT INTO T VALUES (2)"));
+    const std::uint64_t afterOwn = cSQLiteDbBase::changeSerial();
+    EXPECT_NE(afterOwn, afterOther);
+    // Inside a transaction nothing read is final: every look gives a new number.
+    std::uint64_t inside = 0;
+    EXPECT_TRUE(db.runInTransaction([&] {
+        inside = cSQLiteDbBase::changeSerial();
+        return db.exec("INSERT INTO T VALUES (3)") && cSQLiteDbBase::changeSerial() != inside;
+    })) << "the serial stood still inside a transaction";
+    EXPECT_NE(inside, afterOwn);
+    const std::uint64_t committed = cSQLiteDbBase::changeSerial();
+    EXPECT_NE(committed, inside);
+    EXPECT_EQ(cSQLiteDbBase::changeSerial(), committed);
+    sqlite3_close(other);
+    db.close();
+}
+
+TEST_F(SQLiteDbBaseTest, AFileReplacedOrDeletedUnderTheConnectionIsOpenedAgainAtItsPath)
+{
+    auto notices = std::make_shared<RecordedNotices>();
+    cDatabaseErrorReporter::install(notices);
+    const std::string path = text(cSQLiteDbBase().databasePath());
+    cSQLiteDbBase db;
+    ASSERT_TRUE(db.checkTables(db.databasePath(), {{"T", 1, "CREATE TABLE T (x INTEGER)", nullptr, nullptr}}, true));
+    ASSERT_TRUE(db.exec("INSERT INTO T VALUES (1)"));
+    const auto valuesInFile = [&path] {
+        sqlite3* reader = nullptr;
+        std::string values;
+        if (sqlite3_open_v2(path.c_str(), &reader, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK)
+            sqlite3_exec(
+                reader, "SELECT x FROM T ORDER BY x",
+                [](void* out, int, char** columns, char**) {
+                    *static_cast<std::string*>(out) += std::string(columns[0]) + " ";
+                    return 0;
+                },
+                &values, nullptr);
+        sqlite3_close(reader);
+        return values;
+    };
+
+    // Another program puts a database of its own in the file's place.
+    const std::string replacement = path + ".new";
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(replacement.c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "CREATE TABLE T (x INTEGER); INSERT INTO T VALUES (7)", nullptr, nullptr, nullptr),
+        SQLITE_OK);
+    sqlite3_close(other);
+    ASSERT_EQ(std::rename(replacement.c_str(), path.c_str()), 0);
+    // The write that meets it fails, unreported (what it changes was read from the old file), and
+    // the file in its place is opened and the user told; the caller's next try is stored there.
+    cDatabaseErrorCapture unseen;  // a save's own failure report would land here
+    EXPECT_FALSE(db.exec("INSERT INTO T VALUES (2)", {}, nullptr, true));
+    EXPECT_TRUE(SQLiteFailure::lastWasAnotherProgram());
+    ASSERT_EQ(notices->titles.size(), 1u);
+    EXPECT_EQ(notices->titles[0], "Your notes database was replaced while Quillstead was running.");
+    EXPECT_NE(notices->texts[0].find(path), std::string::npos);
+    EXPECT_TRUE(db.exec("INSERT INTO T VALUES (2)", {}, nullptr, true)) << text(unseen.text());
+    EXPECT_EQ(valuesInFile(), "2 7 ");
+
+    // The file deleted: a transaction fails and a new file is made at the path, with the stores'
+    // tables; the next one is saved there.
+    ASSERT_EQ(::unlink(path.c_str()), 0);
+    EXPECT_FALSE(db.runInTransaction([&] { return db.exec("INSERT INTO T VALUES (3)", {}, nullptr, true); }, true));
+    EXPECT_TRUE(SQLiteFailure::lastWasAnotherProgram());
+    ASSERT_EQ(notices->titles.size(), 2u);
+    EXPECT_EQ(notices->titles[1], "Your notes database was moved or deleted while Quillstead was running.");
+    EXPECT_TRUE(db.runInTransaction([&] { return db.exec("INSERT INTO T VALUES (3)", {}, nullptr, true); }, true));
+    EXPECT_EQ(valuesInFile(), "3 ");
+    EXPECT_FALSE(unseen.captured()) << text(unseen.text());
+    EXPECT_TRUE(db.exec("INSERT INTO T VALUES (4)"));
+    EXPECT_EQ(valuesInFile(), "3 4 ");
+    EXPECT_EQ(notices->titles.size(), 2u);
+    cDatabaseErrorReporter::install(nullptr);
     db.close();
 }
 
