@@ -91,8 +91,8 @@ QJsonValue BookPageBlocks::renderBlock(const BookPageSourcePtr& book, qint64 blo
     return renderBlock(book, block, frameKey, renderOptions(book), m_page);
 }
 
-QJsonValue BookPageBlocks::renderBlock(const BookPageSourcePtr& book, qint64 block, const QString& frameKey,
-    const DisplayOptions& options, Marks& marks)
+QJsonValue BookPageBlocks::renderBlock(
+    const BookPageSourcePtr& book, qint64 block, const QString& frameKey, const DisplayOptions& options, Marks& marks)
 {
     if (!book || block < 0 || static_cast<quint64>(block) >= book->numBlocks())
         return QJsonValue();
