@@ -132,6 +132,20 @@ protected:
         ReaderWindow::TearDown();
     }
 
+    // The keys are in the current book pane's page.
+    bool keysInCurrentPage() const
+    {
+        LayoutBookPane* pane = panes()->currentBookPane();
+        QWidget* focus = QApplication::focusWidget();
+        return pane != nullptr && focus != nullptr && pane->paneView()->isAncestorOf(focus);
+    }
+    // The class of the widget with the keys, for messages.
+    static std::string keysAreIn()
+    {
+        QWidget* focus = QApplication::focusWidget();
+        return std::string(focus != nullptr ? focus->metaObject()->className() : "nothing");
+    }
+
     MASPreferencesWindowController* settingsWindow() const
     {
         return TestSupport::shownWindow<MASPreferencesWindowController>();
@@ -1076,10 +1090,6 @@ TEST_F(ReaderOnTheDesktop, TheKeyboardReachesThePagesAndTheirMenu)
         LayoutBookPane* pane = panes()->currentBookPane();
         return pane != nullptr ? pane->paneView()->findChild<BookPageView*>() : nullptr;
     };
-    const auto keysAreIn = [] {
-        QWidget* focus = QApplication::focusWidget();
-        return std::string(focus != nullptr ? focus->metaObject()->className() : "nothing");
-    };
 
     // The keys start in the current pane's page once the window is active, on the first start and
     // after a restart.
@@ -1513,15 +1523,6 @@ TEST_F(ReaderOnTheDesktop, EscapeFromTheStudyPanesFieldsGivesTheKeyboardToThePag
     const auto [window, kjv, study] = launchAtKjv();
     ASSERT_TRUE(kjv);
     ASSERT_NE(study, nullptr);
-    const auto keysInCurrentPage = [&] {
-        LayoutBookPane* pane = panes()->currentBookPane();
-        QWidget* focus = QApplication::focusWidget();
-        return pane != nullptr && focus != nullptr && pane->paneView()->isAncestorOf(focus);
-    };
-    const auto keysAreIn = [] {
-        QWidget* focus = QApplication::focusWidget();
-        return std::string(focus != nullptr ? focus->metaObject()->className() : "nothing");
-    };
 
     // Go To "John 3:16", Return, Escape: the keys are in the page, whose menu key opens its menu.
     ASSERT_TRUE(reader_test::choose(window, CommandNames::GoTo));
@@ -1538,7 +1539,8 @@ TEST_F(ReaderOnTheDesktop, EscapeFromTheStudyPanesFieldsGivesTheKeyboardToThePag
         QApplication::focusWidget() == go->verseComboBox()->lineEdit())
         << "the keys are in " << keysAreIn();
     pressKey(Qt::Key_Escape);
-    EXPECT_TRUE(waitFor(keysInCurrentPage)) << "after Escape in Go To the keys are in " << keysAreIn();
+    EXPECT_TRUE(waitFor([&] { return keysInCurrentPage(); }))
+        << "after Escape in Go To the keys are in " << keysAreIn();
     // (A page still loading on a busy machine opens the menu once it has loaded.)
     const TestSupport::ShownPopupMenu menu =
         TestSupport::readPopupMenu([] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_F10, Qt::ShiftModifier); },
@@ -1553,7 +1555,7 @@ TEST_F(ReaderOnTheDesktop, EscapeFromTheStudyPanesFieldsGivesTheKeyboardToThePag
     ASSERT_NE(find, nullptr);
     ASSERT_TRUE(typeInto(find->searchField(), QStringLiteral("light")));
     pressKey(Qt::Key_Escape);
-    EXPECT_TRUE(waitFor(keysInCurrentPage)) << "after Escape in Find the keys are in " << keysAreIn();
+    EXPECT_TRUE(waitFor([&] { return keysInCurrentPage(); })) << "after Escape in Find the keys are in " << keysAreIn();
 }
 
 // Escape in any of the study pane's lists gives the keys to the page as it does in the fields.
@@ -1562,15 +1564,6 @@ TEST_F(ReaderOnTheDesktop, EscapeFromTheStudyPanesListsGivesTheKeyboardToThePage
     const auto [window, kjv, study] = launchAtKjv();
     ASSERT_TRUE(kjv);
     ASSERT_NE(study, nullptr);
-    const auto keysInCurrentPage = [&] {
-        LayoutBookPane* pane = panes()->currentBookPane();
-        QWidget* focus = QApplication::focusWidget();
-        return pane != nullptr && focus != nullptr && pane->paneView()->isAncestorOf(focus);
-    };
-    const auto keysAreIn = [] {
-        QWidget* focus = QApplication::focusWidget();
-        return std::string(focus != nullptr ? focus->metaObject()->className() : "nothing");
-    };
     quint32 shown = 0;
     ASSERT_TRUE(waitFor([&] { return (shown = reader_test::keyAtTopOf(kjvPage())) != 0; }));
     ASSERT_TRUE(reader_test::choose(window, CommandNames::Find));
@@ -1592,7 +1585,8 @@ TEST_F(ReaderOnTheDesktop, EscapeFromTheStudyPanesListsGivesTheKeyboardToThePage
     const int chosen = results->currentIndex().row();
     ASSERT_TRUE(waitFor([&] { return reader_test::keyAtTopOf(kjvPage()) != shown; }, 10000));
     pressKey(Qt::Key_Escape);
-    ASSERT_TRUE(waitFor(keysInCurrentPage)) << "after Escape in Find's results the keys are in " << keysAreIn();
+    ASSERT_TRUE(waitFor([&] { return keysInCurrentPage(); }))
+        << "after Escape in Find's results the keys are in " << keysAreIn();
     BookPageView* page = kjvPage();
     const auto offset = [&] { return reader_test::evaluate(page, QStringLiteral("window.pageYOffset")).toDouble(); };
     // (Once the page has filled below the verse: a page still filling has no room to go down yet. A
@@ -1631,7 +1625,8 @@ TEST_F(ReaderOnTheDesktop, EscapeFromTheStudyPanesListsGivesTheKeyboardToThePage
         list->setFocus(Qt::TabFocusReason);
         ASSERT_TRUE(waitFor([list] { return QApplication::focusWidget() == list; }));
         pressKey(Qt::Key_Escape);
-        EXPECT_TRUE(waitFor(keysInCurrentPage)) << "after Escape in the list the keys are in " << keysAreIn();
+        EXPECT_TRUE(waitFor([&] { return keysInCurrentPage(); }))
+            << "after Escape in the list the keys are in " << keysAreIn();
     }
 }
 

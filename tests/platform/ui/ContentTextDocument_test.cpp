@@ -31,8 +31,10 @@ QApplication& app()
     static char name[] = "ContentTextDocument_test";
     static char* argv[] = {name, nullptr};
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    static QApplication a(argc, argv);
-    return a;
+    // Kept to the end of the process: destroyed among the exit handlers, after Qt's own statics, it
+    // would take down the input devices a key event created.
+    static QApplication* a = new QApplication(argc, argv);
+    return *a;
 }
 
 QByteArray png(int w, int h)
