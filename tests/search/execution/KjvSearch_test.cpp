@@ -14,6 +14,7 @@
 #include <regex>
 #include <set>
 #include <sstream>
+#include <unordered_map>
 
 #include "documents/cBookDoc.h"
 #include "engine/bookfile/cBkBookFile.h"
@@ -395,15 +396,19 @@ TEST_F(KjvSearch, WildcardsMatchWholeWords)
 
 namespace {
 
-// A word as it reads once its accents are gone: decomposed, marks dropped, lower case.
+// A word as it reads once its accents are gone: decomposed, marks dropped, lower case. Remembered,
+// since the comparisons below ask for the same words over and over.
 std::string plainLetters(const std::string& word)
 {
+    static std::unordered_map<std::string, std::string> known;
+    if (const auto it = known.find(word); it != known.end())
+        return it->second;
     const QString decomposed = QString::fromUtf8(word.c_str()).normalized(QString::NormalizationForm_D);
     QString plain;
     for (const QChar c : decomposed)
         if (!c.isMark())
             plain += c.toLower();
-    return plain.toStdString();
+    return known[word] = plain.toStdString();
 }
 
 }  // namespace
@@ -414,10 +419,13 @@ std::string plainLetters(const std::string& word)
 void KjvSearch::compareGeneratedQueries(uint64_t seed, int count)
 {
     std::map<uint32_t, std::vector<std::string>> plainWords;
+    std::map<uint32_t, std::vector<std::u16string>> plainWords16;
     std::vector<const Verse*> verses, tagged;
     for (const auto& [k, v] : s_verses) {
-        for (const std::string& w : v.words)
+        for (const std::string& w : v.words) {
             plainWords[k].push_back(plainLetters(w));
+            plainWords16[k].push_back(TextFolding::utf8ToUtf16(plainWords[k].back()));
+        }
         if (v.words.size() >= 4)
             verses.push_back(&v);
         if (!v.tagged.empty())
@@ -454,18 +462,21 @@ void KjvSearch::compareGeneratedQueries(uint64_t seed, int count)
         }
     };
     auto quoted = [](const std::vector<std::string>& p) { return "\"" + p[0] + " " + p[1] + " " + p[2] + "\""; };
-    auto in = [&](uint32_t k, const std::vector<std::string>& phrase) {
-        std::vector<std::string> want;
-        for (const std::string& w : phrase)
-            want.push_back(plainLetters(w));
+    // Whether verse k holds the words (in plain letters) side by side.
+    auto in = [&](uint32_t k, const std::vector<std::string>& plain) {
         const std::vector<std::string>& words = plainWords[k];
-        return std::search(words.begin(), words.end(), want.begin(), want.end()) != words.end();
+        return std::search(words.begin(), words.end(), plain.begin(), plain.end()) != words.end();
+    };
+    auto fold = [](std::vector<std::string> words) {
+        for (std::string& w : words)
+            w = plainLetters(w);
+        return words;
     };
     auto matches = [&](uint32_t k, const std::string& pattern) {
         const std::u16string p = TextFolding::utf8ToUtf16(pattern);
-        const std::vector<std::string>& words = plainWords[k];
-        return std::any_of(words.begin(), words.end(),
-            [&](const std::string& w) { return wildcardMatch(p, TextFolding::utf8ToUtf16(w), false); });
+        const std::vector<std::u16string>& words = plainWords16[k];
+        return std::any_of(
+            words.begin(), words.end(), [&](const std::u16string& w) { return wildcardMatch(p, w, false); });
     };
     struct Limit {
         const char16_t* text;
@@ -478,37 +489,38 @@ void KjvSearch::compareGeneratedQueries(uint64_t seed, int count)
     for (int i = 0; i < count; ++i) {
         const std::string a = word(), b = word();
         const std::vector<std::string> p = run(3), pair = run(2);
+        const std::vector<std::string> fa = fold({a}), fb = fold({b}), fp = fold(p), fpair = fold(pair);
         std::string query;
         const char16_t* limit = u"";
         std::function<bool(uint32_t, const Verse&)> holds;
         switch (i % (numbered ? 13 : 11)) {
         case 0:
             query = a;
-            holds = [&, a](uint32_t k, const Verse&) { return in(k, {a}); };
+            holds = [&, fa](uint32_t k, const Verse&) { return in(k, fa); };
             break;
         case 1:
             query = a + " " + b;
-            holds = [&, a, b](uint32_t k, const Verse&) { return in(k, {a}) && in(k, {b}); };
+            holds = [&, fa, fb](uint32_t k, const Verse&) { return in(k, fa) && in(k, fb); };
             break;
         case 2:
             query = a + " OR " + b;
-            holds = [&, a, b](uint32_t k, const Verse&) { return in(k, {a}) || in(k, {b}); };
+            holds = [&, fa, fb](uint32_t k, const Verse&) { return in(k, fa) || in(k, fb); };
             break;
         case 3:
             query = a + " OR " + quoted(p);
-            holds = [&, a, p](uint32_t k, const Verse&) { return in(k, {a}) || in(k, p); };
+            holds = [&, fa, fp](uint32_t k, const Verse&) { return in(k, fa) || in(k, fp); };
             break;
         case 4:
             query = quoted(p) + " | " + a;
-            holds = [&, a, p](uint32_t k, const Verse&) { return in(k, {a}) || in(k, p); };
+            holds = [&, fa, fp](uint32_t k, const Verse&) { return in(k, fa) || in(k, fp); };
             break;
         case 5:
             query = quoted(p);
-            holds = [&, p](uint32_t k, const Verse&) { return in(k, p); };
+            holds = [&, fp](uint32_t k, const Verse&) { return in(k, fp); };
             break;
         case 6:
             query = a + " -" + b;
-            holds = [&, a, b](uint32_t k, const Verse&) { return in(k, {a}) && !in(k, {b}); };
+            holds = [&, fa, fb](uint32_t k, const Verse&) { return in(k, fa) && !in(k, fb); };
             break;
         case 7: {
             const std::string stem = plainLetters(a).substr(0, 3);
@@ -516,24 +528,24 @@ void KjvSearch::compareGeneratedQueries(uint64_t seed, int count)
                 continue;
             const std::string pattern = stem + "*";
             query = pattern + " " + b;
-            holds = [&, pattern, b](uint32_t k, const Verse&) { return matches(k, pattern) && in(k, {b}); };
+            holds = [&, pattern, fb](uint32_t k, const Verse&) { return matches(k, pattern) && in(k, fb); };
             break;
         }
         case 8:
             // Two words joined by a hyphen are the two side by side, alone or beside another word.
             query = pair[0] + "-" + pair[1] + (i % 2 ? "" : " OR " + a);
-            holds = [&, pair, a, i](uint32_t k, const Verse&) { return in(k, pair) || (i % 2 == 0 && in(k, {a})); };
+            holds = [&, fpair, fa, i](uint32_t k, const Verse&) { return in(k, fpair) || (i % 2 == 0 && in(k, fa)); };
             break;
         case 9:
             // A word typed without its accents, or with them.
             query = i % 2 ? plainLetters(a) : a;
-            holds = [&, a](uint32_t k, const Verse&) { return in(k, {a}); };
+            holds = [&, fa](uint32_t k, const Verse&) { return in(k, fa); };
             break;
         case 10: {
             const Limit& l = limits[next(std::size(limits))];
             query = a;
             limit = l.text;
-            holds = [&, a, l](uint32_t k, const Verse&) { return k >= l.first && k <= (l.last | 0xFF) && in(k, {a}); };
+            holds = [&, fa, l](uint32_t k, const Verse&) { return k >= l.first && k <= (l.last | 0xFF) && in(k, fa); };
             break;
         }
         case 11: {
