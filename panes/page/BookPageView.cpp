@@ -496,7 +496,14 @@ void BookPageView::onLoadFinished(bool ok)
 {
     if (page()->url() != BookPageScheme::pageUrl(m_token, m_serial))
         return;  // a page that was replaced meanwhile
+    if (!m_pageLoading)
+        return;  // its end was taken already (see the page's first paint)
     trace("page loaded", ok ? QStringLiteral("ok") : QStringLiteral("failed"));
+    pageLoadEnded(ok);
+}
+
+void BookPageView::pageLoadEnded(bool ok)
+{
     m_pageReady = ok;
     m_pageLoading = false;
     emit pageLoaded(m_serial, ok);
@@ -783,6 +790,18 @@ QJsonValue BookPageView::bridgeCall(const QString& name, const QJsonArray& a)
         if (static_cast<quint64>(a.at(0).toDouble()) == m_serial) {
             emit pagePainted(m_serial);
             emit goToPainted(m_serial);
+            // The page's script has run and painted, so its load ends in a moment. When a page is
+            // built while the one before it still loads, the engine can report the two loads as one,
+            // the earlier page's, and never the end of this one: the page would count as loading
+            // for good (and a menu asked for by keys would wait on it). A while after the first
+            // paint, a load whose end has not come is taken as ended.
+            if (m_pageLoading)
+                QTimer::singleShot(kUnreportedLoadEndMs, this, [this, alive = m_alive, serial = m_serial] {
+                    if (!*alive || serial != m_serial || !m_pageLoading)
+                        return;
+                    trace("page loaded", QStringLiteral("ok (its end was not reported)"));
+                    pageLoadEnded(true);
+                });
         }
         return QJsonValue();
     }

@@ -176,6 +176,10 @@ private:
     BookPageHtml::Frame nextFrame(const QString& identity);
     void loadPage(const QString& html);
     void onLoadFinished(bool ok);
+    // What the end of the page's load does: the page is ready (or not), and shows its place.
+    void pageLoadEnded(bool ok);
+    // How long after the page's first paint a load whose end the engine has not reported is taken as ended.
+    static constexpr int kUnreportedLoadEndMs = 1500;
     // A step of the latest go-to, logged under qs.panes.page.trace with the time since it began.
     void trace(const char* step, const QString& detail = QString()) const;
 
