@@ -16,9 +16,12 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+
+#include <unistd.h>
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/lsan_interface.h>
@@ -57,7 +60,31 @@ private:
 #if defined(__SANITIZE_ADDRESS__)
         __lsan_do_leak_check();
 #endif
+        endEngineProcesses();
         std::_Exit(m_failed || unit.Failed() ? 1 : 0);
+    }
+
+    // The engine is not torn down, so its processes (renderers started from this one) are ended
+    // here: one busy when this program goes would not notice, and would hold the test runner's
+    // output open until its time limit.
+    static void endEngineProcesses()
+    {
+        const QByteArray self = QByteArray::number(qint64(::getpid()));
+        const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        for (const QString& entry : entries) {
+            bool number = false;
+            const qint64 pid = entry.toLongLong(&number);
+            if (!number)
+                continue;
+            QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+            if (!stat.open(QIODevice::ReadOnly))
+                continue;
+            // "pid (name) state ppid ...": the name may hold spaces and parentheses.
+            const QByteArray line = stat.readAll();
+            const QList<QByteArray> rest = line.mid(line.lastIndexOf(')') + 2).split(' ');
+            if (rest.size() > 1 && rest[1] == self)
+                ::kill(pid_t(pid), SIGKILL);
+        }
     }
 
     QTemporaryDir& m_home;
