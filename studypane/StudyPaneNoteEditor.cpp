@@ -29,6 +29,8 @@
 #include <QToolButton>
 #include <QWebEnginePage>
 
+#include <memory>
+
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -253,20 +255,21 @@ void StudyPaneNoteEditor::takeLastPush(NoteWebView* v, int waitMs)
     if (m_flushedSerial == serial)
         return;
     // No answer to the key: ask the page's script directly for what it holds.
-    bool answered = false;
+    // The answer may come after the wait has given up: it marks a flag it shares, not this frame.
+    const auto answered = std::make_shared<bool>(false);
     QPointer<StudyPaneNoteEditor> self(this);
     QPointer<NoteWebView> view(v);
-    v->page()->runJavaScript(QStringLiteral("qsFlush()"), [self, view, &answered](const QVariant& result) {
-        answered = true;
+    v->page()->runJavaScript(QStringLiteral("qsFlush()"), [self, view, answered](const QVariant& result) {
+        *answered = true;
         if (!self || !view)
             return;
         const QJsonArray a = QJsonArray::fromVariantList(result.toList());
         if (a.size() == 3 && a[2].isString())
             self->contentChanged(view, {a[0], a[1], 0, 1, a[2]});
     });
-    while (!answered && t.elapsed() < 2 * waitMs)
+    while (!*answered && t.elapsed() < 2 * waitMs)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    if (!answered)
+    if (!*answered)
         qCWarning(lcNoteEditor) << "the editor did not answer before quitting";
 }
 

@@ -494,15 +494,18 @@ TEST_F(NoteEditor, ANoteTooLargeToSyncSaysSoAsItGrows)
     type(QStringLiteral("start "));
     ASSERT_TRUE(waitFor([this] { return editor->webViewHasBeenEdited(); }));
     EXPECT_EQ(cloud->text(), QStringLiteral("Cloud Sync: Manual"));
-    // A long paste, as the page's own input handling pushes it.
+    // A long paste, as the page's own input handling pushes it. Four megabytes go through the page,
+    // the bridge and the autosave: on two busy cores that takes a good part of a minute.
+    constexpr int kLargeNoteWaitMs = 3 * TestSupport::kWaitMs;
     js(editor->webView(Editor::RichEditTab),
         QStringLiteral("document.getElementById('editor').textContent += 'w'.repeat(4300000); qsOnInput();"));
-    ASSERT_TRUE(waitFor([cloud] { return cloud->text() == QStringLiteral("Cloud Sync: Too large to sync"); }))
+    ASSERT_TRUE(
+        waitFor([cloud] { return cloud->text() == QStringLiteral("Cloud Sync: Too large to sync"); }, kLargeNoteWaitMs))
         << cloud->text().toStdString();
     EXPECT_TRUE(cloud->toolTip().contains(QStringLiteral("does not sync until it is shortened")));
     js(editor->webView(Editor::RichEditTab),
         QStringLiteral("document.getElementById('editor').textContent = 'short again'; qsOnInput();"));
-    ASSERT_TRUE(waitFor([cloud] { return cloud->text() == QStringLiteral("Cloud Sync: Manual"); }))
+    ASSERT_TRUE(waitFor([cloud] { return cloud->text() == QStringLiteral("Cloud Sync: Manual"); }, kLargeNoteWaitMs))
         << cloud->text().toStdString();
 }
 
