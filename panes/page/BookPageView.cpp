@@ -6,6 +6,7 @@
 #include "panes/layout/PaneNotifications.h"
 #include "panes/page/BookPageHtml.h"
 #include "panes/page/PageRendererWatch.h"
+#include "panes/page/WebViewFrames.h"
 #include "platform/MainThread.h"
 #include "platform/NotificationCenter.h"
 #include "platform/SettingsKeys.h"
@@ -116,6 +117,7 @@ BookPageView::BookPageView(BookPageHost* host, NotificationCenter& center, UserD
       m_linkHover(*host, defaults, *this)
 {
     setPage(new BookWebPage(BookPageScheme::profile(), this));
+    WebViewFrames::drawPromptly(this);
     m_token = BookPageScheme::registerEndpoint(this);
     connect(this, &QWebEngineView::loadFinished, this, &BookPageView::onLoadFinished);
     // A page whose renderer ended is built again where the reader was (the tab's state keeps the
