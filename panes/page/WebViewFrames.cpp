@@ -35,8 +35,9 @@ private:
         std::erase_if(m_views, [](const QPointer<QWebEngineView>& view) { return view.isNull(); });
         QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
         for (const QPointer<QWebEngineView>& view : m_views) {
-            // The widget the view draws in comes and goes with the page's renderer: looked up each time.
-            for (QWidget* widget : view->findChildren<QWidget*>()) {
+            // The widget the view draws in (a child of its own) comes and goes with the page's renderer:
+            // looked up each time.
+            for (QWidget* widget : view->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
                 if (!widget->inherits("QQuickWidget"))
                     continue;
                 for (const QAbstractEventDispatcher::TimerInfo& timer : dispatcher->registeredTimers(widget)) {
