@@ -26,8 +26,8 @@ public:
 private:
     explicit Prompter(QObject* parent) : QObject(parent)
     {
-        connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
-            &Prompter::beforeWait);
+        connect(
+            QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this, &Prompter::beforeWait);
     }
 
     void beforeWait()

@@ -87,8 +87,8 @@ TEST(WebViewFrames, AChangedViewIsDrawnWhenTheMainThreadWaitsWithoutItsTimer)
     });
     clock.restart();
     while ((log.paintsAfterTimer == 0 || drawTimerOf(quick) != 0) && clock.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents |
-            QEventLoop::X11ExcludeTimers);
+        QCoreApplication::processEvents(
+            QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents | QEventLoop::X11ExcludeTimers);
     done = true;
     waker.join();
     quick->removeEventFilter(&log);
