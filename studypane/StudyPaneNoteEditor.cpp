@@ -29,10 +29,9 @@
 #include <QToolButton>
 #include <QWebEnginePage>
 
-#include <memory>
-
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <utility>
 
 namespace {
