@@ -170,17 +170,29 @@ QString BookPageHtml::scriptCall(const QString& name, const QJsonArray& argument
 
 QString BookPageHtml::pageScript()
 {
-    static const QString script = scriptWithBridge(QStringLiteral(":/page/Utilities.js"));
+    static const QString script =
+        scriptWithBridge(QStringList {QStringLiteral(":/page/Utilities.js"), QStringLiteral(":/page/Render.js")});
     return script;
 }
 
 QString BookPageHtml::scriptWithBridge(const QString& resource)
 {
+    return scriptWithBridge(QStringList {resource});
+}
+
+QString BookPageHtml::scriptWithBridge(const QStringList& resources)
+{
     QFile bridge(QStringLiteral(":/page/Bridge.js"));
-    QFile file(resource);
-    if (!bridge.open(QIODevice::ReadOnly) || !file.open(QIODevice::ReadOnly))
+    if (!bridge.open(QIODevice::ReadOnly))
         return QString();
-    return QString::fromUtf8(bridge.readAll() + '\n' + file.readAll());
+    QByteArray script = bridge.readAll();
+    for (const QString& resource : resources) {
+        QFile file(resource);
+        if (!file.open(QIODevice::ReadOnly))
+            return QString();
+        script += '\n' + file.readAll();
+    }
+    return QString::fromUtf8(script);
 }
 
 QString BookPageHtml::newNonce()

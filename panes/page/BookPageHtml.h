@@ -56,11 +56,15 @@ public:
     // name(arg, ...) with every argument written as JSON.
     static QString scriptCall(const QString& name, const QJsonArray& arguments);
 
-    // The page script, read from the program's resources; empty when it cannot be read.
+    // The book page's script (Utilities.js, then Render.js), read from the program's resources;
+    // empty when it cannot be read.
     static QString pageScript();
     // A page script of the program's resources (":/notes/NoteEditor.js") after the bridge to the
     // reader that every page script talks through (qsSend); empty when either cannot be read.
     static QString scriptWithBridge(const QString& resource);
+    // The same for a script made of several resources, joined in the order given; empty when any
+    // of them cannot be read.
+    static QString scriptWithBridge(const QStringList& resources);
     // A fresh random nonce for a page's security policy.
     static QString newNonce();
     // A fresh random key of 32 hexadecimal digits (bridge secrets, frame keys).

@@ -1,5 +1,5 @@
 // The page script's top-level variables, and those assigned after their declaration (mutable
-// globals): node scripts/counts/page-globals.js < resources/page/Utilities.js
+// globals): cat resources/page/Utilities.js resources/page/Render.js | node scripts/counts/page-globals.js
 const s = require('fs').readFileSync(0, 'utf8');
 const names = [...s.matchAll(/^(?:var|let) ([\w$]+)/gm)].map(m => m[1]);
 const mutable = names.filter(n =>

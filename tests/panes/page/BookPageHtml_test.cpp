@@ -127,7 +127,10 @@ TEST(BookPageHtml, PageScriptsStartWithTheOneBridge)
     EXPECT_EQ(script.count(QStringLiteral("function qsSend(")), 1);
     EXPECT_EQ(script.count(QStringLiteral("function qsText(")), 1);
     EXPECT_LT(script.indexOf(QStringLiteral("function qsSend(")), script.indexOf(QStringLiteral("var jsInterface")));
-    EXPECT_EQ(BookPageHtml::scriptWithBridge(QStringLiteral(":/page/Utilities.js")), script);
+    EXPECT_EQ(BookPageHtml::scriptWithBridge(
+                  QStringList {QStringLiteral(":/page/Utilities.js"), QStringLiteral(":/page/Render.js")}),
+        script);
+    EXPECT_TRUE(script.contains(QStringLiteral("function qsRenderBlocksAgain(")));
     // A script that is not there gives no page script, not the bridge alone.
     EXPECT_TRUE(BookPageHtml::scriptWithBridge(QStringLiteral(":/page/NoSuchScript.js")).isEmpty());
 }

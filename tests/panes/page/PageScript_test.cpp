@@ -99,7 +99,7 @@ protected:
                            "var sourceTupleString='the book';var webViewSerialNumber=1;var qsBridgeBase='';"
                            "var qsFrameKey='f00d';var qsBatchMost=%1;</script><script>")
                 .arg(BookPageBlocks::kMaxBlocksPerFetch);
-        page += BookPageHtml::scriptWithBridge(QStringLiteral(":/page/Utilities.js"));
+        page += BookPageHtml::pageScript();
         page += QStringLiteral("</script><script>") + QString::fromLatin1(kReader) +
             QStringLiteral("</script></head><body id='body'>"
                            "<div style='clear:both' id='topwhitespace'></div>"
@@ -108,7 +108,7 @@ protected:
                            "<div style='clear:both' id='bottomwhitespace'></div>"
                            "<script>qsStartPage(100, blocksFrom(100, 6), '_b100', 0);</script>"
                            "</body></html>");
-        ASSERT_GT(BookPageHtml::scriptWithBridge(QStringLiteral(":/page/Utilities.js")).size(), 1000);
+        ASSERT_GT(BookPageHtml::pageScript().size(), 1000);
         bool loaded = false;
         QObject::connect(m_view.page(), &QWebEnginePage::loadFinished, [&loaded](bool) { loaded = true; });
         m_view.setHtml(page);
