@@ -199,4 +199,8 @@ void PaneCommands::goToToday()
         defaults.hasStoredValue(SettingsKeys::PreferredDevotionalBookId) && pub != 0 && book != 0)
         request.sourceTuple = m_environment.books().devotionalSources()->tupleForPubID(pub, book);
     request.post(m_environment.notifications(), this);
+    // The reading is what the reader asked to see: its page takes the keys (the Go To sub-pane shows
+    // beside it without them).
+    if (LayoutViewController* panes = m_window.layoutViewController())
+        panes->giveKeysToCurrentPane();
 }

@@ -48,6 +48,7 @@
 #include <QDialogButtonBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -118,6 +119,44 @@ private:
     StudyPaneEnvironment m_environment;
 };
 
+// A command run by an Alt shortcut (Alt+Up scrolls the page, Alt+Left goes back) is all the keys
+// meant: the release of Alt that ends it does not also give the keys to the menu bar, as Alt pressed
+// and let go alone does. The menu bar watches the application's keys from the Alt press on; this
+// watch, installed after it when the command runs, sees the release first and takes it.
+class AltReleaseAfterShortcut : public QObject {
+public:
+    using QObject::QObject;
+
+    // After a command: when Alt is down, its release is taken.
+    void commandRan()
+    {
+        if ((QGuiApplication::keyboardModifiers() & Qt::AltModifier) == 0)
+            return;
+        qApp->removeEventFilter(this);
+        qApp->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        switch (event->type()) {
+        case QEvent::KeyRelease: {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key != Qt::Key_Alt && key != Qt::Key_AltGr && key != Qt::Key_Meta)
+                return false;
+            qApp->removeEventFilter(this);
+            return true;
+        }
+        case QEvent::MouseButtonPress:
+        case QEvent::ApplicationStateChange:
+            qApp->removeEventFilter(this);
+            return false;
+        default:
+            return false;
+        }
+    }
+};
+
 // The main menus, in menu bar order; the commands place themselves in them by name.
 const struct {
     const MenuId& id;
@@ -163,6 +202,9 @@ QuillsteadWindowController::QuillsteadWindowController(QuillsteadWindowHost* app
     setupActions();
     m_app->setupActions(*this);
     m_formatCommands = std::make_unique<EditFormatCommands>(*m_actions, *m_formatRegistry);
+    auto* altRelease = new AltReleaseAfterShortcut(this);
+    for (QAction* action : m_actions->actions())
+        connect(action, &QAction::triggered, altRelease, &AltReleaseAfterShortcut::commandRan);
     buildMenus();
     buildToolbar();
 
@@ -787,6 +829,8 @@ void QuillsteadWindowController::goBackInHistory()
     if (m_layoutViewController->history().canGoBackInHistory()) {
         m_layoutViewController->history().goBackInHistory();
         m_layoutViewController->rememberPlaceShown();
+        // The panes were rebuilt: the keys go to the page now showing the place.
+        m_layoutViewController->giveKeysToCurrentPane();
     }
     m_actions->updateStates();
 }
@@ -796,6 +840,8 @@ void QuillsteadWindowController::goForwardInHistory()
     if (m_layoutViewController->history().canGoForwardInHistory()) {
         m_layoutViewController->history().goForwardInHistory();
         m_layoutViewController->rememberPlaceShown();
+        // The panes were rebuilt: the keys go to the page now showing the place.
+        m_layoutViewController->giveKeysToCurrentPane();
     }
     m_actions->updateStates();
 }

@@ -73,9 +73,10 @@ StudyPaneSubpane* StudyPaneSubpaneSlots::forTab(qint64 id, const SourceTuple::Pt
         return nullptr;
     if (!StudyPaneTabs::isGotoSlot(tab->slot))
         return at(tab->slot);
-    // The active book's kind picks the go-to sub-pane.
+    // The active book's kind picks the go-to sub-pane. A pane with no book yet (just split off) takes
+    // a Bible reference: its field, not an outline of no book.
     if (book == nullptr)
-        return at(kOtherGotoSubpane);
+        return at(kBibleGotoSubpane);
     if (book->docSupports(kDocSupportsIsBible))
         return at(kBibleGotoSubpane);
     switch (book->record().syncType) {

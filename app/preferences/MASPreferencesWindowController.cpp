@@ -46,6 +46,20 @@ bool parseNumbers(const QString& text, int count, QVector<int>& out)
     }
     return true;
 }
+
+// The control of a page that takes the keys when the page shows: the one the page names, else the
+// first the Tab key reaches in it, so that the keys never stay on a page no longer shown.
+QWidget* firstControl(const PreferencesViewController* page)
+{
+    const auto shown = [page](QWidget* w) { return w != nullptr && w->isEnabled() && w->isVisibleTo(page); };
+    if (QWidget* named = page->initialKeyView(); shown(named))
+        return named;
+    for (QWidget* w = page->nextInFocusChain(); w != nullptr && w != page; w = w->nextInFocusChain())
+        if (page->isAncestorOf(w) && shown(w) && w->focusProxy() == nullptr &&
+            (w->focusPolicy() & Qt::TabFocus) == Qt::TabFocus)
+            return w;
+    return nullptr;
+}
 }  // namespace
 
 MASPreferencesWindowController::MASPreferencesWindowController(const WindowEnvironment& env,
@@ -200,8 +214,8 @@ void MASPreferencesWindowController::setSelectedViewController(PreferencesViewCo
     m_content->addWidget(p);
     p->show();
     fitSelectedPage(true);
-    if (QWidget* key = p->initialKeyView())
-        key->setFocus();
+    if (QWidget* key = firstControl(p))
+        key->setFocus(Qt::TabFocusReason);
     m_env.notifications().postNotificationName(
         AppNotifications::MASPreferencesWindowControllerDidChangeViewNotification, this);
 }

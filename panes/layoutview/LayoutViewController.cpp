@@ -74,8 +74,10 @@ LayoutViewController::LayoutViewController(const WindowEnvironment& window, cons
     for (const QString& name : {N::UserWantsToScrollUpOneLine, N::UserWantsToScrollUpOnePage,
              N::UserWantsToScrollDownOneLine, N::UserWantsToScrollDownOnePage}) {
         observe(name, [this](Notification& n) {
-            if (LayoutBookPane* pane = currentBookPane())
+            if (LayoutBookPane* pane = currentBookPane()) {
                 pane->scrollActiveBook(n.name);
+                giveKeysToCurrentPane();
+            }
         });
     }
     observe(N::UserWantsToMaximizeCurrentPaneNotification, [this](Notification&) { maximizeCurrentPane(); });
@@ -209,6 +211,8 @@ void LayoutViewController::splitActivePane(bool vertical)
         layout->setCurrentRegion(added);
     }
     addHistory(true);
+    // The new pane is where the reader goes next: its keys open a book in it or Go To for it.
+    giveKeysToCurrentPane();
 }
 
 void LayoutViewController::closeActivePane()
@@ -221,6 +225,8 @@ void LayoutViewController::closeActivePane()
         if (layout->removeRegion(layout->currentRegion()) && m_view)
             m_view->refreshDisplay();
         addHistory(true);
+        // The keys leave with the pane that went: the pane now current takes them.
+        giveKeysToCurrentPane();
         return;
     }
     Alert alert;
@@ -454,6 +460,24 @@ void LayoutViewController::resetLocationSyncToDefaults()
 }
 
 // --- the current book pane ---
+
+void LayoutViewController::giveKeysToCurrentPane()
+{
+    LayoutBookPane* pane = currentBookPane();
+    QWidget* view = pane != nullptr ? pane->paneView() : nullptr;
+    if (view == nullptr)
+        return;
+    if (view->isVisible()) {
+        view->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    // A view just made (a split, a layout rebuilt) shows with the next pass of the event loop.
+    QTimer::singleShot(0, view, [this, view] {
+        const LayoutBookPane* now = currentBookPane();
+        if (now != nullptr && now->paneView() == view && view->isVisible())
+            view->setFocus(Qt::OtherFocusReason);
+    });
+}
 
 LayoutBookPane* LayoutViewController::currentBookPane() const
 {

@@ -104,6 +104,10 @@ public:
 
     // --- the current book pane ---
     LayoutBookPane* currentBookPane() const;
+    // Gives the keys to the current book pane's page, once it shows: after a command that moved the
+    // reader (a split, Back, a reading opened, a scroll), Page Down and the menu key act where the
+    // reader now looks. Nothing without a current book pane.
+    void giveKeysToCurrentPane();
     void nextBook();
     void previousBook();
     bool tryCopyFromBook();

@@ -126,6 +126,8 @@ TEST_F(GotoTest, TheGotoTabFollowsTheKindOfTheActiveBook)
     EXPECT_EQ(pane->subpaneViewController(), pane->subpane(StudyPaneViewController::kOtherGotoSubpane));
     activeBook = nullptr;
     pane->makeSubpaneTabCurrent(StudyPaneSubpaneSlots::kBibleGotoSubpane);
+    EXPECT_EQ(pane->subpaneViewController(), pane->subpane(StudyPaneViewController::kBibleGotoSubpane));
+    activate(world().help);
     EXPECT_EQ(pane->subpaneViewController(), pane->subpane(StudyPaneViewController::kOtherGotoSubpane));
     // Another layout's pane does not follow.
     Layout* other =

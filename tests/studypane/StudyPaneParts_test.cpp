@@ -241,8 +241,8 @@ TEST(StudyPaneSubpaneSlots, TabsHaveSubpanesAsTheFactoriesSay)
     EXPECT_FALSE(made.contains(Slots::kHighlightsSubpane));
     EXPECT_EQ(subpanes.forTab(2, nullptr), subpanes.at(Slots::kBookmarksSubpane));
     EXPECT_EQ(subpanes.forTab(3, nullptr), nullptr);
-    // Without an active book the GoTo tab shows the go-to of other books.
-    EXPECT_EQ(subpanes.forTab(6, nullptr), subpanes.at(Slots::kOtherGotoSubpane));
+    // Without an active book (a pane with none yet) the GoTo tab shows the Bible's go-to and its field.
+    EXPECT_EQ(subpanes.forTab(6, nullptr), subpanes.at(Slots::kBibleGotoSubpane));
     EXPECT_EQ(subpanes.at(Slots::kSubpaneCount), nullptr);
     // Every slot has its tab; the four go-to slots share the GoTo tab.
     for (int slot = 0; slot < Slots::kSubpaneCount; ++slot) {
