@@ -5,6 +5,9 @@
 #include "library/SourceManager.h"
 #include "search/core/BitVector.h"
 #include "search/core/SearchSpecification.h"
+#include "search/core/cBitVector.h"
+#include "search/execution/SearchRun.h"
+#include "search/execution/SourceTupleSearchBook.h"
 
 using namespace autostudy;
 
@@ -44,7 +47,32 @@ QString countLine(quint32 count, const SourceTuple& book, const QString& tail)
             book.record().name.toHtmlEscaped(), book.record().abbr.toHtmlEscaped(), tail.toHtmlEscaped());
 }
 
+// The verses that hold the word, as Find's exact match finds them: letter case, accents and
+// apostrophes aside ("corazon" counts the verses of "corazón").
+quint32 versesHoldingWord(const QString& word, const SourceTuple::Ptr& book)
+{
+    const auto searchBook = SourceTupleSearchBook::forTuple(book);
+    if (searchBook == nullptr)
+        return 0;
+    SearchOptions options;
+    options.interpretation = kInterpretationExact;
+    options.wordform = kWordFormExact;
+    const std::unique_ptr<BitVector> hits =
+        searchrun::searchResults(SearchSpecification(word.toStdU16String()), *searchBook, options, 1);
+    if (hits == nullptr)
+        return 0;
+    if (!book->isABible())
+        return hits->count(true);
+    // A Bible's count is of its verses, not of a preface or a book's introduction.
+    quint32 verses = 0;
+    for (quint32 s = hits->first(true); s != cBitVector::kNone; s = hits->nextAfter(s, true))
+        if ((book->locations().keyForSection(s) & 0xFF) != 0)
+            ++verses;
+    return verses;
+}
+
 }  // namespace
+
 QString AutoStudyWordReport::resultsFile(const QString& word, const SourceTuple::Ptr& source, int limitToElement)
 {
     if (word.isEmpty() || !AutoStudyManager::shouldLookupWord(word))
@@ -80,7 +108,7 @@ QString AutoStudyWordReport::resultsFile(const QString& word, const SourceTuple:
                 if (!summaryOpened)
                     report.append(QStringLiteral("<div class=\"subtitle\">Search Summary</div><p>"));
                 summaryOpened = true;
-                report.append(countLine(book->words().wordOccursInXSections(word), *book, QString()));
+                report.append(countLine(versesHoldingWord(word, book), *book, QString()));
                 BitVector hits(quint32(book->numSections()));
                 if (const quint32 n = book->words().resultsFromWordAttributeConcordanceForWord(word, hits))
                     report.append(countLine(n, *book, QStringLiteral(" as a word attribute")));

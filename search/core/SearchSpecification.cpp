@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <string_view>
+#include <vector>
 
 #include "search/core/TextFolding.h"
 
@@ -38,9 +39,15 @@ const std::array<std::string_view, 220>& sortedStopWords()
     return sorted;
 }
 
+// The straight double quote and the curly ones keyboards and pasted text give (“...”, „...“).
+bool isQuoteMark(char16_t c)
+{
+    return c == u'"' || c == u'\u201C' || c == u'\u201D' || c == u'\u201E' || c == u'\u201F';
+}
+
 bool endsTermOutsideClass(char16_t c)
 {
-    return c == u'"' || c == u'|';
+    return isQuoteMark(c) || c == u'|';
 }
 
 // Punctuation at the end of a term that is neither a wildcard ("*", "?", "_", the "]" of a class)
@@ -51,27 +58,42 @@ bool isTrailingPunctuation(char16_t c)
     return SearchSpecification::isInPunctuationSet(c) && kKept.find(c) == std::u16string_view::npos;
 }
 
-// A hyphen between two other characters ("Beth-el"): the book's word lists hold the parts as words
-// of their own, so such a term is read as its parts side by side.
+// The hyphens of a term that join two words: between two other characters and outside a bracket
+// class ("[a-c]ast" is one pattern).
+std::vector<std::size_t> innerHyphens(const std::u16string& term)
+{
+    std::vector<std::size_t> at;
+    bool inClass = false;
+    for (std::size_t i = 0; i < term.size(); ++i) {
+        const char16_t c = term[i];
+        if (inClass) {
+            inClass = c != u']';
+        } else if (c == u'[') {
+            inClass = true;
+        } else if (c == u'-' && i > 0 && i + 1 < term.size() && term[i - 1] != u'-' && term[i + 1] != u'-') {
+            at.push_back(i);
+        }
+    }
+    return at;
+}
+
+// A hyphen between two words ("Beth-el", "BETH-EL"): the book's word lists hold the parts as words of
+// their own, so such a term is read as its parts side by side, in any letter case.
 bool hasInnerHyphen(const std::u16string& term)
 {
-    // A word with an attribute ("love:-G26") and a code in capitals ("V-PAI") keep their hyphens.
-    if (term.find(u':') != std::u16string::npos ||
-        std::none_of(term.begin(), term.end(), [](char16_t c) { return (c >= u'a' && c <= u'z') || c > 0x7F; }))
+    // A term with an attribute keeps its hyphens: "love:-G26", and the codes of books whose words carry
+    // grammatical attributes ("V-PAI:logos").
+    if (term.find(u':') != std::u16string::npos)
         return false;
-    for (std::size_t i = 1; i + 1 < term.size(); ++i)
-        if (term[i] == u'-' && term[i - 1] != u'-' && term[i + 1] != u'-')
-            return true;
-    return false;
+    return !innerHyphens(term).empty();
 }
 
 void addHyphenParts(Phrase& phrase, const std::u16string& term)
 {
     std::size_t start = 0;
-    while (start <= term.size()) {
-        std::size_t end = term.find(u'-', start);
-        if (end == std::u16string::npos)
-            end = term.size();
+    std::vector<std::size_t> cuts = innerHyphens(term);
+    cuts.push_back(term.size());
+    for (const std::size_t end : cuts) {
         if (end > start) {
             auto position = std::make_shared<OredTerms>();
             position->add(term.substr(start, end - start));
@@ -153,7 +175,7 @@ bool SearchSpecification::isOr()
 bool SearchSpecification::isQuote()
 {
     skipWhitespace();
-    if (!atEnd() && current() == u'"') {
+    if (!atEnd() && isQuoteMark(current())) {
         ++m_position;
         return true;
     }
@@ -165,13 +187,13 @@ std::unique_ptr<std::u16string> SearchSpecification::parseTerm()
     static constexpr std::u16string_view kStops = u"\"*-?[_|";
     while (!atEnd()) {
         const char16_t c = current();
-        if (kStops.find(c) != std::u16string_view::npos)
+        if (kStops.find(c) != std::u16string_view::npos || isQuoteMark(c))
             break;
         if (!isInWhitespaceSet(c) && !isInPunctuationSet(c))
             break;
         ++m_position;
     }
-    if (atEnd() || current() == u'"' || current() == u'-' || current() == u'|')
+    if (atEnd() || isQuoteMark(current()) || current() == u'-' || current() == u'|')
         return nullptr;
 
     const std::size_t start = static_cast<std::size_t>(m_position);
@@ -291,14 +313,24 @@ PhraseListPtr SearchSpecification::parsePhraseList()
 
 PhraseListPtr SearchSpecification::parseExclusionList()
 {
-    if (atEnd())
-        return nullptr;
-    const uint64_t start = m_position;
-    skipWhitespace();
-    if (!atEnd() && current() == u'-') {
+    // Every minus adds the words after it to the list: "love -hate -fear" excludes both.
+    PhraseListPtr list;
+    while (!atEnd()) {
+        const uint64_t start = m_position;
+        skipWhitespace();
+        if (atEnd() || current() != u'-') {
+            m_position = start;
+            break;
+        }
         ++m_position;
-        return parsePhraseList();
+        const PhraseListPtr more = parsePhraseList();
+        if (!more)
+            continue;
+        if (!list)
+            list = more;
+        else
+            for (const auto& ored : more->oredPhraseList())
+                list->add(ored);
     }
-    m_position = start;
-    return nullptr;
+    return list;
 }

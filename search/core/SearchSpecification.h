@@ -2,16 +2,19 @@
 // SearchSpecification: one query in the search language, parsed into an included
 // and an excluded PhraseList.
 //
-//   query      := [phraseList] [ "-" phraseList ]     text after that is ignored
+//   query      := [phraseList] { "-" phraseList }     every minus adds to the excluded list
 //   phraseList := orPhrases { orPhrases }
 //   orPhrases  := phrase { OR phrase }                an OR without a phrase is put back
-//   phrase     := '"' orTerms { orTerms } '"' | orTerms { orTerms }
+//   phrase     := quote orTerms { orTerms } quote | orTerms { orTerms }
+//   quote      := '"' | U+201C | U+201D | U+201E | U+201F
 //   orTerms    := term { OR term }
 //   OR         := "|" | "OR" followed by white space (upper case only)
 //
 // Consecutive words form one phrase of several positions; quotes delimit phrases; an
 // unclosed quote drops its phrase. Punctuation around a term is not part of it ("(love)," is
-// the term love); inside it stays (well-known, it's), and wildcards are never cut. The parser never fails: a query whose included
+// the term love); inside it stays (it's), and wildcards are never cut. A hyphen between two words
+// ("Beth-el", "BETH-EL") makes them a phrase of their parts, except inside a bracket class ("[a-c]ast")
+// and in a term with a colon ("love:-G26", "V-PAI:logos"). The parser never fails: a query whose included
 // list is empty finds nothing.
 //
 // Made by its caller, given its text once, then only read: several searches may run

@@ -96,6 +96,11 @@ std::u16string foldToBaseLetters(std::u16string_view text)
         }
         if (isCombiningMark(c))
             continue;
+        // The Greek final sigma is the letter sigma: "ΛΟΓΟΣ" lower-cased reads "λογοσ".
+        if (c == u'\u03C2') {
+            out.push_back(u'\u03C3');
+            continue;
+        }
         const auto* it =
             std::lower_bound(begin, end, c, [](const UnicodeTables::BaseLetter& b, char16_t v) { return b.unit < v; });
         if (it != end && it->unit == c)

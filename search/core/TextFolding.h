@@ -34,7 +34,8 @@ char16_t toLower(char16_t c);
 char16_t toLowerLatin1(char16_t c);
 
 // Combining marks removed and every character replaced by the base characters of
-// its canonical decomposition ("é" -> "e", "ﬁ" stays: it has no canonical one).
+// its canonical decomposition ("é" -> "e", "ﬁ" stays: it has no canonical one); the Greek final
+// sigma becomes the sigma, as a word typed in capitals lower-cases to it.
 std::u16string foldToBaseLetters(std::u16string_view text);
 
 // UTF-8 <-> UTF-16 by the same rule as the engine's strings (decodeUTF8Char and encodeUTF8Char of

@@ -93,11 +93,16 @@ ClassMatch matchClass(const char16_t* p, const char16_t* t, bool exactCase)
             p = *close ? close + 1 : close;
             continue;
         }
-        // A range first-last: units compared as they are.
+        // A range first-last: units compared as they are, or (letter case aside) in lower case, so
+        // that "[A-C]" is "[a-c]".
         if (p[1] == u'-' && p[2] && p[2] != u']' && p[2] != u'|') {
             const char16_t lo = c;
             const char16_t hi = p[2];
-            if (!atWordEnd(t) && *t >= lo && *t <= hi && altBest < 1)
+            const bool inRange = !atWordEnd(t) &&
+                ((*t >= lo && *t <= hi) ||
+                    (!exactCase && TextFolding::toLower(*t) >= TextFolding::toLower(lo) &&
+                        TextFolding::toLower(*t) <= TextFolding::toLower(hi)));
+            if (inRange && altBest < 1)
                 altBest = 1;
             p += 3;
             continue;

@@ -450,7 +450,9 @@ std::unique_ptr<SearchWordListRef> makeSearchWordList(
             const bool pattern = hasWildcard(word);
             if (pattern) {
                 add(word, kSearchNoWord, false, attr);
-                if (!notes)
+                // "*" (a Strong's number alone reads as "*:G26") matches every word as it is; listing
+                // every accented word of the book beside it would only slow the phrase test.
+                if (!notes && word != u"*")
                     for (const uint32_t n : book.markedWordNumbersFoldingTo(foldedLower(word)))
                         add(word, n, false, attr);
             } else if (form == kWordFormExact) {

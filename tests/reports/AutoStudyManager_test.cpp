@@ -282,6 +282,19 @@ TEST_F(AutoStudyManagerTest, WordStudyCountsVersesNotFrontMatter)
     EXPECT_TRUE(text.contains(QStringLiteral("368 verses in World English Bible (WEB)<br />"))) << text.toStdString();
 }
 
+// The count folds as Find does: "corazon" typed without its accent counts the 804 verses of
+// "corazón", and in capitals as well.
+TEST_F(AutoStudyManagerTest, WordStudyCountsAsFindDoes)
+{
+    auto rv = book("RV1909");
+    ASSERT_TRUE(rv);
+    for (const char* typed : {"corazon", "coraz\u00F3n", "CORAZON"}) {
+        const QString text = readAll(m_manager->resultsFileForAutoWordStudyOn(QString::fromUtf8(typed), rv, 0));
+        EXPECT_TRUE(text.contains(QStringLiteral("804 verses in ")) && text.contains(QStringLiteral("(RV1909)<br />")))
+            << typed << ": " << text.toStdString();
+    }
+}
+
 TEST_F(AutoStudyManagerTest, TodaysReadingForAFixedDate)
 {
     const QString path = m_manager->resultsFileForAutoTodayStudyOn(QDate(2026, 3, 14), nullptr, 0);

@@ -116,6 +116,25 @@ TEST(SearchSpecification, AHyphenatedWordIsItsPartsSideBySide)
     EXPECT_EQ(p.excluded, "\"Beth el\"");
     // A hyphen that joins nothing is no word's.
     EXPECT_EQ(parse(u"love- -hate").excluded, "hate");
+    // In any letter case, beside OR and after a minus.
+    EXPECT_EQ(parse(u"BETH-EL").included, "\"BETH EL\"");
+    EXPECT_EQ(parse(u"BATH-SHEBA OR Bethel").included, "\"BATH SHEBA\" OR Bethel");
+    EXPECT_EQ(parse(u"love -BETH-EL").excluded, "\"BETH EL\"");
+    EXPECT_EQ(parse(u"\"went up to BETH-EL\"").included, "\"went up to BETH EL\"");
+    // A bracket range is one pattern; a term with an attribute keeps its hyphens.
+    EXPECT_EQ(parse(u"[a-c]ast l[a-z]ve").included, "[a-c]ast l[a-z]ve");
+    EXPECT_EQ(parse(u"[a-c]ast-el").included, "\"[a-c]ast el\"");
+    EXPECT_EQ(parse(u"love:-G26 V-PAI:logos").included, "love:-G26 V-PAI:logos");
+}
+
+TEST(SearchSpecification, CurlyQuotesMakeAPhrase)
+{
+    EXPECT_EQ(parse(u"\u201Cearth so\u201D").included, "\"earth so\"");
+    EXPECT_EQ(parse(u"\u201Clove\u201D").included, "\"love\"");
+    EXPECT_EQ(parse(u"\u201Eson of man\u201C OR love").included, "\"son of man\" OR love");
+    EXPECT_EQ(parse(u"man -\u201Cson of man\u201D").excluded, "\"son of man\"");
+    // An unclosed curly quote drops its phrase, as a straight one does.
+    EXPECT_EQ(parse(u"\u201Cearth so").included, "nil");
 }
 
 TEST(SearchSpecification, Exclusions)
@@ -123,9 +142,11 @@ TEST(SearchSpecification, Exclusions)
     Parsed p = parse(u"-hate love");
     EXPECT_EQ(p.included, "nil");
     EXPECT_EQ(p.excluded, "hate love");
+    // Every minus adds its words.
     p = parse(u"love -hate -fear");
     EXPECT_EQ(p.included, "love");
-    EXPECT_EQ(p.excluded, "hate");
+    EXPECT_EQ(p.excluded, "hate & fear");
+    EXPECT_EQ(parse(u"love -hate -\"fear not\" - -joy peace").excluded, "hate & \"fear not\" & joy peace");
     p = parse(u"love -\"hate not\"");
     EXPECT_EQ(p.excluded, "\"hate not\"");
     p = parse(u"love -");
@@ -153,7 +174,7 @@ TEST(SearchSpecification, PunctuationAroundATermIsNotPartOfIt)
 {
     // Stuck to a word as typed or pasted from a text.
     const char16_t* const stuck[] = {u"love,", u"love.", u"(love)", u"love!", u"love;", u"'love'", u"\u2018love\u2019",
-        u"\u201Clove\u201D", u"love...", u"love--", u"love\u2014"};
+        u"love...", u"love--", u"love\u2014"};
     for (std::size_t i = 0; i < std::size(stuck); ++i)
         EXPECT_EQ(parse(stuck[i]).included, "love") << "case " << i;
     EXPECT_EQ(parse(u"\"love.\"").included, "\"love\"");

@@ -10,6 +10,8 @@ TEST(TextFolding, BaseLettersAndCase)
     EXPECT_EQ(foldToBaseLetters(u"e\u0301\u0327"), u"e");                  // combining marks dropped
     EXPECT_EQ(foldToBaseLetters(u"\u1F00\u05E9\u05C1"), u"\u03B1\u05E9");  // Greek breathing, Hebrew point
     EXPECT_EQ(foldToBaseLetters(u"\uFB01"), u"\uFB01");                    // no canonical decomposition
+    // The final sigma is the sigma: "ΛΟΓΟΣ" lower-cased and "λόγος" read alike.
+    EXPECT_EQ(foldToBaseLetters(u"\u03BB\u03CC\u03B3\u03BF\u03C2"), u"\u03BB\u03BF\u03B3\u03BF\u03C3");
     EXPECT_EQ(toLower(u'\u00C0'), u'\u00E0');
     EXPECT_EQ(toLower(u'\u0391'), u'\u03B1');
     EXPECT_EQ(toLower(u'\u0410'), u'\u0430');

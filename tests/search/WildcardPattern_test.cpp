@@ -95,7 +95,10 @@ TEST(WildcardPattern, BracketClasses)
     EXPECT_FALSE(m(u"[AEIOU]x", u"ex", true));
     EXPECT_TRUE(m(u"G1[0-9]", u"G15"));
     EXPECT_FALSE(m(u"G1[0-9]", u"G1a"));
-    EXPECT_FALSE(m(u"[A-Z]x", u"ax"));     // ranges compare units as they are
+    EXPECT_TRUE(m(u"[A-C]x", u"bx"));  // ranges fold case as characters do
+    EXPECT_TRUE(m(u"[a-c]x", u"Bx"));
+    EXPECT_FALSE(m(u"[A-C]x", u"bx", true));
+    EXPECT_FALSE(m(u"[A-C]x", u"dx"));
     EXPECT_TRUE(m(u"[ a | b ]c", u"bc"));  // blanks ignored
     EXPECT_TRUE(m(u"[\"th\"|\"s\"]ee", u"thee"));
     EXPECT_TRUE(m(u"[\"th\"|\"s\"]ee", u"see"));

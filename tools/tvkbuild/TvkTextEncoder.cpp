@@ -201,6 +201,51 @@ std::vector<TvkTextPiece> tvkCutText(const std::string& text)
     return pieces;
 }
 
+size_t tvkLeadingWordBytes(const std::string& text)
+{
+    // The same word characters as tvkCutText's, apostrophes inside a word among them.
+    const std::u16string u = BkText::utf8ToUtf16(text);
+    size_t end = 0;
+    while (end < u.size() && !isSpaceUnit(u[end])) {
+        if (!isWordUnit(u[end])) {
+            if (end > 0 && isApostrophe(u[end]) && end + 1 < u.size() && isLetterOrMarkChar16(u[end + 1])) {
+                end += 2;
+                continue;
+            }
+            break;
+        }
+        ++end;
+    }
+    return BkText::utf16ToUtf8(u.substr(0, end)).size();
+}
+
+size_t tvkTrailingWordBytes(const std::string& text)
+{
+    const std::u16string u = BkText::utf8ToUtf16(text);
+    size_t start = u.size();
+    while (start > 0) {
+        const char16_t c = u[start - 1];
+        if (isWordUnit(c)) {
+            --start;
+            continue;
+        }
+        // An apostrophe between a word and a letter ("Lord's") is inside the word.
+        if (isApostrophe(c) && start >= 2 && start < u.size() && isWordUnit(u[start - 2]) &&
+            isLetterOrMarkChar16(u[start])) {
+            --start;
+            continue;
+        }
+        break;
+    }
+    return BkText::utf16ToUtf8(u.substr(start)).size();
+}
+
+bool tvkHasWord(const std::string& text)
+{
+    const std::u16string u = BkText::utf8ToUtf16(text);
+    return std::any_of(u.begin(), u.end(), isWordUnit);
+}
+
 cTvkTokenWriter::cTvkTokenWriter(const std::map<std::string, uint32_t>& wordCounts,
     const std::map<std::string, uint32_t>& punctuationCounts, uint32_t wordEscapeBase)
     : m_words(numbered(wordCounts, m_wordNumber)),

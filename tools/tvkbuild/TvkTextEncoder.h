@@ -32,6 +32,14 @@ struct TvkTextPiece {
 // punctuation. Words are lower-cased with the capitalisation code that restores them.
 std::vector<TvkTextPiece> tvkCutText(const std::string& text);
 
+// How many bytes at the start of the text belong to a word as tvkCutText cuts it (0 when the text
+// starts with a blank or punctuation), and whether its last character is part of a word: a word
+// continued in the next text run without a blank between is one word.
+size_t tvkLeadingWordBytes(const std::string& text);
+size_t tvkTrailingWordBytes(const std::string& text);
+// Whether tvkCutText finds a word in the text.
+bool tvkHasWord(const std::string& text);
+
 // The numbering of a book's words and punctuation strings (sorted as the reader searches them; the
 // most frequent get one-byte tokens) and the tokens of one piece.
 class cTvkTokenWriter {

@@ -162,14 +162,28 @@ void plainText(const TvkNode& n, bool withNotes, std::string& out)
         plainText(c, withNotes, out);
 }
 
+// Every Strong's number of a lemma: "strong:G2424 G5547" tags the word with both, as does
+// "strong:G2424 strong:G5547"; a token of another scheme ("lemma.TR:...") ends the list.
 std::vector<std::string> strongsOf(const std::string& lemma)
 {
     std::vector<std::string> out;
+    bool inStrongs = false;
     size_t i = 0;
-    while ((i = lemma.find("strong:", i)) != std::string::npos) {
-        i += 7;
-        size_t end = lemma.find_first_of(" \t", i);
-        std::string s = lemma.substr(i, end == std::string::npos ? std::string::npos : end - i);
+    while (i < lemma.size()) {
+        const size_t start = lemma.find_first_not_of(" \t", i);
+        if (start == std::string::npos)
+            break;
+        size_t end = lemma.find_first_of(" \t", start);
+        if (end == std::string::npos)
+            end = lemma.size();
+        i = end;
+        std::string s = lemma.substr(start, end - start);
+        if (const size_t colon = s.find(':'); colon != std::string::npos) {
+            inStrongs = s.compare(0, colon, "strong") == 0;
+            s.erase(0, colon + 1);
+        }
+        if (!inStrongs)
+            continue;
         // "H0430" -> "H430"
         if (s.size() > 1) {
             size_t z = 1;
@@ -177,7 +191,7 @@ std::vector<std::string> strongsOf(const std::string& lemma)
                 ++z;
             s = s.substr(0, 1) + s.substr(z);
         }
-        if (!cTvkRichBook::strongsToken(s).empty())
+        if (!cTvkRichBook::strongsToken(s).empty() && std::find(out.begin(), out.end(), s) == out.end())
             out.push_back(s);
     }
     return out;

@@ -122,6 +122,126 @@ template <typename F> void forEachText(const TvkNode& node, F&& f, bool inNote =
         forEachText(child, f, inNote || node.tag == TvkTag::kQsNote);
 }
 
+// Text runs that touch without a blank between them make one word ("<w>in</w>asmuch" is
+// "inasmuch"; a word cut by an italic, "pagar<i>la</i>", is "pagarla"), as the page shows it: the
+// letters that continue a word move to the run that holds its start. The joined word carries the
+// Strong's numbers of both runs; when the run before holds other words too, the joined word becomes a
+// run of its own, so that those words keep their own numbers alone. Runs touch across text nodes
+// inside the same inline elements (italic, bold, small letters, the words of Christ); any other
+// element, a footnote, a line break or a reference keeps the words apart.
+class RunJoiner {
+public:
+    void joinSection(TvkSection& section)
+    {
+        for (TvkNode& block : section.blocks) {
+            m_last = {};
+            visit(block);
+        }
+        for (auto& [node, runs] : m_out)
+            node->runs = std::move(runs);
+        m_out.clear();
+    }
+
+private:
+    struct Place {
+        TvkNode* node = nullptr;
+        size_t index = 0;
+    };
+
+    void visit(TvkNode& node)
+    {
+        if (node.tag == TvkTag::kQsNote) {
+            m_last = {};
+            return;
+        }
+        if (node.tag == TvkTag::kText) {
+            std::vector<TvkRun> runs = std::move(node.runs);
+            // An apostrophe alone between two runs ("<w>day</w>’<w>s</w>") goes with the letters after
+            // it, which then continue the word before.
+            for (size_t i = 0; i + 1 < runs.size(); ++i)
+                if (runs[i].reference.empty() && runs[i + 1].reference.empty() &&
+                    (runs[i].text == "'" || runs[i].text == "\u2019") && tvkLeadingWordBytes(runs[i + 1].text) > 0) {
+                    runs[i + 1].text.insert(0, runs[i].text);
+                    runs[i].text.clear();
+                }
+            std::vector<TvkRun>& out = m_out[&node];
+            for (TvkRun& run : runs)
+                take(node, out, std::move(run));
+            return;
+        }
+        const bool inlineElement = node.tag == TvkTag::kI || node.tag == TvkTag::kB || node.tag == TvkTag::kSmall ||
+            node.tag == TvkTag::kQsWoc;
+        if (!inlineElement)
+            m_last = {};
+        for (TvkNode& child : node.children)
+            visit(child);
+        if (!inlineElement)
+            m_last = {};
+    }
+
+    static void addNumbers(std::vector<std::string>& into, const std::vector<std::string>& numbers)
+    {
+        for (const std::string& n : numbers)
+            if (std::find(into.begin(), into.end(), n) == into.end())
+                into.push_back(n);
+    }
+
+    void take(TvkNode& node, std::vector<TvkRun>& out, TvkRun run)
+    {
+        if (!run.reference.empty()) {
+            out.push_back(std::move(run));
+            m_last = {};
+            return;
+        }
+        std::vector<TvkRun>& before = m_last.node == nullptr ? out : m_out[m_last.node];
+        const size_t tail = m_last.node == nullptr ? 0 : tvkTrailingWordBytes(before[m_last.index].text);
+        // How much of the run continues the word: its letters, and an apostrophe between letters.
+        const size_t lead = tail == 0
+            ? 0
+            : tvkLeadingWordBytes(
+                  before[m_last.index].text.substr(before[m_last.index].text.size() - tail) + run.text) -
+                tail;
+        if (lead > 0) {
+            TvkRun& left = before[m_last.index];
+            const std::string rest = run.text.substr(lead);
+            const bool restHasWord = tvkHasWord(rest);
+            std::vector<std::string> numbers = left.strongs;
+            addNumbers(numbers, run.strongs);
+            const std::string head = left.text.substr(0, left.text.size() - tail);
+            if (numbers.size() != left.strongs.size() && tvkHasWord(head)) {
+                // The joined word takes numbers the other words of its run do not have.
+                TvkRun joined {left.text.substr(head.size()) + run.text.substr(0, lead), std::move(numbers), {}};
+                left.text = head;
+                before.push_back(std::move(joined));
+                m_last.index = before.size() - 1;
+            } else {
+                left.text += run.text.substr(0, lead);
+                left.strongs = std::move(numbers);
+            }
+            run.text = rest;
+            if (!restHasWord)
+                run.strongs.clear();
+            if (run.text.empty())
+                return;
+            out.push_back(std::move(run));
+            m_last = {&node, out.size() - 1};
+            return;
+        }
+        const bool empty = run.text.empty();
+        out.push_back(std::move(run));
+        if (!empty)
+            m_last = {&node, out.size() - 1};
+    }
+
+    Place m_last;
+    std::map<TvkNode*, std::vector<TvkRun>> m_out;
+};
+
+void joinTouchingRuns(TvkSection& section)
+{
+    RunJoiner().joinSection(section);
+}
+
 void addPair(cTvkContainerWriter& w, const char* wordsTag, const char* concTag,
     const std::map<std::string, std::set<uint32_t>>& entries)
 {
@@ -214,6 +334,7 @@ std::vector<uint8_t> cTvkRichBook::build() const
     sections.push_back(TvkSection {fields.bookName, 0, 0, {TvkNode::element(TvkTag::kP, {TvkNode::text("")})}});
     for (const TvkSection& s : m_sections) {
         sections.push_back(s);
+        joinTouchingRuns(sections.back());
         bool hasText = false;
         for (const TvkNode& b : s.blocks)
             forEachText(b, [&](const TvkNode&, bool) { hasText = true; });
