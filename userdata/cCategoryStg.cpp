@@ -131,8 +131,10 @@ bool cCategoryStg::addCategoryRow(cCategory& record, bool report, bool keepTimes
         record.stampNow();
     const cLString8 ts = record.timestampText();
     const cLString8 name(record.name);
-    if (!exec("UPDATE Categories SET deleted = 0, timestamp = ? WHERE category = ? COLLATE NOCASE", {ts, name}, nullptr,
-            report))
+    // A deleted category of the name comes back (one row, with its id) under the name as typed now.
+    if (!exec("UPDATE Categories SET deleted = 0, timestamp = ?, category = ? WHERE recid = (SELECT recid FROM "
+              "Categories WHERE deleted != 0 AND category = ? COLLATE NOCASE ORDER BY recid DESC LIMIT 1)",
+            {ts, name, name}, nullptr, report))
         return false;
     if (findCategoryByName(record.name, record))
         return true;

@@ -114,6 +114,10 @@ std::unique_ptr<LayoutDivider> LayoutDivider::decode(const QVariant& archived)
     d->m_index = static_cast<quint64>(u.decodeInt64(QStringLiteral("index")));
     d->m_vertical = u.decodeBool(QStringLiteral("vertical"));
     d->m_at = static_cast<double>(u.decodeFloat(QStringLiteral("at")));
+    if (!layoutNumberWithin(d->m_at, -kLayoutMaxReach, kLayoutMaxReach)) {
+        qWarning().noquote() << QStringLiteral("LayoutDivider: position %1 out of range").arg(d->m_at);
+        return nullptr;
+    }
     d->m_storedFrom = u.decodeInt64(QStringLiteral("fromindex"), -1);
     d->m_storedTo = u.decodeInt64(QStringLiteral("toindex"), -1);
     d->m_treatAsOutside = version >= 2 && u.decodeBool(QStringLiteral("treatAsOutside"));

@@ -16,6 +16,19 @@ inline constexpr quint64 kLayoutNotFound = static_cast<quint64>(std::numeric_lim
 // The default maximum region size: the largest 32-bit float.
 inline constexpr double kLayoutMaxExtent = static_cast<double>(std::numeric_limits<float>::max());
 
+// How far a layout reaches, in points: no screen, nor row of screens, is wider or taller. A divider
+// position read from a file beyond it (or not a number) makes that layout unreadable.
+inline constexpr double kLayoutMaxReach = 32000;
+// The largest minimum size a region may ask for in a file (the reader's own are 100 and 6); a larger
+// one, or one that is not a number or negative, is read as the default 100.
+inline constexpr double kLayoutMaxMinimum = 2000;
+
+// A number read from a file, usable as a layout measure: finite and within [low, high].
+inline bool layoutNumberWithin(double v, double low, double high)
+{
+    return std::isfinite(v) && v >= low && v <= high;
+}
+
 struct LayoutPoint {
     double x = 0;
     double y = 0;

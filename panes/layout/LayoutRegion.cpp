@@ -60,10 +60,21 @@ std::unique_ptr<LayoutRegion> LayoutRegion::decode(const QVariant& archived)
         return nullptr;
     }
     auto r = std::make_unique<LayoutRegion>();
-    r->m_minSize = {
-        u.decodeFloat(QStringLiteral("minwidth"), 100.0f), u.decodeFloat(QStringLiteral("minheight"), 100.0f)};
-    r->m_maxSize = {u.decodeFloat(QStringLiteral("maxwidth"), static_cast<float>(kLayoutMaxExtent)),
-        u.decodeFloat(QStringLiteral("maxheight"), static_cast<float>(kLayoutMaxExtent))};
+    // A file may hold any number: a minimum no screen can give (or none at all) is read as the
+    // default, and a maximum that is not a size as none.
+    const auto minimum = [&u](const QString& key) {
+        const double v = u.decodeFloat(key, 100.0f);
+        if (layoutNumberWithin(v, 0, kLayoutMaxMinimum))
+            return v;
+        qWarning().noquote() << QStringLiteral("LayoutRegion: %1 %2 out of range, read as 100").arg(key).arg(v);
+        return 100.0;
+    };
+    const auto maximum = [&u](const QString& key) {
+        const double v = u.decodeFloat(key, static_cast<float>(kLayoutMaxExtent));
+        return layoutNumberWithin(v, 0, kLayoutMaxExtent) ? v : kLayoutMaxExtent;
+    };
+    r->m_minSize = {minimum(QStringLiteral("minwidth")), minimum(QStringLiteral("minheight"))};
+    r->m_maxSize = {maximum(QStringLiteral("maxwidth")), maximum(QStringLiteral("maxheight"))};
     for (int s = 0; s < 4; ++s)
         r->m_storedSides[static_cast<size_t>(s)] = u.decodeInt64(QLatin1String(kSideKeys[s]), -1);
     return r;

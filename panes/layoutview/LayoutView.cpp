@@ -16,6 +16,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QProgressBar>
+#include <QScreen>
 
 #include <algorithm>
 #include <cmath>
@@ -151,8 +152,16 @@ void LayoutView::updateMinimumSize()
     // The layout's minimum changes with its regions and with the study pane's width (a hidden one
     // needs no room); the window's minimum is this one with what the window shows around it, which
     // the window's layouts add.
+    // Never more than the screen offers: a window held larger than its screen puts panes out of
+    // reach (the panes then share what there is, below their minimums).
     const LayoutSize min = layout->minSize();
-    const QSize size(int(std::ceil(min.width)), int(std::ceil(min.height)));
+    QSize reach(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    if (const QScreen* s = screen())
+        reach = s->availableGeometry().size().boundedTo(reach);
+    const auto bounded = [](double v, int most) {
+        return std::isfinite(v) && v > 0 ? int(std::min(std::ceil(v), double(std::max(most, 0)))) : 0;
+    };
+    const QSize size(bounded(min.width, reach.width()), bounded(min.height, reach.height()));
     if (size != minimumSize())
         setMinimumSize(size);
 }
@@ -183,10 +192,14 @@ LayoutRect LayoutView::adjustedBoundsForRegion(const LayoutRegion* region) const
 QRect LayoutView::widgetRectForModelRect(const LayoutRect& rect) const
 {
     const double h = height();
-    const int left = int(std::round(rect.left()));
-    const int right = int(std::round(rect.right()));
-    const int top = int(std::round(h - rect.top()));
-    const int bottom = int(std::round(h - rect.bottom()));
+    // Bounded before the conversion: a double beyond int's range has no int value.
+    const auto whole = [](double v) {
+        return std::isfinite(v) ? int(std::clamp(std::round(v), -double(QWIDGETSIZE_MAX), double(QWIDGETSIZE_MAX))) : 0;
+    };
+    const int left = whole(rect.left());
+    const int right = whole(rect.right());
+    const int top = whole(h - rect.top());
+    const int bottom = whole(h - rect.bottom());
     return QRect(left, top, std::max(0, right - left), std::max(0, bottom - top));
 }
 

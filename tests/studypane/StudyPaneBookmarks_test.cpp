@@ -5,6 +5,7 @@
 // category after two confirmations.
 
 #include "SubpaneTestSupport.h"
+#include "library/GoToLink.h"
 #include "library/LibraryNotifications.h"
 #include "studypane/BookmarkMenus.h"
 #include "studypane/BookmarkStore.h"
@@ -111,6 +112,16 @@ TEST_F(BookmarksTest, CategoriesAreCreatedRenamedAndRefused)
     EXPECT_EQ(store.categoryNameForId(0), QStringLiteral("No Category"));
     EXPECT_EQ(store.categoryNameForId(65535), QStringLiteral("All Categories"));
     EXPECT_EQ(store.categoryNameForId(70000), QStringLiteral("All Categories"));
+
+    // A new or renamed category over a deleted one's name shows the name as typed.
+    ASSERT_TRUE(store.addOrRenameCategory(QStringLiteral("study"), std::nullopt, &error));
+    ASSERT_TRUE(store.deleteCategory(store.categoryIdForName(QStringLiteral("study"))));
+    ASSERT_TRUE(store.addOrRenameCategory(QStringLiteral("Alpha"), std::nullopt, &error));
+    ASSERT_TRUE(store.addOrRenameCategory(QStringLiteral("Study"), QStringLiteral("Alpha"), &error));
+    EXPECT_EQ(store.categoryNameForId(store.categoryIdForName(QStringLiteral("STUDY"))), QStringLiteral("Study"));
+    ASSERT_TRUE(store.deleteCategory(store.categoryIdForName(QStringLiteral("Study"))));
+    ASSERT_TRUE(store.addOrRenameCategory(QStringLiteral("STUDY"), std::nullopt, &error));
+    EXPECT_EQ(store.categoryNameForId(store.categoryIdForName(QStringLiteral("study"))), QStringLiteral("STUDY"));
 }
 
 TEST_F(BookmarksTest, VerseAndSectionBookmarksAndTheirMenus)
@@ -240,6 +251,20 @@ TEST_F(BookmarksTest, ThePaneListsABooksBookmarksAndGoesThere)
     EXPECT_EQ(g.sourceTuple, world().kjv);
     EXPECT_EQ(pane->recentGoToVerseKeys().value(0), key(43, 3, 16));
     EXPECT_TRUE(table->selectedItems().isEmpty());
+
+    // A row of a book no longer installed (removed since the list was made) says so and where to
+    // get it, and goes nowhere.
+    pane->state()->bookmarkPaneSourceTupleID = SourceTupleID(24, 101, 1, 1);
+    bookmarks->activateRow(0);
+    EXPECT_EQ(goTo.posts.size(), 1);
+    ASSERT_EQ(alerts->shown().size(), 1);
+    EXPECT_EQ(
+        alerts->shown()[0].messageText, QStringLiteral("\"%1\" is not installed.").arg(world().kjv->record().name));
+    EXPECT_EQ(alerts->shown()[0].informativeText, GoToLink::bookNotInstalledText(24, 101));
+    EXPECT_TRUE(alerts->shown()[0].informativeText.contains(QStringLiteral("Cloud Library")));
+    EXPECT_TRUE(table->selectedItems().isEmpty());
+    alerts->clear();
+    pane->state()->bookmarkPaneSourceTupleID = world().kjv->sourceTupleID();
 
     // Renaming through the prompt keeps the category selected under its new name.
     answers = {QStringLiteral("Covenant")};

@@ -87,6 +87,39 @@ TEST_F(CategoryTest, AddFindsOrRevivesByNameWithoutRegardToCase)
     EXPECT_EQ(m_store.countCategories(), 2);
 }
 
+TEST_F(CategoryTest, ARevivedCategoryTakesTheNameAsTyped)
+{
+    ASSERT_TRUE(m_store.openDatabase(true));
+    // A deleted category comes back, with its ids, under the spelling typed now.
+    cCategory gone = add("study");
+    ASSERT_TRUE(m_store.markCategoryDeleted(gone, true, false));
+    const cCategory other = add("Alpha");
+    cCategory typed = add("Study");
+    EXPECT_EQ(typed.recid, gone.recid);
+    EXPECT_EQ(typed.catid, gone.catid);
+    EXPECT_EQ(text(typed.name), "Study");
+    EXPECT_EQ(
+        query("SELECT category, deleted FROM Categories ORDER BY recid"), (Table {{"Study", "0"}, {"Alpha", "0"}}));
+
+    // Of two deleted rows of one name (another client's, an older database's) only the newer comes
+    // back: one live category per name.
+    ASSERT_TRUE(m_store.markCategoryDeleted(typed, true, false));
+    ASSERT_TRUE(run("INSERT INTO Categories (timestamp, catid, category, deleted) VALUES ('', 7, 'STUDY', 1)"));
+    typed = add("stUdy");
+    EXPECT_EQ(typed.catid, 7);
+    EXPECT_EQ(query("SELECT category, deleted FROM Categories ORDER BY recid"),
+        (Table {{"Study", "1"}, {"Alpha", "0"}, {"stUdy", "0"}}));
+    cCategory found;
+    ASSERT_TRUE(m_store.findCategoryByName(cLString16("STUDY"), found));
+    EXPECT_EQ(text(found.name), "stUdy");
+    EXPECT_EQ(m_store.countCategories(), 2);
+
+    // A live name in another spelling is found, never respelled.
+    cCategory same = add("ALPHA");
+    EXPECT_EQ(same.recid, other.recid);
+    EXPECT_EQ(text(same.name), "Alpha");
+}
+
 TEST_F(CategoryTest, NewIdsStayAboveDeletedOnes)
 {
     ASSERT_TRUE(m_store.openDatabase(true));

@@ -1,6 +1,11 @@
 #include "LayoutViewTestSupport.h"
 
+#include <QGuiApplication>
 #include <QMouseEvent>
+#include <QScreen>
+
+#include <cmath>
+#include <string>
 
 namespace {
 
@@ -226,6 +231,68 @@ TEST_F(LayoutViewTest, MakingPanesCurrent)
     EXPECT_EQ(layout->currentRegionIndex(), study);
     EXPECT_FALSE(pane(1)->isCurrent());
     EXPECT_EQ(m_factory.log, QStringList({"study current 1"}));
+}
+
+TEST_F(LayoutViewTest, ALayoutFileAskingForMinimumsNoScreenHoldsOpensAtAUsableSize)
+{
+    show(QStringLiteral("V12"), 700, 500);
+    const QVariant good = m_manager.encode();
+    // The archive as edited by hand: one region's minimum replaced.
+    const auto edited = [&good](const QString& key, double value) {
+        QVariantMap manager = good.toMap();
+        QVariantList layouts = manager.value(QStringLiteral("layouts")).toList();
+        QVariantMap layout = layouts.constLast().toMap();  // the "V12" shown
+        QVariantList regions = layout.value(QStringLiteral("regions")).toList();
+        QVariantMap region = regions.value(1).toMap();
+        region.insert(key, value);
+        regions[1] = region;
+        layout.insert(QStringLiteral("regions"), regions);
+        layouts.last() = layout;
+        manager.insert(QStringLiteral("layouts"), layouts);
+        return QVariant(manager);
+    };
+    const QSize screen = QGuiApplication::primaryScreen()->availableGeometry().size();
+    for (const QString key : {"minwidth", "minheight"}) {
+        for (const double value : {1e30, -1.0, std::nan(""), 100000.0, 1e6, -1e30}) {
+            SCOPED_TRACE(key.toStdString() + " " + std::to_string(value));
+            ASSERT_TRUE(m_manager.decode(edited(key, value)));
+            Layout* layout = m_manager.currentLayout();
+            m_view->setCurrentLayout(layout);
+            m_view->resize(700, 500);
+            // Read as the default minimum: the layout needs what it needed before.
+            for (const auto& r : layout->regions())
+                EXPECT_EQ(r->minSize(), (LayoutSize {100, 100}));
+            EXPECT_EQ(m_view->minimumSize(), QSize(200, 200));
+            EXPECT_EQ(layout->bounds(), (LayoutRect {0, 0, 700, 500}));
+            expectPanesMatchModel(layout);
+            for (size_t i = 0; i < layout->regions().size(); ++i)
+                EXPECT_GE(paneWidget(*layout, i)->width(), 100) << i;
+        }
+    }
+    // A minimum a screen could hold, but not this one: the window is held no larger than the screen.
+    ASSERT_TRUE(m_manager.decode(edited(QStringLiteral("minwidth"), 1900)));
+    m_view->setCurrentLayout(m_manager.currentLayout());
+    EXPECT_EQ(m_manager.currentLayout()->minSize().width, 2000);
+    EXPECT_LE(m_view->minimumWidth(), screen.width());
+    EXPECT_EQ(m_view->minimumHeight(), 200);
+    // A divider no screen reaches leaves its layout unread, and a file of no other layout is damaged.
+    NotificationCenter elsewhere;
+    LayoutManager reader(elsewhere);
+    QVariantMap manager = good.toMap();
+    QVariantList layouts = manager.value(QStringLiteral("layouts")).toList();
+    // Only the "V12": the view's own first layout is left out.
+    layouts.removeFirst();
+    QVariantMap layout = layouts[0].toMap();
+    QVariantList dividers = layout.value(QStringLiteral("dividers")).toList();
+    QVariantMap divider = dividers[4].toMap();
+    for (const double at : {std::nan(""), 1e30, -40000.0}) {
+        divider.insert(QStringLiteral("at"), at);
+        dividers[4] = divider;
+        layout.insert(QStringLiteral("dividers"), dividers);
+        layouts[0] = layout;
+        manager.insert(QStringLiteral("layouts"), layouts);
+        EXPECT_FALSE(reader.decode(manager)) << at;
+    }
 }
 
 TEST_F(LayoutViewTest, ResizingWithoutALayoutMakesADefaultOneAndScreenshot)
