@@ -745,8 +745,10 @@ QJsonValue BookPageView::bridgeCall(const QString& name, const QJsonArray& a)
         return m_source && m_source->isABible();
     if (name == QLatin1String("verseKeyForBlock") && a.size() == 1 && integers(0, 1))
         return verseKeyForBlock(integer(0));
-    if (name == QLatin1String("updatePosition") && a.size() == 6 && integers(4, 6) && isIntegral(a.at(1))) {
-        updatePosition(text(0), static_cast<quint64>(a.at(1).toDouble()), text(2), text(3), integer(4), integer(5));
+    if (name == QLatin1String("updatePosition") && (a.size() == 6 || (a.size() == 7 && a.at(6).isBool())) &&
+        integers(4, 6) && isIntegral(a.at(1))) {
+        updatePosition(text(0), static_cast<quint64>(a.at(1).toDouble()), text(2), text(3), integer(4), integer(5),
+            a.at(6).toBool());
         return QJsonValue();
     }
     if (name == QLatin1String("href") && a.size() == 1 && a.at(0).isString()) {
@@ -817,7 +819,7 @@ QJsonValue BookPageView::bridgeCall(const QString& name, const QJsonArray& a)
 }
 
 void BookPageView::updatePosition(const QString& identity, quint64 serial, const QString& blockId,
-    const QString& verseId, qint64 yOffset, qint64 pageYOffset)
+    const QString& verseId, qint64 yOffset, qint64 pageYOffset, bool movedByReader)
 {
     const BookPageSourcePtr book = m_host->currentSource();
     LayoutRegionContentItemState* state = m_host->currentState();
@@ -857,8 +859,10 @@ void BookPageView::updatePosition(const QString& identity, quint64 serial, const
     state->setPageYOffset(pageYOffset);
     // Where the page landed after a go-to is no move of the reader's (the go-to was the move), and
     // screens filled in above or below shift the page's offset without moving what the reader
-    // sees: a move is a change of section, of block or of the offset in the block.
-    const bool landing = std::exchange(m_landingReport, false);
+    // sees: a move is a change of section, of block or of the offset in the block. A first report
+    // that comes after the reader moved the page (a Page Down pressed while the page still loaded)
+    // is the reader's place, and a move like any other.
+    const bool landing = std::exchange(m_landingReport, false) && !movedByReader;
     const bool moved = !landing && (section != oldSection || block != oldBlock || std::abs(yOffset - oldYOffset) > 1);
     state->setDirty(state->dirty() || moved);
     m_host->updateTitleBar();

@@ -161,8 +161,10 @@ private:
     // book, outside the book and for the Bible's opening before its first book.
     QJsonValue verseKeyForBlock(qint64 block) const;
 
+    // `movedByReader`: the reader moved the page since the latest go-to, so a first report after it is
+    // no landing.
     void updatePosition(const QString& identity, quint64 serial, const QString& blockId, const QString& verseId,
-        qint64 yOffset, qint64 pageYOffset);
+        qint64 yOffset, qint64 pageYOffset, bool movedByReader = false);
     // The selection's blocks or keys as the page gives them (numbers out of range left out).
     void setSelectedBlocksOrKeys(const QJsonArray& blocksOrKeys);
 

@@ -45,20 +45,19 @@ function qsRenderBlocksAgain() {
     if (top && changed.has(top))
         keep = qsVerseStartingInView(top) || keep;
     var selection = qsHoldSelection(changed);
-    var pressed = qsPressedPlace();
+    var pressed = qsHoldPress(changed);
     qsKeepingPlace(function () {
         changed.forEach(function (markup, old) {
-            old.parentNode.replaceChild(qsMakeBlock(qsBlockNumberFromId(old.id), markup), old);
+            var block = qsMakeBlock(qsBlockNumberFromId(old.id), markup);
+            var shown = qsShownFootnotes(old);
+            old.parentNode.replaceChild(block, old);
+            qsShowFootnotes(block, shown);
         });
     }, function () {
         return keep ? document.getElementById(keep) : null;
     });
     qsPutBackSelection(selection);
-    // The last press stays on its verse (or block), whose nodes were just replaced.
-    if (qsLastPress && !document.body.contains(qsLastPress.node)) {
-        var again = pressed ? document.querySelector(pressed) : null;
-        qsLastPress = again ? { node: again } : null;
-    }
+    qsPutBackPress(pressed);
     return changed.size;
 }
 
@@ -92,6 +91,46 @@ function qsVerseStartingInView(top) {
 
 // ---------------------------------------------------------------------------------------------------
 // The selection held through a render: its ends as places in their blocks' text.
+
+// The footnotes of a block the reader opened or closed (toggleFootnote), in the block's order: for
+// each footnote its text and the display the reader gave it ('' when none).
+function qsShownFootnotes(block) {
+    var notes = block.querySelectorAll('.footnote');
+    var list = [];
+    var any = false;
+    for (var i = 0; i < notes.length; i++) {
+        list.push({ text: notes[i].textContent, display: notes[i].style.display });
+        any = any || notes[i].style.display !== '';
+    }
+    return any ? list : null;
+}
+
+// Opens and closes the footnotes of a block rendered anew as the reader left them in the block it
+// replaces (qsShownFootnotes): each as the footnote at the same place among the block's footnotes
+// when it says the same, else as the first one not yet matched that says the same. (Their ids are
+// numbered anew by every rendering.)
+function qsShowFootnotes(block, shown) {
+    if (!shown)
+        return;
+    var notes = block.querySelectorAll('.footnote');
+    var taken = [];
+    var match = function (i) {
+        if (i < notes.length && !taken[i] && notes[i].textContent === shown[i].text)
+            return i;
+        for (var j = 0; j < notes.length; j++)
+            if (!taken[j] && notes[j].textContent === shown[i].text)
+                return j;
+        return -1;
+    };
+    for (var i = 0; i < shown.length; i++) {
+        var at = match(i);
+        if (at < 0)
+            continue;
+        taken[at] = true;
+        if (shown[i].display)
+            notes[at].style.display = shown[i].display;
+    }
+}
 
 // The page's block (a child of the body) that holds `node`; null outside every block.
 function qsBlockAround(node) {
@@ -223,7 +262,9 @@ function qsVerseOfBlockAround(node, keys) {
     return key;
 }
 
-// The verse's anchor (in a Bible) or the block that holds `node`; null outside every one.
+// The verse's anchor (in a Bible) or the block that holds `node`; null outside every one. In a Bible
+// what lies outside every verse (its number, a note link, a heading) belongs to the verse its block
+// gives it, as for a selection (qsHitAround).
 function qsVerseOrBlockAround(node) {
     if (!node || !document.body.contains(node))
         return null;
@@ -231,30 +272,34 @@ function qsVerseOrBlockAround(node) {
     if (!element || !element.closest)
         return null;
     if (qsIsBible) {
-        var span = element.closest('span[data-verse-span]');
-        var id = span ? '_s' + String(span.getAttribute('data-verse-span')).replace(/^.*?_s/, '') : '';
+        var key = qsBlockAround(node) ? qsHitAround(node, false) : null;
+        var id = key === null ? '' : '_s' + (key >>> 16) + '.' + ((key >>> 8) & 255) + '.' + (key & 255);
         return qsIsVerseId(id) ? document.getElementById(id) : null;
     }
     var block = element.closest('[' + qsBlockMark + ']');
     return block && qsBlockNumberFromId(block.id) !== null ? block : null;
 }
 
-// Where the reader last pressed on the page's text: the verse there is the one the keyboard's
-// context menu acts on while it is in view and nothing is selected.
+// Where the reader last pressed on the page's text ({node, offset}): the verse there is the one the
+// keyboard's context menu acts on while it is in view and nothing is selected.
 var qsLastPress = null;
 
-// The verse (or block) of the last press as a selector that finds it again once its nodes have been
-// replaced by the same blocks rendered anew; null without one.
-function qsPressedPlace() {
-    var node = qsLastPress ? qsLastPress.node : null;
-    if (!node || !document.body.contains(node))
+// The last press before the blocks in `replaced` are replaced: as its place in its block's text when
+// its block is one of them; null when it stays as it is.
+function qsHoldPress(replaced) {
+    if (!qsLastPress || !qsLastPress.node)
         return null;
-    var element = node.nodeType === 1 ? node : node.parentElement;
-    if (!element || !element.closest)
+    var block = qsBlockAround(qsLastPress.node);
+    if (!block || !replaced.has(block))
         return null;
-    var span = qsIsBible ? element.closest('span[data-verse-span]') : null;
-    if (span)
-        return 'span[data-verse-span="' + CSS.escape(span.getAttribute('data-verse-span')) + '"]';
-    var block = element.closest('[' + qsBlockMark + ']');
-    return block && block.id ? '#' + CSS.escape(block.id) : null;
+    return qsTextPlace(block, qsLastPress.node, qsLastPress.offset || 0);
 }
+
+// Puts the last press back on the same character of its block rendered anew (qsHoldPress).
+function qsPutBackPress(place) {
+    if (!place)
+        return;
+    var at = qsPointAt(place, true);
+    qsLastPress = at ? { node: at.node, offset: at.offset } : null;
+}
+

@@ -45,8 +45,10 @@ var jsInterface = {
         var key = qsSend('verseKeyForBlock', [block | 0], true);
         return typeof key === 'number' && key > 0 ? key : null;
     },
-    updatePosition: function (book, serial, blockId, verseId, offset, pageOffset) {
-        qsSend('updatePosition', [String(book), serial, blockId, verseId, offset | 0, pageOffset | 0], false);
+    // `moved`: the reader has moved the page since the latest go-to (qsPlacement.movedSinceGoTo).
+    updatePosition: function (book, serial, blockId, verseId, offset, pageOffset, moved) {
+        qsSend('updatePosition', [String(book), serial, blockId, verseId, offset | 0, pageOffset | 0, moved === true],
+            false);
     },
     href: function (text) { qsSend('href', [qsText(text)], false); },
     // Waits, so that a status asked right after the toggle sees it.
@@ -341,6 +343,11 @@ var qsPlacement = {
     // Whether the reader has moved the page since it was placed (a scroll command, a scrolling key or
     // the wheel): the end of the page's load then leaves it where the reader took it.
     movedByReader: false,
+    // Whether the reader has moved the page since the latest go-to (a placement, or a scroll to a
+    // place the page held): the first report after a go-to tells where it landed, unless the reader
+    // moved the page before it came (a Page Down pressed while a new page still loads is a place like
+    // any other). Sent with every report.
+    movedSinceGoTo: false,
     firstPaintAsked: false, // the page's first paint is waited for once a page
     // What the page's first paint showed: the top of the element it was placed at (null without it)
     // and whether blocks covered the view down to its bottom (or the book's end).
@@ -568,6 +575,7 @@ function qsFillAroundPlacement() {
 // the reader is; any other page is brought back to its place and filled around it.
 function qsSettlePlacement(painted) {
     if (qsPlacement.movedByReader || (painted !== null && window.pageYOffset !== painted)) {
+        qsPlacement.movedSinceGoTo = true;
         fillExtraScreens();
         qsReportSoon();
     } else if (!scrollToElement(qsPlacement.place.id, qsPlacement.place.offset)) {
@@ -774,7 +782,8 @@ function qsReportPosition() {
         return;
     qsPlacement.lastReport = key;
     qsPlacement.lastPosition = p;
-    jsInterface.updatePosition(sourceTupleString, webViewSerialNumber, p.block, p.verse, p.offset, getPageYOffset());
+    jsInterface.updatePosition(sourceTupleString, webViewSerialNumber, p.block, p.verse, p.offset, getPageYOffset(),
+        qsPlacement.movedSinceGoTo);
 }
 
 function qsReportSoon() {
@@ -832,7 +841,7 @@ function qsShowPartEnd(first, last) {
     var start = document.getElementById('_b' + first);
     if (start)
         y = Math.max(y, start.getBoundingClientRect().top + window.pageYOffset);
-    qsPlacement.movedByReader = true;
+    qsReaderMoved();
     qsUpdateMarkers();
     window.scrollTo(0, Math.max(0, Math.round(y)));
     fillExtraScreens();
@@ -856,8 +865,14 @@ function qsOnEdgeKey(e) {
 // The keys that scroll the page: the reader moved it (qsPlacement.movedByReader).
 var qsScrollKeys = { PageUp: 1, PageDown: 1, ArrowUp: 1, ArrowDown: 1, Home: 1, End: 1, ' ': 1 };
 
-function scrollToYOffset(y) {
+// The reader moved the page: by a scroll command, a scrolling key or the wheel.
+function qsReaderMoved() {
     qsPlacement.movedByReader = true;
+    qsPlacement.movedSinceGoTo = true;
+}
+
+function scrollToYOffset(y) {
+    qsReaderMoved();
     window.scrollTo(0, Math.max(0, parseInt(y, 10) || 0));
     fillExtraScreens();
     qsReportSoon();
@@ -995,7 +1010,7 @@ function qsOnMouseDown(event) {
     qsSelecting = false;
     if (event.button === 0) {
         var pressed = document.caretRangeFromPoint(event.clientX, event.clientY);
-        qsLastPress = pressed ? { node: pressed.startContainer } : null;
+        qsLastPress = pressed ? { node: pressed.startContainer, offset: pressed.startOffset } : null;
     }
     // A double or triple press selects a word or a line as the engine does.
     if (event.button !== 0 || event.shiftKey || event.altKey || event.ctrlKey || event.metaKey || event.detail > 1)
@@ -1498,6 +1513,7 @@ function qsPlaceBlocks(first, list, target, offset, holdRoom) {
     qsPlacement.atStart = qsPlacement.first === 0;
     qsPlacement.atEnd = false;
     qsPlacement.movedByReader = false;
+    qsPlacement.movedSinceGoTo = false;
     // Room for the screens that fill around the place after the paint (a block longer than a screen
     // may outgrow it). Only the pane gone to holds it: a pane that follows fills once the reader
     // scrolls it, which moves its bar anyway, and room it held would go from under that scroll when
@@ -1570,6 +1586,7 @@ function qsGoToPlace(id, offset, serial, first, list, target, targetOffset, foll
     // reader renders it now (a place elsewhere comes with fresh blocks anyway).
     var renderedAgain = renderAgain && document.getElementById(id) !== null && qsRenderBlocksAgain() >= 0;
     if (scrollToElement(id, offset)) {
+        qsPlacement.movedSinceGoTo = false;
         qsReportPlacePainted();
         return [true, getPageYOffset(), false, renderedAgain];
     }
@@ -1637,13 +1654,13 @@ window.addEventListener('scroll', function () {
 window.addEventListener('resize', qsOnResize);
 document.addEventListener('visibilitychange', qsOnVisibilityChange);
 window.addEventListener('wheel', function () {
-    qsPlacement.movedByReader = true;
+    qsReaderMoved();
 }, { passive: true, capture: true });
 window.addEventListener('keydown', function (e) {
     if (qsOnEdgeKey(e))
         return;
     if (qsScrollKeys[e.key])
-        qsPlacement.movedByReader = true;
+        qsReaderMoved();
 }, true);
 document.addEventListener('DOMContentLoaded', function () {
     // The script keeps the reader's place itself when blocks come and go above the view, and the

@@ -42,6 +42,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWebEnginePage>
+#include <QWindow>
 
 #include <algorithm>
 #include <cmath>
@@ -1091,10 +1092,11 @@ public:
             QStringLiteral("(<span id='%1'>.*?</span>)").arg(QRegularExpression::escape(id)));
         ASSERT_TRUE(markup.contains(number)) << markup.toStdString();
         book->replaced[blockOf(verseKey)] = markup.replace(number,
-            QStringLiteral("\\1<a href=\"javascript:href('note:_%1%2%3000')\">Note</a>&nbsp;")
+            QStringLiteral("\\1<a href=\"javascript:href('note:_%1%2%3%4')\">Note</a>&nbsp;")
                 .arg(verseKey >> 16, 3, 10, QLatin1Char('0'))
                 .arg((verseKey >> 8) & 0xFF, 3, 10, QLatin1Char('0'))
-                .arg(verseKey & 0xFF, 3, 10, QLatin1Char('0')));
+                .arg(verseKey & 0xFF, 3, 10, QLatin1Char('0'))
+                .arg(QLatin1String("000")));
     }
     // Renders the page's blocks again and answers how many of them were replaced.
     int renderAgain()
@@ -1230,6 +1232,108 @@ TEST(BookPageView, ARenderDuringAFillLeavesTheFillToFinish)
     })) << "the page was not filled around its place";
     expectConsecutive(page.blocksOnPage());
     EXPECT_NEAR(page.topOf(QStringLiteral("_s43.3.16")), top, 1.0);
+}
+
+// The middle of a word of a verse in the view, as the point to press on (-1, -1 when not found).
+QPoint wordInView(BookPageView& view, quint32 verseKey, const QString& word)
+{
+    const QVariantList at = js(view,
+        QStringLiteral("(function(){var s=document.querySelector('span[data-verse-span=\"sel_s%1.%2.%3\"]');"
+                       "if(!s)return [];var w=document.createTreeWalker(s,NodeFilter.SHOW_TEXT);"
+                       "for(var n=w.nextNode();n;n=w.nextNode()){var i=n.data.indexOf(%4);if(i<0)continue;"
+                       "var r=document.createRange();r.setStart(n,i);r.setEnd(n,i+%4.length);"
+                       "var b=r.getBoundingClientRect();return [b.left+b.width/2,b.top+b.height/2];}"
+                       "return [];})()")
+            .arg(verseKey >> 16)
+            .arg((verseKey >> 8) & 0xFF)
+            .arg(verseKey & 0xFF)
+            .arg(BookPageHtml::scriptString(word)))
+                                .toList();
+    return at.size() == 2 ? QPoint(qRound(at[0].toDouble()), qRound(at[1].toDouble())) : QPoint(-1, -1);
+}
+
+// A render of the page's blocks keeps what the reader holds. A word selected by the mouse right
+// after the place where a note link comes in keeps its characters, the link staying out of it; a
+// click on a link inside a selection follows the link; the verse last pressed (on its number, just
+// before the note link that comes in) stays the one the keyboard's context menu acts on; and a
+// footnote the reader opened stays open when its block is rendered anew (a verse of it highlighted).
+TEST(BookPageView, ARenderKeepsTheSelectedCharactersTheOpenFootnotesAndThePressedVerse)
+{
+    REQUIRE_WEB_VIEW();
+    REQUIRE_LIBRARY();
+    RenderedAgainPage page(key(43, 3, 16));
+    QWidget* mouse = page.view.focusProxy() ? page.view.focusProxy() : &page.view;
+    const auto selected = [&] { return js(page.view, QStringLiteral("getSelection().toString()")).toString(); };
+    const QPoint forWord = wordInView(page.view, key(43, 3, 17), QStringLiteral("For"));
+    ASSERT_GE(forWord.y(), 0);
+    ASSERT_TRUE(js(page.view,
+        QStringLiteral(
+            "(function(){var s=document.querySelector('span[data-verse-span=\"sel_s43.3.17\"]');"
+            "var w=document.createTreeWalker(s,NodeFilter.SHOW_TEXT);for(var n=w.nextNode();n;n=w.nextNode()){"
+            "var i=n.data.indexOf('For');if(i>=0){getSelection().setBaseAndExtent(n,i,n,i+3);return true;}}"
+            "return false;})()"))
+                    .toBool());
+    ASSERT_TRUE(waitFor([&] { return selected() == QLatin1String("For"); }))
+        << selected().toStdString() << " at " << forWord.x() << "," << forWord.y();
+
+    page.addNoteLink(key(43, 3, 17));
+    EXPECT_EQ(page.renderAgain(), 1);
+    const QString link = QStringLiteral("document.querySelector('a[href*=\"note:_043003017000\"]')");
+    ASSERT_TRUE(js(page.view, link + QStringLiteral("!==null")).toBool());
+    EXPECT_EQ(selected(), QStringLiteral("For"));
+    EXPECT_FALSE(js(page.view, QStringLiteral("getSelection().containsNode(%1,true)").arg(link)).toBool());
+
+    // A selection from 3:16's last words over the link into 3:17; the link clicked inside it.
+    ASSERT_TRUE(js(page.view,
+        QStringLiteral("(function(){var a=document.querySelector('span[data-verse-span=\"sel_s43.3.16\"]');"
+                       "var b=document.querySelector('span[data-verse-span=\"sel_s43.3.17\"]');if(!a||!b)return false;"
+                       "var w=document.createTreeWalker(b,NodeFilter.SHOW_TEXT),n=w.nextNode();"
+                       "while(n&&n.data.indexOf('For')<0)n=w.nextNode();if(!n)return false;"
+                       "var r=document.createRange();r.setStart(a,0);r.setEnd(n,n.data.indexOf('For')+3);"
+                       "getSelection().removeAllRanges();"
+                       "getSelection().addRange(r);return getSelection().containsNode(%1,true);})()")
+            .arg(link))
+                    .toBool());
+    GoToRecorder recorder;
+    ASSERT_TRUE(page.click(QStringLiteral("a[href*=\"note:_043003017000\"]")));
+    ASSERT_TRUE(waitFor([&] { return !recorder.requests.isEmpty(); })) << "the link in the selection was not followed";
+    EXPECT_EQ(recorder.requests.first().value(QStringLiteral("href")).toString(), QStringLiteral("note:_043003017000"));
+
+    // A press on 3:18's number; a note link comes in right after it.
+    page.goToKey(key(43, 3, 16));
+    const QPoint number = [&] {
+        const QVariantList r = js(page.view,
+            QStringLiteral("(function(){var b=document.getElementById('_s43.3.18').getBoundingClientRect();"
+                           "return [b.left+b.width/2,b.top+b.height/2];})()"))
+                                   .toList();
+        return r.size() == 2 ? QPoint(qRound(r[0].toDouble()), qRound(r[1].toDouble())) : QPoint(-1, -1);
+    }();
+    ASSERT_GT(number.y(), 0);
+    QTest::mouseClick(mouse, Qt::LeftButton, Qt::NoModifier, number);
+    ASSERT_TRUE(waitFor([&] { return js(page.view, QStringLiteral("qsLastPress!==null")).toBool(); }));
+    page.view.clearSelection();
+    page.addNoteLink(key(43, 3, 18));
+    EXPECT_EQ(page.renderAgain(), 1);
+    const QVariantList menu = js(page.view, QStringLiteral("qsMenuSelection()")).toList();
+    ASSERT_EQ(menu.size(), 3);
+    EXPECT_EQ(menu[2].toList(), (QVariantList {double(key(43, 3, 18))}));
+
+    // A footnote opened, and a verse of its block highlighted.
+    const quint32 noted = firstBlockWithANote(*page.source);
+    ASSERT_NE(noted, 0u);
+    page.goToSection(page.source->sectionForBlock(noted));
+    const QString display =
+        QStringLiteral("getComputedStyle(document.querySelector('#_b%1 .footnote')).display").arg(noted);
+    ASSERT_TRUE(page.click(QStringLiteral("#_b%1 a.footnotetoggle").arg(noted)));
+    ASSERT_TRUE(waitFor([&] { return js(page.view, display).toString() == QLatin1String("inline"); }));
+    const quint32 verse = BookPageHtml::bibleKeyFromDataVerseSpan(js(page.view,
+        QStringLiteral("document.querySelector('#_b%1 span[data-verse-span]').getAttribute('data-verse-span')")
+            .arg(noted))
+                                                                      .toString());
+    page.highlight(verse);
+    EXPECT_EQ(page.renderAgain(), 1);
+    EXPECT_EQ(js(page.view, QStringLiteral("document.querySelectorAll('#_b%1 .yellow').length").arg(noted)).toInt(), 1);
+    EXPECT_EQ(js(page.view, display).toString(), QStringLiteral("inline")) << "the open footnote closed";
 }
 
 TEST(BookPageView, AChaptersHeadingLandsAtTheTopAndIsReportedAsThePlace)
@@ -2176,6 +2280,50 @@ TEST(BookPageView, TheEndOfALoadLeavesAPageTheReaderMoved)
             QStringLiteral("resizeDocument('_s45.8.28', 0)"));
     page.settle();
     EXPECT_LT(page.topOf(QStringLiteral("_s45.8.28")), -100.0) << "the key's scroll was taken back";
+}
+
+// A scroll the reader makes while a new page still loads, before it has told where it landed, is the
+// reader's place like any other: the first report after it is a move, which the other panes follow.
+TEST(BookPageView, APageDownBeforeANewPageHasLandedIsAMove)
+{
+    REQUIRE_WEB_VIEW();
+    REQUIRE_LIBRARY();
+    Page page(kjv());
+    page.goToKey(key(43, 3, 16));
+    const int syncs = page.host.syncs;
+    page.host.state().setDirty(false);
+    QSignalSpy reports(&page.view, &BookPageView::positionReported);
+    GoToRequest request;
+    request.section = page.source->sectionForBibleKey(key(45, 8, 28));
+    request.forceRefresh = true;  // a new page, as a tab switch builds
+    ASSERT_TRUE(page.view.goTo(page.source, request));
+    const qint64 landing = page.host.state().block();
+    // As soon as the new page's script runs, and before it tells anything, its reports wait until the
+    // key has scrolled it.
+    QString started;
+    ASSERT_TRUE(waitFor([&] {
+        started = js(page.view,
+            QStringLiteral("typeof qsPlacement==='undefined'||!qsFrame.end||webViewSerialNumber!==%1?'':"
+                           "qsPlacement.lastReport!==''?'late':"
+                           "(window.qsReportReal=qsReportPosition,qsReportPosition=function(){},'held')")
+                .arg(page.view.webViewSerialNumber()))
+                      .toString();
+        return !started.isEmpty();
+    }));
+    ASSERT_EQ(started, QStringLiteral("held")) << "the page told its place before the test could hold it";
+    ASSERT_TRUE(reports.isEmpty());
+    QWidget* keys = page.view.focusProxy() ? page.view.focusProxy() : &page.view;
+    QTest::keyClick(keys, Qt::Key_PageDown);
+    ASSERT_TRUE(waitFor([&] { return page.topOf(QStringLiteral("_s45.8.28")) < -200.0; }))
+        << "the key did not scroll the page";
+    ASSERT_TRUE(waitFor([&] { return !page.view.isPageLoading(); }));
+    js(page.view, QStringLiteral("qsReportPosition=window.qsReportReal;qsReportSoon()"));
+    ASSERT_TRUE(waitFor([&] { return !reports.isEmpty(); }));
+    page.settle();
+    EXPECT_LT(page.topOf(QStringLiteral("_s45.8.28")), -200.0) << "the end of the load took the page back";
+    EXPECT_GT(page.host.state().block(), landing);
+    EXPECT_TRUE(page.host.state().dirty());
+    EXPECT_GT(page.host.syncs, syncs) << "the other panes were not told of the move";
 }
 
 // The filling that comes without waiting after a placement's paint (a new page's first paint): a
