@@ -51,6 +51,44 @@ const char* kGenesis1 =
 const char* kGenesis2 = "And he said, <q marker=\"\" who=\"Jesus\"><w lemma=\"strong:G3004\">Let</w> it be.</q> Amen."
                         "<l eID=\"l1\"/> <l sID=\"l2\"/>Second line.";
 
+// Every number of a lemma tags its word; runs written against each other are one word, with the
+// numbers of both; a word of the run before keeps its own numbers alone.
+TEST(TvkModuleImport, EveryNumberOfAWordAndWordsCutByMarkup)
+{
+    TvkImportReport report;
+    const auto model =
+        tvkParseBible(entries({{"Genesis 1:0", "<chapter n=\"1\" osisID=\"Gen.1\" sID=\"Gen.1\"/>"},
+                          {"Genesis 1:1",
+                              "<w lemma=\"strong:G2424 G5547 lemma.TR:x\">de Jesucristo</w> <w "
+                              "lemma=\"strong:G1909\">in</w>asmuch, a <w lemma=\"strong:G4521\">day</w>\u2019<w "
+                              "lemma=\"strong:G2192\">s</w> way; <w lemma=\"strong:H1\">y</w><transChange "
+                              "type=\"added\">nos</transChange><w lemma=\"strong:H2\">otros</w> <w "
+                              "lemma=\"strong:H3\">los ca</w><w lemma=\"strong:H4\">llados</w>."}}),
+            report);
+    cTvkRichBook book;
+    TvkBookIdentity id;
+    id.title = "Test";
+    tvkCompileBible(model, id, book);
+    OpenedBook b(book);
+    bookreading::Reader r(b.file);
+    const auto v = r.section(3);
+    std::vector<std::string> words;
+    for (const auto& w : v.words)
+        words.push_back(w.text);
+    EXPECT_EQ(words,
+        (std::vector<std::string> {
+            "de", "Jesucristo", "inasmuch", "a", "day\u2019s", "way", "ynosotros", "los", "callados"}));
+    ASSERT_EQ(v.words.size(), 9u);
+    EXPECT_EQ(v.words[1].strongs, (std::vector<std::string> {"G2424", "G5547"}));  // written after the run
+    EXPECT_EQ(v.words[2].strongs, (std::vector<std::string> {"G1909"}));
+    EXPECT_EQ(v.words[4].strongs, (std::vector<std::string> {"G4521", "G2192"}));
+    EXPECT_EQ(v.words[6].strongs, (std::vector<std::string> {"H1", "H2"}));
+    EXPECT_EQ(v.words[7].strongs, (std::vector<std::string> {"H3"}));
+    EXPECT_EQ(v.words[8].strongs, (std::vector<std::string> {"H3", "H4"}));
+    EXPECT_EQ(v.text.find("Jesucristo inasmuch, a day\u2019s way; ynosotros los callados.") != std::string::npos, true)
+        << v.text;
+}
+
 TEST(TvkModuleImport, BibleModelKeepsMarkup)
 {
     TvkImportReport report;
