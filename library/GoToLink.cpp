@@ -301,4 +301,12 @@ std::optional<qint64> scanInteger(const QString& text, bool sixtyFourBits)
     return negative ? (value > limit ? -v - 1 : -v) : v;
 }
 
+QString bookNotInstalledText(quint32 pubID, quint32 bookID)
+{
+    return QStringLiteral("Book with publisher ID %1 and book ID %2 not installed. If you own it, you can download it "
+                          "from your Cloud Library (File > Cloud Library...).")
+        .arg(pubID)
+        .arg(bookID);
+}
+
 }  // namespace GoToLink

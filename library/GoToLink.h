@@ -95,6 +95,10 @@ QString syncLookupText(const QString& text);
 // A Strong's number: more than one character, "g", "G", "h" or "H", then a digit.
 bool isStrongsNumber(const QString& text);
 
+// What the reader says of a book it was asked to show that is not installed: that it is not, and
+// where to get it.
+QString bookNotInstalledText(quint32 pubID, quint32 bookID);
+
 // The whole text is one integer (leading white space and a sign allowed), in 32 or 64 bits.
 std::optional<qint64> scanInteger(const QString& text, bool sixtyFourBits);
 

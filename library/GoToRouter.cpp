@@ -471,9 +471,8 @@ GoToRouter::Book GoToRouter::resolveBookLink(GoToRequest& request, const QString
         return nullptr;
     }
     reportFailure(request, QStringLiteral("Could not satisfy the link (%1)").arg(text),
-        link.idsValid()
-            ? QStringLiteral("Book with publisher ID %1 and book ID %2 not installed.").arg(link.pubID).arg(link.bookID)
-            : QStringLiteral("The link is malformed: '%1'").arg(text));
+        link.idsValid() ? GoToLink::bookNotInstalledText(link.pubID, link.bookID)
+                        : QStringLiteral("The link is malformed: '%1'").arg(text));
     return nullptr;
 }
 

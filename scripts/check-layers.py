@@ -134,6 +134,10 @@ def is_ui(folder):
     return folder in UI_FOLDERS or folder == DRAWING_TEST_SUPPORT
 
 
+# Fuzz targets that use the widgets of a user-interface folder, and that folder.
+DRAWING_FUZZ_TARGETS = {"layout_archive_fuzzer.cpp": "panes/layoutview"}
+
+
 def drawing_folder(rel, src):
     """The folder whose widget rule holds for rel: a test or a benchmark follows the folder it
     measures (tests/panes/bookpane/x_test.cpp and bench/panes/x_bench.cpp draw as their folders do)."""
@@ -141,6 +145,8 @@ def drawing_folder(rel, src):
         return DRAWING_TEST_SUPPORT
     if src in ("tests", "bench"):
         return folder_of(rel[len(src) + 1 :]) or src
+    if src == "fuzz" and os.path.basename(rel) in DRAWING_FUZZ_TARGETS:
+        return DRAWING_FUZZ_TARGETS[os.path.basename(rel)]
     return src
 
 

@@ -1,5 +1,6 @@
 #include "studypane/StudyPaneBookmarksViewController.h"
 
+#include "library/GoToLink.h"
 #include "library/GoToRequest.h"
 #include "library/LibraryNotifications.h"
 #include "library/SourceManager.h"
@@ -207,6 +208,21 @@ void StudyPaneBookmarksViewController::searchCurrentSourceForCategoryId(quint16 
 void StudyPaneBookmarksViewController::activateRow(int row)
 {
     const SourceTuple::Ptr book = listedBook();
+    const StudyPaneRegionContentItemState* s = paneState();
+    if (book == nullptr && row >= 0 && row < m_list.sections().size() && s != nullptr && s->bookmarkPaneSourceTupleID &&
+        s->bookmarkPaneSourceTupleID->isValid()) {
+        // The list outlives its book (removed since it was listed): say so rather than do nothing.
+        const SourceTupleID id = *s->bookmarkPaneSourceTupleID;
+        const QString name = m_list.header().value_or(QString());
+        m_list.activate(-1, nullptr, {});
+        Alert alert;
+        alert.messageText = name.isEmpty() ? QStringLiteral("The book of this bookmark is not installed.")
+                                           : QStringLiteral("\"%1\" is not installed.").arg(name);
+        alert.informativeText = GoToLink::bookNotInstalledText(id.pubID(), id.bookID());
+        alert.style = AlertStyle::Warning;
+        m_env.ask(alert);
+        return;
+    }
     m_list.activate(row, book, [this, &book](quint32 section) { goToSection(book, section); });
 }
 

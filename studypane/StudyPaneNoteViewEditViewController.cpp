@@ -612,7 +612,10 @@ bool StudyPaneNoteViewEditViewController::saveEditedText(bool intermediate)
                 return true;
             title = typed;
         } else if (typed.compare(current, Qt::CaseInsensitive) == 0) {
-            NoteStore(m_env.notes).remove(NoteLocation::journal(current));
+            // A change of letter case respells the note's own record; a note known only by its
+            // title is stored afresh under the new spelling.
+            if (!NoteStore(m_env.notes).namesLiveJournalRecord(l))
+                NoteStore(m_env.notes).remove(NoteLocation::journal(current));
             title = typed;
         } else {
             title = NoteStore(m_env.notes).uniqueJournalTitleFrom(typed);

@@ -1,5 +1,6 @@
 #include "studypane/StudyPaneRegionContentItemState.h"
 
+#include "panes/layout/LayoutRect.h"
 #include "platform/KeyedArchive.h"
 
 #include <QDebug>
@@ -104,7 +105,9 @@ std::unique_ptr<StudyPaneRegionContentItemState> StudyPaneRegionContentItemState
     const qint32 version = u.decodeInt32(QStringLiteral("version"));
     if (version >= 5 && version <= 8) {
         s->selectedTabID = u.decodeInteger(QStringLiteral("selectedTabID"));
-        s->manualStudyPaneWidth = u.decodeFloat(QStringLiteral("manualStudyPaneWidth"));
+        // A width no screen holds (or none at all) is read as no width of the user's.
+        const double width = u.decodeFloat(QStringLiteral("manualStudyPaneWidth"));
+        s->manualStudyPaneWidth = layoutNumberWithin(width, 0, kLayoutMaxReach) ? width : 0;
         s->recentGoToVerseKeys = keysFrom(u.decodeArray(QStringLiteral("recentGoToVerseKeys")));
         s->highlightPaneSourceTupleID = idFrom(u, QStringLiteral("highlightPaneSourceTupleID"));
         s->highlightPaneSelectedColorEnum =

@@ -153,10 +153,14 @@ bool cBookNoteStg::lookup(std::uint16_t pubid, std::uint16_t bookid, std::uint8_
     const cLString16& formname, const cLString16& fieldname, bool includeDeleted, cBookNote& record)
 {
     cLString8 sql = select(includeDeleted ? "" : "deleted = 0 AND ");
+    // Names match without regard to case, but a note named exactly so comes first: two journal notes
+    // whose titles differ only in case are each found under their own title.
     sql.appendCStr("pubid = ? AND bookid = ? AND edition = ? AND section = ? AND lower(formname) = lower(?) AND "
-                   "lower(fieldname) = lower(?)");
+                   "lower(fieldname) = lower(?) ORDER BY formname = ? DESC, fieldname = ? DESC, deleted, recid");
+    const cLString8 form = utf8(formname);
+    const cLString8 field = utf8(fieldname);
     return selectOne(
-        sql.chars(), {pubid, bookid, std::int32_t {edition}, section, utf8(formname), utf8(fieldname)}, record, false);
+        sql.chars(), {pubid, bookid, std::int32_t {edition}, section, form, field, form, field}, record, false);
 }
 
 bool cBookNoteStg::findBookNote(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition, std::int32_t section,

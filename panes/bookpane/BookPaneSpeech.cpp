@@ -17,6 +17,8 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <cmath>
+
 namespace {
 
 constexpr quint32 kNoBlock = BookPaneViewController::kNoBlock;
@@ -116,7 +118,7 @@ void BookPaneSpeech::configureSpeechSynthesizerForLanguage(quint64 language)
     auto read = [&](const SettingKey<QString>& voiceKey, const SettingKey<double>& rateKey) {
         voice = defaults.value(voiceKey);
         rate = defaults.value(rateKey);
-        if (rate <= 0)
+        if (!std::isfinite(rate) || rate <= 0)  // a settings file may hold any number
             rate = 200.0;
     };
     if (language == 10)

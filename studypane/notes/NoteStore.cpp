@@ -46,8 +46,26 @@ template <class Record> StoredNote storedNoteOf(const Record& record)
     return out;
 }
 
+// The journal note of the location's record, when the location names one (its section is the
+// record id, as in the journal's pseudo-book) and that record is still a live journal note of the
+// location's title, in any letter case (a title retyped otherwise names another note).
+bool readJournalRecord(cNoteDoc& notes, const NoteLocation& location, cBookNote& record)
+{
+    if (!location.hasJournalNote() || location.section == 0)
+        return false;
+    record.clear();
+    record.recid = qint64(location.section);
+    return notes.readBookNoteByRecid(record) && record.deleted == 0 && record.pubid == NoteStore::kJournalPubID &&
+        record.bookid == NoteStore::kJournalBookID && record.edition == NoteStore::kJournalEdition &&
+        record.section == NoteStore::kJournalSection &&
+        EngineStrings::fromUtf16(record.formname)
+            .compare(location.journalTitle.value_or(QString()), Qt::CaseInsensitive) == 0;
+}
+
 bool readBookRecord(cNoteDoc& notes, const NoteLocation& location, cBookNote& record)
 {
+    if (readJournalRecord(notes, location, record))
+        return true;
     cBookNote where;
     place(where, location);
     return notes.readFormNote(
@@ -190,19 +208,33 @@ bool NoteStore::save(const NoteLocation& location, const QString& text, Save& ho
         },
         [&](cNoteDoc& notes) {
             cBookNote record;
-            const bool found = readBookRecord(notes, location, record) && record.deleted == 0;
+            const bool byRecord = readJournalRecord(notes, location, record);
+            const bool found = byRecord || (readBookRecord(notes, location, record) && record.deleted == 0);
             how.newNote = !found;
-            if (unchanged(found, record.note))
+            // A note chosen by its record takes the title's letter case as the location spells it
+            // (a text that shows nothing deletes it under the title it has).
+            const bool respelled = byRecord && !NoteText::showsNothing(note) &&
+                EngineStrings::fromUtf16(record.formname) != location.journalTitle.value_or(QString());
+            if (unchanged(found, record.note) && !respelled)
                 return true;
             if (!found) {
                 record.clear();
                 place(record, location);
+            } else if (respelled) {
+                record.formname = EngineStrings::utf16(*location.journalTitle);
             }
             record.note = note;
             stamp(record);
             how.written = notes.saveBookNote(record, keepTimestamp);
             return how.written;
         });
+}
+
+bool NoteStore::namesLiveJournalRecord(const NoteLocation& location) const
+{
+    cNoteDoc* notes = openDocument();
+    cBookNote record;
+    return notes != nullptr && readJournalRecord(*notes, location, record);
 }
 
 StoredNote NoteStore::readBookNoteByRecordID(qint64 recordID) const

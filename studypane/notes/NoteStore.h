@@ -7,8 +7,9 @@
 // Writes never remove rows: a text that shows nothing or a deletion makes the note's row a tombstone
 // for the next sync. A save of the text a note already holds writes nothing, so the note keeps the
 // time of the user's last change (the newer copy wins a sync).
-// Journal titles are compared ignoring case by the store. Over no document, or a closed one, nothing
-// is found and every write fails.
+// A journal note is found by its record when the location names one that is still live, else by its
+// title: ignoring case, a note of exactly that title first. Over no document, or a closed one,
+// nothing is found and every write fails.
 //
 // A value over a pointer (the document must outlive it); any thread (the note document serialises
 // its stores), although the study pane calls it from the main thread only.
@@ -25,7 +26,7 @@ struct NoteLocation {
     enum class Kind { None, Bible, Book, Journal };
 
     std::optional<SourceTupleID> source;  // the book of a book note, or the journal identity
-    quint32 section = 0;                  // section of a book note; 0 = none
+    quint32 section = 0;                  // section of a book note; of a journal note, its record id (0 = by title)
     quint32 key = 0;                      // packed verse key of a Bible note; 0 = none
     std::optional<QString> journalTitle;  // title of a journal note ("" for a new one)
 
@@ -76,6 +77,10 @@ public:
     // nothing. `newNote` tells whether no live note was there before. False when the store refused it.
     bool save(const NoteLocation& location, const QString& text, bool* newNote = nullptr) const;
     bool save(const NoteLocation& location, const QString& text, Save& how) const;
+    // The location names its journal note's record (as section), and that note is live under the
+    // location's title in some letter case: a save there stores into that record, and respells its
+    // title as the location does.
+    bool namesLiveJournalRecord(const NoteLocation& location) const;
     // The live book or journal note of a record id (the journal list's positions).
     StoredNote readBookNoteByRecordID(qint64 recordID) const;
     // Soft-deletes the note at the location; false when the store refused it.

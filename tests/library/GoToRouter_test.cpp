@@ -363,8 +363,9 @@ TEST_F(GoToRouterTest, BookLinks)
         QStringLiteral("Could not satisfy the link (Hezekiah 99:99)\nVerse not found in KJV"));
     answer = ask(link(QStringLiteral("book:24\\101")));
     EXPECT_EQ(answer.value(GoToKeys::alertText).toString(),
-        QStringLiteral(
-            "Could not satisfy the link (24\\101)\nBook with publisher ID 24 and book ID 101 not installed."));
+        QStringLiteral("Could not satisfy the link (24\\101)\nBook with publisher ID 24 and book ID 101 not "
+                       "installed. If you own it, you can download it from your Cloud Library (File > Cloud "
+                       "Library...)."));
     answer = ask(link(QStringLiteral("book:x\\y\\z")));
     EXPECT_EQ(answer.value(GoToKeys::alertText).toString(),
         QStringLiteral("Could not satisfy the link (x\\y\\z)\nThe link is malformed: 'x\\y\\z'"));

@@ -46,6 +46,7 @@
 #include <QUrl>
 
 #include <fstream>
+#include <map>
 #include <set>
 
 using namespace StudyPaneTest;
@@ -499,6 +500,66 @@ TEST_F(StudyPaneNotesList, JournalListSearchesTitledNotesAndKeepsNoRowsOfDeleted
     ASSERT_TRUE(noteDocInstance()->journalSearchLayoutIds(uuids));
     ASSERT_EQ(uuids.size(), 1u);
     EXPECT_EQ(std::string(uuids[0].chars()), m_screen->layout->uuidString().toStdString());
+}
+
+TEST_F(StudyPaneNotesList, JournalNotesWhoseTitlesDifferInCaseAreEachOpenedAndSavedAsThemselves)
+{
+    // The pair as another client or an older database writes it (this reader never makes it).
+    ASSERT_TRUE(noteDocInstance()->bookNoteStore().exec(
+        "INSERT INTO BookNotes (timestamp, pubid, bookid, edition, section, formname, fieldname, note, serverid, "
+        "deleted) VALUES ('2024:05:06:07:08:09:000:01', 24326, 15184, 1, 1, 'Morning', 'Note', '<p>upper dawn</p>', "
+        "0, 0), ('2024:05:06:07:08:09:000:01', 24326, 15184, 1, 1, 'morning', 'Note', '<p>lower dawn</p>', 0, 0)"));
+    ASSERT_TRUE(search(journal, QStringLiteral("dawn")));
+    ASSERT_EQ(journal->searchResultsAggregator().countResultsInTableSection(0), 2u);
+
+    // Each row opens its own note: the viewer's place is the row's record (as section) and title.
+    Recorder shows(m_screen->center, LibraryNotifications::qsUserNoteLinkSelected);
+    keepNoteViewerOut();
+    journal->activateRow(1);  // row 0 heads the list
+    journal->activateRow(2);
+    ASSERT_EQ(shows.posts.size(), 2);
+    const NoteStore notes = StudyPaneTest::userNotes();
+    std::map<QString, NoteLocation> chosen;
+    for (const Notification& n : shows.posts) {
+        NoteLocation l;
+        l.source = SourceTupleID::sourceTupleIDForFakeJournalDoc();
+        l.section = n.userInfo.value(QStringLiteral("section")).toUInt();
+        l.journalTitle = n.userInfo.value(QStringLiteral("journalTitle")).toString();
+        chosen[*l.journalTitle] = l;
+    }
+    ASSERT_EQ(chosen.size(), 2u);
+    const NoteLocation upper = chosen[QStringLiteral("Morning")];
+    const NoteLocation lower = chosen[QStringLiteral("morning")];
+    EXPECT_NE(upper.section, lower.section);
+    EXPECT_EQ(notes.read(upper).text, QStringLiteral("<p>upper dawn</p>"));
+    EXPECT_EQ(notes.read(lower).text, QStringLiteral("<p>lower dawn</p>"));
+    EXPECT_EQ(notes.read(lower).recordID, qint64(lower.section));
+
+    // An edit typed into one is saved into that one only, by record and by title alike.
+    ASSERT_TRUE(notes.save(lower, QStringLiteral("<p>lower, edited</p>")));
+    EXPECT_EQ(
+        notes.read(NoteLocation::journal(QStringLiteral("morning"))).text, QStringLiteral("<p>lower, edited</p>"));
+    EXPECT_EQ(notes.read(NoteLocation::journal(QStringLiteral("Morning"))).text, QStringLiteral("<p>upper dawn</p>"));
+    ASSERT_TRUE(notes.save(NoteLocation::journal(QStringLiteral("Morning")), QStringLiteral("<p>upper, edited</p>")));
+    EXPECT_EQ(notes.read(upper).text, QStringLiteral("<p>upper, edited</p>"));
+    EXPECT_EQ(notes.read(lower).text, QStringLiteral("<p>lower, edited</p>"));
+
+    // A change of letter case made in the viewer respells the chosen note's own record.
+    NoteLocation respelled = lower;
+    respelled.journalTitle = QStringLiteral("MORNING");
+    EXPECT_TRUE(notes.namesLiveJournalRecord(respelled));
+    ASSERT_TRUE(notes.save(respelled, QStringLiteral("<p>lower, edited</p>")));
+    EXPECT_EQ(notes.read(NoteLocation::journal(QStringLiteral("MORNING"))).recordID, qint64(lower.section));
+    EXPECT_EQ(notes.read(upper).text, QStringLiteral("<p>upper, edited</p>"));
+    respelled.journalTitle = QStringLiteral("Evening");  // another title names another note
+    EXPECT_FALSE(notes.namesLiveJournalRecord(respelled));
+
+    // Deleting one by its title leaves the other; a title typed in neither spelling still finds one.
+    ASSERT_TRUE(notes.remove(NoteLocation::journal(QStringLiteral("MORNING"))));
+    EXPECT_FALSE(notes.readBookNoteByRecordID(qint64(lower.section)).found);
+    EXPECT_EQ(notes.read(upper).text, QStringLiteral("<p>upper, edited</p>"));
+    EXPECT_EQ(
+        notes.read(NoteLocation::journal(QStringLiteral("morning"))).text, QStringLiteral("<p>upper, edited</p>"));
 }
 
 TEST_F(StudyPaneNotesList, LibrarySearchListsTheBooksHoldingAWordWithTheirCounts)
