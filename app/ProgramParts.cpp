@@ -1,6 +1,7 @@
 #include "app/ProgramParts.h"
 
 #include "app/DatabaseErrorAlerts.h"
+#include "app/DayChangeWatcher.h"
 #include "platform/SettingsKeys.h"
 
 #include "cloud/store/StoreManagers.h"
@@ -127,7 +128,8 @@ ProgramServices::ProgramServices()
     : m_layouts(std::make_unique<LayoutManager>(NotificationCenter::defaultCenter())),
       m_speech(std::make_unique<SharedSpeechSynthesizer>()),
       m_store(std::make_unique<qs::cloud::StoreManagers>(
-          UserDefaults::standardUserDefaults(), NotificationCenter::defaultCenter()))
+          UserDefaults::standardUserDefaults(), NotificationCenter::defaultCenter())),
+      m_days(std::make_unique<DayChangeWatcher>(NotificationCenter::defaultCenter()))
 {
 }
 

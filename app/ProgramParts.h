@@ -16,6 +16,7 @@ struct WindowEnvironment;
 void installProgramParts(const QString& dataFolder, const WindowEnvironment& environment);
 
 class AutoStudyManager;
+class DayChangeWatcher;
 namespace qs::cloud {
 class StoreManagers;
 }
@@ -46,4 +47,5 @@ private:
     std::unique_ptr<SharedSpeechSynthesizer> m_speech;
     std::unique_ptr<qs::cloud::StoreManagers> m_store;
     mutable std::unique_ptr<AutoStudyManager> m_autoStudy;
+    std::unique_ptr<DayChangeWatcher> m_days;
 };

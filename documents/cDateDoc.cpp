@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "engine/bookfile/cBkBookFile.h"
+#include "engine/bookfile/cBkTOCStg.h"
 #include "engine/foundation/Calendar.h"
 #include "engine/foundation/cDateTimeValue.h"
 #include "engine/foundation/cMsgBox.h"
@@ -27,6 +28,51 @@ bool fromDateTime(const cDateTimeValue& v, cSimpleDate& date)
     date = cSimpleDate(v.month, v.day, v.year);
     return true;
 }
+
+// Days of a leap year, numbered from 1 January (1) to 31 December (366); 29 February is day 60.
+constexpr int kDaysInLeapYear = 366;
+constexpr int kLeapDay = 60;
+// A calendar has a reading for each day, some for two or more (morning and evening); more than
+// this many readings are taken for a plan.
+constexpr std::uint32_t kMaxCalendarReadings = 4 * kDaysInLeapYear;
+
+int dayOfLeapYear(int month, int day)
+{
+    int n = day;
+    for (int m = 1; m < month; ++m)
+        n += daysInMonth(m, 2000);
+    return n;
+}
+
+void monthDayOfLeapYear(int n, int& month, int& day)
+{
+    month = 1;
+    while (month < 12 && n > daysInMonth(month, 2000)) {
+        n -= daysInMonth(month, 2000);
+        ++month;
+    }
+    day = n;
+}
+
+int monthOfWord(const std::string& word)
+{
+    static const char* const kNames[12] = {"january", "february", "march", "april", "may", "june", "july", "august",
+        "september", "october", "november", "december"};
+    if (word == "sept")
+        return 9;
+    for (int m = 0; m < 12; ++m) {
+        const std::string name = kNames[m];
+        if (word == name || (word.size() == 3 && name.compare(0, 3, word) == 0))
+            return m + 1;
+    }
+    return 0;
+}
+
+bool isOrdinalSuffix(const std::string& word)
+{
+    return word == "st" || word == "nd" || word == "rd" || word == "th";
+}
+
 }  // namespace
 
 cDateDoc::cDateDoc() = default;
@@ -41,9 +87,161 @@ cSourceDoc* cDateDoc::Clone() const
     auto* copy = new cDateDoc();
     copy->bookDocCopyFrom(*this);
     copy->m_startDate = m_startDate;
+    copy->m_defaultStart = m_defaultStart;
     copy->m_numReadings = m_numReadings;
+    copy->m_calendar = m_calendar;
+    copy->m_readingOfDay = m_readingOfDay;
+    copy->m_dayOfReading = m_dayOfReading;
     copy->m_store.setBookFrom(m_store);
     return copy;
+}
+
+int cDateDoc::monthDayOfTitle(const std::string& title)
+{
+    // The title as words and numbers; `gap` is what stands between a token and the one before it.
+    struct Token {
+        std::string text;
+        bool number = false;
+        std::string gap;
+    };
+    std::vector<Token> tokens;
+    std::string gap;
+    for (std::size_t i = 0; i < title.size() && tokens.size() < 64;) {
+        const unsigned char c = static_cast<unsigned char>(title[i]);
+        const bool digit = c >= '0' && c <= '9';
+        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        if (!digit && !letter) {
+            gap += static_cast<char>(c);
+            ++i;
+            continue;
+        }
+        Token t;
+        t.number = digit;
+        t.gap = gap;
+        gap.clear();
+        for (; i < title.size(); ++i) {
+            const unsigned char d = static_cast<unsigned char>(title[i]);
+            const bool same = digit ? (d >= '0' && d <= '9') : ((d >= 'a' && d <= 'z') || (d >= 'A' && d <= 'Z'));
+            if (!same)
+                break;
+            if (t.text.size() < 16)
+                t.text += static_cast<char>(digit ? d : (d | 0x20));
+        }
+        tokens.push_back(std::move(t));
+    }
+    // Only blanks, a full stop or a comma join a month and its day.
+    auto joins = [](const std::string& g) { return g.size() <= 3 && g.find_first_not_of(" .,") == std::string::npos; };
+    auto dayOf = [](const Token& t) { return t.number && t.text.size() <= 2 ? std::stoi(t.text) : 0; };
+    for (std::size_t k = 0; k < tokens.size(); ++k) {
+        const int month = tokens[k].number ? 0 : monthOfWord(tokens[k].text);
+        if (month == 0)
+            continue;
+        int day = 0;
+        if (k + 1 < tokens.size() && joins(tokens[k + 1].gap))
+            day = dayOf(tokens[k + 1]);  // "January 1", "Jan. 1st"
+        if (day == 0 && k >= 1 && joins(tokens[k].gap)) {
+            std::size_t before = k - 1;  // "1 January", "1st January"
+            if (isOrdinalSuffix(tokens[before].text) && tokens[before].gap.empty() && before >= 1)
+                --before;
+            day = dayOf(tokens[before]);
+        }
+        if (day >= 1 && day <= daysInMonth(month, 2000))
+            return month * 100 + day;
+    }
+    return 0;
+}
+
+void cDateDoc::loadCalendar()
+{
+    m_calendar = false;
+    m_readingOfDay.clear();
+    m_dayOfReading.clear();
+    const std::uint32_t n = m_numReadings;
+    if (n < kDaysInLeapYear - 1 || n > kMaxCalendarReadings)
+        return;
+    cBkDateSyncStg& dates = m_bookFile->dateSync();
+    cBkTOCStg& toc = m_bookFile->toc();
+    std::vector<std::uint16_t> dayOf(n + 1, 0);
+    std::uint32_t nextSection = dates.sectionOfReading(0);
+    int wraps = 0;
+    for (std::uint32_t r = 1; r <= n; ++r) {
+        const std::uint32_t section = nextSection;
+        nextSection = r < n ? dates.sectionOfReading(r) : kNone;
+        if (section == kNone || section == 0)
+            return;
+        // The reading's own title, or that of its first day when it opens with a heading (a month).
+        int md = 0;
+        for (std::uint32_t s = section; s <= section + 1 && (s == section || s < nextSection) && md == 0; ++s) {
+            std::uint8_t level = 0;
+            std::string title;
+            if (toc.readEntry(s, level, title) != 0)
+                return;
+            md = monthDayOfTitle(title);
+        }
+        if (md == 0)
+            return;
+        const int day = dayOfLeapYear(md / 100, md % 100);
+        // The days run in calendar order, round the year's end at most once.
+        if (r > 1 && day < dayOf[r - 1] && ++wraps > 1)
+            return;
+        dayOf[r] = static_cast<std::uint16_t>(day);
+    }
+    if (wraps == 1 && dayOf[n] >= dayOf[1])
+        return;
+    std::vector<std::uint16_t> readingOf(kDaysInLeapYear + 1, 0);
+    for (std::uint32_t r = n; r >= 1; --r)
+        readingOf[dayOf[r]] = static_cast<std::uint16_t>(r);  // the first reading of each day
+    for (int day = 1; day <= kDaysInLeapYear; ++day) {
+        if (readingOf[day] == 0 && day != kLeapDay)
+            return;  // a day of the year without a reading: not a calendar
+    }
+    if (readingOf[kLeapDay] == 0)
+        readingOf[kLeapDay] = readingOf[kLeapDay - 1];
+    m_readingOfDay = std::move(readingOf);
+    m_dayOfReading = std::move(dayOf);
+    m_calendar = true;
+}
+
+std::uint32_t cDateDoc::calendarReadingOfDate(const cSimpleDate& date) const
+{
+    return m_readingOfDay[static_cast<std::size_t>(dayOfLeapYear(date.month(), date.day()))];
+}
+
+cSimpleDate cDateDoc::calendarDateOfReading(std::uint32_t reading, const cSimpleDate& today) const
+{
+    // The calendar's year runs from its first reading's day: the one that holds today.
+    const int first = m_dayOfReading[1];
+    const int cycleYear = dayOfLeapYear(today.month(), today.day()) >= first ? today.year() : today.year() - 1;
+    const int day = m_dayOfReading[std::min(reading, m_numReadings)];
+    int year = day >= first ? cycleYear : cycleYear + 1;
+    int month = 0, dayOfMonth = 0;
+    monthDayOfLeapYear(day, month, dayOfMonth);
+    // A reading of 29 February falls on that day of the next leap year.
+    while (month == 2 && dayOfMonth == 29 && !isLeapYear(year))
+        ++year;
+    return cSimpleDate(month, dayOfMonth, year);
+}
+
+std::uint32_t cDateDoc::calendarLastReadingDueThrough(const cSimpleDate& today, const cSimpleDate& end) const
+{
+    const int first = m_dayOfReading[1];
+    const int todayDay = dayOfLeapYear(today.month(), today.day());
+    const int cycleYear = todayDay >= first ? today.year() : today.year() - 1;
+    int firstMonth = 0, firstDay = 0;
+    monthDayOfLeapYear(first, firstMonth, firstDay);
+    const cSimpleDate cycleStart(firstMonth, firstDay, cycleYear);
+    const cSimpleDate nextCycle(firstMonth, firstDay, cycleYear + 1);
+    if (end.daysBetween(cycleStart) < 0)
+        return 0;
+    if (end.daysBetween(nextCycle) >= 0)
+        return m_numReadings;
+    // Days counted from the cycle's first; the readings' days only grow through the cycle.
+    const auto fromFirst = [first](int day) { return (day - first + kDaysInLeapYear) % kDaysInLeapYear; };
+    const int endDay = fromFirst(dayOfLeapYear(end.month(), end.day()));
+    std::uint32_t last = 0;
+    while (last < m_numReadings && fromFirst(m_dayOfReading[last + 1]) <= endDay)
+        ++last;
+    return last;
 }
 
 bool cDateDoc::Open()
@@ -61,6 +259,7 @@ bool cDateDoc::Open()
     m_kind = kKindDated;
     const BookIdentity id = bookIdentity();
     m_store.setBook(id.publisher, id.book);
+    loadCalendar();
     loadStartDate();
     return true;
 }
@@ -71,6 +270,9 @@ void cDateDoc::Close()
         return;
     cBookDoc::Close();
     m_numReadings = 0;
+    m_calendar = false;
+    m_readingOfDay.clear();
+    m_dayOfReading.clear();
 }
 
 std::uint32_t cDateDoc::GetSupportFlags()
@@ -133,8 +335,21 @@ void cDateDoc::refreshStartDate()
     cDateTimeValue stored;
     std::uint32_t count = 0;
     cSimpleDate date;
-    if (m_store.readStartDate(id.publisher, id.book, stored, count, nullptr, false) && fromDateTime(stored, date))
+    if (m_store.readStartDate(id.publisher, id.book, stored, count, nullptr, false) && fromDateTime(stored, date)) {
         m_startDate = date;
+        m_defaultStart = false;
+    } else if (m_defaultStart) {
+        m_startDate = defaultStart(cSimpleDate());  // the year may have changed since it was taken
+    }
+}
+
+cSimpleDate cDateDoc::defaultStart(const cSimpleDate& today)
+{
+    std::uint8_t month = 0, day = 0, third = 0;
+    m_bookFile->dateSync().defaultStart(month, day, third);
+    if (month > 0 && month <= 12)
+        return cSimpleDate(month, day == 0 ? 1 : day, today.year());
+    return cSimpleDate(1, 1, today.year());
 }
 
 void cDateDoc::loadStartDate()
@@ -149,13 +364,8 @@ void cDateDoc::loadStartDate()
             m_store.writeStartDateAndCount(id.publisher, id.book, stored, m_numReadings, nullptr, false);
         return;
     }
-    const cSimpleDate today;
-    std::uint8_t month = 0, day = 0, third = 0;
-    m_bookFile->dateSync().defaultStart(month, day, third);
-    cSimpleDate start(1, 1, today.year());
-    if (month > 0 && month <= 12)
-        start = cSimpleDate(month, day == 0 ? 1 : day, today.year());
-    setStartDate(start, false);
+    setStartDate(defaultStart(cSimpleDate()), false);
+    m_defaultStart = true;
 }
 
 bool cDateDoc::setStartDate(const cSimpleDate& date, bool store)
@@ -164,6 +374,7 @@ bool cDateDoc::setStartDate(const cSimpleDate& date, bool store)
     if (!date.isValid())
         return false;
     m_startDate = date;
+    m_defaultStart = false;
     MarkLocationChanged();
     if (store && IsOpen()) {
         const BookIdentity id = bookIdentity();
@@ -180,8 +391,22 @@ cSimpleDate cDateDoc::startDate()
 
 std::uint32_t cDateDoc::readingNumberForDate(const cSimpleDate& date)
 {
+    if (m_calendar && date.isValid())
+        return calendarReadingOfDate(date);
     refreshStartDate();
+    // Without a stored start each year's plan begins on the book's default day of that year: a
+    // date of last year is read in last year's plan.
+    if (m_defaultStart && date.isValid() && date.year() != m_startDate.year())
+        return readingOfDate(defaultStart(date), date, m_numReadings);
     return readingOfDate(m_startDate, date, m_numReadings);
+}
+
+std::uint32_t cDateDoc::lastReadingDueThroughDate(const cSimpleDate& end)
+{
+    if (m_calendar)
+        return calendarLastReadingDueThrough(cSimpleDate(), end);
+    refreshStartDate();
+    return lastReadingDueThrough(m_startDate, cSimpleDate(), end, m_numReadings);
 }
 
 std::uint32_t cDateDoc::sectionForReadingNumber(std::uint32_t reading)
@@ -195,6 +420,10 @@ std::uint32_t cDateDoc::dateForReadingNumber(std::uint32_t reading, cSimpleDate&
 {
     if (reading == 0)
         return 0;
+    if (m_calendar) {
+        date = calendarDateOfReading(reading, cSimpleDate());
+        return 1;
+    }
     refreshStartDate();
     date = dateOfReading(m_startDate, cSimpleDate(), reading, m_numReadings);
     return 1;

@@ -36,7 +36,7 @@ quint32 SourceTupleReadings::lastReadingScheduledThrough(const SimpleDate& date)
     const auto doc = m_book.dateDoc();
     if (doc == nullptr)
         return 0;
-    return cDateDoc::lastReadingDueThrough(doc->startDate(), cSimpleDate(), date.simpleDate(), doc->numReadings());
+    return doc->lastReadingDueThroughDate(date.simpleDate());
 }
 
 quint32 SourceTupleReadings::readingNumberForSection(quint32 section) const

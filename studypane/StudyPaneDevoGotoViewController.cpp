@@ -1,6 +1,7 @@
 #include "studypane/StudyPaneDevoGotoViewController.h"
 #include "platform/ui/PlainLabel.h"
 
+#include "documents/cDateDoc.h"
 #include "engine/foundation/SimpleDate.h"
 #include "library/GoToRequest.h"
 #include "library/LibraryNotifications.h"
@@ -85,6 +86,14 @@ QString DevotionalCatchUpWindowController::descriptionFor(int method, int endPoi
         : QStringLiteral("Quillstead will move the start date so that the the reading you've already done (if any) "
                          "will take you through yesterday. Your next unread reading will be scheduled for today. You "
                          "will not miss any readings if you choose this method.");
+}
+
+void DevotionalCatchUpWindowController::leaveOutMovingTheStartDate()
+{
+    const int move = m_method->findData(int(kMoveStartDate));
+    if (move >= 0)
+        m_method->removeItem(move);
+    updateDescription();
 }
 
 void DevotionalCatchUpWindowController::updateDescription()
@@ -408,6 +417,8 @@ void StudyPaneDevoGotoViewController::onCatchUp()
     if (!m_sourceTuple)
         return;
     DevotionalCatchUpWindowController dialog(loadedView());
+    if (const auto doc = m_sourceTuple->dateDoc(); doc && doc->isCalendar())
+        dialog.leaveOutMovingTheStartDate();
     const int result = m_env.runModal(dialog);
     const int endPoint = result & 7;
     const quint32 firstUnread = m_sourceTuple->readings().firstUnreadReadingNumber();

@@ -44,6 +44,9 @@ public:
     enum EndPoint { kThroughYesterday = 1, kThroughToday = 2 };
     explicit DevotionalCatchUpWindowController(QWidget* parent = nullptr);
     static QString descriptionFor(int method, int endPoint);
+    // For a book whose readings are dated by month and day: moving the start date moves no reading,
+    // so marking readings read is the only way offered.
+    void leaveOutMovingTheStartDate();
 
     void updateDescription();
     void onOK();

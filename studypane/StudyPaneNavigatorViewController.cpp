@@ -166,7 +166,15 @@ void StudyPaneNavigatorViewController::everybodySyncToMe(const GoToRequest& requ
     const QString mine = layoutUuid();
     if (mine.isEmpty() || request.layoutUuid != mine || !request.bibleKey)
         return;
-    const quint32 key = *request.bibleKey;
+    quint32 key = *request.bibleKey;
+    if ((key >> 16) == 0)
+        return;
+    // A heading stands for the verse it opens: a book's (chapter 0) its first chapter's first verse,
+    // a chapter's (verse 0) the chapter's first verse.
+    if ((key & 0xFF00) == 0)
+        key = (key & 0xFFFF0000u) | 0x0101u;
+    else if ((key & 0xFF) == 0)
+        key |= 0x01u;
     BibleRef ref = BibleRef::bibleRefWithStartKey(key, key);
     if (ref.spellingUsingAbbreviatedBookName(false, false, false) == m_tableViewHeaderString)
         return;

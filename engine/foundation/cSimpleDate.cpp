@@ -1,7 +1,9 @@
 #include "engine/foundation/cSimpleDate.h"
 
 #include "engine/foundation/Calendar.h"
+#include "engine/foundation/cSimpleDateClock.h"
 
+#include <atomic>
 #include <cstdio>
 #include <ctime>
 #include <limits>
@@ -12,10 +14,21 @@ constexpr std::int32_t kFallbackMonth = 1;
 constexpr std::int32_t kFallbackDay = 1;
 constexpr std::int32_t kFallbackYear = 1988;
 
+std::atomic<simpledateclock::Clock> g_clock {nullptr};
+
 }  // namespace
+
+void simpledateclock::setClock(Clock clock)
+{
+    g_clock.store(clock);
+}
 
 cSimpleDate::cSimpleDate()
 {
+    if (const simpledateclock::Clock clock = g_clock.load()) {
+        *this = clock();
+        return;
+    }
     const std::time_t now = std::time(nullptr);
     std::tm local {};
     if (::localtime_r(&now, &local) != nullptr)

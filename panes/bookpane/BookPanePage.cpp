@@ -1,5 +1,6 @@
 #include "panes/bookpane/BookPanePage.h"
 
+#include "engine/foundation/SimpleDate.h"
 #include "engine/references/BibleRef.h"
 #include "library/GoToRequest.h"
 #include "library/LibraryNotifications.h"
@@ -21,6 +22,7 @@
 #include "platform/ui/ContentTextDocument.h"
 #include "userdata/UserDataHooks.h"
 
+#include <QDate>
 #include <QLabel>
 #include <limits>
 #include <set>
@@ -388,6 +390,32 @@ void BookPanePage::everybodySyncToMe(const Notification& n)
             if (follow.todaysReading || follow.firstUnread)
                 m_pane.page()->goTo(pageSourceFor(book), follow);
         }
+    }
+}
+
+void BookPanePage::dayChanged(const Notification& n)
+{
+    const QDate previous = n.userInfo.value(QStringLiteral("previousDay")).toDate();
+    LayoutRegionContents* contents = m_pane.regionContents();
+    if (!previous.isValid() || !contents)
+        return;
+    SimpleDate day;
+    day.setMonth(previous.month(), previous.day(), previous.year());
+    std::vector<SourceTuple::Ptr> books;
+    for (std::size_t i = 0; i < contents->items().size(); ++i) {
+        const SourceTuple::Ptr book = m_pane.tabs().tupleAt(i);
+        const LayoutRegionContentItemState* state = contents->items()[i]->bookState();
+        if (!book || !state || !supports(book, kDocSupportsDailyReadings) || state->section() >= kNone)
+            continue;
+        const quint32 shown = book->readings().readingNumberForSection(quint32(state->section()));
+        if (shown != 0 && shown == book->readings().readingNumberForDate(day))
+            books.push_back(book);
+    }
+    for (const SourceTuple::Ptr& book : books) {
+        GoToRequest today;
+        today.following = true;
+        today.todaysReading = true;
+        m_pane.page()->goTo(pageSourceFor(book), today);
     }
 }
 

@@ -87,6 +87,9 @@ public:
     void notesChanged(const Notification& n);
     // "UserWantsToToggleCurrentReading": the current pane's reading of a devotional is toggled.
     void userWantsToToggleCurrentReading(const Notification& n);
+    // The date changed while the reader ran (userInfo "previousDay"): a tab that showed the previous
+    // day's reading of its devotional moves to today's.
+    void dayChanged(const Notification& n);
 
 private:
     // The book of a page source this pane made; null for any other.

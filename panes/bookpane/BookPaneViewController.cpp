@@ -221,7 +221,9 @@ void BookPaneViewController::observe()
         if (hasDailyReadings(currentSourceTuple()))
             m_page->updateDevotionalReadingStatus();
     });
-    on(PaneNotifications::qsDevotionalStartDateHasChangedNotification, [this](Notification&) {
+    on(PaneNotifications::qsDevotionalStartDateHasChangedNotification, [this](Notification& n) {
+        // A new day moves the devotionals that showed the day before's reading to today's.
+        m_pageHost->dayChanged(n);
         if (hasDailyReadings(currentSourceTuple()))
             QTimer::singleShot(500, this, [this] { m_pageHost->displayCurrentSource(true); });
     });

@@ -3,17 +3,20 @@
 // King James pane there through the routing; a highlight and a bookmark made through the book panes'
 // services show in their sub-panes; the devotional's go-to lists its readings, also after a restart.
 
+#include "app/DayChangeWatcher.h"
 #include "app/ModalTextFieldWindowController.h"
 #include "app/ProgramParts.h"
 #include "app/QuillsteadAppController.h"
 #include "app/QuillsteadWindowController.h"
 #include "app/WindowNotice.h"
 #include "engine/foundation/SimpleDate.h"
+#include "engine/foundation/cSimpleDateClock.h"
 #include "library/GoToRequest.h"
 #include "library/LibraryNotifications.h"
 #include "library/SourceManager.h"
 #include "library/SourceTupleArray.h"
 #include "panes/bookpane/BookPaneHooks.h"
+#include "panes/bookpane/BookPaneViewController.h"
 #include "panes/environment/WindowEnvironment.h"
 #include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
@@ -295,6 +298,77 @@ TEST_F(SubpaneWindow, EachSubpaneShowsTheCurrentBookAndTheCategoryJustUsed)
     EXPECT_EQ(notes->view()->findChild<QLineEdit*>(QStringLiteral("noteTitleTextField"))->text(),
         QStringLiteral("John 3:16"));
     ASSERT_TRUE(reader_test::programNotes().remove(NoteLocation::bible(john316)));
+}
+
+// The clock the reader is run on here: the date moves while it runs.
+cSimpleDate g_readerToday(12, 31, 2026);
+cSimpleDate readerClock()
+{
+    return g_readerToday;
+}
+
+TEST_F(SubpaneWindow, TheDevotionalPageAndListFollowTheDateWhileOpen)
+{
+    const QString to = QDir(AppFolders::booksDirectory()).filePath(QStringLiteral("DailyReadings.tvk"));
+    if (!QFile::exists(to))
+        GTEST_SKIP() << "the sample library is not built";
+    g_readerToday = cSimpleDate(12, 31, 2026);
+    simpledateclock::setClock(&readerClock);
+    struct Restore {
+        ~Restore() { simpledateclock::setClock(nullptr); }
+    } restore;
+    DayChangeWatcher days(NotificationCenter::defaultCenter());
+
+    QuillsteadAppController& app = launch();
+    QuillsteadWindowController* window = app.mainWindowController();
+    ASSERT_TRUE(activateKjv());
+    const SourceTuple::Ptr devo = SourceManager::singleton().allSources()->tupleForFile(to);
+    ASSERT_TRUE(devo);
+    // The reader opens the devotional at today's reading (Ctrl+T), then Go To.
+    GoToRequest open;
+    open.layoutUuid = reader_test::programEnvironment().layoutManager().currentLayout()->uuidString();
+    open.sourceTuple = devo;
+    open.todaysReading = true;
+    open.activate = true;
+    open.activatePane = true;
+    open.post(NotificationCenter::defaultCenter(), nullptr);
+    BookPaneViewController* pane = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        Layout* layout = reader_test::programEnvironment().layoutManager().currentLayout();
+        for (size_t i = 0; layout != nullptr && i < layout->contents().size(); ++i) {
+            auto* p = dynamic_cast<BookPaneViewController*>(layout->contentsAt(i)->viewController());
+            if (p != nullptr && p->currentSourceTuple() && p->currentSourceTuple()->isEqual(*devo))
+                pane = p;
+        }
+        return pane != nullptr;
+    }));
+    ASSERT_TRUE(reader_test::choose(window, CommandNames::GoTo));
+    auto* go = dynamic_cast<StudyPaneDevoGotoViewController*>(studyPane()->subpaneViewController());
+    ASSERT_NE(go, nullptr);
+    QTableWidget* table = go->view()->findChild<QTableWidget*>(QStringLiteral("readingProgress"));
+    ASSERT_NE(table, nullptr);
+    ASSERT_EQ(table->rowCount(), 365);
+    EXPECT_EQ(table->item(0, 0)->text(), QStringLiteral("Thursday, January 1, 2026"));
+    EXPECT_TRUE(waitFor([&] {
+        return pane->titleBar()->text().contains(QStringLiteral("December 31, 2026 - 365 of 365"));
+    })) << pane->titleBar()->text().toStdString();
+    EXPECT_TRUE(
+        waitFor([&] { return TestSupport::pageText(pane->page()->page()).contains(QStringLiteral("December 31")); }));
+
+    // Midnight passes.
+    g_readerToday = cSimpleDate(1, 1, 2027);
+    ASSERT_TRUE(days.check());
+    EXPECT_FALSE(days.check());
+    EXPECT_EQ(table->item(0, 0)->text(), QStringLiteral("Friday, January 1, 2027"));
+    EXPECT_EQ(table->item(364, 0)->text(), QStringLiteral("Friday, December 31, 2027"));
+    EXPECT_TRUE(waitFor([&] {
+        return pane->titleBar()->text().contains(QStringLiteral("January 1, 2027 - 1 of 365"));
+    })) << pane->titleBar()->text().toStdString();
+    EXPECT_TRUE(waitFor([&] {
+        const QString text = TestSupport::pageText(pane->page()->page());
+        return text.contains(QStringLiteral("January 1")) && text.contains(QStringLiteral("Friday, January 1, 2027"));
+    }));
+    EXPECT_EQ(devo->readings().readingNumberForDate(SimpleDate()), 1u);
 }
 
 TEST_F(SubpaneWindow, TheDevotionalGoToListsItsReadingsAlsoAfterARestart)

@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "DocTestSupport.h"
+#include "engine/foundation/Calendar.h"
 #include "engine/foundation/cMsgBox.h"
+#include "engine/foundation/cSimpleDateClock.h"
 
 using doctest::folder;
 using doctest::str;
@@ -76,11 +79,13 @@ TEST_F(DateDocTest, CycleAroundTheYearEndAndALeapDay)
     EXPECT_GE(farAway, 1u);
     EXPECT_LE(farAway, kReadings);
 
+    // A plan of numbered readings counts days: in a leap year the cycle ends a day before the year.
     ASSERT_TRUE(doc.setStartDate(cSimpleDate(1, 1, 2024), true));
     EXPECT_EQ(60u, reading(2, 29, 2024));
     EXPECT_EQ(61u, reading(3, 1, 2024));
     EXPECT_EQ(365u, reading(12, 30, 2024));
-    EXPECT_EQ(1u, reading(12, 31, 2024));  // a leap year has one day more than the cycle
+    EXPECT_EQ(1u, reading(12, 31, 2024));
+    EXPECT_FALSE(doc.isCalendar());
 
     EXPECT_EQ(1u, cDateDoc::readingOfDate(cSimpleDate(1, 1, 2000), cSimpleDate(1, 1, 2000), 365));
     EXPECT_EQ(0u, cDateDoc::readingOfDate(cSimpleDate(1, 1, 2000), cSimpleDate(1, 1, 2000), 0));
@@ -276,6 +281,179 @@ TEST(DateDocOpenTest, AReadingThatLeadsNowhereAnswers225)
     ASSERT_NE(nullptr, clone);
     EXPECT_TRUE(clone->IsOpen());
     EXPECT_EQ(3u, static_cast<cDateDoc*>(clone.get())->numReadings());
+}
+
+// --- books dated by month and day ---
+
+// The clock the tests move: "today" for every cSimpleDate made without a date.
+cSimpleDate g_today(1, 1, 2024);
+cSimpleDate movedClock()
+{
+    return g_today;
+}
+
+class MovedClock {
+public:
+    explicit MovedClock(const cSimpleDate& today)
+    {
+        g_today = today;
+        simpledateclock::setClock(&movedClock);
+    }
+    ~MovedClock() { simpledateclock::setClock(nullptr); }
+    void set(const cSimpleDate& today) { g_today = today; }
+};
+
+std::string monthDay(int month, int day)
+{
+    return std::string(monthName(month)) + " " + std::to_string(day);
+}
+
+// A calendar of the days of a common year (with `leapDay`, also 29 February) in the title form
+// `titleOf` gives, `perDay` readings a day; each month opens with a heading of its own that lies
+// inside the reading before it (January's opens reading 1).
+cTvkBookBuilder calendarBuilder(std::uint16_t bookId, bool leapDay, int perDay,
+    std::string (*titleOf)(int month, int day, int part), std::map<std::string, std::uint32_t>& firstReadingOf)
+{
+    cTvkBookBuilder b;
+    b.kind = cTvkBookBuilder::Kind::Dated;
+    b.info.bookName = "Daily Light";
+    b.info.abbreviatedTitle = "LIGHT";
+    b.info.publisherId = 7;
+    b.info.bookId = bookId;
+    std::vector<std::uint32_t> readings;
+    for (int month = 1; month <= 12; ++month) {
+        const std::uint32_t heading = b.addSection({monthName(month), 1, monthName(month), 0});
+        for (int day = 1; day <= daysInMonth(month, leapDay ? 2000 : 2001); ++day) {
+            for (int part = 0; part < perDay; ++part) {
+                const std::uint32_t s = b.addSection({titleOf(month, day, part), 2, "Text of the reading.", 0});
+                readings.push_back(month == 1 && day == 1 && part == 0 ? heading : s);
+                firstReadingOf.emplace(monthDay(month, day), std::uint32_t(readings.size()));
+            }
+        }
+    }
+    b.setReadings(readings, 1, 1);
+    return b;
+}
+
+std::string plainTitle(int month, int day, int)
+{
+    return monthDay(month, day);
+}
+std::string morningAndEvening(int month, int day, int part)
+{
+    return std::string(part == 0 ? "Morning, " : "Evening, ") + std::to_string(day) + " " +
+        std::string(monthName(month)).substr(0, 3) + ".";
+}
+
+// Every date of 2024-2030, with the start the book opens with and with stored starts, has the
+// reading headed by its month and day (29 February: its own, else 28 February's); the page's line
+// and the list name that reading's date. A plan of numbered readings beside it keeps counting days.
+TEST(CalendarBook, EveryDateHasTheReadingHeadedByItsDay)
+{
+    MovedClock clock(cSimpleDate(1, 1, 2024));
+    struct Case {
+        bool leapDay;
+        int perDay;
+        std::string (*titleOf)(int, int, int);
+    };
+    std::uint16_t bookId = 40;
+    for (const Case& c :
+        {Case {false, 1, plainTitle}, Case {true, 1, plainTitle}, Case {false, 2, morningAndEvening}}) {
+        std::map<std::string, std::uint32_t> firstReadingOf;
+        ++bookId;
+        const std::string file = folder().write(calendarBuilder(bookId, c.leapDay, c.perDay, c.titleOf, firstReadingOf),
+            "calendar" + std::to_string(bookId) + ".tvk");
+        cDateDoc doc;
+        doctest::openDoc(doc, file);
+        ASSERT_TRUE(doc.isCalendar());
+        const std::uint32_t n = doc.numReadings();
+        ASSERT_EQ(n, std::uint32_t((c.leapDay ? 366 : 365) * c.perDay));
+        // The start the book opens with (none stored), then two stored ones.
+        for (int pass = 0; pass < 3; ++pass) {
+            if (pass > 0) {
+                ASSERT_TRUE(doc.setStartDate(pass == 1 ? cSimpleDate(1, 1, 2024) : cSimpleDate(6, 15, 2025), true));
+            }
+            for (cSimpleDate date(1, 1, 2024); date.year() <= 2030; date = date.addDays(1)) {
+                clock.set(date);
+                const bool leap = date.month() == 2 && date.day() == 29;
+                const std::string shared = leap && !c.leapDay ? monthDay(2, 28) : monthDay(date.month(), date.day());
+                const std::uint32_t expected = firstReadingOf.at(shared);
+                ASSERT_EQ(doc.readingNumberForDate(date), expected) << shared << " " << date.year();
+                cSimpleDate named;
+                ASSERT_EQ(1u, doc.dateForReadingNumber(expected, named));
+                ASSERT_EQ(named.daysBetween(date), leap && !c.leapDay ? -1 : 0) << shared << " " << date.year();
+                // The last reading of the day is due through it; the first of the next is not.
+                ASSERT_EQ(doc.lastReadingDueThroughDate(date), expected + std::uint32_t(c.perDay) - 1);
+            }
+            clock.set(cSimpleDate(3, 1, 2028));
+            cRenderParams today;
+            today.setOptions(today.options() | cRenderParams::kTodaysReading);
+            ASSERT_EQ(0u, doc.GoTo(today));
+            cLString16 name;
+            ASSERT_TRUE(doc.GetLocationName(name, false, false, nullptr));
+            EXPECT_EQ(str(name),
+                "March 1, 2028 - " + std::to_string(firstReadingOf.at("March 1")) + " of " + std::to_string(n));
+        }
+        // In a year without the leap day, a book's own 29 February reading is dated in the next leap year.
+        if (c.leapDay) {
+            clock.set(cSimpleDate(12, 31, 2026));
+            cSimpleDate leapReading;
+            doc.dateForReadingNumber(60, leapReading);
+            EXPECT_EQ(leapReading.daysBetween(cSimpleDate(2, 29, 2028)), 0);
+        }
+    }
+
+    // The numbered plan beside it: day i from the stored start has reading i % 365 + 1.
+    cDateDoc plan;
+    doctest::openDoc(plan, folder().write(datedBuilder(48, 1, 1), "plan48.tvk"));
+    ASSERT_FALSE(plan.isCalendar());
+    ASSERT_TRUE(plan.setStartDate(cSimpleDate(1, 1, 2024), true));
+    int i = 0;
+    for (cSimpleDate date(1, 1, 2024); date.year() <= 2030; date = date.addDays(1), ++i) {
+        clock.set(date);
+        ASSERT_EQ(plan.readingNumberForDate(date), std::uint32_t(i % 365 + 1)) << i;
+    }
+}
+
+// Without a stored start, the default start (1 January of the current year) follows the date while
+// the book stays open, and so do the dates the list names.
+TEST(CalendarBook, TheDefaultStartAndTheListFollowTheDate)
+{
+    MovedClock clock(cSimpleDate(12, 31, 2026));
+    cDateDoc plan;
+    doctest::openDoc(plan, folder().write(datedBuilder(49, 1, 1), "plan49.tvk"));
+    EXPECT_EQ(365u, plan.readingNumberForDate(cSimpleDate()));
+    clock.set(cSimpleDate(1, 1, 2027));
+    EXPECT_EQ(1u, plan.readingNumberForDate(cSimpleDate()));
+    EXPECT_EQ(2027, plan.startDate().year());
+    cSimpleDate first;
+    plan.dateForReadingNumber(1, first);
+    EXPECT_EQ(first.daysBetween(cSimpleDate(1, 1, 2027)), 0);
+    clock.set(cSimpleDate(1, 1, 2029));
+    EXPECT_EQ(1u, plan.readingNumberForDate(cSimpleDate()));
+
+    std::map<std::string, std::uint32_t> firstReadingOf;
+    cDateDoc calendar;
+    doctest::openDoc(calendar, folder().write(calendarBuilder(50, false, 1, plainTitle, firstReadingOf), "cal50.tvk"));
+    clock.set(cSimpleDate(12, 31, 2026));
+    cSimpleDate date;
+    calendar.dateForReadingNumber(1, date);
+    EXPECT_EQ(date.year(), 2026);
+    clock.set(cSimpleDate(1, 1, 2027));
+    calendar.dateForReadingNumber(1, date);
+    EXPECT_EQ(date.daysBetween(cSimpleDate(1, 1, 2027)), 0);
+    calendar.dateForReadingNumber(365, date);
+    EXPECT_EQ(date.daysBetween(cSimpleDate(12, 31, 2027)), 0);
+}
+
+TEST(CalendarBook, TitlesThatNameADay)
+{
+    const std::pair<const char*, int> cases[] = {{"January 1", 101}, {"JANUARY 31", 131}, {"1 Jan", 101},
+        {"Sept. 3rd - Evening", 903}, {"Morning, 29 February", 229}, {"Dec 25, Christmas", 1225}, {"31st May", 531},
+        {"February 30", 0}, {"Day 12", 0}, {"May", 0}, {"Mayday 4", 0}, {"Psalm 23", 0}, {"June 123", 0},
+        {"March-4", 0}, {"", 0}};
+    for (const auto& [title, expected] : cases)
+        EXPECT_EQ(cDateDoc::monthDayOfTitle(title), expected) << title;
 }
 
 }  // namespace

@@ -515,14 +515,14 @@ TEST_F(GotoTest, OutlinesAndLookUpsOpenTheChosenEntry)
 
 TEST_F(GotoTest, TheDevotionalListsItsReadingsWhenItBecameActiveBeforeTheTabWasShown)
 {
-    const SourceTuple::Ptr devo = world().devotional;
+    const SourceTuple::Ptr devo = world().plan;
     ASSERT_TRUE(devo);
     devo->readings().setStartDate(daysFromToday(-4));  // today is reading 5
     // The reader starts on a Bible with Find shown, then opens the devotional: the go-to sub-pane hears
     // of it before its view exists.
     makePane(world().kjv);
     pane->makeSubpaneTabCurrent(StudyPaneSubpaneSlots::kSearchSubpane);
-    activate(world().devotional);
+    activate(world().plan);
     StudyPaneDevoGotoViewController* go = devoPane();
     ASSERT_EQ(go->sourceTuple(), devo);
     // Then clicks GoTo.
@@ -554,7 +554,7 @@ TEST_F(GotoTest, CatchingUpOnOrBeforeTheStartDayMarksNothing)
 {
     // The schedule starts today and today's reading is read: no reading is scheduled through
     // yesterday, and none but the first through today. Then a start date in the future.
-    const SourceTuple::Ptr devo = world().devotional;
+    const SourceTuple::Ptr devo = world().plan;
     ASSERT_TRUE(devo);
     devo->readings().setStartDate(SimpleDate());
     devo->readings().resetProgress();
@@ -612,7 +612,7 @@ TEST_F(GotoTest, CatchingUpOnOrBeforeTheStartDayMarksNothing)
 
 TEST_F(GotoTest, DevotionalCatchUpAndStartOver)
 {
-    const SourceTuple::Ptr devo = world().devotional;
+    const SourceTuple::Ptr devo = world().plan;
     ASSERT_TRUE(devo);
     ASSERT_GT(devo->record().numReadings, 20u);
     devo->readings().setStartDate(daysFromToday(-9));  // today is reading 10

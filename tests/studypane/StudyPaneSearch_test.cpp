@@ -580,6 +580,16 @@ TEST_F(StudyPaneSearch, TheNavigatorFollowsLocationSyncAndListsThePlacesPerBook)
     EXPECT_EQ(navigator->searchResultsTableView()->model()->headerData(0, Qt::Horizontal).toString(),
         QStringLiteral("Genesis 1:1"));
     EXPECT_TRUE(waitFor([this] { return navigator->isComplete(); }));
+
+    // A heading in view is named by the verse it opens: a book's title, then a chapter's.
+    navigator->onAutoCheckBox(true);
+    const QString header[] = {QStringLiteral("John 1:1"), QStringLiteral("John 3:1")};
+    for (const quint32 heading : {makeBibleKey(43, 0, 0), makeBibleKey(43, 3, 0)}) {
+        syncTo(m_screen->layout->uuidString(), heading);
+        EXPECT_EQ(navigator->searchResultsTableView()->model()->headerData(0, Qt::Horizontal).toString(),
+            header[(heading >> 8) & 0xFF ? 1 : 0]);
+    }
+    EXPECT_TRUE(waitFor([this] { return navigator->isComplete(); }));
 }
 
 TEST_F(StudyPaneSearch, ABibleInAnotherLanguageFindsAVerseByEitherNameAndTheNavigatorCountsIt)

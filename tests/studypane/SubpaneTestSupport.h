@@ -13,6 +13,7 @@
 #include "studypane/StudyPaneBookmarksViewController.h"
 #include "studypane/StudyPaneSubpanes.h"
 #include "support/RecordingAlerts.h"
+#include "tools/tvkbuild/cTvkBookBuilder.h"
 #include "userdata/cNoteDoc.h"
 #include "userdata/cSQLiteDbBase.h"
 #include "userdata/cVerseHighlightDoc.h"
@@ -39,7 +40,7 @@ constexpr quint32 key(quint32 book, quint32 chapter, quint32 verse)
 struct World {
     QTemporaryDir folder;
     SourceManager* library = nullptr;
-    SourceTuple::Ptr kjv, web, scofield, treasury, nave, devotional, greek, help;
+    SourceTuple::Ptr kjv, web, scofield, treasury, nave, devotional, plan, greek, help;
     // The profile's note and highlight documents (the ones the renderer marks from), which the
     // sub-panes are handed as the program hands them.
     cNoteDoc* notes = nullptr;
@@ -64,6 +65,19 @@ struct World {
             QFile::link(kLib + QLatin1String(name), QDir(books).filePath(QLatin1String(name)));
         QFile::link(
             QStringLiteral(QS_BINARY_DIR "/books/MXHelp.tvk"), QDir(books).filePath(QStringLiteral("MXHelp.tvk")));
+        // A plan of 120 numbered readings, counted from the start date the user chooses.
+        cTvkBookBuilder numbered;
+        numbered.kind = cTvkBookBuilder::Kind::Dated;
+        numbered.info.bookName = "Reading Plan";
+        numbered.info.abbreviatedTitle = "PLAN";
+        numbered.info.publisherId = 9;
+        numbered.info.bookId = 940;
+        std::vector<std::uint32_t> readings;
+        for (int i = 1; i <= 120; ++i)
+            readings.push_back(
+                numbered.addSection({"Day " + std::to_string(i), 1, "Plan reading " + std::to_string(i), 0}));
+        numbered.setReadings(readings, 1, 1);
+        numbered.writeFile(QDir(books).filePath(QStringLiteral("ReadingPlan.tvk")).toStdString(), nullptr);
         SourceManager::Folders folders;
         folders.books = books;
         folders.cache = folder.filePath(QStringLiteral("cache"));
@@ -78,6 +92,8 @@ struct World {
             const QString name = t->record().name;
             if (t->isABible() && t != kjv && t->record().abbr == QStringLiteral("WEB"))
                 web = t;
+            else if (t->record().syncType == 3 && name.contains(QStringLiteral("Plan")))
+                plan = t;
             else if (t->record().syncType == 3)
                 devotional = t;
             else if (name.contains(QStringLiteral("Treasury")))
