@@ -37,12 +37,12 @@ const std::string kBuild = QS_BINARY_DIR;
 
 // The plain answer: the verses of the module, in the module's order.
 struct VerseTable {
-    std::vector<std::uint32_t> verses;             // keys in order
+    std::vector<std::uint32_t> verses;              // keys in order
     std::map<std::uint32_t, std::size_t> position;  // key -> index in verses
-    std::vector<std::uint32_t> books;              // book numbers in order
+    std::vector<std::uint32_t> books;               // book numbers in order
     std::map<std::uint32_t, std::map<std::uint32_t, std::pair<std::uint32_t, std::uint32_t>>>
-        chapters;                                   // book -> chapter -> first and last verse
-    std::vector<std::string> unplaced;             // verses with text that name no verse key
+        chapters;                       // book -> chapter -> first and last verse
+    std::vector<std::string> unplaced;  // verses with text that name no verse key
 };
 
 bool hasText(const std::string& markup)
@@ -232,8 +232,8 @@ std::vector<Case> generate(const VerseTable& t, unsigned seed, int count)
             if (oneChapterBooks.empty())
                 continue;
             const std::uint32_t book = oneChapterBooks[pick(oneChapterBooks.size())];
-            const std::size_t b = static_cast<std::size_t>(
-                std::find(t.books.begin(), t.books.end(), book) - t.books.begin());
+            const std::size_t b =
+                static_cast<std::size_t>(std::find(t.books.begin(), t.books.end(), book) - t.books.begin());
             const auto& [lo, hi] = t.chapters.at(book).at(1);
             const std::uint32_t v = lo + static_cast<std::uint32_t>(pick(hi - lo + 1));
             const std::uint32_t lone = key(book, 1, v);
@@ -271,8 +271,8 @@ std::vector<Case> generate(const VerseTable& t, unsigned seed, int count)
             const auto& [lo, hi] = t.chapters.at(book).at(chapter);
             if (hi <= (k & 0xFF))
                 continue;
-            c.text = name(book) + " " + std::to_string(chapter) + ":" + std::to_string(k & 0xFF) + "-" +
-                std::to_string(hi);
+            c.text =
+                name(book) + " " + std::to_string(chapter) + ":" + std::to_string(k & 0xFF) + "-" + std::to_string(hi);
             c.first = at(k);
             c.last = at(key(book, chapter, hi));
             (void)lo;
@@ -351,11 +351,13 @@ TEST_P(ReferenceForms, GeneratedReferencesAgreeWithTheModulesVerses)
             got.push_back(v.key);
         if (c.refused) {
             if (r == 0 || tool.referenceFault().empty())
-                ++failures, ADD_FAILURE() << "tvktool verse '" << c.text << "' is not refused with a reason: " << r
-                                          << " " << keysText(got);
+                ++failures,
+                    ADD_FAILURE() << "tvktool verse '" << c.text << "' is not refused with a reason: " << r << " "
+                                  << keysText(got);
         } else if (r != 0 || got != expected) {
-            ++failures, ADD_FAILURE() << "tvktool verse '" << c.text << "': " << r << " " << keysText(got)
-                                      << "\n  expected " << keysText(expected);
+            ++failures,
+                ADD_FAILURE() << "tvktool verse '" << c.text << "': " << r << " " << keysText(got) << "\n  expected "
+                              << keysText(expected);
         }
         // Go To: the place a typed reference opens, and the passage it marks.
         quint32 start = 0, end = 0;
@@ -372,10 +374,10 @@ TEST_P(ReferenceForms, GeneratedReferencesAgreeWithTheModulesVerses)
             (bible->locations().keyForSection(start) != expected.front() &&
                 bible->locations().keyForSection(start) != (expected.front() & 0xFFFF00)) ||
             bible->locations().keyForSection(end) != expected.back()) {
-            ++failures, ADD_FAILURE() << "Go To '" << c.text << "': " << found << " " << std::hex
-                                      << bible->locations().keyForSection(start) << "-"
-                                      << bible->locations().keyForSection(end) << " expected "
-                                      << keysText(expected);
+            ++failures,
+                ADD_FAILURE() << "Go To '" << c.text << "': " << found << " " << std::hex
+                              << bible->locations().keyForSection(start) << "-" << bible->locations().keyForSection(end)
+                              << " expected " << keysText(expected);
         }
         // Copy Passage, for every third case (it renders the passage): its verse numbers, and its own
         // heading read back as the same passage.
@@ -386,10 +388,12 @@ TEST_P(ReferenceForms, GeneratedReferencesAgreeWithTheModulesVerses)
         const bool copiedOk =
             CopyPassageCopier::composeVerse(QString::fromStdString(c.text), bible, defaults, copied, &error);
         if (c.refused) {
-            if (copiedOk || !(error.description.contains(QLatin1String("ends before it starts")) ||
-                                error.description.contains(QLatin1String("is not in this Bible"))))
-                ++failures, ADD_FAILURE() << "Copy Passage '" << c.text
-                                          << "' is not refused by name: " << error.description.toStdString();
+            if (copiedOk ||
+                !(error.description.contains(QLatin1String("ends before it starts")) ||
+                    error.description.contains(QLatin1String("is not in this Bible"))))
+                ++failures,
+                    ADD_FAILURE() << "Copy Passage '" << c.text
+                                  << "' is not refused by name: " << error.description.toStdString();
             continue;
         }
         if (!copiedOk) {
@@ -404,23 +408,25 @@ TEST_P(ReferenceForms, GeneratedReferencesAgreeWithTheModulesVerses)
         for (const std::uint32_t k : expected)
             wanted.push_back(k & 0xFF);
         if (numbers != wanted)
-            ++failures, ADD_FAILURE() << "Copy Passage '" << c.text << "' copies verses " << keysText(numbers)
-                                      << "\n  expected " << keysText(wanted);
+            ++failures,
+                ADD_FAILURE() << "Copy Passage '" << c.text << "' copies verses " << keysText(numbers)
+                              << "\n  expected " << keysText(wanted);
         std::string heading = plain.substr(0, plain.find_first_of("\r\n"));
         if (heading.size() > 2 && heading.front() == '(' && heading.back() == ')')
             heading = heading.substr(1, heading.size() - 2);
         CopyPassageText again;
         if (!CopyPassageCopier::composeVerse(QString::fromStdString(heading), bible, defaults, again, &error) ||
             again.plain != copied.plain)
-            ++failures, ADD_FAILURE() << "Copy Passage's heading '" << heading << "' of '" << c.text
-                                      << "' does not read back: " << error.description.toStdString();
+            ++failures,
+                ADD_FAILURE() << "Copy Passage's heading '" << heading << "' of '" << c.text
+                              << "' does not read back: " << error.description.toStdString();
     }
     bible->releaseSourceDoc();
 }
 
 INSTANTIATE_TEST_SUITE_P(SampleLibrary, ReferenceForms,
-    ::testing::Values(Bible {"KJV.tvk", "engKJV2006eb"}, Bible {"WEB.tvk", "engWEB2015eb"},
-        Bible {"RV1909.tvk", "spaRV1909eb"}),
+    ::testing::Values(
+        Bible {"KJV.tvk", "engKJV2006eb"}, Bible {"WEB.tvk", "engWEB2015eb"}, Bible {"RV1909.tvk", "spaRV1909eb"}),
     [](const auto& info) {
         std::string name = info.param.file;
         return name.substr(0, name.find('.'));
