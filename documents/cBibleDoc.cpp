@@ -174,8 +174,77 @@ bool cBibleDoc::SectionRangeForBibleKey(const cBibleRef& reference, std::uint32_
         first = 0;
         return false;
     }
-    last = record < first ? first : record;
+    // A range that ends before it starts names no passage.
+    if (record < first) {
+        first = 0;
+        return false;
+    }
+    last = record;
     return true;
+}
+
+std::uint32_t cBibleDoc::chapterCount(std::uint32_t book)
+{
+    if (!IsOpen() || m_bookFile == nullptr || book == 0 || book > 255)
+        return 0;
+    // Each chapter is a group of the verse sync; a chapter a book lacks has no first record.
+    std::uint32_t count = 0;
+    for (std::uint32_t chapter = 1; chapter < 254; ++chapter)
+        if (m_bookFile->verseSync().firstRecordOfChapter((book << 16) | (chapter << 8)) != 0)
+            count = chapter;
+    return count;
+}
+
+cBibleDoc::ReferenceFault cBibleDoc::referenceFault(const cBibleRef& reference)
+{
+    ReferenceFault fault;
+    if (!IsOpen() || m_bookFile == nullptr)
+        return fault;
+    const auto spell = [&](const bibleRefRange& range) {
+        cBibleRef one(reference);
+        one.removeAllRanges();
+        bibleRefRange* r = one.appendRangeCopy(range);
+        r->typedText.reset();
+        r->followingText.reset();
+        one.formatSpelling(kSpellFullNames | kSpellUTF8);
+        return std::string(one.spellingText());
+    };
+    const auto bookName = [&](std::int32_t book) {
+        cBibleRef one(static_cast<packedBibleKey>(static_cast<std::uint32_t>(book & 0xFF) << 16 | 0xFFFF));
+        one.setLanguage(reference.language());
+        one.formatSpelling(kSpellFullNames | kSpellUTF8 | kSpellBookOnly);
+        return std::string(one.spellingText());
+    };
+    for (const bibleRefRange* r = reference.firstRange(); r != nullptr; r = r->next) {
+        // A chapter past its book's end, at either end of the range.
+        const std::int32_t endBook = r->endBook >= 0 ? r->endBook : r->startBook;
+        for (const auto& [book, chapter] :
+            {std::pair {r->startBook, r->startChapter}, std::pair {endBook, r->endChapter}}) {
+            if (book <= 0 || chapter < 1 || chapter > 253 || cBibleRef::isOneChapterBook(book))
+                continue;
+            const std::uint32_t chapters = chapterCount(static_cast<std::uint32_t>(book));
+            if (chapters == 0 || static_cast<std::uint32_t>(chapter) <= chapters)
+                continue;
+            // The chapter as typed, in digits (the tables spell some chapters past a book's end as words).
+            fault.description = bookName(book) + " " + std::to_string(chapter) + " is not in this Bible.";
+            fault.reason = bookName(book) +
+                (chapters == 1 ? " has 1 chapter." : " has " + std::to_string(chapters) + " chapters.");
+            return fault;
+        }
+        // A range whose end comes before its start, in this Bible's order of books and verses.
+        const std::uint32_t first = sectionForKey(cBibleRef::startKeyOf(r));
+        std::uint32_t endKey = 0;
+        if (first == 0 || !rangeEndKey(*r, endKey) || endKey == cBibleRef::startKeyOf(r))
+            continue;
+        std::uint32_t record = 0, value = 0;
+        m_bookFile->verseSync().lastSectionForAmbiguousKey(endKey, translationNumber(), record, value);
+        if (record != 0 && record < first) {
+            fault.description = spell(*r) + " ends before it starts.";
+            fault.reason = "A range runs from its first verse to a later one.";
+            return fault;
+        }
+    }
+    return fault;
 }
 
 // --- navigation ---
@@ -248,7 +317,7 @@ std::uint32_t cBibleDoc::GoTo(const cRenderParams& params)
         reference.parseLinkString(params.getOption0004(), abbreviation.chars());
     } else if (o & cRenderParams::kReferenceText) {
         std::int32_t position = 0;
-        reference.parse(params.getOption0001(), position);
+        reference.parseInEitherLanguage(params.getOption0001(), position);
     } else if (o & cRenderParams::kBibleKey) {
         reference.setFromKey(params.getOption0002());
     } else {
@@ -643,17 +712,35 @@ void cBibleDoc::bibleBookNameSpellings(bool abbreviated, cWordList8& list, cLInt
     sections.removeAll();
     if (!IsOpen() || m_bookFile == nullptr)
         return;
+    // The books in the Bible's order (which need not be their numbers'), each from its first verse
+    // (chapter 1, or where the tables start the book: Psalm 151 at 151:1).
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> books;  // section, key
     for (std::uint32_t book = 1; book <= 255; ++book) {
-        const std::uint32_t key = (book << 16) | (1 << 8) | 1;
-        const std::uint32_t section = sectionForKey(key);
-        if (section == 0)
-            continue;
+        std::uint32_t key = (book << 16) | (1 << 8) | 1;
+        std::uint32_t section = sectionForKey(key);
+        if (section == 0) {
+            key = cBibleRef(static_cast<packedBibleKey>((book << 16) | 0xFFFF)).startKey();
+            section = (key >> 16) == book ? sectionForKey(key) : 0;
+        }
+        if (section != 0)
+            books.emplace_back(section, key);
+    }
+    std::sort(books.begin(), books.end());
+    for (const auto& [section, key] : books) {
         cBibleRef reference(key);
         reference.setTranslation(translationNumber());
         reference.setLanguage(static_cast<int>(GetLanguage()));
         if (!allSpellings) {
             // The lists are in the reference tables' Latin-1, which the library reads as Windows-1252.
             reference.formatSpelling(kSpellBookOnly | (abbreviated ? 0u : kSpellFullNames));
+            // A book that shares its name with another (Psalm 151 beside the Psalms) goes by its chapter.
+            if (list.indexOf(reference.spelling()) >= 0) {
+                cBibleRef chapter(static_cast<packedBibleKey>(key | 0xFF));
+                chapter.setTranslation(translationNumber());
+                chapter.setLanguage(static_cast<int>(GetLanguage()));
+                chapter.formatSpelling(abbreviated ? 0u : kSpellFullNames);
+                reference = chapter;
+            }
             if (!reference.spelling().isEmpty()) {
                 list.addCopy(reference.spelling());
                 sections.add(static_cast<std::int32_t>(section));

@@ -7,6 +7,8 @@
 // Threads: as cBookDoc. The name lists are built on first use on the main thread.
 #pragma once
 
+#include <string>
+
 #include <cstdint>
 
 #include "documents/cBookDoc.h"
@@ -86,6 +88,17 @@ public:
 
     // The section of a Bible key of this Bible's translation (0 when none).
     std::uint32_t sectionForKey(std::uint32_t key);
+
+    // Why a reference (in this Bible's translation) names no passage here, in words for a reader:
+    // a range that ends before it starts, or a chapter past the end of a book this Bible holds.
+    // Empty when neither is so; a book or verse this Bible lacks is left to the caller.
+    struct ReferenceFault {
+        std::string description, reason;
+        bool empty() const { return description.empty(); }
+    };
+    ReferenceFault referenceFault(const cBibleRef& reference);
+    // The number of chapters of a book of this Bible; 0 when it does not hold the book.
+    std::uint32_t chapterCount(std::uint32_t book);
 
 private:
     // A reference in this Bible's translation and language.

@@ -151,6 +151,18 @@ quint32 SourceTupleLocations::lastSectionForAmbiguousKey(quint32 key) const
     return record;
 }
 
+SourceTupleLocations::ReferenceFault SourceTupleLocations::referenceFault(const BibleRef& reference) const
+{
+    const auto doc = m_book.bibleDoc();
+    if (doc == nullptr || reference.cBibleRefPointer() == nullptr)
+        return {};
+    cBibleRef mapped(*reference.cBibleRefPointer());
+    mapped.setLanguage(static_cast<int>(m_book.record().bookLanguage));
+    mapped.setTranslation(translationOf(m_book.record().abbr));
+    const cBibleDoc::ReferenceFault fault = doc->referenceFault(mapped);
+    return {QString::fromStdString(fault.description), QString::fromStdString(fault.reason)};
+}
+
 bool SourceTupleLocations::sectionRangeForVerse(const BibleRef& verse, quint32* startSection, quint32* endSection) const
 {
     quint32 start = 0, end = 0;
@@ -160,8 +172,8 @@ bool SourceTupleLocations::sectionRangeForVerse(const BibleRef& verse, quint32* 
         start = sectionForBibleKey(verse.bibleKey());
         if (start != 0) {
             end = lastSectionForAmbiguousKey(verse.endBibleKey());
-            if (end == 0)
-                start = 0;
+            if (end == 0 || end < start)  // a range that ends before it starts names no passage
+                start = end = 0;
             else
                 found = true;
         }

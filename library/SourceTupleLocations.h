@@ -35,6 +35,14 @@ public:
     quint32 sectionForBibleKey(quint32 key) const;
     quint32 lastSectionForAmbiguousKey(quint32 key) const;
     bool sectionRangeForVerse(const BibleRef& verse, quint32* startSection, quint32* endSection) const;
+    // In a Bible, why a reference read in it names no passage, for a reader: a range that ends
+    // before it starts ("John 3:16-10 ends before it starts.") or a chapter past its book's end
+    // ("John 22 is not in this Bible.", reason "John has 21 chapters."). Empty when neither is so.
+    struct ReferenceFault {
+        QString description, reason;
+        bool isEmpty() const { return description.isEmpty(); }
+    };
+    ReferenceFault referenceFault(const BibleRef& reference) const;
     bool sectionRangeForSyncString(
         const QString& text, bool requiresMoreThanBookName, quint32* startSection, quint32* endSection) const;
     quint32 sectionForSyncString(const QString& text, bool requiresMoreThanBookName) const;

@@ -729,6 +729,12 @@ bool CopyPassageCopier::composeVerse(const QString& reference, const std::shared
     }
     if (!ref.mapToTranslation(bible->record().abbr))
         return notFound();
+    // A range that ends before it starts, or a chapter past its book's end, is named as such.
+    if (const SourceTupleLocations::ReferenceFault fault = bible->locations().referenceFault(ref); !fault.isEmpty()) {
+        if (error != nullptr)
+            *error = {fault.description, QStringLiteral("Choose a different passage to copy."), fault.reason};
+        return false;
+    }
     // A passage with no verse in this Bible ("John 3:99") copies nothing: that is a failure, not an
     // empty copy under its reference.
     const QList<BibleRef> ranges = ref.arrayOfRefsFromRanges();

@@ -447,6 +447,8 @@ quint32 StudyPaneBibleGotoViewController::sectionForReference(const QString& tex
     ref.setLanguage(int(m_sourceTuple->record().bookLanguage));
     if (!ref.parse(text, m_sourceTuple->record().abbr) || !ref.mapToTranslation(m_sourceTuple->record().abbr))
         return 0;
+    if (m_sourceTuple->isABible() && !m_sourceTuple->locations().referenceFault(ref).isEmpty())
+        return 0;  // no place to go: the caller says why
     quint32 section = m_sourceTuple->isABible() ? m_sourceTuple->locations().sectionForBibleKey(ref.bibleKey())
                                                 : m_sourceTuple->locations().sectionForSyncString(text);
     // A chapter named without a verse opens at its heading, its first verse under it.
@@ -492,7 +494,12 @@ void StudyPaneBibleGotoViewController::doGoToRefInString(const QString& text)
     BibleRef ref;
     const quint32 section = sectionForReference(text, ref);
     if (section == 0 || section == 0xFFFFFFFF) {
-        m_env.showToast(QStringLiteral("Verse not found (%1).").arg(text));
+        // A range that ends before it starts, or a chapter past its book's end, is said as such.
+        const SourceTupleLocations::ReferenceFault fault = m_sourceTuple && ref.numRanges() > 0
+            ? m_sourceTuple->locations().referenceFault(ref)
+            : SourceTupleLocations::ReferenceFault {};
+        m_env.showToast(fault.isEmpty() ? QStringLiteral("Verse not found (%1).").arg(text)
+                                        : fault.description + QLatin1Char(' ') + fault.reason);
         return;
     }
     emit recentVerseVisited(ref.bibleKey(), m_sourceTuple->record().abbr);

@@ -144,6 +144,14 @@ void cBkVerseSyncStg::sectionForKey(uint32_t key, uint32_t& record, uint32_t& va
     findKey(key, record, value);
 }
 
+uint32_t cBkVerseSyncStg::firstRecordOfChapter(uint32_t key)
+{
+    if (keyWidth() == 0)
+        return 0;
+    cBkContainerLock lock(m_container);
+    return groupFirstRecord(key);
+}
+
 void cBkVerseSyncStg::lastSectionForAmbiguousKey(uint32_t key, int32_t translation, uint32_t& record, uint32_t& value)
 {
     cBkVerseKeyNavigator& nav = cBkVerseKeyNavigator::current();
@@ -177,15 +185,22 @@ void cBkVerseSyncStg::lastSectionForAmbiguousKey(uint32_t key, int32_t translati
     value = 0;
     if (keyWidth() == 0)
         return;
-    for (uint32_t i = start; i >= 1; --i) {
-        uint32_t k, v;
-        if (!readRecordUnlocked(i, k, v))
-            return;
-        if ((k & mask) == (mapped & mask)) {
-            record = i;
-            value = v;
-            return;
+    // The next chapter or book by number starts a later group in most Bibles; where the books do
+    // not follow their numbers (books between the testaments, in their source's order) it may come
+    // before the wanted one, and the search starts again from the last record.
+    for (const uint32_t from : {start, R > 0 ? R - 1 : 0}) {
+        for (uint32_t i = from; i >= 1; --i) {
+            uint32_t k, v;
+            if (!readRecordUnlocked(i, k, v))
+                return;
+            if ((k & mask) == (mapped & mask)) {
+                record = i;
+                value = v;
+                return;
+            }
         }
+        if (from == R - 1)
+            return;
     }
 }
 

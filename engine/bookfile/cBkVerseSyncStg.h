@@ -47,6 +47,8 @@ public:
     // For keys whose verse or chapter byte is 254 (the last verse of the chapter, last chapter of the
     // book): the last record that agrees with the key.
     void lastSectionForAmbiguousKey(uint32_t key, int32_t translation, uint32_t& record, uint32_t& value);
+    // The first record of the key's chapter (its group); 0 when the book holds no such chapter.
+    uint32_t firstRecordOfChapter(uint32_t key);
 
 private:
     uint32_t finishOpen(uint32_t r);

@@ -181,7 +181,7 @@ bool BibleRef::parse(const QString& text, const QString& abbreviation)
     }
     m_bibleRef->mapToTranslationNamed(name.constData());
     std::int32_t position = 0;
-    const int result = m_bibleRef->parse(utf8.constData(), position);
+    const int result = m_bibleRef->parseInEitherLanguage(utf8.constData(), position);
     return result == 0 || position >= utf8.size();
 }
 

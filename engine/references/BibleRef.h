@@ -67,6 +67,7 @@ public:
     BibleRef copy() const { return *this; }
     void appendBibleRef(const BibleRef& other);
     bool parse(const QString& text);
+    // Book names are read in the reference's language or, failing that, the other one.
     bool parse(const QString& text, const QString& abbreviation);  // parse:inBibleWithAbbreviation:
     bool mapToTranslation(const QString& abbreviation);
     QList<BibleRef> arrayOfRefsFromRanges() const;

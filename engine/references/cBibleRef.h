@@ -146,6 +146,10 @@ public:
     // Parses reference text from `position`; 0 when the whole text was taken, else 1 with
     // `position` at the first character not taken.
     int parse(const char* text, std::int32_t& position);
+    // As parse, each book name read in the reference's own list or, where that matches less of the
+    // text, the other language's ("Romans 8:28" in a Spanish Bible, "Amós 9:14-Ob 8" in an English
+    // one); the language the reference spells in stays its own.
+    int parseInEitherLanguage(const char* text, std::int32_t& position);
     bool parseLinkString(const char* link, const char* translationAbbreviation);
     // Resets the reference and fills it from a compact record of `size` bytes.
     void decodeRecord(const std::uint8_t* record, std::size_t size);

@@ -788,7 +788,7 @@ std::vector<CategoryRow> cBibleRefDefaults::categories()
 VerseMapTable cBibleRefDefaults::verseMap()
 {
     VerseMapTable table;
-    table.rows.reserve(1189);
+    table.rows.reserve(1190);
     for (int book = 1; book <= 66; ++book) {
         const std::vector<std::uint8_t>& counts = kKjvVerseCounts[book - 1];
         for (std::size_t c = 0; c < counts.size(); ++c) {
@@ -796,6 +796,9 @@ VerseMapTable cBibleRefDefaults::verseMap()
             const auto chapter = static_cast<std::uint8_t>(c + 1);
             table.rows.push_back({b, chapter, 1, counts[c], b, chapter, 1, 1});
         }
+        // Psalm 151, where a Bible holds it, is the book of that number (88), as its start key says.
+        if (book == 19)
+            table.rows.push_back({19, 151, 1, 250, 88, 151, 1, 1});
     }
     cBibleRefTables::sortVerseMapIndex(table);
     return table;

@@ -222,13 +222,38 @@ bool cBibleRefParser::readBook(std::int32_t& book)
 {
     const std::int32_t start = m_pos;
     int nameNumber = 0;
-    if (!matchBookName(m_t, m_ref.nameListLanguage(), m_text, m_length, m_pos, nameNumber))
+    if (!matchName(nameNumber))
         return false;
     book = m_t.bookForName(nameNumber, static_cast<int>(m_ref.m_translation));
     if (book <= 0) {
         m_pos = start;
         return false;
     }
+    return true;
+}
+
+// A book name at the position in the reference's own list or, when reading either language, the
+// other one's where that matches more of the text.
+bool cBibleRefParser::matchName(int& nameNumber)
+{
+    const int own = m_ref.nameListLanguage();
+    std::int32_t ownEnd = m_pos;
+    int ownNumber = 0;
+    const bool ownMatched = matchBookName(m_t, own, m_text, m_length, ownEnd, ownNumber);
+    if (m_eitherLanguage) {
+        std::int32_t otherEnd = m_pos;
+        int otherNumber = 0;
+        const int other = own == kLanguageSpanish ? kLanguageEnglish : kLanguageSpanish;
+        if (matchBookName(m_t, other, m_text, m_length, otherEnd, otherNumber) && (!ownMatched || otherEnd > ownEnd)) {
+            m_pos = otherEnd;
+            nameNumber = otherNumber;
+            return true;
+        }
+    }
+    if (!ownMatched)
+        return false;
+    m_pos = ownEnd;
+    nameNumber = ownNumber;
     return true;
 }
 
@@ -295,10 +320,22 @@ bool cBibleRefParser::verseEnd(bibleRefRange& range)
 
     if (readBook(book)) {
         skipBlanks();
+        const std::int32_t afterBook = m_pos;
         if (readChapter(book, chapter) && readVerseSeparator() && readNumber(verse)) {
             readPart(part);
             range.endBook = book;
             range.endChapter = chapter;
+            range.endVerse = verse;
+            range.endPart = part;
+            return true;
+        }
+        // A book of one chapter names its verse alone ("Amos 9:14-Obadiah 8"), as the spelling
+        // of such a range writes it.
+        m_pos = afterBook;
+        if (m_t.isOneChapterBook(book) && readNumber(verse)) {
+            readPart(part);
+            range.endBook = book;
+            range.endChapter = 1;
             range.endVerse = verse;
             range.endPart = part;
             return true;
@@ -501,7 +538,7 @@ bool cBibleRefParser::group()
     const std::int32_t groupStart = m_pos;
     bibleRefRange* before = m_ref.m_last;
     int nameNumber = 0;
-    const bool named = matchBookName(m_t, m_ref.nameListLanguage(), m_text, m_length, m_pos, nameNumber);
+    const bool named = matchName(nameNumber);
     const std::int32_t book = named ? m_t.bookForName(nameNumber, static_cast<int>(m_ref.m_translation)) : 0;
     if (book > 0) {
         const std::int32_t afterBook = m_pos;
@@ -646,6 +683,19 @@ int cBibleRef::parse(const char* text, std::int32_t& position)
         return 1;
     const cBibleRefTables::Ptr t = cBibleRefTables::current();
     return cBibleRefParser(*this, *t, text, static_cast<std::int32_t>(length)).parse(position);
+}
+
+int cBibleRef::parseInEitherLanguage(const char* text, std::int32_t& position)
+{
+    if (!text)
+        return parse(text, position);
+    const std::size_t length = std::strlen(text);
+    if (length > 0x7FFFFFFF)
+        return 1;
+    const cBibleRefTables::Ptr t = cBibleRefTables::current();
+    cBibleRefParser parser(*this, *t, text, static_cast<std::int32_t>(length));
+    parser.readEitherLanguage();
+    return parser.parse(position);
 }
 
 bool cBibleRef::matchBookName(const char* text, std::int32_t& position, int& nameNumber) const
@@ -819,7 +869,7 @@ bool cBibleRef::parseLinkString(const char* link, const char* translationAbbrevi
         // Reference text, parsed in the named translation.
         mapToTranslationNamed(translationAbbreviation);
         std::int32_t position = 0;
-        parse(s.c_str(), position);
+        parseInEitherLanguage(s.c_str(), position);
         return hasRanges();
     }
 

@@ -24,6 +24,9 @@ public:
 
     // See cBibleRef::parse.
     int parse(std::int32_t& position);
+    // Book names are read in either language's list, the reference's own first (see
+    // cBibleRef::parseInEitherLanguage).
+    void readEitherLanguage() { m_eitherLanguage = true; }
 
     // Name match at pos in the list of `language`; false leaves pos unchanged.
     static bool matchBookName(const cBibleRefTables& tables, int language, const char* text, std::int32_t length,
@@ -42,6 +45,7 @@ private:
     bool readPart(std::uint8_t& part);
     bool readDash();
     bool readBook(std::int32_t& book);
+    bool matchName(int& nameNumber);
     bool readVerseSeparator();
 
     bool group();
@@ -62,4 +66,5 @@ private:
     std::int32_t m_length;
     std::int32_t m_pos = 0;
     bibleRefRange* m_previous = nullptr;
+    bool m_eitherLanguage = false;
 };

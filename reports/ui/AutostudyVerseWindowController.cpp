@@ -114,6 +114,13 @@ void AutostudyVerseWindowController::onPerformAutostudy()
         alert(tr("%1 is not a valid verse reference").arg(text));
         return;
     }
+    if (bible) {
+        const SourceTupleLocations::ReferenceFault fault = bible->locations().referenceFault(ref);
+        if (!fault.isEmpty()) {
+            alert(fault.description, fault.reason);
+            return;
+        }
+    }
     if (ref.numRanges() >= 2) {
         alert(tr("Autostudy is limited to one verse or one range of verses."),
             tr("Autostudy works with ranges of the form 'John 3:16-18' or 'Psalm 23-24' but not 'John 3:16,17,18' or "

@@ -439,8 +439,9 @@ TEST(CopyPassageBible, HeadingsInsideAPassageStandOnTheirOwnLines)
             {{"Gen 1:31-2:1", {"Genesis 2"}}, {"Ps 119:8-9", {"\u05d1 BETH."}},
                 {"Mal 4:6-Matt 1:1", {"THE GOSPEL ACCORDING TO ST. MATTHEW", "Matthew 1"}}}},
         {"WEB.tvk", "copy-headings-web.txt",
+            // The WEB's books between the testaments follow Malachi: its last before Matthew is 4 Maccabees.
             {{"Gen 1:31-2:1", {"Genesis 2"}}, {"Ps 119:8-9", {"BETH"}},
-                {"Mal 4:6-Matt 1:1", {"The Good News According to", "Matthew 1"}}}},
+                {"4 Maccabees 18:24-Matt 1:1", {"The Good News According to", "Matthew 1"}}}},
         {"RV1909.tvk", "copy-headings-rv1909.txt",
             {{"Génesis 1:31-2:1", {"Génesis 2"}}, {"Malaquías 4:6-Mateo 1:1", {"San Mateo", "San Mateo 1"}}}},
     };

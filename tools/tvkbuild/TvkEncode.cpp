@@ -398,6 +398,18 @@ Bytes concordance(const std::vector<std::vector<uint32_t>>& sections, bool compr
     return b;
 }
 
+bool followsInBibleOrder(const std::vector<std::pair<uint32_t, uint32_t>>& records, uint32_t key)
+{
+    const uint32_t last = records.empty() ? 0 : records.back().first;
+    if ((key >> 16) == (last >> 16))
+        return key > last;
+    // Another book: one that has not come before (a group's records must stay together).
+    for (const auto& r : records)
+        if (r.first != 0 && (r.first >> 16) == (key >> 16))
+            return false;
+    return true;
+}
+
 Bytes verseSync(const std::vector<std::pair<uint32_t, uint32_t>>& records, uint8_t K, uint8_t V, bool oldHeader)
 {
     using namespace BkSyncFormat;
@@ -417,7 +429,8 @@ Bytes verseSync(const std::vector<std::pair<uint32_t, uint32_t>>& records, uint8
     }
     uint32_t firstGroup = 0xFFFFFFFFu, lastGroup = 0;
     for (size_t i = 1; i < records.size(); ++i) {
-        if (i > 1 && records[i].first < records[i - 1].first)
+        if (i > 1 && records[i].first < records[i - 1].first &&
+            !followsInBibleOrder({records.begin(), records.begin() + static_cast<std::ptrdiff_t>(i)}, records[i].first))
             throw std::invalid_argument("verse-sync keys ascend");
         const uint32_t g = groupOf(records[i].first, K);
         firstGroup = std::min(firstGroup, g);

@@ -70,6 +70,9 @@ Bytes concordance(const std::vector<std::vector<uint32_t>>& sections, bool compr
 Bytes golombBits(const std::vector<uint32_t>& sections);
 
 // Records (key, value) including record 0, keys ascending from record 1 on.
+// Whether a Bible section keyed `key` may follow the records so far: a later verse of the same book,
+// or the first of a book not met before (books keep their source's order, not their numbers).
+bool followsInBibleOrder(const std::vector<std::pair<uint32_t, uint32_t>>& records, uint32_t key);
 Bytes verseSync(const std::vector<std::pair<uint32_t, uint32_t>>& records, uint8_t keyWidth = 3, uint8_t valueWidth = 4,
     bool oldHeader = false);
 Bytes dateSync(const std::vector<uint32_t>& readingSections, uint8_t month, uint8_t day, uint8_t third = 0);

@@ -190,9 +190,15 @@ std::uint32_t cTvkToolBook::verses(const std::string& reference, std::vector<Ver
     parsed.setTranslation(translation);
     parsed.setLanguage(language);
     std::int32_t position = 0;
-    if (parsed.parse(reference.c_str(), position) != 0 || !parsed.hasRanges())
+    m_fault.clear();
+    if (parsed.parseInEitherLanguage(reference.c_str(), position) != 0 || !parsed.hasRanges())
         return kBadArgument;
     auto* bible = static_cast<cBibleDoc*>(m_doc.get());
+    const cBibleDoc::ReferenceFault fault = bible->referenceFault(parsed);
+    if (!fault.empty()) {
+        m_fault = fault.description + " " + fault.reason;
+        return cBookDoc::kVerseNotFound;
+    }
     const std::uint32_t sectionCount = m_doc->GetNumSections();
     for (const bibleRefRange* r = parsed.firstRange(); r != nullptr; r = cBibleRef::nextRange(r)) {
         cBibleRef one;
@@ -200,15 +206,25 @@ std::uint32_t cTvkToolBook::verses(const std::string& reference, std::vector<Ver
         std::uint32_t first = 0, last = 0;
         if (!bible->SectionRangeForBibleKey(one, first, last)) {
             // The verse-sync look-up of a range that runs to the end of a book ("Gen", "Gen-Ex") finds
-            // nothing; such a range ends with the last section of its end book.
+            // nothing; such a range ends with the last section of its end book, in the Bible's order of
+            // books (which need not be their numbers').
             const bool toEndOfBook = r->endChapter < 0 && (r->endBook >= 0 || r->startChapter < 0);
             first = bible->sectionForKey(cBibleRef::startKeyOf(r));
             if (!toEndOfBook || first == 0)
                 continue;
             const std::uint32_t endBook = static_cast<std::uint32_t>(r->endBook >= 0 ? r->endBook : r->startBook);
             last = first;
-            for (std::uint32_t s = first + 1; s < sectionCount && (m_doc->bibleKeyForSection(s) >> 16) <= endBook; ++s)
+            bool reached = (m_doc->bibleKeyForSection(first) >> 16) == endBook;
+            for (std::uint32_t s = first + 1; s < sectionCount; ++s) {
+                const std::uint32_t book = m_doc->bibleKeyForSection(s) >> 16;
+                if (book == endBook)
+                    reached = true;
+                else if (reached || book == 0)
+                    break;
                 last = s;
+            }
+            if (!reached)
+                continue;
         }
         for (std::uint32_t s = first; s <= last && s < sectionCount; ++s) {
             const std::uint32_t key = m_doc->bibleKeyForSection(s);

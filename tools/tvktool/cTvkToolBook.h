@@ -40,6 +40,9 @@ public:
     // The verses a reference names ("John 3:16", "Ps 23:1-3", "Jude 3", "Gen 1:1; Ex 2:1"), in order.
     // 221 when the text is no reference or the book no Bible; 226 when the book has none of them.
     std::uint32_t verses(const std::string& reference, std::vector<Verse>& out);
+    // Why the last reference given to verses() names no passage, in words (a range that ends before
+    // it starts, a chapter past its book's end); empty otherwise.
+    const std::string& referenceFault() const { return m_fault; }
     // The plain text of one section: words, punctuation and spelled references, without markup, note
     // markers or Strong's numbers.
     std::string plainText(std::uint32_t section);
@@ -72,4 +75,5 @@ private:
 
     std::unique_ptr<cBookDoc> m_doc;
     bool m_bible = false;
+    std::string m_fault;
 };

@@ -171,7 +171,7 @@ int query(const std::string& command, const char* path, const std::string& argum
         std::vector<cTvkToolBook::Verse> verses;
         r = book.verses(argument, verses);
         if (r != 0)
-            return fail(r);
+            return fail(r, book.referenceFault());
         for (const cTvkToolBook::Verse& v : verses)
             std::printf("%s\t%s\n", v.reference.c_str(), v.text.c_str());
         return 0;

@@ -41,11 +41,16 @@ TEST_F(ReferenceTables, DefaultVerseMapDescribesKingJamesVersification)
     const auto t = tables();
     long verses = 0;
     for (const VerseMapRow& row : t->verseMap().rows) {
-        ASSERT_EQ(row.sourceBook, row.targetBook);
         ASSERT_EQ(row.sourceFirstVerse, 1);
+        if (row.sourceBook == 19 && row.sourceChapter == 151) {  // Psalm 151 is book 88
+            EXPECT_EQ(row.targetBook, 88);
+            EXPECT_EQ(row.targetChapter, 151);
+            continue;
+        }
+        ASSERT_EQ(row.sourceBook, row.targetBook);
         verses += row.sourceLastVerse;
     }
-    EXPECT_EQ(t->verseMap().rows.size(), 1189u);
+    EXPECT_EQ(t->verseMap().rows.size(), 1190u);
     EXPECT_EQ(verses, 31102);
     EXPECT_EQ(t->firstVerseMapRow(19, 119), 478 + 118);  // Psalms begins after 478 chapters
     EXPECT_EQ(t->verseMap().rows[static_cast<std::size_t>(t->firstVerseMapRow(19, 119))].sourceLastVerse, 176);

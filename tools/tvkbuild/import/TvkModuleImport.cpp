@@ -102,7 +102,15 @@ const std::vector<TvkBookName> kBooks = {
     {97, "Esther (Greek)", "EsthGr"},
     {98, "I Maccabees", "1Macc"},
     {99, "II Maccabees", "2Macc"},
+    // Psalm 151, numbered as its chapter (the tables' book 88 starts at 151:1 and spells as Psalms).
+    {88, "Additional Psalm", "AddPs"},
 };
+
+// The chapter a source's chapter of a book is filed under: Psalm 151's lone chapter is 151.
+uint32_t fileChapter(uint8_t book, uint32_t chapter)
+{
+    return book == 88 && chapter > 0 && chapter + 150 <= 253 ? chapter + 150 : chapter;
+}
 
 uint32_t makeKey(uint32_t b, uint32_t c, uint32_t v)
 {
@@ -983,7 +991,7 @@ uint32_t tvkVerseKeyFromExportKey(const std::string& key)
             // Verse counts differ between versifications (3 John 1:15 in some), chapter counts do not.
             if (b.number <= 66 && c > lastChapter(b.number))
                 return 0;
-            return makeKey(b.number, c, v);
+            return makeKey(b.number, fileChapter(b.number, c), v);
         }
     return 0;
 }
@@ -1013,7 +1021,7 @@ uint32_t tvkVerseKeyFromOsisRef(const std::string& ref)
         if (c < 1 || v < 1 ||
             (b.number <= 66 && (c > lastChapter(b.number) || v > lastVerse(b.number, static_cast<uint8_t>(c)))))
             return 0;
-        return makeKey(b.number, c, v);
+        return makeKey(b.number, fileChapter(b.number, c), v);
     }
     return 0;
 }
@@ -1192,8 +1200,8 @@ TvkBibleModel tvkParseBible(const std::vector<TvkImpEntry>& entries, TvkImportRe
         book.verses.push_back(std::move(verse));
         ++report.imported;
     }
-    std::sort(model.books.begin(), model.books.end(),
-        [](const TvkBibleBook& x, const TvkBibleBook& y) { return x.number < y.number; });
+    // The books stay in the source's order (its versification's: books between the testaments
+    // after Malachi), which is the order a range across books runs in.
     return model;
 }
 
@@ -1217,7 +1225,12 @@ void tvkCompileBible(const TvkBibleModel& model, const TvkBookIdentity& id, cTvk
             const uint32_t c = (v.key >> 8) & 0xFF;
             if (c != chapter) {
                 chapter = c;
-                TvkSection ch {b.name + " " + std::to_string(c), 2, makeKey(b.number, c, 0), {}};
+                // A book named by its one chapter ("Psalm 151") is not named twice.
+                const std::string number = std::to_string(c);
+                const bool named = b.name.size() > number.size() &&
+                    b.name.compare(b.name.size() - number.size(), number.size(), number) == 0 &&
+                    b.name[b.name.size() - number.size() - 1] == ' ';
+                TvkSection ch {named ? b.name : b.name + " " + number, 2, makeKey(b.number, c, 0), {}};
                 for (const auto& [n, headings] : b.chapterHeadings)
                     if (n == c)
                         ch.blocks.insert(ch.blocks.end(), headings.begin(), headings.end());

@@ -446,10 +446,11 @@ std::vector<uint8_t> cTvkRichBook::build() const
         toc.push_back({sectionNo == 0 ? uint8_t(0) : std::max<uint8_t>(s.level, 1), s.title});
         // A Bible's sync has a record for every section, in section order (the reader takes a
         // section's key from its record). Front matter before the first book holds no verse: its
-        // record is keyed 0, as the root's is.
+        // record is keyed 0, as the root's is. The books follow their source's order; within a
+        // book the keys ascend.
         if (bible && sectionNo > 0 && s.verseKey != 0) {
-            if (s.verseKey <= sync.back().first)
-                throw std::invalid_argument("Bible sections must ascend by verse key");
+            if (!TvkEncode::followsInBibleOrder(sync, s.verseKey))
+                throw std::invalid_argument("Bible sections must ascend by verse key within a book, each book once");
             sync.emplace_back(s.verseKey, sectionNo);
         } else if (bible && sectionNo > 0) {
             if (sync.back().first != 0)
