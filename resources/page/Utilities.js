@@ -575,7 +575,6 @@ function qsFillAroundPlacement() {
 // the reader is; any other page is brought back to its place and filled around it.
 function qsSettlePlacement(painted) {
     if (qsPlacement.movedByReader || (painted !== null && window.pageYOffset !== painted)) {
-        qsPlacement.movedSinceGoTo = true;
         fillExtraScreens();
         qsReportSoon();
     } else if (!scrollToElement(qsPlacement.place.id, qsPlacement.place.offset)) {
