@@ -473,7 +473,7 @@ void LayoutViewController::giveKeysToCurrentPane()
     }
     // A view just made (a split, a layout rebuilt) shows with the next pass of the event loop.
     QTimer::singleShot(0, view, [this, view] {
-        const LayoutBookPane* now = currentBookPane();
+        LayoutBookPane* now = currentBookPane();
         if (now != nullptr && now->paneView() == view && view->isVisible())
             view->setFocus(Qt::OtherFocusReason);
     });
