@@ -19,6 +19,7 @@
 #include "app/StoreCommands.h"
 #include "app/Toast.h"
 #include "app/UpdateAvailableWindowController.h"
+#include "app/UserDataRetry.h"
 #include "app/ViewCommands.h"
 #include "app/WindowNotice.h"
 #include "app/preferences/AppNotifications.h"
@@ -35,6 +36,7 @@
 #include "cloud/sync/SyncEntryPoints.h"
 #include "cloud/sync/SyncManager.h"
 #include "cloud/ui/SyncCustomerIDResolutionWindowController.h"
+#include "documents/cBookUserData.h"
 #include "library/BookFileInstall.h"
 #include "library/GoToRequest.h"
 #include "library/JavaScript.h"
@@ -317,6 +319,9 @@ void QuillsteadAppController::initializeSharedCode()
     // The engine's data path, the reference tables, the find proximity, the library and the note
     // document: the lower layers' hooks are installed in one place.
     installProgramParts(AppFolders::privateDataDirectory(), m_environment);
+    // What another program's lock kept from being read (at the start too) is read once it goes.
+    m_userDataRetry =
+        std::make_unique<UserDataRetry>(m_environment.notifications(), [] { return cBookUserData::install(); });
 }
 
 void QuillsteadAppController::applicationWillTerminate()

@@ -35,7 +35,7 @@ struct Connection {
     std::int64_t lastDataVersion = 0;
     bool dataVersionRead = false;
     // changeSerial's number and the mark it last moved at (under the statement lock).
-    std::uint64_t serial = 1;
+    std::atomic<std::uint64_t> serial {1};
     cSQLiteChangeMark serialMark;
     bool serialMarked = false;
     // SQLite said the file at the path is no longer the one opened (moved, replaced or deleted): the
@@ -43,11 +43,11 @@ struct Connection {
     bool moved = false;
     // A statement failed for want of the lock since changeSerial last looked: what was read then
     // may be missing rows (under the statement lock).
-    bool lockFailed = false;
+    std::atomic<bool> lockFailed {false};
     // The tables the stores checked, made again in a new file at the path (under the statement lock).
     std::vector<cSQLiteDbBase::TableSchema> schemas;
     std::mutex openCloseLock;
-    std::recursive_mutex statementLock;
+    cSQLiteStatementLock statementLock;
     std::mutex folderLock;
     cLString16 dataFolder;
 };
@@ -158,6 +158,7 @@ int claimDatabasePath(const std::string& path)
 // (SQLiteFailure.h).
 thread_local int t_lastFailure = 0;
 thread_local bool t_diskFullSinceClear = false;
+thread_local unsigned long long t_failures = 0;
 
 // The depth of transactions this thread runs (a held transaction counts as one): an inner one becomes
 // a savepoint of the outer.
@@ -173,10 +174,17 @@ thread_local bool t_movedFile = false;
 // later. Other threads wait up to kOtherWaitMs.
 constexpr int kWindowWaitMs = 10;
 constexpr int kOtherWaitMs = 5000;
+// How long such a thread sleeps between tries, without the statement lock.
+constexpr int kOutsideWaitStepMs = 20;
 std::atomic<std::thread::id> g_windowThread {};
 // The waits of one locking attempt on this thread, added up; the longest of the window thread's.
 thread_local int t_waitedMs = 0;
 std::atomic<int> g_longestWindowWaitMs {0};
+std::atomic<int> g_totalWindowWaitMs {0};
+// Statements that failed for want of the lock, on any thread.
+std::atomic<std::uint64_t> g_lockFailures {0};
+// For tests: decides, statement by statement, whether another program holds the file.
+std::function<bool(const char*)> g_lockFault;
 // Whether the window thread's failure for want of the lock was said since a write last went through.
 std::atomic<bool> g_busySaid {false};
 
@@ -185,40 +193,116 @@ std::atomic<bool> g_busySaid {false};
 constexpr auto kWindowGiveUpSpell = std::chrono::milliseconds(500);
 thread_local std::chrono::steady_clock::time_point t_gaveUpAt {};
 
+// Another thread that holds the statement lock only for its own statement, outside a transaction,
+// waits no longer than the window thread inside SQLite: exec lets go of the statement lock between
+// its tries, so the window thread never waits behind it for long.
+thread_local bool t_shortWait = false;
+// How deep this thread holds the statement lock.
+thread_local int t_statementDepth = 0;
+
+bool isWindowThread()
+{
+    return std::this_thread::get_id() == g_windowThread.load();
+}
+
 int waitForLock(void*, int attempt)
 {
-    const bool window = std::this_thread::get_id() == g_windowThread.load();
+    const bool window = isWindowThread();
     const auto now = std::chrono::steady_clock::now();
     if (attempt == 0) {
         t_waitedMs = 0;
         if (window && t_gaveUpAt != std::chrono::steady_clock::time_point {} && now - t_gaveUpAt < kWindowGiveUpSpell)
             return 0;
     }
-    const int limit = window ? kWindowWaitMs : kOtherWaitMs;
+    const bool shortWait = window || t_shortWait;
+    const int limit = shortWait ? kWindowWaitMs : kOtherWaitMs;
     if (t_waitedMs >= limit) {
         if (window)
             t_gaveUpAt = now;
         return 0;
     }
-    const int step = std::min({1 << std::min(attempt, 5), window ? 2 : 25, limit - t_waitedMs});
+    const int step = std::min({1 << std::min(attempt, 5), shortWait ? 2 : 25, limit - t_waitedMs});
     std::this_thread::sleep_for(std::chrono::milliseconds(step));
     t_waitedMs += step;
     if (window) {
+        g_totalWindowWaitMs += step;
         int longest = g_longestWindowWaitMs.load();
         while (t_waitedMs > longest && !g_longestWindowWaitMs.compare_exchange_weak(longest, t_waitedMs)) { }
     }
     return 1;
 }
 
+void countLockFailure()
+{
+    connection().lockFailed = true;
+    ++g_lockFailures;
+}
+
+// Takes the statement lock (cSQLiteDbBase::takeStatementLock).
+bool takeStatements(std::unique_lock<cSQLiteStatementLock>& held)
+{
+    Connection& c = connection();
+    if (!isWindowThread() || cSQLiteStatementLock::heldHere()) {
+        held = std::unique_lock<cSQLiteStatementLock>(c.statementLock);
+        return true;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    const bool giveUpAtOnce =
+        t_gaveUpAt != std::chrono::steady_clock::time_point {} && now - t_gaveUpAt < kWindowGiveUpSpell;
+    std::unique_lock<cSQLiteStatementLock> attempt(c.statementLock, std::defer_lock);
+    if (!attempt.try_lock_for(std::chrono::milliseconds(giveUpAtOnce ? 0 : kWindowWaitMs))) {
+        if (!giveUpAtOnce)
+            t_gaveUpAt = now;
+        countLockFailure();
+        return false;
+    }
+    held = std::move(attempt);
+    return true;
+}
+
 void noteFailure(int rc, bool movedFile = false)
 {
     t_movedFile = movedFile;
     t_lastFailure = rc & 0xff;
+    ++t_failures;
     if (t_lastFailure == SQLITE_FULL)
         t_diskFullSinceClear = true;
 }
 
 }  // namespace
+
+void cSQLiteStatementLock::lock()
+{
+    m_mutex.lock();
+    ++t_statementDepth;
+}
+
+void cSQLiteStatementLock::unlock()
+{
+    --t_statementDepth;
+    m_mutex.unlock();
+}
+
+bool cSQLiteStatementLock::try_lock_for(std::chrono::milliseconds wait)
+{
+    if (!m_mutex.try_lock_for(wait))
+        return false;
+    ++t_statementDepth;
+    return true;
+}
+
+bool cSQLiteStatementLock::heldHere()
+{
+    return t_statementDepth > 0;
+}
+
+bool cSQLiteDbBase::takeStatementLock(std::unique_lock<cSQLiteStatementLock>& held)
+{
+    if (takeStatements(held))
+        return true;
+    noteFailure(SQLITE_BUSY);
+    return false;
+}
 
 int SQLiteFailure::lastOnThisThread()
 {
@@ -229,6 +313,11 @@ void SQLiteFailure::clear()
 {
     t_lastFailure = 0;
     t_diskFullSinceClear = false;
+}
+
+unsigned long long SQLiteFailure::failuresOnThisThread()
+{
+    return t_failures;
 }
 
 bool SQLiteFailure::diskFullSinceClear()
@@ -339,7 +428,7 @@ bool cSQLiteDbBase::open(const cLString16& path, int* rcOut)
     // moment; wait for it, as long as the thread may wait.
     sqlite3_busy_handler(handle, &waitForLock, nullptr);
     {
-        std::lock_guard<std::recursive_mutex> statements(c.statementLock);
+        std::lock_guard<cSQLiteStatementLock> statements(c.statementLock);
         c.handle = handle;
         ++c.openings;
         c.dataVersionRead = false;
@@ -358,7 +447,7 @@ void cSQLiteDbBase::close()
         return;
     m_opened = false;
     if (c.openCount > 0 && --c.openCount == 0) {
-        std::lock_guard<std::recursive_mutex> statements(c.statementLock);
+        std::lock_guard<cSQLiteStatementLock> statements(c.statementLock);
         sqlite3_finalize(c.dataVersion);
         c.dataVersion = nullptr;
         sqlite3_close(c.handle);
@@ -374,7 +463,7 @@ sqlite3* cSQLiteDbBase::connectionHandle()
     return connection().handle;
 }
 
-std::recursive_mutex& cSQLiteDbBase::statementLock()
+cSQLiteStatementLock& cSQLiteDbBase::statementLock()
 {
     return connection().statementLock;
 }
@@ -382,7 +471,9 @@ std::recursive_mutex& cSQLiteDbBase::statementLock()
 bool cSQLiteDbBase::changeMark(cSQLiteChangeMark& mark, bool lookAtFile)
 {
     Connection& c = connection();
-    std::lock_guard<std::recursive_mutex> guard(c.statementLock);
+    std::unique_lock<cSQLiteStatementLock> guard;
+    if (!takeStatements(guard))
+        return false;
     if (c.handle == nullptr || sqlite3_get_autocommit(c.handle) == 0)
         return false;
     if (lookAtFile || !c.dataVersionRead) {
@@ -425,14 +516,39 @@ int cSQLiteDbBase::longestWindowWaitMs()
 void cSQLiteDbBase::resetLongestWindowWait()
 {
     g_longestWindowWaitMs.store(0);
+    g_totalWindowWaitMs.store(0);
+}
+
+std::uint64_t cSQLiteDbBase::lockFailures()
+{
+    return g_lockFailures.load();
+}
+
+bool cSQLiteDbBase::databaseAnswers()
+{
+    cSQLiteChangeMark mark;
+    return changeMark(mark, true);
+}
+
+int cSQLiteDbBase::totalWindowWaitMs()
+{
+    return g_totalWindowWaitMs.load();
+}
+
+void cSQLiteDbBase::setLockFaultForTests(std::function<bool(const char* sql)> locked)
+{
+    std::lock_guard<cSQLiteStatementLock> guard(connection().statementLock);
+    g_lockFault = std::move(locked);
 }
 
 std::uint64_t cSQLiteDbBase::changeSerial()
 {
     Connection& c = connection();
-    std::lock_guard<std::recursive_mutex> guard(c.statementLock);
+    std::unique_lock<cSQLiteStatementLock> guard;
+    if (!takeStatements(guard))
+        return c.serial;  // counted as a lock failure: the serial moves at the next look
     cSQLiteChangeMark now;
-    if (std::exchange(c.lockFailed, false))
+    if (c.lockFailed.exchange(false))
         ++c.serial;
     if (!changeMark(now, true)) {
         if (c.handle != nullptr)
@@ -457,8 +573,9 @@ int cSQLiteDbBase::openCount()
 namespace {
 
 // Runs the statement text on the open handle (under the statement lock).
-int runStatements(
-    sqlite3* handle, const char* sql, const cSQLValues& values, cSQLRows* rows, std::int64_t* lastRowidOut)
+// `completed` counts the statements of the text that ran to their end.
+int runStatements(sqlite3* handle, const char* sql, const cSQLValues& values, cSQLRows* rows,
+    std::int64_t* lastRowidOut, int& completed)
 {
     int rc = SQLITE_OK;
     const char* tail = sql ? sql : "";
@@ -494,6 +611,8 @@ int runStatements(
         }
         if (step != SQLITE_DONE)
             rc = step;
+        else
+            ++completed;
         sqlite3_finalize(statement);
     }
     if (rc == SQLITE_OK && lastRowidOut)
@@ -509,28 +628,58 @@ bool cSQLiteDbBase::exec(
     Connection& c = connection();
     int rc = SQLITE_OK;
     bool moved = false;
-    {
-        std::lock_guard<std::recursive_mutex> guard(c.statementLock);
-        if (c.moved && t_transactionDepth == 0)
-            reopenMovedFile();
-        if (c.handle == nullptr) {
-            rc = SQLITE_MISUSE;
-        } else {
-            rc = runStatements(c.handle, sql, values, rows, lastRowidOut);
-            if (rc != SQLITE_OK && sqlite3_extended_errcode(c.handle) == SQLITE_READONLY_DBMOVED) {
-                // The statement is not run again in the file now at the path: what it was to change
-                // was read from the old one (a row's id, a note's earlier text). It fails; the file at
-                // the path is opened (now, or once the transaction has ended) and what happened is
-                // said, and the caller's next try reads and writes there.
-                c.moved = true;
-                moved = true;
-                report = false;
-                if (t_transactionDepth == 0)
-                    reopenMovedFile();
+    // A thread other than the window's, outside any transaction and any hold of the statement lock,
+    // waits for another program's lock between tries, without the statement lock: the window
+    // thread's statements run meanwhile.
+    const bool waitOutside = !isWindowThread() && t_transactionDepth == 0 && !cSQLiteStatementLock::heldHere();
+    const auto start = std::chrono::steady_clock::now();
+    const std::size_t rowsBefore = rows != nullptr ? rows->size() : 0;
+    for (;;) {
+        int completed = 0;
+        {
+            std::unique_lock<cSQLiteStatementLock> guard;
+            if (!takeStatements(guard)) {
+                rc = SQLITE_BUSY;  // counted as a lock failure already
+                break;
             }
-            if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED)
-                c.lockFailed = true;
+            if (c.moved && t_transactionDepth == 0)
+                reopenMovedFile();
+            if (c.handle == nullptr) {
+                rc = SQLITE_MISUSE;
+            } else if (g_lockFault && g_lockFault(sql)) {
+                // Met as a lock of another program is met: the thread waits as long as it may, then fails.
+                t_shortWait = waitOutside;
+                for (int attempt = 0; waitForLock(nullptr, attempt) != 0; ++attempt) { }
+                t_shortWait = false;
+                rc = SQLITE_BUSY;
+            } else {
+                t_shortWait = waitOutside;
+                rc = runStatements(c.handle, sql, values, rows, lastRowidOut, completed);
+                t_shortWait = false;
+                if (rc != SQLITE_OK && sqlite3_extended_errcode(c.handle) == SQLITE_READONLY_DBMOVED) {
+                    // The statement is not run again in the file now at the path: what it was to change
+                    // was read from the old one (a row's id, a note's earlier text). It fails; the file at
+                    // the path is opened (now, or once the transaction has ended) and what happened is
+                    // said, and the caller's next try reads and writes there.
+                    c.moved = true;
+                    moved = true;
+                    report = false;
+                    if (t_transactionDepth == 0)
+                        reopenMovedFile();
+                }
+            }
         }
+        const bool busy = (rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED;
+        if (busy && waitOutside && completed == 0 &&
+            std::chrono::steady_clock::now() - start < std::chrono::milliseconds(kOtherWaitMs)) {
+            if (rows)
+                rows->resize(rowsBefore);
+            std::this_thread::sleep_for(std::chrono::milliseconds(kOutsideWaitStepMs));
+            continue;
+        }
+        if (busy)
+            countLockFailure();
+        break;
     }
     if (rcOut)
         *rcOut = rc;
@@ -544,7 +693,7 @@ bool cSQLiteDbBase::exec(
 bool cSQLiteDbBase::reopenMovedFile()
 {
     Connection& c = connection();
-    std::lock_guard<std::recursive_mutex> guard(c.statementLock);
+    std::lock_guard<cSQLiteStatementLock> guard(c.statementLock);
     static thread_local bool reopening = false;
     if (!c.moved || reopening || c.handle == nullptr || t_transactionDepth > 0 || c.path.isEmpty() ||
         sqlite3_get_autocommit(c.handle) == 0)
@@ -600,7 +749,13 @@ bool cSQLiteDbBase::reopenMovedFile()
 bool cSQLiteDbBase::runInTransaction(const std::function<bool()>& work, bool report)
 {
     Connection& c = connection();
-    std::lock_guard<std::recursive_mutex> guard(c.statementLock);
+    std::unique_lock<cSQLiteStatementLock> guard;
+    if (!takeStatements(guard)) {
+        noteFailure(SQLITE_BUSY);
+        if (report)
+            reportError(SQLITE_BUSY);
+        return false;
+    }
     if (runTransactionOnce(work, report))
         return true;
     // A transaction that met a file moved under the connection failed: the file at the path is
@@ -613,7 +768,7 @@ bool cSQLiteDbBase::runInTransaction(const std::function<bool()>& work, bool rep
 bool cSQLiteDbBase::runTransactionOnce(const std::function<bool()>& work, bool report)
 {
     Connection& c = connection();
-    std::lock_guard<std::recursive_mutex> guard(c.statementLock);
+    std::lock_guard<cSQLiteStatementLock> guard(c.statementLock);
     const bool nested = t_transactionDepth > 0;
     // A nested one is a savepoint: when it fails, its own changes are undone and the outer
     // transaction goes on without them.
@@ -640,14 +795,18 @@ bool cSQLiteDbBase::runTransactionOnce(const std::function<bool()>& work, bool r
 
 bool cSQLiteDbBase::beginHeldTransaction(bool report)
 {
-    Connection& c = connection();
     if (t_holdsTransaction || t_transactionDepth > 0)
         return false;
-    c.statementLock.lock();
-    if (!exec("BEGIN IMMEDIATE", {}, nullptr, report)) {
-        c.statementLock.unlock();
+    std::unique_lock<cSQLiteStatementLock> held;
+    if (!takeStatements(held)) {
+        noteFailure(SQLITE_BUSY);
+        if (report)
+            reportError(SQLITE_BUSY);
         return false;
     }
+    if (!exec("BEGIN IMMEDIATE", {}, nullptr, report))
+        return false;
+    held.release();  // held until commitHeldTransaction
     t_holdsTransaction = true;
     ++t_transactionDepth;
     return true;
@@ -676,7 +835,7 @@ const char* cSQLiteDbBase::messageForCode(int code)
 cLString16 cSQLiteDbBase::composeErrorReport(int code)
 {
     Connection& c = connection();
-    std::lock_guard<std::recursive_mutex> guard(c.statementLock);
+    std::lock_guard<cSQLiteStatementLock> guard(c.statementLock);
     if (code == 0 && c.handle)
         code = sqlite3_errcode(c.handle);
     if (code == 0)
@@ -931,7 +1090,7 @@ bool cSQLiteDbBase::checkTable(const TableSchema& table, bool report)
     // Probe and creation form one step: two threads checking a missing table at once must not both
     // try to create it (the second would fail with "table already exists").
     Connection& c = connection();
-    std::lock_guard<std::recursive_mutex> guard(c.statementLock);
+    std::lock_guard<cSQLiteStatementLock> guard(c.statementLock);
     if (std::none_of(c.schemas.begin(), c.schemas.end(),
             [&](const TableSchema& known) { return std::strcmp(known.name, table.name) == 0; }))
         c.schemas.push_back(table);
