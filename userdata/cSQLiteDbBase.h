@@ -12,7 +12,20 @@
 //
 // Result rows come back as lists of UTF-8 strings, one per result column; NULL becomes "".
 //
-// Any thread may use a store.
+// Threads. Any thread may use a store; all share the one connection and its rules:
+// - Every statement runs under the statement lock (cSQLiteStatementLock, recursive); a transaction
+//   holds it from its BEGIN to its end, so no other thread's statement joins it. Opening and closing
+//   take the open/close lock first and the statement lock inside it, never the other way round.
+// - The window thread (setWindowThread) never waits more than a moment: for another program's lock
+//   it waits a few milliseconds, then its statement fails with SQLITE_BUSY and, for half a second
+//   after, its statements fail at once instead of waiting again; it takes the statement lock itself
+//   with the same short wait (takeStatementLock), so a worker that holds it never freezes the window.
+// - Other threads wait up to five seconds for another program's lock. Outside a transaction they wait
+//   between tries of their statement without the statement lock; inside one they wait holding it.
+// - A read that failed is not a read that found nothing: callers tell them apart (SQLiteFailure::Watch,
+//   the result code), and the change serial moves after a failure for want of the lock, so what was
+//   read meanwhile is read again once the database answers (lockFailures, databaseAnswers).
+// - The thread-local state (the last failure, the transaction depth) is each thread's own.
 #pragma once
 
 #include <sqlite3.h>

@@ -35,8 +35,8 @@ TEST(UserDataRetry, AStartAndAPageUnderALockShowTheUserDataOnceTheLockGoes)
     NotificationCenter center;
     int highlightsChanged = 0;
     int notesChanged = 0;
-    center.addObserver(&center, PaneNotifications::qsHighlightsHaveChangedNotification,
-        [&](Notification&) { ++highlightsChanged; });
+    center.addObserver(
+        &center, PaneNotifications::qsHighlightsHaveChangedNotification, [&](Notification&) { ++highlightsChanged; });
     center.addObserver(
         &center, PaneNotifications::qsNotesHaveChangedNotification, [&](Notification&) { ++notesChanged; });
 
@@ -58,8 +58,8 @@ TEST(UserDataRetry, AStartAndAPageUnderALockShowTheUserDataOnceTheLockGoes)
 
     // A page drawn during a lock reads no highlight; the lock going brings it.
     const cBibleRef genesis11(makeBibleKey(1, 1, 1));
-    ASSERT_EQ(run("INSERT INTO VerseHighlights (timestamp, bcv, forecolor, backcolor) VALUES ('x', 65793, 0, 7)"),
-        SQLITE_OK);
+    ASSERT_EQ(
+        run("INSERT INTO VerseHighlights (timestamp, bcv, forecolor, backcolor) VALUES ('x', 65793, 0, 7)"), SQLITE_OK);
     ASSERT_EQ(run("BEGIN EXCLUSIVE"), SQLITE_OK);
     const std::uint64_t drawnAt = cBlockRenderUserData::current().changeStamp();
     std::uint16_t fore = 0;
