@@ -1,7 +1,7 @@
 // The file at the database's path: a link in its place that leads nowhere is refused, and a file
 // moved, replaced or deleted under the connection is opened again at the path.
-#include "userdata/SQLiteConnectionState.h"
 #include "engine/foundation/cMsgBox.h"
+#include "userdata/SQLiteConnectionState.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -1,7 +1,7 @@
 // What the user-data connection says: the error reports and their texts, the notice that another
 // program holds the database, and why this thread's last statement failed (SQLiteFailure.h).
-#include "userdata/SQLiteConnectionState.h"
 #include "engine/foundation/cMsgBox.h"
+#include "userdata/SQLiteConnectionState.h"
 
 #include <cstring>
 
