@@ -515,7 +515,12 @@ void StudyPaneNoteViewEditViewController::populateViewWebView()
     if (m_webViews[ViewTab] == nullptr)
         return;
     const quint64 serial = ++m_nextSerial;
-    const QString page = NoteHtml::viewPage(m_webViewString, m_cssString, QString(), searchWordsForShownNote());
+    // A note that could not be read is not shown as empty.
+    const QString shown = m_unreadable
+        ? QStringLiteral("<p><i>This note could not be read yet: another program holds the notes database. It is "
+                         "shown as soon as the database can be read again.</i></p>")
+        : m_webViewString;
+    const QString page = NoteHtml::viewPage(shown, m_cssString, QString(), searchWordsForShownNote());
     m_webViews[ViewTab]->loadPage(serial, page, m_script);
 }
 

@@ -852,6 +852,10 @@ TEST_F(NoteEditor, ANoteThatCannotBeReadOpensOnceTheDatabaseAnswers)
     EXPECT_EQ(editor->selectedTab(), Editor::ViewTab);
     EXPECT_EQ(localStatus(), QStringLiteral("Local Storage: Waiting for the database"));
     EXPECT_FALSE(editor->tabShouldSelect(Editor::RichEditTab));
+    ASSERT_TRUE(waitForPage(Editor::ViewTab));
+    EXPECT_TRUE(js(editor->webView(Editor::ViewTab), QStringLiteral("document.body.textContent"))
+                    .toString()
+                    .contains(QStringLiteral("could not be read yet")));
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(other);
     ASSERT_TRUE(waitFor([&] { return editor->selectedTab() == Editor::RichEditTab; }, 10000));
