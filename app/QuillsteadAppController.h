@@ -38,6 +38,7 @@ class RefusedBooksNotice;
 class RendererEndedAlert;
 class SourceTuple;
 class StoreCommands;
+class UserDataRetry;
 
 class QuillsteadAppController : public QObject, public QuillsteadWindowHost {
     Q_OBJECT
@@ -166,6 +167,7 @@ private:
     QString m_layoutLinkProblem;
     // Says once that the pages' renderer ended.
     std::unique_ptr<RendererEndedAlert> m_rendererEndedAlert;
+    std::unique_ptr<UserDataRetry> m_userDataRetry;
     std::unique_ptr<RefusedBooksNotice> m_refusedBooksNotice;
     // Says the problems with the user's files (saves that failed, what the start refused) together.
     std::unique_ptr<ProblemNotice> m_problems;

@@ -87,7 +87,15 @@ bool cBookUserData::install()
         put(state, cVerseHighlightDoc::verseHighlightDocInstance(), noteDocInstance());
         state.processWide = true;
     }
-    return cVerseHighlightDoc::verseHighlightDocInstance()->isDocOpen() && noteDocInstance()->IsOpen();
+    // A document that could not be opened (another program held the database at the start) is
+    // opened now: the documents installed are the same, and pages read them as soon as they are open.
+    cVerseHighlightDoc* highlights = cVerseHighlightDoc::verseHighlightDocInstance();
+    if (!highlights->isDocOpen())
+        highlights->openShared(nullptr);
+    cNoteDoc* notes = noteDocInstance();
+    if (!notes->IsOpen())
+        notes->openStores(cLString16());
+    return highlights->isDocOpen() && notes->IsOpen();
 }
 
 bool cBookUserData::install(const cLString16& path)

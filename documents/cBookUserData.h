@@ -36,7 +36,8 @@ public:
 
     // The process-wide highlight and note documents on the database at its default path, installed
     // for the renderer and the documents. Answers whether both documents are open; calling it again
-    // answers the same without opening anything twice.
+    // opens a document that could not be opened before (another program held the database), and
+    // opens nothing twice.
     static bool install();
     // Documents of their own on the database file at `path` (kept until uninstall), installed in the
     // same way. False, with nothing installed, when either document cannot be opened.

@@ -6,6 +6,7 @@
 #include "platform/NotificationCenter.h"
 #include "render/cHTMLColor.h"
 #include "studypane/StudyPaneNotifications.h"
+#include "userdata/SQLiteFailure.h"
 #include "userdata/cHighlightColorNameStg.h"
 #include "userdata/cVerseHighlightDoc.h"
 
@@ -15,19 +16,24 @@ void HighlightStore::post(const QString& name)
         m_center->postNotificationName(name, this);
 }
 
-void HighlightStore::highlightVerses(const QList<quint32>& keys, quint16 color)
+bool HighlightStore::highlightVerses(const QList<quint32>& keys, quint16 color)
 {
     cVerseHighlightDoc* doc = m_highlights;
     if (doc == nullptr || keys.isEmpty())
-        return;
+        return false;
+    bool ok = true;
     for (quint32 key : keys) {
         const cBibleRef reference(key);
-        if (color != 0)
-            doc->setHighlight(reference, 0, color);
-        else
-            doc->removeHighlight(reference);
+        const SQLiteFailure::Watch watch;
+        const bool done = color != 0 ? doc->setHighlight(reference, 0, color) : doc->removeHighlight(reference);
+        // Another program holding the database is said (once until it takes writes again): the pages
+        // show what the database holds, so a change that did not land is not shown as made.
+        if (!done && watch.failed() && SQLiteFailure::lastWasAnotherProgram())
+            doc->reportError(SQLITE_BUSY);
+        ok = ok && done;
     }
     post(PaneNotifications::qsHighlightsHaveChangedNotification);
+    return ok;
 }
 
 bool HighlightStore::removeHighlightsWithColor(quint16 color)

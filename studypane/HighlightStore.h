@@ -27,8 +27,9 @@ public:
     }
 
     // Colours every verse (packed keys) with the value, or removes their highlights with 0; one
-    // notification (nothing for an empty list).
-    void highlightVerses(const QList<quint32>& keys, quint16 color);
+    // notification (nothing for an empty list). False when a verse's change did not land (its row
+    // could not be read, or the write was refused): the pages then show what the database holds.
+    bool highlightVerses(const QList<quint32>& keys, quint16 color);
     // Removes every highlight in the colour (0: in every colour). False when the database refused.
     bool removeHighlightsWithColor(quint16 color);
 

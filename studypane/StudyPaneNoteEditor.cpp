@@ -14,6 +14,7 @@
 #include "platform/ui/ContentTextDocument.h"
 #include "studypane/StudyPaneNoteViewEditViewController.h"
 #include "userdata/SQLiteFailure.h"
+#include "userdata/cNoteDoc.h"
 
 #include <QClipboard>
 #include <QCoreApplication>
@@ -340,6 +341,19 @@ bool StudyPaneNoteEditor::store(const NoteLocation& l, const QString& text, QStr
     if (m_env.center != nullptr)
         m_env.center->postNotificationName(PaneNotifications::qsNotesHaveChangedNotification, m_sender, info);
     return true;
+}
+
+void StudyPaneNoteEditor::storeFailedUnread(const NoteLocation& location)
+{
+    QString reason;
+    {
+        cDatabaseErrorCapture capture;
+        if (m_env.notes != nullptr)
+            m_env.notes->bibleNoteStore().reportError(SQLITE_BUSY);
+        if (capture.captured())
+            reason = EngineStrings::fromUtf16(capture.text());
+    }
+    storeFailed(location, reason);
 }
 
 void StudyPaneNoteEditor::storeFailed(const NoteLocation& location, const QString& reason)

@@ -117,6 +117,9 @@ public:
     // other failed saves (SaveFailureAlerts), never in an alert under the typing.
     bool saveFailed() const { return m_saveFailed; }
     const QString& saveFailureReason() const { return m_saveFailureReason; }
+    // A save that could not read what it needed (another program holds the database): a failure like
+    // a refused store, said the same way.
+    void storeFailedUnread(const NoteLocation& location);
     // Forgets a failure (another note is shown).
     void clearSaveFailure();
     // The text of a note the database refused at quit (titled `title`) is offered for saving to a file

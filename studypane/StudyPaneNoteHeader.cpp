@@ -93,8 +93,13 @@ void StudyPaneNoteHeader::showStatus(const Status& status)
         m_deleteButton->hide();
         return;
     }
-    m_deleteButton->setVisible(!(status.isEmpty && !status.isEdited));
-    if (status.saveFailed) {
+    m_deleteButton->setVisible(!(status.isEmpty && !status.isEdited) && !status.unreadable);
+    if (status.unreadable) {
+        m_localStatus->setText(QStringLiteral("Local Storage: Waiting for the database"));
+        m_localStatus->setToolTip(QStringLiteral(
+            "Another program holds the notes database, so this note could not be read yet. It is shown, and can "
+            "be edited, as soon as the database can be read again."));
+    } else if (status.saveFailed) {
         m_localStatus->setText(QStringLiteral("Local Storage: Not saved"));
         m_localStatus->setToolTip(ContentTextDocument::plainToolTip(
             QStringLiteral("The last save failed; your text is kept in the editor. ") + status.failureReason));

@@ -30,6 +30,7 @@ public:
         bool tooLargeToSync = false;    // it is larger than one sync line carries
         bool deletedElsewhere = false;  // another program or device deleted it while it was shown
         bool broughtBack = false;       // and the user's typing stored it again
+        bool unreadable = false;        // the database could not be read for it yet (tried again)
     };
 
     using QObject::QObject;

@@ -73,6 +73,10 @@ StudyPaneNoteViewEditViewController::StudyPaneNoteViewEditViewController(
     m_autosaveTimer.setSingleShot(true);
     m_autosaveTimer.setInterval(kAutosaveSeconds * 1000);
     connect(&m_autosaveTimer, &QTimer::timeout, this, [this] { saveEditedText(true); });
+    // Longer than the window's spell of not waiting for the database after a wait failed.
+    m_readAgainTimer.setSingleShot(true);
+    m_readAgainTimer.setInterval(700);
+    connect(&m_readAgainTimer, &QTimer::timeout, this, [this] { readAgain(); });
     observe(PaneNotifications::DisplayPreferencesChangedNotification,
         [this](Notification&) { displayPreferencesChanged(); });
     observe(LibraryNotifications::qsUserNoteLinkSelected, [this](Notification& n) { userNoteLinkSelected(n); });
@@ -168,7 +172,7 @@ void StudyPaneNoteViewEditViewController::loadView()
     const NoteLocation remembered = location();
     if (remembered.hasSomethingToDisplay())
         loadNote(remembered);
-    if (remembered.hasSomethingToDisplay() && !m_webViewString.isEmpty()) {
+    if (remembered.hasSomethingToDisplay() && (!m_webViewString.isEmpty() || m_unreadable)) {
         // Under the titles it had: which book, which verse or section.
         const std::optional<SourceTupleID> id = location().source;
         SourceTuple::Ptr book;
@@ -222,7 +226,7 @@ void StudyPaneNoteViewEditViewController::setLocation(const NoteLocation& l)
         l.journalTitle ? (l.journalTitle->isEmpty() ? QStringLiteral("") : *l.journalTitle) : QString();
 }
 
-void StudyPaneNoteViewEditViewController::loadNote(const NoteLocation& requested)
+bool StudyPaneNoteViewEditViewController::loadNote(const NoteLocation& requested)
 {
     NoteLocation l = requested;
     m_webViewString.clear();
@@ -245,7 +249,40 @@ void StudyPaneNoteViewEditViewController::loadNote(const NoteLocation& requested
         m_currentServerID = note.serverID;
     }
     m_stored = note.found;
+    m_unreadable = note.unreadable;
     setLocation(l);
+    if (m_unreadable)
+        m_readAgainTimer.start();
+    return !m_unreadable;
+}
+
+void StudyPaneNoteViewEditViewController::readAgain()
+{
+    if (!hasSomethingToDisplay())
+        return;
+    if (!m_unreadable) {
+        if (std::exchange(m_refreshOwed, false))
+            notesHaveChanged(Notification());
+        return;
+    }
+    if (!loadNote(location())) {
+        updateStatusPane();
+        return;
+    }
+    m_refreshOwed = false;
+    const bool edit = m_editWhenRead || (m_editIfEmptyWhenRead && m_webViewString.isEmpty());
+    m_editWhenRead = m_editIfEmptyWhenRead = false;
+    if (loadedView()) {
+        m_editor->retireLivePages();
+        if (edit && m_selectedTab == ViewTab) {
+            m_selectedTab = RichEditTab;
+            populateRichEditWebView(true);
+            showTab(RichEditTab);
+        } else {
+            populateTab(m_selectedTab, true);
+        }
+    }
+    updateStatusPane();
 }
 
 bool StudyPaneNoteViewEditViewController::noticeDeletionElsewhere()
@@ -253,16 +290,18 @@ bool StudyPaneNoteViewEditViewController::noticeDeletionElsewhere()
     if (m_deletion == Deletion::Elsewhere || !m_stored || !hasSomethingToDisplay())
         return m_deletion == Deletion::Elsewhere;
     // Only a read that went through says the note is gone: a database that cannot be read says nothing.
-    cDatabaseErrorCapture capture;
-    const bool live = NoteStore(m_env.notes).exists(location());
-    if (live || capture.captured() || NoteStore(m_env.notes).openDocument() == nullptr)
+    const StoredNote now = NoteStore(m_env.notes).read(location());
+    if (now.found || now.unreadable || NoteStore(m_env.notes).openDocument() == nullptr)
         return false;
     m_deletion = Deletion::Elsewhere;
-    m_typedSinceDeletion = false;
+    // Words typed since the last save are the reader's newest: they store the note again. Only a save
+    // owed for text stored already is dropped.
+    m_typedSinceDeletion = m_webViewHasBeenEdited;
     m_currentServerID = 0;
-    m_webViewHasBeenEdited = false;
-    m_webViewNeedsFinalSave = false;
-    m_autosaveTimer.stop();
+    if (!m_typedSinceDeletion) {
+        m_webViewNeedsFinalSave = false;
+        m_autosaveTimer.stop();
+    }
     updateStatusPane();
     return true;
 }
@@ -302,8 +341,12 @@ void StudyPaneNoteViewEditViewController::userNoteLinkSelected(const Notificatio
     clearState();
     emit showRequested();
     loadNote(l);
-    const bool edit = info.value(QStringLiteral("edit")).toBool() ||
-        (info.value(QStringLiteral("editIfEmpty")).toBool() && m_webViewString.isEmpty());
+    const bool askedEdit = info.value(QStringLiteral("edit")).toBool();
+    const bool askedEditIfEmpty = info.value(QStringLiteral("editIfEmpty")).toBool();
+    // A note that could not be read opens in no editor until it has been read.
+    m_editWhenRead = m_unreadable && askedEdit;
+    m_editIfEmptyWhenRead = m_unreadable && askedEditIfEmpty;
+    const bool edit = !m_unreadable && (askedEdit || (askedEditIfEmpty && m_webViewString.isEmpty()));
 
     showTitles(book);
     if (edit) {
@@ -341,7 +384,7 @@ void StudyPaneNoteViewEditViewController::showTitles(const SourceTuple::Ptr& boo
 
 bool StudyPaneNoteViewEditViewController::tabShouldSelect(Tab tab) const
 {
-    return tab == ViewTab || hasSomethingToDisplay();
+    return tab == ViewTab || (hasSomethingToDisplay() && !m_unreadable);
 }
 
 void StudyPaneNoteViewEditViewController::selectTab(Tab tab)
@@ -472,7 +515,12 @@ void StudyPaneNoteViewEditViewController::populateViewWebView()
     if (m_webViews[ViewTab] == nullptr)
         return;
     const quint64 serial = ++m_nextSerial;
-    const QString page = NoteHtml::viewPage(m_webViewString, m_cssString, QString(), searchWordsForShownNote());
+    // A note that could not be read is not shown as empty.
+    const QString shown = m_unreadable
+        ? QStringLiteral("<p><i>This note could not be read yet: another program holds the notes database. It is "
+                         "shown as soon as the database can be read again.</i></p>")
+        : m_webViewString;
+    const QString page = NoteHtml::viewPage(shown, m_cssString, QString(), searchWordsForShownNote());
     m_webViews[ViewTab]->loadPage(serial, page, m_script);
 }
 
@@ -619,6 +667,15 @@ bool StudyPaneNoteViewEditViewController::saveEditedText(bool intermediate)
             title = typed;
         } else {
             title = NoteStore(m_env.notes).uniqueJournalTitleFrom(typed);
+            if (title.isEmpty()) {
+                // Which titles are taken could not be read: the text stays owed, under its title.
+                m_editor->storeFailedUnread(l);
+                m_webViewHasBeenEdited = true;
+                m_webViewNeedsFinalSave = true;
+                m_autosaveTimer.start();
+                updateStatusPane();
+                return false;
+            }
             if (!current.isEmpty())
                 replaced = NoteLocation::journal(current);
         }
@@ -691,9 +748,20 @@ void StudyPaneNoteViewEditViewController::notesHaveChanged(const Notification& n
         updateStatusPane();
         return;
     }
+    // Notes that cannot be read say nothing of the shown one: it stays as shown, and is read again.
+    if (m_unreadable || NoteStore(m_env.notes).read(location()).unreadable) {
+        m_refreshOwed = !m_unreadable;
+        m_readAgainTimer.start();
+        updateStatusPane();
+        return;
+    }
     const QString before = m_webViewString;
     const qint64 serverID = m_currentServerID;
     loadNote(location());
+    // There again by another's doing (a sync brought it back): no longer deleted elsewhere. This
+    // pane's own save of the reader's typing says "Saved again" instead.
+    if (m_stored && m_deletion == Deletion::Elsewhere && n.object != this)
+        m_deletion = Deletion::None;
     // This editor's own save deleted the note it emptied: the pane says there is no note, also when
     // the editor was left holding nothing at all (the same text as none).
     const bool ownDeletion = n.object == this && n.userInfo.value(QStringLiteral("deletedNote")).toBool();
@@ -755,6 +823,9 @@ void StudyPaneNoteViewEditViewController::clearState()
     m_currentServerID = 0;
     m_stored = false;
     m_deletion = Deletion::None;
+    m_unreadable = false;
+    m_editWhenRead = m_editIfEmptyWhenRead = m_refreshOwed = false;
+    m_readAgainTimer.stop();
     m_editor->clearSaveFailure();
     m_owedJournalRemoval = NoteLocation();
     m_autosaveTimer.stop();
@@ -774,6 +845,7 @@ void StudyPaneNoteViewEditViewController::updateStatusPane()
     status.hasServerCopy = m_currentServerID != 0;
     status.deletedElsewhere = m_deletion == Deletion::Elsewhere;
     status.broughtBack = m_deletion == Deletion::BroughtBack;
+    status.unreadable = m_unreadable;
     // The text as the editor holds it now (pushed as it is typed), else as stored.
     const QString* text = &m_webViewString;
     if (m_selectedTab != ViewTab) {

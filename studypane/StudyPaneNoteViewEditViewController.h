@@ -21,7 +21,12 @@
 // succeeds. Quitting with such a text offers it for saving to a file or copying before the reader ends. The view page's links and their previews are StudyPaneNoteLinks'.
 // A note deleted elsewhere (another program, a sync) while it is shown is never written back by a
 // save the reader did not type for: it is shown as deleted, with its text, until the reader types
-// into it, which stores it again and says so.
+// into it, which stores it again and says so; words typed since the last save count as typed into
+// it. A note that is there again (a sync brought it back) is shown as it is.
+// A note that could not be read (another program holds the database) is never shown as empty nor
+// opened in an editor: the status line says so and the note is read again every little while, and
+// shown (in the editor, when that was asked for) once it can be. A read that fails never counts as
+// a deletion, and a save whose read fails writes nothing and stays owed.
 //
 // All note HTML passes NoteHtml's filters on its way into a page and into the store: the pages run
 // only their own script (by its nonce), load nothing from outside the reader, and pasted HTML is
@@ -83,8 +88,12 @@ public:
     bool webViewNeedsFinalSave() const { return m_webViewNeedsFinalSave; }
     // Shows the note a "qsUserNoteLinkSelected" user-info map asks for.
     void userNoteLinkSelected(const Notification& n);
-    // Loads the note at the location into webViewString and the study pane's properties.
-    void loadNote(const NoteLocation& location);
+    // Loads the note at the location into webViewString and the study pane's properties. False when
+    // the database could not be read: nothing is shown as the note then, the editors are closed to it
+    // (what is typed there would replace a note nobody has seen) and it is read again shortly.
+    bool loadNote(const NoteLocation& location);
+    // The shown note could not be read yet.
+    bool noteUnreadable() const { return m_unreadable; }
     // intermediate: the autosave's save, which leaves the final save owed. False when the note
     // could not be written: the text stays owed and in the editor, and the user has been told.
     bool saveEditedText(bool intermediate);
@@ -132,6 +141,8 @@ private:
     void tabDidSelect(bool takeFocus = true);
     void webViewDidChange();
     void notesHaveChanged(const Notification& n);
+    // Reads the note that could not be read, and shows it once it can be.
+    void readAgain();
     // Whether the shown note, live when this pane last read or stored it, was deleted elsewhere (by
     // another program or device), noticed now or before: the pane then shows it as deleted, keeps its
     // text, and stores it again only once the reader types into it (and says so).
@@ -162,5 +173,10 @@ private:
     bool m_stored = false;  // the shown note had a live row when this pane last read or stored it
     enum class Deletion { None, Elsewhere, BroughtBack };
     Deletion m_deletion = Deletion::None;
-    bool m_typedSinceDeletion = false;  // the reader typed into the note since its deletion was noticed
+    bool m_typedSinceDeletion = false;   // the reader typed into the note since its deletion was noticed
+    bool m_unreadable = false;           // the shown note could not be read (tried again by m_readAgainTimer)
+    bool m_editWhenRead = false;         // and the reader asked for its editor
+    bool m_editIfEmptyWhenRead = false;  // or for it if the note is empty
+    bool m_refreshOwed = false;          // a change to the notes came while they could not be read
+    QTimer m_readAgainTimer;
 };

@@ -19,4 +19,18 @@ bool lastWasAnotherProgram();
 // statements after the first fail in other ways too).
 bool diskFullSinceClear();
 
+// How many statements have failed on this thread since it started (never goes back).
+unsigned long long failuresOnThisThread();
+
+// Whether a statement failed on this thread while it was alive: a read that answers "nothing" under
+// a Watch that saw a failure could not read, and must not be taken for "there is none".
+class Watch {
+public:
+    Watch() : m_start(failuresOnThisThread()) { }
+    bool failed() const { return failuresOnThisThread() != m_start; }
+
+private:
+    unsigned long long m_start;
+};
+
 }  // namespace SQLiteFailure

@@ -109,7 +109,9 @@ void cNoteDoc::GetTitleW(cLString16& out, bool /*abbreviated*/)
 
 std::uint32_t cNoteDoc::noteVerseInReference(const cBibleRef& reference)
 {
-    const std::lock_guard<std::recursive_mutex> statements(cSQLiteDbBase::statementLock());
+    std::unique_lock<cSQLiteStatementLock> statements;
+    if (!cSQLiteDbBase::takeStatementLock(statements))
+        return 0;  // a failed read: the caller's watch (SQLiteFailure::Watch) sees it
     if (!m_noteVerses.begin())
         return noteVerseFromTable(reference);
     const auto load = [this](std::uint32_t chapterKey, cVerseChapterCache::Chapter& chapter) {

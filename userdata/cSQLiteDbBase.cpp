@@ -1,14 +1,9 @@
 #include "userdata/cSQLiteDbBase.h"
 #include "engine/foundation/cMsgBox.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <chrono>
-#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -16,41 +11,11 @@
 #include <utility>
 
 #include "userdata/NoteText.h"
+#include "userdata/SQLiteConnectionState.h"
 #include "userdata/SQLiteFailure.h"
 #include "userdata/cDBRecord.h"
 
-namespace {
-
-// Process-wide connection state. The statement lock is recursive so that a transaction can hold it
-// across the statements it runs.
-struct Connection {
-    sqlite3* handle = nullptr;
-    cLString16 path;
-    int openCount = 0;
-    // Counts the connection's openings, for the change mark.
-    std::uint64_t openings = 0;
-    // "PRAGMA data_version", kept prepared while the connection is open, and what it answered last
-    // (under the statement lock).
-    sqlite3_stmt* dataVersion = nullptr;
-    std::int64_t lastDataVersion = 0;
-    bool dataVersionRead = false;
-    // changeSerial's number and the mark it last moved at (under the statement lock).
-    std::uint64_t serial = 1;
-    cSQLiteChangeMark serialMark;
-    bool serialMarked = false;
-    // SQLite said the file at the path is no longer the one opened (moved, replaced or deleted): the
-    // next statement outside a transaction opens the path again (under the statement lock).
-    bool moved = false;
-    // A statement failed for want of the lock since changeSerial last looked: what was read then
-    // may be missing rows (under the statement lock).
-    bool lockFailed = false;
-    // The tables the stores checked, made again in a new file at the path (under the statement lock).
-    std::vector<cSQLiteDbBase::TableSchema> schemas;
-    std::mutex openCloseLock;
-    std::recursive_mutex statementLock;
-    std::mutex folderLock;
-    cLString16 dataFolder;
-};
+namespace qs_sqlite {
 
 Connection& connection()
 {
@@ -58,193 +23,29 @@ Connection& connection()
     return *instance;
 }
 
-constexpr const char* kNoInformation = "Additional information is not available.";
-
-const char* const kMessages[] = {
-    "INTERNAL PROGRAM ERROR: an illegal parameter or condition has been detected.",
-    kNoInformation,
-    "SQL error or missing database.",
-    kNoInformation,
-    "Access permission denied",
-    kNoInformation,
-    "The database file is locked.",
-    "A table in the database is locked.",
-    "Out of memory.",
-    "Attempt to write a readonly database.",
-    kNoInformation,
-    "Disk I/O error.",
-    "The database disk image is malformed.",
-    kNoInformation,
-    "The database is full.",
-    "Unable to open the database file.",
-    "Database lock protocol error.",
-    "Database is empty.",
-    "The database schema changed.",
-    kNoInformation,
-    "Abort due to contraint violation.",
-    "Data type mismatch.",
-    "INTERNAL PROGRAM ERROR: Library used incorrectly.",
-    "Uses OS features not supported on host.",
-    "Authorization denied.",
-    "Auxiliary database format error.",
-    "2nd parameter to sqlite3_bind out of range.",
-    "File opened that is not a database file.",
-};
-static_assert(sizeof(kMessages) / sizeof(kMessages[0]) == 28, "codes -1 to 26");
-
-// SQLite writes every database file, and those its header marks as such start with these 16 bytes.
-constexpr char kSQLiteHeader[] = "SQLite format 3";  // with its terminating zero: 16 bytes
-
-// The target a symbolic link names, as written in it; a relative one is made absolute beside the
-// link.
-std::string linkTarget(const std::string& path)
-{
-    std::string target(4096, '\0');
-    const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
-    if (n <= 0)
-        return std::string();
-    target.resize(static_cast<std::size_t>(n));
-    if (target[0] != '/') {
-        const std::size_t slash = path.rfind('/');
-        if (slash != std::string::npos)
-            target = path.substr(0, slash + 1) + target;
-    }
-    return target;
-}
-
-// Whether the regular file at `path` (followed through links) can be the database: empty (SQLite
-// makes a database of an empty file) or starting with the SQLite header. Empty text when it can,
-// else what it is.
-std::string whyNotADatabase(const std::string& path)
-{
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr)
-        return std::string("which cannot be read (") + std::strerror(errno) + ")";
-    char header[sizeof kSQLiteHeader] = {};
-    const std::size_t n = std::fread(header, 1, sizeof header, f);
-    std::fclose(f);
-    if (n == 0 || (n == sizeof header && std::memcmp(header, kSQLiteHeader, sizeof header) == 0))
-        return std::string();
-    return "which is not an SQLite database";
-}
-
-// The database may lie outside the profile: a symbolic link in its place that names a database
-// (on another disk, in a synced folder) is the user's own choice, opened and written where it
-// points, as SQLite does (the journal goes beside the file it names). A link whose target is
-// missing, a loop, a folder or anything that is no database is refused and left as it is, with
-// what it names: the notes may be on a disk not mounted yet, and a new database in the link's
-// place would hide them. Links in the places of the journal and write-ahead files beside a database
-// of the profile's own (SQLite never makes any) are removed. A FIFO, device or folder in the
-// database's place is not opened (opening a FIFO would wait for ever). Answers SQLITE_OK, or the
-// code the open fails with.
-int claimDatabasePath(const std::string& path)
-{
-    struct stat info { };
-    if (::lstat(path.c_str(), &info) != 0 || S_ISREG(info.st_mode)) {
-        for (const char* suffix : {"-journal", "-wal", "-shm"}) {
-            const std::string beside = path + suffix;
-            struct stat other { };
-            if (::lstat(beside.c_str(), &other) == 0 && S_ISLNK(other.st_mode))
-                ::unlink(beside.c_str());
-        }
-        return SQLITE_OK;  // a file of the profile's own, or none yet: SQLite makes it
-    }
-    if (!S_ISLNK(info.st_mode))
-        return SQLITE_CANTOPEN;
-    return cSQLiteDbBase::linkProblem(path).empty() ? SQLITE_OK : SQLITE_CANTOPEN;
-}
-
 // The last failure of a statement on this thread, and whether one since `clear` was for want of room
 // (SQLiteFailure.h).
 thread_local int t_lastFailure = 0;
 thread_local bool t_diskFullSinceClear = false;
-
-// The depth of transactions this thread runs (a held transaction counts as one): an inner one becomes
-// a savepoint of the outer.
+thread_local unsigned long long t_failures = 0;
+// The depth of transactions this thread runs, and whether it holds one across calls.
 thread_local int t_transactionDepth = 0;
-// Whether this thread holds a transaction open across calls (beginHeldTransaction).
 thread_local bool t_holdsTransaction = false;
 // The last failure of a statement on this thread was for a file moved under the connection.
 thread_local bool t_movedFile = false;
 
-// Another program holding the file (a write, or a read while it commits) makes a statement wait a
-// moment and try again. The thread that draws the window waits at most kWindowWaitMs, a part of one
-// frame, so the window always answers; its work fails then, and what needs it says so and tries again
-// later. Other threads wait up to kOtherWaitMs.
-constexpr int kWindowWaitMs = 10;
-constexpr int kOtherWaitMs = 5000;
-std::atomic<std::thread::id> g_windowThread {};
-// The waits of one locking attempt on this thread, added up; the longest of the window thread's.
-thread_local int t_waitedMs = 0;
-std::atomic<int> g_longestWindowWaitMs {0};
-// Whether the window thread's failure for want of the lock was said since a write last went through.
-std::atomic<bool> g_busySaid {false};
-
-// After the window thread gave up waiting, its statements fail without waiting for a moment: a
-// go-to's many reads do not add their waits up while another program holds the file.
-constexpr auto kWindowGiveUpSpell = std::chrono::milliseconds(500);
-thread_local std::chrono::steady_clock::time_point t_gaveUpAt {};
-
-int waitForLock(void*, int attempt)
-{
-    const bool window = std::this_thread::get_id() == g_windowThread.load();
-    const auto now = std::chrono::steady_clock::now();
-    if (attempt == 0) {
-        t_waitedMs = 0;
-        if (window && t_gaveUpAt != std::chrono::steady_clock::time_point {} && now - t_gaveUpAt < kWindowGiveUpSpell)
-            return 0;
-    }
-    const int limit = window ? kWindowWaitMs : kOtherWaitMs;
-    if (t_waitedMs >= limit) {
-        if (window)
-            t_gaveUpAt = now;
-        return 0;
-    }
-    const int step = std::min({1 << std::min(attempt, 5), window ? 2 : 25, limit - t_waitedMs});
-    std::this_thread::sleep_for(std::chrono::milliseconds(step));
-    t_waitedMs += step;
-    if (window) {
-        int longest = g_longestWindowWaitMs.load();
-        while (t_waitedMs > longest && !g_longestWindowWaitMs.compare_exchange_weak(longest, t_waitedMs)) { }
-    }
-    return 1;
-}
-
-void noteFailure(int rc, bool movedFile = false)
+void noteFailure(int rc, bool movedFile)
 {
     t_movedFile = movedFile;
     t_lastFailure = rc & 0xff;
+    ++t_failures;
     if (t_lastFailure == SQLITE_FULL)
         t_diskFullSinceClear = true;
 }
 
-}  // namespace
+}  // namespace qs_sqlite
 
-int SQLiteFailure::lastOnThisThread()
-{
-    return t_lastFailure;
-}
-
-void SQLiteFailure::clear()
-{
-    t_lastFailure = 0;
-    t_diskFullSinceClear = false;
-}
-
-bool SQLiteFailure::diskFullSinceClear()
-{
-    return t_diskFullSinceClear;
-}
-
-bool SQLiteFailure::lastWasDiskFull()
-{
-    return t_lastFailure == SQLITE_FULL;
-}
-
-bool SQLiteFailure::lastWasAnotherProgram()
-{
-    return t_lastFailure == SQLITE_BUSY || t_lastFailure == SQLITE_LOCKED || t_movedFile;
-}
+using namespace qs_sqlite;
 
 void cSQLValue::bind(sqlite3_stmt* statement, int index) const
 {
@@ -339,7 +140,7 @@ bool cSQLiteDbBase::open(const cLString16& path, int* rcOut)
     // moment; wait for it, as long as the thread may wait.
     sqlite3_busy_handler(handle, &waitForLock, nullptr);
     {
-        std::lock_guard<std::recursive_mutex> statements(c.statementLock);
+        std::lock_guard<cSQLiteStatementLock> statements(c.statementLock);
         c.handle = handle;
         ++c.openings;
         c.dataVersionRead = false;
@@ -358,7 +159,7 @@ void cSQLiteDbBase::close()
         return;
     m_opened = false;
     if (c.openCount > 0 && --c.openCount == 0) {
-        std::lock_guard<std::recursive_mutex> statements(c.statementLock);
+        std::lock_guard<cSQLiteStatementLock> statements(c.statementLock);
         sqlite3_finalize(c.dataVersion);
         c.dataVersion = nullptr;
         sqlite3_close(c.handle);
@@ -374,7 +175,7 @@ sqlite3* cSQLiteDbBase::connectionHandle()
     return connection().handle;
 }
 
-std::recursive_mutex& cSQLiteDbBase::statementLock()
+cSQLiteStatementLock& cSQLiteDbBase::statementLock()
 {
     return connection().statementLock;
 }
@@ -382,7 +183,9 @@ std::recursive_mutex& cSQLiteDbBase::statementLock()
 bool cSQLiteDbBase::changeMark(cSQLiteChangeMark& mark, bool lookAtFile)
 {
     Connection& c = connection();
-    std::lock_guard<std::recursive_mutex> guard(c.statementLock);
+    std::unique_lock<cSQLiteStatementLock> guard;
+    if (!takeStatements(guard))
+        return false;
     if (c.handle == nullptr || sqlite3_get_autocommit(c.handle) == 0)
         return false;
     if (lookAtFile || !c.dataVersionRead) {
@@ -412,27 +215,14 @@ bool cSQLiteDbBase::changeMark(cSQLiteChangeMark& mark, bool lookAtFile)
     return true;
 }
 
-void cSQLiteDbBase::setWindowThread(std::thread::id id)
-{
-    g_windowThread.store(id);
-}
-
-int cSQLiteDbBase::longestWindowWaitMs()
-{
-    return g_longestWindowWaitMs.load();
-}
-
-void cSQLiteDbBase::resetLongestWindowWait()
-{
-    g_longestWindowWaitMs.store(0);
-}
-
 std::uint64_t cSQLiteDbBase::changeSerial()
 {
     Connection& c = connection();
-    std::lock_guard<std::recursive_mutex> guard(c.statementLock);
+    std::unique_lock<cSQLiteStatementLock> guard;
+    if (!takeStatements(guard))
+        return c.serial;  // counted as a lock failure: the serial moves at the next look
     cSQLiteChangeMark now;
-    if (std::exchange(c.lockFailed, false))
+    if (c.lockFailed.exchange(false))
         ++c.serial;
     if (!changeMark(now, true)) {
         if (c.handle != nullptr)
@@ -457,8 +247,9 @@ int cSQLiteDbBase::openCount()
 namespace {
 
 // Runs the statement text on the open handle (under the statement lock).
-int runStatements(
-    sqlite3* handle, const char* sql, const cSQLValues& values, cSQLRows* rows, std::int64_t* lastRowidOut)
+// `completed` counts the statements of the text that ran to their end.
+int runStatements(sqlite3* handle, const char* sql, const cSQLValues& values, cSQLRows* rows,
+    std::int64_t* lastRowidOut, int& completed)
 {
     int rc = SQLITE_OK;
     const char* tail = sql ? sql : "";
@@ -494,6 +285,8 @@ int runStatements(
         }
         if (step != SQLITE_DONE)
             rc = step;
+        else
+            ++completed;
         sqlite3_finalize(statement);
     }
     if (rc == SQLITE_OK && lastRowidOut)
@@ -509,28 +302,58 @@ bool cSQLiteDbBase::exec(
     Connection& c = connection();
     int rc = SQLITE_OK;
     bool moved = false;
-    {
-        std::lock_guard<std::recursive_mutex> guard(c.statementLock);
-        if (c.moved && t_transactionDepth == 0)
-            reopenMovedFile();
-        if (c.handle == nullptr) {
-            rc = SQLITE_MISUSE;
-        } else {
-            rc = runStatements(c.handle, sql, values, rows, lastRowidOut);
-            if (rc != SQLITE_OK && sqlite3_extended_errcode(c.handle) == SQLITE_READONLY_DBMOVED) {
-                // The statement is not run again in the file now at the path: what it was to change
-                // was read from the old one (a row's id, a note's earlier text). It fails; the file at
-                // the path is opened (now, or once the transaction has ended) and what happened is
-                // said, and the caller's next try reads and writes there.
-                c.moved = true;
-                moved = true;
-                report = false;
-                if (t_transactionDepth == 0)
-                    reopenMovedFile();
+    // A thread other than the window's, outside any transaction and any hold of the statement lock,
+    // waits for another program's lock between tries, without the statement lock: the window
+    // thread's statements run meanwhile.
+    const bool waitOutside = !isWindowThread() && t_transactionDepth == 0 && !cSQLiteStatementLock::heldHere();
+    const auto start = std::chrono::steady_clock::now();
+    const std::size_t rowsBefore = rows != nullptr ? rows->size() : 0;
+    for (;;) {
+        int completed = 0;
+        {
+            std::unique_lock<cSQLiteStatementLock> guard;
+            if (!takeStatements(guard)) {
+                rc = SQLITE_BUSY;  // counted as a lock failure already
+                break;
             }
-            if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED)
-                c.lockFailed = true;
+            if (c.moved && t_transactionDepth == 0)
+                reopenMovedFile();
+            if (c.handle == nullptr) {
+                rc = SQLITE_MISUSE;
+            } else if (lockFault() && lockFault()(sql)) {
+                // Met as a lock of another program is met: the thread waits as long as it may, then fails.
+                t_shortWait = waitOutside;
+                for (int attempt = 0; waitForLock(nullptr, attempt) != 0; ++attempt) { }
+                t_shortWait = false;
+                rc = SQLITE_BUSY;
+            } else {
+                t_shortWait = waitOutside;
+                rc = runStatements(c.handle, sql, values, rows, lastRowidOut, completed);
+                t_shortWait = false;
+                if (rc != SQLITE_OK && sqlite3_extended_errcode(c.handle) == SQLITE_READONLY_DBMOVED) {
+                    // The statement is not run again in the file now at the path: what it was to change
+                    // was read from the old one (a row's id, a note's earlier text). It fails; the file at
+                    // the path is opened (now, or once the transaction has ended) and what happened is
+                    // said, and the caller's next try reads and writes there.
+                    c.moved = true;
+                    moved = true;
+                    report = false;
+                    if (t_transactionDepth == 0)
+                        reopenMovedFile();
+                }
+            }
         }
+        const bool busy = (rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED;
+        if (busy && waitOutside && completed == 0 &&
+            std::chrono::steady_clock::now() - start < std::chrono::milliseconds(kOtherWaitMs)) {
+            if (rows)
+                rows->resize(rowsBefore);
+            std::this_thread::sleep_for(std::chrono::milliseconds(kOutsideWaitStepMs));
+            continue;
+        }
+        if (busy)
+            countLockFailure();
+        break;
     }
     if (rcOut)
         *rcOut = rc;
@@ -541,66 +364,16 @@ bool cSQLiteDbBase::exec(
     return rc == SQLITE_OK;
 }
 
-bool cSQLiteDbBase::reopenMovedFile()
-{
-    Connection& c = connection();
-    std::lock_guard<std::recursive_mutex> guard(c.statementLock);
-    static thread_local bool reopening = false;
-    if (!c.moved || reopening || c.handle == nullptr || t_transactionDepth > 0 || c.path.isEmpty() ||
-        sqlite3_get_autocommit(c.handle) == 0)
-        return false;
-    c.moved = false;
-    const cLString8 utf8(c.path);
-    const std::string path(utf8.chars(), static_cast<std::size_t>(utf8.length()));
-    struct stat info { };
-    const bool fileThere = ::stat(path.c_str(), &info) == 0;
-    sqlite3* fresh = nullptr;
-    int rc = claimDatabasePath(path);
-    if (rc == SQLITE_OK)
-        rc = sqlite3_open(path.c_str(), &fresh);
-    if (rc != SQLITE_OK) {
-        sqlite3_close(fresh);
-        return false;  // the old handle stays: its statements say why they fail
-    }
-    sqlite3_busy_handler(fresh, &waitForLock, nullptr);
-    NoteText::registerSqlFunction(fresh);
-    sqlite3_finalize(c.dataVersion);
-    c.dataVersion = nullptr;
-    sqlite3_close_v2(c.handle);
-    c.handle = fresh;
-    ++c.openings;
-    c.dataVersionRead = false;
-    // A file made anew has none of the tables: the stores' tables are made again. The failure that
-    // led here stays this thread's last.
-    reopening = true;
-    const int lastFailure = t_lastFailure;
-    const bool movedFile = t_movedFile;
-    const std::vector<TableSchema> schemas = c.schemas;
-    for (const TableSchema& table : schemas)
-        checkTable(table, false);
-    t_lastFailure = lastFailure;
-    t_movedFile = movedFile;
-    reopening = false;
-    const std::string words = fileThere ? "The file \"" + path +
-            "\" was replaced by another file while Quillstead was running (another program or a sync service "
-            "wrote it). Quillstead now reads and saves the file in its place: the notes, highlights and bookmarks "
-            "shown are the ones it holds."
-                                        : "The file \"" + path +
-            "\" was moved or deleted while Quillstead was running. Quillstead has made a new, empty one in its "
-            "place and saves there from now on. If the file was moved by mistake, quit Quillstead, put it back "
-            "and start Quillstead again.";
-    cMsgBox box;
-    box.showDatabaseNotice(
-        cLString16(fileThere ? "Your notes database was replaced while Quillstead was running."
-                             : "Your notes database was moved or deleted while Quillstead was running."),
-        cLString16(cLString8(words.c_str())));
-    return true;
-}
-
 bool cSQLiteDbBase::runInTransaction(const std::function<bool()>& work, bool report)
 {
     Connection& c = connection();
-    std::lock_guard<std::recursive_mutex> guard(c.statementLock);
+    std::unique_lock<cSQLiteStatementLock> guard;
+    if (!takeStatements(guard)) {
+        noteFailure(SQLITE_BUSY);
+        if (report)
+            reportError(SQLITE_BUSY);
+        return false;
+    }
     if (runTransactionOnce(work, report))
         return true;
     // A transaction that met a file moved under the connection failed: the file at the path is
@@ -613,7 +386,7 @@ bool cSQLiteDbBase::runInTransaction(const std::function<bool()>& work, bool rep
 bool cSQLiteDbBase::runTransactionOnce(const std::function<bool()>& work, bool report)
 {
     Connection& c = connection();
-    std::lock_guard<std::recursive_mutex> guard(c.statementLock);
+    std::lock_guard<cSQLiteStatementLock> guard(c.statementLock);
     const bool nested = t_transactionDepth > 0;
     // A nested one is a savepoint: when it fails, its own changes are undone and the outer
     // transaction goes on without them.
@@ -640,14 +413,18 @@ bool cSQLiteDbBase::runTransactionOnce(const std::function<bool()>& work, bool r
 
 bool cSQLiteDbBase::beginHeldTransaction(bool report)
 {
-    Connection& c = connection();
     if (t_holdsTransaction || t_transactionDepth > 0)
         return false;
-    c.statementLock.lock();
-    if (!exec("BEGIN IMMEDIATE", {}, nullptr, report)) {
-        c.statementLock.unlock();
+    std::unique_lock<cSQLiteStatementLock> held;
+    if (!takeStatements(held)) {
+        noteFailure(SQLITE_BUSY);
+        if (report)
+            reportError(SQLITE_BUSY);
         return false;
     }
+    if (!exec("BEGIN IMMEDIATE", {}, nullptr, report))
+        return false;
+    held.release();  // held until commitHeldTransaction
     t_holdsTransaction = true;
     ++t_transactionDepth;
     return true;
@@ -664,114 +441,6 @@ bool cSQLiteDbBase::commitHeldTransaction(bool report)
     --t_transactionDepth;
     connection().statementLock.unlock();
     return ok;
-}
-
-const char* cSQLiteDbBase::messageForCode(int code)
-{
-    if (code < -1 || code > 26)
-        return kNoInformation;
-    return kMessages[code + 1];
-}
-
-cLString16 cSQLiteDbBase::composeErrorReport(int code)
-{
-    Connection& c = connection();
-    std::lock_guard<std::recursive_mutex> guard(c.statementLock);
-    if (code == 0 && c.handle)
-        code = sqlite3_errcode(c.handle);
-    if (code == 0)
-        return cLString16();
-    cLString8 text("Error ");
-    text.formatInt32(code, 10, true);
-    text.appendCStr(" accessing database \"");
-    text.append(cLString8(c.path));
-    text.appendCStr("\"\r\n\r\n");
-    text.appendCStr(messageForCode(code));
-    const char* sqliteMessage = c.handle ? sqlite3_errmsg(c.handle) : nullptr;
-    if (sqliteMessage && std::strcmp(sqliteMessage, "not an error") != 0) {
-        text.appendCStr("\r\n\r\n");
-        text.appendCStr(sqliteMessage);
-    }
-    return cLString16(text);
-}
-
-void cSQLiteDbBase::reportError(int code)
-{
-    if (code == 0 && connectionHandle() != nullptr)
-        code = sqlite3_errcode(connectionHandle());
-    if ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED) {
-        // Not the user's disk or file: another program has the database for the moment. A caller that
-        // tells the user itself (a note being typed) takes these words as its reason; otherwise they
-        // are said once until a write goes through again.
-        cLString8 text("Quillstead could not read or save your notes, highlights and bookmarks just now, because "
-                       "another program holds the database \"");
-        text.append(cLString8(connection().path));
-        text.appendCStr("\". Quillstead does not wait for it: a note being typed is kept and saved once the database "
-                        "is free, and pages show your notes and highlights again then. A highlight, bookmark or "
-                        "other change made meanwhile may need to be made again.");
-        cMsgBox box;
-        if (cDatabaseErrorCapture::isActive())
-            box.showDatabaseError(cLString16(text));
-        else if (!g_busySaid.exchange(true))
-            box.showDatabaseNotice(cLString16("Another program is using your notes database."), cLString16(text));
-        return;
-    }
-    const cLString16 text = composeErrorReport(code);
-    if (text.isEmpty())
-        return;
-    cMsgBox box;
-    box.showDatabaseError(text);
-}
-
-void cSQLiteDbBase::reportOpenFailure(const cLString16& path, int code)
-{
-    if (path.isEmpty())
-        return;
-    const cLString8 utf8(path);
-    const std::string problem = linkProblem(std::string(utf8.chars(), static_cast<std::size_t>(utf8.length())));
-    if (problem.empty() || connectionHandle() != nullptr) {
-        reportError(code);
-        return;
-    }
-    cLString8 text("Error ");
-    text.formatInt32(code, 10, true);
-    text.appendCStr(" accessing database \"");
-    text.append(utf8);
-    text.appendCStr("\"\r\n\r\n");
-    text.appendCStr(problem.c_str());
-    cMsgBox box;
-    box.showDatabaseError(cLString16(text));
-}
-
-std::string cSQLiteDbBase::linkProblem(const std::string& path)
-{
-    struct stat info { };
-    if (path.empty() || ::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
-        return std::string();
-    const std::string target = linkTarget(path);
-    std::string what;
-    struct stat named { };
-    if (::stat(path.c_str(), &named) != 0) {
-        const int error = errno;
-        if (error == ENOENT || error == ENOTDIR)
-            what = "which does not exist (on a disk that is not connected, or moved or deleted)";
-        else if (error == ELOOP)
-            what = "which leads round a loop of links to no file";
-        else
-            what = std::string("which cannot be reached (") + std::strerror(error) + ")";
-    } else if (S_ISDIR(named.st_mode)) {
-        what = "which is a folder, not a database file";
-    } else if (!S_ISREG(named.st_mode)) {
-        what = "which is not a regular file";
-    } else {
-        what = whyNotADatabase(path);
-        if (what.empty())
-            return std::string();
-    }
-    return "\"" + path + "\" is a link to \"" + target + "\", " + what +
-        ". Quillstead has changed neither the link nor what it names. Connect the disk that holds the database or "
-        "correct the link; to start with a new, empty database instead, move the link out of its folder. Then "
-        "start Quillstead again.";
 }
 
 bool cSQLiteDbBase::openOnDemand(bool& openedHere)
@@ -931,7 +600,7 @@ bool cSQLiteDbBase::checkTable(const TableSchema& table, bool report)
     // Probe and creation form one step: two threads checking a missing table at once must not both
     // try to create it (the second would fail with "table already exists").
     Connection& c = connection();
-    std::lock_guard<std::recursive_mutex> guard(c.statementLock);
+    std::lock_guard<cSQLiteStatementLock> guard(c.statementLock);
     if (std::none_of(c.schemas.begin(), c.schemas.end(),
             [&](const TableSchema& known) { return std::strcmp(known.name, table.name) == 0; }))
         c.schemas.push_back(table);

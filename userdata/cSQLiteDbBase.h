@@ -12,11 +12,25 @@
 //
 // Result rows come back as lists of UTF-8 strings, one per result column; NULL becomes "".
 //
-// Any thread may use a store.
+// Threads. Any thread may use a store; all share the one connection and its rules:
+// - Every statement runs under the statement lock (cSQLiteStatementLock, recursive); a transaction
+//   holds it from its BEGIN to its end, so no other thread's statement joins it. Opening and closing
+//   take the open/close lock first and the statement lock inside it, never the other way round.
+// - The window thread (setWindowThread) never waits more than a moment: for another program's lock
+//   it waits a few milliseconds, then its statement fails with SQLITE_BUSY and, for half a second
+//   after, its statements fail at once instead of waiting again; it takes the statement lock itself
+//   with the same short wait (takeStatementLock), so a worker that holds it never freezes the window.
+// - Other threads wait up to five seconds for another program's lock. Outside a transaction they wait
+//   between tries of their statement without the statement lock; inside one they wait holding it.
+// - A read that failed is not a read that found nothing: callers tell them apart (SQLiteFailure::Watch,
+//   the result code), and the change serial moves after a failure for want of the lock, so what was
+//   read meanwhile is read again once the database answers (lockFailures, databaseAnswers).
+// - The thread-local state (the last failure, the transaction depth) is each thread's own.
 #pragma once
 
 #include <sqlite3.h>
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -30,6 +44,20 @@
 #include "engine/foundation/cLStringTmpl.h"
 
 class cDBRecord;
+
+// The lock every statement on the shared connection runs under. Recursive: a transaction holds it
+// across its statements. It knows whether the calling thread holds it.
+class cSQLiteStatementLock {
+public:
+    void lock();
+    void unlock();
+    bool try_lock_for(std::chrono::milliseconds wait);
+    // The calling thread holds it.
+    static bool heldHere();
+
+private:
+    std::recursive_timed_mutex m_mutex;
+};
 
 // One value bound to a "?" of a statement.
 class cSQLValue {
@@ -109,8 +137,14 @@ public:
     // The raw handle, for stores that prepare statements themselves (under `statementLock`).
     static sqlite3* connectionHandle();
     // The lock every statement runs under. A reader may hold it across a check of the change mark and
-    // the reads that follow, so that no write on the connection comes between them.
-    static std::recursive_mutex& statementLock();
+    // the reads that follow, so that no write on the connection comes between them. The window
+    // thread takes it with takeStatementLock.
+    static cSQLiteStatementLock& statementLock();
+    // Takes the statement lock into `held`. The window thread waits for it no longer than it waits for
+    // another program's lock (not at all for a moment after such a wait failed); false then, and the
+    // calling thread's last failure is SQLITE_BUSY, as for another program's lock. Other threads
+    // wait as long as it takes.
+    static bool takeStatementLock(std::unique_lock<cSQLiteStatementLock>& held);
     // The current change mark (one small read of the file's header, under the statement lock). False
     // while no connection is open or a transaction is running on it (a transaction's rows are not
     // final until it commits, and a rollback leaves no mark): nothing may be kept then. Without
@@ -131,6 +165,18 @@ public:
     // waits added up).
     static int longestWindowWaitMs();
     static void resetLongestWindowWait();
+    // How many statements have failed for want of the lock (on any thread) since the process started:
+    // what was read then is owed, and is read again once databaseAnswers.
+    static std::uint64_t lockFailures();
+    // Whether the file can be read now (one small read; the calling thread waits as it may). False
+    // with no connection open, or inside a transaction.
+    static bool databaseAnswers();
+    // All the window thread's waits for a lock since the last reset, added up (ms).
+    static int totalWindowWaitMs();
+    // For tests: `locked` is asked before each statement run through exec, and when it answers true
+    // the statement meets another program's lock (it waits as its thread may, then fails with
+    // SQLITE_BUSY). Empty: no statement is made to fail.
+    static void setLockFaultForTests(std::function<bool(const char* sql)> locked);
 
     // After SQLite said the file at the path is no longer the one opened (SQLITE_READONLY_DBMOVED:
     // moved, replaced or deleted), the connection opens the path again (a new file gets the stores'

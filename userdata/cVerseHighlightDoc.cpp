@@ -5,6 +5,7 @@
 
 #include "engine/foundation/cLIntArray.h"
 #include "engine/references/cBibleRef.h"
+#include "userdata/SQLiteFailure.h"
 
 namespace {
 
@@ -158,7 +159,11 @@ bool cVerseHighlightDoc::setHighlight(const cBibleRef& reference, std::uint16_t 
     if (!m_docOpen)
         return false;
     cVerseHighlightRecord record;
-    if (findHighlightInReference(reference, record)) {
+    const SQLiteFailure::Watch watch;
+    const bool found = findHighlightInReference(reference, record);
+    if (!found && watch.failed())
+        return false;  // what stands at the verse could not be read: nothing is written over it
+    if (found) {
         record.forecolor = fore;
         record.backcolor = back;
         record.serverid = 0;
@@ -179,8 +184,9 @@ bool cVerseHighlightDoc::removeHighlight(const cBibleRef& reference)
     if (!m_docOpen)
         return false;
     cVerseHighlightRecord record;
+    const SQLiteFailure::Watch watch;
     if (!findHighlightInReference(reference, record))
-        return true;
+        return !watch.failed();  // none there, unless it could not be read
     return markHighlightDeleted(record, false, true, false);
 }
 

@@ -47,10 +47,12 @@ public:
     // The live row of the reference's first verse, else of the first equivalent verse that has one.
     bool findHighlightInReference(const cBibleRef& reference, cVerseHighlightRecord& record);
     // Colours the reference's first verse (or the equivalent verse whose row it finds). With
-    // useTimestamp the row takes `timestamp` instead of the current time.
+    // useTimestamp the row takes `timestamp` instead of the current time. False, writing nothing, when
+    // the verse's row could not be read.
     bool setHighlight(const cBibleRef& reference, std::uint16_t fore, std::uint16_t back,
         const cDBTimestamp* timestamp = nullptr, bool useTimestamp = false);
-    // Soft-deletes the verse's live highlight; true when it has none.
+    // Soft-deletes the verse's live highlight; true when it has none, false when that could not be
+    // read or the deletion not written.
     bool removeHighlight(const cBibleRef& reference);
 
     // A walk over the live highlights by recid (only back colours in `colours`, when given). The walk

@@ -183,7 +183,14 @@ void SyncExchange::receivedRecord(const SyncCommand& command)
     bool ok = true;
     bool modified = false;
     if (isModify) {
-        const std::optional<SyncLocalRow> row = m_local.readByRecid(noun, *clientRecid);
+        bool unread = false;
+        const std::optional<SyncLocalRow> row = m_local.readByRecid(noun, *clientRecid, &unread);
+        if (unread) {
+            // The database could not be read (another program holds it): the run ends unstored, and
+            // the record comes again with the next sync.
+            endRun(storeErrorOf(noun));
+            return;
+        }
         if (!row) {
             const QString app = QCoreApplication::applicationName().isEmpty() ? QStringLiteral("Quillstead")
                                                                               : QCoreApplication::applicationName();
@@ -205,7 +212,12 @@ void SyncExchange::receivedRecord(const SyncCommand& command)
     } else {
         // The record's own match key finds the local row; an echoed record id is not trusted on its
         // own (record ids are per device), so it never removes a row that is not this record.
-        const std::optional<SyncLocalRow> row = m_local.findByMatchKey(noun, *columns);
+        bool unread = false;
+        const std::optional<SyncLocalRow> row = m_local.findByMatchKey(noun, *columns, &unread);
+        if (unread) {
+            endRun(storeErrorOf(noun));
+            return;
+        }
         const bool isDelete = verb == C::Delete;
         if (!row) {
             if (!isDelete || count == 1) {

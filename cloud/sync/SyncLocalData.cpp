@@ -229,16 +229,26 @@ bool SyncLocalData::isOpen() const
     return m_open;
 }
 
-std::optional<SyncLocalRow> SyncLocalData::selectRow(qint64 noun, const QString& where, const cSQLValues& values)
+std::optional<SyncLocalRow> SyncLocalData::selectRow(
+    qint64 noun, const QString& where, const cSQLValues& values, bool* failed)
 {
+    if (failed)
+        *failed = false;
     const TableInfo* t = info(noun);
-    if (!t || !m_open)
+    if (!t || !m_open) {
+        if (failed)
+            *failed = true;
         return std::nullopt;
+    }
     const QString sql =
         QStringLiteral("SELECT %1 FROM %2 WHERE %3").arg(selectList(*t), QString::fromLatin1(t->table), where);
     cSQLRows rows;
-    if (!m_db.exec(sql.toUtf8().constData(), values, &rows) || rows.empty() ||
-        rows.front().size() < static_cast<std::size_t>(4 + t->columns.size()))
+    if (!m_db.exec(sql.toUtf8().constData(), values, &rows)) {
+        if (failed)
+            *failed = true;
+        return std::nullopt;
+    }
+    if (rows.empty() || rows.front().size() < static_cast<std::size_t>(4 + t->columns.size()))
         return std::nullopt;
     return rowOf(rows.front());
 }
@@ -292,9 +302,9 @@ bool SyncLocalData::hasRows(qint64 noun)
     return t && m_open && m_db.tableHasRows(t->table, "serverid");
 }
 
-std::optional<SyncLocalRow> SyncLocalData::readByRecid(qint64 noun, qint64 recid)
+std::optional<SyncLocalRow> SyncLocalData::readByRecid(qint64 noun, qint64 recid, bool* failed)
 {
-    return selectRow(noun, QStringLiteral("recid = ?"), {static_cast<std::int64_t>(recid)});
+    return selectRow(noun, QStringLiteral("recid = ?"), {static_cast<std::int64_t>(recid)}, failed);
 }
 
 QString SyncLocalData::categoryName(qint64 catid, bool* found)
@@ -422,9 +432,11 @@ std::optional<QStringList> SyncLocalData::columnsFromWire(qint64 noun, const QSt
     }
 }
 
-std::optional<SyncLocalRow> SyncLocalData::findByMatchKey(qint64 noun, const QStringList& columns)
+std::optional<SyncLocalRow> SyncLocalData::findByMatchKey(qint64 noun, const QStringList& columns, bool* failed)
 {
     const TableInfo* t = info(noun);
+    if (failed)
+        *failed = t == nullptr;
     if (!t)
         return std::nullopt;
     QStringList where;
@@ -435,7 +447,8 @@ std::optional<SyncLocalRow> SyncLocalData::findByMatchKey(qint64 noun, const QSt
         values.push_back(columnValue(key, columns.value(i)));
     }
     return selectRow(noun,
-        where.join(QStringLiteral(" AND ")) + QStringLiteral(" ORDER BY timestamp DESC, recid DESC LIMIT 1"), values);
+        where.join(QStringLiteral(" AND ")) + QStringLiteral(" ORDER BY timestamp DESC, recid DESC LIMIT 1"), values,
+        failed);
 }
 
 qint64 SyncLocalData::insertRow(

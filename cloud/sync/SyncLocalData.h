@@ -56,7 +56,9 @@ public:
     std::optional<SyncLocalRow> firstUnsynced(qint64 noun, bool* failed = nullptr, qint64 afterRecid = 0);
     qint64 countUnsynced(qint64 noun);
     bool hasRows(qint64 noun);
-    std::optional<SyncLocalRow> readByRecid(qint64 noun, qint64 recid);
+    // Reads answer three ways: a row, none, or nothing with `failed` set when the statement failed (the
+    // database could not be read: that says nothing of whether the row is there).
+    std::optional<SyncLocalRow> readByRecid(qint64 noun, qint64 recid, bool* failed = nullptr);
 
     // The record fields of a row in wire order, or an error text (a category that can't be found).
     std::optional<QStringList> wireFields(qint64 noun, const SyncLocalRow& row, QString* error);
@@ -64,7 +66,7 @@ public:
     // category). Nothing with `error` set when a category can't be found or made.
     std::optional<QStringList> columnsFromWire(qint64 noun, const QStringList& fields, QString* error);
     // The row with the match key of these column values, live or deleted (the newest when several).
-    std::optional<SyncLocalRow> findByMatchKey(qint64 noun, const QStringList& columns);
+    std::optional<SyncLocalRow> findByMatchKey(qint64 noun, const QStringList& columns, bool* failed = nullptr);
 
     // Inserts a row; answers its recid (0 on failure). A new start-date row has no readings and a
     // book bookmark keeps the received edition. A note that shows nothing (userdata/NoteText.h) is
@@ -120,7 +122,7 @@ public:
 private:
     class Db : public cSQLiteDbBase { };
 
-    std::optional<SyncLocalRow> selectRow(qint64 noun, const QString& where, const cSQLValues& values);
+    std::optional<SyncLocalRow> selectRow(qint64 noun, const QString& where, const cSQLValues& values, bool* failed);
     QString categoryName(qint64 catid, bool* found);
 
     Db m_db;

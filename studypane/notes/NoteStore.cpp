@@ -3,6 +3,7 @@
 #include "engine/references/cBibleRef.h"
 #include "library/EngineStrings.h"
 #include "userdata/NoteText.h"
+#include "userdata/SQLiteFailure.h"
 #include "userdata/cBibleNote.h"
 #include "userdata/cBookNote.h"
 #include "userdata/cNoteDoc.h"
@@ -100,6 +101,15 @@ Result forLocation(cNoteDoc* notes, const NoteLocation& location, Result none, O
     return none;
 }
 
+// A save that could not read what stands at its place writes nothing; the caller is told why as for
+// a write the database refused (a caller capturing database errors gets the reason).
+bool cannotRead(cNoteDoc& notes)
+{
+    const int code = SQLiteFailure::lastOnThisThread();
+    notes.bibleNoteStore().reportError(code != 0 ? code : SQLITE_BUSY);
+    return false;
+}
+
 }  // namespace
 
 NoteLocation::Kind NoteLocation::kind() const
@@ -149,7 +159,15 @@ bool NoteStore::verseHasNote(quint32 key) const
 
 StoredNote NoteStore::read(const NoteLocation& location) const
 {
-    return forLocation(
+    if (m_notes != nullptr && openDocument() == nullptr && location.hasSomethingToDisplay()) {
+        // The document could not be opened (another program held the database at the start): what
+        // is there is not known.
+        StoredNote unknown;
+        unknown.unreadable = true;
+        return unknown;
+    }
+    const SQLiteFailure::Watch watch;
+    StoredNote note = forLocation(
         openDocument(), location, StoredNote(),
         [&location](cNoteDoc& notes) {
             cBibleNote record;
@@ -161,6 +179,9 @@ StoredNote NoteStore::read(const NoteLocation& location) const
             const bool live = readBookRecord(notes, location, record) && record.deleted == 0;
             return live ? storedNoteOf(record) : StoredNote();
         });
+    if (!note.found && watch.failed())
+        note.unreadable = true;
+    return note;
 }
 
 bool NoteStore::save(const NoteLocation& location, const QString& text, bool* newNote) const
@@ -190,7 +211,10 @@ bool NoteStore::save(const NoteLocation& location, const QString& text, Save& ho
         openDocument(), location, false,
         [&](cNoteDoc& notes) {
             cBibleNote record;
+            const SQLiteFailure::Watch watch;
             const bool found = notes.readBibleNoteInReference(cBibleRef(location.key), record) && record.deleted == 0;
+            if (!found && watch.failed())
+                return cannotRead(notes);
             how.newNote = !found;
             if (unchanged(found, record.note))
                 return true;
@@ -208,8 +232,11 @@ bool NoteStore::save(const NoteLocation& location, const QString& text, Save& ho
         },
         [&](cNoteDoc& notes) {
             cBookNote record;
+            const SQLiteFailure::Watch watch;
             const bool byRecord = readJournalRecord(notes, location, record);
             const bool found = byRecord || (readBookRecord(notes, location, record) && record.deleted == 0);
+            if (!found && watch.failed())
+                return cannotRead(notes);
             how.newNote = !found;
             // A note chosen by its record takes the title's letter case as the location spells it
             // (a text that shows nothing deletes it under the title it has).
@@ -241,12 +268,17 @@ StoredNote NoteStore::readBookNoteByRecordID(qint64 recordID) const
 {
     StoredNote out;
     cNoteDoc* notes = openDocument();
-    if (notes == nullptr || recordID <= 0)
+    if (notes == nullptr || recordID <= 0) {
+        out.unreadable = m_notes != nullptr && notes == nullptr && recordID > 0;
         return out;
+    }
     cBookNote record;
     record.recid = recordID;
-    if (!notes->readBookNoteByRecid(record) || record.deleted != 0)
+    const SQLiteFailure::Watch watch;
+    if (!notes->readBookNoteByRecid(record) || record.deleted != 0) {
+        out.unreadable = watch.failed();
         return out;
+    }
     return storedNoteOf(record);
 }
 
@@ -255,9 +287,10 @@ bool NoteStore::remove(const NoteLocation& location) const
     return forLocation(
         openDocument(), location, false,
         [&location](cNoteDoc& notes) {
+            const SQLiteFailure::Watch watch;
             const quint32 verse = notes.noteVerseInReference(cBibleRef(location.key));
             if (verse == 0)
-                return true;  // nothing live to delete
+                return !watch.failed();  // nothing live to delete, unless it could not be read
             const VerseNumbers at(verse);
             return notes.deleteBibleNoteAtVerse(at.book, at.chapter, at.verse);
         },
@@ -273,9 +306,14 @@ QString NoteStore::uniqueJournalTitleFrom(const QString& title) const
 {
     QString candidate = title;
     // The counter is bounded only by the number of notes, each of which takes one title.
-    for (quint64 n = 1; exists(NoteLocation::journal(candidate)); ++n)
+    for (quint64 n = 1;; ++n) {
+        const StoredNote there = read(NoteLocation::journal(candidate));
+        if (there.unreadable)
+            return QString();
+        if (!there.found)
+            return candidate;
         candidate = title + QLatin1Char('-') + QString::number(n);
-    return candidate;
+    }
 }
 
 QString NoteStore::cleanJournalTitle(const QString& typed)

@@ -8,8 +8,9 @@
 // for the next sync. A save of the text a note already holds writes nothing, so the note keeps the
 // time of the user's last change (the newer copy wins a sync).
 // A journal note is found by its record when the location names one that is still live, else by its
-// title: ignoring case, a note of exactly that title first. Over no document, or a closed one,
-// nothing is found and every write fails.
+// title: ignoring case, a note of exactly that title first. Over no document nothing is found and every
+// write fails; over a closed one (it could not be opened) every read is unreadable and every write
+// fails.
 //
 // A value over a pointer (the document must outlive it); any thread (the note document serialises
 // its stores), although the study pane calls it from the main thread only.
@@ -43,8 +44,12 @@ struct NoteLocation {
     friend bool operator==(const NoteLocation&, const NoteLocation&) = default;
 };
 
+// A read answers three ways: the live note (found), none there (neither flag), or the database could
+// not be read just now (unreadable: another program holds it, or it failed), which says nothing of
+// whether a note is there.
 struct StoredNote {
     bool found = false;
+    bool unreadable = false;
     QString text;
     qint64 serverID = 0;
     qint64 recordID = 0;
@@ -64,7 +69,7 @@ public:
     static constexpr int kMaxJournalTitleLength = 128;
     static QString journalFieldName() { return QStringLiteral("Note"); }
 
-    // The live note at the location (not found for None).
+    // The live note at the location (not found for None; unreadable when a read of it failed).
     StoredNote read(const NoteLocation& location) const;
     // How a save went, and when the text it stores was last changed.
     struct Save {
@@ -74,7 +79,9 @@ public:
     };
     // Stores the text at the location: adds, updates, or (a text that shows nothing) soft-deletes;
     // nothing when the live note holds exactly that text, or there is none and the text shows
-    // nothing. `newNote` tells whether no live note was there before. False when the store refused it.
+    // nothing. `newNote` tells whether no live note was there before. False when the store refused it,
+    // or when what stands there could not be read (nothing is written then: a note that could not be
+    // read is never taken for none and replaced).
     bool save(const NoteLocation& location, const QString& text, bool* newNote = nullptr) const;
     bool save(const NoteLocation& location, const QString& text, Save& how) const;
     // The location names its journal note's record (as section), and that note is live under the
@@ -83,14 +90,15 @@ public:
     bool namesLiveJournalRecord(const NoteLocation& location) const;
     // The live book or journal note of a record id (the journal list's positions).
     StoredNote readBookNoteByRecordID(qint64 recordID) const;
-    // Soft-deletes the note at the location; false when the store refused it.
+    // Soft-deletes the note at the location; false when the store refused it or could not read it.
     bool remove(const NoteLocation& location) const;
 
-    // A live note exists at the location.
+    // A live note exists at the location (false also when it could not be read: ask read to tell).
     bool exists(const NoteLocation& location) const { return read(location).found; }
     // A live Bible note on the verse (packed key), in any versification of it.
     bool verseHasNote(quint32 key) const;
-    // The first of T, T-1, T-2, ... under which no live journal note exists.
+    // The first of T, T-1, T-2, ... under which no live journal note exists; empty when the notes
+    // could not be read (no title is known to be free then).
     QString uniqueJournalTitleFrom(const QString& title) const;
     // A typed journal title as it is stored: trimmed of blanks and control characters at both ends and
     // cut to its first 128 characters.

@@ -785,6 +785,91 @@ TEST_F(NoteEditor, ANoteDeletedElsewhereComesBackOnlyWhenTheReaderTypesIntoIt)
     EXPECT_EQ(localStatus(), QStringLiteral("Local Storage: Saved again"));
 }
 
+// Words typed into a note another program deleted are the reader's newest: the save that notices
+// the deletion stores them and says so. A note a sync brings back is shown as it is then.
+TEST_F(NoteEditor, WordsTypedAfterADeletionElsewhereAreStoredAndANoteBroughtBackIsNoLongerDeleted)
+{
+    const NoteLocation john316 = NoteLocation::bible(kJohn316);
+    const auto otherProgram = [](const char* sql) {
+        sqlite3* other = nullptr;
+        EXPECT_EQ(sqlite3_open(sqlite3_db_filename(cSQLiteDbBase::connectionHandle(), "main"), &other), SQLITE_OK);
+        const int rc = sqlite3_exec(other, sql, nullptr, nullptr, nullptr);
+        sqlite3_close(other);
+        return rc;
+    };
+    openBible(kJohn316, true);
+    type(QStringLiteral("alpha"));
+    ASSERT_TRUE(waitFor([&] {
+        editor->saveEditedText(true);
+        return stored(john316).contains(QStringLiteral("alpha"));
+    }));
+    ASSERT_EQ(
+        otherProgram("UPDATE BibleNotes SET deleted = 1 WHERE booknum = 43 AND chapter = 3 AND verse = 16"), SQLITE_OK);
+    type(QStringLiteral(" beta"));
+    ASSERT_TRUE(waitFor([&] {
+        const StudyPaneNoteEditor::Page* p = editor->noteEditor()->livePage(editor->webView(Editor::RichEditTab));
+        return p != nullptr && p->latest.contains(QStringLiteral(" beta"));
+    }));
+    // The save at quit, or on opening another note.
+    ASSERT_TRUE(editor->saveEditedText(false));
+    EXPECT_TRUE(stored(john316).contains(QStringLiteral("alpha beta"))) << stored(john316).toStdString();
+    EXPECT_EQ(localStatus(), QStringLiteral("Local Storage: Saved again"));
+
+    // Deleted again while a final save is owed, noticed by a sync's save; then a sync brings the note
+    // back with another device's text.
+    type(QStringLiteral(" gamma"));
+    ASSERT_TRUE(waitFor([&] {
+        editor->saveEditedText(true);
+        return stored(john316).contains(QStringLiteral("gamma"));
+    }));
+    ASSERT_TRUE(editor->webViewNeedsFinalSave());
+    ASSERT_EQ(
+        otherProgram("UPDATE BibleNotes SET deleted = 1 WHERE booknum = 43 AND chapter = 3 AND verse = 16"), SQLITE_OK);
+    m_screen->center.postNotificationName(StudyPaneNotifications::qsBibleNoteSynchronizationWillStartNotification);
+    ASSERT_EQ(localStatus(), QStringLiteral("Local Storage: Deleted elsewhere"));
+    ASSERT_EQ(otherProgram("UPDATE BibleNotes SET deleted = 0, note = '<p>from the other device</p>' WHERE "
+                           "booknum = 43 AND chapter = 3 AND verse = 16"),
+        SQLITE_OK);
+    m_screen->center.postNotificationName(
+        PaneNotifications::qsNotesHaveChangedNotification, nullptr, {{QStringLiteral("changed"), true}});
+    EXPECT_EQ(localStatus(), QStringLiteral("Local Storage: Saved"));
+    EXPECT_EQ(editor->webViewString(), QStringLiteral("<p>from the other device</p>"));
+    ASSERT_TRUE(waitFor([&] { return editorText() == QStringLiteral("from the other device"); }));
+}
+
+// A note opened while another program holds the database is not shown as empty and takes no typing:
+// the pane says it waits, and opens the note in its editor, with its text, once the lock goes.
+TEST_F(NoteEditor, ANoteThatCannotBeReadOpensOnceTheDatabaseAnswers)
+{
+    const NoteLocation john316 = NoteLocation::bible(kJohn316);
+    ASSERT_TRUE(StudyPaneTest::userNotes().save(john316, QStringLiteral("<p>My old note</p>")));
+    cSQLiteDbBase::setWindowThread();
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(sqlite3_db_filename(cSQLiteDbBase::connectionHandle(), "main"), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    openBible(kJohn316, true);
+    EXPECT_TRUE(editor->noteUnreadable());
+    EXPECT_EQ(editor->selectedTab(), Editor::ViewTab);
+    EXPECT_EQ(localStatus(), QStringLiteral("Local Storage: Waiting for the database"));
+    EXPECT_FALSE(editor->tabShouldSelect(Editor::RichEditTab));
+    ASSERT_TRUE(waitForPage(Editor::ViewTab));
+    EXPECT_TRUE(js(editor->webView(Editor::ViewTab), QStringLiteral("document.body.textContent"))
+                    .toString()
+                    .contains(QStringLiteral("could not be read yet")));
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    ASSERT_TRUE(waitFor([&] { return editor->selectedTab() == Editor::RichEditTab; }, 10000));
+    ASSERT_TRUE(waitForPage(Editor::RichEditTab));
+    EXPECT_EQ(editorText(), QStringLiteral("My old note"));
+    type(QStringLiteral(" New words"));
+    ASSERT_TRUE(waitFor([&] {
+        editor->saveEditedText(true);
+        return stored(john316).contains(QStringLiteral("New words"));
+    }));
+    EXPECT_TRUE(stored(john316).contains(QStringLiteral("My old note New words"))) << stored(john316).toStdString();
+    cSQLiteDbBase::setWindowThread(std::thread::id());
+}
+
 // An editor emptied as a user empties it deletes the note, in either tab and for Bible and book
 // notes alike, and the change says it deleted the note (the book panes drop its link on that).
 TEST_F(NoteEditor, ClearingTheTextDeletesTheNoteAndSaysSo)

@@ -524,6 +524,57 @@ TEST_F(SQLiteDbBaseTest, TheWindowThreadWaitsOnlyAMomentWhileAnotherProgramHolds
     db.close();
 }
 
+// The reader's own worker threads wait for another program's lock too: one waiting inside a
+// transaction holds the statement lock meanwhile, another waits between tries of a statement. The
+// window thread's own statements, transactions and change serials come back within a moment
+// whatever they hold (failing as for a lock), and the workers' writes land once the lock goes.
+TEST_F(SQLiteDbBaseTest, TheWindowThreadDoesNotWaitBehindAWorkerThatWaitsForTheLock)
+{
+    cSQLiteDbBase db;
+    ASSERT_TRUE(db.open(db.databasePath()));
+    ASSERT_TRUE(db.exec("CREATE TABLE T (x INTEGER)"));
+    cSQLiteDbBase::setWindowThread();
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(text(db.databasePath()).c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    std::atomic<bool> inTransaction {false};
+    std::atomic<bool> alone {false};
+    std::thread holder(
+        [&] { inTransaction = db.runInTransaction([&] { return db.exec("INSERT INTO T VALUES (1)"); }); });
+    std::thread single([&] { alone = db.exec("INSERT INTO T VALUES (2)"); });
+    // The holder is in its transaction's wait once the statement lock is taken.
+    for (int i = 0; i < 2000; ++i) {
+        if (!cSQLiteDbBase::statementLock().try_lock_for(std::chrono::milliseconds(0)))
+            break;
+        cSQLiteDbBase::statementLock().unlock();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+
+    const auto start = std::chrono::steady_clock::now();
+    int failed = 0;
+    for (int i = 0; i < 20; ++i) {
+        failed += db.exec("SELECT x FROM T") ? 0 : 1;
+        failed += db.runInTransaction([&] { return db.exec("INSERT INTO T VALUES (3)"); }) ? 0 : 1;
+        cSQLiteDbBase::changeSerial();
+    }
+    const auto elapsed =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(failed, 40);
+    EXPECT_LT(elapsed, 250) << "the window thread waited behind a worker";
+
+    ASSERT_EQ(sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr), SQLITE_OK);
+    holder.join();
+    single.join();
+    EXPECT_TRUE(inTransaction.load());
+    EXPECT_TRUE(alone.load());
+    cSQLRows rows;
+    ASSERT_TRUE(db.exec("SELECT x FROM T ORDER BY x", {}, &rows));
+    EXPECT_EQ(asTable(rows), (Table {{"1"}, {"2"}}));
+    sqlite3_close(other);
+    cSQLiteDbBase::setWindowThread(std::thread::id());
+    db.close();
+}
+
 TEST_F(SQLiteDbBaseTest, TheSerialMovesOnAnotherConnectionsWriteAndInsideATransaction)
 {
     cSQLiteDbBase db;
