@@ -119,20 +119,30 @@ SourceVerse readSource(const std::string& markup)
         const bool empty = tag.back() == '/';
         const std::string name =
             tag.substr(closing ? 1 : 0, tag.find_first_of(" /", closing ? 1 : 0) - (closing ? 1 : 0));
-        // The verse ends with its book; a word never runs across an element's edge.
+        // The verse ends with its book; a word runs across the edge of an inline element ("<w>in</w>asmuch")
+        // and of no other.
         if (name == "div" && tag.find("type=\"book\"") != std::string::npos && tag.find("eID=") != std::string::npos)
             break;
-        if (noteDepth == 0)
+        static const std::set<std::string> kInline {
+            "w", "transChange", "q", "hi", "divineName", "seg", "foreign", "name", "catchWord"};
+        if (noteDepth == 0 && (kInline.count(name) == 0 || name == "note"))
             plain += ' ';
         else
             notes += ' ';
         if (name == "note" && !empty)
             noteDepth += closing ? -1 : 1;
         if (name == "w" && !closing && !empty && noteDepth == 0) {
-            size_t p = 0;
-            while ((p = tag.find("strong:", p)) != std::string::npos) {
-                p += 7;
-                std::string n = tag.substr(p, tag.find_first_of(" \"", p) - p);
+            // Every number of the lemma: "strong:G2424 G5547" names two.
+            const size_t at = tag.find("lemma=\"");
+            std::istringstream lemma(at == std::string::npos ? "" : tag.substr(at + 7, tag.find('"', at + 7) - at - 7));
+            bool strong = false;
+            for (std::string n; lemma >> n;) {
+                if (const size_t colon = n.find(':'); colon != std::string::npos) {
+                    strong = n.substr(0, colon) == "strong";
+                    n.erase(0, colon + 1);
+                }
+                if (!strong || n.size() < 2)
+                    continue;
                 std::string digits = n.substr(1);
                 digits.erase(0, std::min(digits.find_first_not_of('0'), digits.size() - 1));
                 v.strongs.insert(n.substr(0, 1) + digits);
