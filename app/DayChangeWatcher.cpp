@@ -31,8 +31,8 @@ bool DayChangeWatcher::check()
         return false;
     const QDate previous(m_day.year(), m_day.month(), m_day.day());
     m_day = today;
-    m_center.postNotificationName(
-        PaneNotifications::qsDevotionalStartDateHasChangedNotification, this, {{QStringLiteral("previousDay"), previous}});
+    m_center.postNotificationName(PaneNotifications::qsDevotionalStartDateHasChangedNotification, this,
+        {{QStringLiteral("previousDay"), previous}});
     return true;
 }
 
