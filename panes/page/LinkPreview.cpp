@@ -8,6 +8,7 @@
 #include "platform/MainThread.h"
 #include "platform/ui/ContentTextDocument.h"
 #include "userdata/NoteText.h"
+#include "userdata/SQLiteFailure.h"
 #include "userdata/cNoteDoc.h"
 
 #include <QRegularExpression>
@@ -166,15 +167,22 @@ QString LinkPreview::noteFirstLines(const QString& html)
 
 QString LinkPreview::notePreview(const QString& link) const
 {
+    // A note that could not be read (another program holds the database, or held it when the notes
+    // were opened) is said so, never shown as a note with nothing in it.
+    const QString unreadable =
+        QStringLiteral("This note could not be read yet: another program holds the notes database.");
     cNoteDoc* notes = m_notes ? m_notes() : nullptr;
-    if (notes == nullptr || !notes->IsOpen())
+    if (notes == nullptr)
         return QString();
+    if (!notes->IsOpen())
+        return unreadable;
     const GoToLink::NoteLink note = GoToLink::parseNoteLink(link);
+    const SQLiteFailure::Watch watch;
     switch (note.kind) {
     case GoToLink::NoteLink::Kind::BibleVerse: {
         cBibleNote record;
         if (!notes->readBibleNoteInReference(cBibleRef(note.key()), record) || record.deleted != 0)
-            return QString();
+            return watch.failed() ? unreadable : QString();
         return noteFirstLines(EngineStrings::fromUtf16(record.note));
     }
     case GoToLink::NoteLink::Kind::BookSection: {
@@ -184,7 +192,7 @@ QString LinkPreview::notePreview(const QString& link) const
         if (!notes->readBookNote(
                 quint16(note.pubID), quint16(note.bookID), quint8(note.edition), qint32(note.section), record) ||
             record.deleted != 0)
-            return QString();
+            return watch.failed() ? unreadable : QString();
         return noteFirstLines(EngineStrings::fromUtf16(record.note));
     }
     case GoToLink::NoteLink::Kind::None:

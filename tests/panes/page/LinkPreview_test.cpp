@@ -10,6 +10,8 @@
 #include <QGuiApplication>
 #include <QTemporaryDir>
 
+#include <thread>
+
 namespace {
 
 void ensureApplication()
@@ -70,6 +72,16 @@ TEST(LinkPreview, ANoteLinkShowsTheNotesFirstLinesAsPlainText)
     ASSERT_TRUE(notes.saveBookNote(section, false));
     EXPECT_TRUE(shown("note:_00007000120013450000000").isNull());  // a section past any book
     EXPECT_EQ(shown("note:_00007000120010000000345"), QStringLiteral("On the section"));
+
+    // While another program holds the database the preview says the note could not be read, never
+    // that there is none; once it answers, the note shows again.
+    cSQLiteDbBase::setWindowThread();
+    cSQLiteDbBase::setLockFaultForTests([](const char*) { return true; });
+    EXPECT_EQ(shown("note:_001001001000"),
+        QStringLiteral("This note could not be read yet: another program holds the notes database."));
+    cSQLiteDbBase::setLockFaultForTests(nullptr);
+    cSQLiteDbBase::setWindowThread(std::thread::id());
+    EXPECT_EQ(shown("note:_001001001000"), lines);
 
     // None for a deleted note, an unknown verse, a malformed link, or without the notes.
     ASSERT_TRUE(notes.deleteBibleNoteAtVerse(43, 3, 16));
