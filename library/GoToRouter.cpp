@@ -392,6 +392,8 @@ GoToRouter::Book GoToRouter::resolveBibleLink(GoToRequest& request, const QStrin
         quint32 end = 0;
         book->locations().sectionRangeForGoTo(text, &start, &end);
         if (start == 0)
+            book->locations().sectionRangeForBackwardLink(text, &start, &end);
+        if (start == 0)
             return false;
         request.section = start;
         request.endSectionNumber = end;

@@ -251,6 +251,43 @@ bool SourceTupleLocations::sectionRangeForGoTo(const QString& text, quint32* sta
     return found;
 }
 
+bool SourceTupleLocations::sectionRangeForBackwardLink(
+    const QString& text, quint32* startSection, quint32* endSection) const
+{
+    *startSection = *endSection = 0;
+    const auto doc = m_book.bookDoc();
+    if (doc == nullptr || !doc->supports(::kDocSupportsIsBible))
+        return false;
+    // A link in a book's text whose range ends before it starts (a slip of the book's source, as
+    // "Matthew 22:43-35") still leads to its first verse; a reference the reader types is refused
+    // instead, by its own caller.
+    cBibleRef reference;
+    reference.setLanguage(static_cast<int>(m_book.record().bookLanguage));
+    const cLString8 link = EngineStrings::utf8(text);
+    const cLString8 translation = EngineStrings::utf8(m_book.record().abbr);
+    bibleRefRange* range = reference.parseLinkString(link.chars(), translation.chars()) && reference.rangeCount() == 1
+        ? reference.firstRange()
+        : nullptr;
+    // Within one book, its end chapter and verse before its start's.
+    const bool backward = range != nullptr && (range->endBook < 0 || range->endBook == range->startBook) &&
+        range->endChapter > 0 && range->startChapter > 0 &&
+        (range->endChapter < range->startChapter ||
+            (range->endChapter == range->startChapter && range->endVerse > 0 && range->endVerse < range->startVerse));
+    if (!backward)
+        return false;
+    range->endBook = range->startBook;
+    range->endChapter = range->startChapter;
+    range->endVerse = range->startVerse;
+    range->endPart = range->startPart;
+    reference.invalidateSpelling();
+    std::uint32_t first = 0, last = 0;
+    if (!doc->SectionRangeForVerse(reference, first, last) || first == 0)
+        return false;
+    *startSection = first;
+    *endSection = last;
+    return true;
+}
+
 quint32 SourceTupleLocations::chapterHeadingSectionAbove(quint32 section) const
 {
     // The heading's key is the chapter's with verse 0.

@@ -50,6 +50,10 @@ public:
     // that names a chapter and no verse ("Ps 23", "John 1") starts at the chapter's heading when
     // the Bible has one, so that the heading and a psalm's title stand above its first verse.
     bool sectionRangeForGoTo(const QString& text, quint32* startSection, quint32* endSection) const;
+    // In a Bible, for a link in a book's text whose range ends before it starts within one book (a
+    // slip of the book's source, as "Matthew 22:43-35"): the section of its first verse. A reference
+    // the reader types is refused instead (referenceFault).
+    bool sectionRangeForBackwardLink(const QString& text, quint32* startSection, quint32* endSection) const;
     // In a Bible, the section of the heading of the chapter that `section` (a verse) is in, when
     // the heading comes before it; otherwise `section` itself.
     quint32 chapterHeadingSectionAbove(quint32 section) const;

@@ -2,6 +2,7 @@
 
 #include "engine/bookfile/cBkBookFile.h"
 
+#include <bitset>
 #include <vector>
 
 namespace BkReadThrough {
@@ -45,11 +46,19 @@ std::string verseTableDamage(cBkVerseSyncStg& sync, uint32_t sections)
         return "its verse table (" + std::to_string(n) + " records for " + std::to_string(sections) + " sections)";
     if (sync.keyWidth() == 0)
         return {};
+    // Keys ascend within a book. The books themselves follow the source's order, which need not be
+    // their numbers' (the books between the testaments after Malachi), but each comes once.
     uint32_t before = 0;
+    std::bitset<256> booksSeen;
     for (uint32_t i = 1; i < n; ++i) {
         uint32_t key = 0, value = 0;
-        if (!sync.recordAt(i, key, value) || key < before)
+        if (!sync.recordAt(i, key, value))
             return at("its verse table", i, n);
+        const uint32_t book = (key >> 16) & 0xFF;
+        const bool newBook = i == 1 || book != ((before >> 16) & 0xFF);
+        if (newBook ? booksSeen.test(book) : key < before)
+            return at("its verse table", i, n);
+        booksSeen.set(book);
         // The first record of each key is found again through the table's index.
         if (i == 1 || key != before) {
             uint32_t found = 0, foundValue = 0;

@@ -795,8 +795,8 @@ TEST_F(StudyPaneSearch, TheGoToTabShowsTheGoToOfTheActiveBooksKind)
     screen.center.postNotificationName(PaneNotifications::ThisSourceIsNowActiveNotification);
     EXPECT_EQ(shown(), QStringLiteral("book"));
     screen.manager.setCurrentLayout(screen.layout);
-    // No book: the other books' go-to.
+    // No book (a pane just split off): the Bible's reference field, not an outline of no book.
     active = nullptr;
-    goPane->makeSubpaneTabCurrent(StudyPaneSubpaneSlots::kBibleGotoSubpane);
-    EXPECT_EQ(shown(), QStringLiteral("other"));
+    goPane->makeSubpaneTabCurrent(StudyPaneSubpaneSlots::kOtherGotoSubpane);
+    EXPECT_EQ(shown(), QStringLiteral("bible"));
 }
