@@ -3,6 +3,8 @@
 #include "userdata/SQLiteConnectionState.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <utility>
 
 namespace qs_sqlite {
@@ -124,8 +126,15 @@ void cSQLiteStatementLock::unlock()
 
 bool cSQLiteStatementLock::try_lock_for(std::chrono::milliseconds wait)
 {
-    if (!m_mutex.try_lock_for(wait))
-        return false;
+    // Tries in short steps rather than through the mutex's own timed lock: that one goes through
+    // pthread_mutex_clocklock, which the thread checker does not see, so that it takes the unlock that
+    // follows for the unlock of a mutex nobody holds.
+    const auto until = std::chrono::steady_clock::now() + wait;
+    while (!m_mutex.try_lock()) {
+        if (std::chrono::steady_clock::now() >= until)
+            return false;
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
     ++t_statementDepth;
     return true;
 }
