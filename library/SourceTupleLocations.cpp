@@ -18,6 +18,15 @@
 
 namespace {
 
+// A go-to link or reference text, read in the book's language and translation.
+bool parseLink(const SourceTuple& book, const QString& text, cBibleRef& reference)
+{
+    reference.setLanguage(static_cast<int>(book.record().bookLanguage));
+    const cLString8 link = EngineStrings::utf8(text);
+    const cLString8 translation = EngineStrings::utf8(book.record().abbr);
+    return reference.parseLinkString(link.chars(), translation.chars());
+}
+
 constexpr quint32 kNone = 0xFFFFFFFF;
 
 // The book's translation number, found by its abbreviation (0 when it names none).
@@ -205,10 +214,7 @@ bool SourceTupleLocations::sectionRangeForSyncString(
     std::uint32_t first = 0, last = 0;
     if (doc->supports(::kDocSupportsIsBible) || doc->supports(::kDocSupportsBibleSync)) {
         cBibleRef reference;
-        reference.setLanguage(static_cast<int>(m_book.record().bookLanguage));
-        const cLString8 link = EngineStrings::utf8(text);
-        const cLString8 translation = EngineStrings::utf8(m_book.record().abbr);
-        if (!reference.parseLinkString(link.chars(), translation.chars()))
+        if (!parseLink(m_book, text, reference))
             return false;
         if (requiresMoreThanBookName && BibleRef::bibleRefWithcBibleRef(reference).isBookOnly())
             return false;
@@ -235,11 +241,7 @@ bool SourceTupleLocations::sectionRangeForGoTo(const QString& text, quint32* sta
     const auto doc = m_book.bookDoc();
     if (found && start > 1 && doc != nullptr && doc->supports(::kDocSupportsIsBible)) {
         cBibleRef reference;
-        reference.setLanguage(static_cast<int>(m_book.record().bookLanguage));
-        const cLString8 link = EngineStrings::utf8(text);
-        const cLString8 translation = EngineStrings::utf8(m_book.record().abbr);
-        const bibleRefRange* first =
-            reference.parseLinkString(link.chars(), translation.chars()) ? reference.firstRange() : nullptr;
+        const bibleRefRange* first = parseLink(m_book, text, reference) ? reference.firstRange() : nullptr;
         // No verse named: the chapter's heading.
         if (first != nullptr && first->startVerse == -1)
             start = chapterHeadingSectionAbove(start);
@@ -262,12 +264,8 @@ bool SourceTupleLocations::sectionRangeForBackwardLink(
     // "Matthew 22:43-35") still leads to its first verse; a reference the reader types is refused
     // instead, by its own caller.
     cBibleRef reference;
-    reference.setLanguage(static_cast<int>(m_book.record().bookLanguage));
-    const cLString8 link = EngineStrings::utf8(text);
-    const cLString8 translation = EngineStrings::utf8(m_book.record().abbr);
-    bibleRefRange* range = reference.parseLinkString(link.chars(), translation.chars()) && reference.rangeCount() == 1
-        ? reference.firstRange()
-        : nullptr;
+    bibleRefRange* range =
+        parseLink(m_book, text, reference) && reference.rangeCount() == 1 ? reference.firstRange() : nullptr;
     // Within one book, its end chapter and verse before its start's.
     const bool backward = range != nullptr && (range->endBook < 0 || range->endBook == range->startBook) &&
         range->endChapter > 0 && range->startChapter > 0 &&
