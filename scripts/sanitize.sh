@@ -89,7 +89,7 @@ if [ "$what" != tsan ]; then
   # The browser engine's own code frees some of its objects through a base of another size (reported
   # as new-delete-type-mismatch inside libQt6WebEngineCore when a page closes); that check is off.
   export ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1:check_initialization_order=1:new_delete_type_mismatch=0
-  export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+  export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:suppressions=$PWD/scripts/ubsan.supp"
   export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
   # The damaged-book run (tests/integration/BookDamage_test.cpp) takes its 600 books in the normal
   # build; here a sixth of them keeps it to a few minutes.

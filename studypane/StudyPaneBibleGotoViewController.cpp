@@ -21,6 +21,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -155,7 +156,9 @@ void StudyPaneBibleGotoViewController::studyPaneDidActivateSubview()
 {
     // Shown again (Go > Go To before each reference typed): the list is filled only when its verses
     // changed meanwhile.
-    if (m_recentShown != (paneState() != nullptr ? paneState()->recentGoToVerseKeys : QList<quint32>()) ||
+    const QList<quint32> recent = paneState() != nullptr ? paneState()->recentGoToVerseKeys : QList<quint32>();
+    // (compared element by element: Qt's own comparison of two empty lists hands memcmp a null pointer)
+    if (!std::ranges::equal(m_recentShown, recent) ||
         m_recentReload.isActive() || (m_recent != nullptr && m_recent->horizontalHeaderItem(0) == nullptr))
         reloadRecentList();
     if (m_combo != nullptr) {

@@ -182,7 +182,7 @@ void StudyPaneNoteViewEditViewController::loadView()
             book = m_env.library->allSources()->tupleForSourceTupleID(*id);
         showTitles(book);
         populateViewWebView();
-        showTab(ViewTab);
+        showTab(ViewTab, keysHere());
     } else {
         clearState();
         if (remembered.hasJournalNote()) {
@@ -191,7 +191,7 @@ void StudyPaneNoteViewEditViewController::loadView()
             m_header->setNoteTitle(remembered.journalTitle.value_or(QString()));
         }
         populateViewWebView();
-        showTab(ViewTab);
+        showTab(ViewTab, keysHere());
     }
     updateStatusPane();
     m_editor->registerAsFormatTarget(true);
@@ -335,7 +335,7 @@ void StudyPaneNoteViewEditViewController::selectTab(Tab tab)
     updateStatusPane();
 }
 
-void StudyPaneNoteViewEditViewController::showTab(Tab tab)
+void StudyPaneNoteViewEditViewController::showTab(Tab tab, bool takeFocus)
 {
     m_selectedTab = tab;
     m_editor->setRichEditorShown(tab == RichEditTab);
@@ -345,7 +345,14 @@ void StudyPaneNoteViewEditViewController::showTab(Tab tab)
     }
     if (m_stack != nullptr)
         m_stack->setCurrentIndex(tab);
-    tabDidSelect();
+    tabDidSelect(takeFocus);
+}
+
+bool StudyPaneNoteViewEditViewController::keysHere() const
+{
+    const QWidget* focus = QApplication::focusWidget();
+    const QWidget* root = loadedView();
+    return focus != nullptr && root != nullptr && (focus == root || root->isAncestorOf(focus));
 }
 
 void StudyPaneNoteViewEditViewController::tabDidSelect(bool takeFocus)
@@ -379,8 +386,13 @@ void StudyPaneNoteViewEditViewController::populateTab(Tab tab, bool reloadEditor
 void StudyPaneNoteViewEditViewController::focusOnRichEditor()
 {
     QPointer<StudyPaneNoteViewEditViewController> self(this);
-    QTimer::singleShot(200, this, [self] {
+    // The keys the editor takes are the ones that were here, or where they were when it was asked
+    // for (the page whose command opened it): keys the reader moved on meanwhile stay where they went.
+    const QPointer<QWidget> keysBefore = QApplication::focusWidget();
+    QTimer::singleShot(200, this, [self, keysBefore] {
         if (!self || self->m_selectedTab != RichEditTab || self->m_webViews[RichEditTab] == nullptr)
+            return;
+        if (!self->keysHere() && QApplication::focusWidget() != keysBefore.data())
             return;
         self->m_links->hidePreview();
         if (self->loadedView() && self->loadedView()->isVisible())
@@ -401,8 +413,8 @@ void StudyPaneNoteViewEditViewController::studyPaneDidActivateSubview()
     noticeDeletionElsewhere();
     if (m_selectedTab == RichEditTab)
         focusOnRichEditor();
-    else if (m_selectedTab == TextEditTab && m_webViews[TextEditTab] != nullptr)
-        m_webViews[TextEditTab]->setFocus(Qt::OtherFocusReason);
+    else if (m_webViews[m_selectedTab] != nullptr)
+        m_webViews[m_selectedTab]->setFocus(Qt::OtherFocusReason);
 }
 
 // --- pages ---

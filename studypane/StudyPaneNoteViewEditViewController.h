@@ -136,9 +136,13 @@ private:
     void populateTab(Tab tab, bool reloadEditor);
     // Draws the tab's page again after its renderer ended, an editor with the text the reader holds.
     void restoreTab(Tab tab);
-    void showTab(Tab tab);
+    // takeFocus: the tab's page takes the keys (a tab the reader chose, a note the reader opened).
+    void showTab(Tab tab, bool takeFocus = true);
     // The title field and style buttons follow the shown tab; the page takes the focus unless told not to.
     void tabDidSelect(bool takeFocus = true);
+    // Whether the keys are in this sub-pane: what changes here without the reader asking (a note
+    // changed or deleted elsewhere, read at last after a lock) leaves the keys where they are.
+    bool keysHere() const;
     void webViewDidChange();
     void notesHaveChanged(const Notification& n);
     // Reads the note that could not be read, and shows it once it can be.

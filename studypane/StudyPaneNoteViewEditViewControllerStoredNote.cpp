@@ -63,7 +63,7 @@ void StudyPaneNoteViewEditViewController::readAgain()
         if (edit && m_selectedTab == ViewTab) {
             m_selectedTab = RichEditTab;
             populateRichEditWebView(true);
-            showTab(RichEditTab);
+            showTab(RichEditTab, keysHere());
         } else {
             populateTab(m_selectedTab, true);
         }
@@ -151,7 +151,7 @@ void StudyPaneNoteViewEditViewController::notesHaveChanged(const Notification& n
         clearState();
         if (loadedView()) {
             populateViewWebView();
-            showTab(ViewTab);
+            showTab(ViewTab, keysHere());
         }
         if (keysInEditor)
             StudyPaneNoteEditorKeys::focusCurrentBookPage(m_env.layoutManager);

@@ -37,6 +37,7 @@
 #include "userdata/cNoteDoc.h"
 #include "userdata/cSQLiteDbBase.h"
 
+#include <QApplication>
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
@@ -867,6 +868,53 @@ TEST_F(NoteEditor, ANoteThatCannotBeReadOpensOnceTheDatabaseAnswers)
         return stored(john316).contains(QStringLiteral("New words"));
     }));
     EXPECT_TRUE(stored(john316).contains(QStringLiteral("My old note New words"))) << stored(john316).toStdString();
+    cSQLiteDbBase::setWindowThread(std::thread::id());
+}
+
+// What changes in the pane without the reader asking for it (a note deleted elsewhere, a note read at
+// last after a lock, with the editor asked for meanwhile) leaves the keys where the reader put them;
+// the reader's own turn to the pane gives them to the shown tab.
+TEST_F(NoteEditor, AChangeTheReaderDidNotAskForLeavesTheKeysWhereTheyAre)
+{
+    QWidget* window = pane->paneView();
+    QLineEdit elsewhere(window);  // outside the note sub-pane, as a book page is
+    elsewhere.show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    const auto keysElsewhere = [&] { return QApplication::focusWidget() == &elsewhere; };
+    const NoteLocation john316 = NoteLocation::bible(kJohn316);
+
+    ASSERT_TRUE(StudyPaneTest::userNotes().save(john316, QStringLiteral("<p>deleted by another</p>")));
+    openBible(kJohn316, false);
+    elsewhere.setFocus();
+    ASSERT_TRUE(waitFor(keysElsewhere));
+    ASSERT_TRUE(StudyPaneTest::userNotes().remove(john316));
+    m_screen->center.postNotificationName(PaneNotifications::qsNotesHaveChangedNotification);
+    ASSERT_TRUE(waitFor([&] { return !editor->hasSomethingToDisplay(); }));
+    const auto keysTaken = [&] { return waitFor([&] { return !keysElsewhere(); }, 600); };
+    EXPECT_FALSE(keysTaken()) << "the deletion took the keys";
+
+    // The reader's turn to the pane: the keys go to the tab shown.
+    editor->studyPaneDidActivateSubview();
+    NoteWebView* view = editor->webView(Editor::ViewTab);
+    EXPECT_TRUE(waitFor([&] { return view->isAncestorOf(QApplication::focusWidget()) || view->hasFocus(); }));
+
+    // Asked for in its editor while the database was held, then left for elsewhere: it opens in
+    // the editor once read, with the keys still elsewhere.
+    ASSERT_TRUE(StudyPaneTest::userNotes().save(john316, QStringLiteral("<p>held</p>")));
+    cSQLiteDbBase::setWindowThread();
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(sqlite3_db_filename(cSQLiteDbBase::connectionHandle(), "main"), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    openBible(kJohn316, true);
+    EXPECT_TRUE(editor->noteUnreadable());
+    elsewhere.setFocus();
+    ASSERT_TRUE(waitFor(keysElsewhere));
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    ASSERT_TRUE(waitFor([&] { return editor->selectedTab() == Editor::RichEditTab; }, 10000));
+    ASSERT_TRUE(waitForPage(Editor::RichEditTab));
+    EXPECT_FALSE(keysTaken()) << "the note read at last took the keys";
     cSQLiteDbBase::setWindowThread(std::thread::id());
 }
 
