@@ -158,8 +158,8 @@ void StudyPaneBibleGotoViewController::studyPaneDidActivateSubview()
     // changed meanwhile.
     const QList<quint32> recent = paneState() != nullptr ? paneState()->recentGoToVerseKeys : QList<quint32>();
     // (compared element by element: Qt's own comparison of two empty lists hands memcmp a null pointer)
-    if (!std::ranges::equal(m_recentShown, recent) ||
-        m_recentReload.isActive() || (m_recent != nullptr && m_recent->horizontalHeaderItem(0) == nullptr))
+    if (!std::ranges::equal(m_recentShown, recent) || m_recentReload.isActive() ||
+        (m_recent != nullptr && m_recent->horizontalHeaderItem(0) == nullptr))
         reloadRecentList();
     if (m_combo != nullptr) {
         // The field takes the keys with its text selected, so that a reference typed replaces the
