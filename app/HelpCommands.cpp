@@ -8,6 +8,7 @@
 #include "library/SourceTuple.h"
 #include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
+#include "panes/layoutview/LayoutViewController.h"
 #include "platform/AppVersion.h"
 #include "platform/ui/ActionRegistry.h"
 
@@ -45,6 +46,9 @@ void HelpCommands::openHelpBook()
     request.activate = true;
     request.layoutUuid = layout != nullptr ? layout->uuidString() : QString();
     request.post(m_environment.notifications(), this);
+    // The help is what the reader asked to read: its page takes the keys, so Page Down reads on.
+    if (LayoutViewController* panes = m_window.layoutViewController())
+        panes->giveKeysToCurrentPane();
 }
 
 QString HelpCommands::aboutText()

@@ -49,8 +49,11 @@ bool StudyPaneFieldKeys::eventFilter(QObject* watched, QEvent* event)
     const QList<QComboBox*> popups = m_pane->findChildren<QComboBox*>();
     const QList<QAbstractItemView*> lists = m_pane->findChildren<QAbstractItemView*>();
     const bool field = std::ranges::any_of(fields, [&](const QLineEdit* f) { return f == focus && !inList(f); });
-    const bool popup =
-        std::ranges::any_of(popups, [focus](const QComboBox* popup) { return popup == focus && popup->isEditable(); });
+    // A pop-up that is not editable (the bookmarks' categories, the highlights' colours) hands them
+    // on while its list is closed; Escape has no use of its own there.
+    const bool popup = std::ranges::any_of(popups, [focus](const QComboBox* popup) {
+        return popup == focus && (popup->isEditable() || popup->view() == nullptr || !popup->view()->isVisible());
+    });
     const bool list = std::ranges::any_of(lists,
         [this, focus](const QAbstractItemView* list) { return list == focus && list->window() == m_pane->window(); });
     if (!field && !popup && !list)

@@ -67,6 +67,12 @@ StudyPaneNavigatorViewController::~StudyPaneNavigatorViewController()
         s->cancel();
 }
 
+void StudyPaneNavigatorViewController::studyPaneDidActivateSubview()
+{
+    if (m_table != nullptr)
+        m_table->setFocus(Qt::OtherFocusReason);
+}
+
 void StudyPaneNavigatorViewController::loadView()
 {
     auto* v = createView(QStringLiteral("StudyPaneNavigatorView"));

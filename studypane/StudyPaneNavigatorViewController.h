@@ -102,6 +102,9 @@ public:
     QVariant resultData(int row, int role) const override;
     QString resultColumnTitle() const override;
 
+    // The keys go to the list of places, where Return follows one and Escape gives them to the page.
+    void studyPaneDidActivateSubview() override;
+
 private:
     void loadView() override;
     std::vector<Element> defaultElements() const;

@@ -73,19 +73,6 @@ const std::map<std::string, const char*>& notRun()
         {CommandNames::Copy.name, "enabled only with text selected, which the page's keys do not select"},
         {CommandNames::CheckForUpdates.name, "reaches the update service; the update checker's tests run it"},
         {CommandNames::MyOffers.name, "enabled only for an account with offers"},
-        // Not yet where they should be (left for their own change): the keys stay in the page while
-        // the sub-pane shows (Notes, Library Navigator), or Escape on the sub-pane's first pop-up does
-        // not give them back (Bookmarks, Highlights); after Settings closes no widget has them.
-        {CommandNames::Notes.name, "not yet: the keys stay in the page"},
-        {CommandNames::LibraryNavigator.name, "not yet: the keys stay in the page"},
-        {CommandNames::Bookmarks.name, "not yet: Escape on its category pop-up keeps the keys there"},
-        {CommandNames::Highlights.name, "not yet: Escape on its colour pop-up keeps the keys there"},
-        {CommandNames::Settings.name, "not yet: once it closes by Escape no widget has the keys"},
-        {CommandNames::DisplaySettings.name, "not yet: as Settings"},
-        {CommandNames::CloudLibrary.name, "not yet: signed out it opens Settings, as Settings"},
-        {CommandNames::SyncNow.name, "not yet: signed out it opens Settings, as Settings"},
-        {CommandNames::ColorSettings.name, "not yet: as Settings"},
-        {CommandNames::QuillsteadHelp.name, "not yet: the keys stay in the page the command was pressed in"},
         {CommandNames::NextBook.name, "enabled only in a pane with two books, which this screen does not have"},
         {CommandNames::PreviousBook.name, "enabled only in a pane with two books, which this screen does not have"},
     };
@@ -471,13 +458,16 @@ TEST_F(EveryCommandByKeys, TheKeysAreWhereEachCommandShowsItsResult)
 
     // The study pane's sub-panes: the keys in the one named, Escape gives them back.
     for (const CommandId& subpane :
-        {CommandNames::Find, CommandNames::FindInNotes, CommandNames::Journal, CommandNames::LibrarySearch})
+        {CommandNames::Find, CommandNames::FindInNotes, CommandNames::Journal, CommandNames::LibrarySearch,
+            CommandNames::Notes, CommandNames::LibraryNavigator, CommandNames::Bookmarks, CommandNames::Highlights})
         expect(subpane, Shows::StudyPane);
 
     // Windows of their own: active with the keys; Escape closes them.
     for (const CommandId& opens : {CommandNames::OpenBook, CommandNames::AboutThisBook, CommandNames::CopyPassage,
              CommandNames::AutostudyVerse, CommandNames::AutostudyWord, CommandNames::AutostudyToday,
-             CommandNames::NewLayout, CommandNames::RenameLayout, CommandNames::AboutQuillstead})
+             CommandNames::NewLayout, CommandNames::RenameLayout, CommandNames::AboutQuillstead,
+             CommandNames::Settings, CommandNames::DisplaySettings,
+             CommandNames::ColorSettings, CommandNames::CloudLibrary, CommandNames::SyncNow})
         expect(opens, Shows::Window);
 
     // Settings: every page the keys step to (Ctrl+Tab) or a click shows gives the keys to a control of its own.
@@ -517,7 +507,8 @@ TEST_F(EveryCommandByKeys, TheKeysAreWhereEachCommandShowsItsResult)
         }
         pressKey(Qt::Key_Escape);
         EXPECT_TRUE(waitFor([settings] { return !settings->isVisible(); }));
-        // (Where the keys go once Settings closes is named above as not yet right.)
+        EXPECT_TRUE(waitFor([this] { return focusedPage() != nullptr && focusedPage() == currentPage(); }))
+            << "after Settings closed the keys are in " << keysAreIn();
     }
 
     // Today's Reading: the keys in the reading's page, whose menu key opens its menu; also when
@@ -546,6 +537,14 @@ TEST_F(EveryCommandByKeys, TheKeysAreWhereEachCommandShowsItsResult)
         EXPECT_TRUE(reading()) << "the current pane shows no reading";
         break;
     }
+
+    // Help: the help book's page, where it opens, has the keys.
+    expect(CommandNames::QuillsteadHelp, Shows::Page);
+    EXPECT_TRUE(waitFor([this] {
+        LayoutBookPane* pane = panes()->currentBookPane();
+        return pane != nullptr && pane->currentSourceTuple() != nullptr &&
+            pane->currentSourceTuple()->record().pubID == 1 && pane->currentSourceTuple()->record().bookID == 24;
+    })) << "the current pane does not show the help book";
 
     // A second layout (the King James book maximized) makes Delete Layout possible; it asks first,
     // answered No.
