@@ -465,9 +465,9 @@ TEST_F(EveryCommandByKeys, TheKeysAreWhereEachCommandShowsItsResult)
     // Windows of their own: active with the keys; Escape closes them.
     for (const CommandId& opens : {CommandNames::OpenBook, CommandNames::AboutThisBook, CommandNames::CopyPassage,
              CommandNames::AutostudyVerse, CommandNames::AutostudyWord, CommandNames::AutostudyToday,
-             CommandNames::NewLayout, CommandNames::RenameLayout, CommandNames::AboutQuillstead,
-             CommandNames::Settings, CommandNames::DisplaySettings,
-             CommandNames::ColorSettings, CommandNames::CloudLibrary, CommandNames::SyncNow})
+             CommandNames::NewLayout, CommandNames::RenameLayout, CommandNames::AboutQuillstead, CommandNames::Settings,
+             CommandNames::DisplaySettings, CommandNames::ColorSettings, CommandNames::CloudLibrary,
+             CommandNames::SyncNow})
         expect(opens, Shows::Window);
 
     // Settings: every page the keys step to (Ctrl+Tab) or a click shows gives the keys to a control of its own.
