@@ -316,6 +316,17 @@ void Renderer::verseMarker(cHTMLTagElement* e)
             ref.setTranslation(translation);
         std::int32_t position = 0;
         ref.parse(value.c_str(), position);
+        // A book the translation does not hold (the books between the testaments, or Psalm 151, in
+        // a Bible read in the King James translation's frame) is read by its name alone, so its
+        // verses keep their anchors and numbers.
+        if (ref.startKey() == 0 && translation != 0) {
+            cBibleRef plain;
+            plain.setLanguage(c.language);
+            position = 0;
+            plain.parse(value.c_str(), position);
+            if (plain.startKey() != 0)
+                ref = plain;
+        }
     }
     const packedBibleKey key = ref.startKey();
     const int book = bibleKeyBook(key), chapter = bibleKeyChapter(key), verse = bibleKeyVerse(key);

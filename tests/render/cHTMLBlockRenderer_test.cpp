@@ -136,7 +136,14 @@ struct Fixture {
         Node b5 {kMap, {},
             {Node {
                 kArea, {NodeAttribute::withText(kCoords, "0,10,400,51"), NodeAttribute::withText(kHref, "#top")}, {}}}};
-        s.blocks = {b0, b1, b2, b3, b4, b5};
+        // A verse named by its reference, of a book that not every translation's frame holds.
+        Node b6 {kP, {},
+            {Node {kSync,
+                 {NodeAttribute::withCode(kType, kVerse), NodeAttribute::withText(kValue, "Tobit 1:1"),
+                     NodeAttribute::withCode(kDisplay, kNow)},
+                 {}},
+                text(a4)}};
+        s.blocks = {b0, b1, b2, b3, b4, b5, b6};
         s.images = {{"wide.png", png(800, 100)}};
         book = std::make_unique<TextTestBook>(s);
     }
@@ -165,6 +172,21 @@ std::string renderBlocks(uint32_t first, uint32_t last, const cHTMLRenderConfigu
     if (context.state == cHTMLBlockRenderContext::kVerseSpanOpen)
         out += "</span>";
     return out;
+}
+
+// A verse marker named by a reference in a book the King James frame does not hold (the books
+// between the testaments, Psalm 151) keeps its anchor and number.
+TEST(BlockRenderer, AVerseOfABookOutsideTheTranslationsFrameKeepsItsAnchorAndNumber)
+{
+    cHTMLParser parser;
+    parser.setNodeSource(bookSectionTreeProvider, &fixture().book->book);
+    ASSERT_TRUE(parser.parseSection(6));
+    cHTMLBlockRenderContext context;
+    context.isBible = 1;
+    ASSERT_EQ(context.translationAbbreviation, "KJV");
+    std::string out;
+    cHTMLBlockRenderer::renderItem(parser, parser.rootElement()->firstChild(), out, 1033, false, nullptr, &context);
+    EXPECT_NE(std::string::npos, out.find("<span id='_s95.1.1'><sup><small>1</small></sup></span>")) << out;
 }
 
 // Footnote numbers depend on the renderings before; the golden files hold "_fnN".
