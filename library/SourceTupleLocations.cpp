@@ -583,20 +583,28 @@ enum class CompletionLevel { Chapters, Verses };
 
 }  // namespace
 
-static QStringList completeNames(
-    SourceTuple& tuple, const QString& typed, bool numbersOnly, QList<quint32>* sectionArray, CompletionLevel level)
+static QStringList completeNames(SourceTuple& tuple, const QString& typed, quint32 startSection, bool numbersOnly,
+    QList<quint32>* sectionArray, CompletionLevel level)
 {
     QStringList out;
     out.reserve(151);
     const auto doc = tuple.bibleDoc();
     if (doc == nullptr)
         return out;
-    // Peel characters off the end until what is left names a book (a chapter) alone.
+    // Peel characters off the end until what is left names a book (a chapter) alone; a start
+    // section names them itself.
     QString remainder = typed;
     QString tail;
     BibleRef ref;
     bool found = false;
-    while (!remainder.isEmpty()) {
+    if (startSection != 0 && startSection < doc->GetNumSections()) {
+        const quint32 key = doc->bibleKeyForSection(startSection);
+        if ((key >> 16) != 0 && (level == CompletionLevel::Chapters || ((key >> 8) & 0xFF) != 0)) {
+            ref = BibleRef::bibleRefWithStartKey(key, key);
+            found = true;
+        }
+    }
+    while (!found && !remainder.isEmpty()) {
         if (!remainder.back().isSpace()) {
             ref = BibleRef();
             ref.setLanguage(static_cast<int>(tuple.record().bookLanguage));
@@ -643,13 +651,11 @@ static QStringList completeNames(
 QStringList SourceTupleLocations::bibleChapterNameSpellingsForBook(
     const QString& typed, quint32 startSection, bool numbersOnly, QList<quint32>* sectionArray) const
 {
-    Q_UNUSED(startSection);
-    return completeNames(m_book, typed, numbersOnly, sectionArray, CompletionLevel::Chapters);
+    return completeNames(m_book, typed, startSection, numbersOnly, sectionArray, CompletionLevel::Chapters);
 }
 
 QStringList SourceTupleLocations::bibleVerseNameSpellingsForChapter(
     const QString& typed, quint32 startSection, bool numbersOnly, QList<quint32>* sectionArray) const
 {
-    Q_UNUSED(startSection);
-    return completeNames(m_book, typed, numbersOnly, sectionArray, CompletionLevel::Verses);
+    return completeNames(m_book, typed, startSection, numbersOnly, sectionArray, CompletionLevel::Verses);
 }

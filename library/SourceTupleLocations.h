@@ -79,6 +79,10 @@ public:
 
     QStringList bibleBookNameSpellingsAbbreviated(
         quint32 mask, const QString& prefix, QList<quint32>* sectionArray) const;
+    // The chapters of a book (the verses of a chapter) that complete `typed`. A `startSection` other
+    // than 0 (the book's or chapter's own section, as the go-to pop-ups hold it) names the book and
+    // chapter itself: a name that reads as another place ("Psalms 151", a book of one chapter
+    // numbered 151, beside Psalms) is then not read again.
     QStringList bibleChapterNameSpellingsForBook(
         const QString& typed, quint32 startSection, bool numbersOnly, QList<quint32>* sectionArray) const;
     QStringList bibleVerseNameSpellingsForChapter(

@@ -429,6 +429,14 @@ void StudyPaneBibleGotoViewController::onGoToBCVButton()
     if (m_bookPopup == nullptr || selectedTag(m_bookPopup) == kPlaceholderTag ||
         selectedTag(m_chapterPopup) == kPlaceholderTag || selectedTag(m_versePopup) == kPlaceholderTag)
         return;
+    // The verse chosen is its own section: gone to as it is, since the names side by side need not
+    // read back as that verse ("Psalms 151 151:1", a book of one chapter numbered 151).
+    const auto section = quint32(selectedTag(m_versePopup));
+    const quint32 key = section != 0 ? m_sourceTuple->locations().keyForSection(section) : 0;
+    if (key != 0) {
+        goToChosenVerse(section, key);
+        return;
+    }
     doGoToRefInString(QStringLiteral("%1 %2:%3")
                           .arg(m_bookPopup->currentText(), m_chapterPopup->currentText(), m_versePopup->currentText()));
 }
@@ -505,9 +513,7 @@ void StudyPaneBibleGotoViewController::doGoToRefInString(const QString& text)
                                         : fault.description + QLatin1Char(' ') + fault.reason);
         return;
     }
-    emit recentVerseVisited(ref.bibleKey(), m_sourceTuple->record().abbr);
-    postGoTo(section, ref.bibleKey());
-    m_recentReload.start();
+    goToChosenVerse(section, ref.bibleKey());
 }
 
 void StudyPaneBibleGotoViewController::postGoTo(quint32 section, quint32 key)
@@ -738,7 +744,13 @@ void StudyPaneBibleGotoViewController::activateRecentRow(int row)
     const quint32 section = m_sourceTuple->locations().sectionForBibleKey(ref.bibleKey());
     if (section == 0 || section == 0xFFFFFFFF)
         return;
-    emit recentVerseVisited(ref.bibleKey(), m_sourceTuple->record().abbr);
-    postGoTo(section, ref.bibleKey());
+    goToChosenVerse(section, ref.bibleKey());
+}
+
+void StudyPaneBibleGotoViewController::goToChosenVerse(quint32 section, quint32 key)
+{
+    m_readiedSection = 0;
+    emit recentVerseVisited(key, m_sourceTuple->record().abbr);
+    postGoTo(section, key);
     m_recentReload.start();
 }

@@ -88,6 +88,8 @@ private:
     void loadView() override;
     void viewDidLoad() override;
     void postGoTo(quint32 section, quint32 key);
+    // A verse found, gone to as the reader's own choice: named among the recent verses.
+    void goToChosenVerse(quint32 section, quint32 key);
     // The section of the book a typed reference names (0 or 0xFFFFFFFF when it names none), the
     // reference itself into ref.
     quint32 sectionForReference(const QString& text, BibleRef& ref) const;

@@ -399,6 +399,28 @@ TEST(SourceTuple, TableOfContentsAndCompletionLists)
     EXPECT_TRUE(verses.contains(QStringLiteral("John 3:16")));
     EXPECT_TRUE(
         kjv->locations().bibleChapterNameSpellingsForBook(QStringLiteral("Nothing"), 0, false, nullptr).isEmpty());
+
+    // The go-to pop-ups name a book and a chapter by their sections: the WEB's Psalm 151 (a book of
+    // one chapter numbered 151, spelled "Psalms 151") lists its chapter and its seven verses, and
+    // Psalms its 150 chapters.
+    auto web = open(QStringLiteral("WEB.tvk"));
+    QList<quint32> bookSections;
+    const QStringList webBooks = web->locations().bibleBookNameSpellingsAbbreviated(1, QString(), &bookSections);
+    const auto chaptersOf = [&](const QString& book, QList<quint32>& chapterSections) {
+        const qsizetype at = webBooks.indexOf(book);
+        EXPECT_GE(at, 0) << book.toStdString() << " is not among " << webBooks.join(',').toStdString();
+        return at < 0
+            ? QStringList()
+            : web->locations().bibleChapterNameSpellingsForBook(book, bookSections[at], true, &chapterSections);
+    };
+    QList<quint32> psalmsChapters, extraChapters, extraVerses;
+    EXPECT_EQ(150, chaptersOf(QStringLiteral("Psalms"), psalmsChapters).size());
+    ASSERT_EQ((QStringList {"151"}), chaptersOf(QStringLiteral("Psalms 151"), extraChapters));
+    const QStringList extra = web->locations().bibleVerseNameSpellingsForChapter(
+        QStringLiteral("Psalms 151"), extraChapters[0], true, &extraVerses);
+    EXPECT_EQ((QStringList {"1", "2", "3", "4", "5", "6", "7"}), extra);
+    ASSERT_FALSE(extraVerses.isEmpty());
+    EXPECT_EQ((88u << 16) | (151u << 8) | 1u, web->locations().keyForSection(extraVerses[0]));
 }
 
 // The book menus' names come from the engine in the tables' Latin-1 and reach the library in one
