@@ -38,26 +38,36 @@ void OverlayView::hideEvent(QHideEvent* event)
     QWidget::hideEvent(event);
 }
 
-void OverlayView::hoverPage(const QPointF* at, const QPointF& global)
+QWidget* OverlayView::pageInputAt(const QPointF& at, QPointF& local) const
 {
     BookPageView* page = m_controller->page();
     QWidget* input = page == nullptr ? nullptr : page->focusProxy() != nullptr ? page->focusProxy() : page;
-    if (input == nullptr)
-        return;
+    if (input == nullptr || !input->isVisible())
+        return nullptr;
     // Over the page's own input widget, unless the pane's notice lies over the page there.
     QLabel* notice = m_controller->nothingHereLabel();
-    const QPoint inWindow = at != nullptr ? mapTo(window(), at->toPoint()) : QPoint();
-    const QPointF local =
-        at != nullptr ? *at + QPointF(mapTo(window(), QPoint()) - input->mapTo(window(), QPoint())) : QPointF();
-    const bool over = at != nullptr && input->isVisible() && input->rect().contains(local.toPoint()) &&
-        !(notice != nullptr && notice->isVisible() && notice->rect().contains(notice->mapFrom(window(), inWindow)));
-    if (over) {
+    const QPoint inWindow = mapTo(window(), at.toPoint());
+    local = at + QPointF(mapTo(window(), QPoint()) - input->mapTo(window(), QPoint()));
+    if (!input->rect().contains(local.toPoint()) ||
+        (notice != nullptr && notice->isVisible() && notice->rect().contains(notice->mapFrom(window(), inWindow))))
+        return nullptr;
+    return input;
+}
+
+void OverlayView::hoverPage(const QPointF* at, const QPointF& global)
+{
+    QPointF local;
+    QWidget* input = at != nullptr ? pageInputAt(*at, local) : nullptr;
+    if (input != nullptr) {
         QMouseEvent move(QEvent::MouseMove, local, global, Qt::NoButton, Qt::NoButton, Qt::NoModifier);
         QCoreApplication::sendEvent(input, &move);
         m_overPage = true;
     } else if (m_overPage) {
-        QEvent leave(QEvent::Leave);
-        QCoreApplication::sendEvent(input, &leave);
+        BookPageView* page = m_controller->page();
+        if (QWidget* gone = page == nullptr ? nullptr : page->focusProxy() != nullptr ? page->focusProxy() : page) {
+            QEvent leave(QEvent::Leave);
+            QCoreApplication::sendEvent(gone, &leave);
+        }
         m_overPage = false;
     }
 }
@@ -77,5 +87,16 @@ void OverlayView::mouseReleaseEvent(QMouseEvent* event)
     // The click that made the pane current gives its page the keys, as a click in it would.
     if (m_controller->page() != nullptr)
         m_controller->page()->setFocus(Qt::MouseFocusReason);
+    // A right-click opens the page's menu where it was made, as it does in the current pane.
+    QPointF local;
+    if (event->button() == Qt::RightButton) {
+        if (QWidget* input = pageInputAt(event->position(), local)) {
+            for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+                QMouseEvent click(type, local, event->globalPosition(), Qt::RightButton,
+                    type == QEvent::MouseButtonPress ? Qt::RightButton : Qt::NoButton, event->modifiers());
+                QCoreApplication::sendEvent(input, &click);
+            }
+        }
+    }
     QWidget::mouseReleaseEvent(event);
 }

@@ -11,7 +11,7 @@ class QMouseEvent;
 class QPaintEvent;
 
 // Lies over the pane, all but its tab row, while the pane is not current, shading it; a click on it
-// makes the pane current. The tab row stays uncovered: a click on a tab, a tab's close box or the
+// makes the pane current (a right-click opens the page's menu there too). The tab row stays uncovered: a click on a tab, a tab's close box or the
 // row's buttons acts at once (and makes the pane current too). The pointer's moves without a button
 // pass on to the page under it, so that its links show their previews as in the current pane.
 class OverlayView : public QWidget {
@@ -29,6 +29,9 @@ protected:
 private:
     // The pointer at `at` (the overlay's coordinates) over the page, or gone from it (null).
     void hoverPage(const QPointF* at, const QPointF& global);
+    // The page's input widget under `at` (the overlay's coordinates), with `at` in its own
+    // coordinates; null where no page lies under it.
+    QWidget* pageInputAt(const QPointF& at, QPointF& local) const;
 
     BookPaneViewController* m_controller;
     bool m_overPage = false;  // the page was last told the pointer is over it

@@ -1302,6 +1302,33 @@ TEST_F(Scenario, TheKnobDraggedToTheTopTakesTheFollowingPaneToTheFirstVerse)
     EXPECT_TRUE(waitForPageText(other, QStringLiteral("In the beginning")));
 }
 
+// A right-click on a verse of a pane that is not current makes the pane current and opens its
+// page's menu there at once, as it does in the current pane.
+TEST_F(Scenario, ARightClickOnAPaneNotCurrentOpensItsMenu)
+{
+    QFile::remove(QuillsteadAppController::appLayoutArchiveFile());  // the first screen
+    launch();
+    const auto kjv = bookNamed(QStringLiteral("KJV"));
+    ASSERT_TRUE(kjv);
+    const int bible = regionOnceShowing(kjv);
+    ASSERT_GE(bible, 0) << "no pane shows the book";
+    const int other = otherBookPane(bible);
+    ASSERT_GE(other, 0);
+    ASSERT_TRUE(reader_test::clickPane(&panes(), other)) << "a click did not make the pane current";
+    const quint32 verse = (1u << 16) | (1u << 8) | 1u;  // where the book opens
+    std::optional<QPoint> at;
+    ASSERT_TRUE(waitFor([&] { return (at = wordOfVerse(bible, verse)).has_value(); }));
+    ASSERT_NE(panes().goToPanes().currentRegion(), bible);
+    BookPageView* page = pageOf(bible);
+    QWidget* target = page->focusProxy() != nullptr ? page->focusProxy() : page;
+    QWindow* window = target->window()->windowHandle();
+    const QPoint inWindow = window->mapFromGlobal(target->mapToGlobal(*at));
+    const TestSupport::ShownPopupMenu menu =
+        TestSupport::readPopupMenu([&] { QTest::mouseClick(window, Qt::RightButton, Qt::NoModifier, inWindow); });
+    EXPECT_TRUE(menu.titles.contains(QStringLiteral("Copy Passage"))) << menu.titles.join(" | ").toStdString();
+    EXPECT_EQ(panes().goToPanes().currentRegion(), bible);
+}
+
 TEST_F(Scenario, CopyPassageWithTheDefaultOptions)
 {
     launch();
