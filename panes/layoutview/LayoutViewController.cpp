@@ -424,8 +424,12 @@ void LayoutViewController::rememberPlaceShown()
         if (contents->kind().isEmpty() && contents->viewController())
             key = keyShownBy(asBookPane(contents->viewController()));
     }
-    if (key != 0)
+    if (key != 0) {
+        // Written at once: a book opened a moment after Back (before the memory's own write) starts
+        // from the settings, and one step of Back or Forward is no burst of writes.
         m_syncMemory->remember(SettingsKeys::SyncBibleKey(layout->uuidString()).name, qint64(key));
+        m_syncMemory->write();
+    }
 }
 
 void LayoutViewController::resetLocationSyncToDefaults()
