@@ -1,6 +1,7 @@
 #include "studypane/StudyPaneNoteWebView.h"
 
 #include "panes/page/BookPageHtml.h"
+#include "panes/page/WebViewEditMenu.h"
 #include "studypane/StudyPaneNoteEditor.h"
 #include "studypane/StudyPaneNoteViewEditViewController.h"
 
@@ -55,6 +56,7 @@ NoteWebView::NoteWebView(StudyPaneNoteViewEditViewController* owner, bool viewPa
     setPage(new NoteWebPage(BookPageScheme::profile(), this, viewPage));
     m_token = BookPageScheme::registerEndpoint(this);
     connect(this, &QWebEngineView::loadFinished, this, [this](bool ok) { m_ready = ok; });
+    WebViewEditMenu::attach(this);
 }
 
 NoteWebView::~NoteWebView()

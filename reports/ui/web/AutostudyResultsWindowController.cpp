@@ -5,6 +5,7 @@
 #include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
 #include "panes/page/PageRendererWatch.h"
+#include "panes/page/WebViewEditMenu.h"
 #include "platform/Alerts.h"
 #include "platform/AppFolders.h"
 #include "platform/FileSave.h"
@@ -142,6 +143,7 @@ AutostudyResultsWindowController::AutostudyResultsWindowController(
     makeReportPage(page);
     m_view = new QWebEngineView(this);
     m_view->setPage(page);
+    WebViewEditMenu::attach(m_view);
     // A report whose renderer ended loads again.
     new PageRendererWatch(page, &m_env.notifications(), [view = m_view] { view->reload(); });
 
