@@ -20,14 +20,15 @@ void show(QWebEngineView* view, const QPoint& global)
     if (menu == nullptr)
         return;
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    static constexpr std::array kBrowserCommands {QWebEnginePage::Back, QWebEnginePage::Forward,
-        QWebEnginePage::Stop, QWebEnginePage::Reload, QWebEnginePage::ReloadAndBypassCache,
-        QWebEnginePage::OpenLinkInThisWindow, QWebEnginePage::OpenLinkInNewWindow, QWebEnginePage::OpenLinkInNewTab,
+    static constexpr std::array kBrowserCommands {QWebEnginePage::Back, QWebEnginePage::Forward, QWebEnginePage::Stop,
+        QWebEnginePage::Reload, QWebEnginePage::ReloadAndBypassCache, QWebEnginePage::OpenLinkInThisWindow,
+        QWebEnginePage::OpenLinkInNewWindow, QWebEnginePage::OpenLinkInNewTab,
         QWebEnginePage::OpenLinkInNewBackgroundTab, QWebEnginePage::DownloadLinkToDisk,
         QWebEnginePage::DownloadImageToDisk, QWebEnginePage::DownloadMediaToDisk, QWebEnginePage::InspectElement,
         QWebEnginePage::SavePage, QWebEnginePage::ViewSource};
     for (QAction* action : menu->actions()) {
-        if (std::ranges::any_of(kBrowserCommands, [&](QWebEnginePage::WebAction a) { return view->pageAction(a) == action; }))
+        if (std::ranges::any_of(
+                kBrowserCommands, [&](QWebEnginePage::WebAction a) { return view->pageAction(a) == action; }))
             menu->removeAction(action);
     }
     // No separator at either end or next to another.
@@ -57,8 +58,8 @@ void show(QWebEngineView* view, const QPoint& global)
 void attach(QWebEngineView* view)
 {
     view->setContextMenuPolicy(Qt::CustomContextMenu);
-    QObject::connect(view, &QWidget::customContextMenuRequested, view,
-        [guard = QPointer<QWebEngineView>(view)](const QPoint& at) {
+    QObject::connect(
+        view, &QWidget::customContextMenuRequested, view, [guard = QPointer<QWebEngineView>(view)](const QPoint& at) {
             if (guard)
                 show(guard, guard->mapToGlobal(at));
         });

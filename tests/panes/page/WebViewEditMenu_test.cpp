@@ -28,8 +28,8 @@ TEST(WebViewEditMenu, ARightClickOffersEditingAndNoBrowserCommands)
     QWidget* input = view.focusProxy() != nullptr ? view.focusProxy() : &view;
     ASSERT_TRUE(waitFor([&] { return input->isVisible(); }));
     const auto menuAt = [&](const QPoint& at) {
-        return TestSupport::readPopupMenu([&] { QTest::mouseClick(input, Qt::RightButton, Qt::NoModifier, at); },
-            QString(), 3000)
+        return TestSupport::readPopupMenu(
+            [&] { QTest::mouseClick(input, Qt::RightButton, Qt::NoModifier, at); }, QString(), 3000)
             .titles;
     };
     const QStringList browser {QStringLiteral("Back"), QStringLiteral("Forward"), QStringLiteral("Reload"),
@@ -52,7 +52,8 @@ TEST(WebViewEditMenu, ARightClickOffersEditingAndNoBrowserCommands)
         EXPECT_FALSE(titles.contains(command)) << titles.join(" | ").toStdString();
 
     // Below everything, where the engine offers only browser commands: no menu at all.
-    ASSERT_TRUE(TestSupport::runScript(view.page(), QStringLiteral("getSelection().removeAllRanges();true")).has_value());
+    ASSERT_TRUE(
+        TestSupport::runScript(view.page(), QStringLiteral("getSelection().removeAllRanges();true")).has_value());
     EXPECT_TRUE(menuAt(QPoint(30, 280)).isEmpty());
 }
 
