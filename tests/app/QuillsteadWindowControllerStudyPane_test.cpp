@@ -230,7 +230,8 @@ TEST_F(StudyPaneWindow, FindShowsFaithAndLoveInTheKingJamesAndAClickGoesThere)
     const QModelIndex hit = table->model()->index(firstHit, 0);
     const QRect cell = table->visualRect(hit);
     EXPECT_GE(cell.width(), table->viewport()->width() - 1);
-    EXPECT_GT(table->rowHeight(firstHit), 60);  // room for the verse below its title
+    // Room for the verse below its title, once the list has fitted its rows (a moment after the rows come).
+    EXPECT_TRUE(waitFor([&] { return table->rowHeight(firstHit) > 60; })) << table->rowHeight(firstHit);
     const quint32 section = agg.positionValueForTablePath(agg.tablePathForRow(firstHit));
     for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
         QMouseEvent click(type, QPointF(cell.center()), table->viewport()->mapToGlobal(QPointF(cell.center())),

@@ -82,6 +82,20 @@ QString stored(const NoteLocation& l)
     return StudyPaneTest::userNotes().read(l).text;
 }
 
+// Another program's connection, holding the notes database (BEGIN EXCLUSIVE) against the window
+// thread's statements; null when it could not. The caller ends it.
+sqlite3* holdTheDatabase()
+{
+    cSQLiteDbBase::setWindowThread();
+    sqlite3* other = nullptr;
+    if (sqlite3_open(sqlite3_db_filename(cSQLiteDbBase::connectionHandle(), "main"), &other) != SQLITE_OK ||
+        sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        sqlite3_close(other);
+        return nullptr;
+    }
+    return other;
+}
+
 class NoteEditor : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { s_library = openSampleLibrary({"KJV.tvk", "Scofield.tvk"}); }
@@ -844,10 +858,8 @@ TEST_F(NoteEditor, ANoteThatCannotBeReadOpensOnceTheDatabaseAnswers)
 {
     const NoteLocation john316 = NoteLocation::bible(kJohn316);
     ASSERT_TRUE(StudyPaneTest::userNotes().save(john316, QStringLiteral("<p>My old note</p>")));
-    cSQLiteDbBase::setWindowThread();
-    sqlite3* other = nullptr;
-    ASSERT_EQ(sqlite3_open(sqlite3_db_filename(cSQLiteDbBase::connectionHandle(), "main"), &other), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3* other = holdTheDatabase();
+    ASSERT_NE(other, nullptr);
     openBible(kJohn316, true);
     EXPECT_TRUE(editor->noteUnreadable());
     EXPECT_EQ(editor->selectedTab(), Editor::ViewTab);
@@ -902,10 +914,8 @@ TEST_F(NoteEditor, AChangeTheReaderDidNotAskForLeavesTheKeysWhereTheyAre)
     // Asked for in its editor while the database was held, then left for elsewhere: it opens in
     // the editor once read, with the keys still elsewhere.
     ASSERT_TRUE(StudyPaneTest::userNotes().save(john316, QStringLiteral("<p>held</p>")));
-    cSQLiteDbBase::setWindowThread();
-    sqlite3* other = nullptr;
-    ASSERT_EQ(sqlite3_open(sqlite3_db_filename(cSQLiteDbBase::connectionHandle(), "main"), &other), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3* other = holdTheDatabase();
+    ASSERT_NE(other, nullptr);
     openBible(kJohn316, true);
     EXPECT_TRUE(editor->noteUnreadable());
     elsewhere.setFocus();
