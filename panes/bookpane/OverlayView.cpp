@@ -38,10 +38,15 @@ void OverlayView::hideEvent(QHideEvent* event)
     QWidget::hideEvent(event);
 }
 
-QWidget* OverlayView::pageInputAt(const QPointF& at, QPointF& local) const
+QWidget* OverlayView::pageInput() const
 {
     BookPageView* page = m_controller->page();
-    QWidget* input = page == nullptr ? nullptr : page->focusProxy() != nullptr ? page->focusProxy() : page;
+    return page == nullptr ? nullptr : page->focusProxy() != nullptr ? page->focusProxy() : page;
+}
+
+QWidget* OverlayView::pageInputAt(const QPointF& at, QPointF& local) const
+{
+    QWidget* input = pageInput();
     if (input == nullptr || !input->isVisible())
         return nullptr;
     // Over the page's own input widget, unless the pane's notice lies over the page there.
@@ -63,8 +68,7 @@ void OverlayView::hoverPage(const QPointF* at, const QPointF& global)
         QCoreApplication::sendEvent(input, &move);
         m_overPage = true;
     } else if (m_overPage) {
-        BookPageView* page = m_controller->page();
-        if (QWidget* gone = page == nullptr ? nullptr : page->focusProxy() != nullptr ? page->focusProxy() : page) {
+        if (QWidget* gone = pageInput()) {
             QEvent leave(QEvent::Leave);
             QCoreApplication::sendEvent(gone, &leave);
         }

@@ -29,6 +29,8 @@ protected:
 private:
     // The pointer at `at` (the overlay's coordinates) over the page, or gone from it (null).
     void hoverPage(const QPointF* at, const QPointF& global);
+    // The page's input widget (the web engine's, else the page), null without a page.
+    QWidget* pageInput() const;
     // The page's input widget under `at` (the overlay's coordinates), with `at` in its own
     // coordinates; null where no page lies under it.
     QWidget* pageInputAt(const QPointF& at, QPointF& local) const;
